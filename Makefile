@@ -1,0 +1,52 @@
+# The one entry point: `make test` and `make demo` do everything on a fresh
+# machine (dependencies, configure, build, run).
+JOBS ?= 2
+CTEST = ctest --output-on-failure -j $(JOBS)
+
+.PHONY: all setup test demo dev asan tsan test-dev test-asan test-tsan release bench fuzz fuzz-build fuzz-long valgrind install clean
+
+all: dev
+
+setup:
+	@bash scripts/setup.sh
+
+dev asan tsan release: %: setup
+	@cmake --preset $@ >/dev/null
+	cmake --build build/$@ -j $(JOBS)
+
+test-dev: dev
+	cd build/dev && $(CTEST)
+
+test-asan: asan
+	cd build/asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST)
+
+test-tsan: tsan
+	cd build/tsan && TSAN_OPTIONS=halt_on_error=1 $(CTEST) -L tsan
+
+# The whole suite, then again under ASan+UBSan, then the thread-safety test.
+test: test-dev test-asan test-tsan
+
+demo: dev
+	@if [ -x build/dev/cli/kova ]; then build/dev/cli/kova demo; \
+	else build/dev/tests/kova_version_demo; fi
+
+bench: release
+	@if [ -x build/release/bench/kova_bench ]; then bash bench/run.sh build/release; \
+	else echo "no benchmarks built"; fi
+
+fuzz: fuzz-build
+fuzz-build: setup
+	@cmake --preset fuzz >/dev/null && cmake --build build/fuzz -j $(JOBS)
+	@if [ -f fuzz/run.sh ]; then bash fuzz/run.sh build/fuzz $${FUZZ_SECONDS:-60}; fi
+
+fuzz-long:
+	$(MAKE) fuzz FUZZ_SECONDS=$${FUZZ_SECONDS:-900}
+
+valgrind: dev
+	cd build/dev && ctest --output-on-failure -T memcheck -LE tsan
+
+install: release
+	cmake --install build/release $(if $(PREFIX),--prefix $(PREFIX),)
+
+clean:
+	rm -rf build

@@ -1,0 +1,76 @@
+// The library's allocation helpers. Everything the library allocates goes
+// through them (yyjson documents too, through kova_alc), so that test builds
+// can make the N-th allocation fail and sweep every out-of-memory path.
+// Memory is the runtime's malloc family: anything handed across the C
+// interface, or to a transport, can be released with free().
+#pragma once
+
+#include <cstddef>
+#include <cstdlib>
+
+#include <yyjson.h>
+
+#if defined(KOVA_FAULT_INJECTION)
+
+void *kova_malloc(size_t n);
+void *kova_calloc(size_t count, size_t size);
+void *kova_realloc(void *p, size_t n);
+
+// Fault injection (test builds only). Arming with n > 0 makes the n-th
+// allocation from now on fail (and, when persistent, every later one too) on
+// the calling thread. Arming with 0 disarms.
+void kova_fault_arm(long n, bool persistent = false);
+void kova_fault_disarm();
+// Allocations attempted on this thread since the last arm.
+long kova_fault_count();
+// True once an armed failure was injected since the last arm.
+bool kova_fault_injected();
+// Makes the next n calls of the system random source report failure.
+void kova_fault_random(int n);
+bool kova_fault_random_fails();
+
+#else
+
+inline void *kova_malloc(size_t n) { return malloc(n); }
+inline void *kova_calloc(size_t count, size_t size) { return calloc(count, size); }
+inline void *kova_realloc(void *p, size_t n) { return realloc(p, n); }
+inline bool kova_fault_random_fails() { return false; }
+
+#endif
+
+inline void kova_free(void *p) { free(p); }
+
+// yyjson allocator over the helpers above.
+extern const yyjson_alc kova_alc;
+
+// Strict standard JSON read (no flags) through kova_alc. Never modifies text.
+yyjson_doc *kova_json_read(const char *text, size_t len);
+
+// Scope guards: release a parsed or mutable document, or an owned text, on
+// every path out of a scope.
+struct doc_guard {
+    yyjson_doc *doc;
+    explicit doc_guard(yyjson_doc *d) : doc(d) {}
+    ~doc_guard() { yyjson_doc_free(doc); }
+    doc_guard(const doc_guard &) = delete;
+    doc_guard &operator=(const doc_guard &) = delete;
+    yyjson_doc *release() { yyjson_doc *d = doc; doc = nullptr; return d; }
+};
+
+struct mut_doc_guard {
+    yyjson_mut_doc *doc;
+    explicit mut_doc_guard(yyjson_mut_doc *d) : doc(d) {}
+    ~mut_doc_guard() { yyjson_mut_doc_free(doc); }
+    mut_doc_guard(const mut_doc_guard &) = delete;
+    mut_doc_guard &operator=(const mut_doc_guard &) = delete;
+};
+
+struct text_guard {
+    char *p;
+    explicit text_guard(char *t = nullptr) : p(t) {}
+    ~text_guard() { kova_free(p); }
+    text_guard(const text_guard &) = delete;
+    text_guard &operator=(const text_guard &) = delete;
+    char *release() { char *t = p; p = nullptr; return t; }
+    void reset(char *t) { kova_free(p); p = t; }
+};

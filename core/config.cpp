@@ -1,0 +1,70 @@
+// Service configuration: names, default ports, host checks and base URLs.
+#include <cstdio>
+#include <cstring>
+
+#include "core/kova_internal.h"
+#include "core/platform.h"
+
+namespace {
+constexpr const char *k_svc_name[3] = {"Jackett", "Sonarr", "Radarr"};
+constexpr int32_t k_default_port[3] = {9117, 8989, 7878};
+
+bool kind_ok(int32_t kind) { return static_cast<uint32_t>(kind) <= 2; }
+
+// Bytes that would let a host smuggle a scheme, path, user information,
+// brackets or white space into the URL.
+bool refused(unsigned char c) {
+    if (c >= 0x01 && c <= 0x20) return true;
+    switch (c) {
+    case '"': case '#': case '%': case '/': case '<': case '>': case '?':
+    case '@': case '[': case '\\': case ']': case 0x7F:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+const char *kova_svc_name(int32_t kind) { return kind_ok(kind) ? k_svc_name[kind] : ""; }
+
+int32_t kova_svc_default_port(int32_t kind) { return kind_ok(kind) ? k_default_port[kind] : 0; }
+
+int32_t kova_svc_configure(kova_ctx *ctx, int32_t kind, const char *host, int32_t port, int32_t https,
+                           const char *api_key) {
+    if (!kind_ok(kind)) return kova_fail(ctx, ERR_INVALID_ARG, "unknown service");
+    const char *name = k_svc_name[kind];
+    size_t hlen = host ? strlen(host) : 0;
+    if (hlen < 1 || hlen > 253) return kova_fail(ctx, ERR_INVALID_ARG, "%s: invalid host", name);
+    for (size_t i = 0; i < hlen; ++i)
+        if (refused(static_cast<unsigned char>(host[i])))
+            return kova_fail(ctx, ERR_INVALID_ARG, "%s: invalid host", name);
+    // A host holding a colon is taken as an IPv6 address literal. Anything
+    // else with a colon ("192.0.2.10:8080") would configure into an unusable
+    // URL, so it is refused like any other invalid host.
+    bool v6 = strchr(host, ':') != nullptr;
+    if (v6 && !kova_is_ipv6_literal(host)) return kova_fail(ctx, ERR_INVALID_ARG, "%s: invalid host", name);
+    if (!api_key || !*api_key) return kova_fail(ctx, ERR_INVALID_ARG, "%s: empty API key", name);
+    if (port > 65535) return kova_fail(ctx, ERR_INVALID_ARG, "%s: port out of range", name);
+    if (port <= 0) port = k_default_port[kind];
+
+    char url[400];
+    snprintf(url, sizeof url, "%s://%s%s%s:%d", https ? "https" : "http", v6 ? "[" : "", host,
+             v6 ? "]" : "", static_cast<int>(port));
+
+    kova_svc &s = ctx->svc[kind];
+    kova_free(s.host);
+    kova_free(s.api_key);
+    kova_free(s.base_url);
+    s.host = kova_strdup(host);
+    s.api_key = kova_strdup(api_key);
+    s.base_url = kova_strdup(url);
+    s.port = port;
+    s.https = https ? 1 : 0;
+    if (!s.host || !s.api_key || !s.base_url) {
+        s.configured = 0;
+        return kova_oom(ctx);
+    }
+    s.configured = 1;
+    return OK;
+}

@@ -1,0 +1,77 @@
+// The HTTP request frame: the one way a request leaves the library.
+#include <cstring>
+
+#include "core/kova_internal.h"
+
+namespace {
+void release_out(const kova_io *io, char *text) {
+    if (!text) return;
+    if (io->release)
+        io->release(io->user, text);
+    else
+        free(text); // the transport allocated with the runtime's malloc
+}
+} // namespace
+
+int32_t kova_http(kova_ctx *ctx, int32_t kind, int32_t post, const char *path, const char *query,
+                  const char *body, const char *label, char **body_out) {
+    const kova_io *io = kova_ctx_io(ctx);
+    *body_out = nullptr;
+    if (static_cast<uint32_t>(kind) > 2) return kova_fail(ctx, ERR_INVALID_ARG, "unknown service");
+    const kova_svc &svc = ctx->svc[kind];
+    const char *name = kova_svc_name(kind);
+    if (!svc.configured) return kova_fail(ctx, ERR_NOT_CONFIGURED, "%s is not configured", name);
+    if (!io || !io->get || (post && !io->post))
+        return kova_fail(ctx, ERR_NO_IO, "no transport installed (kova_set_io / kova_use_curl)");
+
+    buf_guard url;
+    {
+        text_guard key(kova_enc(svc.api_key));
+        if (!key.p) return kova_oom(ctx);
+        kova_buf_puts(&url.b, svc.base_url);
+        kova_buf_puts(&url.b, path);
+        kova_buf_puts(&url.b, "?apikey=");
+        kova_buf_puts(&url.b, key.p);
+        if (query && *query) {
+            kova_buf_puts(&url.b, "&");
+            kova_buf_puts(&url.b, query);
+        }
+        if (url.b.oom) return kova_oom(ctx);
+    }
+
+    char *tbody = nullptr;
+    char *terr = nullptr;
+    int32_t status = 0;
+    int32_t r = post ? io->post(io->user, url.b.data, body ? body : "", "application/json", &tbody,
+                                &status, &terr)
+                     : io->get(io->user, url.b.data, &tbody, &status, &terr);
+    kova_buf_free(&url.b);
+
+    char *copy = nullptr;
+    bool copy_failed = false;
+    if (tbody) {
+        copy = kova_strdup(tbody); // up to the first NUL: a body is text
+        copy_failed = copy == nullptr;
+    }
+    release_out(io, tbody);
+    release_out(io, terr);
+    ctx->http_code = status;
+
+    if (r != 0) {
+        kova_free(copy);
+        return kova_fail(ctx, ERR_TRANSPORT, "%s %s: transport failure", name, label);
+    }
+    if (copy_failed) return kova_oom(ctx);
+    *body_out = copy;
+    if (status >= 200 && status <= 299) {
+        if (!copy) {
+            *body_out = kova_strdup("");
+            if (!*body_out) return kova_oom(ctx);
+        }
+        return OK;
+    }
+    if (status == 401 || status == 403)
+        return kova_fail(ctx, ERR_AUTH, "%s %s: HTTP %ld (API key rejected)", name, label,
+                         static_cast<long>(status));
+    return kova_fail(ctx, ERR_HTTP, "%s %s: HTTP %ld", name, label, static_cast<long>(status));
+}

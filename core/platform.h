@@ -1,0 +1,33 @@
+// Everything that differs between the host platforms lives behind this
+// header: the fake transport's lock, the system's random bytes and the clock.
+// platform_posix.cpp implements it for POSIX systems; a Windows unit would
+// use a slim reader/writer lock, BCryptGenRandom and _time64.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#if defined(_WIN32)
+// Windows: SRWLOCK is a pointer-sized word, zero when released.
+struct kova_lock { void *opaque; };
+#define KOVA_LOCK_INIT {nullptr}
+#else
+#include <pthread.h>
+struct kova_lock { pthread_mutex_t m; };
+#define KOVA_LOCK_INIT {PTHREAD_MUTEX_INITIALIZER}
+#endif
+
+// Exclusive acquisition only; never nested by the library.
+void kova_lock_acquire(kova_lock *l);
+void kova_lock_release(kova_lock *l);
+
+// Fills buf with n cryptographically random bytes. Returns 0 on success,
+// nonzero when the system source failed (the caller then uses a fallback).
+int kova_random_bytes(void *buf, size_t n);
+
+// Seconds since 1970-01-01T00:00:00Z.
+int64_t kova_time_seconds();
+
+// True when text is an IPv6 address literal (as inet_pton with AF_INET6
+// accepts it), without brackets.
+bool kova_is_ipv6_literal(const char *text);

@@ -1,0 +1,121 @@
+// Owned copies, case-insensitive equality, the growable buffer,
+// percent-encoding of query values and version-4 UUIDs.
+#include <cctype>
+#include <cstring>
+
+#include "core/kova_internal.h"
+#include "core/platform.h"
+
+namespace {
+const char hex[] = "0123456789ABCDEF";
+const char hx[] = "0123456789abcdef";
+uint64_t ctr = 0; // fallback sequence counter of kova_uuid4
+
+bool unreserved(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
+}
+} // namespace
+
+char *kova_strdup(const char *s) {
+    if (!s) return nullptr;
+    return kova_strndup(s, strlen(s));
+}
+
+char *kova_strndup(const char *s, size_t n) {
+    if (!s) return nullptr;
+    char *p = static_cast<char *>(kova_malloc(n + 1));
+    if (!p) return nullptr;
+    memcpy(p, s, n);
+    p[n] = '\0';
+    return p;
+}
+
+int kova_ieq(const char *a, const char *b) {
+    if (!a || !b) return 0;
+    for (;; ++a, ++b) {
+        int x = tolower(static_cast<unsigned char>(*a));
+        int y = tolower(static_cast<unsigned char>(*b));
+        if (x != y) return 0;
+        if (x == 0) return 1;
+    }
+}
+
+void kova_buf_put(kova_buf *b, const void *bytes, size_t n) {
+    if (b->oom) return;
+    size_t need = b->len + n + 1;
+    if (b->cap < need) {
+        size_t cap = b->cap ? b->cap : 128;
+        while (cap < need) cap *= 2;
+        char *p = static_cast<char *>(kova_realloc(b->data, cap));
+        if (!p) {
+            b->oom = 1;
+            return;
+        }
+        b->data = p;
+        b->cap = cap;
+    }
+    if (n) memcpy(b->data + b->len, bytes, n);
+    b->len += n;
+    b->data[b->len] = '\0';
+}
+
+void kova_buf_puts(kova_buf *b, const char *s) {
+    if (b->oom) return;
+    kova_buf_put(b, s, strlen(s));
+}
+
+void kova_buf_free(kova_buf *b) {
+    kova_free(b->data);
+    *b = kova_buf{};
+}
+
+char *kova_enc(const char *s) {
+    if (!s || !*s) return kova_strdup("");
+    size_t n = 0;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(s); *p; ++p)
+        n += unreserved(*p) ? 1 : 3;
+    char *out = static_cast<char *>(kova_malloc(n + 1));
+    if (!out) return nullptr;
+    char *o = out;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(s); *p; ++p) {
+        if (unreserved(*p)) {
+            *o++ = static_cast<char>(*p);
+        } else {
+            *o++ = '%';
+            *o++ = hex[*p >> 4];
+            *o++ = hex[*p & 15];
+        }
+    }
+    *o = '\0';
+    return out;
+}
+
+void kova_uuid4(char out[37]) {
+    unsigned char b[16];
+    if (kova_random_bytes(b, sizeof b) != 0) {
+        // SplitMix64 over a seed of counter, address and time: unique enough
+        // for an identifier when the system generator is unavailable.
+        ++ctr;
+        uint64_t seed = ctr * 0x9E3779B97F4A7C15ULL;
+        seed ^= static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&ctr));
+        seed ^= static_cast<uint64_t>(kova_time_seconds());
+        for (unsigned char &byte : b) {
+            seed += 0x9E3779B97F4A7C15ULL;
+            uint64_t z = seed;
+            z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+            z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+            z = z ^ (z >> 31);
+            byte = static_cast<unsigned char>(z & 0xFF);
+        }
+    }
+    b[6] = static_cast<unsigned char>((b[6] & 0x0F) | 0x40);
+    b[8] = static_cast<unsigned char>((b[8] & 0x3F) | 0x80);
+    char *o = out;
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) *o++ = '-';
+        *o++ = hx[b[i] >> 4];
+        *o++ = hx[b[i] & 15];
+    }
+    *o = '\0';
+}

@@ -1,0 +1,181 @@
+// The fake transport: canned answers keyed by exact URL, injected failures,
+// request counters and a record of the last POST. Its state is process-wide
+// and independent of the context; one lock guards all of it so that a host
+// may program routes on one thread while another thread's request is served.
+#include <cstdio>
+#include <cstring>
+
+#include "core/kova_internal.h"
+#include "core/platform.h"
+
+namespace {
+struct fake_route {
+    char *url;
+    char *body;
+    char *fail;
+    int32_t status;
+    int32_t calls;
+};
+
+fake_route *g_routes = nullptr;
+int32_t g_nr = 0;
+int32_t g_capr = 0;
+int32_t g_total = 0;
+int32_t g_posts = 0;
+char *g_post_url = nullptr;
+char *g_post_body = nullptr;
+char g_fake_out[65536];
+char *g_fake_body_out = nullptr;
+kova_lock g_fl = KOVA_LOCK_INIT;
+
+// Holds g_fl for one scope. Never nested.
+struct fake_lock {
+    fake_lock() { kova_lock_acquire(&g_fl); }
+    ~fake_lock() { kova_lock_release(&g_fl); }
+    fake_lock(const fake_lock &) = delete;
+    fake_lock &operator=(const fake_lock &) = delete;
+};
+
+fake_route *find(const char *url) {
+    for (int32_t i = 0; i < g_nr; ++i)
+        if (strcmp(g_routes[i].url, url) == 0) return &g_routes[i];
+    return nullptr;
+}
+
+// Find-or-append; called with g_fl held. A found route loses its answer but
+// keeps its status and call count.
+fake_route *upsert(const char *url) {
+    if (fake_route *r = find(url)) {
+        kova_free(r->body);
+        kova_free(r->fail);
+        r->body = nullptr;
+        r->fail = nullptr;
+        return r;
+    }
+    if (g_nr == g_capr) {
+        int32_t cap = g_capr ? g_capr * 2 : 16;
+        auto *p = static_cast<fake_route *>(kova_realloc(g_routes, sizeof(fake_route) * static_cast<size_t>(cap)));
+        if (!p) return nullptr;
+        g_routes = p;
+        g_capr = cap;
+    }
+    fake_route *r = &g_routes[g_nr];
+    *r = fake_route{};
+    r->url = kova_strdup(url);
+    if (!r->url) return nullptr;
+    ++g_nr;
+    return r;
+}
+
+int32_t fake_do(const char *url, char **body, int32_t *status, char **err) {
+    *body = nullptr;
+    *err = nullptr;
+    *status = 0;
+    fake_lock lock;
+    ++g_total;
+    fake_route *r = url ? find(url) : nullptr;
+    if (!r) {
+        *err = kova_strdup("fake: no route");
+        return -1;
+    }
+    ++r->calls;
+    if (r->body) {
+        *body = kova_strdup(r->body);
+        if (*body) {
+            *status = r->status;
+            return 0;
+        }
+        *err = kova_strdup("fake: out of memory");
+        return -1;
+    }
+    *err = kova_strdup(r->fail ? r->fail : "fake: transport failure");
+    return -1;
+}
+
+int32_t fake_get(void *, const char *url, char **body, int32_t *status, char **err) {
+    return fake_do(url, body, status, err);
+}
+
+int32_t fake_post(void *, const char *url, const char *req, const char *, char **body, int32_t *status,
+                  char **err) {
+    {
+        fake_lock lock;
+        ++g_posts;
+        kova_free(g_post_url);
+        kova_free(g_post_body);
+        g_post_url = kova_strdup(url ? url : "");
+        g_post_body = kova_strdup(req ? req : "");
+    }
+    return fake_do(url, body, status, err);
+}
+
+void fake_free(void *, char *text) { kova_free(text); }
+
+const kova_io g_fake_io = {nullptr, fake_get, fake_post, fake_free};
+} // namespace
+
+const kova_io *kova_io_fake() { return &g_fake_io; }
+
+extern "C" {
+
+KOVA_API int32_t kova_fake_set(const char *url, int32_t status, const char *body) {
+    if (!url || !body) return ERR_INVALID_ARG;
+    fake_lock lock;
+    fake_route *r = upsert(url);
+    if (!r) return ERR_OOM;
+    r->body = kova_strdup(body);
+    if (!r->body) return ERR_OOM;
+    r->status = status;
+    return OK;
+}
+
+KOVA_API int32_t kova_fake_fail(const char *url, const char *text) {
+    if (!url) return ERR_INVALID_ARG;
+    fake_lock lock;
+    fake_route *r = upsert(url);
+    if (!r) return ERR_OOM;
+    r->fail = kova_strdup(text ? text : "fake: transport failure");
+    return r->fail ? OK : ERR_OOM;
+}
+
+KOVA_API int32_t kova_fake_calls(const char *url) {
+    fake_lock lock;
+    if (!url) return g_total;
+    fake_route *r = find(url);
+    return r ? r->calls : 0;
+}
+
+KOVA_API int32_t kova_fake_post_count(void) {
+    fake_lock lock;
+    return g_posts;
+}
+
+KOVA_API const char *kova_fake_last_post_url(void) {
+    fake_lock lock;
+    snprintf(g_fake_out, sizeof g_fake_out, "%s", g_post_url ? g_post_url : "");
+    return g_fake_out;
+}
+
+KOVA_API const char *kova_fake_last_post_body(void) {
+    fake_lock lock;
+    kova_free(g_fake_body_out);
+    g_fake_body_out = kova_strdup(g_post_body ? g_post_body : "");
+    return g_fake_body_out ? g_fake_body_out : kova_empty;
+}
+
+KOVA_API void kova_fake_reset(void) {
+    fake_lock lock;
+    for (int32_t i = 0; i < g_nr; ++i) {
+        kova_free(g_routes[i].url);
+        kova_free(g_routes[i].body);
+        kova_free(g_routes[i].fail);
+    }
+    kova_free(g_routes);
+    g_routes = nullptr;
+    g_nr = g_capr = g_total = g_posts = 0;
+    kova_free(g_post_url);
+    kova_free(g_post_body);
+    g_post_url = g_post_body = nullptr;
+}
+
+} // extern "C"

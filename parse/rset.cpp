@@ -1,0 +1,52 @@
+// Result rows and result sets: growth and release.
+#include <cstring>
+
+#include "core/kova_internal.h"
+
+kova_row *rs_add(kova_rset *rs) {
+    if (rs->row_count == rs->row_cap) {
+        int32_t cap = rs->row_cap ? rs->row_cap * 2 : 64;
+        auto *p = static_cast<kova_row *>(kova_realloc(rs->rows, sizeof(kova_row) * static_cast<size_t>(cap)));
+        if (!p) return nullptr;
+        rs->rows = p;
+        rs->row_cap = cap;
+    }
+    kova_row *row = &rs->rows[rs->row_count++];
+    memset(row, 0, sizeof *row);
+    return row;
+}
+
+kova_indexer *rs_add_indexer(kova_rset *rs) {
+    if (rs->indexer_count == rs->indexer_cap) {
+        int32_t cap = rs->indexer_cap ? rs->indexer_cap * 2 : 16;
+        auto *p = static_cast<kova_indexer *>(
+            kova_realloc(rs->indexers, sizeof(kova_indexer) * static_cast<size_t>(cap)));
+        if (!p) return nullptr;
+        rs->indexers = p;
+        rs->indexer_cap = cap;
+    }
+    // The entry is cleared but not counted: the caller counts it once its
+    // three texts exist.
+    kova_indexer *e = &rs->indexers[rs->indexer_count];
+    memset(e, 0, sizeof *e);
+    return e;
+}
+
+void kova_row_free(kova_row *row) {
+    kova_free(row->own);
+    kova_free(row->categories);
+    memset(row, 0, sizeof *row);
+}
+
+void kova_rset_free(kova_rset *rs) {
+    for (int32_t i = 0; i < rs->row_count; ++i) kova_row_free(&rs->rows[i]);
+    for (int32_t i = 0; i < rs->indexer_count; ++i) {
+        kova_free(rs->indexers[i].id);
+        kova_free(rs->indexers[i].name);
+        kova_free(rs->indexers[i].error);
+    }
+    kova_free(rs->rows);
+    kova_free(rs->indexers);
+    yyjson_doc_free(rs->doc);
+    memset(rs, 0, sizeof *rs);
+}

@@ -1,0 +1,99 @@
+#include "support/kova_test.h"
+
+#include <cstdlib>
+#include <cstring>
+
+void KovaTest::SetUp() {
+    kova_fault_disarm();
+    kova_reset();
+    kova_fake_reset();
+}
+
+void KovaTest::TearDown() {
+    kova_fault_disarm();
+    kova_reset();
+    kova_fake_reset();
+}
+
+int oom_sweep(const std::function<void()> &setup, const std::function<int32_t()> &op,
+              const std::function<void(int32_t rc, bool injected)> &check, long max_runs) {
+    int failures = 0;
+    for (long n = 1; n <= max_runs; ++n) {
+        setup();
+        kova_fault_arm(n);
+        int32_t rc = op();
+        bool injected = kova_fault_injected();
+        kova_fault_disarm();
+        SCOPED_TRACE("allocation " + std::to_string(n));
+        check(rc, injected);
+        if (!injected) break;
+        ++failures;
+    }
+    return failures;
+}
+
+namespace {
+char *dup_out(RecordingIo *r, const char *s) {
+    if (!s) return nullptr;
+    char *p = static_cast<char *>(malloc(strlen(s) + 1));
+    strcpy(p, s);
+    r->handed_out.push_back(p);
+    return p;
+}
+
+int32_t answer(RecordingIo *r, const char *url, char **body, int32_t *status, char **err) {
+    auto it = r->answers.find(url);
+    const RecordingIo::Answer &a = it == r->answers.end() ? r->fallback : it->second;
+    *body = dup_out(r, a.body);
+    *err = dup_out(r, a.error);
+    if (a.set_status) *status = a.status;
+    return a.ret;
+}
+
+int32_t rec_get(void *user, const char *url, char **body, int32_t *status, char **err) {
+    auto *r = static_cast<RecordingIo *>(user);
+    r->calls.push_back({false, url, "", "", false, user});
+    return answer(r, url, body, status, err);
+}
+
+int32_t rec_post(void *user, const char *url, const char *req, const char *ct, char **body,
+                 int32_t *status, char **err) {
+    auto *r = static_cast<RecordingIo *>(user);
+    r->calls.push_back({true, url, req ? req : "", ct ? ct : "", req == nullptr, user});
+    return answer(r, url, body, status, err);
+}
+
+void rec_release(void *user, char *text) {
+    auto *r = static_cast<RecordingIo *>(user);
+    r->released.emplace_back(text, static_cast<int>(r->released.size()));
+    free(text);
+}
+} // namespace
+
+RecordingIo::RecordingIo() {
+    io.user = this;
+    io.get = rec_get;
+    io.post = rec_post;
+    io.release = rec_release;
+}
+
+RecordingIo::~RecordingIo() = default;
+
+int RecordingIo::unreleased() const {
+    int n = 0;
+    for (void *p : handed_out) {
+        bool found = false;
+        for (auto &rel : released)
+            if (rel.first == p) found = true;
+        if (!found) ++n;
+    }
+    return n;
+}
+
+int RecordingIo::released_twice() const {
+    int n = 0;
+    for (size_t i = 0; i < released.size(); ++i)
+        for (size_t j = i + 1; j < released.size(); ++j)
+            if (released[i].first == released[j].first) ++n;
+    return n;
+}

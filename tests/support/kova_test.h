@@ -1,0 +1,64 @@
+// Shared test support: a fixture that starts every test from a clean library,
+// a recording host transport, and the allocation-failure sweep.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/kova_internal.h"
+#include "kova.h"
+
+// Every test starts with a reset context and an empty fake transport.
+class KovaTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+// Sweeps the allocations of one operation, SQLite-style: for n = 1, 2, ...
+// runs setup(), makes the n-th allocation inside op() fail, and hands the
+// result to check(rc, injected). Stops at the first run in which no failure
+// was injected (that run is the normal path and is checked too, with
+// injected == false). Returns the number of failing runs.
+int oom_sweep(const std::function<void()> &setup, const std::function<int32_t()> &op,
+              const std::function<void(int32_t rc, bool injected)> &check, long max_runs = 100000);
+
+// A host transport that records every call and answers from a script.
+struct RecordingIo {
+    struct Call {
+        bool post;
+        std::string url;
+        std::string body;
+        std::string content_type;
+        bool body_was_null;
+        void *user;
+    };
+    struct Answer {
+        int32_t ret = 0;
+        int32_t status = 200;
+        const char *body = nullptr; // nullptr: no body
+        const char *error = nullptr;
+        bool set_status = true;
+    };
+    std::vector<Call> calls;
+    std::map<std::string, Answer> answers; // by exact URL
+    Answer fallback{};
+    std::vector<std::pair<void *, int>> released; // pointer, order
+    std::vector<void *> handed_out;
+    bool use_release = true;
+    kova_io io{};
+
+    RecordingIo();
+    ~RecordingIo();
+    // Pointers handed out but never released, and pointers released twice.
+    int unreleased() const;
+    int released_twice() const;
+};
+
+// The same text as std::string, for EXPECT_EQ on returned texts.
+inline std::string S(const char *s) { return s ? std::string(s) : std::string("<null>"); }
