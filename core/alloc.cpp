@@ -50,8 +50,12 @@ void alc_free(void *, void *p) { kova_free(p); }
 
 const yyjson_alc kova_alc = {alc_malloc, alc_realloc, alc_free, nullptr};
 
-yyjson_doc *kova_json_read(const char *text, size_t len) {
+yyjson_doc *kova_json_read(const char *text, size_t len, bool *oom) {
+    if (oom) *oom = false;
     if (!text) return nullptr;
+    yyjson_read_err err;
     // Without YYJSON_READ_INSITU the input is only read, never written.
-    return yyjson_read_opts(const_cast<char *>(text), len, 0, &kova_alc, nullptr);
+    yyjson_doc *doc = yyjson_read_opts(const_cast<char *>(text), len, 0, &kova_alc, &err);
+    if (!doc && oom) *oom = err.code == YYJSON_READ_ERROR_MEMORY_ALLOCATION;
+    return doc;
 }

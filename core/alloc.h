@@ -44,7 +44,9 @@ inline void kova_free(void *p) { free(p); }
 extern const yyjson_alc kova_alc;
 
 // Strict standard JSON read (no flags) through kova_alc. Never modifies text.
-yyjson_doc *kova_json_read(const char *text, size_t len);
+// Returns null for invalid JSON; when the reason was an allocation failure,
+// *oom (if given) is set to true so callers report ERR_OOM, not ERR_JSON.
+yyjson_doc *kova_json_read(const char *text, size_t len, bool *oom = nullptr);
 
 // Scope guards: release a parsed or mutable document, or an owned text, on
 // every path out of a scope.
