@@ -1,0 +1,108 @@
+// Row-building helpers shared by the JSON answer parsers (jackett.cpp,
+// arr.cpp). Private to parse/.
+//
+// A large answer holds up to 200,000 rows of some thirty members each, so the
+// row readers avoid the general reader's costs: every wanted key of a row is
+// resolved in one pass over the object's members (`keys_resolve`), texts that
+// already exist in the document are pointed at, and texts a row has to build
+// (numbers as text, normalised IMDb numbers) and its categories are staged on
+// the stack and moved into one block per row (`row_own::finish`).
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+
+#include "core/kova_internal.h"
+
+// Case-insensitive equality of n bytes with the runtime's tolower, the
+// comparison kova_obj_iget uses.
+bool kova_ieq_n(const char *a, const char *b, size_t n);
+
+// Non-allocating core of kova_val_str: the value's text, pointing into the
+// document (strings), at a constant, or into buf (numbers). buf holds 64
+// bytes. *flag (when given) is set to 1 for arrays, objects and raw values.
+const char *kova_val_text(yyjson_val *v, char *buf, int *flag);
+
+// A fixed set of keys resolved over an object in one pass with the same
+// result as kova_obj_iget for each key: the first member with exactly that
+// key, else the first member whose key matches with letter case ignored.
+struct keyset {
+    static constexpr int max_keys = 32;
+    static constexpr int max_len = 32; // keys are shorter than this
+    static constexpr int per_len = 6;
+    const char *name[max_keys]{};
+    uint8_t len[max_keys]{};
+    int count = 0;
+    int8_t bylen[max_len][per_len]{}; // slot indexes of each key length, -1 ends
+
+    constexpr keyset(std::initializer_list<const char *> keys) {
+        for (auto &l : bylen)
+            for (auto &s : l) s = -1;
+        for (const char *k : keys) {
+            size_t n = 0;
+            while (k[n]) ++n;
+            // A key that does not fit the tables stops constant evaluation.
+            if (count >= max_keys || n == 0 || n >= max_len) fits(false);
+            name[count] = k;
+            len[count] = static_cast<uint8_t>(n);
+            int j = 0;
+            while (bylen[n][j] >= 0) ++j;
+            if (j >= per_len - 1) fits(false);
+            bylen[n][j] = static_cast<int8_t>(count);
+            ++count;
+        }
+    }
+
+private:
+    static void no_fit();
+    static constexpr void fits(bool ok) {
+        if (!ok) no_fit();
+    }
+};
+
+// out[i] receives the value of ks.name[i] or null. out holds ks.count entries.
+void keys_resolve(const keyset &ks, yyjson_val *obj, yyjson_val **out);
+
+// Texts and categories one row builds, staged until the row is complete.
+struct row_own {
+    static constexpr size_t text_cap = 1024; // 12 texts of at most 64 bytes fit
+    char text[text_cap];
+    size_t used = 0;
+    const char **field[16];
+    uint32_t off[16];
+    int nfield = 0;
+    int32_t ncats = 0;
+    int32_t cats[kova_max_categories];
+
+    void reset() {
+        used = 0;
+        nfield = 0;
+        ncats = 0;
+    }
+    // Stages a copy of s (n bytes) as the text of *f.
+    void put(const char **f, const char *s, size_t n) {
+        field[nfield] = f;
+        off[nfield++] = static_cast<uint32_t>(used);
+        memcpy(text + used, s, n);
+        text[used + n] = '\0';
+        used += n + 1;
+    }
+    // Moves the staged texts and categories into one block owned by the row.
+    // Returns false when out of memory (the staged fields then stay null).
+    bool finish(kova_row *row);
+};
+
+// A text field: absent or null gives "", a string points into the document,
+// a number or boolean is staged as text; an array or object gives "" and the
+// warning naming key.
+void fstr(kova_ctx *ctx, row_own &own, const char **f, yyjson_val *v, const char *key);
+// The row's IMDb number: normalised, "" when absent, invalid or zero.
+void imdb_field(row_own &own, const char **f, yyjson_val *v);
+// The row's categories from the category value (staged in own).
+void cats_from(row_own &own, yyjson_val *v);
+// kova_val_int then clamp32; dflt when the value is not an integer.
+int32_t int_field(yyjson_val *v, int32_t dflt);
+// "publishDate"/"PublishDate": absent or null -1, else the value's text read
+// as an ISO 8601 date-time.
+int64_t date_field(yyjson_val *v);
