@@ -1,7 +1,9 @@
-// Lookups of series and films, and the library find.
+// Lookups of series (Sonarr) and films (Radarr), and the library find.
+#include <cstdio>
 #include <cstring>
 
 #include "core/kova_internal.h"
+#include "ops/ops.h"
 
 void kova_lookup_free(kova_ctx *ctx) {
     for (int32_t i = 0; i < ctx->lookup_count; ++i) {
@@ -15,4 +17,197 @@ void kova_lookup_free(kova_ctx *ctx) {
     yyjson_doc_free(ctx->lookup_doc);
     ctx->lookup_doc = nullptr;
     ctx->match = -1;
+}
+
+bool read_id(yyjson_val *v, int32_t *out) {
+    int64_t n;
+    if (!kova_val_int(v, &n) || n < 1 || n > 2147483646) return false;
+    *out = static_cast<int32_t>(n);
+    return true;
+}
+
+bool radarr_not_found(const kova_ctx *ctx, int32_t rc, const char *body) {
+    if (rc != ERR_HTTP) return false;
+    if (ctx->http_code == 404) return true;
+    return ctx->http_code == 500 && body &&
+           (strstr(body, "NotFoundException") || strstr(body, "was not found"));
+}
+
+namespace {
+int32_t low32(yyjson_val *v) {
+    int64_t n;
+    return kova_val_int(v, &n) ? static_cast<int32_t>(n) : 0;
+}
+
+int32_t lk_fill_one(kova_ctx *ctx, kova_lookup *e, yyjson_val *obj) {
+    e->raw = obj;
+    e->title = kova_val_str(kova_obj_iget(obj, "title"), nullptr);
+    e->clean_title = kova_val_str(kova_obj_iget(obj, "cleanTitle"), nullptr);
+    e->imdb = kova_val_str(kova_obj_iget(obj, "imdbId"), nullptr);
+    e->tvdb = low32(kova_obj_iget(obj, "tvdbId"));
+    e->tmdb = low32(kova_obj_iget(obj, "tmdbId"));
+    e->year = low32(kova_obj_iget(obj, "year"));
+    e->library_id = low32(kova_obj_iget(obj, "id"));
+    if (!e->title || !e->clean_title || !e->imdb) return kova_oom(ctx);
+    return OK;
+}
+
+// Builds "<name>=<encoded value>" for a lookup query.
+char *encoded_query(const char *name, const char *value) {
+    text_guard enc(kova_enc(value));
+    if (!enc.p) return nullptr;
+    buf_guard q;
+    kova_buf_puts(&q.b, name);
+    kova_buf_puts(&q.b, enc.p);
+    if (q.b.oom) return nullptr;
+    char *out = q.b.data;
+    q.b = kova_buf{};
+    return out;
+}
+} // namespace
+
+int32_t lk_parse(kova_ctx *ctx, char *body, int32_t kind) {
+    kova_lookup_free(ctx);
+    bool oom;
+    ctx->lookup_doc = kova_json_read(body, body ? strlen(body) : 0, &oom);
+    kova_free(body);
+    if (oom) return kova_oom(ctx);
+    yyjson_val *root = yyjson_doc_get_root(ctx->lookup_doc);
+    if (yyjson_is_obj(root)) {
+        ctx->lookup = static_cast<kova_lookup *>(kova_calloc(1, sizeof(kova_lookup)));
+        if (!ctx->lookup) return kova_oom(ctx);
+        // The entry counts even when filling it runs out of memory: its texts
+        // are then null, which the accessors read as "".
+        ctx->lookup_count = 1;
+        return lk_fill_one(ctx, &ctx->lookup[0], root);
+    }
+    if (!yyjson_is_arr(root)) return kova_fail(ctx, ERR_JSON, "%s lookup: not JSON", kova_svc_name(kind));
+    size_t n = yyjson_arr_size(root);
+    size_t cap = n < 1 ? 1 : (n > kova_max_lookup ? kova_max_lookup : n);
+    ctx->lookup = static_cast<kova_lookup *>(kova_calloc(cap, sizeof(kova_lookup)));
+    if (!ctx->lookup) return kova_oom(ctx);
+    size_t idx, max;
+    yyjson_val *el;
+    yyjson_arr_foreach(root, idx, max, el) {
+        if (!yyjson_is_obj(el)) continue;
+        if (ctx->lookup_count >= kova_max_lookup) break;
+        kova_lookup *e = &ctx->lookup[ctx->lookup_count++];
+        int32_t rc = lk_fill_one(ctx, e, el);
+        if (rc != OK) return rc;
+    }
+    return OK;
+}
+
+int32_t sonarr_term(kova_ctx *ctx, const char *term, char **body) {
+    *body = nullptr;
+    text_guard query(encoded_query("term=", term));
+    if (!query.p) return kova_oom(ctx);
+    return kova_http(ctx, 1, 0, "/api/v3/series/lookup", query.p, nullptr, "series lookup", body);
+}
+
+int32_t kova_do_sonarr_lookup(kova_ctx *ctx, const char *imdb, const char *title) {
+    kova_lookup_free(ctx);
+    if (!present(imdb) && !present(title))
+        return kova_fail(ctx, ERR_INVALID_ARG, "Sonarr lookup: no IMDb id and no title");
+    char *body = nullptr;
+    int32_t rc;
+    bool title_search = !present(imdb);
+    if (present(imdb)) {
+        kova_logf(ctx, "SonarrV3_Series_Lookup_By_IMDbID", "Searching series by using IMDbID:%s...", imdb);
+        rc = sonarr_term(ctx, imdb, &body);
+        if (rc != OK) {
+            kova_free(body);
+            return rc;
+        }
+        rc = lk_parse(ctx, body, 1);
+        if (rc != OK) return rc;
+        title_search = ctx->lookup_count == 0 && present(title);
+    }
+    if (title_search) {
+        kova_logf(ctx, "SonarrV3_Series_Lookup_By_Title", "Searching series by using Title:%s...", title);
+        rc = sonarr_term(ctx, title, &body);
+        if (rc != OK) {
+            kova_free(body);
+            return rc;
+        }
+        rc = lk_parse(ctx, body, 1);
+        if (rc != OK) return rc;
+    }
+    ctx->match = -1;
+    if (ctx->lookup_count == 0) return kova_fail(ctx, ERR_EMPTY, "Sonarr lookup: no series found");
+    if (present(imdb)) {
+        for (int32_t i = 0; i < ctx->lookup_count; ++i) {
+            const kova_lookup &e = ctx->lookup[i];
+            if (e.imdb && strcmp(e.imdb, imdb) == 0 && e.tvdb > 0) {
+                ctx->match = i;
+                kova_logf(ctx, "SonarrV3_Series_Found", "Found series %s and tvdbId is %d", e.clean_title,
+                          e.tvdb);
+                return OK;
+            }
+        }
+    }
+    return kova_fail(ctx, ERR_NOT_FOUND, "Sonarr lookup: %d series, none with that IMDb id and a TVDB id",
+                     ctx->lookup_count);
+}
+
+int32_t kova_do_radarr_lookup(kova_ctx *ctx, const char *imdb) {
+    kova_lookup_free(ctx);
+    if (!present(imdb)) return kova_fail(ctx, ERR_INVALID_ARG, "Radarr lookup: no IMDb id");
+    kova_logf(ctx, "RadarrV3_Movie_Lookup_By_IMDbID", "Searching movie by using IMDbID:%s...", imdb);
+    char *body = nullptr;
+    int32_t rc;
+    {
+        text_guard query(encoded_query("imdbId=", imdb));
+        if (!query.p) return kova_oom(ctx);
+        rc = kova_http(ctx, 2, 0, "/api/v3/movie/lookup/imdb", query.p, nullptr, "movie lookup", &body);
+    }
+    if (rc != OK) {
+        bool missing = radarr_not_found(ctx, rc, body);
+        kova_free(body);
+        if (missing)
+            return kova_fail(ctx, ERR_NOT_FOUND, "Radarr lookup: movie not found (HTTP %ld)",
+                             static_cast<long>(ctx->http_code));
+        return rc;
+    }
+    rc = lk_parse(ctx, body, 2);
+    if (rc != OK) return rc;
+    ctx->match = -1;
+    if (ctx->lookup_count > 0) {
+        const kova_lookup &e = ctx->lookup[0];
+        if (e.imdb && strcmp(e.imdb, imdb) == 0 && e.tmdb > 0) {
+            ctx->match = 0;
+            kova_logf(ctx, "RadarrV3_Movie_Found", "Found movie %s and tmdbId is %d", e.title, e.tmdb);
+            return OK;
+        }
+    }
+    return kova_fail(ctx, ERR_NOT_FOUND, "Radarr lookup: the answer is for a different IMDb id or has no TMDb id");
+}
+
+int32_t kova_do_library_find(kova_ctx *ctx, int32_t kind, int32_t id) {
+    const char *key = kind == 1 ? "tvdbId" : "tmdbId";
+    if (id < 1) return kova_fail(ctx, ERR_INVALID_ARG, "%s: invalid %s", kova_svc_name(kind), key);
+    char query[64];
+    snprintf(query, sizeof query, "%s=%d", key, static_cast<int>(id));
+    char *body = nullptr;
+    int32_t rc = kova_http(ctx, kind, 0, kind == 1 ? "/api/v3/series" : "/api/v3/movie", query, nullptr,
+                           "library", &body);
+    text_guard body_g(body);
+    if (rc != OK) return rc;
+    bool oom;
+    doc_guard doc(kova_json_read(body, strlen(body), &oom));
+    body_g.reset(nullptr);
+    if (oom) return kova_oom(ctx);
+    yyjson_val *arr = yyjson_doc_get_root(doc.doc);
+    if (!yyjson_is_arr(arr))
+        return kova_fail(ctx, ERR_JSON, "%s library: not a JSON array", kova_svc_name(kind));
+    size_t idx, max;
+    yyjson_val *el;
+    yyjson_arr_foreach(arr, idx, max, el) {
+        int64_t ext;
+        int32_t lib;
+        if (!yyjson_is_obj(el)) continue;
+        if (!kova_val_int(kova_obj_iget(el, key), &ext) || ext != id) continue;
+        if (read_id(kova_obj_iget(el, "id"), &lib)) return lib;
+    }
+    return 0;
 }

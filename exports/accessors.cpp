@@ -1,0 +1,152 @@
+// Read-only accessors: a bounds check and one load each. Out-of-range
+// indexes give "", -1 or 0; a text is never null.
+#include "exports/frame.h"
+
+namespace {
+const kova_row *row_at(int32_t i) {
+    return i >= 0 && i < g_kova.rs.row_count ? &g_kova.rs.rows[i] : nullptr;
+}
+const kova_indexer *indexer_at(int32_t i) {
+    return i >= 0 && i < g_kova.rs.indexer_count ? &g_kova.rs.indexers[i] : nullptr;
+}
+const kova_lookup *lookup_at(int32_t i) {
+    return i >= 0 && i < g_kova.lookup_count ? &g_kova.lookup[i] : nullptr;
+}
+const char *text(const char *s) { return s ? s : kova_empty; }
+
+template <typename T, typename F> auto row_value(int32_t i, T missing, F get) {
+    const kova_row *r = row_at(i);
+    return r ? get(*r) : missing;
+}
+} // namespace
+
+#define KOVA_ROW_TEXT(fn, field) \
+    KOVA_API const char *fn(int32_t i) { return row_value(i, kova_empty, [](const kova_row &r) { return text(r.field); }); }
+#define KOVA_ROW_INT(fn, field, missing) \
+    KOVA_API int32_t fn(int32_t i) { return row_value(i, int32_t{missing}, [](const kova_row &r) { return r.field; }); }
+
+extern "C" {
+
+KOVA_API int32_t kova_test_log_count(void) { return g_kova.test_log_count; }
+KOVA_API const char *kova_test_log_key(int32_t i) {
+    return i >= 0 && i < g_kova.test_log_count ? text(g_kova.test_log[i].key) : kova_empty;
+}
+KOVA_API const char *kova_test_log_text(int32_t i) {
+    return i >= 0 && i < g_kova.test_log_count ? text(g_kova.test_log[i].text) : kova_empty;
+}
+
+KOVA_API const char *kova_rootfolder(void) { return text(g_kova.rootfolder); }
+KOVA_API int32_t kova_quality_profile_count(void) { return g_kova.qp_count; }
+KOVA_API int32_t kova_quality_profile_id(int32_t i) {
+    return i >= 0 && i < g_kova.qp_count ? g_kova.qp_ids[i] : -1;
+}
+KOVA_API const char *kova_quality_profile_name(int32_t i) {
+    return i >= 0 && i < g_kova.qp_count ? text(g_kova.qp_names[i]) : kova_empty;
+}
+
+KOVA_API int32_t kova_jackett_stage(void) { return g_kova.stage; }
+
+KOVA_API int32_t kova_lookup_count(void) { return g_kova.lookup_count; }
+KOVA_API int32_t kova_lookup_match(void) { return g_kova.lookup_count == 0 ? -1 : g_kova.match; }
+KOVA_API const char *kova_lookup_title(int32_t i) {
+    const kova_lookup *e = lookup_at(i);
+    return e ? text(e->title) : kova_empty;
+}
+KOVA_API const char *kova_lookup_clean_title(int32_t i) {
+    const kova_lookup *e = lookup_at(i);
+    return e ? text(e->clean_title) : kova_empty;
+}
+KOVA_API const char *kova_lookup_imdb(int32_t i) {
+    const kova_lookup *e = lookup_at(i);
+    return e ? text(e->imdb) : kova_empty;
+}
+KOVA_API int32_t kova_lookup_tvdb(int32_t i) {
+    const kova_lookup *e = lookup_at(i);
+    return e ? e->tvdb : -1;
+}
+KOVA_API int32_t kova_lookup_tmdb(int32_t i) {
+    const kova_lookup *e = lookup_at(i);
+    return e ? e->tmdb : -1;
+}
+KOVA_API int32_t kova_lookup_year(int32_t i) {
+    const kova_lookup *e = lookup_at(i);
+    return e ? e->year : -1;
+}
+KOVA_API int32_t kova_lookup_library_id(int32_t i) {
+    const kova_lookup *e = lookup_at(i);
+    return e ? e->library_id : -1;
+}
+
+KOVA_API int32_t kova_result_count(void) { return g_kova.rs.row_count; }
+KOVA_ROW_TEXT(kova_result_title, title)
+KOVA_ROW_TEXT(kova_result_tracker, tracker)
+KOVA_ROW_TEXT(kova_result_tracker_id, tracker_id)
+KOVA_ROW_TEXT(kova_result_guid, guid)
+KOVA_ROW_TEXT(kova_result_link, link)
+KOVA_ROW_TEXT(kova_result_details, details)
+KOVA_ROW_TEXT(kova_result_magnet, magnet)
+KOVA_ROW_TEXT(kova_result_info_hash, info_hash)
+KOVA_ROW_TEXT(kova_result_category_desc, category_desc)
+KOVA_ROW_TEXT(kova_result_imdb, imdb)
+KOVA_ROW_TEXT(kova_result_tmdb, tmdb)
+KOVA_ROW_TEXT(kova_result_tvdb, tvdb)
+KOVA_ROW_INT(kova_result_seeders, seeders, -1)
+KOVA_ROW_INT(kova_result_peers, peers, -1)
+KOVA_ROW_INT(kova_result_files, files, -1)
+KOVA_ROW_INT(kova_result_category_count, category_count, 0)
+KOVA_ROW_INT(kova_result_download_volume_factor, download_volume_factor, -1)
+KOVA_ROW_INT(kova_result_season, season, -1)
+KOVA_ROW_INT(kova_result_episode, episode, -1)
+KOVA_ROW_INT(kova_result_full_season, full_season, 0)
+
+KOVA_API int32_t kova_result_size(int32_t i, uint64_t *size_out) {
+    const kova_row *r = row_at(i);
+    if (!r || !r->has_size) return ERR_NOT_FOUND;
+    if (size_out) *size_out = static_cast<uint64_t>(r->size);
+    return OK;
+}
+
+KOVA_API int32_t kova_result_category(int32_t i, int32_t j) {
+    const kova_row *r = row_at(i);
+    if (!r || j < 0 || j >= r->category_count) return -1;
+    return r->categories[j];
+}
+
+KOVA_API int64_t kova_result_publish_date(int32_t i) {
+    const kova_row *r = row_at(i);
+    return r ? r->publish_date : -1;
+}
+
+KOVA_API const char *kova_result_field(int32_t i, const char *name) {
+    kova_free(g_kova.field_text);
+    g_kova.field_text = nullptr;
+    const kova_row *r = row_at(i);
+    if (!r || !name) return kova_empty;
+    g_kova.field_text = kova_val_str(kova_obj_iget(r->raw, name), nullptr);
+    return text(g_kova.field_text);
+}
+
+KOVA_API int32_t kova_indexer_count(void) { return g_kova.rs.indexer_count; }
+KOVA_API const char *kova_indexer_id(int32_t i) {
+    const kova_indexer *e = indexer_at(i);
+    return e ? text(e->id) : kova_empty;
+}
+KOVA_API const char *kova_indexer_name(int32_t i) {
+    const kova_indexer *e = indexer_at(i);
+    return e ? text(e->name) : kova_empty;
+}
+KOVA_API const char *kova_indexer_error(int32_t i) {
+    const kova_indexer *e = indexer_at(i);
+    return e ? text(e->error) : kova_empty;
+}
+KOVA_API int32_t kova_indexer_status(int32_t i) {
+    const kova_indexer *e = indexer_at(i);
+    return e ? e->status : -1;
+}
+KOVA_API int32_t kova_indexer_results(int32_t i) {
+    const kova_indexer *e = indexer_at(i);
+    return e ? e->results : -1;
+}
+KOVA_API int32_t kova_indexers_errored(void) { return g_kova.rs.indexers_errored; }
+
+} // extern "C"

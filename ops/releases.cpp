@@ -1,0 +1,91 @@
+// Release searches: the releases Sonarr finds for an episode or a season and
+// that Radarr finds for a film.
+#include <cstdio>
+#include <cstring>
+
+#include "core/kova_internal.h"
+#include "ops/ops.h"
+
+namespace {
+// Sends one release search and installs the parsed list as the context's set.
+int32_t releases_get(kova_ctx *ctx, int32_t kind, const char *query) {
+    kova_rset_free(&ctx->rs);
+    ctx->stage = 0;
+    char *body = nullptr;
+    int32_t rc = kova_http(ctx, kind, 0, "/api/v3/release", query, nullptr, "release search", &body);
+    text_guard body_g(body);
+    if (rc != OK) return rc;
+    kova_rset fresh{};
+    rc = kova_rset_parse_arr(ctx, &fresh, body, strlen(body));
+    body_g.reset(nullptr);
+    if (rc != OK) {
+        kova_rset_free(&fresh);
+        return rc;
+    }
+    ctx->rs = fresh;
+    if (ctx->rs.row_count == 0) return kova_fail(ctx, ERR_EMPTY, "%s: no releases", kova_svc_name(kind));
+    return OK;
+}
+
+int32_t season_search(kova_ctx *ctx, int32_t series, int32_t season) {
+    kova_logf(ctx, "SonarrV3_Series_Search_Release_Season", "Searching available releases for episodes for season %d",
+              season);
+    char query[96];
+    snprintf(query, sizeof query, "seriesId=%d&seasonNumber=%d", static_cast<int>(series), static_cast<int>(season));
+    return releases_get(ctx, 1, query);
+}
+
+bool int_equals(yyjson_val *v, int64_t want) {
+    int64_t n;
+    return kova_val_int(v, &n) && n == want;
+}
+} // namespace
+
+int32_t kova_do_sonarr_releases(kova_ctx *ctx, int32_t series, int32_t season, int32_t episode) {
+    if (season < 0 || episode < 0 || series < 1)
+        return kova_fail(ctx, ERR_INVALID_ARG, "Sonarr releases: invalid series/season/episode");
+    if (episode == 0) return season_search(ctx, series, season);
+
+    kova_logf(ctx, "SonarrV3_Series_Get_All_Episode", "Get all episodes for series %d", series);
+    char query[96];
+    snprintf(query, sizeof query, "seriesId=%d&seasonNumber=%d", static_cast<int>(series), static_cast<int>(season));
+    char *body = nullptr;
+    int32_t rc = kova_http(ctx, 1, 0, "/api/v3/episode", query, nullptr, "episode list", &body);
+    text_guard body_g(body);
+    if (rc != OK) return rc;
+    bool oom;
+    doc_guard doc(kova_json_read(body, strlen(body), &oom));
+    body_g.reset(nullptr);
+    if (oom) return kova_oom(ctx);
+    yyjson_val *arr = yyjson_doc_get_root(doc.doc);
+    if (!yyjson_is_arr(arr)) return kova_fail(ctx, ERR_JSON, "Sonarr episode list: not a JSON array");
+
+    int32_t episode_id = 0;
+    size_t idx, max;
+    yyjson_val *el;
+    yyjson_arr_foreach(arr, idx, max, el) {
+        if (int_equals(kova_obj_iget(el, "episodeNumber"), episode) &&
+            int_equals(kova_obj_iget(el, "seasonNumber"), season) && read_id(kova_obj_iget(el, "id"), &episode_id))
+            break;
+        episode_id = 0;
+    }
+    yyjson_doc_free(doc.release());
+
+    if (episode_id > 0) {
+        kova_logf(ctx, "SonarrV3_Series_Search_Release_Episode",
+                  "Searching available releases for episode %d in season %d with Sonarr episodeId %d", episode, season,
+                  episode_id);
+        snprintf(query, sizeof query, "episodeId=%d", static_cast<int>(episode_id));
+        return releases_get(ctx, 1, query);
+    }
+    kova_warnf(ctx, "Sonarr: episode S%dE%d not found, searching the whole season", season, episode);
+    return season_search(ctx, series, season);
+}
+
+int32_t kova_do_radarr_releases(kova_ctx *ctx, int32_t movie) {
+    if (movie < 1) return kova_fail(ctx, ERR_INVALID_ARG, "Radarr releases: invalid movie id");
+    kova_logf(ctx, "RadarrV3_Movie_Search_Release", "Searching available releases for movie");
+    char query[48];
+    snprintf(query, sizeof query, "movieId=%d", static_cast<int>(movie));
+    return releases_get(ctx, 2, query);
+}
