@@ -1,0 +1,141 @@
+/*
+ * kova_curl - an HTTP(S) transport for kova, built on libcurl.
+ *
+ * The kova library performs no network I/O of its own: a host installs a
+ * transport table with kova_set_io. This small separate library makes such a
+ * table out of libcurl:
+ *
+ *     kova_curl_options o;
+ *     kova_curl_options_init(&o);
+ *     o.ca_file = "/etc/ssl/my-ca.pem";          (optional)
+ *     kova_curl *t = kova_curl_new(&o);
+ *     kova_set_io(kova_curl_io(t));
+ *     ... kova calls ...
+ *     kova_set_io(NULL);
+ *     kova_curl_free(t);
+ *
+ * One transport holds one set of options, and so serves one service setup:
+ * a host whose services need different options (a URL base behind a reverse
+ * proxy, TLS verification off for one self-signed instance) creates one
+ * transport per service and installs the right table before calling an
+ * operation of that service. Every kova operation talks to one service only.
+ *
+ * Contract with the library (see kova_io in kova.h):
+ *  - get/post return 0 whenever an HTTP exchange completed, whatever its
+ *    status, and store the status and the body (a NUL-terminated copy, "" when
+ *    the answer was empty). They return nonzero when no usable answer came
+ *    (connection refused, time-out, TLS failure, answer over the size cap,
+ *    out of memory) and then store an error text.
+ *  - Outputs are released by the table's own release entry.
+ *  - Nothing is kept after a call returns. Each request uses its own libcurl
+ *    handle, so the table may be called from several threads at once (the
+ *    kova library itself wants one call at a time; the settings validation
+ *    handlers may run on other threads).
+ *  - The API key never appears in an error text or log line: every
+ *    "apikey=" value is replaced by "***".
+ *  - Redirects are not followed: the API key travels in the query string, and
+ *    following a redirect would hand it to whatever the redirect names. A 3xx
+ *    answer comes back as such (kova reports it as ERR_HTTP).
+ */
+#ifndef KOVA_CURL_H
+#define KOVA_CURL_H
+
+#include <stdint.h>
+
+#include "kova.h"
+
+#if defined(__GNUC__) && __GNUC__ >= 4
+#  define KOVA_CURL_API __attribute__((visibility("default")))
+#else
+#  define KOVA_CURL_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Default cap on a response body, after decompression: 256 MiB. */
+#define KOVA_CURL_DEFAULT_MAX_RESPONSE (256 * 1024 * 1024)
+/* Default connection time-out: 10 s (never longer than the total time-out). */
+#define KOVA_CURL_DEFAULT_CONNECT_TIMEOUT_MS 10000
+
+/* A line the transport writes about a request, already redacted. */
+typedef void (*kova_curl_log_fn)(void *log_user, const char *line);
+
+/*
+ * Transport options. Start from kova_curl_options_init; every field left at
+ * its initial value takes the default named here. kova_curl_new copies every
+ * text, so the caller's strings need not outlive the call.
+ */
+typedef struct kova_curl_options {
+    /* Total time for one request in milliseconds; 0: kova_timeout_ms(),
+       read at each request (so kova_set_timeout_ms applies at once). */
+    int32_t timeout_ms;
+    /* Time to establish the connection; 0: 10000. */
+    int32_t connect_timeout_ms;
+    /* Nonzero switches TLS peer and host-name verification OFF. Only for a
+       service with a self-signed certificate on a network you trust. */
+    int32_t insecure;
+    /* Accept compressed answers (gzip, deflate and whatever this libcurl
+       decodes); nonzero by default. 0 asks for identity encoding. */
+    int32_t compressed;
+    /* Largest accepted response body in bytes after decompression; a larger
+       answer fails the request. 0: KOVA_CURL_DEFAULT_MAX_RESPONSE. */
+    int64_t max_response_bytes;
+    /* CA bundle file (PEM) to verify the service's certificate with;
+       NULL: the system's bundle. */
+    const char *ca_file;
+    /* Proxy URL ("http://proxy:3128", "socks5h://..."); NULL: libcurl's
+       environment rules (http_proxy, https_proxy, no_proxy); "": no proxy. */
+    const char *proxy;
+    /* User-Agent header; NULL: "kova/<library version>". */
+    const char *user_agent;
+    /* Path prefix inserted after scheme://host:port, for a service behind a
+       reverse proxy at e.g. "/sonarr". Slashes around it are normalised;
+       NULL or "" for none. */
+    const char *url_base;
+    /* Optional log sink: one redacted line per request (method, URL,
+       outcome, bytes, milliseconds). Called on the requesting thread. */
+    kova_curl_log_fn log;
+    void *log_user;
+} kova_curl_options;
+
+/* An opaque transport: the options and the kova_io table that uses them. */
+typedef struct kova_curl kova_curl;
+
+/** Fills `o` with the defaults (all zero/NULL except compressed = 1). NULL: nothing. */
+KOVA_CURL_API void kova_curl_options_init(kova_curl_options *o);
+
+/**
+ * Creates a transport. NULL options: the defaults. Initialises libcurl once
+ * per process (thread-safe). Returns NULL when memory runs out, when libcurl
+ * cannot be initialised or when an option is out of range (negative time-out
+ * or size cap). Free it with kova_curl_free.
+ */
+KOVA_CURL_API kova_curl *kova_curl_new(const kova_curl_options *o);
+
+/** Releases a transport; NULL: nothing. Uninstall its table first (kova_set_io(NULL)). */
+KOVA_CURL_API void kova_curl_free(kova_curl *t);
+
+/**
+ * The transport's kova_io table, valid until kova_curl_free. Install it with
+ * kova_set_io or hand it to a settings-validation handler. NULL: NULL.
+ */
+KOVA_CURL_API const kova_io *kova_curl_io(const kova_curl *t);
+
+/**
+ * Copies `text` into `out` (of `size` bytes, always NUL-terminated when size
+ * is at least 1) with the value of every "apikey=" parameter (any letter
+ * case) replaced by "***". Returns the length of the full redacted text, like
+ * snprintf. A tool for hosts that print URLs themselves.
+ */
+KOVA_CURL_API int32_t kova_curl_redact(const char *text, char *out, int32_t size);
+
+/** libcurl's version text, e.g. "libcurl/7.88.1 OpenSSL/3.0.11 zlib/1.2.13". Static text. */
+KOVA_CURL_API const char *kova_curl_version(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KOVA_CURL_H */
