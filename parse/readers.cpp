@@ -327,3 +327,18 @@ int64_t date_field(yyjson_val *v) {
     char buf[64];
     return kova_parse_iso(kova_val_text(v, buf, nullptr));
 }
+
+bool reserve_rows(kova_rset *rs, yyjson_val *arr) {
+    int32_t n = 0;
+    size_t idx, max;
+    yyjson_val *e;
+    yyjson_arr_foreach(arr, idx, max, e) {
+        if (yyjson_is_obj(e) && ++n == kova_max_rows) break;
+    }
+    if (n <= 64) return true; // the first growth step covers it
+    auto *p = static_cast<kova_row *>(kova_malloc(sizeof(kova_row) * static_cast<size_t>(n)));
+    if (!p) return false;
+    rs->rows = p;
+    rs->row_cap = n;
+    return true;
+}

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <new>
 
 #include "core/kova_internal.h"
 
@@ -80,18 +81,42 @@ struct row_own {
         nfield = 0;
         ncats = 0;
     }
-    // Stages a copy of s (n bytes) as the text of *f.
+    // Stages a copy of s (n bytes) as the text of *f. *f points at the
+    // staged copy until finish() moves it.
     void put(const char **f, const char *s, size_t n) {
         field[nfield] = f;
         off[nfield++] = static_cast<uint32_t>(used);
         memcpy(text + used, s, n);
         text[used + n] = '\0';
+        *f = text + used;
         used += n + 1;
+    }
+    // Replaces the text of *f by "", unstaging it when it was the last staged.
+    void clear(const char **f) {
+        if (nfield && field[nfield - 1] == f) used = off[--nfield];
+        *f = kova_empty;
     }
     // Moves the staged texts and categories into one block owned by the row.
     // Returns false when out of memory (the staged fields then stay null).
     bool finish(kova_row *row);
 };
+
+// One parse's staging area, on the heap (it is some 17 KiB).
+struct own_guard {
+    row_own *p;
+    own_guard() {
+        void *m = kova_malloc(sizeof(row_own));
+        p = m ? new (m) row_own : nullptr; // trivially destructible
+    }
+    ~own_guard() { kova_free(p); }
+    own_guard(const own_guard &) = delete;
+    own_guard &operator=(const own_guard &) = delete;
+};
+
+// Reserves room for the objects of a row array (at most the row limit), so
+// that a large answer is not copied again and again while it grows. False
+// when out of memory.
+bool reserve_rows(kova_rset *rs, yyjson_val *arr);
 
 // A text field: absent or null gives "", a string points into the document,
 // a number or boolean is staged as text; an array or object gives "" and the

@@ -33,8 +33,11 @@ kova_indexer *rs_add_indexer(kova_rset *rs) {
 }
 
 void kova_row_free(kova_row *row) {
+    // The parsers keep a row's categories at the start of its `own` block (one
+    // allocation per row); a categories array allocated on its own is
+    // released separately.
+    if (row->categories != reinterpret_cast<int32_t *>(row->own)) kova_free(row->categories);
     kova_free(row->own);
-    kova_free(row->categories);
     memset(row, 0, sizeof *row);
 }
 

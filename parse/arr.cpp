@@ -1,0 +1,120 @@
+// Sonarr and Radarr release lists (API v3): one JSON array of release
+// objects, read into rows shaped like Jackett's so that the accessors and the
+// result document treat both alike.
+#include <cstring>
+
+#include "core/kova_internal.h"
+#include "parse/readers.h"
+
+namespace {
+enum {
+    k_title, k_tracker, k_tracker_id, k_guid, k_link, k_details, k_magnet, k_info_hash, k_tmdb,
+    k_tvdb, k_imdb, k_size, k_seeders, k_peers, k_categories, k_publish_date, k_flags, k_season,
+    k_episodes, k_full_season, k_count
+};
+constexpr keyset k_arr{"title",       "indexer",      "indexerId",    "guid",           "downloadUrl",
+                       "infoUrl",     "magnetUrl",    "infoHash",     "tmdbId",         "tvdbId",
+                       "imdbId",      "size",         "seeders",      "leechers",       "categories",
+                       "publishDate", "indexerFlags", "seasonNumber", "episodeNumbers", "fullSeason"};
+static_assert(k_arr.count == k_count);
+
+// "indexerFlags" as the download volume factor in thousandths: integer bits
+// (1 freeleech, 2 halfleech) or an array of flag names.
+int32_t flags_dvf(yyjson_val *v) {
+    if (!v) return -1;
+    if (yyjson_is_int(v)) {
+        uint64_t bits = unsafe_yyjson_get_uint(v); // two's complement bits for negatives
+        if (bits & 1) return 0;
+        if (bits & 2) return 500;
+        return 1000;
+    }
+    if (!yyjson_is_arr(v)) return 1000;
+    int32_t f = 1000;
+    size_t idx, max;
+    yyjson_val *e;
+    yyjson_arr_foreach(v, idx, max, e) {
+        if (!yyjson_is_str(e)) continue;
+        const char *s = unsafe_yyjson_get_str(e);
+        if (kova_ieq(s, "G_Freeleech"))
+            f = 0;
+        else if (kova_ieq(s, "G_Halfleech") && f != 0)
+            f = 500;
+    }
+    return f;
+}
+
+// tmdbId and tvdbId: a zero id counts as absent.
+void id_field(kova_ctx *ctx, row_own &own, const char **f, yyjson_val *v, const char *key) {
+    fstr(ctx, own, f, v, key);
+    if ((*f)[0] == '0' && (*f)[1] == '\0') own.clear(f);
+}
+
+bool fill_row(kova_ctx *ctx, row_own &own, kova_row *row, yyjson_val *obj) {
+    yyjson_val *v[k_count];
+    keys_resolve(k_arr, obj, v);
+    own.reset();
+    row->raw = obj;
+    const char **text[] = {&row->title, &row->tracker, &row->tracker_id, &row->guid,
+                           &row->link,  &row->details, &row->magnet,     &row->info_hash};
+    for (int i = k_title; i <= k_info_hash; ++i) fstr(ctx, own, text[i], v[i], k_arr.name[i]);
+    row->category_desc = kova_empty;
+    id_field(ctx, own, &row->tmdb, v[k_tmdb], k_arr.name[k_tmdb]);
+    id_field(ctx, own, &row->tvdb, v[k_tvdb], k_arr.name[k_tvdb]);
+    imdb_field(own, &row->imdb, v[k_imdb]);
+    int64_t size;
+    if (kova_val_int(v[k_size], &size) && size >= 0) {
+        row->has_size = 1;
+        row->size = size;
+    }
+    row->seeders = int_field(v[k_seeders], -1);
+    row->peers = int_field(v[k_peers], -1);
+    row->files = -1;
+    cats_from(own, v[k_categories]);
+    row->publish_date = date_field(v[k_publish_date]);
+    row->download_volume_factor = flags_dvf(v[k_flags]);
+    row->season = int_field(v[k_season], -1);
+    yyjson_val *eps = v[k_episodes];
+    row->episode = yyjson_arr_size(eps) ? int_field(unsafe_yyjson_get_first(eps), -1) : -1;
+    row->full_season = yyjson_is_true(v[k_full_season]) ? 1 : 0;
+    return own.finish(row);
+}
+} // namespace
+
+int32_t kova_rset_parse_arr(kova_ctx *ctx, kova_rset *rs, const char *text, size_t len) {
+    *rs = kova_rset{};
+    bool read_oom = false;
+    rs->doc = kova_json_read(text, len, &read_oom);
+    if (!rs->doc) {
+        if (read_oom) return kova_oom(ctx);
+        return kova_fail(ctx, ERR_JSON, "release list is not JSON");
+    }
+    yyjson_val *root = yyjson_doc_get_root(rs->doc);
+    if (!yyjson_is_arr(root))
+        return kova_fail(ctx, ERR_JSON, "release list is %s, not an array", kova_type_name(root));
+
+    if (!reserve_rows(rs, root)) return kova_oom(ctx);
+    own_guard own;
+    if (!own.p) return kova_oom(ctx);
+
+    bool oom = false;
+    int32_t skipped = 0;
+    size_t idx, max;
+    yyjson_val *obj;
+    yyjson_arr_foreach(root, idx, max, obj) {
+        if (oom) break;
+        if (!yyjson_is_obj(obj)) {
+            ++skipped;
+            continue;
+        }
+        if (rs->row_count == kova_max_rows) {
+            kova_warnf(ctx, "more than %d releases, the rest dropped", kova_max_rows);
+            break;
+        }
+        kova_row *row = rs_add(rs);
+        if (!row) return kova_oom(ctx);
+        if (!fill_row(ctx, *own.p, row, obj)) oom = true;
+    }
+    if (oom) return kova_oom(ctx);
+    if (skipped) kova_warnf(ctx, "%d non-object release rows ignored", skipped);
+    return OK;
+}

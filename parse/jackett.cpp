@@ -1,0 +1,142 @@
+// Jackett's aggregated results answer: strict about the document's shape,
+// lenient about everything inside it.
+#include <cmath>
+#include <cstdlib>
+
+#include "core/kova_internal.h"
+#include "parse/readers.h"
+
+namespace {
+// The row keys, in the order the row's fields are read.
+enum {
+    k_title, k_tracker, k_tracker_id, k_guid, k_link, k_details, k_magnet, k_info_hash,
+    k_category_desc, k_tmdb, k_tvdb, k_imdb, k_size, k_seeders, k_peers, k_files, k_category,
+    k_publish_date, k_dvf, k_count
+};
+constexpr keyset k_jackett{"Title",   "Tracker",     "TrackerId",  "Guid",         "Link",
+                           "Details", "MagnetUri",   "InfoHash",   "CategoryDesc", "TMDb",
+                           "TVDBId",  "Imdb",        "Size",       "Seeders",      "Peers",
+                           "Files",   "Category",    "PublishDate", "DownloadVolumeFactor"};
+static_assert(k_jackett.count == k_count);
+
+// "DownloadVolumeFactor" in thousandths; -1 when absent or unusable.
+int32_t dvf(yyjson_val *v) {
+    double x;
+    if (yyjson_is_num(v)) {
+        x = yyjson_get_num(v);
+    } else if (yyjson_is_str(v)) {
+        const char *s = unsafe_yyjson_get_str(v);
+        char *end = nullptr;
+        x = strtod(s, &end);
+        if (end == s || *end) return -1;
+    } else {
+        return -1;
+    }
+    if (!std::isfinite(x) || x < 0 || x > 1000) return -1;
+    return static_cast<int32_t>(x * 1000 + 0.5);
+}
+
+// The indexer entries; false when out of memory.
+bool read_indexers(kova_rset *rs, yyjson_val *arr) {
+    size_t idx, max;
+    yyjson_val *o;
+    yyjson_arr_foreach(arr, idx, max, o) {
+        if (!yyjson_is_obj(o)) continue;
+        kova_indexer *e = rs_add_indexer(rs);
+        if (!e) return false;
+        e->id = kova_val_str(kova_obj_iget(o, "ID"), nullptr);
+        e->name = kova_val_str(kova_obj_iget(o, "Name"), nullptr);
+        e->error = kova_val_str(kova_obj_iget(o, "Error"), nullptr);
+        if (!e->id || !e->name || !e->error) {
+            kova_free(e->id);
+            kova_free(e->name);
+            kova_free(e->error);
+            *e = kova_indexer{};
+            return false;
+        }
+        e->status = int_field(kova_obj_iget(o, "Status"), 0);
+        e->results = int_field(kova_obj_iget(o, "Results"), 0);
+        ++rs->indexer_count;
+        if (e->status == 1) ++rs->indexers_errored;
+    }
+    return true;
+}
+
+// Fills one row from its object; false when out of memory.
+bool fill_row(kova_ctx *ctx, row_own &own, kova_row *row, yyjson_val *obj) {
+    yyjson_val *v[k_count];
+    keys_resolve(k_jackett, obj, v);
+    own.reset();
+    row->raw = obj;
+    const char **text[] = {&row->title, &row->tracker, &row->tracker_id, &row->guid,
+                           &row->link,  &row->details, &row->magnet,     &row->info_hash,
+                           &row->category_desc, &row->tmdb, &row->tvdb};
+    for (int i = k_title; i <= k_tvdb; ++i) fstr(ctx, own, text[i], v[i], k_jackett.name[i]);
+    imdb_field(own, &row->imdb, v[k_imdb]);
+    int64_t size;
+    if (kova_val_int(v[k_size], &size) && size >= 0) {
+        row->has_size = 1;
+        row->size = size;
+    }
+    row->seeders = int_field(v[k_seeders], -1);
+    row->peers = int_field(v[k_peers], -1);
+    row->files = int_field(v[k_files], -1);
+    cats_from(own, v[k_category]);
+    row->publish_date = date_field(v[k_publish_date]);
+    row->download_volume_factor = dvf(v[k_dvf]);
+    row->season = -1;
+    row->episode = -1;
+    row->full_season = 0;
+    return own.finish(row);
+}
+
+} // namespace
+
+int32_t kova_rset_parse_jackett(kova_ctx *ctx, kova_rset *rs, const char *text, size_t len) {
+    *rs = kova_rset{};
+    bool read_oom = false;
+    rs->doc = kova_json_read(text, len, &read_oom);
+    if (!rs->doc) {
+        if (read_oom) return kova_oom(ctx);
+        return kova_fail(ctx, ERR_JSON, "Jackett: response is not JSON");
+    }
+    yyjson_val *root = yyjson_doc_get_root(rs->doc);
+    if (!yyjson_is_obj(root)) return kova_fail(ctx, ERR_JSON, "Jackett: response is not a JSON object");
+    yyjson_val *results = kova_obj_iget(root, "Results");
+    if (!yyjson_is_arr(results))
+        return kova_fail(ctx, ERR_JSON, "Jackett: Results is %s, not an array",
+                         results ? kova_type_name(results) : "missing");
+
+    yyjson_val *indexers = kova_obj_iget(root, "Indexers");
+    if (indexers && !yyjson_is_arr(indexers) && !yyjson_is_null(indexers))
+        kova_warnf(ctx, "Jackett: Indexers is not an array, ignored");
+    if (yyjson_is_arr(indexers) && !read_indexers(rs, indexers)) return kova_oom(ctx);
+
+    if (!reserve_rows(rs, results)) return kova_oom(ctx);
+    // Staging space for one row's built texts and categories, reused for
+    // every row.
+    own_guard own;
+    if (!own.p) return kova_oom(ctx);
+
+    bool oom = false;
+    int32_t skipped = 0;
+    size_t idx, max;
+    yyjson_val *obj;
+    yyjson_arr_foreach(results, idx, max, obj) {
+        if (oom) break;
+        if (!yyjson_is_obj(obj)) {
+            ++skipped;
+            continue;
+        }
+        if (rs->row_count == kova_max_rows) {
+            kova_warnf(ctx, "Jackett: more than %d results, the rest dropped", kova_max_rows);
+            break;
+        }
+        kova_row *row = rs_add(rs);
+        if (!row) return kova_oom(ctx);
+        if (!fill_row(ctx, *own.p, row, obj)) oom = true;
+    }
+    if (oom) return kova_oom(ctx);
+    if (skipped) kova_warnf(ctx, "Jackett: %d non-object rows in Results ignored", skipped);
+    return OK;
+}
