@@ -1,0 +1,115 @@
+#include <string>
+
+#include "support/kova_test.h"
+
+using ConfigTest = KovaTest;
+
+namespace {
+using configure_fn = int32_t (*)(const char *, int32_t, int32_t, const char *);
+constexpr configure_fn k_configure[3] = {kova_jackett_configure, kova_sonarr_configure, kova_radarr_configure};
+} // namespace
+
+TEST_F(ConfigTest, BuildsTheBaseUrl) {
+    struct Case {
+        int kind;
+        const char *host;
+        int32_t port;
+        int32_t https;
+        const char *url;
+    } cases[] = {
+        {0, "127.0.0.1", 0, 0, "http://127.0.0.1:9117"},
+        {1, "nas.local", -1, 0, "http://nas.local:8989"},
+        {2, "::1", 7000, 1, "https://[::1]:7000"},
+        {2, "fe80::1%eth0", 0, 0, nullptr}, // % is refused
+        {1, "2001:db8::10", 65535, 7, "https://[2001:db8::10]:65535"},
+        {0, "h\xC3\xB6st", 80, 0, "http://h\xC3\xB6st:80"},
+    };
+    for (const Case &c : cases) {
+        int32_t rc = k_configure[c.kind](c.host, c.port, c.https, "key");
+        if (c.url) {
+            EXPECT_EQ(rc, KOVA_OK) << c.host;
+            EXPECT_STREQ(kova_base_url(c.kind), c.url);
+        } else {
+            EXPECT_EQ(rc, KOVA_ERR_INVALID_ARG) << c.host;
+        }
+    }
+}
+
+TEST_F(ConfigTest, RefusesHostsThatAreNotAHost) {
+    std::string h253(253, 'a'), h254(254, 'a');
+    EXPECT_EQ(kova_jackett_configure(h253.c_str(), 0, 0, "k"), KOVA_OK);
+    const char *refused[] = {h254.c_str(), "", "http://example.org", "my host", "a/b", "[::1]", "user@host",
+                             "host?x", "host#f", "a\\b", "tab\there", "del\x7f", "quote\"",
+                             // A colon means an IPv6 literal; host:port is not one and would
+                             // configure into an unusable URL.
+                             "192.0.2.10:8080", "example.org:9117", ":::"};
+    for (const char *h : refused) {
+        EXPECT_EQ(kova_jackett_configure(h, 0, 0, "k"), KOVA_ERR_INVALID_ARG) << h;
+        EXPECT_STREQ(kova_last_error(), "Jackett: invalid host") << h;
+    }
+    EXPECT_EQ(kova_jackett_configure(nullptr, 0, 0, "k"), KOVA_ERR_INVALID_ARG);
+}
+
+TEST_F(ConfigTest, ChecksInOrderAndKeepsThePreviousConfiguration) {
+    ASSERT_EQ(kova_sonarr_configure("first", 0, 0, "k1"), KOVA_OK);
+    // The host is examined before the key.
+    EXPECT_EQ(kova_sonarr_configure("bad host", 0, 0, ""), KOVA_ERR_INVALID_ARG);
+    EXPECT_STREQ(kova_last_error(), "Sonarr: invalid host");
+    EXPECT_EQ(kova_sonarr_configure("second", 0, 0, ""), KOVA_ERR_INVALID_ARG);
+    EXPECT_STREQ(kova_last_error(), "Sonarr: empty API key");
+    EXPECT_EQ(kova_sonarr_configure("second", 65536, 0, "k"), KOVA_ERR_INVALID_ARG);
+    EXPECT_STREQ(kova_last_error(), "Sonarr: port out of range");
+    EXPECT_EQ(kova_last_rc(), KOVA_ERR_INVALID_ARG);
+    EXPECT_STREQ(kova_base_url(1), "http://first:8989");
+    // A success clears the last error.
+    EXPECT_EQ(kova_sonarr_configure("second", 65535, 0, "k"), KOVA_OK);
+    EXPECT_STREQ(kova_last_error(), "");
+    EXPECT_EQ(kova_last_rc(), KOVA_OK);
+}
+
+TEST_F(ConfigTest, UnknownKindsAndPorts) {
+    EXPECT_STREQ(kova_base_url(3), "");
+    EXPECT_STREQ(kova_base_url(-1), "");
+    EXPECT_STREQ(kova_base_url(1), ""); // unconfigured
+    EXPECT_EQ(kova_default_port(0), 9117);
+    EXPECT_EQ(kova_default_port(1), 8989);
+    EXPECT_EQ(kova_default_port(2), 7878);
+    EXPECT_EQ(kova_default_port(3), 0);
+    EXPECT_EQ(kova_default_port(-1), 0);
+    EXPECT_STREQ(kova_svc_name(3), "");
+    EXPECT_STREQ(kova_svc_name(-1), "");
+    kova_ctx c;
+    kova_ctx_init(&c);
+    EXPECT_EQ(kova_svc_configure(&c, 3, "h", 0, 0, "k"), ERR_INVALID_ARG);
+    EXPECT_STREQ(c.err, "unknown service");
+    kova_ctx_free(&c);
+}
+
+TEST_F(ConfigTest, OutOfMemoryLeavesTheServiceUnconfigured) {
+    ASSERT_EQ(kova_radarr_configure("old", 0, 0, "k"), KOVA_OK);
+    int failures = oom_sweep([] {},
+                             [] { return kova_radarr_configure("new", 1234, 1, "key"); },
+                             [](int32_t rc, bool injected) {
+                                 if (injected) {
+                                     EXPECT_EQ(rc, KOVA_ERR_OOM);
+                                     EXPECT_STREQ(kova_last_error(), "out of memory");
+                                     EXPECT_STREQ(kova_base_url(2), "");
+                                 } else {
+                                     EXPECT_EQ(rc, KOVA_OK);
+                                     EXPECT_STREQ(kova_base_url(2), "https://new:1234");
+                                 }
+                             });
+    EXPECT_EQ(failures, 3); // host, key and URL copies
+}
+
+TEST_F(ConfigTest, ResetUnconfiguresEverything) {
+    ASSERT_EQ(kova_jackett_configure("j", 0, 0, "k"), KOVA_OK);
+    kova_arm_library_writes(1);
+    kova_reset();
+    EXPECT_STREQ(kova_base_url(0), "");
+    EXPECT_EQ(kova_library_writes_armed(), 0);
+    EXPECT_EQ(kova_last_rc(), 0);
+    EXPECT_EQ(kova_jackett_test(), KOVA_ERR_NOT_CONFIGURED);
+    ASSERT_EQ(kova_jackett_configure("j", 0, 0, "k"), KOVA_OK);
+    EXPECT_EQ(kova_jackett_test(), KOVA_ERR_NO_IO);
+}

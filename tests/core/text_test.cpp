@@ -1,0 +1,113 @@
+#include <cstring>
+#include <set>
+
+#include "support/kova_test.h"
+
+TEST(Enc, KeepsUnreservedAndEscapesEverythingElseUpperCase) {
+    struct Case {
+        const char *in;
+        const char *out;
+    } cases[] = {
+        {"Hello World/\xC3\xBC", "Hello%20World%2F%C3%BC"},
+        {"a-b.c_d~e", "a-b.c_d~e"},
+        {"tvdb:42", "tvdb%3A42"},
+        {"a+b&c=d?e#f%", "a%2Bb%26c%3Dd%3Fe%23f%25"},
+        {"", ""},
+    };
+    for (const Case &c : cases) {
+        text_guard t(kova_enc(c.in));
+        ASSERT_NE(t.p, nullptr);
+        EXPECT_STREQ(t.p, c.out) << c.in;
+    }
+    text_guard n(kova_enc(nullptr));
+    EXPECT_STREQ(n.p, "");
+}
+
+TEST(Enc, FailsOnlyForMemory) {
+    kova_fault_arm(1);
+    EXPECT_EQ(kova_enc("abc"), nullptr);
+    kova_fault_disarm();
+}
+
+TEST(Ieq, ComparesAsciiCaseInsensitivelyAndNeverEqualsNull) {
+    EXPECT_EQ(kova_ieq("TRUE", "true"), 1);
+    EXPECT_EQ(kova_ieq("true", "true "), 0);
+    EXPECT_EQ(kova_ieq("", ""), 1);
+    EXPECT_EQ(kova_ieq(nullptr, nullptr), 0);
+    EXPECT_EQ(kova_ieq("a", nullptr), 0);
+    EXPECT_EQ(kova_ieq("\xC3\x9C", "\xC3\xBC"), 0); // only ASCII letters fold
+}
+
+TEST(Strndup, CopiesExactlyNBytes) {
+    text_guard a(kova_strndup("abc", 2));
+    EXPECT_STREQ(a.p, "ab");
+    EXPECT_EQ(kova_strndup(nullptr, 3), nullptr);
+    EXPECT_EQ(kova_strdup(nullptr), nullptr);
+}
+
+TEST(Buf, GrowsFrom128ByDoublingAndTerminates) {
+    buf_guard g;
+    kova_buf_put(&g.b, "", 0);
+    EXPECT_EQ(g.b.cap, 128u);
+    EXPECT_STREQ(g.b.data, "");
+    std::string hundred(100, 'x');
+    kova_buf_puts(&g.b, hundred.c_str());
+    EXPECT_EQ(g.b.cap, 128u);
+    kova_buf_puts(&g.b, hundred.c_str());
+    EXPECT_EQ(g.b.cap, 256u);
+    EXPECT_EQ(g.b.len, 200u);
+    EXPECT_EQ(strlen(g.b.data), 200u);
+
+    buf_guard big;
+    std::string thousand(1000, 'y');
+    kova_buf_puts(&big.b, thousand.c_str());
+    EXPECT_EQ(big.b.cap, 1024u);
+}
+
+TEST(Buf, OutOfMemoryIsStickyAndKeepsTheText) {
+    buf_guard g;
+    kova_buf_puts(&g.b, "abc");
+    std::string big(200, 'z');
+    kova_fault_arm(1);
+    kova_buf_puts(&g.b, big.c_str());
+    kova_fault_disarm();
+    EXPECT_EQ(g.b.oom, 1);
+    kova_buf_puts(&g.b, "d");
+    EXPECT_EQ(g.b.len, 3u);
+    EXPECT_STREQ(g.b.data, "abc");
+}
+
+static void expect_uuid_shape(const char *u) {
+    ASSERT_EQ(strlen(u), 36u);
+    for (int i = 0; i < 36; ++i) {
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            EXPECT_EQ(u[i], '-');
+        } else {
+            EXPECT_NE(strchr("0123456789abcdef", u[i]), nullptr) << u;
+        }
+    }
+    EXPECT_EQ(u[14], '4');
+    EXPECT_NE(strchr("89ab", u[19]), nullptr);
+}
+
+TEST(Uuid4, HasTheVersion4ShapeAndDiffers) {
+    char a[37], b[37];
+    kova_uuid4(a);
+    kova_uuid4(b);
+    expect_uuid_shape(a);
+    expect_uuid_shape(b);
+    EXPECT_STRNE(a, b);
+}
+
+TEST(Uuid4, FallsBackToSplitMixWhenTheSystemSourceFails) {
+    std::set<std::string> seen;
+    for (int i = 0; i < 4; ++i) {
+        char u[37];
+        kova_fault_random(1);
+        kova_uuid4(u);
+        expect_uuid_shape(u);
+        seen.insert(u);
+    }
+    kova_fault_random(0);
+    EXPECT_EQ(seen.size(), 4u); // the counter makes every fallback distinct
+}
