@@ -1,0 +1,351 @@
+#!/usr/bin/env python3
+"""A local stand-in for Jackett, Sonarr and Radarr, for the end-to-end tests.
+
+    server.py start --dir DIR   start a server in the background, wait until it
+                                listens, write DIR/ports.json, DIR/ca.pem
+    server.py stop  --dir DIR   stop it (it also stops by itself after
+                                --lifetime seconds)
+    server.py serve --dir DIR   run in the foreground
+
+It listens on 127.0.0.1 only, on two ephemeral ports: plain HTTP and HTTPS
+with a certificate for 127.0.0.1/localhost signed by a throw-away CA that
+openssl makes at start. Both serve the same routes.
+
+The API key picks the behaviour of the service routes, so that a test can get
+a failure through the library without any other switch:
+    k401 -> 401, k403 -> 403, k404 -> 404, k500 -> 500, slow -> 3 s delay,
+    anything else -> the normal answer.
+
+Test routes (any key or none): /echo (the request as JSON), /status/N,
+/slow?ms=N (at most 5000), /gzip (gzip-encoded JSON), /big?n=N (N bytes,
+with Content-Length), /bigchunked?n=N (chunked), /bomb (small gzip, 4 MiB
+decoded), /redirect. Every request is recorded; /__requests?apikey=K returns
+those made with that key, so parallel tests keep apart.
+"""
+import argparse
+import gzip
+import json
+import os
+import signal
+import ssl
+import subprocess
+import sys
+import threading
+import time
+import urllib.parse
+import urllib.request
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+MAX_BODY = 1 << 20
+RECORD_LIMIT = 5000
+
+JACKETT_INDEXERS = """<?xml version="1.0" encoding="UTF-8"?>
+<indexers>
+  <indexer id="1337x" configured="true"><title>1337x</title><type>public</type></indexer>
+  <indexer id="rutracker" configured="true"><title>RuTracker.org</title><type>semi-private</type></indexer>
+  <indexer id="nyaasi" configured="false"><title>Nyaa.si</title></indexer>
+</indexers>
+"""
+
+RESULT_ROW = {
+    "FirstSeen": "0001-01-01T00:00:00", "Tracker": "1337x", "TrackerId": "1337x",
+    "TrackerType": "public", "CategoryDesc": "Movies/HD", "Title": "Night of the Living Dead 1968 1080p BluRay x264",
+    "Guid": "https://1337x.to/torrent/1/notld/", "Link": "http://127.0.0.1/dl/1.torrent",
+    "Details": "https://1337x.to/torrent/1/notld/", "PublishDate": "2023-10-31T20:15:00Z",
+    "Category": [2000, 2040, 100001], "Size": 8589934592, "Files": 3, "Grabs": 120,
+    "Seeders": 42, "Peers": 50, "Imdb": 63350, "TMDb": 10331, "TVDBId": 0,
+    "DownloadVolumeFactor": 0, "UploadVolumeFactor": 1, "MagnetUri": None, "InfoHash": None,
+}
+
+ROOTFOLDER = [{"path": "/data/media/", "accessible": True, "freeSpace": 1 << 40, "id": 1}]
+PROFILES = [{"id": 1, "name": "Any"}, {"id": 4, "name": "HD-1080p"}]
+SERIES = {"title": "The Twilight Zone", "cleanTitle": "thetwilightzone", "year": 1959,
+          "imdbId": "tt0052520", "tvdbId": 73587, "tmdbId": 6357,
+          "seasons": [{"seasonNumber": 1, "monitored": True}]}
+MOVIE = {"title": "Night of the Living Dead", "cleanTitle": "nightofthelivingdead", "year": 1968,
+         "imdbId": "tt0063350", "tmdbId": 10331, "id": 31}
+EPISODES = [{"id": 901, "seriesId": 12, "seasonNumber": 1, "episodeNumber": 1},
+            {"id": 905, "seriesId": 12, "seasonNumber": 1, "episodeNumber": 5}]
+RELEASE = {"guid": "rel-1", "title": "The.Twilight.Zone.S01E05.720p.BluRay.x264", "indexer": "1337x",
+           "indexerId": 2, "size": 734003200, "seeders": 17, "leechers": 3, "downloadUrl": "http://127.0.0.1/r/1",
+           "publishDate": "2024-01-02T03:04:05Z", "seasonNumber": 1, "episodeNumbers": [5],
+           "fullSeason": False, "indexerFlags": 1, "categories": [5040]}
+
+
+class State:
+    lock = threading.Lock()
+    records = []
+
+
+def service_answer(method, path, query, body):
+    """The normal answers of the three services; None when the path is unknown."""
+    q = urllib.parse.parse_qs(query)
+
+    def one(name):
+        return q.get(name, [""])[0]
+
+    if path == "/api/v2.0/indexers/all/results/torznab/api":
+        return 200, "application/xml", JACKETT_INDEXERS
+    if path == "/api/v2.0/indexers/all/results":
+        term = one("Query")
+        rows = [] if term.startswith("tt") else [dict(RESULT_ROW)]
+        if term == "nothing":
+            rows = []
+        return 200, "application/json", json.dumps({
+            "Results": rows,
+            "Indexers": [{"ID": "1337x", "Name": "1337x", "Status": 2, "Results": len(rows), "Error": None}]})
+    if path == "/api/v3/rootfolder":
+        return 200, "application/json", json.dumps(ROOTFOLDER)
+    if path == "/api/v3/qualityprofile":
+        return 200, "application/json", json.dumps(PROFILES)
+    if path == "/api/v3/series/lookup":
+        return 200, "application/json", json.dumps([SERIES] if one("term") in ("tt0052520", "tvdb:73587") else [])
+    if path == "/api/v3/series" and method == "GET":
+        return 200, "application/json", "[]"
+    if path == "/api/v3/series" and method == "POST":
+        try:
+            obj = json.loads(body)
+        except ValueError:
+            return 400, "application/json", '{"message":"body is not JSON"}'
+        obj["id"] = 12
+        return 201, "application/json", json.dumps(obj)
+    if path == "/api/v3/episode":
+        return 200, "application/json", json.dumps(EPISODES)
+    if path == "/api/v3/release":
+        return 200, "application/json", json.dumps([RELEASE])
+    if path == "/api/v3/movie/lookup/imdb":
+        if one("imdbId") != "tt0063350":
+            return 404, "application/json", '{"message":"NotFound"}'
+        return 200, "application/json", json.dumps(MOVIE)
+    if path == "/api/v3/movie" and method == "GET":
+        return 200, "application/json", json.dumps([{"id": 31, "tmdbId": 10331, "title": "Night of the Living Dead"}])
+    return None
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "kova-e2e/1"
+
+    def log_message(self, fmt, *args):  # quiet: the tests read the records
+        pass
+
+    def send(self, status, ctype, body, headers=()):
+        data = body if isinstance(body, bytes) else body.encode()
+        self.send_response(status)
+        self.send_header("Content-Type", ctype)
+        self.send_header("Content-Length", str(len(data)))
+        for k, v in headers:
+            self.send_header(k, v)
+        self.end_headers()
+        if self.command != "HEAD":
+            self.wfile.write(data)
+
+    def do_GET(self):
+        self.handle_any()
+
+    def do_POST(self):
+        self.handle_any()
+
+    def handle_any(self):
+        url = urllib.parse.urlsplit(self.path)
+        path, query = url.path, url.query
+        n = int(self.headers.get("Content-Length") or 0)
+        body = self.rfile.read(min(n, MAX_BODY)).decode("utf-8", "replace") if n else ""
+        params = urllib.parse.parse_qs(query, keep_blank_values=True)
+        key = params.get("apikey", [""])[0]
+        rec = {"method": self.command, "path": path, "query": query, "apikey": key,
+               "content_type": self.headers.get("Content-Type", ""), "body": body,
+               "user_agent": self.headers.get("User-Agent", ""),
+               "accept_encoding": self.headers.get("Accept-Encoding", ""),
+               "tls": isinstance(self.connection, ssl.SSLSocket)}
+        if not path.startswith("/__"):
+            with State.lock:
+                if len(State.records) < RECORD_LIMIT:
+                    State.records.append(rec)
+
+        if path == "/__requests":
+            with State.lock:
+                got = [r for r in State.records if r["apikey"] == key]
+            return self.send(200, "application/json", json.dumps(got))
+        if path == "/__shutdown":
+            self.send(200, "text/plain", "bye")
+            threading.Thread(target=self.server.stop_all, daemon=True).start()
+            return None
+
+        # A URL base in front of a path ("/sonarr/api/v3/...") is accepted
+        # and stays visible in the records.
+        for prefix in ("/jackett", "/sonarr", "/radarr"):
+            if path.startswith(prefix + "/"):
+                path = path[len(prefix):]
+
+        if path == "/echo":
+            return self.send(200, "application/json", json.dumps(rec))
+        if path.startswith("/status/"):
+            code = int(path.split("/")[2])
+            return self.send(code, "application/json", json.dumps({"status": code}))
+        if path == "/slow":
+            time.sleep(min(int(params.get("ms", ["1000"])[0]), 5000) / 1000.0)
+            return self.send(200, "application/json", '{"slow":true}')
+        if path == "/gzip":
+            plain = json.dumps({"gzip": True, "pad": "x" * 4000}).encode()
+            if "gzip" in rec["accept_encoding"]:
+                return self.send(200, "application/json", gzip.compress(plain), [("Content-Encoding", "gzip")])
+            return self.send(200, "application/json", plain)
+        if path == "/big":
+            return self.send(200, "text/plain", b"a" * min(int(params.get("n", ["1000"])[0]), 16 << 20))
+        if path == "/bigchunked":
+            return self.send_chunked(min(int(params.get("n", ["1000"])[0]), 16 << 20))
+        if path == "/bomb":
+            return self.send(200, "text/plain", gzip.compress(b"b" * (4 << 20)), [("Content-Encoding", "gzip")])
+        if path == "/redirect":
+            return self.send(302, "text/plain", "moved", [("Location", "/echo")])
+
+        if key in ("k401", "k403", "k404", "k500"):
+            code = int(key[1:])
+            return self.send(code, "application/json", json.dumps({"message": "status %d" % code}))
+        if key == "slow":
+            time.sleep(3)
+        if self.command == "POST" and rec["content_type"] != "application/json":
+            return self.send(415, "application/json", '{"message":"want application/json"}')
+        answer = service_answer(self.command, path, query, body)
+        if answer is None:
+            return self.send(404, "application/json", '{"message":"no such route"}')
+        return self.send(*answer)
+
+    def send_chunked(self, n):
+        self.send_response(200)
+        self.send_header("Content-Type", "text/plain")
+        self.send_header("Transfer-Encoding", "chunked")
+        self.end_headers()
+        chunk = b"c" * 65536
+        while n > 0:
+            part = chunk[:min(n, len(chunk))]
+            try:
+                self.wfile.write(b"%x\r\n%s\r\n" % (len(part), part))
+            except OSError:
+                return  # the client gave up, as it should past its cap
+            n -= len(part)
+        self.wfile.write(b"0\r\n\r\n")
+
+
+class Server(ThreadingHTTPServer):
+    daemon_threads = True
+    group = []
+
+    def handle_error(self, request, client_address):
+        # Refused TLS handshakes and clients that hang up are part of the
+        # tests; one line in the log is enough.
+        print("request from %s:%d failed: %s" % (*client_address, sys.exc_info()[1]), file=sys.stderr)
+
+    def stop_all(self):
+        for s in Server.group:
+            s.shutdown()
+
+
+def make_certs(d):
+    def run(*args):
+        subprocess.run(["openssl", *args], check=True, cwd=d,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    ec = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
+    run("req", "-x509", *ec, "-keyout", "ca.key", "-out", "ca.pem", "-days", "2",
+        "-subj", "/CN=kova throw-away test CA",
+        "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    run("req", *ec, "-keyout", "srv.key", "-out", "srv.csr", "-subj", "/CN=localhost")
+    with open(os.path.join(d, "srv.ext"), "w") as f:
+        f.write("subjectAltName=DNS:localhost,IP:127.0.0.1\nbasicConstraints=CA:FALSE\n"
+                "keyUsage=digitalSignature\nextendedKeyUsage=serverAuth\n")
+    run("x509", "-req", "-in", "srv.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+        "-out", "srv.pem", "-days", "2", "-extfile", "srv.ext")
+
+
+def serve(d, lifetime):
+    make_certs(d)
+    plain = Server(("127.0.0.1", 0), Handler)
+    secure = Server(("127.0.0.1", 0), Handler)
+    ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    ctx.load_cert_chain(os.path.join(d, "srv.pem"), os.path.join(d, "srv.key"))
+    secure.socket = ctx.wrap_socket(secure.socket, server_side=True, do_handshake_on_connect=False)
+    Server.group = [plain, secure]
+    threads = [threading.Thread(target=s.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True)
+               for s in Server.group]
+    for t in threads:
+        t.start()
+    # The server never outlives a forgotten test run.
+    timer = threading.Timer(lifetime, plain.stop_all)
+    timer.daemon = True
+    timer.start()
+    signal.signal(signal.SIGTERM, lambda *_: threading.Thread(target=plain.stop_all).start())
+    ports = {"http": plain.server_address[1], "https": secure.server_address[1], "pid": os.getpid()}
+    tmp = os.path.join(d, "ports.json.tmp")
+    with open(tmp, "w") as f:
+        json.dump(ports, f)
+    os.replace(tmp, os.path.join(d, "ports.json"))
+    for t in threads:
+        t.join()
+    timer.cancel()
+    for s in Server.group:
+        s.server_close()
+
+
+def start(d, lifetime):
+    os.makedirs(d, exist_ok=True)
+    ports = os.path.join(d, "ports.json")
+    if os.path.exists(ports):
+        stop(d)
+    with open(os.path.join(d, "server.log"), "w") as log:
+        subprocess.Popen([sys.executable, os.path.abspath(__file__), "serve", "--dir", d,
+                          "--lifetime", str(lifetime)],
+                         stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
+    for _ in range(300):
+        if os.path.exists(ports):
+            with open(ports) as f:
+                print("e2e server listening:", f.read())
+            return 0
+        time.sleep(0.1)
+    print("e2e server did not start; see", os.path.join(d, "server.log"), file=sys.stderr)
+    return 1
+
+
+def stop(d):
+    ports = os.path.join(d, "ports.json")
+    try:
+        with open(ports) as f:
+            info = json.load(f)
+    except (OSError, ValueError):
+        return 0
+    try:
+        urllib.request.urlopen("http://127.0.0.1:%d/__shutdown" % info["http"], timeout=5).read()
+    except OSError:
+        pass
+    for _ in range(50):
+        try:
+            os.kill(info["pid"], 0)
+        except OSError:
+            break
+        time.sleep(0.1)
+    else:
+        try:
+            os.kill(info["pid"], signal.SIGTERM)
+        except OSError:
+            pass
+    os.remove(ports)
+    return 0
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("action", choices=["start", "stop", "serve"])
+    ap.add_argument("--dir", required=True)
+    ap.add_argument("--lifetime", type=float, default=600)
+    a = ap.parse_args()
+    d = os.path.abspath(a.dir)
+    if a.action == "start":
+        return start(d, a.lifetime)
+    if a.action == "stop":
+        return stop(d)
+    serve(d, a.lifetime)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
