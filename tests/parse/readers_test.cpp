@@ -1,0 +1,326 @@
+// The tolerant JSON field readers, case by case.
+#include <ctime>
+#include <random>
+
+#include "parse/readers.h"
+#include "parse_support.h"
+
+namespace {
+
+TEST(Clamp32, KeepsValuesInsideAndPinsTheEdges) {
+    struct { int64_t in; int32_t out; } cases[] = {
+        {0, 0}, {-1, -1}, {2147483647, 2147483647}, {2147483648LL, 2147483647},
+        {INT64_MAX, 2147483647}, {-2147483647, -2147483647}, {-2147483648LL, -2147483647},
+        {INT64_MIN, -2147483647},
+    };
+    for (auto &c : cases) EXPECT_EQ(kova_clamp32(c.in), c.out) << c.in;
+}
+
+TEST(TypeName, NamesEveryKind) {
+    Json j(R"([null,true,false,1,-1,1.5,"s",[],{}])");
+    const char *want[] = {"null", "true", "false", "uint", "sint", "real", "string", "array", "object"};
+    for (size_t i = 0; i < 9; ++i) EXPECT_STREQ(kova_type_name(yyjson_arr_get(j.root(), i)), want[i]) << i;
+}
+
+TEST(ObjIget, ExactKeyFirstThenFirstCaseInsensitive) {
+    Json j(R"({"title":1,"Title":2,"TITLE":3,"x":4})");
+    struct { const char *key; int64_t want; } cases[] = {
+        {"title", 1}, {"Title", 2}, {"TITLE", 3}, {"tItLe", 1}, {"X", 4}, {"titl", -1}, {"titles", -1}, {"", -1},
+    };
+    for (auto &c : cases) {
+        yyjson_val *v = kova_obj_iget(j.root(), c.key);
+        EXPECT_EQ(v ? yyjson_get_sint(v) : -1, c.want) << c.key;
+    }
+    EXPECT_EQ(kova_obj_iget(j.root(), nullptr), nullptr);
+    EXPECT_EQ(kova_obj_iget(nullptr, "title"), nullptr);
+    Json arr(R"(["title"])");
+    EXPECT_EQ(kova_obj_iget(arr.root(), "title"), nullptr);
+
+    // Without an exact member, the first case-insensitive one wins.
+    Json k(R"({"TiTle":"a","title ":"b","TITLE":"c"})");
+    EXPECT_STREQ(yyjson_get_str(kova_obj_iget(k.root(), "title")), "a");
+    // Duplicate exact keys: the first occurrence.
+    Json d(R"({"Guid":"first","Guid":"second"})");
+    EXPECT_STREQ(yyjson_get_str(kova_obj_iget(d.root(), "Guid")), "first");
+}
+
+TEST(ValStr, FormatsEveryKind) {
+    struct { const char *json; const char *text; int flag; } cases[] = {
+        {"null", "", 0},
+        {R"("abc")", "abc", 0},
+        {R"("")", "", 0},
+        {"12", "12", 0},
+        {"-12", "-12", 0},
+        {"18446744073709551615", "18446744073709551615", 0},
+        {"-9223372036854775808", "-9223372036854775808", 0},
+        {"12.0", "12", 0},
+        {"12.5", "12.5", 0},
+        {"3.0", "3", 0},
+        {"0.5", "0.5", 0},
+        {"0.1", "0.10000000000000001", 0},
+        {"1e16", "10000000000000000", 0},
+        {"8.5e15", "8500000000000000", 0},
+        {"-2.0", "-2", 0},
+        {"1e300", "1.0000000000000001e+300", 0},
+        {"true", "true", 0},
+        {"false", "false", 0},
+        {"[1]", "", 1},
+        {"{}", "", 1},
+    };
+    for (auto &c : cases) {
+        Json j(c.json);
+        ASSERT_TRUE(j.doc) << c.json;
+        int flag = 7;
+        char *t = kova_val_str(j.root(), &flag);
+        ASSERT_TRUE(t);
+        EXPECT_STREQ(t, c.text) << c.json;
+        EXPECT_EQ(flag, c.flag) << c.json;
+        kova_free(t);
+    }
+    // No value at all, and no flag given.
+    char *t = kova_val_str(nullptr, nullptr);
+    EXPECT_STREQ(t, "");
+    kova_free(t);
+}
+
+TEST(ValStr, ReportsAllocationFailure) {
+    Json j("12");
+    kova_fault_arm(1);
+    char *t = kova_val_str(j.root(), nullptr);
+    kova_fault_disarm();
+    EXPECT_EQ(t, nullptr);
+}
+
+TEST(ValInt, ConvertsNumbersAndNumericStrings) {
+    struct { const char *json; int ok; int64_t want; } cases[] = {
+        {"42", 1, 42},
+        {"-42", 1, -42},
+        {"9223372036854775807", 1, INT64_MAX},
+        {"9223372036854775808", 0, 0},
+        {"18446744073709551615", 0, 0},
+        {"12.9", 1, 12},
+        {"-3.7", 1, -3},
+        {"1.5e19", 0, 0},
+        {"-1.5e19", 0, 0},
+        {"9.1e18", 1, 9100000000000000000LL},
+        {R"("42")", 1, 42},
+        {R"(" 12.9 ")", 1, 12},
+        {R"("-3.7")", 1, -3},
+        {R"("1e3")", 1, 1000},
+        {R"("0x10")", 1, 16},
+        {R"("12abc")", 0, 0},
+        {R"("abc")", 0, 0},
+        {R"("")", 0, 0},
+        {R"("   ")", 1, 0},
+        {R"("12 x")", 0, 0},
+        {R"("inf")", 0, 0},
+        {R"("nan")", 0, 0},
+        {R"("1e19")", 0, 0},
+        {"null", 0, 0},
+        {"true", 0, 0},
+        {"false", 0, 0},
+        {"[1]", 0, 0},
+        {R"({"a":1})", 0, 0},
+    };
+    for (auto &c : cases) {
+        Json j(c.json);
+        ASSERT_TRUE(j.doc) << c.json;
+        int64_t out = -777;
+        int ok = kova_val_int(j.root(), &out);
+        EXPECT_EQ(ok, c.ok) << c.json;
+        EXPECT_EQ(out, c.ok ? c.want : -777) << c.json << " (untouched on failure)";
+    }
+    int64_t out = 5;
+    EXPECT_EQ(kova_val_int(nullptr, &out), 0);
+    EXPECT_EQ(out, 5);
+}
+
+TEST(ImdbNorm, NormalisesIdsToTheirNumber) {
+    struct { const char *in; const char *out; } cases[] = {
+        {"tt0000123", "123"}, {" TT0000042 ", "42"}, {"tT0000042", "42"}, {"tt0000000", "0"},
+        {"123", "123"}, {"0", "0"}, {"00", "0"}, {"tt", ""}, {"t0000123", ""}, {"tt 123", ""},
+        {"tt12a", ""}, {"12 34", ""}, {"", ""}, {"  ", ""}, {"\t12", ""}, {"12\t", ""}, {"-12", ""},
+        {"ttt1", ""},
+    };
+    for (auto &c : cases) {
+        char out[64] = "junk";
+        kova_imdb_norm(c.in, out, sizeof out);
+        EXPECT_STREQ(out, c.out) << "'" << c.in << "'";
+    }
+    char out[64] = "junk";
+    kova_imdb_norm(nullptr, out, sizeof out);
+    EXPECT_STREQ(out, "");
+}
+
+TEST(ImdbNorm, DigitCountIsBoundedByTheBuffer) {
+    char small[4];
+    kova_imdb_norm("tt000123", small, sizeof small); // three digits after the zeros fit
+    EXPECT_STREQ(small, "123");
+    kova_imdb_norm("1234", small, sizeof small);
+    EXPECT_STREQ(small, "");
+    char one[1] = {'x'};
+    kova_imdb_norm("1", one, 1);
+    EXPECT_EQ(one[0], '\0');
+    std::string digits63(63, '7'), digits64(64, '7');
+    char out[64];
+    kova_imdb_norm(digits63.c_str(), out, sizeof out);
+    EXPECT_EQ(std::string(out), digits63);
+    kova_imdb_norm(digits64.c_str(), out, sizeof out);
+    EXPECT_STREQ(out, "");
+}
+
+int64_t utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
+    struct tm t{};
+    t.tm_year = y - 1900;
+    t.tm_mon = mo - 1;
+    t.tm_mday = d;
+    t.tm_hour = h;
+    t.tm_min = mi;
+    t.tm_sec = s;
+    return static_cast<int64_t>(timegm(&t)) * 1000 + ms;
+}
+
+TEST(ParseIso, AcceptsTheDocumentedShapes) {
+    struct { const char *in; int64_t want; } cases[] = {
+        {"2024-03-01T12:30:45.5+01:00", utc(2024, 3, 1, 11, 30, 45, 500)},
+        {"2024-03-01", utc(2024, 3, 1)},
+        {"2024-03-01T12:30", utc(2024, 3, 1, 12, 30)},
+        {"2024-03-01 12:30:45Z", utc(2024, 3, 1, 12, 30, 45)},
+        {"2024-03-01T12:30:45z", utc(2024, 3, 1, 12, 30, 45)},
+        {"2024-03-01T12:30:45-0530", utc(2024, 3, 1, 18, 0, 45)},
+        {"2024-03-01T12:30:45+05", utc(2024, 3, 1, 7, 30, 45)},
+        {"2024-03-01T12:30:45+99:00", utc(2024, 3, 1, 12, 30, 45) - 99LL * 3600000},
+        {"2024-03-01T12:30:45.05Z", utc(2024, 3, 1, 12, 30, 45, 50)},
+        {"2024-03-01T12:30:45.123999Z", utc(2024, 3, 1, 12, 30, 45, 123)},
+        {"2024-03-01T12:30:45.Z", utc(2024, 3, 1, 12, 30, 45)},
+        {"2024-03-01T23:59:60", utc(2024, 3, 2)},
+        {"2024-02-31", utc(2024, 3, 2)},
+        {"2000-02-29T00:00:00Z", utc(2000, 2, 29)},
+        {"1900-01-01", utc(1900, 1, 1)},
+        {"1969-12-31T23:59:58Z", -2000},
+        {"2024-01-15T10:00:00", utc(2024, 1, 15, 10)},
+    };
+    for (auto &c : cases) EXPECT_EQ(kova_parse_iso(c.in), c.want) << c.in;
+}
+
+TEST(ParseIso, RejectsEverythingElse) {
+    const char *bad[] = {
+        nullptr, "", "2024-03-0", "2024-3-1", "2024/03/01", "2024-03-01t12:30", "2024-03-01T24:00",
+        "2024-03-01T12:60", "2024-03-01T12:30:61", "2024-13-01", "2024-00-01", "2024-03-00",
+        "2024-03-32", "1899-12-31", "2024-03-01T12:30:45 UTC", "2024-03-01T12", "2024-03-01T12:3",
+        "2024-03-01T12:30:4", "2024-03-01T12:30.5", "2024-03-01T12:30:45+1", "2024-03-01T12:30:45+01:",
+        "2024-03-01T12:30:45+01:0", "2024-03-01T12:30:45ZZ", "2024-03-01X", "abcd-ef-gh",
+    };
+    for (const char *s : bad) EXPECT_EQ(kova_parse_iso(s), -1) << (s ? s : "<null>");
+    EXPECT_EQ(kova_parse_iso("1969-12-31T23:59:59.999Z"), -1); // the one real instant that reads as -1
+}
+
+// The one-pass resolver must agree with kova_obj_iget on every key, whatever
+// the mix of exact, case-shifted and duplicate members.
+TEST(KeysResolve, AgreesWithObjIgetOnRandomObjects) {
+    static constexpr keyset ks{"Title", "Size", "Guid", "TMDb", "imdbId", "a"};
+    const char *spell[] = {"Title", "title", "TITLE", "tItle", "Size", "size", "SIZE", "Guid", "guid", "GUID",
+                           "TMDb", "tmdb", "Tmdb", "imdbId", "IMDBID", "imdbid", "a", "A", "Other", "Titles",
+                           "Siz", "x"};
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 2000; ++round) {
+        std::string json = "{";
+        int n = static_cast<int>(rng() % 12);
+        for (int i = 0; i < n; ++i) {
+            if (i) json += ",";
+            json += "\"" + std::string(spell[rng() % (sizeof spell / sizeof *spell)]) + "\":" + std::to_string(i);
+        }
+        json += "}";
+        Json j(json);
+        yyjson_val *out[keyset::max_keys];
+        keys_resolve(ks, j.root(), out);
+        for (int k = 0; k < ks.count; ++k)
+            ASSERT_EQ(out[k], kova_obj_iget(j.root(), ks.name[k])) << json << " key " << ks.name[k];
+    }
+}
+
+TEST(RowReaders, FstrPointsStagesAndWarns) {
+    Json j(R"({"s":"text","n":603,"r":1.5,"b":true,"nul":null,"o":{},"a":[1]})");
+    Parsed p;
+    own_guard own;
+    ASSERT_TRUE(own.p);
+    own.p->reset();
+    kova_row row{};
+    struct { const char *key; const char *want; int warns; } cases[] = {
+        {"s", "text", 0}, {"n", "603", 0}, {"r", "1.5", 0}, {"b", "true", 0}, {"nul", "", 0},
+        {"missing", "", 0}, {"o", "", 1}, {"a", "", 1},
+    };
+    for (auto &c : cases) {
+        int before = p.ctx.warning_count;
+        const char *f = nullptr;
+        fstr(&p.ctx, *own.p, &f, kova_obj_iget(j.root(), c.key), c.key);
+        EXPECT_STREQ(f, c.want) << c.key;
+        EXPECT_EQ(p.ctx.warning_count - before, c.warns) << c.key;
+    }
+    EXPECT_EQ(p.warnings().at(0), "field o: object/array where a scalar was expected, treated as empty");
+    // Staged texts survive the move into the row's own block.
+    const char *n = nullptr, *r = nullptr;
+    own.p->reset();
+    fstr(&p.ctx, *own.p, &n, kova_obj_iget(j.root(), "n"), "n");
+    fstr(&p.ctx, *own.p, &r, kova_obj_iget(j.root(), "r"), "r");
+    ASSERT_TRUE(own.p->finish(&row));
+    // finish() rebased the staged pointers it was given (n and r here).
+    EXPECT_STREQ(n, "603");
+    EXPECT_STREQ(r, "1.5");
+    EXPECT_NE(row.own, nullptr);
+    kova_row_free(&row);
+}
+
+TEST(RowReaders, ImdbField) {
+    struct { const char *json; const char *want; } cases[] = {
+        {"0", ""}, {R"("tt0000000")", ""}, {R"("tt0133093")", "133093"}, {"133093", "133093"}, {"null", ""},
+        {"[1]", ""}, {R"("bad")", ""}, {"1.5", ""},
+    };
+    own_guard own;
+    for (auto &c : cases) {
+        Json j(c.json);
+        own.p->reset();
+        const char *f = nullptr;
+        imdb_field(*own.p, &f, j.root());
+        EXPECT_STREQ(f, c.want) << c.json;
+    }
+    own.p->reset();
+    const char *f = nullptr;
+    imdb_field(*own.p, &f, nullptr);
+    EXPECT_STREQ(f, "");
+}
+
+TEST(RowReaders, CatsFromNumbersAndIdObjectsNeverStrings) {
+    struct { const char *json; std::vector<int32_t> want; } cases[] = {
+        {R"([2000,"2040",{"id":5030},{"name":"x"},7000])", {2000, 5030, 7000}},
+        {"5000", {5000}},
+        {R"("5000")", {}},
+        {"null", {}},
+        {"[]", {}},
+        {R"([null,true,1.5,-3,3000000000,{"ID":8}])", {1, -3, 2147483647, 8}},
+        {R"({"id":5})", {}},
+    };
+    own_guard own;
+    for (auto &c : cases) {
+        Json j(c.json);
+        own.p->reset();
+        cats_from(*own.p, j.root());
+        EXPECT_EQ(std::vector<int32_t>(own.p->cats, own.p->cats + own.p->ncats), c.want) << c.json;
+    }
+    std::string big = "[";
+    for (int i = 0; i < 5000; ++i) big += (i ? "," : "") + std::to_string(i);
+    big += "]";
+    Json j(big);
+    own.p->reset();
+    cats_from(*own.p, j.root());
+    ASSERT_EQ(own.p->ncats, 4096);
+    EXPECT_EQ(own.p->cats[4095], 4095);
+}
+
+TEST(ImdbNumeric, NormalisesIntoTheContextBuffer) {
+    EXPECT_STREQ(kova_imdb_numeric("tt0133093"), "133093");
+    EXPECT_STREQ(kova_imdb_numeric(nullptr), "");
+    EXPECT_STREQ(kova_imdb_numeric("tt00"), "0");
+}
+
+} // namespace
