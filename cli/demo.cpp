@@ -1,0 +1,374 @@
+// `kova demo`: the whole chain as a user sees it, with no configuration and
+// no network. The library's fake transport is programmed with answers shaped
+// like the real services' (trimmed, but with the members the services send),
+// and the commands' own printers show each step.
+#include <yyjson.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli.h"
+
+namespace cli {
+namespace {
+
+const char k_jackett_key[] = "4c1f0e8a9b7d46c2a53e8f1d0b6c9a27";
+const char k_sonarr_key[] = "b2e9d41f7a0c4e86953d2c7f1a8e0b64";
+const char k_radarr_key[] = "e7a3c90b5d1f42e8a6c4b0d9f2e7a153";
+const char *const k_keys[3] = {k_jackett_key, k_sonarr_key, k_radarr_key};
+
+// Percent-encoding as the library applies it to query values.
+std::string enc(const std::string &s) {
+    std::string out;
+    for (unsigned char c : s) {
+        if (isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            char b[4];
+            snprintf(b, sizeof b, "%%%02X", c);
+            out += b;
+        }
+    }
+    return out;
+}
+
+// The URL the library requests: base URL, path, the key first, then the query.
+std::string url(int kind, const char *path, const std::string &query = "") {
+    std::string u = std::string(kova_base_url(kind)) + path + "?apikey=" + enc(k_keys[kind]);
+    if (!query.empty()) u += "&" + query;
+    return u;
+}
+
+// ---------------------------------------------------------------------------
+// Answers
+// ---------------------------------------------------------------------------
+const char k_torznab_indexers[] = R"xml(<?xml version="1.0" encoding="UTF-8"?>
+<indexers>
+  <indexer id="1337x" configured="true">
+    <title>1337x</title>
+    <description>1337X is a Public torrent site that offers verified torrent downloads</description>
+    <link>https://1337x.to/</link>
+    <language>en-US</language>
+    <type>public</type>
+    <caps>
+      <server title="Jackett" />
+      <limits default="100" max="100" />
+      <searching>
+        <search available="yes" supportedParams="q" />
+        <tv-search available="yes" supportedParams="q,season,ep" />
+        <movie-search available="yes" supportedParams="q" />
+      </searching>
+    </caps>
+  </indexer>
+  <indexer id="eztv" configured="true">
+    <title>EZTV</title>
+    <description>EZTV is a Public torrent site for TV shows</description>
+    <link>https://eztvx.to/</link>
+    <language>en-US</language>
+    <type>public</type>
+  </indexer>
+  <indexer id="rutracker" configured="true">
+    <title>RuTracker.org</title>
+    <description>RuTracker.org is a Semi-Private Russian torrent site with a thriving file-sharing community</description>
+    <link>https://rutracker.org/</link>
+    <language>ru-RU</language>
+    <type>semi-private</type>
+  </indexer>
+</indexers>
+)xml";
+
+// The IMDb stage finds nothing: these indexers do not search by IMDb id.
+const char k_jackett_by_imdb[] = R"json({"Results":[],"Indexers":[
+ {"ID":"1337x","Name":"1337x","Status":2,"Results":0,"Error":null},
+ {"ID":"eztv","Name":"EZTV","Status":2,"Results":0,"Error":null},
+ {"ID":"rutracker","Name":"RuTracker.org","Status":2,"Results":0,"Error":null}]})json";
+
+// The title stage: three rows of the 1968 film (one without an IMDb id),
+// one of the 1990 remake, which the IMDb filter drops; EZTV failed.
+const char k_jackett_by_title[] = R"json({"Results":[
+ {"FirstSeen":"0001-01-01T00:00:00","Tracker":"1337x","TrackerId":"1337x","TrackerType":"public",
+  "CategoryDesc":"Movies/HD","BlackholeLink":null,
+  "Title":"Night of the Living Dead 1968 REMASTERED 1080p BluRay x264-SPOOKS",
+  "Guid":"https://1337x.to/torrent/5518224/Night-of-the-Living-Dead-1968-REMASTERED-1080p/",
+  "Link":null,"Details":"https://1337x.to/torrent/5518224/Night-of-the-Living-Dead-1968-REMASTERED-1080p/",
+  "PublishDate":"2023-10-28T19:42:00","Category":[2000,2040,100042],"Size":9126805504,"Files":3,"Grabs":1893,
+  "Description":null,"RageID":null,"TVDBId":null,"Imdb":63350,"TMDb":10331,"Year":1968,
+  "Seeders":212,"Peers":231,"Poster":null,"InfoHash":"9f3c6e1d2b8a4f0e7c5d3b1a9e8f7d6c5b4a3e2d",
+  "MagnetUri":"magnet:?xt=urn:btih:9f3c6e1d2b8a4f0e7c5d3b1a9e8f7d6c5b4a3e2d&dn=Night+of+the+Living+Dead+1968",
+  "MinimumRatio":1.0,"MinimumSeedTime":0,"DownloadVolumeFactor":1.0,"UploadVolumeFactor":1.0,"Gain":1827.5},
+ {"FirstSeen":"0001-01-01T00:00:00","Tracker":"RuTracker.org","TrackerId":"rutracker","TrackerType":"semi-private",
+  "CategoryDesc":"Movies/UHD","Title":"Night of the Living Dead (1968) 2160p UHD BDRemux HDR DV",
+  "Guid":"https://rutracker.org/forum/viewtopic.php?t=6401123","Link":null,
+  "Details":"https://rutracker.org/forum/viewtopic.php?t=6401123","PublishDate":"2024-02-11T08:05:31+03:00",
+  "Category":[2000,2045,100313],"Size":61203283968,"Files":1,"Grabs":402,"Imdb":63350,"TMDb":null,
+  "Seeders":38,"Peers":41,"InfoHash":null,"MagnetUri":null,"DownloadVolumeFactor":0,"UploadVolumeFactor":1},
+ {"FirstSeen":"0001-01-01T00:00:00","Tracker":"1337x","TrackerId":"1337x","TrackerType":"public",
+  "CategoryDesc":"Movies/SD","Title":"Night.Of.The.Living.Dead.1968.DVDRip.XviD",
+  "Guid":"https://1337x.to/torrent/110233/Night-Of-The-Living-Dead-1968-DVDRip-XviD/","Link":null,
+  "Details":"https://1337x.to/torrent/110233/Night-Of-The-Living-Dead-1968-DVDRip-XviD/",
+  "PublishDate":"2011-06-03T00:00:00","Category":[2000,2030],"Size":734003200,"Files":2,"Grabs":15022,
+  "Imdb":null,"Seeders":9,"Peers":10,"DownloadVolumeFactor":1.0,"UploadVolumeFactor":1.0},
+ {"FirstSeen":"0001-01-01T00:00:00","Tracker":"1337x","TrackerId":"1337x","TrackerType":"public",
+  "CategoryDesc":"Movies/HD","Title":"Night of the Living Dead 1990 1080p BluRay x264",
+  "Guid":"https://1337x.to/torrent/4420011/Night-of-the-Living-Dead-1990-1080p/","Link":null,
+  "Details":"https://1337x.to/torrent/4420011/Night-of-the-Living-Dead-1990-1080p/",
+  "PublishDate":"2020-09-14T12:00:00","Category":[2000,2040],"Size":8912896000,"Files":2,"Grabs":3310,
+  "Imdb":100258,"Seeders":27,"Peers":30,"DownloadVolumeFactor":1.0,"UploadVolumeFactor":1.0}],
+"Indexers":[
+ {"ID":"1337x","Name":"1337x","Status":2,"Results":3,"Error":null},
+ {"ID":"eztv","Name":"EZTV","Status":1,"Results":0,"Error":"The request to EZTV timed out (Cloudflare challenge)"},
+ {"ID":"rutracker","Name":"RuTracker.org","Status":2,"Results":1,"Error":null}]})json";
+
+const char k_sonarr_rootfolder[] =
+    R"json([{"path":"/data/tv/","accessible":true,"freeSpace":2199023255552,"unmappedFolders":[],"id":1}])json";
+const char k_radarr_rootfolder[] =
+    R"json([{"path":"/data/movies","accessible":true,"freeSpace":2199023255552,"unmappedFolders":[],"id":1}])json";
+const char k_profiles[] = R"json([
+ {"name":"Any","upgradeAllowed":false,"cutoff":1,"items":[],"id":1},
+ {"name":"SD","upgradeAllowed":false,"cutoff":1,"items":[],"id":2},
+ {"name":"HD-1080p","upgradeAllowed":true,"cutoff":7,"items":[],"id":4},
+ {"name":"Ultra-HD","upgradeAllowed":true,"cutoff":19,"items":[],"id":5}])json";
+
+// Sonarr's lookup by IMDb id: the 1985 revival comes first, the 1959 series
+// (the one with the IMDb id asked for) second.
+const char k_series_lookup[] = R"json([
+ {"title":"The Twilight Zone (1985)","sortTitle":"twilight zone 1985","status":"ended","ended":true,
+  "overview":"A revival of the classic anthology series.","network":"CBS","airTime":"20:00",
+  "seasons":[{"seasonNumber":1,"monitored":false},{"seasonNumber":2,"monitored":false},{"seasonNumber":3,"monitored":false}],
+  "year":1985,"qualityProfileId":0,"seasonFolder":false,"monitored":false,"runtime":45,"tvdbId":73977,"tvRageId":0,
+  "tvMazeId":6279,"firstAired":"1985-09-27T00:00:00Z","seriesType":"standard","cleanTitle":"thetwilightzone1985",
+  "imdbId":"tt0088634","titleSlug":"the-twilight-zone-1985","genres":["Drama","Fantasy"],"tags":[]},
+ {"title":"The Twilight Zone","sortTitle":"twilight zone","status":"ended","ended":true,
+  "overview":"Rod Serling's anthology of the strange, the eerie and the unexplained.","network":"CBS",
+  "airTime":"22:00","images":[{"coverType":"poster","url":"/MediaCover/poster.jpg"}],
+  "seasons":[{"seasonNumber":0,"monitored":false},{"seasonNumber":1,"monitored":true},
+             {"seasonNumber":2,"monitored":true},{"seasonNumber":3,"monitored":true},
+             {"seasonNumber":4,"monitored":true},{"seasonNumber":5,"monitored":true}],
+  "year":1959,"qualityProfileId":0,"seasonFolder":false,"monitored":false,"useSceneNumbering":false,
+  "runtime":25,"tvdbId":73587,"tvRageId":0,"tvMazeId":6278,"firstAired":"1959-10-02T00:00:00Z",
+  "seriesType":"standard","cleanTitle":"thetwilightzone","imdbId":"tt0052520",
+  "titleSlug":"the-twilight-zone","folder":"The Twilight Zone","genres":["Drama","Fantasy","Science Fiction"],
+  "tags":[],"added":"0001-01-01T00:00:00Z","ratings":{"votes":14811,"value":9.0},
+  "statistics":{"seasonCount":5,"episodeFileCount":0,"episodeCount":0,"totalEpisodeCount":0,"sizeOnDisk":0}}])json";
+
+// The library query ("is TVDB 73587 in the library?", a GET) and the add (a
+// POST) use the same URL, and the fake transport routes by URL alone. So one
+// answer serves both: for the query it lists no series with that TVDB id (not
+// in the library), for the add its first element carries the new library id.
+const char k_series_find_and_add[] = R"json([{"title":"The Twilight Zone","sortTitle":"twilight zone",
+ "status":"ended","year":1959,"path":"/data/tv/thetwilightzone-tt0052520","qualityProfileId":4,
+ "seasonFolder":true,"monitored":false,"imdbId":"tt0052520","cleanTitle":"thetwilightzone",
+ "added":"2026-01-01T12:00:00Z","id":12}])json";
+
+const char k_episodes[] = R"json([
+ {"seriesId":12,"tvdbId":1224185,"episodeFileId":0,"seasonNumber":1,"episodeNumber":1,"title":"Where Is Everybody?","airDate":"1959-10-02","hasFile":false,"monitored":false,"id":8801},
+ {"seriesId":12,"tvdbId":1224186,"episodeFileId":0,"seasonNumber":1,"episodeNumber":2,"title":"One for the Angels","airDate":"1959-10-09","hasFile":false,"monitored":false,"id":8802},
+ {"seriesId":12,"tvdbId":1224187,"episodeFileId":0,"seasonNumber":1,"episodeNumber":3,"title":"Mr. Denton on Doomsday","airDate":"1959-10-16","hasFile":false,"monitored":false,"id":8803},
+ {"seriesId":12,"tvdbId":1224188,"episodeFileId":0,"seasonNumber":1,"episodeNumber":4,"title":"The Sixteen-Millimeter Shrine","airDate":"1959-10-23","hasFile":false,"monitored":false,"id":8804},
+ {"seriesId":12,"tvdbId":1224189,"episodeFileId":0,"seasonNumber":1,"episodeNumber":5,"title":"Walking Distance","airDate":"1959-10-30","hasFile":false,"monitored":false,"id":8805}])json";
+
+const char k_episode_releases[] = R"json([
+ {"guid":"https://1337x.to/torrent/5012345/","quality":{"quality":{"id":7,"name":"Bluray-1080p"}},"qualityWeight":1101,
+  "age":412,"ageHours":9893.2,"size":1503238553,"indexerId":2,"indexer":"1337x (Prowlarr)","releaseGroup":"DRAMATiCS",
+  "title":"The.Twilight.Zone.1959.S01E05.Walking.Distance.1080p.BluRay.x264-DRAMATiCS","fullSeason":false,
+  "sceneSource":false,"seasonNumber":1,"languages":[{"id":1,"name":"English"}],"seriesTitle":"The Twilight Zone",
+  "episodeNumbers":[5],"approved":true,"temporarilyRejected":false,"rejected":false,"tvdbId":73587,"rejections":[],
+  "publishDate":"2024-11-20T14:03:11Z","downloadUrl":"http://sonarr.home.lan:8989/api/v3/indexer/2/download?link=x",
+  "infoUrl":"https://1337x.to/torrent/5012345/","seeders":34,"leechers":3,"protocol":"torrent","indexerFlags":0},
+ {"guid":"rutracker-6123456","quality":{"quality":{"id":3,"name":"WEBDL-1080p"}},"qualityWeight":1001,
+  "size":2254857830,"indexerId":3,"indexer":"RuTracker.org","title":"The Twilight Zone S01E05 1080p WEB-DL AAC2.0 H.264",
+  "fullSeason":false,"seasonNumber":1,"episodeNumbers":[5],"approved":true,"rejected":false,"rejections":[],
+  "publishDate":"2025-03-02T09:00:00Z","seeders":12,"leechers":0,"protocol":"torrent","indexerFlags":1},
+ {"guid":"eztv-889911","quality":{"quality":{"id":1,"name":"SDTV"}},"size":367001600,"indexerId":4,"indexer":"EZTV",
+  "title":"The Twilight Zone S01E05 Walking Distance 480p","fullSeason":false,"seasonNumber":1,"episodeNumbers":[5],
+  "approved":false,"rejected":true,"rejections":["Quality is not wanted in profile"],
+  "publishDate":"2019-05-17T22:15:00Z","seeders":2,"leechers":1,"protocol":"torrent","indexerFlags":2}])json";
+
+// Radarr answers a lookup by IMDb id with one object; the film is already in
+// the library (it carries its library "id").
+const char k_movie_lookup[] = R"json({"title":"Night of the Living Dead","originalTitle":"Night of the Living Dead",
+ "sortTitle":"night living dead","status":"released","overview":"A group of people hide from bloodthirsty zombies in a farmhouse.",
+ "inCinemas":"1968-10-04T00:00:00Z","year":1968,"hasFile":true,"studio":"Image Ten","path":"/data/movies/Night of the Living Dead (1968)",
+ "qualityProfileId":4,"monitored":true,"minimumAvailability":"released","isAvailable":true,"runtime":96,
+ "cleanTitle":"nightofthelivingdead","imdbId":"tt0063350","tmdbId":10331,"titleSlug":"10331",
+ "genres":["Horror","Thriller"],"tags":[],"added":"2024-05-01T18:22:10Z","ratings":{"imdb":{"votes":140221,"value":7.8}},"id":31})json";
+
+const char k_movie_library[] = R"json([{"title":"Night of the Living Dead","year":1968,"hasFile":true,
+ "path":"/data/movies/Night of the Living Dead (1968)","monitored":true,"imdbId":"tt0063350","tmdbId":10331,"id":31}])json";
+
+const char k_movie_releases[] = R"json([
+ {"guid":"https://1337x.to/torrent/5518224/","quality":{"quality":{"id":7,"name":"Bluray-1080p"}},"customFormatScore":0,
+  "size":9126805504,"indexerId":2,"indexer":"1337x","releaseGroup":"SPOOKS",
+  "title":"Night of the Living Dead 1968 REMASTERED 1080p BluRay x264-SPOOKS","movieTitles":["Night of the Living Dead"],
+  "languages":[{"id":1,"name":"English"}],"approved":true,"rejected":false,"tmdbId":10331,"imdbId":63350,"rejections":[],
+  "publishDate":"2023-10-28T19:42:00Z","downloadUrl":"http://radarr.home.lan:7878/api/v3/indexer/2/download?link=y",
+  "infoUrl":"https://1337x.to/torrent/5518224/","seeders":212,"leechers":19,"protocol":"torrent","indexerFlags":[]},
+ {"guid":"rutracker-6401123","quality":{"quality":{"id":31,"name":"Remux-2160p"}},"size":61203283968,"indexerId":3,
+  "indexer":"RuTracker.org","title":"Night of the Living Dead (1968) 2160p UHD BDRemux HDR DV","approved":false,
+  "rejected":true,"rejections":["Existing file on disk is of equal or higher preference"],"tmdbId":10331,
+  "publishDate":"2024-02-11T05:05:31Z","seeders":38,"leechers":3,"protocol":"torrent","indexerFlags":["G_Freeleech"]},
+ {"guid":"https://1337x.to/torrent/110233/","quality":{"quality":{"id":2,"name":"DVD"}},"size":734003200,"indexerId":2,
+  "indexer":"1337x","title":"Night.Of.The.Living.Dead.1968.DVDRip.XviD","approved":false,"rejected":true,
+  "rejections":["Quality is not wanted in profile"],"tmdbId":10331,"publishDate":"2011-06-03T00:00:00Z",
+  "seeders":9,"leechers":1,"protocol":"torrent","indexerFlags":["G_Halfleech"]}])json";
+
+struct Route {
+    std::string url;
+    const char *body;
+};
+
+void program(const Route *routes, size_t n) {
+    for (size_t i = 0; i < n; ++i) kova_fake_set(routes[i].url.c_str(), 200, routes[i].body);
+}
+
+// ---------------------------------------------------------------------------
+// Printing
+// ---------------------------------------------------------------------------
+bool g_quiet = false;  // --json: only the final document
+
+void step(int n, const std::string &title, const std::string &command) {
+    if (g_quiet) return;
+    printf("\n%s %s\n", ui::paint(ui::Tone::accent, "[" + std::to_string(n) + "/5]").c_str(),
+           ui::paint(ui::Tone::bold, title).c_str());
+    if (!command.empty()) printf("  %s\n", ui::paint(ui::Tone::dim, "$ " + command).c_str());
+}
+
+int failed(int n, int32_t rc) {
+    fprintf(stderr, "kova: demo step %d failed with %s: %s\n", n, kova_strerror(rc), kova_last_error());
+    return EXIT_FAILED;
+}
+
+void print_pretty(const char *json, const std::string &indent) {
+    yyjson_doc *d = yyjson_read(json, strlen(json), 0);
+    char *s = d ? yyjson_write(d, YYJSON_WRITE_PRETTY_TWO_SPACES, nullptr) : nullptr;
+    std::string text = s ? s : json;
+    free(s);
+    yyjson_doc_free(d);
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        printf("%s%s\n", indent.c_str(), text.substr(start, end - start).c_str());
+        start = end + 1;
+    }
+}
+
+// What the add sent: the members the library set on Sonarr's lookup object.
+void print_post() {
+    std::string body = kova_fake_last_post_body();
+    std::string u = kova_fake_last_post_url();
+    char shown[512];
+    kova_curl_redact(u.c_str(), shown, sizeof shown);
+    printf("  %s %s\n", ui::paint(ui::Tone::dim, "sent: POST").c_str(), shown);
+    yyjson_doc *d = yyjson_read(body.data(), body.size(), 0);
+    yyjson_val *root = yyjson_doc_get_root(d);
+    const char *keys[] = {"path", "rootFolderPath", "qualityProfileId", "monitored", "seasonFolder", "addOptions"};
+    for (const char *k : keys) {
+        yyjson_val *v = yyjson_obj_get(root, k);
+        if (!v) continue;
+        char *s = yyjson_val_write(v, 0, nullptr);
+        printf("        %s: %s\n", k, s ? s : "?");
+        free(s);
+    }
+    yyjson_doc_free(d);
+}
+
+}  // namespace
+
+int run_demo(App &app) {
+    g_quiet = app.o.json;
+    kova_reset();
+    kova_fake_reset();
+    kova_use_fake();
+    kova_jackett_configure("jackett.home.lan", 0, 0, k_jackett_key);
+    kova_sonarr_configure("sonarr.home.lan", 0, 0, k_sonarr_key);
+    kova_radarr_configure("radarr.home.lan", 0, 0, k_radarr_key);
+
+    const std::string film_title = "Night of the Living Dead";
+    const Route routes[] = {
+        {url(KOVA_JACKETT, "/api/v2.0/indexers/all/results/torznab/api", "t=indexers&configured=true"), k_torznab_indexers},
+        {url(KOVA_JACKETT, "/api/v2.0/indexers/all/results", "Query=tt0063350"), k_jackett_by_imdb},
+        {url(KOVA_JACKETT, "/api/v2.0/indexers/all/results", "Query=" + enc(film_title)), k_jackett_by_title},
+        {url(KOVA_SONARR, "/api/v3/rootfolder"), k_sonarr_rootfolder},
+        {url(KOVA_SONARR, "/api/v3/qualityprofile"), k_profiles},
+        {url(KOVA_SONARR, "/api/v3/series/lookup", "term=tt0052520"), k_series_lookup},
+        {url(KOVA_SONARR, "/api/v3/series", "tvdbId=73587"), k_series_find_and_add},
+        {url(KOVA_SONARR, "/api/v3/episode", "seriesId=12&seasonNumber=1"), k_episodes},
+        {url(KOVA_SONARR, "/api/v3/release", "episodeId=8805"), k_episode_releases},
+        {url(KOVA_RADARR, "/api/v3/rootfolder"), k_radarr_rootfolder},
+        {url(KOVA_RADARR, "/api/v3/qualityprofile"), k_profiles},
+        {url(KOVA_RADARR, "/api/v3/movie/lookup/imdb", "imdbId=tt0063350"), k_movie_lookup},
+        {url(KOVA_RADARR, "/api/v3/movie", "tmdbId=10331"), k_movie_library},
+        {url(KOVA_RADARR, "/api/v3/release", "movieId=31"), k_movie_releases},
+    };
+    program(routes, sizeof routes / sizeof routes[0]);
+
+    if (!g_quiet) {
+        printf("%s\n", ui::paint(ui::Tone::bold, std::string("kova ") + kova_version() + " demo").c_str());
+        printf("Jackett, Sonarr and Radarr are played by the library's fake transport with\n"
+               "answers shaped like the real services'. Nothing leaves this machine.\n");
+    }
+
+    // 1. Connection tests.
+    step(1, "Connection tests", "kova test all");
+    for (int k = 0; k < 3; ++k) {
+        int32_t rc = g_quiet ? (k == 0 ? kova_jackett_test() : k == 1 ? kova_sonarr_test() : kova_radarr_test())
+                             : show_test(app, k);
+        if (rc != KOVA_OK) return failed(1, rc);
+    }
+
+    // 2. Staged Jackett search.
+    step(2, "Jackett search: IMDb id first, then the title with the IMDb filter",
+         "kova search --imdb tt0063350 --title \"" + film_title + "\"");
+    int32_t rc = kova_jackett_search_imdb("tt0063350", film_title.c_str(), nullptr);
+    if (rc != KOVA_OK && rc != KOVA_PARTIAL) return failed(2, rc);
+    if (!g_quiet) {
+        print_log("  ");
+        printf("  %s\n", ui::paint(ui::Tone::bold, "Jackett: " + std::to_string(kova_result_count()) +
+                                                   " results (stage " + std::to_string(kova_jackett_stage()) +
+                                                   ": title, rows of other IMDb ids dropped)").c_str());
+        show_results(false, rc, 0);
+    }
+
+    // 3. Sonarr search-or-add of one episode: the series is added first.
+    step(3, "Sonarr: search-or-add of The Twilight Zone S01E05 (added to the library first)",
+         "kova get series tt0052520 --season 1 --episode 5 --profile HD-1080p --yes");
+    kova_arm_library_writes(1);
+    rc = kova_sonarr_search_or_add("tt0052520", nullptr, 1, 5, "HD-1080p");
+    if (rc != KOVA_OK) return failed(3, rc);
+    if (!g_quiet) {
+        print_log("  ");
+        print_post();
+        printf("  %s\n", ui::paint(ui::Tone::bold, "Sonarr: " + std::to_string(kova_result_count()) + " releases for S01E05").c_str());
+        show_results(true, rc, 0);
+    }
+
+    // 4. Radarr search-or-add of a film already in the library: no add.
+    step(4, "Radarr: search-or-add of Night of the Living Dead (already in the library)", "kova get movie tt0063350 --yes");
+    int32_t posts = kova_fake_post_count();
+    rc = kova_radarr_search_or_add("tt0063350", nullptr);
+    if (rc != KOVA_OK) return failed(4, rc);
+    if (!g_quiet) {
+        print_log("  ");
+        printf("  %s\n", ui::paint(ui::Tone::bold, "Radarr: " + std::to_string(kova_result_count()) + " releases").c_str());
+        show_results(true, rc, 0);
+        if (kova_fake_post_count() == posts) printf("  %s\n", ui::paint(ui::Tone::dim, "(no POST: the film was found in the library)").c_str());
+    }
+
+    // 5. The JSON document of the last result.
+    if (g_quiet) {
+        print_result_json();
+        return EXIT_OK;
+    }
+    step(5, "The result as JSON (kova_result_json)", "kova get movie tt0063350 --yes --json");
+    print_pretty(kova_result_json(), "  ");
+    printf("\n%s %d requests answered by the fake transport, %d library write.\n",
+           ui::paint(ui::Tone::good, "Done:").c_str(), kova_fake_calls(nullptr), kova_fake_post_count());
+    printf("Next: put your services in ~/.config/kova/config.json and run 'kova config check'\n"
+           "(see 'kova --help' and docs/cli.md).\n");
+    return EXIT_OK;
+}
+
+}  // namespace cli

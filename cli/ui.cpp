@@ -1,0 +1,192 @@
+#include "ui.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <ctime>
+#include <mutex>
+#include <thread>
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace ui {
+namespace {
+bool g_color = false;
+bool g_spinner = false;
+}  // namespace
+
+void init(bool no_color_flag, bool quiet_spinner) {
+    // NO_COLOR: any non-empty value turns colours off (no-color.org).
+    const char *nc = getenv("NO_COLOR");
+    bool env_off = nc && nc[0];
+    const char *term = getenv("TERM");
+    bool dumb = term && std::string(term) == "dumb";
+    g_color = !no_color_flag && !env_off && !dumb && isatty(STDOUT_FILENO);
+    g_spinner = !quiet_spinner && !dumb && isatty(STDERR_FILENO);
+}
+
+bool color() { return g_color; }
+
+std::string paint(Tone tone, const std::string &text) {
+    if (!g_color || tone == Tone::plain || text.empty()) return text;
+    const char *code = "";
+    switch (tone) {
+    case Tone::bold: code = "1"; break;
+    case Tone::dim: code = "2"; break;
+    case Tone::good: code = "32"; break;
+    case Tone::bad: code = "31"; break;
+    case Tone::warn: code = "33"; break;
+    case Tone::accent: code = "36"; break;
+    case Tone::plain: break;
+    }
+    return std::string("\x1b[") + code + "m" + text + "\x1b[0m";
+}
+
+std::string human_size(uint64_t bytes) {
+    static const char *units[] = {"B", "KiB", "MiB", "GiB", "TiB", "PiB"};
+    double v = static_cast<double>(bytes);
+    int u = 0;
+    while (v >= 1024.0 && u < 5) {
+        v /= 1024.0;
+        ++u;
+    }
+    char buf[32];
+    if (u == 0) snprintf(buf, sizeof buf, "%llu B", static_cast<unsigned long long>(bytes));
+    else snprintf(buf, sizeof buf, v < 10 ? "%.1f %s" : "%.0f %s", v, units[u]);
+    return buf;
+}
+
+std::string age(int64_t ms) {
+    if (ms < 0) return "-";
+    int64_t now = static_cast<int64_t>(time(nullptr)) * 1000;
+    int64_t s = (now - ms) / 1000;
+    if (s < 0) s = 0;
+    char buf[32];
+    if (s < 3600) snprintf(buf, sizeof buf, "%lldm", static_cast<long long>(s / 60));
+    else if (s < 86400) snprintf(buf, sizeof buf, "%lldh", static_cast<long long>(s / 3600));
+    else if (s < 86400LL * 60) snprintf(buf, sizeof buf, "%lldd", static_cast<long long>(s / 86400));
+    else if (s < 86400LL * 730) snprintf(buf, sizeof buf, "%lldmo", static_cast<long long>(s / (86400LL * 30)));
+    else snprintf(buf, sizeof buf, "%lldy", static_cast<long long>(s / (86400LL * 365)));
+    return buf;
+}
+
+size_t width(const std::string &s) {
+    size_t n = 0;
+    for (unsigned char c : s)
+        if ((c & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+std::string fit(const std::string &s, size_t w) {
+    if (width(s) <= w) return s;
+    if (w == 0) return "";
+    size_t cols = 0, i = 0;
+    while (i < s.size()) {
+        size_t len = 1;
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c >= 0xF0) len = 4;
+        else if (c >= 0xE0) len = 3;
+        else if (c >= 0xC0) len = 2;
+        if (cols + 1 > w - 1) break;
+        i += len;
+        ++cols;
+    }
+    return s.substr(0, i) + "\xe2\x80\xa6";  // …
+}
+
+int columns() {
+    if (!isatty(STDOUT_FILENO)) return 0;
+    struct winsize ws {};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;
+    const char *c = getenv("COLUMNS");
+    return c ? atoi(c) : 100;
+}
+
+void Table::print(FILE *out, const std::string &indent) const {
+    size_t n = head.size();
+    // Columns with nothing in any row are left out (the S/E of a film).
+    std::vector<bool> used(n, false);
+    for (const auto &r : rows)
+        for (size_t c = 0; c < n && c < r.size(); ++c) used[c] = used[c] || !r[c].text.empty();
+    std::vector<size_t> w(n, 0);
+    for (size_t c = 0; c < n; ++c) w[c] = width(head[c]);
+    for (const auto &r : rows)
+        for (size_t c = 0; c < n && c < r.size(); ++c) w[c] = std::max(w[c], width(r[c].text));
+
+    // Only on a terminal does the elastic column give way; a pipe gets it all.
+    int cols = columns();
+    if (cols > 0 && elastic >= 0 && static_cast<size_t>(elastic) < n) {
+        size_t total = indent.size();
+        for (size_t c = 0; c < n; ++c) total += used[c] ? w[c] + (c ? 2 : 0) : 0;
+        if (total > static_cast<size_t>(cols)) {
+            size_t over = total - static_cast<size_t>(cols);
+            size_t &e = w[static_cast<size_t>(elastic)];
+            e = e > over + 12 ? e - over : 12;
+        }
+    }
+    auto line = [&](const std::vector<Cell> &r, bool is_head) {
+        std::string s = indent;
+        bool first = true;
+        for (size_t c = 0; c < n; ++c) {
+            if (!used[c]) continue;
+            std::string t = c < r.size() ? fit(r[c].text, w[c]) : "";
+            size_t pad = w[c] - width(t);
+            bool last = c + 1 == n;
+            if (!first) s += "  ";
+            first = false;
+            Tone tone = is_head ? Tone::bold : (c < r.size() ? r[c].tone : Tone::plain);
+            if (c < right.size() && right[c]) s += std::string(pad, ' ') + paint(tone, t);
+            else s += paint(tone, t) + (last ? "" : std::string(pad, ' '));
+        }
+        while (!s.empty() && s.back() == ' ') s.pop_back();
+        fprintf(out, "%s\n", s.c_str());
+    };
+    std::vector<Cell> h;
+    for (const auto &t : head) h.push_back({t, Tone::bold});
+    line(h, true);
+    for (const auto &r : rows) line(r, false);
+}
+
+struct Spinner::Impl {
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false;
+    std::thread th;
+};
+
+Spinner::Spinner(const std::string &label) : impl_(nullptr) {
+    if (!g_spinner) return;
+    impl_ = new Impl;
+    impl_->th = std::thread([this, label] {
+        static const char *frames[] = {"\xe2\xa0\x8b", "\xe2\xa0\x99", "\xe2\xa0\xb9", "\xe2\xa0\xb8",
+                                       "\xe2\xa0\xbc", "\xe2\xa0\xb4", "\xe2\xa0\xa6", "\xe2\xa0\xa7",
+                                       "\xe2\xa0\x87", "\xe2\xa0\x8f"};
+        auto t0 = std::chrono::steady_clock::now();
+        std::unique_lock<std::mutex> lk(impl_->m);
+        // Nothing for the first fifth of a second: quick answers never flicker.
+        if (impl_->cv.wait_for(lk, std::chrono::milliseconds(200), [this] { return impl_->done; })) return;
+        for (unsigned i = 0;; ++i) {
+            double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+            fprintf(stderr, "\r\x1b[2K%s %s %.1fs", frames[i % 10], label.c_str(), s);
+            fflush(stderr);
+            if (impl_->cv.wait_for(lk, std::chrono::milliseconds(100), [this] { return impl_->done; })) break;
+        }
+        fprintf(stderr, "\r\x1b[2K");
+        fflush(stderr);
+    });
+}
+
+Spinner::~Spinner() {
+    if (!impl_) return;
+    {
+        std::lock_guard<std::mutex> lk(impl_->m);
+        impl_->done = true;
+    }
+    impl_->cv.notify_all();
+    impl_->th.join();
+    delete impl_;
+}
+
+}  // namespace ui

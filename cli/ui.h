@@ -1,0 +1,60 @@
+// Terminal output for the kova command-line host: colours (only on a
+// terminal, never with NO_COLOR), a spinner on stderr while a request runs,
+// aligned tables and human-readable numbers.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+// Decides once whether stdout gets colours and stderr a spinner.
+void init(bool no_color_flag, bool quiet_spinner);
+bool color();
+
+enum class Tone { plain, bold, dim, good, bad, warn, accent };
+// `text` wrapped in the tone's escape sequence when colours are on.
+std::string paint(Tone tone, const std::string &text);
+
+// 1.4 GiB, 700 MiB, 512 B.
+std::string human_size(uint64_t bytes);
+// Age of a date in milliseconds since the epoch: "5m", "3h", "12d", "4mo", "2y"; "-" when unknown.
+std::string age(int64_t ms);
+// Display width of UTF-8 text (code points; good enough for titles).
+size_t width(const std::string &s);
+// Cuts UTF-8 text to `w` columns, ending with "…" when cut.
+std::string fit(const std::string &s, size_t w);
+// Columns of the terminal on stdout; 0 when stdout is not a terminal.
+int columns();
+
+struct Cell {
+    std::string text;
+    Tone tone = Tone::plain;
+};
+
+// A table with one elastic column that shrinks to fit the terminal.
+struct Table {
+    std::vector<std::string> head;
+    std::vector<bool> right;  // right-aligned columns
+    std::vector<std::vector<Cell>> rows;
+    int elastic = 1;          // the column that gives way (the title)
+    void print(FILE *out, const std::string &indent = "  ") const;
+};
+
+// Shows "⠋ label 1.2s" on stderr while alive, only when stderr is a
+// terminal; erases itself when destroyed.
+class Spinner {
+public:
+    explicit Spinner(const std::string &label);
+    ~Spinner();
+    Spinner(const Spinner &) = delete;
+    Spinner &operator=(const Spinner &) = delete;
+
+private:
+    struct Impl;
+    Impl *impl_;
+};
+
+}  // namespace ui
