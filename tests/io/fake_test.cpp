@@ -144,7 +144,9 @@ TEST_F(FakeTest, ProgrammingRunsOutOfMemoryCleanly) {
               [] { return kova_fake_set("new", 200, "body"); },
               [](int32_t rc, bool injected) {
                   EXPECT_EQ(rc, injected ? KOVA_ERR_OOM : KOVA_OK);
-                  if (!injected) EXPECT_EQ(kova_fake_calls(nullptr), 0);
+                  if (!injected) {
+                      EXPECT_EQ(kova_fake_calls(nullptr), 0);
+                  }
               });
     // A route left without a body fails like a failing route.
     kova_fake_reset();

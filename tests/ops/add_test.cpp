@@ -154,7 +154,9 @@ TEST_F(Add, NeverPostsABodyWithMembersMissing) {
                                  if (rc == 17) {
                                      // The fake's own recording of the POST may be what failed.
                                      std::string body = kova_fake_last_post_body();
-                                     if (!injected || !body.empty()) EXPECT_EQ(body, k_series_body);
+                                     if (!injected || !body.empty()) {
+                                         EXPECT_EQ(body, k_series_body);
+                                     }
                                      return;
                                  }
                                  EXPECT_TRUE(injected);
