@@ -50,8 +50,11 @@ fuzz-long:
 valgrind: dev
 	cd build/dev && ctest --output-on-failure -T memcheck -LE tsan
 
-install: release
-	cmake --install build/release $(if $(PREFIX),--prefix $(PREFIX),)
+# PREFIX is set at configure time too, so the pkg-config file points there.
+install: setup
+	@cmake --preset release $(if $(PREFIX),-DCMAKE_INSTALL_PREFIX=$(PREFIX),) >/dev/null
+	cmake --build build/release -j $(JOBS)
+	cmake --install build/release
 
 clean:
 	rm -rf build
