@@ -1,0 +1,304 @@
+// Shared pieces of the fuzz targets: a reader for structured inputs, a host
+// transport whose answers come from the fuzzer's bytes, and the checks that
+// everything the library exposes after a call is consistent.
+//
+// The targets use the public interface only. Each target file defines
+// `<name>::one_input` and, unless KOVA_FUZZ_REPLAY is defined, the libFuzzer
+// entry point; the replay test (tests/reliability/corpus_replay_test.cpp)
+// includes the target files with KOVA_FUZZ_REPLAY and runs every committed
+// corpus file through them, so the corpora are regression tests in every
+// build, not only in the clang fuzz build.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <yyjson.h>
+
+#include "kova.h"
+
+[[noreturn]] inline void fuzz_fail(const char *what, const char *file, int line) {
+    fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", what, file, line);
+    abort();
+}
+#define FUZZ_CHECK(cond) ((cond) ? (void)0 : fuzz_fail(#cond, __FILE__, __LINE__))
+
+// Reads a structured input front to back; past the end it yields zeros and
+// empty texts, so every input is usable.
+struct fuzz_bytes {
+    const uint8_t *p;
+    size_t n;
+
+    fuzz_bytes(const uint8_t *data, size_t size) : p(data), n(size) {}
+    bool empty() const { return n == 0; }
+    uint8_t u8() {
+        if (!n) return 0;
+        --n;
+        return *p++;
+    }
+    uint16_t u16() { return static_cast<uint16_t>(u8() | (u8() << 8)); }
+    int32_t i32() {
+        uint32_t v = u16();
+        v |= static_cast<uint32_t>(u16()) << 16;
+        return static_cast<int32_t>(v);
+    }
+    // A text whose length (at most max) comes first: one byte when max is
+    // below 256, else two.
+    std::string text(size_t max = 255) {
+        size_t len = max < 256 ? u8() : u16();
+        if (len > max) len %= max + 1;
+        if (len > n) len = n;
+        std::string s(reinterpret_cast<const char *>(p), len);
+        p += len;
+        n -= len;
+        return s;
+    }
+    std::string rest() {
+        std::string s(reinterpret_cast<const char *>(p), n);
+        p += n;
+        n = 0;
+        return s;
+    }
+};
+
+// ---------------------------------------------------------------------------
+// A host transport answering from a script
+// ---------------------------------------------------------------------------
+
+struct fuzz_answer {
+    int32_t ret = 0;
+    int32_t status = 200;
+    bool has_body = true;
+    std::string body;
+    bool has_error = false;
+};
+
+// Statuses worth meeting: the ordinary ones, the edges of 2xx, and nonsense.
+inline int32_t fuzz_status(uint8_t b) {
+    static const int32_t k_status[] = {200, 200, 200, 200, 201, 204, 299, 0,   1000, 401,  403,
+                                       404, 429, 500, 503, 400, 300, 199, 100, -1,   2147483647};
+    return k_status[b % (sizeof k_status / sizeof k_status[0])];
+}
+
+// A transport table whose answers a target computes per request. It keeps
+// what was sent and counts the texts it handed out and got back.
+struct fuzz_io {
+    kova_io io{};
+    std::vector<std::string> urls;
+    std::vector<std::string> posts; // request bodies of POSTs
+    std::vector<std::string> content_types;
+    long handed = 0;
+    long released = 0;
+    bool use_release = true;
+    fuzz_answer (*answer)(void *ctx, const std::string &url, bool post) = nullptr;
+    void *ctx = nullptr;
+
+    fuzz_io() { io.user = this; }
+    void install(bool with_release) {
+        use_release = with_release;
+        io.get = get;
+        io.post = post;
+        io.release = with_release ? release : nullptr;
+    }
+
+    static char *dup(fuzz_io *self, const std::string &s) {
+        char *p = static_cast<char *>(malloc(s.size() + 1));
+        if (!p) abort();
+        memcpy(p, s.data(), s.size());
+        p[s.size()] = '\0';
+        ++self->handed;
+        return p;
+    }
+    static int32_t serve(fuzz_io *self, const char *url, bool is_post, char **body, int32_t *status, char **error) {
+        FUZZ_CHECK(url != nullptr);
+        FUZZ_CHECK(*body == nullptr && *error == nullptr && *status == 0);
+        self->urls.emplace_back(url);
+        fuzz_answer a = self->answer ? self->answer(self->ctx, self->urls.back(), is_post) : fuzz_answer{};
+        if (a.has_body) *body = dup(self, a.body);
+        if (a.has_error) *error = dup(self, "host: failure");
+        *status = a.status;
+        return a.ret;
+    }
+    static int32_t get(void *user, const char *url, char **body, int32_t *status, char **error) {
+        return serve(static_cast<fuzz_io *>(user), url, false, body, status, error);
+    }
+    static int32_t post(void *user, const char *url, const char *req, const char *type, char **body, int32_t *status,
+                        char **error) {
+        auto *self = static_cast<fuzz_io *>(user);
+        FUZZ_CHECK(req != nullptr && type != nullptr);
+        self->posts.emplace_back(req);
+        self->content_types.emplace_back(type);
+        return serve(self, url, true, body, status, error);
+    }
+    static void release(void *user, char *text) {
+        auto *self = static_cast<fuzz_io *>(user);
+        FUZZ_CHECK(text != nullptr);
+        ++self->released;
+        free(text);
+    }
+    // Every text handed out came back exactly once (when release is set; the
+    // library frees them itself otherwise, which ASan checks).
+    void check_released() const {
+        if (use_release) FUZZ_CHECK(handed == released);
+    }
+};
+
+// ---------------------------------------------------------------------------
+// Consistency of everything the library exposes
+// ---------------------------------------------------------------------------
+
+inline void check_text(const char *s, size_t max = SIZE_MAX) {
+    FUZZ_CHECK(s != nullptr);
+    FUZZ_CHECK(strlen(s) <= max);
+}
+
+inline bool in_codes(int32_t rc, std::initializer_list<int32_t> codes) {
+    for (int32_t c : codes)
+        if (rc == c) return true;
+    return false;
+}
+
+// Row i in range: every accessor answers; out of range: the documented
+// out-of-range values.
+inline void check_row(int32_t i, bool in_range) {
+    const char *(*const texts[])(int32_t) = {
+        kova_result_title,  kova_result_tracker,       kova_result_tracker_id, kova_result_guid,
+        kova_result_link,   kova_result_details,       kova_result_magnet,     kova_result_info_hash,
+        kova_result_category_desc, kova_result_imdb,   kova_result_tmdb,       kova_result_tvdb};
+    for (auto fn : texts) {
+        const char *s = fn(i);
+        check_text(s);
+        if (!in_range) FUZZ_CHECK(*s == '\0');
+    }
+    int32_t cats = kova_result_category_count(i);
+    FUZZ_CHECK(cats >= 0 && cats <= 4096);
+    for (int32_t j = -1; j <= cats; ++j) {
+        int32_t c = kova_result_category(i, j);
+        if (j < 0 || j == cats) FUZZ_CHECK(c == -1);
+    }
+    uint64_t size = 0xDEADBEEF;
+    int32_t rc = kova_result_size(i, &size);
+    FUZZ_CHECK(rc == KOVA_OK || rc == KOVA_ERR_NOT_FOUND);
+    if (rc != KOVA_OK) FUZZ_CHECK(size == 0xDEADBEEF);
+    FUZZ_CHECK(kova_result_size(i, nullptr) == rc);
+    int32_t dvf = kova_result_download_volume_factor(i);
+    FUZZ_CHECK(dvf >= -1 && dvf <= 1000000);
+    int32_t full = kova_result_full_season(i);
+    FUZZ_CHECK(full == 0 || full == 1);
+    const char *f = kova_result_field(i, "Title");
+    check_text(f);
+    check_text(kova_result_field(i, "title"));
+    check_text(kova_result_field(i, "no such key"));
+    FUZZ_CHECK(*kova_result_field(i, nullptr) == '\0');
+    if (!in_range) {
+        FUZZ_CHECK(cats == 0 && rc == KOVA_ERR_NOT_FOUND && dvf == -1 && full == 0);
+        FUZZ_CHECK(kova_result_seeders(i) == -1 && kova_result_peers(i) == -1 && kova_result_files(i) == -1);
+        FUZZ_CHECK(kova_result_publish_date(i) == -1 && kova_result_season(i) == -1 &&
+                   kova_result_episode(i) == -1);
+        FUZZ_CHECK(*kova_result_field(i, "Title") == '\0');
+    }
+}
+
+inline void check_lists() {
+    int32_t n = kova_indexer_count();
+    FUZZ_CHECK(n >= 0);
+    int32_t failed = 0;
+    for (int32_t i = -1; i <= n; ++i) {
+        bool in = i >= 0 && i < n;
+        check_text(kova_indexer_id(i));
+        check_text(kova_indexer_name(i));
+        check_text(kova_indexer_error(i));
+        int32_t st = kova_indexer_status(i);
+        if (!in) FUZZ_CHECK(st == -1 && kova_indexer_results(i) == -1 && *kova_indexer_name(i) == '\0');
+        if (in && st == 1) ++failed;
+    }
+    FUZZ_CHECK(kova_indexers_errored() == failed);
+
+    int32_t lk = kova_lookup_count();
+    FUZZ_CHECK(lk >= 0 && lk <= 100000);
+    int32_t m = kova_lookup_match();
+    FUZZ_CHECK(m >= -1 && m < (lk > 0 ? lk : 1));
+    for (int32_t i = -1; i <= lk; ++i) {
+        check_text(kova_lookup_title(i));
+        check_text(kova_lookup_clean_title(i));
+        check_text(kova_lookup_imdb(i));
+        if (i < 0 || i == lk) FUZZ_CHECK(kova_lookup_tvdb(i) == -1 && kova_lookup_library_id(i) == -1);
+    }
+    int32_t qp = kova_quality_profile_count();
+    FUZZ_CHECK(qp >= 0 && qp <= 10000);
+    for (int32_t i = -1; i <= qp; ++i) {
+        check_text(kova_quality_profile_name(i));
+        if (i < 0 || i == qp) FUZZ_CHECK(kova_quality_profile_id(i) == -1);
+    }
+    check_text(kova_rootfolder());
+    int32_t logs = kova_test_log_count();
+    FUZZ_CHECK(logs >= 0 && logs <= 64);
+    for (int32_t i = -1; i <= logs; ++i) {
+        check_text(kova_test_log_key(i));
+        check_text(kova_test_log_text(i), 1023);
+    }
+    int32_t w = kova_warning_count();
+    FUZZ_CHECK(w >= 0 && w <= 64);
+    for (int32_t i = -1; i <= w; ++i) check_text(kova_warning(i), 511);
+    check_text(kova_last_error(), 511);
+    int32_t stage = kova_jackett_stage();
+    FUZZ_CHECK(stage >= 0 && stage <= 3);
+}
+
+// The result document parses back as strict JSON and agrees with the
+// accessors: same rows, same indexers, same code, stage and warnings.
+inline void check_document() {
+    const char *text = kova_result_json();
+    FUZZ_CHECK(text != nullptr && *text == '{');
+    yyjson_doc *doc = yyjson_read(text, strlen(text), 0);
+    FUZZ_CHECK(doc != nullptr);
+    yyjson_val *root = yyjson_doc_get_root(doc);
+    FUZZ_CHECK(yyjson_is_obj(root) && yyjson_obj_size(root) == 6);
+    yyjson_val *results = yyjson_obj_get(root, "results");
+    int32_t rows = kova_result_count();
+    FUZZ_CHECK(yyjson_is_arr(results) && yyjson_arr_size(results) == static_cast<size_t>(rows));
+    FUZZ_CHECK(yyjson_arr_size(yyjson_obj_get(root, "indexers")) == static_cast<size_t>(kova_indexer_count()));
+    FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(root, "rc")) == kova_last_rc());
+    FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(root, "stage")) == kova_jackett_stage());
+    FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(root, "indexers_errored")) == kova_indexers_errored());
+    FUZZ_CHECK(yyjson_arr_size(yyjson_obj_get(root, "warnings")) == static_cast<size_t>(kova_warning_count()));
+    size_t idx, max;
+    yyjson_val *row;
+    yyjson_arr_foreach(results, idx, max, row) {
+        int32_t i = static_cast<int32_t>(idx);
+        FUZZ_CHECK(yyjson_is_obj(row) && yyjson_obj_size(row) == 22);
+        FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "seeders")) == kova_result_seeders(i));
+        FUZZ_CHECK(yyjson_arr_size(yyjson_obj_get(row, "category")) ==
+                   static_cast<size_t>(kova_result_category_count(i)));
+        FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "publish_date")) == kova_result_publish_date(i));
+        uint64_t size;
+        yyjson_val *sz = yyjson_obj_get(row, "size");
+        if (kova_result_size(i, &size) == KOVA_OK)
+            FUZZ_CHECK(yyjson_get_uint(sz) == size);
+        else
+            FUZZ_CHECK(yyjson_is_null(sz));
+    }
+    yyjson_doc_free(doc);
+}
+
+// Everything at once: rows (with one index past each end), lists, document.
+inline void check_results() {
+    int32_t rows = kova_result_count();
+    FUZZ_CHECK(rows >= 0 && rows <= 200000);
+    for (int32_t i = -1; i <= rows; ++i) check_row(i, i >= 0 && i < rows);
+    check_row(INT32_MIN, false);
+    check_row(INT32_MAX, false);
+    check_lists();
+    check_document();
+}
+
+// A text that the library reads up to its first NUL, as a host would pass it.
+inline std::string c_text(const uint8_t *data, size_t size) {
+    std::string s(reinterpret_cast<const char *>(data), size);
+    return s.substr(0, strlen(s.c_str()));
+}

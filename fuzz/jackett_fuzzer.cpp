@@ -1,0 +1,36 @@
+// Jackett results answers through kova_parse_jackett: the parser, the
+// classification, every accessor over every row and the result document.
+#include "fuzz/fuzz_common.h"
+
+namespace jackett_fuzzer {
+
+int one_input(const uint8_t *data, size_t size) {
+    kova_reset();
+    std::string text = c_text(data, size);
+    int32_t rc = kova_parse_jackett(text.c_str());
+    FUZZ_CHECK(in_codes(rc, {KOVA_OK, KOVA_PARTIAL, KOVA_ERR_INDEXERS, KOVA_ERR_EMPTY, KOVA_ERR_JSON}));
+    FUZZ_CHECK(kova_last_rc() == rc);
+    FUZZ_CHECK((rc == KOVA_OK) == (*kova_last_error() == '\0'));
+    FUZZ_CHECK(kova_jackett_stage() == 0);
+    if (rc == KOVA_ERR_JSON) FUZZ_CHECK(kova_result_count() == 0 && kova_indexer_count() == 0);
+    if (rc == KOVA_OK) FUZZ_CHECK(kova_result_count() > 0 && kova_indexers_errored() == 0);
+    if (rc == KOVA_ERR_EMPTY) FUZZ_CHECK(kova_result_count() == 0 && kova_indexers_errored() == 0);
+    if (rc == KOVA_PARTIAL) FUZZ_CHECK(kova_indexers_errored() > 0);
+    if (rc == KOVA_ERR_INDEXERS)
+        FUZZ_CHECK(kova_result_count() == 0 && kova_indexers_errored() == kova_indexer_count());
+    for (int32_t i = 0; i < kova_result_count(); ++i) {
+        FUZZ_CHECK(kova_result_season(i) == -1 && kova_result_episode(i) == -1);
+        FUZZ_CHECK(kova_result_full_season(i) == 0);
+    }
+    check_results();
+    kova_reset();
+    return 0;
+}
+
+} // namespace jackett_fuzzer
+
+#ifndef KOVA_FUZZ_REPLAY
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    return jackett_fuzzer::one_input(data, size);
+}
+#endif

@@ -1,0 +1,33 @@
+// Sonarr/Radarr release lists through kova_parse_arr_releases: the parser,
+// every accessor over every row and the result document.
+#include "fuzz/fuzz_common.h"
+
+namespace releases_fuzzer {
+
+int one_input(const uint8_t *data, size_t size) {
+    kova_reset();
+    std::string text = c_text(data, size);
+    int32_t rc = kova_parse_arr_releases(text.c_str());
+    FUZZ_CHECK(in_codes(rc, {KOVA_OK, KOVA_ERR_EMPTY, KOVA_ERR_JSON}));
+    FUZZ_CHECK(kova_last_rc() == rc);
+    FUZZ_CHECK((rc == KOVA_OK) == (*kova_last_error() == '\0'));
+    FUZZ_CHECK((rc == KOVA_OK) == (kova_result_count() > 0));
+    FUZZ_CHECK(kova_indexer_count() == 0 && kova_jackett_stage() == 0);
+    for (int32_t i = 0; i < kova_result_count(); ++i) {
+        FUZZ_CHECK(kova_result_files(i) == -1 && *kova_result_category_desc(i) == '\0');
+        int32_t dvf = kova_result_download_volume_factor(i);
+        FUZZ_CHECK(dvf == -1 || dvf == 0 || dvf == 500 || dvf == 1000);
+        FUZZ_CHECK(strcmp(kova_result_tmdb(i), "0") != 0 && strcmp(kova_result_tvdb(i), "0") != 0);
+    }
+    check_results();
+    kova_reset();
+    return 0;
+}
+
+} // namespace releases_fuzzer
+
+#ifndef KOVA_FUZZ_REPLAY
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    return releases_fuzzer::one_input(data, size);
+}
+#endif
