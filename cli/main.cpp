@@ -250,7 +250,20 @@ int service_arg(const std::string &s) {
     return -1;
 }
 
-void log_request(void *, const char *line) { fprintf(stderr, "kova: %s\n", line); }
+// The library reports a failed exchange as "transport failure" and never
+// reads the transport's own text; the CLI keeps the transport's last reason
+// (already redacted) to show it next to the library's message.
+std::string g_transport_reason;
+bool g_verbose = false;
+
+void log_request(void *, const char *line) {
+    if (g_verbose) fprintf(stderr, "kova: %s\n", line);
+    const char *f = strstr(line, " -> failed after ");
+    if (f) {
+        const char *why = strstr(f, " ms: ");
+        g_transport_reason = why ? why + 5 : f + 4;
+    }
+}
 
 std::string join(const std::vector<std::string> &words, size_t from) {
     std::string s;
@@ -324,7 +337,7 @@ bool use_service(App &app, int kind) {
         o.ca_file = s.ca_file.empty() ? nullptr : s.ca_file.c_str();
         o.url_base = s.url_base.c_str();
         o.proxy = app.conf.has_proxy ? app.conf.proxy.c_str() : nullptr;
-        if (app.o.verbose) o.log = log_request;
+        o.log = log_request;
         app.transport[kind] = kova_curl_new(&o);
         if (!app.transport[kind]) {
             fprintf(stderr, "kova: cannot set up the HTTP transport (libcurl)\n");
@@ -347,6 +360,8 @@ int finish(int32_t rc) {
     if (rc == KOVA_OK || rc == KOVA_PARTIAL) return EXIT_OK;
     const char *e = kova_last_error();
     fprintf(stderr, "kova: %s\n", e && e[0] ? e : kova_strerror(rc));
+    if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
+        fprintf(stderr, "kova: the transport said: %s\n", g_transport_reason.c_str());
     return EXIT_FAILED;
 }
 
@@ -430,9 +445,9 @@ void show_results(bool releases, int32_t rc, int limit) {
             std::string item;
             if (kova_indexer_status(i) == 1) {
                 item = ui::paint(ui::Tone::bad, name + " failed");
-                if (kova_indexer_error(i)[0]) item += " (" + std::string(kova_indexer_error(i)) + ")";
+                if (kova_indexer_error(i)[0]) item += ": " + std::string(kova_indexer_error(i));
             } else {
-                item = name + " " + std::to_string(kova_indexer_results(i));
+                item = name + " (" + std::to_string(kova_indexer_results(i)) + ")";
             }
             line += (line.empty() ? "" : ", ") + item;
         }
@@ -533,7 +548,8 @@ int cmd_config(App &app) {
         opt.ca_file = s.ca_file.empty() ? nullptr : s.ca_file.c_str();
         opt.url_base = s.url_base.c_str();
         opt.proxy = app.conf.has_proxy ? app.conf.proxy.c_str() : nullptr;
-        if (o.verbose) opt.log = log_request;
+        opt.log = log_request;
+        g_transport_reason.clear();
         kova_curl *tr = kova_curl_new(&opt);
         std::vector<char> answer(8192, '\0');
         const kova_handler *h = kova_rtchk_handler(k_runtime[k]);
@@ -568,6 +584,8 @@ int cmd_config(App &app) {
         } else {
             printf("%s %s  %d %s: %s\n", name.c_str(), ui::paint(ui::Tone::bad, "error ").c_str(), code,
                    answer_meaning(code), err ? err : "(no answer)");
+            if (code == -4 && !g_transport_reason.empty())
+                printf("         %s\n", ui::paint(ui::Tone::dim, "transport: " + g_transport_reason).c_str());
         }
         yyjson_doc_free(ans);
     }
@@ -630,7 +648,10 @@ int cmd_test(App &app) {
         if (rc != KOVA_OK && rc != KOVA_PARTIAL) {
             ++failures;
             errors.push_back(kova_last_error()[0] ? kova_last_error() : kova_strerror(rc));
+            if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
+                errors.push_back("the transport said: " + g_transport_reason);
         }
+        g_transport_reason.clear();
     }
     if (o.json) out.print();
     if (ran == 0) {
@@ -1031,6 +1052,7 @@ int main(int argc, char **argv) {
     rc = check_options(o, *c);
     if (rc >= 0) return rc;
     ui::init(o.no_color, o.verbose || o.json);
+    g_verbose = o.verbose;
 
     if (command == "version") return cmd_version();
     if (command == "demo") {

@@ -1,0 +1,321 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the `kova` command-line host against server.py.
+
+Run by CTest with KOVA_BIN (the program) and KOVA_E2E_DIR (the running test
+server's folder: ports.json, ca.pem). Each test uses its own API keys, so the
+server's request records of parallel tests stay apart.
+"""
+import json
+import os
+import pty
+import select
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import urllib.request
+
+BIN = os.environ.get("KOVA_BIN", "kova")
+DIR = os.environ.get("KOVA_E2E_DIR", "")
+
+
+def ports():
+    with open(os.path.join(DIR, "ports.json")) as f:
+        return json.load(f)
+
+
+def recorded(key):
+    url = "http://127.0.0.1:%d/__requests?apikey=%s" % (ports()["http"], key)
+    with urllib.request.urlopen(url, timeout=10) as r:
+        return json.loads(r.read())
+
+
+class Cli(unittest.TestCase):
+    def setUp(self):
+        if not DIR:
+            self.skipTest("KOVA_E2E_DIR is not set")
+        self.tmp = tempfile.TemporaryDirectory()
+        self.addCleanup(self.tmp.cleanup)
+        self.p = ports()
+
+    def config(self, services, **top):
+        """Writes a configuration; services maps a name to its object."""
+        path = os.path.join(self.tmp.name, "config.json")
+        doc = dict(services)
+        doc.update(top)
+        with open(path, "w") as f:
+            json.dump(doc, f)
+        os.chmod(path, 0o600)
+        return path
+
+    def svc(self, key, https=False, **extra):
+        obj = {"Host": "127.0.0.1", "APIKey": key, "UseHttps": "true" if https else "false",
+               "Port": str(self.p["https"] if https else self.p["http"])}
+        obj.update(extra)
+        return obj
+
+    def run_kova(self, *args, config=None, env=None, timeout=60, stdin=None):
+        e = {k: v for k, v in os.environ.items() if k not in ("KOVA_CONFIG", "NO_COLOR")}
+        e["HOME"] = self.tmp.name  # no stray ~/.config/kova/config.json
+        e.pop("XDG_CONFIG_HOME", None)
+        if env:
+            e.update(env)
+        cmd = [BIN] + (["--config", config] if config else []) + list(args)
+        t0 = time.monotonic()
+        r = subprocess.run(cmd, capture_output=True, text=True, env=e, timeout=timeout, input=stdin)
+        r.seconds = time.monotonic() - t0
+        return r
+
+    # ------------------------------------------------------------------
+    def test_help_for_every_command_and_usage_errors(self):
+        for cmd in ["", "demo", "config", "test", "search", "lookup", "releases", "add", "get", "parse", "version"]:
+            r = self.run_kova(*([cmd] if cmd else []), "--help")
+            self.assertEqual(r.returncode, 0, cmd)
+            self.assertIn("usage: kova", r.stdout, cmd)
+        for args in (["frobnicate"], ["search", "--frob"], ["test", "--yes"], ["search", "--limit", "x"],
+                     ["releases", "series", "12"], ["get", "series", "tt1"], []):
+            r = self.run_kova(*args)
+            self.assertEqual(r.returncode, 2, args)
+            self.assertTrue(r.stderr.startswith("kova: ") or "usage:" in r.stderr, r.stderr)
+
+    def test_demo_runs_the_whole_chain_offline(self):
+        r = self.run_kova("demo")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        for text in ("[1/5] Connection tests", "JackettV2_Indexers", "stage 2", "dropped 1 rows",
+                     "1 of 3 indexers failed", "SonarrV3_Series_Add", "S01E05", "RadarrV3_Movie_Found",
+                     "(no POST: the film was found in the library)", '"results": [', "Done:"):
+            self.assertIn(text, r.stdout)
+        self.assertNotIn("\x1b[", r.stdout)  # a pipe gets no colours
+        doc = json.loads(self.run_kova("demo", "--json").stdout)
+        self.assertEqual(doc["rc"], 0)
+        self.assertEqual(len(doc["results"]), 3)
+
+    def test_colours_only_on_a_terminal_and_never_with_no_color(self):
+        for no_color, want in ((None, True), ("1", False)):
+            master, slave = pty.openpty()
+            env = {k: v for k, v in os.environ.items() if k != "NO_COLOR"}
+            env["TERM"] = "xterm"
+            if no_color:
+                env["NO_COLOR"] = no_color
+            proc = subprocess.Popen([BIN, "demo"], stdout=slave, stderr=subprocess.DEVNULL, env=env)
+            os.close(slave)
+            out = b""
+            deadline = time.monotonic() + 30
+            while time.monotonic() < deadline:
+                ready, _, _ = select.select([master], [], [], 1)
+                if not ready:
+                    if proc.poll() is not None:
+                        break
+                    continue
+                try:
+                    chunk = os.read(master, 65536)
+                except OSError:
+                    break
+                if not chunk:
+                    break
+                out += chunk
+            os.close(master)
+            self.assertEqual(proc.wait(timeout=30), 0)
+            self.assertEqual(b"\x1b[" in out, want, no_color)
+            self.assertIn(b"Done:", out)
+
+    def test_config_check_over_http_and_https(self):
+        ca = os.path.join(DIR, "ca.pem")
+        cfg = self.config({
+            "Jackett": self.svc("cc-j"),
+            "Sonarr": self.svc("cc-s", https=True, CAFile=ca, UrlBase="/sonarr"),
+            "Radarr": self.svc("cc-r", https=True, Insecure=True),
+        })
+        r = self.run_kova("config", "check", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        self.assertIn("http://127.0.0.1:%d" % self.p["http"], r.stdout)
+        self.assertIn("https://127.0.0.1:%d/sonarr" % self.p["https"], r.stdout)
+        self.assertEqual(r.stdout.count("ok"), 3)
+        self.assertTrue(all(x["path"].startswith("/sonarr/api/v3/") for x in recorded("cc-s")))
+
+        doc = json.loads(self.run_kova("config", "check", "--json", config=cfg).stdout)
+        self.assertEqual(doc["sonarr"]["code"], 0)
+        self.assertEqual(doc["radarr"]["answer"]["URL"], "https://127.0.0.1:%d" % self.p["https"])
+
+        cases = [  # settings, answer code, words in the line
+            (self.svc("cc-tls", https=True), -4, "unreachable"),  # CA unknown: refused
+            (self.svc("k401"), -1, "key rejected"),
+            (self.svc("k404"), -2, "not found"),
+            (self.svc("k500"), -4, "unreachable"),
+        ]
+        for settings, code, words in cases:
+            r = self.run_kova("config", "check", "sonarr", config=self.config({"Sonarr": settings}))
+            self.assertEqual(r.returncode, 1, r.stdout)
+            self.assertIn("%d %s" % (code, words), r.stdout)
+
+    def test_connection_tests_and_their_failures(self):
+        cfg = self.config({"Jackett": self.svc("t-j"), "Sonarr": self.svc("t-s"), "Radarr": self.svc("t-r")})
+        r = self.run_kova("test", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        for text in ("indexers: 1337x, RuTracker.org", "rootfolder: /data/media", "profile: Any, HD-1080p"):
+            self.assertIn(text, r.stdout)
+        doc = json.loads(self.run_kova("test", "sonarr", "--json", config=cfg).stdout)
+        self.assertEqual(doc["sonarr"]["result"], "OK")
+        self.assertEqual([p["id"] for p in doc["sonarr"]["quality_profiles"]], [1, 4])
+        self.assertEqual([(x["path"], x["query"]) for x in recorded("t-s")][:2],
+                         [("/api/v3/rootfolder", "apikey=t-s"), ("/api/v3/qualityprofile", "apikey=t-s")])
+
+        cases = [("k401", "kova: Sonarr rootfolder: HTTP 401 (API key rejected)"),
+                 ("k404", "kova: Sonarr rootfolder: HTTP 404"),
+                 ("k500", "kova: Sonarr rootfolder: HTTP 500")]
+        for key, err in cases:
+            r = self.run_kova("test", "sonarr", config=self.config({"Sonarr": self.svc(key)}))
+            self.assertEqual(r.returncode, 1)
+            self.assertIn(err, r.stderr)
+
+        r = self.run_kova("test", "radarr", config=cfg.replace("config.json", "missing.json"))
+        self.assertEqual(r.returncode, 2)
+        r = self.run_kova("test", "radarr", config=self.config({"Sonarr": self.svc("x")}))
+        self.assertEqual(r.returncode, 2)
+        self.assertIn("Radarr is not configured", r.stderr)
+
+    def test_a_slow_service_fails_within_the_time_out(self):
+        cfg = self.config({"Radarr": self.svc("slow")})
+        r = self.run_kova("test", "radarr", "--timeout", "500", config=cfg)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("kova: Radarr rootfolder: transport failure", r.stderr)
+        self.assertLess(r.seconds, 2.5)
+        r = self.run_kova("test", "radarr", config=self.config({"Radarr": self.svc("slow")}, TimeoutMs=500))
+        self.assertEqual(r.returncode, 1)
+        self.assertLess(r.seconds, 2.5)
+
+    def test_search_prints_a_table_or_the_result_document(self):
+        cfg = self.config({"Jackett": self.svc("s-j")})
+        r = self.run_kova("search", "--imdb", "tt0063350", "--title", "Night of the Living Dead", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("Night of the Living Dead 1968 1080p BluRay x264", r.stdout)
+        self.assertIn("stage 2", r.stdout)
+        self.assertIn("8.0 GiB", r.stdout)
+        self.assertIn("FL", r.stdout)
+        queries = [x["query"] for x in recorded("s-j")]
+        self.assertEqual(queries[:2], ["apikey=s-j&Query=tt0063350",
+                                      "apikey=s-j&Query=Night%20of%20the%20Living%20Dead"])
+
+        doc = json.loads(self.run_kova("search", "--json", "free", "words", config=cfg).stdout)
+        self.assertEqual((doc["stage"], doc["rc"], len(doc["results"])), (3, 0, 1))
+        self.assertEqual(recorded("s-j")[-1]["query"], "apikey=s-j&Query=free%20words")
+
+        r = self.run_kova("search", "nothing", config=cfg)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("kova: Jackett: no results", r.stderr)
+
+    def test_lookups_and_releases(self):
+        cfg = self.config({"Sonarr": self.svc("l-s"), "Radarr": self.svc("l-r")})
+        r = self.run_kova("lookup", "series", "tt0052520", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("The Twilight Zone", r.stdout)
+        self.assertIn("73587", r.stdout)
+        doc = json.loads(self.run_kova("lookup", "movie", "tt0063350", "--json", config=cfg).stdout)
+        self.assertEqual((doc["match"], doc["entries"][0]["tmdb"], doc["entries"][0]["library_id"]), (0, 10331, 31))
+        r = self.run_kova("lookup", "movie", "tt9999999", config=cfg)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("kova: Radarr lookup: movie not found (HTTP 404)", r.stderr)
+
+        r = self.run_kova("releases", "series", "12", "--season", "1", "--episode", "5", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("The.Twilight.Zone.S01E05.720p.BluRay.x264", r.stdout)
+        self.assertIn("S01E05", r.stdout)
+        self.assertEqual([x["query"] for x in recorded("l-s")][-2:],
+                         ["apikey=l-s&seriesId=12&seasonNumber=1", "apikey=l-s&episodeId=905"])
+        doc = json.loads(self.run_kova("releases", "movie", "31", "--json", config=cfg).stdout)
+        self.assertEqual(len(doc["results"]), 1)
+        self.assertEqual(recorded("l-r")[-1]["query"], "apikey=l-r&movieId=31")
+
+    def test_library_writes_need_yes(self):
+        cfg = self.config({"Sonarr": self.svc("w-s")})
+        get = ["get", "series", "tt0052520", "--season", "1", "--episode", "5", "--profile", "HD-1080p"]
+        r = self.run_kova(*get, config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("is not in Sonarr's library", r.stdout)
+        self.assertIn("Nothing was changed", r.stdout)
+        self.assertFalse([x for x in recorded("w-s") if x["method"] == "POST"])
+
+        r = self.run_kova(*get, "--yes", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("SonarrV3_Series_Add", r.stdout)
+        self.assertIn("The.Twilight.Zone.S01E05", r.stdout)
+        posts = [x for x in recorded("w-s") if x["method"] == "POST"]
+        self.assertEqual(len(posts), 1)
+        self.assertEqual((posts[0]["path"], posts[0]["query"], posts[0]["content_type"]),
+                         ("/api/v3/series", "apikey=w-s&tvdbId=73587", "application/json"))
+        body = json.loads(posts[0]["body"])
+        self.assertEqual((body["qualityProfileId"], body["monitored"], body["rootFolderPath"]),
+                         (4, False, "/data/media"))
+
+        r = self.run_kova("add", "series", "73587", "--profile", "4", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("Would add the series with TVDB id 73587 to Sonarr under /data/media", r.stdout)
+        r = self.run_kova("add", "series", "73587", "--profile", "hd-1080p", "--yes", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("Added to Sonarr as library id 12", r.stdout)
+        r = self.run_kova("add", "series", "73587", "--profile", "Bogus", "--yes", config=cfg)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn('no quality profile "Bogus"; it has: Any (1), HD-1080p (4)', r.stderr)
+        self.assertEqual(len([x for x in recorded("w-s") if x["method"] == "POST"]), 2)
+
+    def test_parse_saved_answers_offline(self):
+        def saved(name, text):
+            path = os.path.join(self.tmp.name, name)
+            with open(path, "w") as f:
+                f.write(text)
+            return path
+        jackett = saved("j.json", json.dumps({"Results": [{"Title": "A.Film.2001.1080p", "Tracker": "t1",
+                                                           "Size": 1536, "Seeders": 3, "Peers": 4}],
+                                              "Indexers": [{"ID": "t1", "Name": "T1", "Status": 2}]}))
+        r = self.run_kova("parse", "jackett", jackett)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("A.Film.2001.1080p", r.stdout)
+        self.assertIn("1.5 KiB", r.stdout)
+        r = self.run_kova("parse", "torznab", "-", stdin='<indexers><indexer id="x" configured="true">'
+                                                         '<title>X &amp; Y</title></indexer></indexers>')
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("X & Y", r.stdout)
+        r = self.run_kova("parse", "releases", saved("r.json", "[]"), "--json")
+        self.assertEqual(r.returncode, 1)
+        self.assertEqual(json.loads(r.stdout)["rc"], -7)
+        self.assertIn("kova: no releases", r.stderr)
+        r = self.run_kova("parse", "jackett", saved("bad.json", "[1]"))
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("kova: Jackett: response is not a JSON object", r.stderr)
+
+    def test_the_api_key_never_shows(self):
+        key = "Zz9SeCrEtKeY"
+        cfg = self.config({"Jackett": self.svc(key), "Sonarr": self.svc(key, https=True),
+                           "Radarr": {"Host": "127.0.0.1", "APIKey": key, "Port": 1}})
+        runs = [("search", "free", "--verbose", "--timeout", "300"), ("test", "sonarr", "-v"),
+                ("test", "radarr", "-v"), ("config", "check", "-v"), ("test", "--json")]
+        saw_redacted = False
+        for args in runs:
+            r = self.run_kova(*args, config=cfg)
+            self.assertNotIn(key, r.stdout + r.stderr, args)
+            saw_redacted = saw_redacted or "apikey=***" in r.stderr
+        self.assertTrue(saw_redacted)
+
+    def test_bad_configuration_files(self):
+        path = os.path.join(self.tmp.name, "bad.json")
+        for text, words in (("{", "bad.json"), ('{"Sonarr": 5}', "Sonarr must be an object"),
+                            ('{"Sonarr": {"Host": "h", "APIKey": "k", "Port": 70000}}', "out of range")):
+            with open(path, "w") as f:
+                f.write(text)
+            r = self.run_kova("test", config=path)
+            self.assertEqual(r.returncode, 2, text)
+            self.assertIn(words, r.stderr)
+        with open(path, "w") as f:  # comments and trailing commas are welcome
+            f.write('{ // mine\n "Jackett": {"Host": "127.0.0.1", "APIKey": "cfg-j", "Port": %d,},}' % self.p["http"])
+        r = self.run_kova("test", "jackett", env={"KOVA_CONFIG": path})
+        self.assertEqual(r.returncode, 0, r.stderr)
+        xdg = os.path.join(self.tmp.name, "xdg")
+        os.makedirs(os.path.join(xdg, "kova"))
+        os.replace(path, os.path.join(xdg, "kova", "config.json"))
+        r = self.run_kova("test", "jackett", env={"XDG_CONFIG_HOME": xdg})
+        self.assertEqual(r.returncode, 0, r.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
