@@ -13,7 +13,7 @@ openssl makes at start. Both serve the same routes.
 
 The API key picks the behaviour of the service routes, so that a test can get
 a failure through the library without any other switch:
-    k401 -> 401, k403 -> 403, k404 -> 404, k500 -> 500, slow -> 3 s delay,
+    k401 -> 401, k403 -> 403, k404 -> 404, k500 -> 500, slow -> 5 s delay,
     anything else -> the normal answer.
 
 Test routes (any key or none): /echo (the request as JSON), /status/N,
@@ -204,7 +204,7 @@ class Handler(BaseHTTPRequestHandler):
             code = int(key[1:])
             return self.send(code, "application/json", json.dumps({"message": "status %d" % code}))
         if key == "slow":
-            time.sleep(3)
+            time.sleep(5)
         if self.command == "POST" and rec["content_type"] != "application/json":
             return self.send(415, "application/json", '{"message":"want application/json"}')
         answer = service_answer(self.command, path, query, body)
