@@ -49,9 +49,9 @@ void id_field(kova_ctx *ctx, row_own &own, const char **f, yyjson_val *v, const 
     if ((*f)[0] == '0' && (*f)[1] == '\0') own.clear(f);
 }
 
-bool fill_row(kova_ctx *ctx, row_own &own, kova_row *row, yyjson_val *obj) {
+bool fill_row(kova_ctx *ctx, const key_index &ix, row_own &own, kova_row *row, yyjson_val *obj) {
     yyjson_val *v[k_count];
-    keys_resolve(k_arr, obj, v);
+    keys_resolve(ix, obj, v);
     own.reset();
     row->raw = obj;
     const char **text[] = {&row->title, &row->tracker, &row->tracker_id, &row->guid,
@@ -95,6 +95,7 @@ int32_t kova_rset_parse_arr(kova_ctx *ctx, kova_rset *rs, const char *text, size
     if (!reserve_rows(rs, root)) return kova_oom(ctx);
     own_guard own;
     if (!own.p) return kova_oom(ctx);
+    const key_index ix(k_arr);
 
     bool oom = false;
     int32_t skipped = 0;
@@ -112,7 +113,7 @@ int32_t kova_rset_parse_arr(kova_ctx *ctx, kova_rset *rs, const char *text, size
         }
         kova_row *row = rs_add(rs);
         if (!row) return kova_oom(ctx);
-        if (!fill_row(ctx, *own.p, row, obj)) oom = true;
+        if (!fill_row(ctx, ix, *own.p, row, obj)) oom = true;
     }
     if (oom) return kova_oom(ctx);
     if (skipped) kova_warnf(ctx, "%d non-object release rows ignored", skipped);

@@ -63,9 +63,9 @@ bool read_indexers(kova_rset *rs, yyjson_val *arr) {
 }
 
 // Fills one row from its object; false when out of memory.
-bool fill_row(kova_ctx *ctx, row_own &own, kova_row *row, yyjson_val *obj) {
+bool fill_row(kova_ctx *ctx, const key_index &ix, row_own &own, kova_row *row, yyjson_val *obj) {
     yyjson_val *v[k_count];
-    keys_resolve(k_jackett, obj, v);
+    keys_resolve(ix, obj, v);
     own.reset();
     row->raw = obj;
     const char **text[] = {&row->title, &row->tracker, &row->tracker_id, &row->guid,
@@ -117,6 +117,7 @@ int32_t kova_rset_parse_jackett(kova_ctx *ctx, kova_rset *rs, const char *text, 
     // every row.
     own_guard own;
     if (!own.p) return kova_oom(ctx);
+    const key_index ix(k_jackett);
 
     bool oom = false;
     int32_t skipped = 0;
@@ -134,7 +135,7 @@ int32_t kova_rset_parse_jackett(kova_ctx *ctx, kova_rset *rs, const char *text, 
         }
         kova_row *row = rs_add(rs);
         if (!row) return kova_oom(ctx);
-        if (!fill_row(ctx, *own.p, row, obj)) oom = true;
+        if (!fill_row(ctx, ix, *own.p, row, obj)) oom = true;
     }
     if (oom) return kova_oom(ctx);
     if (skipped) kova_warnf(ctx, "Jackett: %d non-object rows in Results ignored", skipped);

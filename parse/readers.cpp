@@ -159,10 +159,8 @@ void kova_imdb_norm(const char *in, char *out, size_t size) {
 }
 
 int64_t kova_parse_iso(const char *s) {
+    // A text shorter than ten characters fails the checks below at its NUL.
     if (!s) return -1;
-    // Shorter than ten characters: one of the first ten is the NUL.
-    for (int i = 0; i < 10; ++i)
-        if (!s[i]) return -1;
     int y1, y2, mon, day;
     if (!two(s, &y1) || !two(s + 2, &y2) || s[4] != '-' || !two(s + 5, &mon) || s[7] != '-' ||
         !two(s + 8, &day))
@@ -219,32 +217,94 @@ int64_t kova_parse_iso(const char *s) {
 // Row building
 // ---------------------------------------------------------------------------
 
-void keys_resolve(const keyset &ks, yyjson_val *obj, yyjson_val **out) {
-    yyjson_val *exact[keyset::max_keys];
-    yyjson_val *loose[keyset::max_keys];
-    for (int i = 0; i < ks.count; ++i) exact[i] = loose[i] = nullptr;
+key_index::key_index(const keyset &k) : ks(&k) {
+    for (int c = 0; c < 256; ++c) fold[c] = static_cast<uint8_t>(tolower(c));
+    memset(cand, 0, sizeof cand);
+    for (int i = 0; i < k.count; ++i) {
+        for (size_t j = 0; j < k.len[i]; ++j) wfold[i][j] = fold[static_cast<unsigned char>(k.name[i][j])];
+        uint8_t &e = cand[wfold[i][0]][k.len[i]];
+        e = e ? several : static_cast<uint8_t>(i + 1);
+    }
+}
+
+namespace {
+template <class T> T load(const unsigned char *p) {
+    T v;
+    memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Byte equality of two n-byte stretches with a few word loads that never
+// leave the stretches (the last load overlaps the one before it).
+bool eq_bytes(const unsigned char *a, const unsigned char *b, size_t n) {
+    if (n >= 8) {
+        for (size_t i = 0; i + 8 < n; i += 8)
+            if (load<uint64_t>(a + i) != load<uint64_t>(b + i)) return false;
+        return load<uint64_t>(a + n - 8) == load<uint64_t>(b + n - 8);
+    }
+    if (n >= 4) return load<uint32_t>(a) == load<uint32_t>(b) && load<uint32_t>(a + n - 4) == load<uint32_t>(b + n - 4);
+    if (n >= 2) return load<uint16_t>(a) == load<uint16_t>(b) && load<uint16_t>(a + n - 2) == load<uint16_t>(b + n - 2);
+    return n == 0 || a[0] == b[0];
+}
+} // namespace
+
+namespace {
+// The first candidate slot whose key equals k (kl bytes) with letter case
+// folded, or -1.
+int loose_slot(const key_index &ix, const unsigned char *k, size_t kl, int only) {
+    for (const int8_t *c = ix.ks->bylen[kl]; *c >= 0; ++c) {
+        if (only >= 0 && *c != only) continue;
+        const uint8_t *wf = ix.wfold[*c];
+        size_t j = 0;
+        while (j < kl && ix.fold[k[j]] == wf[j]) ++j;
+        if (j == kl) return *c;
+    }
+    return -1;
+}
+} // namespace
+
+void keys_resolve(const key_index &ix, yyjson_val *obj, yyjson_val **out) {
+    const keyset &ks = *ix.ks;
+    for (int i = 0; i < ks.count; ++i) out[i] = nullptr;
+    uint32_t exact = 0; // slots holding an exact match; a case-folded match fills a slot only until then
+    uint32_t loose = 0;
+    const uint32_t all = ks.count == 32 ? ~0u : (1u << ks.count) - 1;
     size_t n = unsafe_yyjson_get_len(obj);
     yyjson_val *key = n ? unsafe_yyjson_get_first(obj) : nullptr;
-    for (size_t i = 0; i < n; ++i) {
-        yyjson_val *val = key + 1;
+    for (size_t i = 0; i < n; ++i, key = unsafe_yyjson_get_next(key + 1)) {
         size_t kl = unsafe_yyjson_get_len(key);
-        if (kl < static_cast<size_t>(keyset::max_len)) {
-            const char *ks_ = unsafe_yyjson_get_str(key);
-            for (const int8_t *c = ks.bylen[kl]; *c >= 0; ++c) {
-                const char *want = ks.name[*c];
-                if (memcmp(ks_, want, kl) == 0) {
-                    if (!exact[*c]) exact[*c] = val;
+        if (kl >= static_cast<size_t>(keyset::max_len)) continue;
+        const auto *k = reinterpret_cast<const unsigned char *>(unsafe_yyjson_get_str(key));
+        // An empty key reads its NUL here: no wanted key has length 0.
+        uint8_t e = ix.cand[ix.fold[k[0]]][kl];
+        if (!e) continue;
+        int slot = -1;
+        if (e != key_index::several) {
+            if (eq_bytes(k, reinterpret_cast<const unsigned char *>(ks.name[e - 1]), kl)) slot = e - 1;
+        } else {
+            for (const int8_t *c = ks.bylen[kl]; *c >= 0; ++c)
+                if (eq_bytes(k, reinterpret_cast<const unsigned char *>(ks.name[*c]), kl)) {
+                    slot = *c;
                     break;
                 }
-                if (kova_ieq_n(ks_, want, kl)) {
-                    if (!loose[*c]) loose[*c] = val;
-                    break;
-                }
-            }
         }
-        key = unsafe_yyjson_get_next(val);
+        if (slot >= 0) {
+            uint32_t bit = 1u << slot;
+            if (!(exact & bit)) {
+                exact |= bit;
+                out[slot] = key + 1;
+                if (exact == all) break;
+            }
+            continue;
+        }
+        slot = loose_slot(ix, k, kl, e != key_index::several ? e - 1 : -1);
+        if (slot < 0) continue;
+        uint32_t bit = 1u << slot;
+        if (!((exact | loose) & bit)) {
+            loose |= bit;
+            out[slot] = key + 1;
+        }
     }
-    for (int i = 0; i < ks.count; ++i) out[i] = exact[i] ? exact[i] : loose[i];
 }
 
 bool row_own::finish(kova_row *row) {
@@ -266,11 +326,7 @@ bool row_own::finish(kova_row *row) {
     return true;
 }
 
-void fstr(kova_ctx *ctx, row_own &own, const char **f, yyjson_val *v, const char *key) {
-    if (yyjson_is_str(v)) {
-        *f = unsafe_yyjson_get_str(v);
-        return;
-    }
+void fstr_other(kova_ctx *ctx, row_own &own, const char **f, yyjson_val *v, const char *key) {
     char buf[64];
     int flag = 0;
     const char *t = kova_val_text(v, buf, &flag);
@@ -329,12 +385,8 @@ int64_t date_field(yyjson_val *v) {
 }
 
 bool reserve_rows(kova_rset *rs, yyjson_val *arr) {
-    int32_t n = 0;
-    size_t idx, max;
-    yyjson_val *e;
-    yyjson_arr_foreach(arr, idx, max, e) {
-        if (yyjson_is_obj(e) && ++n == kova_max_rows) break;
-    }
+    size_t len = yyjson_arr_size(arr);
+    int32_t n = len < static_cast<size_t>(kova_max_rows) ? static_cast<int32_t>(len) : kova_max_rows;
     if (n <= 64) return true; // the first growth step covers it
     auto *p = static_cast<kova_row *>(kova_malloc(sizeof(kova_row) * static_cast<size_t>(n)));
     if (!p) return false;

@@ -62,8 +62,22 @@ private:
     }
 };
 
+// A keyset prepared for one parse. Letter case is folded through a table
+// made from the runtime's tolower when the parse starts, so the result is
+// the same as kova_obj_iget's in any locale. A member key is classified by
+// its folded first byte and its length with one table load: no wanted key,
+// exactly one candidate, or several (then each is tried).
+struct key_index {
+    static constexpr uint8_t several = 0xff;
+    const keyset *ks;
+    uint8_t fold[256];
+    uint8_t wfold[keyset::max_keys][keyset::max_len];
+    uint8_t cand[256][keyset::max_len]; // by folded first byte, length: 0 none, slot + 1, or several
+    explicit key_index(const keyset &k);
+};
+
 // out[i] receives the value of ks.name[i] or null. out holds ks.count entries.
-void keys_resolve(const keyset &ks, yyjson_val *obj, yyjson_val **out);
+void keys_resolve(const key_index &ix, yyjson_val *obj, yyjson_val **out);
 
 // Texts and categories one row builds, staged until the row is complete.
 struct row_own {
@@ -121,7 +135,13 @@ bool reserve_rows(kova_rset *rs, yyjson_val *arr);
 // A text field: absent or null gives "", a string points into the document,
 // a number or boolean is staged as text; an array or object gives "" and the
 // warning naming key.
-void fstr(kova_ctx *ctx, row_own &own, const char **f, yyjson_val *v, const char *key);
+void fstr_other(kova_ctx *ctx, row_own &own, const char **f, yyjson_val *v, const char *key);
+inline void fstr(kova_ctx *ctx, row_own &own, const char **f, yyjson_val *v, const char *key) {
+    if (yyjson_is_str(v))
+        *f = unsafe_yyjson_get_str(v); // NUL-terminated in the document, which lives as long as the row
+    else
+        fstr_other(ctx, own, f, v, key);
+}
 // The row's IMDb number: normalised, "" when absent, invalid or zero.
 void imdb_field(row_own &own, const char **f, yyjson_val *v);
 // The row's categories from the category value (staged in own).

@@ -42,7 +42,12 @@ void kova_row_free(kova_row *row) {
 }
 
 void kova_rset_free(kova_rset *rs) {
-    for (int32_t i = 0; i < rs->row_count; ++i) kova_row_free(&rs->rows[i]);
+    // What kova_row_free releases, without clearing rows about to be freed.
+    for (int32_t i = 0; i < rs->row_count; ++i) {
+        kova_row *row = &rs->rows[i];
+        if (row->categories != reinterpret_cast<int32_t *>(row->own)) kova_free(row->categories);
+        kova_free(row->own);
+    }
     for (int32_t i = 0; i < rs->indexer_count; ++i) {
         kova_free(rs->indexers[i].id);
         kova_free(rs->indexers[i].name);
