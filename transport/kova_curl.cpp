@@ -119,10 +119,11 @@ void redact_into(sbuf &out, const char *s) {
     }
 }
 
-// Removes every occurrence of `secret` (when at least 3 bytes long, to avoid
-// mangling texts over a trivially short key) from `text`, in place.
+// Replaces every occurrence of `secret` in `text` by "***", in place. Keys
+// shorter than 6 bytes are left to the "apikey=" rule alone: scrubbing them
+// would mangle ordinary words of the message (real keys are 32 characters).
 void scrub(char *text, const char *secret, size_t n) {
-    if (!text || n < 3) return;
+    if (!text || n < 6) return;
     char *p;
     while ((p = strstr(text, secret)) != nullptr) {
         // Replace by "***" and close the gap.

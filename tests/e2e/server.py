@@ -64,6 +64,7 @@ SERIES = {"title": "The Twilight Zone", "cleanTitle": "thetwilightzone", "year":
           "seasons": [{"seasonNumber": 1, "monitored": True}]}
 MOVIE = {"title": "Night of the Living Dead", "cleanTitle": "nightofthelivingdead", "year": 1968,
          "imdbId": "tt0063350", "tmdbId": 10331, "id": 31}
+NEW_MOVIE = {"title": "The Matrix", "cleanTitle": "thematrix", "year": 1999, "imdbId": "tt0133093", "tmdbId": 603}
 EPISODES = [{"id": 901, "seriesId": 12, "seasonNumber": 1, "episodeNumber": 1},
             {"id": 905, "seriesId": 12, "seasonNumber": 1, "episodeNumber": 5}]
 RELEASE = {"guid": "rel-1", "title": "The.Twilight.Zone.S01E05.720p.BluRay.x264", "indexer": "1337x",
@@ -117,6 +118,15 @@ def service_answer(method, path, query, body):
         if one("imdbId") != "tt0063350":
             return 404, "application/json", '{"message":"NotFound"}'
         return 200, "application/json", json.dumps(MOVIE)
+    if path == "/api/v3/movie/lookup/tmdb":
+        found = {"10331": MOVIE, "603": NEW_MOVIE}.get(one("tmdbId"))
+        if not found:
+            return 404, "application/json", '{"message":"NotFound"}'
+        return 200, "application/json", json.dumps(found)
+    if path == "/api/v3/movie" and method == "POST":
+        obj = json.loads(body)
+        obj["id"] = 44
+        return 201, "application/json", json.dumps(obj)
     if path == "/api/v3/movie" and method == "GET":
         return 200, "application/json", json.dumps([{"id": 31, "tmdbId": 10331, "title": "Night of the Living Dead"}])
     return None

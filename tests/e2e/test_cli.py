@@ -284,6 +284,24 @@ class Cli(unittest.TestCase):
         self.assertIn('no quality profile "Bogus"; it has: Any (1), HD-1080p (4)', r.stderr)
         self.assertEqual(len([x for x in recorded("w-s") if x["method"] == "POST"]), 2)
 
+    def test_adding_a_film(self):
+        cfg = self.config({"Radarr": self.svc("m-r")})
+        r = self.run_kova("add", "movie", "603", "--root", "/films/", "--yes", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("Added to Radarr as library id 44", r.stdout)
+        post = [x for x in recorded("m-r") if x["method"] == "POST"][0]
+        self.assertEqual((post["path"], post["query"]), ("/api/v3/movie", "apikey=m-r"))
+        body = json.loads(post["body"])
+        self.assertEqual((body["path"], body["rootFolderPath"], body["qualityProfileId"]),
+                         ("/films/thematrix-tt0133093", "/films", 1))
+        self.assertEqual(body["addOptions"], {"searchForMovie": False, "monitor": "none"})
+        r = self.run_kova("add", "movie", "10331", "--yes", config=cfg)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("kova: Radarr add: movie is already in the library (id 31)", r.stderr)
+        r = self.run_kova("add", "movie", "1", "--yes", config=cfg)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("kova: Radarr add: tmdb id not found", r.stderr)
+
     def test_parse_saved_answers_offline(self):
         def saved(name, text):
             path = os.path.join(self.tmp.name, name)
