@@ -2,6 +2,8 @@
 // answers exact URLs, and a snapshot of everything a host can read back.
 #pragma once
 
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <string>
 #include <vector>
@@ -93,4 +95,11 @@ inline std::ostream &operator<<(std::ostream &os, const observed &o) {
     os << o.core << " warnings=" << o.warnings << " log=[";
     for (const std::string &l : o.log) os << l << "; ";
     return os << "]";
+}
+
+// Memcheck runs the suite some fifty times slower; the tests that move
+// hundreds of megabytes (checked under ASan in every CI run) skip there.
+inline bool under_valgrind() {
+    const char *preload = getenv("LD_PRELOAD");
+    return preload && strstr(preload, "vgpreload") != nullptr;
 }

@@ -1,0 +1,277 @@
+// Hostile answers: deep nesting, huge numbers, very long keys and strings,
+// invalid UTF-8, more rows than the limits, and Torznab texts that end in
+// the middle of a tag, a quote or an entity. The library must give its
+// documented results, and whatever it exposes must stay consistent (the
+// fuzz targets' checks, fuzz/fuzz_common.h, are reused for that).
+#include <climits>
+#include <cstring>
+
+#include "fuzz/fuzz_common.h"
+#include "reliability/reliability_support.h"
+
+namespace {
+
+class Hostile : public HostTest {};
+
+std::string nested(int depth, const std::string &inner = "1") {
+    return std::string(static_cast<size_t>(depth), '[') + inner + std::string(static_cast<size_t>(depth), ']');
+}
+
+constexpr int k_deep = 100000;
+
+TEST_F(Hostile, HundredThousandLevelsOfNesting) {
+    // Inside a row: the field is empty with a warning, the row is kept.
+    std::string jackett = R"({"Results":[{"Title":)" + nested(k_deep) + R"(,"Seeders":3,"Category":)" +
+                          nested(k_deep) + "}]}";
+    ASSERT_EQ(kova_parse_jackett(jackett.c_str()), KOVA_OK);
+    EXPECT_STREQ(kova_result_title(0), "");
+    EXPECT_EQ(kova_result_seeders(0), 3);
+    EXPECT_EQ(kova_result_category_count(0), 0);
+    EXPECT_STREQ(kova_warning(0), "field Title: object/array where a scalar was expected, treated as empty");
+    EXPECT_STREQ(kova_result_field(0, "Title"), "");
+    check_results();
+    // As the whole answer: the wrong shape.
+    EXPECT_EQ(kova_parse_jackett(nested(k_deep).c_str()), KOVA_ERR_JSON);
+    EXPECT_STREQ(kova_last_error(), "Jackett: response is not a JSON object");
+    EXPECT_EQ(kova_parse_arr_releases(nested(k_deep, "{}").c_str()), KOVA_ERR_EMPTY); // one element, not an object
+    EXPECT_STREQ(kova_warning(0), "1 non-object release rows ignored");
+    EXPECT_EQ(kova_parse_arr_releases(("[{\"title\":" + nested(k_deep, "{\"a\":1}") + "}]").c_str()), KOVA_OK);
+    EXPECT_STREQ(kova_result_title(0), "");
+    check_results();
+    // Unterminated nesting is not JSON.
+    EXPECT_EQ(kova_parse_jackett(std::string(k_deep, '[').c_str()), KOVA_ERR_JSON);
+    EXPECT_STREQ(kova_last_error(), "Jackett: response is not JSON");
+    // Settings nested deeply: not an object, or an object without a host.
+    char buf[256];
+    kova_validate_fn fn = kova_rtchk_handler("SONARR")->validate;
+    EXPECT_EQ(fn(&io.io, nested(k_deep).c_str(), buf, sizeof buf), -8);
+    EXPECT_STREQ(buf, R"({"error":"settings are not a JSON object"})");
+    EXPECT_EQ(fn(&io.io, (R"({"Host":)" + nested(k_deep) + R"(,"APIKey":"k"})").c_str(), buf, sizeof buf), -8);
+    EXPECT_STREQ(buf, R"({"error":"Host is empty"})");
+}
+
+// A lookup object with a deeply nested member is copied whole into the add's
+// body, which is still valid JSON.
+TEST_F(Hostile, DeepLookupObjectIsPostedWhole) {
+    kova_arm_library_writes(1);
+    answer(S("/api/v3/series/lookup", "term=tvdb%3A7"), 200,
+           R"([{"tvdbId":7,"cleanTitle":"deep","seasons":[{"monitored":true}],"extra":)" + nested(k_deep) + "}]");
+    answer(S("/api/v3/series", "tvdbId=7"), 201, R"({"id":12})");
+    ASSERT_EQ(kova_sonarr_add_series(7, "/tv", 3), 12);
+    ASSERT_FALSE(io.calls.empty());
+    const std::string &posted = io.calls.back().body;
+    yyjson_doc *doc = yyjson_read(posted.data(), posted.size(), 0);
+    ASSERT_NE(doc, nullptr);
+    yyjson_val *v = yyjson_obj_get(yyjson_doc_get_root(doc), "extra");
+    int depth = 0;
+    while (yyjson_is_arr(v)) {
+        v = yyjson_arr_get_first(v);
+        ++depth;
+    }
+    EXPECT_EQ(depth, k_deep);
+    yyjson_doc_free(doc);
+}
+
+TEST_F(Hostile, HugeNumbers) {
+    const char *answer_text =
+        R"({"Results":[{"Title":1e308,"Seeders":1e18,"Peers":-1e18,"Files":99999999999999999999999,)"
+        R"("Size":18446744073709551615,"Category":[1e19,-1e19,9223372036854775807,-9223372036854775808],)"
+        R"("DownloadVolumeFactor":1e308,"TMDb":-9223372036854775808,"TVDBId":123456789012345678901234567890,)"
+        R"("Imdb":1e20,"PublishDate":1e308},)"
+        R"({"Size":9223372036854775807,"Seeders":"1e3","Peers":"0x7fffffff","Files":2147483648,)"
+        R"("DownloadVolumeFactor":"1000"}]})";
+    ASSERT_EQ(kova_parse_jackett(answer_text), KOVA_OK);
+    EXPECT_STREQ(kova_result_title(0), "1e+308"); // "%.17g"
+    EXPECT_EQ(kova_result_seeders(0), INT32_MAX);
+    EXPECT_EQ(kova_result_peers(0), -INT32_MAX);
+    EXPECT_EQ(kova_result_files(0), -1); // beyond what an integer can hold
+    uint64_t size = 0;
+    EXPECT_EQ(kova_result_size(0, &size), KOVA_ERR_NOT_FOUND);
+    EXPECT_EQ(kova_result_category_count(0), 2);
+    EXPECT_EQ(kova_result_category(0, 0), INT32_MAX);
+    EXPECT_EQ(kova_result_category(0, 1), -INT32_MAX);
+    EXPECT_EQ(kova_result_download_volume_factor(0), -1);
+    EXPECT_STREQ(kova_result_tmdb(0), "-9223372036854775808");
+    EXPECT_STREQ(kova_result_imdb(0), "");
+    EXPECT_EQ(kova_result_publish_date(0), -1);
+    EXPECT_EQ(kova_result_size(1, &size), KOVA_OK);
+    EXPECT_EQ(size, 9223372036854775807u);
+    EXPECT_EQ(kova_result_seeders(1), 1000);
+    EXPECT_EQ(kova_result_peers(1), INT32_MAX);
+    EXPECT_EQ(kova_result_files(1), INT32_MAX);
+    EXPECT_EQ(kova_result_download_volume_factor(1), 1000000);
+    check_results();
+    // Numbers beyond a double are not JSON.
+    EXPECT_EQ(kova_parse_jackett(R"({"Results":[{"Size":1e400}]})"), KOVA_ERR_JSON);
+
+    // Ids out of range in service answers count as absent.
+    kova_arm_library_writes(1);
+    answer(R("/api/v3/movie", "tmdbId=603"), 200,
+           R"([{"tmdbId":603,"id":2147483647},{"tmdbId":603.0,"id":1e300},{"tmdbId":"603","id":-1}])");
+    EXPECT_EQ(kova_radarr_library_find(603), 0);
+    answer(R("/api/v3/movie/lookup/tmdb", "tmdbId=603"), 200, R"([{"tmdbId":603,"id":0,"cleanTitle":"m"}])");
+    answer(R("/api/v3/movie"), 201, R"({"id":2147483647})");
+    EXPECT_EQ(kova_radarr_add_movie(603, "/m", 1), KOVA_ERR_JSON);
+    EXPECT_STREQ(kova_last_error(), "Radarr add: the answer carries no id");
+    answer(R("/api/v3/movie/lookup/tmdb", "tmdbId=603"), 200, R"([{"tmdbId":6.03e300,"id":0}])");
+    EXPECT_EQ(kova_radarr_add_movie(603, "/m", 1), KOVA_ERR_NOT_FOUND);
+    answer(R("/api/v3/qualityprofile"), 200, R"([{"id":1e300,"name":"x"},{"id":4294967297,"name":"y"}])");
+    answer(R("/api/v3/rootfolder"), 200, R"([{"path":"/m"}])");
+    EXPECT_EQ(kova_radarr_test(), KOVA_OK);
+    check_results();
+}
+
+TEST_F(Hostile, VeryLongKeysAndStrings) {
+    if (under_valgrind()) GTEST_SKIP() << "too slow under memcheck";
+    const std::string long_text(4u << 20, 'y');
+    const std::string long_key(1u << 20, 'K');
+    std::string text = R"({"Results":[{")" + long_key + R"(":1,"Title":")" + long_text + R"(","Imdb":"tt)" +
+                       std::string(100000, '1') + R"(","Tracker":")" + long_text + R"("}],"Indexers":[{"ID":")" +
+                       long_text + R"(","Name":"n"}]})";
+    ASSERT_EQ(kova_parse_jackett(text.c_str()), KOVA_OK);
+    EXPECT_EQ(strlen(kova_result_title(0)), long_text.size());
+    EXPECT_STREQ(kova_result_imdb(0), ""); // too many digits for an IMDb number
+    EXPECT_STREQ(kova_result_field(0, long_key.c_str()), "1");
+    EXPECT_EQ(strlen(kova_indexer_id(0)), long_text.size());
+    check_results();
+
+    // Texts that go into diagnostics are cut to their limits.
+    answer(J("/api/v2.0/indexers/all/results", "Query=" + long_text), 200, R"({"Results":[]})");
+    EXPECT_EQ(kova_jackett_search_query(long_text.c_str()), KOVA_ERR_EMPTY);
+    ASSERT_EQ(kova_test_log_count(), 1);
+    EXPECT_EQ(strlen(kova_test_log_text(0)), 1023u);
+    std::string imdb = "tt" + std::string(100000, '9');
+    EXPECT_EQ(kova_sonarr_lookup(imdb.c_str(), long_text.c_str()), KOVA_ERR_JSON); // the host answers ""
+    EXPECT_LE(strlen(kova_last_error()), 511u);
+    // A long lookup title lands in the found entry's log text, cut.
+    answer(S("/api/v3/series/lookup", "term=tt1"), 200,
+           R"([{"imdbId":"tt1","tvdbId":3,"cleanTitle":")" + long_text + R"("}])");
+    EXPECT_EQ(kova_sonarr_lookup("tt1", nullptr), KOVA_OK);
+    EXPECT_EQ(strlen(kova_test_log_text(1)), 1023u);
+    EXPECT_EQ(strlen(kova_lookup_clean_title(0)), long_text.size());
+    // A long root folder and clean title make a long folder path.
+    kova_arm_library_writes(1);
+    answer(S("/api/v3/series/lookup", "term=tvdb%3A3"), 200,
+           R"([{"imdbId":"tt1","tvdbId":3,"cleanTitle":")" + long_text + R"("}])");
+    answer(S("/api/v3/series", "tvdbId=3"), 201, R"({"id":5})");
+    EXPECT_EQ(kova_sonarr_add_series(3, long_text.c_str(), 1), 5);
+    yyjson_doc *doc = yyjson_read(io.calls.back().body.data(), io.calls.back().body.size(), 0);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(yyjson_get_len(yyjson_obj_get(yyjson_doc_get_root(doc), "path")), 2 * long_text.size() + 5);
+    yyjson_doc_free(doc);
+}
+
+TEST_F(Hostile, InvalidUtf8) {
+    // In a JSON answer: not JSON (strict reading).
+    EXPECT_EQ(kova_parse_jackett("{\"Results\":[{\"Title\":\"\xff\xfe\"}]}"), KOVA_ERR_JSON);
+    EXPECT_EQ(kova_parse_arr_releases("[{\"title\":\"\xed\xa0\x80\"}]"), KOVA_ERR_JSON);
+    EXPECT_EQ(kova_parse_jackett("{\"Results\":[{\"Title\":\"\\ud800\"}]}"), KOVA_ERR_JSON);
+    // In a Torznab answer every byte is kept, and the result document still
+    // comes out valid, with replacement characters.
+    ASSERT_EQ(kova_parse_torznab_indexers(
+                  "<indexers><indexer id=\"\xc3\"><title>bad \xff\xfe \xed\xa0\x80 ok \xc3\xa9</title></indexer>"
+                  "</indexers>"),
+              KOVA_OK);
+    EXPECT_STREQ(kova_indexer_name(0), "bad \xff\xfe \xed\xa0\x80 ok \xc3\xa9");
+    const std::string doc = kova_result_json();
+    EXPECT_NE(doc.find("bad \xef\xbf\xbd\xef\xbf\xbd \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd ok \xc3\xa9"), std::string::npos)
+        << doc;
+    check_results();
+    // In the settings: not a JSON object.
+    char buf[128];
+    EXPECT_EQ(kova_rtchk_handler("RADARR")->validate(&io.io, "{\"Host\":\"\xff\",\"APIKey\":\"k\"}", buf, sizeof buf),
+              -8);
+    EXPECT_STREQ(buf, R"({"error":"settings are not a JSON object"})");
+    // In a root folder the host passes: refused before anything is sent.
+    kova_arm_library_writes(1);
+    answer(S("/api/v3/series/lookup", "term=tvdb%3A3"), 200, R"([{"tvdbId":3,"cleanTitle":"x"}])");
+    size_t sent = io.calls.size();
+    EXPECT_EQ(kova_sonarr_add_series(3, "/tv/\xff", 1), KOVA_ERR_INVALID_ARG);
+    EXPECT_EQ(io.calls.size(), sent + 1); // the lookup only
+    // In a host: allowed bytes, sent as they are.
+    EXPECT_EQ(kova_radarr_configure("h\xc3\xa9\xff", 0, 0, "k\xff"), KOVA_OK);
+    EXPECT_EQ(kova_radarr_library_find(1), KOVA_ERR_JSON);
+    EXPECT_EQ(io.calls.back().url, "http://h\xc3\xa9\xff:7878/api/v3/movie?apikey=k%FF&tmdbId=1");
+}
+
+std::string rows(const char *open, int n, const char *row, const char *close) {
+    std::string s = open;
+    s.reserve(s.size() + static_cast<size_t>(n) * (strlen(row) + 1) + 8);
+    for (int i = 0; i < n; ++i) {
+        if (i) s += ',';
+        s += row;
+    }
+    return s + close;
+}
+
+TEST_F(Hostile, MoreRowsThanTheLimits) {
+    if (under_valgrind()) GTEST_SKIP() << "too slow under memcheck";
+    const std::string jackett = rows(R"({"Results":[)", 200001, R"({"Seeders":1})", "]}");
+    ASSERT_EQ(kova_parse_jackett(jackett.c_str()), KOVA_OK);
+    EXPECT_EQ(kova_result_count(), 200000);
+    ASSERT_EQ(kova_warning_count(), 1);
+    EXPECT_STREQ(kova_warning(0), "Jackett: more than 200000 results, the rest dropped");
+    EXPECT_EQ(kova_result_seeders(199999), 1);
+    EXPECT_EQ(kova_result_seeders(200000), -1);
+    check_document();
+
+    const std::string releases = rows("[", 200001, "{}", "]");
+    ASSERT_EQ(kova_parse_arr_releases(releases.c_str()), KOVA_OK);
+    EXPECT_EQ(kova_result_count(), 200000);
+    EXPECT_STREQ(kova_warning(0), "more than 200000 releases, the rest dropped");
+
+    answer(S("/api/v3/series/lookup", "term=tt1"), 200, rows("[", 100001, R"({"imdbId":"tt2"})", "]"));
+    EXPECT_EQ(kova_sonarr_lookup("tt1", nullptr), KOVA_ERR_NOT_FOUND);
+    EXPECT_EQ(kova_lookup_count(), 100000);
+    EXPECT_STREQ(kova_last_error(), "Sonarr lookup: 100000 series, none with that IMDb id and a TVDB id");
+
+    answer(S("/api/v3/rootfolder"), 200, R"([{"path":"/tv"}])");
+    answer(S("/api/v3/qualityprofile"), 200, rows("[", 10001, R"({"id":1,"name":"p"})", "]"));
+    EXPECT_EQ(kova_sonarr_test(), KOVA_OK);
+    EXPECT_EQ(kova_quality_profile_count(), 10000);
+    EXPECT_EQ(kova_quality_profile_id(9999), 1);
+    EXPECT_EQ(kova_quality_profile_id(10000), -1);
+}
+
+TEST_F(Hostile, TorznabCutShort) {
+    struct cut_case {
+        const char *text;
+        int32_t rc;
+        int32_t indexers;
+        const char *first_name;
+    };
+    const cut_case cases[] = {
+        {"<indexers><indexer id=\"abc", KOVA_OK, 0, nullptr},
+        {"<indexers><indexer id=\"a><title>x</title></indexer>", KOVA_OK, 0, nullptr},
+        {"<indexers><indexer id=\"a\"><title>unterminated", KOVA_OK, 1, ""},
+        {"<indexers><indexer id=\"a\">", KOVA_OK, 1, ""},
+        {"<indexers><indexer id='a'", KOVA_OK, 0, nullptr},
+        {"<indexers><indexer", KOVA_OK, 0, nullptr},
+        {"<indexers><indexer ", KOVA_OK, 0, nullptr},
+        {"<indexers><indexer id=\"a\"><title>x &amp", KOVA_OK, 1, ""},
+        {"<indexers><indexer id=\"a\"><title>x &am</title>", KOVA_OK, 1, "x &am"},
+        {"<indexers><indexer id=\"a\"><title>&</title></indexer><indexer id=\"b\"><title>", KOVA_OK, 2, "&"},
+        {"<indexers><indexer id=\"a\"><title></title", KOVA_OK, 1, ""},
+        {"<indexers><indexer id=", KOVA_OK, 0, nullptr},
+        {"<indexers><indexer id=\"", KOVA_OK, 0, nullptr},
+        {"<error code=\"100", KOVA_ERR_JSON, 0, nullptr},
+        {"<error code=\"100\"", KOVA_ERR_JSON, 0, nullptr},
+        {"<indexers><error code=\"1", KOVA_OK, 0, nullptr},
+        {"<error code=\"100>", KOVA_ERR_HTTP, 0, nullptr},
+        {"<error code='100'>", KOVA_ERR_AUTH, 0, nullptr},
+        {"<error", KOVA_ERR_JSON, 0, nullptr},
+        {"<indexers", KOVA_OK, 0, nullptr},
+        {"", KOVA_ERR_JSON, 0, nullptr},
+    };
+    for (const cut_case &c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(kova_parse_torznab_indexers(c.text), c.rc) << kova_last_error();
+        EXPECT_EQ(kova_indexer_count(), c.indexers);
+        if (c.first_name) {
+            EXPECT_STREQ(kova_indexer_name(0), c.first_name);
+        }
+        check_results();
+    }
+}
+
+} // namespace
