@@ -133,7 +133,7 @@ int32_t kova_rset_parse_jackett(kova_ctx *ctx, kova_rset *rs, const char *text, 
             kova_warnf(ctx, "Jackett: more than %d results, the rest dropped", kova_max_rows);
             break;
         }
-        kova_row *row = rs_add(rs);
+        kova_row *row = next_row(rs);
         if (!row) return kova_oom(ctx);
         if (!fill_row(ctx, ix, *own.p, row, obj)) oom = true;
     }

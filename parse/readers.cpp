@@ -139,21 +139,31 @@ int kova_val_int(yyjson_val *v, int64_t *out) {
     }
 }
 
+namespace {
+// The digits of an IMDb id's number within in: their start and count, or
+// null when the text is no IMDb id or the number has more than max digits.
+const char *imdb_digits(const char *in, size_t max, size_t *n) {
+    const char *p = in;
+    while (*p == ' ') ++p;
+    if ((p[0] == 't' || p[0] == 'T') && (p[1] == 't' || p[1] == 'T')) p += 2;
+    if (!digit(*p)) return nullptr;
+    while (*p == '0' && digit(p[1])) ++p; // a run of zeros keeps its last one
+    const char *d = p;
+    while (digit(*p)) ++p;
+    *n = static_cast<size_t>(p - d);
+    if (*n > max) return nullptr;
+    while (*p == ' ') ++p;
+    return *p ? nullptr : d;
+}
+} // namespace
+
 void kova_imdb_norm(const char *in, char *out, size_t size) {
     if (!out || size == 0) return;
     out[0] = '\0';
     if (!in || size < 2) return;
-    const char *p = in;
-    while (*p == ' ') ++p;
-    if ((p[0] == 't' || p[0] == 'T') && (p[1] == 't' || p[1] == 'T')) p += 2;
-    if (!digit(*p)) return;
-    while (*p == '0' && digit(p[1])) ++p;
-    const char *d = p;
-    while (digit(*p)) ++p;
-    size_t n = static_cast<size_t>(p - d);
-    if (n > size - 1) return;
-    while (*p == ' ') ++p;
-    if (*p) return;
+    size_t n;
+    const char *d = imdb_digits(in, size - 1, &n);
+    if (!d) return;
     memcpy(out, d, n);
     out[n] = '\0';
 }
@@ -219,12 +229,13 @@ int64_t kova_parse_iso(const char *s) {
 
 key_index::key_index(const keyset &k) : ks(&k) {
     for (int c = 0; c < 256; ++c) fold[c] = static_cast<uint8_t>(tolower(c));
-    memset(cand, 0, sizeof cand);
+    uint8_t by_fold[256][keyset::max_len] = {};
     for (int i = 0; i < k.count; ++i) {
         for (size_t j = 0; j < k.len[i]; ++j) wfold[i][j] = fold[static_cast<unsigned char>(k.name[i][j])];
-        uint8_t &e = cand[wfold[i][0]][k.len[i]];
+        uint8_t &e = by_fold[wfold[i][0]][k.len[i]];
         e = e ? several : static_cast<uint8_t>(i + 1);
     }
+    for (int c = 0; c < 256; ++c) memcpy(cand[c], by_fold[fold[c]], sizeof cand[c]);
 }
 
 namespace {
@@ -236,7 +247,7 @@ template <class T> T load(const unsigned char *p) {
 
 // Byte equality of two n-byte stretches with a few word loads that never
 // leave the stretches (the last load overlaps the one before it).
-bool eq_bytes(const unsigned char *a, const unsigned char *b, size_t n) {
+__attribute__((always_inline)) inline bool eq_bytes(const unsigned char *a, const unsigned char *b, size_t n) {
     if (n >= 8) {
         for (size_t i = 0; i + 8 < n; i += 8)
             if (load<uint64_t>(a + i) != load<uint64_t>(b + i)) return false;
@@ -276,7 +287,7 @@ void keys_resolve(const key_index &ix, yyjson_val *obj, yyjson_val **out) {
         if (kl >= static_cast<size_t>(keyset::max_len)) continue;
         const auto *k = reinterpret_cast<const unsigned char *>(unsafe_yyjson_get_str(key));
         // An empty key reads its NUL here: no wanted key has length 0.
-        uint8_t e = ix.cand[ix.fold[k[0]]][kl];
+        uint8_t e = ix.cand[k[0]][kl];
         if (!e) continue;
         int slot = -1;
         if (e != key_index::several) {
@@ -307,12 +318,37 @@ void keys_resolve(const key_index &ix, yyjson_val *obj, yyjson_val **out) {
     }
 }
 
+// A row's block sits in a chunk: [u64 distance back to the chunk][categories]
+// [texts], and the chunk starts with the number of rows whose blocks it holds.
+namespace {
+constexpr size_t k_chunk = 64 * 1024;
+constexpr size_t k_hdr = 8;
+} // namespace
+
 bool row_own::finish(kova_row *row) {
     size_t cat_bytes = static_cast<size_t>(ncats) * sizeof(int32_t);
     size_t total = cat_bytes + used;
     if (!total) return true;
-    char *block = static_cast<char *>(kova_malloc(total));
-    if (!block) return false;
+    size_t need = (k_hdr + total + 7) & ~static_cast<size_t>(7);
+    if (!chunk || chunk_cap - chunk_used < need) {
+        size_t cap = need + k_hdr > k_chunk ? need + k_hdr : k_chunk;
+        char *c = static_cast<char *>(kova_malloc(cap));
+        if (!c) return false;
+        uint64_t live = 0;
+        memcpy(c, &live, sizeof live);
+        chunk = c;
+        chunk_used = k_hdr;
+        chunk_cap = cap;
+    }
+    char *at = chunk + chunk_used;
+    uint64_t back = chunk_used;
+    memcpy(at, &back, sizeof back);
+    uint64_t live;
+    memcpy(&live, chunk, sizeof live);
+    ++live;
+    memcpy(chunk, &live, sizeof live);
+    chunk_used += need;
+    char *block = at + k_hdr;
     if (ncats) {
         memcpy(block, cats, cat_bytes);
         row->categories = reinterpret_cast<int32_t *>(block);
@@ -326,12 +362,26 @@ bool row_own::finish(kova_row *row) {
     return true;
 }
 
+void kova_own_release(char *own) {
+    if (!own) return;
+    uint64_t back;
+    memcpy(&back, own - k_hdr, sizeof back);
+    char *c = own - k_hdr - back;
+    uint64_t live;
+    memcpy(&live, c, sizeof live);
+    if (--live == 0) {
+        kova_free(c);
+        return;
+    }
+    memcpy(c, &live, sizeof live);
+}
+
 void fstr_other(kova_ctx *ctx, row_own &own, const char **f, yyjson_val *v, const char *key) {
     char buf[64];
     int flag = 0;
     const char *t = kova_val_text(v, buf, &flag);
-    if (yyjson_is_num(v))
-        own.put(f, t, strlen(t)); // formatted into buf: the row keeps a copy
+    if (yyjson_is_num(v)) // formatted into buf (integers end at buf[63]): the row keeps a copy
+        own.put(f, t, t == buf ? strlen(t) : static_cast<size_t>(buf + 63 - t));
     else
         *f = t; // "", "true", "false": constants
     if (flag) kova_warnf(ctx, "field %s: object/array where a scalar was expected, treated as empty", key);
@@ -339,13 +389,18 @@ void fstr_other(kova_ctx *ctx, row_own &own, const char **f, yyjson_val *v, cons
 
 void imdb_field(row_own &own, const char **f, yyjson_val *v) {
     char buf[64];
-    char norm[64];
-    kova_imdb_norm(kova_val_text(v, buf, nullptr), norm, sizeof norm);
-    if (!norm[0] || (norm[0] == '0' && !norm[1])) {
-        *f = kova_empty;
+    bool in_doc = yyjson_is_str(v);
+    const char *t = in_doc ? unsafe_yyjson_get_str(v) : kova_val_text(v, buf, nullptr);
+    size_t n = 0;
+    const char *d = imdb_digits(t, 63, &n); // the 64-byte buffer's limit
+    if (!d || (n == 1 && d[0] == '0')) {
+        *f = kova_empty; // invalid, or zero: absent
         return;
     }
-    own.put(f, norm, strlen(norm));
+    if (in_doc && d[n] == '\0')
+        *f = d; // the number ends the document's text: no copy needed
+    else
+        own.put(f, d, n);
 }
 
 namespace {
@@ -365,6 +420,11 @@ void cats_from(row_own &own, yyjson_val *v) {
         yyjson_val *e;
         yyjson_arr_foreach(v, idx, max, e) {
             if (own.ncats >= kova_max_categories) break;
+            if (yyjson_get_tag(e) == (YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT) &&
+                unsafe_yyjson_get_uint(e) <= 2147483647u) { // the usual case
+                own.cats[own.ncats++] = static_cast<int32_t>(unsafe_yyjson_get_uint(e));
+                continue;
+            }
             yyjson_val *c = yyjson_is_obj(e) ? kova_obj_iget(e, "id") : e;
             if (cat_value(c, &own.cats[own.ncats])) ++own.ncats;
         }
@@ -373,7 +433,7 @@ void cats_from(row_own &own, yyjson_val *v) {
     if (cat_value(v, &own.cats[0])) own.ncats = 1;
 }
 
-int32_t int_field(yyjson_val *v, int32_t dflt) {
+int32_t int_field_other(yyjson_val *v, int32_t dflt) {
     int64_t i;
     return kova_val_int(v, &i) ? kova_clamp32(i) : dflt;
 }

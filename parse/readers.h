@@ -5,8 +5,11 @@
 // row readers avoid the general reader's costs: every wanted key of a row is
 // resolved in one pass over the object's members (`keys_resolve`), texts that
 // already exist in the document are pointed at, and texts a row has to build
-// (numbers as text, normalised IMDb numbers) and its categories are staged on
-// the stack and moved into one block per row (`row_own::finish`).
+// (numbers as text, normalised IMDb numbers) and its categories are staged
+// and then moved into the row's block (`row_own::finish`). The blocks of one
+// parse are carved from shared chunks, each counting the rows that still use
+// it, so that neither building nor releasing a large set calls the allocator
+// once per row.
 #pragma once
 
 #include <cstdint>
@@ -65,14 +68,14 @@ private:
 // A keyset prepared for one parse. Letter case is folded through a table
 // made from the runtime's tolower when the parse starts, so the result is
 // the same as kova_obj_iget's in any locale. A member key is classified by
-// its folded first byte and its length with one table load: no wanted key,
-// exactly one candidate, or several (then each is tried).
+// its first byte and its length with one table load: no wanted key, exactly
+// one candidate, or several (then each is tried).
 struct key_index {
     static constexpr uint8_t several = 0xff;
     const keyset *ks;
     uint8_t fold[256];
     uint8_t wfold[keyset::max_keys][keyset::max_len];
-    uint8_t cand[256][keyset::max_len]; // by folded first byte, length: 0 none, slot + 1, or several
+    uint8_t cand[256][keyset::max_len]; // by first byte, length: 0 none, slot + 1, or several
     explicit key_index(const keyset &k);
 };
 
@@ -110,10 +113,19 @@ struct row_own {
         if (nfield && field[nfield - 1] == f) used = off[--nfield];
         *f = kova_empty;
     }
-    // Moves the staged texts and categories into one block owned by the row.
+    // Moves the staged texts and categories into the row's block (row->own).
     // Returns false when out of memory (the staged fields then stay null).
     bool finish(kova_row *row);
+
+    // The chunk blocks are carved from (owned by the rows placed in it).
+    char *chunk = nullptr;
+    size_t chunk_used = 0;
+    size_t chunk_cap = 0;
 };
+
+// Releases a row's block (row->own as the parsers make it): the chunk it
+// lives in is freed with its last row.
+void kova_own_release(char *own);
 
 // One parse's staging area, on the heap (it is some 17 KiB).
 struct own_guard {
@@ -126,6 +138,14 @@ struct own_guard {
     own_guard(const own_guard &) = delete;
     own_guard &operator=(const own_guard &) = delete;
 };
+
+// Appends a cleared row; the rows were reserved, so this rarely grows.
+inline kova_row *next_row(kova_rset *rs) {
+    if (rs->row_count == rs->row_cap) return rs_add(rs);
+    kova_row *row = &rs->rows[rs->row_count++];
+    memset(row, 0, sizeof *row);
+    return row;
+}
 
 // Reserves room for the objects of a row array (at most the row limit), so
 // that a large answer is not copied again and again while it grows. False
@@ -147,7 +167,14 @@ void imdb_field(row_own &own, const char **f, yyjson_val *v);
 // The row's categories from the category value (staged in own).
 void cats_from(row_own &own, yyjson_val *v);
 // kova_val_int then clamp32; dflt when the value is not an integer.
-int32_t int_field(yyjson_val *v, int32_t dflt);
+int32_t int_field_other(yyjson_val *v, int32_t dflt);
+inline int32_t int_field(yyjson_val *v, int32_t dflt) {
+    if (yyjson_get_tag(v) == (YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT)) {
+        uint64_t u = unsafe_yyjson_get_uint(v);
+        if (u <= 2147483647u) return static_cast<int32_t>(u);
+    }
+    return int_field_other(v, dflt);
+}
 // "publishDate"/"PublishDate": absent or null -1, else the value's text read
 // as an ISO 8601 date-time.
 int64_t date_field(yyjson_val *v);

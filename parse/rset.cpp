@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "core/kova_internal.h"
+#include "parse/readers.h"
 
 kova_row *rs_add(kova_rset *rs) {
     if (rs->row_count == rs->row_cap) {
@@ -33,11 +34,10 @@ kova_indexer *rs_add_indexer(kova_rset *rs) {
 }
 
 void kova_row_free(kova_row *row) {
-    // The parsers keep a row's categories at the start of its `own` block (one
-    // allocation per row); a categories array allocated on its own is
-    // released separately.
+    // The parsers keep a row's categories at the start of its `own` block; a
+    // categories array allocated on its own is released separately.
     if (row->categories != reinterpret_cast<int32_t *>(row->own)) kova_free(row->categories);
-    kova_free(row->own);
+    kova_own_release(row->own);
     memset(row, 0, sizeof *row);
 }
 
@@ -46,7 +46,7 @@ void kova_rset_free(kova_rset *rs) {
     for (int32_t i = 0; i < rs->row_count; ++i) {
         kova_row *row = &rs->rows[i];
         if (row->categories != reinterpret_cast<int32_t *>(row->own)) kova_free(row->categories);
-        kova_free(row->own);
+        kova_own_release(row->own);
     }
     for (int32_t i = 0; i < rs->indexer_count; ++i) {
         kova_free(rs->indexers[i].id);
