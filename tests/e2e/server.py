@@ -8,8 +8,9 @@
     server.py serve --dir DIR   run in the foreground
 
 It listens on 127.0.0.1 only, on two ephemeral ports: plain HTTP and HTTPS
-with a certificate for 127.0.0.1/localhost signed by a throw-away CA that
-openssl makes at start. Both serve the same routes.
+with a certificate for the name localhost only (not for the address
+127.0.0.1, so that host-name verification can be seen at work), signed by a
+throw-away CA that openssl makes at start. Both serve the same routes.
 
 The API key picks the behaviour of the service routes, so that a test can get
 a failure through the library without any other switch:
@@ -262,7 +263,7 @@ def make_certs(d):
         "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign")
     run("req", *ec, "-keyout", "srv.key", "-out", "srv.csr", "-subj", "/CN=localhost")
     with open(os.path.join(d, "srv.ext"), "w") as f:
-        f.write("subjectAltName=DNS:localhost,IP:127.0.0.1\nbasicConstraints=CA:FALSE\n"
+        f.write("subjectAltName=DNS:localhost\nbasicConstraints=CA:FALSE\n"
                 "keyUsage=digitalSignature\nextendedKeyUsage=serverAuth\n")
     run("x509", "-req", "-in", "srv.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
         "-out", "srv.pem", "-days", "2", "-extfile", "srv.ext")

@@ -149,13 +149,13 @@ class Cli(unittest.TestCase):
         ca = os.path.join(DIR, "ca.pem")
         cfg = self.config({
             "Jackett": self.svc("cc-j"),
-            "Sonarr": self.svc("cc-s", https=True, CAFile=ca, UrlBase="/sonarr"),
+            "Sonarr": dict(self.svc("cc-s", https=True, CAFile=ca, UrlBase="/sonarr"), Host="localhost"),
             "Radarr": self.svc("cc-r", https=True, Insecure=True),
         })
         r = self.run_kova("config", "check", config=cfg)
         self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
         self.assertIn("http://127.0.0.1:%d" % self.p["http"], r.stdout)
-        self.assertIn("https://127.0.0.1:%d/sonarr" % self.p["https"], r.stdout)
+        self.assertIn("https://localhost:%d/sonarr" % self.p["https"], r.stdout)
         self.assertEqual(r.stdout.count("ok"), 3)
         self.assertTrue(all(x["path"].startswith("/sonarr/api/v3/") for x in recorded("cc-s")))
 
@@ -164,7 +164,8 @@ class Cli(unittest.TestCase):
         self.assertEqual(doc["radarr"]["answer"]["URL"], "https://127.0.0.1:%d" % self.p["https"])
 
         cases = [  # settings, answer code, words in the line
-            (self.svc("cc-tls", https=True), -4, "unreachable"),  # CA unknown: refused
+            (dict(self.svc("cc-tls", https=True), Host="localhost"), -4, "unreachable"),  # CA unknown
+            (self.svc("cc-tls", https=True, CAFile=ca), -4, "unreachable"),  # not the certificate's name
             (self.svc("k401"), -1, "key rejected"),
             (self.svc("k404"), -2, "not found"),
             (self.svc("k500"), -4, "unreachable"),
@@ -173,6 +174,8 @@ class Cli(unittest.TestCase):
             r = self.run_kova("config", "check", "sonarr", config=self.config({"Sonarr": settings}))
             self.assertEqual(r.returncode, 1, r.stdout)
             self.assertIn("%d %s" % (code, words), r.stdout)
+            if settings.get("UseHttps") == "true":  # the transport's reason is shown
+                self.assertIn("transport: SSL", r.stdout)
 
     def test_connection_tests_and_their_failures(self):
         cfg = self.config({"Jackett": self.svc("t-j"), "Sonarr": self.svc("t-s"), "Radarr": self.svc("t-r")})
