@@ -41,7 +41,14 @@ struct fuzz_bytes {
         --n;
         return *p++;
     }
-    uint16_t u16() { return static_cast<uint16_t>(u8() | (u8() << 8)); }
+    // Multi-byte reads are sequenced statement by statement: the operands of
+    // one expression may be evaluated in any order, and an input must mean
+    // the same to every compiler.
+    uint16_t u16() {
+        uint16_t lo = u8();
+        uint16_t hi = u8();
+        return static_cast<uint16_t>(lo | (hi << 8));
+    }
     int32_t i32() {
         uint32_t v = u16();
         v |= static_cast<uint32_t>(u16()) << 16;

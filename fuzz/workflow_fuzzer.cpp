@@ -52,15 +52,23 @@ std::string value(fuzz_bytes &in) {
     }
 }
 
+// Every read from the input is a statement of its own (see fuzz_bytes).
 std::string lookup_entry(run &r, uint8_t v) {
     fuzz_bytes &in = *r.in;
-    std::string e = "{\"title\":" + json_quoted(in.text()) + ",\"cleanTitle\":" + ((v & 1) ? value(in) : json_quoted(in.text()));
-    e += ",\"imdbId\":" + ((v & 2) ? value(in) : json_quoted(r.imdb));
+    std::string title = json_quoted(in.text());
+    std::string clean = (v & 1) ? value(in) : json_quoted(in.text());
+    std::string imdb = (v & 2) ? value(in) : json_quoted(r.imdb);
+    std::string id = (v & 4) ? std::to_string(in.u8()) : "0";
+    std::string seasons = (v & 8) ? value(in) : "[{\"seasonNumber\":1,\"monitored\":true},2,{}]";
+    std::string e = "{\"title\":" + title + ",\"cleanTitle\":" + clean + ",\"imdbId\":" + imdb;
     e += ",\"tvdbId\":" + std::to_string(r.ext_id) + ",\"tmdbId\":" + std::to_string(r.ext_id);
-    e += ",\"year\":2001,\"id\":" + std::string((v & 4) ? std::to_string(in.u8()) : "0");
+    e += ",\"year\":2001,\"id\":" + id;
     e += ",\"path\":\"/old\",\"monitored\":true,\"addOptions\":{\"x\":1},\"monitored\":true";
-    e += ",\"seasons\":" + std::string((v & 8) ? value(in) : "[{\"seasonNumber\":1,\"monitored\":true},2,{}]");
-    if (v & 16) e += ",\"extra\":" + value(in);
+    e += ",\"seasons\":" + seasons;
+    if (v & 16) {
+        std::string extra = value(in);
+        e += ",\"extra\":" + extra;
+    }
     return e + "}";
 }
 
@@ -71,7 +79,10 @@ std::string templated(run &r, const std::string &url, bool post) {
         if (v & 0x80) return lookup_entry(r, v);
         std::string a = "[";
         int n = 1 + (v >> 5 & 3);
-        for (int i = 0; i < n; ++i) a += (i ? "," : "") + lookup_entry(r, in.u8());
+        for (int i = 0; i < n; ++i) {
+            uint8_t ev = in.u8();
+            a += (i ? "," : "") + lookup_entry(r, ev);
+        }
         return a + "]";
     }
     if (has(url, "/rootfolder")) {
@@ -81,41 +92,60 @@ std::string templated(run &r, const std::string &url, bool post) {
     }
     if (has(url, "/qualityprofile")) {
         if (v & 16) return "[]";
-        return "[{\"id\":4,\"name\":\"SD\"},{\"id\":" + value(in) + ",\"name\":" + json_quoted(in.text()) +
-               "},{\"id\":\"6\",\"name\":\"HD\"}]";
+        std::string id = value(in);
+        std::string name = json_quoted(in.text());
+        return "[{\"id\":4,\"name\":\"SD\"},{\"id\":" + id + ",\"name\":" + name + "},{\"id\":\"6\",\"name\":\"HD\"}]";
     }
     if (has(url, "/episode")) {
+        std::string id = (v & 2) ? value(in) : "901";
         return "[{\"episodeNumber\":" + std::to_string(r.episode) + ",\"seasonNumber\":" +
-               std::to_string((v & 1) ? r.season + 1 : r.season) + ",\"id\":" + ((v & 2) ? value(in) : "901") +
-               "},7]";
+               std::to_string((v & 1) ? r.season + 1 : r.season) + ",\"id\":" + id + "},7]";
     }
     if (has(url, "/release")) {
         std::string a = "[";
         int n = v % 4;
-        for (int i = 0; i < n; ++i)
-            a += std::string(i ? "," : "") + "{\"title\":" + json_quoted(in.text()) + ",\"size\":" + value(in) +
-                 ",\"indexerFlags\":" + value(in) + ",\"episodeNumbers\":" + value(in) +
-                 ",\"publishDate\":" + value(in) + ",\"categories\":" + value(in) + "}";
+        for (int i = 0; i < n; ++i) {
+            std::string title = json_quoted(in.text());
+            std::string size = value(in);
+            std::string flags = value(in);
+            std::string episodes = value(in);
+            std::string date = value(in);
+            std::string cats = value(in);
+            a += std::string(i ? "," : "") + "{\"title\":" + title + ",\"size\":" + size + ",\"indexerFlags\":" + flags +
+                 ",\"episodeNumbers\":" + episodes + ",\"publishDate\":" + date + ",\"categories\":" + cats + "}";
+        }
         return a + "]";
     }
     if (has(url, "/torznab/")) {
-        return "<indexers><indexer id=" + json_quoted(in.text()) + " configured=\"true\"><title>" + in.text() +
-               "</title></indexer></indexers>";
+        std::string id = json_quoted(in.text());
+        std::string title = in.text();
+        return "<indexers><indexer id=" + id + " configured=\"true\"><title>" + title + "</title></indexer></indexers>";
     }
     if (has(url, "/indexers/all/results")) {
         std::string rows;
         int n = v % 4;
-        for (int i = 0; i < n; ++i)
-            rows += std::string(i ? "," : "") + "{\"Title\":" + json_quoted(in.text()) + ",\"Imdb\":" +
-                    ((in.u8() & 1) ? value(in) : json_quoted(r.imdb)) + ",\"Size\":" + value(in) + "}";
+        for (int i = 0; i < n; ++i) {
+            std::string title = json_quoted(in.text());
+            std::string imdb = (in.u8() & 1) ? value(in) : json_quoted(r.imdb);
+            std::string size = value(in);
+            rows += std::string(i ? "," : "") + "{\"Title\":" + title + ",\"Imdb\":" + imdb + ",\"Size\":" + size + "}";
+        }
+        std::string status = value(in);
         return "{\"Results\":[" + rows + "],\"Indexers\":[{\"ID\":\"a\",\"Status\":" + std::to_string(v >> 6 & 1) +
-               "},{\"ID\":\"b\",\"Status\":" + value(in) + "}]}";
+               "},{\"ID\":\"b\",\"Status\":" + status + "}]}";
     }
     // The library lists and the adds' answers.
-    if (post) return (v & 1) ? "[{\"id\":" + value(in) + "}]" : "{\"id\":" + std::to_string(in.i32()) + "}";
+    if (post) {
+        if (v & 1) {
+            std::string id = value(in);
+            return "[{\"id\":" + id + "}]";
+        }
+        return "{\"id\":" + std::to_string(in.i32()) + "}";
+    }
     if (v & 1) return "[]";
     const char *key = has(url, "/series") ? "tvdbId" : "tmdbId";
-    return std::string("[{\"") + key + "\":" + std::to_string(r.ext_id) + ",\"id\":" + value(in) + "}]";
+    std::string id = value(in);
+    return std::string("[{\"") + key + "\":" + std::to_string(r.ext_id) + ",\"id\":" + id + "}]";
 }
 
 fuzz_answer answer(void *ctx, const std::string &url, bool post) {
