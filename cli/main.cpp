@@ -307,6 +307,8 @@ void outcome_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc) {
     yyjson_mut_obj_add_strcpy(d, obj, "result", kova_strerror(rc));
     yyjson_mut_obj_add_strcpy(d, obj, "error", rc == KOVA_OK ? "" : kova_last_error());
     yyjson_mut_obj_add_int(d, obj, "http_code", kova_last_http_code());
+    if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
+        yyjson_mut_obj_add_strcpy(d, obj, "transport_error", g_transport_reason.c_str());
 }
 
 }  // namespace
