@@ -53,7 +53,13 @@ bool fill_row(kova_ctx *ctx, const key_index &ix, row_own &own, kova_row *row, y
     yyjson_val *v[k_count];
     keys_resolve(ix, obj, v);
     own.reset();
+    // The row comes uncleared (next_row): every field is set here.
     row->raw = obj;
+    row->has_size = 0;
+    row->size = 0;
+    row->categories = nullptr;
+    row->category_count = 0;
+    row->own = nullptr;
     const char **text[] = {&row->title, &row->tracker, &row->tracker_id, &row->guid,
                            &row->link,  &row->details, &row->magnet,     &row->info_hash};
     for (int i = k_title; i <= k_info_hash; ++i) fstr(ctx, own, text[i], v[i], k_arr.name[i]);

@@ -218,37 +218,23 @@ void kova_imdb_norm(const char *in, char *out, size_t size) {
     out[n] = '\0';
 }
 
-int64_t kova_parse_iso(const char *s) {
-    // A text shorter than ten characters fails the checks below at its NUL.
-    if (!s) return -1;
-    int y1, y2, mon, day;
-    if (!two(s, &y1) || !two(s + 2, &y2) || s[4] != '-' || !two(s + 5, &mon) || s[7] != '-' ||
-        !two(s + 8, &day))
-        return -1;
-    int year = y1 * 100 + y2;
-    if (mon < 1 || mon > 12 || day < 1 || day > 31 || year < 1900) return -1;
-    int hour = 0, min = 0, sec = 0, ms = 0;
-    const char *p = s + 10;
-    if (*p == 'T' || *p == ' ') {
-        if (!two(p + 1, &hour) || p[3] != ':' || !two(p + 4, &min)) return -1;
-        p += 6;
-        if (*p == ':') {
-            if (!two(p + 1, &sec)) return -1;
-            p += 3;
-            if (*p == '.') {
-                ++p;
-                int scale = 100;
-                while (digit(*p)) {
-                    if (scale) {
-                        ms += (*p - '0') * scale;
-                        scale /= 10;
-                    }
-                    ++p;
-                }
+namespace {
+// The rest of an ISO 8601 date-time from p: the fraction (only right after
+// seconds), the zone, the end of the text; then the instant.
+int64_t iso_tail(const char *p, int year, int mon, int day, int hour, int min, int sec, bool after_sec) {
+    int ms = 0;
+    if (after_sec && *p == '.') {
+        ++p;
+        int scale = 100;
+        while (digit(*p)) {
+            if (scale) {
+                ms += (*p - '0') * scale;
+                scale /= 10;
             }
+            ++p;
         }
-        if (hour > 23 || min > 59 || sec > 60) return -1;
     }
+    if (hour > 23 || min > 59 || sec > 60) return -1;
     int64_t offset = 0;
     if (*p == 'Z' || *p == 'z') {
         ++p;
@@ -271,6 +257,33 @@ int64_t kova_parse_iso(const char *s) {
     int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     int64_t days = era * 146097 + doe - 719468;
     return (((days * 24 + hour) * 60 + min) * 60 + sec - offset) * 1000 + ms;
+}
+
+} // namespace
+
+int64_t kova_parse_iso(const char *s) {
+    // A text shorter than ten characters fails the checks below at its NUL.
+    if (!s) return -1;
+    int y1, y2, mon, day;
+    if (!two(s, &y1) || !two(s + 2, &y2) || s[4] != '-' || !two(s + 5, &mon) || s[7] != '-' ||
+        !two(s + 8, &day))
+        return -1;
+    int year = y1 * 100 + y2;
+    if (mon < 1 || mon > 12 || day < 1 || day > 31 || year < 1900) return -1;
+    int hour = 0, min = 0, sec = 0;
+    const char *p = s + 10;
+    bool after_sec = false;
+    if (*p == 'T' || *p == ' ') {
+        if (!two(p + 1, &hour) || p[3] != ':' || !two(p + 4, &min)) return -1;
+        p += 6;
+        if (*p == ':') {
+            if (!two(p + 1, &sec)) return -1;
+            p += 3;
+            after_sec = true;
+        }
+        return iso_tail(p, year, mon, day, hour, min, sec, after_sec);
+    }
+    return iso_tail(p, year, mon, day, 0, 0, 0, false);
 }
 
 // ---------------------------------------------------------------------------
@@ -395,7 +408,10 @@ bool row_own::finish(kova_row *row) {
     if (!chunk || chunk_cap - chunk_used < need) {
         size_t cap = need + k_hdr > k_chunk ? need + k_hdr : k_chunk;
         char *c = static_cast<char *>(kova_malloc(cap));
-        if (!c) return false;
+        if (!c) {
+            for (int i = 0; i < nfield; ++i) *field[i] = nullptr; // they pointed at the staging area
+            return false;
+        }
         uint64_t live = 0;
         memcpy(c, &live, sizeof live);
         chunk = c;

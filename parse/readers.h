@@ -139,7 +139,7 @@ struct row_own {
         *f = kova_empty;
     }
     // Moves the staged texts and categories into the row's block (row->own).
-    // Returns false when out of memory (the staged fields then stay null).
+    // Returns false when out of memory (the staged fields are then null).
     bool finish(kova_row *row);
 
     // The chunk blocks are carved from (owned by the rows placed in it).
@@ -164,12 +164,11 @@ struct own_guard {
     own_guard &operator=(const own_guard &) = delete;
 };
 
-// Appends a cleared row; the rows were reserved, so this rarely grows.
+// Appends a row for a parser that sets every field itself, so it is not
+// cleared first; the rows were reserved, so this rarely grows.
 inline kova_row *next_row(kova_rset *rs) {
     if (rs->row_count == rs->row_cap) return rs_add(rs);
-    kova_row *row = &rs->rows[rs->row_count++];
-    memset(row, 0, sizeof *row);
-    return row;
+    return &rs->rows[rs->row_count++];
 }
 
 // Reserves room for the objects of a row array (at most the row limit), so

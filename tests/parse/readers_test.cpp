@@ -200,7 +200,9 @@ TEST(ParseIso, AcceptsTheDocumentedShapes) {
         {"1969-12-31T23:59:58Z", -2000},
         {"2024-01-15T10:00:00", utc(2024, 1, 15, 10)},
     };
-    for (auto &c : cases) EXPECT_EQ(kova_parse_iso(c.in), c.want) << c.in;
+    for (auto &c : cases) {
+        EXPECT_EQ(kova_parse_iso(c.in), c.want) << c.in;
+    }
 }
 
 TEST(ParseIso, RejectsEverythingElse) {
@@ -211,7 +213,9 @@ TEST(ParseIso, RejectsEverythingElse) {
         "2024-03-01T12:30:4", "2024-03-01T12:30.5", "2024-03-01T12:30:45+1", "2024-03-01T12:30:45+01:",
         "2024-03-01T12:30:45+01:0", "2024-03-01T12:30:45ZZ", "2024-03-01X", "abcd-ef-gh",
     };
-    for (const char *s : bad) EXPECT_EQ(kova_parse_iso(s), -1) << (s ? s : "<null>");
+    for (const char *s : bad) {
+        EXPECT_EQ(kova_parse_iso(s), -1) << (s ? s : "<null>");
+    }
     EXPECT_EQ(kova_parse_iso("1969-12-31T23:59:59.999Z"), -1); // the one real instant that reads as -1
 }
 
