@@ -3,7 +3,7 @@
 JOBS ?= 2
 CTEST = ctest --output-on-failure -j $(JOBS)
 
-.PHONY: all setup test demo dev asan tsan test-dev test-asan test-tsan release bench fuzz fuzz-build fuzz-long valgrind install clean
+.PHONY: all setup test demo dev asan tsan test-dev test-asan test-tsan release bench fuzz fuzz-build fuzz-long test-fuzz valgrind install clean
 
 all: dev
 
@@ -28,8 +28,9 @@ test-asan: asan
 test-tsan: tsan
 	cd build/tsan && TSAN_OPTIONS=halt_on_error=1 $(CTEST) -L tsan
 
-# The whole suite, then again under ASan+UBSan, then the thread-safety test.
-test: test-dev test-asan test-tsan
+# The whole suite, then again under ASan+UBSan, then the thread-safety test,
+# then every fuzz target for a bounded time.
+test: test-dev test-asan test-tsan test-fuzz
 
 demo: dev
 	@if [ -x build/dev/cli/kova ]; then build/dev/cli/kova demo; \
@@ -44,11 +45,22 @@ fuzz-build: setup
 	@cmake --preset fuzz >/dev/null && cmake --build build/fuzz -j $(JOBS)
 	@if [ -f fuzz/run.sh ]; then bash fuzz/run.sh build/fuzz $${FUZZ_SECONDS:-60}; fi
 
+# CI's fuzzing: the fuzz targets only (not the whole tree under clang), their
+# corpus replays, then FUZZ_SECONDS (default 30) of fuzzing per target.
+test-fuzz: setup
+	@cmake --preset fuzz >/dev/null && cmake --build build/fuzz -j $(JOBS) --target kova_fuzzers
+	cd build/fuzz && $(CTEST) -L fuzz
+	bash fuzz/run.sh build/fuzz $${FUZZ_SECONDS:-30}
+
 fuzz-long:
 	$(MAKE) fuzz FUZZ_SECONDS=$${FUZZ_SECONDS:-900}
 
+# The project does not include(CTest), so ctest is told which memory checker
+# to run; any memcheck error or definite leak fails the test.
 valgrind: dev
-	cd build/dev && ctest --output-on-failure -T memcheck -LE tsan
+	cd build/dev && ctest --output-on-failure -T memcheck -LE "tsan|e2e" \
+	  --overwrite MemoryCheckCommand=$$(command -v valgrind) \
+	  --overwrite "MemoryCheckCommandOptions=--error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite"
 
 # PREFIX is set at configure time too, so the pkg-config file points there.
 install: setup

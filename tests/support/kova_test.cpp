@@ -38,6 +38,7 @@ char *dup_out(RecordingIo *r, const char *s) {
     char *p = static_cast<char *>(malloc(strlen(s) + 1));
     strcpy(p, s);
     r->handed_out.push_back(p);
+    r->live.push_back(true);
     return p;
 }
 
@@ -66,6 +67,15 @@ int32_t rec_post(void *user, const char *url, const char *req, const char *ct, c
 void rec_release(void *user, char *text) {
     auto *r = static_cast<RecordingIo *>(user);
     r->released.emplace_back(text, static_cast<int>(r->released.size()));
+    // Addresses are reused after free: match the newest live hand-out.
+    bool found = false;
+    for (size_t i = r->handed_out.size(); i-- > 0;)
+        if (r->live[i] && r->handed_out[i] == text) {
+            r->live[i] = false;
+            found = true;
+            break;
+        }
+    if (!found) ++r->double_releases;
     free(text);
 }
 } // namespace
@@ -81,19 +91,8 @@ RecordingIo::~RecordingIo() = default;
 
 int RecordingIo::unreleased() const {
     int n = 0;
-    for (void *p : handed_out) {
-        bool found = false;
-        for (auto &rel : released)
-            if (rel.first == p) found = true;
-        if (!found) ++n;
-    }
+    for (bool l : live) n += l ? 1 : 0;
     return n;
 }
 
-int RecordingIo::released_twice() const {
-    int n = 0;
-    for (size_t i = 0; i < released.size(); ++i)
-        for (size_t j = i + 1; j < released.size(); ++j)
-            if (released[i].first == released[j].first) ++n;
-    return n;
-}
+int RecordingIo::released_twice() const { return double_releases; }

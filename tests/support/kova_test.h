@@ -50,6 +50,8 @@ struct RecordingIo {
     Answer fallback{};
     std::vector<std::pair<void *, int>> released; // pointer, order
     std::vector<void *> handed_out;
+    std::vector<bool> live;  // per handed_out entry: not yet released
+    int double_releases = 0; // releases of a pointer that was not live
     bool use_release = true;
     kova_io io{};
 
