@@ -95,13 +95,37 @@ bool kova_ieq_n(const char *a, const char *b, size_t n) {
     return true;
 }
 
+namespace {
+template <class T> T load(const unsigned char *p) {
+    T v;
+    memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Byte equality of two n-byte stretches with a few word loads that never
+// leave the stretches (the last load overlaps the one before it).
+__attribute__((always_inline)) inline bool eq_bytes(const unsigned char *a, const unsigned char *b, size_t n) {
+    if (n >= 8) {
+        for (size_t i = 0; i + 8 < n; i += 8)
+            if (load<uint64_t>(a + i) != load<uint64_t>(b + i)) return false;
+        return load<uint64_t>(a + n - 8) == load<uint64_t>(b + n - 8);
+    }
+    if (n >= 4) return load<uint32_t>(a) == load<uint32_t>(b) && load<uint32_t>(a + n - 4) == load<uint32_t>(b + n - 4);
+    if (n >= 2) return load<uint16_t>(a) == load<uint16_t>(b) && load<uint16_t>(a + n - 2) == load<uint16_t>(b + n - 2);
+    return n == 0 || a[0] == b[0];
+}
+} // namespace
+
 yyjson_val *kova_obj_iget(yyjson_val *obj, const char *key) {
     if (!yyjson_is_obj(obj) || !key) return nullptr;
     size_t n = strlen(key);
     size_t idx, max;
     yyjson_val *k, *v;
     yyjson_obj_foreach(obj, idx, max, k, v) {
-        if (unsafe_yyjson_get_len(k) == n && memcmp(unsafe_yyjson_get_str(k), key, n) == 0) return v;
+        if (unsafe_yyjson_get_len(k) == n &&
+            eq_bytes(reinterpret_cast<const unsigned char *>(unsafe_yyjson_get_str(k)),
+                     reinterpret_cast<const unsigned char *>(key), n))
+            return v;
     }
     yyjson_obj_foreach(obj, idx, max, k, v) {
         if (unsafe_yyjson_get_len(k) == n && kova_ieq_n(unsafe_yyjson_get_str(k), key, n)) return v;
@@ -301,26 +325,6 @@ key_index::key_index(const keyset &k) : ks(&k) {
     for (int c = 0; c < 256; ++c) memcpy(cand[c], by_fold[fold[c]], sizeof cand[c]);
 }
 
-namespace {
-template <class T> T load(const unsigned char *p) {
-    T v;
-    memcpy(&v, p, sizeof v);
-    return v;
-}
-
-// Byte equality of two n-byte stretches with a few word loads that never
-// leave the stretches (the last load overlaps the one before it).
-__attribute__((always_inline)) inline bool eq_bytes(const unsigned char *a, const unsigned char *b, size_t n) {
-    if (n >= 8) {
-        for (size_t i = 0; i + 8 < n; i += 8)
-            if (load<uint64_t>(a + i) != load<uint64_t>(b + i)) return false;
-        return load<uint64_t>(a + n - 8) == load<uint64_t>(b + n - 8);
-    }
-    if (n >= 4) return load<uint32_t>(a) == load<uint32_t>(b) && load<uint32_t>(a + n - 4) == load<uint32_t>(b + n - 4);
-    if (n >= 2) return load<uint16_t>(a) == load<uint16_t>(b) && load<uint16_t>(a + n - 2) == load<uint16_t>(b + n - 2);
-    return n == 0 || a[0] == b[0];
-}
-} // namespace
 
 namespace {
 // The first candidate slot whose key equals k (kl bytes) with letter case
