@@ -43,8 +43,16 @@ int32_t err_out(char *buf, int32_t size, int32_t code, const char *msg) {
     size_t len = 0;
     if (root) {
         yyjson_mut_doc_set_root(doc.doc, root);
-        if (yyjson_mut_obj_add_strcpy(doc.doc, root, "error", msg))
-            text = yyjson_mut_write_opts(doc.doc, 0, &kova_alc, &len, nullptr);
+        if (yyjson_mut_obj_add_strcpy(doc.doc, root, "error", msg)) {
+            yyjson_write_err werr;
+            text = yyjson_mut_write_opts(doc.doc, 0, &kova_alc, &len, &werr);
+            // A message can carry bytes of a service's answer that are not
+            // UTF-8 (a Torznab error code, cut after 8 bytes): write those as
+            // U+FFFD instead of reporting the failure as lost memory.
+            if (!text && werr.code == YYJSON_WRITE_ERROR_INVALID_STRING)
+                text = yyjson_mut_write_opts(doc.doc, YYJSON_WRITE_ALLOW_INVALID_UNICODE | YYJSON_WRITE_ESCAPE_UNICODE,
+                                             &kova_alc, &len, nullptr);
+        }
     }
     if (text) {
         copy_out(text, len, buf, size);

@@ -129,6 +129,9 @@ int one_input(const uint8_t *data, size_t size) {
                 for (const std::string &u : io.urls) FUZZ_CHECK(u.compare(0, strlen(url), url) == 0);
             } else {
                 FUZZ_CHECK(yyjson_obj_size(root) == 1 && yyjson_is_str(yyjson_obj_get(root, "error")));
+                // Nothing runs out of memory here: any such answer misreports
+                // another failure.
+                FUZZ_CHECK(strcmp(yyjson_get_str(yyjson_obj_get(root, "error")), "out of memory") != 0);
             }
             yyjson_doc_free(doc);
         }

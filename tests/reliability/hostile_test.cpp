@@ -182,6 +182,12 @@ TEST_F(Hostile, InvalidUtf8) {
     EXPECT_EQ(kova_rtchk_handler("RADARR")->validate(&io.io, "{\"Host\":\"\xff\",\"APIKey\":\"k\"}", buf, sizeof buf),
               -8);
     EXPECT_STREQ(buf, R"({"error":"settings are not a JSON object"})");
+    // In a Torznab error code that ends up in a validation's error answer:
+    // still a valid answer with its own code, not a report of lost memory.
+    io.answers[J("/api/v2.0/indexers/all/results/torznab/api", "t=indexers&configured=true")] =
+        RecordingIo::Answer{0, 200, "<error code=\"1234567\xc3\xa9\"/>", nullptr, true};
+    EXPECT_EQ(kova_rtchk_handler("JACKETT")->validate(&io.io, R"({"Host":"j","APIKey":"k"})", buf, sizeof buf), -5);
+    EXPECT_STREQ(buf, R"({"error":"Jackett: Torznab error 1234567\uFFFD"})");
     // In a root folder the host passes: refused before anything is sent.
     kova_arm_library_writes(1);
     answer(S("/api/v3/series/lookup", "term=tvdb%3A3"), 200, R"([{"tvdbId":3,"cleanTitle":"x"}])");
