@@ -26,8 +26,11 @@ echo "== benchmarks (${REPS:-5} repetitions, interleaved)"
 python3 - "$out/bench.json" "$out/peak.json" <<'PY'
 import json, sys
 
+import re
 bench = json.load(open(sys.argv[1]))
 peak = json.load(open(sys.argv[2]))
+for b in bench["benchmarks"]:
+    b["run_name"] = re.sub(r"/min_warmup_time:[0-9.]+", "", b["run_name"])
 runs = {}
 for b in bench["benchmarks"]:
     if b.get("run_type") != "aggregate" or b.get("aggregate_name") != "min":

@@ -68,7 +68,7 @@ bool fill_row(kova_ctx *ctx, const key_index &ix, row_own &own, kova_row *row, y
     id_field(ctx, own, &row->tvdb, v[k_tvdb], k_arr.name[k_tvdb]);
     imdb_field(own, &row->imdb, v[k_imdb]);
     int64_t size;
-    if (kova_val_int(v[k_size], &size) && size >= 0) {
+    if (val_int(v[k_size], &size) && size >= 0) {
         row->has_size = 1;
         row->size = size;
     }

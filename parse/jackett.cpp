@@ -80,7 +80,7 @@ bool fill_row(kova_ctx *ctx, const key_index &ix, row_own &own, kova_row *row, y
     for (int i = k_title; i <= k_tvdb; ++i) fstr(ctx, own, text[i], v[i], k_jackett.name[i]);
     imdb_field(own, &row->imdb, v[k_imdb]);
     int64_t size;
-    if (kova_val_int(v[k_size], &size) && size >= 0) {
+    if (val_int(v[k_size], &size) && size >= 0) {
         row->has_size = 1;
         row->size = size;
     }

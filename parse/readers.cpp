@@ -398,10 +398,29 @@ void keys_resolve(const key_index &ix, yyjson_val *obj, yyjson_val **out) {
 }
 
 // A row's block sits in a chunk: [u64 distance back to the chunk][categories]
-// [texts], and the chunk starts with the number of rows whose blocks it holds.
+// [texts]. The chunk starts with its header: the number of rows whose blocks
+// it holds, and its size.
 namespace {
 constexpr size_t k_chunk = 64 * 1024;
 constexpr size_t k_hdr = 8;
+struct chunk_hdr {
+    uint32_t live;
+    uint32_t cap;
+};
+static_assert(sizeof(chunk_hdr) == k_hdr);
+
+chunk_hdr get_hdr(const char *c) {
+    chunk_hdr h;
+    memcpy(&h, c, sizeof h);
+    return h;
+}
+void set_hdr(char *c, chunk_hdr h) { memcpy(c, &h, sizeof h); }
+
+char *chunk_of(char *own) {
+    uint64_t back;
+    memcpy(&back, own - k_hdr, sizeof back);
+    return own - k_hdr - back;
+}
 } // namespace
 
 bool row_own::finish(kova_row *row) {
@@ -416,8 +435,7 @@ bool row_own::finish(kova_row *row) {
             for (int i = 0; i < nfield; ++i) *field[i] = nullptr; // they pointed at the staging area
             return false;
         }
-        uint64_t live = 0;
-        memcpy(c, &live, sizeof live);
+        set_hdr(c, chunk_hdr{0, static_cast<uint32_t>(cap)});
         chunk = c;
         chunk_used = k_hdr;
         chunk_cap = cap;
@@ -425,10 +443,9 @@ bool row_own::finish(kova_row *row) {
     char *at = chunk + chunk_used;
     uint64_t back = chunk_used;
     memcpy(at, &back, sizeof back);
-    uint64_t live;
-    memcpy(&live, chunk, sizeof live);
-    ++live;
-    memcpy(chunk, &live, sizeof live);
+    chunk_hdr h = get_hdr(chunk);
+    ++h.live;
+    set_hdr(chunk, h);
     chunk_used += need;
     char *block = at + k_hdr;
     if (ncats) {
@@ -446,16 +463,33 @@ bool row_own::finish(kova_row *row) {
 
 void kova_own_release(char *own) {
     if (!own) return;
-    uint64_t back;
-    memcpy(&back, own - k_hdr, sizeof back);
-    char *c = own - k_hdr - back;
-    uint64_t live;
-    memcpy(&live, c, sizeof live);
-    if (--live == 0) {
-        kova_free(c);
+    own_run run;
+    run.add(own);
+    run.flush();
+}
+
+void own_run::add(char *own) {
+    if (!own) return;
+    if (own > chunk && own < end) { // the same chunk as the row before: no need to look
+        ++n;
         return;
     }
-    memcpy(c, &live, sizeof live);
+    flush();
+    chunk = chunk_of(own);
+    end = chunk + get_hdr(chunk).cap;
+    n = 1;
+}
+
+void own_run::flush() {
+    if (!chunk) return;
+    chunk_hdr h = get_hdr(chunk);
+    h.live -= n;
+    if (h.live == 0)
+        kova_free(chunk);
+    else
+        set_hdr(chunk, h);
+    chunk = end = nullptr;
+    n = 0;
 }
 
 void fstr_other(kova_ctx *ctx, row_own &own, const char **f, yyjson_val *v, const char *key) {
@@ -543,6 +577,7 @@ int32_t int_field_other(yyjson_val *v, int32_t dflt) {
 
 int64_t date_field(yyjson_val *v) {
     if (!v || yyjson_is_null(v)) return -1;
+    if (yyjson_is_str(v)) return kova_parse_iso(unsafe_yyjson_get_str(v));
     char buf[64];
     return kova_parse_iso(kova_val_text(v, buf, nullptr));
 }

@@ -152,6 +152,17 @@ struct row_own {
 // lives in is freed with its last row.
 void kova_own_release(char *own);
 
+// Releases the blocks of many rows: the rows of one parse lie in runs per
+// chunk, and a run is counted off its chunk at once, without reading each
+// block's own header.
+struct own_run {
+    char *chunk = nullptr;
+    char *end = nullptr;
+    uint32_t n = 0;
+    void add(char *own);
+    void flush(); // call once after the last add
+};
+
 // One parse's staging area, on the heap (it is some 17 KiB).
 struct own_guard {
     row_own *p;
@@ -191,6 +202,15 @@ void imdb_field(row_own &own, const char **f, yyjson_val *v);
 // The row's categories from the category value (staged in own).
 void cats_from(row_own &own, yyjson_val *v);
 // kova_val_int then clamp32; dflt when the value is not an integer.
+// kova_val_int with the plain non-negative number handled in line.
+inline int val_int(yyjson_val *v, int64_t *out) {
+    if (yyjson_get_tag(v) == (YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT) && unsafe_yyjson_get_uint(v) < (1ULL << 63)) {
+        *out = static_cast<int64_t>(unsafe_yyjson_get_uint(v));
+        return 1;
+    }
+    return kova_val_int(v, out);
+}
+
 int32_t int_field_other(yyjson_val *v, int32_t dflt);
 inline int32_t int_field(yyjson_val *v, int32_t dflt) {
     if (yyjson_get_tag(v) == (YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT)) {

@@ -43,11 +43,13 @@ void kova_row_free(kova_row *row) {
 
 void kova_rset_free(kova_rset *rs) {
     // What kova_row_free releases, without clearing rows about to be freed.
+    own_run run;
     for (int32_t i = 0; i < rs->row_count; ++i) {
         kova_row *row = &rs->rows[i];
         if (row->categories != reinterpret_cast<int32_t *>(row->own)) kova_free(row->categories);
-        kova_own_release(row->own);
+        run.add(row->own);
     }
+    run.flush();
     for (int32_t i = 0; i < rs->indexer_count; ++i) {
         kova_free(rs->indexers[i].id);
         kova_free(rs->indexers[i].name);
