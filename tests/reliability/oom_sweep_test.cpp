@@ -140,6 +140,8 @@ protected:
             EXPECT_EQ(c.call(), want);
             EXPECT_EQ(observe(), normal);
         });
+        // The failing runs per path, for the coverage record (--gtest_output=xml).
+        RecordProperty(c.path, runs);
         if (c.allocates) {
             EXPECT_GT(runs, 0);
             EXPECT_GT(oom, 0) << "no allocation failure of this path reports ERR_OOM";
