@@ -12,6 +12,7 @@
 #include "fuzz/configure_fuzzer.cpp"
 #include "fuzz/jackett_fuzzer.cpp"
 #include "fuzz/releases_fuzzer.cpp"
+#include "fuzz/sequence_fuzzer.cpp"
 #include "fuzz/torznab_fuzzer.cpp"
 #include "fuzz/validate_fuzzer.cpp"
 #include "fuzz/workflow_fuzzer.cpp"
@@ -28,6 +29,7 @@ constexpr target k_targets[] = {
     {"jackett", jackett_fuzzer::one_input},   {"releases", releases_fuzzer::one_input},
     {"torznab", torznab_fuzzer::one_input},   {"validate", validate_fuzzer::one_input},
     {"configure", configure_fuzzer::one_input}, {"workflow", workflow_fuzzer::one_input},
+    {"sequence", sequence_fuzzer::one_input},
 };
 
 fs::path corpora() { return fs::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz" / "corpora"; }
