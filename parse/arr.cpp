@@ -51,7 +51,7 @@ void id_field(kova_ctx *ctx, row_own &own, const char **f, yyjson_val *v, const 
 
 bool fill_row(kova_ctx *ctx, const key_index &ix, row_own &own, kova_row *row, yyjson_val *obj) {
     yyjson_val *v[k_count];
-    keys_resolve(ix, obj, v);
+    keys_resolve(ix, &own.layout, obj, v);
     own.reset();
     // The row comes uncleared (next_row): every field is set here.
     row->raw = obj;

@@ -65,7 +65,7 @@ bool read_indexers(kova_rset *rs, yyjson_val *arr) {
 // Fills one row from its object; false when out of memory.
 bool fill_row(kova_ctx *ctx, const key_index &ix, row_own &own, kova_row *row, yyjson_val *obj) {
     yyjson_val *v[k_count];
-    keys_resolve(ix, obj, v);
+    keys_resolve(ix, &own.layout, obj, v);
     own.reset();
     // The row comes uncleared (next_row): every field is set here.
     row->raw = obj;

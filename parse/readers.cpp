@@ -353,18 +353,46 @@ __attribute__((always_inline)) inline yyjson_val *next_key(yyjson_val *key) {
 }
 } // namespace
 
-void keys_resolve(const key_index &ix, yyjson_val *obj, yyjson_val **out) {
+void keys_resolve(const key_index &ix, key_layout *lay, yyjson_val *obj, yyjson_val **out) {
     const keyset &ks = *ix.ks;
+    size_t n = unsafe_yyjson_get_len(obj);
+    yyjson_val *first = n ? unsafe_yyjson_get_first(obj) : nullptr;
+
+    // Same keys as the row the layout was taken from: same answer.
+    if (lay && lay->m >= 0 && (lay->stopped ? n >= static_cast<size_t>(lay->m) : n == static_cast<size_t>(lay->m))) {
+        yyjson_val *vals[key_layout::max_members];
+        yyjson_val *key = first;
+        int j = 0;
+        for (; j < lay->m; ++j, key = next_key(key)) {
+            size_t kl = unsafe_yyjson_get_len(key);
+            if (kl != lay->len[j] ||
+                !eq_bytes(reinterpret_cast<const unsigned char *>(unsafe_yyjson_get_str(key)), lay->str[j], kl))
+                break;
+            vals[j] = key + 1;
+        }
+        if (j == lay->m) {
+            for (int i = 0; i < ks.count; ++i) out[i] = lay->member_of[i] >= 0 ? vals[lay->member_of[i]] : nullptr;
+            return;
+        }
+    }
+
     for (int i = 0; i < ks.count; ++i) out[i] = nullptr;
+    int8_t member_of[keyset::max_keys];
     uint32_t exact = 0; // slots holding an exact match; a case-folded match fills a slot only until then
     uint32_t loose = 0;
     const uint32_t all = ks.count == 32 ? ~0u : (1u << ks.count) - 1;
-    size_t n = unsafe_yyjson_get_len(obj);
-    yyjson_val *key = n ? unsafe_yyjson_get_first(obj) : nullptr;
-    for (size_t i = 0; i < n; ++i, key = next_key(key)) {
+    bool keep = lay && n <= static_cast<size_t>(key_layout::max_members);
+    bool stopped = false;
+    size_t i = 0;
+    yyjson_val *key = first;
+    for (; i < n; ++i, key = next_key(key)) {
         size_t kl = unsafe_yyjson_get_len(key);
-        if (kl >= static_cast<size_t>(keyset::max_len)) continue;
         const auto *k = reinterpret_cast<const unsigned char *>(unsafe_yyjson_get_str(key));
+        if (keep) {
+            lay->len[i] = static_cast<uint32_t>(kl);
+            lay->str[i] = k;
+        }
+        if (kl >= static_cast<size_t>(keyset::max_len)) continue;
         // An empty key reads its NUL here: no wanted key has length 0.
         uint8_t e = ix.cand[k[0]][kl];
         if (!e) continue;
@@ -383,7 +411,12 @@ void keys_resolve(const key_index &ix, yyjson_val *obj, yyjson_val **out) {
             if (!(exact & bit)) {
                 exact |= bit;
                 out[slot] = key + 1;
-                if (exact == all) break;
+                member_of[slot] = static_cast<int8_t>(i);
+                if (exact == all) {
+                    stopped = true;
+                    ++i;
+                    break;
+                }
             }
             continue;
         }
@@ -393,8 +426,17 @@ void keys_resolve(const key_index &ix, yyjson_val *obj, yyjson_val **out) {
         if (!((exact | loose) & bit)) {
             loose |= bit;
             out[slot] = key + 1;
+            member_of[slot] = static_cast<int8_t>(i);
         }
     }
+    if (!lay) return;
+    if (!keep) {
+        lay->m = -1;
+        return;
+    }
+    lay->m = static_cast<int>(i); // the members examined
+    lay->stopped = stopped;
+    for (int s = 0; s < ks.count; ++s) lay->member_of[s] = out[s] ? member_of[s] : -1;
 }
 
 // A row's block sits in a chunk: [u64 distance back to the chunk][categories]

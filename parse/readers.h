@@ -104,8 +104,22 @@ struct key_index {
     explicit key_index(const keyset &k);
 };
 
-// out[i] receives the value of ks.name[i] or null. out holds ks.count entries.
-void keys_resolve(const key_index &ix, yyjson_val *obj, yyjson_val **out);
+// The keys of the last row resolved in full, and where its wanted keys were.
+// The rows of an answer mostly share one layout: a row whose keys are the
+// same bytes in the same places (as far as the resolution looked) resolves
+// the same way, so it is checked against the layout instead of resolved.
+struct key_layout {
+    static constexpr int max_members = 64;
+    int m = -1;           // members the resolution examined; -1: no layout
+    bool stopped = false; // it stopped early: every wanted key had an exact match
+    uint32_t len[max_members];
+    const unsigned char *str[max_members];
+    int8_t member_of[keyset::max_keys]; // per wanted key: its member, or -1
+};
+
+// out[i] receives the value of ks.name[i] or null. out holds ks.count
+// entries. lay (may be null) is used and updated across the rows of a parse.
+void keys_resolve(const key_index &ix, key_layout *lay, yyjson_val *obj, yyjson_val **out);
 
 // Texts and categories one row builds, staged until the row is complete.
 struct row_own {
@@ -141,6 +155,8 @@ struct row_own {
     // Moves the staged texts and categories into the row's block (row->own).
     // Returns false when out of memory (the staged fields are then null).
     bool finish(kova_row *row);
+
+    key_layout layout; // the rows' key layout (keys_resolve)
 
     // The chunk blocks are carved from (owned by the rows placed in it).
     char *chunk = nullptr;

@@ -238,9 +238,54 @@ TEST(KeysResolve, AgreesWithObjIgetOnRandomObjects) {
         json += "}";
         Json j(json);
         yyjson_val *out[keyset::max_keys];
-        keys_resolve(ix, j.root(), out);
+        keys_resolve(ix, nullptr, j.root(), out);
         for (int k = 0; k < ks.count; ++k)
             ASSERT_EQ(out[k], kova_obj_iget(j.root(), ks.name[k])) << json << " key " << ks.name[k];
+    }
+}
+
+// Successive rows resolved with a shared layout give the same answers as
+// each row resolved alone, whether a row repeats the layout, shifts one key's
+// case, duplicates a key, has fewer or more members, or differs in a byte.
+TEST(KeysResolve, SharedLayoutAgreesWithObjIget) {
+    static constexpr keyset ks{"Title", "Size", "Guid", "TMDb"};
+    const key_index ix(ks);
+    const std::vector<std::string> bases[] = {
+        {"Title", "Guid", "Other", "Size", "TMDb", "Tail"},
+        {"Title", "Guid", "Size"},
+        {"x", "Title", "Guid", "Size", "TMDb"},
+    };
+    std::mt19937 rng(99);
+    for (int round = 0; round < 300; ++round) {
+        std::string json = "[";
+        for (int r = 0; r < 20; ++r) {
+            std::vector<std::string> keys = bases[rng() % 3];
+            switch (rng() % 8) {
+            case 0: keys[rng() % keys.size()][0] ^= 0x20; break; // case shift of one key
+            case 1: keys.push_back(keys[rng() % keys.size()]); break; // a duplicate at the end
+            case 2: keys.insert(keys.begin(), keys[rng() % keys.size()]); break; // a duplicate in front
+            case 3: keys.pop_back(); break;
+            case 4: keys.back() += "x"; break;
+            case 5: keys.push_back("title"); break;
+            default: break; // the same layout again
+            }
+            json += r ? ",{" : "{";
+            for (size_t k = 0; k < keys.size(); ++k)
+                json += (k ? ",\"" : "\"") + keys[k] + "\":" + std::to_string(r * 100 + static_cast<int>(k));
+            json += "}";
+        }
+        json += "]";
+        Json j(json);
+        ASSERT_TRUE(j.doc) << json;
+        key_layout lay;
+        size_t idx, max;
+        yyjson_val *row;
+        yyjson_arr_foreach(j.root(), idx, max, row) {
+            yyjson_val *out[keyset::max_keys];
+            keys_resolve(ix, &lay, row, out);
+            for (int k = 0; k < ks.count; ++k)
+                ASSERT_EQ(out[k], kova_obj_iget(row, ks.name[k])) << json << " row " << idx << " key " << ks.name[k];
+        }
     }
 }
 
