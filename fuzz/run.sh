@@ -27,7 +27,7 @@ for t in "${targets[@]}"; do
   [ -f "$here/dicts/$t.dict" ] && dict=(-dict="$here/dicts/$t.dict")
   if "$bin" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 -max_len=8192 -print_final_stats=1 \
        -artifact_prefix="$build/fuzz-artifacts/$t-" "${dict[@]}" "$work" "$here/corpora/$t" >"$log" 2>&1; then
-    runs=$(grep -ao 'stat::number_of_executed_units: [0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')
+    runs=$(grep -ao 'stat::number_of_executed_units: [0-9]*' "$log" | tail -n1 | grep -o '[0-9]*$' || echo '?')
     cov=$(grep -ao 'cov: [0-9]*' "$log" | tail -n1 | grep -o '[0-9]*$' || echo '?')
     echo "fuzz_$t: ${secs}s, $runs runs, coverage $cov, clean"
   else
