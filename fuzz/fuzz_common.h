@@ -311,3 +311,50 @@ inline std::string c_text(const uint8_t *data, size_t size) {
     std::string s(reinterpret_cast<const char *>(data), size);
     return s.substr(0, strlen(s.c_str()));
 }
+
+// An independent reading of a member, as the documentation words it: the
+// first member with exactly that key, else the first whose key matches with
+// ASCII letter case ignored. Used as the oracle for the parsers' own, faster
+// key resolution.
+inline yyjson_val *oracle_get(yyjson_val *obj, const char *key) {
+    size_t n = strlen(key);
+    size_t idx, max;
+    yyjson_val *k, *v;
+    yyjson_obj_foreach(obj, idx, max, k, v) {
+        if (yyjson_get_len(k) == n && memcmp(yyjson_get_str(k), key, n) == 0) return v;
+    }
+    yyjson_obj_foreach(obj, idx, max, k, v) {
+        if (yyjson_get_len(k) != n) continue;
+        const char *a = yyjson_get_str(k);
+        bool same = true;
+        for (size_t i = 0; i < n && same; ++i) {
+            char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
+            char y = key[i] >= 'A' && key[i] <= 'Z' ? static_cast<char>(key[i] + 32) : key[i];
+            same = x == y;
+        }
+        if (same) return v;
+    }
+    return nullptr;
+}
+
+// The text fields of the rows the parser made from `rows` (an array of
+// objects, row i from the i-th object) agree with the oracle wherever the
+// member is a string, null or absent.
+inline void check_row_texts(yyjson_val *rows, const char *const *keys, const char *(*const *fns)(int32_t),
+                            size_t nkeys) {
+    int32_t i = 0;
+    size_t idx, max;
+    yyjson_val *obj;
+    yyjson_arr_foreach(rows, idx, max, obj) {
+        if (!yyjson_is_obj(obj)) continue;
+        if (i >= kova_result_count()) break;
+        for (size_t k = 0; k < nkeys; ++k) {
+            yyjson_val *v = oracle_get(obj, keys[k]);
+            const char *got = fns[k](i);
+            if (!v || yyjson_is_null(v)) FUZZ_CHECK(*got == '\0');
+            if (yyjson_is_str(v)) FUZZ_CHECK(strcmp(got, yyjson_get_str(v)) == 0);
+        }
+        ++i;
+    }
+    FUZZ_CHECK(i == kova_result_count());
+}

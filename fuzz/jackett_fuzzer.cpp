@@ -22,6 +22,18 @@ int one_input(const uint8_t *data, size_t size) {
         FUZZ_CHECK(kova_result_season(i) == -1 && kova_result_episode(i) == -1);
         FUZZ_CHECK(kova_result_full_season(i) == 0);
     }
+    if (rc != KOVA_ERR_JSON) {
+        static const char *const k_keys[] = {"Title", "Tracker", "TrackerId", "Guid", "Link", "Details",
+                                             "MagnetUri", "InfoHash", "CategoryDesc", "TMDb", "TVDBId"};
+        static const char *(*const k_fns[])(int32_t) = {
+            kova_result_title, kova_result_tracker, kova_result_tracker_id, kova_result_guid,
+            kova_result_link,  kova_result_details, kova_result_magnet,     kova_result_info_hash,
+            kova_result_category_desc, kova_result_tmdb, kova_result_tvdb};
+        yyjson_doc *doc = yyjson_read(text.data(), text.size(), 0);
+        FUZZ_CHECK(doc != nullptr);
+        check_row_texts(oracle_get(yyjson_doc_get_root(doc), "Results"), k_keys, k_fns, 11);
+        yyjson_doc_free(doc);
+    }
     check_results();
     kova_reset();
     return 0;

@@ -19,6 +19,18 @@ int one_input(const uint8_t *data, size_t size) {
         FUZZ_CHECK(dvf == -1 || dvf == 0 || dvf == 500 || dvf == 1000);
         FUZZ_CHECK(strcmp(kova_result_tmdb(i), "0") != 0 && strcmp(kova_result_tvdb(i), "0") != 0);
     }
+    if (rc != KOVA_ERR_JSON) {
+        static const char *const k_keys[] = {"title",       "indexer", "guid",     "downloadUrl",
+                                             "infoUrl",     "magnetUrl", "infoHash"};
+        static const char *(*const k_fns[])(int32_t) = {kova_result_title,   kova_result_tracker,
+                                                        kova_result_guid,    kova_result_link,
+                                                        kova_result_details, kova_result_magnet,
+                                                        kova_result_info_hash};
+        yyjson_doc *doc = yyjson_read(text.data(), text.size(), 0);
+        FUZZ_CHECK(doc != nullptr);
+        check_row_texts(yyjson_doc_get_root(doc), k_keys, k_fns, 7);
+        yyjson_doc_free(doc);
+    }
     check_results();
     kova_reset();
     return 0;
