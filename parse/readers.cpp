@@ -55,19 +55,28 @@ void put_uint(row_own &own, const char **f, uint64_t v, bool neg) {
     char *q = p + n;
     *q = '\0';
     own.used = static_cast<size_t>(q + 1 - own.text);
-    while (v >= 100) {
+    while (v > 0xffffffffu) {
         uint64_t r = v % 100;
         v /= 100;
         q -= 2;
         q[0] = k_pairs[2 * r];
         q[1] = k_pairs[2 * r + 1];
     }
-    if (v >= 10) {
+    // The usual ids fit 32 bits, where dividing is cheaper.
+    auto w = static_cast<uint32_t>(v);
+    while (w >= 100) {
+        uint32_t r = w % 100;
+        w /= 100;
         q -= 2;
-        q[0] = k_pairs[2 * v];
-        q[1] = k_pairs[2 * v + 1];
+        q[0] = k_pairs[2 * r];
+        q[1] = k_pairs[2 * r + 1];
+    }
+    if (w >= 10) {
+        q -= 2;
+        q[0] = k_pairs[2 * w];
+        q[1] = k_pairs[2 * w + 1];
     } else {
-        *--q = static_cast<char>('0' + v);
+        *--q = static_cast<char>('0' + w);
     }
 }
 
