@@ -358,3 +358,33 @@ inline void check_row_texts(yyjson_val *rows, const char *const *keys, const cha
     }
     FUZZ_CHECK(i == kova_result_count());
 }
+
+// The same for integer fields, wherever the member is absent, null or an
+// integer: -1, or the value clamped to 32 bits.
+inline void check_row_ints(yyjson_val *rows, const char *const *keys, int32_t (*const *fns)(int32_t), size_t nkeys) {
+    int32_t i = 0;
+    size_t idx, max;
+    yyjson_val *obj;
+    yyjson_arr_foreach(rows, idx, max, obj) {
+        if (!yyjson_is_obj(obj)) continue;
+        if (i >= kova_result_count()) break;
+        for (size_t k = 0; k < nkeys; ++k) {
+            yyjson_val *v = oracle_get(obj, keys[k]);
+            int32_t got = fns[k](i);
+            int64_t want;
+            if (!v || yyjson_is_null(v)) {
+                want = -1;
+            } else if (yyjson_is_uint(v)) {
+                uint64_t u = yyjson_get_uint(v);
+                want = u >= (1ULL << 63) ? -1 : (u > 2147483647 ? 2147483647 : static_cast<int64_t>(u));
+            } else if (yyjson_is_sint(v)) {
+                int64_t x = yyjson_get_sint(v);
+                want = x < -2147483647 ? -2147483647 : (x > 2147483647 ? 2147483647 : x);
+            } else {
+                continue;
+            }
+            FUZZ_CHECK(got == want);
+        }
+        ++i;
+    }
+}
