@@ -282,6 +282,21 @@ inline void check_document() {
         int32_t i = static_cast<int32_t>(idx);
         FUZZ_CHECK(yyjson_is_obj(row) && yyjson_obj_size(row) == 22);
         FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "seeders")) == kova_result_seeders(i));
+        FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "peers")) == kova_result_peers(i));
+        FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "files")) == kova_result_files(i));
+        FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "season")) == kova_result_season(i));
+        FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "episode")) == kova_result_episode(i));
+        FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "download_volume_factor")) ==
+                   kova_result_download_volume_factor(i));
+        FUZZ_CHECK(yyjson_is_true(yyjson_obj_get(row, "full_season")) == (kova_result_full_season(i) != 0));
+        yyjson_val *cat;
+        size_t ci, cmax;
+        yyjson_arr_foreach(yyjson_obj_get(row, "category"), ci, cmax, cat) {
+            FUZZ_CHECK(yyjson_get_sint(cat) == kova_result_category(i, static_cast<int32_t>(ci)));
+        }
+        // Row texts come from strictly read JSON (valid UTF-8): unchanged in the document.
+        const char *title = yyjson_get_str(yyjson_obj_get(row, "title"));
+        FUZZ_CHECK(title != nullptr && strcmp(title, kova_result_title(i)) == 0);
         FUZZ_CHECK(yyjson_arr_size(yyjson_obj_get(row, "category")) ==
                    static_cast<size_t>(kova_result_category_count(i)));
         FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "publish_date")) == kova_result_publish_date(i));
