@@ -192,8 +192,7 @@ std::string releases(int rows, uint64_t seed) {
         else
             s += r.chance(50) ? "\"indexerFlags\":[\"G_Freeleech\"]," : "\"indexerFlags\":[],";
         add(s, "\"magnetUrl\":\"magnet:?xt=urn:btih:%s\",\"infoHash\":\"%s\",\"seeders\":%d,\"leechers\":%d,"
-               "\"protocol\":\"torrent\",\"isDaily\":false,\"isAbsoluteNumbering\":false,\"isPossibleSpecialEpisode\":"
-               "false,\"special\":false,\"categories\":[{\"id\":5000,\"name\":\"TV\"},{\"id\":%d,\"name\":\"TV/HD\"}]}",
+               "\"protocol\":\"torrent\",\"isDaily\":false,\"isAbsoluteNumbering\":false,\"categories\":[{\"id\":5000,\"name\":\"TV\"},{\"id\":%d,\"name\":\"TV/HD\"}]}",
             h.c_str(), h.c_str(), static_cast<int>(r.in(0, 3000)), static_cast<int>(r.in(0, 300)),
             static_cast<int>(r.in(5010, 5090)));
     }
