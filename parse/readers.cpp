@@ -521,8 +521,9 @@ void kova_own_release(char *own) {
 
 void own_run::add(char *own) {
     if (!own) return;
-    if (own > chunk && own < end) { // the same chunk as the row before: no need to look
-        ++n;
+    auto at = reinterpret_cast<uintptr_t>(own);
+    if (at > reinterpret_cast<uintptr_t>(chunk) && at < reinterpret_cast<uintptr_t>(end)) {
+        ++n; // the same chunk as the row before: no need to look
         return;
     }
     flush();
