@@ -26,7 +26,8 @@
 //                                            no rows anywhere; partial; all indexers failed;
 //                                            404; not JSON
 //   kova_jackett_search_query                rows
-//   kova_parse_jackett                       rows, indexers and warnings; not JSON; no Results
+//   kova_parse_jackett                       rows, indexers and warnings; not JSON; no Results;
+//                                            3000 rows (several blocks of row storage)
 //   kova_sonarr_lookup                       IMDb match; IMDb empty then title; no series;
 //                                            no match; single object; not JSON
 //   kova_radarr_lookup_imdb                  match; 404; 500 "was not found"; other IMDb id
@@ -35,7 +36,7 @@
 //                                            season; whole season; no releases; episode list
 //                                            not an array
 //   kova_radarr_releases                     rows; no releases; not JSON
-//   kova_parse_arr_releases                  rows with a warning; empty; not an array
+//   kova_parse_arr_releases                  rows with a warning; empty; not an array; 3000 rows
 //   kova_sonarr_add_series, kova_radarr_add_movie
 //                                            added; already in the library; not found;
 //                                            POST refused; answer without id
@@ -222,6 +223,19 @@ TEST_F(OomSweep, ConnectionTests) {
     });
 }
 
+// Answers whose rows build more text than one block of row storage holds.
+std::string many_rows(const char *open, const char *row, int n, const char *close) {
+    std::string s = open;
+    for (int i = 0; i < n; ++i) s += (i ? "," : "") + std::string(row);
+    return s + close;
+}
+const std::string k_jackett_many =
+    many_rows(R"({"Results":[)", R"({"Title":"t","TMDb":123456789,"TVDBId":-42,"Category":[1,2,3,4],"Seeders":"7"})",
+              3000, R"(],"Indexers":[{"ID":"a","Status":0}]})");
+const std::string k_releases_many =
+    many_rows("[", R"({"title":"r","tmdbId":603,"tvdbId":1.5,"categories":[5030,{"id":5040}],"indexerId":12})", 3000,
+              "]");
+
 TEST_F(OomSweep, JackettSearch) {
     const std::string path = "/api/v2.0/indexers/all/results";
     auto q = [path](const char *query) { return J(path, std::string("Query=") + query); };
@@ -247,6 +261,7 @@ TEST_F(OomSweep, JackettSearch) {
         {"parse rows", nullptr, [] { return kova_parse_jackett(k_jackett_rows); }, KOVA_OK},
         {"parse not JSON", nullptr, [] { return kova_parse_jackett("{"); }, KOVA_ERR_JSON},
         {"parse no Results", nullptr, [] { return kova_parse_jackett(R"({"Indexers":5})"); }, KOVA_ERR_JSON},
+        {"parse many rows", nullptr, [] { return kova_parse_jackett(k_jackett_many.c_str()); }, KOVA_OK},
     });
 }
 
@@ -304,6 +319,7 @@ TEST_F(OomSweep, ReleaseSearches) {
         {"parse rows", nullptr, [] { return kova_parse_arr_releases(k_releases); }, KOVA_OK},
         {"parse empty", nullptr, [] { return kova_parse_arr_releases("[]"); }, KOVA_ERR_EMPTY},
         {"parse object", nullptr, [] { return kova_parse_arr_releases("{}"); }, KOVA_ERR_JSON},
+        {"parse many rows", nullptr, [] { return kova_parse_arr_releases(k_releases_many.c_str()); }, KOVA_OK},
     });
 }
 
