@@ -239,6 +239,35 @@ TEST_F(Hostile, MoreRowsThanTheLimits) {
     EXPECT_EQ(kova_quality_profile_id(10000), -1);
 }
 
+// The title stage drops rows in place from a large set: the survivors keep
+// their order and every text, whatever storage the dropped rows shared.
+TEST_F(Hostile, TitleStageDropsRowsAcrossALargeSet) {
+    std::string title_rows = R"({"Results":[)";
+    for (int i = 0; i < 3000; ++i) {
+        if (i) title_rows += ',';
+        title_rows += R"({"Title":"r)" + std::to_string(i) + R"(","TMDb":)" + std::to_string(1000000 + i) +
+                      R"(,"Imdb":")" + (i % 3 == 0 ? "tt0000999" : "tt0000123") + R"(","Category":[)" +
+                      std::to_string(i) + "]}";
+    }
+    title_rows += "]}";
+    answer(J("/api/v2.0/indexers/all/results", "Query=tt0000123"), 200, R"({"Results":[]})");
+    answer(J("/api/v2.0/indexers/all/results", "Query=T"), 200, title_rows);
+    ASSERT_EQ(kova_jackett_search_imdb("tt0000123", "T", nullptr), KOVA_OK);
+    EXPECT_EQ(kova_jackett_stage(), 2);
+    ASSERT_EQ(kova_result_count(), 2000);
+    EXPECT_STREQ(kova_warning(0), "stage2: dropped 1000 rows with a different Imdb");
+    for (int32_t k = 0; k < 2000; ++k) {
+        int i = k + k / 2 + 1; // the kept rows: those with i % 3 != 0
+        ASSERT_EQ(std::string(kova_result_title(k)), "r" + std::to_string(i));
+        ASSERT_EQ(std::string(kova_result_tmdb(k)), std::to_string(1000000 + i));
+        ASSERT_EQ(kova_result_category(k, 0), i);
+    }
+    check_results();
+    // Replacing and resetting the set releases what the survivors hold.
+    ASSERT_EQ(kova_parse_jackett(R"({"Results":[{"Title":"x"}]})"), KOVA_OK);
+    EXPECT_STREQ(kova_result_title(0), "x");
+}
+
 TEST_F(Hostile, TorznabCutShort) {
     struct cut_case {
         const char *text;
