@@ -70,7 +70,9 @@ TEST(JackettParse, IndexerEntries) {
         EXPECT_EQ(p.rs.indexer_count, c.entries) << c.indexers;
         EXPECT_EQ(p.rs.indexers_errored, c.errored) << c.indexers;
         ASSERT_EQ(static_cast<int>(p.warnings().size()), c.warns) << c.indexers;
-        if (c.warns) EXPECT_EQ(p.warnings()[0], "Jackett: Indexers is not an array, ignored");
+        if (c.warns) {
+            EXPECT_EQ(p.warnings()[0], "Jackett: Indexers is not an array, ignored");
+        }
     }
 }
 
