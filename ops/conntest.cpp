@@ -50,14 +50,10 @@ int32_t fetch_root(kova_ctx *ctx, int32_t kind) {
     ctx->rootfolder = nullptr;
     kova_logf(ctx, arr_key(kind, "SonarrV3_Get_Rootfolder", "RadarrV3_Get_Rootfolder"),
               "Get first %s Rootfolder", title_name(kind));
-    char *body = nullptr;
-    int32_t rc = kova_http(ctx, kind, 0, "/api/v3/rootfolder", nullptr, nullptr, "rootfolder", &body);
-    text_guard body_g(body);
+    yyjson_doc *answer;
+    int32_t rc = get_json(ctx, kind, "/api/v3/rootfolder", nullptr, "rootfolder", &answer);
+    doc_guard doc(answer);
     if (rc != OK) return rc;
-    bool oom;
-    doc_guard doc(kova_json_read(body, strlen(body), &oom));
-    body_g.reset(nullptr);
-    if (oom) return kova_oom(ctx);
     yyjson_val *root = yyjson_doc_get_root(doc.doc);
     if (!yyjson_is_arr(root))
         return kova_fail(ctx, ERR_JSON, "%s rootfolder: not a JSON array", kova_svc_name(kind));
@@ -82,14 +78,10 @@ int32_t fetch_profiles(kova_ctx *ctx, int32_t kind) {
 
     kova_logf(ctx, arr_key(kind, "SonarrV3_Get_QualityProfile", "RadarrV3_Get_QualityProfile"),
               "Getting quality profiles...");
-    char *body = nullptr;
-    int32_t rc = kova_http(ctx, kind, 0, "/api/v3/qualityprofile", nullptr, nullptr, "qualityprofile", &body);
-    text_guard body_g(body);
+    yyjson_doc *answer;
+    int32_t rc = get_json(ctx, kind, "/api/v3/qualityprofile", nullptr, "qualityprofile", &answer);
+    doc_guard doc(answer);
     if (rc != OK) return rc;
-    bool oom;
-    doc_guard doc(kova_json_read(body, strlen(body), &oom));
-    body_g.reset(nullptr);
-    if (oom) return kova_oom(ctx);
     yyjson_val *arr = yyjson_doc_get_root(doc.doc);
     if (!yyjson_is_arr(arr))
         return kova_fail(ctx, ERR_JSON, "%s qualityprofile: not a JSON array", kova_svc_name(kind));

@@ -26,6 +26,18 @@ bool read_id(yyjson_val *v, int32_t *out) {
     return true;
 }
 
+int32_t get_json(kova_ctx *ctx, int32_t kind, const char *path, const char *query, const char *label,
+                 yyjson_doc **doc) {
+    *doc = nullptr;
+    char *body = nullptr;
+    int32_t rc = kova_http(ctx, kind, 0, path, query, nullptr, label, &body);
+    text_guard body_g(body);
+    if (rc != OK) return rc;
+    bool oom;
+    *doc = kova_json_read(body, strlen(body), &oom);
+    return oom ? kova_oom(ctx) : OK;
+}
+
 bool radarr_not_found(const kova_ctx *ctx, int32_t rc, const char *body) {
     if (rc != ERR_HTTP) return false;
     if (ctx->http_code == 404) return true;
@@ -188,15 +200,10 @@ int32_t kova_do_library_find(kova_ctx *ctx, int32_t kind, int32_t id) {
     if (id < 1) return kova_fail(ctx, ERR_INVALID_ARG, "%s: invalid %s", kova_svc_name(kind), key);
     char query[64];
     snprintf(query, sizeof query, "%s=%d", key, static_cast<int>(id));
-    char *body = nullptr;
-    int32_t rc = kova_http(ctx, kind, 0, kind == 1 ? "/api/v3/series" : "/api/v3/movie", query, nullptr,
-                           "library", &body);
-    text_guard body_g(body);
+    yyjson_doc *answer;
+    int32_t rc = get_json(ctx, kind, kind == 1 ? "/api/v3/series" : "/api/v3/movie", query, "library", &answer);
+    doc_guard doc(answer);
     if (rc != OK) return rc;
-    bool oom;
-    doc_guard doc(kova_json_read(body, strlen(body), &oom));
-    body_g.reset(nullptr);
-    if (oom) return kova_oom(ctx);
     yyjson_val *arr = yyjson_doc_get_root(doc.doc);
     if (!yyjson_is_arr(arr))
         return kova_fail(ctx, ERR_JSON, "%s library: not a JSON array", kova_svc_name(kind));

@@ -10,6 +10,12 @@ int32_t sonarr_term(kova_ctx *ctx, const char *term, char **body);
 int32_t add_from_lookup(kova_ctx *ctx, int32_t kind, yyjson_val *object, const char *root, int32_t profile,
                         const char *suffix);
 
+// GETs a JSON answer: on OK, *doc holds the parsed answer, or null when the
+// answer is not JSON (the caller names that in its own message). A request
+// failure returns the frame's code; a read that ran out of memory ERR_OOM.
+int32_t get_json(kova_ctx *ctx, int32_t kind, const char *path, const char *query, const char *label,
+                 yyjson_doc **doc);
+
 // A text input counts as present when it is non-null and non-empty.
 inline bool present(const char *s) { return s && *s; }
 

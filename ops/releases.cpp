@@ -49,14 +49,10 @@ int32_t kova_do_sonarr_releases(kova_ctx *ctx, int32_t series, int32_t season, i
     kova_logf(ctx, "SonarrV3_Series_Get_All_Episode", "Get all episodes for series %d", series);
     char query[96];
     snprintf(query, sizeof query, "seriesId=%d&seasonNumber=%d", static_cast<int>(series), static_cast<int>(season));
-    char *body = nullptr;
-    int32_t rc = kova_http(ctx, 1, 0, "/api/v3/episode", query, nullptr, "episode list", &body);
-    text_guard body_g(body);
+    yyjson_doc *answer;
+    int32_t rc = get_json(ctx, 1, "/api/v3/episode", query, "episode list", &answer);
+    doc_guard doc(answer);
     if (rc != OK) return rc;
-    bool oom;
-    doc_guard doc(kova_json_read(body, strlen(body), &oom));
-    body_g.reset(nullptr);
-    if (oom) return kova_oom(ctx);
     yyjson_val *arr = yyjson_doc_get_root(doc.doc);
     if (!yyjson_is_arr(arr)) return kova_fail(ctx, ERR_JSON, "Sonarr episode list: not a JSON array");
 
