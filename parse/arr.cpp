@@ -98,30 +98,6 @@ int32_t kova_rset_parse_arr(kova_ctx *ctx, kova_rset *rs, const char *text, size
     if (!yyjson_is_arr(root))
         return kova_fail(ctx, ERR_JSON, "release list is %s, not an array", kova_type_name(root));
 
-    if (!reserve_rows(rs, root)) return kova_oom(ctx);
-    own_guard own;
-    if (!own.p) return kova_oom(ctx);
-    const key_index ix(k_arr);
-
-    bool oom = false;
-    int32_t skipped = 0;
-    size_t idx, max;
-    yyjson_val *obj;
-    yyjson_arr_foreach(root, idx, max, obj) {
-        if (oom) break;
-        if (!yyjson_is_obj(obj)) {
-            ++skipped;
-            continue;
-        }
-        if (rs->row_count == kova_max_rows) {
-            kova_warnf(ctx, "more than %d releases, the rest dropped", kova_max_rows);
-            break;
-        }
-        kova_row *row = next_row(rs);
-        if (!row) return kova_oom(ctx);
-        if (!fill_row(ctx, ix, *own.p, row, obj)) oom = true;
-    }
-    if (oom) return kova_oom(ctx);
-    if (skipped) kova_warnf(ctx, "%d non-object release rows ignored", skipped);
-    return OK;
+    return walk_rows(ctx, rs, root, k_arr, "more than %d releases, the rest dropped",
+                     "%d non-object release rows ignored", fill_row);
 }

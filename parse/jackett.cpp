@@ -118,32 +118,6 @@ int32_t kova_rset_parse_jackett(kova_ctx *ctx, kova_rset *rs, const char *text, 
         kova_warnf(ctx, "Jackett: Indexers is not an array, ignored");
     if (yyjson_is_arr(indexers) && !read_indexers(rs, indexers)) return kova_oom(ctx);
 
-    if (!reserve_rows(rs, results)) return kova_oom(ctx);
-    // Staging space for one row's built texts and categories, reused for
-    // every row.
-    own_guard own;
-    if (!own.p) return kova_oom(ctx);
-    const key_index ix(k_jackett);
-
-    bool oom = false;
-    int32_t skipped = 0;
-    size_t idx, max;
-    yyjson_val *obj;
-    yyjson_arr_foreach(results, idx, max, obj) {
-        if (oom) break;
-        if (!yyjson_is_obj(obj)) {
-            ++skipped;
-            continue;
-        }
-        if (rs->row_count == kova_max_rows) {
-            kova_warnf(ctx, "Jackett: more than %d results, the rest dropped", kova_max_rows);
-            break;
-        }
-        kova_row *row = next_row(rs);
-        if (!row) return kova_oom(ctx);
-        if (!fill_row(ctx, ix, *own.p, row, obj)) oom = true;
-    }
-    if (oom) return kova_oom(ctx);
-    if (skipped) kova_warnf(ctx, "Jackett: %d non-object rows in Results ignored", skipped);
-    return OK;
+    return walk_rows(ctx, rs, results, k_jackett, "Jackett: more than %d results, the rest dropped",
+                     "Jackett: %d non-object rows in Results ignored", fill_row);
 }

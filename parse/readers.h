@@ -203,6 +203,39 @@ inline kova_row *next_row(kova_rset *rs) {
 // when out of memory.
 bool reserve_rows(kova_rset *rs, yyjson_val *arr);
 
+// Walks a row array in order: non-object elements are counted and skipped
+// (one warning with their number, `skipped_fmt`), the row limit stops the
+// walk with one warning (`limit_fmt`), and every other element becomes a row
+// filled by fill(ctx, ix, own, row, obj), which returns false when out of
+// memory. Both formats take one %d.
+template <typename Fill>
+int32_t walk_rows(kova_ctx *ctx, kova_rset *rs, yyjson_val *arr, const keyset &keys, const char *limit_fmt,
+                  const char *skipped_fmt, Fill fill) {
+    if (!reserve_rows(rs, arr)) return kova_oom(ctx);
+    // Staging space for one row's built texts and categories, reused for
+    // every row.
+    own_guard own;
+    if (!own.p) return kova_oom(ctx);
+    const key_index ix(keys);
+    int32_t skipped = 0;
+    size_t idx, max;
+    yyjson_val *obj;
+    yyjson_arr_foreach(arr, idx, max, obj) {
+        if (!yyjson_is_obj(obj)) {
+            ++skipped;
+            continue;
+        }
+        if (rs->row_count == kova_max_rows) {
+            kova_warnf(ctx, limit_fmt, kova_max_rows);
+            break;
+        }
+        kova_row *row = next_row(rs);
+        if (!row || !fill(ctx, ix, *own.p, row, obj)) return kova_oom(ctx);
+    }
+    if (skipped) kova_warnf(ctx, skipped_fmt, skipped);
+    return OK;
+}
+
 // A text field: absent or null gives "", a string points into the document,
 // a number or boolean is staged as text; an array or object gives "" and the
 // warning naming key.
