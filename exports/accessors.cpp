@@ -13,17 +13,22 @@ const kova_lookup *lookup_at(int32_t i) {
     return i >= 0 && i < g_kova.lookup_count ? &g_kova.lookup[i] : nullptr;
 }
 const char *text(const char *s) { return s ? s : kova_empty; }
-
-template <typename T, typename F> auto row_value(int32_t i, T missing, F get) {
-    const kova_row *r = row_at(i);
-    return r ? get(*r) : missing;
-}
 } // namespace
 
-#define KOVA_ROW_TEXT(fn, field) \
-    KOVA_API const char *fn(int32_t i) { return row_value(i, kova_empty, [](const kova_row &r) { return text(r.field); }); }
-#define KOVA_ROW_INT(fn, field, missing) \
-    KOVA_API int32_t fn(int32_t i) { return row_value(i, int32_t{missing}, [](const kova_row &r) { return r.field; }); }
+// One accessor: entry i of a list (row_at, indexer_at, lookup_at), its field,
+// or the out-of-range value.
+#define KOVA_TEXT(fn, at, field)                      \
+    KOVA_API const char *fn(int32_t i) {              \
+        const auto *e = at(i);                        \
+        return e ? text(e->field) : kova_empty;       \
+    }
+#define KOVA_INT(fn, at, field, missing)              \
+    KOVA_API int32_t fn(int32_t i) {                  \
+        const auto *e = at(i);                        \
+        return e ? e->field : missing;                \
+    }
+#define KOVA_ROW_TEXT(fn, field) KOVA_TEXT(fn, row_at, field)
+#define KOVA_ROW_INT(fn, field, missing) KOVA_INT(fn, row_at, field, missing)
 
 extern "C" {
 
@@ -48,34 +53,13 @@ KOVA_API int32_t kova_jackett_stage(void) { return g_kova.stage; }
 
 KOVA_API int32_t kova_lookup_count(void) { return g_kova.lookup_count; }
 KOVA_API int32_t kova_lookup_match(void) { return g_kova.lookup_count == 0 ? -1 : g_kova.match; }
-KOVA_API const char *kova_lookup_title(int32_t i) {
-    const kova_lookup *e = lookup_at(i);
-    return e ? text(e->title) : kova_empty;
-}
-KOVA_API const char *kova_lookup_clean_title(int32_t i) {
-    const kova_lookup *e = lookup_at(i);
-    return e ? text(e->clean_title) : kova_empty;
-}
-KOVA_API const char *kova_lookup_imdb(int32_t i) {
-    const kova_lookup *e = lookup_at(i);
-    return e ? text(e->imdb) : kova_empty;
-}
-KOVA_API int32_t kova_lookup_tvdb(int32_t i) {
-    const kova_lookup *e = lookup_at(i);
-    return e ? e->tvdb : -1;
-}
-KOVA_API int32_t kova_lookup_tmdb(int32_t i) {
-    const kova_lookup *e = lookup_at(i);
-    return e ? e->tmdb : -1;
-}
-KOVA_API int32_t kova_lookup_year(int32_t i) {
-    const kova_lookup *e = lookup_at(i);
-    return e ? e->year : -1;
-}
-KOVA_API int32_t kova_lookup_library_id(int32_t i) {
-    const kova_lookup *e = lookup_at(i);
-    return e ? e->library_id : -1;
-}
+KOVA_TEXT(kova_lookup_title, lookup_at, title)
+KOVA_TEXT(kova_lookup_clean_title, lookup_at, clean_title)
+KOVA_TEXT(kova_lookup_imdb, lookup_at, imdb)
+KOVA_INT(kova_lookup_tvdb, lookup_at, tvdb, -1)
+KOVA_INT(kova_lookup_tmdb, lookup_at, tmdb, -1)
+KOVA_INT(kova_lookup_year, lookup_at, year, -1)
+KOVA_INT(kova_lookup_library_id, lookup_at, library_id, -1)
 
 KOVA_API int32_t kova_result_count(void) { return g_kova.rs.row_count; }
 KOVA_ROW_TEXT(kova_result_title, title)
@@ -127,26 +111,11 @@ KOVA_API const char *kova_result_field(int32_t i, const char *name) {
 }
 
 KOVA_API int32_t kova_indexer_count(void) { return g_kova.rs.indexer_count; }
-KOVA_API const char *kova_indexer_id(int32_t i) {
-    const kova_indexer *e = indexer_at(i);
-    return e ? text(e->id) : kova_empty;
-}
-KOVA_API const char *kova_indexer_name(int32_t i) {
-    const kova_indexer *e = indexer_at(i);
-    return e ? text(e->name) : kova_empty;
-}
-KOVA_API const char *kova_indexer_error(int32_t i) {
-    const kova_indexer *e = indexer_at(i);
-    return e ? text(e->error) : kova_empty;
-}
-KOVA_API int32_t kova_indexer_status(int32_t i) {
-    const kova_indexer *e = indexer_at(i);
-    return e ? e->status : -1;
-}
-KOVA_API int32_t kova_indexer_results(int32_t i) {
-    const kova_indexer *e = indexer_at(i);
-    return e ? e->results : -1;
-}
+KOVA_TEXT(kova_indexer_id, indexer_at, id)
+KOVA_TEXT(kova_indexer_name, indexer_at, name)
+KOVA_TEXT(kova_indexer_error, indexer_at, error)
+KOVA_INT(kova_indexer_status, indexer_at, status, -1)
+KOVA_INT(kova_indexer_results, indexer_at, results, -1)
 KOVA_API int32_t kova_indexers_errored(void) { return g_kova.rs.indexers_errored; }
 
 } // extern "C"

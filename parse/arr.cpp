@@ -87,14 +87,9 @@ bool fill_row(kova_ctx *ctx, const key_index &ix, row_own &own, kova_row *row, y
 } // namespace
 
 int32_t kova_rset_parse_arr(kova_ctx *ctx, kova_rset *rs, const char *text, size_t len) {
-    *rs = kova_rset{};
-    bool read_oom = false;
-    rs->doc = kova_json_read(text, len, &read_oom);
-    if (!rs->doc) {
-        if (read_oom) return kova_oom(ctx);
-        return kova_fail(ctx, ERR_JSON, "release list is not JSON");
-    }
-    yyjson_val *root = yyjson_doc_get_root(rs->doc);
+    int32_t rc = OK;
+    yyjson_val *root = read_into(ctx, rs, text, len, "release list is not JSON", &rc);
+    if (!root) return rc;
     if (!yyjson_is_arr(root))
         return kova_fail(ctx, ERR_JSON, "release list is %s, not an array", kova_type_name(root));
 

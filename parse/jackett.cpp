@@ -99,14 +99,9 @@ bool fill_row(kova_ctx *ctx, const key_index &ix, row_own &own, kova_row *row, y
 } // namespace
 
 int32_t kova_rset_parse_jackett(kova_ctx *ctx, kova_rset *rs, const char *text, size_t len) {
-    *rs = kova_rset{};
-    bool read_oom = false;
-    rs->doc = kova_json_read(text, len, &read_oom);
-    if (!rs->doc) {
-        if (read_oom) return kova_oom(ctx);
-        return kova_fail(ctx, ERR_JSON, "Jackett: response is not JSON");
-    }
-    yyjson_val *root = yyjson_doc_get_root(rs->doc);
+    int32_t rc = OK;
+    yyjson_val *root = read_into(ctx, rs, text, len, "Jackett: response is not JSON", &rc);
+    if (!root) return rc;
     if (!yyjson_is_obj(root)) return kova_fail(ctx, ERR_JSON, "Jackett: response is not a JSON object");
     yyjson_val *results = kova_obj_iget(root, "Results");
     if (!yyjson_is_arr(results))

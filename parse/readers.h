@@ -203,6 +203,19 @@ inline kova_row *next_row(kova_rset *rs) {
 // when out of memory.
 bool reserve_rows(kova_rset *rs, yyjson_val *arr);
 
+// Clears the set and reads the answer into its document (kept even when its
+// root turns out unusable). Null root: the text was not JSON, and the failure
+// ("out of memory" or not_json) is already reported in *rc.
+inline yyjson_val *read_into(kova_ctx *ctx, kova_rset *rs, const char *text, size_t len, const char *not_json,
+                             int32_t *rc) {
+    *rs = kova_rset{};
+    bool oom = false;
+    rs->doc = kova_json_read(text, len, &oom);
+    if (rs->doc) return yyjson_doc_get_root(rs->doc);
+    *rc = oom ? kova_oom(ctx) : kova_fail(ctx, ERR_JSON, "%s", not_json);
+    return nullptr;
+}
+
 // Walks a row array in order: non-object elements are counted and skipped
 // (one warning with their number, `skipped_fmt`), the row limit stops the
 // walk with one warning (`limit_fmt`), and every other element becomes a row
