@@ -3,7 +3,7 @@
 JOBS ?= 2
 CTEST = ctest --output-on-failure -j $(JOBS)
 
-.PHONY: all setup test demo dev asan tsan test-dev test-asan test-tsan release bench fuzz fuzz-build fuzz-long test-fuzz valgrind install clean
+.PHONY: all setup test demo dev asan tsan test-dev test-asan test-tsan windows test-windows release bench fuzz fuzz-build fuzz-long test-fuzz valgrind install clean
 
 all: dev
 
@@ -28,9 +28,22 @@ test-asan: asan
 test-tsan: tsan
 	cd build/tsan && TSAN_OPTIONS=halt_on_error=1 $(CTEST) -L tsan
 
+# Windows x86-64, cross-built with mingw-w64 into build/windows: kova.dll
+# (with libkova.dll.a, kova.def and kova.h), kova_winhttp.dll and kova.exe.
+windows: setup
+	@cmake --preset windows >/dev/null
+	cmake --build build/windows -j $(JOBS)
+	@echo "Windows build in build/windows: kova.dll libkova.dll.a kova.def kova.h kova_winhttp.dll kova.exe"
+	@echo "run it: scripts/wine-run.sh build/windows/kova.exe demo"
+
+# The Windows build's suites under Wine (its own prefix in build/windows),
+# then the prefix's wineserver is stopped, pass or fail.
+test-windows: windows
+	cd build/windows && $(CTEST); status=$$?; ../../scripts/wine-run.sh --stop; exit $$status
+
 # The whole suite, then again under ASan+UBSan, then the thread-safety test,
-# then every fuzz target for a bounded time.
-test: test-dev test-asan test-tsan test-fuzz
+# then the Windows build under Wine, then every fuzz target for a bounded time.
+test: test-dev test-asan test-tsan test-windows test-fuzz
 
 demo: dev
 	@if [ -x build/dev/cli/kova ]; then build/dev/cli/kova demo; \

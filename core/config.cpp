@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "core/kova_internal.h"
-#include "core/platform.h"
 
 namespace {
 constexpr const char *k_svc_name[3] = {"Jackett", "Sonarr", "Radarr"};
@@ -24,7 +23,68 @@ bool refused(unsigned char c) {
     }
 }
 
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// A dotted IPv4 address that ends the text: four decimal octets of at most
+// 255, without leading zeros.
+bool ipv4_tail(const char *p) {
+    for (int octet = 0; octet < 4; ++octet) {
+        if (octet > 0 && *p++ != '.') return false;
+        if (*p < '0' || *p > '9') return false;
+        int v = 0, digits = 0;
+        for (; *p >= '0' && *p <= '9'; ++p, ++digits) {
+            if (digits == 1 && v == 0) return false;
+            v = v * 10 + (*p - '0');
+            if (v > 255) return false;
+        }
+    }
+    return *p == '\0';
+}
+
 } // namespace
+
+bool kova_is_ipv6_literal(const char *text) {
+    if (!text) return false;
+    const char *p = text;
+    int groups = 0;          // 16-bit groups written out
+    bool compressed = false; // "::" seen
+    if (p[0] == ':') {
+        if (p[1] != ':') return false;
+        compressed = true;
+        p += 2;
+        if (*p == '\0') return true;  // "::"
+    }
+    for (;;) {
+        // One group of hex digits, or the IPv4 tail.
+        const char *start = p;
+        while (hex_digit(*p) >= 0) ++p;
+        size_t n = static_cast<size_t>(p - start);
+        if (*p == '.') {
+            if (groups > 6 || (groups == 6 && compressed) || !ipv4_tail(start)) return false;
+            groups += 2;
+            break;
+        }
+        if (n < 1 || n > 4) return false;
+        ++groups;
+        if (*p == '\0') break;
+        if (*p != ':') return false;
+        ++p;
+        if (*p == ':') {
+            if (compressed) return false;
+            compressed = true;
+            ++p;
+            if (*p == '\0') break;
+        }
+        if (groups >= 8) return false;
+    }
+    // "::" stands for at least one zero group.
+    return compressed ? groups <= 7 : groups == 8;
+}
 
 const char *kova_svc_name(int32_t kind) { return kind_ok(kind) ? k_svc_name[kind] : ""; }
 

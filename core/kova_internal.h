@@ -12,7 +12,12 @@
 #include "core/alloc.h"
 #include "kova.h"
 
-#if defined(__GNUC__)
+#if defined(__GNUC__) && !defined(__clang__)
+// gnu_printf: the C99 formats we use (%zu, %lld) are checked as such even
+// where the platform's own printf is older (msvcrt); the build formats with a
+// C99 printf on every platform.
+#define KOVA_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#elif defined(__GNUC__)
 #define KOVA_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
 #define KOVA_PRINTF(fmt, args)
@@ -65,6 +70,10 @@ struct kova_buf {
 char *kova_strdup(const char *s);
 char *kova_strndup(const char *s, size_t n);
 int kova_ieq(const char *a, const char *b);
+// First occurrence of the n_pat bytes at pat in the n_hay bytes at hay, or
+// null; an empty pattern is found at hay. memmem, which not every platform's
+// runtime has.
+const void *kova_memmem(const void *hay, size_t n_hay, const void *pat, size_t n_pat);
 void kova_buf_put(kova_buf *b, const void *bytes, size_t n);
 void kova_buf_puts(kova_buf *b, const char *s);
 void kova_buf_free(kova_buf *b);
@@ -215,6 +224,11 @@ int32_t kova_svc_configure(kova_ctx *ctx, int32_t kind, const char *host, int32_
                            int32_t https, const char *api_key);
 const char *kova_svc_name(int32_t kind);
 int32_t kova_svc_default_port(int32_t kind);
+// True when text is an IPv6 address literal without brackets: eight groups of
+// one to four hex digits, one "::" standing for one or more zero groups, and
+// optionally a dotted IPv4 address (no leading zeros) as the last 32 bits.
+// The same as glibc's inet_pton(AF_INET6), on every platform.
+bool kova_is_ipv6_literal(const char *text);
 
 // ---------------------------------------------------------------------------
 // HTTP request frame (core/http.cpp)

@@ -1,7 +1,8 @@
 // Everything that differs between the host platforms lives behind this
 // header: the fake transport's lock, the system's random bytes and the clock.
-// platform_posix.cpp implements it for POSIX systems; a Windows unit would
-// use a slim reader/writer lock, BCryptGenRandom and _time64.
+// platform_posix.cpp implements it for POSIX systems, platform_win32.cpp for
+// Windows (a slim reader/writer lock, BCryptGenRandom and _time64). The build
+// compiles exactly one of them.
 #pragma once
 
 #include <cstddef>
@@ -27,7 +28,3 @@ int kova_random_bytes(void *buf, size_t n);
 
 // Seconds since 1970-01-01T00:00:00Z.
 int64_t kova_time_seconds();
-
-// True when text is an IPv6 address literal (as inet_pton with AF_INET6
-// accepts it), without brackets.
-bool kova_is_ipv6_literal(const char *text);

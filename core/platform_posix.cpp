@@ -1,7 +1,6 @@
 #include "core/platform.h"
 #include "core/alloc.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <ctime>
 
@@ -35,8 +34,3 @@ int kova_random_bytes(void *buf, size_t n) {
 }
 
 int64_t kova_time_seconds() { return static_cast<int64_t>(time(nullptr)); }
-
-bool kova_is_ipv6_literal(const char *text) {
-    unsigned char addr[16];
-    return inet_pton(AF_INET6, text, addr) == 1;
-}

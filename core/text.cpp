@@ -31,6 +31,23 @@ char *kova_strndup(const char *s, size_t n) {
     return p;
 }
 
+const void *kova_memmem(const void *hay, size_t n_hay, const void *pat, size_t n_pat) {
+    if (n_pat == 0) return hay;
+    if (n_pat > n_hay) return nullptr;
+    const auto *h = static_cast<const unsigned char *>(hay);
+    const auto *p = static_cast<const unsigned char *>(pat);
+    const unsigned char *last = h + (n_hay - n_pat);  // last position a match can start at
+    // memchr finds candidates for the first byte at memory speed; most of
+    // them fail at the first compare.
+    for (const unsigned char *c = h; c <= last;) {
+        c = static_cast<const unsigned char *>(memchr(c, p[0], static_cast<size_t>(last - c) + 1));
+        if (!c) return nullptr;
+        if (memcmp(c + 1, p + 1, n_pat - 1) == 0) return c;
+        ++c;
+    }
+    return nullptr;
+}
+
 int kova_ieq(const char *a, const char *b) {
     if (!a || !b) return 0;
     for (;; ++a, ++b) {

@@ -18,7 +18,7 @@ constexpr ent ents[] = {{"&amp;", 5, '&'}, {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {
 // the stretch they belong to, so a missing tag never makes the scan quadratic.
 const char *find(const char *from, const char *to, const char *pat) {
     if (!from || from >= to) return nullptr;
-    return static_cast<const char *>(memmem(from, static_cast<size_t>(to - from), pat, strlen(pat)));
+    return static_cast<const char *>(kova_memmem(from, static_cast<size_t>(to - from), pat, strlen(pat)));
 }
 
 bool white(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }

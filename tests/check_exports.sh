@@ -1,20 +1,65 @@
 #!/usr/bin/env bash
-# Compares the shared library's dynamic symbol table with the functions the
-# public header declares: every exported name must be declared, and every
-# declared name must be exported.
+# Compares a shared library's exported names with the functions its public
+# header declares: every exported name must be declared, and every declared
+# name must be exported.
+#
+#   check_exports.sh [--pe] [--api MACRO] [--import DLL]... LIBRARY HEADER
+#
+# ELF (default): the dynamic symbol table, read with nm -D.
+# PE (--pe, a Windows DLL): the export table, read with $OBJDUMP -p; the DLL
+# must also import nothing but system DLLs (and the --import DLLs named), so
+# that it runs on a bare Windows: libgcc, libstdc++ and winpthread are linked
+# in statically.
+# --api names the header's export macro (default KOVA_API).
 set -euo pipefail
+pe=0
+api=KOVA_API
+allowed_imports=()
+while [ $# -gt 2 ]; do
+  case $1 in
+    --pe) pe=1; shift ;;
+    --api) api=$2; shift 2 ;;
+    --import) allowed_imports+=("$2"); shift 2 ;;
+    *) break ;;
+  esac
+done
 lib=$1
 header=$2
-declared=$(grep -oE 'KOVA_API [^;]*\b(kova_[a-z0-9_]+|rtchk_get)\(' "$header" |
+status=0
+
+declared=$(grep -oE "$api [^;]*\b(kova_[a-z0-9_]+|rtchk_get)\(" "$header" |
            grep -oE '(kova_[a-z0-9_]+|rtchk_get)\($' | tr -d '(' | sort -u)
-exported=$(nm -D --defined-only "$lib" | awk '$2 ~ /^[TtWwDdBbRr]$/ {print $3}' |
-           sed 's/@.*//' | grep -v '^KOVA_1.0$' | sort -u)
+if [ "$pe" = 1 ]; then
+  objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
+  dump=$("$objdump" -p "$lib")
+  # The rows of "[Ordinal/Name Pointer] Table": "\t[   0] kova_version".
+  exported=$(echo "$dump" | awk '/\[Ordinal\/Name Pointer\] Table/ {t = 1; next}
+                                 t && /^\t\[ *[0-9]+\] / {print $NF; next}
+                                 t {t = 0}' | sort -u)
+  # System DLLs a Windows installation always has.
+  system_dlls='^(kernel32|msvcrt|bcrypt|advapi32|user32|ws2_32|winhttp|shell32|ntdll|version|crypt32|secur32|api-ms-win-[a-z0-9-]+)\.dll$'
+  bad_imports=""
+  while read -r dll; do
+    [ -n "$dll" ] || continue
+    lower=$(echo "$dll" | tr 'A-Z' 'a-z')
+    ok=0
+    [[ $lower =~ $system_dlls ]] && ok=1
+    for a in "${allowed_imports[@]+"${allowed_imports[@]}"}"; do
+      [ "$lower" = "$(echo "$a" | tr 'A-Z' 'a-z')" ] && ok=1
+    done
+    [ "$ok" = 1 ] || bad_imports+="$dll"$'\n'
+  done < <(echo "$dump" | awk '/DLL Name:/ {print $3}')
+  echo "imports: $(echo "$dump" | awk '/DLL Name:/ {printf "%s ", $3}')"
+  if [ -n "$bad_imports" ]; then echo "imports a DLL that is not a system DLL:"; printf '%s' "$bad_imports"; status=1; fi
+else
+  exported=$(nm -D --defined-only "$lib" | awk '$2 ~ /^[TtWwDdBbRr]$/ {print $3}' |
+             sed 's/@.*//' | grep -v '^KOVA_1\.[0-9]*$' | sort -u)
+fi
 extra=$(comm -13 <(echo "$declared") <(echo "$exported"))
 missing=$(comm -23 <(echo "$declared") <(echo "$exported"))
-status=0
 if [ -n "$extra" ]; then echo "exported but not declared:"; echo "$extra"; status=1; fi
 if [ -n "$missing" ]; then echo "declared but not exported:"; echo "$missing"; fi
-n_decl=$(echo "$declared" | grep -c .)
+n_decl=$(echo "$declared" | grep -c . || true)
 n_exp=$(echo "$exported" | grep -c . || true)
 echo "declared $n_decl, exported $n_exp"
 if [ "${KOVA_EXPORTS_COMPLETE:-1}" = 1 ] && [ -n "$missing" ]; then status=1; fi

@@ -38,6 +38,30 @@ TEST(Ieq, ComparesAsciiCaseInsensitivelyAndNeverEqualsNull) {
     EXPECT_EQ(kova_ieq("\xC3\x9C", "\xC3\xBC"), 0); // only ASCII letters fold
 }
 
+TEST(Memmem, FindsTheFirstMatchWithinTheBoundsOnly) {
+    struct Case {
+        const char *hay;
+        size_t n_hay;  // bytes of hay searched
+        const char *pat;
+        long at;       // offset of the match, -1 for none
+    } cases[] = {
+        {"<indexer id=", 12, "<indexer", 0},
+        {"xx<a><a>", 8, "<a>", 2},
+        {"aaab", 4, "aab", 1},    // a failed partial match must not skip the real one
+        {"abc", 3, "", 0},
+        {"abc", 3, "abcd", -1},   // pattern longer than the text
+        {"abcabc", 5, "abc", 0},
+        {"xxabc", 4, "abc", -1},  // the match crosses the bound
+        {"a\0b\0c", 5, "b", 2},
+        {"", 0, "a", -1},
+    };
+    for (const Case &c : cases) {
+        const void *r = kova_memmem(c.hay, c.n_hay, c.pat, strlen(c.pat));
+        long at = r ? static_cast<const char *>(r) - c.hay : -1;
+        EXPECT_EQ(at, c.at) << c.pat << " in " << std::string(c.hay, c.n_hay);
+    }
+}
+
 TEST(Strndup, CopiesExactlyNBytes) {
     text_guard a(kova_strndup("abc", 2));
     EXPECT_STREQ(a.p, "ab");

@@ -169,15 +169,16 @@ TEST(ImdbNorm, DigitCountIsBoundedByTheBuffer) {
     EXPECT_STREQ(out, "");
 }
 
+// Milliseconds since the epoch of a UTC time; day, hour, minute and second
+// may run over (the 31st of February is the 2nd of March), like timegm,
+// which not every platform has. Days of the civil calendar after H. Hinnant.
 int64_t utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
-    struct tm t{};
-    t.tm_year = y - 1900;
-    t.tm_mon = mo - 1;
-    t.tm_mday = d;
-    t.tm_hour = h;
-    t.tm_min = mi;
-    t.tm_sec = s;
-    return static_cast<int64_t>(timegm(&t)) * 1000 + ms;
+    int64_t yy = mo <= 2 ? y - 1 : y;
+    int64_t era = (yy >= 0 ? yy : yy - 399) / 400;
+    int64_t yoe = yy - era * 400;
+    int64_t doy = (153 * (mo > 2 ? mo - 3 : mo + 9) + 2) / 5;
+    int64_t days = era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468 + (d - 1);
+    return ((days * 24 + h) * 60 + mi) * 60000 + s * 1000LL + ms;
 }
 
 TEST(ParseIso, AcceptsTheDocumentedShapes) {

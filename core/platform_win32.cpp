@@ -1,0 +1,35 @@
+// The platform layer on Windows: a slim reader/writer lock, the system's
+// preferred random generator and the C runtime's 64-bit clock.
+#include "core/platform.h"
+#include "core/alloc.h"
+
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <ctime>
+
+// kova_lock is declared without <windows.h>; it must be able to hold an
+// SRWLOCK, whose released state is all zero bits (SRWLOCK_INIT).
+static_assert(sizeof(kova_lock) == sizeof(SRWLOCK), "kova_lock holds an SRWLOCK");
+
+namespace {
+SRWLOCK *srw(kova_lock *l) { return reinterpret_cast<SRWLOCK *>(l); }
+}  // namespace
+
+void kova_lock_acquire(kova_lock *l) { AcquireSRWLockExclusive(srw(l)); }
+void kova_lock_release(kova_lock *l) { ReleaseSRWLockExclusive(srw(l)); }
+
+int kova_random_bytes(void *buf, size_t n) {
+    if (kova_fault_random_fails()) return -1;
+    auto *p = static_cast<unsigned char *>(buf);
+    // BCryptGenRandom takes a ULONG count: ask in pieces that fit.
+    while (n > 0) {
+        ULONG chunk = n > 0x10000000u ? 0x10000000u : static_cast<ULONG>(n);
+        if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, p, chunk, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) return -1;
+        p += chunk;
+        n -= chunk;
+    }
+    return 0;
+}
+
+int64_t kova_time_seconds() { return static_cast<int64_t>(_time64(nullptr)); }
