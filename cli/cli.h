@@ -9,7 +9,8 @@
 
 #include "config.h"
 #include "kova.h"
-#include "kova_curl.h"
+#include "net.h"
+#include "out.h"
 
 namespace cli {
 
@@ -30,7 +31,7 @@ struct Options {
 struct App {
     Options o;
     cfg::Config conf;
-    kova_curl *transport[3] = {nullptr, nullptr, nullptr};
+    net::Transport *transport[3] = {nullptr, nullptr, nullptr};
     bool ready[3] = {false, false, false};
     bool demo = false;  // the fake transport answers; no configuration is read
     ~App();

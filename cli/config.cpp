@@ -6,7 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
-#include <sys/stat.h>
+
+#include "sys.h"
 
 namespace cfg {
 namespace {
@@ -100,31 +101,30 @@ bool read_service(yyjson_val *obj, Service &s, std::string &err, const std::stri
 
 std::string locate(const std::string &explicit_path) {
     if (!explicit_path.empty()) return explicit_path;
-    const char *env = getenv("KOVA_CONFIG");
-    if (env && env[0]) return env;
-    const char *xdg = getenv("XDG_CONFIG_HOME");
-    if (xdg && xdg[0] == '/') return std::string(xdg) + "/kova/config.json";
-    const char *home = getenv("HOME");
-    return std::string(home && home[0] ? home : ".") + "/.config/kova/config.json";
+    std::string env = sys::env("KOVA_CONFIG");
+    if (!env.empty()) return env;
+    return sys::default_config_path();
 }
 
 bool load(const std::string &explicit_path, Config &out, std::string &err) {
     out = Config{};
     out.path = locate(explicit_path);
-    const char *env = getenv("KOVA_CONFIG");
-    bool named = !explicit_path.empty() || (env && env[0]);
+    bool named = !explicit_path.empty() || !sys::env("KOVA_CONFIG").empty();
 
-    struct stat st {};
-    if (stat(out.path.c_str(), &st) != 0) {
+    std::string text;
+    if (!sys::file_exists(out.path, out.loose_mode)) {
         if (!named && errno == ENOENT) return true;  // no file yet: nothing configured
         err = "cannot read " + out.path + ": " + strerror(errno);
         return false;
     }
-    out.loose_mode = (st.st_mode & 0044) != 0;
+    if (!sys::read_file(out.path, text)) {
+        err = "cannot read " + out.path + ": " + strerror(errno);
+        return false;
+    }
 
     yyjson_read_err rerr{};
     // People write this file by hand: comments and trailing commas are fine.
-    yyjson_doc *doc = yyjson_read_file(out.path.c_str(),
+    yyjson_doc *doc = yyjson_read_opts(text.data(), text.size(),
                                        YYJSON_READ_ALLOW_COMMENTS | YYJSON_READ_ALLOW_TRAILING_COMMAS,
                                        nullptr, &rerr);
     if (!doc) {

@@ -33,11 +33,11 @@ struct Config {
     std::string proxy;
     std::string path;        // the file that was read, or would have been
     bool found = false;      // a file was read
-    bool loose_mode = false; // readable by other users (it holds API keys)
+    bool loose_mode = false; // readable by other users (it holds API keys); never on Windows
 };
 
-// The file to read: `explicit_path`, else $KOVA_CONFIG, else
-// $XDG_CONFIG_HOME/kova/config.json, else ~/.config/kova/config.json.
+// The file to read: `explicit_path`, else $KOVA_CONFIG, else the platform's
+// place (sys::default_config_path).
 std::string locate(const std::string &explicit_path);
 
 // Reads the file. A missing file is an error only when it was named

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli.h"
+#include "sys.h"
 
 namespace cli {
 namespace {
@@ -230,13 +231,13 @@ bool g_quiet = false;  // --json: only the final document
 
 void step(int n, const std::string &title, const std::string &command) {
     if (g_quiet) return;
-    printf("\n%s %s\n", ui::paint(ui::Tone::accent, "[" + std::to_string(n) + "/5]").c_str(),
-           ui::paint(ui::Tone::bold, title).c_str());
-    if (!command.empty()) printf("  %s\n", ui::paint(ui::Tone::dim, "$ " + command).c_str());
+    out::print(stdout, "\n%s %s\n", ui::paint(ui::Tone::accent, "[" + std::to_string(n) + "/5]").c_str(),
+               ui::paint(ui::Tone::bold, title).c_str());
+    if (!command.empty()) out::print(stdout, "  %s\n", ui::paint(ui::Tone::dim, "$ " + command).c_str());
 }
 
 int failed(int n, int32_t rc) {
-    fprintf(stderr, "kova: demo step %d failed with %s: %s\n", n, kova_strerror(rc), kova_last_error());
+    out::print(stderr, "kova: demo step %d failed with %s: %s\n", n, kova_strerror(rc), kova_last_error());
     return EXIT_FAILED;
 }
 
@@ -250,7 +251,7 @@ void print_pretty(const char *json, const std::string &indent) {
     while (start <= text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
-        printf("%s%s\n", indent.c_str(), text.substr(start, end - start).c_str());
+        out::print(stdout, "%s%s\n", indent.c_str(), text.substr(start, end - start).c_str());
         start = end + 1;
     }
 }
@@ -260,8 +261,8 @@ void print_post() {
     std::string body = kova_fake_last_post_body();
     std::string u = kova_fake_last_post_url();
     char shown[512];
-    kova_curl_redact(u.c_str(), shown, sizeof shown);
-    printf("  %s %s\n", ui::paint(ui::Tone::dim, "sent: POST").c_str(), shown);
+    net::redact(u.c_str(), shown, sizeof shown);
+    out::print(stdout, "  %s %s\n", ui::paint(ui::Tone::dim, "sent: POST").c_str(), shown);
     yyjson_doc *d = yyjson_read(body.data(), body.size(), 0);
     yyjson_val *root = yyjson_doc_get_root(d);
     const char *keys[] = {"path", "rootFolderPath", "qualityProfileId", "monitored", "seasonFolder", "addOptions"};
@@ -269,7 +270,7 @@ void print_post() {
         yyjson_val *v = yyjson_obj_get(root, k);
         if (!v) continue;
         char *s = yyjson_val_write(v, 0, nullptr);
-        printf("        %s: %s\n", k, s ? s : "?");
+        out::print(stdout, "        %s: %s\n", k, s ? s : "?");
         free(s);
     }
     yyjson_doc_free(d);
@@ -306,9 +307,9 @@ int run_demo(App &app) {
     program(routes, sizeof routes / sizeof routes[0]);
 
     if (!g_quiet) {
-        printf("%s\n", ui::paint(ui::Tone::bold, std::string("kova ") + kova_version() + " demo").c_str());
-        printf("Jackett, Sonarr and Radarr are played by the library's fake transport with\n"
-               "answers shaped like the real services'. Nothing leaves this machine.\n");
+        out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::string("kova ") + kova_version() + " demo").c_str());
+        out::print(stdout, "Jackett, Sonarr and Radarr are played by the library's fake transport with\n"
+                   "answers shaped like the real services'. Nothing leaves this machine.\n");
     }
 
     // 1. Connection tests.
@@ -326,9 +327,9 @@ int run_demo(App &app) {
     if (rc != KOVA_OK && rc != KOVA_PARTIAL) return failed(2, rc);
     if (!g_quiet) {
         print_log("  ");
-        printf("  %s\n", ui::paint(ui::Tone::bold, "Jackett: " + std::to_string(kova_result_count()) +
-                                                   " results (stage " + std::to_string(kova_jackett_stage()) +
-                                                   ": title, rows of other IMDb ids dropped)").c_str());
+        out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Jackett: " + std::to_string(kova_result_count()) +
+                                                       " results (stage " + std::to_string(kova_jackett_stage()) +
+                                                       ": title, rows of other IMDb ids dropped)").c_str());
         show_results(false, rc, 0);
     }
 
@@ -341,7 +342,7 @@ int run_demo(App &app) {
     if (!g_quiet) {
         print_log("  ");
         print_post();
-        printf("  %s\n", ui::paint(ui::Tone::bold, "Sonarr: " + std::to_string(kova_result_count()) + " releases for S01E05").c_str());
+        out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Sonarr: " + std::to_string(kova_result_count()) + " releases for S01E05").c_str());
         show_results(true, rc, 0);
     }
 
@@ -352,9 +353,9 @@ int run_demo(App &app) {
     if (rc != KOVA_OK) return failed(4, rc);
     if (!g_quiet) {
         print_log("  ");
-        printf("  %s\n", ui::paint(ui::Tone::bold, "Radarr: " + std::to_string(kova_result_count()) + " releases").c_str());
+        out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Radarr: " + std::to_string(kova_result_count()) + " releases").c_str());
         show_results(true, rc, 0);
-        if (kova_fake_post_count() == posts) printf("  %s\n", ui::paint(ui::Tone::dim, "(no POST: the film was found in the library)").c_str());
+        if (kova_fake_post_count() == posts) out::print(stdout, "  %s\n", ui::paint(ui::Tone::dim, "(no POST: the film was found in the library)").c_str());
     }
 
     // 5. The JSON document of the last result.
@@ -364,10 +365,10 @@ int run_demo(App &app) {
     }
     step(5, "The result as JSON (kova_result_json)", "kova get movie tt0063350 --yes --json");
     print_pretty(kova_result_json(), "  ");
-    printf("\n%s %d requests answered by the fake transport, %d library write.\n",
-           ui::paint(ui::Tone::good, "Done:").c_str(), kova_fake_calls(nullptr), kova_fake_post_count());
-    printf("Next: put your services in ~/.config/kova/config.json and run 'kova config check'\n"
-           "(see 'kova --help' and docs/cli.md).\n");
+    out::print(stdout, "\n%s %d requests answered by the fake transport, %d library write.\n",
+               ui::paint(ui::Tone::good, "Done:").c_str(), kova_fake_calls(nullptr), kova_fake_post_count());
+    out::print(stdout, "Next: put your services in %s and run 'kova config check'\n"
+               "(see 'kova --help' and docs/cli.md).\n", sys::config_hint());
     return EXIT_OK;
 }
 

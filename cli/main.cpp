@@ -1,7 +1,7 @@
 // kova: a command-line host for the kova library. It reads one JSON
-// configuration file, installs a libcurl transport per service and runs the
-// library's operations, printing readable tables or, with --json, the
-// library's own JSON.
+// configuration file, installs an HTTP transport per service (libcurl on
+// Linux, WinHTTP on Windows) and runs the library's operations, printing
+// readable tables or, with --json, the library's own JSON.
 #include <yyjson.h>
 
 #include <algorithm>
@@ -10,16 +10,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <strings.h>
 
 #include "cli.h"
+#include "sys.h"
 
 namespace cli {
 
@@ -29,7 +28,8 @@ const char *const k_lower[3] = {"jackett", "sonarr", "radarr"};
 const char *const k_runtime[3] = {"JACKETT", "SONARR", "RADARR"};
 
 // ---------------------------------------------------------------------------
-// Help texts
+// Help texts. "@HTTP@" stands for the transport's name and "@CONFIG@" for
+// where the configuration is looked for, both of which depend on the platform.
 // ---------------------------------------------------------------------------
 const char k_usage[] =
     "usage: kova [options] <command> [arguments]\n"
@@ -49,11 +49,10 @@ const char k_usage[] =
     "  get series|movie IMDB ...     search-or-add: lookup, add if needed, releases\n"
     "  parse jackett|releases|torznab FILE\n"
     "                                read a saved answer offline\n"
-    "  version                       versions of kova and libcurl\n"
+    "  version                       versions of kova and @HTTP@\n"
     "\n"
     "options (any command):\n"
-    "  --config FILE     configuration (default: $KOVA_CONFIG, else\n"
-    "                    $XDG_CONFIG_HOME/kova/config.json or ~/.config/kova/config.json)\n"
+    "  --config FILE     configuration (default: @CONFIG@)\n"
     "  --json            print JSON instead of tables\n"
     "  --timeout MS      request time-out in milliseconds (default 100000)\n"
     "  --verbose, -v     log each HTTP request on stderr (API keys redacted)\n"
@@ -136,9 +135,20 @@ const Command k_commands[] = {
      "indexer list.\n\n"
      "  --limit N     print at most N rows (0: all)\n",
      "limit"},
-    {"version", "usage: kova version\n\nPrints the versions of kova, its library and libcurl.\n", ""},
+    {"version", "usage: kova version\n\nPrints the versions of kova, its library and @HTTP@.\n", ""},
     {"help", "usage: kova help [COMMAND]\n", ""},
 };
+
+std::string help_text(const char *text) {
+    std::string s = text;
+    auto put = [&s](const char *mark, const char *value) {
+        for (size_t at = s.find(mark); at != std::string::npos; at = s.find(mark, at + strlen(value)))
+            s.replace(at, strlen(mark), value);
+    };
+    put("@HTTP@", net::name());
+    put("@CONFIG@", sys::config_lookup_help());
+    return s;
+}
 
 const Command *find_command(const std::string &name) {
     for (const auto &c : k_commands)
@@ -147,9 +157,9 @@ const Command *find_command(const std::string &name) {
 }
 
 int usage_error(const std::string &msg, const char *cmd = nullptr) {
-    fprintf(stderr, "kova: %s\n", msg.c_str());
-    if (cmd) fprintf(stderr, "Try 'kova %s --help'.\n", cmd);
-    else fprintf(stderr, "Try 'kova --help'.\n");
+    out::print(stderr, "kova: %s\n", msg.c_str());
+    if (cmd) out::print(stderr, "Try 'kova %s --help'.\n", cmd);
+    else out::print(stderr, "Try 'kova --help'.\n");
     return EXIT_USAGE;
 }
 
@@ -168,10 +178,10 @@ bool parse_int(const std::string &s, int32_t lo, int32_t hi, int32_t &out) {
 
 // Parses everything after the program name: options anywhere, the command
 // and its positional words. Returns -1 on success, else an exit status.
-int parse_args(int argc, char **argv, Options &o, std::string &command) {
+int parse_args(const std::vector<std::string> &argv, Options &o, std::string &command) {
     bool only_words = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
+    for (size_t i = 1; i < argv.size(); ++i) {
+        const std::string &a = argv[i];
         if (only_words || a.size() < 2 || a[0] != '-' || a == "-") {
             if (command.empty()) command = a;
             else o.args.push_back(a);
@@ -204,7 +214,7 @@ int parse_args(int argc, char **argv, Options &o, std::string &command) {
         for (const char *w : with_value) known = known || name == w;
         if (!known) return usage_error("unknown option " + name, command.empty() ? nullptr : command.c_str());
         if (!has_value) {
-            if (i + 1 >= argc) return usage_error(name + " needs a value");
+            if (i + 1 >= argv.size()) return usage_error(name + " needs a value");
             value = argv[++i];
         }
         if (name == "--config") o.config_path = value;
@@ -257,7 +267,7 @@ std::string g_transport_reason;
 bool g_verbose = false;
 
 void log_request(void *, const char *line) {
-    if (g_verbose) fprintf(stderr, "kova: %s\n", line);
+    if (g_verbose) out::print(stderr, "kova: %s\n", line);
     const char *f = strstr(line, " -> failed after ");
     if (f) {
         const char *why = strstr(f, " ms: ");
@@ -281,7 +291,7 @@ struct JsonOut {
     ~JsonOut() { yyjson_mut_doc_free(doc); }
     void print() const {
         char *s = yyjson_mut_write(doc, 0, nullptr);
-        printf("%s\n", s ? s : "{}");
+        out::print(stdout, "%s\n", s ? s : "{}");
         free(s);
     }
 };
@@ -318,8 +328,36 @@ void outcome_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc) {
 // ---------------------------------------------------------------------------
 App::~App() {
     kova_set_io(nullptr);
-    for (auto *t : transport) kova_curl_free(t);
+    for (auto *t : transport) net::close(t);
 }
+
+namespace {
+
+// The transport for one configured service, with its URL base, TLS and proxy
+// settings. Prints why when it cannot be made.
+net::Transport *open_transport(const App &app, int kind) {
+    const cfg::Service &s = app.conf.svc[kind];
+    // Once per service and run: a CAFile the platform's transport cannot use.
+    static bool warned[3];
+    const char *ignored = net::ca_file_ignored();
+    if (!s.ca_file.empty() && ignored && !warned[kind]) {
+        warned[kind] = true;
+        out::print(stderr, "kova: warning: %s.CAFile is not used: %s\n", k_service[kind], ignored);
+    }
+    net::Options o;
+    o.insecure = s.insecure;
+    o.ca_file = s.ca_file;
+    o.url_base = s.url_base;
+    o.has_proxy = app.conf.has_proxy;
+    o.proxy = app.conf.proxy;
+    o.log = log_request;
+    std::string err;
+    net::Transport *t = net::open(o, err);
+    if (!t) out::print(stderr, "kova: %s\n", err.c_str());
+    return t;
+}
+
+}  // namespace
 
 bool use_service(App &app, int kind) {
     if (app.demo) {
@@ -329,41 +367,31 @@ bool use_service(App &app, int kind) {
     const cfg::Service &s = app.conf.svc[kind];
     if (!app.ready[kind]) {
         if (!s.present) {
-            fprintf(stderr, "kova: %s is not configured: add a \"%s\" object to %s (see 'kova config --help')\n",
-                    k_service[kind], k_service[kind], app.conf.path.c_str());
+            out::print(stderr, "kova: %s is not configured: add a \"%s\" object to %s (see 'kova config --help')\n",
+                      k_service[kind], k_service[kind], app.conf.path.c_str());
             return false;
         }
-        kova_curl_options o;
-        kova_curl_options_init(&o);
-        o.insecure = s.insecure;
-        o.ca_file = s.ca_file.empty() ? nullptr : s.ca_file.c_str();
-        o.url_base = s.url_base.c_str();
-        o.proxy = app.conf.has_proxy ? app.conf.proxy.c_str() : nullptr;
-        o.log = log_request;
-        app.transport[kind] = kova_curl_new(&o);
-        if (!app.transport[kind]) {
-            fprintf(stderr, "kova: cannot set up the HTTP transport (libcurl)\n");
-            return false;
-        }
+        app.transport[kind] = open_transport(app, kind);
+        if (!app.transport[kind]) return false;
         static int32_t (*const configure[3])(const char *, int32_t, int32_t, const char *) = {
             kova_jackett_configure, kova_sonarr_configure, kova_radarr_configure};
         int32_t rc = configure[kind](s.host.c_str(), s.port, s.https ? 1 : 0, s.api_key.c_str());
         if (rc != KOVA_OK) {
-            fprintf(stderr, "kova: %s (in %s)\n", kova_last_error(), app.conf.path.c_str());
+            out::print(stderr, "kova: %s (in %s)\n", kova_last_error(), app.conf.path.c_str());
             return false;
         }
         app.ready[kind] = true;
     }
-    kova_set_io(kova_curl_io(app.transport[kind]));
+    kova_set_io(net::io(app.transport[kind]));
     return true;
 }
 
 int finish(int32_t rc) {
     if (rc == KOVA_OK || rc == KOVA_PARTIAL) return EXIT_OK;
     const char *e = kova_last_error();
-    fprintf(stderr, "kova: %s\n", e && e[0] ? e : kova_strerror(rc));
+    out::print(stderr, "kova: %s\n", e && e[0] ? e : kova_strerror(rc));
     if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
-        fprintf(stderr, "kova: the transport said: %s\n", g_transport_reason.c_str());
+        out::print(stderr, "kova: the transport said: %s\n", g_transport_reason.c_str());
     return EXIT_FAILED;
 }
 
@@ -373,13 +401,13 @@ void print_log(const std::string &indent) {
     for (int32_t i = 0; i < kova_test_log_count(); ++i) {
         std::string key = kova_test_log_key(i);
         key.resize(w, ' ');
-        printf("%s%s  %s\n", indent.c_str(), ui::paint(ui::Tone::dim, key).c_str(), kova_test_log_text(i));
+        out::print(stdout, "%s%s  %s\n", indent.c_str(), ui::paint(ui::Tone::dim, key).c_str(), kova_test_log_text(i));
     }
 }
 
 void print_warnings(const std::string &indent) {
     for (int32_t i = 0; i < kova_warning_count(); ++i)
-        printf("%s%s %s\n", indent.c_str(), ui::paint(ui::Tone::warn, "warning:").c_str(), kova_warning(i));
+        out::print(stdout, "%s%s %s\n", indent.c_str(), ui::paint(ui::Tone::warn, "warning:").c_str(), kova_warning(i));
 }
 
 int32_t show_test(App &app, int kind) {
@@ -391,14 +419,14 @@ int32_t show_test(App &app, int kind) {
         if (b[0] != '/') b = "/" + b;
         url += b;
     }
-    printf("%s  %s\n", ui::paint(ui::Tone::bold, k_service[kind]).c_str(), url.c_str());
+    out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, k_service[kind]).c_str(), url.c_str());
     print_log("    ");
     print_warnings("    ");
     if (rc == KOVA_OK || rc == KOVA_PARTIAL)
-        printf("    %s\n", ui::paint(ui::Tone::good, std::string("\xe2\x9c\x93 ") + kova_strerror(rc)).c_str());
+        out::print(stdout, "    %s\n", ui::paint(ui::Tone::good, std::string("\xe2\x9c\x93 ") + kova_strerror(rc)).c_str());
     else
-        printf("    %s %s\n", ui::paint(ui::Tone::bad, std::string("\xe2\x9c\x97 ") + kova_strerror(rc)).c_str(),
-               kova_last_error());
+        out::print(stdout, "    %s %s\n", ui::paint(ui::Tone::bad, std::string("\xe2\x9c\x97 ") + kova_strerror(rc)).c_str(),
+                   kova_last_error());
     return rc;
 }
 
@@ -438,7 +466,7 @@ void show_results(bool releases, int32_t rc, int limit) {
                           {last, ui::Tone::dim}});
     }
     if (n > 0) t.print(stdout);
-    if (shown < n) printf("  %s\n", ui::paint(ui::Tone::dim, "... " + std::to_string(n - shown) + " more (--limit 0 shows all)").c_str());
+    if (shown < n) out::print(stdout, "  %s\n", ui::paint(ui::Tone::dim, "... " + std::to_string(n - shown) + " more (--limit 0 shows all)").c_str());
 
     if (!releases && kova_indexer_count() > 0) {
         std::string line;
@@ -453,10 +481,10 @@ void show_results(bool releases, int32_t rc, int limit) {
             }
             line += (line.empty() ? "" : ", ") + item;
         }
-        printf("  indexers: %s\n", line.c_str());
+        out::print(stdout, "  indexers: %s\n", line.c_str());
     }
     print_warnings("  ");
-    if (rc == KOVA_PARTIAL) printf("  %s %s\n", ui::paint(ui::Tone::warn, "partial:").c_str(), kova_last_error());
+    if (rc == KOVA_PARTIAL) out::print(stdout, "  %s %s\n", ui::paint(ui::Tone::warn, "partial:").c_str(), kova_last_error());
 }
 
 void show_lookup(int kind) {
@@ -479,7 +507,7 @@ void show_lookup(int kind) {
     if (!t.rows.empty()) t.print(stdout);
 }
 
-void print_result_json() { printf("%s\n", kova_result_json()); }
+void print_result_json() { out::print(stdout, "%s\n", kova_result_json()); }
 
 namespace {
 
@@ -508,14 +536,14 @@ int cmd_config(App &app) {
     int which = service_arg(o.args.size() > 1 ? o.args[1] : "");
     if (which < 0) return usage_error("config check: unknown service " + o.args[1], "config");
     if (!app.conf.found) {
-        fprintf(stderr, "kova: no configuration file at %s (see 'kova config --help' and docs/cli.md)\n", app.conf.path.c_str());
+        out::print(stderr, "kova: no configuration file at %s (see 'kova config --help' and docs/cli.md)\n", app.conf.path.c_str());
         return EXIT_USAGE;
     }
     if (app.conf.loose_mode && !o.json)
-        fprintf(stderr, "kova: warning: %s is readable by other users and holds API keys (chmod 600 it)\n",
-                app.conf.path.c_str());
+        out::print(stderr, "kova: warning: %s is readable by other users and holds API keys (chmod 600 it)\n",
+                  app.conf.path.c_str());
 
-    JsonOut out;
+    JsonOut report;
     int failures = 0, checked = 0;
     for (int k = 0; k < 3; ++k) {
         if (which != 3 && which != k) continue;
@@ -524,10 +552,10 @@ int cmd_config(App &app) {
         name.resize(8, ' ');
         if (!s.present) {
             if (which == k) {
-                fprintf(stderr, "kova: %s is not configured in %s\n", k_service[k], app.conf.path.c_str());
+                out::print(stderr, "kova: %s is not configured in %s\n", k_service[k], app.conf.path.c_str());
                 return EXIT_USAGE;
             }
-            if (!o.json) printf("%s %s\n", name.c_str(), ui::paint(ui::Tone::dim, "-      not configured").c_str());
+            if (!o.json) out::print(stdout, "%s %s\n", name.c_str(), ui::paint(ui::Tone::dim, "-      not configured").c_str());
             continue;
         }
         ++checked;
@@ -544,24 +572,17 @@ int cmd_config(App &app) {
         yyjson_mut_doc_free(d);
 
         // The transport of this service (URL base, CA, insecure) serves the check.
-        kova_curl_options opt;
-        kova_curl_options_init(&opt);
-        opt.insecure = s.insecure;
-        opt.ca_file = s.ca_file.empty() ? nullptr : s.ca_file.c_str();
-        opt.url_base = s.url_base.c_str();
-        opt.proxy = app.conf.has_proxy ? app.conf.proxy.c_str() : nullptr;
-        opt.log = log_request;
         g_transport_reason.clear();
-        kova_curl *tr = kova_curl_new(&opt);
+        net::Transport *tr = open_transport(app, k);
         std::vector<char> answer(8192, '\0');
         const kova_handler *h = kova_rtchk_handler(k_runtime[k]);
         int32_t code = -8;
         if (h && tr && settings) {
             code = with_spinner("checking " + std::string(k_service[k]), [&] {
-                return h->validate(kova_curl_io(tr), settings, answer.data(), static_cast<int32_t>(answer.size()));
+                return h->validate(net::io(tr), settings, answer.data(), static_cast<int32_t>(answer.size()));
             });
         }
-        kova_curl_free(tr);
+        net::close(tr);
         free(settings);
 
         yyjson_doc *ans = yyjson_read(answer.data(), strlen(answer.data()), 0);
@@ -571,33 +592,33 @@ int cmd_config(App &app) {
         const char *err = yyjson_get_str(yyjson_obj_get(aroot, "error"));
         if (code != 0) ++failures;
         if (o.json) {
-            yyjson_mut_val *e = yyjson_mut_obj_add_obj(out.doc, out.root, k_lower[k]);
-            yyjson_mut_obj_add_int(out.doc, e, "code", code);
-            yyjson_mut_obj_add_str(out.doc, e, "meaning", answer_meaning(code));
-            yyjson_mut_obj_add_val(out.doc, e, "answer",
-                                   aroot ? yyjson_val_mut_copy(out.doc, aroot) : yyjson_mut_null(out.doc));
-            if (!s.url_base.empty()) yyjson_mut_obj_add_strcpy(out.doc, e, "url_base", s.url_base.c_str());
+            yyjson_mut_val *e = yyjson_mut_obj_add_obj(report.doc, report.root, k_lower[k]);
+            yyjson_mut_obj_add_int(report.doc, e, "code", code);
+            yyjson_mut_obj_add_str(report.doc, e, "meaning", answer_meaning(code));
+            yyjson_mut_obj_add_val(report.doc, e, "answer",
+                                   aroot ? yyjson_val_mut_copy(report.doc, aroot) : yyjson_mut_null(report.doc));
+            if (!s.url_base.empty()) yyjson_mut_obj_add_strcpy(report.doc, e, "url_base", s.url_base.c_str());
         } else if (code == 0) {
             std::string shown = url ? url : "";
             if (!s.url_base.empty()) shown += (s.url_base[0] == '/' ? "" : "/") + s.url_base;
-            printf("%s %s  %s", name.c_str(), ui::paint(ui::Tone::good, "ok    ").c_str(), shown.c_str());
-            if (port) printf("  (no valid Port given: default %s used)", port);
-            printf("\n");
+            out::print(stdout, "%s %s  %s", name.c_str(), ui::paint(ui::Tone::good, "ok    ").c_str(), shown.c_str());
+            if (port) out::print(stdout, "  (no valid Port given: default %s used)", port);
+            out::print(stdout, "\n");
         } else {
-            printf("%s %s  %d %s: %s\n", name.c_str(), ui::paint(ui::Tone::bad, "error ").c_str(), code,
-                   answer_meaning(code), err ? err : "(no answer)");
+            out::print(stdout, "%s %s  %d %s: %s\n", name.c_str(), ui::paint(ui::Tone::bad, "error ").c_str(), code,
+                       answer_meaning(code), err ? err : "(no answer)");
             if (code == -4 && !g_transport_reason.empty())
-                printf("         %s\n", ui::paint(ui::Tone::dim, "transport: " + g_transport_reason).c_str());
+                out::print(stdout, "         %s\n", ui::paint(ui::Tone::dim, "transport: " + g_transport_reason).c_str());
         }
         yyjson_doc_free(ans);
     }
-    if (o.json) out.print();
+    if (o.json) report.print();
     if (checked == 0) {
-        fprintf(stderr, "kova: no service is configured in %s\n", app.conf.path.c_str());
+        out::print(stderr, "kova: no service is configured in %s\n", app.conf.path.c_str());
         return EXIT_USAGE;
     }
     if (failures) {
-        fprintf(stderr, "kova: %d of %d services failed the check\n", failures, checked);
+        out::print(stderr, "kova: %d of %d services failed the check\n", failures, checked);
         return EXIT_FAILED;
     }
     return EXIT_OK;
@@ -608,13 +629,13 @@ int cmd_test(App &app) {
     if (o.args.size() > 1) return usage_error("test: too many arguments", "test");
     int which = service_arg(o.args.empty() ? "" : o.args[0]);
     if (which < 0) return usage_error("test: unknown service " + o.args[0], "test");
-    JsonOut out;
+    JsonOut report;
     int failures = 0, ran = 0;
     std::vector<std::string> errors;
     for (int k = 0; k < 3; ++k) {
         if (which != 3 && which != k) continue;
         if (which == 3 && !app.conf.svc[k].present) {
-            if (!o.json) printf("%s  %s\n", ui::paint(ui::Tone::bold, k_service[k]).c_str(), ui::paint(ui::Tone::dim, "not configured").c_str());
+            if (!o.json) out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, k_service[k]).c_str(), ui::paint(ui::Tone::dim, "not configured").c_str());
             continue;
         }
         if (!use_service(app, k)) return EXIT_USAGE;
@@ -623,25 +644,25 @@ int cmd_test(App &app) {
         if (o.json) {
             static int32_t (*const test[3])() = {kova_jackett_test, kova_sonarr_test, kova_radarr_test};
             rc = with_spinner(std::string("testing ") + k_service[k], test[k]);
-            yyjson_mut_val *e = yyjson_mut_obj_add_obj(out.doc, out.root, k_lower[k]);
-            yyjson_mut_obj_add_strcpy(out.doc, e, "url", kova_base_url(k));
-            outcome_json(out.doc, e, rc);
-            yyjson_mut_obj_add_val(out.doc, e, "log", log_json(out.doc));
-            yyjson_mut_obj_add_val(out.doc, e, "warnings", warnings_json(out.doc));
+            yyjson_mut_val *e = yyjson_mut_obj_add_obj(report.doc, report.root, k_lower[k]);
+            yyjson_mut_obj_add_strcpy(report.doc, e, "url", kova_base_url(k));
+            outcome_json(report.doc, e, rc);
+            yyjson_mut_obj_add_val(report.doc, e, "log", log_json(report.doc));
+            yyjson_mut_obj_add_val(report.doc, e, "warnings", warnings_json(report.doc));
             if (k == KOVA_JACKETT) {
-                yyjson_mut_val *arr = yyjson_mut_obj_add_arr(out.doc, e, "indexers");
+                yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, e, "indexers");
                 for (int32_t i = 0; i < kova_indexer_count(); ++i) {
-                    yyjson_mut_val *x = yyjson_mut_arr_add_obj(out.doc, arr);
-                    yyjson_mut_obj_add_strcpy(out.doc, x, "id", kova_indexer_id(i));
-                    yyjson_mut_obj_add_strcpy(out.doc, x, "name", kova_indexer_name(i));
+                    yyjson_mut_val *x = yyjson_mut_arr_add_obj(report.doc, arr);
+                    yyjson_mut_obj_add_strcpy(report.doc, x, "id", kova_indexer_id(i));
+                    yyjson_mut_obj_add_strcpy(report.doc, x, "name", kova_indexer_name(i));
                 }
             } else {
-                yyjson_mut_obj_add_strcpy(out.doc, e, "rootfolder", kova_rootfolder());
-                yyjson_mut_val *arr = yyjson_mut_obj_add_arr(out.doc, e, "quality_profiles");
+                yyjson_mut_obj_add_strcpy(report.doc, e, "rootfolder", kova_rootfolder());
+                yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, e, "quality_profiles");
                 for (int32_t i = 0; i < kova_quality_profile_count(); ++i) {
-                    yyjson_mut_val *x = yyjson_mut_arr_add_obj(out.doc, arr);
-                    yyjson_mut_obj_add_int(out.doc, x, "id", kova_quality_profile_id(i));
-                    yyjson_mut_obj_add_strcpy(out.doc, x, "name", kova_quality_profile_name(i));
+                    yyjson_mut_val *x = yyjson_mut_arr_add_obj(report.doc, arr);
+                    yyjson_mut_obj_add_int(report.doc, x, "id", kova_quality_profile_id(i));
+                    yyjson_mut_obj_add_strcpy(report.doc, x, "name", kova_quality_profile_name(i));
                 }
             }
         } else {
@@ -655,12 +676,12 @@ int cmd_test(App &app) {
         }
         g_transport_reason.clear();
     }
-    if (o.json) out.print();
+    if (o.json) report.print();
     if (ran == 0) {
-        fprintf(stderr, "kova: no service is configured in %s\n", app.conf.path.c_str());
+        out::print(stderr, "kova: no service is configured in %s\n", app.conf.path.c_str());
         return EXIT_USAGE;
     }
-    for (const auto &e : errors) fprintf(stderr, "kova: %s\n", e.c_str());
+    for (const auto &e : errors) out::print(stderr, "kova: %s\n", e.c_str());
     return failures ? EXIT_FAILED : EXIT_OK;
 }
 
@@ -678,7 +699,7 @@ void search_header(int32_t rc) {
     std::string head = "Jackett: " + std::to_string(n) + (n == 1 ? " result" : " results");
     if (kova_jackett_stage() > 0)
         head += " (stage " + std::to_string(kova_jackett_stage()) + ": " + stage_name(kova_jackett_stage()) + ")";
-    printf("%s\n", ui::paint(rc == KOVA_OK ? ui::Tone::bold : ui::Tone::warn, head).c_str());
+    out::print(stdout, "%s\n", ui::paint(rc == KOVA_OK ? ui::Tone::bold : ui::Tone::warn, head).c_str());
 }
 
 int cmd_search(App &app) {
@@ -730,22 +751,22 @@ int cmd_lookup(App &app) {
                                    : kova_radarr_lookup_imdb(o.imdb.c_str());
     });
     if (o.json) {
-        JsonOut out;
-        outcome_json(out.doc, out.root, rc);
-        yyjson_mut_obj_add_int(out.doc, out.root, "match", kova_lookup_match());
-        yyjson_mut_val *arr = yyjson_mut_obj_add_arr(out.doc, out.root, "entries");
+        JsonOut report;
+        outcome_json(report.doc, report.root, rc);
+        yyjson_mut_obj_add_int(report.doc, report.root, "match", kova_lookup_match());
+        yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, report.root, "entries");
         for (int32_t i = 0; i < kova_lookup_count(); ++i) {
-            yyjson_mut_val *e = yyjson_mut_arr_add_obj(out.doc, arr);
-            yyjson_mut_obj_add_strcpy(out.doc, e, "title", kova_lookup_title(i));
-            yyjson_mut_obj_add_strcpy(out.doc, e, "clean_title", kova_lookup_clean_title(i));
-            yyjson_mut_obj_add_strcpy(out.doc, e, "imdb", kova_lookup_imdb(i));
-            yyjson_mut_obj_add_int(out.doc, e, "tvdb", kova_lookup_tvdb(i));
-            yyjson_mut_obj_add_int(out.doc, e, "tmdb", kova_lookup_tmdb(i));
-            yyjson_mut_obj_add_int(out.doc, e, "year", kova_lookup_year(i));
-            yyjson_mut_obj_add_int(out.doc, e, "library_id", kova_lookup_library_id(i));
+            yyjson_mut_val *e = yyjson_mut_arr_add_obj(report.doc, arr);
+            yyjson_mut_obj_add_strcpy(report.doc, e, "title", kova_lookup_title(i));
+            yyjson_mut_obj_add_strcpy(report.doc, e, "clean_title", kova_lookup_clean_title(i));
+            yyjson_mut_obj_add_strcpy(report.doc, e, "imdb", kova_lookup_imdb(i));
+            yyjson_mut_obj_add_int(report.doc, e, "tvdb", kova_lookup_tvdb(i));
+            yyjson_mut_obj_add_int(report.doc, e, "tmdb", kova_lookup_tmdb(i));
+            yyjson_mut_obj_add_int(report.doc, e, "year", kova_lookup_year(i));
+            yyjson_mut_obj_add_int(report.doc, e, "library_id", kova_lookup_library_id(i));
         }
-        yyjson_mut_obj_add_val(out.doc, out.root, "log", log_json(out.doc));
-        out.print();
+        yyjson_mut_obj_add_val(report.doc, report.root, "log", log_json(report.doc));
+        report.print();
         return finish(rc);
     }
     print_log("  ");
@@ -772,7 +793,7 @@ int cmd_releases(App &app) {
         return finish(rc);
     }
     print_log("  ");
-    printf("%s\n", ui::paint(ui::Tone::bold, std::string(k_service[kind]) + ": " + std::to_string(kova_result_count()) + " releases").c_str());
+    out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::string(k_service[kind]) + ": " + std::to_string(kova_result_count()) + " releases").c_str());
     show_results(true, rc, o.limit);
     return finish(rc);
 }
@@ -817,9 +838,9 @@ int32_t load_profile(App &app, int kind, std::string &profile_name) {
     }
     int32_t id = resolve_profile(app.o.profile, profile_name);
     if (id < 0) {
-        if (app.o.profile.empty()) fprintf(stderr, "kova: %s has no quality profile\n", k_service[kind]);
-        else fprintf(stderr, "kova: %s has no quality profile \"%s\"; it has: %s\n", k_service[kind],
-                     app.o.profile.c_str(), profile_list().c_str());
+        if (app.o.profile.empty()) out::print(stderr, "kova: %s has no quality profile\n", k_service[kind]);
+        else out::print(stderr, "kova: %s has no quality profile \"%s\"; it has: %s\n", k_service[kind],
+                       app.o.profile.c_str(), profile_list().c_str());
     }
     return id;
 }
@@ -838,24 +859,24 @@ int cmd_add(App &app) {
     if (profile < 0) return EXIT_FAILED;
     std::string root = o.has_root ? o.root : kova_rootfolder();
     if (root.empty()) {
-        fprintf(stderr, "kova: %s has no root folder; give one with --root\n", k_service[kind]);
+        out::print(stderr, "kova: %s has no root folder; give one with --root\n", k_service[kind]);
         return EXIT_FAILED;
     }
     const char *what = kind == KOVA_SONARR ? "series with TVDB id" : "film with TMDb id";
     if (!o.yes) {
         if (o.json) {
-            JsonOut out;
-            yyjson_mut_obj_add_bool(out.doc, out.root, "dry_run", true);
-            yyjson_mut_obj_add_str(out.doc, out.root, "service", k_lower[kind]);
-            yyjson_mut_obj_add_int(out.doc, out.root, "id", ext);
-            yyjson_mut_obj_add_strcpy(out.doc, out.root, "root", root.c_str());
-            yyjson_mut_obj_add_int(out.doc, out.root, "profile", profile);
-            out.print();
+            JsonOut report;
+            yyjson_mut_obj_add_bool(report.doc, report.root, "dry_run", true);
+            yyjson_mut_obj_add_str(report.doc, report.root, "service", k_lower[kind]);
+            yyjson_mut_obj_add_int(report.doc, report.root, "id", ext);
+            yyjson_mut_obj_add_strcpy(report.doc, report.root, "root", root.c_str());
+            yyjson_mut_obj_add_int(report.doc, report.root, "profile", profile);
+            report.print();
         } else {
-            printf("Would add the %s %d to %s under %s with quality profile %s (%d),\n"
-                   "unmonitored and without an automatic search.\n%s\n",
-                   what, ext, k_service[kind], root.c_str(), pname.c_str(), profile,
-                   ui::paint(ui::Tone::warn, "Nothing was changed: run again with --yes to add it.").c_str());
+            out::print(stdout, "Would add the %s %d to %s under %s with quality profile %s (%d),\n"
+                       "unmonitored and without an automatic search.\n%s\n",
+                       what, ext, k_service[kind], root.c_str(), pname.c_str(), profile,
+                       ui::paint(ui::Tone::warn, "Nothing was changed: run again with --yes to add it.").c_str());
         }
         return EXIT_OK;
     }
@@ -866,13 +887,13 @@ int cmd_add(App &app) {
     });
     if (rc > 0) {
         if (o.json) {
-            JsonOut out;
-            yyjson_mut_obj_add_int(out.doc, out.root, "library_id", rc);
-            yyjson_mut_obj_add_val(out.doc, out.root, "log", log_json(out.doc));
-            out.print();
+            JsonOut report;
+            yyjson_mut_obj_add_int(report.doc, report.root, "library_id", rc);
+            yyjson_mut_obj_add_val(report.doc, report.root, "log", log_json(report.doc));
+            report.print();
         } else {
             print_log("  ");
-            printf("%s\n", ui::paint(ui::Tone::good, std::string("Added to ") + k_service[kind] + " as library id " + std::to_string(rc)).c_str());
+            out::print(stdout, "%s\n", ui::paint(ui::Tone::good, std::string("Added to ") + k_service[kind] + " as library id " + std::to_string(rc)).c_str());
         }
         return EXIT_OK;
     }
@@ -915,31 +936,31 @@ int cmd_get(App &app) {
         });
         if (lib < 0) return finish(lib);
         if (o.json) {
-            JsonOut out;
-            yyjson_mut_obj_add_bool(out.doc, out.root, "dry_run", true);
-            yyjson_mut_obj_add_str(out.doc, out.root, "service", k_lower[kind]);
-            yyjson_mut_obj_add_strcpy(out.doc, out.root, "title", kova_lookup_title(m));
-            yyjson_mut_obj_add_int(out.doc, out.root, kind == KOVA_SONARR ? "tvdb" : "tmdb", ext);
-            yyjson_mut_obj_add_int(out.doc, out.root, "library_id", lib);
-            yyjson_mut_obj_add_bool(out.doc, out.root, "would_add", lib == 0);
-            out.print();
+            JsonOut report;
+            yyjson_mut_obj_add_bool(report.doc, report.root, "dry_run", true);
+            yyjson_mut_obj_add_str(report.doc, report.root, "service", k_lower[kind]);
+            yyjson_mut_obj_add_strcpy(report.doc, report.root, "title", kova_lookup_title(m));
+            yyjson_mut_obj_add_int(report.doc, report.root, kind == KOVA_SONARR ? "tvdb" : "tmdb", ext);
+            yyjson_mut_obj_add_int(report.doc, report.root, "library_id", lib);
+            yyjson_mut_obj_add_bool(report.doc, report.root, "would_add", lib == 0);
+            report.print();
             return EXIT_OK;
         }
         if (lib > 0) {
-            printf("%s is in %s's library (id %d).\nWould search releases for %s.\n", title.c_str(),
-                   k_service[kind], lib, target);
+            out::print(stdout, "%s is in %s's library (id %d).\nWould search releases for %s.\n", title.c_str(),
+                       k_service[kind], lib, target);
             if (kind == KOVA_SONARR)
-                printf("Read-only: kova releases series %d --season %d%s\n", lib, o.season,
-                       episode > 0 ? (" --episode " + std::to_string(episode)).c_str() : "");
+                out::print(stdout, "Read-only: kova releases series %d --season %d%s\n", lib, o.season,
+                           episode > 0 ? (" --episode " + std::to_string(episode)).c_str() : "");
             else
-                printf("Read-only: kova releases movie %d\n", lib);
+                out::print(stdout, "Read-only: kova releases movie %d\n", lib);
         } else {
-            printf("%s is not in %s's library.\nWould add it (unmonitored, no automatic search) into the "
-                   "first root folder with quality profile %s, then search releases for %s.\n",
-                   title.c_str(), k_service[kind], o.has_profile ? ("\"" + o.profile + "\"").c_str() : "(the first)",
-                   target);
+            out::print(stdout, "%s is not in %s's library.\nWould add it (unmonitored, no automatic search) into the "
+                       "first root folder with quality profile %s, then search releases for %s.\n",
+                       title.c_str(), k_service[kind], o.has_profile ? ("\"" + o.profile + "\"").c_str() : "(the first)",
+                       target);
         }
-        printf("%s\n", ui::paint(ui::Tone::warn, "Nothing was changed: run again with --yes to do it.").c_str());
+        out::print(stdout, "%s\n", ui::paint(ui::Tone::warn, "Nothing was changed: run again with --yes to do it.").c_str());
         return EXIT_OK;
     }
 
@@ -962,8 +983,8 @@ int cmd_get(App &app) {
     }
     print_log("  ");
     if (rc == KOVA_OK || kova_result_count() > 0) {
-        printf("%s\n", ui::paint(ui::Tone::bold, std::string(k_service[kind]) + ": " +
-                                                     std::to_string(kova_result_count()) + " releases for " + target).c_str());
+        out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::string(k_service[kind]) + ": " +
+                                                         std::to_string(kova_result_count()) + " releases for " + target).c_str());
         show_results(true, rc, o.limit);
     } else {
         print_warnings("  ");
@@ -980,15 +1001,9 @@ int cmd_parse(App &app) {
     std::string text;
     if (o.args[1] == "-") {
         text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    } else {
-        std::ifstream f(o.args[1], std::ios::binary);
-        if (!f) {
-            fprintf(stderr, "kova: cannot read %s: %s\n", o.args[1].c_str(), strerror(errno));
-            return EXIT_USAGE;
-        }
-        std::stringstream ss;
-        ss << f.rdbuf();
-        text = ss.str();
+    } else if (!sys::read_file(o.args[1], text)) {
+        out::print(stderr, "kova: cannot read %s: %s\n", o.args[1].c_str(), strerror(errno));
+        return EXIT_USAGE;
     }
     int32_t rc = what == "jackett"    ? kova_parse_jackett(text.c_str())
                  : what == "releases" ? kova_parse_arr_releases(text.c_str())
@@ -999,7 +1014,7 @@ int cmd_parse(App &app) {
     }
     if (what == "torznab") {
         if (rc == KOVA_OK) {
-            printf("%s\n", ui::paint(ui::Tone::bold, std::to_string(kova_indexer_count()) + " configured indexers").c_str());
+            out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::to_string(kova_indexer_count()) + " configured indexers").c_str());
             ui::Table t;
             t.head = {"ID", "Name"};
             for (int32_t i = 0; i < kova_indexer_count(); ++i)
@@ -1012,14 +1027,14 @@ int cmd_parse(App &app) {
             show_results(false, rc, o.limit);
         }
     } else if (rc == KOVA_OK) {
-        printf("%s\n", ui::paint(ui::Tone::bold, std::to_string(kova_result_count()) + " releases").c_str());
+        out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::to_string(kova_result_count()) + " releases").c_str());
         show_results(true, rc, o.limit);
     }
     return finish(rc);
 }
 
 int cmd_version() {
-    printf("kova %s (libkova %s, %s)\n", KOVA_CLI_VERSION, kova_version(), kova_curl_version());
+    out::print(stdout, "kova %s (libkova %s, %s)\n", KOVA_CLI_VERSION, kova_version(), net::version());
     return EXIT_OK;
 }
 
@@ -1028,27 +1043,28 @@ int cmd_version() {
 
 int main(int argc, char **argv) {
     using namespace cli;
+    sys::init_streams();
     App app;
     std::string command;
-    int rc = parse_args(argc, argv, app.o, command);
+    int rc = parse_args(sys::arguments(argc, argv), app.o, command);
     if (rc >= 0) return rc;
     Options &o = app.o;
     if (o.version && command.empty()) return cmd_version();
     if (command.empty()) {
-        fputs(k_usage, o.help ? stdout : stderr);
+        out::puts(o.help ? stdout : stderr, help_text(k_usage));
         return o.help ? EXIT_OK : EXIT_USAGE;
     }
     if (command == "help") {
-        if (o.args.empty()) { fputs(k_usage, stdout); return EXIT_OK; }
+        if (o.args.empty()) { out::puts(stdout, help_text(k_usage)); return EXIT_OK; }
         const Command *c = find_command(o.args[0]);
         if (!c) return usage_error("no command " + o.args[0]);
-        fputs(c->usage, stdout);
+        out::puts(stdout, help_text(c->usage));
         return EXIT_OK;
     }
     const Command *c = find_command(command);
     if (!c) return usage_error("unknown command " + command);
     if (o.help) {
-        fputs(c->usage, stdout);
+        out::puts(stdout, help_text(c->usage));
         return EXIT_OK;
     }
     rc = check_options(o, *c);
@@ -1065,7 +1081,7 @@ int main(int argc, char **argv) {
     if (command != "parse") {
         std::string err;
         if (!cfg::load(o.config_path, app.conf, err)) {
-            fprintf(stderr, "kova: %s\n", err.c_str());
+            out::print(stderr, "kova: %s\n", err.c_str());
             return EXIT_USAGE;
         }
         int32_t timeout = o.timeout_ms ? o.timeout_ms : app.conf.timeout_ms;

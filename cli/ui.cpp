@@ -8,8 +8,8 @@
 #include <mutex>
 #include <thread>
 
-#include <sys/ioctl.h>
-#include <unistd.h>
+#include "out.h"
+#include "sys.h"
 
 namespace ui {
 namespace {
@@ -23,8 +23,10 @@ void init(bool no_color_flag, bool quiet_spinner) {
     bool env_off = nc && nc[0];
     const char *term = getenv("TERM");
     bool dumb = term && std::string(term) == "dumb";
-    g_color = !no_color_flag && !env_off && !dumb && isatty(STDOUT_FILENO);
-    g_spinner = !quiet_spinner && !dumb && isatty(STDERR_FILENO);
+    // Escape sequences are switched on (a Windows console needs that) only
+    // where they will be used; a console that cannot take them gets none.
+    g_color = !no_color_flag && !env_off && !dumb && sys::is_terminal(stdout) && sys::enable_escapes(stdout);
+    g_spinner = !quiet_spinner && !dumb && sys::is_terminal(stderr) && sys::enable_escapes(stderr);
 }
 
 bool color() { return g_color; }
@@ -97,9 +99,8 @@ std::string fit(const std::string &s, size_t w) {
 }
 
 int columns() {
-    if (!isatty(STDOUT_FILENO)) return 0;
-    struct winsize ws {};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;
+    if (!sys::is_terminal(stdout)) return 0;
+    if (int cols = sys::terminal_columns()) return cols;
     const char *c = getenv("COLUMNS");
     return c ? atoi(c) : 100;
 }
@@ -141,7 +142,8 @@ void Table::print(FILE *out, const std::string &indent) const {
             else s += paint(tone, t) + (last ? "" : std::string(pad, ' '));
         }
         while (!s.empty() && s.back() == ' ') s.pop_back();
-        fprintf(out, "%s\n", s.c_str());
+        s += '\n';
+        out::puts(out, s);
     };
     std::vector<Cell> h;
     for (const auto &t : head) h.push_back({t, Tone::bold});
@@ -169,11 +171,11 @@ Spinner::Spinner(const std::string &label) : impl_(nullptr) {
         if (impl_->cv.wait_for(lk, std::chrono::milliseconds(200), [this] { return impl_->done; })) return;
         for (unsigned i = 0;; ++i) {
             double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-            fprintf(stderr, "\r\x1b[2K%s %s %.1fs", frames[i % 10], label.c_str(), s);
+            out::print(stderr, "\r\x1b[2K%s %s %.1fs", frames[i % 10], label.c_str(), s);
             fflush(stderr);
             if (impl_->cv.wait_for(lk, std::chrono::milliseconds(100), [this] { return impl_->done; })) break;
         }
-        fprintf(stderr, "\r\x1b[2K");
+        out::puts(stderr, "\r\x1b[2K");
         fflush(stderr);
     });
 }

@@ -78,6 +78,10 @@ extern "C" {
  * *status) and nonzero when it failed. They may store a NUL-terminated body
  * and an error text they allocated; the library releases each exactly once,
  * through release(user, text), or through free() when release is NULL.
+ * free() is the C runtime kova itself was built with: on Windows, kova.dll
+ * uses msvcrt, and a host built with MSVC (or any other runtime) allocates
+ * from a different heap, which that free() must never see. Windows hosts:
+ * always supply release, and free your texts in it with your own runtime.
  * The URL and request body are only valid during the call. The content type
  * passed to post is always "application/json"; a POST without a body passes
  * "". No time-out is passed: see kova_timeout_ms.

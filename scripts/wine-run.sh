@@ -9,6 +9,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 export WINEPREFIX=${KOVA_WINEPREFIX:-$root/build/windows/wineprefix}
 export WINEDEBUG=-all
+# Wine converts command lines and file names with the Unix locale: UTF-8.
+export LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
 wine=/usr/lib/wine/wine64
@@ -34,6 +36,10 @@ fi
 # start-up) but not the test run: it exits 30 s after the last program. Its
 # output goes nowhere, so it holds no pipe of whoever ran the tests open.
 "$server" -p30 </dev/null >/dev/null 2>&1 || true
+# Wine's own background programs (services.exe and the like) start with the
+# first program of a wineserver and inherit its output: start them here, with
+# theirs going nowhere, so that they never hold a test's output pipe open.
+"$wine" wineboot </dev/null >/dev/null 2>&1 || true
 flock -u 9
 exec 9>&-
 

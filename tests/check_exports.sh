@@ -4,31 +4,33 @@
 # name must be exported.
 #
 #   check_exports.sh [--pe] [--api MACRO] [--import DLL]... LIBRARY HEADER
+#   check_exports.sh --pe --imports-only [--import DLL]... PROGRAM
 #
 # ELF (default): the dynamic symbol table, read with nm -D.
 # PE (--pe, a Windows DLL): the export table, read with $OBJDUMP -p; the DLL
 # must also import nothing but system DLLs (and the --import DLLs named), so
 # that it runs on a bare Windows: libgcc, libstdc++ and winpthread are linked
 # in statically.
-# --api names the header's export macro (default KOVA_API).
+# --api names the header's export macro (default KOVA_API). --imports-only
+# checks a program's imports alone.
 set -euo pipefail
 pe=0
 api=KOVA_API
+imports_only=0
 allowed_imports=()
-while [ $# -gt 2 ]; do
+while [ $# -gt 1 ]; do
   case $1 in
     --pe) pe=1; shift ;;
     --api) api=$2; shift 2 ;;
     --import) allowed_imports+=("$2"); shift 2 ;;
+    --imports-only) imports_only=1; shift ;;
     *) break ;;
   esac
 done
 lib=$1
-header=$2
+header=${2:-}
 status=0
 
-declared=$(grep -oE "$api [^;]*\b(kova_[a-z0-9_]+|rtchk_get)\(" "$header" |
-           grep -oE '(kova_[a-z0-9_]+|rtchk_get)\($' | tr -d '(' | sort -u)
 if [ "$pe" = 1 ]; then
   objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
   dump=$("$objdump" -p "$lib")
@@ -51,10 +53,13 @@ if [ "$pe" = 1 ]; then
   done < <(echo "$dump" | awk '/DLL Name:/ {print $3}')
   echo "imports: $(echo "$dump" | awk '/DLL Name:/ {printf "%s ", $3}')"
   if [ -n "$bad_imports" ]; then echo "imports a DLL that is not a system DLL:"; printf '%s' "$bad_imports"; status=1; fi
+  [ "$imports_only" = 0 ] || exit $status
 else
   exported=$(nm -D --defined-only "$lib" | awk '$2 ~ /^[TtWwDdBbRr]$/ {print $3}' |
              sed 's/@.*//' | grep -v '^KOVA_1\.[0-9]*$' | sort -u)
 fi
+declared=$(grep -oE "$api [^;]*\b(kova_[a-z0-9_]+|rtchk_get)\(" "$header" |
+           grep -oE '(kova_[a-z0-9_]+|rtchk_get)\($' | tr -d '(' | sort -u)
 extra=$(comm -13 <(echo "$declared") <(echo "$exported"))
 missing=$(comm -23 <(echo "$declared") <(echo "$exported"))
 if [ -n "$extra" ]; then echo "exported but not declared:"; echo "$extra"; status=1; fi

@@ -4,20 +4,105 @@
 Run by CTest with KOVA_BIN (the program) and KOVA_E2E_DIR (the running test
 server's folder: ports.json, ca.pem). Each test uses its own API keys, so the
 server's request records of parallel tests stay apart.
+
+The Windows build's kova.exe runs through KOVA_RUNNER (a command prefix,
+scripts/wine-run.sh), with file names given to it as Windows paths. The
+DemoParity case compares its demo with a native kova's (KOVA_NATIVE_BIN).
 """
+import fcntl
 import json
 import os
 import pty
+import re
 import select
+import shlex
+import struct
 import subprocess
 import sys
 import tempfile
+import termios
 import time
 import unittest
 import urllib.request
 
 BIN = os.environ.get("KOVA_BIN", "kova")
 DIR = os.environ.get("KOVA_E2E_DIR", "")
+RUNNER = shlex.split(os.environ.get("KOVA_RUNNER", ""))
+WINDOWS = BIN.lower().endswith(".exe")
+# A colour or weight: what --no-color and NO_COLOR must leave out. (Under Wine
+# the console itself adds cursor sequences, so any ESC [ would not do.)
+SGR = re.compile(rb"\x1b\[[0-9;]*m")
+
+
+def native(path):
+    """A file name as the program under test takes it: under Wine, the Unix
+    file system is drive Z:."""
+    return "Z:" + path.replace("/", "\\") if WINDOWS else path
+
+
+def command(*args):
+    return RUNNER + [BIN] + list(args)
+
+
+def program_env(base=None, **extra):
+    """The environment of one run: no configuration or colour choice
+    inherited, and (for Wine, which converts the command line with it) a UTF-8
+    locale."""
+    e = {k: v for k, v in (base or os.environ).items() if k not in ("KOVA_CONFIG", "NO_COLOR")}
+    if WINDOWS:
+        e["LC_ALL"] = "C.UTF-8"
+    e.update(extra)
+    return e
+
+
+def run(cmd, env, timeout=60, stdin=None):
+    """subprocess.run with the output captured as text. Under a runner the
+    output goes through files: the helper processes Wine starts along with a
+    program inherit its standard handles, and would hold a pipe open until
+    Wine shuts down."""
+    if not RUNNER:
+        return subprocess.run(cmd, capture_output=True, text=True, encoding="utf-8", env=env, timeout=timeout,
+                              input=stdin)
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err, tempfile.TemporaryFile() as inp:
+        inp.write((stdin or "").encode("utf-8"))
+        inp.seek(0)
+        r = subprocess.run(cmd, stdin=inp, stdout=out, stderr=err, env=env, timeout=timeout)
+        out.seek(0)
+        err.seek(0)
+        r.stdout, r.stderr = out.read().decode("utf-8"), err.read().decode("utf-8")
+        return r
+
+
+def on_terminal(args, env, stdout_tty, stderr_tty, columns=100):
+    """Runs kova with stdout and/or stderr on a pseudo-terminal `columns`
+    wide; returns the exit status and what the terminal received."""
+    master, slave = pty.openpty()
+    fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 40, columns, 0, 0))
+    proc = subprocess.Popen(command(*args), stdin=subprocess.DEVNULL,
+                            stdout=slave if stdout_tty else subprocess.DEVNULL,
+                            stderr=slave if stderr_tty else subprocess.DEVNULL, env=env)
+    os.close(slave)
+    out = b""
+    while True:
+        ready, _, _ = select.select([master], [], [], 10)
+        try:
+            chunk = os.read(master, 65536) if ready else b""
+        except OSError:
+            chunk = b""
+        if not chunk:
+            if ready or proc.poll() is not None:
+                break
+            continue
+        out += chunk
+    os.close(master)
+    return proc.wait(timeout=30), out
+
+
+def screen_text(raw):
+    """The text a terminal shows, near enough: Wine's console draws a run of
+    blanks as a cursor move and hides the cursor around its writes."""
+    raw = re.sub(rb"\x1b\[(\d*)C", lambda m: b" " * int(m.group(1) or 1), raw)
+    return re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", raw)
 
 
 def ports():
@@ -56,14 +141,13 @@ class Cli(unittest.TestCase):
         return obj
 
     def run_kova(self, *args, config=None, env=None, timeout=60, stdin=None):
-        e = {k: v for k, v in os.environ.items() if k not in ("KOVA_CONFIG", "NO_COLOR")}
-        e["HOME"] = self.tmp.name  # no stray ~/.config/kova/config.json
+        e = program_env(HOME=self.tmp.name)  # no stray ~/.config/kova/config.json
         e.pop("XDG_CONFIG_HOME", None)
         if env:
             e.update(env)
-        cmd = [BIN] + (["--config", config] if config else []) + list(args)
+        cmd = command(*(["--config", native(config)] if config else []), *args)
         t0 = time.monotonic()
-        r = subprocess.run(cmd, capture_output=True, text=True, env=e, timeout=timeout, input=stdin)
+        r = run(cmd, e, timeout=timeout, stdin=stdin)
         r.seconds = time.monotonic() - t0
         return r
 
@@ -92,64 +176,35 @@ class Cli(unittest.TestCase):
         self.assertEqual(len(doc["results"]), 3)
 
     def test_colours_only_on_a_terminal_and_never_with_no_color(self):
-        for no_color, want in ((None, True), ("1", False)):
-            master, slave = pty.openpty()
-            env = {k: v for k, v in os.environ.items() if k != "NO_COLOR"}
-            env["TERM"] = "xterm"
-            if no_color:
-                env["NO_COLOR"] = no_color
-            proc = subprocess.Popen([BIN, "demo"], stdout=slave, stderr=subprocess.DEVNULL, env=env)
-            os.close(slave)
-            out = b""
-            deadline = time.monotonic() + 30
-            while time.monotonic() < deadline:
-                ready, _, _ = select.select([master], [], [], 1)
-                if not ready:
-                    if proc.poll() is not None:
-                        break
-                    continue
-                try:
-                    chunk = os.read(master, 65536)
-                except OSError:
-                    break
-                if not chunk:
-                    break
-                out += chunk
-            os.close(master)
-            self.assertEqual(proc.wait(timeout=30), 0)
-            self.assertEqual(b"\x1b[" in out, want, no_color)
-            self.assertIn(b"Done:", out)
+        # On Windows the terminal is a console: the text reaches it as UTF-16
+        # and comes out here as the same UTF-8.
+        cases = [({}, ["demo"], True), ({"NO_COLOR": "1"}, ["demo"], False), ({}, ["demo", "--no-color"], False)]
+        for extra, args, want in cases:
+            status, out = on_terminal(args, program_env(TERM="xterm", **extra), True, False)
+            self.assertEqual(status, 0)
+            self.assertEqual(bool(SGR.search(out)), want, (extra, args))
+            text = screen_text(out)
+            self.assertIn(b"Done:", text)
+            self.assertIn("\u2713 OK".encode(), text)
 
     def test_spinner_only_when_stderr_is_a_terminal(self):
         cfg = self.config({"Radarr": self.svc("slow")})
-        master, slave = pty.openpty()
-        env = dict(os.environ, HOME=self.tmp.name, TERM="xterm")
-        proc = subprocess.Popen([BIN, "--config", cfg, "--timeout", "900", "test", "radarr"],
-                                stdout=subprocess.DEVNULL, stderr=slave, env=env)
-        os.close(slave)
-        out = b""
-        while True:
-            ready, _, _ = select.select([master], [], [], 10)
-            try:
-                chunk = os.read(master, 65536) if ready else b""
-            except OSError:
-                chunk = b""
-            if not chunk:
-                break
-            out += chunk
-        os.close(master)
-        self.assertEqual(proc.wait(timeout=30), 1)
-        self.assertIn(b"testing Radarr", out)
+        status, out = on_terminal(["--config", native(cfg), "--timeout", "900", "test", "radarr"],
+                                  program_env(HOME=self.tmp.name, TERM="xterm"), False, True)
+        self.assertEqual(status, 1)
+        self.assertIn(b"testing Radarr", screen_text(out))
         self.assertIn(b"\r\x1b[2K", out)  # the spinner's line is erased at the end
         r = self.run_kova("test", "radarr", "--timeout", "900", config=cfg)
         self.assertEqual(r.returncode, 1)
         self.assertNotIn("\r", r.stderr)  # a pipe gets no spinner
 
     def test_config_check_over_http_and_https(self):
-        ca = os.path.join(DIR, "ca.pem")
+        ca = native(os.path.join(DIR, "ca.pem"))
+        # The test CA is in no certificate store; WinHTTP trusts nothing else.
+        trust = {"Insecure": True} if WINDOWS else {"CAFile": ca}
         cfg = self.config({
             "Jackett": self.svc("cc-j"),
-            "Sonarr": dict(self.svc("cc-s", https=True, CAFile=ca, UrlBase="/sonarr"), Host="localhost"),
+            "Sonarr": dict(self.svc("cc-s", https=True, UrlBase="/sonarr", **trust), Host="localhost"),
             "Radarr": self.svc("cc-r", https=True, Insecure=True),
         })
         r = self.run_kova("config", "check", config=cfg)
@@ -175,7 +230,10 @@ class Cli(unittest.TestCase):
             self.assertEqual(r.returncode, 1, r.stdout)
             self.assertIn("%d %s" % (code, words), r.stdout)
             if settings.get("UseHttps") == "true":  # the transport's reason is shown
-                self.assertIn("transport: SSL", r.stdout)
+                self.assertRegex(r.stdout, r"transport: .*certificate")
+            # WinHTTP has no CA file: the Windows certificate store decides.
+            self.assertEqual("kova: warning: Sonarr.CAFile is not used: the Windows certificate store" in r.stderr,
+                             WINDOWS and "CAFile" in settings, r.stderr)
 
     def test_connection_tests_and_their_failures(self):
         cfg = self.config({"Jackett": self.svc("t-j"), "Sonarr": self.svc("t-s"), "Radarr": self.svc("t-r")})
@@ -305,12 +363,31 @@ class Cli(unittest.TestCase):
         self.assertEqual(r.returncode, 1)
         self.assertIn("kova: Radarr add: tmdb id not found", r.stderr)
 
+    def test_tables_fit_the_terminal(self):
+        """On a terminal the title column gives way to the terminal's width;
+        a pipe gets every title whole."""
+        title = "A.Very.Long.Release.Title." + "x" * 150 + ".1080p.BluRay"
+        answer = os.path.join(self.tmp.name, "long.json")
+        with open(answer, "w") as f:
+            json.dump({"Results": [{"Title": title, "Tracker": "t1", "Size": 1, "Seeders": 1, "Peers": 1}],
+                       "Indexers": [{"ID": "t1", "Name": "T1", "Status": 2}]}, f)
+        for columns in (60, 100):
+            status, out = on_terminal(["parse", "jackett", native(answer)], program_env(TERM="xterm", NO_COLOR="1"),
+                                      True, False, columns=columns)
+            self.assertEqual(status, 0)
+            rows = [line for line in screen_text(out).decode("utf-8").splitlines() if "A.Very.Long" in line]
+            self.assertEqual(len(rows), 1, rows)
+            self.assertIn("\u2026", rows[0])
+            self.assertEqual(len(rows[0].rstrip()), columns, rows[0])
+        r = self.run_kova("parse", "jackett", native(answer))
+        self.assertIn(title, r.stdout)
+
     def test_parse_saved_answers_offline(self):
         def saved(name, text):
             path = os.path.join(self.tmp.name, name)
             with open(path, "w") as f:
                 f.write(text)
-            return path
+            return native(path)
         jackett = saved("j.json", json.dumps({"Results": [{"Title": "A.Film.2001.1080p", "Tracker": "t1",
                                                            "Size": 1536, "Seeders": 3, "Peers": 4}],
                                               "Indexers": [{"ID": "t1", "Name": "T1", "Status": 2}]}))
@@ -354,13 +431,107 @@ class Cli(unittest.TestCase):
             self.assertIn(words, r.stderr)
         with open(path, "w") as f:  # comments and trailing commas are welcome
             f.write('{ // mine\n "Jackett": {"Host": "127.0.0.1", "APIKey": "cfg-j", "Port": %d,},}' % self.p["http"])
-        r = self.run_kova("test", "jackett", env={"KOVA_CONFIG": path})
+        r = self.run_kova("test", "jackett", env={"KOVA_CONFIG": native(path)})
         self.assertEqual(r.returncode, 0, r.stderr)
-        xdg = os.path.join(self.tmp.name, "xdg")
-        os.makedirs(os.path.join(xdg, "kova"))
-        os.replace(path, os.path.join(xdg, "kova", "config.json"))
-        r = self.run_kova("test", "jackett", env={"XDG_CONFIG_HOME": xdg})
+        r = self.run_kova("test", "jackett", env={"KOVA_CONFIG": native(path + ".missing")})
+        self.assertEqual(r.returncode, 2)
+        self.assertIn("cannot read " + native(path + ".missing"), r.stderr)
+
+    def test_the_default_configuration_file(self):
+        """Without --config and $KOVA_CONFIG: the XDG place or ~/.config on
+        Linux, %APPDATA%\\kova\\config.json on Windows."""
+        jackett = '{"Jackett": {"Host": "127.0.0.1", "APIKey": "cfg-d", "Port": %d}}' % self.p["http"]
+        if WINDOWS:
+            # Wine sets APPDATA from its prefix, whatever the environment
+            # says: ask Wine where that is on this side.
+            r = self.run_kova("config", "check")
+            self.assertEqual(r.returncode, 2)
+            m = re.search(r"no configuration file at ([A-Za-z]:\\.*\\AppData\\Roaming\\kova\\config\.json) ",
+                          r.stderr)
+            self.assertTrue(m, r.stderr)
+            w = run(RUNNER + ["winepath", "-u", m.group(1)], program_env())
+            if w.returncode != 0 or not w.stdout.startswith("/"):
+                self.skipTest("the runner cannot translate %s to a path here" % m.group(1))
+            places = [(w.stdout.strip(), m.group(1), {})]
+        else:
+            xdg = os.path.join(self.tmp.name, "xdg")
+            home = os.path.join(self.tmp.name, ".config", "kova", "config.json")
+            places = [(home, home, {}),
+                      (os.path.join(xdg, "kova", "config.json"), os.path.join(xdg, "kova", "config.json"),
+                       {"XDG_CONFIG_HOME": xdg}),
+                      (home, home, {"XDG_CONFIG_HOME": "relative/xdg"})]  # not absolute: ignored
+        for path, shown, env in places:  # as this side sees it, as kova names it
+            r = self.run_kova("test", "jackett", env=env)
+            self.assertEqual(r.returncode, 2, (path, env))
+            self.assertIn("Jackett is not configured: add a \"Jackett\" object to %s " % shown, r.stderr)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "w") as f:
+                f.write(jackett)
+            try:
+                r = self.run_kova("test", "jackett", env=env)
+            finally:
+                os.remove(path)  # under Wine it lies in the shared prefix
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertIn("indexers: 1337x", r.stdout)
+
+    def test_a_configuration_others_can_read_is_flagged(self):
+        """On Linux a configuration others may read is flagged; on Windows the
+        mode bits say nothing about who may read a file, and kova is silent."""
+        svc = {"Jackett": self.svc("mode-j")}
+        for mode, flagged in ((0o600, False), (0o640, True), (0o604, True)):
+            cfg = self.config(svc)
+            os.chmod(cfg, mode)
+            r = self.run_kova("config", "check", "jackett", config=cfg)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual("is readable by other users" in r.stderr, flagged and not WINDOWS, oct(mode))
+
+    def test_words_beyond_ascii(self):
+        """Arguments, file names and output in UTF-8, whatever the platform
+        uses inside."""
+        cfg = self.config({"Jackett": self.svc("u-j")})
+        r = self.run_kova("search", "Amélie", "Poulain", "\u5343\u3068\u5343\u5c0b", config=cfg)
         self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(recorded("u-j")[-1]["query"],
+                         "apikey=u-j&Query=Am%C3%A9lie%20Poulain%20%E5%8D%83%E3%81%A8%E5%8D%83%E5%B0%8B")
+
+        folder = os.path.join(self.tmp.name, "réglages \u8a2d\u5b9a")
+        os.makedirs(folder)
+        moved = os.path.join(folder, "config.json")
+        os.replace(cfg, moved)
+        r = self.run_kova("test", "jackett", config=moved)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        r = self.run_kova("test", "jackett", env={"KOVA_CONFIG": native(moved)})
+        self.assertEqual(r.returncode, 0, r.stderr)
+
+        title = "Le Fabuleux Destin d\u2019Amélie Poulain \u5343\u3068\u5343\u5c0b"
+        answer = os.path.join(folder, "réponse.json")
+        with open(answer, "w", encoding="utf-8") as f:
+            json.dump({"Results": [{"Title": title, "Tracker": "t1", "Size": 1, "Seeders": 1, "Peers": 1}],
+                       "Indexers": [{"ID": "t1", "Name": "T1", "Status": 2}]}, f, ensure_ascii=False)
+        r = self.run_kova("parse", "jackett", native(answer))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn(title, r.stdout)
+
+
+class DemoParity(unittest.TestCase):
+    """The cross-built kova (under KOVA_RUNNER) prints the demo exactly as the
+    native build does, but for where it says the configuration goes."""
+
+    def test_the_same_demo_as_the_native_build(self):
+        other = os.environ.get("KOVA_NATIVE_BIN", "")
+        if not RUNNER:
+            self.skipTest("compares a program run through KOVA_RUNNER with a native one")
+        if not (other and os.access(other, os.X_OK)):
+            self.skipTest("no native kova at %r: build the dev preset first" % other)
+        env = program_env(NO_COLOR="1")
+        hint = re.compile(r"^(Next: put your services in )\S+( and run)", re.M)
+        for args in (["demo"], ["demo", "--json"]):
+            texts = []
+            for cmd in ([other] + args, command(*args)):
+                r = run(cmd, env, timeout=120)
+                self.assertEqual(r.returncode, 0, (cmd, r.stderr))
+                texts.append(hint.sub(r"\1<config>\2", r.stdout).splitlines(keepends=True))
+            self.assertEqual(texts[0], texts[1], args)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,49 @@
+// The HTTP transport of the kova command-line host: libkova_curl on Linux,
+// kova_winhttp on Windows. The build compiles one of net_curl.cpp and
+// net_winhttp.cpp; the rest of the CLI sees only this.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "kova.h"
+
+namespace net {
+
+// One redacted line per request ("GET <url> -> HTTP 200, ..." or
+// "GET <url> -> failed after N ms: <reason>").
+using LogFn = void (*)(void *user, const char *line);
+
+// One service's transport options, from the configuration file.
+struct Options {
+    bool insecure = false;   // no TLS certificate verification
+    std::string ca_file;     // "": the platform's trust (see ca_file_ignored)
+    std::string url_base;    // path prefix behind a reverse proxy
+    bool has_proxy = false;  // false: the platform's proxy rules
+    std::string proxy;       // with has_proxy: "" no proxy, else the proxy
+    LogFn log = nullptr;
+    void *log_user = nullptr;
+};
+
+struct Transport;
+
+// A transport with these options; nullptr with the reason in `err`.
+Transport *open(const Options &o, std::string &err);
+// Releases a transport (uninstall its table first); nullptr: nothing.
+void close(Transport *t);
+// The kova_io table to install with kova_set_io or hand to a validation.
+const kova_io *io(const Transport *t);
+
+// The transport's name ("libcurl", "WinHTTP") and its version text.
+const char *name();
+const char *version();
+
+// Copies `text` into `out` with every apikey value replaced by "***";
+// returns the full length, like snprintf.
+int32_t redact(const char *text, char *out, int32_t size);
+
+// nullptr when a configured CA file is what verifies a service's
+// certificate; otherwise why the CAFile setting is not used.
+const char *ca_file_ignored();
+
+}  // namespace net

@@ -1,0 +1,80 @@
+// The host platform under the kova command-line host: its arguments and
+// environment as UTF-8, files named in UTF-8, terminals (or Windows
+// consoles), and where the configuration lives by default. One implementation
+// per platform (sys_posix.cpp, sys_win32.cpp); the rest of the CLI is the same
+// everywhere.
+#pragma once
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace sys {
+
+// Prepares the standard streams. On Windows, pipes and files pass bytes
+// unchanged (no CR before LF, no end of input at a Ctrl-Z byte), as on
+// Linux. Call it first in main.
+void init_streams();
+
+// The command-line arguments, the program name first, as UTF-8. Windows hands
+// main() its arguments in the ANSI code page, so they come from the wide
+// command line there.
+std::vector<std::string> arguments(int argc, char **argv);
+
+// An environment variable as UTF-8; "" when it is unset.
+std::string env(const char *name);
+
+// Whether `f` (stdout or stderr) is a terminal: on Windows, a console.
+bool is_terminal(FILE *f);
+
+// Makes the terminal behind `f` act on escape sequences (colours, erasing a
+// line). Always true on POSIX terminals; on Windows it turns on the console's
+// virtual-terminal processing (restored at exit) and is false where the
+// console cannot do it. Only for a stream that is_terminal().
+bool enable_escapes(FILE *f);
+
+// Columns of the terminal on stdout; 0 when unknown.
+int terminal_columns();
+
+// Writes UTF-8 text to `f`: to a Windows console as UTF-16, so that it shows
+// right whatever the console's code page; everywhere else the bytes as they
+// are.
+void write(FILE *f, const char *data, size_t size);
+
+// The configuration file used when none is named: on POSIX
+// $XDG_CONFIG_HOME/kova/config.json, else ~/.config/kova/config.json; on
+// Windows %APPDATA%\kova\config.json.
+std::string default_config_path();
+
+// How the help and the demo name that place: the whole lookup order for the
+// help, one short path for the demo's closing hint.
+const char *config_lookup_help();
+const char *config_hint();
+
+// Whether a file exists and whether users other than its owner may read it.
+// Returns false with errno set when it cannot tell (errno ENOENT: missing).
+// `others_can_read` is always false on Windows, where the mode bits say
+// nothing about who may read a file.
+bool file_exists(const std::string &path, bool &others_can_read);
+
+// Opens a file for reading bytes; nullptr with errno set when it cannot.
+FILE *open_file(const std::string &path);
+
+// Reads a whole file. Returns false with errno set when it cannot.
+inline bool read_file(const std::string &path, std::string &out) {
+    FILE *f = open_file(path);
+    if (!f) return false;
+    out.clear();
+    char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    bool ok = !ferror(f);
+    int saved = errno;
+    fclose(f);
+    errno = saved;
+    return ok;
+}
+
+}  // namespace sys

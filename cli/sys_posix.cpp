@@ -1,0 +1,58 @@
+// POSIX side of sys.h: the arguments, the environment and file names are
+// already UTF-8 bytes, and a terminal understands escape sequences.
+#include "sys.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace sys {
+
+void init_streams() {}
+
+std::vector<std::string> arguments(int argc, char **argv) { return std::vector<std::string>(argv, argv + argc); }
+
+std::string env(const char *name) {
+    const char *v = getenv(name);
+    return v ? v : "";
+}
+
+bool is_terminal(FILE *f) { return isatty(fileno(f)); }
+
+bool enable_escapes(FILE *) { return true; }
+
+int terminal_columns() {
+    struct winsize ws {};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;
+    return 0;
+}
+
+void write(FILE *f, const char *data, size_t size) { fwrite(data, 1, size, f); }
+
+std::string default_config_path() {
+    std::string xdg = env("XDG_CONFIG_HOME");
+    if (!xdg.empty() && xdg[0] == '/') return xdg + "/kova/config.json";
+    std::string home = env("HOME");
+    return (home.empty() ? "." : home) + "/.config/kova/config.json";
+}
+
+const char *config_lookup_help() {
+    return "$KOVA_CONFIG, else\n"
+           "                    $XDG_CONFIG_HOME/kova/config.json or ~/.config/kova/config.json";
+}
+
+const char *config_hint() { return "~/.config/kova/config.json"; }
+
+bool file_exists(const std::string &path, bool &others_can_read) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return false;
+    others_can_read = (st.st_mode & 0044) != 0;
+    return true;
+}
+
+FILE *open_file(const std::string &path) { return fopen(path.c_str(), "rb"); }
+
+}  // namespace sys

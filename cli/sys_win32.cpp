@@ -1,0 +1,179 @@
+// Windows side of sys.h. The CLI works in UTF-8 throughout; Windows speaks
+// UTF-16 at its edges (command line, environment, file names, console), so
+// every crossing converts here. A console gets wide text through
+// WriteConsoleW, which shows any character whatever the console's code page;
+// a pipe or a file gets the UTF-8 bytes, as on Linux.
+#include "sys.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <mutex>
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <windows.h>
+// windows.h first: shellapi.h relies on its types.
+#include <shellapi.h>
+
+#ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
+#define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
+#endif
+
+namespace sys {
+namespace {
+
+std::wstring widen(const char *s, size_t n) {
+    if (n == 0) return std::wstring();
+    int len = MultiByteToWideChar(CP_UTF8, 0, s, static_cast<int>(n), nullptr, 0);
+    std::wstring w(static_cast<size_t>(len > 0 ? len : 0), L'\0');
+    if (len > 0) MultiByteToWideChar(CP_UTF8, 0, s, static_cast<int>(n), w.data(), len);
+    return w;
+}
+
+std::wstring widen(const std::string &s) { return widen(s.data(), s.size()); }
+
+std::string narrow(const wchar_t *w) {
+    if (!w || !w[0]) return std::string();
+    int len = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
+    if (len <= 1) return std::string();
+    std::string s(static_cast<size_t>(len), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w, -1, s.data(), len, nullptr, nullptr);
+    s.resize(static_cast<size_t>(len - 1));
+    return s;
+}
+
+// The console behind stdout and stderr, looked up once: nullptr for a pipe,
+// a file or NUL (which _isatty would call a terminal).
+struct Consoles {
+    HANDLE out = nullptr, err = nullptr;
+    Consoles() {
+        DWORD mode;
+        HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
+        if (h != INVALID_HANDLE_VALUE && h && GetConsoleMode(h, &mode)) out = h;
+        h = GetStdHandle(STD_ERROR_HANDLE);
+        if (h != INVALID_HANDLE_VALUE && h && GetConsoleMode(h, &mode)) err = h;
+    }
+};
+
+HANDLE console(FILE *f) {
+    static const Consoles c;
+    return f == stdout ? c.out : f == stderr ? c.err : nullptr;
+}
+
+// Console modes changed for escape sequences, put back at exit so that the
+// console the user goes on with behaves as before.
+std::mutex g_modes_lock;
+struct SavedMode {
+    HANDLE h;
+    DWORD mode;
+};
+SavedMode g_saved[2];
+int g_saved_count = 0;
+
+void restore_modes() {
+    std::lock_guard<std::mutex> lk(g_modes_lock);
+    while (g_saved_count > 0) {
+        --g_saved_count;
+        SetConsoleMode(g_saved[g_saved_count].h, g_saved[g_saved_count].mode);
+    }
+}
+
+}  // namespace
+
+void init_streams() {
+    // Input typed at a console keeps text mode: there Ctrl-Z ends it.
+    if (GetFileType(GetStdHandle(STD_INPUT_HANDLE)) != FILE_TYPE_CHAR) _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+}
+
+std::vector<std::string> arguments(int argc, char **argv) {
+    int n = 0;
+    wchar_t **w = CommandLineToArgvW(GetCommandLineW(), &n);
+    if (!w) return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> args;
+    for (int i = 0; i < n; ++i) args.push_back(narrow(w[i]));
+    LocalFree(w);
+    return args;
+}
+
+std::string env(const char *name) {
+    std::wstring key = widen(name, strlen(name));
+    return narrow(_wgetenv(key.c_str()));
+}
+
+bool is_terminal(FILE *f) { return console(f) != nullptr; }
+
+bool enable_escapes(FILE *f) {
+    HANDLE h = console(f);
+    DWORD mode = 0;
+    if (!h || !GetConsoleMode(h, &mode)) return false;
+    if (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) return true;
+    // Consoles before Windows 10 refuse the flag: then no escape sequences.
+    if (!SetConsoleMode(h, mode | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) return false;
+    std::lock_guard<std::mutex> lk(g_modes_lock);
+    if (g_saved_count == 0) atexit(restore_modes);
+    if (g_saved_count < 2) g_saved[g_saved_count++] = {h, mode};
+    return true;
+}
+
+int terminal_columns() {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    HANDLE h = console(stdout);
+    if (!h || !GetConsoleScreenBufferInfo(h, &info)) return 0;
+    int cols = info.srWindow.Right - info.srWindow.Left + 1;
+    return cols > 0 ? cols : 0;
+}
+
+void write(FILE *f, const char *data, size_t size) {
+    HANDLE h = console(f);
+    if (!h) {
+        fwrite(data, 1, size, f);
+        return;
+    }
+    fflush(f);  // whatever went through the C stream comes first
+    std::wstring w = widen(data, size);
+    const wchar_t *p = w.data();
+    size_t left = w.size();
+    while (left > 0) {
+        // Bounded pieces (large writes to a console can fail), never
+        // splitting a surrogate pair.
+        DWORD piece = static_cast<DWORD>(left < 8192 ? left : 8192);
+        if (piece < left && IS_HIGH_SURROGATE(p[piece - 1])) --piece;
+        DWORD done = 0;
+        if (!WriteConsoleW(h, p, piece, &done, nullptr) || done == 0) break;
+        p += done;
+        left -= done;
+    }
+}
+
+std::string default_config_path() {
+    std::string base = env("APPDATA");
+    if (base.empty()) {
+        std::string profile = env("USERPROFILE");
+        base = profile.empty() ? "." : profile + "\\AppData\\Roaming";
+    }
+    return base + "\\kova\\config.json";
+}
+
+const char *config_lookup_help() {
+    return "%KOVA_CONFIG%, else\n"
+           "                    %APPDATA%\\kova\\config.json";
+}
+
+const char *config_hint() { return "%APPDATA%\\kova\\config.json"; }
+
+bool file_exists(const std::string &path, bool &others_can_read) {
+    struct _stat64 st {};
+    if (_wstat64(widen(path).c_str(), &st) != 0) return false;
+    others_can_read = false;
+    return true;
+}
+
+FILE *open_file(const std::string &path) { return _wfopen(widen(path).c_str(), L"rb"); }
+
+}  // namespace sys

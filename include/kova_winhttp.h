@@ -1,0 +1,167 @@
+/*
+ * kova_winhttp - an HTTP(S) transport for kova on Windows, built on WinHTTP.
+ *
+ * The Windows counterpart of kova_curl: a small separate DLL that makes a
+ * kova_io transport table out of the system's WinHTTP. It honours the
+ * system's proxy settings, verifies certificates against the Windows
+ * certificate store and needs nothing shipped beside it but kova.dll.
+ *
+ *     kova_winhttp_options o;
+ *     kova_winhttp_options_init(&o);
+ *     kova_winhttp *t = kova_winhttp_new(&o);
+ *     kova_set_io(kova_winhttp_io(t));
+ *     ... kova calls ...
+ *     kova_set_io(NULL);
+ *     kova_winhttp_free(t);
+ *
+ * One transport holds one set of options, and so serves one service setup:
+ * a host whose services need different options creates one transport per
+ * service and installs the right table before calling an operation of that
+ * service.
+ *
+ * Contract with the library (see kova_io in kova.h), the same as kova_curl's:
+ *  - get/post return 0 whenever an HTTP exchange completed, whatever its
+ *    status, and store the status and the body (a NUL-terminated copy, "" when
+ *    the answer was empty). They return nonzero when no usable answer came
+ *    (connection refused, name not resolved, time-out, certificate refused,
+ *    answer over the size cap, out of memory) and then store an error text
+ *    that names the failure in words.
+ *  - Outputs are released by the table's own release entry.
+ *  - Nothing is kept after a call returns. A transport holds one WinHTTP
+ *    session; each request opens and closes its own connection and request
+ *    handles, so the table may be called from several threads at once.
+ *  - The API key never appears in an error text or log line: every
+ *    "apikey=" value is replaced by "***", and the key itself is scrubbed.
+ *  - Redirects are not followed (the API key travels in the query string):
+ *    a 3xx answer comes back as such.
+ *
+ * Where WinHTTP differs from libcurl:
+ *  - There is no CA-file option. Certificates are verified against the
+ *    Windows certificate store; to trust a private CA, add it to the store
+ *    (certmgr.msc, or certutil -addstore Root ca.pem) or set `insecure`.
+ *  - WinHTTP has no total time-out, only per-phase ones. The total is
+ *    approximated: every phase (name resolution, connection, sending, waiting
+ *    for the answer, each read of the body) is given what is left of it, and
+ *    the deadline is checked between reads. A request therefore ends close to
+ *    the total, but the time-out is not exact to the millisecond.
+ *  - Compressed answers are decoded by WinHTTP itself
+ *    (WINHTTP_OPTION_DECOMPRESSION, Windows 8.1 and later). Where WinHTTP
+ *    cannot decode (older Windows, Wine 8), no Accept-Encoding is sent and
+ *    answers come uncompressed; a server that compresses unasked is passed
+ *    through as it sent.
+ *  - Proxies are HTTP proxies only (WinHTTP has no SOCKS support).
+ */
+#ifndef KOVA_WINHTTP_H
+#define KOVA_WINHTTP_H
+
+#include <stdint.h>
+
+#include "kova.h"
+
+#if defined(_WIN32) || defined(__CYGWIN__)
+#  if defined(KOVA_WINHTTP_BUILDING)
+#    define KOVA_WINHTTP_API __declspec(dllexport)
+#  else
+#    define KOVA_WINHTTP_API __declspec(dllimport)
+#  endif
+#elif defined(__GNUC__) && __GNUC__ >= 4
+#  define KOVA_WINHTTP_API __attribute__((visibility("default")))
+#else
+#  define KOVA_WINHTTP_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Default cap on a response body, after decompression: 256 MiB. */
+#define KOVA_WINHTTP_DEFAULT_MAX_RESPONSE (256 * 1024 * 1024)
+/* Default connection time-out: 10 s (never longer than the total time-out). */
+#define KOVA_WINHTTP_DEFAULT_CONNECT_TIMEOUT_MS 10000
+
+/* A line the transport writes about a request, already redacted. */
+typedef void (*kova_winhttp_log_fn)(void *log_user, const char *line);
+
+/*
+ * Transport options. Start from kova_winhttp_options_init; every field left
+ * at its initial value takes the default named here. kova_winhttp_new copies
+ * every text, so the caller's strings need not outlive the call.
+ */
+typedef struct kova_winhttp_options {
+    /* Total time for one request in milliseconds (approximated, see above);
+       0: kova_timeout_ms(), read at each request (so kova_set_timeout_ms
+       applies at once). */
+    int32_t timeout_ms;
+    /* Time to resolve the name and establish the connection; 0: 10000.
+       Never longer than the total. */
+    int32_t connect_timeout_ms;
+    /* Nonzero switches TLS verification OFF (unknown authority, wrong name,
+       expired, wrong usage are all accepted). Only for a service with a
+       self-signed certificate on a network you trust. */
+    int32_t insecure;
+    /* Accept gzip/deflate answers where WinHTTP decodes them (see above);
+       nonzero by default. 0 asks for identity encoding. */
+    int32_t compressed;
+    /* Largest accepted response body in bytes after decompression; a larger
+       answer fails the request while it is read.
+       0: KOVA_WINHTTP_DEFAULT_MAX_RESPONSE. */
+    int64_t max_response_bytes;
+    /* NULL: the system's proxy settings (WinHTTP's automatic proxy: the
+       user's settings, auto-detection and configuration scripts where the
+       system allows it, else the netsh winhttp settings); "": no proxy;
+       else an HTTP proxy as "host:port" or "http://host:port". Any other
+       scheme makes kova_winhttp_new fail. */
+    const char *proxy;
+    /* User-Agent header; NULL: "kova/<library version>". */
+    const char *user_agent;
+    /* Path prefix inserted after scheme://host:port, for a service behind a
+       reverse proxy at e.g. "/sonarr". Slashes around it are normalised;
+       NULL or "" for none. */
+    const char *url_base;
+    /* Optional log sink: one redacted line per request (method, URL,
+       outcome, bytes, milliseconds). Called on the requesting thread. */
+    kova_winhttp_log_fn log;
+    void *log_user;
+} kova_winhttp_options;
+
+/* An opaque transport: the options, a WinHTTP session and the kova_io table
+   that uses them. */
+typedef struct kova_winhttp kova_winhttp;
+
+/** Fills `o` with the defaults (all zero/NULL except compressed = 1). NULL: nothing. */
+KOVA_WINHTTP_API void kova_winhttp_options_init(kova_winhttp_options *o);
+
+/**
+ * Creates a transport with its own WinHTTP session. NULL options: the
+ * defaults. Returns NULL when memory runs out, when an option is out of range
+ * (negative time-out or size cap, a proxy that is not an HTTP proxy, a text
+ * that is not UTF-8) or when WinHTTP is unavailable. Free it with
+ * kova_winhttp_free.
+ */
+KOVA_WINHTTP_API kova_winhttp *kova_winhttp_new(const kova_winhttp_options *o);
+
+/** Releases a transport and its session; NULL: nothing. Uninstall its table first (kova_set_io(NULL)). */
+KOVA_WINHTTP_API void kova_winhttp_free(kova_winhttp *t);
+
+/**
+ * The transport's kova_io table, valid until kova_winhttp_free. Install it
+ * with kova_set_io or hand it to a settings-validation handler. NULL: NULL.
+ */
+KOVA_WINHTTP_API const kova_io *kova_winhttp_io(const kova_winhttp *t);
+
+/**
+ * Copies `text` into `out` (of `size` bytes, always NUL-terminated when size
+ * is at least 1) with the value of every "apikey=" parameter (any letter
+ * case) replaced by "***". Returns the length of the full redacted text, like
+ * snprintf. A tool for hosts that print URLs themselves.
+ */
+KOVA_WINHTTP_API int32_t kova_winhttp_redact(const char *text, char *out, int32_t size);
+
+/** "WinHTTP" and the system's version, e.g. "WinHTTP (Windows 10.0.19045)". Static text. */
+KOVA_WINHTTP_API const char *kova_winhttp_version(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KOVA_WINHTTP_H */

@@ -1,0 +1,517 @@
+// End-to-end tests that every host transport must pass against the local
+// test server (server.py), written once for all of them. A test program
+// includes this file, defines a traits type for its transport and
+// instantiates the suite:
+//
+//     struct CurlTraits {
+//         using Options = kova_curl_options;   // the transport's option struct
+//         using Handle = kova_curl;
+//         static void init(Options *o);
+//         static Handle *create(const Options *o);
+//         static void destroy(Handle *t);
+//         static const kova_io *io(const Handle *t);
+//         static int32_t redact(const char *text, char *out, int32_t size);
+//         static bool decodes_gzip();          // asks for and decodes gzip
+//         static constexpr const char *kTimeoutWord = "Timeout";
+//     };
+//     INSTANTIATE_TYPED_TEST_SUITE_P(Curl, TransportE2e, CurlTraits);
+//
+// The option structs share their field names (timeout_ms, compressed,
+// max_response_bytes, url_base, log, ...), which is what lets one test body
+// drive both.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <yyjson.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+#include "kova.h"
+
+namespace kova_e2e {
+
+struct ServerInfo {
+    int http = 0, https = 0;
+    std::string dir, ca;
+};
+
+// KOVA_E2E_DIR is a path of the machine that runs the server. Under Wine the
+// Unix root is drive Z:, whatever the current drive is.
+inline std::string host_path(const char *dir) {
+#ifdef _WIN32
+    if (dir[0] == '/') return std::string("Z:") + dir;
+#endif
+    return dir;
+}
+
+inline const ServerInfo &server() {
+    static ServerInfo info = [] {
+        ServerInfo s;
+        const char *d = getenv("KOVA_E2E_DIR");
+        if (!d) return s;
+        s.dir = host_path(d);
+        s.ca = s.dir + "/ca.pem";
+        std::ifstream f(s.dir + "/ports.json");
+        std::stringstream ss;
+        ss << f.rdbuf();
+        std::string text = ss.str();
+        yyjson_doc *doc = yyjson_read(text.data(), text.size(), 0);
+        if (doc) {
+            yyjson_val *root = yyjson_doc_get_root(doc);
+            s.http = static_cast<int>(yyjson_get_int(yyjson_obj_get(root, "http")));
+            s.https = static_cast<int>(yyjson_get_int(yyjson_obj_get(root, "https")));
+            yyjson_doc_free(doc);
+        }
+        return s;
+    }();
+    return info;
+}
+
+inline std::string http_url(const std::string &path_query) {
+    return "http://127.0.0.1:" + std::to_string(server().http) + path_query;
+}
+inline std::string https_url(const std::string &host, const std::string &path_query) {
+    return "https://" + host + ":" + std::to_string(server().https) + path_query;
+}
+
+// One exchange through a table, with its outputs copied and released.
+struct Reply {
+    int32_t rc = -99;
+    int32_t status = -1;
+    bool has_body = false, has_error = false;
+    std::string body, error;
+    long long ms = 0;
+};
+
+inline Reply call(const kova_io *io, const std::string &url, const char *post_body = nullptr,
+                  const char *ctype = "application/json") {
+    Reply r;
+    char *body = nullptr, *error = nullptr;
+    auto t0 = std::chrono::steady_clock::now();
+    r.rc = post_body ? io->post(io->user, url.c_str(), post_body, ctype, &body, &r.status, &error)
+                     : io->get(io->user, url.c_str(), &body, &r.status, &error);
+    r.ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+    if (body) { r.has_body = true; r.body = body; io->release(io->user, body); }
+    if (error) { r.has_error = true; r.error = error; io->release(io->user, error); }
+    return r;
+}
+
+// A JSON member of a body as text ("" when absent).
+inline std::string member(const std::string &json, const char *key) {
+    yyjson_doc *doc = yyjson_read(json.data(), json.size(), 0);
+    std::string out;
+    if (!doc) return "<not json>";
+    yyjson_val *v = yyjson_obj_get(yyjson_doc_get_root(doc), key);
+    if (yyjson_is_str(v)) out = yyjson_get_str(v);
+    else if (yyjson_is_bool(v)) out = yyjson_get_bool(v) ? "true" : "false";
+    else if (v) {
+        char *w = yyjson_val_write(v, 0, nullptr);
+        out = w ? w : "";
+        free(w);
+    }
+    yyjson_doc_free(doc);
+    return out;
+}
+
+// A transport of kind T, freed at the end of the scope.
+template <class T>
+struct Transport {
+    typename T::Handle *t = nullptr;
+    explicit Transport(const typename T::Options *o) { t = T::create(o); }
+    ~Transport() { T::destroy(t); }
+    Transport(const Transport &) = delete;
+    Transport &operator=(const Transport &) = delete;
+    const kova_io *io() const { return T::io(t); }
+};
+
+template <class T>
+typename T::Options defaults() {
+    typename T::Options o;
+    T::init(&o);
+    return o;
+}
+
+// The requests the server recorded for one API key, as JSON text.
+template <class T>
+std::string recorded(const std::string &key) {
+    Transport<T> tr(nullptr);
+    return call(tr.io(), http_url("/__requests?apikey=" + key)).body;
+}
+
+// A local port with nothing listening: bound, then closed again.
+inline int closed_port() {
+#ifdef _WIN32
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int n = sizeof a;
+    bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    getsockname(s, reinterpret_cast<sockaddr *>(&a), &n);
+    int port = ntohs(a.sin_port);
+    closesocket(s);
+    WSACleanup();
+    return port;
+#else
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof a;
+    bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    getsockname(s, reinterpret_cast<sockaddr *>(&a), &n);
+    int port = ntohs(a.sin_port);
+    close(s);
+    return port;
+#endif
+}
+
+// Skips every test when the server is not running; resets the library
+// around each test.
+class E2eBase : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!server().http) GTEST_SKIP() << "KOVA_E2E_DIR is not set: the test server is not running";
+        kova_reset();
+    }
+    void TearDown() override { kova_reset(); }
+};
+
+template <class T>
+class TransportE2e : public E2eBase {};
+
+TYPED_TEST_SUITE_P(TransportE2e);
+
+// ---------------------------------------------------------------------------
+// The transport table alone
+// ---------------------------------------------------------------------------
+TYPED_TEST_P(TransportE2e, GetReachesTheServerWithExactPathQueryAndHeaders) {
+    using T = TypeParam;
+    Transport<T> tr(nullptr);
+    Reply r = call(tr.io(), http_url("/echo?apikey=abc&Query=Night%20of%20the%26x&t=1"));
+    ASSERT_EQ(r.rc, 0) << r.error;
+    EXPECT_EQ(r.status, 200);
+    EXPECT_FALSE(r.has_error);
+    EXPECT_EQ(member(r.body, "method"), "GET");
+    EXPECT_EQ(member(r.body, "path"), "/echo");
+    EXPECT_EQ(member(r.body, "query"), "apikey=abc&Query=Night%20of%20the%26x&t=1");
+    EXPECT_EQ(member(r.body, "user_agent"), std::string("kova/") + kova_version());
+    EXPECT_EQ(member(r.body, "accept_encoding").find("gzip") != std::string::npos, T::decodes_gzip());
+}
+
+TYPED_TEST_P(TransportE2e, PostBodiesArriveIntactWithTheirContentType) {
+    Transport<TypeParam> tr(nullptr);
+    const char *bodies[] = {"{\"title\":\"Caf\xc3\xa9 \\\"x\\\"\",\"n\":[1,2]}", ""};
+    for (const char *b : bodies) {
+        Reply r = call(tr.io(), http_url("/echo?apikey=p"), b);
+        ASSERT_EQ(r.rc, 0) << r.error;
+        EXPECT_EQ(member(r.body, "method"), "POST");
+        EXPECT_EQ(member(r.body, "body"), b);
+        EXPECT_EQ(member(r.body, "content_type"), "application/json");
+    }
+    std::string big(300000, 'z');
+    Reply r = call(tr.io(), http_url("/echo?apikey=p"), big.c_str());
+    ASSERT_EQ(r.rc, 0) << r.error;
+    EXPECT_EQ(member(r.body, "body").size(), big.size());
+}
+
+TYPED_TEST_P(TransportE2e, EveryCompletedExchangeReturnsZeroWithItsStatus) {
+    Transport<TypeParam> tr(nullptr);
+    const struct { const char *path; int32_t status; } cases[] = {
+        {"/status/200", 200}, {"/status/401", 401}, {"/status/403", 403}, {"/status/404", 404},
+        {"/status/429", 429}, {"/status/500", 500}, {"/status/503", 503},
+        {"/redirect", 302},  // not followed: the key would travel along
+    };
+    for (const auto &c : cases) {
+        Reply r = call(tr.io(), http_url(c.path));
+        EXPECT_EQ(r.rc, 0) << c.path << ": " << r.error;
+        EXPECT_EQ(r.status, c.status) << c.path;
+        EXPECT_TRUE(r.has_body) << c.path;
+        EXPECT_FALSE(r.has_error) << c.path;
+    }
+}
+
+TYPED_TEST_P(TransportE2e, ASlowAnswerFailsWithinTheTimeOut) {
+    using T = TypeParam;
+    // Once through the option, once through kova_set_timeout_ms, which the
+    // transport reads at each request when the option is 0.
+    for (int via_library = 0; via_library < 2; ++via_library) {
+        auto o = defaults<T>();
+        if (via_library) kova_set_timeout_ms(400);
+        else o.timeout_ms = 400;
+        Transport<T> tr(&o);
+        Reply r = call(tr.io(), http_url("/slow?ms=5000&apikey=topsecret123"));
+        EXPECT_NE(r.rc, 0);
+        EXPECT_TRUE(r.has_error);
+        EXPECT_NE(r.error.find(T::kTimeoutWord), std::string::npos) << r.error;
+        EXPECT_LT(r.ms, 4000) << "the request waited for the slow answer";
+        kova_set_timeout_ms(0);
+    }
+}
+
+TYPED_TEST_P(TransportE2e, GzipAnswersAreDecoded) {
+    using T = TypeParam;
+    // A transport whose HTTP stack cannot decode gzip must not ask for it;
+    // the answer then comes plain.
+    for (int compressed = 0; compressed < 2; ++compressed) {
+        auto o = defaults<T>();
+        o.compressed = compressed;
+        Transport<T> tr(&o);
+        Reply echo = call(tr.io(), http_url("/echo"));
+        ASSERT_EQ(echo.rc, 0) << echo.error;
+        EXPECT_EQ(member(echo.body, "accept_encoding").find("gzip") != std::string::npos,
+                  compressed && T::decodes_gzip())
+            << member(echo.body, "accept_encoding");
+        Reply r = call(tr.io(), http_url("/gzip"));
+        ASSERT_EQ(r.rc, 0) << r.error;
+        EXPECT_EQ(member(r.body, "gzip"), "true");
+        EXPECT_GT(r.body.size(), 4000u);
+    }
+}
+
+TYPED_TEST_P(TransportE2e, AnswersOverTheSizeCapFail) {
+    using T = TypeParam;
+    const struct { const char *path; int64_t cap; bool ok; } cases[] = {
+        {"/big?n=5000", 10000, true},
+        {"/big?n=10000", 10000, true},
+        {"/big?n=10001", 10000, false},          // refused from Content-Length
+        {"/bigchunked?n=500000", 100000, false}, // no length: counted while reading
+        // 4 MiB once decoded; a transport that does not decode passes the
+        // few compressed bytes through as they came.
+        {"/bomb?z=1", 1 << 20, !T::decodes_gzip()},
+    };
+    for (const auto &c : cases) {
+        auto o = defaults<T>();
+        o.max_response_bytes = c.cap;
+        Transport<T> tr(&o);
+        Reply r = call(tr.io(), http_url(std::string(c.path) + "&apikey=cap"));
+        if (c.ok) {
+            EXPECT_EQ(r.rc, 0) << c.path << ": " << r.error;
+            EXPECT_EQ(r.status, 200) << c.path;
+        } else {
+            EXPECT_NE(r.rc, 0) << c.path;
+            EXPECT_FALSE(r.has_body) << c.path;
+            EXPECT_NE(r.error.find("larger than " + std::to_string(c.cap)), std::string::npos) << r.error;
+        }
+    }
+}
+
+TYPED_TEST_P(TransportE2e, TheUrlBaseGoesAfterSchemeHostAndPort) {
+    using T = TypeParam;
+    const struct { const char *base; const char *path; } cases[] = {
+        {nullptr, "/echo"}, {"", "/echo"}, {"/", "/echo"},
+        {"sonarr", "/sonarr/echo"}, {"/sonarr/", "/sonarr/echo"}, {"//radarr//", "/radarr/echo"},
+    };
+    for (const auto &c : cases) {
+        auto o = defaults<T>();
+        o.url_base = c.base;
+        Transport<T> tr(&o);
+        Reply r = call(tr.io(), http_url("/echo?apikey=base"));
+        ASSERT_EQ(r.rc, 0) << r.error;
+        EXPECT_EQ(member(r.body, "path"), c.path) << (c.base ? c.base : "(null)");
+        EXPECT_EQ(member(r.body, "query"), "apikey=base");
+    }
+}
+
+TYPED_TEST_P(TransportE2e, TheApiKeyIsInNoErrorTextAndNoLogLine) {
+    using T = TypeParam;
+    std::vector<std::string> lines;
+    auto o = defaults<T>();
+    o.timeout_ms = 400;
+    o.max_response_bytes = 1000;
+    o.log = [](void *user, const char *line) { static_cast<std::vector<std::string> *>(user)->push_back(line); };
+    o.log_user = &lines;
+    Transport<T> tr(&o);
+    const std::string key = "s3cr3tK3y%2B%2Fv";  // "s3cr3tK3y+/v" as the library encodes it
+    const std::string urls[] = {
+        "http://127.0.0.1:" + std::to_string(closed_port()) + "/api?apikey=" + key,  // refused
+        http_url("/slow?ms=5000&apikey=" + key),                                     // time-out
+        https_url("127.0.0.1", "/echo?apikey=" + key),                               // TLS refused
+        http_url("/big?n=5000&apikey=" + key),                                       // size cap
+        http_url("/status/200?x=1&APIKEY=" + key),                                   // succeeds: log only
+    };
+    for (const auto &u : urls) {
+        Reply r = call(tr.io(), u);
+        for (const char *secret : {"s3cr3t", "K3y"}) {
+            EXPECT_EQ(r.error.find(secret), std::string::npos) << r.error;
+        }
+        if (r.rc != 0) {
+            EXPECT_NE(r.error.find("apikey=***"), std::string::npos) << r.error;
+        }
+    }
+    ASSERT_EQ(lines.size(), 5u);
+    for (const auto &l : lines) {
+        EXPECT_EQ(l.find("s3cr3t"), std::string::npos) << l;
+        EXPECT_NE(l.find("=***"), std::string::npos) << l;
+    }
+}
+
+TYPED_TEST_P(TransportE2e, RedactReplacesEveryApiKeyValue) {
+    using T = TypeParam;
+    const struct { const char *in, *out; } cases[] = {
+        {"http://h:1/p?apikey=abc", "http://h:1/p?apikey=***"},
+        {"http://h:1/p?apikey=abc&Query=x", "http://h:1/p?apikey=***&Query=x"},
+        {"GET /a?ApiKey=A%2Bb&x=1 and apikey=zz", "GET /a?ApiKey=***&x=1 and apikey=***"},
+        {"apikey=", "apikey=***"},
+        {"no key here", "no key here"},
+    };
+    for (const auto &c : cases) {
+        char buf[128];
+        EXPECT_EQ(T::redact(c.in, buf, sizeof buf), static_cast<int32_t>(strlen(c.out)));
+        EXPECT_STREQ(buf, c.out);
+    }
+    char small[8];
+    T::redact("apikey=secret", small, sizeof small);
+    EXPECT_STREQ(small, "apikey=");
+}
+
+TYPED_TEST_P(TransportE2e, BadOptionsAreRefused) {
+    using T = TypeParam;
+    auto o = defaults<T>();
+    o.timeout_ms = -1;
+    EXPECT_EQ(T::create(&o), nullptr);
+    o = defaults<T>();
+    o.max_response_bytes = -5;
+    EXPECT_EQ(T::create(&o), nullptr);
+    EXPECT_EQ(T::io(nullptr), nullptr);
+    T::destroy(nullptr);
+}
+
+TYPED_TEST_P(TransportE2e, OneTableServesSeveralThreadsAtOnce) {
+    Transport<TypeParam> tr(nullptr);
+    std::atomic<int> good{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([&, i] {
+            for (int j = 0; j < 8; ++j) {
+                std::string q = "t" + std::to_string(i) + "r" + std::to_string(j);
+                Reply r = call(tr.io(), http_url("/echo?apikey=" + q));
+                if (r.rc == 0 && member(r.body, "query") == "apikey=" + q) ++good;
+            }
+        });
+    for (auto &t : threads) t.join();
+    EXPECT_EQ(good.load(), 32);
+}
+
+// ---------------------------------------------------------------------------
+// Through the library
+// ---------------------------------------------------------------------------
+TYPED_TEST_P(TransportE2e, LibraryRequestsReachTheServerExactly) {
+    using T = TypeParam;
+    Transport<T> tr(nullptr);
+    kova_set_io(tr.io());
+    const std::string key = "lib+key/1";  // sent as lib%2Bkey%2F1
+    ASSERT_EQ(kova_sonarr_configure("127.0.0.1", server().http, 0, key.c_str()), KOVA_OK);
+    ASSERT_EQ(kova_sonarr_test(), KOVA_OK) << kova_last_error();
+    EXPECT_STREQ(kova_rootfolder(), "/data/media");
+    EXPECT_EQ(kova_quality_profile_count(), 2);
+
+    std::string rec = recorded<T>("lib%2Bkey%2F1");
+    EXPECT_NE(rec.find("\"path\": \"/api/v3/rootfolder\", \"query\": \"apikey=lib%2Bkey%2F1\""), std::string::npos) << rec;
+    EXPECT_NE(rec.find("\"path\": \"/api/v3/qualityprofile\", \"query\": \"apikey=lib%2Bkey%2F1\""), std::string::npos) << rec;
+
+    ASSERT_EQ(kova_jackett_configure("127.0.0.1", server().http, 0, "jk1"), KOVA_OK);
+    EXPECT_EQ(kova_jackett_search_imdb("tt0063350", "Night of the Living Dead", nullptr), KOVA_OK) << kova_last_error();
+    EXPECT_EQ(kova_jackett_stage(), 2);
+    rec = recorded<T>("jk1");
+    EXPECT_NE(rec.find("\"query\": \"apikey=jk1&Query=tt0063350\""), std::string::npos) << rec;
+    EXPECT_NE(rec.find("\"query\": \"apikey=jk1&Query=Night%20of%20the%20Living%20Dead\""), std::string::npos) << rec;
+}
+
+TYPED_TEST_P(TransportE2e, LibraryAddPostsItsJsonBody) {
+    using T = TypeParam;
+    Transport<T> tr(nullptr);
+    kova_set_io(tr.io());
+    ASSERT_EQ(kova_sonarr_configure("127.0.0.1", server().http, 0, "addkey"), KOVA_OK);
+    kova_arm_library_writes(1);
+    EXPECT_EQ(kova_sonarr_add_series(73587, "/data/media/", 4), 12) << kova_last_error();
+    std::string rec = recorded<T>("addkey");
+    yyjson_doc *doc = yyjson_read(rec.data(), rec.size(), 0);
+    ASSERT_NE(doc, nullptr);
+    yyjson_val *post = nullptr;
+    size_t i, n;
+    yyjson_val *r;
+    yyjson_arr_foreach(yyjson_doc_get_root(doc), i, n, r) {
+        if (strcmp(yyjson_get_str(yyjson_obj_get(r, "method")), "POST") == 0) post = r;
+    }
+    ASSERT_NE(post, nullptr) << rec;
+    EXPECT_STREQ(yyjson_get_str(yyjson_obj_get(post, "path")), "/api/v3/series");
+    EXPECT_STREQ(yyjson_get_str(yyjson_obj_get(post, "query")), "apikey=addkey&tvdbId=73587");
+    EXPECT_STREQ(yyjson_get_str(yyjson_obj_get(post, "content_type")), "application/json");
+    std::string body = yyjson_get_str(yyjson_obj_get(post, "body"));
+    EXPECT_EQ(member(body, "qualityProfileId"), "4");
+    EXPECT_EQ(member(body, "path"), "/data/media/thetwilightzone-tt0052520");
+    EXPECT_EQ(member(body, "monitored"), "false");
+    yyjson_doc_free(doc);
+}
+
+TYPED_TEST_P(TransportE2e, LibraryMapsStatusesAndTransportFailures) {
+    using T = TypeParam;
+    auto o = defaults<T>();
+    Transport<T> tr(&o);
+    kova_set_io(tr.io());
+    const struct { const char *key; int32_t rc; int32_t http; } cases[] = {
+        {"k401", KOVA_ERR_AUTH, 401}, {"k403", KOVA_ERR_AUTH, 403},
+        {"k404", KOVA_ERR_HTTP, 404}, {"k500", KOVA_ERR_HTTP, 500},
+    };
+    for (const auto &c : cases) {
+        ASSERT_EQ(kova_radarr_configure("127.0.0.1", server().http, 0, c.key), KOVA_OK);
+        EXPECT_EQ(kova_radarr_test(), c.rc) << c.key;
+        EXPECT_EQ(kova_last_http_code(), c.http) << c.key;
+        EXPECT_EQ(std::string(kova_last_error()).find(c.key), std::string::npos) << kova_last_error();
+    }
+    kova_set_timeout_ms(500);
+    ASSERT_EQ(kova_radarr_configure("127.0.0.1", server().http, 0, "slow"), KOVA_OK);
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(kova_radarr_test(), KOVA_ERR_TRANSPORT);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(4000));
+    EXPECT_STREQ(kova_last_error(), "Radarr rootfolder: transport failure");
+}
+
+TYPED_TEST_P(TransportE2e, SettingsValidationRunsOverRealSockets) {
+    using T = TypeParam;
+    Transport<T> tr(nullptr);
+    const kova_handler *h = kova_rtchk_handler("SONARR");
+    ASSERT_NE(h, nullptr);
+    std::string port = std::to_string(server().http);
+    const struct { const char *key; int32_t code; } cases[] = {{"valid", 0}, {"k401", -1}, {"k404", -2}, {"k500", -4}};
+    for (const auto &c : cases) {
+        std::string settings = std::string("{\"Host\":\"127.0.0.1\",\"APIKey\":\"") + c.key +
+                               "\",\"Port\":\"" + port + "\",\"ID\":\"x\"}";
+        char answer[1024];
+        EXPECT_EQ(h->validate(tr.io(), settings.c_str(), answer, sizeof answer), c.code) << c.key << " " << answer;
+        if (c.code == 0) {
+            EXPECT_EQ(member(answer, "URL"), "http://127.0.0.1:" + port);
+        }
+    }
+}
+
+REGISTER_TYPED_TEST_SUITE_P(TransportE2e, GetReachesTheServerWithExactPathQueryAndHeaders,
+                            PostBodiesArriveIntactWithTheirContentType,
+                            EveryCompletedExchangeReturnsZeroWithItsStatus, ASlowAnswerFailsWithinTheTimeOut,
+                            GzipAnswersAreDecoded, AnswersOverTheSizeCapFail, TheUrlBaseGoesAfterSchemeHostAndPort,
+                            TheApiKeyIsInNoErrorTextAndNoLogLine, RedactReplacesEveryApiKeyValue,
+                            BadOptionsAreRefused, OneTableServesSeveralThreadsAtOnce,
+                            LibraryRequestsReachTheServerExactly, LibraryAddPostsItsJsonBody,
+                            LibraryMapsStatusesAndTransportFailures, SettingsValidationRunsOverRealSockets);
+
+}  // namespace kova_e2e

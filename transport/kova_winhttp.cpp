@@ -1,0 +1,686 @@
+// kova_winhttp: a kova_io transport table backed by WinHTTP.
+//
+// A transport owns one synchronous WinHTTP session (WinHTTP sessions are
+// thread-safe); every request opens its own connection and request handles
+// and closes them before it returns, so the table can be called from several
+// threads at once and keeps nothing between calls.
+#include "kova_winhttp.h"
+
+#include "common.h"
+#include "redact.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+#include <winhttp.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#ifndef WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY
+#define WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY 4
+#endif
+
+using kova_transport::body_buf;
+using kova_transport::dup_text;
+using kova_transport::key_forms;
+
+struct kova_winhttp {
+    kova_io io;  // first member; io.user points back at this object
+    HINTERNET session;
+    int32_t timeout_ms;
+    int32_t connect_timeout_ms;
+    int32_t insecure;
+    int64_t max_response;
+    bool decodes;    // WinHTTP decodes gzip/deflate answers for this session
+    char *url_base;  // "" or "/prefix" without a trailing slash
+    kova_winhttp_log_fn log;
+    void *log_user;
+};
+
+namespace {
+
+// UTF-8 to a malloc'd UTF-16 text; NULL when `s` is not UTF-8 or memory runs
+// out (GetLastError tells which).
+wchar_t *widen(const char *s) {
+    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, s, -1, nullptr, 0);
+    if (n <= 0) return nullptr;
+    auto *w = static_cast<wchar_t *>(malloc(static_cast<size_t>(n) * sizeof(wchar_t)));
+    if (!w) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, s, -1, w, n);
+    return w;
+}
+
+wchar_t *wide_copy(const wchar_t *s, size_t n) {
+    auto *w = static_cast<wchar_t *>(malloc((n + 1) * sizeof(wchar_t)));
+    if (!w) return nullptr;
+    if (n) memcpy(w, s, n * sizeof(wchar_t));
+    w[n] = L'\0';
+    return w;
+}
+
+bool is_timeout(DWORD err) {
+    return err == ERROR_WINHTTP_TIMEOUT || err == WSAETIMEDOUT || err == ERROR_TIMEOUT;
+}
+
+// A WinHTTP (or Winsock, which Wine lets through) failure in words.
+const char *words(DWORD err) {
+    switch (err) {
+    case ERROR_WINHTTP_TIMEOUT:
+    case WSAETIMEDOUT:
+    case ERROR_TIMEOUT: return "time-out";
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "name not resolved";
+    case ERROR_WINHTTP_CANNOT_CONNECT:
+    case WSAECONNREFUSED: return "connection refused (or the host is unreachable)";
+    case WSAEHOSTUNREACH:
+    case WSAENETUNREACH: return "host unreachable";
+    case ERROR_WINHTTP_CONNECTION_ERROR:
+    case WSAECONNRESET:
+    case WSAECONNABORTED: return "connection reset or closed by the server";
+    case ERROR_WINHTTP_SECURE_FAILURE: return "certificate or TLS failure";
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR: return "TLS handshake failed";
+    case ERROR_WINHTTP_SECURE_INVALID_CA: return "certificate invalid: unknown certificate authority";
+    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID: return "certificate invalid: the name does not match the host";
+    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID: return "certificate invalid: expired or not yet valid";
+    case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE: return "certificate invalid: not meant for a server";
+    case ERROR_WINHTTP_SECURE_INVALID_CERT: return "certificate invalid";
+    case ERROR_WINHTTP_SECURE_CERT_REVOKED: return "certificate revoked";
+    case ERROR_WINHTTP_SECURE_CERT_REV_FAILED: return "certificate revocation could not be checked";
+    case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED: return "the server asks for a client certificate";
+    case ERROR_WINHTTP_SECURE_FAILURE_PROXY: return "TLS failure at the proxy";
+    case ERROR_WINHTTP_INVALID_URL: return "malformed URL";
+    case ERROR_WINHTTP_UNRECOGNIZED_SCHEME: return "unsupported URL scheme";
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return "invalid HTTP answer";
+    case ERROR_WINHTTP_HEADER_COUNT_EXCEEDED:
+    case ERROR_WINHTTP_HEADER_SIZE_OVERFLOW: return "answer headers too large";
+    case ERROR_WINHTTP_CHUNKED_ENCODING_HEADER_SIZE_OVERFLOW: return "malformed chunked answer";
+    case ERROR_WINHTTP_RESPONSE_DRAIN_OVERFLOW: return "answer too large to drain";
+    case ERROR_WINHTTP_LOGIN_FAILURE: return "login failed";
+    case ERROR_WINHTTP_RESEND_REQUEST: return "the request would have to be sent again";
+    case ERROR_WINHTTP_AUTO_PROXY_SERVICE_ERROR:
+    case ERROR_WINHTTP_AUTODETECTION_FAILED:
+    case ERROR_WINHTTP_BAD_AUTO_PROXY_SCRIPT:
+    case ERROR_WINHTTP_UNABLE_TO_DOWNLOAD_SCRIPT: return "proxy configuration failed";
+    case ERROR_WINHTTP_HTTP_PROTOCOL_MISMATCH: return "HTTP protocol mismatch";
+    case ERROR_WINHTTP_OPERATION_CANCELLED: return "cancelled";
+    case ERROR_WINHTTP_SHUTDOWN: return "WinHTTP is shutting down";
+    case ERROR_WINHTTP_OUT_OF_HANDLES: return "out of handles";
+    case ERROR_WINHTTP_INTERNAL_ERROR: return "WinHTTP internal error";
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY: return "out of memory";
+    default: return "WinHTTP failure";
+    }
+}
+
+// Certificate problems as WINHTTP_CALLBACK_STATUS_FLAG_* bits, in words.
+void cert_words(DWORD flags, char *out, size_t size) {
+    static const struct { DWORD bit; const char *text; } names[] = {
+        {WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA, "unknown certificate authority"},
+        {WINHTTP_CALLBACK_STATUS_FLAG_CERT_CN_INVALID, "the name does not match the host"},
+        {WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID, "expired or not yet valid"},
+        {WINHTTP_CALLBACK_STATUS_FLAG_CERT_WRONG_USAGE, "not meant for a server"},
+        {WINHTTP_CALLBACK_STATUS_FLAG_CERT_REVOKED, "revoked"},
+        {WINHTTP_CALLBACK_STATUS_FLAG_CERT_REV_FAILED, "revocation could not be checked"},
+        {WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CERT, "malformed"},
+    };
+    size_t used = static_cast<size_t>(snprintf(out, size, "certificate invalid"));
+    const char *sep = ": ";
+    for (const auto &n : names) {
+        if (!(flags & n.bit) || used >= size) continue;
+        used += static_cast<size_t>(snprintf(out + used, size - used, "%s%s", sep, n.text));
+        sep = ", ";
+    }
+}
+
+// What the secure-failure notification reports for one request.
+struct secure_report {
+    DWORD flags = 0;
+};
+
+void CALLBACK on_status(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD length) {
+    if (status != WINHTTP_CALLBACK_STATUS_SECURE_FAILURE || !context || !info || length < sizeof(DWORD))
+        return;
+    reinterpret_cast<secure_report *>(context)->flags |= *static_cast<DWORD *>(info);
+}
+
+// The handles of one request, closed in order whatever path leaves.
+struct handles {
+    HINTERNET connect = nullptr;
+    HINTERNET request = nullptr;
+    handles() = default;
+    handles(const handles &) = delete;
+    handles &operator=(const handles &) = delete;
+    ~handles() {
+        if (request) WinHttpCloseHandle(request);
+        if (connect) WinHttpCloseHandle(connect);
+    }
+};
+
+void set_dword(HINTERNET h, DWORD option, DWORD value) {
+    WinHttpSetOption(h, option, &value, sizeof value);
+}
+
+// Redirects would carry the API key to whatever they name: switch them off
+// with the newer policy option or the older feature switch.
+bool no_redirects(HINTERNET request) {
+    DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+    if (WinHttpSetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never)) return true;
+    DWORD off = WINHTTP_DISABLE_REDIRECTS;
+    return WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &off, sizeof off) != FALSE;
+}
+
+const DWORD kIgnoreCertErrors = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
+                                SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
+
+// Some WinHTTP versions (Wine's among them) report a refused certificate as a
+// bare secure-channel error, with no secure-failure notification. To still
+// tell the user what is wrong, a second connection fetches the certificate
+// with verification off and checks it against the certificate store here.
+// It sends only "HEAD /" (no key, no body), never reads the answer and is
+// kept out of the session's connection pool, so nothing unverified is
+// reused. Returns WINHTTP_CALLBACK_STATUS_FLAG_* bits; 0: nothing found.
+DWORD probe_certificate(HINTERNET session, const wchar_t *host, INTERNET_PORT port, DWORD timeout) {
+    handles h;
+    h.connect = WinHttpConnect(session, host, port, 0);
+    if (!h.connect) return 0;
+    h.request = WinHttpOpenRequest(h.connect, L"HEAD", L"/", nullptr, WINHTTP_NO_REFERER,
+                                   WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE);
+    if (!h.request || !no_redirects(h.request)) return 0;
+    set_dword(h.request, WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreCertErrors);
+    set_dword(h.request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_KEEP_ALIVE);
+    WinHttpSetTimeouts(h.request, static_cast<int>(timeout), static_cast<int>(timeout),
+                       static_cast<int>(timeout), static_cast<int>(timeout));
+    if (!WinHttpSendRequest(h.request, L"Connection: close\r\n", static_cast<DWORD>(-1), WINHTTP_NO_REQUEST_DATA,
+                            0, 0, 0))
+        return 0;
+    PCCERT_CONTEXT cert = nullptr;
+    DWORD size = sizeof cert;
+    if (!WinHttpQueryOption(h.request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &cert, &size) || !cert) return 0;
+
+    DWORD flags = 0;
+    CERT_CHAIN_PARA para = {};
+    para.cbSize = sizeof para;
+    char server_auth[] = szOID_PKIX_KP_SERVER_AUTH;
+    LPSTR usages[] = {server_auth};
+    para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+    para.RequestedUsage.Usage.cUsageIdentifier = 1;
+    para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+    PCCERT_CHAIN_CONTEXT chain = nullptr;
+    if (CertGetCertificateChain(nullptr, cert, nullptr, cert->hCertStore, &para, 0, nullptr, &chain)) {
+        DWORD st = chain->TrustStatus.dwErrorStatus;
+        if (st & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN | CERT_TRUST_IS_NOT_SIGNATURE_VALID))
+            flags |= WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA;
+        if (st & CERT_TRUST_IS_NOT_TIME_VALID) flags |= WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID;
+        if (st & CERT_TRUST_IS_NOT_VALID_FOR_USAGE) flags |= WINHTTP_CALLBACK_STATUS_FLAG_CERT_WRONG_USAGE;
+        if (st & CERT_TRUST_IS_REVOKED) flags |= WINHTTP_CALLBACK_STATUS_FLAG_CERT_REVOKED;
+        // The name on its own: the SSL policy with every other check waived.
+        SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl = {};
+        ssl.cbSize = sizeof ssl;
+        ssl.dwAuthType = AUTHTYPE_SERVER;
+        ssl.fdwChecks = kIgnoreCertErrors & ~SECURITY_FLAG_IGNORE_CERT_CN_INVALID;
+        ssl.pwszServerName = const_cast<wchar_t *>(host);
+        CERT_CHAIN_POLICY_PARA policy = {};
+        policy.cbSize = sizeof policy;
+        policy.pvExtraPolicyPara = &ssl;
+        CERT_CHAIN_POLICY_STATUS status = {};
+        status.cbSize = sizeof status;
+        if (CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status) &&
+            status.dwError == static_cast<DWORD>(CERT_E_CN_NO_MATCH))
+            flags |= WINHTTP_CALLBACK_STATUS_FLAG_CERT_CN_INVALID;
+        CertFreeCertificateChain(chain);
+    }
+    CertFreeCertificateContext(cert);
+    return flags;
+}
+
+// How a request ended, when it did not end with an answer.
+struct failure {
+    DWORD err = 0;              // WinHTTP or system error code
+    const char *step = nullptr; // what the transport was doing
+    DWORD cert_flags = 0;       // certificate problems, when known
+    bool timed_out = false;     // the deadline passed between steps
+    bool bad_url = false;
+    bool oom = false;
+    bool failed() const { return err || timed_out || bad_url || oom; }
+};
+
+// The outcome of a failed request in words, e.g. "time-out after 400 ms
+// (WinHTTP error 12002 while waiting for the answer)".
+void describe(const failure &f, int32_t total, char *out, size_t size) {
+    if (f.oom) {
+        snprintf(out, size, "out of memory");
+    } else if (f.bad_url) {
+        snprintf(out, size, "malformed URL or unsupported scheme");
+    } else if (f.timed_out || is_timeout(f.err)) {
+        if (f.err)
+            snprintf(out, size, "time-out after %ld ms (WinHTTP error %lu while %s)", static_cast<long>(total),
+                     static_cast<unsigned long>(f.err), f.step);
+        else
+            snprintf(out, size, "time-out after %ld ms (while %s)", static_cast<long>(total), f.step);
+    } else if (f.cert_flags) {
+        char certs[200];
+        cert_words(f.cert_flags, certs, sizeof certs);
+        snprintf(out, size, "%s (WinHTTP error %lu while %s)", certs, static_cast<unsigned long>(f.err), f.step);
+    } else {
+        snprintf(out, size, "%s (WinHTTP error %lu while %s)", words(f.err), static_cast<unsigned long>(f.err),
+                 f.step);
+    }
+}
+
+char *error_text(const char *method, const char *url, const char *why, const key_forms &k) {
+    return kova_transport::error_text(method, url, why, k, "kova_winhttp: out of memory");
+}
+
+// Whole milliseconds left before `deadline`, at least 1 while any is left.
+DWORD left_ms(long long deadline) {
+    long long left = deadline - kova_transport::now_ms();
+    return left > 0 ? static_cast<DWORD>(left) : 0;
+}
+
+// Applies what is left of the total to the waiting steps of a request.
+bool arm_timeouts(HINTERNET request, long long deadline, failure &f, const char *step) {
+    DWORD left = left_ms(deadline);
+    if (!left) {
+        f.timed_out = true;
+        f.step = step;
+        return false;
+    }
+    set_dword(request, WINHTTP_OPTION_SEND_TIMEOUT, left);
+    set_dword(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, left);
+    set_dword(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, left);
+    return true;
+}
+
+// A header of the answer as text into `out`; false when absent.
+bool query_header(HINTERNET request, DWORD which, wchar_t *out, DWORD chars) {
+    DWORD size = chars * sizeof(wchar_t);
+    return WinHttpQueryHeaders(request, which, WINHTTP_HEADER_NAME_BY_INDEX, out, &size,
+                               WINHTTP_NO_HEADER_INDEX) != FALSE;
+}
+
+// True when the answer announces more body bytes than `limit` and its
+// length is the decoded one (no content coding), so it can be refused before
+// any of it is read.
+bool announced_too_big(HINTERNET request, size_t limit) {
+    wchar_t text[64];
+    if (!query_header(request, WINHTTP_QUERY_CONTENT_LENGTH, text, 64)) return false;
+    wchar_t coding[64];
+    if (query_header(request, WINHTTP_QUERY_CONTENT_ENCODING, coding, 64) && _wcsicmp(coding, L"identity") != 0)
+        return false;
+    unsigned long long n = 0;
+    for (const wchar_t *p = text; *p; ++p) {
+        if (*p < L'0' || *p > L'9') return false;
+        if (n > (~0ULL - 9) / 10) return true;
+        n = n * 10 + static_cast<unsigned>(*p - L'0');
+    }
+    return n > limit;
+}
+
+// Sends one request and reads its answer into `body`. Fills `f` when no
+// usable answer came.
+void exchange(const kova_winhttp *t, const wchar_t *method, const char *url, const char *req_body,
+              const char *content_type, int32_t total, body_buf &body, DWORD &status, failure &f) {
+    long long deadline = kova_transport::now_ms() + total;
+    int32_t connect = t->connect_timeout_ms > 0 ? t->connect_timeout_ms : KOVA_WINHTTP_DEFAULT_CONNECT_TIMEOUT_MS;
+    if (connect > total) connect = total;
+
+    wchar_t *wurl = widen(url);
+    if (!wurl) {
+        if (GetLastError() == ERROR_NO_UNICODE_TRANSLATION) f.bad_url = true;
+        else f.oom = true;
+        return;
+    }
+    URL_COMPONENTS uc = {};
+    uc.dwStructSize = sizeof uc;
+    uc.dwHostNameLength = static_cast<DWORD>(-1);
+    uc.dwUrlPathLength = static_cast<DWORD>(-1);
+    uc.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(wurl, 0, 0, &uc) || (uc.nScheme != INTERNET_SCHEME_HTTP && uc.nScheme != INTERNET_SCHEME_HTTPS) ||
+        !uc.dwHostNameLength) {
+        free(wurl);
+        f.bad_url = true;
+        return;
+    }
+    bool secure = uc.nScheme == INTERNET_SCHEME_HTTPS;
+    // The path and query go out exactly as kova encoded them; a fragment is
+    // never sent.
+    size_t object_len = uc.dwUrlPathLength + uc.dwExtraInfoLength;
+    const wchar_t *object_start = uc.dwUrlPathLength ? uc.lpszUrlPath : uc.lpszExtraInfo;
+    wchar_t *host = wide_copy(uc.lpszHostName, uc.dwHostNameLength);
+    wchar_t *object = object_len ? wide_copy(object_start, object_len) : wide_copy(L"/", 1);
+    free(wurl);
+    if (object) {
+        if (wchar_t *hash = wcschr(object, L'#')) *hash = L'\0';
+    }
+    // The headers: what kova can read, and the type of a POST body.
+    wchar_t *ctype = req_body && content_type && content_type[0] ? widen(content_type) : nullptr;
+    static const wchar_t accept[] = L"Accept: application/json, application/xml;q=0.9, */*;q=0.8\r\n";
+    size_t hlen = wcslen(accept) + (ctype ? wcslen(ctype) + 20 : 0) + 1;
+    auto *headers = static_cast<wchar_t *>(malloc(hlen * sizeof(wchar_t)));
+    if (!host || !object || !headers || (req_body && content_type && content_type[0] && !ctype)) {
+        free(host);
+        free(object);
+        free(ctype);
+        free(headers);
+        f.oom = true;
+        return;
+    }
+    wcscpy(headers, accept);
+    if (ctype) {
+        wcscat(headers, L"Content-Type: ");
+        wcscat(headers, ctype);
+        wcscat(headers, L"\r\n");
+    }
+    free(ctype);
+
+    handles h;
+    secure_report report;
+    size_t body_len = req_body ? strlen(req_body) : 0;
+    [&] {
+        h.connect = WinHttpConnect(t->session, host, uc.nPort, 0);
+        if (!h.connect) {
+            f.err = GetLastError();
+            f.step = "opening the connection";
+            return;
+        }
+        h.request = WinHttpOpenRequest(h.connect, method, object, nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                       (secure ? WINHTTP_FLAG_SECURE : 0) | WINHTTP_FLAG_ESCAPE_DISABLE |
+                                           WINHTTP_FLAG_ESCAPE_DISABLE_QUERY);
+        if (!h.request) {
+            f.err = GetLastError();
+            f.step = "opening the request";
+            return;
+        }
+        if (!no_redirects(h.request)) {
+            f.err = GetLastError();
+            f.step = "switching redirects off";
+            return;
+        }
+        if (t->insecure && secure) {
+            set_dword(h.request, WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreCertErrors);
+            // An unverified connection must never serve a verified request.
+            // Some WinHTTP versions (Wine's) pool connections for the whole
+            // process by host and port alone, so it is not kept at all.
+            set_dword(h.request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_KEEP_ALIVE);
+        }
+        // The secure-failure notification says which certificate check failed.
+        DWORD_PTR context = reinterpret_cast<DWORD_PTR>(&report);
+        WinHttpSetOption(h.request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context);
+        WinHttpSetStatusCallback(h.request, on_status, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
+        WinHttpSetTimeouts(h.request, connect, connect, total, total);
+        if (!arm_timeouts(h.request, deadline, f, "sending the request")) return;
+        if (body_len > 0xffffffffu) {
+            f.err = ERROR_NOT_ENOUGH_MEMORY;
+            f.step = "sending the request";
+            return;
+        }
+        if (!WinHttpSendRequest(h.request, headers, static_cast<DWORD>(-1),
+                                body_len ? const_cast<char *>(req_body) : WINHTTP_NO_REQUEST_DATA,
+                                static_cast<DWORD>(body_len), static_cast<DWORD>(body_len), 0)) {
+            f.err = GetLastError();
+            f.step = "sending the request";
+            f.cert_flags = report.flags & ~WINHTTP_CALLBACK_STATUS_FLAG_SECURITY_CHANNEL_ERROR;
+            if (secure && !t->insecure && !f.cert_flags && !is_timeout(f.err) &&
+                (f.err == ERROR_WINHTTP_SECURE_CHANNEL_ERROR || f.err == ERROR_WINHTTP_SECURE_FAILURE)) {
+                DWORD left = left_ms(deadline);
+                if (left) f.cert_flags = probe_certificate(t->session, host, uc.nPort, left);
+            }
+            return;
+        }
+        if (!arm_timeouts(h.request, deadline, f, "waiting for the answer")) return;
+        if (!WinHttpReceiveResponse(h.request, nullptr)) {
+            f.err = GetLastError();
+            f.step = "waiting for the answer";
+            return;
+        }
+        DWORD size = sizeof status;
+        if (!WinHttpQueryHeaders(h.request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                                 WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+            f.err = GetLastError();
+            f.step = "reading the status";
+            return;
+        }
+        if (announced_too_big(h.request, body.limit)) {
+            body.too_big = true;
+            return;
+        }
+        char chunk[16384];
+        for (;;) {
+            DWORD left = left_ms(deadline);
+            if (!left) {
+                f.timed_out = true;
+                f.step = "reading the answer";
+                return;
+            }
+            set_dword(h.request, WINHTTP_OPTION_RECEIVE_TIMEOUT, left);
+            DWORD got = 0;
+            if (!WinHttpReadData(h.request, chunk, sizeof chunk, &got)) {
+                f.err = GetLastError();
+                f.step = "reading the answer";
+                return;
+            }
+            if (got == 0) return;  // the whole answer is in
+            if (!body.append(chunk, got)) return;
+        }
+    }();
+    free(host);
+    free(object);
+    free(headers);
+    // A failure that came after the deadline is the time-out's doing.
+    if (f.err && !is_timeout(f.err) && !f.cert_flags && !left_ms(deadline)) f.timed_out = true;
+}
+
+int32_t perform(const kova_winhttp *t, const char *method, const wchar_t *wmethod, const char *url_in,
+                const char *req_body, const char *content_type, char **body_out, int32_t *status,
+                char **error) {
+    if (body_out) *body_out = nullptr;
+    if (error) *error = nullptr;
+    if (status) *status = 0;
+    if (!url_in) {
+        if (error) *error = dup_text("kova_winhttp: no URL");
+        return 1;
+    }
+    key_forms keys;
+    kova_transport::find_key(url_in, keys);
+
+    char *url = kova_transport::with_base(t->url_base, url_in);
+    if (!url) {
+        if (error) *error = dup_text("kova_winhttp: out of memory");
+        return 1;
+    }
+    int32_t total = t->timeout_ms > 0 ? t->timeout_ms : kova_timeout_ms();
+    if (total <= 0) total = 100000;
+
+    body_buf body;
+    body.limit = static_cast<size_t>(t->max_response);
+    DWORD code = 0;
+    failure f;
+    long long started = kova_transport::now_ms();
+    exchange(t, wmethod, url, req_body, content_type, total, body, code, f);
+    long long took = kova_transport::now_ms() - started;
+    free(url);
+
+    if (status) *status = static_cast<int32_t>(code);
+
+    char what[400];
+    const char *why = nullptr;
+    if (body.too_big) {
+        snprintf(what, sizeof what, "response larger than %lld bytes, refused",
+                 static_cast<long long>(t->max_response));
+        why = what;
+    } else if (body.oom) {
+        why = "out of memory while reading the response";
+    } else if (f.failed()) {
+        describe(f, total, what, sizeof what);
+        why = what;
+    }
+    kova_transport::log_request(t->log, t->log_user, method, url_in, why, static_cast<long>(code), body.len, took,
+                                keys);
+    if (why) {
+        if (error) *error = error_text(method, url_in, why, keys);
+        return 1;
+    }
+    if (body_out) {
+        *body_out = body.take();
+        if (!*body_out) {
+            if (error) *error = dup_text("kova_winhttp: out of memory");
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int32_t io_get(void *user, const char *url, char **body, int32_t *status, char **error) {
+    return perform(static_cast<const kova_winhttp *>(user), "GET", L"GET", url, nullptr, nullptr, body, status,
+                   error);
+}
+
+int32_t io_post(void *user, const char *url, const char *body, const char *content_type, char **body_out,
+                int32_t *status, char **error) {
+    return perform(static_cast<const kova_winhttp *>(user), "POST", L"POST", url, body ? body : "", content_type,
+                   body_out, status, error);
+}
+
+void io_release(void *, char *text) { free(text); }
+
+// The proxy option as WinHTTP takes it: "host:port" from "host:port" or
+// "http://host:port[/]"; NULL for any other scheme or an empty host.
+wchar_t *proxy_name(const char *proxy) {
+    const char *p = proxy;
+    if (_strnicmp(p, "http://", 7) == 0) p += 7;
+    if (strstr(p, "://")) return nullptr;
+    size_t n = strlen(p);
+    while (n > 0 && p[n - 1] == '/') --n;
+    if (n == 0 || p[0] == ':' || memchr(p, '/', n) || memchr(p, ' ', n)) return nullptr;
+    char *cut = static_cast<char *>(malloc(n + 1));
+    if (!cut) return nullptr;
+    memcpy(cut, p, n);
+    cut[n] = '\0';
+    wchar_t *w = widen(cut);
+    free(cut);
+    return w;
+}
+
+// A session with the proxy option applied; NULL when WinHTTP refuses.
+HINTERNET open_session(const wchar_t *agent, const char *proxy) {
+    if (!proxy) {
+        // The system's settings. Automatic proxy exists from Windows 8.1 on;
+        // before that, WinHTTP's own configuration is the system's.
+        HINTERNET s = WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
+                                  WINHTTP_NO_PROXY_BYPASS, 0);
+        if (s) return s;
+        return WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    }
+    if (!proxy[0])
+        return WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    wchar_t *name = proxy_name(proxy);
+    if (!name) return nullptr;
+    HINTERNET s = WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_NAMED_PROXY, name, WINHTTP_NO_PROXY_BYPASS, 0);
+    free(name);
+    return s;
+}
+
+// Reads a function of ntdll without linking against it.
+template <class Fn>
+Fn ntdll_fn(const char *name) {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    FARPROC p = ntdll ? GetProcAddress(ntdll, name) : nullptr;
+    return reinterpret_cast<Fn>(reinterpret_cast<void *>(p));
+}
+
+}  // namespace
+
+extern "C" {
+
+KOVA_WINHTTP_API void kova_winhttp_options_init(kova_winhttp_options *o) {
+    if (!o) return;
+    memset(o, 0, sizeof *o);
+    o->compressed = 1;
+}
+
+KOVA_WINHTTP_API kova_winhttp *kova_winhttp_new(const kova_winhttp_options *opt) {
+    kova_winhttp_options defaults;
+    kova_winhttp_options_init(&defaults);
+    const kova_winhttp_options *o = opt ? opt : &defaults;
+    if (o->timeout_ms < 0 || o->connect_timeout_ms < 0 || o->max_response_bytes < 0) return nullptr;
+
+    auto *t = static_cast<kova_winhttp *>(calloc(1, sizeof(kova_winhttp)));
+    if (!t) return nullptr;
+    t->io.user = t;
+    t->io.get = io_get;
+    t->io.post = io_post;
+    t->io.release = io_release;
+    t->timeout_ms = o->timeout_ms;
+    t->connect_timeout_ms = o->connect_timeout_ms;
+    t->insecure = o->insecure ? 1 : 0;
+    t->max_response = o->max_response_bytes > 0 ? o->max_response_bytes : KOVA_WINHTTP_DEFAULT_MAX_RESPONSE;
+    if (sizeof(size_t) < 8 && t->max_response > 0x7fffffff) t->max_response = 0x7fffffff;
+    t->log = o->log;
+    t->log_user = o->log_user;
+    t->url_base = kova_transport::norm_base(o->url_base);
+
+    wchar_t *agent;
+    if (o->user_agent) {
+        agent = widen(o->user_agent);
+    } else {
+        char ua[64];
+        snprintf(ua, sizeof ua, "kova/%s", kova_version());
+        agent = widen(ua);
+    }
+    if (agent && t->url_base) t->session = open_session(agent, o->proxy);
+    free(agent);
+    if (!t->session) {
+        kova_winhttp_free(t);
+        return nullptr;
+    }
+    if (o->compressed) {
+        DWORD all = WINHTTP_DECOMPRESSION_FLAG_ALL;
+        t->decodes = WinHttpSetOption(t->session, WINHTTP_OPTION_DECOMPRESSION, &all, sizeof all) != FALSE;
+    }
+    return t;
+}
+
+KOVA_WINHTTP_API void kova_winhttp_free(kova_winhttp *t) {
+    if (!t) return;
+    if (t->session) WinHttpCloseHandle(t->session);
+    free(t->url_base);
+    free(t);
+}
+
+KOVA_WINHTTP_API const kova_io *kova_winhttp_io(const kova_winhttp *t) { return t ? &t->io : nullptr; }
+
+KOVA_WINHTTP_API int32_t kova_winhttp_redact(const char *text, char *out, int32_t size) {
+    return kova_transport::redact_copy(text, out, size);
+}
+
+KOVA_WINHTTP_API const char *kova_winhttp_version(void) {
+    // Built once (thread-safely) and kept: callers get static text.
+    static char text[96];
+    static const bool built = [] {
+        using rtl_get_version_fn = LONG(WINAPI *)(OSVERSIONINFOW *);
+        using wine_version_fn = const char *(CDECL *)(void);
+        size_t n = static_cast<size_t>(snprintf(text, sizeof text, "WinHTTP"));
+        OSVERSIONINFOW v = {};
+        v.dwOSVersionInfoSize = sizeof v;
+        auto get_version = ntdll_fn<rtl_get_version_fn>("RtlGetVersion");
+        if (get_version && get_version(&v) == 0)
+            n += static_cast<size_t>(snprintf(text + n, sizeof text - n, " (Windows %lu.%lu.%lu",
+                                              static_cast<unsigned long>(v.dwMajorVersion),
+                                              static_cast<unsigned long>(v.dwMinorVersion),
+                                              static_cast<unsigned long>(v.dwBuildNumber)));
+        else
+            n += static_cast<size_t>(snprintf(text + n, sizeof text - n, " (Windows"));
+        auto wine_version = ntdll_fn<wine_version_fn>("wine_get_version");
+        if (wine_version && n < sizeof text)
+            n += static_cast<size_t>(snprintf(text + n, sizeof text - n, "; Wine %s", wine_version()));
+        if (n < sizeof text) snprintf(text + n, sizeof text - n, ")");
+        return true;
+    }();
+    (void)built;
+    return text;
+}
+
+}  // extern "C"

@@ -1,0 +1,177 @@
+// Redaction shared by the host transports: "apikey=<value>" becomes
+// "apikey=***" in any letter case, and the raw key is scrubbed from texts that
+// the HTTP stack wrote itself.
+#include "redact.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace kova_transport {
+
+bool starts_apikey(const char *p) {
+    static const char k[] = "apikey=";
+    for (size_t i = 0; i < sizeof k - 1; ++i)
+        if (tolower(static_cast<unsigned char>(p[i])) != k[i]) return false;
+    return true;
+}
+
+bool ends_value(char c) {
+    return c == '\0' || c == '&' || c == '#' || c == '"' || c == '\'' || c == ';' || c == ',' ||
+           isspace(static_cast<unsigned char>(c));
+}
+
+sbuf::~sbuf() { free(data); }
+
+void sbuf::put(const char *p, size_t n) {
+    if (oom) return;
+    if (len + n + 1 > cap) {
+        size_t want = cap ? cap * 2 : 256;
+        while (want < len + n + 1) want *= 2;
+        char *q = static_cast<char *>(realloc(data, want));
+        if (!q) { oom = true; return; }
+        data = q;
+        cap = want;
+    }
+    memcpy(data + len, p, n);
+    len += n;
+    data[len] = '\0';
+}
+
+void sbuf::puts(const char *s) { put(s, strlen(s)); }
+
+char *sbuf::take() {
+    if (oom || !data) return nullptr;
+    char *p = data;
+    data = nullptr;
+    return p;
+}
+
+void redact_into(sbuf &out, const char *s) {
+    while (*s) {
+        if (starts_apikey(s)) {
+            out.put(s, 7);
+            s += 7;
+            while (!ends_value(*s)) ++s;
+            out.puts("***");
+            continue;
+        }
+        out.put(s, 1);
+        ++s;
+    }
+}
+
+// Keys shorter than 6 bytes are left to the "apikey=" rule alone: scrubbing
+// them would mangle ordinary words of the message (real keys are 32
+// characters).
+void scrub(char *text, const char *secret, size_t n) {
+    if (!text || n < 6) return;
+    char *p;
+    while ((p = strstr(text, secret)) != nullptr) {
+        // Replace by "***" and close the gap.
+        size_t tail = strlen(p + n);
+        memcpy(p, "***", 3);
+        memmove(p + 3, p + n, tail + 1);
+        text = p + 3;
+    }
+}
+
+namespace {
+
+int hexval(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+void find_key(const char *url, key_forms &k) {
+    const char *q = strchr(url, '?');
+    if (!q) return;
+    for (const char *p = q + 1; *p; ++p) {
+        if ((p == q + 1 || p[-1] == '&') && starts_apikey(p)) {
+            p += 7;
+            size_t n = 0, m = 0;
+            while (!ends_value(p[n]) && n < sizeof k.sent - 1) {
+                k.sent[n] = p[n];
+                ++n;
+            }
+            k.sent[n] = '\0';
+            for (size_t i = 0; i < n && m < sizeof k.plain - 1; ++i) {
+                int h1, h2;
+                if (k.sent[i] == '%' && i + 2 < n && (h1 = hexval(k.sent[i + 1])) >= 0 &&
+                    (h2 = hexval(k.sent[i + 2])) >= 0) {
+                    k.plain[m++] = static_cast<char>(h1 * 16 + h2);
+                    i += 2;
+                } else {
+                    k.plain[m++] = k.sent[i];
+                }
+            }
+            k.plain[m] = '\0';
+            return;
+        }
+    }
+}
+
+char *redacted_line(const char *method, const char *url, const char *sep, const char *what,
+                    const key_forms &k) {
+    sbuf b;
+    b.puts(method);
+    b.puts(" ");
+    redact_into(b, url);
+    b.puts(sep);
+    redact_into(b, what);
+    char *text = b.take();
+    if (!text) return nullptr;
+    scrub(text, k.sent, strlen(k.sent));
+    scrub(text, k.plain, strlen(k.plain));
+    return text;
+}
+
+char *error_text(const char *method, const char *url, const char *why, const key_forms &k,
+                 const char *oom_text) {
+    char *text = redacted_line(method, url, ": ", why, k);
+    if (text) return text;
+    size_t n = strlen(oom_text);
+    text = static_cast<char *>(malloc(n + 1));
+    if (text) memcpy(text, oom_text, n + 1);
+    return text;
+}
+
+void log_request(log_fn log, void *log_user, const char *method, const char *url, const char *why,
+                 long status, size_t bytes, long long ms, const key_forms &k) {
+    if (!log) return;
+    char head[160];
+    sbuf outcome;
+    if (why) {
+        snprintf(head, sizeof head, "failed after %lld ms: ", ms);
+        outcome.puts(head);
+        outcome.puts(why);
+    } else {
+        snprintf(head, sizeof head, "HTTP %ld, %llu bytes, %lld ms", status,
+                 static_cast<unsigned long long>(bytes), ms);
+        outcome.puts(head);
+    }
+    if (outcome.oom) return;
+    char *text = redacted_line(method, url, " -> ", outcome.data, k);
+    if (!text) return;
+    log(log_user, text);
+    free(text);
+}
+
+int32_t redact_copy(const char *text, char *out, int32_t size) {
+    sbuf b;
+    redact_into(b, text ? text : "");
+    size_t n = b.data ? b.len : 0;
+    if (out && size > 0) {
+        size_t c = n < static_cast<size_t>(size) - 1 ? n : static_cast<size_t>(size) - 1;
+        if (c) memcpy(out, b.data, c);
+        out[c] = '\0';
+    }
+    return n > 0x7fffffff ? 0x7fffffff : static_cast<int32_t>(n);
+}
+
+}  // namespace kova_transport
