@@ -2,13 +2,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/kova_internal.h"
+#include "core/core.h"
 
 namespace {
-constexpr const char *k_svc_name[3] = {"Jackett", "Sonarr", "Radarr"};
-constexpr int32_t k_default_port[3] = {9117, 8989, 7878};
-
-bool kind_ok(int32_t kind) { return static_cast<uint32_t>(kind) <= 2; }
+// Indexed by kind (KOVA_JACKETT, KOVA_SONARR, KOVA_RADARR).
+constexpr const char *k_svc_name[kova_kind_count] = {"Jackett", "Sonarr", "Radarr"};
+constexpr int32_t k_default_port[kova_kind_count] = {9117, 8989, 7878};
 
 // Bytes that would let a host smuggle a scheme, path, user information,
 // brackets or white space into the URL.
@@ -86,13 +85,13 @@ bool kova_is_ipv6_literal(const char *text) {
     return compressed ? groups <= 7 : groups == 8;
 }
 
-const char *kova_svc_name(int32_t kind) { return kind_ok(kind) ? k_svc_name[kind] : ""; }
+const char *kova_svc_name(int32_t kind) { return kova_kind_ok(kind) ? k_svc_name[kind] : ""; }
 
-int32_t kova_svc_default_port(int32_t kind) { return kind_ok(kind) ? k_default_port[kind] : 0; }
+int32_t kova_svc_default_port(int32_t kind) { return kova_kind_ok(kind) ? k_default_port[kind] : 0; }
 
-int32_t kova_svc_configure(kova_ctx *ctx, int32_t kind, const char *host, int32_t port, int32_t https,
+int32_t kova_svc_configure(kova_core *ctx, int32_t kind, const char *host, int32_t port, int32_t https,
                            const char *api_key) {
-    if (!kind_ok(kind)) return kova_fail(ctx, ERR_INVALID_ARG, "unknown service");
+    if (!kova_kind_ok(kind)) return kova_fail(ctx, ERR_INVALID_ARG, "unknown service");
     const char *name = k_svc_name[kind];
     size_t hlen = host ? strlen(host) : 0;
     if (hlen < 1 || hlen > 253) return kova_fail(ctx, ERR_INVALID_ARG, "%s: invalid host", name);

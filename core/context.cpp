@@ -1,9 +1,9 @@
-// The context record and the per-call diagnostics: last error, warnings and
-// the test log.
+// The per-call diagnostics (last error, warnings and the test log) and the
+// release of the core part of a context.
 #include <cstdio>
 #include <cstring>
 
-#include "core/kova_internal.h"
+#include "core/core.h"
 
 namespace {
 struct code_name {
@@ -34,35 +34,30 @@ const char *kova_code_name(int32_t code) {
     return "ERR_UNKNOWN";
 }
 
-void kova_ctx_init(kova_ctx *ctx) {
-    memset(ctx, 0, sizeof *ctx);
-    ctx->match = -1;
-}
-
-void kova_begin(kova_ctx *ctx) {
-    for (int32_t i = 0; i < ctx->warning_count; ++i) {
-        kova_free(ctx->warnings[i]);
-        ctx->warnings[i] = nullptr;
+void kova_begin(kova_diag *d) {
+    for (int32_t i = 0; i < d->warning_count; ++i) {
+        kova_free(d->warnings[i]);
+        d->warnings[i] = nullptr;
     }
-    ctx->warning_count = 0;
-    ctx->rc = 0;
-    ctx->http_code = 0;
-    ctx->err[0] = '\0';
+    d->warning_count = 0;
+    d->rc = 0;
+    d->http_code = 0;
+    d->err[0] = '\0';
 }
 
-int32_t kova_fail(kova_ctx *ctx, int32_t code, const char *fmt, ...) {
+int32_t kova_fail(kova_diag *d, int32_t code, const char *fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
-    vsnprintf(ctx->err, sizeof ctx->err, fmt, ap);
+    vsnprintf(d->err, sizeof d->err, fmt, ap);
     va_end(ap);
-    ctx->rc = code;
+    d->rc = code;
     return code;
 }
 
-int32_t kova_oom(kova_ctx *ctx) { return kova_fail(ctx, ERR_OOM, "out of memory"); }
+int32_t kova_oom(kova_diag *d) { return kova_fail(d, ERR_OOM, "out of memory"); }
 
-void kova_warnf(kova_ctx *ctx, const char *fmt, ...) {
-    if (ctx->warning_count >= kova_max_warnings) return;
+void kova_warnf(kova_diag *d, const char *fmt, ...) {
+    if (d->warning_count >= kova_max_warnings) return;
     char buf[kova_warn_size];
     va_list ap;
     va_start(ap, fmt);
@@ -70,11 +65,11 @@ void kova_warnf(kova_ctx *ctx, const char *fmt, ...) {
     va_end(ap);
     char *copy = kova_strdup(buf);
     if (!copy) return; // a lost warning never changes the call's result
-    ctx->warnings[ctx->warning_count++] = copy;
+    d->warnings[d->warning_count++] = copy;
 }
 
-void kova_logf(kova_ctx *ctx, const char *key, const char *fmt, ...) {
-    if (ctx->test_log_count >= kova_max_log) return;
+void kova_logf(kova_diag *d, const char *key, const char *fmt, ...) {
+    if (d->test_log_count >= kova_max_log) return;
     char buf[kova_log_size];
     va_list ap;
     va_start(ap, fmt);
@@ -87,32 +82,27 @@ void kova_logf(kova_ctx *ctx, const char *key, const char *fmt, ...) {
         kova_free(t);
         return;
     }
-    ctx->test_log[ctx->test_log_count].key = k;
-    ctx->test_log[ctx->test_log_count].text = t;
-    ++ctx->test_log_count;
+    d->test_log[d->test_log_count].key = k;
+    d->test_log[d->test_log_count].text = t;
+    ++d->test_log_count;
 }
 
-void kova_log_clear(kova_ctx *ctx) {
-    for (int32_t i = 0; i < ctx->test_log_count; ++i) {
-        kova_free(ctx->test_log[i].key);
-        kova_free(ctx->test_log[i].text);
-        ctx->test_log[i] = kova_log_entry{};
+void kova_log_clear(kova_diag *d) {
+    for (int32_t i = 0; i < d->test_log_count; ++i) {
+        kova_free(d->test_log[i].key);
+        kova_free(d->test_log[i].text);
+        d->test_log[i] = kova_log_entry{};
     }
-    ctx->test_log_count = 0;
+    d->test_log_count = 0;
 }
 
-void kova_ctx_free(kova_ctx *ctx) {
-    kova_begin(ctx);
-    kova_log_clear(ctx);
-    kova_rset_free(&ctx->rs);
-    kova_lookup_free(ctx);
-    kova_qp_free(ctx);
-    for (kova_svc &s : ctx->svc) {
+void kova_core_free(kova_core *c) {
+    kova_begin(c);
+    kova_log_clear(c);
+    for (kova_svc &s : c->svc) {
         kova_free(s.host);
         kova_free(s.api_key);
         kova_free(s.base_url);
     }
-    kova_free(ctx->json_text);
-    kova_free(ctx->field_text);
-    kova_ctx_init(ctx);
+    memset(static_cast<void *>(c), 0, sizeof *c);
 }

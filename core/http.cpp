@@ -1,7 +1,7 @@
 // The HTTP request frame: the one way a request leaves the library.
 #include <cstring>
 
-#include "core/kova_internal.h"
+#include "core/core.h"
 
 namespace {
 void release_out(const kova_io *io, char *text) {
@@ -13,11 +13,11 @@ void release_out(const kova_io *io, char *text) {
 }
 } // namespace
 
-int32_t kova_http(kova_ctx *ctx, int32_t kind, int32_t post, const char *path, const char *query,
-                  const char *body, const char *label, char **body_out) {
-    const kova_io *io = kova_ctx_io(ctx);
+int32_t kova_http(kova_core *ctx, const kova_io *io, int32_t kind, kova_method method, const char *path,
+                  const char *query, const char *body, const char *label, char **body_out) {
     *body_out = nullptr;
-    if (static_cast<uint32_t>(kind) > 2) return kova_fail(ctx, ERR_INVALID_ARG, "unknown service");
+    if (!kova_kind_ok(kind)) return kova_fail(ctx, ERR_INVALID_ARG, "unknown service");
+    const bool post = method == kova_method::post;
     const kova_svc &svc = ctx->svc[kind];
     const char *name = kova_svc_name(kind);
     if (!svc.configured) return kova_fail(ctx, ERR_NOT_CONFIGURED, "%s is not configured", name);

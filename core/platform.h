@@ -22,6 +22,15 @@ struct kova_lock { pthread_mutex_t m; };
 void kova_lock_acquire(kova_lock *l);
 void kova_lock_release(kova_lock *l);
 
+// Holds a lock for one scope.
+struct kova_lock_guard {
+    kova_lock *l;
+    explicit kova_lock_guard(kova_lock *lock) : l(lock) { kova_lock_acquire(l); }
+    ~kova_lock_guard() { kova_lock_release(l); }
+    kova_lock_guard(const kova_lock_guard &) = delete;
+    kova_lock_guard &operator=(const kova_lock_guard &) = delete;
+};
+
 // Fills buf with n cryptographically random bytes. Returns 0 on success,
 // nonzero when the system source failed (the caller then uses a fallback).
 int kova_random_bytes(void *buf, size_t n);

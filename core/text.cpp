@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "core/kova_internal.h"
+#include "core/core.h"
 #include "core/platform.h"
 
 namespace {

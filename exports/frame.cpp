@@ -2,7 +2,7 @@
 // and the diagnostic, lifecycle, configuration and transport exports.
 #include "exports/frame.h"
 
-kova_ctx g_kova;
+kova_global g_kova;
 static int32_t g_inited = 0;
 
 void kova_init_step() {
@@ -39,6 +39,10 @@ KOVA_API const char *kova_warning(int32_t i) {
 
 KOVA_API void kova_reset(void) {
     kova_ctx_free(&g_kova);
+    kova_free(g_kova.json_text);
+    kova_free(g_kova.field_text);
+    g_kova.json_text = g_kova.field_text = nullptr;
+    g_kova.imdb_buf[0] = '\0';
     g_inited = 1;
     g_kova.match = -1;
     kova_curl_set_timeout(0);
@@ -53,21 +57,21 @@ KOVA_API int32_t kova_library_writes_armed(void) { return g_kova.armed; }
 
 KOVA_API int32_t kova_jackett_configure(const char *host, int32_t port, int32_t https, const char *api_key) {
     kova_ctx *ctx = kova_frame_begin();
-    return kova_frame_end(kova_svc_configure(ctx, 0, host, port, https, api_key));
+    return kova_frame_end(kova_svc_configure(ctx, KOVA_JACKETT, host, port, https, api_key));
 }
 
 KOVA_API int32_t kova_sonarr_configure(const char *host, int32_t port, int32_t https, const char *api_key) {
     kova_ctx *ctx = kova_frame_begin();
-    return kova_frame_end(kova_svc_configure(ctx, 1, host, port, https, api_key));
+    return kova_frame_end(kova_svc_configure(ctx, KOVA_SONARR, host, port, https, api_key));
 }
 
 KOVA_API int32_t kova_radarr_configure(const char *host, int32_t port, int32_t https, const char *api_key) {
     kova_ctx *ctx = kova_frame_begin();
-    return kova_frame_end(kova_svc_configure(ctx, 2, host, port, https, api_key));
+    return kova_frame_end(kova_svc_configure(ctx, KOVA_RADARR, host, port, https, api_key));
 }
 
 KOVA_API const char *kova_base_url(int32_t kind) {
-    if (static_cast<uint32_t>(kind) > 2) return kova_empty;
+    if (!kova_kind_ok(kind)) return kova_empty;
     const kova_svc &s = g_kova.svc[kind];
     return s.configured && s.base_url ? s.base_url : kova_empty;
 }

@@ -14,17 +14,17 @@ namespace {
 // Answer codes by internal result (and, for ERR_HTTP, by HTTP status).
 int32_t answer_for(int32_t rc, int32_t http) {
     switch (rc) {
-    case ERR_AUTH: return -1;
-    case ERR_NOT_FOUND: return -2;
+    case ERR_AUTH: return KOVA_VALIDATE_KEY_REJECTED;
+    case ERR_NOT_FOUND: return KOVA_VALIDATE_NOT_FOUND;
     case ERR_HTTP:
-        if (http == 404) return -2;
-        if (http == 429) return -3;
-        if (http >= 500) return -4;
-        return -5;
+        if (http == 404) return KOVA_VALIDATE_NOT_FOUND;
+        if (http == 429) return KOVA_VALIDATE_TOO_MANY_REQUESTS;
+        if (http >= 500) return KOVA_VALIDATE_UNREACHABLE;
+        return KOVA_VALIDATE_UNEXPECTED;
     case ERR_TRANSPORT:
-    case ERR_NO_IO: return -4;
-    case ERR_JSON: return -5;
-    default: return -8;
+    case ERR_NO_IO: return KOVA_VALIDATE_UNREACHABLE;
+    case ERR_JSON: return KOVA_VALIDATE_UNEXPECTED;
+    default: return KOVA_VALIDATE_INVALID_SETTINGS;
     }
 }
 
@@ -58,7 +58,7 @@ int32_t err_out(char *buf, int32_t size, int32_t code, const char *msg) {
         copy_out(text, len, buf, size);
         kova_free(text);
     } else if (strcmp(msg, "out of memory") != 0) {
-        return err_out(buf, size, -8, "out of memory");
+        return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "out of memory");
     } else {
         // Not even the short answer could be built: write it by hand.
         static const char k_oom[] = "{\"error\":\"out of memory\"}";
@@ -120,18 +120,18 @@ char *success_answer(const char *type, const char *url, bool new_id, bool report
 
 int32_t validate_common(int32_t kind, const char *type, const kova_io *io, const char *settings, char *buf,
                         int32_t size) {
-    if (!buf || size < 1) return -9;
+    if (!buf || size < 1) return KOVA_VALIDATE_NO_BUFFER;
     buf[0] = '\0';
-    if (!settings) return err_out(buf, size, -8, "settings are NULL");
+    if (!settings) return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "settings are NULL");
     bool oom;
     doc_guard doc(kova_json_read(settings, strlen(settings), &oom));
-    if (oom) return err_out(buf, size, -8, "out of memory");
+    if (oom) return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "out of memory");
     yyjson_val *obj = yyjson_doc_get_root(doc.doc);
-    if (!yyjson_is_obj(obj)) return err_out(buf, size, -8, "settings are not a JSON object");
+    if (!yyjson_is_obj(obj)) return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "settings are not a JSON object");
     const char *host = sget(obj, "Host");
-    if (!host || !*host) return err_out(buf, size, -8, "Host is empty");
+    if (!host || !*host) return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "Host is empty");
     const char *key = sget(obj, "APIKey");
-    if (!key || !*key) return err_out(buf, size, -8, "APIKey is empty");
+    if (!key || !*key) return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "APIKey is empty");
     bool https = kova_ieq(sget(obj, "UseHttps"), "true");
     const char *id = sget(obj, "ID");
     const char *port_text = sget(obj, "Port");
@@ -141,18 +141,18 @@ int32_t validate_common(int32_t kind, const char *type, const kova_io *io, const
         port = kova_svc_default_port(kind);
         report_port = true;
     }
-    if (!io) return err_out(buf, size, -4, "no transport");
+    if (!io) return err_out(buf, size, KOVA_VALIDATE_UNREACHABLE, "no transport");
 
     ctx_guard tmp;
     tmp.ctx.io = io;
     int32_t rc = kova_svc_configure(&tmp.ctx, kind, host, port, https, key);
-    if (rc == OK) rc = kind == 0 ? kova_do_jackett_test(&tmp.ctx) : kova_do_arr_test(&tmp.ctx, kind);
+    if (rc == OK) rc = kind == KOVA_JACKETT ? kova_do_jackett_test(&tmp.ctx) : kova_do_arr_test(&tmp.ctx, kind);
     if (rc == OK || rc == PARTIAL) {
         char *text = success_answer(type, tmp.ctx.svc[kind].base_url, !id || !*id, report_port, port);
-        if (!text) return err_out(buf, size, -8, "out of memory");
+        if (!text) return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "out of memory");
         bool fits = copy_out(text, strlen(text), buf, size);
         kova_free(text);
-        return fits ? 0 : -9;
+        return fits ? KOVA_VALIDATE_OK : KOVA_VALIDATE_NO_BUFFER;
     }
     char msg[600];
     snprintf(msg, sizeof msg, "%s", tmp.ctx.err[0] ? tmp.ctx.err : kova_code_name(rc));
@@ -160,18 +160,20 @@ int32_t validate_common(int32_t kind, const char *type, const kova_io *io, const
 }
 
 int32_t v_jackett(const kova_io *io, const char *settings, char *buf, int32_t size) {
-    return validate_common(0, "JACKETT", io, settings, buf, size);
+    return validate_common(KOVA_JACKETT, "JACKETT", io, settings, buf, size);
 }
 int32_t v_sonarr(const kova_io *io, const char *settings, char *buf, int32_t size) {
-    return validate_common(1, "SONARR", io, settings, buf, size);
+    return validate_common(KOVA_SONARR, "SONARR", io, settings, buf, size);
 }
 int32_t v_radarr(const kova_io *io, const char *settings, char *buf, int32_t size) {
-    return validate_common(2, "RADARR", io, settings, buf, size);
+    return validate_common(KOVA_RADARR, "RADARR", io, settings, buf, size);
 }
 
-constexpr kova_handler k_jackett = {"JACKETT", 32, 0, v_jackett, {}};
-constexpr kova_handler k_sonarr = {"SONARR", 32, 0, v_sonarr, {}};
-constexpr kova_handler k_radarr = {"RADARR", 32, 0, v_radarr, {}};
+// The value every record carries, which the host checks.
+constexpr int32_t k_record_value = 32;
+constexpr kova_handler k_jackett = {"JACKETT", k_record_value, 0, v_jackett, {}};
+constexpr kova_handler k_sonarr = {"SONARR", k_record_value, 0, v_sonarr, {}};
+constexpr kova_handler k_radarr = {"RADARR", k_record_value, 0, v_radarr, {}};
 
 #if UINTPTR_MAX == 0xFFFFFFFFFFFFFFFFu
 static_assert(sizeof(kova_handler) == 64, "the host reads a 64-byte record");

@@ -131,8 +131,4 @@ int one_input(const uint8_t *data, size_t size) {
 
 } // namespace configure_fuzzer
 
-#ifndef KOVA_FUZZ_REPLAY
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    return configure_fuzzer::one_input(data, size);
-}
-#endif
+KOVA_FUZZ_TARGET(configure_fuzzer)

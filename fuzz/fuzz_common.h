@@ -22,11 +22,40 @@
 
 #include "kova.h"
 
+// The limits the library documents, which everything it exposes must keep.
+// The targets see only the public interface, so they are mirrored here;
+// tests/reliability/corpus_replay_test.cpp checks them against the library's
+// own constants.
+namespace fuzz_limits {
+constexpr int32_t rows = 200000;        // result rows of one answer
+constexpr int32_t lookup = 100000;      // entries of one lookup
+constexpr int32_t profiles = 10000;     // quality profiles
+constexpr int32_t categories = 4096;    // categories of one row
+constexpr int32_t log_entries = 64;     // test-log entries
+constexpr int32_t warnings = 64;        // warnings of one call
+constexpr size_t log_text = 1023;       // bytes of one test-log text
+constexpr size_t message = 511;         // bytes of a warning or the error text
+constexpr int32_t dvf = 1000000;        // download volume factor, thousandths
+constexpr int32_t default_timeout_ms = 100000;
+} // namespace fuzz_limits
+
 [[noreturn]] inline void fuzz_fail(const char *what, const char *file, int line) {
     fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", what, file, line);
     abort();
 }
 #define FUZZ_CHECK(cond) ((cond) ? (void)0 : fuzz_fail(#cond, __FILE__, __LINE__))
+
+// The libFuzzer entry point of a target: every input goes to ns::one_input.
+// The replay test defines KOVA_FUZZ_REPLAY before it includes the targets, so
+// that they can share one program without their entry points.
+#ifndef KOVA_FUZZ_REPLAY
+#define KOVA_FUZZ_TARGET(ns)                                                  \
+    extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) { \
+        return ns::one_input(data, size);                                     \
+    }
+#else
+#define KOVA_FUZZ_TARGET(ns)
+#endif
 
 // Reads a structured input front to back; past the end it yields zeros and
 // empty texts, so every input is usable.
@@ -183,7 +212,7 @@ inline void check_row(int32_t i, bool in_range) {
         if (!in_range) FUZZ_CHECK(*s == '\0');
     }
     int32_t cats = kova_result_category_count(i);
-    FUZZ_CHECK(cats >= 0 && cats <= 4096);
+    FUZZ_CHECK(cats >= 0 && cats <= fuzz_limits::categories);
     for (int32_t j = -1; j <= cats; ++j) {
         int32_t c = kova_result_category(i, j);
         if (j < 0 || j == cats) FUZZ_CHECK(c == -1);
@@ -194,7 +223,7 @@ inline void check_row(int32_t i, bool in_range) {
     if (rc != KOVA_OK) FUZZ_CHECK(size == 0xDEADBEEF);
     FUZZ_CHECK(kova_result_size(i, nullptr) == rc);
     int32_t dvf = kova_result_download_volume_factor(i);
-    FUZZ_CHECK(dvf >= -1 && dvf <= 1000000);
+    FUZZ_CHECK(dvf >= -1 && dvf <= fuzz_limits::dvf);
     int32_t full = kova_result_full_season(i);
     FUZZ_CHECK(full == 0 || full == 1);
     const char *f = kova_result_field(i, "Title");
@@ -222,12 +251,12 @@ inline void check_lists() {
         check_text(kova_indexer_error(i));
         int32_t st = kova_indexer_status(i);
         if (!in) FUZZ_CHECK(st == -1 && kova_indexer_results(i) == -1 && *kova_indexer_name(i) == '\0');
-        if (in && st == 1) ++failed;
+        if (in && st == KOVA_INDEXER_FAILED) ++failed;
     }
     FUZZ_CHECK(kova_indexers_errored() == failed);
 
     int32_t lk = kova_lookup_count();
-    FUZZ_CHECK(lk >= 0 && lk <= 100000);
+    FUZZ_CHECK(lk >= 0 && lk <= fuzz_limits::lookup);
     int32_t m = kova_lookup_match();
     FUZZ_CHECK(m >= -1 && m < (lk > 0 ? lk : 1));
     for (int32_t i = -1; i <= lk; ++i) {
@@ -237,26 +266,26 @@ inline void check_lists() {
         if (i < 0 || i == lk) FUZZ_CHECK(kova_lookup_tvdb(i) == -1 && kova_lookup_library_id(i) == -1);
     }
     int32_t qp = kova_quality_profile_count();
-    FUZZ_CHECK(qp >= 0 && qp <= 10000);
+    FUZZ_CHECK(qp >= 0 && qp <= fuzz_limits::profiles);
     for (int32_t i = -1; i <= qp; ++i) {
         check_text(kova_quality_profile_name(i));
         if (i < 0 || i == qp) FUZZ_CHECK(kova_quality_profile_id(i) == -1);
     }
     check_text(kova_rootfolder());
     int32_t logs = kova_test_log_count();
-    FUZZ_CHECK(logs >= 0 && logs <= 64);
+    FUZZ_CHECK(logs >= 0 && logs <= fuzz_limits::log_entries);
     for (int32_t i = -1; i <= logs; ++i) {
         check_text(kova_test_log_key(i));
-        check_text(kova_test_log_text(i), 1023);
+        check_text(kova_test_log_text(i), fuzz_limits::log_text);
     }
     int32_t w = kova_warning_count();
-    FUZZ_CHECK(w >= 0 && w <= 64);
-    for (int32_t i = -1; i <= w; ++i) check_text(kova_warning(i), 511);
-    check_text(kova_last_error(), 511);
+    FUZZ_CHECK(w >= 0 && w <= fuzz_limits::warnings);
+    for (int32_t i = -1; i <= w; ++i) check_text(kova_warning(i), fuzz_limits::message);
+    check_text(kova_last_error(), fuzz_limits::message);
     // Fuzz inputs are small: a report of lost memory misreports something else.
     FUZZ_CHECK(kova_last_rc() != KOVA_ERR_OOM);
     int32_t stage = kova_jackett_stage();
-    FUZZ_CHECK(stage >= 0 && stage <= 3);
+    FUZZ_CHECK(stage >= KOVA_STAGE_NONE && stage <= KOVA_STAGE_QUERY);
 }
 
 // The result document parses back as strict JSON and agrees with the
@@ -313,12 +342,31 @@ inline void check_document() {
 // Everything at once: rows (with one index past each end), lists, document.
 inline void check_results() {
     int32_t rows = kova_result_count();
-    FUZZ_CHECK(rows >= 0 && rows <= 200000);
+    FUZZ_CHECK(rows >= 0 && rows <= fuzz_limits::rows);
     for (int32_t i = -1; i <= rows; ++i) check_row(i, i >= 0 && i < rows);
     check_row(INT32_MIN, false);
     check_row(INT32_MAX, false);
     check_lists();
     check_document();
+}
+
+// A JSON string literal of arbitrary bytes (invalid UTF-8 stays invalid):
+// quotes and backslashes escaped, control bytes (NUL included) as \u00XX.
+inline std::string json_quoted(const std::string &s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char esc[8];
+            snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
 }
 
 // A text that the library reads up to its first NUL, as a host would pass it.

@@ -11,7 +11,7 @@ int one_input(const uint8_t *data, size_t size) {
     FUZZ_CHECK(in_codes(rc, {KOVA_OK, KOVA_PARTIAL, KOVA_ERR_INDEXERS, KOVA_ERR_EMPTY, KOVA_ERR_JSON}));
     FUZZ_CHECK(kova_last_rc() == rc);
     FUZZ_CHECK((rc == KOVA_OK) == (*kova_last_error() == '\0'));
-    FUZZ_CHECK(kova_jackett_stage() == 0);
+    FUZZ_CHECK(kova_jackett_stage() == KOVA_STAGE_NONE);
     if (rc == KOVA_ERR_JSON) FUZZ_CHECK(kova_result_count() == 0 && kova_indexer_count() == 0);
     if (rc == KOVA_OK) FUZZ_CHECK(kova_result_count() > 0 && kova_indexers_errored() == 0);
     if (rc == KOVA_ERR_EMPTY) FUZZ_CHECK(kova_result_count() == 0 && kova_indexers_errored() == 0);
@@ -44,8 +44,4 @@ int one_input(const uint8_t *data, size_t size) {
 
 } // namespace jackett_fuzzer
 
-#ifndef KOVA_FUZZ_REPLAY
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    return jackett_fuzzer::one_input(data, size);
-}
-#endif
+KOVA_FUZZ_TARGET(jackett_fuzzer)

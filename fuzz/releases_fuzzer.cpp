@@ -12,7 +12,7 @@ int one_input(const uint8_t *data, size_t size) {
     FUZZ_CHECK(kova_last_rc() == rc);
     FUZZ_CHECK((rc == KOVA_OK) == (*kova_last_error() == '\0'));
     FUZZ_CHECK((rc == KOVA_OK) == (kova_result_count() > 0));
-    FUZZ_CHECK(kova_indexer_count() == 0 && kova_jackett_stage() == 0);
+    FUZZ_CHECK(kova_indexer_count() == 0 && kova_jackett_stage() == KOVA_STAGE_NONE);
     for (int32_t i = 0; i < kova_result_count(); ++i) {
         FUZZ_CHECK(kova_result_files(i) == -1 && *kova_result_category_desc(i) == '\0');
         int32_t dvf = kova_result_download_volume_factor(i);
@@ -41,8 +41,4 @@ int one_input(const uint8_t *data, size_t size) {
 
 } // namespace releases_fuzzer
 
-#ifndef KOVA_FUZZ_REPLAY
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    return releases_fuzzer::one_input(data, size);
-}
-#endif
+KOVA_FUZZ_TARGET(releases_fuzzer)

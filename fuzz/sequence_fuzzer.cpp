@@ -124,7 +124,7 @@ int one_input(const uint8_t *data, size_t size) {
                          : kind == 1 ? kova_parse_arr_releases(t.c_str())
                                      : kova_parse_torznab_indexers(t.c_str());
             check_code(rc, false);
-            FUZZ_CHECK(kova_jackett_stage() == 0);
+            FUZZ_CHECK(kova_jackett_stage() == KOVA_STAGE_NONE);
             break;
         }
         case 9: {
@@ -196,7 +196,7 @@ int one_input(const uint8_t *data, size_t size) {
         case 19: {
             int32_t ms = arg_int(in);
             kova_set_timeout_ms(ms);
-            FUZZ_CHECK(kova_timeout_ms() == (ms > 0 ? ms : 100000));
+            FUZZ_CHECK(kova_timeout_ms() == (ms > 0 ? ms : fuzz_limits::default_timeout_ms));
             break;
         }
         case 20: {
@@ -231,8 +231,4 @@ int one_input(const uint8_t *data, size_t size) {
 
 } // namespace sequence_fuzzer
 
-#ifndef KOVA_FUZZ_REPLAY
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    return sequence_fuzzer::one_input(data, size);
-}
-#endif
+KOVA_FUZZ_TARGET(sequence_fuzzer)

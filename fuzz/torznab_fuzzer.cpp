@@ -15,7 +15,7 @@ int one_input(const uint8_t *data, size_t size) {
     FUZZ_CHECK(kova_result_count() == 0);
     if (rc != KOVA_OK) FUZZ_CHECK(kova_indexer_count() == 0);
     for (int32_t i = 0; i < kova_indexer_count(); ++i) {
-        FUZZ_CHECK(kova_indexer_status(i) == 2 && kova_indexer_results(i) == 0);
+        FUZZ_CHECK(kova_indexer_status(i) == KOVA_INDEXER_TORZNAB && kova_indexer_results(i) == 0);
         FUZZ_CHECK(*kova_indexer_error(i) == '\0');
         // An id is a stretch of the text between quotes: never longer than it.
         FUZZ_CHECK(strlen(kova_indexer_id(i)) <= text.size());
@@ -28,8 +28,4 @@ int one_input(const uint8_t *data, size_t size) {
 
 } // namespace torznab_fuzzer
 
-#ifndef KOVA_FUZZ_REPLAY
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    return torznab_fuzzer::one_input(data, size);
-}
-#endif
+KOVA_FUZZ_TARGET(torznab_fuzzer)

@@ -10,24 +10,6 @@ struct script {
     fuzz_bytes *in;
 };
 
-// A JSON string literal of arbitrary bytes (invalid UTF-8 stays invalid).
-std::string json_quoted(const std::string &s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char esc[8];
-            snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 fuzz_answer answer(void *ctx, const std::string &url, bool) {
     fuzz_bytes &in = *static_cast<script *>(ctx)->in;
     fuzz_answer a;
@@ -148,8 +130,4 @@ int one_input(const uint8_t *data, size_t size) {
 
 } // namespace validate_fuzzer
 
-#ifndef KOVA_FUZZ_REPLAY
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    return validate_fuzzer::one_input(data, size);
-}
-#endif
+KOVA_FUZZ_TARGET(validate_fuzzer)

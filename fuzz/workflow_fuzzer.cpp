@@ -19,23 +19,6 @@ struct run {
     int32_t episode;
 };
 
-std::string json_quoted(const std::string &s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char esc[8];
-            snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 bool has(const std::string &url, const char *part) { return url.find(part) != std::string::npos; }
 
 // A JSON value chosen by the fuzzer: mostly well-formed, sometimes raw bytes.
@@ -291,8 +274,4 @@ int one_input(const uint8_t *data, size_t size) {
 
 } // namespace workflow_fuzzer
 
-#ifndef KOVA_FUZZ_REPLAY
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    return workflow_fuzzer::one_input(data, size);
-}
-#endif
+KOVA_FUZZ_TARGET(workflow_fuzzer)

@@ -107,7 +107,7 @@ typedef struct kova_io {
  * when it does not fit, `answer` holds "") and returns the answer code:
  * 0 valid, -1 key rejected, -2 not found, -3 too many requests,
  * -4 unreachable, -5 unexpected answer, -8 invalid settings, -9 no or too
- * small buffer. Never touches the process-wide context.
+ * small buffer (KOVA_VALIDATE_*). Never touches the process-wide context.
  */
 typedef int32_t (*kova_validate_fn)(const kova_io *io, const char *settings,
                                     char *answer, int32_t answer_size);
@@ -286,7 +286,7 @@ KOVA_API int32_t kova_quality_profile_count(void);
 KOVA_API int32_t kova_quality_profile_id(int32_t i);
 /** Name of quality profile i; "" out of range. */
 KOVA_API const char *kova_quality_profile_name(int32_t i);
-/** Stage of the last Jackett search that produced rows: 1 IMDb id, 2 title, 3 query, 0 none. */
+/** Stage of the last Jackett search that produced rows: 1 IMDb id, 2 title, 3 query, 0 none (KOVA_STAGE_*). */
 KOVA_API int32_t kova_jackett_stage(void);
 /** Number of entries of the last lookup. */
 KOVA_API int32_t kova_lookup_count(void);
@@ -362,7 +362,7 @@ KOVA_API int32_t kova_indexer_count(void);
 KOVA_API const char *kova_indexer_id(int32_t i);
 /** Name of indexer entry i; "" out of range. */
 KOVA_API const char *kova_indexer_name(int32_t i);
-/** Status of indexer entry i (1 failed; Torznab entries carry 2); -1 out of range. */
+/** Status of indexer entry i (1 failed; Torznab entries carry 2: KOVA_INDEXER_*); -1 out of range. */
 KOVA_API int32_t kova_indexer_status(int32_t i);
 /** Results reported by indexer entry i; -1 out of range. */
 KOVA_API int32_t kova_indexer_results(int32_t i);
@@ -386,6 +386,33 @@ KOVA_API const char *kova_result_json(void);
 KOVA_API const kova_handler *kova_rtchk_handler(const char *runtime_type);
 /** The Jackett handler record. */
 KOVA_API const kova_handler *rtchk_get(void);
+
+/* ===================================================================== */
+/* Named values (additive: macros only; the numbers never change)         */
+/* ===================================================================== */
+
+/* Stages of a Jackett search (kova_jackett_stage, "stage" of kova_result_json):
+ * the stage whose request produced the current rows. */
+#define KOVA_STAGE_NONE  0   /* no rows from a staged search */
+#define KOVA_STAGE_IMDB  1   /* rows from the IMDb id search */
+#define KOVA_STAGE_TITLE 2   /* rows from the title search (other IMDb ids dropped) */
+#define KOVA_STAGE_QUERY 3   /* rows from the free query */
+
+/* Answer codes of a settings validation (kova_validate_fn). -6 and -7 are
+ * never returned. */
+#define KOVA_VALIDATE_OK                 0
+#define KOVA_VALIDATE_KEY_REJECTED     (-1)
+#define KOVA_VALIDATE_NOT_FOUND        (-2)
+#define KOVA_VALIDATE_TOO_MANY_REQUESTS (-3)
+#define KOVA_VALIDATE_UNREACHABLE      (-4)
+#define KOVA_VALIDATE_UNEXPECTED       (-5)
+#define KOVA_VALIDATE_INVALID_SETTINGS (-8)
+#define KOVA_VALIDATE_NO_BUFFER        (-9)
+
+/* Indexer status values (kova_indexer_status). Jackett's own entries carry
+ * the status Jackett sent; these two have a meaning for the library. */
+#define KOVA_INDEXER_FAILED  1   /* the indexer failed (counted by kova_indexers_errored) */
+#define KOVA_INDEXER_TORZNAB 2   /* an entry of a Torznab indexer list */
 
 #ifdef __cplusplus
 }

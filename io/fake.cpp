@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/kova_internal.h"
 #include "core/platform.h"
+#include "io/io.h"
 
 namespace {
 struct fake_route {
@@ -24,16 +24,11 @@ int32_t g_total = 0;
 int32_t g_posts = 0;
 char *g_post_url = nullptr;
 char *g_post_body = nullptr;
-char g_fake_out[65536];
-char *g_fake_body_out = nullptr;
 kova_lock g_fl = KOVA_LOCK_INIT;
 
 // Holds g_fl for one scope. Never nested.
-struct fake_lock {
-    fake_lock() { kova_lock_acquire(&g_fl); }
-    ~fake_lock() { kova_lock_release(&g_fl); }
-    fake_lock(const fake_lock &) = delete;
-    fake_lock &operator=(const fake_lock &) = delete;
+struct fake_lock : kova_lock_guard {
+    fake_lock() : kova_lock_guard(&g_fl) {}
 };
 
 fake_route *find(const char *url) {
@@ -116,9 +111,7 @@ const kova_io g_fake_io = {nullptr, fake_get, fake_post, fake_free};
 
 const kova_io *kova_io_fake() { return &g_fake_io; }
 
-extern "C" {
-
-KOVA_API int32_t kova_fake_set(const char *url, int32_t status, const char *body) {
+int32_t fake_io_set(const char *url, int32_t status, const char *body) {
     if (!url || !body) return ERR_INVALID_ARG;
     fake_lock lock;
     fake_route *r = upsert(url);
@@ -129,7 +122,7 @@ KOVA_API int32_t kova_fake_set(const char *url, int32_t status, const char *body
     return OK;
 }
 
-KOVA_API int32_t kova_fake_fail(const char *url, const char *text) {
+int32_t fake_io_fail(const char *url, const char *text) {
     if (!url) return ERR_INVALID_ARG;
     fake_lock lock;
     fake_route *r = upsert(url);
@@ -138,32 +131,29 @@ KOVA_API int32_t kova_fake_fail(const char *url, const char *text) {
     return r->fail ? OK : ERR_OOM;
 }
 
-KOVA_API int32_t kova_fake_calls(const char *url) {
+int32_t fake_io_calls(const char *url) {
     fake_lock lock;
     if (!url) return g_total;
     fake_route *r = find(url);
     return r ? r->calls : 0;
 }
 
-KOVA_API int32_t kova_fake_post_count(void) {
+int32_t fake_io_post_count() {
     fake_lock lock;
     return g_posts;
 }
 
-KOVA_API const char *kova_fake_last_post_url(void) {
+void fake_io_last_post_url(char *out, size_t size) {
     fake_lock lock;
-    snprintf(g_fake_out, sizeof g_fake_out, "%s", g_post_url ? g_post_url : "");
-    return g_fake_out;
+    snprintf(out, size, "%s", g_post_url ? g_post_url : "");
 }
 
-KOVA_API const char *kova_fake_last_post_body(void) {
+char *fake_io_last_post_body() {
     fake_lock lock;
-    kova_free(g_fake_body_out);
-    g_fake_body_out = kova_strdup(g_post_body ? g_post_body : "");
-    return g_fake_body_out ? g_fake_body_out : kova_empty;
+    return kova_strdup(g_post_body ? g_post_body : "");
 }
 
-KOVA_API void kova_fake_reset(void) {
+void fake_io_reset() {
     fake_lock lock;
     for (int32_t i = 0; i < g_nr; ++i) {
         kova_free(g_routes[i].url);
@@ -177,5 +167,3 @@ KOVA_API void kova_fake_reset(void) {
     kova_free(g_post_body);
     g_post_url = g_post_body = nullptr;
 }
-
-} // extern "C"

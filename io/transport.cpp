@@ -1,16 +1,16 @@
 // Transport selection and the request time-out.
 #include <atomic>
 
-#include "core/kova_internal.h"
+#include "io/io.h"
 
 namespace {
 // Process-wide; hosts may read it from their transport threads.
 std::atomic<int32_t> g_timeout_ms{kova_default_timeout_ms};
 } // namespace
 
-const kova_io *kova_ctx_io(const kova_ctx *ctx) {
-    if (ctx->io) return ctx->io;
-    if (ctx->use_fake) return kova_io_fake();
+const kova_io *kova_io_select(const kova_io *installed, bool use_fake) {
+    if (installed) return installed;
+    if (use_fake) return kova_io_fake();
     return kova_io_curl();
 }
 

@@ -4,42 +4,18 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/kova_internal.h"
 #include "ops/ops.h"
 
 namespace {
-struct add_kind {
-    const char *id_key;
-    const char *path;
-    const char *label;
-    const char *log_key;
-    const char *log_fmt;
-};
-constexpr add_kind k_sonarr_add = {"tvdbId", "/api/v3/series", "add series", "SonarrV3_Series_Add",
-                                   "Adding series details to library for %s and tvdbId is %d"};
-constexpr add_kind k_radarr_add = {"tmdbId", "/api/v3/movie", "add movie", "RadarrV3_Movie_Add",
-                                   "Adding movie details to library for %s and tmdbid is %d"};
-
-constexpr const char *k_not_armed = "library writes are not armed (kova_arm_library_writes)";
-
-bool replaced_member(const char *key, size_t len, bool sonarr) {
+bool replaced_member(const char *key, size_t len, bool series) {
     static constexpr const char *common[] = {"path", "rootFolderPath", "qualityProfileId", "monitored", "addOptions"};
     static constexpr const char *series_only[] = {"seasonFolder", "monitorNewItems"};
     for (const char *k : common)
         if (strlen(k) == len && memcmp(k, key, len) == 0) return true;
-    if (sonarr)
+    if (series)
         for (const char *k : series_only)
             if (strlen(k) == len && memcmp(k, key, len) == 0) return true;
     return false;
-}
-
-// Length of a root folder once trailing backslashes, then trailing slashes,
-// are removed (the rule of trim_root, without copying).
-size_t trimmed_len(const char *root) {
-    size_t n = strlen(root);
-    while (n > 0 && root[n - 1] == '\\') --n;
-    while (n > 0 && root[n - 1] == '/') --n;
-    return n;
 }
 
 // Every season object ends with "monitored": false, so adding a series never
@@ -67,7 +43,7 @@ bool unmonitor_seasons(yyjson_mut_doc *doc, yyjson_mut_val *obj) {
 // The request body as compact JSON, or null when memory ran out (a body with
 // members missing is never sent) or when a text from the caller (the root
 // folder) is not valid UTF-8, which sets *bad_text.
-char *build_body(yyjson_val *object, bool sonarr, const char *folder, const char *root, size_t root_len,
+char *build_body(yyjson_val *object, bool series, const char *folder, const char *root, size_t root_len,
                  int32_t profile, bool *bad_text) {
     *bad_text = false;
     mut_doc_guard doc(yyjson_mut_doc_new(&kova_alc));
@@ -79,7 +55,7 @@ char *build_body(yyjson_val *object, bool sonarr, const char *folder, const char
     size_t idx, max;
     yyjson_val *key, *val;
     yyjson_obj_foreach(object, idx, max, key, val) {
-        if (replaced_member(yyjson_get_str(key), yyjson_get_len(key), sonarr)) continue;
+        if (replaced_member(yyjson_get_str(key), yyjson_get_len(key), series)) continue;
         yyjson_mut_val *k = yyjson_val_mut_copy(doc.doc, key);
         yyjson_mut_val *v = yyjson_val_mut_copy(doc.doc, val);
         if (!k || !v || !yyjson_mut_obj_add(out, k, v)) return nullptr;
@@ -89,12 +65,12 @@ char *build_body(yyjson_val *object, bool sonarr, const char *folder, const char
               yyjson_mut_obj_add_strncpy(doc.doc, out, "rootFolderPath", root, root_len) &&
               yyjson_mut_obj_add_int(doc.doc, out, "qualityProfileId", profile) &&
               yyjson_mut_obj_add_bool(doc.doc, out, "monitored", false);
-    if (ok && sonarr)
+    if (ok && series)
         ok = yyjson_mut_obj_add_bool(doc.doc, out, "seasonFolder", true) &&
              yyjson_mut_obj_add_str(doc.doc, out, "monitorNewItems", "none");
     yyjson_mut_val *opts = ok ? yyjson_mut_obj_add_obj(doc.doc, out, "addOptions") : nullptr;
     if (!opts) return nullptr;
-    if (sonarr)
+    if (series)
         ok = yyjson_mut_obj_add_str(doc.doc, opts, "monitor", "none") &&
              yyjson_mut_obj_add_bool(doc.doc, opts, "searchForMissingEpisodes", false) &&
              yyjson_mut_obj_add_bool(doc.doc, opts, "searchForCutoffUnmetEpisodes", false) &&
@@ -112,18 +88,16 @@ char *build_body(yyjson_val *object, bool sonarr, const char *folder, const char
 
 int32_t add_from_lookup(kova_ctx *ctx, int32_t kind, yyjson_val *object, const char *root, int32_t profile,
                         const char *suffix) {
-    const char *name = kova_svc_name(kind);
-    const add_kind &ak = kind == 1 ? k_sonarr_add : k_radarr_add;
-    if (!ctx->armed) return kova_fail(ctx, ERR_NOT_ARMED, "%s", k_not_armed);
-    if (!yyjson_is_obj(object)) return kova_fail(ctx, ERR_NOT_FOUND, "%s add: no lookup object", name);
+    const arr_service &s = arr_service_of(kind);
+    if (!yyjson_is_obj(object)) return kova_fail(ctx, ERR_NOT_FOUND, "%s add: no lookup object", s.name);
     // A root that trims to nothing ("/", "\\") would add the item at the top
     // of the service's file system: refused like a missing root.
-    size_t root_len = root ? trimmed_len(root) : 0;
-    if (root_len == 0) return kova_fail(ctx, ERR_INVALID_ARG, "%s add: empty root folder (F11)", name);
-    if (profile < 1) return kova_fail(ctx, ERR_INVALID_ARG, "%s add: invalid quality profile id", name);
+    size_t root_len = root ? root_trimmed_len(root) : 0;
+    if (root_len == 0) return kova_fail(ctx, ERR_INVALID_ARG, "%s add: empty root folder (F11)", s.name);
+    if (profile < 1) return kova_fail(ctx, ERR_INVALID_ARG, "%s add: invalid quality profile id", s.name);
     int32_t id;
-    if (!read_id(kova_obj_iget(object, ak.id_key), &id))
-        return kova_fail(ctx, ERR_NOT_FOUND, "%s add: lookup object has no %s", name, ak.id_key);
+    if (!read_id(kova_obj_iget(object, s.ext_key), &id))
+        return kova_fail(ctx, ERR_NOT_FOUND, "%s add: lookup object has no %s", s.name, s.ext_key);
 
     yyjson_val *clean = kova_obj_iget(object, "cleanTitle");
     const char *folder_name = yyjson_is_str(clean) && yyjson_get_len(clean) > 0 ? yyjson_get_str(clean) : "untitled";
@@ -136,15 +110,16 @@ int32_t add_from_lookup(kova_ctx *ctx, int32_t kind, yyjson_val *object, const c
         snprintf(folder.p, cap, "%.*s/%s", static_cast<int>(root_len), root, folder_name);
 
     bool bad_text;
-    text_guard body(build_body(object, kind == 1, folder.p, root, root_len, profile, &bad_text));
-    if (bad_text) return kova_fail(ctx, ERR_INVALID_ARG, "%s add: root folder is not valid UTF-8", name);
+    text_guard body(build_body(object, kind == KOVA_SONARR, folder.p, root, root_len, profile, &bad_text));
+    if (bad_text) return kova_fail(ctx, ERR_INVALID_ARG, "%s add: root folder is not valid UTF-8", s.name);
     if (!body.p) return kova_oom(ctx);
-    kova_logf(ctx, ak.log_key, ak.log_fmt, folder_name, id);
+    kova_logf(ctx, s.log_add, s.log_add_fmt, folder_name, id);
 
     char query[48];
-    if (kind == 1) snprintf(query, sizeof query, "tvdbId=%d", static_cast<int>(id));
+    if (s.add_query) snprintf(query, sizeof query, "%s=%d", s.add_query, static_cast<int>(id));
     char *answer = nullptr;
-    int32_t rc = kova_http(ctx, kind, 1, ak.path, kind == 1 ? query : nullptr, body.p, ak.label, &answer);
+    int32_t rc = kova_request(ctx, kind, kova_method::post, s.library_path, s.add_query ? query : nullptr, body.p,
+                              s.add_label, &answer);
     body.reset(nullptr);
     text_guard answer_g(answer);
     if (rc != OK) return rc;
@@ -156,56 +131,38 @@ int32_t add_from_lookup(kova_ctx *ctx, int32_t kind, yyjson_val *object, const c
     if (yyjson_is_arr(v)) v = yyjson_arr_get_first(v);
     int32_t new_id;
     if (read_id(kova_obj_iget(v, "id"), &new_id)) return new_id;
-    return kova_fail(ctx, ERR_JSON, "%s add: the answer carries no id", name);
+    return kova_fail(ctx, ERR_JSON, "%s add: the answer carries no id", s.name);
 }
 
-int32_t kova_do_sonarr_add(kova_ctx *ctx, int32_t tvdb, const char *root, int32_t profile) {
-    if (!ctx->armed) return kova_fail(ctx, ERR_NOT_ARMED, "%s", k_not_armed);
-    if (tvdb < 1 || !present(root) || profile < 1)
-        return kova_fail(ctx, ERR_INVALID_ARG, "Sonarr add: invalid tvdb id / root / profile");
-    char term[48];
-    snprintf(term, sizeof term, "tvdb:%d", static_cast<int>(tvdb));
-    char *body = nullptr;
-    int32_t rc = sonarr_term(ctx, term, &body);
-    if (rc != OK) {
-        kova_free(body);
-        return rc;
-    }
-    rc = lk_parse(ctx, body, 1);
+int32_t kova_do_add(kova_ctx *ctx, int32_t kind, int32_t ext_id, const char *root, int32_t profile) {
+    int32_t rc = check_armed(ctx);
     if (rc != OK) return rc;
-    for (int32_t i = 0; i < ctx->lookup_count; ++i) {
-        const kova_lookup &e = ctx->lookup[i];
-        if (e.tvdb != tvdb) continue;
-        if (e.library_id > 0)
-            return kova_fail(ctx, ERR_INVALID_ARG, "Sonarr add: series is already in the library (id %d)",
-                             e.library_id);
-        return add_from_lookup(ctx, 1, e.raw, root, profile, e.imdb);
-    }
-    return kova_fail(ctx, ERR_NOT_FOUND, "Sonarr add: tvdb id not found");
-}
-
-int32_t kova_do_radarr_add(kova_ctx *ctx, int32_t tmdb, const char *root, int32_t profile) {
-    if (!ctx->armed) return kova_fail(ctx, ERR_NOT_ARMED, "%s", k_not_armed);
-    if (tmdb < 1 || !present(root) || profile < 1)
-        return kova_fail(ctx, ERR_INVALID_ARG, "Radarr add: invalid tmdb id / root / profile");
+    kova_log_clear(ctx);
+    const arr_service &s = arr_service_of(kind);
+    if (ext_id < 1 || !present(root) || profile < 1)
+        return kova_fail(ctx, ERR_INVALID_ARG, "%s add: invalid %s id / root / profile", s.name, s.ext_short);
     char query[48];
-    snprintf(query, sizeof query, "tmdbId=%d", static_cast<int>(tmdb));
+    snprintf(query, sizeof query, s.ext_lookup_query, static_cast<int>(ext_id));
     char *body = nullptr;
-    int32_t rc = kova_http(ctx, 2, 0, "/api/v3/movie/lookup/tmdb", query, nullptr, "movie lookup", &body);
+    rc = kova_request(ctx, kind, kova_method::get, s.ext_lookup_path, query, nullptr, s.lookup_label, &body);
     if (rc != OK) {
-        bool missing = radarr_not_found(ctx, rc, body);
+        bool missing = s.one_item && radarr_not_found(ctx, rc, body);
         kova_free(body);
-        if (missing) return kova_fail(ctx, ERR_NOT_FOUND, "Radarr add: tmdb id not found");
+        if (missing) return kova_fail(ctx, ERR_NOT_FOUND, "%s add: %s id not found", s.name, s.ext_short);
         return rc;
     }
-    rc = lk_parse(ctx, body, 2);
+    rc = lk_parse(ctx, body, kind);
     if (rc != OK) return rc;
-    if (ctx->lookup_count == 0 || ctx->lookup[0].tmdb != tmdb)
-        return kova_fail(ctx, ERR_NOT_FOUND, "Radarr add: tmdb id not found");
-    const kova_lookup &e = ctx->lookup[0];
-    if (e.library_id > 0)
-        return kova_fail(ctx, ERR_INVALID_ARG, "Radarr add: movie is already in the library (id %d)", e.library_id);
-    return add_from_lookup(ctx, 2, e.raw, root, profile, e.imdb);
+    const int32_t entries = s.one_item && ctx->lookup_count > 1 ? 1 : ctx->lookup_count;
+    for (int32_t i = 0; i < entries; ++i) {
+        const kova_lookup &e = ctx->lookup[i];
+        if (e.*s.ext != ext_id) continue;
+        if (e.library_id > 0)
+            return kova_fail(ctx, ERR_INVALID_ARG, "%s add: %s is already in the library (id %d)", s.name, s.item,
+                             e.library_id);
+        return add_from_lookup(ctx, kind, e.raw, root, profile, e.imdb);
+    }
+    return kova_fail(ctx, ERR_NOT_FOUND, "%s add: %s id not found", s.name, s.ext_short);
 }
 
 int32_t kova_qp_pick(kova_ctx *ctx, const char *text) {

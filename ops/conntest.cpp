@@ -2,7 +2,6 @@
 // and Radarr, the configured indexers of Jackett.
 #include <cstring>
 
-#include "core/kova_internal.h"
 #include "ops/ops.h"
 
 void kova_qp_free(kova_ctx *ctx) {
@@ -16,24 +15,9 @@ void kova_qp_free(kova_ctx *ctx) {
     ctx->qp_count = 0;
 }
 
-void trim_root(char *s) {
-    if (!s) return;
-    size_t n = strlen(s);
-    while (n > 0 && s[n - 1] == '\\') --n;
-    while (n > 0 && s[n - 1] == '/') --n;
-    s[n] = '\0';
-}
-
 namespace {
-const char *arr_key(int32_t kind, const char *sonarr, const char *radarr) {
-    return kind == 1 ? sonarr : radarr;
-}
-const char *lower_name(int32_t kind) { return kind == 1 ? "sonarr" : "radarr"; }
-const char *title_name(int32_t kind) { return kind == 1 ? "Sonarr" : "Radarr"; }
-
-void log_no_root(kova_ctx *ctx, int32_t kind) {
-    kova_logf(ctx, arr_key(kind, "SonarrV3_NoRootfolder", "RadarrV3_NoRootfolder"),
-              "rootfolder is not set for %s", lower_name(kind));
+void log_no_root(kova_ctx *ctx, const arr_service &s) {
+    kova_logf(ctx, s.log_no_root, "rootfolder is not set for %s", s.lower);
 }
 
 // Joins the indexer names of a set with ", ".
@@ -46,26 +30,23 @@ void join_names(const kova_rset &rs, kova_buf *b) {
 } // namespace
 
 int32_t fetch_root(kova_ctx *ctx, int32_t kind) {
+    const arr_service &s = arr_service_of(kind);
     kova_free(ctx->rootfolder);
     ctx->rootfolder = nullptr;
-    kova_logf(ctx, arr_key(kind, "SonarrV3_Get_Rootfolder", "RadarrV3_Get_Rootfolder"),
-              "Get first %s Rootfolder", title_name(kind));
+    kova_logf(ctx, s.log_get_root, "Get first %s Rootfolder", s.name);
     yyjson_doc *answer;
-    int32_t rc = get_json(ctx, kind, "/api/v3/rootfolder", nullptr, "rootfolder", &answer);
+    yyjson_val *root;
+    int32_t rc = get_json_array(ctx, kind, "/api/v3/rootfolder", nullptr, "rootfolder", &answer, &root);
     doc_guard doc(answer);
     if (rc != OK) return rc;
-    yyjson_val *root = yyjson_doc_get_root(doc.doc);
-    if (!yyjson_is_arr(root))
-        return kova_fail(ctx, ERR_JSON, "%s rootfolder: not a JSON array", kova_svc_name(kind));
     yyjson_val *first = yyjson_arr_get_first(root);
     ctx->rootfolder = kova_val_str(kova_obj_iget(first, "path"), nullptr);
     if (!ctx->rootfolder) return kova_oom(ctx);
     trim_root(ctx->rootfolder);
     if (*ctx->rootfolder)
-        kova_logf(ctx, arr_key(kind, "SonarrV3_Rootfolder", "RadarrV3_Rootfolder"), "rootfolder: %s",
-                  ctx->rootfolder);
+        kova_logf(ctx, s.log_root, "rootfolder: %s", ctx->rootfolder);
     else
-        log_no_root(ctx, kind);
+        log_no_root(ctx, s);
     return OK;
 }
 
@@ -76,15 +57,13 @@ int32_t fetch_profiles(kova_ctx *ctx, int32_t kind) {
     kova_qp_free(ctx);
     ctx->rootfolder = root;
 
-    kova_logf(ctx, arr_key(kind, "SonarrV3_Get_QualityProfile", "RadarrV3_Get_QualityProfile"),
-              "Getting quality profiles...");
+    const arr_service &s = arr_service_of(kind);
+    kova_logf(ctx, s.log_get_qp, "Getting quality profiles...");
     yyjson_doc *answer;
-    int32_t rc = get_json(ctx, kind, "/api/v3/qualityprofile", nullptr, "qualityprofile", &answer);
+    yyjson_val *arr;
+    int32_t rc = get_json_array(ctx, kind, "/api/v3/qualityprofile", nullptr, "qualityprofile", &answer, &arr);
     doc_guard doc(answer);
     if (rc != OK) return rc;
-    yyjson_val *arr = yyjson_doc_get_root(doc.doc);
-    if (!yyjson_is_arr(arr))
-        return kova_fail(ctx, ERR_JSON, "%s qualityprofile: not a JSON array", kova_svc_name(kind));
 
     size_t n = yyjson_arr_size(arr);
     size_t cap = n < 1 ? 1 : (n > kova_max_profiles ? kova_max_profiles : n);
@@ -113,11 +92,9 @@ int32_t fetch_profiles(kova_ctx *ctx, int32_t kind) {
     }
     ctx->qp_count = count;
     if (count == 0)
-        kova_logf(ctx, arr_key(kind, "SonarrV3_NoQualityProfile", "RadarrV3_NoQualityProfile"),
-                  "not quality profiles availble");
+        kova_logf(ctx, s.log_no_qp, "not quality profiles availble");
     else
-        kova_logf(ctx, arr_key(kind, "SonarrV3_QualityProfile", "RadarrV3_QualityProfile"), "profile: %s",
-                  names.b.data ? names.b.data : "");
+        kova_logf(ctx, s.log_qp, "profile: %s", names.b.data ? names.b.data : "");
     return OK;
 }
 
@@ -126,7 +103,7 @@ int32_t kova_do_arr_test(kova_ctx *ctx, int32_t kind) {
     kova_qp_free(ctx);
     int32_t rc = fetch_root(ctx, kind);
     if (rc != OK) {
-        if (rc != ERR_NO_IO && rc != ERR_NOT_CONFIGURED) log_no_root(ctx, kind);
+        if (rc != ERR_NO_IO && rc != ERR_NOT_CONFIGURED) log_no_root(ctx, arr_service_of(kind));
         return rc;
     }
     rc = fetch_profiles(ctx, kind);
@@ -145,18 +122,14 @@ int32_t kova_do_jackett_test(kova_ctx *ctx) {
     kova_rset_free(&ctx->rs);
     kova_logf(ctx, "JackettV2_Test_Indexers", "Listing configured Jackett indexers (no search)...");
     char *body = nullptr;
-    int32_t rc = kova_http(ctx, 0, 0, "/api/v2.0/indexers/all/results/torznab/api", "t=indexers&configured=true",
+    int32_t rc = kova_request(ctx, KOVA_JACKETT, kova_method::get, "/api/v2.0/indexers/all/results/torznab/api", "t=indexers&configured=true",
                            nullptr, "indexer list", &body);
     text_guard body_g(body);
     if (rc != OK) return rc;
     kova_rset fresh{};
-    rc = kova_torznab_parse(ctx, &fresh, body);
+    rc = install_set(ctx, &fresh, kova_torznab_parse(ctx, &fresh, body));
     body_g.reset(nullptr);
-    if (rc != OK) {
-        kova_rset_free(&fresh);
-        return rc;
-    }
-    ctx->rs = fresh;
+    if (rc != OK) return rc;
     if (ctx->rs.indexer_count == 0) {
         kova_warnf(ctx, "Jackett: no indexer is configured");
         kova_logf(ctx, "JackettV2_NoIndexers", "no indexer is configured in Jackett");

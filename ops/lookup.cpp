@@ -2,7 +2,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/kova_internal.h"
 #include "ops/ops.h"
 
 void kova_lookup_free(kova_ctx *ctx) {
@@ -26,16 +25,22 @@ bool read_id(yyjson_val *v, int32_t *out) {
     return true;
 }
 
-int32_t get_json(kova_ctx *ctx, int32_t kind, const char *path, const char *query, const char *label,
-                 yyjson_doc **doc) {
+int32_t get_json_array(kova_ctx *ctx, int32_t kind, const char *path, const char *query, const char *label,
+                       yyjson_doc **doc, yyjson_val **arr) {
     *doc = nullptr;
+    *arr = nullptr;
     char *body = nullptr;
-    int32_t rc = kova_http(ctx, kind, 0, path, query, nullptr, label, &body);
+    int32_t rc = kova_request(ctx, kind, kova_method::get, path, query, nullptr, label, &body);
     text_guard body_g(body);
     if (rc != OK) return rc;
     bool oom;
     *doc = kova_json_read(body, strlen(body), &oom);
-    return oom ? kova_oom(ctx) : OK;
+    if (oom) return kova_oom(ctx);
+    yyjson_val *root = yyjson_doc_get_root(*doc);
+    if (!yyjson_is_arr(root))
+        return kova_fail(ctx, ERR_JSON, "%s %s: not a JSON array", kova_svc_name(kind), label);
+    *arr = root;
+    return OK;
 }
 
 bool radarr_not_found(const kova_ctx *ctx, int32_t rc, const char *body) {
@@ -114,35 +119,37 @@ int32_t sonarr_term(kova_ctx *ctx, const char *term, char **body) {
     *body = nullptr;
     text_guard query(encoded_query("term=", term));
     if (!query.p) return kova_oom(ctx);
-    return kova_http(ctx, 1, 0, "/api/v3/series/lookup", query.p, nullptr, "series lookup", body);
+    return kova_request(ctx, KOVA_SONARR, kova_method::get, "/api/v3/series/lookup", query.p, nullptr, "series lookup", body);
 }
+
+namespace {
+// One Sonarr lookup of term, logged under key ("Searching series by using
+// <what>:<term>..."); its entries become the context's lookup.
+int32_t sonarr_lookup_step(kova_ctx *ctx, const char *key, const char *what, const char *term) {
+    kova_logf(ctx, key, "Searching series by using %s:%s...", what, term);
+    char *body = nullptr;
+    int32_t rc = sonarr_term(ctx, term, &body);
+    if (rc != OK) {
+        kova_free(body);
+        return rc;
+    }
+    return lk_parse(ctx, body, KOVA_SONARR);
+}
+} // namespace
 
 int32_t kova_do_sonarr_lookup(kova_ctx *ctx, const char *imdb, const char *title) {
     kova_lookup_free(ctx);
     if (!present(imdb) && !present(title))
         return kova_fail(ctx, ERR_INVALID_ARG, "Sonarr lookup: no IMDb id and no title");
-    char *body = nullptr;
     int32_t rc;
     bool title_search = !present(imdb);
     if (present(imdb)) {
-        kova_logf(ctx, "SonarrV3_Series_Lookup_By_IMDbID", "Searching series by using IMDbID:%s...", imdb);
-        rc = sonarr_term(ctx, imdb, &body);
-        if (rc != OK) {
-            kova_free(body);
-            return rc;
-        }
-        rc = lk_parse(ctx, body, 1);
+        rc = sonarr_lookup_step(ctx, "SonarrV3_Series_Lookup_By_IMDbID", "IMDbID", imdb);
         if (rc != OK) return rc;
         title_search = ctx->lookup_count == 0 && present(title);
     }
     if (title_search) {
-        kova_logf(ctx, "SonarrV3_Series_Lookup_By_Title", "Searching series by using Title:%s...", title);
-        rc = sonarr_term(ctx, title, &body);
-        if (rc != OK) {
-            kova_free(body);
-            return rc;
-        }
-        rc = lk_parse(ctx, body, 1);
+        rc = sonarr_lookup_step(ctx, "SonarrV3_Series_Lookup_By_Title", "Title", title);
         if (rc != OK) return rc;
     }
     ctx->match = -1;
@@ -171,7 +178,7 @@ int32_t kova_do_radarr_lookup(kova_ctx *ctx, const char *imdb) {
     {
         text_guard query(encoded_query("imdbId=", imdb));
         if (!query.p) return kova_oom(ctx);
-        rc = kova_http(ctx, 2, 0, "/api/v3/movie/lookup/imdb", query.p, nullptr, "movie lookup", &body);
+        rc = kova_request(ctx, KOVA_RADARR, kova_method::get, "/api/v3/movie/lookup/imdb", query.p, nullptr, "movie lookup", &body);
     }
     if (rc != OK) {
         bool missing = radarr_not_found(ctx, rc, body);
@@ -181,7 +188,7 @@ int32_t kova_do_radarr_lookup(kova_ctx *ctx, const char *imdb) {
                              static_cast<long>(ctx->http_code));
         return rc;
     }
-    rc = lk_parse(ctx, body, 2);
+    rc = lk_parse(ctx, body, KOVA_RADARR);
     if (rc != OK) return rc;
     ctx->match = -1;
     if (ctx->lookup_count > 0) {
@@ -196,17 +203,16 @@ int32_t kova_do_radarr_lookup(kova_ctx *ctx, const char *imdb) {
 }
 
 int32_t kova_do_library_find(kova_ctx *ctx, int32_t kind, int32_t id) {
-    const char *key = kind == 1 ? "tvdbId" : "tmdbId";
-    if (id < 1) return kova_fail(ctx, ERR_INVALID_ARG, "%s: invalid %s", kova_svc_name(kind), key);
+    const arr_service &s = arr_service_of(kind);
+    const char *key = s.ext_key;
+    if (id < 1) return kova_fail(ctx, ERR_INVALID_ARG, "%s: invalid %s", s.name, key);
     char query[64];
     snprintf(query, sizeof query, "%s=%d", key, static_cast<int>(id));
     yyjson_doc *answer;
-    int32_t rc = get_json(ctx, kind, kind == 1 ? "/api/v3/series" : "/api/v3/movie", query, "library", &answer);
+    yyjson_val *arr;
+    int32_t rc = get_json_array(ctx, kind, s.library_path, query, "library", &answer, &arr);
     doc_guard doc(answer);
     if (rc != OK) return rc;
-    yyjson_val *arr = yyjson_doc_get_root(doc.doc);
-    if (!yyjson_is_arr(arr))
-        return kova_fail(ctx, ERR_JSON, "%s library: not a JSON array", kova_svc_name(kind));
     size_t idx, max;
     yyjson_val *el;
     yyjson_arr_foreach(arr, idx, max, el) {

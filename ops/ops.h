@@ -1,7 +1,122 @@
-// Functions shared by the operation source files only.
+// The ops layer: the context an operation works on and the behaviour of
+// every service operation. Builds on core/, io/ and parse/. Every operation
+// takes the context as its first argument and never reaches for the
+// process-wide one, so that a settings validation can run a connection test
+// on a temporary context of its own.
 #pragma once
 
-#include "core/kova_internal.h"
+#include "core/core.h"
+#include "io/io.h"
+#include "parse/parse.h"
+
+// ---------------------------------------------------------------------------
+// The operation context
+// ---------------------------------------------------------------------------
+struct kova_lookup {
+    char *title;
+    char *clean_title;
+    char *imdb;
+    int32_t tvdb;
+    int32_t tmdb;
+    int32_t year;
+    int32_t library_id;
+    yyjson_val *raw; // borrowed from lookup_doc
+};
+
+// The core part (diagnostics, services) plus the transport choice and the
+// state operations leave for the accessors. Each layer releases its own part.
+struct kova_ctx : kova_core {
+    const kova_io *io; // the host's table, or null
+    int32_t use_fake;
+    int32_t armed;     // library writes allowed
+    kova_rset rs;
+    int32_t stage;     // KOVA_STAGE_*
+    yyjson_doc *lookup_doc;
+    kova_lookup *lookup;
+    int32_t lookup_count;
+    int32_t match;
+    char *rootfolder;
+    int32_t *qp_ids;
+    char **qp_names;
+    int32_t qp_count;
+};
+
+// A context in the zero state: every member zero, match -1.
+void kova_ctx_init(kova_ctx *ctx);
+// Releases everything the context holds and returns it to the zero state.
+void kova_ctx_free(kova_ctx *ctx);
+void kova_lookup_free(kova_ctx *ctx);
+void kova_qp_free(kova_ctx *ctx);
+
+// ---------------------------------------------------------------------------
+// Operations
+// ---------------------------------------------------------------------------
+int32_t kova_do_arr_test(kova_ctx *ctx, int32_t kind);
+int32_t kova_do_jackett_test(kova_ctx *ctx);
+int32_t kova_do_jackett_search(kova_ctx *ctx, const char *imdb, const char *title, const char *query);
+int32_t kova_rset_classify(kova_ctx *ctx);
+int32_t kova_do_sonarr_lookup(kova_ctx *ctx, const char *imdb, const char *title);
+int32_t kova_do_radarr_lookup(kova_ctx *ctx, const char *imdb);
+int32_t kova_do_library_find(kova_ctx *ctx, int32_t kind, int32_t id);
+int32_t kova_do_sonarr_releases(kova_ctx *ctx, int32_t series, int32_t season, int32_t episode);
+int32_t kova_do_radarr_releases(kova_ctx *ctx, int32_t movie);
+// Adds the item with external id ext_id (TVDB for Sonarr, TMDb for Radarr).
+int32_t kova_do_add(kova_ctx *ctx, int32_t kind, int32_t ext_id, const char *root, int32_t profile);
+int32_t kova_qp_pick(kova_ctx *ctx, const char *text);
+int32_t kova_do_search_or_add(kova_ctx *ctx, int32_t kind, const char *imdb, const char *title,
+                              int32_t season, int32_t episode, const char *profile);
+// Answers the host fetched itself, parsed into the context's result set.
+int32_t kova_do_parse_jackett(kova_ctx *ctx, const char *json);
+int32_t kova_do_parse_releases(kova_ctx *ctx, const char *json);
+int32_t kova_do_parse_torznab(kova_ctx *ctx, const char *xml);
+
+// ---------------------------------------------------------------------------
+// Shared by the operation source files only
+// ---------------------------------------------------------------------------
+// One request through the context's transport (the request frame, kova_http).
+int32_t kova_request(kova_ctx *ctx, int32_t kind, kova_method method, const char *path, const char *query,
+                     const char *body, const char *label, char **body_out);
+
+// What tells Sonarr and Radarr apart in the operations both run: names,
+// paths, keys and test-log keys, one entry per service (ops/service.cpp).
+struct arr_service {
+    int32_t kind;
+    const char *name;         // "Sonarr", as in messages
+    const char *lower;        // "sonarr"
+    const char *item;         // "series", "movie"
+    const char *ext_key;      // the item's external id: "tvdbId", "tmdbId"
+    const char *ext_short;    // "tvdb", "tmdb"
+    int32_t kova_lookup::*ext; // that id in a lookup entry
+    const char *library_path; // the library, where an add posts
+    const char *add_label;    // "add series", "add movie"
+    const char *add_query;    // the add's query key ("tvdbId"), or null
+    // Radarr's lookups answer one item: only the first entry counts, and an
+    // unknown item is a 404 or a 500 naming a not-found exception.
+    bool one_item;
+    const char *ext_lookup_path;  // lookup by external id
+    const char *ext_lookup_query; // its query, with one %d for the id
+    const char *lookup_label;     // "series lookup", "movie lookup"
+    // Test-log keys.
+    const char *log_get_root, *log_root, *log_no_root;
+    const char *log_get_qp, *log_qp, *log_no_qp, *log_set_qp;
+    const char *log_add, *log_add_fmt; // the format takes the folder name and the id
+};
+// The entry of KOVA_SONARR or KOVA_RADARR.
+const arr_service &arr_service_of(int32_t kind);
+
+// Library writes: ERR_NOT_ARMED unless the host armed them. Every operation
+// that writes checks it first, here only.
+int32_t check_armed(kova_ctx *ctx);
+
+// Makes a freshly parsed set the context's set when rc is OK (the old set is
+// released); otherwise releases the fresh set and leaves the context's as it
+// was. Returns rc.
+int32_t install_set(kova_ctx *ctx, kova_rset *fresh, int32_t rc);
+
+// A root folder's length once trailing backslashes, then trailing slashes,
+// are removed; trim_root cuts the text there.
+size_t root_trimmed_len(const char *root);
+void trim_root(char *s);
 
 int32_t fetch_root(kova_ctx *ctx, int32_t kind);
 int32_t fetch_profiles(kova_ctx *ctx, int32_t kind);
@@ -10,11 +125,12 @@ int32_t sonarr_term(kova_ctx *ctx, const char *term, char **body);
 int32_t add_from_lookup(kova_ctx *ctx, int32_t kind, yyjson_val *object, const char *root, int32_t profile,
                         const char *suffix);
 
-// GETs a JSON answer: on OK, *doc holds the parsed answer, or null when the
-// answer is not JSON (the caller names that in its own message). A request
-// failure returns the frame's code; a read that ran out of memory ERR_OOM.
-int32_t get_json(kova_ctx *ctx, int32_t kind, const char *path, const char *query, const char *label,
-                 yyjson_doc **doc);
+// GETs an answer that must be a JSON array: on OK, *arr is its root. *doc
+// receives the parsed answer (or null) on every path; the caller releases it.
+// A request failure returns the frame's code, a read that ran out of memory
+// ERR_OOM, anything but an array ERR_JSON "<Service> <label>: not a JSON array".
+int32_t get_json_array(kova_ctx *ctx, int32_t kind, const char *path, const char *query, const char *label,
+                       yyjson_doc **doc, yyjson_val **arr);
 
 // A text input counts as present when it is non-null and non-empty.
 inline bool present(const char *s) { return s && *s; }

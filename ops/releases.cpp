@@ -3,26 +3,21 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/kova_internal.h"
 #include "ops/ops.h"
 
 namespace {
 // Sends one release search and installs the parsed list as the context's set.
 int32_t releases_get(kova_ctx *ctx, int32_t kind, const char *query) {
     kova_rset_free(&ctx->rs);
-    ctx->stage = 0;
+    ctx->stage = KOVA_STAGE_NONE;
     char *body = nullptr;
-    int32_t rc = kova_http(ctx, kind, 0, "/api/v3/release", query, nullptr, "release search", &body);
+    int32_t rc = kova_request(ctx, kind, kova_method::get, "/api/v3/release", query, nullptr, "release search", &body);
     text_guard body_g(body);
     if (rc != OK) return rc;
     kova_rset fresh{};
-    rc = kova_rset_parse_arr(ctx, &fresh, body, strlen(body));
+    rc = install_set(ctx, &fresh, kova_rset_parse_arr(ctx, &fresh, body, strlen(body)));
     body_g.reset(nullptr);
-    if (rc != OK) {
-        kova_rset_free(&fresh);
-        return rc;
-    }
-    ctx->rs = fresh;
+    if (rc != OK) return rc;
     if (ctx->rs.row_count == 0) return kova_fail(ctx, ERR_EMPTY, "%s: no releases", kova_svc_name(kind));
     return OK;
 }
@@ -32,7 +27,7 @@ int32_t season_search(kova_ctx *ctx, int32_t series, int32_t season) {
               season);
     char query[96];
     snprintf(query, sizeof query, "seriesId=%d&seasonNumber=%d", static_cast<int>(series), static_cast<int>(season));
-    return releases_get(ctx, 1, query);
+    return releases_get(ctx, KOVA_SONARR, query);
 }
 
 bool int_equals(yyjson_val *v, int64_t want) {
@@ -50,11 +45,10 @@ int32_t kova_do_sonarr_releases(kova_ctx *ctx, int32_t series, int32_t season, i
     char query[96];
     snprintf(query, sizeof query, "seriesId=%d&seasonNumber=%d", static_cast<int>(series), static_cast<int>(season));
     yyjson_doc *answer;
-    int32_t rc = get_json(ctx, 1, "/api/v3/episode", query, "episode list", &answer);
+    yyjson_val *arr;
+    int32_t rc = get_json_array(ctx, KOVA_SONARR, "/api/v3/episode", query, "episode list", &answer, &arr);
     doc_guard doc(answer);
     if (rc != OK) return rc;
-    yyjson_val *arr = yyjson_doc_get_root(doc.doc);
-    if (!yyjson_is_arr(arr)) return kova_fail(ctx, ERR_JSON, "Sonarr episode list: not a JSON array");
 
     int32_t episode_id = 0;
     size_t idx, max;
@@ -72,7 +66,7 @@ int32_t kova_do_sonarr_releases(kova_ctx *ctx, int32_t series, int32_t season, i
                   "Searching available releases for episode %d in season %d with Sonarr episodeId %d", episode, season,
                   episode_id);
         snprintf(query, sizeof query, "episodeId=%d", static_cast<int>(episode_id));
-        return releases_get(ctx, 1, query);
+        return releases_get(ctx, KOVA_SONARR, query);
     }
     kova_warnf(ctx, "Sonarr: episode S%dE%d not found, searching the whole season", season, episode);
     return season_search(ctx, series, season);
@@ -83,5 +77,5 @@ int32_t kova_do_radarr_releases(kova_ctx *ctx, int32_t movie) {
     kova_logf(ctx, "RadarrV3_Movie_Search_Release", "Searching available releases for movie");
     char query[48];
     snprintf(query, sizeof query, "movieId=%d", static_cast<int>(movie));
-    return releases_get(ctx, 2, query);
+    return releases_get(ctx, KOVA_RADARR, query);
 }

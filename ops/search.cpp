@@ -3,14 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/kova_internal.h"
 #include "ops/ops.h"
 
 namespace {
-// One search request for text; on success `out` holds the parsed answer, on
-// failure it is empty.
-int32_t jackett_query(kova_ctx *ctx, const char *text, kova_rset *out) {
-    *out = kova_rset{};
+// One search request for text; on success its answer is the context's set,
+// on failure the set is left as it was.
+int32_t jackett_query(kova_ctx *ctx, const char *text) {
     text_guard enc(kova_enc(text));
     if (!enc.p) return kova_oom(ctx);
     size_t qlen = strlen(enc.p) + 8;
@@ -18,21 +16,13 @@ int32_t jackett_query(kova_ctx *ctx, const char *text, kova_rset *out) {
     if (!query.p) return kova_oom(ctx);
     snprintf(query.p, qlen, "Query=%s", enc.p);
     char *body = nullptr;
-    int32_t rc = kova_http(ctx, 0, 0, "/api/v2.0/indexers/all/results", query.p, nullptr, "search", &body);
+    int32_t rc = kova_request(ctx, KOVA_JACKETT, kova_method::get, "/api/v2.0/indexers/all/results", query.p, nullptr, "search", &body);
     text_guard body_g(body);
     if (rc == ERR_HTTP && ctx->http_code == 404)
         rc = kova_fail(ctx, ERR_NOT_FOUND, "Jackett search: HTTP 404");
     if (rc != OK) return rc;
-    rc = kova_rset_parse_jackett(ctx, out, body, strlen(body));
-    if (rc != OK) kova_rset_free(out);
-    return rc;
-}
-
-// Replaces the context's set with a fresh one.
-void install(kova_ctx *ctx, kova_rset *fresh) {
-    kova_rset_free(&ctx->rs);
-    ctx->rs = *fresh;
-    *fresh = kova_rset{};
+    kova_rset fresh{};
+    return install_set(ctx, &fresh, kova_rset_parse_jackett(ctx, &fresh, body, strlen(body)));
 }
 
 // Drops, in place, the rows that carry an IMDb number other than `imdb`;
@@ -59,11 +49,9 @@ int32_t imdb_filter(kova_rset *rs, const char *imdb) {
 
 int32_t query_stage(kova_ctx *ctx, const char *query) {
     kova_logf(ctx, "JackettV2_Lookup_By_Query", "Searching by query:%s...", query);
-    kova_rset fresh;
-    int32_t rc = jackett_query(ctx, query, &fresh);
+    int32_t rc = jackett_query(ctx, query);
     if (rc != OK) return rc;
-    install(ctx, &fresh);
-    if (ctx->rs.row_count > 0) ctx->stage = 3;
+    if (ctx->rs.row_count > 0) ctx->stage = KOVA_STAGE_QUERY;
     return kova_rset_classify(ctx);
 }
 
@@ -71,15 +59,13 @@ int32_t title_stage(kova_ctx *ctx, const char *imdb, const char *title, const ch
     char norm[64];
     kova_imdb_norm(imdb, norm, sizeof norm);
     kova_logf(ctx, "JackettV2_Lookup_By_Title", "Searching by title:%s...", title);
-    kova_rset fresh;
-    int32_t rc = jackett_query(ctx, title, &fresh);
+    int32_t rc = jackett_query(ctx, title);
     if (rc != OK) return rc;
-    install(ctx, &fresh);
     if (ctx->rs.row_count > 0) {
         int32_t dropped = imdb_filter(&ctx->rs, norm);
         if (dropped > 0) kova_warnf(ctx, "stage2: dropped %d rows with a different Imdb", dropped);
         if (ctx->rs.row_count > 0) {
-            ctx->stage = 2;
+            ctx->stage = KOVA_STAGE_TITLE;
             return kova_rset_classify(ctx);
         }
     }
@@ -104,19 +90,17 @@ int32_t kova_rset_classify(kova_ctx *ctx) {
 int32_t kova_do_jackett_search(kova_ctx *ctx, const char *imdb, const char *title, const char *query) {
     kova_log_clear(ctx);
     kova_rset_free(&ctx->rs);
-    ctx->stage = 0;
+    ctx->stage = KOVA_STAGE_NONE;
     if (!present(query) && !present(imdb))
         return kova_fail(ctx, ERR_INVALID_ARG, "Jackett search: no IMDb id and no query");
-    if (!ctx->svc[0].configured) return kova_fail(ctx, ERR_NOT_CONFIGURED, "Jackett is not configured");
+    if (!ctx->svc[KOVA_JACKETT].configured) return kova_fail(ctx, ERR_NOT_CONFIGURED, "Jackett is not configured");
     if (!present(imdb)) return query_stage(ctx, query);
 
     kova_logf(ctx, "JackettV3_Movie_Lookup_By_IMDbID", "Searching movie by using IMDbID:%s...", imdb);
-    kova_rset fresh;
-    int32_t rc = jackett_query(ctx, imdb, &fresh);
+    int32_t rc = jackett_query(ctx, imdb);
     if (rc != OK) return rc;
-    install(ctx, &fresh);
     if (ctx->rs.row_count > 0) {
-        ctx->stage = 1;
+        ctx->stage = KOVA_STAGE_IMDB;
         return kova_rset_classify(ctx);
     }
     if (present(title)) return title_stage(ctx, imdb, title, query);

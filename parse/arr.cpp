@@ -3,8 +3,7 @@
 // result document treat both alike.
 #include <cstring>
 
-#include "core/kova_internal.h"
-#include "parse/readers.h"
+#include "parse/rows.h"
 
 namespace {
 enum {
@@ -44,34 +43,23 @@ int32_t flags_dvf(yyjson_val *v) {
 }
 
 // tmdbId and tvdbId: a zero id counts as absent.
-void id_field(kova_ctx *ctx, row_own &own, const char **f, yyjson_val *v, const char *key) {
-    fstr(ctx, own, f, v, key);
+void id_field(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key) {
+    fstr(diag, own, f, v, key);
     if ((*f)[0] == '0' && (*f)[1] == '\0') own.clear(f);
 }
 
-bool fill_row(kova_ctx *ctx, const key_index &ix, row_own &own, kova_row *row, yyjson_val *obj) {
+bool fill_row(kova_diag *diag, const key_index &ix, row_own &own, kova_row *row, yyjson_val *obj) {
     yyjson_val *v[k_count];
-    keys_resolve(ix, &own.layout, obj, v);
-    own.reset();
     // The row comes uncleared (next_row): every field is set here.
-    row->raw = obj;
-    row->has_size = 0;
-    row->size = 0;
-    row->categories = nullptr;
-    row->category_count = 0;
-    row->own = nullptr;
+    row_begin(ix, own, row, obj, v);
     const char **text[] = {&row->title, &row->tracker, &row->tracker_id, &row->guid,
                            &row->link,  &row->details, &row->magnet,     &row->info_hash};
-    for (int i = k_title; i <= k_info_hash; ++i) fstr(ctx, own, text[i], v[i], k_arr.name[i]);
+    for (int i = k_title; i <= k_info_hash; ++i) fstr(diag, own, text[i], v[i], k_arr.name[i]);
     row->category_desc = kova_empty;
-    id_field(ctx, own, &row->tmdb, v[k_tmdb], k_arr.name[k_tmdb]);
-    id_field(ctx, own, &row->tvdb, v[k_tvdb], k_arr.name[k_tvdb]);
+    id_field(diag, own, &row->tmdb, v[k_tmdb], k_arr.name[k_tmdb]);
+    id_field(diag, own, &row->tvdb, v[k_tvdb], k_arr.name[k_tvdb]);
     imdb_field(own, &row->imdb, v[k_imdb]);
-    int64_t size;
-    if (val_int(v[k_size], &size) && size >= 0) {
-        row->has_size = 1;
-        row->size = size;
-    }
+    size_field(row, v[k_size]);
     row->seeders = int_field(v[k_seeders], -1);
     row->peers = int_field(v[k_peers], -1);
     row->files = -1;
@@ -86,13 +74,13 @@ bool fill_row(kova_ctx *ctx, const key_index &ix, row_own &own, kova_row *row, y
 }
 } // namespace
 
-int32_t kova_rset_parse_arr(kova_ctx *ctx, kova_rset *rs, const char *text, size_t len) {
+int32_t kova_rset_parse_arr(kova_diag *diag, kova_rset *rs, const char *text, size_t len) {
     int32_t rc = OK;
-    yyjson_val *root = read_into(ctx, rs, text, len, "release list is not JSON", &rc);
+    yyjson_val *root = read_into(diag, rs, text, len, "release list is not JSON", &rc);
     if (!root) return rc;
     if (!yyjson_is_arr(root))
-        return kova_fail(ctx, ERR_JSON, "release list is %s, not an array", kova_type_name(root));
+        return kova_fail(diag, ERR_JSON, "release list is %s, not an array", kova_type_name(root));
 
-    return walk_rows(ctx, rs, root, k_arr, "more than %d releases, the rest dropped",
+    return walk_rows(diag, rs, root, k_arr, "more than %d releases, the rest dropped",
                      "%d non-object release rows ignored", fill_row);
 }

@@ -3,8 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "core/kova_internal.h"
-#include "parse/readers.h"
+#include "parse/rows.h"
 
 namespace {
 // The row keys, in the order the row's fields are read.
@@ -57,33 +56,22 @@ bool read_indexers(kova_rset *rs, yyjson_val *arr) {
         e->status = int_field(kova_obj_iget(o, "Status"), 0);
         e->results = int_field(kova_obj_iget(o, "Results"), 0);
         ++rs->indexer_count;
-        if (e->status == 1) ++rs->indexers_errored;
+        if (e->status == KOVA_INDEXER_FAILED) ++rs->indexers_errored;
     }
     return true;
 }
 
 // Fills one row from its object; false when out of memory.
-bool fill_row(kova_ctx *ctx, const key_index &ix, row_own &own, kova_row *row, yyjson_val *obj) {
+bool fill_row(kova_diag *diag, const key_index &ix, row_own &own, kova_row *row, yyjson_val *obj) {
     yyjson_val *v[k_count];
-    keys_resolve(ix, &own.layout, obj, v);
-    own.reset();
     // The row comes uncleared (next_row): every field is set here.
-    row->raw = obj;
-    row->has_size = 0;
-    row->size = 0;
-    row->categories = nullptr;
-    row->category_count = 0;
-    row->own = nullptr;
+    row_begin(ix, own, row, obj, v);
     const char **text[] = {&row->title, &row->tracker, &row->tracker_id, &row->guid,
                            &row->link,  &row->details, &row->magnet,     &row->info_hash,
                            &row->category_desc, &row->tmdb, &row->tvdb};
-    for (int i = k_title; i <= k_tvdb; ++i) fstr(ctx, own, text[i], v[i], k_jackett.name[i]);
+    for (int i = k_title; i <= k_tvdb; ++i) fstr(diag, own, text[i], v[i], k_jackett.name[i]);
     imdb_field(own, &row->imdb, v[k_imdb]);
-    int64_t size;
-    if (val_int(v[k_size], &size) && size >= 0) {
-        row->has_size = 1;
-        row->size = size;
-    }
+    size_field(row, v[k_size]);
     row->seeders = int_field(v[k_seeders], -1);
     row->peers = int_field(v[k_peers], -1);
     row->files = int_field(v[k_files], -1);
@@ -98,21 +86,21 @@ bool fill_row(kova_ctx *ctx, const key_index &ix, row_own &own, kova_row *row, y
 
 } // namespace
 
-int32_t kova_rset_parse_jackett(kova_ctx *ctx, kova_rset *rs, const char *text, size_t len) {
+int32_t kova_rset_parse_jackett(kova_diag *diag, kova_rset *rs, const char *text, size_t len) {
     int32_t rc = OK;
-    yyjson_val *root = read_into(ctx, rs, text, len, "Jackett: response is not JSON", &rc);
+    yyjson_val *root = read_into(diag, rs, text, len, "Jackett: response is not JSON", &rc);
     if (!root) return rc;
-    if (!yyjson_is_obj(root)) return kova_fail(ctx, ERR_JSON, "Jackett: response is not a JSON object");
+    if (!yyjson_is_obj(root)) return kova_fail(diag, ERR_JSON, "Jackett: response is not a JSON object");
     yyjson_val *results = kova_obj_iget(root, "Results");
     if (!yyjson_is_arr(results))
-        return kova_fail(ctx, ERR_JSON, "Jackett: Results is %s, not an array",
+        return kova_fail(diag, ERR_JSON, "Jackett: Results is %s, not an array",
                          results ? kova_type_name(results) : "missing");
 
     yyjson_val *indexers = kova_obj_iget(root, "Indexers");
     if (indexers && !yyjson_is_arr(indexers) && !yyjson_is_null(indexers))
-        kova_warnf(ctx, "Jackett: Indexers is not an array, ignored");
-    if (yyjson_is_arr(indexers) && !read_indexers(rs, indexers)) return kova_oom(ctx);
+        kova_warnf(diag, "Jackett: Indexers is not an array, ignored");
+    if (yyjson_is_arr(indexers) && !read_indexers(rs, indexers)) return kova_oom(diag);
 
-    return walk_rows(ctx, rs, results, k_jackett, "Jackett: more than %d results, the rest dropped",
+    return walk_rows(diag, rs, results, k_jackett, "Jackett: more than %d results, the rest dropped",
                      "Jackett: %d non-object rows in Results ignored", fill_row);
 }

@@ -1,8 +1,7 @@
 // Result rows and result sets: growth and release.
 #include <cstring>
 
-#include "core/kova_internal.h"
-#include "parse/readers.h"
+#include "parse/rows.h"
 
 kova_row *rs_add(kova_rset *rs) {
     if (rs->row_count == rs->row_cap) {

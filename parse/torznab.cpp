@@ -3,7 +3,7 @@
 // entities are decoded.
 #include <cstring>
 
-#include "core/kova_internal.h"
+#include "parse/parse.h"
 
 namespace {
 struct ent {
@@ -11,8 +11,23 @@ struct ent {
     size_t len;
     char c;
 };
-constexpr ent ents[] = {{"&amp;", 5, '&'}, {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {"&quot;", 6, '"'},
-                        {"&apos;", 6, '\''}};
+// The fixed texts the scan looks for; len_of gives their lengths.
+constexpr char k_error_open[] = "<error";
+constexpr char k_indexer_open[] = "<indexer";
+constexpr char k_indexer_close[] = "</indexer>";
+constexpr char k_title_open[] = "<title>";
+constexpr char k_title_close[] = "</title>";
+template <size_t N> constexpr size_t len_of(const char (&)[N]) { return N - 1; }
+
+template <size_t N> constexpr ent entity(const char (&text)[N], char c) { return {text, N - 1, c}; }
+constexpr ent ents[] = {entity("&amp;", '&'), entity("&lt;", '<'), entity("&gt;", '>'), entity("&quot;", '"'),
+                        entity("&apos;", '\'')};
+
+// Torznab's error code for a rejected API key, and how much of any other
+// code a message repeats.
+constexpr char k_code_bad_key[] = "100";
+constexpr size_t k_code_shown = 8;
+constexpr char k_false[] = "false";
 
 // First occurrence of pat in [from, to), or null. Searches are bounded by
 // the stretch they belong to, so a missing tag never makes the scan quadratic.
@@ -67,67 +82,68 @@ char *xml_text(const char *s, size_t n) {
 }
 } // namespace
 
-int32_t kova_torznab_parse(kova_ctx *ctx, kova_rset *rs, const char *text) {
+int32_t kova_torznab_parse(kova_diag *diag, kova_rset *rs, const char *text) {
     *rs = kova_rset{};
-    if (!text) return kova_fail(ctx, ERR_JSON, "Jackett: empty indexer list");
+    if (!text) return kova_fail(diag, ERR_JSON, "Jackett: empty indexer list");
     const char *text_end = text + strlen(text);
 
     // An error answer wins over anything else in the text.
-    if (const char *e = strstr(text, "<error")) {
+    if (const char *e = strstr(text, k_error_open)) {
         if (const char *gt = strchr(e, '>')) {
             size_t n = 0;
-            const char *code = attr(e + 6, gt, "code", &n);
-            if (code && n == 3 && memcmp(code, "100", 3) == 0)
-                return kova_fail(ctx, ERR_AUTH, "Jackett: API key rejected (Torznab error 100)");
+            const char *code = attr(e + len_of(k_error_open), gt, "code", &n);
+            if (code && n == len_of(k_code_bad_key) && memcmp(code, k_code_bad_key, n) == 0)
+                return kova_fail(diag, ERR_AUTH, "Jackett: API key rejected (Torznab error 100)");
             if (!code) {
                 code = "?";
                 n = 1;
             }
-            return kova_fail(ctx, ERR_HTTP, "Jackett: Torznab error %.*s", static_cast<int>(n < 8 ? n : 8), code);
+            return kova_fail(diag, ERR_HTTP, "Jackett: Torznab error %.*s", static_cast<int>(n < k_code_shown ? n : k_code_shown), code);
         }
     }
-    if (!strstr(text, "<indexers")) return kova_fail(ctx, ERR_JSON, "Jackett: not a Torznab indexer list");
+    if (!strstr(text, "<indexers")) return kova_fail(diag, ERR_JSON, "Jackett: not a Torznab indexer list");
 
     const char *p = text;
     for (;;) {
-        const char *tag = find(p, text_end, "<indexer");
+        const char *tag = find(p, text_end, k_indexer_open);
         if (!tag) return OK;
-        char after = tag[8];
+        const char *tag_end = tag + len_of(k_indexer_open);
+        char after = *tag_end;
         // "<indexers" and other longer names are different tags. A carriage
         // return counts as white space too: XML allows it there.
         if (!white(after) && after != '>') {
-            p = tag + 8;
+            p = tag_end;
             continue;
         }
-        const char *gt = strchr(tag + 8, '>');
+        const char *gt = strchr(tag_end, '>');
         if (!gt) return OK;
         size_t id_len = 0, conf_len = 0;
-        const char *id = attr(tag + 8, gt, "id", &id_len);
-        const char *conf = attr(tag + 8, gt, "configured", &conf_len);
-        const char *close = find(gt, text_end, "</indexer>");
+        const char *id = attr(tag_end, gt, "id", &id_len);
+        const char *conf = attr(tag_end, gt, "configured", &conf_len);
+        const char *close = find(gt, text_end, k_indexer_close);
         const char *ix_end = close ? close : text_end;
-        const char *t_open = find(gt, ix_end, "<title>");
-        const char *t_close = t_open ? find(t_open + 7, ix_end, "</title>") : nullptr;
+        const char *t_open = find(gt, ix_end, k_title_open);
+        const char *name = t_open ? t_open + len_of(k_title_open) : nullptr;
+        const char *t_close = name ? find(name, ix_end, k_title_close) : nullptr;
 
-        bool off = conf && conf_len == 5 && memcmp(conf, "false", 5) == 0;
+        bool off = conf && conf_len == len_of(k_false) && memcmp(conf, k_false, conf_len) == 0;
         if (id && !off) {
             kova_indexer *ix = rs_add_indexer(rs);
-            if (!ix) return kova_oom(ctx);
+            if (!ix) return kova_oom(diag);
             ix->id = xml_text(id, id_len);
-            ix->name = t_close ? xml_text(t_open + 7, static_cast<size_t>(t_close - (t_open + 7)))
-                               : kova_strdup("");
+            ix->name = t_close ? xml_text(name, static_cast<size_t>(t_close - name)) : kova_strdup("");
             ix->error = kova_strdup("");
             if (!ix->id || !ix->name || !ix->error) {
                 kova_free(ix->id);
                 kova_free(ix->name);
                 kova_free(ix->error);
                 *ix = kova_indexer{};
-                return kova_oom(ctx);
+                return kova_oom(diag);
             }
-            ix->status = 2;
+            ix->status = KOVA_INDEXER_TORZNAB;
             ix->results = 0;
             ++rs->indexer_count;
         }
-        p = close ? close + 10 : text_end;
+        p = close ? close + len_of(k_indexer_close) : text_end;
     }
 }

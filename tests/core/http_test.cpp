@@ -5,6 +5,9 @@
 #include "support/kova_test.h"
 
 namespace {
+// The transport a context's requests go through, as the operations choose it.
+const kova_io *io_of(const kova_ctx &ctx) { return kova_io_select(ctx.io, ctx.use_fake != 0); }
+
 struct HttpTest : ::testing::Test {
     kova_ctx ctx;
     RecordingIo rec;
@@ -22,7 +25,7 @@ struct HttpTest : ::testing::Test {
     int32_t get(const char *query = nullptr, const char *label = "rootfolder") {
         kova_free(body);
         body = nullptr;
-        return kova_http(&ctx, 1, 0, "/api/v3/rootfolder", query, nullptr, label, &body);
+        return kova_http(&ctx, io_of(ctx), KOVA_SONARR, kova_method::get, "/api/v3/rootfolder", query, nullptr, label, &body);
     }
 };
 const char *k_url = "http://192.0.2.10:8989/api/v3/rootfolder?apikey=a%2Bb%2Fc";
@@ -52,7 +55,7 @@ TEST_F(HttpTest, BracketsIpv6HostsInEveryUrl) {
 
 TEST_F(HttpTest, PostsJsonAndAnEmptyBodyForNull) {
     rec.fallback = {0, 201, "{\"id\":3}"};
-    ASSERT_EQ(kova_http(&ctx, 1, 1, "/api/v3/series", "tvdbId=5", nullptr, "add series", &body), OK);
+    ASSERT_EQ(kova_http(&ctx, io_of(ctx), KOVA_SONARR, kova_method::post, "/api/v3/series", "tvdbId=5", nullptr, "add series", &body), OK);
     ASSERT_EQ(rec.calls.size(), 1u);
     EXPECT_TRUE(rec.calls[0].post);
     EXPECT_FALSE(rec.calls[0].body_was_null);
@@ -60,7 +63,7 @@ TEST_F(HttpTest, PostsJsonAndAnEmptyBodyForNull) {
     EXPECT_EQ(rec.calls[0].content_type, "application/json");
     kova_free(body);
     body = nullptr;
-    ASSERT_EQ(kova_http(&ctx, 1, 1, "/api/v3/series", nullptr, "{\"a\":1}", "add series", &body), OK);
+    ASSERT_EQ(kova_http(&ctx, io_of(ctx), KOVA_SONARR, kova_method::post, "/api/v3/series", nullptr, "{\"a\":1}", "add series", &body), OK);
     EXPECT_EQ(rec.calls[1].body, "{\"a\":1}");
 }
 
@@ -126,12 +129,12 @@ TEST_F(HttpTest, BodyIsCutAtItsFirstNul) {
 TEST_F(HttpTest, ChecksConfigurationThenTransportBeforeCallingAnything) {
     kova_ctx fresh;
     kova_ctx_init(&fresh);
-    EXPECT_EQ(kova_http(&fresh, 1, 0, "/x", nullptr, nullptr, "l", &body), ERR_NOT_CONFIGURED);
+    EXPECT_EQ(kova_http(&fresh, io_of(fresh), KOVA_SONARR, kova_method::get, "/x", nullptr, nullptr, "l", &body), ERR_NOT_CONFIGURED);
     EXPECT_STREQ(fresh.err, "Sonarr is not configured");
     ASSERT_EQ(kova_svc_configure(&fresh, 1, "h", 0, 0, "k"), OK);
-    EXPECT_EQ(kova_http(&fresh, 1, 0, "/x", nullptr, nullptr, "l", &body), ERR_NO_IO);
+    EXPECT_EQ(kova_http(&fresh, io_of(fresh), KOVA_SONARR, kova_method::get, "/x", nullptr, nullptr, "l", &body), ERR_NO_IO);
     EXPECT_STREQ(fresh.err, "no transport installed (kova_set_io / kova_use_curl)");
-    EXPECT_EQ(kova_http(&fresh, 7, 0, "/x", nullptr, nullptr, "l", &body), ERR_INVALID_ARG);
+    EXPECT_EQ(kova_http(&fresh, io_of(fresh), 7, kova_method::get, "/x", nullptr, nullptr, "l", &body), ERR_INVALID_ARG);
     EXPECT_STREQ(fresh.err, "unknown service");
     kova_ctx_free(&fresh);
 
@@ -139,7 +142,7 @@ TEST_F(HttpTest, ChecksConfigurationThenTransportBeforeCallingAnything) {
     get_only.post = nullptr;
     ctx.io = &get_only;
     rec.fallback = {0, 200, "ok"};
-    EXPECT_EQ(kova_http(&ctx, 1, 1, "/x", nullptr, nullptr, "l", &body), ERR_NO_IO);
+    EXPECT_EQ(kova_http(&ctx, io_of(ctx), KOVA_SONARR, kova_method::post, "/x", nullptr, nullptr, "l", &body), ERR_NO_IO);
     EXPECT_EQ(rec.calls.size(), 0u);
     EXPECT_EQ(get(), OK);
     EXPECT_EQ(rec.calls.size(), 1u);

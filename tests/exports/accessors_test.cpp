@@ -107,7 +107,7 @@ void load_everything() {
 TEST_F(Accessors, ZeroStateGivesTheOutOfRangeValues) {
     EXPECT_EQ(kova_result_count(), 0);
     EXPECT_EQ(kova_lookup_match(), -1);
-    EXPECT_EQ(kova_jackett_stage(), 0);
+    EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_NONE);
     EXPECT_STREQ(kova_rootfolder(), "");
     EXPECT_EQ(kova_indexers_errored(), 0);
     EXPECT_EQ(kova_last_rc(), 0);

@@ -98,14 +98,14 @@ TEST_F(Handlers, ErrorAnswers) {
         int32_t code;
         const char *answer;
     } cases[] = {
-        {nullptr, -8, "{\"error\":\"settings are NULL\"}"},
-        {"[]", -8, "{\"error\":\"settings are not a JSON object\"}"},
-        {"5", -8, "{\"error\":\"settings are not a JSON object\"}"},
-        {"{} {}", -8, "{\"error\":\"settings are not a JSON object\"}"},
-        {"{\"Host\":5,\"APIKey\":\"k\"}", -8, "{\"error\":\"Host is empty\"}"},
-        {"{\"host\":\"nas\",\"APIKey\":\"k\"}", -8, "{\"error\":\"Host is empty\"}"},
-        {"{\"Host\":\"nas\",\"APIKey\":\"\"}", -8, "{\"error\":\"APIKey is empty\"}"},
-        {"{\"Host\":\"a/b\",\"APIKey\":\"k\"}", -8, "{\"error\":\"Sonarr: invalid host\"}"},
+        {nullptr, KOVA_VALIDATE_INVALID_SETTINGS, "{\"error\":\"settings are NULL\"}"},
+        {"[]", KOVA_VALIDATE_INVALID_SETTINGS, "{\"error\":\"settings are not a JSON object\"}"},
+        {"5", KOVA_VALIDATE_INVALID_SETTINGS, "{\"error\":\"settings are not a JSON object\"}"},
+        {"{} {}", KOVA_VALIDATE_INVALID_SETTINGS, "{\"error\":\"settings are not a JSON object\"}"},
+        {"{\"Host\":5,\"APIKey\":\"k\"}", KOVA_VALIDATE_INVALID_SETTINGS, "{\"error\":\"Host is empty\"}"},
+        {"{\"host\":\"nas\",\"APIKey\":\"k\"}", KOVA_VALIDATE_INVALID_SETTINGS, "{\"error\":\"Host is empty\"}"},
+        {"{\"Host\":\"nas\",\"APIKey\":\"\"}", KOVA_VALIDATE_INVALID_SETTINGS, "{\"error\":\"APIKey is empty\"}"},
+        {"{\"Host\":\"a/b\",\"APIKey\":\"k\"}", KOVA_VALIDATE_INVALID_SETTINGS, "{\"error\":\"Sonarr: invalid host\"}"},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(sonarr(c.settings), c.code) << (c.settings ? c.settings : "null");
@@ -121,13 +121,13 @@ TEST_F(Handlers, AnswerCodesFollowTheTestResult) {
         int32_t code;
         const char *answer;
     } cases[] = {
-        {401, 0, -1, "{\"error\":\"Sonarr rootfolder: HTTP 401 (API key rejected)\"}"},
-        {404, 0, -2, "{\"error\":\"Sonarr rootfolder: HTTP 404\"}"},
-        {429, 0, -3, "{\"error\":\"Sonarr rootfolder: HTTP 429\"}"},
-        {503, 0, -4, "{\"error\":\"Sonarr rootfolder: HTTP 503\"}"},
-        {400, 0, -5, "{\"error\":\"Sonarr rootfolder: HTTP 400\"}"},
-        {0, 0, -5, "{\"error\":\"Sonarr rootfolder: HTTP 0\"}"},
-        {0, 1, -4, "{\"error\":\"Sonarr rootfolder: transport failure\"}"},
+        {401, 0, KOVA_VALIDATE_KEY_REJECTED, "{\"error\":\"Sonarr rootfolder: HTTP 401 (API key rejected)\"}"},
+        {404, 0, KOVA_VALIDATE_NOT_FOUND, "{\"error\":\"Sonarr rootfolder: HTTP 404\"}"},
+        {429, 0, KOVA_VALIDATE_TOO_MANY_REQUESTS, "{\"error\":\"Sonarr rootfolder: HTTP 429\"}"},
+        {503, 0, KOVA_VALIDATE_UNREACHABLE, "{\"error\":\"Sonarr rootfolder: HTTP 503\"}"},
+        {400, 0, KOVA_VALIDATE_UNEXPECTED, "{\"error\":\"Sonarr rootfolder: HTTP 400\"}"},
+        {0, 0, KOVA_VALIDATE_UNEXPECTED, "{\"error\":\"Sonarr rootfolder: HTTP 0\"}"},
+        {0, 1, KOVA_VALIDATE_UNREACHABLE, "{\"error\":\"Sonarr rootfolder: transport failure\"}"},
     };
     for (const Case &c : cases) {
         sonarr_answers(c.status);
@@ -136,38 +136,38 @@ TEST_F(Handlers, AnswerCodesFollowTheTestResult) {
         EXPECT_STREQ(buf, c.answer);
     }
     rec.answers["http://nas:8989/api/v3/rootfolder?apikey=key"] = {0, 200, "{}"};
-    EXPECT_EQ(sonarr(k_ok), -5);
+    EXPECT_EQ(sonarr(k_ok), KOVA_VALIDATE_UNEXPECTED);
     EXPECT_STREQ(buf, "{\"error\":\"Sonarr rootfolder: not a JSON array\"}");
     rec.answers["http://nas:8989/api/v3/rootfolder?apikey=key"] = {0, 200, "[]"};
-    EXPECT_EQ(sonarr(k_ok), -8);
+    EXPECT_EQ(sonarr(k_ok), KOVA_VALIDATE_INVALID_SETTINGS);
     EXPECT_STREQ(buf, "{\"error\":\"Sonarr: no root folder configured\"}");
 }
 
 TEST_F(Handlers, BufferRules) {
     sonarr_answers();
     const std::string answer = "{\"RuntimeType\":\"SONARR\",\"URL\":\"http://nas:8989\"}";
-    EXPECT_EQ(sonarr(k_ok, static_cast<int32_t>(answer.size())), -9);
+    EXPECT_EQ(sonarr(k_ok, static_cast<int32_t>(answer.size())), KOVA_VALIDATE_NO_BUFFER);
     EXPECT_STREQ(buf, "");
-    EXPECT_EQ(sonarr(k_ok, static_cast<int32_t>(answer.size() + 1)), 0);
+    EXPECT_EQ(sonarr(k_ok, static_cast<int32_t>(answer.size() + 1)), KOVA_VALIDATE_OK);
     EXPECT_EQ(std::string(buf), answer);
     // An error answer that does not fit keeps its own code.
-    EXPECT_EQ(sonarr(nullptr, 5), -8);
+    EXPECT_EQ(sonarr(nullptr, 5), KOVA_VALIDATE_INVALID_SETTINGS);
     EXPECT_STREQ(buf, "");
     memset(buf, 'X', sizeof buf);
     const kova_handler *h = kova_rtchk_handler("RADARR");
-    EXPECT_EQ(h->validate(&rec.io, k_ok, buf, 0), -9);
+    EXPECT_EQ(h->validate(&rec.io, k_ok, buf, 0), KOVA_VALIDATE_NO_BUFFER);
     EXPECT_EQ(buf[0], 'X');
-    EXPECT_EQ(h->validate(&rec.io, k_ok, nullptr, 100), -9);
-    EXPECT_EQ(h->validate(nullptr, "{\"Host\":\"\"}", buf, 100), -8);
+    EXPECT_EQ(h->validate(&rec.io, k_ok, nullptr, 100), KOVA_VALIDATE_NO_BUFFER);
+    EXPECT_EQ(h->validate(nullptr, "{\"Host\":\"\"}", buf, 100), KOVA_VALIDATE_INVALID_SETTINGS);
     EXPECT_STREQ(buf, "{\"error\":\"Host is empty\"}");
-    EXPECT_EQ(h->validate(nullptr, k_ok, buf, 100), -4);
+    EXPECT_EQ(h->validate(nullptr, k_ok, buf, 100), KOVA_VALIDATE_UNREACHABLE);
     EXPECT_STREQ(buf, "{\"error\":\"no transport\"}");
 }
 
 TEST_F(Handlers, JackettValidationListsIndexers) {
     rec.answers["http://j:9117/api/v2.0/indexers/all/results/torznab/api?apikey=key&t=indexers&configured=true"] = {
         0, 200, "<indexers></indexers>"};
-    EXPECT_EQ(rtchk_get()->validate(&rec.io, "{\"Host\":\"j\",\"APIKey\":\"key\",\"ID\":\"1\"}", buf, 1024), 0);
+    EXPECT_EQ(rtchk_get()->validate(&rec.io, "{\"Host\":\"j\",\"APIKey\":\"key\",\"ID\":\"1\"}", buf, 1024), KOVA_VALIDATE_OK);
     EXPECT_STREQ(buf, "{\"RuntimeType\":\"JACKETT\",\"URL\":\"http://j:9117\"}");
 }
 
@@ -177,7 +177,7 @@ TEST_F(Handlers, NeverTouchesTheProcessContext) {
     kova_warnf(&g_kova, "keep me");
     const std::string before_err = kova_last_error();
     sonarr_answers(401);
-    EXPECT_EQ(sonarr(k_ok), -1);
+    EXPECT_EQ(sonarr(k_ok), KOVA_VALIDATE_KEY_REJECTED);
     EXPECT_EQ(kova_last_rc(), KOVA_ERR_NO_IO);
     EXPECT_EQ(before_err, kova_last_error());
     EXPECT_STREQ(kova_base_url(1), "http://mine:1");
@@ -190,11 +190,11 @@ TEST_F(Handlers, OutOfMemory) {
     oom_sweep([] {}, [&] { return sonarr("{\"Host\":\"nas\",\"APIKey\":\"key\"}"); },
               [&](int32_t code, bool injected) {
                   if (!injected) {
-                      EXPECT_EQ(code, 0);
+                      EXPECT_EQ(code, KOVA_VALIDATE_OK);
                       return;
                   }
                   if (code == 0) return; // a lost test-log entry changes nothing
-                  EXPECT_EQ(code, -8);
+                  EXPECT_EQ(code, KOVA_VALIDATE_INVALID_SETTINGS);
                   EXPECT_STREQ(buf, "{\"error\":\"out of memory\"}");
               });
 }

@@ -92,7 +92,7 @@ TEST_F(ConnTest, JackettListsConfiguredIndexersWithoutSearching) {
     EXPECT_EQ(kova_jackett_test(), KOVA_OK);
     ASSERT_EQ(kova_indexer_count(), 3);
     EXPECT_STREQ(kova_indexer_name(1), "Beta & Co");
-    EXPECT_EQ(kova_indexer_status(0), 2);
+    EXPECT_EQ(kova_indexer_status(0), KOVA_INDEXER_TORZNAB);
     EXPECT_EQ(log_keys(), (Strings{"JackettV2_Test_Indexers", "JackettV2_Indexers"}));
     EXPECT_EQ(log_texts(), (Strings{"Listing configured Jackett indexers (no search)...",
                                     "indexers: Alpha, Beta & Co, Gamma"}));
@@ -107,7 +107,7 @@ TEST_F(ConnTest, JackettWithoutIndexersWarnsButSucceeds) {
     EXPECT_STREQ(kova_warning(0), "Jackett: no indexer is configured");
     EXPECT_EQ(log_keys(), (Strings{"JackettV2_Test_Indexers", "JackettV2_NoIndexers"}));
     EXPECT_EQ(kova_result_count(), 0);
-    EXPECT_EQ(kova_jackett_stage(), 3); // the test replaces rows but not the stage
+    EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_QUERY); // the test replaces rows but not the stage
 }
 
 TEST_F(ConnTest, JackettTorznabErrors) {
@@ -124,7 +124,7 @@ TEST_F(ConnTest, ParseTorznabIndexers) {
     ASSERT_EQ(kova_jackett_search_query("q"), KOVA_OK);
     EXPECT_EQ(kova_parse_torznab_indexers(torznab(indexer("a", "A") + indexer("b", "B")).c_str()), KOVA_OK);
     EXPECT_EQ(kova_indexer_count(), 2);
-    EXPECT_EQ(kova_jackett_stage(), 0);
+    EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_NONE);
     EXPECT_EQ(kova_test_log_count(), 1);
     EXPECT_EQ(kova_parse_torznab_indexers(nullptr), KOVA_ERR_JSON);
     EXPECT_STREQ(kova_last_error(), "Jackett: empty indexer list");

@@ -5,7 +5,7 @@
 
 #include "support/kova_test.h"
 
-class OpsTest : public KovaTest {
+class OpsTest : public KovaTest, protected ServiceUrls {
 protected:
     void SetUp() override {
         KovaTest::SetUp();
@@ -13,20 +13,6 @@ protected:
         ASSERT_EQ(kova_jackett_configure("j", 0, 0, "k"), KOVA_OK);
         ASSERT_EQ(kova_sonarr_configure("s", 0, 0, "k"), KOVA_OK);
         ASSERT_EQ(kova_radarr_configure("r", 0, 0, "k"), KOVA_OK);
-    }
-    static std::string J(const std::string &path, const std::string &query = "") {
-        return url("http://j:9117", path, query);
-    }
-    static std::string S(const std::string &path, const std::string &query = "") {
-        return url("http://s:8989", path, query);
-    }
-    static std::string R(const std::string &path, const std::string &query = "") {
-        return url("http://r:7878", path, query);
-    }
-    static std::string url(const char *base, const std::string &path, const std::string &query) {
-        std::string u = std::string(base) + path + "?apikey=k";
-        if (!query.empty()) u += "&" + query;
-        return u;
     }
     static void route(const std::string &url, int32_t status, const std::string &body) {
         ASSERT_EQ(kova_fake_set(url.c_str(), status, body.c_str()), KOVA_OK);

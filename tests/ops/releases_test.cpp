@@ -66,17 +66,17 @@ TEST_F(Releases, AFailingEpisodeListLeavesTheEarlierResultAlone) {
     EXPECT_EQ(kova_sonarr_releases(12, 3, 5), KOVA_ERR_HTTP);
     EXPECT_STREQ(kova_last_error(), "Sonarr episode list: HTTP 500");
     EXPECT_EQ(titles(), Strings{"jackett row"});
-    EXPECT_EQ(kova_jackett_stage(), 3);
+    EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_QUERY);
 
     route(S(k_episode, "seriesId=12&seasonNumber=3"), 200, "{}");
     EXPECT_EQ(kova_sonarr_releases(12, 3, 5), KOVA_ERR_JSON);
     EXPECT_STREQ(kova_last_error(), "Sonarr episode list: not a JSON array");
-    EXPECT_EQ(kova_jackett_stage(), 3);
+    EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_QUERY);
 
     route(S(k_release, "seriesId=12&seasonNumber=3"), 200, "{}");
     EXPECT_EQ(kova_sonarr_releases(12, 3, 0), KOVA_ERR_JSON);
     EXPECT_EQ(kova_result_count(), 0);
-    EXPECT_EQ(kova_jackett_stage(), 0);
+    EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_NONE);
 }
 
 TEST_F(Releases, ParseArrReleases) {
@@ -86,7 +86,7 @@ TEST_F(Releases, ParseArrReleases) {
     EXPECT_STREQ(kova_last_error(), "NULL input");
     EXPECT_EQ(kova_parse_arr_releases(k_two_releases), KOVA_OK);
     EXPECT_EQ(kova_result_count(), 2);
-    EXPECT_EQ(kova_jackett_stage(), 0);
+    EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_NONE);
 }
 
 TEST_F(Releases, OutOfMemory) {

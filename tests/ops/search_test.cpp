@@ -20,7 +20,7 @@ TEST_F(JackettSearch, ImdbStageSendsTheIdUnchanged) {
     route(J(k_results, "Query=tt0111161"), 200, jackett(row("A") + "," + row("B")));
     EXPECT_EQ(kova_jackett_search_imdb("tt0111161", "Title", "query"), KOVA_OK);
     EXPECT_EQ(kova_fake_calls(nullptr), 1);
-    EXPECT_EQ(kova_jackett_stage(), 1);
+    EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_IMDB);
     EXPECT_EQ(titles(), (Strings{"A", "B"}));
     EXPECT_EQ(log_keys(), Strings{"JackettV3_Movie_Lookup_By_IMDbID"});
     EXPECT_EQ(log_texts(), Strings{"Searching movie by using IMDbID:tt0111161..."});
@@ -32,7 +32,7 @@ TEST_F(JackettSearch, TitleStageDropsRowsOfOtherImdbIdsInPlace) {
           jackett(row("same", "\"tt0000042\"") + "," + row("other", "\"tt99\"") + "," + row("none") + "," +
                   row("number", "42") + "," + row("other2", "7")));
     EXPECT_EQ(kova_jackett_search_imdb("tt0000042", "The Title", nullptr), KOVA_OK);
-    EXPECT_EQ(kova_jackett_stage(), 2);
+    EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_TITLE);
     EXPECT_EQ(titles(), (Strings{"same", "none", "number"}));
     ASSERT_EQ(kova_warning_count(), 1);
     EXPECT_STREQ(kova_warning(0), "stage2: dropped 2 rows with a different Imdb");
@@ -45,7 +45,7 @@ TEST_F(JackettSearch, FallsThroughToTheQueryStage) {
     route(J(k_results, "Query=T"), 200, jackett(row("wrong", "\"tt2\"")));
     route(J(k_results, "Query=a%20%26%20b-._~"), 200, jackett(row("Q")));
     EXPECT_EQ(kova_jackett_search_imdb("tt1", "T", "a & b-._~"), KOVA_OK);
-    EXPECT_EQ(kova_jackett_stage(), 3);
+    EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_QUERY);
     EXPECT_EQ(titles(), Strings{"Q"});
     EXPECT_EQ(log_keys(),
               (Strings{"JackettV3_Movie_Lookup_By_IMDbID", "JackettV2_Lookup_By_Title", "JackettV2_Lookup_By_Query"}));
@@ -57,7 +57,7 @@ TEST_F(JackettSearch, NothingFoundAnywhere) {
     route(J(k_results, "Query=T"), 200, jackett(row("wrong", "\"tt2\"")));
     EXPECT_EQ(kova_jackett_search_imdb("tt1", "T", nullptr), KOVA_ERR_EMPTY);
     EXPECT_STREQ(kova_last_error(), "Jackett: no results");
-    EXPECT_EQ(kova_jackett_stage(), 0);
+    EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_NONE);
     EXPECT_EQ(kova_result_count(), 0);
 }
 
@@ -101,7 +101,7 @@ TEST_F(JackettSearch, Classification) {
         EXPECT_EQ(kova_result_count(), c.rows);
         // The same answer handed in by the host classifies the same way.
         EXPECT_EQ(kova_parse_jackett(jackett(rows, c.indexers).c_str()), c.rc);
-        EXPECT_EQ(kova_jackett_stage(), 0);
+        EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_NONE);
     }
 }
 
@@ -128,7 +128,7 @@ TEST_F(JackettSearch, EmptyQueryAndNotConfigured) {
     EXPECT_EQ(kova_jackett_search_query(""), KOVA_ERR_INVALID_ARG);
     EXPECT_STREQ(kova_last_error(), "Jackett search: empty query");
     EXPECT_EQ(kova_result_count(), 0);
-    EXPECT_EQ(kova_jackett_stage(), 0);
+    EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_NONE);
     EXPECT_EQ(kova_test_log_count(), 1); // left as the earlier search wrote it
     EXPECT_EQ(kova_jackett_search_query(nullptr), KOVA_ERR_INVALID_ARG);
 
@@ -158,13 +158,13 @@ TEST_F(JackettSearch, OutOfMemoryAnywhereInTheStagesEndsCleanly) {
                              [](int32_t rc, bool injected) {
                                  if (!injected) {
                                      EXPECT_EQ(rc, KOVA_OK);
-                                     EXPECT_EQ(kova_jackett_stage(), 3);
+                                     EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_QUERY);
                                      return;
                                  }
                                  // A lost warning or log entry never changes the result.
                                  if (rc == KOVA_OK) return;
                                  expect_oom_outcome(rc);
-                                 EXPECT_EQ(kova_jackett_stage(), 0);
+                                 EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_NONE);
                              });
     EXPECT_GT(failures, 10);
     EXPECT_EQ(kova_jackett_search_imdb("tt1", "T", "q"), KOVA_OK);

@@ -2,51 +2,83 @@
 #include "parse_support.h"
 
 namespace {
+struct SearchDrops : KovaTest, ServiceUrls {};
 
-TEST(ResultSet, RowsGrowFrom64ByDoubling) {
+// Rows and indexer entries added one by one, marked with their index; the
+// marks tell whether growing kept every earlier entry in place.
+constexpr int k_many = 5000;
+
+TEST(ResultSet, RowsGrowKeepingEveryRowAndComeCleared) {
     kova_rset rs{};
-    for (int i = 0; i < 64; ++i) ASSERT_NE(rs_add(&rs), nullptr);
-    EXPECT_EQ(rs.row_cap, 64);
-    kova_row *r = rs_add(&rs);
-    ASSERT_NE(r, nullptr);
-    EXPECT_EQ(rs.row_count, 65);
-    EXPECT_EQ(rs.row_cap, 128);
-    EXPECT_EQ(r->title, nullptr);
-    EXPECT_EQ(r->raw, nullptr);
-    EXPECT_EQ(r->seeders, 0);
+    for (int i = 0; i < k_many; ++i) {
+        kova_row *r = rs_add(&rs);
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(r->title, nullptr);
+        EXPECT_EQ(r->raw, nullptr);
+        EXPECT_EQ(r->seeders, 0);
+        r->seeders = i;
+        ASSERT_EQ(rs.row_count, i + 1);
+    }
+    for (int i = 0; i < k_many; ++i) ASSERT_EQ(rs.rows[i].seeders, i);
     kova_rset_free(&rs);
 }
 
-TEST(ResultSet, FailedGrowthLeavesTheSetAsItWas) {
+TEST(ResultSet, IndexerEntriesGrowKeepingEveryEntryAndAreCountedByTheCaller) {
     kova_rset rs{};
-    for (int i = 0; i < 64; ++i) rs_add(&rs);
-    kova_row *before = rs.rows;
-    kova_fault_arm(1);
-    EXPECT_EQ(rs_add(&rs), nullptr);
-    kova_fault_arm(1);
-    EXPECT_EQ(rs_add_indexer(&rs), nullptr);
-    kova_fault_disarm();
-    EXPECT_EQ(rs.rows, before);
-    EXPECT_EQ(rs.row_count, 64);
-    EXPECT_EQ(rs.row_cap, 64);
-    EXPECT_EQ(rs.indexer_cap, 0);
-    kova_rset_free(&rs);
-}
-
-TEST(ResultSet, IndexerEntriesGrowFrom16AndAreCountedByTheCaller) {
-    kova_rset rs{};
-    for (int i = 0; i < 17; ++i) {
+    for (int i = 0; i < k_many; ++i) {
         kova_indexer *e = rs_add_indexer(&rs);
         ASSERT_NE(e, nullptr);
         EXPECT_EQ(rs.indexer_count, i); // not counted until filled
-        e->id = kova_strdup("i");
+        e->id = kova_strdup(std::to_string(i).c_str());
         e->name = kova_strdup("n");
         e->error = kova_strdup("");
         ++rs.indexer_count;
-        EXPECT_EQ(rs.indexer_cap, i < 16 ? 16 : 32);
     }
+    for (int i = 0; i < k_many; ++i) ASSERT_EQ(S(rs.indexers[i].id), std::to_string(i));
     kova_rset_free(&rs);
     EXPECT_EQ(rs.indexers, nullptr);
+}
+
+// Whenever growing fails, the set stays as it was: same rows and entries,
+// same counts, every mark intact; the next add then works again.
+TEST(ResultSet, FailedGrowthLeavesTheSetAsItWas) {
+    kova_rset rs{};
+    int failed_rows = 0, failed_indexers = 0;
+    for (int i = 0; i < k_many; ++i) {
+        kova_fault_arm(1);
+        kova_row *r = rs_add(&rs);
+        bool grew = kova_fault_injected();
+        kova_fault_disarm();
+        if (grew) {
+            EXPECT_EQ(r, nullptr);
+            EXPECT_EQ(rs.row_count, i);
+            ++failed_rows;
+            r = rs_add(&rs);
+        }
+        ASSERT_NE(r, nullptr);
+        r->seeders = i;
+
+        kova_fault_arm(1);
+        kova_indexer *e = rs_add_indexer(&rs);
+        grew = kova_fault_injected();
+        kova_fault_disarm();
+        if (grew) {
+            EXPECT_EQ(e, nullptr);
+            EXPECT_EQ(rs.indexer_count, i);
+            ++failed_indexers;
+            e = rs_add_indexer(&rs);
+        }
+        ASSERT_NE(e, nullptr);
+        e->results = i;
+        ++rs.indexer_count;
+    }
+    EXPECT_GT(failed_rows, 1); // growth happened, and more than once
+    EXPECT_GT(failed_indexers, 1);
+    for (int i = 0; i < k_many; ++i) {
+        ASSERT_EQ(rs.rows[i].seeders, i);
+        ASSERT_EQ(rs.indexers[i].results, i);
+    }
+    kova_rset_free(&rs);
 }
 
 TEST(ResultSet, FreeIsSafeOnEmptyAndTwice) {
@@ -98,17 +130,33 @@ TEST(ResultSet, RowBlocksOutliveTheirNeighbours) {
     // chunk, skipping the cleared rows; LeakSanitizer checks the chunks.
 }
 
-TEST(ResultSet, RowsMovedWholeStayValid) {
-    // The search drops rows and moves later ones down by copying them.
-    Parsed p;
-    parse_jackett(p, R"({"Results":[{"TMDb":1},{"TMDb":2,"Category":[7]}]})");
-    ASSERT_EQ(p.rs.row_count, 2);
-    kova_row_free(&p.rs.rows[0]);
-    p.rs.rows[0] = p.rs.rows[1];
-    memset(&p.rs.rows[1], 0, sizeof(kova_row));
-    p.rs.row_count = 1;
-    EXPECT_STREQ(p.rs.rows[0].tmdb, "2");
-    EXPECT_EQ(row_cats(p.rs.rows[0]), std::vector<int32_t>{7});
+// The title stage of a search drops rows of other IMDb ids and moves the
+// rows after them down: what a moved row built itself (numbers as text, its
+// categories) must move with it, and the dropped rows' blocks be released
+// (LeakSanitizer and valgrind check both).
+TEST_F(SearchDrops, RowsMovedDownStayValid) {
+    kova_use_fake();
+    ASSERT_EQ(kova_jackett_configure("j", 0, 0, "k"), KOVA_OK);
+    ASSERT_EQ(kova_fake_set(J("/api/v2.0/indexers/all/results", "Query=tt0000007").c_str(), 200, R"({"Results":[]})"),
+              KOVA_OK);
+    ASSERT_EQ(kova_fake_set(J("/api/v2.0/indexers/all/results", "Query=Film").c_str(), 200,
+                            R"({"Results":[{"Title":"a","Imdb":8,"TMDb":1,"Category":[1]},
+                                           {"Title":"b","Imdb":7,"TMDb":2,"Category":[7,8]},
+                                           {"Title":"c","Imdb":9,"TMDb":3},
+                                           {"Title":"d","TMDb":4,"Category":[4]}]})"),
+              KOVA_OK);
+    ASSERT_EQ(kova_jackett_search_imdb("tt0000007", "Film", nullptr), KOVA_OK);
+    EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_TITLE);
+    ASSERT_EQ(kova_result_count(), 2);
+    EXPECT_STREQ(kova_result_title(0), "b");
+    EXPECT_STREQ(kova_result_tmdb(0), "2");
+    EXPECT_STREQ(kova_result_imdb(0), "7");
+    ASSERT_EQ(kova_result_category_count(0), 2);
+    EXPECT_EQ(kova_result_category(0, 1), 8);
+    EXPECT_STREQ(kova_result_title(1), "d");
+    EXPECT_STREQ(kova_result_tmdb(1), "4");
+    EXPECT_EQ(kova_result_category(1, 0), 4);
+    EXPECT_STREQ(kova_warning(0), "stage2: dropped 2 rows with a different Imdb");
 }
 
 } // namespace

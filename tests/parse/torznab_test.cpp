@@ -57,7 +57,7 @@ TEST(TorznabParse, ReadsConfiguredIndexers) {
     EXPECT_EQ(s.entries(), (Entries{{"1337x", "1337x"}, {"cap", "Capital False"}, {"single", "Single & quoted"},
                                     {"real", "A\n B"}}));
     for (int i = 0; i < s.rs.indexer_count; ++i) {
-        EXPECT_EQ(s.rs.indexers[i].status, 2);
+        EXPECT_EQ(s.rs.indexers[i].status, KOVA_INDEXER_TORZNAB);
         EXPECT_EQ(s.rs.indexers[i].results, 0);
         EXPECT_STREQ(s.rs.indexers[i].error, "");
     }

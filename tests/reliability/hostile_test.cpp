@@ -180,13 +180,14 @@ TEST_F(Hostile, InvalidUtf8) {
     // In the settings: not a JSON object.
     char buf[128];
     EXPECT_EQ(kova_rtchk_handler("RADARR")->validate(&io.io, "{\"Host\":\"\xff\",\"APIKey\":\"k\"}", buf, sizeof buf),
-              -8);
+              KOVA_VALIDATE_INVALID_SETTINGS);
     EXPECT_STREQ(buf, R"({"error":"settings are not a JSON object"})");
     // In a Torznab error code that ends up in a validation's error answer:
     // still a valid answer with its own code, not a report of lost memory.
     io.answers[J("/api/v2.0/indexers/all/results/torznab/api", "t=indexers&configured=true")] =
         RecordingIo::Answer{0, 200, "<error code=\"1234567\xc3\xa9\"/>", nullptr, true};
-    EXPECT_EQ(kova_rtchk_handler("JACKETT")->validate(&io.io, R"({"Host":"j","APIKey":"k"})", buf, sizeof buf), -5);
+    EXPECT_EQ(kova_rtchk_handler("JACKETT")->validate(&io.io, R"({"Host":"j","APIKey":"k"})", buf, sizeof buf),
+              KOVA_VALIDATE_UNEXPECTED);
     EXPECT_STREQ(buf, R"({"error":"Jackett: Torznab error 1234567\uFFFD"})");
     // In a root folder the host passes: refused before anything is sent.
     kova_arm_library_writes(1);
@@ -253,7 +254,7 @@ TEST_F(Hostile, TitleStageDropsRowsAcrossALargeSet) {
     answer(J("/api/v2.0/indexers/all/results", "Query=tt0000123"), 200, R"({"Results":[]})");
     answer(J("/api/v2.0/indexers/all/results", "Query=T"), 200, title_rows);
     ASSERT_EQ(kova_jackett_search_imdb("tt0000123", "T", nullptr), KOVA_OK);
-    EXPECT_EQ(kova_jackett_stage(), 2);
+    EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_TITLE);
     ASSERT_EQ(kova_result_count(), 2000);
     EXPECT_STREQ(kova_warning(0), "stage2: dropped 1000 rows with a different Imdb");
     for (int32_t k = 0; k < 2000; ++k) {

@@ -10,7 +10,7 @@
 
 #include "support/kova_test.h"
 
-class HostTest : public KovaTest {
+class HostTest : public KovaTest, protected ServiceUrls {
 protected:
     RecordingIo io;
     std::deque<std::string> bodies; // answer texts stay put while installed
@@ -33,20 +33,6 @@ protected:
         ASSERT_EQ(kova_radarr_configure("r", 0, 0, "k"), KOVA_OK);
     }
 
-    static std::string url(const char *base, const std::string &path, const std::string &query) {
-        std::string u = std::string(base) + path + "?apikey=k";
-        if (!query.empty()) u += "&" + query;
-        return u;
-    }
-    static std::string J(const std::string &path, const std::string &query = "") {
-        return url("http://j:9117", path, query);
-    }
-    static std::string S(const std::string &path, const std::string &query = "") {
-        return url("http://s:8989", path, query);
-    }
-    static std::string R(const std::string &path, const std::string &query = "") {
-        return url("http://r:7878", path, query);
-    }
     void answer(const std::string &u, int32_t status, const std::string &body) {
         bodies.push_back(body);
         io.answers[u] = RecordingIo::Answer{0, status, bodies.back().c_str(), nullptr, true};

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/kova_internal.h"
+#include "exports/frame.h"
 #include "kova.h"
 
 // Every test starts with a reset context and an empty fake transport.
@@ -27,6 +27,25 @@ protected:
 // injected == false). Returns the number of failing runs.
 int oom_sweep(const std::function<void()> &setup, const std::function<int32_t()> &op,
               const std::function<void(int32_t rc, bool injected)> &check, long max_runs = 100000);
+
+// The URLs of the three services as the fixtures configure them (hosts j, s
+// and r on their default ports, API key "k"), for routes and expectations.
+struct ServiceUrls {
+    static std::string url(const char *base, const std::string &path, const std::string &query) {
+        std::string u = std::string(base) + path + "?apikey=k";
+        if (!query.empty()) u += "&" + query;
+        return u;
+    }
+    static std::string J(const std::string &path, const std::string &query = "") {
+        return url("http://j:9117", path, query);
+    }
+    static std::string S(const std::string &path, const std::string &query = "") {
+        return url("http://s:8989", path, query);
+    }
+    static std::string R(const std::string &path, const std::string &query = "") {
+        return url("http://r:7878", path, query);
+    }
+};
 
 // A host transport that records every call and answers from a script.
 struct RecordingIo {

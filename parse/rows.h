@@ -1,5 +1,5 @@
-// Row-building helpers shared by the JSON answer parsers (jackett.cpp,
-// arr.cpp). Private to parse/.
+// The row builder shared by the JSON answer parsers (jackett.cpp, arr.cpp)
+// and the chunk allocator of the rows' own blocks. Private to parse/.
 //
 // A large answer holds up to 200,000 rows of some thirty members each, so the
 // row readers avoid the general reader's costs: every wanted key of a row is
@@ -17,7 +17,7 @@
 #include <initializer_list>
 #include <new>
 
-#include "core/kova_internal.h"
+#include "parse/values.h"
 
 // Copies n bytes with a few word moves that never leave either stretch: the
 // texts a row builds are short, and a library call per copy would cost more
@@ -43,15 +43,6 @@ __attribute__((always_inline)) inline void small_copy(void *dst, const void *src
         for (size_t i = 0; i < n; ++i) d[i] = s[i];
     }
 }
-
-// Case-insensitive equality of n bytes with the runtime's tolower, the
-// comparison kova_obj_iget uses.
-bool kova_ieq_n(const char *a, const char *b, size_t n);
-
-// Non-allocating core of kova_val_str: the value's text, pointing into the
-// document (strings), at a constant, or into buf (numbers). buf holds 64
-// bytes. *flag (when given) is set to 1 for arrays, objects and raw values.
-const char *kova_val_text(yyjson_val *v, char *buf, int *flag);
 
 // A fixed set of keys resolved over an object in one pass with the same
 // result as kova_obj_iget for each key: the first member with exactly that
@@ -206,29 +197,29 @@ bool reserve_rows(kova_rset *rs, yyjson_val *arr);
 // Clears the set and reads the answer into its document (kept even when its
 // root turns out unusable). Null root: the text was not JSON, and the failure
 // ("out of memory" or not_json) is already reported in *rc.
-inline yyjson_val *read_into(kova_ctx *ctx, kova_rset *rs, const char *text, size_t len, const char *not_json,
+inline yyjson_val *read_into(kova_diag *diag, kova_rset *rs, const char *text, size_t len, const char *not_json,
                              int32_t *rc) {
     *rs = kova_rset{};
     bool oom = false;
     rs->doc = kova_json_read(text, len, &oom);
     if (rs->doc) return yyjson_doc_get_root(rs->doc);
-    *rc = oom ? kova_oom(ctx) : kova_fail(ctx, ERR_JSON, "%s", not_json);
+    *rc = oom ? kova_oom(diag) : kova_fail(diag, ERR_JSON, "%s", not_json);
     return nullptr;
 }
 
 // Walks a row array in order: non-object elements are counted and skipped
 // (one warning with their number, `skipped_fmt`), the row limit stops the
 // walk with one warning (`limit_fmt`), and every other element becomes a row
-// filled by fill(ctx, ix, own, row, obj), which returns false when out of
+// filled by fill(diag, ix, own, row, obj), which returns false when out of
 // memory. Both formats take one %d.
 template <typename Fill>
-int32_t walk_rows(kova_ctx *ctx, kova_rset *rs, yyjson_val *arr, const keyset &keys, const char *limit_fmt,
+int32_t walk_rows(kova_diag *diag, kova_rset *rs, yyjson_val *arr, const keyset &keys, const char *limit_fmt,
                   const char *skipped_fmt, Fill fill) {
-    if (!reserve_rows(rs, arr)) return kova_oom(ctx);
+    if (!reserve_rows(rs, arr)) return kova_oom(diag);
     // Staging space for one row's built texts and categories, reused for
     // every row.
     own_guard own;
-    if (!own.p) return kova_oom(ctx);
+    if (!own.p) return kova_oom(diag);
     const key_index ix(keys);
     int32_t skipped = 0;
     size_t idx, max;
@@ -239,31 +230,30 @@ int32_t walk_rows(kova_ctx *ctx, kova_rset *rs, yyjson_val *arr, const keyset &k
             continue;
         }
         if (rs->row_count == kova_max_rows) {
-            kova_warnf(ctx, limit_fmt, kova_max_rows);
+            kova_warnf(diag, limit_fmt, kova_max_rows);
             break;
         }
         kova_row *row = next_row(rs);
-        if (!row || !fill(ctx, ix, *own.p, row, obj)) return kova_oom(ctx);
+        if (!row || !fill(diag, ix, *own.p, row, obj)) return kova_oom(diag);
     }
-    if (skipped) kova_warnf(ctx, skipped_fmt, skipped);
+    if (skipped) kova_warnf(diag, skipped_fmt, skipped);
     return OK;
 }
 
 // A text field: absent or null gives "", a string points into the document,
 // a number or boolean is staged as text; an array or object gives "" and the
 // warning naming key.
-void fstr_other(kova_ctx *ctx, row_own &own, const char **f, yyjson_val *v, const char *key);
-inline void fstr(kova_ctx *ctx, row_own &own, const char **f, yyjson_val *v, const char *key) {
+void fstr_other(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key);
+inline void fstr(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key) {
     if (yyjson_is_str(v))
         *f = unsafe_yyjson_get_str(v); // NUL-terminated in the document, which lives as long as the row
     else
-        fstr_other(ctx, own, f, v, key);
+        fstr_other(diag, own, f, v, key);
 }
 // The row's IMDb number: normalised, "" when absent, invalid or zero.
 void imdb_field(row_own &own, const char **f, yyjson_val *v);
 // The row's categories from the category value (staged in own).
 void cats_from(row_own &own, yyjson_val *v);
-// kova_val_int then clamp32; dflt when the value is not an integer.
 // kova_val_int with the plain non-negative number handled in line.
 inline int val_int(yyjson_val *v, int64_t *out) {
     if (yyjson_get_tag(v) == (YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT) && unsafe_yyjson_get_uint(v) < (1ULL << 63)) {
@@ -273,6 +263,30 @@ inline int val_int(yyjson_val *v, int64_t *out) {
     return kova_val_int(v, out);
 }
 
+// Starts filling a row that comes uncleared (next_row): resolves its wanted
+// keys into v, empties the staging area and sets the fields that every
+// parser sets alike (the object, no size, no categories, no block yet).
+inline void row_begin(const key_index &ix, row_own &own, kova_row *row, yyjson_val *obj, yyjson_val **v) {
+    keys_resolve(ix, &own.layout, obj, v);
+    own.reset();
+    row->raw = obj;
+    row->has_size = 0;
+    row->size = 0;
+    row->categories = nullptr;
+    row->category_count = 0;
+    row->own = nullptr;
+}
+
+// The size: a non-negative integer, else the row has none.
+inline void size_field(kova_row *row, yyjson_val *v) {
+    int64_t size;
+    if (val_int(v, &size) && size >= 0) {
+        row->has_size = 1;
+        row->size = size;
+    }
+}
+
+// kova_val_int then clamp32; dflt when the value is not an integer.
 int32_t int_field_other(yyjson_val *v, int32_t dflt);
 inline int32_t int_field(yyjson_val *v, int32_t dflt) {
     if (yyjson_get_tag(v) == (YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT)) {

@@ -1,0 +1,167 @@
+// The core layer: result codes, limits, texts, the diagnostics of a call, the
+// service configuration and the HTTP request frame. Every other layer builds
+// on it; it includes nothing from parse/, io/, ops/ or exports/. Nothing here
+// is exported: the build hides every symbol the public header does not
+// declare.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+
+#include <yyjson.h>
+
+#include "core/alloc.h"
+#include "kova.h"
+
+#if defined(__GNUC__) && !defined(__clang__)
+// gnu_printf: the C99 formats we use (%zu, %lld) are checked as such even
+// where the platform's own printf is older (msvcrt); the build formats with a
+// C99 printf on every platform.
+#define KOVA_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#elif defined(__GNUC__)
+#define KOVA_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define KOVA_PRINTF(fmt, args)
+#endif
+
+// ---------------------------------------------------------------------------
+// Result codes (the public KOVA_* values under their internal names)
+// ---------------------------------------------------------------------------
+enum : int32_t {
+    OK = KOVA_OK,
+    PARTIAL = KOVA_PARTIAL,
+    ERR_TRANSPORT = KOVA_ERR_TRANSPORT,
+    ERR_HTTP = KOVA_ERR_HTTP,
+    ERR_AUTH = KOVA_ERR_AUTH,
+    ERR_JSON = KOVA_ERR_JSON,
+    ERR_NOT_CONFIGURED = KOVA_ERR_NOT_CONFIGURED,
+    ERR_NOT_FOUND = KOVA_ERR_NOT_FOUND,
+    ERR_EMPTY = KOVA_ERR_EMPTY,
+    ERR_NOT_ARMED = KOVA_ERR_NOT_ARMED,
+    ERR_NO_IO = KOVA_ERR_NO_IO,
+    ERR_INVALID_ARG = KOVA_ERR_INVALID_ARG,
+    ERR_OOM = KOVA_ERR_OOM,
+    ERR_INDEXERS = KOVA_ERR_INDEXERS,
+};
+
+inline constexpr int kova_max_warnings = 64;
+inline constexpr int kova_max_log = 64;
+inline constexpr int kova_err_size = 512;
+inline constexpr int kova_warn_size = 512;
+inline constexpr int kova_log_size = 1024;
+inline constexpr int32_t kova_max_rows = 200000;
+inline constexpr int32_t kova_max_lookup = 100000;
+inline constexpr int32_t kova_max_profiles = 10000;
+inline constexpr int32_t kova_max_categories = 4096;
+inline constexpr int32_t kova_default_timeout_ms = 100000;
+
+// Service kinds are the public KOVA_JACKETT, KOVA_SONARR and KOVA_RADARR;
+// kova_kind_ok is the one range check of a kind that came from outside.
+inline constexpr int32_t kova_kind_count = 3;
+static_assert(KOVA_JACKETT == 0 && KOVA_SONARR == 1 && KOVA_RADARR == 2, "kinds index the service tables");
+inline bool kova_kind_ok(int32_t kind) { return static_cast<uint32_t>(kind) < static_cast<uint32_t>(kova_kind_count); }
+
+// The two requests the library sends.
+enum class kova_method { get, post };
+
+// The library's one empty text: what an absent text reads as.
+inline constexpr const char kova_empty[] = "";
+
+// ---------------------------------------------------------------------------
+// Text helpers (core/text.cpp)
+// ---------------------------------------------------------------------------
+struct kova_buf {
+    char *data;  // contents, NUL-terminated once anything was allocated
+    size_t len;  // bytes held, the NUL not counted
+    size_t cap;  // bytes allocated
+    int32_t oom; // sticky: 1 after growing failed, every append ignored
+};
+
+char *kova_strdup(const char *s);
+char *kova_strndup(const char *s, size_t n);
+int kova_ieq(const char *a, const char *b);
+// First occurrence of the n_pat bytes at pat in the n_hay bytes at hay, or
+// null; an empty pattern is found at hay. memmem, which not every platform's
+// runtime has.
+const void *kova_memmem(const void *hay, size_t n_hay, const void *pat, size_t n_pat);
+void kova_buf_put(kova_buf *b, const void *bytes, size_t n);
+void kova_buf_puts(kova_buf *b, const char *s);
+void kova_buf_free(kova_buf *b);
+char *kova_enc(const char *s);
+void kova_uuid4(char out[37]);
+
+// A kova_buf released on every path out of a scope.
+struct buf_guard {
+    kova_buf b{};
+    buf_guard() = default;
+    ~buf_guard() { kova_buf_free(&b); }
+    buf_guard(const buf_guard &) = delete;
+    buf_guard &operator=(const buf_guard &) = delete;
+};
+
+// ---------------------------------------------------------------------------
+// Diagnostics of a call (core/context.cpp): the sink every layer reports to
+// ---------------------------------------------------------------------------
+struct kova_log_entry {
+    char *key;
+    char *text;
+};
+
+struct kova_diag {
+    kova_log_entry test_log[kova_max_log];
+    int32_t test_log_count;
+    char *warnings[kova_max_warnings];
+    int32_t warning_count;
+    int32_t rc;
+    int32_t http_code;
+    char err[kova_err_size];
+};
+
+// The per-call reset: warnings, result code, HTTP status and error text (the
+// test log is cleared by the operations that write one).
+void kova_begin(kova_diag *d);
+int32_t kova_fail(kova_diag *d, int32_t code, const char *fmt, ...) KOVA_PRINTF(3, 4);
+int32_t kova_oom(kova_diag *d); // kova_fail(ERR_OOM, "out of memory")
+void kova_warnf(kova_diag *d, const char *fmt, ...) KOVA_PRINTF(2, 3);
+void kova_logf(kova_diag *d, const char *key, const char *fmt, ...) KOVA_PRINTF(3, 4);
+void kova_log_clear(kova_diag *d);
+const char *kova_code_name(int32_t code);
+
+// ---------------------------------------------------------------------------
+// Service configuration (core/config.cpp)
+// ---------------------------------------------------------------------------
+struct kova_svc {
+    char *host;
+    char *api_key;
+    char *base_url;
+    int32_t port;
+    int32_t https;
+    int32_t configured;
+};
+
+// What the core keeps of a context: its diagnostics and its services.
+struct kova_core : kova_diag {
+    kova_svc svc[kova_kind_count];
+};
+
+// Releases everything the core part holds and leaves it zeroed.
+void kova_core_free(kova_core *c);
+
+int32_t kova_svc_configure(kova_core *c, int32_t kind, const char *host, int32_t port, int32_t https,
+                           const char *api_key);
+const char *kova_svc_name(int32_t kind);
+int32_t kova_svc_default_port(int32_t kind);
+// True when text is an IPv6 address literal without brackets: eight groups of
+// one to four hex digits, one "::" standing for one or more zero groups, and
+// optionally a dotted IPv4 address (no leading zeros) as the last 32 bits.
+// The same as glibc's inet_pton(AF_INET6), on every platform.
+bool kova_is_ipv6_literal(const char *text);
+
+// ---------------------------------------------------------------------------
+// HTTP request frame (core/http.cpp)
+// ---------------------------------------------------------------------------
+// Sends one request to service kind through io (which the caller chose; null
+// when none is installed) and maps the answer's status to a result code.
+int32_t kova_http(kova_core *c, const kova_io *io, int32_t kind, kova_method method, const char *path,
+                  const char *query, const char *body, const char *label, char **body_out);

@@ -1,0 +1,35 @@
+// Answers the host fetched itself: parsed into the context's result set as
+// the operations' own answers are, with the same classification.
+#include <cstring>
+
+#include "ops/ops.h"
+
+namespace {
+// Clears the context's set and stage, then installs the parsed answer.
+int32_t parse_into(kova_ctx *ctx, const char *text,
+                   int32_t (*parse)(kova_diag *, kova_rset *, const char *, size_t)) {
+    kova_rset_free(&ctx->rs);
+    ctx->stage = KOVA_STAGE_NONE;
+    if (!text) return kova_fail(ctx, ERR_INVALID_ARG, "NULL input");
+    kova_rset fresh{};
+    return install_set(ctx, &fresh, parse(ctx, &fresh, text, strlen(text)));
+}
+} // namespace
+
+int32_t kova_do_parse_jackett(kova_ctx *ctx, const char *json) {
+    int32_t rc = parse_into(ctx, json, kova_rset_parse_jackett);
+    return rc != OK ? rc : kova_rset_classify(ctx);
+}
+
+int32_t kova_do_parse_releases(kova_ctx *ctx, const char *json) {
+    int32_t rc = parse_into(ctx, json, kova_rset_parse_arr);
+    if (rc != OK) return rc;
+    return ctx->rs.row_count == 0 ? kova_fail(ctx, ERR_EMPTY, "no releases") : OK;
+}
+
+int32_t kova_do_parse_torznab(kova_ctx *ctx, const char *xml) {
+    kova_rset_free(&ctx->rs);
+    ctx->stage = KOVA_STAGE_NONE;
+    kova_rset fresh{};
+    return install_set(ctx, &fresh, kova_torznab_parse(ctx, &fresh, xml));
+}

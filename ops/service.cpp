@@ -1,0 +1,55 @@
+// What the operations share: the description of Sonarr and Radarr, the
+// library-writes check, installing a parsed set and the root-folder rule.
+#include <cstring>
+
+#include "ops/ops.h"
+
+namespace {
+constexpr arr_service k_sonarr = {
+    KOVA_SONARR, "Sonarr", "sonarr", "series", "tvdbId", "tvdb", &kova_lookup::tvdb,
+    "/api/v3/series", "add series", "tvdbId", false,
+    "/api/v3/series/lookup", "term=tvdb%%3A%d", "series lookup",
+    "SonarrV3_Get_Rootfolder", "SonarrV3_Rootfolder", "SonarrV3_NoRootfolder",
+    "SonarrV3_Get_QualityProfile", "SonarrV3_QualityProfile", "SonarrV3_NoQualityProfile",
+    "SonarrV3_Set_QualityProfile",
+    "SonarrV3_Series_Add", "Adding series details to library for %s and tvdbId is %d",
+};
+constexpr arr_service k_radarr = {
+    KOVA_RADARR, "Radarr", "radarr", "movie", "tmdbId", "tmdb", &kova_lookup::tmdb,
+    "/api/v3/movie", "add movie", nullptr, true,
+    "/api/v3/movie/lookup/tmdb", "tmdbId=%d", "movie lookup",
+    "RadarrV3_Get_Rootfolder", "RadarrV3_Rootfolder", "RadarrV3_NoRootfolder",
+    "RadarrV3_Get_QualityProfile", "RadarrV3_QualityProfile", "RadarrV3_NoQualityProfile",
+    "RadarrV3_Set_QualityProfile",
+    "RadarrV3_Movie_Add", "Adding movie details to library for %s and tmdbid is %d",
+};
+} // namespace
+
+const arr_service &arr_service_of(int32_t kind) { return kind == KOVA_SONARR ? k_sonarr : k_radarr; }
+
+int32_t check_armed(kova_ctx *ctx) {
+    if (ctx->armed) return OK;
+    return kova_fail(ctx, ERR_NOT_ARMED, "library writes are not armed (kova_arm_library_writes)");
+}
+
+int32_t install_set(kova_ctx *ctx, kova_rset *fresh, int32_t rc) {
+    if (rc != OK) {
+        kova_rset_free(fresh);
+        return rc;
+    }
+    kova_rset_free(&ctx->rs);
+    ctx->rs = *fresh;
+    *fresh = kova_rset{};
+    return OK;
+}
+
+size_t root_trimmed_len(const char *root) {
+    size_t n = strlen(root);
+    while (n > 0 && root[n - 1] == '\\') --n;
+    while (n > 0 && root[n - 1] == '/') --n;
+    return n;
+}
+
+void trim_root(char *s) {
+    if (s) s[root_trimmed_len(s)] = '\0';
+}

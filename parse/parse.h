@@ -1,0 +1,86 @@
+// The parse layer: result rows and sets, the tolerant JSON value readers, and
+// the parsers of Jackett's results, Sonarr's and Radarr's release lists and
+// Torznab indexer lists. Builds on core/ only; a parser reports to the
+// diagnostics sink it is given, never to a whole context.
+#pragma once
+
+#include "core/core.h"
+
+// ---------------------------------------------------------------------------
+// Result rows and result sets (parse/)
+// ---------------------------------------------------------------------------
+struct kova_row {
+    // Texts: never null in a completed row ("" when absent). They may point
+    // into the set's document or into `own`; only `own` and `categories` are
+    // released through the row.
+    const char *title;
+    const char *tracker;
+    const char *tracker_id;
+    const char *guid;
+    const char *link;
+    const char *details;
+    const char *magnet;
+    const char *info_hash;
+    const char *category_desc;
+    const char *imdb;
+    const char *tmdb;
+    const char *tvdb;
+    int32_t has_size;
+    int64_t size;
+    int32_t seeders;
+    int32_t peers;
+    int32_t files;
+    int32_t *categories;
+    int32_t category_count;
+    int64_t publish_date;
+    int32_t download_volume_factor;
+    int32_t season;
+    int32_t episode;
+    int32_t full_season;
+    yyjson_val *raw; // borrowed: the row's object inside the set's document
+    char *own;       // texts the row had to build itself (numbers as text, ...)
+};
+
+struct kova_indexer {
+    char *id;
+    char *name;
+    char *error;
+    int32_t status;  // as Jackett sent it; KOVA_INDEXER_FAILED, KOVA_INDEXER_TORZNAB
+    int32_t results;
+};
+
+struct kova_rset {
+    yyjson_doc *doc;
+    kova_row *rows;
+    int32_t row_count;
+    int32_t row_cap;
+    kova_indexer *indexers;
+    int32_t indexer_count;
+    int32_t indexer_cap;
+    int32_t indexers_errored;
+};
+
+kova_row *rs_add(kova_rset *rs);
+kova_indexer *rs_add_indexer(kova_rset *rs);
+void kova_row_free(kova_row *row);
+void kova_rset_free(kova_rset *rs);
+
+
+// ---------------------------------------------------------------------------
+// JSON value readers (parse/values.cpp)
+// ---------------------------------------------------------------------------
+int32_t kova_clamp32(int64_t v);
+const char *kova_type_name(yyjson_val *v); // "null", "uint", ... ("missing" for null pointer is the caller's)
+yyjson_val *kova_obj_iget(yyjson_val *obj, const char *key);
+char *kova_val_str(yyjson_val *v, int *flag);
+int kova_val_int(yyjson_val *v, int64_t *out);
+void kova_imdb_norm(const char *in, char *out, size_t size);
+int64_t kova_parse_iso(const char *s);
+
+// ---------------------------------------------------------------------------
+// Parsers: each fills a zeroed set; on failure the set may hold a partial
+// answer, which the caller releases.
+// ---------------------------------------------------------------------------
+int32_t kova_rset_parse_jackett(kova_diag *diag, kova_rset *rs, const char *text, size_t len);
+int32_t kova_rset_parse_arr(kova_diag *diag, kova_rset *rs, const char *text, size_t len);
+int32_t kova_torznab_parse(kova_diag *diag, kova_rset *rs, const char *text);

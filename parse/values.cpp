@@ -1,0 +1,244 @@
+// The general JSON value readers: services disagree on key case and value
+// types, so every value is turned into the one form the library stores.
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "parse/values.h"
+
+namespace {
+// Decimal digits of v, written backwards from end (two at a time); returns
+// the first digit.
+char *u64_text(uint64_t v, char *end) {
+    *end = '\0';
+    char *p = end;
+    while (v >= 100) {
+        uint64_t r = v % 100;
+        v /= 100;
+        p -= 2;
+        memcpy(p, kova_digit_pairs + 2 * r, 2);
+    }
+    if (v >= 10) {
+        p -= 2;
+        memcpy(p, kova_digit_pairs + 2 * v, 2);
+    } else {
+        *--p = static_cast<char>('0' + v);
+    }
+    return p;
+}
+
+bool digit(char c) { return c >= '0' && c <= '9'; }
+
+// Two digits at s into *out.
+bool two(const char *s, int *out) {
+    if (!digit(s[0]) || !digit(s[1])) return false;
+    *out = (s[0] - '0') * 10 + (s[1] - '0');
+    return true;
+}
+} // namespace
+
+int32_t kova_clamp32(int64_t v) {
+    if (v > 2147483647) return 2147483647;
+    if (v < -2147483647) return -2147483647;
+    return static_cast<int32_t>(v);
+}
+
+const char *kova_type_name(yyjson_val *v) { return yyjson_get_type_desc(v); }
+
+bool kova_ieq_n(const char *a, const char *b, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+        if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i]))) return false;
+    return true;
+}
+
+yyjson_val *kova_obj_iget(yyjson_val *obj, const char *key) {
+    if (!yyjson_is_obj(obj) || !key) return nullptr;
+    size_t n = strlen(key);
+    size_t idx, max;
+    yyjson_val *k, *v;
+    yyjson_obj_foreach(obj, idx, max, k, v) {
+        if (unsafe_yyjson_get_len(k) == n &&
+            eq_bytes(reinterpret_cast<const unsigned char *>(unsafe_yyjson_get_str(k)),
+                     reinterpret_cast<const unsigned char *>(key), n))
+            return v;
+    }
+    yyjson_obj_foreach(obj, idx, max, k, v) {
+        if (unsafe_yyjson_get_len(k) == n && kova_ieq_n(unsafe_yyjson_get_str(k), key, n)) return v;
+    }
+    return nullptr;
+}
+
+const char *kova_val_text(yyjson_val *v, char *buf, int *flag) {
+    if (flag) *flag = 0;
+    switch (yyjson_get_tag(v)) {
+    case YYJSON_TYPE_STR | YYJSON_SUBTYPE_NONE:
+    case YYJSON_TYPE_STR | YYJSON_SUBTYPE_NOESC:
+        return unsafe_yyjson_get_str(v);
+    case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT:
+        return u64_text(unsafe_yyjson_get_uint(v), buf + 63);
+    case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_SINT: {
+        int64_t i = unsafe_yyjson_get_sint(v);
+        if (i >= 0) return u64_text(static_cast<uint64_t>(i), buf + 63);
+        char *p = u64_text(0 - static_cast<uint64_t>(i), buf + 63);
+        *--p = '-';
+        return p;
+    }
+    case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_REAL: {
+        double d = unsafe_yyjson_get_real(v);
+        if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 9e15)
+            snprintf(buf, 64, "%.0f", d);
+        else
+            snprintf(buf, 64, "%.17g", d);
+        return buf;
+    }
+    case YYJSON_TYPE_BOOL | YYJSON_SUBTYPE_TRUE:
+        return "true";
+    case YYJSON_TYPE_BOOL | YYJSON_SUBTYPE_FALSE:
+        return "false";
+    case YYJSON_TYPE_ARR | YYJSON_SUBTYPE_NONE:
+    case YYJSON_TYPE_OBJ | YYJSON_SUBTYPE_NONE:
+    case YYJSON_TYPE_RAW | YYJSON_SUBTYPE_NONE:
+        if (flag) *flag = 1;
+        return kova_empty;
+    default: // no value, JSON null
+        return kova_empty;
+    }
+}
+
+char *kova_val_str(yyjson_val *v, int *flag) {
+    char buf[64];
+    if (yyjson_is_str(v)) {
+        if (flag) *flag = 0;
+        return kova_strndup(unsafe_yyjson_get_str(v), unsafe_yyjson_get_len(v));
+    }
+    return kova_strdup(kova_val_text(v, buf, flag));
+}
+
+int kova_val_int(yyjson_val *v, int64_t *out) {
+    switch (yyjson_get_tag(v)) {
+    case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT: {
+        uint64_t u = unsafe_yyjson_get_uint(v);
+        if (u >= (1ULL << 63)) return 0;
+        *out = static_cast<int64_t>(u);
+        return 1;
+    }
+    case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_SINT:
+        *out = unsafe_yyjson_get_sint(v);
+        return 1;
+    case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_REAL: {
+        double d = unsafe_yyjson_get_real(v);
+        if (!std::isfinite(d) || d < -9.2e18 || d > 9.2e18) return 0;
+        *out = static_cast<int64_t>(d);
+        return 1;
+    }
+    case YYJSON_TYPE_STR | YYJSON_SUBTYPE_NONE:
+    case YYJSON_TYPE_STR | YYJSON_SUBTYPE_NOESC: {
+        const char *s = unsafe_yyjson_get_str(v);
+        if (!*s) return 0;
+        char *end = nullptr;
+        double d = strtod(s, &end);
+        while (*end == ' ') ++end;
+        if (*end) return 0;
+        if (!std::isfinite(d) || d < -9.2e18 || d > 9.2e18) return 0;
+        *out = static_cast<int64_t>(d);
+        return 1;
+    }
+    default:
+        return 0;
+    }
+}
+
+const char *kova_imdb_digits(const char *in, size_t max, size_t *n) {
+    const char *p = in;
+    while (*p == ' ') ++p;
+    if ((p[0] == 't' || p[0] == 'T') && (p[1] == 't' || p[1] == 'T')) p += 2;
+    if (!digit(*p)) return nullptr;
+    while (*p == '0' && digit(p[1])) ++p; // a run of zeros keeps its last one
+    const char *d = p;
+    while (digit(*p)) ++p;
+    *n = static_cast<size_t>(p - d);
+    if (*n > max) return nullptr;
+    while (*p == ' ') ++p;
+    return *p ? nullptr : d;
+}
+
+void kova_imdb_norm(const char *in, char *out, size_t size) {
+    if (!out || size == 0) return;
+    out[0] = '\0';
+    if (!in || size < 2) return;
+    size_t n;
+    const char *d = kova_imdb_digits(in, size - 1, &n);
+    if (!d) return;
+    memcpy(out, d, n);
+    out[n] = '\0';
+}
+
+namespace {
+// The rest of an ISO 8601 date-time from p: the fraction (only right after
+// seconds), the zone, the end of the text; then the instant.
+int64_t iso_tail(const char *p, int year, int mon, int day, int hour, int min, int sec, bool after_sec) {
+    int ms = 0;
+    if (after_sec && *p == '.') {
+        ++p;
+        int scale = 100;
+        while (digit(*p)) {
+            if (scale) {
+                ms += (*p - '0') * scale;
+                scale /= 10;
+            }
+            ++p;
+        }
+    }
+    if (hour > 23 || min > 59 || sec > 60) return -1;
+    int64_t offset = 0;
+    if (*p == 'Z' || *p == 'z') {
+        ++p;
+    } else if (*p == '+' || *p == '-') {
+        int sign = *p == '+' ? 1 : -1;
+        int oh, om = 0;
+        if (!two(p + 1, &oh)) return -1;
+        p += 3;
+        if (*p == ':' && two(p + 1, &om))
+            p += 3;
+        else if (two(p, &om))
+            p += 2;
+        offset = sign * (static_cast<int64_t>(oh) * 3600 + om * 60);
+    }
+    if (*p) return -1;
+    int64_t yy = mon <= 2 ? year - 1 : year;
+    int64_t era = yy / 400; // years are at least 1900: no negative division
+    int64_t yoe = yy - era * 400;
+    int64_t doy = (153 * (mon <= 2 ? mon + 9 : mon - 3) + 2) / 5 + day - 1;
+    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    int64_t days = era * 146097 + doe - 719468;
+    return (((days * 24 + hour) * 60 + min) * 60 + sec - offset) * 1000 + ms;
+}
+
+} // namespace
+
+int64_t kova_parse_iso(const char *s) {
+    // A text shorter than ten characters fails the checks below at its NUL.
+    if (!s) return -1;
+    int y1, y2, mon, day;
+    if (!two(s, &y1) || !two(s + 2, &y2) || s[4] != '-' || !two(s + 5, &mon) || s[7] != '-' ||
+        !two(s + 8, &day))
+        return -1;
+    int year = y1 * 100 + y2;
+    if (mon < 1 || mon > 12 || day < 1 || day > 31 || year < 1900) return -1;
+    int hour = 0, min = 0, sec = 0;
+    const char *p = s + 10;
+    bool after_sec = false;
+    if (*p == 'T' || *p == ' ') {
+        if (!two(p + 1, &hour) || p[3] != ':' || !two(p + 4, &min)) return -1;
+        p += 6;
+        if (*p == ':') {
+            if (!two(p + 1, &sec)) return -1;
+            p += 3;
+            after_sec = true;
+        }
+        return iso_tail(p, year, mon, day, hour, min, sec, after_sec);
+    }
+    return iso_tail(p, year, mon, day, 0, 0, 0, false);
+}

@@ -1,0 +1,48 @@
+// The general JSON value readers' helpers shared inside parse/ (the readers
+// themselves are declared in parse/parse.h): the pieces the row builder
+// reuses so that it reads values exactly as the general readers do.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "parse/parse.h"
+
+// "00".."99": two decimal digits per pair, for writing numbers two at a time.
+inline constexpr char kova_digit_pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                           "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                           "8081828384858687888990919293949596979899";
+
+// Case-insensitive equality of n bytes with the runtime's tolower, the
+// comparison kova_obj_iget uses.
+bool kova_ieq_n(const char *a, const char *b, size_t n);
+
+// Non-allocating core of kova_val_str: the value's text, pointing into the
+// document (strings), at a constant, or into buf (numbers). buf holds 64
+// bytes. *flag (when given) is set to 1 for arrays, objects and raw values.
+const char *kova_val_text(yyjson_val *v, char *buf, int *flag);
+
+// The digits of an IMDb id's number within in: their start and *n, or null
+// when the text is no IMDb id or the number has more than max digits. Spaces
+// around the id and a "tt" prefix (any case) are allowed; a run of leading
+// zeros keeps its last one.
+const char *kova_imdb_digits(const char *in, size_t max, size_t *n);
+
+template <class T> T load_word(const unsigned char *p) {
+    T v;
+    memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Byte equality of two n-byte stretches with a few word loads that never
+// leave the stretches (the last load overlaps the one before it).
+__attribute__((always_inline)) inline bool eq_bytes(const unsigned char *a, const unsigned char *b, size_t n) {
+    if (n >= 8) {
+        for (size_t i = 0; i + 8 < n; i += 8)
+            if (load_word<uint64_t>(a + i) != load_word<uint64_t>(b + i)) return false;
+        return load_word<uint64_t>(a + n - 8) == load_word<uint64_t>(b + n - 8);
+    }
+    if (n >= 4) return load_word<uint32_t>(a) == load_word<uint32_t>(b) && load_word<uint32_t>(a + n - 4) == load_word<uint32_t>(b + n - 4);
+    if (n >= 2) return load_word<uint16_t>(a) == load_word<uint16_t>(b) && load_word<uint16_t>(a + n - 2) == load_word<uint16_t>(b + n - 2);
+    return n == 0 || a[0] == b[0];
+}
