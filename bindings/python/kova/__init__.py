@@ -1,0 +1,684 @@
+"""kova for Python: Jackett, Sonarr v3 and Radarr v3 through libkova.
+
+A pure-Python binding (``ctypes``, standard library only) of libkova's C ABI.
+The same package works with the Linux ``libkova.so.1`` and the Windows
+``kova.dll``.
+
+Quick start::
+
+    import kova
+    kova.configure("jackett", "127.0.0.1", api_key="0123abcd")
+    kova.use_transport(kova.UrllibTransport())    # or your own get/post object
+    rows = kova.jackett_search_imdb("tt0063350")
+    for r in rows:
+        print(r.title, r.size, r.seeders, r.published)
+
+Finding the library: ``KOVA_LIBRARY`` (a path) first, then the build tree
+when the package runs from a checkout (``build/dev``, ``build/release``;
+``build/windows`` on Windows), then the system's search (``libkova.so.1``,
+``kova.dll``). ``kova.load(path)`` loads a given file instead. The library is
+loaded on first use; ``LibraryNotFoundError`` names every place tried.
+
+Results: operations return immutable objects. A ``ResultSet`` is a sequence
+of frozen ``Release`` rows (sizes and dates as ``int``, ``None`` where the
+answer had none) with ``stage``, ``indexers``, ``warnings``, ``http_code``,
+``partial`` and ``to_dict()`` (the library's result document). A ``Lookup``
+is a sequence of ``LookupEntry``; a ``ConnectionReport`` is the test log.
+Every text is copied out of the library before the call returns.
+
+Errors: a negative result code raises a subclass of ``KovaError``
+(``NotConfigured``, ``AuthError``, ``NotFound``, ``Empty``,
+``TransportError``...). ``PARTIAL`` (some Jackett indexers failed) is not an
+error: the result has ``partial == True``. A Jackett search that finds
+nothing at any stage raises ``Empty``, as the library reports it.
+
+Threads: libkova keeps one process-wide context and does not lock it. The
+binding serialises its calls with one lock, and an operation reads its whole
+result under that lock, so threads may share the module; but they share one
+configuration, one transport and one "current result" too. Make one call at a
+time per process in spirit: configure once, then call from one place.
+"""
+from __future__ import annotations
+
+import ctypes
+import json as _json
+import re as _re
+import ssl as _ssl
+import urllib.error as _urlerror
+import urllib.request as _urlrequest
+from dataclasses import dataclass
+from enum import IntEnum
+from typing import Any, Dict, Iterator, Optional, Tuple, Union
+
+from . import _native
+from ._errors import (AuthError, Empty, HttpError, IndexersFailed, InvalidArgument, JsonError,
+                      KovaError, NoTransport, NotArmed, NotConfigured, NotFound, OutOfMemory,
+                      TransportError, error_class)
+from ._native import FunctionUnavailableError, LibraryNotFoundError, Native
+from ._results import (ConnectionReport, Indexer, IndexerList, Lookup, LookupEntry, Outcome,
+                       QualityProfile, Release, ResultSet, TestLogEntry)
+from ._transport import Answer, PythonTransport, retired as _retired
+
+__all__ = [
+    # loading
+    "load", "native", "library_path", "LibraryNotFoundError", "FunctionUnavailableError", "Native",
+    # diagnostics and lifecycle
+    "version", "strerror", "reset", "last_rc", "last_error", "last_http_code", "warnings",
+    "result_json",
+    # configuration and transports
+    "Service", "configure", "base_url", "default_port", "set_url_base", "use_fake",
+    "use_transport", "UrllibTransport", "Answer", "set_timeout_ms", "timeout_ms",
+    # fake transport
+    "fake_reset", "fake_set", "fake_fail", "fake_calls", "fake_post_count",
+    "fake_last_post_url", "fake_last_post_body",
+    # operations
+    "imdb_numeric", "connection_test", "parse_torznab_indexers", "jackett_search_imdb",
+    "jackett_search_query", "parse_jackett", "sonarr_lookup", "radarr_lookup",
+    "sonarr_library_find", "radarr_library_find", "sonarr_releases", "radarr_releases",
+    "parse_arr_releases", "sonarr_grab_release", "radarr_grab_release", "sonarr_add_series",
+    "radarr_add_movie", "quality_profile_pick", "sonarr_search_or_add", "radarr_search_or_add",
+    "arm_library_writes", "disarm_library_writes", "library_writes_armed", "validate_settings",
+    "Validation",
+    # results
+    "Outcome", "ResultSet", "Release", "Indexer", "IndexerList", "Lookup", "LookupEntry",
+    "ConnectionReport", "TestLogEntry", "QualityProfile",
+    # errors
+    "KovaError", "TransportError", "HttpError", "AuthError", "JsonError", "NotConfigured",
+    "NotFound", "Empty", "NotArmed", "NoTransport", "InvalidArgument", "OutOfMemory",
+    "IndexersFailed",
+]
+
+# Named values of kova.h.
+OK = 0
+PARTIAL = 1
+STAGE_NONE, STAGE_IMDB, STAGE_TITLE, STAGE_QUERY = 0, 1, 2, 3
+
+
+class Service(IntEnum):
+    """The three services, with the library's kind numbers."""
+    JACKETT = 0
+    SONARR = 1
+    RADARR = 2
+
+
+ServiceName = Union[str, Service]
+
+
+def _service(service: ServiceName) -> Service:
+    if isinstance(service, Service):
+        return service
+    try:
+        return Service[str(service).upper()]
+    except KeyError:
+        raise ValueError(f"kova: unknown service {service!r}: use 'jackett', 'sonarr' or "
+                         f"'radarr'") from None
+
+
+# ---------------------------------------------------------------------------
+# Loading and the raw table
+# ---------------------------------------------------------------------------
+def load(path: Optional[str] = None) -> Native:
+    """Loads libkova now (from ``path``, or the usual places) and returns the
+    raw binding. Other functions load it on first use."""
+    return _native.load(path)
+
+
+def native() -> Native:
+    """The raw binding: every export of kova.h as an attribute of the same
+    name, texts as ``str`` (``kova.native().kova_result_title(0)``). It reads
+    and replaces the same process-wide context as the functions of this
+    module."""
+    return _native.load()
+
+
+def library_path() -> str:
+    """The file the binding loaded."""
+    return _native.load().path
+
+
+# ---------------------------------------------------------------------------
+# One operation call: the lock, the transport's exceptions, the result code
+# ---------------------------------------------------------------------------
+_transport: Optional[PythonTransport] = None
+_generation = 0  # bumped by every call that replaces the library's results
+
+
+def _read_log(lib: Native) -> Tuple[TestLogEntry, ...]:
+    return tuple(TestLogEntry(lib.kova_test_log_key(i), lib.kova_test_log_text(i))
+                 for i in range(lib.kova_test_log_count()))
+
+
+def _read_warnings(lib: Native) -> Tuple[str, ...]:
+    return tuple(lib.kova_warning(i) for i in range(lib.kova_warning_count()))
+
+
+def _outcome(lib: Native, rc: int) -> Dict[str, Any]:
+    return dict(rc=rc, message=lib.kova_last_error(), http_code=lib.kova_last_http_code(),
+                warnings=_read_warnings(lib), test_log=_read_log(lib))
+
+
+def _call(name: str, *args: Any) -> int:
+    """Runs one operation (the caller holds the lock) and raises its error."""
+    global _generation
+    lib = _native.load()
+    t = _transport
+    if t is not None:
+        t.take_failures()
+    rc = getattr(lib, name)(*args)
+    _generation += 1
+    raised, interrupted = t.take_failures() if t is not None else (None, None)
+    if interrupted is not None:
+        raise interrupted
+    if rc < 0:
+        o = _outcome(lib, rc)
+        err = error_class(rc)(rc, lib.kova_strerror(rc), o["message"], o["http_code"],
+                              o["warnings"], o["test_log"])
+        raise err from raised
+    return rc
+
+
+def _opt(v: int) -> Optional[int]:
+    return None if v == -1 else v
+
+
+_ROW_TEXTS = ("title", "tracker", "tracker_id", "guid", "link", "details", "magnet",
+              "info_hash", "category_desc", "imdb", "tmdb", "tvdb")
+_ROW_NUMBERS = ("seeders", "peers", "files", "download_volume_factor", "season", "episode",
+                "publish_date")
+
+
+def _read_rows(lib: Native) -> Tuple[Release, ...]:
+    texts = {f: getattr(lib, "kova_result_" + f) for f in _ROW_TEXTS}
+    numbers = {f: getattr(lib, "kova_result_" + f) for f in _ROW_NUMBERS}
+    size = ctypes.c_uint64()
+    rows = []
+    for i in range(lib.kova_result_count()):
+        row: Dict[str, Any] = {f: get(i) for f, get in texts.items()}
+        row.update({f: _opt(get(i)) for f, get in numbers.items()})
+        row["size"] = size.value if lib.kova_result_size(i, ctypes.byref(size)) == 0 else None
+        row["category"] = tuple(lib.kova_result_category(i, j)
+                                for j in range(lib.kova_result_category_count(i)))
+        row["full_season"] = lib.kova_result_full_season(i) == 1
+        rows.append(Release(**row))
+    return tuple(rows)
+
+
+def _read_indexers(lib: Native) -> Tuple[Indexer, ...]:
+    return tuple(Indexer(lib.kova_indexer_id(i), lib.kova_indexer_name(i),
+                         lib.kova_indexer_status(i), lib.kova_indexer_results(i),
+                         lib.kova_indexer_error(i))
+                 for i in range(lib.kova_indexer_count()))
+
+
+def _result_set(name: str, *args: Any) -> ResultSet:
+    with _native.lock:
+        rc = _call(name, *args)
+        lib = _native.load()
+        return ResultSet(items=_read_rows(lib), stage=lib.kova_jackett_stage(),
+                         indexers=_read_indexers(lib),
+                         indexers_errored=lib.kova_indexers_errored(),
+                         json=lib.kova_result_json(), _generation=_generation,
+                         **_outcome(lib, rc))
+
+
+def _current_field(generation: int, index: int, name: str) -> str:
+    with _native.lock:
+        if generation != _generation:
+            raise RuntimeError("kova: this result set is no longer the library's current "
+                               "result; read fields before the next operation")
+        return _native.load().kova_result_field(index, name)
+
+
+# ---------------------------------------------------------------------------
+# Diagnostics and lifecycle
+# ---------------------------------------------------------------------------
+def version() -> str:
+    """The library's version, e.g. "1.0.0"."""
+    return _native.load().kova_version()
+
+
+def strerror(rc: int) -> str:
+    """The name of a result code ("OK", "ERR_AUTH"; "ERR_UNKNOWN" for others)."""
+    return _native.load().kova_strerror(rc)
+
+
+def last_rc() -> int:
+    """The value returned by the last operation (result code or library id)."""
+    return _native.load().kova_last_rc()
+
+
+def last_error() -> str:
+    """The message of the last failure or partial success; "" when none."""
+    return _native.load().kova_last_error()
+
+
+def last_http_code() -> int:
+    """The HTTP status of the last request of the last operation; 0 when none."""
+    return _native.load().kova_last_http_code()
+
+
+def warnings() -> Tuple[str, ...]:
+    """The warnings of the last operation."""
+    with _native.lock:
+        return _read_warnings(_native.load())
+
+
+def result_json() -> str:
+    """The library's current result as a compact JSON document."""
+    return _native.load().kova_result_json()
+
+
+def reset() -> None:
+    """Releases every result, unconfigures the services, removes the
+    transport, disarms writes and restores the default time-out. The fake
+    transport's routes survive (``fake_reset`` clears them)."""
+    global _generation
+    with _native.lock:
+        _native.load().kova_reset()
+        _generation += 1
+        _drop_transport()
+
+
+# ---------------------------------------------------------------------------
+# Configuration
+# ---------------------------------------------------------------------------
+def configure(service: ServiceName, host: str, port: Optional[int] = None, https: bool = False,
+              api_key: str = "") -> None:
+    """Configures a service: ``service`` is "jackett", "sonarr" or "radarr";
+    ``host`` a name, IPv4 or bare IPv6 address (no scheme, path or
+    brackets); ``port`` None for the default (9117, 8989, 7878); a non-empty
+    ``api_key``. A refused configuration raises ``InvalidArgument`` and
+    leaves the previous one in force."""
+    s = _service(service)
+    fn = ("kova_jackett_configure", "kova_sonarr_configure", "kova_radarr_configure")[s]
+    with _native.lock:
+        _call(fn, host, 0 if port is None else int(port), 1 if https else 0, api_key)
+
+
+def base_url(service: ServiceName) -> str:
+    """"scheme://host:port" of a configured service; "" when unconfigured."""
+    return _native.load().kova_base_url(_service(service))
+
+
+def default_port(service: ServiceName) -> int:
+    """The default port of a service (9117, 8989, 7878)."""
+    return _native.load().kova_default_port(_service(service))
+
+
+def set_url_base(service: ServiceName, path: Optional[str]) -> None:
+    """Sets the path prefix of a service behind a reverse proxy ("/sonarr");
+    None or "" removes it. Needs a libkova that exports kova_set_url_base
+    (``FunctionUnavailableError`` otherwise)."""
+    with _native.lock:
+        _call("kova_set_url_base", int(_service(service)), path)
+
+
+def set_timeout_ms(ms: int) -> None:
+    """Sets the request time-out in milliseconds; 0 or less restores 100000."""
+    _native.load().kova_set_timeout_ms(ms)
+
+
+def timeout_ms() -> int:
+    """The request time-out in milliseconds, for transports to honour."""
+    return _native.load().kova_timeout_ms()
+
+
+# ---------------------------------------------------------------------------
+# Transports
+# ---------------------------------------------------------------------------
+def _drop_transport() -> None:
+    global _transport
+    if _transport is not None and _transport.outstanding:
+        _retired.append(_transport)
+    _retired[:] = [t for t in _retired if t.outstanding]
+    _transport = None
+
+
+def use_transport(obj: Any) -> None:
+    """Installs a Python object as the transport; None removes it.
+
+    The object has ``get(url) -> (status, body)`` and
+    ``post(url, body, content_type) -> (status, body)``; the body may be
+    ``str`` (sent as UTF-8) or ``bytes``. Return any HTTP status you
+    received; raise when no exchange took place: the operation then fails
+    with ``TransportError`` whose ``__cause__`` is your exception. The
+    binding keeps the object alive while it is installed. Requests are made
+    on the calling thread, during the operation.
+    """
+    global _transport
+    with _native.lock:
+        lib = _native.load()
+        t = PythonTransport(obj) if obj is not None else None
+        lib.kova_set_io(ctypes.byref(t.table) if t is not None else None)
+        _drop_transport()
+        _transport = t
+
+
+def use_fake() -> None:
+    """Selects the library's fake transport, which answers from ``fake_set``
+    routes: for a host's own tests, with no services and no network."""
+    with _native.lock:
+        _native.load().kova_use_fake()
+        _drop_transport()
+
+
+def fake_reset() -> None:
+    """Removes every fake route, zeroes the counters, forgets the last POST."""
+    _native.load().kova_fake_reset()
+
+
+def fake_set(url: str, status: int, body: str) -> None:
+    """Routes an exact URL (base URL, path, "?apikey=" and the key, then "&"
+    and the query) to an HTTP status and body."""
+    with _native.lock:
+        _raise_plain(_native.load().kova_fake_set(url, status, body))
+
+
+def fake_fail(url: str, text: Optional[str] = None) -> None:
+    """Makes requests to an exact URL fail at the transport with ``text``."""
+    with _native.lock:
+        _raise_plain(_native.load().kova_fake_fail(url, text))
+
+
+def fake_calls(url: Optional[str] = None) -> int:
+    """Requests served for a URL's route; with None, all since fake_reset."""
+    return _native.load().kova_fake_calls(url)
+
+
+def fake_post_count() -> int:
+    """Number of POST requests the fake transport received."""
+    return _native.load().kova_fake_post_count()
+
+
+def fake_last_post_url() -> str:
+    """URL of the last POST; "" before the first."""
+    return _native.load().kova_fake_last_post_url()
+
+
+def fake_last_post_body() -> str:
+    """Body of the last POST; "" before the first."""
+    return _native.load().kova_fake_last_post_body()
+
+
+def _raise_plain(rc: int) -> None:
+    # For the calls that return a code without setting the last error.
+    if rc < 0:
+        raise error_class(rc)(rc, strerror(rc), "")
+
+
+_APIKEY = _re.compile(r"(apikey=)[^&\s]*", _re.IGNORECASE)
+
+
+class _NoRedirect(_urlrequest.HTTPRedirectHandler):
+    # The API key travels in the query string: never hand it to whatever a
+    # Location header names. The 3xx comes back as an answer instead.
+    def redirect_request(self, *args: Any, **kwargs: Any) -> None:
+        return None
+
+
+class UrllibTransport:
+    """An HTTP(S) transport on the standard library's ``urllib.request``.
+
+    Redirects are not followed; any status comes back as an answer; the
+    time-out is ``timeout`` seconds, or ``kova.timeout_ms()`` at each request
+    when None; answers above ``max_response_bytes`` fail the request. Pass an
+    ``ssl.SSLContext`` for a private CA (``ssl.create_default_context(cafile=...)``).
+    Error texts have every ``apikey=`` value replaced by ``***``.
+    """
+
+    def __init__(self, context: Optional[_ssl.SSLContext] = None, timeout: Optional[float] = None,
+                 user_agent: Optional[str] = None, max_response_bytes: int = 256 << 20):
+        self.timeout = timeout
+        self.user_agent = user_agent or f"kova-python/{version()}"
+        self.max_response_bytes = max_response_bytes
+        self._opener = _urlrequest.build_opener(_NoRedirect(),
+                                                _urlrequest.HTTPSHandler(context=context))
+
+    def get(self, url: str) -> Answer:
+        return self._send(_urlrequest.Request(url, method="GET"))
+
+    def post(self, url: str, body: str, content_type: str) -> Answer:
+        req = _urlrequest.Request(url, data=body.encode("utf-8"), method="POST")
+        if body:
+            req.add_header("Content-Type", content_type)
+        return self._send(req)
+
+    def _send(self, req: _urlrequest.Request) -> Answer:
+        req.add_header("User-Agent", self.user_agent)
+        timeout = self.timeout if self.timeout is not None else timeout_ms() / 1000.0
+        try:
+            try:
+                resp = self._opener.open(req, timeout=timeout)
+            except _urlerror.HTTPError as answer:
+                resp = answer  # a completed exchange with a non-2xx status
+            with resp:
+                data = resp.read(self.max_response_bytes + 1)
+                code = resp.status if resp.status is not None else resp.code
+        except Exception as exc:
+            raise OSError(_APIKEY.sub(r"\1***", str(exc))) from None
+        if len(data) > self.max_response_bytes:
+            raise OSError(f"answer larger than {self.max_response_bytes} bytes")
+        return int(code), data
+
+
+# ---------------------------------------------------------------------------
+# Operations
+# ---------------------------------------------------------------------------
+def imdb_numeric(imdb_id: Optional[str]) -> str:
+    """The number of an IMDb id ("tt0000123" -> "123"); "" when invalid."""
+    return _native.load().kova_imdb_numeric(imdb_id)
+
+
+def connection_test(service: ServiceName) -> ConnectionReport:
+    """Tests a service's connection. Jackett: lists its configured indexers;
+    Sonarr/Radarr: fetches the first root folder and the quality profiles
+    (``Empty`` when either is missing). The report is the test log."""
+    s = _service(service)
+    fn = ("kova_jackett_test", "kova_sonarr_test", "kova_radarr_test")[s]
+    with _native.lock:
+        rc = _call(fn)
+        lib = _native.load()
+        profiles = tuple(QualityProfile(lib.kova_quality_profile_id(i),
+                                        lib.kova_quality_profile_name(i))
+                         for i in range(lib.kova_quality_profile_count()))
+        o = _outcome(lib, rc)
+        if s is Service.JACKETT:  # the other lists are left from earlier calls
+            return ConnectionReport(items=o["test_log"], indexers=_read_indexers(lib), **o)
+        return ConnectionReport(items=o["test_log"], rootfolder=lib.kova_rootfolder(),
+                                quality_profiles=profiles, **o)
+
+
+def parse_torznab_indexers(xml: str) -> IndexerList:
+    """Parses a Torznab indexer list fetched by the host."""
+    with _native.lock:
+        rc = _call("kova_parse_torznab_indexers", xml)
+        lib = _native.load()
+        return IndexerList(items=_read_indexers(lib), **_outcome(lib, rc))
+
+
+def jackett_search_imdb(imdb_id: Optional[str], title: Optional[str] = None,
+                        query: Optional[str] = None) -> ResultSet:
+    """Staged Jackett search: by IMDb id, then by title (rows of other IMDb
+    ids dropped), then by free query; each may be None. ``stage`` tells which
+    produced the rows. Nothing at any stage raises ``Empty``."""
+    return _result_set("kova_jackett_search_imdb", imdb_id, title, query)
+
+
+def jackett_search_query(query: str) -> ResultSet:
+    """Jackett search by free query."""
+    return _result_set("kova_jackett_search_query", query)
+
+
+def parse_jackett(text: str) -> ResultSet:
+    """Parses a Jackett results answer fetched by the host."""
+    return _result_set("kova_parse_jackett", text)
+
+
+def _lookup(name: str, *args: Any) -> Lookup:
+    with _native.lock:
+        rc = _call(name, *args)
+        lib = _native.load()
+        items = tuple(LookupEntry(lib.kova_lookup_title(i), lib.kova_lookup_clean_title(i),
+                                  lib.kova_lookup_imdb(i), lib.kova_lookup_tvdb(i),
+                                  lib.kova_lookup_tmdb(i), lib.kova_lookup_year(i),
+                                  lib.kova_lookup_library_id(i))
+                      for i in range(lib.kova_lookup_count()))
+        return Lookup(items=items, match=lib.kova_lookup_match(), **_outcome(lib, rc))
+
+
+def sonarr_lookup(imdb_id: Optional[str], title: Optional[str] = None) -> Lookup:
+    """Looks a series up in Sonarr by IMDb id, then by title when the IMDb
+    answer is empty; ``matched`` is the entry with that IMDb id."""
+    return _lookup("kova_sonarr_lookup", imdb_id, title)
+
+
+def radarr_lookup(imdb_id: str) -> Lookup:
+    """Looks a film up in Radarr by IMDb id."""
+    return _lookup("kova_radarr_lookup_imdb", imdb_id)
+
+
+def _find(name: str, ident: int) -> Optional[int]:
+    with _native.lock:
+        found = _call(name, ident)
+    return found if found > 0 else None
+
+
+def sonarr_library_find(tvdb_id: int) -> Optional[int]:
+    """The Sonarr library id of the series with this TVDB id, None when absent."""
+    return _find("kova_sonarr_library_find", tvdb_id)
+
+
+def radarr_library_find(tmdb_id: int) -> Optional[int]:
+    """The Radarr library id of the film with this TMDb id, None when absent."""
+    return _find("kova_radarr_library_find", tmdb_id)
+
+
+def sonarr_releases(series_id: int, season: int, episode: int = 0) -> ResultSet:
+    """Releases Sonarr finds for an episode (0: the whole season) of a library series."""
+    return _result_set("kova_sonarr_releases", series_id, season, episode)
+
+
+def radarr_releases(movie_id: int) -> ResultSet:
+    """Releases Radarr finds for a library film."""
+    return _result_set("kova_radarr_releases", movie_id)
+
+
+def parse_arr_releases(text: str) -> ResultSet:
+    """Parses a Sonarr/Radarr release list fetched by the host (no rows: ``Empty``)."""
+    return _result_set("kova_parse_arr_releases", text)
+
+
+def sonarr_grab_release(index: int) -> None:
+    """Sends release ``index`` of the current result set (from a Sonarr
+    release search or search-or-add) to Sonarr's download client. A library
+    write: needs armed writes. A refusal raises, with Sonarr's explanation in
+    ``warnings``. Needs a libkova that exports kova_sonarr_grab_release."""
+    with _native.lock:
+        _call("kova_sonarr_grab_release", index)
+
+
+def radarr_grab_release(index: int) -> None:
+    """Sends release ``index`` of the current result set (from a Radarr
+    release search or search-or-add) to Radarr's download client. A library
+    write: needs armed writes. A refusal raises, with Radarr's explanation in
+    ``warnings``. Needs a libkova that exports kova_radarr_grab_release."""
+    with _native.lock:
+        _call("kova_radarr_grab_release", index)
+
+
+def sonarr_add_series(tvdb_id: int, root: str, profile_id: int) -> int:
+    """Adds a series to Sonarr, unmonitored; returns its library id. Needs
+    armed writes (``NotArmed`` otherwise)."""
+    with _native.lock:
+        return _call("kova_sonarr_add_series", tvdb_id, root, profile_id)
+
+
+def radarr_add_movie(tmdb_id: int, root: str, profile_id: int) -> int:
+    """Adds a film to Radarr, unmonitored; returns its library id. Needs
+    armed writes."""
+    with _native.lock:
+        return _call("kova_radarr_add_movie", tmdb_id, root, profile_id)
+
+
+def quality_profile_pick(profile: Optional[str] = None) -> Optional[int]:
+    """A quality profile id of the loaded list, chosen by decimal id, then
+    exact name, else the first; None when no list is loaded."""
+    pid = _native.load().kova_quality_profile_pick(profile)
+    return None if pid == -1 else pid
+
+
+def sonarr_search_or_add(imdb_id: str, season: int, episode: int = 0, title: Optional[str] = None,
+                         profile: Optional[str] = None) -> ResultSet:
+    """From an IMDb id to Sonarr's releases for an episode (0: the season):
+    lookup, library find or add, release search. Needs armed writes."""
+    return _result_set("kova_sonarr_search_or_add", imdb_id, title, season, episode, profile)
+
+
+def radarr_search_or_add(imdb_id: str, profile: Optional[str] = None) -> ResultSet:
+    """From an IMDb id to Radarr's releases for the film: lookup, library
+    find or add, release search. Needs armed writes."""
+    return _result_set("kova_radarr_search_or_add", imdb_id, profile)
+
+
+class arm_library_writes:
+    """Arms library writes (adds, search-or-add) now; as a context manager,
+    disarms them on exit, also when the block raises::
+
+        with kova.arm_library_writes():
+            kova.radarr_search_or_add("tt0063350")
+    """
+
+    def __init__(self) -> None:
+        _native.load().kova_arm_library_writes(1)
+
+    def __enter__(self) -> "arm_library_writes":
+        return self
+
+    def __exit__(self, *exc: Any) -> None:
+        disarm_library_writes()
+
+
+def disarm_library_writes() -> None:
+    """Disarms library writes."""
+    _native.load().kova_arm_library_writes(0)
+
+
+def library_writes_armed() -> bool:
+    """True when library writes are armed."""
+    return _native.load().kova_library_writes_armed() == 1
+
+
+@dataclass(frozen=True)
+class Validation:
+    """The answer of a settings validation: ``code`` (0 valid, -1 key
+    rejected, -2 not found, -3 too many requests, -4 unreachable, -5
+    unexpected answer, -8 invalid settings) and the answer document."""
+    code: int
+    answer: Dict[str, Any]
+
+    @property
+    def ok(self) -> bool:
+        return self.code == 0
+
+
+def validate_settings(runtime_type: str, settings: Union[str, Dict[str, Any]],
+                      transport: Any) -> Validation:
+    """Validates a settings object ({"Host","APIKey","UseHttps","Port","ID"},
+    JSON strings) of "JACKETT", "SONARR" or "RADARR" with the library's
+    handler record, over ``transport`` (an object as for ``use_transport``),
+    in a private context that leaves the process-wide one alone."""
+    text = settings if isinstance(settings, str) else _json.dumps(settings)
+    with _native.lock:
+        lib = _native.load()
+        handler = lib.kova_rtchk_handler(runtime_type)
+        if not handler:
+            raise ValueError(f"kova: no handler for {runtime_type!r}: use JACKETT, SONARR or RADARR")
+        t = PythonTransport(transport)
+        answer = ctypes.create_string_buffer(64 * 1024)
+        code = handler.contents.validate(ctypes.byref(t.table), text.encode("utf-8"),
+                                         ctypes.addressof(answer), len(answer))
+        _, interrupted = t.take_failures()
+    if interrupted is not None:
+        raise interrupted
+    raw = answer.value.decode("utf-8", "replace")
+    return Validation(code, _json.loads(raw) if raw else {})

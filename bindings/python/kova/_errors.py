@@ -1,0 +1,110 @@
+"""Result codes as exceptions: one base class, one subclass per code."""
+from __future__ import annotations
+
+from typing import Dict, Tuple, Type, TYPE_CHECKING
+
+if TYPE_CHECKING:
+    from ._results import TestLogEntry
+
+__all__ = [
+    "KovaError", "TransportError", "HttpError", "AuthError", "JsonError", "NotConfigured",
+    "NotFound", "Empty", "NotArmed", "NoTransport", "InvalidArgument", "OutOfMemory",
+    "IndexersFailed", "error_class",
+]
+
+
+class KovaError(Exception):
+    """A kova operation failed with a negative result code.
+
+    Attributes: ``rc`` (the code), ``name`` (its name, "ERR_AUTH"),
+    ``message`` (the library's last error text), ``http_code`` (status of the
+    last request, 0 when none reached the transport), ``warnings`` and
+    ``test_log`` (what the operation logged on its way). When a Python
+    transport raised, that exception is ``__cause__``.
+    """
+
+    rc: int = 0
+
+    def __init__(self, rc: int, name: str, message: str, http_code: int = 0,
+                 warnings: Tuple[str, ...] = (), test_log: "Tuple[TestLogEntry, ...]" = ()):
+        self.rc = rc
+        self.name = name
+        self.message = message
+        self.http_code = http_code
+        self.warnings = tuple(warnings)
+        self.test_log = tuple(test_log)
+        super().__init__(f"{message or name} ({name}, HTTP {http_code})" if http_code
+                         else f"{message or name} ({name})")
+
+
+class TransportError(KovaError):
+    """The transport failed: no answer (refused, time-out, TLS, a raising Python transport)."""
+    rc = -1
+
+
+class HttpError(KovaError):
+    """An HTTP status outside 2xx other than 401/403; see ``http_code``."""
+    rc = -2
+
+
+class AuthError(KovaError):
+    """The API key was rejected (401, 403, Torznab error 100)."""
+    rc = -3
+
+
+class JsonError(KovaError):
+    """The answer was not JSON or not of the expected shape."""
+    rc = -4
+
+
+class NotConfigured(KovaError):
+    """The service is not configured: call kova.configure first."""
+    rc = -5
+
+
+class NotFound(KovaError):
+    """The item asked for was not found."""
+    rc = -6
+
+
+class Empty(KovaError):
+    """The answer held nothing usable (no results, no root folder, no profiles)."""
+    rc = -7
+
+
+class NotArmed(KovaError):
+    """Library writes are not armed: use ``with kova.arm_library_writes():``."""
+    rc = -8
+
+
+class NoTransport(KovaError):
+    """No usable transport is installed: kova.use_transport or kova.use_fake."""
+    rc = -9
+
+
+class InvalidArgument(KovaError, ValueError):
+    """An argument was missing or out of range."""
+    rc = -10
+
+
+class OutOfMemory(KovaError):
+    """An allocation failed inside the library."""
+    rc = -11
+
+
+class IndexersFailed(KovaError):
+    """Every Jackett indexer failed."""
+    rc = -12
+
+
+_BY_RC: Dict[int, Type[KovaError]] = {
+    cls.rc: cls for cls in (TransportError, HttpError, AuthError, JsonError, NotConfigured,
+                            NotFound, Empty, NotArmed, NoTransport, InvalidArgument,
+                            OutOfMemory, IndexersFailed)
+}
+
+
+def error_class(rc: int) -> Type[KovaError]:
+    """The exception class of a negative result code (``KovaError`` for a code
+    this binding does not know yet)."""
+    return _BY_RC.get(rc, KovaError)

@@ -1,0 +1,200 @@
+"""What operations return: immutable Python copies of the library's results."""
+from __future__ import annotations
+
+import json
+from collections.abc import Sequence
+from dataclasses import dataclass, field as dc_field
+from datetime import datetime, timezone
+from typing import Any, Dict, Iterator, Optional, Tuple, TypeVar, overload
+
+__all__ = [
+    "Release", "Indexer", "LookupEntry", "TestLogEntry", "QualityProfile",
+    "Outcome", "ResultSet", "Lookup", "ConnectionReport", "IndexerList",
+]
+
+T = TypeVar("T")
+
+
+@dataclass(frozen=True)
+class Release:
+    """One result row: a Jackett result or a Sonarr/Radarr release.
+
+    Field names are those of the rows of the result document
+    (``ResultSet.to_dict()["results"]``). Values the answer did not carry are
+    ``""`` for texts and ``None`` for numbers (the C accessors' -1).
+    """
+    title: str
+    tracker: str
+    tracker_id: str
+    guid: str
+    link: str
+    details: str
+    magnet: str
+    info_hash: str
+    category_desc: str
+    imdb: str
+    tmdb: str
+    tvdb: str
+    size: Optional[int]
+    """Size in bytes."""
+    seeders: Optional[int]
+    peers: Optional[int]
+    """Peers (Jackett) or leechers (Sonarr/Radarr)."""
+    files: Optional[int]
+    category: Tuple[int, ...]
+    publish_date: Optional[int]
+    """Milliseconds since 1970-01-01T00:00:00Z."""
+    download_volume_factor: Optional[int]
+    """In thousandths: 1000 full, 0 freeleech."""
+    season: Optional[int]
+    episode: Optional[int]
+    full_season: bool
+
+    @property
+    def published(self) -> Optional[datetime]:
+        """``publish_date`` as an aware UTC datetime, or None."""
+        if self.publish_date is None:
+            return None
+        return datetime.fromtimestamp(self.publish_date / 1000, tz=timezone.utc)
+
+    @property
+    def freeleech(self) -> bool:
+        """True when downloading it counts for nothing."""
+        return self.download_volume_factor == 0
+
+
+@dataclass(frozen=True)
+class Indexer:
+    """A per-indexer status entry of a Jackett search or Torznab list."""
+    id: str
+    name: str
+    status: int
+    """1 failed; 2 an entry of a Torznab list; otherwise what Jackett sent."""
+    results: int
+    error: str
+
+    @property
+    def failed(self) -> bool:
+        return self.status == 1
+
+
+@dataclass(frozen=True)
+class LookupEntry:
+    """One entry of a Sonarr/Radarr lookup. Absent ids and years are 0."""
+    title: str
+    clean_title: str
+    imdb: str
+    tvdb: int
+    tmdb: int
+    year: int
+    library_id: int
+
+    @property
+    def in_library(self) -> bool:
+        return self.library_id > 0
+
+
+@dataclass(frozen=True)
+class TestLogEntry:
+    """One step of a test, search or workflow: a key and its text."""
+    key: str
+    text: str
+
+
+@dataclass(frozen=True)
+class QualityProfile:
+    id: int
+    name: str
+
+
+class _Rows(Sequence):  # type: ignore[type-arg]
+    """Sequence behaviour over the ``items`` tuple of a container."""
+    items: Tuple[Any, ...]
+
+    @overload
+    def __getitem__(self, i: int) -> Any: ...
+    @overload
+    def __getitem__(self, i: slice) -> Tuple[Any, ...]: ...
+
+    def __getitem__(self, i: Any) -> Any:
+        return self.items[i]
+
+    def __len__(self) -> int:
+        return len(self.items)
+
+    def __iter__(self) -> Iterator[Any]:
+        return iter(self.items)
+
+
+@dataclass(frozen=True)
+class Outcome:
+    """What every operation reports besides its data."""
+    rc: int
+    """The result code: 0 OK, 1 PARTIAL."""
+    message: str
+    """The library's message: "" after a clean success, the summary of a PARTIAL."""
+    http_code: int
+    warnings: Tuple[str, ...]
+    test_log: Tuple[TestLogEntry, ...]
+
+    @property
+    def partial(self) -> bool:
+        """True when some Jackett indexers failed; the rows of the others are here."""
+        return self.rc == 1
+
+
+@dataclass(frozen=True, eq=False)
+class ResultSet(Outcome, _Rows):
+    """Rows of a search or release list: a sequence of ``Release``.
+
+    Also ``stage`` (1 IMDb id, 2 title, 3 query, 0 none), ``indexers``,
+    ``indexers_errored``, and ``to_dict()``/``json`` from the library's
+    result document.
+    """
+    items: Tuple[Release, ...] = ()
+    stage: int = 0
+    indexers: Tuple[Indexer, ...] = ()
+    indexers_errored: int = 0
+    json: str = "{}"
+    """The result document as the library wrote it (compact JSON)."""
+    _generation: int = dc_field(default=0, repr=False, compare=False)
+
+    def to_dict(self) -> Dict[str, Any]:
+        """The result document: {"stage","rc","results","indexers","indexers_errored","warnings"}."""
+        return json.loads(self.json)
+
+    def field(self, index: int, name: str) -> str:
+        """Any member of row ``index``'s JSON object by key (exact, then
+        case-insensitive) as text, "" when absent. Only while this is still
+        the library's current result: after another operation it raises
+        ``RuntimeError``."""
+        from . import _current_field
+        return _current_field(self._generation, index, name)
+
+
+@dataclass(frozen=True, eq=False)
+class Lookup(Outcome, _Rows):
+    """A Sonarr/Radarr lookup: a sequence of ``LookupEntry``; ``match`` is the
+    index of the entry with the IMDb id asked for (-1 none), ``matched`` that entry."""
+    items: Tuple[LookupEntry, ...] = ()
+    match: int = -1
+
+    @property
+    def matched(self) -> Optional[LookupEntry]:
+        return self.items[self.match] if 0 <= self.match < len(self.items) else None
+
+
+@dataclass(frozen=True, eq=False)
+class ConnectionReport(Outcome, _Rows):
+    """A connection test: a sequence of ``TestLogEntry`` (the test log), with
+    the Sonarr/Radarr root folder and quality profiles, or Jackett's indexers."""
+    items: Tuple[TestLogEntry, ...] = ()
+    rootfolder: str = ""
+    quality_profiles: Tuple[QualityProfile, ...] = ()
+    indexers: Tuple[Indexer, ...] = ()
+
+
+@dataclass(frozen=True, eq=False)
+class IndexerList(Outcome, _Rows):
+    """A parsed Torznab indexer list: a sequence of ``Indexer``."""
+    items: Tuple[Indexer, ...] = ()

@@ -1,0 +1,114 @@
+"""The table against kova.h, finding the library, and exports a library may lack."""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+from fixtures import PACKAGE_DIR, header_path, kova
+from kova import _native
+
+DECL = re.compile(r"^KOVA_API\s+(?P<result>[^;(]*?)\s*\b(?P<name>\w+)\s*\((?P<args>[^)]*)\)\s*;",
+                  re.MULTILINE)
+
+
+def c_type(spelling: str) -> str:
+    """A parameter's or result's type without its name, spaced as the table spells it."""
+    s = re.sub(r"\s+", " ", spelling.strip())
+    s = re.sub(r"\s*\*\s*\w*$", " *", s) if "*" in s else re.sub(r"\s+\w+$", "", s) if " " in s else s
+    return s
+
+
+class Table(unittest.TestCase):
+    def test_every_header_function_is_in_the_table_with_its_types(self):
+        path = header_path()
+        if not path.is_file():
+            self.skipTest(f"no kova.h at {path} (set KOVA_HEADER)")
+        header = {m["name"]: m for m in DECL.finditer(path.read_text())}
+        table = {e.name: e for e in _native.EXPORTS}
+        self.assertGreaterEqual(len(header), 99)
+        self.assertEqual(sorted(set(header) - set(table)), [], "exports missing from the table")
+        self.assertEqual(sorted(n for n in set(table) - set(header) if not table[n].optional), [],
+                         "table entries kova.h does not declare")
+        for name, m in header.items():
+            with self.subTest(name):
+                args = [c_type(a) for a in m["args"].split(",") if a.strip() != "void"]
+                self.assertEqual((c_type(m["result"] + " x"), args),
+                                 (table[name].result.c, [a.c for a in table[name].args]))
+
+    def test_the_loaded_library_binds_every_required_export(self):
+        raw = kova.native()
+        for e in _native.EXPORTS:
+            self.assertTrue(e.optional or raw.has(e.name), e.name)
+            self.assertTrue(callable(getattr(raw, e.name)))
+
+
+class Optional_(unittest.TestCase):
+    def test_a_missing_optional_export_raises_a_clear_error(self):
+        class Lacking:  # a library without the optional functions
+            def __init__(self, real):
+                self.real = real
+
+            def __getattr__(self, name):
+                if any(e.optional and e.name == name for e in _native.EXPORTS):
+                    raise AttributeError(name)
+                return getattr(self.real, name)
+
+        old = kova.native().cdll
+        lacking = _native.Native(Lacking(old), "/old/libkova.so.1")
+        self.assertFalse(lacking.has("kova_set_url_base"))
+        with self.assertRaises(kova.FunctionUnavailableError) as caught:
+            lacking.kova_sonarr_grab_release(0)
+        self.assertIn("kova_sonarr_grab_release", str(caught.exception))
+        self.assertIn("/old/libkova.so.1", str(caught.exception))
+
+    def test_the_url_base_reaches_every_request_when_the_library_has_it(self):
+        if not kova.native().has("kova_set_url_base"):
+            self.skipTest("this libkova has no kova_set_url_base")
+        kova.reset()
+        kova.configure("sonarr", "proxy.lan", port=80, api_key="k")
+        kova.set_url_base("sonarr", "/sonarr/")
+        self.assertEqual(kova.base_url("sonarr"), "http://proxy.lan:80/sonarr")
+        with self.assertRaises(kova.InvalidArgument):
+            kova.set_url_base("sonarr", "/with space")
+
+
+class Finding(unittest.TestCase):
+    def run_outside_checkout(self, env_library):
+        """Imports a copy of the package that is not in a checkout, with
+        KOVA_LIBRARY set or not, and returns what loading printed."""
+        with tempfile.TemporaryDirectory() as tmp:
+            shutil.copytree(PACKAGE_DIR / "kova", Path(tmp) / "kova")
+            env = {k: v for k, v in os.environ.items() if k not in ("KOVA_LIBRARY", "LD_LIBRARY_PATH")}
+            if env_library:
+                env["KOVA_LIBRARY"] = env_library
+            code = "import kova\ntry:\n print(kova.version(), kova.library_path())\nexcept OSError as e:\n print(e)"
+            return subprocess.run([sys.executable, "-c", code], cwd=tmp, env=env, capture_output=True,
+                                  text=True, check=True).stdout
+
+    def test_kova_library_is_used_alone_and_a_failure_names_what_was_tried(self):
+        path = kova.library_path()
+        self.assertEqual(self.run_outside_checkout(path).split(), [kova.version(), path])
+        out = self.run_outside_checkout("/nonexistent/libkova.so.1")
+        self.assertIn("/nonexistent/libkova.so.1", out)
+        self.assertIn("KOVA_LIBRARY", out)
+        if sys.platform != "win32" and not any(Path(d, "libkova.so.1").exists()
+                                               for d in ("/lib", "/usr/lib", "/usr/local/lib")):
+            out = self.run_outside_checkout(None)
+            self.assertIn("system search", out)
+            self.assertIn("libkova.so.1", out)
+
+    def test_a_checkout_searches_its_build_tree_before_the_system(self):
+        names = [kind for kind, _ in _native.find_library_candidates()]
+        if os.environ.get("KOVA_LIBRARY"):
+            self.assertEqual(names, ["KOVA_LIBRARY"])
+        else:
+            self.assertEqual(names[-1], "system search")
+            self.assertIn("build tree", names)
+
+
+if __name__ == "__main__":
+    unittest.main()

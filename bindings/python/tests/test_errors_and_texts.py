@@ -1,0 +1,110 @@
+"""Result codes as exceptions, UTF-8 texts both ways, and the lifetime of returned texts."""
+import unittest
+
+from fixtures import kova, program_all, start, url
+
+
+def search():
+    return kova.jackett_search_imdb("tt0063350")
+
+
+class Errors(unittest.TestCase):
+    def setUp(self):
+        start()
+
+    def test_each_failure_raises_its_class_with_the_librarys_diagnostics(self):
+        jackett = url("jackett", "/api/v2.0/indexers/all/results", "Query=tt0063350")
+        rootfolder = url("sonarr", "/api/v3/rootfolder")
+        cases = [  # name, setup, call, class, rc, http code
+            ("transport", lambda: kova.fake_fail(jackett, "refused"), search, kova.TransportError, -1, 0),
+            ("http", lambda: kova.fake_set(jackett, 500, "oops"), search, kova.HttpError, -2, 500),
+            ("auth", lambda: kova.fake_set(rootfolder, 401, ""), lambda: kova.connection_test("sonarr"),
+             kova.AuthError, -3, 401),
+            ("json", lambda: kova.fake_set(jackett, 200, "<html>"), search, kova.JsonError, -4, 200),
+            ("not configured", kova.reset, search, kova.NotConfigured, -5, 0),
+            ("empty", lambda: kova.fake_set(jackett, 200, '{"Results":[],"Indexers":[]}'), search,
+             kova.Empty, -7, 200),
+            ("not armed", None, lambda: kova.radarr_add_movie(10331, "/m", 1), kova.NotArmed, -8, 0),
+            ("no transport", lambda: kova.use_transport(None), search, kova.NoTransport, -9, 0),
+            ("invalid", None, lambda: kova.jackett_search_query(""), kova.InvalidArgument, -10, 0),
+            ("indexers", lambda: kova.fake_set(jackett, 200, '{"Results":[],"Indexers":'
+                                               '[{"ID":"a","Name":"A","Status":1,"Error":"down"}]}'),
+             search, kova.IndexersFailed, -12, 200),
+        ]
+        for name, setup, call, cls, rc, http in cases:
+            with self.subTest(name):
+                start()
+                if setup:
+                    setup()
+                with self.assertRaises(cls) as caught:
+                    call()
+                e = caught.exception
+                self.assertIsInstance(e, kova.KovaError)
+                self.assertEqual((e.rc, e.name, e.http_code), (rc, kova.strerror(rc), http))
+                self.assertEqual(e.message, kova.last_error())
+                self.assertIn(e.message, str(e))
+
+    def test_invalid_argument_is_also_a_value_error_and_configure_raises_it(self):
+        with self.assertRaises(ValueError):
+            kova.configure("sonarr", "http://host/with/scheme", api_key="k")
+        with self.assertRaises(kova.InvalidArgument):
+            kova.configure("radarr", "host", api_key="")
+
+    def test_warnings_travel_with_results_and_errors(self):
+        # The IMDb stage finds nothing; the title stage's only row has another
+        # IMDb id and is dropped, with a warning.
+        results = "/api/v2.0/indexers/all/results"
+        kova.fake_set(url("jackett", results, "Query=tt0063350"), 200, '{"Results":[],"Indexers":[]}')
+        kova.fake_set(url("jackett", results, "Query=Night"), 200,
+                      '{"Results":[{"Title":"Other film","Imdb":1234,"Size":1}],"Indexers":[]}')
+        with self.assertRaises(kova.Empty) as caught:
+            kova.jackett_search_imdb("tt0063350", "Night")
+        self.assertGreater(len(caught.exception.warnings), 0)
+        self.assertEqual(caught.exception.warnings, kova.warnings())
+        self.assertGreater(len(caught.exception.test_log), 0)
+
+
+class Texts(unittest.TestCase):
+    def setUp(self):
+        start()
+
+    def test_non_ascii_texts_round_trip(self):
+        title = "Amélie – Ночь – 東京物語 🎬"
+        query = url("jackett", "/api/v2.0/indexers/all/results", "Query=tt0063350")
+        kova.fake_set(query, 200, '{"Results":[{"Title":"%s","Tracker":"Ü","Size":1}],"Indexers":[]}' % title)
+        row = kova.jackett_search_imdb("tt0063350")[0]
+        self.assertEqual((row.title, row.tracker), (title, "Ü"))
+        self.assertEqual(kova.jackett_search_imdb("tt0063350").to_dict()["results"][0]["title"], title)
+        kova.fake_fail(query, "Zeitüberschreitung")
+        with self.assertRaises(kova.TransportError):
+            kova.jackett_search_imdb("tt0063350")
+        raw = kova.native()
+        self.assertEqual(raw.kova_imdb_numeric("tt0063350"), "63350")
+        with self.assertRaises(ValueError):
+            kova.fake_set("http://a/\0b", 200, "")
+
+    def test_returned_texts_are_copies_that_outlive_the_next_call(self):
+        program_all()
+        raw = kova.native()
+        first = kova.jackett_search_imdb("tt0063350")
+        title, doc = raw.kova_result_title(0), raw.kova_result_json()
+        kova.radarr_releases(31)  # replaces every row and the document
+        self.assertNotEqual(raw.kova_result_title(0), title)
+        self.assertEqual(title, first[0].title)
+        self.assertEqual(doc, first.json)
+        self.assertEqual(first.to_dict()["results"][1]["tracker"], "RuTracker.org")
+        kova.reset()
+        self.assertEqual(first[1].size, 61203283968)
+
+    def test_a_row_field_reads_only_while_its_set_is_current(self):
+        program_all()
+        rows = kova.jackett_search_imdb("tt0063350")
+        self.assertEqual(rows.field(0, "TrackerId"), "1337x")
+        self.assertEqual(rows.field(0, "grabs"), "")
+        kova.radarr_releases(31)
+        with self.assertRaises(RuntimeError):
+            rows.field(0, "TrackerId")
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,131 @@
+"""The main families on the fake transport: what each returns, as Python objects."""
+import dataclasses
+import datetime
+import unittest
+
+from fixtures import kova, program_all, start, url
+import fixtures
+
+
+class Operations(unittest.TestCase):
+    def setUp(self):
+        start()
+        program_all()
+
+    def test_connection_tests_report_their_log_and_what_they_loaded(self):
+        cases = [  # service, root folder, profiles, indexers
+            ("jackett", "", (), ("1337x", "rutracker")),
+            ("sonarr", "/data/tv", ((1, "Any"), (4, "HD-1080p")), ()),
+            ("radarr", "/data/tv", ((1, "Any"), (4, "HD-1080p")), ()),
+        ]
+        for service, root, profiles, indexers in cases:
+            with self.subTest(service):
+                report = kova.connection_test(service)
+                self.assertEqual(report.rc, kova.OK)
+                self.assertGreater(len(report), 0)
+                self.assertTrue(all(isinstance(e, kova.TestLogEntry) and e.key for e in report))
+                self.assertEqual(report.test_log, tuple(report))
+                self.assertEqual(report.rootfolder, root)
+                self.assertEqual(tuple((p.id, p.name) for p in report.quality_profiles), profiles)
+                self.assertEqual(tuple(i.id for i in report.indexers), indexers)
+
+    def test_partial_jackett_search_is_a_result_with_rows_indexers_and_document(self):
+        rows = kova.jackett_search_imdb("tt0063350", "Night of the Living Dead")
+        self.assertTrue(rows.partial)
+        self.assertEqual(rows.rc, kova.PARTIAL)
+        self.assertIn("1 of 3", rows.message)
+        self.assertEqual(rows.stage, kova.STAGE_IMDB)
+        self.assertEqual(rows.http_code, 200)
+        self.assertEqual(len(rows), 2)
+        self.assertEqual(rows.indexers_errored, 1)
+        self.assertEqual([(i.id, i.failed, i.error) for i in rows.indexers],
+                         [("1337x", False, ""), ("eztv", True, "timed out"), ("rutracker", False, "")])
+        first, second = rows
+        self.assertEqual(first.title, "Night of the Living Dead 1968 1080p BluRay x264")
+        self.assertEqual((first.size, first.seeders, first.peers, first.files), (8589934592, 212, 231, 3))
+        self.assertEqual(first.category, (2000, 2040))
+        self.assertEqual((first.imdb, first.download_volume_factor, first.freeleech), ("63350", 1000, False))
+        self.assertEqual(first.published, datetime.datetime(2023, 10, 28, 19, 42, tzinfo=datetime.timezone.utc))
+        self.assertEqual(first.publish_date, 1698522120000)
+        # Absent numbers are None (the accessors' -1), absent texts "".
+        self.assertEqual((second.files, second.publish_date, second.published, second.link),
+                         (None, None, None, ""))
+        self.assertTrue(second.freeleech)
+        with self.assertRaises(dataclasses.FrozenInstanceError):
+            first.title = "x"
+
+    def test_rows_carry_the_documents_row_fields_with_the_same_values(self):
+        rows = kova.jackett_search_imdb("tt0063350")
+        doc = rows.to_dict()
+        self.assertEqual(doc["rc"], rows.rc)
+        self.assertEqual(doc["stage"], rows.stage)
+        self.assertEqual(doc["warnings"], list(rows.warnings))
+        for row, obj in zip(rows, doc["results"]):
+            self.assertEqual([f.name for f in dataclasses.fields(kova.Release)], list(obj))
+            as_doc = {k: (-1 if v is None else list(v) if isinstance(v, tuple) else v)
+                      for k, v in dataclasses.asdict(row).items()}
+            self.assertEqual(as_doc, obj)
+
+    def test_lookups_finds_and_release_searches(self):
+        series = kova.sonarr_lookup("tt0052520")
+        self.assertEqual(len(series), 2)
+        self.assertEqual(series.match, 1)
+        self.assertEqual((series.matched.title, series.matched.tvdb, series.matched.year),
+                         ("The Twilight Zone", 73587, 1959))
+        self.assertFalse(series.matched.in_library)
+        film = kova.radarr_lookup("tt0063350")
+        self.assertEqual((film.matched.tmdb, film.matched.library_id, film.matched.in_library),
+                         (10331, 31, True))
+        self.assertIsNone(kova.sonarr_library_find(73587))
+        self.assertEqual(kova.radarr_library_find(10331), 31)
+        episode = kova.sonarr_releases(12, 1, 5)
+        self.assertEqual([(r.season, r.episode, r.peers, r.tracker) for r in episode], [(1, 5, 3, "1337x")])
+        self.assertEqual([r.size for r in kova.radarr_releases(31)], [9126805504])
+
+    def test_search_or_add_needs_armed_writes_and_the_context_disarms(self):
+        with self.assertRaises(kova.NotArmed):
+            kova.sonarr_search_or_add("tt0052520", 1, 5)
+        kova.connection_test("sonarr")  # loads the root folder and profiles an add uses
+        with kova.arm_library_writes():
+            self.assertTrue(kova.library_writes_armed())
+            episode = kova.sonarr_search_or_add("tt0052520", 1, 5, profile="HD-1080p")
+            film = kova.radarr_search_or_add("tt0063350")
+        self.assertFalse(kova.library_writes_armed())
+        self.assertEqual(episode[0].title, "The.Twilight.Zone.1959.S01E05.1080p.BluRay.x264")
+        self.assertGreater(len(episode.test_log), 0)
+        self.assertEqual(kova.fake_post_count(), 1)  # the series was added, the film found
+        self.assertEqual(kova.fake_last_post_url(), url("sonarr", "/api/v3/series", "tvdbId=73587"))
+        self.assertIn('"qualityProfileId":4', kova.fake_last_post_body())
+        self.assertEqual(film[0].seeders, 212)
+        with self.assertRaises(RuntimeError):
+            with kova.arm_library_writes():
+                raise RuntimeError("the block failed")
+        self.assertFalse(kova.library_writes_armed())
+
+    def test_adds_return_the_new_library_id(self):
+        kova.fake_set(url("sonarr", "/api/v3/series/lookup", "term=tvdb%3A73587"), 200, fixtures.SERIES_LOOKUP)
+        kova.connection_test("sonarr")
+        self.assertEqual(kova.quality_profile_pick("HD-1080p"), 4)
+        with kova.arm_library_writes():
+            self.assertEqual(kova.sonarr_add_series(73587, "/data/tv", 4), 12)
+
+    def test_host_fetched_answers_parse_into_the_same_objects(self):
+        indexers = kova.parse_torznab_indexers(fixtures.TORZNAB)
+        self.assertEqual([(i.name, i.status) for i in indexers], [("1337x", 2), ("RuTracker.org", 2)])
+        self.assertEqual(len(kova.parse_jackett(fixtures.JACKETT_PARTIAL)), 2)
+        self.assertEqual(kova.parse_arr_releases(fixtures.MOVIE_RELEASES)[0].seeders, 212)
+
+    def test_configuration_and_small_helpers(self):
+        kova.configure(kova.Service.SONARR, "::1", port=8990, https=True, api_key="k")
+        self.assertEqual(kova.base_url("sonarr"), "https://[::1]:8990")
+        self.assertEqual([kova.default_port(s) for s in ("jackett", "sonarr", "radarr")], [9117, 8989, 7878])
+        self.assertEqual(kova.imdb_numeric("tt0000123"), "123")
+        self.assertEqual(kova.strerror(-3), "ERR_AUTH")
+        kova.set_timeout_ms(1500)
+        self.assertEqual(kova.timeout_ms(), 1500)
+        with self.assertRaises(ValueError):
+            kova.configure("plex", "h", api_key="k")
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,190 @@
+"""Python objects as the transport: answers, failures, buffer lifetime, urllib over loopback."""
+import gc
+import http.server
+import json
+import threading
+import unittest
+
+from fixtures import KEYS, kova, start
+import fixtures
+
+
+class Recorder:
+    """Answers from a dict of URL -> (status, body); records every request."""
+
+    def __init__(self, answers):
+        self.answers = answers
+        self.requests = []
+
+    def get(self, url):
+        self.requests.append(("GET", url, None, None))
+        return self.answers[url]
+
+    def post(self, url, body, content_type):
+        self.requests.append(("POST", url, body, content_type))
+        return self.answers[url]
+
+
+def installed_table():
+    return kova._transport
+
+
+class PythonTransport(unittest.TestCase):
+    def setUp(self):
+        start()
+        self.rootfolder = fixtures.url("radarr", "/api/v3/rootfolder")
+        self.profiles = fixtures.url("radarr", "/api/v3/qualityprofile")
+
+    def tearDown(self):
+        kova.use_transport(None)
+
+    def test_answers_in_str_or_bytes_reach_the_library_and_every_buffer_is_released(self):
+        # No name of this test refers to the object: the binding keeps it alive.
+        kova.use_transport(Recorder({self.rootfolder: (200, fixtures.ROOTFOLDER.encode()),
+                                     self.profiles: (200, fixtures.PROFILES)}))
+        gc.collect()
+        report = kova.connection_test("radarr")
+        self.assertEqual((report.rootfolder, len(report.quality_profiles)), ("/data/tv", 2))
+        self.assertEqual([r[:2] for r in installed_table().obj.requests],
+                         [("GET", self.rootfolder), ("GET", self.profiles)])
+        self.assertEqual(installed_table().outstanding, {})
+
+    def test_a_post_carries_its_body_and_content_type(self):
+        movie = fixtures.url("radarr", "/api/v3/movie")
+        lookup = fixtures.url("radarr", "/api/v3/movie/lookup/tmdb", "tmdbId=10331")
+        t = Recorder({self.rootfolder: (200, fixtures.ROOTFOLDER), self.profiles: (200, fixtures.PROFILES),
+                      lookup: (200, fixtures.MOVIE_LOOKUP.replace(',"id":31', "")),
+                      movie: (201, '{"id":77,"title":"Night of the Living Dead"}')})
+        kova.use_transport(t)
+        kova.connection_test("radarr")
+        with kova.arm_library_writes():
+            self.assertEqual(kova.radarr_add_movie(10331, "/data/movies", 4), 77)
+        method, url, body, content_type = t.requests[-1]
+        self.assertEqual((method, url, content_type), ("POST", movie, "application/json"))
+        self.assertEqual(json.loads(body)["tmdbId"], 10331)
+        self.assertEqual(installed_table().outstanding, {})
+
+    def test_a_failing_transport_is_a_transport_error_not_a_crash(self):
+        class Refuses:
+            def get(self, url):
+                raise ConnectionRefusedError("nobody listens")
+
+            def post(self, url, body, content_type):
+                raise AssertionError("no POST expected")
+
+        bad_answers = [  # what a get returns instead of (status, body)
+            ("not a tuple", "200"), ("status not int", ("200", "")), ("body not text", (200, 12)),
+        ]
+        kova.use_transport(Refuses())
+        with self.assertRaises(kova.TransportError) as caught:
+            kova.connection_test("radarr")
+        self.assertIsInstance(caught.exception.__cause__, ConnectionRefusedError)
+        for name, answer in bad_answers:
+            with self.subTest(name):
+                kova.use_transport(Recorder({self.rootfolder: answer}))
+                with self.assertRaises(kova.TransportError) as caught:
+                    kova.connection_test("radarr")
+                self.assertIsInstance(caught.exception.__cause__, TypeError)
+                self.assertEqual(installed_table().outstanding, {})
+
+    def test_an_interrupt_inside_the_transport_reaches_the_caller(self):
+        class Interrupted:
+            def get(self, url):
+                raise KeyboardInterrupt
+
+            post = get
+
+        kova.use_transport(Interrupted())
+        with self.assertRaises(KeyboardInterrupt):
+            kova.connection_test("radarr")
+        kova.use_transport(Recorder({self.rootfolder: (200, fixtures.ROOTFOLDER),
+                                     self.profiles: (200, fixtures.PROFILES)}))
+        self.assertEqual(kova.connection_test("radarr").rc, kova.OK)
+
+    def test_a_transport_may_read_the_time_out_during_a_request(self):
+        seen = []
+
+        class Reads(Recorder):
+            def get(self, url):
+                seen.append(kova.timeout_ms())
+                return super().get(url)
+
+        kova.set_timeout_ms(2500)
+        kova.use_transport(Reads({self.rootfolder: (200, fixtures.ROOTFOLDER),
+                                  self.profiles: (200, fixtures.PROFILES)}))
+        kova.connection_test("radarr")
+        self.assertEqual(seen, [2500, 2500])
+
+    def test_settings_validation_runs_over_a_python_transport(self):
+        t = Recorder({"http://radarr.lan:7878/api/v3/rootfolder?apikey=k": (200, fixtures.ROOTFOLDER),
+                      "http://radarr.lan:7878/api/v3/qualityprofile?apikey=k": (200, fixtures.PROFILES)})
+        settings = {"Host": "radarr.lan", "APIKey": "k", "UseHttps": "false", "Port": "7878", "ID": "1"}
+        v = kova.validate_settings("RADARR", settings, t)
+        self.assertTrue(v.ok, v)
+        self.assertEqual(v.answer["RuntimeType"], "RADARR")
+        with self.assertRaises(ValueError):
+            kova.validate_settings("PLEX", settings, t)
+
+
+class _Handler(http.server.BaseHTTPRequestHandler):
+    routes = {}
+
+    def do_GET(self):
+        status, body = self.routes.get(self.path, (404, b"not here"))
+        self.send_response(status)
+        if status == 302:
+            self.send_header("Location", "http://elsewhere.invalid/")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def log_message(self, *args):
+        pass
+
+
+class Urllib(unittest.TestCase):
+    """The standard-library transport against a loopback HTTP server."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), _Handler)
+        cls.thread = threading.Thread(target=cls.server.serve_forever, daemon=True)
+        cls.thread.start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.shutdown()
+        cls.server.server_close()
+
+    def setUp(self):
+        start()
+        kova.configure("radarr", "127.0.0.1", port=self.server.server_address[1], api_key=KEYS["radarr"])
+        kova.use_transport(kova.UrllibTransport())
+
+    def tearDown(self):
+        kova.use_transport(None)
+
+    def route(self, path, status, body):
+        _Handler.routes[f"{path}?apikey={KEYS['radarr']}"] = (status, body.encode())
+
+    def test_statuses_are_answers_and_redirects_are_not_followed(self):
+        self.route("/api/v3/rootfolder", 200, fixtures.ROOTFOLDER)
+        self.route("/api/v3/qualityprofile", 200, fixtures.PROFILES)
+        self.assertEqual(kova.connection_test("radarr").rootfolder, "/data/tv")
+        cases = [(401, kova.AuthError), (500, kova.HttpError), (302, kova.HttpError)]
+        for status, cls in cases:
+            with self.subTest(status):
+                self.route("/api/v3/rootfolder", status, "")
+                with self.assertRaises(cls) as caught:
+                    kova.connection_test("radarr")
+                self.assertEqual(caught.exception.http_code, status)
+
+    def test_a_refused_connection_is_a_transport_error_without_the_key(self):
+        kova.configure("radarr", "127.0.0.1", port=1, api_key=KEYS["radarr"])
+        with self.assertRaises(kova.TransportError) as caught:
+            kova.connection_test("radarr")
+        self.assertNotIn(KEYS["radarr"], str(caught.exception.__cause__))
+
+
+if __name__ == "__main__":
+    unittest.main()
