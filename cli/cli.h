@@ -1,7 +1,20 @@
-// Shared pieces of the kova command-line host: its options, the output of
-// each operation, and the exit-status rule. The demo prints through the very
-// same functions as the real commands.
+// Shared pieces of the kova command-line host: its options, the helpers every
+// command uses, the output of each operation, the exit-status rule and the
+// command handlers. The demo prints through the very same functions as the
+// real commands.
+//
+// Where each piece lives:
+//   main.cpp          the command table, argument parsing, help texts, main()
+//   service.cpp       a configured service: its transport, configuring it
+//   show.cpp          output: tables and lines of results, JSON documents
+//   cmd_check.cpp     config check, test
+//   cmd_find.cpp      search, lookup, releases
+//   cmd_library.cpp   add, get
+//   cmd_parse.cpp     parse
+//   demo.cpp          demo
 #pragma once
+
+#include <yyjson.h>
 
 #include <cstdint>
 #include <string>
@@ -38,17 +51,49 @@ struct App {
 };
 
 extern const char *const k_service[3];  // "Jackett", "Sonarr", "Radarr"
+extern const char *const k_lower[3];    // "jackett", "sonarr", "radarr": arguments and JSON keys
+
+// ---------------------------------------------------------------------------
+// Arguments (main.cpp)
+// ---------------------------------------------------------------------------
+
+// Prints "kova: <msg>" and where to find help; returns EXIT_USAGE.
+int usage_error(const std::string &msg, const char *cmd = nullptr);
+// A decimal number within [lo, hi].
+bool parse_int(const std::string &s, int32_t lo, int32_t hi, int32_t &out);
+// words[from..] joined by single spaces.
+std::string join(const std::vector<std::string> &words, size_t from);
+// "jackett" -> 0 ...; "all" or "" -> 3; -1 when unknown.
+int service_arg(const std::string &s);
+
+// ---------------------------------------------------------------------------
+// Services (service.cpp)
+// ---------------------------------------------------------------------------
+
+// The library reports a failed exchange as "transport failure" and never
+// reads the transport's own text; the CLI keeps the transport's last reason
+// (already redacted) to show it next to the library's message.
+extern std::string g_transport_reason;
+extern bool g_verbose;  // --verbose: every request logged on stderr
+
+// The transport for one configured service, with its URL base, TLS and proxy
+// settings. Prints why when it cannot be made.
+net::Transport *open_transport(const App &app, int kind);
 
 // Configures the service (from the file, once) and installs its transport.
 // Prints the reason and returns false when it cannot.
 bool use_service(App &app, int kind);
 
+// Runs one library call with the spinner on stderr (only on a terminal).
+template <class F> int32_t with_spinner(const std::string &label, F &&f);
+
+// ---------------------------------------------------------------------------
+// Output (show.cpp)
+// ---------------------------------------------------------------------------
+
 // The result rule of every command: OK and PARTIAL give 0; anything else
 // prints "kova: <last error>" on stderr and gives 1.
 int finish(int32_t rc);
-
-// Runs one library call with the spinner on stderr (only on a terminal).
-template <class F> int32_t with_spinner(const std::string &label, F &&f);
 
 // Printers shared by the commands and the demo.
 void print_log(const std::string &indent = "    ");
@@ -56,9 +101,38 @@ void print_warnings(const std::string &indent = "  ");
 int32_t show_test(App &app, int kind);                  // runs and prints one connection test
 void show_results(bool releases, int32_t rc, int limit); // the current result set as a table
 void show_lookup(int kind);                             // the current lookup entries
+void search_header(int32_t rc);                         // "Jackett: N results (stage ...)"
 void print_result_json();
 
-int run_demo(App &app);
+// A JSON report built with yyjson and printed on stdout as one line.
+struct JsonOut {
+    yyjson_mut_doc *doc = yyjson_mut_doc_new(nullptr);
+    yyjson_mut_val *root = nullptr;
+    JsonOut() { root = yyjson_mut_obj(doc); yyjson_mut_doc_set_root(doc, root); }
+    ~JsonOut() { yyjson_mut_doc_free(doc); }
+    JsonOut(const JsonOut &) = delete;
+    JsonOut &operator=(const JsonOut &) = delete;
+    void print() const;
+};
+
+yyjson_mut_val *log_json(yyjson_mut_doc *d);       // the test log: [{key, text}]
+yyjson_mut_val *warnings_json(yyjson_mut_doc *d);  // the warnings: [text]
+// rc, result, error, http_code and the transport's reason into `obj`.
+void outcome_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc);
+
+// ---------------------------------------------------------------------------
+// Commands: each checks its own words and options, runs, prints and returns
+// the exit status.
+// ---------------------------------------------------------------------------
+int cmd_config(App &app);    // cmd_check.cpp
+int cmd_test(App &app);
+int cmd_search(App &app);    // cmd_find.cpp
+int cmd_lookup(App &app);
+int cmd_releases(App &app);
+int cmd_add(App &app);       // cmd_library.cpp
+int cmd_get(App &app);
+int cmd_parse(App &app);     // cmd_parse.cpp
+int cmd_demo(App &app);      // demo.cpp
 
 }  // namespace cli
 

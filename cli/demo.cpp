@@ -231,9 +231,9 @@ bool g_quiet = false;  // --json: only the final document
 
 void step(int n, const std::string &title, const std::string &command) {
     if (g_quiet) return;
-    out::print(stdout, "\n%s %s\n", ui::paint(ui::Tone::accent, "[" + std::to_string(n) + "/5]").c_str(),
-               ui::paint(ui::Tone::bold, title).c_str());
-    if (!command.empty()) out::print(stdout, "  %s\n", ui::paint(ui::Tone::dim, "$ " + command).c_str());
+    out::print(stdout, "\n%s %s\n", ui::paint(ui::Tone::accent, "[" + std::to_string(n) + "/5]"),
+               ui::paint(ui::Tone::bold, title));
+    if (!command.empty()) out::print(stdout, "  %s\n", ui::paint(ui::Tone::dim, "$ " + command));
 }
 
 int failed(int n, int32_t rc) {
@@ -262,7 +262,7 @@ void print_post() {
     std::string u = kova_fake_last_post_url();
     char shown[512];
     net::redact(u.c_str(), shown, sizeof shown);
-    out::print(stdout, "  %s %s\n", ui::paint(ui::Tone::dim, "sent: POST").c_str(), shown);
+    out::print(stdout, "  %s %s\n", ui::paint(ui::Tone::dim, "sent: POST"), shown);
     yyjson_doc *d = yyjson_read(body.data(), body.size(), 0);
     yyjson_val *root = yyjson_doc_get_root(d);
     const char *keys[] = {"path", "rootFolderPath", "qualityProfileId", "monitored", "seasonFolder", "addOptions"};
@@ -278,7 +278,9 @@ void print_post() {
 
 }  // namespace
 
-int run_demo(App &app) {
+int cmd_demo(App &app) {
+    if (!app.o.args.empty()) return usage_error("demo takes no arguments", "demo");
+    app.demo = true;
     g_quiet = app.o.json;
     kova_reset();
     kova_fake_reset();
@@ -307,7 +309,7 @@ int run_demo(App &app) {
     program(routes, sizeof routes / sizeof routes[0]);
 
     if (!g_quiet) {
-        out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::string("kova ") + kova_version() + " demo").c_str());
+        out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::string("kova ") + kova_version() + " demo"));
         out::print(stdout, "Jackett, Sonarr and Radarr are played by the library's fake transport with\n"
                    "answers shaped like the real services'. Nothing leaves this machine.\n");
     }
@@ -329,7 +331,7 @@ int run_demo(App &app) {
         print_log("  ");
         out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Jackett: " + std::to_string(kova_result_count()) +
                                                        " results (stage " + std::to_string(kova_jackett_stage()) +
-                                                       ": title, rows of other IMDb ids dropped)").c_str());
+                                                       ": title, rows of other IMDb ids dropped)"));
         show_results(false, rc, 0);
     }
 
@@ -342,7 +344,7 @@ int run_demo(App &app) {
     if (!g_quiet) {
         print_log("  ");
         print_post();
-        out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Sonarr: " + std::to_string(kova_result_count()) + " releases for S01E05").c_str());
+        out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Sonarr: " + std::to_string(kova_result_count()) + " releases for S01E05"));
         show_results(true, rc, 0);
     }
 
@@ -353,9 +355,9 @@ int run_demo(App &app) {
     if (rc != KOVA_OK) return failed(4, rc);
     if (!g_quiet) {
         print_log("  ");
-        out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Radarr: " + std::to_string(kova_result_count()) + " releases").c_str());
+        out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Radarr: " + std::to_string(kova_result_count()) + " releases"));
         show_results(true, rc, 0);
-        if (kova_fake_post_count() == posts) out::print(stdout, "  %s\n", ui::paint(ui::Tone::dim, "(no POST: the film was found in the library)").c_str());
+        if (kova_fake_post_count() == posts) out::print(stdout, "  %s\n", ui::paint(ui::Tone::dim, "(no POST: the film was found in the library)"));
     }
 
     // 5. The JSON document of the last result.
@@ -366,7 +368,7 @@ int run_demo(App &app) {
     step(5, "The result as JSON (kova_result_json)", "kova get movie tt0063350 --yes --json");
     print_pretty(kova_result_json(), "  ");
     out::print(stdout, "\n%s %d requests answered by the fake transport, %d library write.\n",
-               ui::paint(ui::Tone::good, "Done:").c_str(), kova_fake_calls(nullptr), kova_fake_post_count());
+               ui::paint(ui::Tone::good, "Done:"), kova_fake_calls(nullptr), kova_fake_post_count());
     out::print(stdout, "Next: put your services in %s and run 'kova config check'\n"
                "(see 'kova --help' and docs/cli.md).\n", sys::config_hint());
     return EXIT_OK;

@@ -31,8 +31,9 @@ void init(bool no_color_flag, bool quiet_spinner) {
 
 bool color() { return g_color; }
 
-std::string paint(Tone tone, const std::string &text) {
-    if (!g_color || tone == Tone::plain || text.empty()) return text;
+out::Shown paint(Tone tone, std::string_view text) {
+    out::Shown shown(text);
+    if (!g_color || tone == Tone::plain || shown.empty()) return shown;
     const char *code = "";
     switch (tone) {
     case Tone::bold: code = "1"; break;
@@ -43,7 +44,7 @@ std::string paint(Tone tone, const std::string &text) {
     case Tone::accent: code = "36"; break;
     case Tone::plain: break;
     }
-    return std::string("\x1b[") + code + "m" + text + "\x1b[0m";
+    return out::Shown::verbatim(std::string("\x1b[") + code + "m") + shown + out::Shown::verbatim("\x1b[0m");
 }
 
 std::string human_size(uint64_t bytes) {
@@ -106,14 +107,20 @@ int columns() {
 }
 
 void Table::print(FILE *out, const std::string &indent) const {
+    // Widths are those of the texts as they will show.
+    std::vector<std::vector<Cell>> shown;
+    for (const auto &r : rows) {
+        shown.emplace_back();
+        for (const auto &cell : r) shown.back().push_back({out::safe(cell.text), cell.tone});
+    }
     size_t n = head.size();
     // Columns with nothing in any row are left out (the S/E of a film).
     std::vector<bool> used(n, false);
-    for (const auto &r : rows)
+    for (const auto &r : shown)
         for (size_t c = 0; c < n && c < r.size(); ++c) used[c] = used[c] || !r[c].text.empty();
     std::vector<size_t> w(n, 0);
     for (size_t c = 0; c < n; ++c) w[c] = width(head[c]);
-    for (const auto &r : rows)
+    for (const auto &r : shown)
         for (size_t c = 0; c < n && c < r.size(); ++c) w[c] = std::max(w[c], width(r[c].text));
 
     // Only on a terminal does the elastic column give way; a pipe gets it all.
@@ -138,17 +145,17 @@ void Table::print(FILE *out, const std::string &indent) const {
             if (!first) s += "  ";
             first = false;
             Tone tone = is_head ? Tone::bold : (c < r.size() ? r[c].tone : Tone::plain);
-            if (c < right.size() && right[c]) s += std::string(pad, ' ') + paint(tone, t);
-            else s += paint(tone, t) + (last ? "" : std::string(pad, ' '));
+            if (c < right.size() && right[c]) s += std::string(pad, ' ') + paint(tone, t).str();
+            else s += paint(tone, t).str() + (last ? "" : std::string(pad, ' '));
         }
         while (!s.empty() && s.back() == ' ') s.pop_back();
         s += '\n';
-        out::puts(out, s);
+        out::puts(out, out::Shown::verbatim(s));  // built of safe texts and paint()
     };
     std::vector<Cell> h;
     for (const auto &t : head) h.push_back({t, Tone::bold});
     line(h, true);
-    for (const auto &r : rows) line(r, false);
+    for (const auto &r : shown) line(r, false);
 }
 
 struct Spinner::Impl {
@@ -175,7 +182,7 @@ Spinner::Spinner(const std::string &label) : impl_(nullptr) {
             fflush(stderr);
             if (impl_->cv.wait_for(lk, std::chrono::milliseconds(100), [this] { return impl_->done; })) break;
         }
-        out::puts(stderr, "\r\x1b[2K");
+        out::print(stderr, "\r\x1b[2K");
         fflush(stderr);
     });
 }

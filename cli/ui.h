@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "out.h"
 
 namespace ui {
 
@@ -15,8 +18,9 @@ void init(bool no_color_flag, bool quiet_spinner);
 bool color();
 
 enum class Tone { plain, bold, dim, good, bad, warn, accent };
-// `text` wrapped in the tone's escape sequence when colours are on.
-std::string paint(Tone tone, const std::string &text);
+// `text` made safe (out::safe) and wrapped in the tone's escape sequence when
+// colours are on.
+out::Shown paint(Tone tone, std::string_view text);
 
 // 1.4 GiB, 700 MiB, 512 B.
 std::string human_size(uint64_t bytes);
@@ -34,7 +38,8 @@ struct Cell {
     Tone tone = Tone::plain;
 };
 
-// A table with one elastic column that shrinks to fit the terminal.
+// A table with one elastic column that shrinks to fit the terminal. Its
+// texts are made safe (out::safe) before they are measured and printed.
 struct Table {
     std::vector<std::string> head;
     std::vector<bool> right;  // right-aligned columns

@@ -1,0 +1,188 @@
+// `kova config check` and `kova test`: is each configured service reachable,
+// is its key right, and what does its connection test report.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+
+namespace cli {
+namespace {
+
+const char *const k_runtime[3] = {"JACKETT", "SONARR", "RADARR"};
+
+const char *answer_meaning(int32_t code) {
+    switch (code) {
+    case 0: return "valid";
+    case -1: return "key rejected";
+    case -2: return "not found";
+    case -3: return "too many requests";
+    case -4: return "unreachable";
+    case -5: return "unexpected answer";
+    case -8: return "invalid settings";
+    case -9: return "answer too long";
+    default: return "error";
+    }
+}
+
+}  // namespace
+
+int cmd_config(App &app) {
+    const Options &o = app.o;
+    if (o.args.empty() || o.args[0] != "check")
+        return usage_error(o.args.empty() ? "config: which action? (check)" : "config: unknown action " + o.args[0], "config");
+    if (o.args.size() > 2) return usage_error("config check: too many arguments", "config");
+    int which = service_arg(o.args.size() > 1 ? o.args[1] : "");
+    if (which < 0) return usage_error("config check: unknown service " + o.args[1], "config");
+    if (!app.conf.found) {
+        out::print(stderr, "kova: no configuration file at %s (see 'kova config --help' and docs/cli.md)\n", app.conf.path.c_str());
+        return EXIT_USAGE;
+    }
+    if (app.conf.loose_mode && !o.json)
+        out::print(stderr, "kova: warning: %s is readable by other users and holds API keys (chmod 600 it)\n",
+                  app.conf.path.c_str());
+
+    JsonOut report;
+    int failures = 0, checked = 0;
+    for (int k = 0; k < 3; ++k) {
+        if (which != 3 && which != k) continue;
+        const cfg::Service &s = app.conf.svc[k];
+        std::string name = k_service[k];
+        name.resize(8, ' ');
+        if (!s.present) {
+            if (which == k) {
+                out::print(stderr, "kova: %s is not configured in %s\n", k_service[k], app.conf.path.c_str());
+                return EXIT_USAGE;
+            }
+            if (!o.json) out::print(stdout, "%s %s\n", name.c_str(), ui::paint(ui::Tone::dim, "-      not configured"));
+            continue;
+        }
+        ++checked;
+        // The settings object the handler reads: texts only, as a host stores them.
+        yyjson_mut_doc *d = yyjson_mut_doc_new(nullptr);
+        yyjson_mut_val *obj = yyjson_mut_obj(d);
+        yyjson_mut_doc_set_root(d, obj);
+        yyjson_mut_obj_add_strcpy(d, obj, "Host", s.host.c_str());
+        yyjson_mut_obj_add_strcpy(d, obj, "APIKey", s.api_key.c_str());
+        yyjson_mut_obj_add_str(d, obj, "UseHttps", s.https ? "true" : "false");
+        if (!s.port_text.empty()) yyjson_mut_obj_add_strcpy(d, obj, "Port", s.port_text.c_str());
+        if (!s.id.empty()) yyjson_mut_obj_add_strcpy(d, obj, "ID", s.id.c_str());
+        char *settings = yyjson_mut_write(d, 0, nullptr);
+        yyjson_mut_doc_free(d);
+
+        // The transport of this service (URL base, CA, insecure) serves the check.
+        g_transport_reason.clear();
+        net::Transport *tr = open_transport(app, k);
+        std::vector<char> answer(8192, '\0');
+        const kova_handler *h = kova_rtchk_handler(k_runtime[k]);
+        int32_t code = -8;
+        if (h && tr && settings) {
+            code = with_spinner("checking " + std::string(k_service[k]), [&] {
+                return h->validate(net::io(tr), settings, answer.data(), static_cast<int32_t>(answer.size()));
+            });
+        }
+        net::close(tr);
+        free(settings);
+
+        yyjson_doc *ans = yyjson_read(answer.data(), strlen(answer.data()), 0);
+        yyjson_val *aroot = yyjson_doc_get_root(ans);
+        const char *url = yyjson_get_str(yyjson_obj_get(aroot, "URL"));
+        const char *port = yyjson_get_str(yyjson_obj_get(aroot, "Port"));
+        const char *err = yyjson_get_str(yyjson_obj_get(aroot, "error"));
+        if (code != 0) ++failures;
+        if (o.json) {
+            yyjson_mut_val *e = yyjson_mut_obj_add_obj(report.doc, report.root, k_lower[k]);
+            yyjson_mut_obj_add_int(report.doc, e, "code", code);
+            yyjson_mut_obj_add_str(report.doc, e, "meaning", answer_meaning(code));
+            yyjson_mut_obj_add_val(report.doc, e, "answer",
+                                   aroot ? yyjson_val_mut_copy(report.doc, aroot) : yyjson_mut_null(report.doc));
+            if (!s.url_base.empty()) yyjson_mut_obj_add_strcpy(report.doc, e, "url_base", s.url_base.c_str());
+        } else if (code == 0) {
+            std::string shown = url ? url : "";
+            if (!s.url_base.empty()) shown += (s.url_base[0] == '/' ? "" : "/") + s.url_base;
+            out::print(stdout, "%s %s  %s", name.c_str(), ui::paint(ui::Tone::good, "ok    "), shown.c_str());
+            if (port) out::print(stdout, "  (no valid Port given: default %s used)", port);
+            out::print(stdout, "\n");
+        } else {
+            out::print(stdout, "%s %s  %d %s: %s\n", name.c_str(), ui::paint(ui::Tone::bad, "error "), code,
+                       answer_meaning(code), err ? err : "(no answer)");
+            if (code == -4 && !g_transport_reason.empty())
+                out::print(stdout, "         %s\n", ui::paint(ui::Tone::dim, "transport: " + g_transport_reason));
+        }
+        yyjson_doc_free(ans);
+    }
+    if (o.json) report.print();
+    if (checked == 0) {
+        out::print(stderr, "kova: no service is configured in %s\n", app.conf.path.c_str());
+        return EXIT_USAGE;
+    }
+    if (failures) {
+        out::print(stderr, "kova: %d of %d services failed the check\n", failures, checked);
+        return EXIT_FAILED;
+    }
+    return EXIT_OK;
+}
+
+int cmd_test(App &app) {
+    const Options &o = app.o;
+    if (o.args.size() > 1) return usage_error("test: too many arguments", "test");
+    int which = service_arg(o.args.empty() ? "" : o.args[0]);
+    if (which < 0) return usage_error("test: unknown service " + o.args[0], "test");
+    JsonOut report;
+    int failures = 0, ran = 0;
+    std::vector<std::string> errors;
+    for (int k = 0; k < 3; ++k) {
+        if (which != 3 && which != k) continue;
+        if (which == 3 && !app.conf.svc[k].present) {
+            if (!o.json) out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, k_service[k]), ui::paint(ui::Tone::dim, "not configured"));
+            continue;
+        }
+        if (!use_service(app, k)) return EXIT_USAGE;
+        ++ran;
+        int32_t rc;
+        if (o.json) {
+            static int32_t (*const test[3])() = {kova_jackett_test, kova_sonarr_test, kova_radarr_test};
+            rc = with_spinner(std::string("testing ") + k_service[k], test[k]);
+            yyjson_mut_val *e = yyjson_mut_obj_add_obj(report.doc, report.root, k_lower[k]);
+            yyjson_mut_obj_add_strcpy(report.doc, e, "url", kova_base_url(k));
+            outcome_json(report.doc, e, rc);
+            yyjson_mut_obj_add_val(report.doc, e, "log", log_json(report.doc));
+            yyjson_mut_obj_add_val(report.doc, e, "warnings", warnings_json(report.doc));
+            if (k == KOVA_JACKETT) {
+                yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, e, "indexers");
+                for (int32_t i = 0; i < kova_indexer_count(); ++i) {
+                    yyjson_mut_val *x = yyjson_mut_arr_add_obj(report.doc, arr);
+                    yyjson_mut_obj_add_strcpy(report.doc, x, "id", kova_indexer_id(i));
+                    yyjson_mut_obj_add_strcpy(report.doc, x, "name", kova_indexer_name(i));
+                }
+            } else {
+                yyjson_mut_obj_add_strcpy(report.doc, e, "rootfolder", kova_rootfolder());
+                yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, e, "quality_profiles");
+                for (int32_t i = 0; i < kova_quality_profile_count(); ++i) {
+                    yyjson_mut_val *x = yyjson_mut_arr_add_obj(report.doc, arr);
+                    yyjson_mut_obj_add_int(report.doc, x, "id", kova_quality_profile_id(i));
+                    yyjson_mut_obj_add_strcpy(report.doc, x, "name", kova_quality_profile_name(i));
+                }
+            }
+        } else {
+            rc = show_test(app, k);
+        }
+        if (rc != KOVA_OK && rc != KOVA_PARTIAL) {
+            ++failures;
+            errors.push_back(kova_last_error()[0] ? kova_last_error() : kova_strerror(rc));
+            if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
+                errors.push_back("the transport said: " + g_transport_reason);
+        }
+        g_transport_reason.clear();
+    }
+    if (o.json) report.print();
+    if (ran == 0) {
+        out::print(stderr, "kova: no service is configured in %s\n", app.conf.path.c_str());
+        return EXIT_USAGE;
+    }
+    for (const auto &e : errors) out::print(stderr, "kova: %s\n", e.c_str());
+    return failures ? EXIT_FAILED : EXIT_OK;
+}
+
+}  // namespace cli

@@ -1,0 +1,106 @@
+// `kova search`, `kova lookup` and `kova releases`: the read-only questions
+// to Jackett, Sonarr and Radarr.
+#include <cctype>
+#include <string>
+
+#include "cli.h"
+
+namespace cli {
+
+int cmd_search(App &app) {
+    Options &o = app.o;
+    std::string words = join(o.args, 0);
+    if (!words.empty() && o.has_query) return usage_error("search: give the query either as words or with --query", "search");
+    if (!words.empty()) { o.query = words; o.has_query = true; }
+    if (o.has_title && !o.has_imdb) return usage_error("search: --title needs --imdb (the title stage follows the IMDb stage)", "search");
+    if (!o.has_imdb && o.query.empty()) return usage_error("search: what? give a query or --imdb", "search");
+    if (!use_service(app, KOVA_JACKETT)) return EXIT_USAGE;
+    int32_t rc = with_spinner("searching Jackett", [&] {
+        return o.has_imdb ? kova_jackett_search_imdb(o.imdb.c_str(), o.has_title ? o.title.c_str() : nullptr,
+                                                     o.has_query ? o.query.c_str() : nullptr)
+                          : kova_jackett_search_query(o.query.c_str());
+    });
+    if (o.json) {
+        print_result_json();
+        return finish(rc);
+    }
+    if (kova_test_log_count() > 1) print_log("  ");
+    if (rc == KOVA_OK || rc == KOVA_PARTIAL || kova_indexer_count() > 0) {
+        search_header(rc);
+        show_results(false, rc, o.limit);
+    }
+    return finish(rc);
+}
+
+int cmd_lookup(App &app) {
+    Options &o = app.o;
+    if (o.args.empty()) return usage_error("lookup: series or movie?", "lookup");
+    std::string what = o.args[0];
+    int kind = what == "series" ? KOVA_SONARR : what == "movie" ? KOVA_RADARR : -1;
+    if (kind < 0) return usage_error("lookup: series or movie, not " + what, "lookup");
+    std::string word = join(o.args, 1);
+    if (!word.empty()) {
+        bool imdb_like = word.size() > 2 && (word[0] == 't' || word[0] == 'T') && (word[1] == 't' || word[1] == 'T') &&
+                         isdigit(static_cast<unsigned char>(word[2]));
+        if (imdb_like && !o.has_imdb) { o.imdb = word; o.has_imdb = true; }
+        else if (kind == KOVA_RADARR) return usage_error("lookup movie: Radarr is looked up by IMDb id only", "lookup");
+        else if (!o.has_title) { o.title = word; o.has_title = true; }
+        else return usage_error("lookup: unexpected " + word, "lookup");
+    }
+    if (kind == KOVA_RADARR && o.has_title) return usage_error("lookup movie: Radarr is looked up by IMDb id only", "lookup");
+    if (!o.has_imdb && !o.has_title) return usage_error("lookup: give an IMDb id or a title", "lookup");
+    if (!use_service(app, kind)) return EXIT_USAGE;
+    int32_t rc = with_spinner(std::string("looking up in ") + k_service[kind], [&] {
+        return kind == KOVA_SONARR ? kova_sonarr_lookup(o.has_imdb ? o.imdb.c_str() : nullptr,
+                                                        o.has_title ? o.title.c_str() : nullptr)
+                                   : kova_radarr_lookup_imdb(o.imdb.c_str());
+    });
+    if (o.json) {
+        JsonOut report;
+        outcome_json(report.doc, report.root, rc);
+        yyjson_mut_obj_add_int(report.doc, report.root, "match", kova_lookup_match());
+        yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, report.root, "entries");
+        for (int32_t i = 0; i < kova_lookup_count(); ++i) {
+            yyjson_mut_val *e = yyjson_mut_arr_add_obj(report.doc, arr);
+            yyjson_mut_obj_add_strcpy(report.doc, e, "title", kova_lookup_title(i));
+            yyjson_mut_obj_add_strcpy(report.doc, e, "clean_title", kova_lookup_clean_title(i));
+            yyjson_mut_obj_add_strcpy(report.doc, e, "imdb", kova_lookup_imdb(i));
+            yyjson_mut_obj_add_int(report.doc, e, "tvdb", kova_lookup_tvdb(i));
+            yyjson_mut_obj_add_int(report.doc, e, "tmdb", kova_lookup_tmdb(i));
+            yyjson_mut_obj_add_int(report.doc, e, "year", kova_lookup_year(i));
+            yyjson_mut_obj_add_int(report.doc, e, "library_id", kova_lookup_library_id(i));
+        }
+        yyjson_mut_obj_add_val(report.doc, report.root, "log", log_json(report.doc));
+        report.print();
+        return finish(rc);
+    }
+    print_log("  ");
+    show_lookup(kind);
+    return finish(rc);
+}
+
+int cmd_releases(App &app) {
+    Options &o = app.o;
+    if (o.args.size() != 2) return usage_error("releases: want series|movie and a library id", "releases");
+    int kind = o.args[0] == "series" ? KOVA_SONARR : o.args[0] == "movie" ? KOVA_RADARR : -1;
+    if (kind < 0) return usage_error("releases: series or movie, not " + o.args[0], "releases");
+    int32_t id = 0;
+    if (!parse_int(o.args[1], 1, 2147483646, id)) return usage_error("releases: the library id is a number, 1 or more", "releases");
+    if (kind == KOVA_SONARR && !o.has_season) return usage_error("releases series: --season is required", "releases");
+    if (kind == KOVA_RADARR && (o.has_season || o.has_episode)) return usage_error("releases movie takes no --season/--episode", "releases");
+    if (!use_service(app, kind)) return EXIT_USAGE;
+    int32_t rc = with_spinner(std::string("asking ") + k_service[kind] + " for releases", [&] {
+        return kind == KOVA_SONARR ? kova_sonarr_releases(id, o.season, o.has_episode ? o.episode : 0)
+                                   : kova_radarr_releases(id);
+    });
+    if (o.json) {
+        print_result_json();
+        return finish(rc);
+    }
+    print_log("  ");
+    out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::string(k_service[kind]) + ": " + std::to_string(kova_result_count()) + " releases"));
+    show_results(true, rc, o.limit);
+    return finish(rc);
+}
+
+}  // namespace cli

@@ -1,0 +1,55 @@
+// `kova parse`: an answer saved earlier, read offline by the library's own
+// parsers and shown as the live commands show it.
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+#include <iterator>
+#include <string>
+
+#include "cli.h"
+#include "sys.h"
+
+namespace cli {
+
+int cmd_parse(App &app) {
+    Options &o = app.o;
+    if (o.args.size() != 2) return usage_error("parse: want jackett|releases|torznab and a file", "parse");
+    const std::string &what = o.args[0];
+    if (what != "jackett" && what != "releases" && what != "torznab")
+        return usage_error("parse: jackett, releases or torznab, not " + what, "parse");
+    std::string text;
+    if (o.args[1] == "-") {
+        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    } else if (!sys::read_file(o.args[1], text)) {
+        out::print(stderr, "kova: cannot read %s: %s\n", o.args[1].c_str(), strerror(errno));
+        return EXIT_USAGE;
+    }
+    int32_t rc = what == "jackett"    ? kova_parse_jackett(text.c_str())
+                 : what == "releases" ? kova_parse_arr_releases(text.c_str())
+                                      : kova_parse_torznab_indexers(text.c_str());
+    if (o.json) {
+        print_result_json();
+        return finish(rc);
+    }
+    if (what == "torznab") {
+        if (rc == KOVA_OK) {
+            out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::to_string(kova_indexer_count()) + " configured indexers"));
+            ui::Table t;
+            t.head = {"ID", "Name"};
+            for (int32_t i = 0; i < kova_indexer_count(); ++i)
+                t.rows.push_back({{kova_indexer_id(i), ui::Tone::accent}, {kova_indexer_name(i), ui::Tone::plain}});
+            if (!t.rows.empty()) t.print(stdout);
+        }
+    } else if (what == "jackett") {
+        if (rc == KOVA_OK || rc == KOVA_PARTIAL || kova_indexer_count() > 0) {
+            search_header(rc);
+            show_results(false, rc, o.limit);
+        }
+    } else if (rc == KOVA_OK) {
+        out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::to_string(kova_result_count()) + " releases"));
+        show_results(true, rc, o.limit);
+    }
+    return finish(rc);
+}
+
+}  // namespace cli

@@ -1,0 +1,200 @@
+// Output of the kova command-line host: the tables and lines that show a
+// result, a test log or a lookup, the JSON reports of the commands that have
+// no library document, and the exit-status rule. The demo prints through
+// these too.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "cli.h"
+
+namespace cli {
+
+// ---------------------------------------------------------------------------
+// JSON
+// ---------------------------------------------------------------------------
+void JsonOut::print() const {
+    char *s = yyjson_mut_write(doc, 0, nullptr);
+    // yyjson escapes every control character: the document goes out as it is.
+    out::print(stdout, "%s\n", out::Shown::verbatim(s ? s : "{}"));
+    free(s);
+}
+
+yyjson_mut_val *log_json(yyjson_mut_doc *d) {
+    yyjson_mut_val *arr = yyjson_mut_arr(d);
+    for (int32_t i = 0; i < kova_test_log_count(); ++i) {
+        yyjson_mut_val *e = yyjson_mut_arr_add_obj(d, arr);
+        yyjson_mut_obj_add_strcpy(d, e, "key", kova_test_log_key(i));
+        yyjson_mut_obj_add_strcpy(d, e, "text", kova_test_log_text(i));
+    }
+    return arr;
+}
+
+yyjson_mut_val *warnings_json(yyjson_mut_doc *d) {
+    yyjson_mut_val *arr = yyjson_mut_arr(d);
+    for (int32_t i = 0; i < kova_warning_count(); ++i) yyjson_mut_arr_add_strcpy(d, arr, kova_warning(i));
+    return arr;
+}
+
+void outcome_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc) {
+    yyjson_mut_obj_add_int(d, obj, "rc", rc);
+    yyjson_mut_obj_add_strcpy(d, obj, "result", kova_strerror(rc));
+    yyjson_mut_obj_add_strcpy(d, obj, "error", rc == KOVA_OK ? "" : kova_last_error());
+    yyjson_mut_obj_add_int(d, obj, "http_code", kova_last_http_code());
+    if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
+        yyjson_mut_obj_add_strcpy(d, obj, "transport_error", g_transport_reason.c_str());
+}
+
+// --json leaves the text to the document's reader; the library's JSON writer
+// escapes every control character.
+void print_result_json() { out::print(stdout, "%s\n", out::Shown::verbatim(kova_result_json())); }
+
+// ---------------------------------------------------------------------------
+// Tables and lines
+// ---------------------------------------------------------------------------
+int finish(int32_t rc) {
+    if (rc == KOVA_OK || rc == KOVA_PARTIAL) return EXIT_OK;
+    const char *e = kova_last_error();
+    out::print(stderr, "kova: %s\n", e && e[0] ? e : kova_strerror(rc));
+    if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
+        out::print(stderr, "kova: the transport said: %s\n", g_transport_reason.c_str());
+    return EXIT_FAILED;
+}
+
+void print_log(const std::string &indent) {
+    size_t w = 0;
+    for (int32_t i = 0; i < kova_test_log_count(); ++i) w = std::max(w, strlen(kova_test_log_key(i)));
+    for (int32_t i = 0; i < kova_test_log_count(); ++i) {
+        std::string key = kova_test_log_key(i);
+        key.resize(w, ' ');
+        out::print(stdout, "%s%s  %s\n", indent.c_str(), ui::paint(ui::Tone::dim, key), kova_test_log_text(i));
+    }
+}
+
+void print_warnings(const std::string &indent) {
+    for (int32_t i = 0; i < kova_warning_count(); ++i)
+        out::print(stdout, "%s%s %s\n", indent.c_str(), ui::paint(ui::Tone::warn, "warning:"), kova_warning(i));
+}
+
+int32_t show_test(App &app, int kind) {
+    static int32_t (*const test[3])() = {kova_jackett_test, kova_sonarr_test, kova_radarr_test};
+    int32_t rc = with_spinner(std::string("testing ") + k_service[kind], test[kind]);
+    std::string url = kova_base_url(kind);
+    if (!app.demo && !app.conf.svc[kind].url_base.empty()) {
+        std::string b = app.conf.svc[kind].url_base;
+        if (b[0] != '/') b = "/" + b;
+        url += b;
+    }
+    out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, k_service[kind]), url.c_str());
+    print_log("    ");
+    print_warnings("    ");
+    if (rc == KOVA_OK || rc == KOVA_PARTIAL)
+        out::print(stdout, "    %s\n", ui::paint(ui::Tone::good, std::string("\xe2\x9c\x93 ") + kova_strerror(rc)));
+    else
+        out::print(stdout, "    %s %s\n", ui::paint(ui::Tone::bad, std::string("\xe2\x9c\x97 ") + kova_strerror(rc)),
+                   kova_last_error());
+    return rc;
+}
+
+void show_results(bool releases, int32_t rc, int limit) {
+    int32_t n = kova_result_count();
+    ui::Table t;
+    t.head = {"#", "Title", releases ? "Indexer" : "Tracker", "Size", "S/P", "Age", "FL",
+              releases ? "S/E" : "Categories"};
+    t.right = {true, false, false, true, true, true, false, false};
+    int32_t shown = limit > 0 && limit < n ? limit : n;
+    for (int32_t i = 0; i < shown; ++i) {
+        uint64_t size = 0;
+        std::string sz = kova_result_size(i, &size) == 0 ? ui::human_size(size) : "-";
+        int32_t s = kova_result_seeders(i), p = kova_result_peers(i);
+        std::string sp = (s < 0 ? std::string("-") : std::to_string(s)) + "/" + (p < 0 ? std::string("-") : std::to_string(p));
+        int32_t dvf = kova_result_download_volume_factor(i);
+        ui::Cell fl{dvf == 0 ? "FL" : dvf > 0 && dvf < 1000 ? std::to_string(dvf / 10) + "%" : "", ui::Tone::good};
+        std::string last;
+        if (releases) {
+            char se[32] = "";
+            int32_t season = kova_result_season(i), ep = kova_result_episode(i);
+            if (season >= 0 && (kova_result_full_season(i) || ep < 0)) snprintf(se, sizeof se, "S%02d", season);
+            else if (season >= 0) snprintf(se, sizeof se, "S%02dE%02d", season, ep);
+            last = se;
+        } else {
+            for (int32_t j = 0; j < kova_result_category_count(i); ++j)
+                last += (j ? "," : "") + std::to_string(kova_result_category(i, j));
+        }
+        ui::Tone st = s > 0 ? ui::Tone::good : s == 0 ? ui::Tone::bad : ui::Tone::plain;
+        t.rows.push_back({{std::to_string(i + 1), ui::Tone::dim},
+                          {kova_result_title(i), ui::Tone::plain},
+                          {kova_result_tracker(i), ui::Tone::accent},
+                          {sz, ui::Tone::plain},
+                          {sp, st},
+                          {ui::age(kova_result_publish_date(i)), ui::Tone::plain},
+                          fl,
+                          {last, ui::Tone::dim}});
+    }
+    if (n > 0) t.print(stdout);
+    if (shown < n) out::print(stdout, "  %s\n", ui::paint(ui::Tone::dim, "... " + std::to_string(n - shown) + " more (--limit 0 shows all)"));
+
+    if (!releases && kova_indexer_count() > 0) {
+        out::Shown line;
+        for (int32_t i = 0; i < kova_indexer_count(); ++i) {
+            std::string name = kova_indexer_name(i)[0] ? kova_indexer_name(i) : kova_indexer_id(i);
+            out::Shown item;
+            if (kova_indexer_status(i) == 1) {
+                item = ui::paint(ui::Tone::bad, name + " failed");
+                if (kova_indexer_error(i)[0]) item += ": " + std::string(kova_indexer_error(i));
+            } else {
+                item = out::Shown(name + " (" + std::to_string(kova_indexer_results(i)) + ")");
+            }
+            if (!line.empty()) line += ", ";
+            line += item;
+        }
+        out::print(stdout, "  indexers: %s\n", line);
+    }
+    print_warnings("  ");
+    if (rc == KOVA_PARTIAL) out::print(stdout, "  %s %s\n", ui::paint(ui::Tone::warn, "partial:"), kova_last_error());
+}
+
+void show_lookup(int kind) {
+    ui::Table t;
+    t.head = {"", "#", "Title", "Year", "IMDb", kind == KOVA_SONARR ? "TVDB" : "TMDb", "In library"};
+    t.right = {false, true, false, true, false, true, false};
+    int32_t m = kova_lookup_match();
+    for (int32_t i = 0; i < kova_lookup_count(); ++i) {
+        int32_t ext = kind == KOVA_SONARR ? kova_lookup_tvdb(i) : kova_lookup_tmdb(i);
+        int32_t lib = kova_lookup_library_id(i);
+        t.rows.push_back({{i == m ? "*" : "", ui::Tone::good},
+                          {std::to_string(i + 1), ui::Tone::dim},
+                          {kova_lookup_title(i), i == m ? ui::Tone::bold : ui::Tone::plain},
+                          {kova_lookup_year(i) > 0 ? std::to_string(kova_lookup_year(i)) : "-", ui::Tone::plain},
+                          {kova_lookup_imdb(i), ui::Tone::plain},
+                          {ext > 0 ? std::to_string(ext) : "-", ui::Tone::plain},
+                          {lib > 0 ? "id " + std::to_string(lib) : "no", lib > 0 ? ui::Tone::good : ui::Tone::dim}});
+    }
+    t.elastic = 2;
+    if (!t.rows.empty()) t.print(stdout);
+}
+
+namespace {
+
+const char *stage_name(int32_t stage) {
+    switch (stage) {
+    case 1: return "IMDb id";
+    case 2: return "title, rows of other IMDb ids dropped";
+    case 3: return "free query";
+    default: return "none";
+    }
+}
+
+}  // namespace
+
+void search_header(int32_t rc) {
+    int32_t n = kova_result_count();
+    std::string head = "Jackett: " + std::to_string(n) + (n == 1 ? " result" : " results");
+    if (kova_jackett_stage() > 0)
+        head += " (stage " + std::to_string(kova_jackett_stage()) + ": " + stage_name(kova_jackett_stage()) + ")";
+    out::print(stdout, "%s\n", ui::paint(rc == KOVA_OK ? ui::Tone::bold : ui::Tone::warn, head));
+}
+
+}  // namespace cli
