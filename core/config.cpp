@@ -45,6 +45,16 @@ bool ipv4_tail(const char *p) {
     return *p == '\0';
 }
 
+// The bytes of a URL path (RFC 3986): unreserved characters, sub-delimiters,
+// ':', '@' and '/'; '%' only before two hex digits (checked by the caller).
+bool path_byte(unsigned char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+    return c != '\0' && strchr("-._~!$&'()*+,;=:@/", c) != nullptr;
+}
+
+// A URL base longer than this is no reverse-proxy prefix.
+constexpr size_t k_max_url_base = 255;
+
 } // namespace
 
 bool kova_is_ipv6_literal(const char *text) {
@@ -115,6 +125,10 @@ int32_t kova_svc_configure(kova_core *ctx, int32_t kind, const char *host, int32
     kova_free(s.host);
     kova_free(s.api_key);
     kova_free(s.base_url);
+    // A new configuration starts without a URL base: the base belongs to the
+    // setup it was given for.
+    kova_free(s.url_base);
+    s.url_base = nullptr;
     s.host = kova_strdup(host);
     s.api_key = kova_strdup(api_key);
     s.base_url = kova_strdup(url);
@@ -125,5 +139,48 @@ int32_t kova_svc_configure(kova_core *ctx, int32_t kind, const char *host, int32
         return kova_oom(ctx);
     }
     s.configured = 1;
+    return OK;
+}
+
+int32_t kova_svc_set_url_base(kova_core *ctx, int32_t kind, const char *path) {
+    if (!kova_kind_ok(kind)) return kova_fail(ctx, ERR_INVALID_ARG, "unknown service");
+    const char *name = k_svc_name[kind];
+    const char *p = path ? path : "";
+    size_t n = strlen(p);
+    for (size_t i = 0; i < n; ++i) {
+        if (p[i] == '%' && hex_digit(p[i + 1]) >= 0 && hex_digit(p[i + 2]) >= 0) {
+            i += 2;
+            continue;
+        }
+        if (!path_byte(static_cast<unsigned char>(p[i])))
+            return kova_fail(ctx, ERR_INVALID_ARG, "%s: invalid URL base", name);
+    }
+    // One leading slash, no trailing one: "sonarr", "/sonarr/" and
+    // "//sonarr" are the same base.
+    while (n > 0 && *p == '/') {
+        ++p;
+        --n;
+    }
+    while (n > 0 && p[n - 1] == '/') --n;
+    if (n > k_max_url_base) return kova_fail(ctx, ERR_INVALID_ARG, "%s: invalid URL base", name);
+    kova_svc &s = ctx->svc[kind];
+    if (!s.configured) return kova_fail(ctx, ERR_NOT_CONFIGURED, "%s is not configured", name);
+
+    const size_t origin = strlen(s.base_url) - (s.url_base ? strlen(s.url_base) : 0);
+    text_guard base(n > 0 ? static_cast<char *>(kova_malloc(n + 2)) : nullptr);
+    text_guard url(static_cast<char *>(kova_malloc(origin + n + 2)));
+    if ((n > 0 && !base.p) || !url.p) return kova_oom(ctx);
+    memcpy(url.p, s.base_url, origin);
+    url.p[origin] = '\0';
+    if (n > 0) {
+        base.p[0] = '/';
+        memcpy(base.p + 1, p, n);
+        base.p[n + 1] = '\0';
+        memcpy(url.p + origin, base.p, n + 2);
+    }
+    kova_free(s.base_url);
+    kova_free(s.url_base);
+    s.base_url = url.release();
+    s.url_base = base.release();
     return OK;
 }

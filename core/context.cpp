@@ -87,6 +87,22 @@ void kova_logf(kova_diag *d, const char *key, const char *fmt, ...) {
     ++d->test_log_count;
 }
 
+void kova_diag_save(const kova_diag *d, kova_diag_mark *m) {
+    m->rc = d->rc;
+    m->warning_count = d->warning_count;
+    memcpy(m->err, d->err, sizeof m->err);
+}
+
+void kova_diag_rewind(kova_diag *d, const kova_diag_mark *m) {
+    for (int32_t i = m->warning_count; i < d->warning_count; ++i) {
+        kova_free(d->warnings[i]);
+        d->warnings[i] = nullptr;
+    }
+    if (d->warning_count > m->warning_count) d->warning_count = m->warning_count;
+    d->rc = m->rc;
+    memcpy(d->err, m->err, sizeof d->err);
+}
+
 void kova_log_clear(kova_diag *d) {
     for (int32_t i = 0; i < d->test_log_count; ++i) {
         kova_free(d->test_log[i].key);
@@ -103,6 +119,7 @@ void kova_core_free(kova_core *c) {
         kova_free(s.host);
         kova_free(s.api_key);
         kova_free(s.base_url);
+        kova_free(s.url_base);
     }
     memset(static_cast<void *>(c), 0, sizeof *c);
 }

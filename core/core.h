@@ -85,6 +85,11 @@ int kova_ieq(const char *a, const char *b);
 // null; an empty pattern is found at hay. memmem, which not every platform's
 // runtime has.
 const void *kova_memmem(const void *hay, size_t n_hay, const void *pat, size_t n_pat);
+// The length of the well-formed UTF-8 sequence at text (at most n bytes
+// read, n >= 1), or 0 when there is none; kova_utf8_valid: the n bytes at s
+// are well-formed UTF-8 throughout.
+size_t kova_utf8_len(const char *text, size_t n);
+bool kova_utf8_valid(const char *s, size_t n);
 void kova_buf_put(kova_buf *b, const void *bytes, size_t n);
 void kova_buf_puts(kova_buf *b, const char *s);
 void kova_buf_free(kova_buf *b);
@@ -128,13 +133,37 @@ void kova_logf(kova_diag *d, const char *key, const char *fmt, ...) KOVA_PRINTF(
 void kova_log_clear(kova_diag *d);
 const char *kova_code_name(int32_t code);
 
+// What a step the operation may tolerate can change in the diagnostics: the
+// result code, the error text and the warnings. kova_diag_rewind undoes a
+// tolerated failure (the test log and the HTTP status stay as they are).
+struct kova_diag_mark {
+    int32_t rc;
+    int32_t warning_count;
+    char err[kova_err_size];
+};
+void kova_diag_save(const kova_diag *d, kova_diag_mark *m);
+void kova_diag_rewind(kova_diag *d, const kova_diag_mark *m);
+
+// The explanation a service gave with a refusal (core/refusal.cpp), read from
+// the shapes Sonarr, Radarr and Jackett send: ASP.NET problem details
+// ("title", "detail", "errors": {"Field": ["text"]}), Servarr's validation
+// failures ([{"propertyName","errorMessage"}]), {"message"} or {"error"}, or
+// the first line of a plain-text body; an HTML page explains nothing. Writes
+// "<name>: <explanation>" into out as valid UTF-8 of at most 511 bytes, with
+// every "apikey=" value (and the key itself, when it is six bytes or longer)
+// replaced by "***"; false when the body holds no explanation.
+bool kova_refusal_text(const char *name, const char *body, const char *secret, char out[kova_warn_size]);
+// The same text as one warning; nothing when there is none (or no memory).
+void kova_warn_refusal(kova_diag *d, const char *name, const char *body, const char *secret);
+
 // ---------------------------------------------------------------------------
 // Service configuration (core/config.cpp)
 // ---------------------------------------------------------------------------
 struct kova_svc {
     char *host;
     char *api_key;
-    char *base_url;
+    char *base_url; // "scheme://host:port" and the URL base, if any
+    char *url_base; // "/sonarr": the path prefix of a service behind a reverse proxy; null for none
     int32_t port;
     int32_t https;
     int32_t configured;
@@ -150,6 +179,9 @@ void kova_core_free(kova_core *c);
 
 int32_t kova_svc_configure(kova_core *c, int32_t kind, const char *host, int32_t port, int32_t https,
                            const char *api_key);
+// Sets the path prefix of a configured service ("sonarr/" -> "/sonarr"; NULL,
+// "" or "/" for none), part of its base URL until the next configuration.
+int32_t kova_svc_set_url_base(kova_core *c, int32_t kind, const char *path);
 const char *kova_svc_name(int32_t kind);
 int32_t kova_svc_default_port(int32_t kind);
 // True when text is an IPv6 address literal without brackets: eight groups of

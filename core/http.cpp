@@ -70,8 +70,12 @@ int32_t kova_http(kova_core *ctx, const kova_io *io, int32_t kind, kova_method m
         }
         return OK;
     }
-    if (status == 401 || status == 403)
-        return kova_fail(ctx, ERR_AUTH, "%s %s: HTTP %ld (API key rejected)", name, label,
-                         static_cast<long>(status));
-    return kova_fail(ctx, ERR_HTTP, "%s %s: HTTP %ld", name, label, static_cast<long>(status));
+    int32_t rc = status == 401 || status == 403
+                     ? kova_fail(ctx, ERR_AUTH, "%s %s: HTTP %ld (API key rejected)", name, label,
+                                 static_cast<long>(status))
+                     : kova_fail(ctx, ERR_HTTP, "%s %s: HTTP %ld", name, label, static_cast<long>(status));
+    // The code and message stay the library's; what the service said about
+    // its refusal goes beside them.
+    if (status >= 400) kova_warn_refusal(ctx, name, copy, svc.api_key);
+    return rc;
 }

@@ -136,3 +136,37 @@ void kova_uuid4(char out[37]) {
     }
     *o = '\0';
 }
+
+size_t kova_utf8_len(const char *text, size_t n) {
+    const auto *p = reinterpret_cast<const unsigned char *>(text);
+    unsigned char c = p[0];
+    size_t len;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (c < 0x80) return 1;
+    if (c >= 0xC2 && c <= 0xDF) len = 2;
+    else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (len > n) return 0;
+    if (p[1] < lo || p[1] > hi) return 0;
+    for (size_t i = 2; i < len; ++i)
+        if (p[i] < 0x80 || p[i] > 0xBF) return 0;
+    return len;
+}
+
+bool kova_utf8_valid(const char *s, size_t n) {
+    for (size_t i = 0; i < n;) {
+        size_t len = kova_utf8_len(s + i, n - i);
+        if (len == 0) return false;
+        i += len;
+    }
+    return true;
+}

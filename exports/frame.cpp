@@ -70,6 +70,11 @@ KOVA_API int32_t kova_radarr_configure(const char *host, int32_t port, int32_t h
     return kova_frame_end(kova_svc_configure(ctx, KOVA_RADARR, host, port, https, api_key));
 }
 
+KOVA_API int32_t kova_set_url_base(int32_t kind, const char *path) {
+    kova_ctx *ctx = kova_frame_begin();
+    return kova_frame_end(kova_svc_set_url_base(ctx, kind, path));
+}
+
 KOVA_API const char *kova_base_url(int32_t kind) {
     if (!kova_kind_ok(kind)) return kova_empty;
     const kova_svc &s = g_kova.svc[kind];

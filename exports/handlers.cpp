@@ -146,6 +146,7 @@ int32_t validate_common(int32_t kind, const char *type, const kova_io *io, const
     ctx_guard tmp;
     tmp.ctx.io = io;
     int32_t rc = kova_svc_configure(&tmp.ctx, kind, host, port, https, key);
+    if (rc == OK) rc = kova_svc_set_url_base(&tmp.ctx, kind, sget(obj, "UrlBase"));
     if (rc == OK) rc = kind == KOVA_JACKETT ? kova_do_jackett_test(&tmp.ctx) : kova_do_arr_test(&tmp.ctx, kind);
     if (rc == OK || rc == PARTIAL) {
         char *text = success_answer(type, tmp.ctx.svc[kind].base_url, !id || !*id, report_port, port);

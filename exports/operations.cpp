@@ -85,4 +85,12 @@ KOVA_API int32_t kova_radarr_search_or_add(const char *imdb_id, const char *prof
     return kova_frame_end(kova_do_search_or_add(kova_frame_begin(), KOVA_RADARR, imdb_id, nullptr, 0, 0, profile));
 }
 
+KOVA_API int32_t kova_sonarr_grab_release(int32_t index) {
+    return kova_frame_end(kova_do_grab(kova_frame_begin(), KOVA_SONARR, index));
+}
+
+KOVA_API int32_t kova_radarr_grab_release(int32_t index) {
+    return kova_frame_end(kova_do_grab(kova_frame_begin(), KOVA_RADARR, index));
+}
+
 } // extern "C"

@@ -28,6 +28,10 @@ const char *const k_urls[] = {
     "http://r:7878/api/v3/movie?apikey=k&tmdbId=1",
     "http://r:7878/api/v3/movie?apikey=k",
     "http://r:7878/api/v3/release?apikey=k&movieId=1",
+    "http://s:8989/api/v3/languageprofile?apikey=k",
+    "http://s:8989/api/v3/release?apikey=k",
+    "http://r:7878/api/v3/release?apikey=k",
+    "http://s:8989/sonarr/api/v3/rootfolder?apikey=k",
 };
 constexpr size_t k_nurls = sizeof k_urls / sizeof k_urls[0];
 
@@ -214,6 +218,32 @@ int one_input(const uint8_t *data, size_t size) {
             break;
         }
         case 22: kova_fake_reset(); break;
+        case 23: {
+            static const char *const k_bases[] = {"/sonarr", "sonarr/", "", "/", "/a b", "/%2F"};
+            int32_t kind = static_cast<int32_t>(op >> 5) % 4; // 3: an unknown kind
+            uint8_t b = in.u8();
+            std::string text = b % 8 == 6 ? in.text(300) : std::string(k_bases[b % 6]);
+            const char *path = b % 8 == 7 ? nullptr : text.c_str();
+            int32_t rc = kova_set_url_base(kind, path);
+            FUZZ_CHECK(in_codes(rc, {KOVA_OK, KOVA_ERR_INVALID_ARG, KOVA_ERR_NOT_CONFIGURED, KOVA_ERR_OOM}));
+            const char *url = kova_base_url(kind);
+            check_text(url);
+            size_t n = strlen(url);
+            FUZZ_CHECK(n == 0 || url[n - 1] != '/');
+            FUZZ_CHECK(strpbrk(url, "?# \\\"") == nullptr);
+            break;
+        }
+        case 24: {
+            int32_t i = arg_int(in);
+            int32_t count = kova_result_count();
+            std::string first = kova_result_title(0);
+            int32_t rc = (op & 0x80) ? kova_sonarr_grab_release(i) : kova_radarr_grab_release(i);
+            check_code(rc, false);
+            // The current set stays as it was.
+            FUZZ_CHECK(kova_result_count() == count);
+            FUZZ_CHECK(first == kova_result_title(0));
+            break;
+        }
         default:
             check_text(kova_fake_last_post_url());
             check_text(kova_fake_last_post_body());

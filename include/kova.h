@@ -101,7 +101,8 @@ typedef struct kova_io {
 /* ===================================================================== */
 
 /*
- * Validates a settings JSON object ({"Host","APIKey","UseHttps","Port","ID"})
+ * Validates a settings JSON object ({"Host","APIKey","UseHttps","Port","ID"},
+ * and optionally "UrlBase", checked as kova_set_url_base checks a path)
  * by configuring a private context with `io` and running the service's
  * connection test. Writes a compact JSON answer into `answer` (never cut:
  * when it does not fit, `answer` holds "") and returns the answer code:
@@ -139,7 +140,7 @@ KOVA_API int32_t kova_last_http_code(void);
 KOVA_API const char *kova_last_error(void);
 /** Number of warnings raised by the last operation call (0 to 64). */
 KOVA_API int32_t kova_warning_count(void);
-/** Warning i of the last operation call; "" when i is out of range. Owned by the library. */
+/** Warning i of the last operation call; "" when i is out of range. Owned by the library. When a service answers 400 or above with an explanation in its body, one warning carries it ("Sonarr: RootFolderPath: Folder '/nope' does not exist"). */
 KOVA_API const char *kova_warning(int32_t i);
 /** Releases everything, unconfigures every service, removes the transport, disarms writes and restores the default time-out. Fake-transport routes survive. */
 KOVA_API void kova_reset(void);
@@ -158,7 +159,7 @@ KOVA_API int32_t kova_jackett_configure(const char *host, int32_t port, int32_t 
 KOVA_API int32_t kova_sonarr_configure(const char *host, int32_t port, int32_t https, const char *api_key);
 /** Configures Radarr (default port 7878); rules as kova_jackett_configure. */
 KOVA_API int32_t kova_radarr_configure(const char *host, int32_t port, int32_t https, const char *api_key);
-/** Base URL ("scheme://host:port") of a configured service; "" for an unknown kind or an unconfigured service. Owned by the library. */
+/** Base URL ("scheme://host:port", then the URL base of kova_set_url_base if any) of a configured service; "" for an unknown kind or an unconfigured service. Owned by the library. */
 KOVA_API const char *kova_base_url(int32_t kind);
 /** Default port of a service kind (9117, 8989, 7878); 0 for any other kind. */
 KOVA_API int32_t kova_default_port(int32_t kind);
@@ -256,7 +257,7 @@ KOVA_API int32_t kova_parse_arr_releases(const char *json);
 /* Library writes (refused with KOVA_ERR_NOT_ARMED until armed)          */
 /* ===================================================================== */
 
-/** Adds the series with this TVDB id to Sonarr, unmonitored, under `root` with quality profile `profile_id`. Returns the new library id or a negative code. */
+/** Adds the series with this TVDB id to Sonarr, unmonitored, under `root` with quality profile `profile_id`. When Sonarr's lookup object has no languageProfileId of 1 or more, the first profile of GET /api/v3/languageprofile is added to the body (Sonarr v3 needs one); when that list cannot be had, the body goes out without it. Returns the new library id or a negative code. */
 KOVA_API int32_t kova_sonarr_add_series(int32_t tvdb_id, const char *root, int32_t profile_id);
 /** Adds the film with this TMDb id to Radarr, unmonitored. Returns the new library id or a negative code. */
 KOVA_API int32_t kova_radarr_add_movie(int32_t tmdb_id, const char *root, int32_t profile_id);
@@ -386,6 +387,19 @@ KOVA_API const char *kova_result_json(void);
 KOVA_API const kova_handler *kova_rtchk_handler(const char *runtime_type);
 /** The Jackett handler record. */
 KOVA_API const kova_handler *rtchk_get(void);
+
+/* ===================================================================== */
+/* Extensions (KOVA_1.1): added after the first 99 functions              */
+/* On ELF they carry the symbol version KOVA_1.1; a host that uses them   */
+/* needs a kova that has them.                                            */
+/* ===================================================================== */
+
+/** Sets the URL base of a configured service: the path prefix it answers under behind a reverse proxy ("/sonarr"). Normalised to one leading slash and no trailing slash; NULL, "" or "/" for none. From then on every request and kova_base_url(kind) include it, until the next configure call of that service (configure first, then set the base) or kova_reset. KOVA_ERR_INVALID_ARG for an unknown kind or a path with bytes that do not belong in a URL path (space, '?', '#', '\\', non-ASCII, '%' not before two hex digits...) or over 255 bytes; KOVA_ERR_NOT_CONFIGURED when the service is not configured. A refused call leaves the previous base in force. */
+KOVA_API int32_t kova_set_url_base(int32_t kind, const char *path);
+/** Sends release `index` of the current result set, which a Sonarr release search (kova_sonarr_releases or kova_sonarr_search_or_add) produced, to Sonarr's download client: POST /api/v3/release with the release's guid and indexerId as Sonarr listed them. A library write: KOVA_ERR_NOT_ARMED unless armed. KOVA_ERR_INVALID_ARG for an index out of range, a set from anything but a Sonarr release search, or a release without a guid or indexer id. KOVA_OK when Sonarr accepts it; a refusal is reported like any answer outside 2xx, with Sonarr's own explanation as a warning. The result set stays as it was. */
+KOVA_API int32_t kova_sonarr_grab_release(int32_t index);
+/** The same for Radarr: release `index` of a set from kova_radarr_releases or kova_radarr_search_or_add. */
+KOVA_API int32_t kova_radarr_grab_release(int32_t index);
 
 /* ===================================================================== */
 /* Named values (additive: macros only; the numbers never change)         */

@@ -7,15 +7,52 @@
 #include "ops/ops.h"
 
 namespace {
-bool replaced_member(const char *key, size_t len, bool series) {
+bool same_key(const char *k, const char *key, size_t len) { return strlen(k) == len && memcmp(k, key, len) == 0; }
+
+bool replaced_member(const char *key, size_t len, bool series, bool language) {
     static constexpr const char *common[] = {"path", "rootFolderPath", "qualityProfileId", "monitored", "addOptions"};
     static constexpr const char *series_only[] = {"seasonFolder", "monitorNewItems"};
     for (const char *k : common)
-        if (strlen(k) == len && memcmp(k, key, len) == 0) return true;
+        if (same_key(k, key, len)) return true;
     if (series)
         for (const char *k : series_only)
-            if (strlen(k) == len && memcmp(k, key, len) == 0) return true;
-    return false;
+            if (same_key(k, key, len)) return true;
+    return language && same_key("languageProfileId", key, len);
+}
+
+// Sonarr v3 refuses a new series without a language profile it knows, and
+// its own lookup objects carry 0 or nothing there. When the object has none,
+// the add takes the first profile Sonarr lists. Sonarr v4 has no language
+// profiles (404) and ignores the member: then, and whenever the list cannot
+// be had, the body goes out as it would without this step. Only a lack of
+// memory stops the add.
+int32_t first_language_profile(kova_ctx *ctx, yyjson_val *object, int32_t *id) {
+    *id = 0;
+    int32_t own;
+    if (read_id(kova_obj_iget(object, "languageProfileId"), &own)) return OK;
+    kova_logf(ctx, "SonarrV3_Get_LanguageProfile", "Getting language profiles...");
+    kova_diag_mark mark;
+    kova_diag_save(ctx, &mark);
+    yyjson_doc *answer;
+    yyjson_val *arr;
+    int32_t rc = get_json_array(ctx, KOVA_SONARR, "/api/v3/languageprofile", nullptr, "languageprofile", &answer, &arr);
+    doc_guard doc(answer);
+    if (rc == ERR_OOM) return rc;
+    if (rc == OK) {
+        size_t idx, max;
+        yyjson_val *el;
+        yyjson_arr_foreach(arr, idx, max, el) {
+            if (!read_id(kova_obj_iget(el, "id"), id)) continue;
+            yyjson_val *name = kova_obj_iget(el, "name");
+            kova_logf(ctx, "SonarrV3_LanguageProfile", "language profile: %s (id %d)",
+                      yyjson_is_str(name) ? yyjson_get_str(name) : "", *id);
+            return OK;
+        }
+    }
+    // A failed or empty answer is no failure of the add.
+    kova_diag_rewind(ctx, &mark);
+    kova_logf(ctx, "SonarrV3_NoLanguageProfile", "no language profile, adding without one");
+    return OK;
 }
 
 // Every season object ends with "monitored": false, so adding a series never
@@ -44,7 +81,7 @@ bool unmonitor_seasons(yyjson_mut_doc *doc, yyjson_mut_val *obj) {
 // members missing is never sent) or when a text from the caller (the root
 // folder) is not valid UTF-8, which sets *bad_text.
 char *build_body(yyjson_val *object, bool series, const char *folder, const char *root, size_t root_len,
-                 int32_t profile, bool *bad_text) {
+                 int32_t profile, int32_t language, bool *bad_text) {
     *bad_text = false;
     mut_doc_guard doc(yyjson_mut_doc_new(&kova_alc));
     if (!doc.doc) return nullptr;
@@ -55,7 +92,7 @@ char *build_body(yyjson_val *object, bool series, const char *folder, const char
     size_t idx, max;
     yyjson_val *key, *val;
     yyjson_obj_foreach(object, idx, max, key, val) {
-        if (replaced_member(yyjson_get_str(key), yyjson_get_len(key), series)) continue;
+        if (replaced_member(yyjson_get_str(key), yyjson_get_len(key), series, language > 0)) continue;
         yyjson_mut_val *k = yyjson_val_mut_copy(doc.doc, key);
         yyjson_mut_val *v = yyjson_val_mut_copy(doc.doc, val);
         if (!k || !v || !yyjson_mut_obj_add(out, k, v)) return nullptr;
@@ -78,6 +115,7 @@ char *build_body(yyjson_val *object, bool series, const char *folder, const char
     else
         ok = yyjson_mut_obj_add_bool(doc.doc, opts, "searchForMovie", false) &&
              yyjson_mut_obj_add_str(doc.doc, opts, "monitor", "none");
+    if (ok && language > 0) ok = yyjson_mut_obj_add_int(doc.doc, out, "languageProfileId", language);
     if (!ok) return nullptr;
     yyjson_write_err err;
     char *text = yyjson_mut_write_opts(doc.doc, 0, &kova_alc, nullptr, &err);
@@ -109,8 +147,16 @@ int32_t add_from_lookup(kova_ctx *ctx, int32_t kind, yyjson_val *object, const c
     else
         snprintf(folder.p, cap, "%.*s/%s", static_cast<int>(root_len), root, folder_name);
 
+    // Checked before anything is sent: the body could not carry the root.
+    if (!kova_utf8_valid(root, root_len))
+        return kova_fail(ctx, ERR_INVALID_ARG, "%s add: root folder is not valid UTF-8", s.name);
+    int32_t language = 0;
+    if (kind == KOVA_SONARR) {
+        int32_t rc = first_language_profile(ctx, object, &language);
+        if (rc != OK) return rc;
+    }
     bool bad_text;
-    text_guard body(build_body(object, kind == KOVA_SONARR, folder.p, root, root_len, profile, &bad_text));
+    text_guard body(build_body(object, kind == KOVA_SONARR, folder.p, root, root_len, profile, language, &bad_text));
     if (bad_text) return kova_fail(ctx, ERR_INVALID_ARG, "%s add: root folder is not valid UTF-8", s.name);
     if (!body.p) return kova_oom(ctx);
     kova_logf(ctx, s.log_add, s.log_add_fmt, folder_name, id);

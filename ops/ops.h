@@ -63,6 +63,9 @@ int32_t kova_do_radarr_releases(kova_ctx *ctx, int32_t movie);
 // Adds the item with external id ext_id (TVDB for Sonarr, TMDb for Radarr).
 int32_t kova_do_add(kova_ctx *ctx, int32_t kind, int32_t ext_id, const char *root, int32_t profile);
 int32_t kova_qp_pick(kova_ctx *ctx, const char *text);
+// Sends release index of the current set, which kind's release search
+// produced, to that service's download client.
+int32_t kova_do_grab(kova_ctx *ctx, int32_t kind, int32_t index);
 int32_t kova_do_search_or_add(kova_ctx *ctx, int32_t kind, const char *imdb, const char *title,
                               int32_t season, int32_t episode, const char *profile);
 // Answers the host fetched itself, parsed into the context's result set.
@@ -100,6 +103,7 @@ struct arr_service {
     const char *log_get_root, *log_root, *log_no_root;
     const char *log_get_qp, *log_qp, *log_no_qp, *log_set_qp;
     const char *log_add, *log_add_fmt; // the format takes the folder name and the id
+    const char *log_grab;
 };
 // The entry of KOVA_SONARR or KOVA_RADARR.
 const arr_service &arr_service_of(int32_t kind);

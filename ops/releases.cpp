@@ -18,6 +18,7 @@ int32_t releases_get(kova_ctx *ctx, int32_t kind, const char *query) {
     rc = install_set(ctx, &fresh, kova_rset_parse_arr(ctx, &fresh, body, strlen(body)));
     body_g.reset(nullptr);
     if (rc != OK) return rc;
+    ctx->rs.source = kind;
     if (ctx->rs.row_count == 0) return kova_fail(ctx, ERR_EMPTY, "%s: no releases", kova_svc_name(kind));
     return OK;
 }

@@ -13,6 +13,7 @@ constexpr arr_service k_sonarr = {
     "SonarrV3_Get_QualityProfile", "SonarrV3_QualityProfile", "SonarrV3_NoQualityProfile",
     "SonarrV3_Set_QualityProfile",
     "SonarrV3_Series_Add", "Adding series details to library for %s and tvdbId is %d",
+    "SonarrV3_Release_Grab",
 };
 constexpr arr_service k_radarr = {
     KOVA_RADARR, "Radarr", "radarr", "movie", "tmdbId", "tmdb", &kova_lookup::tmdb,
@@ -22,6 +23,7 @@ constexpr arr_service k_radarr = {
     "RadarrV3_Get_QualityProfile", "RadarrV3_QualityProfile", "RadarrV3_NoQualityProfile",
     "RadarrV3_Set_QualityProfile",
     "RadarrV3_Movie_Add", "Adding movie details to library for %s and tmdbid is %d",
+    "RadarrV3_Release_Grab",
 };
 } // namespace
 

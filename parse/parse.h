@@ -58,6 +58,10 @@ struct kova_rset {
     int32_t indexer_count;
     int32_t indexer_cap;
     int32_t indexers_errored;
+    // The service whose release search produced the set (KOVA_SONARR or
+    // KOVA_RADARR, set by the operation that ran it); 0 for any other set.
+    // A release can only be sent back to the service that listed it.
+    int32_t source;
 };
 
 kova_row *rs_add(kova_rset *rs);

@@ -113,3 +113,90 @@ TEST_F(ConfigTest, ResetUnconfiguresEverything) {
     ASSERT_EQ(kova_jackett_configure("j", 0, 0, "k"), KOVA_OK);
     EXPECT_EQ(kova_jackett_test(), KOVA_ERR_NO_IO);
 }
+
+TEST_F(ConfigTest, AUrlBaseJoinsTheBaseUrl) {
+    ASSERT_EQ(kova_sonarr_configure("nas", 0, 0, "k"), KOVA_OK);
+    struct Case {
+        const char *path;
+        int32_t rc;
+        const char *url; // after the call: a refusal keeps the previous one
+    } cases[] = {
+        {"sonarr", KOVA_OK, "http://nas:8989/sonarr"},
+        {"/sonarr/", KOVA_OK, "http://nas:8989/sonarr"},
+        {"//tv//shows//", KOVA_OK, "http://nas:8989/tv//shows"},
+        {"/a-b_c.d~e/f%2Fg/!$&'()*+,;=:@", KOVA_OK, "http://nas:8989/a-b_c.d~e/f%2Fg/!$&'()*+,;=:@"},
+        {"/with space", KOVA_ERR_INVALID_ARG, "http://nas:8989/a-b_c.d~e/f%2Fg/!$&'()*+,;=:@"},
+        {"/", KOVA_OK, "http://nas:8989"},
+        {"/x", KOVA_OK, "http://nas:8989/x"},
+        {nullptr, KOVA_OK, "http://nas:8989"},
+        {"/y", KOVA_OK, "http://nas:8989/y"},
+        {"", KOVA_OK, "http://nas:8989"},
+        {"/q?x=1", KOVA_ERR_INVALID_ARG, "http://nas:8989"},
+        {"/f#x", KOVA_ERR_INVALID_ARG, "http://nas:8989"},
+        {"/b\\s", KOVA_ERR_INVALID_ARG, "http://nas:8989"},
+        {"/%zz", KOVA_ERR_INVALID_ARG, "http://nas:8989"},
+        {"/%2", KOVA_ERR_INVALID_ARG, "http://nas:8989"},
+        {"/\xc3\xa9", KOVA_ERR_INVALID_ARG, "http://nas:8989"},
+        {"/a\"b", KOVA_ERR_INVALID_ARG, "http://nas:8989"},
+        {"/a<b>", KOVA_ERR_INVALID_ARG, "http://nas:8989"},
+        {"/tab\t", KOVA_ERR_INVALID_ARG, "http://nas:8989"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(kova_set_url_base(KOVA_SONARR, c.path), c.rc) << (c.path ? c.path : "(null)");
+        EXPECT_STREQ(kova_base_url(KOVA_SONARR), c.url) << (c.path ? c.path : "(null)");
+        if (c.rc != KOVA_OK) {
+            EXPECT_STREQ(kova_last_error(), "Sonarr: invalid URL base");
+        }
+    }
+    std::string longest = "/" + std::string(255, 'a');
+    EXPECT_EQ(kova_set_url_base(KOVA_SONARR, longest.c_str()), KOVA_OK);
+    EXPECT_EQ(kova_set_url_base(KOVA_SONARR, (longest + "a").c_str()), KOVA_ERR_INVALID_ARG);
+    EXPECT_EQ(std::string(kova_base_url(KOVA_SONARR)), "http://nas:8989" + longest);
+
+    // Unknown kinds; an unconfigured service (a configure would clear it).
+    for (int32_t kind : {-1, 3}) {
+        EXPECT_EQ(kova_set_url_base(kind, "/x"), KOVA_ERR_INVALID_ARG);
+        EXPECT_STREQ(kova_last_error(), "unknown service");
+    }
+    EXPECT_EQ(kova_set_url_base(KOVA_RADARR, "/radarr"), KOVA_ERR_NOT_CONFIGURED);
+    EXPECT_STREQ(kova_last_error(), "Radarr is not configured");
+
+    // Each service has its own; a configure of that service clears it, as
+    // does kova_reset.
+    ASSERT_EQ(kova_radarr_configure("nas", 0, 0, "k"), KOVA_OK);
+    ASSERT_EQ(kova_set_url_base(KOVA_SONARR, "sonarr"), KOVA_OK);
+    ASSERT_EQ(kova_set_url_base(KOVA_RADARR, "radarr"), KOVA_OK);
+    EXPECT_STREQ(kova_base_url(KOVA_RADARR), "http://nas:7878/radarr");
+    EXPECT_STREQ(kova_base_url(KOVA_SONARR), "http://nas:8989/sonarr");
+    ASSERT_EQ(kova_sonarr_configure("nas2", 0, 1, "k"), KOVA_OK);
+    EXPECT_STREQ(kova_base_url(KOVA_SONARR), "https://nas2:8989");
+    EXPECT_STREQ(kova_base_url(KOVA_RADARR), "http://nas:7878/radarr");
+    EXPECT_EQ(kova_radarr_configure("bad host", 0, 0, "k"), KOVA_ERR_INVALID_ARG); // refused: base kept
+    EXPECT_STREQ(kova_base_url(KOVA_RADARR), "http://nas:7878/radarr");
+    kova_reset();
+    ASSERT_EQ(kova_radarr_configure("nas", 0, 0, "k"), KOVA_OK);
+    EXPECT_STREQ(kova_base_url(KOVA_RADARR), "http://nas:7878");
+}
+
+TEST_F(ConfigTest, AUrlBaseReachesEveryRequest) {
+    kova_use_fake();
+    ASSERT_EQ(kova_radarr_configure("r", 0, 0, "k"), KOVA_OK);
+    ASSERT_EQ(kova_set_url_base(KOVA_RADARR, "/radarr/"), KOVA_OK);
+    kova_fake_set("http://r:7878/radarr/api/v3/rootfolder?apikey=k", 200, R"([{"path":"/m"}])");
+    kova_fake_set("http://r:7878/radarr/api/v3/qualityprofile?apikey=k", 200, R"([{"id":1,"name":"Any"}])");
+    EXPECT_EQ(kova_radarr_test(), KOVA_OK) << kova_last_error();
+    EXPECT_EQ(kova_fake_calls(nullptr), 2);
+}
+
+TEST_F(ConfigTest, AUrlBaseThatRunsOutOfMemoryKeepsThePreviousOne) {
+    ASSERT_EQ(kova_sonarr_configure("s", 0, 0, "k"), KOVA_OK);
+    ASSERT_EQ(kova_set_url_base(KOVA_SONARR, "/old"), KOVA_OK);
+    int failures = oom_sweep([] {}, [] { return kova_set_url_base(KOVA_SONARR, "/new"); },
+                             [](int32_t rc, bool injected) {
+                                 EXPECT_EQ(rc, injected ? KOVA_ERR_OOM : KOVA_OK);
+                                 EXPECT_STREQ(kova_base_url(KOVA_SONARR),
+                                              injected ? "http://s:8989/old" : "http://s:8989/new");
+                                 if (!injected) kova_set_url_base(KOVA_SONARR, "/old");
+                             });
+    EXPECT_EQ(failures, 2); // the base and the URL
+}

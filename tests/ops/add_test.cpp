@@ -40,9 +40,77 @@ TEST_F(Add, SonarrPostsTheLookupObjectWithTheAddMembersReplaced) {
     EXPECT_EQ(kova_last_rc(), 17);
     EXPECT_STREQ(kova_fake_last_post_body(), k_series_body);
     EXPECT_EQ(std::string(kova_fake_last_post_url()), series_post());
-    EXPECT_EQ(log_keys(), Strings{"SonarrV3_Series_Add"});
-    EXPECT_EQ(log_texts(), Strings{"Adding series details to library for show and tvdbId is 121361"});
+    // No language-profile route: the fake fails that request, and the body
+    // goes out as it would without the step.
+    EXPECT_EQ(log_keys(), (Strings{"SonarrV3_Get_LanguageProfile", "SonarrV3_NoLanguageProfile", "SonarrV3_Series_Add"}));
+    EXPECT_EQ(log_texts(), (Strings{"Getting language profiles...", "no language profile, adding without one",
+                                    "Adding series details to library for show and tvdbId is 121361"}));
     EXPECT_EQ(kova_lookup_match(), -1);
+    EXPECT_STREQ(kova_last_error(), "");
+    EXPECT_EQ(kova_warning_count(), 0);
+    EXPECT_EQ(kova_last_http_code(), 201);
+}
+
+// Sonarr v3 refuses a series without a language profile it knows; v4 has
+// none (404) and ignores the member.
+TEST_F(Add, SonarrTakesTheFirstLanguageProfileWhenTheLookupHasNone) {
+    const std::string with_language = std::string(k_series_body, strlen(k_series_body) - 1) + ",\"languageProfileId\":3}";
+    const std::string lookup_with_zero = std::string("[") + k_series + "]";
+    std::string lookup_with_zero_member = lookup_with_zero;
+    lookup_with_zero_member.insert(lookup_with_zero_member.size() - 2, ",\"languageProfileId\":0");
+    std::string lookup_with_own = lookup_with_zero;
+    lookup_with_own.insert(lookup_with_own.size() - 2, ",\"languageProfileId\":2");
+    const std::string own_body = std::string(k_series_body, strlen(k_series_body) - 1);
+    struct Case {
+        const char *what;
+        std::string lookup;
+        int32_t status; // of the language-profile answer; 0: no route
+        const char *profiles;
+        std::string body;
+        int fetches;
+        Strings log;
+    } cases[] = {
+        {"no member", lookup_with_zero, 200, R"([{"id":"x"},{"id":3,"name":"English"},{"id":1,"name":"Any"}])",
+         with_language, 1, {"SonarrV3_Get_LanguageProfile", "SonarrV3_LanguageProfile", "SonarrV3_Series_Add"}},
+        {"member 0 replaced", lookup_with_zero_member, 200, R"([{"id":3,"name":"English"}])", with_language, 1,
+         {"SonarrV3_Get_LanguageProfile", "SonarrV3_LanguageProfile", "SonarrV3_Series_Add"}},
+        {"own profile kept", lookup_with_own, 200, R"([{"id":3}])",
+         own_body.substr(0, own_body.find(",\"path\":\"/tv/")) + ",\"languageProfileId\":2" +
+             own_body.substr(own_body.find(",\"path\":\"/tv/")) + "}",
+         0, {"SonarrV3_Series_Add"}},
+        {"Sonarr v4: 404", lookup_with_zero, 404, R"({"message":"NotFound"})", k_series_body, 1,
+         {"SonarrV3_Get_LanguageProfile", "SonarrV3_NoLanguageProfile", "SonarrV3_Series_Add"}},
+        {"empty list", lookup_with_zero, 200, "[]", k_series_body, 1,
+         {"SonarrV3_Get_LanguageProfile", "SonarrV3_NoLanguageProfile", "SonarrV3_Series_Add"}},
+        {"not a list", lookup_with_zero, 200, "{}", k_series_body, 1,
+         {"SonarrV3_Get_LanguageProfile", "SonarrV3_NoLanguageProfile", "SonarrV3_Series_Add"}},
+    };
+    route(series_post(), 201, "{\"id\":17}");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        route(series_lookup(), 200, c.lookup);
+        route(S("/api/v3/languageprofile"), c.status, c.profiles);
+        int before = calls(S("/api/v3/languageprofile"));
+        EXPECT_EQ(kova_sonarr_add_series(121361, "/tv/", 6), 17) << kova_last_error();
+        EXPECT_EQ(kova_fake_last_post_body(), c.body);
+        EXPECT_EQ(calls(S("/api/v3/languageprofile")) - before, c.fetches);
+        EXPECT_EQ(log_keys(), c.log);
+        // A tolerated failure leaves no error text and no warning behind.
+        EXPECT_STREQ(kova_last_error(), "");
+        EXPECT_EQ(kova_warning_count(), 0);
+    }
+    EXPECT_EQ(log_texts().back(), "Adding series details to library for show and tvdbId is 121361");
+    route(S("/api/v3/languageprofile"), 200, R"([{"id":3,"name":"English"}])");
+    route(series_lookup(), 200, lookup_with_zero);
+    ASSERT_EQ(kova_sonarr_add_series(121361, "/tv/", 6), 17);
+    EXPECT_EQ(log_texts()[1], "language profile: English (id 3)");
+    // Radarr has no language profiles to fetch.
+    route(movie_lookup(), 200, k_movie);
+    route(movie_post(), 201, "{\"id\":31}");
+    int before = calls(S("/api/v3/languageprofile")) + calls(R("/api/v3/languageprofile"));
+    EXPECT_EQ(kova_radarr_add_movie(278, "/movies", 4), 31);
+    EXPECT_STREQ(kova_fake_last_post_body(), k_movie_body);
+    EXPECT_EQ(calls(S("/api/v3/languageprofile")) + calls(R("/api/v3/languageprofile")), before);
 }
 
 TEST_F(Add, RadarrBodyHasNoSeriesMembers) {

@@ -85,10 +85,19 @@ TEST_F(Workflow, SonarrAddsThenFindsTheEpisode) {
     EXPECT_EQ(kova_sonarr_search_or_add("tt0944947", nullptr, 2, 4, nullptr), KOVA_OK);
     EXPECT_EQ(log_keys(), (Strings{"SonarrV3_Series_Lookup_By_IMDbID", "SonarrV3_Series_Found",
                                    "SonarrV3_Get_Rootfolder", "SonarrV3_Rootfolder", "SonarrV3_Get_QualityProfile",
-                                   "SonarrV3_QualityProfile", "SonarrV3_Set_QualityProfile", "SonarrV3_Series_Add",
+                                   "SonarrV3_QualityProfile", "SonarrV3_Set_QualityProfile",
+                                   "SonarrV3_Get_LanguageProfile", "SonarrV3_NoLanguageProfile", "SonarrV3_Series_Add",
                                    "SonarrV3_Series_Get_All_Episode", "SonarrV3_Series_Search_Release_Episode"}));
     EXPECT_NE(std::string(kova_fake_last_post_body()).find("\"seasons\":[{\"seasonNumber\":1,\"monitored\":false}]"),
               std::string::npos);
+
+    // With Sonarr v3's language profiles, the add carries the first one.
+    kova_fake_set(S("/api/v3/languageprofile").c_str(), 200, R"([{"id":1,"name":"English"}])");
+    EXPECT_EQ(kova_sonarr_search_or_add("tt0944947", nullptr, 2, 4, nullptr), KOVA_OK);
+    std::string body = kova_fake_last_post_body();
+    EXPECT_EQ(body.substr(body.size() - 23), ",\"languageProfileId\":1}") << body;
+    EXPECT_EQ(log_keys()[7], "SonarrV3_Get_LanguageProfile");
+    EXPECT_EQ(log_keys()[8], "SonarrV3_LanguageProfile");
 }
 
 TEST_F(Workflow, SonarrSeasonFallback) {

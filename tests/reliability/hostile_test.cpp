@@ -311,3 +311,42 @@ TEST_F(Hostile, TorznabCutShort) {
 }
 
 } // namespace
+
+namespace {
+// Refusals a broken or malicious service could send: the warning that carries
+// them stays one valid UTF-8 line within its limit, with no key in it.
+TEST_F(Hostile, RefusalBodies) {
+    std::string deep;
+    for (int i = 0; i < 100000; ++i) deep += "{\"error\":";
+    deep += "\"x\"";
+    for (int i = 0; i < 100000; ++i) deep += "}";
+    std::string many = "[";
+    for (int i = 0; i < 20000; ++i) many += std::string(i ? "," : "") + R"({"propertyName":"P","errorMessage":"too long"})";
+    many += "]";
+    const std::string key = "s3cr3tK3yValue";
+    const std::string bodies[] = {
+        deep,
+        many,
+        std::string(R"({"message":")") + std::string(100000, 'a') + "\"}",
+        "{\"title\":\"bad\\u0000\\u001b[2J\\r\\nforged line\",\"detail\":\"apikey=" + key + "&x\"}",
+        "plain \xff\xfe\xed\xa0\x80 text with " + key + " and ApIkEy=" + key,
+        std::string(300000, '{'),
+        std::string(1 << 20, 'm'),
+    };
+    ASSERT_EQ(kova_sonarr_configure("s", 0, 0, key.c_str()), KOVA_OK);
+    for (const std::string &b : bodies) {
+        answer("http://s:8989/api/v3/rootfolder?apikey=" + key, 400, b);
+        EXPECT_EQ(kova_sonarr_test(), KOVA_ERR_HTTP);
+        EXPECT_STREQ(kova_last_error(), "Sonarr rootfolder: HTTP 400");
+        ASSERT_LE(kova_warning_count(), 1);
+        if (kova_warning_count() == 0) continue;
+        std::string w = kova_warning(0);
+        EXPECT_LE(w.size(), 511u);
+        EXPECT_EQ(w.rfind("Sonarr: ", 0), 0u) << w;
+        EXPECT_TRUE(kova_utf8_valid(w.data(), w.size())) << w;
+        EXPECT_EQ(w.find(key), std::string::npos) << w;
+        for (char c : w) EXPECT_GE(static_cast<unsigned char>(c), 0x20) << w;
+        check_results();
+    }
+}
+} // namespace

@@ -56,6 +56,7 @@ TEST_F(Misuse, NullTextArgumentsOfOperations) {
         {"radarr search_or_add", [] { return kova_radarr_search_or_add(nullptr, nullptr); }, KOVA_ERR_INVALID_ARG,
          "search_or_add: no IMDb id"},
         {"profile pick without list", [] { return kova_quality_profile_pick(nullptr); }, -1, nullptr},
+        {"url base", [] { return kova_set_url_base(KOVA_SONARR, nullptr); }, KOVA_OK, ""},
     };
     for (const null_case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -166,6 +167,33 @@ TEST_F(Misuse, NumbersAtTheEndsOfTheirRanges) {
         {"search_or_add season INT32_MIN",
          [] { return kova_sonarr_search_or_add("tt1", nullptr, INT32_MIN, 0, nullptr); }, KOVA_ERR_INVALID_ARG},
         {"search_or_add episode -1", [] { return kova_sonarr_search_or_add("tt1", nullptr, 0, -1, nullptr); },
+         KOVA_ERR_INVALID_ARG},
+        {"url base kind INT32_MIN", [] { return kova_set_url_base(INT32_MIN, "/x"); }, KOVA_ERR_INVALID_ARG},
+        {"url base kind INT32_MAX", [] { return kova_set_url_base(INT32_MAX, nullptr); }, KOVA_ERR_INVALID_ARG},
+        {"disarmed grab INT32_MAX",
+         [] {
+             int32_t armed = kova_library_writes_armed();
+             kova_arm_library_writes(0);
+             int32_t rc = kova_radarr_grab_release(INT32_MAX);
+             kova_arm_library_writes(armed);
+             return rc;
+         },
+         KOVA_ERR_NOT_ARMED},
+        {"armed grab INT32_MIN",
+         [] {
+             kova_arm_library_writes(1);
+             int32_t rc = kova_sonarr_grab_release(INT32_MIN);
+             kova_arm_library_writes(0);
+             return rc;
+         },
+         KOVA_ERR_INVALID_ARG},
+        {"armed grab INT32_MAX",
+         [] {
+             kova_arm_library_writes(1);
+             int32_t rc = kova_radarr_grab_release(INT32_MAX);
+             kova_arm_library_writes(0);
+             return rc;
+         },
          KOVA_ERR_INVALID_ARG},
     };
     for (const num_case &c : cases) {

@@ -39,7 +39,11 @@
 //   kova_parse_arr_releases                  rows with a warning; empty; not an array; 3000 rows
 //   kova_sonarr_add_series, kova_radarr_add_movie
 //                                            added; already in the library; not found;
-//                                            POST refused; answer without id
+//                                            POST refused (with and without an explanation);
+//                                            answer without id; with a language profile
+//   kova_set_url_base                        set; cleared; refused
+//   kova_{sonarr,radarr}_grab_release        sent; refused with an explanation; another
+//                                            service's set
 //   kova_sonarr_search_or_add, kova_radarr_search_or_add
 //                                            add branch; already-in-library branch; no root
 //                                            folder (F11); no profile (F12); lookup without
@@ -94,6 +98,10 @@ const char k_episodes[] = R"([{"episodeNumber":1,"seasonNumber":1,"id":900},{"ep
 const char k_releases[] = R"([{"title":"Breaking.Bad.S01E02","indexer":"t","indexerId":3,"size":123,"seeders":5,)"
                           R"("leechers":1,"indexerFlags":["G_Halfleech"],"episodeNumbers":[2],"seasonNumber":1,)"
                           R"("categories":[{"id":5030}],"publishDate":"2024-03-01","tvdbId":81189,"infoUrl":[1]},3])";
+
+const char k_validation_failures[] =
+    R"([{"propertyName":"RootFolderPath","errorMessage":"Folder '/tv' does not exist"},)"
+    R"({"propertyName":"LanguageProfileId","errorMessage":"Language profile does not exist"}])";
 
 class OomSweep : public HostTest {
 protected:
@@ -346,6 +354,44 @@ TEST_F(OomSweep, LibraryAdds) {
         {"radarr no id",
          [this] { arm(); radarr_answers(); answer(R("/api/v3/movie"), 201, R"({"id":0})"); }, radarr,
          KOVA_ERR_JSON},
+        {"sonarr added with a language profile",
+         [this] {
+             arm();
+             sonarr_answers();
+             answer(S("/api/v3/languageprofile"), 200, R"([{"id":1,"name":"English"}])");
+         },
+         sonarr, 17},
+        {"sonarr refused with an explanation",
+         [this] {
+             arm();
+             sonarr_answers();
+             answer(S("/api/v3/series", "tvdbId=81189"), 400, k_validation_failures);
+         },
+         sonarr, KOVA_ERR_HTTP},
+    });
+}
+
+TEST_F(OomSweep, UrlBaseAndGrab) {
+    auto releases = [this] {
+        arm();
+        radarr_answers();
+        sonarr_answers();
+        answer(R("/api/v3/release", "movieId=31"), 200, R"([{"guid":"g-1","indexerId":3,"title":"A.Film"}])");
+        ASSERT_EQ(kova_radarr_releases(31), KOVA_OK);
+    };
+    sweep_all({
+        {"url base", nullptr, [] { return kova_set_url_base(KOVA_SONARR, "//sonarr/"); }, KOVA_OK},
+        {"url base cleared", [] { kova_set_url_base(KOVA_SONARR, "/sonarr"); },
+         [] { return kova_set_url_base(KOVA_SONARR, nullptr); }, KOVA_OK},
+        {"url base refused", nullptr, [] { return kova_set_url_base(KOVA_SONARR, "/a b"); }, KOVA_ERR_INVALID_ARG,
+         false},
+        {"grab", [&] { releases(); answer(R("/api/v3/release"), 200, "{}"); },
+         [] { return kova_radarr_grab_release(0); }, KOVA_OK},
+        {"grab refused with an explanation",
+         [&] { releases(); answer(R("/api/v3/release"), 400, R"({"title":"Bad","errors":{"Guid":["Unknown"]}})"); },
+         [] { return kova_radarr_grab_release(0); }, KOVA_ERR_HTTP},
+        {"grab of another service's set", [&] { releases(); }, [] { return kova_sonarr_grab_release(0); },
+         KOVA_ERR_INVALID_ARG, false},
     });
 }
 
@@ -566,6 +612,7 @@ TEST_F(OomSweep, NonAllocatingExports) {
     (void)kova_library_writes_armed();
     (void)kova_base_url(1);
     (void)kova_default_port(2);
+    (void)kova_sonarr_grab_release(0); // not armed: refused before anything is allocated
     (void)kova_timeout_ms();
     (void)kova_fake_calls(nullptr);
     (void)kova_fake_calls("x");
