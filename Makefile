@@ -14,10 +14,11 @@ dev asan release: %: setup
 	@cmake --preset $@ >/dev/null
 	cmake --build build/$@ -j $(JOBS)
 
-# Only the fake transport's threading test runs under ThreadSanitizer.
+# Under ThreadSanitizer: the fake transport's threading test, and the libcurl
+# transport's end-to-end suite (cancel and resume racing with requests).
 tsan: setup
 	@cmake --preset tsan >/dev/null
-	cmake --build build/tsan -j $(JOBS) --target test_io
+	cmake --build build/tsan -j $(JOBS) --target test_io test_e2e_curl
 
 test-dev: dev
 	cd build/dev && $(CTEST)

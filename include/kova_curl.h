@@ -36,6 +36,16 @@
  *  - Redirects are not followed: the API key travels in the query string, and
  *    following a redirect would hand it to whatever the redirect names. A 3xx
  *    answer comes back as such (kova reports it as ERR_HTTP).
+ *  - A body holding a NUL byte is refused ("answer holds a NUL byte at
+ *    offset N"): kova reads bodies as text, and a list cut at the NUL would
+ *    read as a shorter, valid one.
+ *
+ * Cancelling: a staged Jackett search can take minutes, and kova makes one
+ * call at a time. A host that runs the call on a worker thread stops it from
+ * any other thread with kova_curl_cancel: the requests in flight end within
+ * a fraction of a second with the error text "cancelled" (kova returns
+ * KOVA_ERR_TRANSPORT, and a staged search stops at its current stage), and
+ * every later request fails the same way at once, until kova_curl_resume.
  */
 #ifndef KOVA_CURL_H
 #define KOVA_CURL_H
@@ -61,6 +71,11 @@ extern "C" {
 
 /* A line the transport writes about a request, already redacted. */
 typedef void (*kova_curl_log_fn)(void *log_user, const char *line);
+
+/* Progress of an answer's body: the bytes received so far (after
+   decompression), and the length the service announced, or -1 when it
+   announced none or the answer is compressed. */
+typedef void (*kova_curl_progress_fn)(void *progress_user, int64_t bytes_received, int64_t bytes_expected);
 
 /*
  * Transport options. Start from kova_curl_options_init; every field left at
@@ -98,6 +113,11 @@ typedef struct kova_curl_options {
        outcome, bytes, milliseconds). Called on the requesting thread. */
     kova_curl_log_fn log;
     void *log_user;
+    /* Optional progress report while a body arrives, e.g. for "2.1 MB
+       received" while Jackett gathers results. Called on the requesting
+       thread at most four times a second, plus once with the final count. */
+    kova_curl_progress_fn progress;
+    void *progress_user;
 } kova_curl_options;
 
 /* An opaque transport: the options and the kova_io table that uses them. */
@@ -130,6 +150,23 @@ KOVA_CURL_API const kova_io *kova_curl_io(const kova_curl *t);
  * snprintf. A tool for hosts that print URLs themselves.
  */
 KOVA_CURL_API int32_t kova_curl_redact(const char *text, char *out, int32_t size);
+
+/**
+ * Cancels: every request in flight on this transport ends within a fraction
+ * of a second with the error text "cancelled", and every later one fails the
+ * same way without connecting, until kova_curl_resume. Callable from any
+ * thread, at any time, any number of times. NULL: nothing. It takes a lock,
+ * so it is not async-signal-safe: a command-line host that cancels on
+ * SIGINT calls it from a thread that waits for the signal (sigwait), not
+ * from the signal handler.
+ */
+KOVA_CURL_API void kova_curl_cancel(kova_curl *t);
+
+/**
+ * Ends a cancellation: later requests go out again. A request that started
+ * before the cancel stays cancelled. Callable from any thread. NULL: nothing.
+ */
+KOVA_CURL_API void kova_curl_resume(kova_curl *t);
 
 /** libcurl's version text, e.g. "libcurl/7.88.1 OpenSSL/3.0.11 zlib/1.2.13". Static text. */
 KOVA_CURL_API const char *kova_curl_version(void);

@@ -34,6 +34,12 @@
  *    "apikey=" value is replaced by "***", and the key itself is scrubbed.
  *  - Redirects are not followed (the API key travels in the query string):
  *    a 3xx answer comes back as such.
+ *  - A body holding a NUL byte is refused ("answer holds a NUL byte at
+ *    offset N"): kova reads bodies as text, and a list cut at the NUL would
+ *    read as a shorter, valid one.
+ *  - kova_winhttp_cancel stops the requests in flight from any thread (their
+ *    error text is "cancelled") and makes later ones fail at once, until
+ *    kova_winhttp_resume; see kova_curl.h for the pattern.
  *
  * Where WinHTTP differs from libcurl:
  *  - There is no CA-file option. Certificates are verified against the
@@ -82,6 +88,11 @@ extern "C" {
 /* A line the transport writes about a request, already redacted. */
 typedef void (*kova_winhttp_log_fn)(void *log_user, const char *line);
 
+/* Progress of an answer's body: the bytes received so far (after
+   decompression), and the length the service announced, or -1 when it
+   announced none or the answer is compressed. */
+typedef void (*kova_winhttp_progress_fn)(void *progress_user, int64_t bytes_received, int64_t bytes_expected);
+
 /*
  * Transport options. Start from kova_winhttp_options_init; every field left
  * at its initial value takes the default named here. kova_winhttp_new copies
@@ -122,6 +133,11 @@ typedef struct kova_winhttp_options {
        outcome, bytes, milliseconds). Called on the requesting thread. */
     kova_winhttp_log_fn log;
     void *log_user;
+    /* Optional progress report while a body arrives. Called on the
+       requesting thread at most four times a second, plus once with the
+       final count. */
+    kova_winhttp_progress_fn progress;
+    void *progress_user;
 } kova_winhttp_options;
 
 /* An opaque transport: the options, a WinHTTP session and the kova_io table
@@ -156,6 +172,20 @@ KOVA_WINHTTP_API const kova_io *kova_winhttp_io(const kova_winhttp *t);
  * snprintf. A tool for hosts that print URLs themselves.
  */
 KOVA_WINHTTP_API int32_t kova_winhttp_redact(const char *text, char *out, int32_t size);
+
+/**
+ * Cancels: every request in flight on this transport ends at once with the
+ * error text "cancelled" (its request handle is closed), and every later one
+ * fails the same way without connecting, until kova_winhttp_resume. Callable
+ * from any thread, at any time, any number of times. NULL: nothing.
+ */
+KOVA_WINHTTP_API void kova_winhttp_cancel(kova_winhttp *t);
+
+/**
+ * Ends a cancellation: later requests go out again. A request that started
+ * before the cancel stays cancelled. Callable from any thread. NULL: nothing.
+ */
+KOVA_WINHTTP_API void kova_winhttp_resume(kova_winhttp *t);
 
 /** "WinHTTP" and the system's version, e.g. "WinHTTP (Windows 10.0.19045)". Static text. */
 KOVA_WINHTTP_API const char *kova_winhttp_version(void);

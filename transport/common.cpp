@@ -2,6 +2,7 @@
 #include "common.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,8 +18,22 @@ char *dup_text(const char *s) {
 
 body_buf::~body_buf() { free(data); }
 
+bool body_buf::reserve(size_t n) {
+    if (n > limit) { too_big = true; return false; }
+    if (n + 1 <= cap) return true;
+    char *q = static_cast<char *>(realloc(data, n + 1));
+    if (!q) { oom = true; return false; }
+    data = q;
+    cap = n + 1;
+    return true;
+}
+
 bool body_buf::append(const char *p, size_t n) {
     if (n > limit - len) { too_big = true; return false; }
+    if (const void *z = memchr(p, '\0', n)) {
+        nul_at = len + static_cast<size_t>(static_cast<const char *>(z) - p);
+        return false;
+    }
     if (len + n + 1 > cap) {
         size_t want = cap ? cap : 4096;
         while (want < len + n + 1) want *= 2;
@@ -76,6 +91,74 @@ char *with_base(const char *url_base, const char *url) {
 long long now_ms() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void nul_words(size_t at, char *out, size_t size) {
+    snprintf(out, size, "answer holds a NUL byte at offset %llu", static_cast<unsigned long long>(at));
+}
+
+void progress_meter::update(int64_t received, int64_t expected) {
+    if (!fn || received == last) return;
+    long long now = now_ms();
+    if (last >= 0 && now - last_ms < interval_ms) return;
+    last_ms = now;
+    last = received;
+    fn(user, received, expected);
+}
+
+void progress_meter::finish(int64_t received, int64_t expected) {
+    if (!fn || last < 0 || received == last) return;
+    last = received;
+    fn(user, received, expected);
+}
+
+bool cancel_gate::enter(inflight &f) {
+    std::lock_guard<std::mutex> lock(m_);
+    if (paused_) return false;
+    f.epoch = epoch_.load(std::memory_order_relaxed);
+    f.prev = nullptr;
+    f.next = head_;
+    if (head_) head_->prev = &f;
+    head_ = &f;
+    return true;
+}
+
+void cancel_gate::leave(inflight &f) {
+    std::lock_guard<std::mutex> lock(m_);
+    if (f.prev) f.prev->next = f.next;
+    else head_ = f.next;
+    if (f.next) f.next->prev = f.prev;
+    f.prev = f.next = nullptr;
+}
+
+bool cancel_gate::begin(inflight &f) {
+    std::lock_guard<std::mutex> lock(m_);
+    if (cancelled(f)) return false;
+    f.busy = true;
+    f.woken = false;
+    return true;
+}
+
+void cancel_gate::end(inflight &f) {
+    std::lock_guard<std::mutex> lock(m_);
+    f.busy = false;
+}
+
+void cancel_gate::cancel() {
+    std::lock_guard<std::mutex> lock(m_);
+    paused_ = true;
+    epoch_.fetch_add(1, std::memory_order_acq_rel);
+    for (inflight *f = head_; f; f = f->next) {
+        if (f->busy && !f->woken && f->wake) {
+            f->woken = true;
+            f->wake(f);
+        }
+    }
+}
+
+void cancel_gate::resume() {
+    std::lock_guard<std::mutex> lock(m_);
+    paused_ = false;
 }
 
 }  // namespace kova_transport

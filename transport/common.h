@@ -1,9 +1,13 @@
 // What every host transport does around a request, whatever its HTTP stack:
-// owned output texts, the capped body buffer, the URL base, the clock.
+// owned output texts, the capped body buffer, the URL base, the clock, the
+// progress reports and the cancellation of requests in flight.
 #ifndef KOVA_TRANSPORT_COMMON_H
 #define KOVA_TRANSPORT_COMMON_H
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
+#include <mutex>
 
 namespace kova_transport {
 
@@ -11,18 +15,29 @@ namespace kova_transport {
 // NULL for NULL or when memory runs out.
 char *dup_text(const char *s);
 
-// A growable byte buffer with a hard cap, for response bodies.
+// A growable byte buffer with a hard cap, for response bodies. A body is
+// text for the library, which reads it up to its first NUL: a NUL inside
+// would silently cut it (a Torznab list cut there still parses, shorter), so
+// the buffer refuses it and remembers where it came.
 struct body_buf {
+    static constexpr size_t no_nul = static_cast<size_t>(-1);
     char *data = nullptr;
     size_t len = 0;
     size_t cap = 0;
     size_t limit = 0;      // most bytes accepted
     bool too_big = false;  // the answer went over `limit`
     bool oom = false;
+    size_t nul_at = no_nul;  // offset of the first NUL byte of the answer
     body_buf() = default;
     body_buf(const body_buf &) = delete;
     body_buf &operator=(const body_buf &) = delete;
     ~body_buf();
+    // Allocates room for an announced length at once, so a large answer is
+    // neither copied by repeated doubling nor left with up to twice its size
+    // allocated. More than `limit` marks the answer too big and fails.
+    bool reserve(size_t n);
+    // False when the bytes went over the cap, memory ran out or they hold a
+    // NUL; the request then stops reading.
     bool append(const char *p, size_t n);
     // Hands the body over as a NUL-terminated malloc'd text ("" when empty).
     char *take();
@@ -38,6 +53,62 @@ char *with_base(const char *url_base, const char *url);
 
 // A monotonic clock in milliseconds.
 long long now_ms();
+
+// "answer holds a NUL byte at offset N" into `out`.
+void nul_words(size_t at, char *out, size_t size);
+
+// A transport's progress callback (kova_curl_progress_fn, ...).
+using progress_fn = void (*)(void *progress_user, int64_t bytes_received, int64_t bytes_expected);
+
+// Calls a progress callback at most every `interval_ms`, so a host's
+// "2.1 MB received" costs nothing however small the reads are, plus once
+// with the final count when the last bytes came between two reports.
+struct progress_meter {
+    static constexpr long long interval_ms = 250;
+    progress_fn fn = nullptr;
+    void *user = nullptr;
+    long long last_ms = 0;
+    int64_t last = -1;  // the count last reported; -1 before the first report
+    void update(int64_t received, int64_t expected);
+    void finish(int64_t received, int64_t expected);
+};
+
+// One request in flight, as the cancellation of its transport sees it.
+// `wake` interrupts the request's blocking wait; it is called with the
+// gate's lock held, only while `busy`, at most once per cancellation.
+struct inflight {
+    inflight *prev = nullptr, *next = nullptr;
+    uint64_t epoch = 0;  // the gate's epoch when the request started
+    bool busy = false;   // inside a wait that `wake` can interrupt
+    bool woken = false;  // `wake` was called for the current wait
+    void (*wake)(inflight *) = nullptr;
+};
+
+// The cancellation state of one transport: cancel() stops every request in
+// flight and makes later ones fail at once, until resume(). Each request
+// records the epoch it started in; cancel() moves the epoch on, so a request
+// that started before a cancel stays cancelled even when resume() follows
+// before it looks. Every member may be called from any thread.
+class cancel_gate {
+public:
+    // Registers a request; false (and nothing registered) while cancelled.
+    bool enter(inflight &f);
+    void leave(inflight &f);
+    // True once a cancel came after the request started.
+    bool cancelled(const inflight &f) const { return epoch_.load(std::memory_order_acquire) != f.epoch; }
+    // Around a wait that `wake` can interrupt; begin() is false when the
+    // request is cancelled already (then it must not start the wait).
+    bool begin(inflight &f);
+    void end(inflight &f);
+    void cancel();
+    void resume();
+
+private:
+    std::mutex m_;
+    bool paused_ = false;
+    std::atomic<uint64_t> epoch_{0};
+    inflight *head_ = nullptr;
+};
 
 }  // namespace kova_transport
 

@@ -4,6 +4,11 @@
 // call, so the table is safe to call from several threads at once and keeps
 // nothing between calls. libcurl's process-wide initialisation runs once, the
 // first time a transport is created.
+//
+// A request runs on its own multi handle rather than curl_easy_perform, so
+// that kova_curl_cancel can wake its wait from another thread
+// (curl_multi_wakeup) at once: a progress callback would only be polled
+// about once a second while the service is still gathering its answer.
 #include "kova_curl.h"
 
 #include "common.h"
@@ -14,6 +19,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+
+#include <strings.h>
 
 namespace {
 
@@ -48,6 +56,9 @@ struct kova_curl {
     char *url_base;  // "" or "/prefix" without a trailing slash
     kova_curl_log_fn log;
     void *log_user;
+    kova_curl_progress_fn progress;
+    void *progress_user;
+    kova_transport::cancel_gate gate;
 };
 
 namespace {
@@ -56,13 +67,111 @@ char *error_text(const char *method, const char *url, const char *why, const key
     return kova_transport::error_text(method, url, why, k, "kova_curl: out of memory");
 }
 
-size_t on_body(char *ptr, size_t size, size_t nmemb, void *user) {
-    auto *b = static_cast<body_buf *>(user);
+// What the callbacks of one request share.
+struct exchange {
+    CURL *h = nullptr;
+    body_buf body;
+    kova_transport::progress_meter meter;
+    bool decoding = false;  // libcurl decodes a compressed answer
+    bool encoded = false;   // the answer came with a content coding
+    bool sized = false;     // the body buffer was sized from Content-Length
+    bool in_headers = false;  // a status line came, the blank line after the headers not yet
+    int64_t expected() const {
+        curl_off_t n = -1;
+        // A compressed answer's length is not the length of what it decodes to.
+        if ((decoding && encoded) || curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &n) != CURLE_OK) return -1;
+        return n >= 0 ? static_cast<int64_t>(n) : -1;
+    }
+};
+
+size_t on_header(char *line, size_t size, size_t nmemb, void *user) {
+    auto *x = static_cast<exchange *>(user);
     size_t n = size * nmemb;
-    return b->append(ptr, n) ? n : 0;  // a short count makes libcurl stop
+    x->in_headers = !(n <= 2 && (line[0] == '\r' || line[0] == '\n'));
+    static const char name[] = "content-encoding:";
+    const size_t k = sizeof name - 1;
+    if (n > k && strncasecmp(line, name, k) == 0) {
+        const char *v = line + k, *end = line + n;
+        while (v < end && (*v == ' ' || *v == '\t')) ++v;
+        static const char identity[] = "identity";
+        size_t vn = static_cast<size_t>(end - v);
+        while (vn > 0 && (v[vn - 1] == '\r' || v[vn - 1] == '\n' || v[vn - 1] == ' ')) --vn;
+        x->encoded = vn > 0 && !(vn == sizeof identity - 1 && strncasecmp(v, identity, vn) == 0);
+    }
+    return n;
 }
 
-int32_t perform(const kova_curl *t, const char *method, const char *url_in, const char *req_body,
+size_t on_body(char *ptr, size_t size, size_t nmemb, void *user) {
+    auto *x = static_cast<exchange *>(user);
+    size_t n = size * nmemb;
+    int64_t expected = x->expected();
+    if (!x->sized) {
+        x->sized = true;
+        if (expected > 0 && !x->body.reserve(static_cast<size_t>(expected))) return 0;
+    }
+    if (!x->body.append(ptr, n)) return 0;  // a short count makes libcurl stop
+    x->meter.update(static_cast<int64_t>(x->body.len), expected);
+    return n;
+}
+
+// What kova_curl_cancel calls for a request in flight: ends its wait.
+struct waiter {
+    kova_transport::inflight f;  // first member: `wake` gets its address
+    CURLM *multi = nullptr;
+};
+
+void wake(kova_transport::inflight *f) { curl_multi_wakeup(reinterpret_cast<waiter *>(f)->multi); }
+
+// Runs the transfer on its own multi handle until it ends or the transport is
+// cancelled; `cancelled` tells which.
+CURLcode run(kova_curl *t, CURL *h, bool &cancelled) {
+    cancelled = false;
+    waiter w;
+    w.f.wake = wake;
+    w.multi = curl_multi_init();
+    if (!w.multi) return CURLE_OUT_OF_MEMORY;
+    CURLcode rc = CURLE_OK;
+    if (curl_multi_add_handle(w.multi, h) != CURLM_OK) {
+        curl_multi_cleanup(w.multi);
+        return CURLE_OUT_OF_MEMORY;
+    }
+    if (!t->gate.enter(w.f)) {
+        cancelled = true;
+    } else {
+        if (!t->gate.begin(w.f)) cancelled = true;
+        int running = 1;
+        while (!cancelled) {
+            CURLMcode mc = curl_multi_perform(w.multi, &running);
+            if (mc == CURLM_OK && running) mc = curl_multi_poll(w.multi, nullptr, 0, 1000, nullptr);
+            if (t->gate.cancelled(w.f)) cancelled = true;
+            else if (mc != CURLM_OK) rc = mc == CURLM_OUT_OF_MEMORY ? CURLE_OUT_OF_MEMORY : CURLE_RECV_ERROR;
+            if (mc != CURLM_OK || !running) break;
+        }
+        t->gate.end(w.f);
+        t->gate.leave(w.f);  // after this, no cancel touches the multi handle
+        int left = 0;
+        CURLMsg *m;
+        while (!cancelled && (m = curl_multi_info_read(w.multi, &left)) != nullptr) {
+            if (m->msg == CURLMSG_DONE) rc = m->data.result;
+        }
+    }
+    curl_multi_remove_handle(w.multi, h);
+    curl_multi_cleanup(w.multi);
+    return rc;
+}
+
+// libcurl refuses a header line over CURL_MAX_HTTP_HEADER (100 KiB); before
+// 8.6 it reports that as "Out of memory", which would send a user looking for
+// a memory problem. Running out of memory for real in the middle of the
+// headers, with a 100 KiB buffer, is the unlikely reading.
+bool header_too_long(CURLcode rc, const exchange &x) {
+#if LIBCURL_VERSION_NUM >= 0x080600
+    if (rc == CURLE_TOO_LARGE) return true;
+#endif
+    return rc == CURLE_OUT_OF_MEMORY && x.in_headers;
+}
+
+int32_t perform(kova_curl *t, const char *method, const char *url_in, const char *req_body,
                 const char *content_type, char **body_out, int32_t *status, char **error) {
     if (body_out) *body_out = nullptr;
     if (error) *error = nullptr;
@@ -86,7 +195,12 @@ int32_t perform(const kova_curl *t, const char *method, const char *url_in, cons
         return 1;
     }
 
-    body_buf body;
+    exchange x;
+    x.h = h;
+    x.decoding = t->compressed != 0;
+    x.meter.fn = t->progress;
+    x.meter.user = t->progress_user;
+    body_buf &body = x.body;
     body.limit = static_cast<size_t>(t->max_response);
     char errbuf[CURL_ERROR_SIZE];
     errbuf[0] = '\0';
@@ -104,7 +218,9 @@ int32_t perform(const kova_curl *t, const char *method, const char *url_in, cons
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connect));
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errbuf);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, on_body);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &x);
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, on_header);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &x);
     curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(t->max_response));
     curl_easy_setopt(h, CURLOPT_USERAGENT, t->user_agent);
     if (t->compressed) curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "");
@@ -135,10 +251,12 @@ int32_t perform(const kova_curl *t, const char *method, const char *url_in, cons
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
 
     long long started = kova_transport::now_ms();
-    CURLcode rc = header_oom ? CURLE_OUT_OF_MEMORY : curl_easy_perform(h);
+    bool cancelled = false;
+    CURLcode rc = header_oom ? CURLE_OUT_OF_MEMORY : run(t, h, cancelled);
     long long took = kova_transport::now_ms() - started;
     long code = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
+    if (rc == CURLE_OK && !cancelled) x.meter.finish(static_cast<int64_t>(body.len), x.expected());
     curl_easy_cleanup(h);
     curl_slist_free_all(headers);
     free(url);
@@ -147,12 +265,19 @@ int32_t perform(const kova_curl *t, const char *method, const char *url_in, cons
 
     const char *why = nullptr;
     char what[CURL_ERROR_SIZE + 200];
-    if (body.too_big || rc == CURLE_FILESIZE_EXCEEDED) {
+    if (cancelled) {
+        why = "cancelled";
+    } else if (body.nul_at != body_buf::no_nul) {
+        kova_transport::nul_words(body.nul_at, what, sizeof what);
+        why = what;
+    } else if (body.too_big || rc == CURLE_FILESIZE_EXCEEDED) {
         snprintf(what, sizeof what, "response larger than %lld bytes, refused",
                  static_cast<long long>(t->max_response));
         why = what;
     } else if (body.oom) {
         why = "out of memory while reading the response";
+    } else if (header_too_long(rc, x)) {
+        why = "response header too long";
     } else if (rc != CURLE_OK) {
         if (errbuf[0])
             snprintf(what, sizeof what, "%s (%s)", curl_easy_strerror(rc), errbuf);
@@ -176,13 +301,13 @@ int32_t perform(const kova_curl *t, const char *method, const char *url_in, cons
 }
 
 int32_t io_get(void *user, const char *url, char **body, int32_t *status, char **error) {
-    return perform(static_cast<const kova_curl *>(user), "GET", url, nullptr, nullptr, body, status,
+    return perform(static_cast<kova_curl *>(user), "GET", url, nullptr, nullptr, body, status,
                    error);
 }
 
 int32_t io_post(void *user, const char *url, const char *body, const char *content_type,
                 char **body_out, int32_t *status, char **error) {
-    return perform(static_cast<const kova_curl *>(user), "POST", url, body ? body : "", content_type,
+    return perform(static_cast<kova_curl *>(user), "POST", url, body ? body : "", content_type,
                    body_out, status, error);
 }
 
@@ -205,8 +330,9 @@ KOVA_CURL_API kova_curl *kova_curl_new(const kova_curl_options *opt) {
     if (o->timeout_ms < 0 || o->connect_timeout_ms < 0 || o->max_response_bytes < 0) return nullptr;
     if (!curl_ready()) return nullptr;
 
-    auto *t = static_cast<kova_curl *>(calloc(1, sizeof(kova_curl)));
-    if (!t) return nullptr;
+    void *mem = calloc(1, sizeof(kova_curl));
+    if (!mem) return nullptr;
+    auto *t = new (mem) kova_curl();
     t->io.user = t;
     t->io.get = io_get;
     t->io.post = io_post;
@@ -219,6 +345,8 @@ KOVA_CURL_API kova_curl *kova_curl_new(const kova_curl_options *opt) {
     if (sizeof(size_t) < 8 && t->max_response > 0x7fffffff) t->max_response = 0x7fffffff;
     t->log = o->log;
     t->log_user = o->log_user;
+    t->progress = o->progress;
+    t->progress_user = o->progress_user;
 
     bool ok = true;
     if (o->ca_file && o->ca_file[0]) ok = ok && (t->ca_file = dup_text(o->ca_file));
@@ -244,6 +372,7 @@ KOVA_CURL_API void kova_curl_free(kova_curl *t) {
     free(t->proxy);
     free(t->user_agent);
     free(t->url_base);
+    t->~kova_curl();
     free(t);
 }
 
@@ -254,5 +383,13 @@ KOVA_CURL_API int32_t kova_curl_redact(const char *text, char *out, int32_t size
 }
 
 KOVA_CURL_API const char *kova_curl_version(void) { return curl_version(); }
+
+KOVA_CURL_API void kova_curl_cancel(kova_curl *t) {
+    if (t) t->gate.cancel();
+}
+
+KOVA_CURL_API void kova_curl_resume(kova_curl *t) {
+    if (t) t->gate.resume();
+}
 
 }  // extern "C"

@@ -4,6 +4,12 @@
 // thread-safe); every request opens its own connection and request handles
 // and closes them before it returns, so the table can be called from several
 // threads at once and keeps nothing between calls.
+//
+// kova_winhttp_cancel closes the request handle of every request that waits
+// inside WinHTTP: a synchronous WinHTTP call returns when another thread
+// closes its handle, and that is the only way to stop one early. The
+// requesting thread then never touches that handle again, and does not close
+// it a second time.
 #include "kova_winhttp.h"
 
 #include "common.h"
@@ -16,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #ifndef WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY
 #define WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY 4
@@ -36,6 +43,9 @@ struct kova_winhttp {
     char *url_base;  // "" or "/prefix" without a trailing slash
     kova_winhttp_log_fn log;
     void *log_user;
+    kova_winhttp_progress_fn progress;
+    void *progress_user;
+    kova_transport::cancel_gate gate;
 };
 
 namespace {
@@ -94,8 +104,8 @@ const char *words(DWORD err) {
     case ERROR_WINHTTP_INVALID_URL: return "malformed URL";
     case ERROR_WINHTTP_UNRECOGNIZED_SCHEME: return "unsupported URL scheme";
     case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return "invalid HTTP answer";
-    case ERROR_WINHTTP_HEADER_COUNT_EXCEEDED:
-    case ERROR_WINHTTP_HEADER_SIZE_OVERFLOW: return "answer headers too large";
+    case ERROR_WINHTTP_HEADER_COUNT_EXCEEDED: return "too many response headers";
+    case ERROR_WINHTTP_HEADER_SIZE_OVERFLOW: return "response header too long";
     case ERROR_WINHTTP_CHUNKED_ENCODING_HEADER_SIZE_OVERFLOW: return "malformed chunked answer";
     case ERROR_WINHTTP_RESPONSE_DRAIN_OVERFLOW: return "answer too large to drain";
     case ERROR_WINHTTP_LOGIN_FAILURE: return "login failed";
@@ -244,13 +254,16 @@ struct failure {
     bool timed_out = false;     // the deadline passed between steps
     bool bad_url = false;
     bool oom = false;
-    bool failed() const { return err || timed_out || bad_url || oom; }
+    bool cancelled = false;     // kova_winhttp_cancel stopped it
+    bool failed() const { return err || timed_out || bad_url || oom || cancelled; }
 };
 
 // The outcome of a failed request in words, e.g. "time-out after 400 ms
 // (WinHTTP error 12002 while waiting for the answer)".
 void describe(const failure &f, int32_t total, char *out, size_t size) {
-    if (f.oom) {
+    if (f.cancelled) {
+        snprintf(out, size, "cancelled");
+    } else if (f.oom) {
         snprintf(out, size, "out of memory");
     } else if (f.bad_url) {
         snprintf(out, size, "malformed URL or unsupported scheme");
@@ -301,28 +314,45 @@ bool query_header(HINTERNET request, DWORD which, wchar_t *out, DWORD chars) {
                                WINHTTP_NO_HEADER_INDEX) != FALSE;
 }
 
-// True when the answer announces more body bytes than `limit` and its
-// length is the decoded one (no content coding), so it can be refused before
-// any of it is read.
-bool announced_too_big(HINTERNET request, size_t limit) {
+// The body length the answer announces when it is the length of what will
+// be read (no content coding), else -1. Past INT64_MAX: INT64_MAX, which no
+// cap allows.
+int64_t announced_length(HINTERNET request) {
     wchar_t text[64];
-    if (!query_header(request, WINHTTP_QUERY_CONTENT_LENGTH, text, 64)) return false;
+    if (!query_header(request, WINHTTP_QUERY_CONTENT_LENGTH, text, 64) || !text[0]) return -1;
     wchar_t coding[64];
     if (query_header(request, WINHTTP_QUERY_CONTENT_ENCODING, coding, 64) && _wcsicmp(coding, L"identity") != 0)
-        return false;
+        return -1;
     unsigned long long n = 0;
     for (const wchar_t *p = text; *p; ++p) {
-        if (*p < L'0' || *p > L'9') return false;
-        if (n > (~0ULL - 9) / 10) return true;
+        if (*p < L'0' || *p > L'9') return -1;
+        if (n > (0x7fffffffffffffffULL - 9) / 10) return 0x7fffffffffffffffLL;
         n = n * 10 + static_cast<unsigned>(*p - L'0');
     }
-    return n > limit;
+    return static_cast<int64_t>(n);
+}
+
+// One request as kova_winhttp_cancel sees it: the request handle to close
+// while the request waits inside WinHTTP.
+struct cancellable {
+    kova_transport::inflight f;  // first member: `wake` gets its address
+    HINTERNET request = nullptr;
+    bool closed = false;  // closed by a cancel; read by the owner after leave()
+};
+
+void close_request(kova_transport::inflight *f) {
+    auto *c = reinterpret_cast<cancellable *>(f);
+    if (c->request && !c->closed) {
+        c->closed = true;
+        WinHttpCloseHandle(c->request);
+    }
 }
 
 // Sends one request and reads its answer into `body`. Fills `f` when no
 // usable answer came.
-void exchange(const kova_winhttp *t, const wchar_t *method, const char *url, const char *req_body,
-              const char *content_type, int32_t total, body_buf &body, DWORD &status, failure &f) {
+void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const char *req_body,
+              const char *content_type, int32_t total, body_buf &body, kova_transport::progress_meter &meter,
+              DWORD &status, failure &f) {
     long long deadline = kova_transport::now_ms() + total;
     int32_t connect = t->connect_timeout_ms > 0 ? t->connect_timeout_ms : KOVA_WINHTTP_DEFAULT_CONNECT_TIMEOUT_MS;
     if (connect > total) connect = total;
@@ -379,6 +409,34 @@ void exchange(const kova_winhttp *t, const wchar_t *method, const char *url, con
     handles h;
     secure_report report;
     size_t body_len = req_body ? strlen(req_body) : 0;
+    cancellable c;
+    c.f.wake = close_request;
+    if (!t->gate.enter(c.f)) {
+        free(host);
+        free(object);
+        free(headers);
+        f.cancelled = true;
+        return;
+    }
+    // A wait inside WinHTTP that a cancel may cut short by closing the
+    // request handle; false when the request is cancelled (then it is over).
+    auto wait = [&](auto call) {
+        if (!t->gate.begin(c.f)) {
+            f.cancelled = true;
+            return false;
+        }
+        bool ok = call();
+        DWORD err = ok ? 0 : GetLastError();
+        t->gate.end(c.f);
+        if (t->gate.cancelled(c.f)) {
+            f.cancelled = true;
+            return false;
+        }
+        if (!ok) SetLastError(err);
+        return true;
+    };
+    bool sent = false, received = false, read = false;
+    DWORD got = 0;
     [&] {
         h.connect = WinHttpConnect(t->session, host, uc.nPort, 0);
         if (!h.connect) {
@@ -394,6 +452,7 @@ void exchange(const kova_winhttp *t, const wchar_t *method, const char *url, con
             f.step = "opening the request";
             return;
         }
+        c.request = h.request;
         if (!no_redirects(h.request)) {
             f.err = GetLastError();
             f.step = "switching redirects off";
@@ -417,13 +476,19 @@ void exchange(const kova_winhttp *t, const wchar_t *method, const char *url, con
             f.step = "sending the request";
             return;
         }
-        if (!WinHttpSendRequest(h.request, headers, static_cast<DWORD>(-1),
-                                body_len ? const_cast<char *>(req_body) : WINHTTP_NO_REQUEST_DATA,
-                                static_cast<DWORD>(body_len), static_cast<DWORD>(body_len), 0)) {
+        HINTERNET req = c.request;  // the owner's copy: a cancel never writes it
+        if (!wait([&] {
+                return sent = WinHttpSendRequest(req, headers, static_cast<DWORD>(-1),
+                                                 body_len ? const_cast<char *>(req_body) : WINHTTP_NO_REQUEST_DATA,
+                                                 static_cast<DWORD>(body_len), static_cast<DWORD>(body_len),
+                                                 0) != FALSE;
+            }))
+            return;
+        if (!sent) {
             f.err = GetLastError();
             f.step = "sending the request";
             f.cert_flags = report.flags & ~WINHTTP_CALLBACK_STATUS_FLAG_SECURITY_CHANNEL_ERROR;
-            if (secure && !t->insecure && !f.cert_flags && !is_timeout(f.err) &&
+            if (secure && !t->insecure && !f.cert_flags && !is_timeout(f.err) && !t->gate.cancelled(c.f) &&
                 (f.err == ERROR_WINHTTP_SECURE_CHANNEL_ERROR || f.err == ERROR_WINHTTP_SECURE_FAILURE)) {
                 DWORD left = left_ms(deadline);
                 if (left) f.cert_flags = probe_certificate(t->session, host, uc.nPort, left);
@@ -431,7 +496,8 @@ void exchange(const kova_winhttp *t, const wchar_t *method, const char *url, con
             return;
         }
         if (!arm_timeouts(h.request, deadline, f, "waiting for the answer")) return;
-        if (!WinHttpReceiveResponse(h.request, nullptr)) {
+        if (!wait([&] { return received = WinHttpReceiveResponse(req, nullptr) != FALSE; })) return;
+        if (!received) {
             f.err = GetLastError();
             f.step = "waiting for the answer";
             return;
@@ -443,9 +509,15 @@ void exchange(const kova_winhttp *t, const wchar_t *method, const char *url, con
             f.step = "reading the status";
             return;
         }
-        if (announced_too_big(h.request, body.limit)) {
-            body.too_big = true;
-            return;
+        // Room for the whole announced body at once; more than the cap is
+        // refused before any of it is read.
+        int64_t expected = announced_length(h.request);
+        if (expected >= 0) {
+            if (static_cast<uint64_t>(expected) > body.limit) {
+                body.too_big = true;
+                return;
+            }
+            if (!body.reserve(static_cast<size_t>(expected))) return;
         }
         char chunk[16384];
         for (;;) {
@@ -456,16 +528,24 @@ void exchange(const kova_winhttp *t, const wchar_t *method, const char *url, con
                 return;
             }
             set_dword(h.request, WINHTTP_OPTION_RECEIVE_TIMEOUT, left);
-            DWORD got = 0;
-            if (!WinHttpReadData(h.request, chunk, sizeof chunk, &got)) {
+            got = 0;
+            if (!wait([&] { return read = WinHttpReadData(req, chunk, sizeof chunk, &got) != FALSE; })) return;
+            if (!read) {
                 f.err = GetLastError();
                 f.step = "reading the answer";
                 return;
             }
-            if (got == 0) return;  // the whole answer is in
+            if (got == 0) {  // the whole answer is in
+                meter.finish(static_cast<int64_t>(body.len), expected);
+                return;
+            }
             if (!body.append(chunk, got)) return;
+            meter.update(static_cast<int64_t>(body.len), expected);
         }
     }();
+    t->gate.leave(c.f);
+    // A cancel closed the request handle: it is not closed again.
+    if (c.closed) h.request = nullptr;
     free(host);
     free(object);
     free(headers);
@@ -473,7 +553,7 @@ void exchange(const kova_winhttp *t, const wchar_t *method, const char *url, con
     if (f.err && !is_timeout(f.err) && !f.cert_flags && !left_ms(deadline)) f.timed_out = true;
 }
 
-int32_t perform(const kova_winhttp *t, const char *method, const wchar_t *wmethod, const char *url_in,
+int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, const char *url_in,
                 const char *req_body, const char *content_type, char **body_out, int32_t *status,
                 char **error) {
     if (body_out) *body_out = nullptr;
@@ -499,7 +579,10 @@ int32_t perform(const kova_winhttp *t, const char *method, const wchar_t *wmetho
     DWORD code = 0;
     failure f;
     long long started = kova_transport::now_ms();
-    exchange(t, wmethod, url, req_body, content_type, total, body, code, f);
+    kova_transport::progress_meter meter;
+    meter.fn = t->progress;
+    meter.user = t->progress_user;
+    exchange(t, wmethod, url, req_body, content_type, total, body, meter, code, f);
     long long took = kova_transport::now_ms() - started;
     free(url);
 
@@ -507,7 +590,12 @@ int32_t perform(const kova_winhttp *t, const char *method, const wchar_t *wmetho
 
     char what[400];
     const char *why = nullptr;
-    if (body.too_big) {
+    if (f.cancelled) {
+        why = "cancelled";
+    } else if (body.nul_at != body_buf::no_nul) {
+        kova_transport::nul_words(body.nul_at, what, sizeof what);
+        why = what;
+    } else if (body.too_big) {
         snprintf(what, sizeof what, "response larger than %lld bytes, refused",
                  static_cast<long long>(t->max_response));
         why = what;
@@ -534,13 +622,13 @@ int32_t perform(const kova_winhttp *t, const char *method, const wchar_t *wmetho
 }
 
 int32_t io_get(void *user, const char *url, char **body, int32_t *status, char **error) {
-    return perform(static_cast<const kova_winhttp *>(user), "GET", L"GET", url, nullptr, nullptr, body, status,
+    return perform(static_cast<kova_winhttp *>(user), "GET", L"GET", url, nullptr, nullptr, body, status,
                    error);
 }
 
 int32_t io_post(void *user, const char *url, const char *body, const char *content_type, char **body_out,
                 int32_t *status, char **error) {
-    return perform(static_cast<const kova_winhttp *>(user), "POST", L"POST", url, body ? body : "", content_type,
+    return perform(static_cast<kova_winhttp *>(user), "POST", L"POST", url, body ? body : "", content_type,
                    body_out, status, error);
 }
 
@@ -607,8 +695,9 @@ KOVA_WINHTTP_API kova_winhttp *kova_winhttp_new(const kova_winhttp_options *opt)
     const kova_winhttp_options *o = opt ? opt : &defaults;
     if (o->timeout_ms < 0 || o->connect_timeout_ms < 0 || o->max_response_bytes < 0) return nullptr;
 
-    auto *t = static_cast<kova_winhttp *>(calloc(1, sizeof(kova_winhttp)));
-    if (!t) return nullptr;
+    void *mem = calloc(1, sizeof(kova_winhttp));
+    if (!mem) return nullptr;
+    auto *t = new (mem) kova_winhttp();
     t->io.user = t;
     t->io.get = io_get;
     t->io.post = io_post;
@@ -620,6 +709,8 @@ KOVA_WINHTTP_API kova_winhttp *kova_winhttp_new(const kova_winhttp_options *opt)
     if (sizeof(size_t) < 8 && t->max_response > 0x7fffffff) t->max_response = 0x7fffffff;
     t->log = o->log;
     t->log_user = o->log_user;
+    t->progress = o->progress;
+    t->progress_user = o->progress_user;
     t->url_base = kova_transport::norm_base(o->url_base);
 
     wchar_t *agent;
@@ -647,7 +738,16 @@ KOVA_WINHTTP_API void kova_winhttp_free(kova_winhttp *t) {
     if (!t) return;
     if (t->session) WinHttpCloseHandle(t->session);
     free(t->url_base);
+    t->~kova_winhttp();
     free(t);
+}
+
+KOVA_WINHTTP_API void kova_winhttp_cancel(kova_winhttp *t) {
+    if (t) t->gate.cancel();
+}
+
+KOVA_WINHTTP_API void kova_winhttp_resume(kova_winhttp *t) {
+    if (t) t->gate.resume();
 }
 
 KOVA_WINHTTP_API const kova_io *kova_winhttp_io(const kova_winhttp *t) { return t ? &t->io : nullptr; }

@@ -15,12 +15,21 @@ throw-away CA that openssl makes at start. Both serve the same routes.
 The API key picks the behaviour of the service routes, so that a test can get
 a failure through the library without any other switch:
     k401 -> 401, k403 -> 403, k404 -> 404, k500 -> 500, slow -> 5 s delay,
-    anything else -> the normal answer.
+    hostile -> texts carrying terminal controls (HOSTILE),
+    e400problem, e400servarr, e400jackett -> 400 with an ASP.NET problem
+    details body, a Servarr validation-failure array, a Jackett error object,
+    e500html -> 500 with an HTML page, anything else -> the normal answer.
+Sonarr's /api/v3/languageprofile and the grab (POST /api/v3/release of the
+listed release's guid and indexerId) answer as the services do.
 
 Test routes (any key or none): /echo (the request as JSON), /status/N,
 /slow?ms=N (at most 5000), /gzip (gzip-encoded JSON), /big?n=N (N bytes,
 with Content-Length), /bigchunked?n=N (chunked), /bomb (small gzip, 4 MiB
-decoded), /redirect. Every request is recorded; /__requests?apikey=K returns
+decoded), /redirect, /trickle?n=N&ms=T&parts=P (N bytes with
+Content-Length, sent in P parts over T ms, T at most 5000), /nul?n=N&at=K
+(N bytes, a NUL at offset K), /longheader?n=N (a header line of N bytes).
+Keys that start with "slow-" delay the service routes like "slow" does, each
+with its own records. Every request is recorded; /__requests?apikey=K returns
 those made with that key, so parallel tests keep apart.
 """
 import argparse
@@ -72,6 +81,93 @@ RELEASE = {"guid": "rel-1", "title": "The.Twilight.Zone.S01E05.720p.BluRay.x264"
            "indexerId": 2, "size": 734003200, "seeders": 17, "leechers": 3, "downloadUrl": "http://127.0.0.1/r/1",
            "publishDate": "2024-01-02T03:04:05Z", "seasonNumber": 1, "episodeNumbers": [5],
            "fullSeason": False, "indexerFlags": 1, "categories": [5040]}
+
+# What a malicious or broken service could put in its texts: an escape
+# sequence that retitles the terminal, one that clears it, a line break that
+# forges a line, the 8-bit CSI (as U+009B), DEL and a tab.
+HOSTILE = "evil\x1b]0;PWNED\x07\x1b[2J\r\noverwrite\x9b31m\x7f\tend"
+
+
+def hostile_answer(path):
+    """The answers of the key "hostile"; None where the normal one serves."""
+    if path == "/api/v2.0/indexers/all/results/torznab/api":
+        return 200, "application/xml", JACKETT_INDEXERS.replace("<title>1337x</title>", "<title>%s</title>" % HOSTILE)
+    if path == "/api/v2.0/indexers/all/results":
+        return 200, "application/json", json.dumps({
+            "Results": [dict(RESULT_ROW, Title=HOSTILE, Tracker=HOSTILE)],
+            "Indexers": [{"ID": "1337x", "Name": HOSTILE, "Status": 2, "Results": 1, "Error": None},
+                         {"ID": "bad", "Name": "bad", "Status": 1, "Results": 0, "Error": HOSTILE}]})
+    if path == "/api/v3/rootfolder":
+        return 200, "application/json", json.dumps([dict(ROOTFOLDER[0], path=HOSTILE)])
+    if path == "/api/v3/qualityprofile":  # a refusal: its message becomes a warning
+        return 400, "application/json", json.dumps({"message": HOSTILE})
+    return None
+
+
+# Sonarr v3's language profiles; the grab of a release the search listed;
+# refusals in the shapes the services send them, picked by the API key.
+LANGUAGE_PROFILES = [{"id": 1, "name": "English", "upgradeAllowed": False}, {"id": 2, "name": "Any"}]
+REFUSALS = {
+    "e400problem": (400, "application/problem+json", json.dumps({
+        "type": "https://tools.ietf.org/html/rfc7231#section-6.5.1", "title": "One or more validation errors occurred.",
+        "status": 400, "traceId": "00-1-2-00", "errors": {"Path": ["The Path field is required."]}})),
+    "e400servarr": (400, "application/json", json.dumps([
+        {"propertyName": "RootFolderPath", "errorMessage": "Folder '/nope' does not exist",
+         "attemptedValue": "/nope", "severity": "error"},
+        {"propertyName": "LanguageProfileId", "errorMessage": "Language profile does not exist",
+         "attemptedValue": 0, "severity": "error"}])),
+    "e400jackett": (400, "application/json", json.dumps({"error": "Indexer is not configured: apikey=e400jackett"})),
+    "e500html": (500, "text/html", "<!DOCTYPE html><html><head><title>500 Internal Server Error</title></head>"
+                                   "<body><h1>Internal Server Error</h1></body></html>"),
+}
+
+
+def extension_answer(method, path, body):
+    """The routes of the language profiles and of the release grab; None for any other."""
+    if path == "/api/v3/languageprofile" and method == "GET":
+        return 200, "application/json", json.dumps(LANGUAGE_PROFILES)
+    if path == "/api/v3/release" and method == "POST":
+        try:
+            obj = json.loads(body)
+        except ValueError:
+            return 400, "application/json", '{"message":"body is not JSON"}'
+        if obj.get("guid") != RELEASE["guid"] or obj.get("indexerId") != RELEASE["indexerId"]:
+            return 404, "application/json", json.dumps(
+                {"message": "Couldn't find requested release in cache, try searching again"})
+        return 200, "application/json", json.dumps(dict(RELEASE, approved=True))
+    return None
+
+
+def transport_misbehaviour(handler, path, params):
+    """The answers that test a transport's own limits and its cancellation;
+    False for any other path."""
+    def num(name, default):
+        return int(params.get(name, [str(default)])[0])
+
+    if path == "/trickle":
+        n, parts = min(num("n", 1000), 16 << 20), max(num("parts", 10), 1)
+        pause = min(num("ms", 1000), 5000) / 1000.0 / parts
+        handler.send_response(200)
+        handler.send_header("Content-Type", "text/plain")
+        handler.send_header("Content-Length", str(n))
+        handler.end_headers()
+        try:
+            for i in range(parts):
+                handler.wfile.write(b"t" * (n * (i + 1) // parts - n * i // parts))
+                handler.wfile.flush()
+                time.sleep(pause)
+        except OSError:
+            pass  # the client stopped reading: a cancel
+        return True
+    if path == "/nul":
+        n = min(num("n", 100), 1 << 20)
+        at = min(num("at", 10), n - 1)
+        handler.send(200, "text/plain", b"a" * at + b"\0" + b"a" * (n - at - 1))
+        return True
+    if path == "/longheader":
+        handler.send(200, "text/plain", "short body", [("X-Long", "h" * min(num("n", 1000), 1 << 20))])
+        return True
+    return False
 
 
 class State:
@@ -189,6 +285,8 @@ class Handler(BaseHTTPRequestHandler):
             if path.startswith(prefix + "/"):
                 path = path[len(prefix):]
 
+        if transport_misbehaviour(self, path, params):
+            return None
         if path == "/echo":
             return self.send(200, "application/json", json.dumps(rec))
         if path.startswith("/status/"):
@@ -211,14 +309,18 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/redirect":
             return self.send(302, "text/plain", "moved", [("Location", "/echo")])
 
+        if key in REFUSALS:
+            return self.send(*REFUSALS[key])
         if key in ("k401", "k403", "k404", "k500"):
             code = int(key[1:])
             return self.send(code, "application/json", json.dumps({"message": "status %d" % code}))
-        if key == "slow":
+        if key == "hostile" and hostile_answer(path):
+            return self.send(*hostile_answer(path))
+        if key == "slow" or key.startswith("slow-"):
             time.sleep(5)
         if self.command == "POST" and rec["content_type"] != "application/json":
             return self.send(415, "application/json", '{"message":"want application/json"}')
-        answer = service_answer(self.command, path, query, body)
+        answer = extension_answer(self.command, path, body) or service_answer(self.command, path, query, body)
         if answer is None:
             return self.send(404, "application/json", '{"message":"no such route"}')
         return self.send(*answer)

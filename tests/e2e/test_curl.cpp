@@ -18,6 +18,9 @@ struct CurlTraits {
     static const kova_io *io(const Handle *t) { return kova_curl_io(t); }
     static int32_t redact(const char *text, char *out, int32_t size) { return kova_curl_redact(text, out, size); }
     static bool decodes_gzip() { return true; }
+    static void cancel(Handle *t) { kova_curl_cancel(t); }
+    static void resume(Handle *t) { kova_curl_resume(t); }
+    static bool aborts_waits() { return true; }
     static constexpr const char *kTimeoutWord = "Timeout";
 };
 
@@ -57,6 +60,17 @@ TEST_F(CurlE2e, TlsIsVerifiedAgainstTheGivenCaOnly) {
             EXPECT_NE(r.error.find("certificate"), std::string::npos) << r.error;
         }
     }
+}
+
+TEST_F(CurlE2e, AHeaderLineOverLibcurlsLimitIsNamed) {
+    CurlTransport tr(nullptr);
+    Reply ok = call(tr.io(), http_url("/longheader?n=50000&apikey=hdr"));
+    EXPECT_EQ(ok.rc, 0) << ok.error;
+    Reply r = call(tr.io(), http_url("/longheader?n=200000&apikey=hdr"));  // libcurl's limit: 100 KiB
+    EXPECT_NE(r.rc, 0);
+    EXPECT_FALSE(r.has_body);
+    EXPECT_NE(r.error.find("response header too long"), std::string::npos) << r.error;
+    EXPECT_EQ(r.error.find("memory"), std::string::npos) << r.error;
 }
 
 TEST_F(CurlE2e, LibraryOverHttpsAndBehindAUrlBase) {

@@ -34,6 +34,15 @@ struct WinHttpTraits {
         }();
         return yes;
     }
+    static void cancel(Handle *t) { kova_winhttp_cancel(t); }
+    static void resume(Handle *t) { kova_winhttp_resume(t); }
+    // Windows' WinHTTP ends a synchronous call whose request handle another
+    // thread closes. Wine's (8) finishes the call first, up to its time-out,
+    // and only then reports it cancelled.
+    static bool aborts_waits() {
+        HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        return !(ntdll && GetProcAddress(ntdll, "wine_get_version"));
+    }
     static constexpr const char *kTimeoutWord = "time-out";
 };
 

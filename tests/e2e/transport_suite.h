@@ -12,13 +12,16 @@
 //         static const kova_io *io(const Handle *t);
 //         static int32_t redact(const char *text, char *out, int32_t size);
 //         static bool decodes_gzip();          // asks for and decodes gzip
+//         static void cancel(Handle *t);       // kova_curl_cancel, ...
+//         static void resume(Handle *t);
+//         static bool aborts_waits();          // a cancel cuts a wait short
 //         static constexpr const char *kTimeoutWord = "Timeout";
 //     };
 //     INSTANTIATE_TYPED_TEST_SUITE_P(Curl, TransportE2e, CurlTraits);
 //
 // The option structs share their field names (timeout_ms, compressed,
-// max_response_bytes, url_base, log, ...), which is what lets one test body
-// drive both.
+// max_response_bytes, url_base, log, progress, ...), which is what lets one
+// test body drive both.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -29,6 +32,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -290,27 +294,32 @@ TYPED_TEST_P(TransportE2e, GzipAnswersAreDecoded) {
 
 TYPED_TEST_P(TransportE2e, AnswersOverTheSizeCapFail) {
     using T = TypeParam;
-    const struct { const char *path; int64_t cap; bool ok; } cases[] = {
-        {"/big?n=5000", 10000, true},
-        {"/big?n=10000", 10000, true},
-        {"/big?n=10001", 10000, false},          // refused from Content-Length
-        {"/bigchunked?n=500000", 100000, false}, // no length: counted while reading
+    const std::string over = "larger than ";
+    // refusal: nullptr when the answer passes, else a part of the error text
+    // ("larger than " is followed by the cap).
+    const struct { const char *path; int64_t cap; const char *refusal; } cases[] = {
+        {"/big?n=5000", 10000, nullptr},
+        {"/big?n=10000", 10000, nullptr},
+        {"/big?n=10001", 10000, over.c_str()},          // refused from Content-Length
+        {"/bigchunked?n=500000", 100000, over.c_str()}, // no length: counted while reading
         // 4 MiB once decoded; a transport that does not decode passes the
-        // few compressed bytes through as they came.
-        {"/bomb?z=1", 1 << 20, !T::decodes_gzip()},
+        // compressed bytes on as they came, and those hold NUL bytes, which
+        // no text answer does.
+        {"/bomb?z=1", 1 << 20, T::decodes_gzip() ? over.c_str() : "holds a NUL byte"},
     };
     for (const auto &c : cases) {
         auto o = defaults<T>();
         o.max_response_bytes = c.cap;
         Transport<T> tr(&o);
         Reply r = call(tr.io(), http_url(std::string(c.path) + "&apikey=cap"));
-        if (c.ok) {
+        if (!c.refusal) {
             EXPECT_EQ(r.rc, 0) << c.path << ": " << r.error;
             EXPECT_EQ(r.status, 200) << c.path;
         } else {
             EXPECT_NE(r.rc, 0) << c.path;
             EXPECT_FALSE(r.has_body) << c.path;
-            EXPECT_NE(r.error.find("larger than " + std::to_string(c.cap)), std::string::npos) << r.error;
+            std::string want = c.refusal == over.c_str() ? over + std::to_string(c.cap) : c.refusal;
+            EXPECT_NE(r.error.find(want), std::string::npos) << r.error;
         }
     }
 }
@@ -459,6 +468,7 @@ TYPED_TEST_P(TransportE2e, LibraryAddPostsItsJsonBody) {
     EXPECT_STREQ(yyjson_get_str(yyjson_obj_get(post, "content_type")), "application/json");
     std::string body = yyjson_get_str(yyjson_obj_get(post, "body"));
     EXPECT_EQ(member(body, "qualityProfileId"), "4");
+    EXPECT_EQ(member(body, "languageProfileId"), "1");  // Sonarr v3's first language profile
     EXPECT_EQ(member(body, "path"), "/data/media/thetwilightzone-tt0052520");
     EXPECT_EQ(member(body, "monitored"), "false");
     yyjson_doc_free(doc);
@@ -505,6 +515,275 @@ TYPED_TEST_P(TransportE2e, SettingsValidationRunsOverRealSockets) {
     }
 }
 
+TYPED_TEST_P(TransportE2e, LibraryUrlBasesPerService) {
+    using T = TypeParam;
+    Transport<T> tr(nullptr);
+    kova_set_io(tr.io());
+    const std::string origin = "http://127.0.0.1:" + std::to_string(server().http);
+    ASSERT_EQ(kova_sonarr_configure("127.0.0.1", server().http, 0, "base1"), KOVA_OK);
+    ASSERT_EQ(kova_radarr_configure("127.0.0.1", server().http, 0, "base1"), KOVA_OK);
+    ASSERT_EQ(kova_set_url_base(KOVA_SONARR, "sonarr/"), KOVA_OK);
+    ASSERT_EQ(kova_set_url_base(KOVA_RADARR, "/radarr"), KOVA_OK);
+    EXPECT_EQ(kova_base_url(KOVA_SONARR), origin + "/sonarr");
+    EXPECT_EQ(kova_sonarr_test(), KOVA_OK) << kova_last_error();
+    EXPECT_EQ(kova_radarr_test(), KOVA_OK) << kova_last_error();
+    std::string rec = recorded<T>("base1");
+    for (const char *path : {"/sonarr/api/v3/rootfolder", "/sonarr/api/v3/qualityprofile", "/radarr/api/v3/rootfolder"}) {
+        EXPECT_NE(rec.find(std::string("\"path\": \"") + path + "\""), std::string::npos) << path << rec;
+    }
+    // The settings validation takes its own.
+    char answer[1024];
+    std::string settings = "{\"Host\":\"127.0.0.1\",\"APIKey\":\"base2\",\"Port\":\"" +
+                           std::to_string(server().http) + "\",\"ID\":\"x\",\"UrlBase\":\"/sonarr/\"}";
+    EXPECT_EQ(kova_rtchk_handler("SONARR")->validate(tr.io(), settings.c_str(), answer, sizeof answer), 0) << answer;
+    EXPECT_EQ(member(answer, "URL"), origin + "/sonarr");
+    EXPECT_NE(recorded<T>("base2").find("\"path\": \"/sonarr/api/v3/rootfolder\""), std::string::npos);
+}
+
+TYPED_TEST_P(TransportE2e, LibraryReportsWhatTheServiceSaid) {
+    using T = TypeParam;
+    Transport<T> tr(nullptr);
+    kova_set_io(tr.io());
+    kova_arm_library_writes(1);
+    const struct {
+        const char *key;
+        int32_t kind;
+        int32_t rc, http;
+        const char *err, *warning;
+    } cases[] = {
+        {"e400problem", KOVA_SONARR, KOVA_ERR_HTTP, 400, "Sonarr series lookup: HTTP 400",
+         "Sonarr: One or more validation errors occurred. Path: The Path field is required."},
+        {"e400servarr", KOVA_SONARR, KOVA_ERR_HTTP, 400, "Sonarr series lookup: HTTP 400",
+         "Sonarr: RootFolderPath: Folder '/nope' does not exist; LanguageProfileId: Language profile does not exist"},
+        {"e400jackett", KOVA_JACKETT, KOVA_ERR_HTTP, 400, "Jackett indexer list: HTTP 400",
+         "Jackett: Indexer is not configured: apikey=***"},
+        {"e500html", KOVA_RADARR, KOVA_ERR_HTTP, 500, "Radarr rootfolder: HTTP 500", nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.key);
+        int32_t rc;
+        if (c.kind == KOVA_SONARR) {
+            ASSERT_EQ(kova_sonarr_configure("127.0.0.1", server().http, 0, c.key), KOVA_OK);
+            rc = kova_sonarr_add_series(73587, "/nope", 1);
+        } else if (c.kind == KOVA_JACKETT) {
+            ASSERT_EQ(kova_jackett_configure("127.0.0.1", server().http, 0, c.key), KOVA_OK);
+            rc = kova_jackett_test();
+        } else {
+            ASSERT_EQ(kova_radarr_configure("127.0.0.1", server().http, 0, c.key), KOVA_OK);
+            rc = kova_radarr_test();
+        }
+        EXPECT_EQ(rc, c.rc);
+        EXPECT_EQ(kova_last_http_code(), c.http);
+        EXPECT_STREQ(kova_last_error(), c.err);
+        ASSERT_EQ(kova_warning_count(), c.warning ? 1 : 0);
+        if (c.warning) {
+            EXPECT_STREQ(kova_warning(0), c.warning);
+        }
+    }
+}
+
+TYPED_TEST_P(TransportE2e, LibraryGrabsAListedRelease) {
+    using T = TypeParam;
+    Transport<T> tr(nullptr);
+    kova_set_io(tr.io());
+    ASSERT_EQ(kova_sonarr_configure("127.0.0.1", server().http, 0, "grab1"), KOVA_OK);
+    kova_arm_library_writes(1);
+    ASSERT_EQ(kova_sonarr_releases(12, 1, 5), KOVA_OK) << kova_last_error();
+    ASSERT_EQ(kova_result_count(), 1);
+    EXPECT_EQ(kova_sonarr_grab_release(0), KOVA_OK) << kova_last_error();
+    EXPECT_EQ(kova_last_http_code(), 200);
+    std::string rec = recorded<T>("grab1");
+    EXPECT_NE(rec.find("\"method\": \"POST\", \"path\": \"/api/v3/release\", \"query\": \"apikey=grab1\""),
+              std::string::npos) << rec;
+    EXPECT_NE(rec.find("\"body\": \"{\\\"guid\\\":\\\"rel-1\\\",\\\"indexerId\\\":2}\""), std::string::npos) << rec;
+    EXPECT_EQ(kova_result_count(), 1);
+    EXPECT_EQ(kova_radarr_grab_release(0), KOVA_ERR_INVALID_ARG);
+}
+
+
+// ---------------------------------------------------------------------------
+// Cancelling, progress, and answers the library must not see as text
+// ---------------------------------------------------------------------------
+// The requests with `what` in their path that the server recorded for `key`.
+template <class T>
+int recorded_count(const std::string &key, const std::string &what) {
+    std::string rec = recorded<T>(key);
+    int n = 0;
+    for (size_t at = rec.find(what); at != std::string::npos; at = rec.find(what, at + 1)) ++n;
+    return n;
+}
+
+// Runs `work` on a worker thread, cancels `t` from this one after
+// `after_ms`, and returns how long the worker took from the start.
+template <class T, class Work>
+long long cancel_after(typename T::Handle *t, int after_ms, Work work) {
+    auto t0 = std::chrono::steady_clock::now();
+    std::thread worker(work);
+    std::this_thread::sleep_for(std::chrono::milliseconds(after_ms));
+    T::cancel(t);
+    worker.join();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+}
+
+TYPED_TEST_P(TransportE2e, ACancelEndsTheRequestsInFlightAndLaterOnesUntilResume) {
+    using T = TypeParam;
+    // Both routes take 5 s: one before its answer starts, one while its body
+    // trickles in.
+    const struct { const char *path; const char *key; } cases[] = {
+        {"/slow?ms=5000", "cancel-wait"},
+        {"/trickle?n=100000&ms=5000&parts=50", "cancel-body"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path);
+        Transport<T> tr(nullptr);
+        Reply r;
+        long long took = cancel_after<T>(tr.t, 500, [&] { r = call(tr.io(), http_url(std::string(c.path) + "&apikey=" + c.key)); });
+        EXPECT_NE(r.rc, 0);
+        EXPECT_FALSE(r.has_body);
+        EXPECT_NE(r.error.find("cancelled"), std::string::npos) << r.error;
+        if (T::aborts_waits()) {
+            EXPECT_LT(took, 3000) << "well under the 5 s the route takes";
+        }
+
+        // Until resumed, a request fails at once and never reaches the server.
+        const std::string later = std::string(c.key) + "-later";
+        Reply refused = call(tr.io(), http_url("/echo?apikey=" + later), "{}");
+        EXPECT_NE(refused.rc, 0);
+        EXPECT_NE(refused.error.find("cancelled"), std::string::npos) << refused.error;
+        EXPECT_EQ(recorded_count<T>(later, "\"path\": \"/echo\""), 0);
+
+        T::resume(tr.t);
+        Reply again = call(tr.io(), http_url("/echo?apikey=" + later));
+        EXPECT_EQ(again.rc, 0) << again.error;
+        EXPECT_EQ(again.status, 200);
+    }
+    T::cancel(nullptr);
+    T::resume(nullptr);
+}
+
+TYPED_TEST_P(TransportE2e, ACancelledSearchStopsAtItsStage) {
+    using T = TypeParam;
+    std::vector<std::string> lines;
+    auto o = defaults<T>();
+    o.log = [](void *user, const char *line) { static_cast<std::vector<std::string> *>(user)->push_back(line); };
+    o.log_user = &lines;
+    Transport<T> tr(&o);
+    kova_set_io(tr.io());
+    // "slow-" keys make every search request take 5 s; this search has three
+    // stages (the IMDb id finds nothing here), so uncancelled it would run
+    // for 15 s.
+    ASSERT_EQ(kova_jackett_configure("127.0.0.1", server().http, 0, "slow-stages"), KOVA_OK);
+    int32_t rc = 0;
+    long long took = cancel_after<T>(tr.t, 500, [&] {
+        rc = kova_jackett_search_imdb("tt0063350", "Night of the Living Dead", "living dead 1968");
+    });
+    EXPECT_EQ(rc, KOVA_ERR_TRANSPORT);
+    EXPECT_STREQ(kova_last_error(), "Jackett search: transport failure");
+    EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_NONE);
+    if (T::aborts_waits()) {
+        EXPECT_LT(took, 3000) << "well under the 5 s of the first stage";
+    }
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("cancelled"), std::string::npos) << lines[0];
+    EXPECT_EQ(recorded_count<T>("slow-stages", "/api/v2.0/indexers/all/results\""), 1)
+        << "no request of the later stages";
+
+    T::resume(tr.t);
+    ASSERT_EQ(kova_jackett_configure("127.0.0.1", server().http, 0, "stages-resumed"), KOVA_OK);
+    EXPECT_EQ(kova_jackett_search_imdb("tt0063350", "Night of the Living Dead", nullptr), KOVA_OK)
+        << kova_last_error();
+    EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_TITLE);
+}
+
+TYPED_TEST_P(TransportE2e, CancelAndResumeRaceWithRequestsFromSeveralThreads) {
+    using T = TypeParam;
+    Transport<T> tr(nullptr);
+    std::atomic<int> done{0}, bad{0};
+    std::mutex m;
+    std::string first_bad;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([&, i] {
+            for (int j = 0; j < 10; ++j) {
+                // Requests that wait, and requests that answer at once.
+                std::string path = (i + j) % 2 ? "/slow?ms=60&apikey=race" : "/echo?apikey=race";
+                Reply r = call(tr.io(), http_url(path));
+                bool ok = r.rc == 0 ? r.status == 200 && r.has_body && !r.has_error
+                                    : !r.has_body && r.error.find("cancelled") != std::string::npos;
+                if (!ok && bad++ == 0) {
+                    std::lock_guard<std::mutex> lock(m);
+                    first_bad = std::to_string(r.rc) + " " + r.error;
+                }
+            }
+            ++done;
+        });
+    while (done.load() < 4) {
+        T::cancel(tr.t);
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        T::resume(tr.t);
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    for (auto &t : threads) t.join();
+    std::lock_guard<std::mutex> lock(m);
+    EXPECT_EQ(bad.load(), 0) << "an answer or \"cancelled\", nothing else: " << first_bad;
+    T::resume(tr.t);
+    EXPECT_EQ(call(tr.io(), http_url("/echo?apikey=race")).rc, 0);
+}
+
+TYPED_TEST_P(TransportE2e, ProgressIsReportedOnTheRequestingThreadAFewTimesASecond) {
+    using T = TypeParam;
+    struct Report { int64_t got, expected; std::thread::id thread; };
+    const struct { const char *path; int64_t n; int64_t expected; } cases[] = {
+        {"/trickle?n=300000&ms=1500&parts=30", 300000, 300000},  // announced length
+        {"/bigchunked?n=300000", 300000, -1},                     // none announced
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path);
+        std::vector<Report> reports;
+        auto o = defaults<T>();
+        o.progress = [](void *user, int64_t got, int64_t expected) {
+            static_cast<std::vector<Report> *>(user)->push_back({got, expected, std::this_thread::get_id()});
+        };
+        o.progress_user = &reports;
+        Transport<T> tr(&o);
+        Reply r = call(tr.io(), http_url(std::string(c.path) + "&apikey=progress"));
+        ASSERT_EQ(r.rc, 0) << r.error;
+        ASSERT_FALSE(reports.empty());
+        for (size_t i = 0; i < reports.size(); ++i) {
+            EXPECT_EQ(reports[i].expected, c.expected);
+            EXPECT_EQ(reports[i].thread, std::this_thread::get_id());
+            if (i) {
+                EXPECT_GT(reports[i].got, reports[i - 1].got);
+            }
+        }
+        EXPECT_EQ(reports.back().got, c.n);
+        // Four a second plus the first and the last, with room to spare.
+        EXPECT_LE(static_cast<long long>(reports.size()), r.ms / 250 + 3) << r.ms << " ms";
+    }
+    auto o = defaults<T>();  // slow but steady: reported before the end
+    std::vector<int64_t> seen;
+    o.progress = [](void *user, int64_t got, int64_t) { static_cast<std::vector<int64_t> *>(user)->push_back(got); };
+    o.progress_user = &seen;
+    Transport<T> tr(&o);
+    ASSERT_EQ(call(tr.io(), http_url("/trickle?n=300000&ms=1500&parts=30&apikey=progress")).rc, 0);
+    EXPECT_GE(seen.size(), 2u);
+}
+
+TYPED_TEST_P(TransportE2e, AnAnswerHoldingANulByteIsRefused) {
+    using T = TypeParam;
+    Transport<T> tr(nullptr);
+    const struct { int n, at; } cases[] = {{100, 10}, {1, 0}, {300000, 250000}};  // the last spans many reads
+    for (const auto &c : cases) {
+        Reply r = call(tr.io(), http_url("/nul?n=" + std::to_string(c.n) + "&at=" + std::to_string(c.at) +
+                                         "&apikey=nul"));
+        EXPECT_NE(r.rc, 0) << c.at;
+        EXPECT_FALSE(r.has_body);
+        EXPECT_NE(r.error.find("answer holds a NUL byte at offset " + std::to_string(c.at)), std::string::npos)
+            << r.error;
+        EXPECT_NE(r.error.find("apikey=***"), std::string::npos) << r.error;
+    }
+}
+
 REGISTER_TYPED_TEST_SUITE_P(TransportE2e, GetReachesTheServerWithExactPathQueryAndHeaders,
                             PostBodiesArriveIntactWithTheirContentType,
                             EveryCompletedExchangeReturnsZeroWithItsStatus, ASlowAnswerFailsWithinTheTimeOut,
@@ -512,6 +791,10 @@ REGISTER_TYPED_TEST_SUITE_P(TransportE2e, GetReachesTheServerWithExactPathQueryA
                             TheApiKeyIsInNoErrorTextAndNoLogLine, RedactReplacesEveryApiKeyValue,
                             BadOptionsAreRefused, OneTableServesSeveralThreadsAtOnce,
                             LibraryRequestsReachTheServerExactly, LibraryAddPostsItsJsonBody,
-                            LibraryMapsStatusesAndTransportFailures, SettingsValidationRunsOverRealSockets);
+                            LibraryMapsStatusesAndTransportFailures, SettingsValidationRunsOverRealSockets,
+                            LibraryUrlBasesPerService, LibraryReportsWhatTheServiceSaid, LibraryGrabsAListedRelease,
+                            ACancelEndsTheRequestsInFlightAndLaterOnesUntilResume, ACancelledSearchStopsAtItsStage,
+                            CancelAndResumeRaceWithRequestsFromSeveralThreads,
+                            ProgressIsReportedOnTheRequestingThreadAFewTimesASecond, AnAnswerHoldingANulByteIsRefused);
 
 }  // namespace kova_e2e
