@@ -73,10 +73,18 @@ fuzz-long:
 
 # The project does not include(CTest), so ctest is told which memory checker
 # to run; any memcheck error or definite leak fails the test.
+# Then the CLI's end-to-end cases, every kova run under valgrind with its
+# default leak kinds (a leak fails the case with status 99), against a server
+# of their own: run directly, as they take longer than CTest's time-out for
+# the suite allows.
 valgrind: dev
 	cd build/dev && ctest --output-on-failure -T memcheck -LE "tsan|e2e" \
 	  --overwrite MemoryCheckCommand=$$(command -v valgrind) \
 	  --overwrite "MemoryCheckCommandOptions=--error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite"
+	@dir=build/dev/valgrind-e2e; python3 tests/e2e/server.py start --dir $$dir --lifetime 3600 || exit 1; \
+	KOVA_BIN=build/dev/cli/kova KOVA_E2E_DIR=$$dir \
+	  KOVA_RUNNER="$$(command -v valgrind) --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,possible -q" \
+	  python3 tests/e2e/test_cli.py Cli; status=$$?; python3 tests/e2e/server.py stop --dir $$dir; exit $$status
 
 # PREFIX is set at configure time too, so the pkg-config file points there.
 install: setup

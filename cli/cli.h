@@ -28,7 +28,8 @@
 namespace cli {
 
 // Exit statuses.
-enum : int { EXIT_OK = 0, EXIT_FAILED = 1, EXIT_USAGE = 2 };
+// 130: stopped by Ctrl-C (128 + SIGINT, the shell's convention).
+enum : int { EXIT_OK = 0, EXIT_FAILED = 1, EXIT_USAGE = 2, EXIT_CANCELLED = 130 };
 
 struct Options {
     std::string config_path;
@@ -36,8 +37,8 @@ struct Options {
     int32_t timeout_ms = 0;
     std::string imdb, title, query, root, profile;
     bool has_imdb = false, has_title = false, has_query = false, has_root = false, has_profile = false;
-    int32_t season = 0, episode = 0, limit = 0;
-    bool has_season = false, has_episode = false;
+    int32_t season = 0, episode = 0, limit = 0, grab = 0;
+    bool has_season = false, has_episode = false, has_grab = false;
     std::vector<std::string> args;  // positional words after the command
 };
 
@@ -47,6 +48,8 @@ struct App {
     net::Transport *transport[3] = {nullptr, nullptr, nullptr};
     bool ready[3] = {false, false, false};
     bool demo = false;  // the fake transport answers; no configuration is read
+    // Uninstalls and closes the transports; the destructor does it too.
+    void close();
     ~App();
 };
 
@@ -76,15 +79,29 @@ int service_arg(const std::string &s);
 extern std::string g_transport_reason;
 extern bool g_verbose;  // --verbose: every request logged on stderr
 
-// The transport for one configured service, with its URL base, TLS and proxy
-// settings. Prints why when it cannot be made.
+// The transport for one configured service, with its TLS and proxy
+// settings. Prints why when it cannot be made. Ctrl-C cancels it until
+// close_transport.
 net::Transport *open_transport(const App &app, int kind);
+void close_transport(net::Transport *t);
+
+// Ctrl-C: while a request runs (inside with_spinner) it cancels the open
+// transports, and with_spinner then throws Interrupted, which main() turns
+// into "kova: cancelled" and EXIT_CANCELLED once the terminal is clean.
+// Outside a request it ends the program at once with that status.
+struct Interrupted {};
+void on_interrupt();
+// Brackets a library call that Ctrl-C may cancel; leave() throws
+// Interrupted when it did.
+void enter_request();
+void leave_request();
 
 // Configures the service (from the file, once) and installs its transport.
 // Prints the reason and returns false when it cannot.
 bool use_service(App &app, int kind);
 
-// Runs one library call with the spinner on stderr (only on a terminal).
+// Runs one library call with the spinner on stderr (only on a terminal);
+// Ctrl-C cancels it (Interrupted is thrown once the spinner is erased).
 template <class F> int32_t with_spinner(const std::string &label, F &&f);
 
 // ---------------------------------------------------------------------------
@@ -139,6 +156,12 @@ int cmd_demo(App &app);      // demo.cpp
 #include "ui.h"
 
 template <class F> int32_t cli::with_spinner(const std::string &label, F &&f) {
-    ui::Spinner s(label);
-    return f();
+    int32_t rc;
+    {
+        ui::Spinner s(label);  // erased before anything else is printed
+        enter_request();
+        rc = f();
+    }
+    leave_request();
+    return rc;
 }

@@ -68,22 +68,31 @@ int cmd_config(App &app) {
         yyjson_mut_obj_add_str(d, obj, "UseHttps", s.https ? "true" : "false");
         if (!s.port_text.empty()) yyjson_mut_obj_add_strcpy(d, obj, "Port", s.port_text.c_str());
         if (!s.id.empty()) yyjson_mut_obj_add_strcpy(d, obj, "ID", s.id.c_str());
+        if (!s.url_base.empty()) yyjson_mut_obj_add_strcpy(d, obj, "UrlBase", s.url_base.c_str());
         char *settings = yyjson_mut_write(d, 0, nullptr);
         yyjson_mut_doc_free(d);
 
-        // The transport of this service (URL base, CA, insecure) serves the check.
+        // The transport of this service (CA, insecure, proxy) serves the check;
+        // the URL base is in the settings, for the library to apply.
         g_transport_reason.clear();
         net::Transport *tr = open_transport(app, k);
         std::vector<char> answer(8192, '\0');
         const kova_handler *h = kova_rtchk_handler(k_runtime[k]);
         int32_t code = -8;
+        // A Ctrl-C that cancels the check leaves through an exception.
+        struct Release {
+            net::Transport *tr;
+            char *settings;
+            ~Release() {
+                close_transport(tr);
+                free(settings);
+            }
+        } release{tr, settings};
         if (h && tr && settings) {
             code = with_spinner("checking " + std::string(k_service[k]), [&] {
                 return h->validate(net::io(tr), settings, answer.data(), static_cast<int32_t>(answer.size()));
             });
         }
-        net::close(tr);
-        free(settings);
 
         yyjson_doc *ans = yyjson_read(answer.data(), strlen(answer.data()), 0);
         yyjson_val *aroot = yyjson_doc_get_root(ans);
@@ -99,9 +108,8 @@ int cmd_config(App &app) {
                                    aroot ? yyjson_val_mut_copy(report.doc, aroot) : yyjson_mut_null(report.doc));
             if (!s.url_base.empty()) yyjson_mut_obj_add_strcpy(report.doc, e, "url_base", s.url_base.c_str());
         } else if (code == 0) {
-            std::string shown = url ? url : "";
-            if (!s.url_base.empty()) shown += (s.url_base[0] == '/' ? "" : "/") + s.url_base;
-            out::print(stdout, "%s %s  %s", name.c_str(), ui::paint(ui::Tone::good, "ok    "), shown.c_str());
+            // The library's URL, with the URL base it was given.
+            out::print(stdout, "%s %s  %s", name.c_str(), ui::paint(ui::Tone::good, "ok    "), url ? url : "");
             if (port) out::print(stdout, "  (no valid Port given: default %s used)", port);
             out::print(stdout, "\n");
         } else {
@@ -148,7 +156,6 @@ int cmd_test(App &app) {
             yyjson_mut_obj_add_strcpy(report.doc, e, "url", kova_base_url(k));
             outcome_json(report.doc, e, rc);
             yyjson_mut_obj_add_val(report.doc, e, "log", log_json(report.doc));
-            yyjson_mut_obj_add_val(report.doc, e, "warnings", warnings_json(report.doc));
             if (k == KOVA_JACKETT) {
                 yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, e, "indexers");
                 for (int32_t i = 0; i < kova_indexer_count(); ++i) {
@@ -173,6 +180,7 @@ int cmd_test(App &app) {
             errors.push_back(kova_last_error()[0] ? kova_last_error() : kova_strerror(rc));
             if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
                 errors.push_back("the transport said: " + g_transport_reason);
+            for (int32_t i = 0; i < kova_warning_count(); ++i) errors.push_back(std::string("  ") + kova_warning(i));
         }
         g_transport_reason.clear();
     }

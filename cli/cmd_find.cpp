@@ -79,6 +79,57 @@ int cmd_lookup(App &app) {
     return finish(rc);
 }
 
+namespace {
+
+// --grab N after a release search: N as the table's # column numbers the
+// rows, from 1. Without --yes it says what it would send, like `add`.
+int grab(App &app, int kind) {
+    const Options &o = app.o;
+    int32_t n = kova_result_count();
+    if (o.grab > n) {
+        out::print(stderr, "kova: there is no release %d: %s listed %d\n", o.grab, k_service[kind], n);
+        return EXIT_FAILED;
+    }
+    int32_t i = o.grab - 1;
+    const std::string title = kova_result_title(i), indexer = kova_result_tracker(i);
+    if (!o.yes) {
+        if (o.json) {
+            JsonOut report;
+            yyjson_mut_obj_add_bool(report.doc, report.root, "dry_run", true);
+            yyjson_mut_obj_add_str(report.doc, report.root, "service", k_lower[kind]);
+            yyjson_mut_obj_add_int(report.doc, report.root, "release", o.grab);
+            yyjson_mut_obj_add_strcpy(report.doc, report.root, "title", title.c_str());
+            yyjson_mut_obj_add_strcpy(report.doc, report.root, "indexer", indexer.c_str());
+            report.print();
+        } else {
+            out::print(stdout, "Would send release %d to %s's download client:\n  %s\n  from %s\n%s\n", o.grab,
+                       k_service[kind], title, indexer.empty() ? std::string("(no indexer named)") : indexer,
+                       ui::paint(ui::Tone::warn, "Nothing was sent: run again with --yes to send it."));
+        }
+        return EXIT_OK;
+    }
+    kova_arm_library_writes(1);
+    int32_t rc = with_spinner(std::string("sending the release to ") + k_service[kind], [&] {
+        return kind == KOVA_SONARR ? kova_sonarr_grab_release(i) : kova_radarr_grab_release(i);
+    });
+    if (o.json) {
+        JsonOut report;
+        yyjson_mut_obj_add_str(report.doc, report.root, "service", k_lower[kind]);
+        yyjson_mut_obj_add_int(report.doc, report.root, "release", o.grab);
+        yyjson_mut_obj_add_strcpy(report.doc, report.root, "title", title.c_str());
+        yyjson_mut_obj_add_strcpy(report.doc, report.root, "indexer", indexer.c_str());
+        outcome_json(report.doc, report.root, rc);
+        report.print();
+    } else if (rc == KOVA_OK) {
+        out::print(stdout, "%s\n  %s\n", ui::paint(ui::Tone::good, "Sent release " + std::to_string(o.grab) + " to " +
+                                                                   k_service[kind] + "'s download client:"),
+                   title);
+    }
+    return finish(rc);
+}
+
+}  // namespace
+
 int cmd_releases(App &app) {
     Options &o = app.o;
     if (o.args.size() != 2) return usage_error("releases: want series|movie and a library id", "releases");
@@ -93,13 +144,17 @@ int cmd_releases(App &app) {
         return kind == KOVA_SONARR ? kova_sonarr_releases(id, o.season, o.has_episode ? o.episode : 0)
                                    : kova_radarr_releases(id);
     });
+    bool found = rc == KOVA_OK || rc == KOVA_PARTIAL;
     if (o.json) {
+        // With --grab the grab's report is the one document.
+        if (o.has_grab && found) return grab(app, kind);
         print_result_json();
         return finish(rc);
     }
     print_log("  ");
     out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::string(k_service[kind]) + ": " + std::to_string(kova_result_count()) + " releases"));
     show_results(true, rc, o.limit);
+    if (o.has_grab && found) return grab(app, kind);
     return finish(rc);
 }
 

@@ -45,6 +45,11 @@ int32_t load_profile(App &app, int kind, std::string &profile_name) {
     int32_t rc = with_spinner(std::string("reading ") + k_service[kind] + " settings",
                               kind == KOVA_SONARR ? kova_sonarr_test : kova_radarr_test);
     if (rc != KOVA_OK && rc != KOVA_ERR_EMPTY) {
+        if (app.o.json) {
+            JsonOut report;
+            outcome_json(report.doc, report.root, rc);
+            report.print();
+        }
         finish(rc);
         return -1;
     }
@@ -111,7 +116,14 @@ int cmd_add(App &app) {
         }
         return EXIT_OK;
     }
-    if (!o.json) print_log("  ");
+    if (o.json) {
+        JsonOut report;
+        outcome_json(report.doc, report.root, rc);
+        yyjson_mut_obj_add_val(report.doc, report.root, "log", log_json(report.doc));
+        report.print();
+    } else {
+        print_log("  ");
+    }
     return finish(rc);
 }
 
@@ -200,8 +212,6 @@ int cmd_get(App &app) {
         out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::string(k_service[kind]) + ": " +
                                                          std::to_string(kova_result_count()) + " releases for " + target));
         show_results(true, rc, o.limit);
-    } else {
-        print_warnings("  ");
     }
     return finish(rc);
 }

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "cli.h"
@@ -187,6 +188,13 @@ const char k_episode_releases[] = R"json([
   "approved":false,"rejected":true,"rejections":["Quality is not wanted in profile"],
   "publishDate":"2019-05-17T22:15:00Z","seeders":2,"leechers":1,"protocol":"torrent","indexerFlags":2}])json";
 
+// Sonarr's answer to the grab (POST /api/v3/release): the release it handed
+// to its download client.
+const char k_episode_grab[] = R"json({"guid":"https://1337x.to/torrent/5012345/","indexerId":2,
+ "indexer":"1337x (Prowlarr)","title":"The.Twilight.Zone.1959.S01E05.Walking.Distance.1080p.BluRay.x264-DRAMATiCS",
+ "quality":{"quality":{"id":7,"name":"Bluray-1080p"}},"size":1503238553,"approved":true,"rejected":false,
+ "protocol":"torrent","seeders":34,"leechers":3})json";
+
 // Radarr answers a lookup by IMDb id with one object; the film is already in
 // the library (it carries its library "id").
 const char k_movie_lookup[] = R"json({"title":"Night of the Living Dead","originalTitle":"Night of the Living Dead",
@@ -256,8 +264,9 @@ void print_pretty(const char *json, const std::string &indent) {
     }
 }
 
-// What the add sent: the members the library set on Sonarr's lookup object.
-void print_post() {
+// What a library write sent: the POST and the members of its body that the
+// library set.
+void print_post(std::initializer_list<const char *> keys) {
     std::string body = kova_fake_last_post_body();
     std::string u = kova_fake_last_post_url();
     char shown[512];
@@ -265,7 +274,6 @@ void print_post() {
     out::print(stdout, "  %s %s\n", ui::paint(ui::Tone::dim, "sent: POST"), shown);
     yyjson_doc *d = yyjson_read(body.data(), body.size(), 0);
     yyjson_val *root = yyjson_doc_get_root(d);
-    const char *keys[] = {"path", "rootFolderPath", "qualityProfileId", "monitored", "seasonFolder", "addOptions"};
     for (const char *k : keys) {
         yyjson_val *v = yyjson_obj_get(root, k);
         if (!v) continue;
@@ -300,6 +308,7 @@ int cmd_demo(App &app) {
         {url(KOVA_SONARR, "/api/v3/series", "tvdbId=73587"), k_series_find_and_add},
         {url(KOVA_SONARR, "/api/v3/episode", "seriesId=12&seasonNumber=1"), k_episodes},
         {url(KOVA_SONARR, "/api/v3/release", "episodeId=8805"), k_episode_releases},
+        {url(KOVA_SONARR, "/api/v3/release"), k_episode_grab},
         {url(KOVA_RADARR, "/api/v3/rootfolder"), k_radarr_rootfolder},
         {url(KOVA_RADARR, "/api/v3/qualityprofile"), k_profiles},
         {url(KOVA_RADARR, "/api/v3/movie/lookup/imdb", "imdbId=tt0063350"), k_movie_lookup},
@@ -317,7 +326,7 @@ int cmd_demo(App &app) {
     // 1. Connection tests.
     step(1, "Connection tests", "kova test all");
     for (int k = 0; k < 3; ++k) {
-        int32_t rc = g_quiet ? (k == 0 ? kova_jackett_test() : k == 1 ? kova_sonarr_test() : kova_radarr_test())
+        int32_t rc = g_quiet ? (k == KOVA_JACKETT ? kova_jackett_test() : k == KOVA_SONARR ? kova_sonarr_test() : kova_radarr_test())
                              : show_test(app, k);
         if (rc != KOVA_OK) return failed(1, rc);
     }
@@ -336,16 +345,26 @@ int cmd_demo(App &app) {
     }
 
     // 3. Sonarr search-or-add of one episode: the series is added first.
-    step(3, "Sonarr: search-or-add of The Twilight Zone S01E05 (added to the library first)",
+    step(3, "Sonarr: search-or-add of The Twilight Zone S01E05 (added to the library first), then a grab",
          "kova get series tt0052520 --season 1 --episode 5 --profile HD-1080p --yes");
     kova_arm_library_writes(1);
     rc = kova_sonarr_search_or_add("tt0052520", nullptr, 1, 5, "HD-1080p");
     if (rc != KOVA_OK) return failed(3, rc);
     if (!g_quiet) {
         print_log("  ");
-        print_post();
+        print_post({"path", "rootFolderPath", "qualityProfileId", "monitored", "seasonFolder", "addOptions"});
         out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Sonarr: " + std::to_string(kova_result_count()) + " releases for S01E05"));
         show_results(true, rc, 0);
+    }
+    // ... and the first release goes to Sonarr's download client.
+    if (!g_quiet)
+        out::print(stdout, "  %s\n", ui::paint(ui::Tone::dim, "$ kova releases series 12 --season 1 --episode 5 --grab 1 --yes"));
+    rc = kova_sonarr_grab_release(0);
+    if (rc != KOVA_OK) return failed(3, rc);
+    if (!g_quiet) {
+        print_post({"guid", "indexerId"});
+        out::print(stdout, "  %s\n  %s\n", ui::paint(ui::Tone::good, "Sent release 1 to Sonarr's download client:"),
+                   kova_result_title(0));
     }
 
     // 4. Radarr search-or-add of a film already in the library: no add.
@@ -367,7 +386,7 @@ int cmd_demo(App &app) {
     }
     step(5, "The result as JSON (kova_result_json)", "kova get movie tt0063350 --yes --json");
     print_pretty(kova_result_json(), "  ");
-    out::print(stdout, "\n%s %d requests answered by the fake transport, %d library write.\n",
+    out::print(stdout, "\n%s %d requests answered by the fake transport, %d library writes.\n",
                ui::paint(ui::Tone::good, "Done:"), kova_fake_calls(nullptr), kova_fake_post_count());
     out::print(stdout, "Next: put your services in %s and run 'kova config check'\n"
                "(see 'kova --help' and docs/cli.md).\n", sys::config_hint());

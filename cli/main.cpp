@@ -43,7 +43,8 @@ const char k_usage[] =
     "  search --imdb ID [--title T] [--query Q]\n"
     "                                staged Jackett search: IMDb id, title, query\n"
     "  lookup series|movie ...       look a series or film up in Sonarr/Radarr\n"
-    "  releases series|movie ID ...  releases Sonarr/Radarr find for a library item\n"
+    "  releases series|movie ID ...  releases Sonarr/Radarr find for a library item;\n"
+    "                                --grab N --yes sends release N to the download client\n"
     "  add series|movie ID ...       add to the library (only with --yes)\n"
     "  get series|movie IMDB ...     search-or-add: lookup, add if needed, releases\n"
     "  parse jackett|releases|torznab FILE\n"
@@ -59,7 +60,7 @@ const char k_usage[] =
     "  --help, -h        help; 'kova COMMAND --help' for a command\n"
     "\n"
     "exit status: 0 success (also partial success), 1 the operation failed,\n"
-    "2 usage or configuration error.\n";
+    "2 usage or configuration error, 130 cancelled with Ctrl-C.\n";
 
 // What main() does before a command's handler runs.
 enum class Before {
@@ -82,8 +83,9 @@ const Command k_commands[] = {
      "usage: kova demo [--json]\n\n"
      "Runs the whole chain against built-in fake services: no configuration, no\n"
      "network. Shows the connection tests, a staged Jackett search, a Sonarr\n"
-     "search-or-add of an episode, a Radarr search-or-add of a film already in\n"
-     "the library, and the JSON result document. --json prints only the document.\n",
+     "search-or-add of an episode and the grab of one of its releases, a Radarr\n"
+     "search-or-add of a film already in the library, and the JSON result\n"
+     "document. --json prints only the document.\n",
      "", cmd_demo, Before::checks},
     {"config",
      "usage: kova config check [jackett|sonarr|radarr|all]\n\n"
@@ -113,13 +115,15 @@ const Command k_commands[] = {
      "(by IMDb id) and lists what the service knows; '*' marks the match.\n",
      "imdb title", cmd_lookup, Before::config},
     {"releases",
-     "usage: kova releases series SERIES_ID --season S [--episode E]\n"
-     "       kova releases movie MOVIE_ID\n\n"
+     "usage: kova releases series SERIES_ID --season S [--episode E] [--grab N [--yes]]\n"
+     "       kova releases movie MOVIE_ID [--grab N [--yes]]\n\n"
      "Lists the releases Sonarr finds for an episode (or a whole season without\n"
      "--episode) of a library series, or Radarr for a library film. IDs are\n"
      "library ids (see 'kova get' or the services' web pages).\n\n"
-     "  --limit N     print at most N rows (0: all)\n",
-     "season episode limit", cmd_releases, Before::config},
+     "  --limit N     print at most N rows (0: all)\n"
+     "  --grab N      send release N (the # column, from 1) to the service's\n"
+     "                download client; without --yes it only says what it would send\n",
+     "season episode limit grab yes", cmd_releases, Before::config},
     {"add",
      "usage: kova add series TVDB_ID [--root PATH] [--profile NAME|ID] [--yes]\n"
      "       kova add movie TMDB_ID [--root PATH] [--profile NAME|ID] [--yes]\n\n"
@@ -223,7 +227,7 @@ int parse_args(const std::vector<std::string> &argv, Options &o, std::string &co
         if (name == "--version") { o.version = true; continue; }
 
         static const char *with_value[] = {"--config", "--timeout", "--imdb", "--title", "--query", "--season",
-                                           "--episode", "--root", "--profile", "--limit"};
+                                           "--episode", "--root", "--profile", "--limit", "--grab"};
         bool known = false;
         for (const char *w : with_value) known = known || name == w;
         if (!known) return usage_error("unknown option " + name, command.empty() ? nullptr : command.c_str());
@@ -245,6 +249,9 @@ int parse_args(const std::vector<std::string> &argv, Options &o, std::string &co
         } else if (name == "--episode") {
             if (!parse_int(value, 0, 100000, o.episode)) return usage_error("--episode wants a number, 0 or more");
             o.has_episode = true;
+        } else if (name == "--grab") {
+            if (!parse_int(value, 1, 1000000000, o.grab)) return usage_error("--grab wants a release number, 1 or more");
+            o.has_grab = true;
         } else if (name == "--limit") {
             if (!parse_int(value, 0, 1000000000, o.limit)) return usage_error("--limit wants a number, 0 or more");
         }
@@ -258,7 +265,7 @@ int check_options(const Options &o, const Command &c) {
     struct { bool set; const char *name; } used[] = {
         {o.has_imdb, "imdb"}, {o.has_title, "title"}, {o.has_query, "query"}, {o.has_root, "root"},
         {o.has_profile, "profile"}, {o.has_season, "season"}, {o.has_episode, "episode"},
-        {o.yes, "yes"}, {o.limit != 0, "limit"},
+        {o.yes, "yes"}, {o.limit != 0, "limit"}, {o.has_grab, "grab"},
     };
     for (const auto &u : used)
         if (u.set && allowed.find(std::string(" ") + u.name + " ") == std::string::npos)
@@ -301,13 +308,8 @@ int cmd_version(App &) {
     return EXIT_OK;
 }
 
-}  // namespace
-}  // namespace cli
-
-int main(int argc, char **argv) {
-    using namespace cli;
-    sys::init_streams();
-    App app;
+// Everything from the command line to the command's exit status.
+int run(App &app, int argc, char **argv) {
     std::string command;
     int rc = parse_args(sys::arguments(argc, argv), app.o, command);
     if (rc >= 0) return rc;
@@ -338,4 +340,31 @@ int main(int argc, char **argv) {
         if (timeout > 0) kova_set_timeout_ms(timeout);
     }
     return c->handler(app);
+}
+
+}  // namespace
+}  // namespace cli
+
+int main(int argc, char **argv) {
+    using namespace cli;
+    sys::watch_interrupt(on_interrupt);  // first: before any thread starts
+    sys::init_streams();
+    int rc;
+    {
+        App app;
+        try {
+            rc = run(app, argc, argv);
+        } catch (const Interrupted &) {
+            // The spinner is gone by now: the line is clean.
+            out::print(stderr, "kova: cancelled\n");
+            rc = EXIT_CANCELLED;
+        }
+        app.close();
+    }
+    // The library's state goes too, so that a leak checker sees only what
+    // was really lost.
+    kova_reset();
+    sys::unwatch_interrupt();
+    fflush(stdout);
+    return rc;
 }

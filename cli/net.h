@@ -13,17 +13,23 @@ namespace net {
 // One redacted line per request ("GET <url> -> HTTP 200, ..." or
 // "GET <url> -> failed after N ms: <reason>").
 using LogFn = void (*)(void *user, const char *line);
+// Bytes of an answer's body received so far, and the length the service
+// announced (-1 when none). Called on the requesting thread.
+using ProgressFn = void (*)(void *user, int64_t received, int64_t expected);
 
 // One service's transport options, from the configuration file.
 struct Options {
     bool insecure = false;   // no TLS certificate verification
     std::string ca_file;     // "": the platform's trust (see ca_file_ignored)
-    std::string url_base;    // path prefix behind a reverse proxy
     bool has_proxy = false;  // false: the platform's proxy rules
     std::string proxy;       // with has_proxy: "" no proxy, else the proxy
     LogFn log = nullptr;
     void *log_user = nullptr;
+    ProgressFn progress = nullptr;
+    void *progress_user = nullptr;
 };
+// (A URL base is not a transport option here: the library applies it, see
+// kova_set_url_base, so that its logs and base URLs name the real URL.)
 
 struct Transport;
 
@@ -33,6 +39,12 @@ Transport *open(const Options &o, std::string &err);
 void close(Transport *t);
 // The kova_io table to install with kova_set_io or hand to a validation.
 const kova_io *io(const Transport *t);
+
+// Ends the requests in flight on `t` (their error text is "cancelled") and
+// fails later ones at once, until resume. Any thread; not from a signal
+// handler (it takes a lock).
+void cancel(Transport *t);
+void resume(Transport *t);
 
 // The transport's name ("libcurl", "WinHTTP") and its version text.
 const char *name();

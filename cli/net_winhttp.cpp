@@ -20,10 +20,11 @@ Transport *open(const Options &o, std::string &err) {
     kova_winhttp_options w;
     kova_winhttp_options_init(&w);
     w.insecure = o.insecure;
-    w.url_base = o.url_base.c_str();
     w.proxy = o.has_proxy ? o.proxy.c_str() : nullptr;  // absent: the system's proxy settings
     w.log = o.log;
     w.log_user = o.log_user;
+    w.progress = o.progress;
+    w.progress_user = o.progress_user;
     kova_winhttp *t = kova_winhttp_new(&w);
     if (!t) {
         err = "cannot set up the HTTP transport (WinHTTP)";
@@ -39,6 +40,14 @@ void close(Transport *t) {
 }
 
 const kova_io *io(const Transport *t) { return t ? kova_winhttp_io(t->winhttp) : nullptr; }
+
+void cancel(Transport *t) {
+    if (t) kova_winhttp_cancel(t->winhttp);
+}
+
+void resume(Transport *t) {
+    if (t) kova_winhttp_resume(t->winhttp);
+}
 
 const char *name() { return "WinHTTP"; }
 const char *version() { return kova_winhttp_version(); }

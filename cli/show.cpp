@@ -45,6 +45,7 @@ void outcome_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc) {
     yyjson_mut_obj_add_int(d, obj, "http_code", kova_last_http_code());
     if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
         yyjson_mut_obj_add_strcpy(d, obj, "transport_error", g_transport_reason.c_str());
+    yyjson_mut_obj_add_val(d, obj, "warnings", warnings_json(d));
 }
 
 // --json leaves the text to the document's reader; the library's JSON writer
@@ -60,6 +61,9 @@ int finish(int32_t rc) {
     out::print(stderr, "kova: %s\n", e && e[0] ? e : kova_strerror(rc));
     if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
         out::print(stderr, "kova: the transport said: %s\n", g_transport_reason.c_str());
+    // The library's warnings explain the failure: a refusal carries the
+    // service's own words ("Sonarr: RootFolderPath: Folder ... does not exist").
+    for (int32_t i = 0; i < kova_warning_count(); ++i) out::print(stderr, "kova:   %s\n", kova_warning(i));
     return EXIT_FAILED;
 }
 
@@ -78,23 +82,18 @@ void print_warnings(const std::string &indent) {
         out::print(stdout, "%s%s %s\n", indent.c_str(), ui::paint(ui::Tone::warn, "warning:"), kova_warning(i));
 }
 
-int32_t show_test(App &app, int kind) {
+int32_t show_test(App &, int kind) {
     static int32_t (*const test[3])() = {kova_jackett_test, kova_sonarr_test, kova_radarr_test};
     int32_t rc = with_spinner(std::string("testing ") + k_service[kind], test[kind]);
-    std::string url = kova_base_url(kind);
-    if (!app.demo && !app.conf.svc[kind].url_base.empty()) {
-        std::string b = app.conf.svc[kind].url_base;
-        if (b[0] != '/') b = "/" + b;
-        url += b;
-    }
-    out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, k_service[kind]), url.c_str());
+    out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, k_service[kind]), kova_base_url(kind));
     print_log("    ");
-    print_warnings("    ");
     if (rc == KOVA_OK || rc == KOVA_PARTIAL)
         out::print(stdout, "    %s\n", ui::paint(ui::Tone::good, std::string("\xe2\x9c\x93 ") + kova_strerror(rc)));
     else
         out::print(stdout, "    %s %s\n", ui::paint(ui::Tone::bad, std::string("\xe2\x9c\x97 ") + kova_strerror(rc)),
                    kova_last_error());
+    // Under the outcome: a failure's warnings explain it.
+    print_warnings("    ");
     return rc;
 }
 
@@ -152,7 +151,8 @@ void show_results(bool releases, int32_t rc, int limit) {
         }
         out::print(stdout, "  indexers: %s\n", line);
     }
-    print_warnings("  ");
+    // A failure's warnings go to stderr under its error (finish).
+    if (rc == KOVA_OK || rc == KOVA_PARTIAL) print_warnings("  ");
     if (rc == KOVA_PARTIAL) out::print(stdout, "  %s %s\n", ui::paint(ui::Tone::warn, "partial:"), kova_last_error());
 }
 

@@ -5,6 +5,10 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include <atomic>
+#include <csignal>
+
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +16,49 @@
 namespace sys {
 
 void init_streams() {}
+
+namespace {
+pthread_t g_watcher;
+bool g_watching = false;
+std::atomic<bool> g_stop{false};
+void (*g_on_interrupt)() = nullptr;
+
+void *watch(void *) {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    for (;;) {
+        int sig = 0;
+        if (sigwait(&set, &sig) != 0) continue;
+        // unwatch_interrupt wakes the thread with a SIGINT of its own.
+        if (g_stop.load()) return nullptr;
+        g_on_interrupt();
+    }
+}
+}  // namespace
+
+void watch_interrupt(void (*fn)()) {
+    g_on_interrupt = fn;
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    // Blocked here, in the main thread: every thread started later (the
+    // spinner, libcurl's resolver) inherits the mask, so only the watcher
+    // ever takes SIGINT.
+    if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return;
+    g_watching = pthread_create(&g_watcher, nullptr, watch, nullptr) == 0;
+    if (!g_watching) pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+void unwatch_interrupt() {
+    if (!g_watching) return;
+    g_stop = true;
+    pthread_kill(g_watcher, SIGINT);
+    pthread_join(g_watcher, nullptr);
+    g_watching = false;
+}
+
+void quit_now(int status) { _exit(status); }
 
 std::vector<std::string> arguments(int argc, char **argv) { return std::vector<std::string>(argv, argv + argc); }
 

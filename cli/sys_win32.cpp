@@ -84,6 +84,30 @@ void restore_modes() {
 
 }  // namespace
 
+namespace {
+void (*g_on_interrupt)() = nullptr;
+
+// Windows runs a console control handler on a thread of its own.
+BOOL WINAPI on_control(DWORD type) {
+    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
+    g_on_interrupt();
+    return TRUE;  // handled: the program ends by itself
+}
+}  // namespace
+
+void watch_interrupt(void (*fn)()) {
+    g_on_interrupt = fn;
+    SetConsoleCtrlHandler(on_control, TRUE);
+}
+
+void unwatch_interrupt() { SetConsoleCtrlHandler(on_control, FALSE); }
+
+void quit_now(int status) {
+    fflush(stderr);
+    restore_modes();  // atexit handlers do not run
+    ExitProcess(static_cast<UINT>(status));
+}
+
 void init_streams() {
     // Input typed at a console keeps text mode: there Ctrl-Z ends it.
     if (GetFileType(GetStdHandle(STD_INPUT_HANDLE)) != FILE_TYPE_CHAR) _setmode(_fileno(stdin), _O_BINARY);

@@ -1,6 +1,7 @@
 #include "ui.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -158,6 +159,17 @@ void Table::print(FILE *out, const std::string &indent) const {
     for (const auto &r : shown) line(r, false);
 }
 
+namespace {
+std::atomic<int64_t> g_received{0}, g_expected{-1};
+// Below this an answer is quick enough that its size says nothing.
+constexpr int64_t k_large = 256 * 1024;
+}  // namespace
+
+void progress(int64_t received, int64_t expected) {
+    g_received = received;
+    g_expected = expected;
+}
+
 struct Spinner::Impl {
     std::mutex m;
     std::condition_variable cv;
@@ -167,6 +179,8 @@ struct Spinner::Impl {
 
 Spinner::Spinner(const std::string &label) : impl_(nullptr) {
     if (!g_spinner) return;
+    g_received = 0;
+    g_expected = -1;
     impl_ = new Impl;
     impl_->th = std::thread([this, label] {
         static const char *frames[] = {"\xe2\xa0\x8b", "\xe2\xa0\x99", "\xe2\xa0\xb9", "\xe2\xa0\xb8",
@@ -178,7 +192,13 @@ Spinner::Spinner(const std::string &label) : impl_(nullptr) {
         if (impl_->cv.wait_for(lk, std::chrono::milliseconds(200), [this] { return impl_->done; })) return;
         for (unsigned i = 0;; ++i) {
             double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-            out::print(stderr, "\r\x1b[2K%s %s %.1fs", frames[i % 10], label.c_str(), s);
+            std::string bytes;
+            int64_t got = g_received, want = g_expected;
+            if (got >= k_large) {
+                bytes = "  " + human_size(static_cast<uint64_t>(got));
+                if (want >= got) bytes += " of " + human_size(static_cast<uint64_t>(want));
+            }
+            out::print(stderr, "\r\x1b[2K%s %s %.1fs%s", frames[i % 10], label.c_str(), s, bytes);
             fflush(stderr);
             if (impl_->cv.wait_for(lk, std::chrono::milliseconds(100), [this] { return impl_->done; })) break;
         }

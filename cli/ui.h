@@ -49,7 +49,13 @@ struct Table {
 };
 
 // Shows "⠋ label 1.2s" on stderr while alive, only when stderr is a
-// terminal; erases itself when destroyed.
+// terminal; erases itself when destroyed. Once an answer grows large it
+// shows the bytes received too ("⠋ label 3.4s  2.1 MiB of 8.0 MiB"), as
+// reported through progress().
+// The transport's report on the answer arriving: bytes received so far and
+// the announced length (-1 when unknown). Any thread.
+void progress(int64_t received, int64_t expected);
+
 class Spinner {
 public:
     explicit Spinner(const std::string &label);
