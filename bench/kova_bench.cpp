@@ -3,6 +3,9 @@
 // summary table with the ratios.
 //
 //   kova_bench --peak-memory   peak resident memory of one 200,000-row parse
+//   kova_bench --peak-memory-search [ROWS] [tiny]
+//                              the same for one search through the request
+//                              frame and a host transport (150,000 rows)
 //   kova_bench [benchmark flags]
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -265,10 +268,64 @@ int peak_memory() {
     return parse_ok(rc) && rows == 200000 ? 0 : 1;
 }
 
+// A host transport that hands over its own copy of the answer, as a real
+// one does after reading it from the network (into a buffer sized from
+// Content-Length), and releases it when the library is done with it.
+const std::string *g_answer = nullptr;
+int32_t answer_get(void *, const char *, char **body, int32_t *status, char **err) {
+    *err = nullptr;
+    *status = 200;
+    *body = static_cast<char *>(malloc(g_answer->size() + 1));
+    if (!*body) return 1;
+    memcpy(*body, g_answer->c_str(), g_answer->size() + 1);
+    return 0;
+}
+void answer_release(void *, char *text) { free(text); }
+
+// Peak memory of one search through the request frame, the transport's
+// buffer included, as a multiple of the answer's size: the realistic answer
+// of `rows` rows, or `rows` tiny rows ({"a":1}, the worst case: yyjson's
+// values and the rows outweigh the text many times).
+int peak_memory_search(int rows, bool tiny) {
+    std::string *text = new std::string;
+    if (tiny) {
+        text->reserve(static_cast<size_t>(rows) * 8 + 32);
+        *text = "{\"Results\":[";
+        for (int i = 0; i < rows; ++i) *text += i ? ",{\"a\":1}" : "{\"a\":1}";
+        *text += "],\"Indexers\":[]}";
+    } else {
+        *text = gen::jackett(rows);
+    }
+    g_answer = text;
+    static const kova_io io = {nullptr, answer_get, nullptr, answer_release};
+    kova_set_io(&io);
+    kova_jackett_configure("127.0.0.1", 9117, 0, k_key);
+    long base_now, base_peak;
+    rss(&base_now, &base_peak);
+    FILE *clear = fopen("/proc/self/clear_refs", "w");
+    bool reset = clear && fputs("5", clear) >= 0;
+    if (clear) fclose(clear);
+    int32_t rc = kova_jackett_search_query("Matrix");
+    long now, peak;
+    rss(&now, &peak);
+    int32_t kept = kova_result_count();
+    double answer = static_cast<double>(text->size());
+    double used = static_cast<double>(peak - base_now);
+    printf("{\"case\":\"search %s\",\"answer_bytes\":%zu,\"rows\":%d,\"rc\":%d,\"base_rss\":%ld,"
+           "\"peak_rss\":%ld,\"after_rss\":%ld,\"peak_reset\":%s,\"peak_multiple\":%.3f}\n",
+           tiny ? "tiny" : "realistic", text->size(), kept, rc, base_now, peak, now, reset ? "true" : "false",
+           used / answer);
+    kova_reset();
+    delete text;
+    return parse_ok(rc) ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     if (argc > 1 && !strcmp(argv[1], "--peak-memory")) return peak_memory();
+    if (argc > 1 && !strcmp(argv[1], "--peak-memory-search"))
+        return peak_memory_search(argc > 2 ? atoi(argv[2]) : 150000, argc > 3 && !strcmp(argv[3], "tiny"));
     // Steady state with a warm allocator: without this, glibc hands every
     // block above its mmap threshold back to the kernel on free, and each
     // iteration of a large parse (ours and yyjson's alike) pays page faults

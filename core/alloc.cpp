@@ -1,5 +1,9 @@
 #include "core/alloc.h"
 
+#include <cstring>
+
+#include "core/core.h"
+
 #if defined(KOVA_FAULT_INJECTION)
 
 namespace {
@@ -58,4 +62,210 @@ yyjson_doc *kova_json_read(const char *text, size_t len, bool *oom) {
     yyjson_doc *doc = yyjson_read_opts(const_cast<char *>(text), len, 0, &kova_alc, &err);
     if (!doc && oom) *oom = err.code == YYJSON_READ_ERROR_MEMORY_ALLOCATION;
     return doc;
+}
+
+// ---------------------------------------------------------------------------
+// Service answers: one badly encoded text must not lose the whole answer.
+// ---------------------------------------------------------------------------
+namespace {
+int hex4(const unsigned char *p) {
+    int v = 0;
+    for (int k = 0; k < 4; ++k) {
+        unsigned char c = p[k];
+        int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (d < 0) return -1;
+        v = v * 16 + d;
+    }
+    return v;
+}
+
+// Writes text with every string literal's invalid Unicode replaced: a byte
+// that starts no well-formed UTF-8 sequence becomes U+FFFD (the rule of the
+// result document's repair), an escaped surrogate without its partner
+// becomes the escape \ufffd. Bytes outside string literals are left alone,
+// so any other malformation still fails the read that follows. out null:
+// only measures. Returns the length written; *texts counts the literals
+// repaired.
+size_t mend(const char *text, size_t len, char *out, int32_t *texts) {
+    const auto *t = reinterpret_cast<const unsigned char *>(text);
+    size_t o = 0;
+    auto put = [&](const void *p, size_t n) {
+        if (out) memcpy(out + o, p, n);
+        o += n;
+    };
+    bool in = false, bad = false;
+    *texts = 0;
+    size_t i = 0;
+    while (i < len) {
+        unsigned char c = t[i];
+        if (!in || (c >= 0x20 && c < 0x80 && c != '"' && c != '\\')) {
+            // Runs of plain bytes go at once.
+            size_t j = i + 1;
+            if (!in) {
+                in = c == '"';
+                bad = false;
+            } else {
+                while (j < len && t[j] >= 0x20 && t[j] < 0x80 && t[j] != '"' && t[j] != '\\') ++j;
+            }
+            put(t + i, j - i);
+            i = j;
+            continue;
+        }
+        if (c == '"') {
+            in = false;
+            if (bad) ++*texts;
+            put(t + i, 1);
+            ++i;
+            continue;
+        }
+        if (c == '\\') {
+            int cp = i + 6 <= len && t[i + 1] == 'u' ? hex4(t + i + 2) : -1;
+            if (cp >= 0xD800 && cp <= 0xDBFF) {
+                int lo = i + 12 <= len && t[i + 6] == '\\' && t[i + 7] == 'u' ? hex4(t + i + 8) : -1;
+                if (lo >= 0xDC00 && lo <= 0xDFFF) {
+                    put(t + i, 12);
+                    i += 12;
+                    continue;
+                }
+            }
+            if (cp >= 0xD800 && cp <= 0xDFFF) {
+                put("\\ufffd", 6);
+                bad = true;
+                i += 6;
+                continue;
+            }
+            size_t n = cp >= 0 ? 6 : (i + 2 <= len ? 2 : 1);
+            put(t + i, n);
+            i += n;
+            continue;
+        }
+        size_t n = c < 0x80 ? 1 : kova_utf8_len(text + i, len - i);
+        if (n) {
+            put(t + i, n);
+            i += n;
+        } else {
+            put("\xEF\xBF\xBD", 3);
+            bad = true;
+            ++i;
+        }
+    }
+    if (in && bad) ++*texts;
+    return o;
+}
+
+// True when text holds no byte outside well-formed UTF-8 and no escaped
+// surrogate without its partner, so that a strict read cannot fail for
+// either. Every backslash is taken as an escape: outside a string literal
+// one is a malformation anyway. Words of plain ASCII without a backslash, the
+// bulk of an answer, are passed over 32 bytes at a time.
+bool answer_clean(const char *text, size_t len) {
+    const auto *t = reinterpret_cast<const unsigned char *>(text);
+    constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+    // A word's high bits: set where a byte is not ASCII or is a backslash.
+    auto flags = [&](const unsigned char *p) {
+        uint64_t w;
+        memcpy(&w, p, 8);
+        uint64_t bs = w ^ (ones * '\\');
+        return (w | ((bs - ones) & ~bs)) & highs;
+    };
+    size_t i = 0;
+    while (i < len) {
+        if (i + 32 <= len && !(flags(t + i) | flags(t + i + 8) | flags(t + i + 16) | flags(t + i + 24))) {
+            i += 32;
+            continue;
+        }
+        if (i + 8 <= len && !flags(t + i)) {
+            i += 8;
+            continue;
+        }
+        unsigned char c = t[i];
+        if (c == '\\') {
+            int cp = i + 6 <= len && t[i + 1] == 'u' ? hex4(t + i + 2) : -1;
+            if (cp >= 0xD800 && cp <= 0xDBFF) {
+                int lo = i + 12 <= len && t[i + 6] == '\\' && t[i + 7] == 'u' ? hex4(t + i + 8) : -1;
+                if (lo < 0xDC00 || lo > 0xDFFF) return false;
+                i += 12;
+            } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+                return false;
+            } else {
+                i += cp >= 0 ? 6 : 2;
+            }
+        } else if (c >= 0x80) {
+            size_t n = kova_utf8_len(text + i, len - i);
+            if (!n) return false;
+            i += n;
+        } else {
+            ++i;
+        }
+    }
+    return true;
+}
+
+// The answer mended into a fresh text with yyjson's padding after it; null
+// when there is nothing to mend (*texts 0) or no memory (*oom).
+char *mended(const char *text, size_t len, size_t *n, int32_t *texts, bool *oom) {
+    *n = mend(text, len, nullptr, texts);
+    if (!*texts) return nullptr;
+    char *fixed = static_cast<char *>(kova_malloc(*n + 1 + YYJSON_PADDING_SIZE));
+    if (!fixed) {
+        *oom = true;
+        return nullptr;
+    }
+    mend(text, len, fixed, texts);
+    memset(fixed + *n, 0, 1 + YYJSON_PADDING_SIZE);
+    return fixed;
+}
+
+// The strict read of what a mending made, and its one warning.
+yyjson_doc *read_mended(kova_diag *diag, char *fixed, size_t n, int32_t texts, yyjson_read_flag flags, bool *oom) {
+    yyjson_read_err err;
+    yyjson_doc *doc = yyjson_read_opts(fixed, n, flags, &kova_alc, &err);
+    if (!doc) {
+        *oom = err.code == YYJSON_READ_ERROR_MEMORY_ALLOCATION;
+        return nullptr;
+    }
+    kova_warnf(diag, "invalid Unicode in %d texts of the answer replaced by U+FFFD", static_cast<int>(texts));
+    return doc;
+}
+} // namespace
+
+yyjson_doc *kova_answer_read_in_place(kova_diag *diag, char **text, size_t len, bool *oom) {
+    *oom = false;
+    yyjson_read_err err;
+    if (!answer_clean(*text, len)) {
+        // Mended before any read: a read in place that failed would have
+        // written over the text the mending needs. The mended text replaces
+        // the answer at once, so the two are not held longer than the mending.
+        size_t n;
+        int32_t texts;
+        char *fixed = mended(*text, len, &n, &texts, oom);
+        if (fixed) {
+            kova_free(*text);
+            *text = fixed;
+            return read_mended(diag, fixed, n, texts, YYJSON_READ_INSITU, oom);
+        }
+        if (*oom) return nullptr;
+        // Nothing inside a string to mend: the strict read decides.
+    }
+    yyjson_doc *doc = yyjson_read_opts(*text, len, YYJSON_READ_INSITU, &kova_alc, &err);
+    if (!doc) *oom = err.code == YYJSON_READ_ERROR_MEMORY_ALLOCATION;
+    return doc;
+}
+
+yyjson_doc *kova_answer_read(kova_diag *diag, const char *text, size_t len, bool *oom) {
+    *oom = false;
+    if (!text) return nullptr;
+    yyjson_read_err err;
+    yyjson_doc *doc = yyjson_read_opts(const_cast<char *>(text), len, 0, &kova_alc, &err);
+    if (doc) return doc;
+    *oom = err.code == YYJSON_READ_ERROR_MEMORY_ALLOCATION;
+    // Invalid UTF-8 and lone surrogates are the only string faults mended;
+    // an answer with none of them fails as it did.
+    if (err.code != YYJSON_READ_ERROR_INVALID_STRING) return nullptr;
+    size_t n;
+    int32_t texts;
+    text_guard fixed(mended(text, len, &n, &texts, oom));
+    if (!fixed.p) return nullptr;
+    // Read through yyjson's copy: the caller keeps only the document.
+    return read_mended(diag, fixed.p, n, texts, 0, oom);
 }

@@ -19,6 +19,8 @@ def text(s, big=False):
 
 # --- Jackett results
 w('jackett', 'seed-rows', '{"Results":[{"Title":"A.Film.2001.1080p","Tracker":"t1","TrackerId":"t1","Guid":"g1","Link":"http://x/1","Details":"http://x/d","MagnetUri":"magnet:?xt=1","InfoHash":"abc","CategoryDesc":"Movies/HD","TMDb":603,"TVDBId":"0","Imdb":"tt0000123","Size":1234567,"Seeders":"12","Peers":3,"Files":1,"Category":[2000,"2040",{"id":5030},{},7000],"PublishDate":"2024-03-01T12:30:45.5+01:00","DownloadVolumeFactor":0.5},{"title":"lower","Size":-1,"DownloadVolumeFactor":"1 "},5,"x"],"Indexers":[{"ID":"a","Name":"A","Status":0,"Results":2},{"ID":"b","Name":"B","Status":"1","Error":"timeout"},3]}')
+w('jackett', 'seed-mend', b'{"Results":[{"Title":"a\x80z \\ud800\\u0041","Tracker":"\xc0\xaf","b\xff":1},{"Title":"fine"}],"Indexers":[{"ID":"\xfe","Name":"\\udfff"}]}')
+w('jackett', 'seed-mend-not-json', b'{"Results":[{"Title":"\xff\x01"}]}')
 w('jackett', 'seed-all-failed', '{"Results":[],"Indexers":[{"ID":"a","Status":1},{"ID":"b","Status":1}]}')
 w('jackett', 'seed-shapes', '{"results":{"a":1},"Indexers":5}')
 w('jackett', 'seed-array', '[{"Results":[]}]')
@@ -28,6 +30,8 @@ w('jackett', 'seed-utf8', '{"Results":[{"Title":"\\u00e9\\ud83d\\ude00 caf\xc3\x
 w('releases', 'seed-sonarr', '[{"title":"Show.S01E01","indexer":"t","indexerId":12,"guid":"g","downloadUrl":"http://x","infoUrl":"http://i","magnetUrl":"","infoHash":"h","tmdbId":0,"tvdbId":81189,"imdbId":"tt0903747","size":"123","seeders":5,"leechers":1,"categories":[{"id":5030},5040],"publishDate":"2024-03-01T12:30:45Z","indexerFlags":["G_Halfleech","g_freeleech"],"seasonNumber":1,"episodeNumbers":[1,2],"fullSeason":false}]')
 w('releases', 'seed-flags', '[{"indexerFlags":1},{"indexerFlags":2},{"indexerFlags":3},{"indexerFlags":-4},{"indexerFlags":null},{"indexerFlags":[]},{"episodeNumbers":["7"],"fullSeason":true},{"episodeNumbers":5,"fullSeason":"true"},1,"x",null]')
 w('releases', 'seed-empty', '[]')
+w('releases', 'seed-mend', b'[{"title":"bad \xff\xc3 \\ud800 x","indexer":"\\udc00","guid":"\xed\xa0\x80"},{"title":"ok \\ud83d\\ude00"}]')
+w('releases', 'seed-mend-not-json', b'[{"title":"\xff"},]')
 w('releases', 'seed-object', '{"title":"x"}')
 w('releases', 'seed-number', '5')
 # --- Torznab

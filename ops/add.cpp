@@ -170,7 +170,7 @@ int32_t add_from_lookup(kova_ctx *ctx, int32_t kind, yyjson_val *object, const c
     text_guard answer_g(answer);
     if (rc != OK) return rc;
     bool oom;
-    doc_guard doc(kova_json_read(answer, strlen(answer), &oom));
+    doc_guard doc(kova_answer_read(ctx, answer, strlen(answer), &oom));
     answer_g.reset(nullptr);
     if (oom) return kova_oom(ctx);
     yyjson_val *v = yyjson_doc_get_root(doc.doc);

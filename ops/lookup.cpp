@@ -34,7 +34,7 @@ int32_t get_json_array(kova_ctx *ctx, int32_t kind, const char *path, const char
     text_guard body_g(body);
     if (rc != OK) return rc;
     bool oom;
-    *doc = kova_json_read(body, strlen(body), &oom);
+    *doc = kova_answer_read(ctx, body, strlen(body), &oom);
     if (oom) return kova_oom(ctx);
     yyjson_val *root = yyjson_doc_get_root(*doc);
     if (!yyjson_is_arr(root))
@@ -86,7 +86,7 @@ char *encoded_query(const char *name, const char *value) {
 int32_t lk_parse(kova_ctx *ctx, char *body, int32_t kind) {
     kova_lookup_free(ctx);
     bool oom;
-    ctx->lookup_doc = kova_json_read(body, body ? strlen(body) : 0, &oom);
+    ctx->lookup_doc = kova_answer_read(ctx, body, body ? strlen(body) : 0, &oom);
     kova_free(body);
     if (oom) return kova_oom(ctx);
     yyjson_val *root = yyjson_doc_get_root(ctx->lookup_doc);

@@ -161,11 +161,111 @@ TEST_F(Hostile, VeryLongKeysAndStrings) {
     yyjson_doc_free(doc);
 }
 
+// Invalid UTF-8 or an escaped lone surrogate in a text of a service answer
+// costs that text its bad bytes, not the answer: each becomes U+FFFD, the
+// rows stay, and one warning counts the texts repaired.
+TEST_F(Hostile, InvalidUnicodeInAnswers) {
+    const std::string fffd = "\xef\xbf\xbd";
+    const std::string warning1 = "invalid Unicode in 1 texts of the answer replaced by U+FFFD";
+    struct repaired_case {
+        const char *name;
+        std::string title; // as written in the JSON text
+        std::string want;  // as the library hands it out
+    };
+    const repaired_case cases[] = {
+        {"stray continuation byte", "a\x80z", "a" + fffd + "z"},
+        {"bytes no sequence starts with", "\xff\xfe ok", fffd + fffd + " ok"},
+        {"overlong form", "\xc0\xaf", fffd + fffd},
+        {"encoded surrogate", "x\xed\xa0\x80", "x" + fffd + fffd + fffd},
+        {"sequence cut short", "\xe2\x82 end", fffd + fffd + " end"},
+        {"beyond U+10FFFF", "\xf4\x90\x80\x80", fffd + fffd + fffd + fffd},
+        {"escaped lone high surrogate", "a\\ud800b", "a" + fffd + "b"},
+        {"escaped lone low surrogate", "\\uDC00", fffd},
+        {"high surrogate before a plain escape", "\\ud83d\\u0041", fffd + "A"},
+        {"two high surrogates, then a pair", "\\ud800\\ud83d\\ude00", fffd + "\xf0\x9f\x98\x80"},
+        {"mixed with valid text", "caf\xc3\xa9 \xff \\u00e9", "caf\xc3\xa9 " + fffd + " \xc3\xa9"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        // Jackett: the bad row and its neighbours are kept.
+        const std::string jackett = R"({"Results":[{"Title":"good","Seeders":1},{"Title":")" + c.title +
+                                    R"(","Seeders":2},{"Title":"also good"}],"Indexers":[]})";
+        // Parsed from the host's text and from a search's own answer (which
+        // the library reads in place unless it needs mending).
+        answer(J("/api/v2.0/indexers/all/results", "Query=x"), 200, jackett);
+        for (bool searched : {false, true}) {
+            ASSERT_EQ(searched ? kova_jackett_search_query("x") : kova_parse_jackett(jackett.c_str()), KOVA_OK)
+                << kova_last_error();
+            ASSERT_EQ(kova_result_count(), 3);
+            EXPECT_STREQ(kova_result_title(0), "good");
+            EXPECT_EQ(kova_result_title(1), c.want);
+            EXPECT_EQ(kova_result_seeders(1), 2);
+            EXPECT_STREQ(kova_result_title(2), "also good");
+            ASSERT_EQ(kova_warning_count(), 1);
+            EXPECT_EQ(kova_warning(0), warning1);
+            check_results();
+        }
+        // A release list, the same two ways.
+        const std::string releases = R"([{"title":")" + c.title + R"(","guid":"g1"},{"title":"fine"}])";
+        answer(R("/api/v3/release", "movieId=7"), 200, releases);
+        for (bool searched : {false, true}) {
+            ASSERT_EQ(searched ? kova_radarr_releases(7) : kova_parse_arr_releases(releases.c_str()), KOVA_OK)
+                << kova_last_error();
+            ASSERT_EQ(kova_result_count(), 2);
+            EXPECT_EQ(kova_result_title(0), c.want);
+            EXPECT_STREQ(kova_result_title(1), "fine");
+            ASSERT_EQ(kova_warning_count(), 1);
+            EXPECT_EQ(kova_warning(0), warning1);
+            check_results();
+        }
+        // A lookup: the entry is kept with its repaired title.
+        answer(S("/api/v3/series/lookup", "term=tt5"), 200,
+               R"([{"title":")" + c.title + R"(","imdbId":"tt5","tvdbId":9,"cleanTitle":"x"}])");
+        ASSERT_EQ(kova_sonarr_lookup("tt5", nullptr), KOVA_OK) << kova_last_error();
+        EXPECT_EQ(kova_lookup_title(0), c.want);
+        ASSERT_EQ(kova_warning_count(), 1);
+        EXPECT_EQ(kova_warning(0), warning1);
+    }
+    // Several bad texts, keys among them: one warning with their number.
+    ASSERT_EQ(kova_parse_jackett("{\"Results\":[{\"Title\":\"\xff\",\"Tracker\":\"\\udfff\",\"b\xff\":1},"
+                                 "{\"Title\":\"\xc3\"}]}"),
+              KOVA_OK);
+    EXPECT_EQ(kova_result_count(), 2);
+    EXPECT_EQ(kova_result_tracker(0), fffd);
+    ASSERT_EQ(kova_warning_count(), 1);
+    EXPECT_STREQ(kova_warning(0), "invalid Unicode in 4 texts of the answer replaced by U+FFFD");
+    check_results();
+    // Invalid Unicode and any other malformation: still not JSON, no warning.
+    const char *still_bad[] = {
+        "{\"Results\":[{\"Title\":\"\xff\"},]}",           // trailing comma
+        "{\"Results\":[{\"Title\":\"\\ud800\"}]",            // cut short
+        "{\"Results\":[{\"Title\":\"\xff\x01\"}]}",          // a control byte in a string
+        "{\"Results\":[{\"Title\":\"\\ud800\\q\"}]}",        // a bad escape
+        "{\"Results\":[{\"Title\":\"\xff\"}]} \xff",         // a stray byte outside strings
+        "\xff{\"Results\":[]}",
+    };
+    for (const char *text : still_bad) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(kova_parse_jackett(text), KOVA_ERR_JSON);
+        EXPECT_STREQ(kova_last_error(), "Jackett: response is not JSON");
+        EXPECT_EQ(kova_warning_count(), 0);
+        answer(J("/api/v2.0/indexers/all/results", "Query=x"), 200, text);
+        EXPECT_EQ(kova_jackett_search_query("x"), KOVA_ERR_JSON);
+        EXPECT_STREQ(kova_last_error(), "Jackett: response is not JSON");
+        EXPECT_EQ(kova_warning_count(), 0);
+    }
+    EXPECT_EQ(kova_parse_arr_releases("[{\"title\":\"\xed\xa0\x80\"}"), KOVA_ERR_JSON);
+    EXPECT_STREQ(kova_last_error(), "release list is not JSON");
+    // The result document of a repaired answer agrees with the texts.
+    ASSERT_EQ(kova_parse_jackett("{\"Results\":[{\"Title\":\"a\xff\"}]}"), KOVA_OK);
+    const std::string doc = kova_result_json();
+    EXPECT_NE(doc.find("\"title\":\"a" + fffd + "\""), std::string::npos) << doc;
+}
+
 TEST_F(Hostile, InvalidUtf8) {
-    // In a JSON answer: not JSON (strict reading).
-    EXPECT_EQ(kova_parse_jackett("{\"Results\":[{\"Title\":\"\xff\xfe\"}]}"), KOVA_ERR_JSON);
-    EXPECT_EQ(kova_parse_arr_releases("[{\"title\":\"\xed\xa0\x80\"}]"), KOVA_ERR_JSON);
-    EXPECT_EQ(kova_parse_jackett("{\"Results\":[{\"Title\":\"\\ud800\"}]}"), KOVA_ERR_JSON);
+    // In a JSON answer: the texts are repaired (InvalidUnicodeInAnswers).
+    EXPECT_EQ(kova_parse_jackett("{\"Results\":[{\"Title\":\"\xff\xfe\"}]}"), KOVA_OK);
+    EXPECT_STREQ(kova_result_title(0), "\xef\xbf\xbd\xef\xbf\xbd");
     // In a Torznab answer every byte is kept, and the result document still
     // comes out valid, with replacement characters.
     ASSERT_EQ(kova_parse_torznab_indexers(

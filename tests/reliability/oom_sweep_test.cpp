@@ -25,18 +25,20 @@
 //   kova_jackett_search_imdb                 stage 1; stage 2 with the IMDb filter; stage 3;
 //                                            no rows anywhere; partial; all indexers failed;
 //                                            404; not JSON
-//   kova_jackett_search_query                rows
+//   kova_jackett_search_query                rows; invalid Unicode mended
 //   kova_parse_jackett                       rows, indexers and warnings; not JSON; no Results;
-//                                            3000 rows (several blocks of row storage)
+//                                            3000 rows (several blocks of row storage); invalid
+//                                            Unicode mended; invalid Unicode and not JSON
 //   kova_sonarr_lookup                       IMDb match; IMDb empty then title; no series;
-//                                            no match; single object; not JSON
+//                                            no match; single object; not JSON; invalid Unicode
 //   kova_radarr_lookup_imdb                  match; 404; 500 "was not found"; other IMDb id
 //   kova_{sonarr,radarr}_library_find        present; absent; not an array
 //   kova_sonarr_releases                     episode found; episode missing (warning) then
 //                                            season; whole season; no releases; episode list
 //                                            not an array
-//   kova_radarr_releases                     rows; no releases; not JSON
-//   kova_parse_arr_releases                  rows with a warning; empty; not an array; 3000 rows
+//   kova_radarr_releases                     rows; no releases; not JSON; invalid Unicode
+//   kova_parse_arr_releases                  rows with a warning; empty; not an array; 3000 rows;
+//                                            invalid Unicode
 //   kova_sonarr_add_series, kova_radarr_add_movie
 //                                            added; already in the library; not found;
 //                                            POST refused (with and without an explanation);
@@ -266,8 +268,16 @@ TEST_F(OomSweep, JackettSearch) {
         {"not JSON", [this, q] { answer(q("tt0000123"), 200, "<html>"); }, search, KOVA_ERR_JSON},
         {"query", [this, q] { answer(q("a%20query"), 200, k_jackett_rows); },
          [] { return kova_jackett_search_query("a query"); }, KOVA_OK},
+        {"query invalid Unicode",
+         [this, q] { answer(q("a%20query"), 200, "{\"Results\":[{\"Title\":\"\xe2\x82\"},{\"Title\":\"ok\"}]}"); },
+         [] { return kova_jackett_search_query("a query"); }, KOVA_OK},
         {"parse rows", nullptr, [] { return kova_parse_jackett(k_jackett_rows); }, KOVA_OK},
         {"parse not JSON", nullptr, [] { return kova_parse_jackett("{"); }, KOVA_ERR_JSON},
+        {"parse invalid Unicode", nullptr,
+         [] { return kova_parse_jackett("{\"Results\":[{\"Title\":\"a\xff\"},{\"Title\":\"\\ud800\"}]}"); },
+         KOVA_OK},
+        {"parse invalid Unicode, not JSON", nullptr,
+         [] { return kova_parse_jackett("{\"Results\":[{\"Title\":\"a\xff\"},]}"); }, KOVA_ERR_JSON},
         {"parse no Results", nullptr, [] { return kova_parse_jackett(R"({"Indexers":5})"); }, KOVA_ERR_JSON},
         {"parse many rows", nullptr, [] { return kova_parse_jackett(k_jackett_many.c_str()); }, KOVA_OK},
     });
@@ -290,6 +300,9 @@ TEST_F(OomSweep, LookupsAndLibraryFind) {
         {"sonarr object", [this, by_imdb] { answer(by_imdb, 200, R"({"imdbId":"tt0903747","tvdbId":3})"); }, sonarr,
          KOVA_OK},
         {"sonarr not JSON", [this, by_imdb] { answer(by_imdb, 200, "5"); }, sonarr, KOVA_ERR_JSON},
+        {"sonarr invalid Unicode",
+         [this, by_imdb] { answer(by_imdb, 200, "[{\"title\":\"\xc3\",\"imdbId\":\"tt0903747\",\"tvdbId\":3}]"); },
+         sonarr, KOVA_OK},
         {"radarr match", [this, radarr] { answer(radarr, 200, k_movie); },
          [] { return kova_radarr_lookup_imdb("tt0133093"); }, KOVA_OK},
         {"radarr 404", [this, radarr] { answer(radarr, 404, "{}"); },
@@ -324,9 +337,13 @@ TEST_F(OomSweep, ReleaseSearches) {
          [] { return kova_radarr_releases(31); }, KOVA_ERR_EMPTY},
         {"radarr not JSON", [this] { answer(R("/api/v3/release", "movieId=31"), 200, "[1,"); },
          [] { return kova_radarr_releases(31); }, KOVA_ERR_JSON},
+        {"radarr invalid Unicode", [this] { answer(R("/api/v3/release", "movieId=31"), 200, "[{\"title\":\"\\ud800x\"}]"); },
+         [] { return kova_radarr_releases(31); }, KOVA_OK},
         {"parse rows", nullptr, [] { return kova_parse_arr_releases(k_releases); }, KOVA_OK},
         {"parse empty", nullptr, [] { return kova_parse_arr_releases("[]"); }, KOVA_ERR_EMPTY},
         {"parse object", nullptr, [] { return kova_parse_arr_releases("{}"); }, KOVA_ERR_JSON},
+        {"parse invalid Unicode", nullptr, [] { return kova_parse_arr_releases("[{\"title\":\"\\udc00\xfe\"}]"); },
+         KOVA_OK},
         {"parse many rows", nullptr, [] { return kova_parse_arr_releases(k_releases_many.c_str()); }, KOVA_OK},
     });
 }
