@@ -14,14 +14,14 @@ const char *const k_runtime[3] = {"JACKETT", "SONARR", "RADARR"};
 
 const char *answer_meaning(int32_t code) {
     switch (code) {
-    case 0: return "valid";
-    case -1: return "key rejected";
-    case -2: return "not found";
-    case -3: return "too many requests";
-    case -4: return "unreachable";
-    case -5: return "unexpected answer";
-    case -8: return "invalid settings";
-    case -9: return "answer too long";
+    case KOVA_VALIDATE_OK: return "valid";
+    case KOVA_VALIDATE_KEY_REJECTED: return "key rejected";
+    case KOVA_VALIDATE_NOT_FOUND: return "not found";
+    case KOVA_VALIDATE_TOO_MANY_REQUESTS: return "too many requests";
+    case KOVA_VALIDATE_UNREACHABLE: return "unreachable";
+    case KOVA_VALIDATE_UNEXPECTED: return "unexpected answer";
+    case KOVA_VALIDATE_INVALID_SETTINGS: return "invalid settings";
+    case KOVA_VALIDATE_NO_BUFFER: return "answer too long";
     default: return "error";
     }
 }
@@ -107,7 +107,7 @@ int cmd_config(App &app) {
             yyjson_mut_obj_add_val(report.doc, e, "answer",
                                    aroot ? yyjson_val_mut_copy(report.doc, aroot) : yyjson_mut_null(report.doc));
             if (!s.url_base.empty()) yyjson_mut_obj_add_strcpy(report.doc, e, "url_base", s.url_base.c_str());
-        } else if (code == 0) {
+        } else if (code == KOVA_VALIDATE_OK) {
             // The library's URL, with the URL base it was given.
             out::print(stdout, "%s %s  %s", name.c_str(), ui::paint(ui::Tone::good, "ok    "), url ? url : "");
             if (port) out::print(stdout, "  (no valid Port given: default %s used)", port);
@@ -115,7 +115,7 @@ int cmd_config(App &app) {
         } else {
             out::print(stdout, "%s %s  %d %s: %s\n", name.c_str(), ui::paint(ui::Tone::bad, "error "), code,
                        answer_meaning(code), err ? err : "(no answer)");
-            if (code == -4 && !g_transport_reason.empty())
+            if (code == KOVA_VALIDATE_UNREACHABLE && !g_transport_reason.empty())
                 out::print(stdout, "         %s\n", ui::paint(ui::Tone::dim, "transport: " + g_transport_reason));
         }
         yyjson_doc_free(ans);

@@ -140,7 +140,7 @@ void show_results(bool releases, int32_t rc, int limit) {
         for (int32_t i = 0; i < kova_indexer_count(); ++i) {
             std::string name = kova_indexer_name(i)[0] ? kova_indexer_name(i) : kova_indexer_id(i);
             out::Shown item;
-            if (kova_indexer_status(i) == 1) {
+            if (kova_indexer_status(i) == KOVA_INDEXER_FAILED) {
                 item = ui::paint(ui::Tone::bad, name + " failed");
                 if (kova_indexer_error(i)[0]) item += ": " + std::string(kova_indexer_error(i));
             } else {
@@ -180,9 +180,9 @@ namespace {
 
 const char *stage_name(int32_t stage) {
     switch (stage) {
-    case 1: return "IMDb id";
-    case 2: return "title, rows of other IMDb ids dropped";
-    case 3: return "free query";
+    case KOVA_STAGE_IMDB: return "IMDb id";
+    case KOVA_STAGE_TITLE: return "title, rows of other IMDb ids dropped";
+    case KOVA_STAGE_QUERY: return "free query";
     default: return "none";
     }
 }
@@ -192,7 +192,7 @@ const char *stage_name(int32_t stage) {
 void search_header(int32_t rc) {
     int32_t n = kova_result_count();
     std::string head = "Jackett: " + std::to_string(n) + (n == 1 ? " result" : " results");
-    if (kova_jackett_stage() > 0)
+    if (kova_jackett_stage() != KOVA_STAGE_NONE)
         head += " (stage " + std::to_string(kova_jackett_stage()) + ": " + stage_name(kova_jackett_stage()) + ")";
     out::print(stdout, "%s\n", ui::paint(rc == KOVA_OK ? ui::Tone::bold : ui::Tone::warn, head));
 }
