@@ -4,18 +4,6 @@
 #include "core/core.h"
 
 namespace {
-// The library's copy of an answer, with the padding that lets the parsers read
-// it in place (yyjson reads a few bytes past the end): the one copy of a large
-// answer is this one, not yyjson's.
-char *padded_copy(const char *text) {
-    size_t n = strlen(text); // up to the first NUL: a body is text
-    char *copy = static_cast<char *>(kova_malloc(n + 1 + YYJSON_PADDING_SIZE));
-    if (!copy) return nullptr;
-    memcpy(copy, text, n);
-    memset(copy + n, 0, 1 + YYJSON_PADDING_SIZE);
-    return copy;
-}
-
 void release_out(const kova_io *io, char *text) {
     if (!text) return;
     if (io->release)
@@ -62,7 +50,7 @@ int32_t kova_http(kova_core *ctx, const kova_io *io, int32_t kind, kova_method m
     char *copy = nullptr;
     bool copy_failed = false;
     if (tbody) {
-        copy = padded_copy(tbody);
+        copy = kova_strdup(tbody); // up to the first NUL: a body is text
         copy_failed = copy == nullptr;
     }
     release_out(io, tbody);
@@ -77,7 +65,7 @@ int32_t kova_http(kova_core *ctx, const kova_io *io, int32_t kind, kova_method m
     *body_out = copy;
     if (status >= 200 && status <= 299) {
         if (!copy) {
-            *body_out = padded_copy("");
+            *body_out = kova_strdup("");
             if (!*body_out) return kova_oom(ctx);
         }
         return OK;
