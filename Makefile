@@ -86,7 +86,8 @@ valgrind: dev
 	  KOVA_RUNNER="$$(command -v valgrind) --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,possible -q" \
 	  python3 tests/e2e/test_cli.py Cli; status=$$?; python3 tests/e2e/server.py stop --dir $$dir; exit $$status
 
-# PREFIX is set at configure time too, so the pkg-config file points there.
+# PREFIX is set at configure time too, as the prefix cmake --install uses;
+# the pkg-config files name the prefix they are installed to in any case.
 install: setup
 	@cmake --preset release $(if $(PREFIX),-DCMAKE_INSTALL_PREFIX=$(PREFIX),) >/dev/null
 	cmake --build build/release -j $(JOBS)

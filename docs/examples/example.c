@@ -10,6 +10,7 @@
  *     kova_set_io(kova_curl_io(t));
  *
  * Build: cc -std=c11 example.c $(pkg-config --cflags --libs kova)
+ * (against a build tree: PKG_CONFIG_PATH=build/dev, see docs/guide.md)
  */
 #include <inttypes.h>
 #include <stdio.h>
