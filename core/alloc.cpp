@@ -153,18 +153,65 @@ size_t mend(const char *text, size_t len, char *out, int32_t *texts) {
     return o;
 }
 
-// The answer mended into a fresh text; null
+// True when text holds no byte outside well-formed UTF-8 and no escaped
+// surrogate without its partner, so that a strict read cannot fail for
+// either. Every backslash is taken as an escape: outside a string literal
+// one is a malformation anyway. Blocks of plain ASCII without a backslash,
+// the bulk of an answer, are passed over whole; the block test is a plain
+// loop the compiler turns into vector compares.
+bool answer_clean(const char *text, size_t len) {
+    const auto *t = reinterpret_cast<const unsigned char *>(text);
+    // Nonzero when a byte of [p, p + n) is not ASCII or is a backslash.
+    auto flagged = [](const unsigned char *p, size_t n) {
+        unsigned char acc = 0;
+        for (size_t k = 0; k < n; ++k) acc |= static_cast<unsigned char>((p[k] & 0x80) | (p[k] == '\\' ? 0x80 : 0));
+        return acc != 0;
+    };
+    size_t i = 0;
+    while (i < len) {
+        if (i + 64 <= len && !flagged(t + i, 64)) {
+            i += 64;
+            continue;
+        }
+        if (i + 8 <= len && !flagged(t + i, 8)) {
+            i += 8;
+            continue;
+        }
+        unsigned char c = t[i];
+        if (c == '\\') {
+            int cp = i + 6 <= len && t[i + 1] == 'u' ? hex4(t + i + 2) : -1;
+            if (cp >= 0xD800 && cp <= 0xDBFF) {
+                int lo = i + 12 <= len && t[i + 6] == '\\' && t[i + 7] == 'u' ? hex4(t + i + 8) : -1;
+                if (lo < 0xDC00 || lo > 0xDFFF) return false;
+                i += 12;
+            } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+                return false;
+            } else {
+                i += cp >= 0 ? 6 : 2;
+            }
+        } else if (c >= 0x80) {
+            size_t n = kova_utf8_len(text + i, len - i);
+            if (!n) return false;
+            i += n;
+        } else {
+            ++i;
+        }
+    }
+    return true;
+}
+
+// The answer mended into a fresh text with yyjson's padding after it; null
 // when there is nothing to mend (*texts 0) or no memory (*oom).
 char *mended(const char *text, size_t len, size_t *n, int32_t *texts, bool *oom) {
     *n = mend(text, len, nullptr, texts);
     if (!*texts) return nullptr;
-    char *fixed = static_cast<char *>(kova_malloc(*n + 1));
+    char *fixed = static_cast<char *>(kova_malloc(*n + 1 + YYJSON_PADDING_SIZE));
     if (!fixed) {
         *oom = true;
         return nullptr;
     }
     mend(text, len, fixed, texts);
-    fixed[*n] = '\0';
+    memset(fixed + *n, 0, 1 + YYJSON_PADDING_SIZE);
     return fixed;
 }
 
@@ -180,6 +227,29 @@ yyjson_doc *read_mended(kova_diag *diag, char *fixed, size_t n, int32_t texts, y
     return doc;
 }
 } // namespace
+
+yyjson_doc *kova_answer_read_in_place(kova_diag *diag, char **text, size_t len, bool *oom) {
+    *oom = false;
+    yyjson_read_err err;
+    if (!answer_clean(*text, len)) {
+        // Mended before any read: a read in place that failed would have
+        // written over the text the mending needs. The mended text replaces
+        // the answer at once, so the two are not held longer than the mending.
+        size_t n;
+        int32_t texts;
+        char *fixed = mended(*text, len, &n, &texts, oom);
+        if (fixed) {
+            kova_free(*text);
+            *text = fixed;
+            return read_mended(diag, fixed, n, texts, YYJSON_READ_INSITU, oom);
+        }
+        if (*oom) return nullptr;
+        // Nothing inside a string to mend: the strict read decides.
+    }
+    yyjson_doc *doc = yyjson_read_opts(*text, len, YYJSON_READ_INSITU, &kova_alc, &err);
+    if (!doc) *oom = err.code == YYJSON_READ_ERROR_MEMORY_ALLOCATION;
+    return doc;
+}
 
 yyjson_doc *kova_answer_read(kova_diag *diag, const char *text, size_t len, bool *oom) {
     *oom = false;

@@ -152,6 +152,12 @@ void kova_diag_rewind(kova_diag *d, const kova_diag_mark *m);
 // document is valid UTF-8. Null when the answer is not JSON; *oom tells an
 // allocation failure apart.
 yyjson_doc *kova_answer_read(kova_diag *diag, const char *text, size_t len, bool *oom);
+// The same for an answer the caller owns (*text, freed with kova_free) with
+// YYJSON_PADDING_SIZE zero bytes after its NUL at len (a body from
+// kova_http): read in place, without yyjson's copy of it. An answer that is
+// mended is replaced in *text by its mended text. The document's strings live
+// in *text, which must outlive the document.
+yyjson_doc *kova_answer_read_in_place(kova_diag *diag, char **text, size_t len, bool *oom);
 
 // The explanation a service gave with a refusal (core/refusal.cpp), read from
 // the shapes Sonarr, Radarr and Jackett send: ASP.NET problem details
@@ -204,6 +210,10 @@ bool kova_is_ipv6_literal(const char *text);
 // ---------------------------------------------------------------------------
 // Sends one request to service kind through io (which the caller chose; null
 // when none is installed) and maps the answer's status to a result code.
-// *body_out (freed with kova_free) is the answer's text up to its first NUL.
+// *body_out (freed with kova_free) is the answer's text up to its first NUL,
+// followed by YYJSON_PADDING_SIZE zero bytes after that NUL, so that a parser
+// can read it in place (kova_answer_read_in_place); *len_out, when given,
+// receives its length.
 int32_t kova_http(kova_core *c, const kova_io *io, int32_t kind, kova_method method, const char *path,
-                  const char *query, const char *body, const char *label, char **body_out);
+                  const char *query, const char *body, const char *label, char **body_out,
+                  size_t *len_out = nullptr);

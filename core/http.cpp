@@ -4,6 +4,19 @@
 #include "core/core.h"
 
 namespace {
+// The library's copy of an answer, with the padding that lets the parsers read
+// it in place (yyjson reads a few bytes past the end): the one copy of a large
+// answer is this one, not yyjson's.
+char *padded_copy(const char *text, size_t *len) {
+    size_t n = strlen(text); // up to the first NUL: a body is text
+    *len = n;
+    char *copy = static_cast<char *>(kova_malloc(n + 1 + YYJSON_PADDING_SIZE));
+    if (!copy) return nullptr;
+    memcpy(copy, text, n);
+    memset(copy + n, 0, 1 + YYJSON_PADDING_SIZE);
+    return copy;
+}
+
 void release_out(const kova_io *io, char *text) {
     if (!text) return;
     if (io->release)
@@ -14,8 +27,11 @@ void release_out(const kova_io *io, char *text) {
 } // namespace
 
 int32_t kova_http(kova_core *ctx, const kova_io *io, int32_t kind, kova_method method, const char *path,
-                  const char *query, const char *body, const char *label, char **body_out) {
+                  const char *query, const char *body, const char *label, char **body_out, size_t *len_out) {
     *body_out = nullptr;
+    size_t len = 0;
+    if (!len_out) len_out = &len;
+    *len_out = 0;
     if (!kova_kind_ok(kind)) return kova_fail(ctx, ERR_INVALID_ARG, "unknown service");
     const bool post = method == kova_method::post;
     const kova_svc &svc = ctx->svc[kind];
@@ -50,7 +66,7 @@ int32_t kova_http(kova_core *ctx, const kova_io *io, int32_t kind, kova_method m
     char *copy = nullptr;
     bool copy_failed = false;
     if (tbody) {
-        copy = kova_strdup(tbody); // up to the first NUL: a body is text
+        copy = padded_copy(tbody, len_out);
         copy_failed = copy == nullptr;
     }
     release_out(io, tbody);
@@ -65,7 +81,7 @@ int32_t kova_http(kova_core *ctx, const kova_io *io, int32_t kind, kova_method m
     *body_out = copy;
     if (status >= 200 && status <= 299) {
         if (!copy) {
-            *body_out = kova_strdup("");
+            *body_out = padded_copy("", len_out);
             if (!*body_out) return kova_oom(ctx);
         }
         return OK;

@@ -18,7 +18,7 @@ void kova_ctx_free(kova_ctx *ctx) {
 }
 
 int32_t kova_request(kova_ctx *ctx, int32_t kind, kova_method method, const char *path, const char *query,
-                     const char *body, const char *label, char **body_out) {
+                     const char *body, const char *label, char **body_out, size_t *len_out) {
     return kova_http(ctx, kova_io_select(ctx->io, ctx->use_fake != 0), kind, method, path, query, body, label,
-                     body_out);
+                     body_out, len_out);
 }

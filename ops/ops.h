@@ -78,7 +78,7 @@ int32_t kova_do_parse_torznab(kova_ctx *ctx, const char *xml);
 // ---------------------------------------------------------------------------
 // One request through the context's transport (the request frame, kova_http).
 int32_t kova_request(kova_ctx *ctx, int32_t kind, kova_method method, const char *path, const char *query,
-                     const char *body, const char *label, char **body_out);
+                     const char *body, const char *label, char **body_out, size_t *len_out = nullptr);
 
 // What tells Sonarr and Radarr apart in the operations both run: names,
 // paths, keys and test-log keys, one entry per service (ops/service.cpp).

@@ -7,12 +7,13 @@
 namespace {
 // Clears the context's set and stage, then installs the parsed answer.
 int32_t parse_into(kova_ctx *ctx, const char *text,
-                   int32_t (*parse)(kova_diag *, kova_rset *, const char *, size_t)) {
+                   int32_t (*parse)(kova_diag *, kova_rset *, const char *, size_t, char *)) {
     kova_rset_free(&ctx->rs);
     ctx->stage = KOVA_STAGE_NONE;
     if (!text) return kova_fail(ctx, ERR_INVALID_ARG, "NULL input");
     kova_rset fresh{};
-    return install_set(ctx, &fresh, parse(ctx, &fresh, text, strlen(text)));
+    // The host's text stays the host's: the parse reads it through a copy.
+    return install_set(ctx, &fresh, parse(ctx, &fresh, text, strlen(text), nullptr));
 }
 } // namespace
 

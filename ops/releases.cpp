@@ -11,12 +11,13 @@ int32_t releases_get(kova_ctx *ctx, int32_t kind, const char *query) {
     kova_rset_free(&ctx->rs);
     ctx->stage = KOVA_STAGE_NONE;
     char *body = nullptr;
-    int32_t rc = kova_request(ctx, kind, kova_method::get, "/api/v3/release", query, nullptr, "release search", &body);
+    size_t len = 0;
+    int32_t rc =
+        kova_request(ctx, kind, kova_method::get, "/api/v3/release", query, nullptr, "release search", &body, &len);
     text_guard body_g(body);
     if (rc != OK) return rc;
     kova_rset fresh{};
-    rc = install_set(ctx, &fresh, kova_rset_parse_arr(ctx, &fresh, body, strlen(body)));
-    body_g.reset(nullptr);
+    rc = install_set(ctx, &fresh, kova_rset_parse_arr(ctx, &fresh, body, len, body_g.release()));
     if (rc != OK) return rc;
     ctx->rs.source = kind;
     if (ctx->rs.row_count == 0) return kova_fail(ctx, ERR_EMPTY, "%s: no releases", kova_svc_name(kind));

@@ -16,13 +16,16 @@ int32_t jackett_query(kova_ctx *ctx, const char *text) {
     if (!query.p) return kova_oom(ctx);
     snprintf(query.p, qlen, "Query=%s", enc.p);
     char *body = nullptr;
-    int32_t rc = kova_request(ctx, KOVA_JACKETT, kova_method::get, "/api/v2.0/indexers/all/results", query.p, nullptr, "search", &body);
+    size_t len = 0;
+    int32_t rc = kova_request(ctx, KOVA_JACKETT, kova_method::get, "/api/v2.0/indexers/all/results", query.p, nullptr,
+                              "search", &body, &len);
     text_guard body_g(body);
     if (rc == ERR_HTTP && ctx->http_code == 404)
         rc = kova_fail(ctx, ERR_NOT_FOUND, "Jackett search: HTTP 404");
     if (rc != OK) return rc;
+    // The set takes the answer over and reads it in place.
     kova_rset fresh{};
-    return install_set(ctx, &fresh, kova_rset_parse_jackett(ctx, &fresh, body, strlen(body)));
+    return install_set(ctx, &fresh, kova_rset_parse_jackett(ctx, &fresh, body, len, body_g.release()));
 }
 
 // Drops, in place, the rows that carry an IMDb number other than `imdb`;

@@ -51,6 +51,9 @@ struct kova_indexer {
 
 struct kova_rset {
     yyjson_doc *doc;
+    // The answer's text when the set owns it (read in place: the document's
+    // strings may live in it); released after the document.
+    char *text;
     kova_row *rows;
     int32_t row_count;
     int32_t row_cap;
@@ -85,6 +88,8 @@ int64_t kova_parse_iso(const char *s);
 // Parsers: each fills a zeroed set; on failure the set may hold a partial
 // answer, which the caller releases.
 // ---------------------------------------------------------------------------
-int32_t kova_rset_parse_jackett(kova_diag *diag, kova_rset *rs, const char *text, size_t len);
-int32_t kova_rset_parse_arr(kova_diag *diag, kova_rset *rs, const char *text, size_t len);
+// own: null, or text itself handed over to the set (a body from kova_http,
+// padded for a read in place), released with the set on every path.
+int32_t kova_rset_parse_jackett(kova_diag *diag, kova_rset *rs, const char *text, size_t len, char *own = nullptr);
+int32_t kova_rset_parse_arr(kova_diag *diag, kova_rset *rs, const char *text, size_t len, char *own = nullptr);
 int32_t kova_torznab_parse(kova_diag *diag, kova_rset *rs, const char *text);

@@ -262,6 +262,34 @@ TEST_F(Hostile, InvalidUnicodeInAnswers) {
     EXPECT_NE(doc.find("\"title\":\"a" + fffd + "\""), std::string::npos) << doc;
 }
 
+// A search reads its answer in place after a check that passes over long
+// runs of plain ASCII whole: a bad byte or escape is found at any offset,
+// block edges and the answer's last bytes included.
+TEST_F(Hostile, InvalidUnicodeAtEveryOffsetOfASearchAnswer) {
+    const std::string fffd = "\xef\xbf\xbd";
+    const std::string head = R"({"Results":[{"Title":")";
+    const std::string tail = R"("}]})";
+    for (const auto &[bad, shown] : {std::pair<std::string, std::string>{"\xff", fffd}, {"\\udc00", fffd}}) {
+        for (size_t at = 0; at <= 200; ++at) {
+            std::string title(200, 'x');
+            const std::string text = head + title.substr(0, at) + bad + title.substr(at) + tail;
+            SCOPED_TRACE(text.size());
+            answer(J("/api/v2.0/indexers/all/results", "Query=x"), 200, text);
+            ASSERT_EQ(kova_jackett_search_query("x"), KOVA_OK) << kova_last_error();
+            EXPECT_EQ(kova_result_title(0), title.substr(0, at) + shown + title.substr(at));
+            ASSERT_EQ(kova_warning_count(), 1);
+        }
+    }
+    // Clean non-ASCII text and escapes, anywhere: nothing to mend.
+    for (size_t at = 0; at < 130; at += 7) {
+        const std::string title = std::string(at, 'y') + "caf\xc3\xa9 \\ud83d\\ude00 \\\" \\u00e9";
+        answer(J("/api/v2.0/indexers/all/results", "Query=x"), 200, head + title + tail);
+        ASSERT_EQ(kova_jackett_search_query("x"), KOVA_OK) << kova_last_error();
+        EXPECT_EQ(kova_result_title(0), std::string(at, 'y') + "caf\xc3\xa9 \xf0\x9f\x98\x80 \" \xc3\xa9");
+        EXPECT_EQ(kova_warning_count(), 0);
+    }
+}
+
 TEST_F(Hostile, InvalidUtf8) {
     // In a JSON answer: the texts are repaired (InvalidUnicodeInAnswers).
     EXPECT_EQ(kova_parse_jackett("{\"Results\":[{\"Title\":\"\xff\xfe\"}]}"), KOVA_OK);
