@@ -37,6 +37,8 @@ const char k_usage[] =
     "\n"
     "commands:\n"
     "  demo                          the whole chain against built-in fake services\n"
+    "  config init|path|show         write a template, say which file is read,\n"
+    "                                print the settings (API keys hidden)\n"
     "  config check [SERVICE|all]    validate the configured services\n"
     "  test [SERVICE|all]            run the connection tests\n"
     "  search QUERY...               Jackett search by free query\n"
@@ -88,12 +90,48 @@ const Command k_commands[] = {
      "document. --json prints only the document.\n",
      "", cmd_demo, Before::checks},
     {"config",
-     "usage: kova config check [jackett|sonarr|radarr|all]\n\n"
-     "Validates each configured service through the library's settings handler:\n"
-     "the service is reached, its key checked, and the normalised URL printed, or\n"
-     "the error with its answer code (-1 key rejected, -2 not found, -3 too many\n"
-     "requests, -4 unreachable, -5 unexpected answer, -8 invalid settings).\n",
-     "", cmd_config, Before::config},
+     "usage: kova config check [jackett|sonarr|radarr|all]\n"
+     "       kova config init\n"
+     "       kova config path\n"
+     "       kova config show\n\n"
+     "  check   validates each configured service through the library's settings\n"
+     "          handler: the service is reached, its key checked, and the\n"
+     "          normalised URL printed, or the error with its answer code (-1 key\n"
+     "          rejected, -2 not found, -3 too many requests, -4 unreachable, -5\n"
+     "          unexpected answer, -8 invalid settings) and a hint when one fits\n"
+     "  init    writes a template that explains itself, readable by you only;\n"
+     "          it never replaces a file\n"
+     "  path    prints the file kova reads (stdout) and why that one (stderr)\n"
+     "  show    prints the settings as kova reads them, API keys as ***\n\n"
+     "The file: --config FILE, else @CONFIG@\n"
+     "It is a JSON object with one object per service:\n\n"
+     "  {\n"
+     "    \"Jackett\": {\"Url\": \"http://192.168.1.5:9117\", \"APIKey\": \"...\"},\n"
+     "    \"Sonarr\":  {\"Url\": \"https://media.lan/sonarr\", \"APIKey\": \"...\",\n"
+     "                \"CAFile\": \"/etc/ssl/lan-ca.pem\"},\n"
+     "    \"Radarr\":  {\"Host\": \"10.0.0.7\", \"Port\": 7878, \"APIKey\": \"...\", \"Insecure\": true},\n"
+     "    \"TimeoutMs\": 30000\n"
+     "  }\n\n"
+     "per service:\n"
+     "  Url       the address you open in a browser: http or https, the host\n"
+     "            ([IPv6] in brackets), the port (default 80 or 443, as in the\n"
+     "            browser) and the path behind a reverse proxy, if any\n"
+     "  Host, Port, UseHttps, UrlBase\n"
+     "            the address in parts, instead of Url (never both); Port\n"
+     "            defaults to 9117, 8989, 7878\n"
+     "  APIKey    Jackett: at the top of its dashboard; Sonarr and Radarr:\n"
+     "            Settings > General > Security > API Key\n"
+     "  Insecure  true: no TLS certificate check (self-signed, trusted network)\n"
+     "  CAFile    PEM file of the CA that signed the service's certificate\n"
+     "  ID        your name for the configuration, passed to the validation\n"
+     "top level:\n"
+     "  TimeoutMs the time-out of each request, in milliseconds\n"
+     "  Proxy     proxy URL for every service; \"\" for none\n\n"
+     "Members whose names start with _ are notes; // comments are fine too. An\n"
+     "unknown member is a warning that names the nearest known one.\n"
+     "KOVA_JACKETT_URL, KOVA_JACKETT_API_KEY (and the same for SONARR and RADARR)\n"
+     "replace the file's address and key; they may configure a service alone.\n",
+     "", cmd_config, Before::checks},
     {"test",
      "usage: kova test [jackett|sonarr|radarr|all]\n\n"
      "Runs the connection tests and prints their log: Jackett lists its configured\n"
@@ -330,15 +368,7 @@ int run(App &app, int argc, char **argv) {
     if (rc >= 0) return rc;
     ui::init(o.no_color, o.verbose || o.json);
     g_verbose = o.verbose;
-    if (c->before == Before::config) {
-        std::string err;
-        if (!cfg::load(o.config_path, app.conf, err)) {
-            out::print(stderr, "kova: %s\n", err.c_str());
-            return EXIT_USAGE;
-        }
-        int32_t timeout = o.timeout_ms ? o.timeout_ms : app.conf.timeout_ms;
-        if (timeout > 0) kova_set_timeout_ms(timeout);
-    }
+    if (c->before == Before::config && !load_configuration(app)) return EXIT_USAGE;
     return c->handler(app);
 }
 

@@ -1,5 +1,6 @@
-// A configured service as the commands use it: its transport (URL base, TLS,
-// proxy, the request log) and the library configured for it.
+// A configured service as the commands use it: the configuration it comes
+// from, its transport (TLS, proxy, the request log) and the library
+// configured for it; and what may stop a request early: Ctrl-C.
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -13,6 +14,9 @@ namespace cli {
 
 std::string g_transport_reason;
 bool g_verbose = false;
+LastRequest g_last;
+int g_service = -1;
+const cfg::Config *g_config = nullptr;
 
 void App::close() {
     kova_set_io(nullptr);
@@ -33,16 +37,44 @@ bool g_busy = false, g_interrupted = false;
 
 void progress(void *, int64_t received, int64_t expected) { ui::progress(received, expected); }
 
+// Reads the transport's line about each request ("GET <url> -> HTTP 302,
+// 5 bytes, 3 ms, Location: <url>" or "GET <url> -> failed after N ms:
+// <reason>") into g_last, for the hints.
 void log_request(void *, const char *line) {
     if (g_verbose) out::print(stderr, "kova: %s\n", line);
-    const char *f = strstr(line, " -> failed after ");
-    if (f) {
-        const char *why = strstr(f, " ms: ");
-        g_transport_reason = why ? why + 5 : f + 4;
+    const char *arrow = strstr(line, " -> ");
+    if (!arrow) return;
+    const char *sp = strchr(line, ' ');
+    g_last.url = sp && sp < arrow ? std::string(sp + 1, arrow) : std::string();
+    const char *outcome = arrow + 4;
+    if (strncmp(outcome, "HTTP ", 5) == 0) {
+        g_last.status = atoi(outcome + 5);
+        const char *loc = strstr(outcome, ", Location: ");
+        g_last.location = loc ? loc + 12 : "";
+        g_last.reason.clear();
+        return;
     }
+    g_last.status = 0;
+    g_last.location.clear();
+    const char *why = strstr(outcome, " ms: ");
+    g_last.reason = why ? why + 5 : outcome;
+    g_transport_reason = g_last.reason;
 }
 
 }  // namespace
+
+bool load_configuration(App &app) {
+    std::string err;
+    if (!cfg::load(app.o.config_path, app.conf, err)) {
+        out::print(stderr, "kova: %s\n", err.c_str());
+        return false;
+    }
+    g_config = &app.conf;
+    for (const auto &w : app.conf.warnings) out::print(stderr, "kova: warning: %s\n", w);
+    int32_t timeout = app.o.timeout_ms ? app.o.timeout_ms : app.conf.timeout_ms;
+    if (timeout > 0) kova_set_timeout_ms(timeout);
+    return true;
+}
 
 net::Transport *open_transport(const App &app, int kind) {
     const cfg::Service &s = app.conf.svc[kind];
@@ -95,6 +127,7 @@ void on_interrupt() {
 void enter_request() {
     std::lock_guard<std::mutex> lk(g_lock);
     g_busy = true;
+    g_last = LastRequest{};
 }
 
 void leave_request() {
@@ -103,7 +136,19 @@ void leave_request() {
     if (g_interrupted) throw Interrupted{};
 }
 
+std::string missing_setting(const cfg::Config &conf, int kind) {
+    const cfg::Service &s = conf.svc[kind];
+    const std::string name = k_service[kind];
+    if (s.host.empty())
+        return name + " has no address: give its \"Url\" in " + conf.path + " (or set " + cfg::k_env_url[kind] + ")";
+    if (s.api_key.empty())
+        return name + " has no API key: put it in \"APIKey\" in " + conf.path + " (or set " + cfg::k_env_key[kind] +
+               "); " + key_place(kind);
+    return "";
+}
+
 bool use_service(App &app, int kind) {
+    g_service = kind;
     if (app.demo) {
         kova_use_fake();
         return true;
@@ -111,8 +156,15 @@ bool use_service(App &app, int kind) {
     const cfg::Service &s = app.conf.svc[kind];
     if (!app.ready[kind]) {
         if (!s.present) {
-            out::print(stderr, "kova: %s is not configured: add a \"%s\" object to %s (see 'kova config --help')\n",
-                      k_service[kind], k_service[kind], app.conf.path.c_str());
+            out::print(stderr,
+                       "kova: %s is not configured: add a \"%s\" object to %s, or set %s and %s "
+                       "(see 'kova config --help')\n",
+                       k_service[kind], k_service[kind], app.conf.path, cfg::k_env_url[kind], cfg::k_env_key[kind]);
+            return false;
+        }
+        std::string missing = missing_setting(app.conf, kind);
+        if (!missing.empty()) {
+            out::print(stderr, "kova: %s\n", missing);
             return false;
         }
         app.transport[kind] = open_transport(app, kind);
@@ -124,7 +176,7 @@ bool use_service(App &app, int kind) {
         // kova_base_url and the errors name the URL actually requested.
         if (rc == KOVA_OK && !s.url_base.empty()) rc = kova_set_url_base(kind, s.url_base.c_str());
         if (rc != KOVA_OK) {
-            out::print(stderr, "kova: %s (in %s)\n", kova_last_error(), app.conf.path.c_str());
+            out::print(stderr, "kova: %s (%s)\n", kova_last_error(), setting_origin(app.conf, kind));
             return false;
         }
         app.ready[kind] = true;
