@@ -6,7 +6,7 @@
 // Where each piece lives:
 //   main.cpp          the command table, argument parsing, help texts, main()
 //   service.cpp       a configured service: the configuration, its transport,
-//                     configuring it; Ctrl-C
+//                     configuring it; Ctrl-C and --deadline
 //   hints.cpp         hints under the common failures of a setup
 //   show.cpp          output: tables and lines of results, JSON documents
 //   cmd_config.cpp    config init, path, show (and check, in cmd_check.cpp)
@@ -31,13 +31,15 @@
 namespace cli {
 
 // Exit statuses.
+// 124: --deadline passed (as timeout(1) reports its time running out).
 // 130: stopped by Ctrl-C (128 + SIGINT, the shell's convention).
-enum : int { EXIT_OK = 0, EXIT_FAILED = 1, EXIT_USAGE = 2, EXIT_CANCELLED = 130 };
+enum : int { EXIT_OK = 0, EXIT_FAILED = 1, EXIT_USAGE = 2, EXIT_DEADLINE = 124, EXIT_CANCELLED = 130 };
 
 struct Options {
     std::string config_path;
     bool json = false, yes = false, verbose = false, no_color = false, help = false, version = false;
     int32_t timeout_ms = 0;
+    int32_t deadline_ms = 0;  // --deadline: the whole command's time; 0 none
     std::string imdb, title, query, root, profile;
     bool has_imdb = false, has_title = false, has_query = false, has_root = false, has_profile = false;
     int32_t season = 0, episode = 0, limit = 0, grab = 0;
@@ -110,10 +112,23 @@ void close_transport(net::Transport *t);
 // Outside a request it ends the program at once with that status.
 struct Interrupted {};
 void on_interrupt();
-// Brackets a library call that Ctrl-C may cancel; leave() throws
-// Interrupted when it did.
+
+// --deadline MS: the whole command's time. When it passes during a request,
+// a watchdog thread cancels the request through its transport (as Ctrl-C
+// does), and with_spinner throws DeadlinePassed; when it passes between
+// requests, the next one does not start. main() turns it into a message and
+// EXIT_DEADLINE. A per-request --timeout still applies to each request.
+struct DeadlinePassed {};
+void start_deadline(int32_t ms);
+void stop_deadline();  // joins the watchdog
+int32_t deadline_ms();
+
+// Brackets a library call that Ctrl-C or the deadline may cancel. enter()
+// throws DeadlinePassed once the deadline has passed; leave(rc) throws
+// Interrupted after a Ctrl-C, DeadlinePassed when the deadline cut the call
+// short (rc < 0: it failed).
 void enter_request();
-void leave_request();
+void leave_request(int32_t rc);
 
 // Configures the service (once) and installs its transport. Prints the
 // reason and returns false when it cannot.
@@ -204,6 +219,6 @@ template <class F> int32_t cli::with_spinner(const std::string &label, F &&f) {
         enter_request();
         rc = f();
     }
-    leave_request();
+    leave_request(rc);
     return rc;
 }

@@ -56,13 +56,16 @@ const char k_usage[] =
     "options (any command):\n"
     "  --config FILE     configuration (default: @CONFIG@)\n"
     "  --json            print JSON instead of tables\n"
-    "  --timeout MS      request time-out in milliseconds (default 100000)\n"
+    "  --timeout MS      time-out of each request in milliseconds (default 100000);\n"
+    "                    a command that makes several requests may take longer\n"
+    "  --deadline MS     time for the whole command: when it passes, the request\n"
+    "                    in flight is cancelled and kova exits with status 124\n"
     "  --verbose, -v     log each HTTP request on stderr (API keys redacted)\n"
     "  --no-color        no colours (also: NO_COLOR=1, or output not a terminal)\n"
     "  --help, -h        help; 'kova COMMAND --help' for a command\n"
     "\n"
     "exit status: 0 success (also partial success), 1 the operation failed,\n"
-    "2 usage or configuration error, 130 cancelled with Ctrl-C.\n";
+    "2 usage or configuration error, 124 --deadline passed, 130 cancelled with Ctrl-C.\n";
 
 // What main() does before a command's handler runs.
 enum class Before {
@@ -264,7 +267,7 @@ int parse_args(const std::vector<std::string> &argv, Options &o, std::string &co
         if (name == "--help" || name == "-h") { o.help = true; continue; }
         if (name == "--version") { o.version = true; continue; }
 
-        static const char *with_value[] = {"--config", "--timeout", "--imdb", "--title", "--query", "--season",
+        static const char *with_value[] = {"--config", "--timeout", "--deadline", "--imdb", "--title", "--query", "--season",
                                            "--episode", "--root", "--profile", "--limit", "--grab"};
         bool known = false;
         for (const char *w : with_value) known = known || name == w;
@@ -276,6 +279,8 @@ int parse_args(const std::vector<std::string> &argv, Options &o, std::string &co
         if (name == "--config") o.config_path = value;
         else if (name == "--timeout") {
             if (!parse_int(value, 1, 86400000, o.timeout_ms)) return usage_error("--timeout wants milliseconds, 1 or more");
+        } else if (name == "--deadline") {
+            if (!parse_int(value, 1, 86400000, o.deadline_ms)) return usage_error("--deadline wants milliseconds, 1 or more");
         } else if (name == "--imdb") { o.imdb = value; o.has_imdb = true; }
         else if (name == "--title") { o.title = value; o.has_title = true; }
         else if (name == "--query") { o.query = value; o.has_query = true; }
@@ -369,6 +374,7 @@ int run(App &app, int argc, char **argv) {
     ui::init(o.no_color, o.verbose || o.json);
     g_verbose = o.verbose;
     if (c->before == Before::config && !load_configuration(app)) return EXIT_USAGE;
+    if (o.deadline_ms > 0) start_deadline(o.deadline_ms);
     return c->handler(app);
 }
 
@@ -388,7 +394,11 @@ int main(int argc, char **argv) {
             // The spinner is gone by now: the line is clean.
             out::print(stderr, "kova: cancelled\n");
             rc = EXIT_CANCELLED;
+        } catch (const DeadlinePassed &) {
+            out::print(stderr, "kova: the deadline of %d ms passed (--deadline): stopped\n", deadline_ms());
+            rc = EXIT_DEADLINE;
         }
+        stop_deadline();
         app.close();
     }
     // The library's state goes too, so that a leak checker sees only what

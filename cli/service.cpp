@@ -1,10 +1,14 @@
 // A configured service as the commands use it: the configuration it comes
 // from, its transport (TLS, proxy, the request log) and the library
-// configured for it; and what may stop a request early: Ctrl-C.
+// configured for it; and what may stop a request early: Ctrl-C and
+// --deadline.
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli.h"
@@ -30,10 +34,18 @@ App::~App() { close(); }
 
 namespace {
 
-// What Ctrl-C acts on; the lock orders it with the main thread's requests.
+// What Ctrl-C and the deadline act on; the lock orders them with the main
+// thread's requests.
 std::mutex g_lock;
 std::vector<net::Transport *> g_open;
 bool g_busy = false, g_interrupted = false;
+
+// --deadline: a watchdog thread waits for it, then cancels the request in
+// flight (g_cut) or, between requests, stops the next one from starting.
+std::thread g_watchdog;
+std::condition_variable g_wake;
+bool g_stop_watching = false, g_deadline_passed = false, g_cut = false;
+int32_t g_deadline_ms = 0;
 
 void progress(void *, int64_t received, int64_t expected) { ui::progress(received, expected); }
 
@@ -125,16 +137,50 @@ void on_interrupt() {
 }
 
 void enter_request() {
-    std::lock_guard<std::mutex> lk(g_lock);
-    g_busy = true;
-    g_last = LastRequest{};
+    {
+        std::lock_guard<std::mutex> lk(g_lock);
+        if (!g_deadline_passed) {
+            g_busy = true;
+            g_last = LastRequest{};
+            return;
+        }
+    }
+    throw DeadlinePassed{};
 }
 
-void leave_request() {
+void leave_request(int32_t rc) {
     std::lock_guard<std::mutex> lk(g_lock);
     g_busy = false;
     if (g_interrupted) throw Interrupted{};
+    // A request that was done when the deadline came keeps its answer; the
+    // next one will not start.
+    if (g_cut && rc < 0) throw DeadlinePassed{};
 }
+
+void start_deadline(int32_t ms) {
+    g_deadline_ms = ms;
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    g_watchdog = std::thread([until] {
+        std::unique_lock<std::mutex> lk(g_lock);
+        if (g_wake.wait_until(lk, until, [] { return g_stop_watching; })) return;
+        g_deadline_passed = true;
+        if (!g_busy) return;  // the next request will not start
+        g_cut = true;
+        for (auto *t : g_open) net::cancel(t);
+    });
+}
+
+void stop_deadline() {
+    if (!g_watchdog.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lk(g_lock);
+        g_stop_watching = true;
+    }
+    g_wake.notify_all();
+    g_watchdog.join();
+}
+
+int32_t deadline_ms() { return g_deadline_ms; }
 
 std::string missing_setting(const cfg::Config &conf, int kind) {
     const cfg::Service &s = conf.svc[kind];

@@ -1041,6 +1041,34 @@ class Cli(unittest.TestCase):
         self.assertEqual(r.returncode, 1)
         self.assertNotIn("hint:", r.stderr)
 
+    def test_a_deadline_bounds_the_whole_command(self):
+        """--timeout bounds each request, so a command of several requests can
+        take several times as long; --deadline bounds the command."""
+        cfg = self.config({"Radarr": self.svc("slow-deadline-%d" % os.getpid())})
+        cases = [  # (options, exit status, at least, at most seconds)
+            (["--deadline", "700"], 124, 0.6, 3.0),
+            (["--deadline", "700", "--json"], 124, 0.6, 3.0),
+            # Each request is within its time-out; the second one is cut.
+            (["--timeout", "6000", "--deadline", "6500"], 124, 6.4, 9.0),
+        ]
+        for options, status, least, most in cases:
+            r = self.run_kova("test", "radarr", *options, config=cfg)
+            self.assertEqual(r.returncode, status, (options, r.stderr))
+            self.assertIn("kova: the deadline of %s ms passed (--deadline): stopped\n" % options[options.index("--deadline") + 1],
+                          r.stderr)
+            self.assertEqual(r.stdout, "")
+            self.assertGreater(r.seconds, least)
+            self.assertLess(r.seconds, most + RUNNER_SLACK)
+        r = self.run_kova("config", "check", "--deadline", "700", config=cfg)
+        self.assertEqual(r.returncode, 124, r.stdout + r.stderr)
+        for bad in ("0", "x", "-5"):
+            r = self.run_kova("test", "--deadline", bad, config=cfg)
+            self.assertEqual(r.returncode, 2, bad)
+            self.assertIn("--deadline wants milliseconds", r.stderr)
+        # Time enough: the command's own outcome.
+        r = self.run_kova("test", "jackett", "--deadline", "30000", config=self.config({"Jackett": self.svc("dl-ok")}))
+        self.assertEqual(r.returncode, 0, r.stderr)
+
 
 def closed_port():
     """A port on 127.0.0.1 that nothing listens on (it did a moment ago)."""
