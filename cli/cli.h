@@ -5,8 +5,11 @@
 //
 // Where each piece lives:
 //   main.cpp          the command table, argument parsing, help texts, main()
-//   service.cpp       a configured service: its transport, configuring it
+//   service.cpp       a configured service: the configuration, its transport,
+//                     configuring it; Ctrl-C and --deadline
+//   hints.cpp         hints under the common failures of a setup
 //   show.cpp          output: tables and lines of results, JSON documents
+//   cmd_config.cpp    config init, path, show (and check, in cmd_check.cpp)
 //   cmd_check.cpp     config check, test
 //   cmd_find.cpp      search, lookup, releases
 //   cmd_library.cpp   add, get
@@ -28,13 +31,15 @@
 namespace cli {
 
 // Exit statuses.
+// 124: --deadline passed (as timeout(1) reports its time running out).
 // 130: stopped by Ctrl-C (128 + SIGINT, the shell's convention).
-enum : int { EXIT_OK = 0, EXIT_FAILED = 1, EXIT_USAGE = 2, EXIT_CANCELLED = 130 };
+enum : int { EXIT_OK = 0, EXIT_FAILED = 1, EXIT_USAGE = 2, EXIT_DEADLINE = 124, EXIT_CANCELLED = 130 };
 
 struct Options {
     std::string config_path;
     bool json = false, yes = false, verbose = false, no_color = false, help = false, version = false;
     int32_t timeout_ms = 0;
+    int32_t deadline_ms = 0;  // --deadline: the whole command's time; 0 none
     std::string imdb, title, query, root, profile;
     bool has_imdb = false, has_title = false, has_query = false, has_root = false, has_profile = false;
     int32_t season = 0, episode = 0, limit = 0, grab = 0;
@@ -79,6 +84,22 @@ int service_arg(const std::string &s);
 extern std::string g_transport_reason;
 extern bool g_verbose;  // --verbose: every request logged on stderr
 
+// What the transport's log line said about the last request (reset as each
+// library call starts), for the hints.
+struct LastRequest {
+    std::string url;       // redacted
+    int32_t status = 0;    // the HTTP status; 0 when no answer came
+    std::string location;  // a redirect's target (redacted)
+    std::string reason;    // why no answer came; "" when one did
+};
+extern LastRequest g_last;
+extern int g_service;                 // the service use_service set up last; -1 none
+extern const cfg::Config *g_config;   // the configuration load_configuration read
+
+// Reads the configuration (file, then environment), prints its warnings and
+// applies its time-out. Prints the error and returns false when it cannot.
+bool load_configuration(App &app);
+
 // The transport for one configured service, with its TLS and proxy
 // settings. Prints why when it cannot be made. Ctrl-C cancels it until
 // close_transport.
@@ -91,14 +112,49 @@ void close_transport(net::Transport *t);
 // Outside a request it ends the program at once with that status.
 struct Interrupted {};
 void on_interrupt();
-// Brackets a library call that Ctrl-C may cancel; leave() throws
-// Interrupted when it did.
-void enter_request();
-void leave_request();
 
-// Configures the service (from the file, once) and installs its transport.
-// Prints the reason and returns false when it cannot.
+// --deadline MS: the whole command's time. When it passes during a request,
+// a watchdog thread cancels the request through its transport (as Ctrl-C
+// does), and with_spinner throws DeadlinePassed; when it passes between
+// requests, the next one does not start. main() turns it into a message and
+// EXIT_DEADLINE. A per-request --timeout still applies to each request.
+struct DeadlinePassed {};
+void start_deadline(int32_t ms);
+void stop_deadline();  // joins the watchdog
+int32_t deadline_ms();
+
+// Brackets a library call that Ctrl-C or the deadline may cancel. enter()
+// throws DeadlinePassed once the deadline has passed; leave(rc) throws
+// Interrupted after a Ctrl-C, DeadlinePassed when the deadline cut the call
+// short (rc < 0: it failed).
+void enter_request();
+void leave_request(int32_t rc);
+
+// Configures the service (once) and installs its transport. Prints the
+// reason and returns false when it cannot.
 bool use_service(App &app, int kind);
+
+// Why a present service cannot be used: no address or no API key, with
+// where to set it; "" when it has both.
+std::string missing_setting(const cfg::Config &conf, int kind);
+
+// ---------------------------------------------------------------------------
+// Hints (hints.cpp)
+// ---------------------------------------------------------------------------
+
+// Where the service shows its API key ("Sonarr shows it in Settings > ...").
+std::string key_place(int kind);
+// Where a service's settings come from, for a message: "in FILE", "from
+// KOVA_SONARR_URL and KOVA_SONARR_API_KEY", ...
+std::string setting_origin(const cfg::Config &conf, int kind);
+// What a failure of service `kind` most likely means and what to change,
+// from the last request (g_last) and `error`, the library's error text:
+// a TLS port spoken to in plain HTTP or the reverse, nothing listening, a
+// redirect (with the address it names), a rejected key, a 404 for want of a
+// URL base. Empty when none applies.
+std::vector<std::string> hints(const cfg::Config &conf, int kind, const std::string &error);
+// hints() for the last library call, of the service use_service set up.
+std::vector<std::string> failure_hints();
 
 // Runs one library call with the spinner on stderr (only on a terminal);
 // Ctrl-C cancels it (Interrupted is thrown once the spinner is erased).
@@ -141,7 +197,8 @@ void outcome_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc);
 // Commands: each checks its own words and options, runs, prints and returns
 // the exit status.
 // ---------------------------------------------------------------------------
-int cmd_config(App &app);    // cmd_check.cpp
+int cmd_config(App &app);    // cmd_config.cpp
+int config_check(App &app);  // cmd_check.cpp
 int cmd_test(App &app);
 int cmd_search(App &app);    // cmd_find.cpp
 int cmd_lookup(App &app);
@@ -162,6 +219,6 @@ template <class F> int32_t cli::with_spinner(const std::string &label, F &&f) {
         enter_request();
         rc = f();
     }
-    leave_request();
+    leave_request(rc);
     return rc;
 }

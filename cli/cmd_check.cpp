@@ -28,15 +28,16 @@ const char *answer_meaning(int32_t code) {
 
 }  // namespace
 
-int cmd_config(App &app) {
+int config_check(App &app) {
     const Options &o = app.o;
-    if (o.args.empty() || o.args[0] != "check")
-        return usage_error(o.args.empty() ? "config: which action? (check)" : "config: unknown action " + o.args[0], "config");
     if (o.args.size() > 2) return usage_error("config check: too many arguments", "config");
     int which = service_arg(o.args.size() > 1 ? o.args[1] : "");
     if (which < 0) return usage_error("config check: unknown service " + o.args[1], "config");
-    if (!app.conf.found) {
-        out::print(stderr, "kova: no configuration file at %s (see 'kova config --help' and docs/cli.md)\n", app.conf.path.c_str());
+    if (!app.conf.any_service()) {
+        out::print(stderr,
+                   "kova: no service is configured: %s %s, and no KOVA_<SERVICE>_URL is set; "
+                   "'kova config init' writes a template (see 'kova config --help')\n",
+                   app.conf.path, app.conf.found ? "names none" : "does not exist");
         return EXIT_USAGE;
     }
     if (app.conf.loose_mode && !o.json)
@@ -52,7 +53,8 @@ int cmd_config(App &app) {
         name.resize(8, ' ');
         if (!s.present) {
             if (which == k) {
-                out::print(stderr, "kova: %s is not configured in %s\n", k_service[k], app.conf.path.c_str());
+                out::print(stderr, "kova: %s is not configured (in %s or by %s)\n", k_service[k], app.conf.path,
+                           cfg::k_env_url[k]);
                 return EXIT_USAGE;
             }
             if (!o.json) out::print(stdout, "%s %s\n", name.c_str(), ui::paint(ui::Tone::dim, "-      not configured"));
@@ -100,6 +102,14 @@ int cmd_config(App &app) {
         const char *port = yyjson_get_str(yyjson_obj_get(aroot, "Port"));
         const char *err = yyjson_get_str(yyjson_obj_get(aroot, "error"));
         if (code != 0) ++failures;
+        // What the failure most likely means: a setting left empty, or what
+        // the last request met.
+        std::vector<std::string> hint;
+        if (code != 0) {
+            std::string missing = missing_setting(app.conf, k);
+            if (!missing.empty()) hint.push_back(missing);
+            else hint = hints(app.conf, k, err ? err : "");
+        }
         if (o.json) {
             yyjson_mut_val *e = yyjson_mut_obj_add_obj(report.doc, report.root, k_lower[k]);
             yyjson_mut_obj_add_int(report.doc, e, "code", code);
@@ -107,6 +117,8 @@ int cmd_config(App &app) {
             yyjson_mut_obj_add_val(report.doc, e, "answer",
                                    aroot ? yyjson_val_mut_copy(report.doc, aroot) : yyjson_mut_null(report.doc));
             if (!s.url_base.empty()) yyjson_mut_obj_add_strcpy(report.doc, e, "url_base", s.url_base.c_str());
+            yyjson_mut_val *h = yyjson_mut_obj_add_arr(report.doc, e, "hints");
+            for (const auto &x : hint) yyjson_mut_arr_add_strcpy(report.doc, h, x.c_str());
         } else if (code == KOVA_VALIDATE_OK) {
             // The library's URL, with the URL base it was given.
             out::print(stdout, "%s %s  %s", name.c_str(), ui::paint(ui::Tone::good, "ok    "), url ? url : "");
@@ -117,12 +129,13 @@ int cmd_config(App &app) {
                        answer_meaning(code), err ? err : "(no answer)");
             if (code == KOVA_VALIDATE_UNREACHABLE && !g_transport_reason.empty())
                 out::print(stdout, "         %s\n", ui::paint(ui::Tone::dim, "transport: " + g_transport_reason));
+            for (const auto &x : hint) out::print(stdout, "         %s %s\n", ui::paint(ui::Tone::warn, "hint:"), x);
         }
         yyjson_doc_free(ans);
     }
     if (o.json) report.print();
     if (checked == 0) {
-        out::print(stderr, "kova: no service is configured in %s\n", app.conf.path.c_str());
+        out::print(stderr, "kova: no service is configured (in %s or by KOVA_<SERVICE>_URL)\n", app.conf.path);
         return EXIT_USAGE;
     }
     if (failures) {
@@ -181,12 +194,13 @@ int cmd_test(App &app) {
             if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
                 errors.push_back("the transport said: " + g_transport_reason);
             for (int32_t i = 0; i < kova_warning_count(); ++i) errors.push_back(std::string("  ") + kova_warning(i));
+            for (const auto &h : hints(app.conf, k, kova_last_error())) errors.push_back("hint: " + h);
         }
         g_transport_reason.clear();
     }
     if (o.json) report.print();
     if (ran == 0) {
-        out::print(stderr, "kova: no service is configured in %s\n", app.conf.path.c_str());
+        out::print(stderr, "kova: no service is configured (in %s or by KOVA_<SERVICE>_URL)\n", app.conf.path);
         return EXIT_USAGE;
     }
     for (const auto &e : errors) out::print(stderr, "kova: %s\n", e.c_str());

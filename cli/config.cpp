@@ -2,6 +2,7 @@
 
 #include <yyjson.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -10,9 +11,136 @@
 #include "sys.h"
 
 namespace cfg {
+
+const int32_t k_default_port[3] = {9117, 8989, 7878};
+const char *const k_env_url[3] = {"KOVA_JACKETT_URL", "KOVA_SONARR_URL", "KOVA_RADARR_URL"};
+const char *const k_env_key[3] = {"KOVA_JACKETT_API_KEY", "KOVA_SONARR_API_KEY", "KOVA_RADARR_API_KEY"};
+
+const char k_template[] =
+    "{\n"
+    "  \"_comment\": [\n"
+    "    \"kova's configuration. Keep the services you use and delete the others.\",\n"
+    "    \"Url: the address you open the service at in a browser, with the path it has\",\n"
+    "    \"behind a reverse proxy: http://192.168.1.5:9117 or https://media.lan/sonarr.\",\n"
+    "    \"APIKey: the service's API key (where to find it: each service's _comment).\",\n"
+    "    \"Optional per service: \\\"Insecure\\\": true (no TLS certificate check, for a\",\n"
+    "    \"self-signed certificate on a network you trust), \\\"CAFile\\\": the PEM file of\",\n"
+    "    \"the CA that signed its certificate. At the top level: \\\"TimeoutMs\\\" (each\",\n"
+    "    \"request), \\\"Proxy\\\". Members whose names start with _ are notes.\",\n"
+    "    \"Then run: kova config check. All members: kova config --help.\"\n"
+    "  ],\n"
+    "  \"Jackett\": {\n"
+    "    \"_comment\": \"APIKey: the API Key at the top of Jackett's dashboard\",\n"
+    "    \"Url\": \"http://localhost:9117\",\n"
+    "    \"APIKey\": \"\"\n"
+    "  },\n"
+    "  \"Sonarr\": {\n"
+    "    \"_comment\": \"APIKey: Sonarr's Settings > General > Security > API Key\",\n"
+    "    \"Url\": \"http://localhost:8989\",\n"
+    "    \"APIKey\": \"\"\n"
+    "  },\n"
+    "  \"Radarr\": {\n"
+    "    \"_comment\": \"APIKey: Radarr's Settings > General > Security > API Key\",\n"
+    "    \"Url\": \"http://localhost:7878\",\n"
+    "    \"APIKey\": \"\"\n"
+    "  }\n"
+    "}\n";
+
 namespace {
 
 const char *k_names[3] = {"Jackett", "Sonarr", "Radarr"};
+
+// The members a service object and the top level know, in the order the
+// warnings list them.
+const char *const k_service_members[] = {"Url", "APIKey", "Host", "Port", "UseHttps", "UrlBase", "Insecure", "CAFile", "ID"};
+const char *const k_top_members[] = {"Jackett", "Sonarr", "Radarr", "TimeoutMs", "Proxy"};
+// The members that make up an address, which "Url" gives in one.
+const char *const k_address_parts[] = {"Host", "Port", "UseHttps", "UrlBase"};
+
+// Names people write for a member that are too far from it for the edit
+// distance to find.
+const struct {
+    const char *written, *meant;
+} k_aliases[] = {
+    {"BaseUrl", "UrlBase"}, {"Hostname", "Host"}, {"Address", "Url"}, {"Key", "APIKey"},
+    {"Token", "APIKey"},    {"Https", "UseHttps"},  {"SSL", "UseHttps"}, {"Timeout", "TimeoutMs"},
+    {"Path", "UrlBase"},
+};
+
+std::string lower(std::string s) {
+    for (char &c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// Edit distance (insertions, deletions, substitutions and swaps of two
+// neighbours), ignoring letter case: "Radar" is 1 from "Radarr", "Hots" 1
+// from "Host".
+size_t distance(const std::string &a_in, const std::string &b_in) {
+    std::string a = lower(a_in), b = lower(b_in);
+    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+    for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        for (size_t j = 1; j <= b.size(); ++j) {
+            size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+// The known name `name` most likely stands for; nullptr when none is close:
+// at most three edits, and no more than half the name's length (so "Timout"
+// finds "TimeoutMs", and "X" nothing).
+template <size_t N> const char *nearest(const std::string &name, const char *const (&known)[N]) {
+    for (const auto &a : k_aliases) {
+        if (strcasecmp(name.c_str(), a.written) != 0) continue;
+        for (const char *k : known)
+            if (strcmp(k, a.meant) == 0) return k;
+    }
+    const char *best = nullptr;
+    size_t best_d = 4;
+    for (const char *k : known) {
+        size_t d = distance(name, k);
+        if (d < best_d && d * 2 <= name.size()) {
+            best = k;
+            best_d = d;
+        }
+    }
+    return best;
+}
+
+template <size_t N> bool known_name(const char *name, const char *const (&known)[N]) {
+    for (const char *k : known)
+        if (strcasecmp(name, k) == 0) return true;
+    return false;
+}
+
+// Warns of each member of `obj` that is neither known nor a note.
+template <size_t N>
+void check_members(yyjson_val *obj, const char *const (&known)[N], const std::string &where,
+                   std::vector<std::string> &warnings) {
+    size_t i, n;
+    yyjson_val *k, *v;
+    yyjson_obj_foreach(obj, i, n, k, v) {
+        const char *name = yyjson_get_str(k);
+        if (name[0] == '_' || known_name(name, known)) continue;
+        std::string w = where.empty() ? name : where + "." + name;
+        bool section = where.empty() && yyjson_is_obj(v);
+        w += section ? ": unknown section, ignored" : ": unknown member, ignored";
+        if (const char *near = nearest(name, known)) {
+            w += std::string("; did you mean ") + near + "?";
+        } else {
+            w += " (known:";
+            for (size_t j = 0; j < N; ++j) w += std::string(j ? ", " : " ") + known[j];
+            w += ")";
+        }
+        warnings.push_back(w);
+    }
+}
 
 // A member by exact key, then ignoring letter case.
 yyjson_val *member(yyjson_val *obj, const char *key) {
@@ -23,6 +151,11 @@ yyjson_val *member(yyjson_val *obj, const char *key) {
         if (strcasecmp(yyjson_get_str(k), key) == 0) return v;
     }
     return nullptr;
+}
+
+bool given(yyjson_val *obj, const char *key) {
+    yyjson_val *v = member(obj, key);
+    return v && !yyjson_is_null(v);
 }
 
 bool text(yyjson_val *obj, const char *key, std::string &out, std::string &err, const std::string &where) {
@@ -84,36 +217,238 @@ bool number(yyjson_val *obj, const char *key, int32_t lo, int32_t hi, int32_t &o
     return true;
 }
 
-bool read_service(yyjson_val *obj, Service &s, std::string &err, const std::string &where) {
+bool all_digits(const std::string &s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A Host that holds more than a host: the library would only call it
+// invalid, so say what to write instead.
+bool check_host(const std::string &host, std::string &err, const std::string &where) {
+    std::string head = where + ".Host \"" + host + "\"";
+    if (host.find("://") != std::string::npos) {
+        err = head + " holds a scheme: write the host alone, or give the whole address as \"Url\": \"" + host +
+              "\" instead of Host";
+        return false;
+    }
+    if (host.find('/') != std::string::npos) {
+        err = head + " holds a path: write the host alone (a path goes in UrlBase), or use \"Url\"";
+        return false;
+    }
+    if (host.size() > 1 && host.front() == '[' && host.back() == ']') {
+        err = head + ": write an IPv6 address without brackets, or use \"Url\"";
+        return false;
+    }
+    size_t colon = host.find(':');
+    if (colon != std::string::npos && host.find(':', colon + 1) == std::string::npos &&
+        all_digits(host.substr(colon + 1))) {
+        err = head + " holds a port: write it in \"Port\": " + host.substr(colon + 1) + ", or use \"Url\"";
+        return false;
+    }
+    return true;
+}
+
+bool read_service(yyjson_val *obj, int kind, Service &s, std::vector<std::string> &warnings, std::string &err) {
+    const std::string where = k_names[kind];
     if (!yyjson_is_obj(obj)) {
         err = where + " must be an object";
         return false;
     }
     s.present = true;
-    return text(obj, "Host", s.host, err, where) && text(obj, "APIKey", s.api_key, err, where) &&
-           flag(obj, "UseHttps", s.https, err, where) &&
-           number(obj, "Port", 1, 65535, s.port, &s.port_text, err, where) &&
-           text(obj, "UrlBase", s.url_base, err, where) && flag(obj, "Insecure", s.insecure, err, where) &&
-           text(obj, "CAFile", s.ca_file, err, where) && text(obj, "ID", s.id, err, where);
+    check_members(obj, k_service_members, where, warnings);
+    std::string url;
+    bool ok = text(obj, "Url", url, err, where) && text(obj, "APIKey", s.api_key, err, where) &&
+              flag(obj, "Insecure", s.insecure, err, where) && text(obj, "CAFile", s.ca_file, err, where) &&
+              text(obj, "ID", s.id, err, where);
+    if (!ok) return false;
+    if (!s.api_key.empty()) s.key_from = From::file;
+    if (given(obj, "Url")) {
+        for (const char *part : k_address_parts) {
+            if (given(obj, part)) {
+                err = where + ": give either \"Url\" or its parts (Host, Port, UseHttps, UrlBase), not both; \"" +
+                      part + "\" is there along with \"Url\"";
+                return false;
+            }
+        }
+        std::string note;
+        if (!parse_url(url, kind, s, err, note, where + ".Url")) return false;
+        if (!note.empty()) warnings.push_back(note);
+        s.address_from = From::file;
+        return true;
+    }
+    ok = text(obj, "Host", s.host, err, where) && flag(obj, "UseHttps", s.https, err, where) &&
+         number(obj, "Port", 1, 65535, s.port, &s.port_text, err, where) &&
+         text(obj, "UrlBase", s.url_base, err, where);
+    if (!ok || (!s.host.empty() && !check_host(s.host, err, where))) return false;
+    if (!s.host.empty()) s.address_from = From::file;
+    return true;
+}
+
+// What the environment says over the file.
+bool read_env(Config &out, std::string &err) {
+    for (int k = 0; k < 3; ++k) {
+        Service &s = out.svc[k];
+        std::string url = sys::env(k_env_url[k]), key = sys::env(k_env_key[k]);
+        if (!url.empty()) {
+            Service fresh = s;  // the file's key, TLS settings and ID stay
+            fresh.host.clear();
+            fresh.url_base.clear();
+            fresh.port = 0;
+            fresh.port_text.clear();
+            std::string note;
+            if (!parse_url(url, k, fresh, err, note, k_env_url[k])) return false;
+            if (!note.empty()) out.warnings.push_back(note);
+            s = fresh;
+            s.present = true;
+            s.address_from = From::env;
+        }
+        if (!key.empty()) {
+            s.api_key = key;
+            s.present = true;
+            s.key_from = From::env;
+        }
+    }
+    return true;
+}
+
+std::string trim(const std::string &s) {
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r' || s[b] == '\n')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r' || s[e - 1] == '\n')) --e;
+    return s.substr(b, e - b);
+}
+
+// "sonarr/", "//sonarr" -> "/sonarr"; "/" -> "".
+std::string norm_base(const std::string &b) {
+    size_t s = b.find_first_not_of('/');
+    if (s == std::string::npos) return "";
+    size_t e = b.find_last_not_of('/');
+    return "/" + b.substr(s, e - s + 1);
+}
+
+bool ends_with_nocase(const std::string &s, const char *tail) {
+    size_t n = strlen(tail);
+    return s.size() >= n && strcasecmp(s.c_str() + s.size() - n, tail) == 0;
 }
 
 }  // namespace
 
-std::string locate(const std::string &explicit_path) {
-    if (!explicit_path.empty()) return explicit_path;
+bool parse_url(const std::string &given_text, int kind, Service &s, std::string &err, std::string &warning,
+               const std::string &where) {
+    const std::string t = trim(given_text);
+    auto fail = [&](const std::string &why) {
+        err = where + " \"" + given_text + "\": " + why;
+        return false;
+    };
+    if (t.empty()) return fail("empty; write the address as http://host:port");
+    size_t sep = t.find("://");
+    if (sep == std::string::npos) return fail("no scheme: write \"http://" + t + "\" (or https://)");
+    std::string scheme = lower(t.substr(0, sep));
+    if (scheme != "http" && scheme != "https") return fail("the scheme must be http or https");
+    const bool https = scheme == "https";
+    std::string rest = t.substr(sep + 3);
+    size_t end = rest.find_first_of("/?#");
+    std::string authority = rest.substr(0, end), tail = end == std::string::npos ? "" : rest.substr(end);
+    if (authority.find('@') != std::string::npos)
+        return fail("a user name or password does not belong in the address; the API key is what kova sends");
+    std::string host, port;
+    if (!authority.empty() && authority[0] == '[') {
+        size_t close = authority.find(']');
+        if (close == std::string::npos) return fail("no ] after the IPv6 address");
+        host = authority.substr(1, close - 1);
+        std::string after = authority.substr(close + 1);
+        if (!after.empty()) {
+            if (after[0] != ':') return fail("only :PORT may follow the ]");
+            port = after.substr(1);
+            if (port.empty()) return fail("no port after the colon");
+        }
+    } else {
+        size_t colon = authority.find(':');
+        if (colon != std::string::npos && authority.find(':', colon + 1) != std::string::npos)
+            return fail("an IPv6 address goes in brackets: " + scheme + "://[" + authority + "]");
+        host = authority.substr(0, colon);
+        if (colon != std::string::npos) {
+            port = authority.substr(colon + 1);
+            if (port.empty()) return fail("no port after the colon");
+        }
+    }
+    if (host.empty()) return fail("no host");
+    for (char c : host)
+        if (static_cast<unsigned char>(c) <= ' ' || c == '\\' || c == '%')
+            return fail("the host holds a space or a character no host name has");
+    int32_t p = https ? 443 : 80;
+    if (!port.empty()) {
+        long long n = all_digits(port) && port.size() <= 5 ? atoll(port.c_str()) : 0;
+        if (n < 1 || n > 65535) return fail("the port must be a number from 1 to 65535");
+        p = static_cast<int32_t>(n);
+    }
+    size_t q = tail.find('?'), hash = tail.find('#');
+    if (q != std::string::npos && (hash == std::string::npos || q < hash))
+        return fail("a query (?...) does not belong in the address");
+    std::string path = tail.substr(0, hash);  // a browser never sends a fragment either
+    for (char c : path)
+        if (static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) >= 0x7f)
+            return fail("the path holds a space or a character a URL writes percent-encoded (%20...)");
+    // Jackett's own address bar shows its dashboard page: that page is not
+    // part of the address kova needs.
+    if (kind == 0) {
+        std::string page = norm_base(path);
+        for (const char *ui : {"/UI/Dashboard", "/UI"}) {
+            if (!ends_with_nocase(page, ui)) continue;
+            warning = where + ": " + page.substr(page.size() - strlen(ui)) +
+                      " is Jackett's dashboard page, not part of its address: left out";
+            path = page.substr(0, page.size() - strlen(ui));
+            break;
+        }
+    }
+    s.host = host;
+    s.port = p;
+    s.port_text = std::to_string(p);
+    s.https = https;
+    s.url_base = norm_base(path);
+    s.url = t;
+    return true;
+}
+
+std::string address(const Service &s, int kind) {
+    bool v6 = s.host.find(':') != std::string::npos;
+    int32_t port = s.port > 0 ? s.port : k_default_port[kind];
+    return std::string(s.https ? "https://" : "http://") + (v6 ? "[" : "") + s.host + (v6 ? "]" : "") + ":" +
+           std::to_string(port) + norm_base(s.url_base);
+}
+
+std::string redact_proxy(const std::string &proxy) {
+    size_t start = proxy.find("://");
+    start = start == std::string::npos ? 0 : start + 3;
+    size_t at = proxy.find('@', start), slash = proxy.find('/', start);
+    if (at == std::string::npos || (slash != std::string::npos && slash < at)) return proxy;
+    size_t colon = proxy.find(':', start);
+    if (colon == std::string::npos || colon > at) return proxy;
+    return proxy.substr(0, colon + 1) + "***" + proxy.substr(at);
+}
+
+std::string locate(const std::string &explicit_path, Source &source) {
+    if (!explicit_path.empty()) {
+        source = Source::option;
+        return explicit_path;
+    }
     std::string env = sys::env("KOVA_CONFIG");
-    if (!env.empty()) return env;
+    if (!env.empty()) {
+        source = Source::env;
+        return env;
+    }
+    source = Source::default_place;
     return sys::default_config_path();
 }
 
 bool load(const std::string &explicit_path, Config &out, std::string &err) {
     out = Config{};
-    out.path = locate(explicit_path);
-    bool named = !explicit_path.empty() || !sys::env("KOVA_CONFIG").empty();
+    out.path = locate(explicit_path, out.source);
+    bool named = out.source != Source::default_place;
 
     std::string text;
     if (!sys::file_exists(out.path, out.loose_mode)) {
-        if (!named && errno == ENOENT) return true;  // no file yet: nothing configured
+        // No file yet: only the environment may configure services.
+        if (!named && errno == ENOENT) return read_env(out, err);
         err = "cannot read " + out.path + ": " + strerror(errno);
         return false;
     }
@@ -133,9 +468,10 @@ bool load(const std::string &explicit_path, Config &out, std::string &err) {
     }
     yyjson_val *root = yyjson_doc_get_root(doc);
     bool ok = yyjson_is_obj(root);
-    if (!ok) err = out.path + ": the configuration must be a JSON object";
+    if (!ok) err = "the configuration must be a JSON object";
+    if (ok) check_members(root, k_top_members, "", out.warnings);
     for (int k = 0; ok && k < 3; ++k) {
-        if (yyjson_val *s = member(root, k_names[k])) ok = read_service(s, out.svc[k], err, k_names[k]);
+        if (yyjson_val *s = member(root, k_names[k])) ok = read_service(s, k, out.svc[k], out.warnings, err);
     }
     if (ok) ok = number(root, "TimeoutMs", 1, 86400000, out.timeout_ms, nullptr, err, "config");
     if (ok) {
@@ -148,10 +484,11 @@ bool load(const std::string &explicit_path, Config &out, std::string &err) {
             ok = false;
         }
     }
-    if (!ok && err.rfind(out.path, 0) != 0) err = out.path + ": " + err;
+    if (!ok) err = out.path + ": " + err;
+    for (auto &w : out.warnings) w = out.path + ": " + w;
     yyjson_doc_free(doc);
     out.found = ok;
-    return ok;
+    return ok && read_env(out, err);
 }
 
 }  // namespace cfg

@@ -1,30 +1,51 @@
-// The kova command-line host's configuration file: one JSON object with one
+// The kova command-line host's configuration: one JSON file with one
 // settings object per service, in the shape the settings validation reads,
-// plus the transport's options.
+// plus the transport's options; environment variables over it.
 //
 //   {
-//     "Jackett": {"Host": "192.168.1.5", "APIKey": "...", "Port": "9117"},
+//     "Jackett": {"Url": "http://192.168.1.5:9117", "APIKey": "..."},
 //     "Sonarr":  {"Host": "media.lan", "APIKey": "...", "UseHttps": "true",
 //                 "Port": 443, "UrlBase": "/sonarr", "CAFile": "/etc/ssl/lan-ca.pem"},
-//     "Radarr":  {"Host": "media.lan", "APIKey": "...", "Insecure": true},
+//     "Radarr":  {"Url": "https://media.lan/radarr", "APIKey": "...", "Insecure": true},
 //     "TimeoutMs": 30000,
 //     "Proxy": ""
 //   }
+//
+// A service's address is either "Url", as a browser shows it, or its parts
+// Host, Port, UseHttps, UrlBase; a file that gives both for one service is
+// refused, since no order of precedence between them would be obvious.
+// Members whose name starts with "_" are notes (the template explains itself
+// with them) and are skipped; any other unknown member is a warning naming
+// the nearest known one.
+//
+// KOVA_<SERVICE>_URL and KOVA_<SERVICE>_API_KEY (SERVICE: JACKETT, SONARR,
+// RADARR) replace the file's address and key of that service; they may
+// configure a service the file does not have, or configure it with no file.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace cfg {
 
+// Where a setting came from.
+enum class From { none, file, env };
+
 struct Service {
-    bool present = false;
+    bool present = false;    // the file or the environment names the service
     std::string host, api_key, url_base, ca_file, id;
     bool https = false;
     bool insecure = false;
     int32_t port = 0;        // 0: the service's default
     std::string port_text;   // as written, for the settings validation
+    std::string url;         // the Url (or KOVA_<SERVICE>_URL) as given; "" with Host
+    From address_from = From::none;
+    From key_from = From::none;
 };
+
+// How the file was chosen.
+enum class Source { option, env, default_place };
 
 struct Config {
     Service svc[3];          // by service kind
@@ -32,17 +53,50 @@ struct Config {
     bool has_proxy = false;
     std::string proxy;
     std::string path;        // the file that was read, or would have been
+    Source source = Source::default_place;
     bool found = false;      // a file was read
     bool loose_mode = false; // readable by other users (it holds API keys); never on Windows
+    // What the loader ignored or left out, each saying where it was:
+    // "FILE: Radar: unknown section, ignored; did you mean Radarr?".
+    std::vector<std::string> warnings;
+    bool any_service() const { return svc[0].present || svc[1].present || svc[2].present; }
 };
 
-// The file to read: `explicit_path`, else $KOVA_CONFIG, else the platform's
-// place (sys::default_config_path).
-std::string locate(const std::string &explicit_path);
+// The default port of each service kind: 9117, 8989, 7878.
+extern const int32_t k_default_port[3];
+// "KOVA_JACKETT_URL" ... and "KOVA_JACKETT_API_KEY" ...
+extern const char *const k_env_url[3];
+extern const char *const k_env_key[3];
 
-// Reads the file. A missing file is an error only when it was named
-// explicitly (--config or $KOVA_CONFIG); otherwise the configuration is empty.
-// Returns false with a message in `err`.
+// The file to read: `explicit_path`, else $KOVA_CONFIG, else the platform's
+// place (sys::default_config_path); `source` says which.
+std::string locate(const std::string &explicit_path, Source &source);
+
+// Reads the file, then the environment. A missing file is an error only
+// when it was named explicitly (--config or $KOVA_CONFIG); otherwise the
+// configuration holds what the environment gives. Returns false with a
+// message in `err`.
 bool load(const std::string &explicit_path, Config &out, std::string &err);
+
+// Reads a service's address as a browser shows it, "https://host:port/base":
+// scheme http or https, a host name or address ([IPv6] in brackets), an
+// optional port (default: the scheme's, 80 or 443, as in the browser) and an
+// optional path, which becomes the URL base. Sets host, port, port_text,
+// https, url_base and url of `s`. Returns false with the reason in `err`
+// (starting with `where`); a part it leaves out on purpose (Jackett's
+// dashboard page) is a note in `warning`.
+bool parse_url(const std::string &text, int kind, Service &s, std::string &err, std::string &warning,
+               const std::string &where);
+
+// The address of a service as one URL: scheme://host:port/base (an IPv6
+// host in brackets, the service's default port when none is set).
+std::string address(const Service &s, int kind);
+
+// A proxy URL with its password, if any, shown as "***".
+std::string redact_proxy(const std::string &proxy);
+
+// The file `kova config init` writes: JSON that explains itself in "_comment"
+// members, which load() skips.
+extern const char k_template[];
 
 }  // namespace cfg

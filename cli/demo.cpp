@@ -388,8 +388,8 @@ int cmd_demo(App &app) {
     print_pretty(kova_result_json(), "  ");
     out::print(stdout, "\n%s %d requests answered by the fake transport, %d library writes.\n",
                ui::paint(ui::Tone::good, "Done:"), kova_fake_calls(nullptr), kova_fake_post_count());
-    out::print(stdout, "Next: put your services in %s and run 'kova config check'\n"
-               "(see 'kova --help' and docs/cli.md).\n", sys::config_hint());
+    out::print(stdout, "Next: 'kova config init' writes a template to %s; put your services\n"
+               "in it and run 'kova config check' (see 'kova config --help' and docs/cli.md).\n", sys::config_hint());
     return EXIT_OK;
 }
 

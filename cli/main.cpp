@@ -37,6 +37,8 @@ const char k_usage[] =
     "\n"
     "commands:\n"
     "  demo                          the whole chain against built-in fake services\n"
+    "  config init|path|show         write a template, say which file is read,\n"
+    "                                print the settings (API keys hidden)\n"
     "  config check [SERVICE|all]    validate the configured services\n"
     "  test [SERVICE|all]            run the connection tests\n"
     "  search QUERY...               Jackett search by free query\n"
@@ -54,13 +56,16 @@ const char k_usage[] =
     "options (any command):\n"
     "  --config FILE     configuration (default: @CONFIG@)\n"
     "  --json            print JSON instead of tables\n"
-    "  --timeout MS      request time-out in milliseconds (default 100000)\n"
+    "  --timeout MS      time-out of each request in milliseconds (default 100000);\n"
+    "                    a command that makes several requests may take longer\n"
+    "  --deadline MS     time for the whole command: when it passes, the request\n"
+    "                    in flight is cancelled and kova exits with status 124\n"
     "  --verbose, -v     log each HTTP request on stderr (API keys redacted)\n"
     "  --no-color        no colours (also: NO_COLOR=1, or output not a terminal)\n"
     "  --help, -h        help; 'kova COMMAND --help' for a command\n"
     "\n"
     "exit status: 0 success (also partial success), 1 the operation failed,\n"
-    "2 usage or configuration error, 130 cancelled with Ctrl-C.\n";
+    "2 usage or configuration error, 124 --deadline passed, 130 cancelled with Ctrl-C.\n";
 
 // What main() does before a command's handler runs.
 enum class Before {
@@ -88,12 +93,48 @@ const Command k_commands[] = {
      "document. --json prints only the document.\n",
      "", cmd_demo, Before::checks},
     {"config",
-     "usage: kova config check [jackett|sonarr|radarr|all]\n\n"
-     "Validates each configured service through the library's settings handler:\n"
-     "the service is reached, its key checked, and the normalised URL printed, or\n"
-     "the error with its answer code (-1 key rejected, -2 not found, -3 too many\n"
-     "requests, -4 unreachable, -5 unexpected answer, -8 invalid settings).\n",
-     "", cmd_config, Before::config},
+     "usage: kova config check [jackett|sonarr|radarr|all]\n"
+     "       kova config init\n"
+     "       kova config path\n"
+     "       kova config show\n\n"
+     "  check   validates each configured service through the library's settings\n"
+     "          handler: the service is reached, its key checked, and the\n"
+     "          normalised URL printed, or the error with its answer code (-1 key\n"
+     "          rejected, -2 not found, -3 too many requests, -4 unreachable, -5\n"
+     "          unexpected answer, -8 invalid settings) and a hint when one fits\n"
+     "  init    writes a template that explains itself, readable by you only;\n"
+     "          it never replaces a file\n"
+     "  path    prints the file kova reads (stdout) and why that one (stderr)\n"
+     "  show    prints the settings as kova reads them, API keys as ***\n\n"
+     "The file: --config FILE, else @CONFIG@\n"
+     "It is a JSON object with one object per service:\n\n"
+     "  {\n"
+     "    \"Jackett\": {\"Url\": \"http://192.168.1.5:9117\", \"APIKey\": \"...\"},\n"
+     "    \"Sonarr\":  {\"Url\": \"https://media.lan/sonarr\", \"APIKey\": \"...\",\n"
+     "                \"CAFile\": \"/etc/ssl/lan-ca.pem\"},\n"
+     "    \"Radarr\":  {\"Host\": \"10.0.0.7\", \"Port\": 7878, \"APIKey\": \"...\", \"Insecure\": true},\n"
+     "    \"TimeoutMs\": 30000\n"
+     "  }\n\n"
+     "per service:\n"
+     "  Url       the address you open in a browser: http or https, the host\n"
+     "            ([IPv6] in brackets), the port (default 80 or 443, as in the\n"
+     "            browser) and the path behind a reverse proxy, if any\n"
+     "  Host, Port, UseHttps, UrlBase\n"
+     "            the address in parts, instead of Url (never both); Port\n"
+     "            defaults to 9117, 8989, 7878\n"
+     "  APIKey    Jackett: at the top of its dashboard; Sonarr and Radarr:\n"
+     "            Settings > General > Security > API Key\n"
+     "  Insecure  true: no TLS certificate check (self-signed, trusted network)\n"
+     "  CAFile    PEM file of the CA that signed the service's certificate\n"
+     "  ID        your name for the configuration, passed to the validation\n"
+     "top level:\n"
+     "  TimeoutMs the time-out of each request, in milliseconds\n"
+     "  Proxy     proxy URL for every service; \"\" for none\n\n"
+     "Members whose names start with _ are notes; // comments are fine too. An\n"
+     "unknown member is a warning that names the nearest known one.\n"
+     "KOVA_JACKETT_URL, KOVA_JACKETT_API_KEY (and the same for SONARR and RADARR)\n"
+     "replace the file's address and key; they may configure a service alone.\n",
+     "", cmd_config, Before::checks},
     {"test",
      "usage: kova test [jackett|sonarr|radarr|all]\n\n"
      "Runs the connection tests and prints their log: Jackett lists its configured\n"
@@ -226,7 +267,7 @@ int parse_args(const std::vector<std::string> &argv, Options &o, std::string &co
         if (name == "--help" || name == "-h") { o.help = true; continue; }
         if (name == "--version") { o.version = true; continue; }
 
-        static const char *with_value[] = {"--config", "--timeout", "--imdb", "--title", "--query", "--season",
+        static const char *with_value[] = {"--config", "--timeout", "--deadline", "--imdb", "--title", "--query", "--season",
                                            "--episode", "--root", "--profile", "--limit", "--grab"};
         bool known = false;
         for (const char *w : with_value) known = known || name == w;
@@ -238,6 +279,8 @@ int parse_args(const std::vector<std::string> &argv, Options &o, std::string &co
         if (name == "--config") o.config_path = value;
         else if (name == "--timeout") {
             if (!parse_int(value, 1, 86400000, o.timeout_ms)) return usage_error("--timeout wants milliseconds, 1 or more");
+        } else if (name == "--deadline") {
+            if (!parse_int(value, 1, 86400000, o.deadline_ms)) return usage_error("--deadline wants milliseconds, 1 or more");
         } else if (name == "--imdb") { o.imdb = value; o.has_imdb = true; }
         else if (name == "--title") { o.title = value; o.has_title = true; }
         else if (name == "--query") { o.query = value; o.has_query = true; }
@@ -330,15 +373,8 @@ int run(App &app, int argc, char **argv) {
     if (rc >= 0) return rc;
     ui::init(o.no_color, o.verbose || o.json);
     g_verbose = o.verbose;
-    if (c->before == Before::config) {
-        std::string err;
-        if (!cfg::load(o.config_path, app.conf, err)) {
-            out::print(stderr, "kova: %s\n", err.c_str());
-            return EXIT_USAGE;
-        }
-        int32_t timeout = o.timeout_ms ? o.timeout_ms : app.conf.timeout_ms;
-        if (timeout > 0) kova_set_timeout_ms(timeout);
-    }
+    if (c->before == Before::config && !load_configuration(app)) return EXIT_USAGE;
+    if (o.deadline_ms > 0) start_deadline(o.deadline_ms);
     return c->handler(app);
 }
 
@@ -358,7 +394,11 @@ int main(int argc, char **argv) {
             // The spinner is gone by now: the line is clean.
             out::print(stderr, "kova: cancelled\n");
             rc = EXIT_CANCELLED;
+        } catch (const DeadlinePassed &) {
+            out::print(stderr, "kova: the deadline of %d ms passed (--deadline): stopped\n", deadline_ms());
+            rc = EXIT_DEADLINE;
         }
+        stop_deadline();
         app.close();
     }
     // The library's state goes too, so that a leak checker sees only what

@@ -1,9 +1,14 @@
-// A configured service as the commands use it: its transport (URL base, TLS,
-// proxy, the request log) and the library configured for it.
+// A configured service as the commands use it: the configuration it comes
+// from, its transport (TLS, proxy, the request log) and the library
+// configured for it; and what may stop a request early: Ctrl-C and
+// --deadline.
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli.h"
@@ -13,6 +18,9 @@ namespace cli {
 
 std::string g_transport_reason;
 bool g_verbose = false;
+LastRequest g_last;
+int g_service = -1;
+const cfg::Config *g_config = nullptr;
 
 void App::close() {
     kova_set_io(nullptr);
@@ -26,23 +34,59 @@ App::~App() { close(); }
 
 namespace {
 
-// What Ctrl-C acts on; the lock orders it with the main thread's requests.
+// What Ctrl-C and the deadline act on; the lock orders them with the main
+// thread's requests.
 std::mutex g_lock;
 std::vector<net::Transport *> g_open;
 bool g_busy = false, g_interrupted = false;
 
+// --deadline: a watchdog thread waits for it, then cancels the request in
+// flight (g_cut) or, between requests, stops the next one from starting.
+std::thread g_watchdog;
+std::condition_variable g_wake;
+bool g_stop_watching = false, g_deadline_passed = false, g_cut = false;
+int32_t g_deadline_ms = 0;
+
 void progress(void *, int64_t received, int64_t expected) { ui::progress(received, expected); }
 
+// Reads the transport's line about each request ("GET <url> -> HTTP 302,
+// 5 bytes, 3 ms, Location: <url>" or "GET <url> -> failed after N ms:
+// <reason>") into g_last, for the hints.
 void log_request(void *, const char *line) {
     if (g_verbose) out::print(stderr, "kova: %s\n", line);
-    const char *f = strstr(line, " -> failed after ");
-    if (f) {
-        const char *why = strstr(f, " ms: ");
-        g_transport_reason = why ? why + 5 : f + 4;
+    const char *arrow = strstr(line, " -> ");
+    if (!arrow) return;
+    const char *sp = strchr(line, ' ');
+    g_last.url = sp && sp < arrow ? std::string(sp + 1, arrow) : std::string();
+    const char *outcome = arrow + 4;
+    if (strncmp(outcome, "HTTP ", 5) == 0) {
+        g_last.status = atoi(outcome + 5);
+        const char *loc = strstr(outcome, ", Location: ");
+        g_last.location = loc ? loc + 12 : "";
+        g_last.reason.clear();
+        return;
     }
+    g_last.status = 0;
+    g_last.location.clear();
+    const char *why = strstr(outcome, " ms: ");
+    g_last.reason = why ? why + 5 : outcome;
+    g_transport_reason = g_last.reason;
 }
 
 }  // namespace
+
+bool load_configuration(App &app) {
+    std::string err;
+    if (!cfg::load(app.o.config_path, app.conf, err)) {
+        out::print(stderr, "kova: %s\n", err.c_str());
+        return false;
+    }
+    g_config = &app.conf;
+    for (const auto &w : app.conf.warnings) out::print(stderr, "kova: warning: %s\n", w);
+    int32_t timeout = app.o.timeout_ms ? app.o.timeout_ms : app.conf.timeout_ms;
+    if (timeout > 0) kova_set_timeout_ms(timeout);
+    return true;
+}
 
 net::Transport *open_transport(const App &app, int kind) {
     const cfg::Service &s = app.conf.svc[kind];
@@ -93,17 +137,64 @@ void on_interrupt() {
 }
 
 void enter_request() {
-    std::lock_guard<std::mutex> lk(g_lock);
-    g_busy = true;
+    {
+        std::lock_guard<std::mutex> lk(g_lock);
+        if (!g_deadline_passed) {
+            g_busy = true;
+            g_last = LastRequest{};
+            return;
+        }
+    }
+    throw DeadlinePassed{};
 }
 
-void leave_request() {
+void leave_request(int32_t rc) {
     std::lock_guard<std::mutex> lk(g_lock);
     g_busy = false;
     if (g_interrupted) throw Interrupted{};
+    // A request that was done when the deadline came keeps its answer; the
+    // next one will not start.
+    if (g_cut && rc < 0) throw DeadlinePassed{};
+}
+
+void start_deadline(int32_t ms) {
+    g_deadline_ms = ms;
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    g_watchdog = std::thread([until] {
+        std::unique_lock<std::mutex> lk(g_lock);
+        if (g_wake.wait_until(lk, until, [] { return g_stop_watching; })) return;
+        g_deadline_passed = true;
+        if (!g_busy) return;  // the next request will not start
+        g_cut = true;
+        for (auto *t : g_open) net::cancel(t);
+    });
+}
+
+void stop_deadline() {
+    if (!g_watchdog.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lk(g_lock);
+        g_stop_watching = true;
+    }
+    g_wake.notify_all();
+    g_watchdog.join();
+}
+
+int32_t deadline_ms() { return g_deadline_ms; }
+
+std::string missing_setting(const cfg::Config &conf, int kind) {
+    const cfg::Service &s = conf.svc[kind];
+    const std::string name = k_service[kind];
+    if (s.host.empty())
+        return name + " has no address: give its \"Url\" in " + conf.path + " (or set " + cfg::k_env_url[kind] + ")";
+    if (s.api_key.empty())
+        return name + " has no API key: put it in \"APIKey\" in " + conf.path + " (or set " + cfg::k_env_key[kind] +
+               "); " + key_place(kind);
+    return "";
 }
 
 bool use_service(App &app, int kind) {
+    g_service = kind;
     if (app.demo) {
         kova_use_fake();
         return true;
@@ -111,8 +202,15 @@ bool use_service(App &app, int kind) {
     const cfg::Service &s = app.conf.svc[kind];
     if (!app.ready[kind]) {
         if (!s.present) {
-            out::print(stderr, "kova: %s is not configured: add a \"%s\" object to %s (see 'kova config --help')\n",
-                      k_service[kind], k_service[kind], app.conf.path.c_str());
+            out::print(stderr,
+                       "kova: %s is not configured: add a \"%s\" object to %s, or set %s and %s "
+                       "(see 'kova config --help')\n",
+                       k_service[kind], k_service[kind], app.conf.path, cfg::k_env_url[kind], cfg::k_env_key[kind]);
+            return false;
+        }
+        std::string missing = missing_setting(app.conf, kind);
+        if (!missing.empty()) {
+            out::print(stderr, "kova: %s\n", missing);
             return false;
         }
         app.transport[kind] = open_transport(app, kind);
@@ -124,7 +222,7 @@ bool use_service(App &app, int kind) {
         // kova_base_url and the errors name the URL actually requested.
         if (rc == KOVA_OK && !s.url_base.empty()) rc = kova_set_url_base(kind, s.url_base.c_str());
         if (rc != KOVA_OK) {
-            out::print(stderr, "kova: %s (in %s)\n", kova_last_error(), app.conf.path.c_str());
+            out::print(stderr, "kova: %s (%s)\n", kova_last_error(), setting_origin(app.conf, kind));
             return false;
         }
         app.ready[kind] = true;

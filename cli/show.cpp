@@ -46,6 +46,9 @@ void outcome_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc) {
     if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
         yyjson_mut_obj_add_strcpy(d, obj, "transport_error", g_transport_reason.c_str());
     yyjson_mut_obj_add_val(d, obj, "warnings", warnings_json(d));
+    yyjson_mut_val *hints = yyjson_mut_obj_add_arr(d, obj, "hints");
+    if (rc < 0)
+        for (const auto &h : failure_hints()) yyjson_mut_arr_add_strcpy(d, hints, h.c_str());
 }
 
 // --json leaves the text to the document's reader; the library's JSON writer
@@ -64,6 +67,8 @@ int finish(int32_t rc) {
     // The library's warnings explain the failure: a refusal carries the
     // service's own words ("Sonarr: RootFolderPath: Folder ... does not exist").
     for (int32_t i = 0; i < kova_warning_count(); ++i) out::print(stderr, "kova:   %s\n", kova_warning(i));
+    // What the failure most likely means for the setup, and what to change.
+    for (const auto &h : failure_hints()) out::print(stderr, "kova: hint: %s\n", h);
     return EXIT_FAILED;
 }
 

@@ -66,6 +66,21 @@ std::string default_config_path();
 const char *config_lookup_help();
 const char *config_hint();
 
+// Why default_config_path() is what it is, in words: "the default place
+// ($XDG_CONFIG_HOME is not set)".
+std::string default_config_reason();
+
+// Creates the folders above `path` that are missing, each readable by its
+// owner only (on POSIX mode 0700; on Windows they inherit their parent's
+// access). Returns false with errno set when it cannot.
+bool make_parent_dirs(const std::string &path);
+
+// Creates `path` with `content`, readable and writable by its owner alone:
+// mode 0600 on POSIX; on Windows an access list that grants the current user
+// alone, not inherited from the folder. Never replaces a file: errno EEXIST
+// when one is there. Returns false with errno set when it cannot.
+bool create_private_file(const std::string &path, const std::string &content);
+
 // Whether a file exists and whether users other than its owner may read it.
 // Returns false with errno set when it cannot tell (errno ENOENT: missing).
 // `others_can_read` is always false on Windows, where the mode bits say

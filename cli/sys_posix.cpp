@@ -4,12 +4,14 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include <atomic>
 #include <csignal>
 
 #include <pthread.h>
 #include <sys/ioctl.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,6 +94,48 @@ const char *config_lookup_help() {
 }
 
 const char *config_hint() { return "~/.config/kova/config.json"; }
+
+std::string default_config_reason() {
+    std::string xdg = env("XDG_CONFIG_HOME");
+    if (!xdg.empty() && xdg[0] == '/') return "the default place, $XDG_CONFIG_HOME/kova/config.json";
+    if (!xdg.empty())
+        return "the default place, ~/.config/kova/config.json ($XDG_CONFIG_HOME is not an absolute path, "
+               "so it is not used)";
+    return "the default place, ~/.config/kova/config.json ($XDG_CONFIG_HOME is not set)";
+}
+
+bool make_parent_dirs(const std::string &path) {
+    for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
+        std::string dir = path.substr(0, at);
+        if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
+bool create_private_file(const std::string &path, const std::string &content) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < content.size()) {
+        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            int saved = n < 0 ? errno : EIO;
+            close(fd);
+            unlink(path.c_str());
+            errno = saved;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (close(fd) != 0) {
+        int saved = errno;
+        unlink(path.c_str());
+        errno = saved;
+        return false;
+    }
+    return true;
+}
 
 bool file_exists(const std::string &path, bool &others_can_read) {
     struct stat st {};

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <cwchar>
 #include <mutex>
+#include <vector>
 
 #include <fcntl.h>
 #include <io.h>
@@ -190,6 +191,101 @@ const char *config_lookup_help() {
 }
 
 const char *config_hint() { return "%APPDATA%\\kova\\config.json"; }
+
+std::string default_config_reason() {
+    if (env("APPDATA").empty()) return "the default place, %USERPROFILE%\\AppData\\Roaming\\kova\\config.json (%APPDATA% is not set)";
+    return "the default place, %APPDATA%\\kova\\config.json";
+}
+
+namespace {
+
+// errno for what a file function of Windows reported.
+int errno_of(DWORD err) {
+    switch (err) {
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return EEXIST;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE: return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: return EACCES;
+    case ERROR_DISK_FULL: return ENOSPC;
+    default: return EIO;
+    }
+}
+
+// The access list of a file only its creator may open: one entry for the
+// current user, protected from the entries the folder would pass down. (On
+// Windows the mode bits of POSIX say nothing; this is what 0600 means.)
+struct OwnerOnly {
+    std::vector<unsigned char> user, acl;
+    SECURITY_DESCRIPTOR sd;
+    SECURITY_ATTRIBUTES sa{};
+    bool ready = false;
+    OwnerOnly() {
+        HANDLE token = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+        DWORD n = 0;
+        GetTokenInformation(token, TokenUser, nullptr, 0, &n);
+        user.resize(n);
+        bool ok = n > 0 && GetTokenInformation(token, TokenUser, user.data(), n, &n);
+        CloseHandle(token);
+        if (!ok) return;
+        PSID sid = reinterpret_cast<TOKEN_USER *>(user.data())->User.Sid;
+        acl.resize(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid));
+        auto *a = reinterpret_cast<PACL>(acl.data());
+        ready = InitializeAcl(a, static_cast<DWORD>(acl.size()), ACL_REVISION) &&
+                AddAccessAllowedAce(a, ACL_REVISION, FILE_ALL_ACCESS, sid) &&
+                InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) &&
+                SetSecurityDescriptorDacl(&sd, TRUE, a, FALSE) &&
+                SetSecurityDescriptorControl(&sd, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+        sa.nLength = sizeof sa;
+        sa.lpSecurityDescriptor = &sd;
+        sa.bInheritHandle = FALSE;
+    }
+};
+
+}  // namespace
+
+bool make_parent_dirs(const std::string &path) {
+    std::wstring w = widen(path);
+    // Past a drive (C:\) or a share (\\server\share\): those are never made.
+    size_t from = 0;
+    if (w.size() > 2 && w[1] == L':') from = 3;
+    else if (w.rfind(L"\\\\", 0) == 0) from = w.find_first_of(L"\\/", w.find_first_of(L"\\/", 2) + 1) + 1;
+    for (size_t at = w.find_first_of(L"\\/", from); at != std::wstring::npos; at = w.find_first_of(L"\\/", at + 1)) {
+        if (at == 0) continue;
+        std::wstring dir = w.substr(0, at);
+        if (!CreateDirectoryW(dir.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+            errno = errno_of(GetLastError());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool create_private_file(const std::string &path, const std::string &content) {
+    OwnerOnly owner;
+    if (!owner.ready) {
+        errno = EACCES;
+        return false;
+    }
+    std::wstring w = widen(path);
+    HANDLE h = CreateFileW(w.c_str(), GENERIC_WRITE, 0, &owner.sa, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        errno = errno_of(GetLastError());
+        return false;
+    }
+    DWORD done = 0;
+    bool ok = WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &done, nullptr) && done == content.size();
+    DWORD err = ok ? 0 : GetLastError();
+    ok = CloseHandle(h) && ok;
+    if (!ok) {
+        DeleteFileW(w.c_str());
+        errno = err ? errno_of(err) : EIO;
+    }
+    return ok;
+}
 
 bool file_exists(const std::string &path, bool &others_can_read) {
     struct _stat64 st {};

@@ -130,7 +130,10 @@ typedef struct kova_winhttp_options {
        NULL or "" for none. */
     const char *url_base;
     /* Optional log sink: one redacted line per request (method, URL,
-       outcome, bytes, milliseconds). Called on the requesting thread. */
+       outcome, bytes, milliseconds), e.g. "GET <url> -> HTTP 200, 512 bytes,
+       3 ms"; a redirect's line ends with ", Location: <absolute url>", the
+       place the answer names (never followed). Called on the requesting
+       thread. */
     kova_winhttp_log_fn log;
     void *log_user;
     /* Optional progress report while a body arrives. Called on the

@@ -88,6 +88,43 @@ char *with_base(const char *url_base, const char *url) {
     return p;
 }
 
+char *absolute_location(const char *request_url, const char *location) {
+    if (!location) return nullptr;
+    const char *scheme = strstr(request_url, "://");
+    // Absolute already (a scheme before any '/'), or nothing to resolve against.
+    const char *colon = strstr(location, "://");
+    if ((colon && colon < location + strcspn(location, "/?#")) || !scheme) return dup_text(location);
+    const char *rest = scheme + 3;
+    size_t keep;  // the part of the request URL the location replaces the rest of
+    if (location[0] == '/' && location[1] == '/') {
+        keep = static_cast<size_t>(scheme + 1 - request_url);  // "http:" + "//host/..."
+    } else if (location[0] == '/') {
+        keep = static_cast<size_t>(rest - request_url) + strcspn(rest, "/?#");
+    } else {
+        // Relative to the request's folder: up to its last '/' before the query.
+        size_t path_end = static_cast<size_t>(rest - request_url) + strcspn(rest, "?#");
+        keep = static_cast<size_t>(rest - request_url) + strcspn(rest, "/?#");
+        for (size_t i = keep; i < path_end; ++i)
+            if (request_url[i] == '/') keep = i + 1;
+        if (keep == static_cast<size_t>(rest - request_url) + strcspn(rest, "/?#")) {
+            // No path at all: the location goes after a '/'.
+            size_t n = strlen(location);
+            char *p = static_cast<char *>(malloc(keep + n + 2));
+            if (!p) return nullptr;
+            memcpy(p, request_url, keep);
+            p[keep] = '/';
+            memcpy(p + keep + 1, location, n + 1);
+            return p;
+        }
+    }
+    size_t n = strlen(location);
+    char *p = static_cast<char *>(malloc(keep + n + 1));
+    if (!p) return nullptr;
+    memcpy(p, request_url, keep);
+    memcpy(p + keep, location, n + 1);
+    return p;
+}
+
 long long now_ms() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();

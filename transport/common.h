@@ -51,6 +51,11 @@ char *norm_base(const char *s);
 // scheme://host:port; NULL when memory runs out.
 char *with_base(const char *url_base, const char *url);
 
+// A redirect's Location made absolute against the request's URL, as a
+// browser would resolve it ("/sonarr/api" -> "http://host:port/sonarr/api");
+// malloc'd, NULL for NULL or when memory runs out.
+char *absolute_location(const char *request_url, const char *location);
+
 // A monotonic clock in milliseconds.
 long long now_ms();
 

@@ -256,6 +256,14 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
     long long took = kova_transport::now_ms() - started;
     long code = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
+    // Not followed, but named in the log: where the service sends its
+    // clients is what a user needs to fix the address (libcurl resolves a
+    // relative Location against the request's URL).
+    char *location = nullptr;
+    if (code >= 300 && code <= 399) {
+        char *target = nullptr;
+        if (curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &target) == CURLE_OK && target) location = dup_text(target);
+    }
     if (rc == CURLE_OK && !cancelled) x.meter.finish(static_cast<int64_t>(body.len), x.expected());
     curl_easy_cleanup(h);
     curl_slist_free_all(headers);
@@ -285,7 +293,8 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
             snprintf(what, sizeof what, "%s", curl_easy_strerror(rc));
         why = what;
     }
-    kova_transport::log_request(t->log, t->log_user, method, url_in, why, code, body.len, took, keys);
+    kova_transport::log_request(t->log, t->log_user, method, url_in, why, code, body.len, took, keys, location);
+    free(location);
     if (why) {
         if (error) *error = error_text(method, url_in, why, keys);
         return 1;

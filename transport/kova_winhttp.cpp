@@ -332,6 +332,29 @@ int64_t announced_length(HINTERNET request) {
     return static_cast<int64_t>(n);
 }
 
+// A redirect's Location, absolute and in UTF-8; NULL when there is none or
+// memory runs out.
+char *redirect_target(HINTERNET request, const char *url) {
+    DWORD size = 0;
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &size,
+                        WINHTTP_NO_HEADER_INDEX);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0 || size > 65536) return nullptr;
+    auto *w = static_cast<wchar_t *>(malloc(size + sizeof(wchar_t)));
+    if (!w) return nullptr;
+    char *target = nullptr;
+    if (WinHttpQueryHeaders(request, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, w, &size,
+                            WINHTTP_NO_HEADER_INDEX)) {
+        w[size / sizeof(wchar_t)] = L'\0';
+        int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
+        char *text = n > 0 ? static_cast<char *>(malloc(static_cast<size_t>(n))) : nullptr;
+        if (text && WideCharToMultiByte(CP_UTF8, 0, w, -1, text, n, nullptr, nullptr) > 0)
+            target = kova_transport::absolute_location(url, text);
+        free(text);
+    }
+    free(w);
+    return target;
+}
+
 // One request as kova_winhttp_cancel sees it: the request handle to close
 // while the request waits inside WinHTTP.
 struct cancellable {
@@ -352,7 +375,7 @@ void close_request(kova_transport::inflight *f) {
 // usable answer came.
 void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const char *req_body,
               const char *content_type, int32_t total, body_buf &body, kova_transport::progress_meter &meter,
-              DWORD &status, failure &f) {
+              DWORD &status, char *&location, failure &f) {
     long long deadline = kova_transport::now_ms() + total;
     int32_t connect = t->connect_timeout_ms > 0 ? t->connect_timeout_ms : KOVA_WINHTTP_DEFAULT_CONNECT_TIMEOUT_MS;
     if (connect > total) connect = total;
@@ -509,6 +532,9 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const cha
             f.step = "reading the status";
             return;
         }
+        // Not followed, but named in the log: where the service sends its
+        // clients is what a user needs to fix the address.
+        if (status >= 300 && status <= 399) location = redirect_target(h.request, url);
         // Room for the whole announced body at once; more than the cap is
         // refused before any of it is read.
         int64_t expected = announced_length(h.request);
@@ -578,11 +604,12 @@ int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, con
     body.limit = static_cast<size_t>(t->max_response);
     DWORD code = 0;
     failure f;
+    char *location = nullptr;
     long long started = kova_transport::now_ms();
     kova_transport::progress_meter meter;
     meter.fn = t->progress;
     meter.user = t->progress_user;
-    exchange(t, wmethod, url, req_body, content_type, total, body, meter, code, f);
+    exchange(t, wmethod, url, req_body, content_type, total, body, meter, code, location, f);
     long long took = kova_transport::now_ms() - started;
     free(url);
 
@@ -606,7 +633,8 @@ int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, con
         why = what;
     }
     kova_transport::log_request(t->log, t->log_user, method, url_in, why, static_cast<long>(code), body.len, took,
-                                keys);
+                                keys, location);
+    free(location);
     if (why) {
         if (error) *error = error_text(method, url_in, why, keys);
         return 1;

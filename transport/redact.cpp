@@ -142,7 +142,7 @@ char *error_text(const char *method, const char *url, const char *why, const key
 }
 
 void log_request(log_fn log, void *log_user, const char *method, const char *url, const char *why,
-                 long status, size_t bytes, long long ms, const key_forms &k) {
+                 long status, size_t bytes, long long ms, const key_forms &k, const char *location) {
     if (!log) return;
     char head[160];
     sbuf outcome;
@@ -154,6 +154,10 @@ void log_request(log_fn log, void *log_user, const char *method, const char *url
         snprintf(head, sizeof head, "HTTP %ld, %llu bytes, %lld ms", status,
                  static_cast<unsigned long long>(bytes), ms);
         outcome.puts(head);
+        if (location && location[0]) {
+            outcome.puts(", Location: ");
+            outcome.puts(location);
+        }
     }
     if (outcome.oom) return;
     char *text = redacted_line(method, url, " -> ", outcome.data, k);

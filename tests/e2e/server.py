@@ -19,13 +19,18 @@ a failure through the library without any other switch:
     e400problem, e400servarr, e400jackett -> 400 with an ASP.NET problem
     details body, a Servarr validation-failure array, a Jackett error object,
     e500html -> 500 with an HTML page, anything else -> the normal answer.
+Keys that start with these stand for a reverse proxy in front of the service:
+    needbase -> 404 (HTML) unless the path starts with a URL base (/sonarr...),
+    redirect-https -> over plain HTTP, 301 to the same path and query on the
+        HTTPS port, at https://localhost:PORT, redirect-base -> 302 to /sonarr + the same
+        path and query, unless the path has a URL base already.
 Sonarr's /api/v3/languageprofile and the grab (POST /api/v3/release of the
 listed release's guid and indexerId) answer as the services do.
 
 Test routes (any key or none): /echo (the request as JSON), /status/N,
 /slow?ms=N (at most 5000), /gzip (gzip-encoded JSON), /big?n=N (N bytes,
 with Content-Length), /bigchunked?n=N (chunked), /bomb (small gzip, 4 MiB
-decoded), /redirect, /trickle?n=N&ms=T&parts=P (N bytes with
+decoded), /redirect?to=L (302 to Location L, default /echo), /trickle?n=N&ms=T&parts=P (N bytes with
 Content-Length, sent in P parts over T ms, T at most 5000), /nul?n=N&at=K
 (N bytes, a NUL at offset K), /longheader?n=N (a header line of N bytes).
 Keys that start with "slow-" delay the service routes like "slow" does, each
@@ -281,9 +286,21 @@ class Handler(BaseHTTPRequestHandler):
 
         # A URL base in front of a path ("/sonarr/api/v3/...") is accepted
         # and stays visible in the records.
+        based = False
         for prefix in ("/jackett", "/sonarr", "/radarr"):
             if path.startswith(prefix + "/"):
                 path = path[len(prefix):]
+                based = True
+        # What sits in front of a service that the address misses: a reverse
+        # proxy that serves it only under its URL base, or one that sends
+        # plain HTTP to HTTPS, or to the URL base.
+        if key.startswith("needbase") and not based:
+            return self.send(404, "text/html", "<html><body><h1>404 Not Found</h1></body></html>")
+        if key.startswith("redirect-https") and path.startswith("/api/") and not rec["tls"]:
+            target = "https://localhost:%d%s" % (Server.group[1].server_address[1], self.path)
+            return self.send(301, "text/html", "moved", [("Location", target)])
+        if key.startswith("redirect-base") and path.startswith("/api/") and not based:
+            return self.send(302, "text/html", "moved", [("Location", "/sonarr" + self.path)])
 
         if transport_misbehaviour(self, path, params):
             return None
@@ -307,7 +324,7 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/bomb":
             return self.send(200, "text/plain", gzip.compress(b"b" * (4 << 20)), [("Content-Encoding", "gzip")])
         if path == "/redirect":
-            return self.send(302, "text/plain", "moved", [("Location", "/echo")])
+            return self.send(302, "text/plain", "moved", [("Location", params.get("to", ["/echo"])[0])])
 
         if key in REFUSALS:
             return self.send(*REFUSALS[key])

@@ -254,6 +254,41 @@ TYPED_TEST_P(TransportE2e, EveryCompletedExchangeReturnsZeroWithItsStatus) {
     }
 }
 
+TYPED_TEST_P(TransportE2e, ARedirectsLogLineNamesItsLocation) {
+    using T = TypeParam;
+    std::vector<std::string> lines;
+    auto o = defaults<T>();
+    o.log = [](void *user, const char *line) { static_cast<std::vector<std::string> *>(user)->push_back(line); };
+    o.log_user = &lines;
+    o.url_base = "/radarr";  // the server strips it: the redirect is resolved against the URL sent
+    Transport<T> tr(&o);
+    const std::string origin = "http://127.0.0.1:" + std::to_string(server().http);
+    const struct { const char *to, *logged; bool on_origin; } cases[] = {
+        // (the Location the server sends, percent-encoded in the query;
+        //  what the line names: absolute, resolved against the URL sent)
+        {"%2Fecho", "/echo", true},
+        {"sub%2Fpage", "/radarr/sub/page", true},
+        {"https%3A%2F%2Flocalhost%3A8443%2Fapi%3Fapikey%3Dr3d1rS3cr3t", "https://localhost:8443/api?apikey=***", false},
+        {"%2F%2Fother.example%2Fx", "http://other.example/x", false},
+    };
+    for (const auto &c : cases) {
+        lines.clear();
+        Reply r = call(tr.io(), http_url(std::string("/redirect?apikey=r3d1rS3cr3t&to=") + c.to));
+        ASSERT_EQ(r.rc, 0) << r.error;
+        EXPECT_EQ(r.status, 302);
+        ASSERT_EQ(lines.size(), 1u);
+        const std::string tail = ", Location: " + (c.on_origin ? origin : std::string()) + c.logged;
+        EXPECT_NE(lines[0].find("-> HTTP 302, "), std::string::npos) << lines[0];
+        EXPECT_TRUE(lines[0].size() > tail.size() && lines[0].compare(lines[0].size() - tail.size(), tail.size(), tail) == 0)
+            << lines[0] << " does not end with " << tail;
+        EXPECT_EQ(lines[0].find("r3d1rS3cr3t"), std::string::npos) << lines[0];
+    }
+    lines.clear();
+    call(tr.io(), http_url("/status/200"));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].find("Location"), std::string::npos) << lines[0];
+}
+
 TYPED_TEST_P(TransportE2e, ASlowAnswerFailsWithinTheTimeOut) {
     using T = TypeParam;
     // Once through the option, once through kova_set_timeout_ms, which the
@@ -786,7 +821,8 @@ TYPED_TEST_P(TransportE2e, AnAnswerHoldingANulByteIsRefused) {
 
 REGISTER_TYPED_TEST_SUITE_P(TransportE2e, GetReachesTheServerWithExactPathQueryAndHeaders,
                             PostBodiesArriveIntactWithTheirContentType,
-                            EveryCompletedExchangeReturnsZeroWithItsStatus, ASlowAnswerFailsWithinTheTimeOut,
+                            EveryCompletedExchangeReturnsZeroWithItsStatus, ARedirectsLogLineNamesItsLocation,
+                            ASlowAnswerFailsWithinTheTimeOut,
                             GzipAnswersAreDecoded, AnswersOverTheSizeCapFail, TheUrlBaseGoesAfterSchemeHostAndPort,
                             TheApiKeyIsInNoErrorTextAndNoLogLine, RedactReplacesEveryApiKeyValue,
                             BadOptionsAreRefused, OneTableServesSeveralThreadsAtOnce,
