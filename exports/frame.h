@@ -24,3 +24,7 @@ void kova_init_step();
 kova_ctx *kova_frame_begin();
 // Stores an operation's return value as the last result code and returns it.
 int32_t kova_frame_end(int32_t rc);
+
+// The result document of a context (exports/result_json.cpp) as a fresh
+// NUL-terminated text from the malloc family; null when memory ran out.
+char *kova_result_document(const kova_ctx *ctx);

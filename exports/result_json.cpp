@@ -1,153 +1,376 @@
 // The result document: everything the accessors expose about the current
 // result set, as one compact JSON text.
+//
+// The document is written straight from the set's records into one growing
+// buffer; building a yyjson document of every row first cost as much again
+// as the writing. The bytes are those yyjson's writer gives for the same
+// document with no flags, which tests/exports/result_json_test.cpp checks
+// against a yyjson-built copy: members in a fixed order, integers in
+// decimal, '/' and non-ASCII characters as they are, '"' and '\\' escaped,
+// control characters as \b \t \n \f \r or \u00XX with capital hex digits.
+// Texts that are not well-formed UTF-8 are repaired: each byte that does not
+// begin a well-formed sequence becomes U+FFFD, so one badly encoded indexer
+// name cannot blank the whole document (a well-formed text is unchanged by
+// that, so one pass serves both).
+#include <bit>
 #include <cstring>
 
 #include "exports/frame.h"
 
 namespace {
-// Length of the longest valid UTF-8 prefix of s[0..n); n when all is valid.
-size_t utf8_valid_prefix(const unsigned char *s, size_t n) {
+
+// The output: one buffer from the malloc family (it becomes the text the
+// host reads), grown as the rows need. An element checks for room once, for
+// its largest possible size, and then writes without checks.
+struct doc_out {
+    char *base = nullptr;
+    char *cur = nullptr;
+    char *end = nullptr;
+
+    doc_out() = default;
+    ~doc_out() { kova_free(base); }
+    doc_out(const doc_out &) = delete;
+    doc_out &operator=(const doc_out &) = delete;
+
+    size_t len() const { return static_cast<size_t>(cur - base); }
+    size_t cap() const { return static_cast<size_t>(end - base); }
+
+    // Room for n more bytes; false when memory ran out.
+    bool room(size_t n) { return static_cast<size_t>(end - cur) >= n || grow(n); }
+
+    bool grow(size_t n) {
+        size_t used = len();
+        if (n > SIZE_MAX / 2 - used) return false;
+        size_t want = cap() < SIZE_MAX / 4 ? cap() * 2 : SIZE_MAX / 2;
+        if (want < used + n) want = used + n;
+        return resize(want);
+    }
+
+    bool resize(size_t want) {
+        size_t used = len();
+        char *p = static_cast<char *>(kova_realloc(base, want));
+        if (!p) return false;
+        base = p;
+        cur = p + used;
+        end = p + want;
+        return true;
+    }
+
+    // The finished text, NUL-terminated, given up by the writer; a buffer
+    // well beyond its text is cut down to size first.
+    char *release() {
+        if (!room(1)) return nullptr;
+        *cur = '\0';
+        size_t used = len() + 1;
+        if (cap() - used > used / 8 && cap() - used > 4096) resize(used); // keeps the larger one on failure
+        char *p = base;
+        base = cur = end = nullptr;
+        return p;
+    }
+};
+
+template <size_t N> inline char *lit(char *o, const char (&s)[N]) {
+    memcpy(o, s, N - 1);
+    return o + N - 1;
+}
+
+// Integers as yyjson writes them: decimal, '-' before a negative one.
+constexpr char k_pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                           "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                           "8081828384858687888990919293949596979899";
+struct powers_of_ten {
+    uint64_t v[20];
+    constexpr powers_of_ten() : v() {
+        v[0] = 1;
+        for (int i = 1; i < 20; ++i) v[i] = v[i - 1] * 10;
+    }
+};
+constexpr powers_of_ten k_pow10;
+constexpr size_t k_num_max = 20; // bytes of the longest integer: 18446744073709551615 or -9223372036854775808
+
+inline char *put_u64(char *o, uint64_t v) {
+    if (v < 10) {
+        *o = static_cast<char>('0' + v);
+        return o + 1;
+    }
+    // The digit count from the bit length, corrected by one compare.
+    int bits = 64 - std::countl_zero(v);
+    int n = (bits * 1233) >> 12;
+    n += v >= k_pow10.v[n];
+    char *p = o + n;
+    while (v >= 100) {
+        uint64_t q = v / 100;
+        p -= 2;
+        memcpy(p, k_pairs + 2 * (v - q * 100), 2);
+        v = q;
+    }
+    if (v >= 10)
+        memcpy(p - 2, k_pairs + 2 * v, 2);
+    else
+        p[-1] = static_cast<char>('0' + v);
+    return o + n;
+}
+
+inline char *put_i64(char *o, int64_t v) {
+    if (v >= 0) return put_u64(o, static_cast<uint64_t>(v));
+    *o = '-';
+    return put_u64(o + 1, 0 - static_cast<uint64_t>(v));
+}
+
+// What a byte of a text needs: 0 copied as it is, 1 escaped (control
+// characters, '"', '\\'), 2 the start of a multi-byte sequence to check.
+constexpr unsigned char k_plain = 0, k_escape = 1, k_multi = 2;
+struct byte_classes {
+    unsigned char c[256];
+    constexpr byte_classes() : c() {
+        for (int i = 0; i < 256; ++i)
+            c[i] = i < 0x20 || i == '"' || i == '\\' ? k_escape : i >= 0x80 ? k_multi : k_plain;
+    }
+};
+constexpr byte_classes k_class;
+
+// Eight bytes at once: a nonzero result has its lowest set bit in the first
+// byte that is not plain (a byte below 0x20, '"', '\\', or one with the top
+// bit set). Each test's borrow can only mark bytes after a true hit, so the
+// lowest mark is exact.
+inline uint64_t not_plain(uint64_t v) {
+    constexpr uint64_t ones = 0x0101010101010101ULL, high = 0x8080808080808080ULL;
+    uint64_t q = v ^ (ones * '"');
+    uint64_t b = v ^ (ones * '\\');
+    uint64_t lt = (v - ones * 0x20) & ~v;
+    uint64_t eq = ((q - ones) & ~q) | ((b - ones) & ~b);
+    return (v | lt | eq) & high;
+}
+
+constexpr char k_hex[] = "0123456789ABCDEF";
+
+// One byte that is not plain, or the sequence it starts; returns the input
+// position after it.
+inline size_t put_special(char *&o, const unsigned char *s, size_t i, size_t n) {
+    unsigned char c = s[i];
+    if (k_class.c[c] == k_escape) {
+        static constexpr char k_named[0x20] = {0, 0, 0, 0, 0, 0, 0, 0, 'b', 't', 'n', 0, 'f', 'r'};
+        o[0] = '\\';
+        if (c == '"' || c == '\\') {
+            o[1] = static_cast<char>(c);
+            o += 2;
+        } else if (k_named[c]) {
+            o[1] = k_named[c];
+            o += 2;
+        } else {
+            memcpy(o + 1, "u00", 3);
+            o[4] = k_hex[c >> 4];
+            o[5] = k_hex[c & 15];
+            o += 6;
+        }
+        return i + 1;
+    }
+    size_t len = kova_utf8_len(reinterpret_cast<const char *>(s + i), n - i);
+    if (!len) {
+        o = lit(o, "\xEF\xBF\xBD");
+        return i + 1;
+    }
+    memcpy(o, s + i, len);
+    o += len;
+    return i + len;
+}
+
+// The body of a text of n bytes (without its quotes); needs room for 6n
+// bytes: a control byte becomes six, an invalid byte three.
+inline char *put_text(char *o, const char *text, size_t n) {
+    const auto *s = reinterpret_cast<const unsigned char *>(text);
     size_t i = 0;
+    // Eight bytes at a time while they are plain; the first that is not
+    // goes through put_special.
+    if constexpr (std::endian::native == std::endian::little) {
+        while (n - i >= 8) {
+            uint64_t v;
+            memcpy(&v, s + i, 8);
+            memcpy(o, &v, 8);
+            if (uint64_t m = not_plain(v)) {
+                size_t k = static_cast<size_t>(std::countr_zero(m)) >> 3;
+                o += k;
+                i = put_special(o, s, i + k, n);
+                continue;
+            }
+            o += 8;
+            i += 8;
+        }
+    }
     while (i < n) {
-        unsigned char c = s[i];
-        if (c < 0x80) {
-            ++i;
+        if (k_class.c[s[i]] == k_plain) {
+            *o++ = static_cast<char>(s[i++]);
             continue;
         }
-        size_t len;
-        uint32_t cp;
-        if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; }
-        else return i;
-        if (i + len > n) return i;
-        for (size_t k = 1; k < len; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) return i;
-            cp = (cp << 6) | (s[i + k] & 0x3F);
-        }
-        // Overlong forms, surrogates and values beyond U+10FFFF are invalid.
-        static constexpr uint32_t min_cp[5] = {0, 0, 0x80, 0x800, 0x10000};
-        if (cp < min_cp[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return i;
-        i += len;
+        i = put_special(o, s, i, n);
     }
-    return n;
-}
-
-// A text for the document. Texts parsed from JSON are valid UTF-8 and go in
-// without a copy; in the repair pass every invalid byte becomes U+FFFD, so
-// one badly encoded indexer name cannot blank the whole document.
-yyjson_mut_val *str_val(yyjson_mut_doc *doc, const char *s, bool repair) {
-    if (!s) s = kova_empty;
-    size_t n = strlen(s);
-    if (!repair) return yyjson_mut_strn(doc, s, n);
-    const auto *u = reinterpret_cast<const unsigned char *>(s);
-    size_t ok = utf8_valid_prefix(u, n);
-    if (ok == n) return yyjson_mut_strn(doc, s, n);
-    buf_guard b;
-    size_t i = 0;
-    while (i < n) {
-        ok = utf8_valid_prefix(u + i, n - i);
-        kova_buf_put(&b.b, s + i, ok);
-        i += ok;
-        if (i < n) {
-            kova_buf_puts(&b.b, "\xEF\xBF\xBD");
-            ++i;
-        }
-    }
-    if (b.b.oom) return nullptr;
-    return yyjson_mut_strncpy(doc, b.b.data ? b.b.data : "", b.b.len);
-}
-
-void add_str(yyjson_mut_doc *doc, yyjson_mut_val *obj, const char *key, const char *s, bool repair) {
-    yyjson_mut_val *v = str_val(doc, s, repair);
-    if (v) yyjson_mut_obj_add(obj, yyjson_mut_str(doc, key), v);
-}
-
-yyjson_mut_val *row_object(yyjson_mut_doc *doc, const kova_row &r, bool repair) {
-    yyjson_mut_val *o = yyjson_mut_obj(doc);
-    if (!o) return nullptr;
-    add_str(doc, o, "title", r.title, repair);
-    add_str(doc, o, "tracker", r.tracker, repair);
-    add_str(doc, o, "tracker_id", r.tracker_id, repair);
-    add_str(doc, o, "guid", r.guid, repair);
-    add_str(doc, o, "link", r.link, repair);
-    add_str(doc, o, "details", r.details, repair);
-    add_str(doc, o, "magnet", r.magnet, repair);
-    add_str(doc, o, "info_hash", r.info_hash, repair);
-    add_str(doc, o, "category_desc", r.category_desc, repair);
-    add_str(doc, o, "imdb", r.imdb, repair);
-    add_str(doc, o, "tmdb", r.tmdb, repair);
-    add_str(doc, o, "tvdb", r.tvdb, repair);
-    if (r.has_size)
-        yyjson_mut_obj_add_uint(doc, o, "size", static_cast<uint64_t>(r.size));
-    else
-        yyjson_mut_obj_add_null(doc, o, "size");
-    yyjson_mut_obj_add_int(doc, o, "seeders", r.seeders);
-    yyjson_mut_obj_add_int(doc, o, "peers", r.peers);
-    yyjson_mut_obj_add_int(doc, o, "files", r.files);
-    if (yyjson_mut_val *cats = yyjson_mut_arr(doc)) {
-        for (int32_t j = 0; j < r.category_count; ++j) yyjson_mut_arr_add_int(doc, cats, r.categories[j]);
-        yyjson_mut_obj_add_val(doc, o, "category", cats);
-    }
-    yyjson_mut_obj_add_int(doc, o, "publish_date", r.publish_date);
-    yyjson_mut_obj_add_int(doc, o, "download_volume_factor", r.download_volume_factor);
-    yyjson_mut_obj_add_int(doc, o, "season", r.season);
-    yyjson_mut_obj_add_int(doc, o, "episode", r.episode);
-    yyjson_mut_obj_add_bool(doc, o, "full_season", r.full_season != 0);
     return o;
 }
 
-// Builds and writes the document; null when memory ran out or a text was
-// not valid UTF-8 (reported through *bad_text).
-char *write_document(const kova_ctx &ctx, bool repair, bool *bad_text) {
-    *bad_text = false;
-    mut_doc_guard doc(yyjson_mut_doc_new(&kova_alc));
-    if (!doc.doc) return nullptr;
-    yyjson_mut_val *root = yyjson_mut_obj(doc.doc);
-    if (!root) return nullptr;
-    yyjson_mut_doc_set_root(doc.doc, root);
-    yyjson_mut_obj_add_int(doc.doc, root, "stage", ctx.stage);
-    yyjson_mut_obj_add_int(doc.doc, root, "rc", ctx.rc);
+// Six output bytes per text byte can never exceed this for a text that fits
+// in memory; the check keeps the room computation from wrapping.
+constexpr size_t k_text_max = SIZE_MAX / 8;
 
+inline const char *text_or_empty(const char *s) { return s ? s : kova_empty; }
+
+// The members of a row: text members first, then numbers. The literals are
+// the keys with the punctuation around them.
+constexpr int k_row_texts = 12;
+
+// Room for everything in a row but its texts and categories.
+constexpr size_t k_row_fixed =
+    sizeof "{\"title\":\"\",\"tracker\":\"\",\"tracker_id\":\"\",\"guid\":\"\",\"link\":\"\",\"details\":\"\","
+           "\"magnet\":\"\",\"info_hash\":\"\",\"category_desc\":\"\",\"imdb\":\"\",\"tmdb\":\"\",\"tvdb\":\"\","
+           "\"size\":,\"seeders\":,\"peers\":,\"files\":,\"category\":[],\"publish_date\":,"
+           "\"download_volume_factor\":,\"season\":,\"episode\":,\"full_season\":false},"
+    + 8 * k_num_max;
+constexpr size_t k_cat_room = 12; // "-2147483648,"
+
+char *put_row(char *o, const kova_row &r, const char *const *t, const size_t *len) {
+    o = lit(o, "{\"title\":\"");
+    o = put_text(o, t[0], len[0]);
+    o = lit(o, "\",\"tracker\":\"");
+    o = put_text(o, t[1], len[1]);
+    o = lit(o, "\",\"tracker_id\":\"");
+    o = put_text(o, t[2], len[2]);
+    o = lit(o, "\",\"guid\":\"");
+    o = put_text(o, t[3], len[3]);
+    o = lit(o, "\",\"link\":\"");
+    o = put_text(o, t[4], len[4]);
+    o = lit(o, "\",\"details\":\"");
+    o = put_text(o, t[5], len[5]);
+    o = lit(o, "\",\"magnet\":\"");
+    o = put_text(o, t[6], len[6]);
+    o = lit(o, "\",\"info_hash\":\"");
+    o = put_text(o, t[7], len[7]);
+    o = lit(o, "\",\"category_desc\":\"");
+    o = put_text(o, t[8], len[8]);
+    o = lit(o, "\",\"imdb\":\"");
+    o = put_text(o, t[9], len[9]);
+    o = lit(o, "\",\"tmdb\":\"");
+    o = put_text(o, t[10], len[10]);
+    o = lit(o, "\",\"tvdb\":\"");
+    o = put_text(o, t[11], len[11]);
+    o = lit(o, "\",\"size\":");
+    o = r.has_size ? put_u64(o, static_cast<uint64_t>(r.size)) : lit(o, "null");
+    o = lit(o, ",\"seeders\":");
+    o = put_i64(o, r.seeders);
+    o = lit(o, ",\"peers\":");
+    o = put_i64(o, r.peers);
+    o = lit(o, ",\"files\":");
+    o = put_i64(o, r.files);
+    o = lit(o, ",\"category\":[");
+    for (int32_t j = 0; j < r.category_count; ++j) {
+        if (j) *o++ = ',';
+        o = put_i64(o, r.categories[j]);
+    }
+    o = lit(o, "],\"publish_date\":");
+    o = put_i64(o, r.publish_date);
+    o = lit(o, ",\"download_volume_factor\":");
+    o = put_i64(o, r.download_volume_factor);
+    o = lit(o, ",\"season\":");
+    o = put_i64(o, r.season);
+    o = lit(o, ",\"episode\":");
+    o = put_i64(o, r.episode);
+    o = r.full_season ? lit(o, ",\"full_season\":true}") : lit(o, ",\"full_season\":false}");
+    return o;
+}
+
+bool write_row(doc_out &out, const kova_row &r, bool first) {
+    const char *t[k_row_texts] = {r.title, r.tracker,   r.tracker_id,    r.guid, r.link, r.details,
+                                  r.magnet, r.info_hash, r.category_desc, r.imdb, r.tmdb, r.tvdb};
+    size_t len[k_row_texts];
+    size_t texts = 0;
+    for (int k = 0; k < k_row_texts; ++k) {
+        t[k] = text_or_empty(t[k]);
+        len[k] = strlen(t[k]);
+        texts += len[k];
+    }
+    size_t cats = r.category_count > 0 ? static_cast<size_t>(r.category_count) : 0;
+    if (texts > k_text_max) return false;
+    if (!out.room(k_row_fixed + 6 * texts + k_cat_room * cats)) return false;
+    if (!first) *out.cur++ = ',';
+    out.cur = put_row(out.cur, r, t, len);
+    return true;
+}
+
+// A text in quotes after a short literal (a key, a separator); `after` is
+// room for what the caller writes next without checking.
+template <size_t N> bool write_text(doc_out &out, const char (&before)[N], const char *s, size_t after) {
+    s = text_or_empty(s);
+    size_t n = strlen(s);
+    if (n > k_text_max || !out.room(N + 6 * n + 2 + after)) return false;
+    char *o = lit(out.cur, before);
+    *o++ = '"';
+    o = put_text(o, s, n);
+    *o++ = '"';
+    out.cur = o;
+    return true;
+}
+
+// Room for two integer members and the literals around them.
+constexpr size_t k_small = 64;
+
+bool write_indexer(doc_out &out, const kova_indexer &e, bool first) {
+    bool ok = first ? write_text(out, "{\"id\":", e.id, 0) : write_text(out, ",{\"id\":", e.id, 0);
+    if (!ok || !write_text(out, ",\"name\":", e.name, k_small)) return false;
+    out.cur = lit(out.cur, ",\"status\":");
+    out.cur = put_i64(out.cur, e.status);
+    out.cur = lit(out.cur, ",\"results\":");
+    out.cur = put_i64(out.cur, e.results);
+    if (!write_text(out, ",\"error\":", e.error, 1)) return false;
+    *out.cur++ = '}';
+    return true;
+}
+
+// Rows sized from the first ones: after this many, the buffer is made big
+// enough for the rest at their average size (plus an eighth), so a large
+// set is written without copying its text on the way.
+constexpr int32_t k_sample_rows = 64;
+constexpr size_t k_first_room = 64 * 1024;
+
+// The whole document; null when memory ran out.
+char *write_document(const kova_ctx &ctx) {
+    doc_out out;
     const kova_rset &rs = ctx.rs;
-    if (yyjson_mut_val *results = yyjson_mut_arr(doc.doc)) {
-        for (int32_t i = 0; i < rs.row_count; ++i)
-            if (yyjson_mut_val *o = row_object(doc.doc, rs.rows[i], repair)) yyjson_mut_arr_append(results, o);
-        yyjson_mut_obj_add_val(doc.doc, root, "results", results);
-    }
-    if (yyjson_mut_val *indexers = yyjson_mut_arr(doc.doc)) {
-        for (int32_t i = 0; i < rs.indexer_count; ++i) {
-            const kova_indexer &e = rs.indexers[i];
-            yyjson_mut_val *o = yyjson_mut_obj(doc.doc);
-            if (!o) continue;
-            add_str(doc.doc, o, "id", e.id, repair);
-            add_str(doc.doc, o, "name", e.name, repair);
-            yyjson_mut_obj_add_int(doc.doc, o, "status", e.status);
-            yyjson_mut_obj_add_int(doc.doc, o, "results", e.results);
-            add_str(doc.doc, o, "error", e.error, repair);
-            yyjson_mut_arr_append(indexers, o);
+    if (!out.resize(rs.row_count > 0 ? k_first_room : 512)) return nullptr;
+    out.cur = lit(out.cur, "{\"stage\":");
+    out.cur = put_i64(out.cur, ctx.stage);
+    out.cur = lit(out.cur, ",\"rc\":");
+    out.cur = put_i64(out.cur, ctx.rc);
+    out.cur = lit(out.cur, ",\"results\":[");
+    size_t rows_start = out.len();
+    for (int32_t i = 0; i < rs.row_count; ++i) {
+        if (i == k_sample_rows) {
+            size_t per_row = (out.len() - rows_start) / static_cast<size_t>(i) + 1;
+            size_t rest = static_cast<size_t>(rs.row_count - i);
+            if (rest <= (SIZE_MAX / 4) / per_row) {
+                size_t want = out.len() + rest * per_row + rest * per_row / 8 + k_first_room;
+                if (want > out.cap() && !out.resize(want)) return nullptr;
+            }
         }
-        yyjson_mut_obj_add_val(doc.doc, root, "indexers", indexers);
+        if (!write_row(out, rs.rows[i], i == 0)) return nullptr;
     }
-    yyjson_mut_obj_add_int(doc.doc, root, "indexers_errored", rs.indexers_errored);
-    if (yyjson_mut_val *warnings = yyjson_mut_arr(doc.doc)) {
-        for (int32_t i = 0; i < ctx.warning_count; ++i)
-            if (yyjson_mut_val *w = str_val(doc.doc, ctx.warnings[i], repair)) yyjson_mut_arr_append(warnings, w);
-        yyjson_mut_obj_add_val(doc.doc, root, "warnings", warnings);
-    }
-    yyjson_write_err err;
-    char *text = yyjson_mut_write_opts(doc.doc, 0, &kova_alc, nullptr, &err);
-    *bad_text = !text && err.code == YYJSON_WRITE_ERROR_INVALID_STRING;
-    return text;
+    if (!out.room(k_small)) return nullptr;
+    out.cur = lit(out.cur, "],\"indexers\":[");
+    for (int32_t i = 0; i < rs.indexer_count; ++i)
+        if (!write_indexer(out, rs.indexers[i], i == 0)) return nullptr;
+    if (!out.room(k_small)) return nullptr;
+    out.cur = lit(out.cur, "],\"indexers_errored\":");
+    out.cur = put_i64(out.cur, rs.indexers_errored);
+    out.cur = lit(out.cur, ",\"warnings\":[");
+    for (int32_t i = 0; i < ctx.warning_count; ++i)
+        if (!(i ? write_text(out, ",", ctx.warnings[i], 0) : write_text(out, "", ctx.warnings[i], 0))) return nullptr;
+    if (!out.room(2)) return nullptr;
+    out.cur = lit(out.cur, "]}");
+    return out.release();
 }
 } // namespace
 
+char *kova_result_document(const kova_ctx *ctx) { return write_document(*ctx); }
+
 extern "C" KOVA_API const char *kova_result_json(void) {
     kova_free(g_kova.json_text);
-    g_kova.json_text = nullptr;
-    bool bad_text;
-    char *text = write_document(g_kova, false, &bad_text);
-    if (!text && bad_text) text = write_document(g_kova, true, &bad_text);
-    g_kova.json_text = text;
-    return text ? text : kova_empty;
+    g_kova.json_text = write_document(g_kova);
+    return g_kova.json_text ? g_kova.json_text : kova_empty;
 }

@@ -288,11 +288,106 @@ inline void check_lists() {
     FUZZ_CHECK(stage >= KOVA_STAGE_NONE && stage <= KOVA_STAGE_QUERY);
 }
 
+// The length of the well-formed UTF-8 sequence at s (n bytes left), 0 when
+// none starts there: no overlong forms, surrogates or values past U+10FFFF.
+inline size_t utf8_seq(const unsigned char *s, size_t n) {
+    unsigned c = s[0];
+    if (c < 0x80) return 1;
+    size_t len = c >= 0xF8 ? 0 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+    if (!len || len > n) return 0;
+    uint32_t cp = c & (0x7Fu >> len);
+    for (size_t k = 1; k < len; ++k) {
+        if ((s[k] & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (s[k] & 0x3Fu);
+    }
+    static const uint32_t k_min[5] = {0, 0, 0x80, 0x800, 0x10000};
+    return cp < k_min[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) ? 0 : len;
+}
+
+// The text with each byte that begins no well-formed sequence as U+FFFD.
+inline std::string utf8_repaired(const char *s) {
+    std::string out;
+    const auto *u = reinterpret_cast<const unsigned char *>(s);
+    size_t n = strlen(s);
+    for (size_t i = 0; i < n;) {
+        size_t len = utf8_seq(u + i, n - i);
+        out.append(len ? s + i : "\xEF\xBF\xBD", len ? len : 3);
+        i += len ? len : 1;
+    }
+    return out;
+}
+
+// The result document as yyjson writes the same members read back through
+// the accessors (texts repaired as above; a valid text is unchanged by it):
+// the library writes the document itself and must give exactly these bytes.
+inline std::string reference_document() {
+    yyjson_mut_doc *doc = yyjson_mut_doc_new(nullptr);
+    FUZZ_CHECK(doc != nullptr);
+    auto str = [doc](const char *s) {
+        std::string t = utf8_repaired(s);
+        return yyjson_mut_strncpy(doc, t.data(), t.size());
+    };
+    yyjson_mut_val *root = yyjson_mut_obj(doc);
+    yyjson_mut_doc_set_root(doc, root);
+    yyjson_mut_obj_add_int(doc, root, "stage", kova_jackett_stage());
+    yyjson_mut_obj_add_int(doc, root, "rc", kova_last_rc());
+    static const char *const k_text_keys[] = {"title", "tracker", "tracker_id", "guid", "link", "details",
+                                              "magnet", "info_hash", "category_desc", "imdb", "tmdb", "tvdb"};
+    static const char *(*const k_text_fns[])(int32_t) = {
+        kova_result_title,  kova_result_tracker, kova_result_tracker_id, kova_result_guid,
+        kova_result_link,   kova_result_details, kova_result_magnet,     kova_result_info_hash,
+        kova_result_category_desc, kova_result_imdb, kova_result_tmdb,   kova_result_tvdb};
+    yyjson_mut_val *results = yyjson_mut_arr(doc);
+    for (int32_t i = 0; i < kova_result_count(); ++i) {
+        yyjson_mut_val *o = yyjson_mut_arr_add_obj(doc, results);
+        for (size_t k = 0; k < 12; ++k)
+            yyjson_mut_obj_add(o, yyjson_mut_str(doc, k_text_keys[k]), str(k_text_fns[k](i)));
+        uint64_t size;
+        if (kova_result_size(i, &size) == KOVA_OK)
+            yyjson_mut_obj_add_uint(doc, o, "size", size);
+        else
+            yyjson_mut_obj_add_null(doc, o, "size");
+        yyjson_mut_obj_add_int(doc, o, "seeders", kova_result_seeders(i));
+        yyjson_mut_obj_add_int(doc, o, "peers", kova_result_peers(i));
+        yyjson_mut_obj_add_int(doc, o, "files", kova_result_files(i));
+        yyjson_mut_val *cats = yyjson_mut_obj_add_arr(doc, o, "category");
+        for (int32_t j = 0; j < kova_result_category_count(i); ++j)
+            yyjson_mut_arr_add_int(doc, cats, kova_result_category(i, j));
+        yyjson_mut_obj_add_int(doc, o, "publish_date", kova_result_publish_date(i));
+        yyjson_mut_obj_add_int(doc, o, "download_volume_factor", kova_result_download_volume_factor(i));
+        yyjson_mut_obj_add_int(doc, o, "season", kova_result_season(i));
+        yyjson_mut_obj_add_int(doc, o, "episode", kova_result_episode(i));
+        yyjson_mut_obj_add_bool(doc, o, "full_season", kova_result_full_season(i) != 0);
+    }
+    yyjson_mut_obj_add_val(doc, root, "results", results);
+    yyjson_mut_val *indexers = yyjson_mut_obj_add_arr(doc, root, "indexers");
+    for (int32_t i = 0; i < kova_indexer_count(); ++i) {
+        yyjson_mut_val *o = yyjson_mut_arr_add_obj(doc, indexers);
+        yyjson_mut_obj_add(o, yyjson_mut_str(doc, "id"), str(kova_indexer_id(i)));
+        yyjson_mut_obj_add(o, yyjson_mut_str(doc, "name"), str(kova_indexer_name(i)));
+        yyjson_mut_obj_add_int(doc, o, "status", kova_indexer_status(i));
+        yyjson_mut_obj_add_int(doc, o, "results", kova_indexer_results(i));
+        yyjson_mut_obj_add(o, yyjson_mut_str(doc, "error"), str(kova_indexer_error(i)));
+    }
+    yyjson_mut_obj_add_int(doc, root, "indexers_errored", kova_indexers_errored());
+    yyjson_mut_val *warnings = yyjson_mut_obj_add_arr(doc, root, "warnings");
+    for (int32_t i = 0; i < kova_warning_count(); ++i) yyjson_mut_arr_append(warnings, str(kova_warning(i)));
+    size_t len = 0;
+    char *text = yyjson_mut_write(doc, 0, &len);
+    yyjson_mut_doc_free(doc);
+    FUZZ_CHECK(text != nullptr);
+    std::string out(text, len);
+    free(text);
+    return out;
+}
+
 // The result document parses back as strict JSON and agrees with the
-// accessors: same rows, same indexers, same code, stage and warnings.
+// accessors: same rows, same indexers, same code, stage and warnings, and
+// the bytes yyjson gives for them.
 inline void check_document() {
     const char *text = kova_result_json();
     FUZZ_CHECK(text != nullptr && *text == '{');
+    FUZZ_CHECK(reference_document() == text);
     yyjson_doc *doc = yyjson_read(text, strlen(text), 0);
     FUZZ_CHECK(doc != nullptr);
     yyjson_val *root = yyjson_doc_get_root(doc);

@@ -11,6 +11,8 @@ void KovaTest::SetUp() {
 
 void KovaTest::TearDown() {
     kova_fault_disarm();
+    // Whatever a test leaves behind is also a case for the result document.
+    EXPECT_TRUE(document_matches_reference(g_kova));
     kova_reset();
     kova_fake_reset();
 }
