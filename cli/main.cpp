@@ -349,6 +349,7 @@ int main(int argc, char **argv) {
     using namespace cli;
     sys::watch_interrupt(on_interrupt);  // first: before any thread starts
     sys::init_streams();
+    out::use_ascii(!sys::unicode_output());
     int rc;
     {
         App app;

@@ -68,6 +68,12 @@ int finish(int32_t rc) {
 }
 
 void print_log(const std::string &indent) {
+    // The keys name the library's steps for its developers: only with -v.
+    if (!g_verbose) {
+        for (int32_t i = 0; i < kova_test_log_count(); ++i)
+            out::print(stdout, "%s%s\n", indent.c_str(), kova_test_log_text(i));
+        return;
+    }
     size_t w = 0;
     for (int32_t i = 0; i < kova_test_log_count(); ++i) w = std::max(w, strlen(kova_test_log_key(i)));
     for (int32_t i = 0; i < kova_test_log_count(); ++i) {
@@ -88,9 +94,9 @@ int32_t show_test(App &, int kind) {
     out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, k_service[kind]), kova_base_url(kind));
     print_log("    ");
     if (rc == KOVA_OK || rc == KOVA_PARTIAL)
-        out::print(stdout, "    %s\n", ui::paint(ui::Tone::good, std::string("\xe2\x9c\x93 ") + kova_strerror(rc)));
+        out::print(stdout, "    %s\n", ui::paint(ui::Tone::good, std::string(out::glyph("\xe2\x9c\x93", "+")) + " " + kova_strerror(rc)));
     else
-        out::print(stdout, "    %s %s\n", ui::paint(ui::Tone::bad, std::string("\xe2\x9c\x97 ") + kova_strerror(rc)),
+        out::print(stdout, "    %s %s\n", ui::paint(ui::Tone::bad, std::string(out::glyph("\xe2\x9c\x97", "x")) + " " + kova_strerror(rc)),
                    kova_last_error());
     // Under the outcome: a failure's warnings explain it.
     print_warnings("    ");

@@ -39,6 +39,14 @@ SGR = re.compile(rb"\x1b\[[0-9;]*m")
 # What no service text may bring to the terminal: C0 controls but the line
 # ends kova writes itself, DEL, C1 controls.
 CONTROLS = re.compile(r"[\x00-\x09\x0b-\x1f\x7f-\x9f]")
+# On Windows the console's code page decides whether kova draws its symbols
+# in Unicode; Wine's console has code page 437 here (the Unix locale gives it
+# no other), so kova.exe on a terminal draws them in ASCII. Redirected, the
+# output is UTF-8 on both.
+TERMINAL_UNICODE = not WINDOWS
+OK_MARK = "\u2713 OK" if TERMINAL_UNICODE else "+ OK"
+ELLIPSIS = "\u2026" if TERMINAL_UNICODE else "..."
+
 
 # Texts a service could send, and how kova shows them: a control picture for
 # each C0 control and DEL (it says which one came), U+FFFD for C1 controls and
@@ -68,13 +76,16 @@ def command(*args):
     return RUNNER + [BIN] + list(args)
 
 
-def program_env(base=None, **extra):
+LOCALE_VARS = ("LC_ALL", "LC_CTYPE", "LANG")
+
+
+def program_env(base=None, locale=None, **extra):
     """The environment of one run: no configuration or colour choice
-    inherited, and (for Wine, which converts the command line with it) a UTF-8
-    locale."""
-    e = {k: v for k, v in (base or os.environ).items() if k not in ("KOVA_CONFIG", "NO_COLOR")}
-    if WINDOWS:
-        e["LC_ALL"] = "C.UTF-8"
+    inherited, and a UTF-8 locale (Wine converts the command line with it
+    too), or the locale variables given in `locale` and no others."""
+    e = {k: v for k, v in (base or os.environ).items()
+         if k not in ("KOVA_CONFIG", "NO_COLOR") + LOCALE_VARS}
+    e.update({"LC_ALL": "C.UTF-8"} if locale is None else locale)
     e.update(extra)
     return e
 
@@ -167,8 +178,8 @@ class Cli(unittest.TestCase):
         obj.update(extra)
         return obj
 
-    def run_kova(self, *args, config=None, env=None, timeout=60, stdin=None):
-        e = program_env(HOME=self.tmp.name)  # no stray ~/.config/kova/config.json
+    def run_kova(self, *args, config=None, env=None, timeout=60, stdin=None, locale=None):
+        e = program_env(locale=locale, HOME=self.tmp.name)  # no stray ~/.config/kova/config.json
         e.pop("XDG_CONFIG_HOME", None)
         if env:
             e.update(env)
@@ -193,13 +204,17 @@ class Cli(unittest.TestCase):
     def test_demo_runs_the_whole_chain_offline(self):
         r = self.run_kova("demo")
         self.assertEqual(r.returncode, 0, r.stderr)
-        for text in ("[1/5] Connection tests", "JackettV2_Indexers", "stage 2", "dropped 1 rows",
-                     "1 of 3 indexers failed", "SonarrV3_Series_Add", "S01E05", "RadarrV3_Movie_Found",
+        for text in ("[1/5] Connection tests", "indexers: 1337x, EZTV, RuTracker.org", "stage 2", "dropped 1 rows",
+                     "1 of 3 indexers failed", "Adding series details to library", "S01E05",
+                     "Found movie Night of the Living Dead",
                      "(no POST: the film was found in the library)", '"results": [', "Done:",
                      "sent: POST http://sonarr.home.lan:8989/api/v3/release?apikey=***",
                      "Sent release 1 to Sonarr's download client:", "2 library writes"):
             self.assertIn(text, r.stdout)
         self.assertNotIn("\x1b[", r.stdout)  # a pipe gets no colours
+        # The library's log keys are for its developers: only with -v.
+        self.assertNotIn("SonarrV3_Series_Add", r.stdout)
+        self.assertIn("SonarrV3_Series_Add", self.run_kova("demo", "-v").stdout)
         doc = json.loads(self.run_kova("demo", "--json").stdout)
         self.assertEqual(doc["rc"], 0)
         self.assertEqual(len(doc["results"]), 3)
@@ -214,7 +229,7 @@ class Cli(unittest.TestCase):
             self.assertEqual(bool(SGR.search(out)), want, (extra, args))
             text = screen_text(out)
             self.assertIn(b"Done:", text)
-            self.assertIn("\u2713 OK".encode(), text)
+            self.assertIn(OK_MARK.encode(), text)
 
     def test_spinner_only_when_stderr_is_a_terminal(self):
         cfg = self.config({"Radarr": self.svc("slow")})
@@ -353,7 +368,7 @@ class Cli(unittest.TestCase):
 
         r = self.run_kova(*get, "--yes", config=cfg)
         self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertIn("SonarrV3_Series_Add", r.stdout)
+        self.assertIn("Adding series details to library", r.stdout)
         self.assertIn("The.Twilight.Zone.S01E05", r.stdout)
         posts = [x for x in recorded("w-s") if x["method"] == "POST"]
         self.assertEqual(len(posts), 1)
@@ -406,7 +421,7 @@ class Cli(unittest.TestCase):
             self.assertEqual(status, 0)
             rows = [line for line in screen_text(out).decode("utf-8").splitlines() if "A.Very.Long" in line]
             self.assertEqual(len(rows), 1, rows)
-            self.assertIn("\u2026", rows[0])
+            self.assertIn(ELLIPSIS, rows[0])
             self.assertEqual(len(rows[0].rstrip()), columns, rows[0])
         r = self.run_kova("parse", "jackett", native(answer))
         self.assertIn(title, r.stdout)
@@ -676,6 +691,55 @@ class Cli(unittest.TestCase):
                 # The spinner's line erased first (a Windows console redraws
                 # it its own way).
                 self.assertIn(b"\r\x1b[2K" if WINDOWS else b"\r\x1b[2Kkova: cancelled", err)
+
+    # ------------------------------------------------------------------
+    # Output that is the same everywhere
+    # ------------------------------------------------------------------
+    def test_symbols_fall_back_to_ascii_outside_utf8(self):
+        """The first of LC_ALL, LC_CTYPE and LANG that is set decides; none
+        is the C locale. Service texts pass as they are, but the stand-ins
+        for their controls are ASCII too."""
+        if WINDOWS:
+            self.skipTest("the console's code page decides on Windows (see TERMINAL_UNICODE)")
+        cases = [  # locale variables, Unicode?
+            ({"LANG": "C"}, False), ({"LC_ALL": "C"}, False), ({}, False), ({"LANG": "POSIX"}, False),
+            ({"LANG": "en_US.ISO-8859-1"}, False), ({"LC_ALL": "C", "LANG": "en_US.UTF-8"}, False),
+            ({"LC_CTYPE": "en_US.UTF-8", "LANG": "C"}, True), ({"LANG": "de_DE.utf8"}, True),
+            ({"LC_ALL": "C.UTF-8"}, True), ({"LC_ALL": "", "LANG": "fr_FR.UTF-8@euro"}, True),
+        ]
+        answer = os.path.join(self.tmp.name, "hostile.xml")
+        with open(answer, "wb") as f:
+            f.write(b'<indexers><indexer id="i0" configured="true"><title>'
+                    b'evil\x1b]0;PWNED\x07 \xc2\x9b \xff del\x7f Am\xc3\xa9lie</title></indexer></indexers>')
+        long = os.path.join(self.tmp.name, "long.json")
+        with open(long, "w") as f:
+            json.dump({"Results": [{"Title": "A.Very.Long.Title." + "x" * 100, "Tracker": "t1", "Size": 1}]}, f)
+        cfg = self.config({"Sonarr": self.svc("gl-s")})
+        for locale, unicode in cases:
+            r = self.run_kova("test", "sonarr", config=cfg, locale=locale)
+            self.assertIn("\u2713 OK" if unicode else "    + OK", r.stdout, locale)
+            r = self.run_kova("parse", "torznab", answer, locale=locale)
+            self.assertIn("evil\u241b]0;PWNED\u2407 \ufffd \ufffd del\u2421 Am\u00e9lie" if unicode
+                          else "evil^[]0;PWNED^G ? ? del^? Am\u00e9lie", r.stdout, locale)
+            status, out = on_terminal(["parse", "jackett", long], program_env(locale=locale, TERM="xterm", NO_COLOR="1"),
+                                      True, False, columns=60)
+            row = [x for x in screen_text(out).decode("utf-8").splitlines() if "A.Very.Long" in x][0]
+            self.assertIn("x\u2026  t1" if unicode else "x...  t1", row, locale)
+            self.assertEqual(len(row.rstrip()), 60)
+        r = self.run_kova("test", "sonarr", config=self.config({"Sonarr": self.svc("k401")}), locale={"LANG": "C"})
+        self.assertIn("    x ERR_AUTH", r.stdout)
+
+    def test_log_keys_only_with_verbose(self):
+        cfg = self.config({"Sonarr": self.svc("lk-s")})
+        for args, keys in ((["test", "sonarr"], False), (["test", "sonarr", "-v"], True),
+                           (["releases", "series", "12", "--season", "1"], False),
+                           (["releases", "series", "12", "--season", "1", "--verbose"], True)):
+            r = self.run_kova(*args, config=cfg)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual("SonarrV3_" in r.stdout, keys, args)
+            self.assertIn("Get first Sonarr Rootfolder" if args[0] == "test" else
+                          "Searching available releases for episodes for season 1", r.stdout)
+
 
 class DemoParity(unittest.TestCase):
     """The cross-built kova (under KOVA_RUNNER) prints the demo exactly as the
