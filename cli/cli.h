@@ -12,6 +12,7 @@
 //   cmd_library.cpp   add, get
 //   cmd_parse.cpp     parse
 //   demo.cpp          demo
+//   answers.cpp       what the CLI reads from the answers itself (a tap)
 #pragma once
 
 #include <yyjson.h>
@@ -34,6 +35,7 @@ enum : int { EXIT_OK = 0, EXIT_FAILED = 1, EXIT_USAGE = 2, EXIT_CANCELLED = 130 
 struct Options {
     std::string config_path;
     bool json = false, yes = false, verbose = false, no_color = false, help = false, version = false;
+    bool exact = false;
     int32_t timeout_ms = 0;
     std::string imdb, title, query, root, profile;
     bool has_imdb = false, has_title = false, has_query = false, has_root = false, has_profile = false;
@@ -42,10 +44,17 @@ struct Options {
     std::vector<std::string> args;  // positional words after the command
 };
 
+// The library's transport table goes through a tap (answers.cpp).
+struct Tap {
+    kova_io table{};
+    const kova_io *inner = nullptr;
+};
+
 struct App {
     Options o;
     cfg::Config conf;
     net::Transport *transport[3] = {nullptr, nullptr, nullptr};
+    Tap taps[3];
     bool ready[3] = {false, false, false};
     bool demo = false;  // the fake transport answers; no configuration is read
     // Uninstalls and closes the transports; the destructor does it too.
@@ -66,6 +75,10 @@ int usage_error(const std::string &msg, const char *cmd = nullptr);
 bool parse_int(const std::string &s, int32_t lo, int32_t hi, int32_t &out);
 // words[from..] joined by single spaces.
 std::string join(const std::vector<std::string> &words, size_t from);
+// An IMDb id as the services take it: "tt" and at least seven digits, from
+// "tt" plus digits or digits alone ("63350" -> "tt0063350"). Prints the
+// usage error and returns false for anything else.
+bool imdb_arg(const std::string &text, std::string &out, const char *cmd);
 // "jackett" -> 0 ...; "all" or "" -> 3; -1 when unknown.
 int service_arg(const std::string &s);
 
@@ -100,6 +113,39 @@ void leave_request();
 // Prints the reason and returns false when it cannot.
 bool use_service(App &app, int kind);
 
+// ---------------------------------------------------------------------------
+// Answers the CLI reads itself (answers.cpp)
+// ---------------------------------------------------------------------------
+
+// The table to install in place of `inner` (nullptr for nullptr): it
+// forwards every call and keeps the release list and root folder answers.
+const kova_io *tap(Tap &t, const kova_io *inner);
+// HTTP status of the last exchange through a tap; 0 when none took place.
+int32_t tapped_http_code();
+
+// What a release row of Sonarr or Radarr says beyond the library's accessors.
+struct ReleaseNote {
+    std::string quality;  // "Bluray-1080p"
+    bool rejected = false;
+    std::string reason;   // the service's first reason, when rejected
+};
+// Reads a release list that did not come through a tap (a saved file).
+void note_releases(const char *json, size_t len);
+// The note of the release with this guid in the last release list; nullptr
+// when there is none.
+const ReleaseNote *release_note(const char *guid);
+
+// A root folder as the library trims it ("/data/tv/" -> "/data/tv").
+std::string trim_root(const std::string &root);
+// The service's root folders from the last root folder answer, trimmed.
+const std::vector<std::string> &root_folders();
+
+// --exact: while on, a Sonarr release search for a whole season (the
+// library's fallback from an episode it did not find) fails at the tap
+// without being sent; season_search_refused() then says so.
+void refuse_season_search(bool on);
+bool season_search_refused();
+
 // Runs one library call with the spinner on stderr (only on a terminal);
 // Ctrl-C cancels it (Interrupted is thrown once the spinner is erased).
 template <class F> int32_t with_spinner(const std::string &label, F &&f);
@@ -112,6 +158,23 @@ template <class F> int32_t with_spinner(const std::string &label, F &&f);
 // prints "kova: <last error>" on stderr and gives 1.
 int finish(int32_t rc);
 
+// A failure of the CLI's own (an unknown profile, a release number beyond
+// the list): prints "kova: <msg>" on stderr and returns `status`. `rc` is the
+// result code the --json document carries for it.
+int fail(int status, int32_t rc, const std::string &msg);
+// A warning of the CLI's own: "kova: warning: <msg>" on stderr, and in the
+// "warnings" of the run's --json document.
+void warn(const std::string &msg);
+// The result code behind a failure that printed its message itself.
+void note_failure(int32_t rc);
+// Starts watching stderr for the first error message of the run (for a
+// failure whose message nothing else records). Call once, in main.
+void watch_failures();
+// With --json every run prints one JSON document on stdout. Called once the
+// command has run: when it failed without printing one, prints the failure's
+// document: rc, result, error, http_code, warnings, exit_status.
+void json_failure(int status);
+
 // Printers shared by the commands and the demo.
 void print_log(const std::string &indent = "    ");
 void print_warnings(const std::string &indent = "  ");
@@ -119,7 +182,26 @@ int32_t show_test(App &app, int kind);                  // runs and prints one c
 void show_results(bool releases, int32_t rc, int limit); // the current result set as a table
 void show_lookup(int kind);                             // the current lookup entries
 void search_header(int32_t rc);                         // "Jackett: N results (stage ...)"
-void print_result_json();
+
+// A Sonarr or Radarr release search for a library item (cmd_find.cpp), as
+// `releases` and `get` run it: Sonarr's fallback from an episode its season
+// does not have to the whole season is said on a line of its own, and with
+// --exact refused before the season search is sent.
+struct ReleaseSearch {
+    int32_t rc = KOVA_OK;
+    bool whole_season = false;  // an episode was asked for; the season came
+    bool refused = false;       // ... and --exact refused that
+};
+ReleaseSearch search_releases(App &app, int kind, int32_t id, int32_t season, int32_t episode);
+// The table of a successful search: the fallback line, "Sonarr: N releases
+// for S01E05", the rows. The failure of a refused one (exit status).
+void show_releases(App &app, int kind, const ReleaseSearch &r, int32_t season, int32_t episode);
+int refused_episode(int kind, int32_t id, int32_t season, int32_t episode);
+// The library's result document, with what the CLI adds: "error",
+// "http_code" and "transport_error" as outcome_json has them, the CLI's
+// warnings, the rows cut to `limit` (0: all; then "total_results" says how
+// many there were), and the members of `extra` (an object, may be nullptr).
+void print_result_json(int limit = 0, yyjson_mut_doc *extra = nullptr);
 
 // A JSON report built with yyjson and printed on stdout as one line.
 struct JsonOut {
@@ -134,8 +216,9 @@ struct JsonOut {
 
 yyjson_mut_val *log_json(yyjson_mut_doc *d);       // the test log: [{key, text}]
 yyjson_mut_val *warnings_json(yyjson_mut_doc *d);  // the warnings: [text]
-// rc, result, error, http_code and the transport's reason into `obj`.
+// rc, result, error, http_code, the transport's reason and the warnings into `obj`.
 void outcome_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc);
+
 
 // ---------------------------------------------------------------------------
 // Commands: each checks its own words and options, runs, prints and returns
@@ -150,6 +233,7 @@ int cmd_add(App &app);       // cmd_library.cpp
 int cmd_get(App &app);
 int cmd_parse(App &app);     // cmd_parse.cpp
 int cmd_demo(App &app);      // demo.cpp
+
 
 }  // namespace cli
 

@@ -111,12 +111,16 @@ bool use_service(App &app, int kind) {
     const cfg::Service &s = app.conf.svc[kind];
     if (!app.ready[kind]) {
         if (!s.present) {
+            note_failure(KOVA_ERR_NOT_CONFIGURED);
             out::print(stderr, "kova: %s is not configured: add a \"%s\" object to %s (see 'kova config --help')\n",
                       k_service[kind], k_service[kind], app.conf.path.c_str());
             return false;
         }
         app.transport[kind] = open_transport(app, kind);
-        if (!app.transport[kind]) return false;
+        if (!app.transport[kind]) {
+            note_failure(KOVA_ERR_NO_IO);
+            return false;
+        }
         static int32_t (*const configure[3])(const char *, int32_t, int32_t, const char *) = {
             kova_jackett_configure, kova_sonarr_configure, kova_radarr_configure};
         int32_t rc = configure[kind](s.host.c_str(), s.port, s.https ? 1 : 0, s.api_key.c_str());
@@ -124,12 +128,14 @@ bool use_service(App &app, int kind) {
         // kova_base_url and the errors name the URL actually requested.
         if (rc == KOVA_OK && !s.url_base.empty()) rc = kova_set_url_base(kind, s.url_base.c_str());
         if (rc != KOVA_OK) {
+            note_failure(rc);
             out::print(stderr, "kova: %s (in %s)\n", kova_last_error(), app.conf.path.c_str());
             return false;
         }
         app.ready[kind] = true;
     }
-    kova_set_io(net::io(app.transport[kind]));
+    // Through a tap: the CLI reads a little of the answers itself (answers.cpp).
+    kova_set_io(tap(app.taps[kind], net::io(app.transport[kind])));
     return true;
 }
 

@@ -158,7 +158,21 @@ void Table::print(FILE *out, const std::string &indent) const {
     std::vector<Cell> h;
     for (const auto &t : head) h.push_back({t, Tone::bold});
     line(h, true);
-    for (const auto &r : shown) line(r, false);
+    // Where the elastic column starts, for the notes.
+    size_t at = indent.size();
+    for (size_t c = 0, first = 1; c < n && static_cast<int>(c) < elastic; ++c) {
+        if (!used[c]) continue;
+        at += w[c] + (first ? 0 : 2);
+        first = 0;
+    }
+    if (at > indent.size()) at += 2;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        line(shown[i], false);
+        if (i >= notes.size() || notes[i].text.empty()) continue;
+        std::string text = out::safe(notes[i].text);
+        if (cols > 0) text = fit(text, static_cast<size_t>(cols) > at + 12 ? static_cast<size_t>(cols) - at : 12);
+        out::print(out, "%s%s\n", std::string(at, ' '), paint(notes[i].tone, text));
+    }
 }
 
 namespace {

@@ -47,7 +47,6 @@ TERMINAL_UNICODE = not WINDOWS
 OK_MARK = "\u2713 OK" if TERMINAL_UNICODE else "+ OK"
 ELLIPSIS = "\u2026" if TERMINAL_UNICODE else "..."
 
-
 # Texts a service could send, and how kova shows them: a control picture for
 # each C0 control and DEL (it says which one came), U+FFFD for C1 controls and
 # for bytes that are not UTF-8, a space for a tab; valid text passes as it is.
@@ -162,9 +161,9 @@ class Cli(unittest.TestCase):
         self.addCleanup(self.tmp.cleanup)
         self.p = ports()
 
-    def config(self, services, **top):
+    def config(self, services, name="config.json", **top):
         """Writes a configuration; services maps a name to its object."""
-        path = os.path.join(self.tmp.name, "config.json")
+        path = os.path.join(self.tmp.name, name)
         doc = dict(services)
         doc.update(top)
         with open(path, "w") as f:
@@ -209,7 +208,8 @@ class Cli(unittest.TestCase):
                      "Found movie Night of the Living Dead",
                      "(no POST: the film was found in the library)", '"results": [', "Done:",
                      "sent: POST http://sonarr.home.lan:8989/api/v3/release?apikey=***",
-                     "Sent release 1 to Sonarr's download client:", "2 library writes"):
+                     "Sent release 1 to Sonarr's download client:", "2 library writes",
+                     "Bluray-1080p", "     rejected: Existing file on disk is of equal or higher preference\n"):
             self.assertIn(text, r.stdout)
         self.assertNotIn("\x1b[", r.stdout)  # a pipe gets no colours
         # The library's log keys are for its developers: only with -v.
@@ -693,8 +693,256 @@ class Cli(unittest.TestCase):
                 self.assertIn(b"\r\x1b[2K" if WINDOWS else b"\r\x1b[2Kkova: cancelled", err)
 
     # ------------------------------------------------------------------
+    # A dry run promises only what --yes will do
+    # ------------------------------------------------------------------
+    def posts(self, key):
+        return [x for x in recorded(key) if x["method"] == "POST"]
+
+    def test_a_dry_run_and_yes_agree_on_every_refusal(self):
+        """Each case runs without --yes and with it: the same exit status and
+        the same message, and nothing written when either refuses."""
+        cases = [  # key, command, exit status, words on stderr
+            ("r-root", ["add", "series", "73587", "--root", "/"], 2, 'add: --root "/" leaves no folder'),
+            ("r-root", ["add", "movie", "603", "--root", "//\\"], 2, "leaves no folder"),
+            ("r-root", ["get", "movie", "tt0133093", "--root", "/"], 2, 'get: --root "/" leaves no folder'),
+            ("r-prof", ["add", "series", "73587", "--profile", "Bogus"], 1,
+             'Sonarr has no quality profile "Bogus"; it has: Any (1), HD-1080p (4)'),
+            ("r-prof", ["add", "series", "73587", "--profile", ""], 1, 'no quality profile ""'),
+            ("r-prof", ["get", "series", "tt0052520", "--season", "1", "--profile", "Bogus"], 1,
+             'Sonarr has no quality profile "Bogus"'),
+            # In the library already: a profile typed must still exist.
+            ("r-prof", ["get", "movie", "tt0063350", "--profile", "Bogus"], 1, 'Radarr has no quality profile "Bogus"'),
+            ("dupprofiles", ["add", "series", "73587", "--profile", "Hd-1080P"], 1,
+             '--profile "Hd-1080P" could be any of HD-1080p (4), hd-1080p (6)'),
+            ("noroot", ["add", "series", "73587"], 1, "Sonarr has no root folder; give one with --root"),
+            ("noroot", ["get", "movie", "tt0133093"], 1, "Radarr has no root folder; give one with --root"),
+            ("noprofile", ["add", "movie", "603"], 1, "Radarr has no quality profile"),
+            ("k500", ["add", "series", "73587"], 1, "kova: Sonarr rootfolder: HTTP 500"),
+            ("r-imdb", ["get", "movie", "xyz"], 2, 'get: "xyz" is not an IMDb id'),
+        ]
+        for key, args, status, words in cases:
+            cfg = self.config({"Sonarr": self.svc(key), "Radarr": self.svc(key)})
+            runs = [self.run_kova(*args, *yes, config=cfg) for yes in ([], ["--yes"])]
+            for r in runs:
+                self.assertEqual(r.returncode, status, (args, r.stderr))
+                self.assertIn(words, r.stderr, args)
+                self.assertNotIn("Would add", r.stdout, args)
+            self.assertEqual(runs[0].stderr, runs[1].stderr, args)
+            self.assertFalse(self.posts(key), args)
+
+    def test_a_dry_run_says_what_yes_then_does(self):
+        """A profile name means one thing in both runs, and the library gets
+        its id; --root goes to get as to add; a root folder the service does
+        not list is warned about in both runs."""
+        cases = [  # key, command, what the dry run says, (root, profile) of the add
+            ("d-case", ["add", "series", "73587", "--profile", "hd-1080p"],
+             "under /data/media with quality profile HD-1080p (4)", ("/data/media", 4)),
+            ("dupprofiles", ["add", "series", "73587", "--profile", "hd-1080p"],
+             "with quality profile hd-1080p (6)", ("/data/media", 6)),
+            ("d-id", ["add", "movie", "603", "--profile", "4", "--root", "/data/media/"],
+             "under /data/media with quality profile HD-1080p (4)", ("/data/media", 4)),
+            ("d-get", ["get", "series", "tt0052520", "--season", "1", "--episode", "5", "--profile", "HD-1080P"],
+             "Would add it (unmonitored, no automatic search) under /data/media with quality profile HD-1080p (4)",
+             ("/data/media", 4)),
+            ("d-getroot", ["get", "movie", "tt0133093", "--root", "/films", "--profile", "any"],
+             "under /films with quality profile Any (1)", ("/films", 1)),
+        ]
+        for key, args, says, (root, profile) in cases:
+            cfg = self.config({"Sonarr": self.svc(key), "Radarr": self.svc(key)})
+            dry = self.run_kova(*args, config=cfg)
+            self.assertEqual(dry.returncode, 0, (args, dry.stderr))
+            self.assertIn(says, dry.stdout)
+            self.assertIn("Nothing was changed", dry.stdout)
+            self.assertFalse(self.posts(key))
+            real = self.run_kova(*args, "--yes", config=cfg)
+            self.assertEqual(real.returncode, 0, (args, real.stderr))
+            self.assertEqual(dry.stderr, real.stderr, args)  # the same warnings
+            self.assertEqual("not one of" in real.stderr, root == "/films", real.stderr)
+            body = json.loads(self.posts(key)[0]["body"])
+            self.assertEqual((body["rootFolderPath"], body["qualityProfileId"]), (root, profile), args)
+        r = self.run_kova("get", "movie", "tt0133093", "--root", "/films", "--json",
+                          config=self.config({"Radarr": self.svc("d-json")}))
+        doc = json.loads(r.stdout)
+        self.assertEqual((doc["dry_run"], doc["would_add"], doc["root"], doc["profile"]), (True, True, "/films", 1))
+        self.assertEqual(doc["warnings"], ["/films is not one of Radarr's root folders (/data/media): Radarr may refuse it"])
+
+    def test_a_missing_episode_falls_back_visibly_or_not_at_all(self):
+        cfg = self.config({"Sonarr": self.svc("ep-s")})
+        base = ["releases", "series", "12", "--season", "1"]
+        cases = [  # options, exit status, on stdout, on stderr, the release search sent
+            (["--episode", "9"], 0,
+             "Sonarr has no episode S01E09 in season 1: these are the releases for the whole season\n"
+             "Sonarr: 1 release for season 1\n", "", "seriesId=12&seasonNumber=1"),
+            (["--episode", "9", "--exact"], 1, None,
+             "kova: Sonarr has no episode S01E09 in season 1 of series 12 (--exact: the whole season was not searched)",
+             None),
+            (["--episode", "5", "--exact"], 0, "Sonarr: 1 release for S01E05\n", "", "episodeId=905"),
+            ([], 0, "Sonarr: 1 release for season 1\n", "", "seriesId=12&seasonNumber=1"),
+        ]
+        for options, status, out, err, sent in cases:
+            before = len(recorded("ep-s"))
+            r = self.run_kova(*base, *options, config=cfg)
+            self.assertEqual(r.returncode, status, (options, r.stderr))
+            if out is None:
+                self.assertEqual(r.stdout, "", options)
+            else:
+                self.assertIn(out, r.stdout, options)
+            self.assertIn(err, r.stderr, options)
+            searches = [x["query"] for x in recorded("ep-s")[before:] if x["path"] == "/api/v3/release"]
+            self.assertEqual(searches, ["apikey=ep-s&" + sent] if sent else [], options)
+        for options, whole in ((["--episode", "9"], True), (["--episode", "5"], False)):
+            doc = json.loads(self.run_kova(*base, *options, "--json", config=cfg).stdout)
+            self.assertEqual(doc["whole_season"], whole)
+        r = self.run_kova(*base, "--exact", config=cfg)
+        self.assertEqual(r.returncode, 2)
+        self.assertIn("--exact goes with --episode", r.stderr)
+
+    def test_a_failed_release_search_prints_no_table(self):
+        for key, words in (("k500", "kova: Sonarr release search: HTTP 500"), ("norel", "kova: Sonarr: no releases")):
+            r = self.run_kova("releases", "series", "12", "--season", "1",
+                              config=self.config({"Sonarr": self.svc(key)}))
+            self.assertEqual(r.returncode, 1)
+            self.assertIn(words, r.stderr)
+            self.assertNotRegex(r.stdout, r"Sonarr: \d+ release|#  Title")
+
+    def test_imdb_ids_are_checked_before_anything_is_sent(self):
+        cfg = self.config({"Jackett": self.svc("imdb-j"), "Sonarr": self.svc("imdb-s")})
+        cases = [  # as typed, as sent (None: refused with status 2)
+            ("tt0063350", "tt0063350"), ("63350", "tt0063350"), ("tt63350", "tt0063350"),
+            ("0063350", "tt0063350"), ("tt12345678", "tt12345678"),
+            ("xyz", None), ("tt", None), ("tt12a", None), ("12x", None), ("tt0000000", None), ("", None),
+            ("TT0063350x", None), ("tt-1", None), (" tt1", None),
+        ]
+        for typed, sent in cases:
+            before = len(recorded("imdb-j"))
+            r = self.run_kova("search", "--imdb", typed, config=cfg)
+            queries = [x["query"] for x in recorded("imdb-j")[before:]]
+            if sent is None:
+                self.assertEqual(r.returncode, 2, typed)
+                self.assertIn('is not an IMDb id (tt and digits, e.g. tt0063350)', r.stderr)
+                self.assertEqual(queries, [], typed)
+            else:
+                self.assertEqual(queries[0], "apikey=imdb-j&Query=" + sent, typed)
+        r = self.run_kova("lookup", "series", "--imdb", "abc", config=cfg)
+        self.assertEqual(r.returncode, 2)
+        self.assertFalse(recorded("imdb-s"))
+        r = self.run_kova("lookup", "series", "52520", "--imdb", "52520", config=cfg)
+        self.assertEqual(recorded("imdb-s")[0]["query"], "apikey=imdb-s&term=tt0052520")
+
+    # ------------------------------------------------------------------
     # Output that is the same everywhere
     # ------------------------------------------------------------------
+    def test_every_json_failure_carries_its_outcome(self):
+        """With --json stdout holds one document whatever happened; a
+        failure's carries rc, error, http_code and warnings."""
+        cfg = self.config({"Jackett": self.svc("jf-j"), "Sonarr": self.svc("jf-s"),
+                           "Radarr": {"Host": "127.0.0.1", "APIKey": "jf-r", "Port": 1}})
+        k500 = self.config({"Sonarr": self.svc("k500")}, name="k500.json")
+        cases = [  # command, configuration, exit status, rc, http_code, words of the error
+            (["search", "nothing"], cfg, 1, -7, 200, "Jackett: no results"),
+            (["search", "--imdb", "xyz"], cfg, 2, -10, 0, '"xyz" is not an IMDb id'),
+            (["releases", "series", "12", "--season", "1"], k500, 1, -2, 500, "Sonarr release search: HTTP 500"),
+            (["releases", "movie", "31"], cfg, 1, -1, 0, "Radarr release search: transport failure"),
+            (["add", "series", "73587", "--profile", "Bogus"], cfg, 1, -6, 200, 'no quality profile "Bogus"'),
+            (["add", "series", "73587", "--root", "/"], cfg, 2, -10, 0, "leaves no folder"),
+            (["releases", "series", "12", "--season", "1", "--grab", "3"], cfg, 1, -6, 200, "there is no release 3"),
+            (["lookup", "movie", "tt9999999"], self.config({"Radarr": self.svc("jf-r")}, name="r.json"), 1, -6, 404,
+             "Radarr lookup: movie not found"),
+            (["get", "movie", "tt9999999"], self.config({"Radarr": self.svc("jf-r")}, name="r.json"), 1, -6, 404,
+             "Radarr lookup: movie not found"),
+            (["test", "radarr"], self.config({"Sonarr": self.svc("jf-x")}, name="s.json"), 2, -5, 0,
+             "Radarr is not configured"),
+            (["parse", "releases", native(os.path.join(self.tmp.name, "missing.json"))], None, 2, -10, 0,
+             "cannot read"),
+        ]
+        for args, config, status, rc, http, words in cases:
+            r = self.run_kova(*args, "--json", config=config)
+            self.assertEqual(r.returncode, status, (args, r.stderr))
+            self.assertEqual(r.stdout.count("\n"), 1, (args, r.stdout))
+            doc = json.loads(r.stdout)
+            self.assertEqual((doc["rc"], doc["http_code"]), (rc, http), (args, doc))
+            self.assertIn(words, doc["error"], args)
+            self.assertIsInstance(doc["warnings"], list)
+            if rc == -1:
+                self.assertTrue(doc["transport_error"], args)
+        # A refusal's explanation is among the warnings (see also
+        # test_a_refusal_shows_the_services_explanation).
+        doc = json.loads(self.run_kova("test", "sonarr", "--json", config=k500).stdout)["sonarr"]
+        self.assertEqual((doc["rc"], doc["http_code"], doc["error"]), (-2, 500, "Sonarr rootfolder: HTTP 500"))
+
+    def test_version_and_limit_in_json(self):
+        doc = json.loads(self.run_kova("version", "--json").stdout)
+        self.assertEqual(doc["kova"], doc["libkova"])
+        self.assertEqual(doc["transport"], "WinHTTP" if WINDOWS else "libcurl")
+        self.assertTrue(doc["transport_version"])
+        self.assertEqual(json.loads(self.run_kova("--version", "--json").stdout), doc)
+
+        answer = os.path.join(self.tmp.name, "three.json")
+        with open(answer, "w") as f:
+            json.dump({"Results": [{"Title": "Row %d" % i, "Tracker": "t1", "Size": 1} for i in range(3)],
+                       "Indexers": [{"ID": "t1", "Name": "T1", "Status": 2}]}, f)
+        cfg = self.config({"Jackett": self.svc("lim-j")})
+        cases = [  # command, --limit, rows shown, total_results
+            (["parse", "jackett", native(answer)], "2", 2, 3),
+            (["parse", "jackett", native(answer)], "0", 3, None),
+            (["parse", "jackett", native(answer)], "5", 3, None),
+            (["search", "many"], "1", 1, 3),
+        ]
+        for args, limit, shown, total in cases:
+            r = self.run_kova(*args, "--limit", limit, "--json", config=cfg)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            doc = json.loads(r.stdout)
+            self.assertEqual(len(doc["results"]), shown, (args, limit))
+            self.assertEqual(doc.get("total_results"), total, (args, limit))
+            self.assertEqual((doc["rc"], doc["error"]), (0, ""))
+            text = self.run_kova(*args, "--limit", limit, config=cfg).stdout
+            self.assertEqual(len(re.findall(r"^  \d+  Row", text, re.M)), shown)
+
+    def test_config_check_json_carries_the_transport_reason(self):
+        cfg = self.config({"Radarr": {"Host": "127.0.0.1", "APIKey": "cj-r", "Port": 1},
+                           "Sonarr": self.svc("k401")})
+        r = self.run_kova("config", "check", config=cfg)
+        self.assertEqual(r.returncode, 1)
+        line = [x for x in r.stdout.splitlines() if "transport:" in x][0]
+        # The transport's reason, said once (libcurl's detail ends with its
+        # own summary).
+        if not WINDOWS:
+            self.assertEqual(line.count("Couldn't connect to server"), 1, line)
+        doc = json.loads(self.run_kova("config", "check", "--json", config=cfg).stdout)
+        self.assertEqual(doc["radarr"]["transport_error"], line.split("transport: ", 1)[1])
+        self.assertEqual((doc["radarr"]["code"], doc["radarr"]["http_code"]), (-4, 0))
+        self.assertEqual((doc["sonarr"]["code"], doc["sonarr"]["http_code"]), (-1, 401))
+        self.assertIn("HTTP 401", doc["sonarr"]["error"])
+        self.assertNotIn("transport_error", doc["sonarr"])
+        r = self.run_kova("test", "radarr", config=cfg)
+        said = [x for x in r.stderr.splitlines() if "the transport said" in x][0]
+        ms = lambda text: re.sub(r"\d+ ms", "N ms", text)  # noqa: E731 (timings differ between runs)
+        self.assertEqual(ms(said), "kova: the transport said: " + ms(doc["radarr"]["transport_error"]))
+
+    def test_release_tables_show_quality_and_rejections(self):
+        cfg = self.config({"Sonarr": self.svc("rejects"), "Radarr": self.svc("rejects")})
+        want = ["  #  Title                                      Indexer     Size  Quality       S/P  Age",
+                "  1  The.Twilight.Zone.S01E05.720p.BluRay.x264  1337x    700 MiB  Bluray-720p  17/3",
+                "  2  The.Twilight.Zone.S01E05.480p.DVDRip       EZTV     700 MiB  DVD          17/3",
+                "     rejected: Quality is not wanted in profile"]
+        saved = os.path.join(self.tmp.name, "releases.json")
+        from server import RELEASE, REJECTED_RELEASE
+        with open(saved, "w") as f:
+            json.dump([RELEASE, REJECTED_RELEASE], f)
+        for args in (["releases", "series", "12", "--season", "1", "--episode", "5"], ["releases", "movie", "31"],
+                     ["get", "movie", "tt0063350", "--yes"], ["parse", "releases", native(saved)]):
+            r = self.run_kova(*args, config=cfg)
+            self.assertEqual(r.returncode, 0, (args, r.stderr))
+            lines = r.stdout.splitlines()
+            for w in want:
+                self.assertTrue(any(line.startswith(w) for line in lines), (args, w, r.stdout))
+            self.assertEqual(lines[[i for i, x in enumerate(lines) if x.startswith(want[2])][0] + 1], want[3])
+        # Not every answer carries them: then no column and no line.
+        r = self.run_kova("parse", "releases", "-", stdin=json.dumps([{"guid": "x", "title": "Bare", "size": 1}]))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertNotIn("Quality", r.stdout)
+        self.assertNotIn("rejected", r.stdout)
+
     def test_symbols_fall_back_to_ascii_outside_utf8(self):
         """The first of LC_ALL, LC_CTYPE and LANG that is set decides; none
         is the C locale. Service texts pass as they are, but the stand-ins
@@ -739,7 +987,6 @@ class Cli(unittest.TestCase):
             self.assertEqual("SonarrV3_" in r.stdout, keys, args)
             self.assertIn("Get first Sonarr Rootfolder" if args[0] == "test" else
                           "Searching available releases for episodes for season 1", r.stdout)
-
 
 class DemoParity(unittest.TestCase):
     """The cross-built kova (under KOVA_RUNNER) prints the demo exactly as the
