@@ -13,6 +13,7 @@
 //   cmd_parse.cpp     parse
 //   demo.cpp          demo
 //   answers.cpp       what the CLI reads from the answers itself (a tap)
+//   generate.cpp      shell completion and manual page from the tables
 #pragma once
 
 #include <yyjson.h>
@@ -36,6 +37,8 @@ struct Options {
     std::string config_path;
     bool json = false, yes = false, verbose = false, no_color = false, help = false, version = false;
     bool exact = false;
+    std::string completion;  // --completion SHELL (hidden): the script for bash or zsh
+    bool man = false;        // --man (hidden): the manual page kova(1)
     int32_t timeout_ms = 0;
     std::string imdb, title, query, root, profile;
     bool has_imdb = false, has_title = false, has_query = false, has_root = false, has_profile = false;
@@ -234,6 +237,29 @@ int cmd_get(App &app);
 int cmd_parse(App &app);     // cmd_parse.cpp
 int cmd_demo(App &app);      // demo.cpp
 
+// ---------------------------------------------------------------------------
+// The command and option tables (main.cpp), as the generators read them
+// ---------------------------------------------------------------------------
+struct CommandDoc {
+    const char *name;
+    std::string usage;    // the help text, as `kova NAME --help` prints it
+    const char *options;  // its own options, space-separated names
+};
+struct OptionDoc {
+    const char *name;   // "--limit"
+    const char *alias;  // "-v", or nullptr
+    const char *value;  // "N", "FILE"..., or nullptr for a flag
+    std::string help;   // one line
+    bool any;           // any command takes it; else the commands that name it
+};
+std::vector<CommandDoc> command_docs();
+std::vector<OptionDoc> option_docs();     // the options any command takes, then the commands' own
+std::string overview();                   // `kova --help`
+
+// Shell completion and the manual page (generate.cpp), for `kova
+// --completion bash|zsh` and `kova --man`, which the build runs.
+std::string completion_script(const std::string &shell);  // "" for another shell
+std::string manual_page();
 
 }  // namespace cli
 

@@ -59,12 +59,12 @@ const char k_usage_end[] =
     "exit status: 0 success (also partial success), 1 the operation failed,\n"
     "2 usage or configuration error, 130 cancelled with Ctrl-C.\n";
 
-// Every option, for the parser and the help. The first group any command
-// takes; the second belongs to the commands that name it in their row of
-// k_commands.
+// Every option, for the parser, the help, the completion and the manual page.
+// The first group any command takes; the second belongs to the commands that
+// name it in their row of k_commands; the hidden ones run the generators.
 struct Option {
     const char *name, *alias, *value, *help;
-    enum Scope { any, command } scope;
+    enum Scope { any, command, hidden } scope;
 };
 
 const Option k_options[] = {
@@ -86,6 +86,8 @@ const Option k_options[] = {
     {"--limit", nullptr, "N", "print at most N rows (0: all)", Option::command},
     {"--grab", nullptr, "N", "send release N (the # column) to the download client", Option::command},
     {"--yes", "-y", nullptr, "write: without it a command that writes only says what it would do", Option::command},
+    {"--completion", nullptr, "SHELL", "print the completion script for bash or zsh", Option::hidden},
+    {"--man", nullptr, nullptr, "print the manual page kova(1) in roff", Option::hidden},
 };
 
 const Option *find_option(const std::string &name) {
@@ -280,6 +282,7 @@ int parse_args(const std::vector<std::string> &argv, Options &o, std::string &co
         if (name == "--verbose" || name == "-v") { if (!flag(o.verbose)) return usage_error(name + " takes no value"); continue; }
         if (name == "--no-color") { if (!flag(o.no_color)) return usage_error(name + " takes no value"); continue; }
         if (name == "--exact") { if (!flag(o.exact)) return usage_error(name + " takes no value"); continue; }
+        if (name == "--man") { if (!flag(o.man)) return usage_error(name + " takes no value"); continue; }
         if (name == "--help" || name == "-h") { o.help = true; continue; }
         if (name == "--version") { o.version = true; continue; }
 
@@ -297,6 +300,7 @@ int parse_args(const std::vector<std::string> &argv, Options &o, std::string &co
         else if (name == "--query") { o.query = value; o.has_query = true; }
         else if (name == "--root") { o.root = value; o.has_root = true; }
         else if (name == "--profile") { o.profile = value; o.has_profile = true; }
+        else if (name == "--completion") o.completion = value;
         else if (name == "--season") {
             if (!parse_int(value, 0, 100000, o.season)) return usage_error("--season wants a number, 0 or more");
             o.has_season = true;
@@ -386,12 +390,21 @@ int cmd_version(App &app) {
     return EXIT_OK;
 }
 
+// --completion SHELL, --man: what the build installs.
+int generated(const Options &o) {
+    std::string text = o.man ? manual_page() : completion_script(o.completion);
+    if (text.empty()) return usage_error("--completion: bash or zsh, not " + o.completion);
+    out::puts(stdout, out::Shown::verbatim(text));
+    return EXIT_OK;
+}
+
 // Everything from the command line to the command's exit status.
 int run(App &app, int argc, char **argv) {
     std::string command;
     int rc = parse_args(sys::arguments(argc, argv), app.o, command);
     if (rc >= 0) return rc;
     Options &o = app.o;
+    if (o.man || !o.completion.empty()) return generated(o);
     if (o.version && command.empty()) return cmd_version(app);
     if (command.empty()) {
         out::puts(o.help ? stdout : stderr, help_text(overview_text().c_str()));
@@ -422,6 +435,22 @@ int run(App &app, int argc, char **argv) {
 }
 
 }  // namespace
+
+std::vector<CommandDoc> command_docs() {
+    std::vector<CommandDoc> docs;
+    for (const auto &c : k_commands) docs.push_back({c.name, help_text(c.usage).str(), c.options});
+    return docs;
+}
+
+std::vector<OptionDoc> option_docs() {
+    std::vector<OptionDoc> docs;
+    for (const auto &o : k_options)
+        if (o.scope != Option::hidden)
+            docs.push_back({o.name, o.alias, o.value, help_text(o.help).str(), o.scope == Option::any});
+    return docs;
+}
+
+std::string overview() { return help_text(overview_text().c_str()).str(); }
 
 }  // namespace cli
 

@@ -5,6 +5,9 @@ Run by CTest with KOVA_BIN (the program) and KOVA_E2E_DIR (the running test
 server's folder: ports.json, ca.pem). Each test uses its own API keys, so the
 server's request records of parallel tests stay apart.
 
+KOVA_GENERATED, when set, is the folder of the shell completion and manual
+page the build generated, compared with what the program prints.
+
 The Windows build's kova.exe runs through KOVA_RUNNER (a command prefix,
 scripts/wine-run.sh), with file names given to it as Windows paths. The
 DemoParity case compares its demo with a native kova's (KOVA_NATIVE_BIN).
@@ -16,6 +19,7 @@ import pty
 import re
 import select
 import shlex
+import shutil
 import signal
 import struct
 import subprocess
@@ -987,6 +991,107 @@ class Cli(unittest.TestCase):
             self.assertEqual("SonarrV3_" in r.stdout, keys, args)
             self.assertIn("Get first Sonarr Rootfolder" if args[0] == "test" else
                           "Searching available releases for episodes for season 1", r.stdout)
+
+    # ------------------------------------------------------------------
+    # Shell completion and the manual page, from the command table
+    # ------------------------------------------------------------------
+    def table(self):
+        """Every command and every option, as the help shows them."""
+        over = self.run_kova("--help").stdout
+        commands = sorted(set(re.findall(r"^  ([a-z]+) ", over.split("commands:")[1].split("options")[0], re.M)))
+        commands.append("help")
+        # (`kova help --help` is the overview: help has no options of its own.)
+        own = {c: sorted(set(re.findall(r"(--[a-z-]+)", self.run_kova(c, "--help").stdout))) if c != "help" else []
+               for c in commands}
+        common = sorted(set(re.findall(r"^  (--[a-z-]+)", over.split("options (any command):")[1], re.M)))
+        return commands, own, common
+
+    def complete(self, script, line):
+        """The words bash's completion offers after `line` (the last word
+        completed)."""
+        words = shlex.split(line) + ([""] if line.endswith(" ") else [])
+        prog = ("source %s; COMP_WORDS=(%s); COMP_CWORD=%d; _kova; printf '%%s\\n' \"${COMPREPLY[@]}\""
+                % (shlex.quote(script), " ".join(shlex.quote(w) for w in words), len(words) - 1))
+        r = subprocess.run(["bash", "-c", prog], capture_output=True, text=True, cwd=self.tmp.name, timeout=30)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        return [w for w in r.stdout.splitlines() if w]
+
+    def test_completion_and_manual_cover_the_command_table(self):
+        scripts, texts = {}, {}
+        for shell in ("bash", "zsh"):
+            r = self.run_kova("--completion", shell)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            scripts[shell] = os.path.join(self.tmp.name, "kova." + shell)
+            texts[shell] = r.stdout
+            with open(scripts[shell], "w") as f:
+                f.write(r.stdout)
+        self.assertEqual(self.run_kova("--completion", "fish").returncode, 2)
+        # What the build installs is what the program prints.
+        built = os.environ.get("KOVA_GENERATED", "")
+        if built:
+            for name, args in (("kova.bash", ["--completion", "bash"]), ("_kova", ["--completion", "zsh"]),
+                               ("kova.1", ["--man"])):
+                with open(os.path.join(built, name)) as f:
+                    self.assertEqual(f.read(), self.run_kova(*args).stdout, name)
+        r = subprocess.run(["bash", "-n", scripts["bash"]], capture_output=True, text=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+
+        commands, own, common = self.table()
+        self.assertIn("releases", commands)
+        self.assertIn("--exact", own["releases"])
+        self.assertEqual(sorted(self.complete(scripts["bash"], "kova ")), sorted(commands))
+        for c in commands:
+            offered = self.complete(scripts["bash"], "kova %s --" % c)
+            for option in own[c] + common:
+                self.assertIn(option, offered, (c, option))
+            self.assertNotIn("--completion", offered)
+        open(os.path.join(self.tmp.name, "saved.json"), "w").close()
+        cases = [  # the line, words offered
+            ("kova config ", ["check"]), ("kova config check ", ["all", "jackett", "radarr", "sonarr"]),
+            ("kova test s", ["sonarr"]), ("kova releases ", ["movie", "series"]), ("kova get m", ["movie"]),
+            ("kova parse ", ["jackett", "releases", "torznab"]), ("kova parse releases sa", ["saved.json"]),
+            ("kova --json --config sa", ["saved.json"]), ("kova --config x.json test --timeout ", []),
+            ("kova help rel", ["releases"]), ("kova -v search --imdb ", []),
+        ]
+        for line, want in cases:
+            self.assertEqual(sorted(self.complete(scripts["bash"], line)), want, line)
+
+        # zsh: each command's options in its own branch, with their help.
+        zsh = texts["zsh"]
+        self.assertTrue(zsh.startswith("#compdef kova"))
+        for c in commands:
+            branch = re.search(r"^      %s\) items=\((.*)\) ;;$" % c, zsh, re.M)
+            self.assertTrue(branch, c)
+            for option in own[c] + common:
+                self.assertIn("'%s:" % option, branch.group(1), (c, option))
+        self.assertIn("'config 1 check') compadd -- jackett sonarr radarr all", zsh)
+        self.assertIn("'parse 1 releases') _files", zsh)
+        if shutil.which("zsh"):
+            r = subprocess.run(["zsh", "-n", scripts["zsh"]], capture_output=True, text=True)
+            self.assertEqual(r.returncode, 0, r.stderr)
+
+        r = self.run_kova("--man")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        page = os.path.join(self.tmp.name, "kova.1")
+        with open(page, "w") as f:
+            f.write(r.stdout)
+        self.assertTrue(r.stdout.startswith('.\\" Generated'))
+        if shutil.which("groff"):
+            g = subprocess.run(["groff", "-man", "-ww", "-z", page], capture_output=True, text=True)
+            self.assertEqual(g.stderr, "")
+        if shutil.which("man"):
+            shown = subprocess.run(["man", "-l", page], capture_output=True, text=True,
+                                   env=dict(os.environ, MANWIDTH="200", PAGER="cat"))
+            self.assertEqual(shown.returncode, 0, shown.stderr)
+            text = shown.stdout
+        else:
+            text = r.stdout.replace("\\-", "-")
+        for c in commands:
+            self.assertRegex(text, r"\n {0,4}%s\n" % c)
+            for option in own[c] + common:
+                self.assertIn(option, text, (c, option))
+        self.assertIn("kova releases series SERIES_ID --season S [--episode E [--exact]]", text)
+
 
 class DemoParity(unittest.TestCase):
     """The cross-built kova (under KOVA_RUNNER) prints the demo exactly as the
