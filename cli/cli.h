@@ -15,6 +15,8 @@
 //   cmd_library.cpp   add, get
 //   cmd_parse.cpp     parse
 //   demo.cpp          demo
+//   answers.cpp       what the CLI reads from the answers itself (a tap)
+//   generate.cpp      shell completion and manual page from the tables
 #pragma once
 
 #include <yyjson.h>
@@ -38,6 +40,9 @@ enum : int { EXIT_OK = 0, EXIT_FAILED = 1, EXIT_USAGE = 2, EXIT_DEADLINE = 124, 
 struct Options {
     std::string config_path;
     bool json = false, yes = false, verbose = false, no_color = false, help = false, version = false;
+    bool exact = false;
+    std::string completion;  // --completion SHELL (hidden): the script for bash or zsh
+    bool man = false;        // --man (hidden): the manual page kova(1)
     int32_t timeout_ms = 0;
     int32_t deadline_ms = 0;  // --deadline: the whole command's time; 0 none
     std::string imdb, title, query, root, profile;
@@ -47,10 +52,17 @@ struct Options {
     std::vector<std::string> args;  // positional words after the command
 };
 
+// The library's transport table goes through a tap (answers.cpp).
+struct Tap {
+    kova_io table{};
+    const kova_io *inner = nullptr;
+};
+
 struct App {
     Options o;
     cfg::Config conf;
     net::Transport *transport[3] = {nullptr, nullptr, nullptr};
+    Tap taps[3];
     bool ready[3] = {false, false, false};
     bool demo = false;  // the fake transport answers; no configuration is read
     // Uninstalls and closes the transports; the destructor does it too.
@@ -71,6 +83,10 @@ int usage_error(const std::string &msg, const char *cmd = nullptr);
 bool parse_int(const std::string &s, int32_t lo, int32_t hi, int32_t &out);
 // words[from..] joined by single spaces.
 std::string join(const std::vector<std::string> &words, size_t from);
+// An IMDb id as the services take it: "tt" and at least seven digits, from
+// "tt" plus digits or digits alone ("63350" -> "tt0063350"). Prints the
+// usage error and returns false for anything else.
+bool imdb_arg(const std::string &text, std::string &out, const char *cmd);
 // "jackett" -> 0 ...; "all" or "" -> 3; -1 when unknown.
 int service_arg(const std::string &s);
 
@@ -155,6 +171,38 @@ std::string setting_origin(const cfg::Config &conf, int kind);
 std::vector<std::string> hints(const cfg::Config &conf, int kind, const std::string &error);
 // hints() for the last library call, of the service use_service set up.
 std::vector<std::string> failure_hints();
+// ---------------------------------------------------------------------------
+// Answers the CLI reads itself (answers.cpp)
+// ---------------------------------------------------------------------------
+
+// The table to install in place of `inner` (nullptr for nullptr): it
+// forwards every call and keeps the release list and root folder answers.
+const kova_io *tap(Tap &t, const kova_io *inner);
+// HTTP status of the last exchange through a tap; 0 when none took place.
+int32_t tapped_http_code();
+
+// What a release row of Sonarr or Radarr says beyond the library's accessors.
+struct ReleaseNote {
+    std::string quality;  // "Bluray-1080p"
+    bool rejected = false;
+    std::string reason;   // the service's first reason, when rejected
+};
+// Reads a release list that did not come through a tap (a saved file).
+void note_releases(const char *json, size_t len);
+// The note of the release with this guid in the last release list; nullptr
+// when there is none.
+const ReleaseNote *release_note(const char *guid);
+
+// A root folder as the library trims it ("/data/tv/" -> "/data/tv").
+std::string trim_root(const std::string &root);
+// The service's root folders from the last root folder answer, trimmed.
+const std::vector<std::string> &root_folders();
+
+// --exact: while on, a Sonarr release search for a whole season (the
+// library's fallback from an episode it did not find) fails at the tap
+// without being sent; season_search_refused() then says so.
+void refuse_season_search(bool on);
+bool season_search_refused();
 
 // Runs one library call with the spinner on stderr (only on a terminal);
 // Ctrl-C cancels it (Interrupted is thrown once the spinner is erased).
@@ -168,6 +216,23 @@ template <class F> int32_t with_spinner(const std::string &label, F &&f);
 // prints "kova: <last error>" on stderr and gives 1.
 int finish(int32_t rc);
 
+// A failure of the CLI's own (an unknown profile, a release number beyond
+// the list): prints "kova: <msg>" on stderr and returns `status`. `rc` is the
+// result code the --json document carries for it.
+int fail(int status, int32_t rc, const std::string &msg);
+// A warning of the CLI's own: "kova: warning: <msg>" on stderr, and in the
+// "warnings" of the run's --json document.
+void warn(const std::string &msg);
+// The result code behind a failure that printed its message itself.
+void note_failure(int32_t rc);
+// Starts watching stderr for the first error message of the run (for a
+// failure whose message nothing else records). Call once, in main.
+void watch_failures();
+// With --json every run prints one JSON document on stdout. Called once the
+// command has run: when it failed without printing one, prints the failure's
+// document: rc, result, error, http_code, warnings, exit_status.
+void json_failure(int status);
+
 // Printers shared by the commands and the demo.
 void print_log(const std::string &indent = "    ");
 void print_warnings(const std::string &indent = "  ");
@@ -175,7 +240,26 @@ int32_t show_test(App &app, int kind);                  // runs and prints one c
 void show_results(bool releases, int32_t rc, int limit); // the current result set as a table
 void show_lookup(int kind);                             // the current lookup entries
 void search_header(int32_t rc);                         // "Jackett: N results (stage ...)"
-void print_result_json();
+
+// A Sonarr or Radarr release search for a library item (cmd_find.cpp), as
+// `releases` and `get` run it: Sonarr's fallback from an episode its season
+// does not have to the whole season is said on a line of its own, and with
+// --exact refused before the season search is sent.
+struct ReleaseSearch {
+    int32_t rc = KOVA_OK;
+    bool whole_season = false;  // an episode was asked for; the season came
+    bool refused = false;       // ... and --exact refused that
+};
+ReleaseSearch search_releases(App &app, int kind, int32_t id, int32_t season, int32_t episode);
+// The table of a successful search: the fallback line, "Sonarr: N releases
+// for S01E05", the rows. The failure of a refused one (exit status).
+void show_releases(App &app, int kind, const ReleaseSearch &r, int32_t season, int32_t episode);
+int refused_episode(int kind, int32_t id, int32_t season, int32_t episode);
+// The library's result document, with what the CLI adds: "error",
+// "http_code" and "transport_error" as outcome_json has them, the CLI's
+// warnings, the rows cut to `limit` (0: all; then "total_results" says how
+// many there were), and the members of `extra` (an object, may be nullptr).
+void print_result_json(int limit = 0, yyjson_mut_doc *extra = nullptr);
 
 // A JSON report built with yyjson and printed on stdout as one line.
 struct JsonOut {
@@ -190,8 +274,9 @@ struct JsonOut {
 
 yyjson_mut_val *log_json(yyjson_mut_doc *d);       // the test log: [{key, text}]
 yyjson_mut_val *warnings_json(yyjson_mut_doc *d);  // the warnings: [text]
-// rc, result, error, http_code and the transport's reason into `obj`.
+// rc, result, error, http_code, the transport's reason and the warnings into `obj`.
 void outcome_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc);
+
 
 // ---------------------------------------------------------------------------
 // Commands: each checks its own words and options, runs, prints and returns
@@ -207,6 +292,30 @@ int cmd_add(App &app);       // cmd_library.cpp
 int cmd_get(App &app);
 int cmd_parse(App &app);     // cmd_parse.cpp
 int cmd_demo(App &app);      // demo.cpp
+
+// ---------------------------------------------------------------------------
+// The command and option tables (main.cpp), as the generators read them
+// ---------------------------------------------------------------------------
+struct CommandDoc {
+    const char *name;
+    std::string usage;    // the help text, as `kova NAME --help` prints it
+    const char *options;  // its own options, space-separated names
+};
+struct OptionDoc {
+    const char *name;   // "--limit"
+    const char *alias;  // "-v", or nullptr
+    const char *value;  // "N", "FILE"..., or nullptr for a flag
+    std::string help;   // one line
+    bool any;           // any command takes it; else the commands that name it
+};
+std::vector<CommandDoc> command_docs();
+std::vector<OptionDoc> option_docs();     // the options any command takes, then the commands' own
+std::string overview();                   // `kova --help`
+
+// Shell completion and the manual page (generate.cpp), for `kova
+// --completion bash|zsh` and `kova --man`, which the build runs.
+std::string completion_script(const std::string &shell);  // "" for another shell
+std::string manual_page();
 
 }  // namespace cli
 

@@ -90,9 +90,10 @@ int config_check(App &app) {
                 free(settings);
             }
         } release{tr, settings};
+        Tap t;  // for the HTTP status of the check's last exchange
         if (h && tr && settings) {
             code = with_spinner("checking " + std::string(k_service[k]), [&] {
-                return h->validate(net::io(tr), settings, answer.data(), static_cast<int32_t>(answer.size()));
+                return h->validate(tap(t, net::io(tr)), settings, answer.data(), static_cast<int32_t>(answer.size()));
             });
         }
 
@@ -116,6 +117,11 @@ int config_check(App &app) {
             yyjson_mut_obj_add_str(report.doc, e, "meaning", answer_meaning(code));
             yyjson_mut_obj_add_val(report.doc, e, "answer",
                                    aroot ? yyjson_val_mut_copy(report.doc, aroot) : yyjson_mut_null(report.doc));
+            // As every --json failure has them; the table shows the same.
+            yyjson_mut_obj_add_strcpy(report.doc, e, "error", code == 0 || !err ? "" : err);
+            yyjson_mut_obj_add_int(report.doc, e, "http_code", tapped_http_code());
+            if (code == KOVA_VALIDATE_UNREACHABLE && !g_transport_reason.empty())
+                yyjson_mut_obj_add_strcpy(report.doc, e, "transport_error", g_transport_reason.c_str());
             if (!s.url_base.empty()) yyjson_mut_obj_add_strcpy(report.doc, e, "url_base", s.url_base.c_str());
             yyjson_mut_val *h = yyjson_mut_obj_add_arr(report.doc, e, "hints");
             for (const auto &x : hint) yyjson_mut_arr_add_strcpy(report.doc, h, x.c_str());

@@ -1,6 +1,8 @@
 // `kova search`, `kova lookup` and `kova releases`: the read-only questions
 // to Jackett, Sonarr and Radarr.
 #include <cctype>
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "cli.h"
@@ -14,6 +16,7 @@ int cmd_search(App &app) {
     if (!words.empty()) { o.query = words; o.has_query = true; }
     if (o.has_title && !o.has_imdb) return usage_error("search: --title needs --imdb (the title stage follows the IMDb stage)", "search");
     if (!o.has_imdb && o.query.empty()) return usage_error("search: what? give a query or --imdb", "search");
+    if (o.has_imdb && !imdb_arg(o.imdb, o.imdb, "search")) return EXIT_USAGE;
     if (!use_service(app, KOVA_JACKETT)) return EXIT_USAGE;
     int32_t rc = with_spinner("searching Jackett", [&] {
         return o.has_imdb ? kova_jackett_search_imdb(o.imdb.c_str(), o.has_title ? o.title.c_str() : nullptr,
@@ -21,7 +24,7 @@ int cmd_search(App &app) {
                           : kova_jackett_search_query(o.query.c_str());
     });
     if (o.json) {
-        print_result_json();
+        print_result_json(o.limit);
         return finish(rc);
     }
     if (kova_test_log_count() > 1) print_log("  ");
@@ -49,6 +52,7 @@ int cmd_lookup(App &app) {
     }
     if (kind == KOVA_RADARR && o.has_title) return usage_error("lookup movie: Radarr is looked up by IMDb id only", "lookup");
     if (!o.has_imdb && !o.has_title) return usage_error("lookup: give an IMDb id or a title", "lookup");
+    if (o.has_imdb && !imdb_arg(o.imdb, o.imdb, "lookup")) return EXIT_USAGE;
     if (!use_service(app, kind)) return EXIT_USAGE;
     int32_t rc = with_spinner(std::string("looking up in ") + k_service[kind], [&] {
         return kind == KOVA_SONARR ? kova_sonarr_lookup(o.has_imdb ? o.imdb.c_str() : nullptr,
@@ -86,10 +90,9 @@ namespace {
 int grab(App &app, int kind) {
     const Options &o = app.o;
     int32_t n = kova_result_count();
-    if (o.grab > n) {
-        out::print(stderr, "kova: there is no release %d: %s listed %d\n", o.grab, k_service[kind], n);
-        return EXIT_FAILED;
-    }
+    if (o.grab > n)
+        return fail(EXIT_FAILED, KOVA_ERR_NOT_FOUND,
+                    "there is no release " + std::to_string(o.grab) + ": " + k_service[kind] + " listed " + std::to_string(n));
     int32_t i = o.grab - 1;
     const std::string title = kova_result_title(i), indexer = kova_result_tracker(i);
     if (!o.yes) {
@@ -130,6 +133,57 @@ int grab(App &app, int kind) {
 
 }  // namespace
 
+namespace {
+
+// Whether the test log of the last call holds an entry with this key.
+bool logged(const char *key) {
+    for (int32_t i = 0; i < kova_test_log_count(); ++i)
+        if (strcmp(kova_test_log_key(i), key) == 0) return true;
+    return false;
+}
+
+std::string episode_name(int32_t season, int32_t episode) {
+    char name[48];
+    snprintf(name, sizeof name, "S%02dE%02d", season, episode);
+    return name;
+}
+
+}  // namespace
+
+ReleaseSearch search_releases(App &app, int kind, int32_t id, int32_t season, int32_t episode) {
+    ReleaseSearch r;
+    refuse_season_search(app.o.exact && kind == KOVA_SONARR && episode > 0);
+    r.rc = with_spinner(std::string("asking ") + k_service[kind] + " for releases", [&] {
+        return kind == KOVA_SONARR ? kova_sonarr_releases(id, season, episode) : kova_radarr_releases(id);
+    });
+    r.refused = season_search_refused();
+    refuse_season_search(false);
+    // The library searched the whole season when the episode was not in it.
+    r.whole_season = kind == KOVA_SONARR && episode > 0 && logged("SonarrV3_Series_Search_Release_Season");
+    return r;
+}
+
+int refused_episode(int kind, int32_t id, int32_t season, int32_t episode) {
+    return fail(EXIT_FAILED, KOVA_ERR_NOT_FOUND,
+                std::string(k_service[kind]) + " has no episode " + episode_name(season, episode) + " in season " +
+                    std::to_string(season) + " of series " + std::to_string(id) +
+                    " (--exact: the whole season was not searched)");
+}
+
+void show_releases(App &app, int kind, const ReleaseSearch &r, int32_t season, int32_t episode) {
+    std::string target = kind == KOVA_RADARR ? "" : episode > 0 && !r.whole_season ? " for " + episode_name(season, episode)
+                                                                                  : " for season " + std::to_string(season);
+    if (r.whole_season)
+        out::print(stdout, "%s\n", ui::paint(ui::Tone::warn, std::string(k_service[kind]) + " has no episode " +
+                                                              episode_name(season, episode) + " in season " +
+                                                              std::to_string(season) +
+                                                              ": these are the releases for the whole season"));
+    int32_t n = kova_result_count();
+    out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::string(k_service[kind]) + ": " + std::to_string(n) +
+                                                      (n == 1 ? " release" : " releases") + target));
+    show_results(true, r.rc, app.o.limit);
+}
+
 int cmd_releases(App &app) {
     Options &o = app.o;
     if (o.args.size() != 2) return usage_error("releases: want series|movie and a library id", "releases");
@@ -139,23 +193,25 @@ int cmd_releases(App &app) {
     if (!parse_int(o.args[1], 1, 2147483646, id)) return usage_error("releases: the library id is a number, 1 or more", "releases");
     if (kind == KOVA_SONARR && !o.has_season) return usage_error("releases series: --season is required", "releases");
     if (kind == KOVA_RADARR && (o.has_season || o.has_episode)) return usage_error("releases movie takes no --season/--episode", "releases");
+    if (o.exact && !o.has_episode) return usage_error("releases: --exact goes with --episode", "releases");
     if (!use_service(app, kind)) return EXIT_USAGE;
-    int32_t rc = with_spinner(std::string("asking ") + k_service[kind] + " for releases", [&] {
-        return kind == KOVA_SONARR ? kova_sonarr_releases(id, o.season, o.has_episode ? o.episode : 0)
-                                   : kova_radarr_releases(id);
-    });
-    bool found = rc == KOVA_OK || rc == KOVA_PARTIAL;
+    int32_t episode = o.has_episode ? o.episode : 0;
+    ReleaseSearch r = search_releases(app, kind, id, o.season, episode);
+    if (r.refused) return refused_episode(kind, id, o.season, episode);
+    bool found = r.rc == KOVA_OK || r.rc == KOVA_PARTIAL;
     if (o.json) {
         // With --grab the grab's report is the one document.
         if (o.has_grab && found) return grab(app, kind);
-        print_result_json();
-        return finish(rc);
+        JsonOut extra;
+        if (kind == KOVA_SONARR && episode > 0) yyjson_mut_obj_add_bool(extra.doc, extra.root, "whole_season", r.whole_season);
+        print_result_json(o.limit, extra.doc);
+        return finish(r.rc);
     }
     print_log("  ");
-    out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::string(k_service[kind]) + ": " + std::to_string(kova_result_count()) + " releases"));
-    show_results(true, rc, o.limit);
+    // A failure says so on stderr alone: no empty table, no "0 releases".
+    if (found) show_releases(app, kind, r, o.season, episode);
     if (o.has_grab && found) return grab(app, kind);
-    return finish(rc);
+    return finish(r.rc);
 }
 
 }  // namespace cli

@@ -21,14 +21,14 @@ int cmd_parse(App &app) {
     if (o.args[1] == "-") {
         text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     } else if (!sys::read_file(o.args[1], text)) {
-        out::print(stderr, "kova: cannot read %s: %s\n", o.args[1].c_str(), strerror(errno));
-        return EXIT_USAGE;
+        return fail(EXIT_USAGE, KOVA_ERR_INVALID_ARG, "cannot read " + o.args[1] + ": " + strerror(errno));
     }
     int32_t rc = what == "jackett"    ? kova_parse_jackett(text.c_str())
                  : what == "releases" ? kova_parse_arr_releases(text.c_str())
                                       : kova_parse_torznab_indexers(text.c_str());
+    if (what == "releases") note_releases(text.data(), text.size());
     if (o.json) {
-        print_result_json();
+        print_result_json(o.limit);
         return finish(rc);
     }
     if (what == "torznab") {
@@ -46,7 +46,8 @@ int cmd_parse(App &app) {
             show_results(false, rc, o.limit);
         }
     } else if (rc == KOVA_OK) {
-        out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::to_string(kova_result_count()) + " releases"));
+        int32_t n = kova_result_count();
+        out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::to_string(n) + (n == 1 ? " release" : " releases")));
         show_results(true, rc, o.limit);
     }
     return finish(rc);

@@ -354,6 +354,9 @@ int cmd_demo(App &app) {
         print_log("  ");
         print_post({"path", "rootFolderPath", "qualityProfileId", "monitored", "seasonFolder", "addOptions"});
         out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Sonarr: " + std::to_string(kova_result_count()) + " releases for S01E05"));
+        // The fake transport answers inside the library, past the CLI's tap:
+        // the table's quality and rejections come from the answer itself.
+        note_releases(k_episode_releases, sizeof k_episode_releases - 1);
         show_results(true, rc, 0);
     }
     // ... and the first release goes to Sonarr's download client.
@@ -375,6 +378,7 @@ int cmd_demo(App &app) {
     if (!g_quiet) {
         print_log("  ");
         out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Radarr: " + std::to_string(kova_result_count()) + " releases"));
+        note_releases(k_movie_releases, sizeof k_movie_releases - 1);
         show_results(true, rc, 0);
         if (kova_fake_post_count() == posts) out::print(stdout, "  %s\n", ui::paint(ui::Tone::dim, "(no POST: the film was found in the library)"));
     }

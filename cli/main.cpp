@@ -5,6 +5,7 @@
 //
 // This unit holds the command table, the parsing of the command line and the
 // help texts; each family of commands has its own unit (see cli.h).
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -53,19 +54,50 @@ const char k_usage[] =
     "                                read a saved answer offline\n"
     "  version                       versions of kova and @HTTP@\n"
     "\n"
-    "options (any command):\n"
-    "  --config FILE     configuration (default: @CONFIG@)\n"
-    "  --json            print JSON instead of tables\n"
-    "  --timeout MS      time-out of each request in milliseconds (default 100000);\n"
-    "                    a command that makes several requests may take longer\n"
-    "  --deadline MS     time for the whole command: when it passes, the request\n"
-    "                    in flight is cancelled and kova exits with status 124\n"
-    "  --verbose, -v     log each HTTP request on stderr (API keys redacted)\n"
-    "  --no-color        no colours (also: NO_COLOR=1, or output not a terminal)\n"
-    "  --help, -h        help; 'kova COMMAND --help' for a command\n"
+    "options (any command):\n";
+// (The options come from k_options.)
+const char k_usage_end[] =
     "\n"
     "exit status: 0 success (also partial success), 1 the operation failed,\n"
     "2 usage or configuration error, 124 --deadline passed, 130 cancelled with Ctrl-C.\n";
+
+// Every option, for the parser, the help, the completion and the manual page.
+// The first group any command takes; the second belongs to the commands that
+// name it in their row of k_commands; the hidden ones run the generators.
+struct Option {
+    const char *name, *alias, *value, *help;
+    enum Scope { any, command, hidden } scope;
+};
+
+const Option k_options[] = {
+    {"--config", nullptr, "FILE", "configuration (default: @CONFIG@)", Option::any},
+    {"--json", nullptr, nullptr, "print JSON instead of tables", Option::any},
+    {"--timeout", nullptr, "MS", "time-out of each request in milliseconds (default 100000)", Option::any},
+    {"--deadline", nullptr, "MS", "time for the whole command: then kova cancels and exits 124", Option::any},
+    {"--verbose", "-v", nullptr, "log each HTTP request on stderr (API keys redacted), show log keys", Option::any},
+    {"--no-color", nullptr, nullptr, "no colours (also: NO_COLOR=1, or output not a terminal)", Option::any},
+    {"--help", "-h", nullptr, "help; 'kova COMMAND --help' for a command", Option::any},
+    {"--version", nullptr, nullptr, "versions, as 'kova version'", Option::any},
+    {"--imdb", nullptr, "ID", "IMDb id: tt and digits, or digits alone", Option::command},
+    {"--title", nullptr, "TITLE", "title of the series or film", Option::command},
+    {"--query", nullptr, "QUERY", "free query, the last stage of a staged search", Option::command},
+    {"--season", nullptr, "S", "season number", Option::command},
+    {"--episode", nullptr, "E", "episode number", Option::command},
+    {"--exact", nullptr, nullptr, "the episode or nothing: no fallback to the whole season", Option::command},
+    {"--root", nullptr, "PATH", "root folder to add under (default: the service's first)", Option::command},
+    {"--profile", nullptr, "NAME|ID", "quality profile (default: the service's first)", Option::command},
+    {"--limit", nullptr, "N", "print at most N rows (0: all)", Option::command},
+    {"--grab", nullptr, "N", "send release N (the # column) to the download client", Option::command},
+    {"--yes", "-y", nullptr, "write: without it a command that writes only says what it would do", Option::command},
+    {"--completion", nullptr, "SHELL", "print the completion script for bash or zsh", Option::hidden},
+    {"--man", nullptr, nullptr, "print the manual page kova(1) in roff", Option::hidden},
+};
+
+const Option *find_option(const std::string &name) {
+    for (const auto &o : k_options)
+        if (name == o.name || (o.alias && name == o.alias)) return &o;
+    return nullptr;
+}
 
 // What main() does before a command's handler runs.
 enum class Before {
@@ -156,32 +188,43 @@ const Command k_commands[] = {
      "(by IMDb id) and lists what the service knows; '*' marks the match.\n",
      "imdb title", cmd_lookup, Before::config},
     {"releases",
-     "usage: kova releases series SERIES_ID --season S [--episode E] [--grab N [--yes]]\n"
+     "usage: kova releases series SERIES_ID --season S [--episode E [--exact]] [--grab N [--yes]]\n"
      "       kova releases movie MOVIE_ID [--grab N [--yes]]\n\n"
      "Lists the releases Sonarr finds for an episode (or a whole season without\n"
-     "--episode) of a library series, or Radarr for a library film. IDs are\n"
-     "library ids (see 'kova get' or the services' web pages).\n\n"
+     "--episode) of a library series, or Radarr for a library film, with their\n"
+     "quality and, for those the service rejected, its first reason. IDs are\n"
+     "library ids (see 'kova get' or the services' web pages). When the season\n"
+     "has no such episode, Sonarr's releases for the whole season are listed and\n"
+     "a line says so.\n\n"
+     "  --exact       the episode or nothing: fail when the season has no such episode\n"
      "  --limit N     print at most N rows (0: all)\n"
      "  --grab N      send release N (the # column, from 1) to the service's\n"
      "                download client; without --yes it only says what it would send\n",
-     "season episode limit grab yes", cmd_releases, Before::config},
+     "season episode exact limit grab yes", cmd_releases, Before::config},
     {"add",
      "usage: kova add series TVDB_ID [--root PATH] [--profile NAME|ID] [--yes]\n"
      "       kova add movie TMDB_ID [--root PATH] [--profile NAME|ID] [--yes]\n\n"
      "Adds a series to Sonarr or a film to Radarr, unmonitored and without an\n"
-     "automatic search. Without --yes it only says what it would do.\n"
-     "--root defaults to the service's first root folder, --profile to its first\n"
-     "quality profile.\n",
+     "automatic search. Without --yes it only says what it would do, after the\n"
+     "same checks: the root folder must not trim to nothing ('/'), a root folder\n"
+     "that is not one of the service's is warned about, and the profile must\n"
+     "exist.\n\n"
+     "  --root PATH       default: the service's first root folder\n"
+     "  --profile NAME|ID an id, a name, or a name in another letter case when only\n"
+     "                    one profile has it; default: the service's first profile\n",
      "root profile yes", cmd_add, Before::config},
     {"get",
-     "usage: kova get series IMDB_ID --season S [--episode E] [--title T] [--profile P] [--yes]\n"
-     "       kova get movie IMDB_ID [--profile P] [--yes]\n\n"
+     "usage: kova get series IMDB_ID --season S [--episode E] [--title T] [--root PATH] [--profile P] [--yes]\n"
+     "       kova get movie IMDB_ID [--root PATH] [--profile P] [--yes]\n\n"
      "Search-or-add: looks the item up, finds it in the library or adds it there,\n"
      "then lists the releases for the episode (whole season without --episode)\n"
      "or the film. Library writes happen only with --yes; without it the command\n"
+     "makes the same checks as with it (root folder and profile, as 'kova add'),\n"
      "says what it would do and stops.\n\n"
+     "  --root PATH   root folder for an add (default: the service's first)\n"
+     "  --profile P   quality profile for an add, as 'kova add' takes it\n"
      "  --limit N     print at most N rows (0: all)\n",
-     "season episode title profile yes limit", cmd_get, Before::config},
+     "season episode title root profile yes limit", cmd_get, Before::config},
     {"parse",
      "usage: kova parse jackett|releases|torznab FILE\n\n"
      "Reads an answer saved earlier ('-' for standard input) without any network:\n"
@@ -189,7 +232,7 @@ const Command k_commands[] = {
      "indexer list.\n\n"
      "  --limit N     print at most N rows (0: all)\n",
      "limit", cmd_parse, Before::checks},
-    {"version", "usage: kova version\n\nPrints the versions of kova, its library and @HTTP@.\n", "", cmd_version, Before::checks},
+    {"version", "usage: kova version [--json]\n\nPrints the versions of kova, its library and @HTTP@.\n", "", cmd_version, Before::checks},
     {"help", "usage: kova help [COMMAND]\n", "", cmd_help, Before::nothing},
 };
 
@@ -203,6 +246,19 @@ out::Shown help_text(const char *text) {
     put("@HTTP@", net::name());
     put("@CONFIG@", sys::config_lookup_help());
     return out::Shown::verbatim(s);
+}
+
+// `kova --help`: the commands, then the options any command takes.
+std::string overview_text() {
+    std::string s = k_usage;
+    for (const auto &o : k_options) {
+        if (o.scope != Option::any) continue;
+        std::string name = std::string(o.name) + (o.value ? std::string(" ") + o.value : "") +
+                           (o.alias ? std::string(", ") + o.alias : "");
+        name.resize(std::max<size_t>(name.size(), 16), ' ');
+        s += "  " + name + "  " + o.help + "\n";
+    }
+    return s + k_usage_end;
 }
 
 const Command *find_command(const std::string &name) {
@@ -264,14 +320,13 @@ int parse_args(const std::vector<std::string> &argv, Options &o, std::string &co
         if (name == "--yes" || name == "-y") { if (!flag(o.yes)) return usage_error(name + " takes no value"); continue; }
         if (name == "--verbose" || name == "-v") { if (!flag(o.verbose)) return usage_error(name + " takes no value"); continue; }
         if (name == "--no-color") { if (!flag(o.no_color)) return usage_error(name + " takes no value"); continue; }
+        if (name == "--exact") { if (!flag(o.exact)) return usage_error(name + " takes no value"); continue; }
+        if (name == "--man") { if (!flag(o.man)) return usage_error(name + " takes no value"); continue; }
         if (name == "--help" || name == "-h") { o.help = true; continue; }
         if (name == "--version") { o.version = true; continue; }
 
-        static const char *with_value[] = {"--config", "--timeout", "--deadline", "--imdb", "--title", "--query", "--season",
-                                           "--episode", "--root", "--profile", "--limit", "--grab"};
-        bool known = false;
-        for (const char *w : with_value) known = known || name == w;
-        if (!known) return usage_error("unknown option " + name, command.empty() ? nullptr : command.c_str());
+        const Option *known = find_option(name);
+        if (!known || !known->value) return usage_error("unknown option " + name, command.empty() ? nullptr : command.c_str());
         if (!has_value) {
             if (i + 1 >= argv.size()) return usage_error(name + " needs a value");
             value = argv[++i];
@@ -286,6 +341,7 @@ int parse_args(const std::vector<std::string> &argv, Options &o, std::string &co
         else if (name == "--query") { o.query = value; o.has_query = true; }
         else if (name == "--root") { o.root = value; o.has_root = true; }
         else if (name == "--profile") { o.profile = value; o.has_profile = true; }
+        else if (name == "--completion") o.completion = value;
         else if (name == "--season") {
             if (!parse_int(value, 0, 100000, o.season)) return usage_error("--season wants a number, 0 or more");
             o.has_season = true;
@@ -308,7 +364,7 @@ int check_options(const Options &o, const Command &c) {
     struct { bool set; const char *name; } used[] = {
         {o.has_imdb, "imdb"}, {o.has_title, "title"}, {o.has_query, "query"}, {o.has_root, "root"},
         {o.has_profile, "profile"}, {o.has_season, "season"}, {o.has_episode, "episode"},
-        {o.yes, "yes"}, {o.limit != 0, "limit"}, {o.has_grab, "grab"},
+        {o.yes, "yes"}, {o.limit != 0, "limit"}, {o.has_grab, "grab"}, {o.exact, "exact"},
     };
     for (const auto &u : used)
         if (u.set && allowed.find(std::string(" ") + u.name + " ") == std::string::npos)
@@ -326,6 +382,21 @@ int service_arg(const std::string &s) {
     return -1;
 }
 
+bool imdb_arg(const std::string &text, std::string &out, const char *cmd) {
+    size_t digits = text.rfind("tt", 0) == 0 ? 2 : 0;
+    bool ok = text.size() > digits && text.size() - digits <= 12;
+    for (size_t i = digits; ok && i < text.size(); ++i) ok = text[i] >= '0' && text[i] <= '9';
+    // Leading zeros do not count: IMDb numbers start at 1.
+    size_t first = ok ? text.find_first_not_of('0', digits) : std::string::npos;
+    if (first == std::string::npos) {
+        usage_error(std::string(cmd) + ": \"" + text + "\" is not an IMDb id (tt and digits, e.g. tt0063350)", cmd);
+        return false;
+    }
+    std::string number = text.substr(first);
+    out = "tt" + std::string(number.size() < 7 ? 7 - number.size() : 0, '0') + number;
+    return true;
+}
+
 std::string join(const std::vector<std::string> &words, size_t from) {
     std::string s;
     for (size_t i = from; i < words.size(); ++i) s += (s.empty() ? "" : " ") + words[i];
@@ -337,7 +408,7 @@ namespace {
 int cmd_help(App &app) {
     const Options &o = app.o;
     if (o.args.empty()) {
-        out::puts(stdout, help_text(k_usage));
+        out::puts(stdout, help_text(overview_text().c_str()));
         return EXIT_OK;
     }
     const Command *c = find_command(o.args[0]);
@@ -346,8 +417,25 @@ int cmd_help(App &app) {
     return EXIT_OK;
 }
 
-int cmd_version(App &) {
+int cmd_version(App &app) {
+    if (app.o.json) {
+        JsonOut report;
+        yyjson_mut_obj_add_str(report.doc, report.root, "kova", KOVA_CLI_VERSION);
+        yyjson_mut_obj_add_strcpy(report.doc, report.root, "libkova", kova_version());
+        yyjson_mut_obj_add_str(report.doc, report.root, "transport", net::name());
+        yyjson_mut_obj_add_strcpy(report.doc, report.root, "transport_version", net::version());
+        report.print();
+        return EXIT_OK;
+    }
     out::print(stdout, "kova %s (libkova %s, %s)\n", KOVA_CLI_VERSION, kova_version(), net::version());
+    return EXIT_OK;
+}
+
+// --completion SHELL, --man: what the build installs.
+int generated(const Options &o) {
+    std::string text = o.man ? manual_page() : completion_script(o.completion);
+    if (text.empty()) return usage_error("--completion: bash or zsh, not " + o.completion);
+    out::puts(stdout, out::Shown::verbatim(text));
     return EXIT_OK;
 }
 
@@ -357,9 +445,10 @@ int run(App &app, int argc, char **argv) {
     int rc = parse_args(sys::arguments(argc, argv), app.o, command);
     if (rc >= 0) return rc;
     Options &o = app.o;
+    if (o.man || !o.completion.empty()) return generated(o);
     if (o.version && command.empty()) return cmd_version(app);
     if (command.empty()) {
-        out::puts(o.help ? stdout : stderr, help_text(k_usage));
+        out::puts(o.help ? stdout : stderr, help_text(overview_text().c_str()));
         return o.help ? EXIT_OK : EXIT_USAGE;
     }
     const Command *c = find_command(command);
@@ -373,18 +462,40 @@ int run(App &app, int argc, char **argv) {
     if (rc >= 0) return rc;
     ui::init(o.no_color, o.verbose || o.json);
     g_verbose = o.verbose;
-    if (c->before == Before::config && !load_configuration(app)) return EXIT_USAGE;
+    if (c->before == Before::config && !load_configuration(app)) {
+        note_failure(KOVA_ERR_NOT_CONFIGURED);
+        return EXIT_USAGE;
+    }
     if (o.deadline_ms > 0) start_deadline(o.deadline_ms);
     return c->handler(app);
 }
 
 }  // namespace
+
+std::vector<CommandDoc> command_docs() {
+    std::vector<CommandDoc> docs;
+    for (const auto &c : k_commands) docs.push_back({c.name, help_text(c.usage).str(), c.options});
+    return docs;
+}
+
+std::vector<OptionDoc> option_docs() {
+    std::vector<OptionDoc> docs;
+    for (const auto &o : k_options)
+        if (o.scope != Option::hidden)
+            docs.push_back({o.name, o.alias, o.value, help_text(o.help).str(), o.scope == Option::any});
+    return docs;
+}
+
+std::string overview() { return help_text(overview_text().c_str()).str(); }
+
 }  // namespace cli
 
 int main(int argc, char **argv) {
     using namespace cli;
     sys::watch_interrupt(on_interrupt);  // first: before any thread starts
     sys::init_streams();
+    out::use_ascii(!sys::unicode_output());
+    watch_failures();
     int rc;
     {
         App app;
@@ -392,13 +503,16 @@ int main(int argc, char **argv) {
             rc = run(app, argc, argv);
         } catch (const Interrupted &) {
             // The spinner is gone by now: the line is clean.
+            note_failure(KOVA_ERR_TRANSPORT);
             out::print(stderr, "kova: cancelled\n");
             rc = EXIT_CANCELLED;
         } catch (const DeadlinePassed &) {
+            note_failure(KOVA_ERR_TRANSPORT);
             out::print(stderr, "kova: the deadline of %d ms passed (--deadline): stopped\n", deadline_ms());
             rc = EXIT_DEADLINE;
         }
         stop_deadline();
+        if (app.o.json && !app.o.help) json_failure(rc);
         app.close();
     }
     // The library's state goes too, so that a leak checker sees only what

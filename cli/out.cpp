@@ -10,6 +10,8 @@ namespace out {
 namespace {
 
 const char k_replacement[] = "\xef\xbf\xbd";  // U+FFFD
+bool g_ascii = false;
+void (*g_stderr_watch)(std::string_view) = nullptr;
 
 bool continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
@@ -40,6 +42,23 @@ size_t sequence(std::string_view text, size_t i, size_t &bad) {
 
 }  // namespace
 
+void use_ascii(bool ascii) { g_ascii = ascii; }
+bool ascii() { return g_ascii; }
+const char *glyph(const char *unicode, const char *fallback) { return g_ascii ? fallback : unicode; }
+
+bool utf8_valid(std::string_view text) {
+    for (size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t bad = 1, len = sequence(text, i, bad);
+        if (len == 0) return false;
+        i += len;
+    }
+    return true;
+}
+
 std::string safe(std::string_view text) {
     std::string s;
     s.reserve(text.size());
@@ -50,9 +69,15 @@ std::string safe(std::string_view text) {
             s += ' ';
             ++i;
         } else if (c < 0x20 || c == 0x7F) {
-            // U+2400 + c; DEL's picture is U+2421.
-            s += "\xe2\x90";
-            s += static_cast<char>(c == 0x7F ? 0xA1 : 0x80 + c);
+            if (g_ascii) {
+                // Caret notation, as cat -v writes it: ^[ for ESC, ^? for DEL.
+                s += '^';
+                s += static_cast<char>(c == 0x7F ? '?' : c + 0x40);
+            } else {
+                // U+2400 + c; DEL's picture is U+2421.
+                s += "\xe2\x90";
+                s += static_cast<char>(c == 0x7F ? 0xA1 : 0x80 + c);
+            }
             ++i;
         } else if (c < 0x80) {
             s += static_cast<char>(c);
@@ -62,7 +87,7 @@ std::string safe(std::string_view text) {
             size_t len = sequence(text, i, bad);
             // U+0080..U+009F, the C1 controls, are C2 80..C2 9F.
             if (len == 0 || (c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0)) {
-                s += k_replacement;
+                s += g_ascii ? "?" : k_replacement;
                 i += len ? len : bad;
             } else {
                 s.append(text.data() + i, len);
@@ -84,6 +109,7 @@ void format(FILE *f, const char *fmt, ...) {
     if (n < 0) return;
     if (static_cast<size_t>(n) < sizeof small) {
         sys::write(f, small, static_cast<size_t>(n));
+        if (f == stderr && g_stderr_watch) g_stderr_watch(std::string_view(small, static_cast<size_t>(n)));
         return;
     }
     std::vector<char> big(static_cast<size_t>(n) + 1);
@@ -91,10 +117,16 @@ void format(FILE *f, const char *fmt, ...) {
     vsnprintf(big.data(), big.size(), fmt, ap);
     va_end(ap);
     sys::write(f, big.data(), static_cast<size_t>(n));
+    if (f == stderr && g_stderr_watch) g_stderr_watch(std::string_view(big.data(), static_cast<size_t>(n)));
 }
 
 }  // namespace detail
 
-void puts(FILE *f, const Shown &text) { sys::write(f, text.str().data(), text.str().size()); }
+void puts(FILE *f, const Shown &text) {
+    sys::write(f, text.str().data(), text.str().size());
+    if (f == stderr && g_stderr_watch) g_stderr_watch(text.str());
+}
+
+void watch_stderr(void (*fn)(std::string_view text)) { g_stderr_watch = fn; }
 
 }  // namespace out

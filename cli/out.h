@@ -23,6 +23,19 @@
 
 namespace out {
 
+// The CLI's own symbols (the check mark and cross of an outcome, the ellipsis
+// of a cut title, the spinner, the control pictures and U+FFFD below) in
+// Unicode, or in ASCII where the output is not UTF-8 (sys::unicode_output
+// decides once, in main). Service texts pass either way: they are the data.
+void use_ascii(bool ascii);
+bool ascii();
+// `unicode`, or `fallback` in ASCII mode.
+const char *glyph(const char *unicode, const char *fallback);
+
+// Whether `text` is valid UTF-8 (no overlong forms, surrogates or code
+// points past U+10FFFF).
+bool utf8_valid(std::string_view text);
+
 // `text` as a terminal may safely show it. Valid UTF-8 passes, except:
 //   C0 controls and DEL  -> their Unicode control pictures (ESC -> U+241B,
 //                           BEL -> U+2407, CR -> U+240D, LF -> U+240A, DEL ->
@@ -33,6 +46,9 @@ namespace out {
 //                        -> U+FFFD, the usual mark of undecodable text (C1
 //                           has no control pictures; 0x9B alone is the 8-bit
 //                           CSI).
+// In ASCII mode the stand-ins are ASCII too: caret notation for C0 controls
+// and DEL (ESC -> ^[, BEL -> ^G, CR -> ^M, DEL -> ^?), '?' for C1 controls
+// and bytes that are not UTF-8.
 // Idempotent: safe(safe(x)) == safe(x).
 std::string safe(std::string_view text);
 
@@ -143,5 +159,9 @@ template <class... A> void print(FILE *f, detail::Format<std::type_identity_t<A>
 
 // fputs(text, f): the text as it is, no newline added.
 void puts(FILE *f, const Shown &text);
+
+// Everything written to stderr also goes to `fn` (nullptr: nowhere), so that
+// a failure's --json document can carry the message the run printed.
+void watch_stderr(void (*fn)(std::string_view text));
 
 }  // namespace out

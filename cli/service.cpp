@@ -202,6 +202,7 @@ bool use_service(App &app, int kind) {
     const cfg::Service &s = app.conf.svc[kind];
     if (!app.ready[kind]) {
         if (!s.present) {
+            note_failure(KOVA_ERR_NOT_CONFIGURED);
             out::print(stderr,
                        "kova: %s is not configured: add a \"%s\" object to %s, or set %s and %s "
                        "(see 'kova config --help')\n",
@@ -210,11 +211,15 @@ bool use_service(App &app, int kind) {
         }
         std::string missing = missing_setting(app.conf, kind);
         if (!missing.empty()) {
+            note_failure(KOVA_ERR_NOT_CONFIGURED);
             out::print(stderr, "kova: %s\n", missing);
             return false;
         }
         app.transport[kind] = open_transport(app, kind);
-        if (!app.transport[kind]) return false;
+        if (!app.transport[kind]) {
+            note_failure(KOVA_ERR_NO_IO);
+            return false;
+        }
         static int32_t (*const configure[3])(const char *, int32_t, int32_t, const char *) = {
             kova_jackett_configure, kova_sonarr_configure, kova_radarr_configure};
         int32_t rc = configure[kind](s.host.c_str(), s.port, s.https ? 1 : 0, s.api_key.c_str());
@@ -222,12 +227,14 @@ bool use_service(App &app, int kind) {
         // kova_base_url and the errors name the URL actually requested.
         if (rc == KOVA_OK && !s.url_base.empty()) rc = kova_set_url_base(kind, s.url_base.c_str());
         if (rc != KOVA_OK) {
+            note_failure(rc);
             out::print(stderr, "kova: %s (%s)\n", kova_last_error(), setting_origin(app.conf, kind));
             return false;
         }
         app.ready[kind] = true;
     }
-    kova_set_io(net::io(app.transport[kind]));
+    // Through a tap: the CLI reads a little of the answers itself (answers.cpp).
+    kova_set_io(tap(app.taps[kind], net::io(app.transport[kind])));
     return true;
 }
 

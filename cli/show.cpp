@@ -7,10 +7,53 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "cli.h"
 
 namespace cli {
+
+namespace {
+
+// The failure of the run, for its --json document (json_failure), and the
+// CLI's own warnings.
+struct Failure {
+    int32_t rc = 0;
+    bool has_rc = false;
+    bool explicit_error = false;  // set by finish or fail, not read off stderr
+    bool own = false;             // the CLI's own (fail): the library's warnings say nothing of it
+    std::string error;
+} g_failure;
+bool g_json_printed = false;
+std::vector<std::string> g_warnings;
+
+void set_failure(int32_t rc, const std::string &error) {
+    if (g_failure.explicit_error) return;  // the first failure explains the run
+    g_failure.rc = rc;
+    g_failure.has_rc = true;
+    g_failure.explicit_error = true;
+    g_failure.error = error;
+}
+
+// The first "kova: ..." line on stderr that is neither a warning or hint, nor the
+// continuation of an earlier message, nor a request logged by --verbose
+// ("kova: GET <url> -> ..."). The spinner writes from a thread of its own:
+// its lines never start with "kova: ", and are let go before anything shared
+// is touched.
+void record_stderr(std::string_view text) {
+    static const std::string_view head = "kova: ";
+    if (text.substr(0, head.size()) != head) return;
+    text.remove_prefix(head.size());
+    if (text.empty() || text[0] == ' ' || text.substr(0, 8) == "warning:" || text.substr(0, 5) == "hint:" || text.substr(0, 4) == "GET " ||
+        text.substr(0, 5) == "POST ")
+        return;
+    if (!g_failure.error.empty()) return;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+    g_failure.error = out::safe(text);
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // JSON
@@ -20,6 +63,7 @@ void JsonOut::print() const {
     // yyjson escapes every control character: the document goes out as it is.
     out::print(stdout, "%s\n", out::Shown::verbatim(s ? s : "{}"));
     free(s);
+    g_json_printed = true;
 }
 
 yyjson_mut_val *log_json(yyjson_mut_doc *d) {
@@ -34,17 +78,27 @@ yyjson_mut_val *log_json(yyjson_mut_doc *d) {
 
 yyjson_mut_val *warnings_json(yyjson_mut_doc *d) {
     yyjson_mut_val *arr = yyjson_mut_arr(d);
-    for (int32_t i = 0; i < kova_warning_count(); ++i) yyjson_mut_arr_add_strcpy(d, arr, kova_warning(i));
+    for (int32_t i = 0; !g_failure.own && i < kova_warning_count(); ++i) yyjson_mut_arr_add_strcpy(d, arr, kova_warning(i));
+    for (const auto &w : g_warnings) yyjson_mut_arr_add_strcpy(d, arr, w.c_str());
     return arr;
 }
 
-void outcome_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc) {
-    yyjson_mut_obj_add_int(d, obj, "rc", rc);
-    yyjson_mut_obj_add_strcpy(d, obj, "result", kova_strerror(rc));
+namespace {
+
+// error, http_code and the transport's reason, as the outcome of `rc`.
+void error_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc) {
     yyjson_mut_obj_add_strcpy(d, obj, "error", rc == KOVA_OK ? "" : kova_last_error());
     yyjson_mut_obj_add_int(d, obj, "http_code", kova_last_http_code());
     if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
         yyjson_mut_obj_add_strcpy(d, obj, "transport_error", g_transport_reason.c_str());
+}
+
+}  // namespace
+
+void outcome_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc) {
+    yyjson_mut_obj_add_int(d, obj, "rc", rc);
+    yyjson_mut_obj_add_strcpy(d, obj, "result", kova_strerror(rc));
+    error_json(d, obj, rc);
     yyjson_mut_obj_add_val(d, obj, "warnings", warnings_json(d));
     yyjson_mut_val *hints = yyjson_mut_obj_add_arr(d, obj, "hints");
     if (rc < 0)
@@ -52,8 +106,91 @@ void outcome_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc) {
 }
 
 // --json leaves the text to the document's reader; the library's JSON writer
-// escapes every control character.
-void print_result_json() { out::print(stdout, "%s\n", out::Shown::verbatim(kova_result_json())); }
+// escapes every control character, and so does yyjson's.
+void print_result_json(int limit, yyjson_mut_doc *extra) {
+    g_json_printed = true;
+    const std::string lib = kova_result_json();
+    int32_t rc = kova_last_rc();
+    JsonOut add;
+    error_json(add.doc, add.root, rc);
+    bool cut = limit > 0 && kova_result_count() > limit;
+    if (!cut && g_warnings.empty() && !extra && lib.size() > 2 && lib.back() == '}') {
+        // The common case, without reading the document again: the CLI's
+        // members go in before its closing brace.
+        char *more = yyjson_mut_write(add.doc, 0, nullptr);
+        std::string text = lib.substr(0, lib.size() - 1) + "," + (more ? more + 1 : "}");
+        free(more);
+        out::print(stdout, "%s\n", out::Shown::verbatim(text));
+        return;
+    }
+    yyjson_doc *in = yyjson_read(lib.data(), lib.size(), 0);
+    yyjson_mut_doc *d = in ? yyjson_doc_mut_copy(in, nullptr) : nullptr;
+    yyjson_doc_free(in);
+    yyjson_mut_val *root = yyjson_mut_doc_get_root(d);
+    if (!yyjson_mut_is_obj(root)) {  // only when memory ran out
+        yyjson_mut_doc_free(d);
+        JsonOut report;
+        outcome_json(report.doc, report.root, rc == KOVA_OK ? KOVA_ERR_OOM : rc);
+        report.print();
+        return;
+    }
+    yyjson_mut_val *results = yyjson_mut_obj_get(root, "results");
+    size_t n = yyjson_mut_arr_size(results);
+    if (cut && n > static_cast<size_t>(limit)) {
+        yyjson_mut_arr_remove_range(results, static_cast<size_t>(limit), n - static_cast<size_t>(limit));
+        yyjson_mut_obj_add_uint(d, root, "total_results", n);
+    }
+    yyjson_mut_val *warnings = yyjson_mut_obj_get(root, "warnings");
+    for (const auto &w : g_warnings) yyjson_mut_arr_add_strcpy(d, warnings, w.c_str());
+    for (yyjson_mut_doc *from : {add.doc, extra}) {
+        yyjson_mut_val *obj = from ? yyjson_mut_doc_get_root(from) : nullptr;
+        size_t i, max;
+        yyjson_mut_val *k, *v;
+        yyjson_mut_obj_foreach(obj, i, max, k, v) {
+            yyjson_mut_obj_add(root, yyjson_mut_val_mut_copy(d, k), yyjson_mut_val_mut_copy(d, v));
+        }
+    }
+    char *text = yyjson_mut_write(d, 0, nullptr);
+    out::print(stdout, "%s\n", out::Shown::verbatim(text ? text : "{}"));
+    free(text);
+    yyjson_mut_doc_free(d);
+}
+
+void watch_failures() { out::watch_stderr(record_stderr); }
+
+void note_failure(int32_t rc) {
+    if (g_failure.has_rc) return;
+    g_failure.rc = rc;
+    g_failure.has_rc = true;
+}
+
+int fail(int status, int32_t rc, const std::string &msg) {
+    g_failure.own = !g_failure.explicit_error;
+    set_failure(rc, msg);
+    out::print(stderr, "kova: %s\n", msg.c_str());
+    return status;
+}
+
+void warn(const std::string &msg) {
+    g_warnings.push_back(msg);
+    out::print(stderr, "kova: warning: %s\n", msg.c_str());
+}
+
+void json_failure(int status) {
+    if (status == EXIT_OK || g_json_printed) return;
+    int32_t rc = g_failure.has_rc ? g_failure.rc : status == EXIT_CANCELLED ? KOVA_ERR_TRANSPORT : KOVA_ERR_INVALID_ARG;
+    JsonOut report;
+    yyjson_mut_obj_add_int(report.doc, report.root, "rc", rc);
+    yyjson_mut_obj_add_strcpy(report.doc, report.root, "result", kova_strerror(rc));
+    yyjson_mut_obj_add_strcpy(report.doc, report.root, "error",
+                              g_failure.error.empty() ? kova_strerror(rc) : g_failure.error.c_str());
+    yyjson_mut_obj_add_int(report.doc, report.root, "http_code", kova_last_http_code());
+    if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
+        yyjson_mut_obj_add_strcpy(report.doc, report.root, "transport_error", g_transport_reason.c_str());
+    yyjson_mut_obj_add_val(report.doc, report.root, "warnings", warnings_json(report.doc));
+    yyjson_mut_obj_add_int(report.doc, report.root, "exit_status", status);
+    report.print();
+}
 
 // ---------------------------------------------------------------------------
 // Tables and lines
@@ -61,6 +198,7 @@ void print_result_json() { out::print(stdout, "%s\n", out::Shown::verbatim(kova_
 int finish(int32_t rc) {
     if (rc == KOVA_OK || rc == KOVA_PARTIAL) return EXIT_OK;
     const char *e = kova_last_error();
+    set_failure(rc, e && e[0] ? e : kova_strerror(rc));
     out::print(stderr, "kova: %s\n", e && e[0] ? e : kova_strerror(rc));
     if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
         out::print(stderr, "kova: the transport said: %s\n", g_transport_reason.c_str());
@@ -73,6 +211,12 @@ int finish(int32_t rc) {
 }
 
 void print_log(const std::string &indent) {
+    // The keys name the library's steps for its developers: only with -v.
+    if (!g_verbose) {
+        for (int32_t i = 0; i < kova_test_log_count(); ++i)
+            out::print(stdout, "%s%s\n", indent.c_str(), kova_test_log_text(i));
+        return;
+    }
     size_t w = 0;
     for (int32_t i = 0; i < kova_test_log_count(); ++i) w = std::max(w, strlen(kova_test_log_key(i)));
     for (int32_t i = 0; i < kova_test_log_count(); ++i) {
@@ -93,9 +237,9 @@ int32_t show_test(App &, int kind) {
     out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, k_service[kind]), kova_base_url(kind));
     print_log("    ");
     if (rc == KOVA_OK || rc == KOVA_PARTIAL)
-        out::print(stdout, "    %s\n", ui::paint(ui::Tone::good, std::string("\xe2\x9c\x93 ") + kova_strerror(rc)));
+        out::print(stdout, "    %s\n", ui::paint(ui::Tone::good, std::string(out::glyph("\xe2\x9c\x93", "+")) + " " + kova_strerror(rc)));
     else
-        out::print(stdout, "    %s %s\n", ui::paint(ui::Tone::bad, std::string("\xe2\x9c\x97 ") + kova_strerror(rc)),
+        out::print(stdout, "    %s %s\n", ui::paint(ui::Tone::bad, std::string(out::glyph("\xe2\x9c\x97", "x")) + " " + kova_strerror(rc)),
                    kova_last_error());
     // Under the outcome: a failure's warnings explain it.
     print_warnings("    ");
@@ -105,9 +249,9 @@ int32_t show_test(App &, int kind) {
 void show_results(bool releases, int32_t rc, int limit) {
     int32_t n = kova_result_count();
     ui::Table t;
-    t.head = {"#", "Title", releases ? "Indexer" : "Tracker", "Size", "S/P", "Age", "FL",
+    t.head = {"#", "Title", releases ? "Indexer" : "Tracker", "Size", releases ? "Quality" : "", "S/P", "Age", "FL",
               releases ? "S/E" : "Categories"};
-    t.right = {true, false, false, true, true, true, false, false};
+    t.right = {true, false, false, true, false, true, true, false, false};
     int32_t shown = limit > 0 && limit < n ? limit : n;
     for (int32_t i = 0; i < shown; ++i) {
         uint64_t size = 0;
@@ -117,6 +261,7 @@ void show_results(bool releases, int32_t rc, int limit) {
         int32_t dvf = kova_result_download_volume_factor(i);
         ui::Cell fl{dvf == 0 ? "FL" : dvf > 0 && dvf < 1000 ? std::to_string(dvf / 10) + "%" : "", ui::Tone::good};
         std::string last;
+        const ReleaseNote *note = releases ? release_note(kova_result_guid(i)) : nullptr;
         if (releases) {
             char se[32] = "";
             int32_t season = kova_result_season(i), ep = kova_result_episode(i);
@@ -132,10 +277,16 @@ void show_results(bool releases, int32_t rc, int limit) {
                           {kova_result_title(i), ui::Tone::plain},
                           {kova_result_tracker(i), ui::Tone::accent},
                           {sz, ui::Tone::plain},
+                          {note ? note->quality : "", ui::Tone::plain},
                           {sp, st},
                           {ui::age(kova_result_publish_date(i)), ui::Tone::plain},
                           fl,
                           {last, ui::Tone::dim}});
+        // A rejected release says why on a line of its own, under its title.
+        if (note && note->rejected)
+            t.notes.push_back({"rejected" + (note->reason.empty() ? std::string() : ": " + note->reason), ui::Tone::warn});
+        else
+            t.notes.push_back({});
     }
     if (n > 0) t.print(stdout);
     if (shown < n) out::print(stdout, "  %s\n", ui::paint(ui::Tone::dim, "... " + std::to_string(n - shown) + " more (--limit 0 shows all)"));

@@ -48,6 +48,13 @@ bool is_terminal(FILE *f);
 // console cannot do it. Only for a stream that is_terminal().
 bool enable_escapes(FILE *f);
 
+// Whether the output may carry the CLI's Unicode symbols (out::glyph). On
+// POSIX the locale says: the first of LC_ALL, LC_CTYPE and LANG that is set
+// must name UTF-8 (none set is the C locale: ASCII). On Windows the
+// console's output code page says (65001 is UTF-8); a process without a
+// console writes UTF-8 to its files and pipes.
+bool unicode_output();
+
 // Columns of the terminal on stdout; 0 when unknown.
 int terminal_columns();
 

@@ -2,6 +2,7 @@
 // already UTF-8 bytes, and a terminal understands escape sequences.
 #include "sys.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -72,6 +73,20 @@ std::string env(const char *name) {
 bool is_terminal(FILE *f) { return isatty(fileno(f)); }
 
 bool enable_escapes(FILE *) { return true; }
+
+bool unicode_output() {
+    for (const char *name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char *v = getenv(name);
+        if (!v || !v[0]) continue;
+        // "en_US.UTF-8", "C.utf8", "de_DE.UTF-8@euro": the codeset, any case,
+        // with or without its hyphen.
+        std::string s;
+        for (const char *p = v; *p && *p != '@'; ++p)
+            if (*p != '-') s += static_cast<char>(tolower(static_cast<unsigned char>(*p)));
+        return s.find("utf8") != std::string::npos;
+    }
+    return false;
+}
 
 int terminal_columns() {
     struct winsize ws {};

@@ -146,6 +146,12 @@ bool enable_escapes(FILE *f) {
     return true;
 }
 
+bool unicode_output() {
+    // 0: no console; the output goes to files or pipes, in UTF-8.
+    UINT cp = GetConsoleOutputCP();
+    return cp == 0 || cp == CP_UTF8;
+}
+
 int terminal_columns() {
     CONSOLE_SCREEN_BUFFER_INFO info;
     HANDLE h = console(stdout);

@@ -85,7 +85,9 @@ size_t width(const std::string &s) {
 
 std::string fit(const std::string &s, size_t w) {
     if (width(s) <= w) return s;
-    if (w == 0) return "";
+    std::string mark = out::glyph("\xe2\x80\xa6", "...");  // …
+    size_t mark_w = width(mark);
+    if (w <= mark_w) return out::ascii() ? std::string(w, '.') : w ? mark : std::string();
     size_t cols = 0, i = 0;
     while (i < s.size()) {
         size_t len = 1;
@@ -93,11 +95,11 @@ std::string fit(const std::string &s, size_t w) {
         if (c >= 0xF0) len = 4;
         else if (c >= 0xE0) len = 3;
         else if (c >= 0xC0) len = 2;
-        if (cols + 1 > w - 1) break;
+        if (cols + 1 > w - mark_w) break;
         i += len;
         ++cols;
     }
-    return s.substr(0, i) + "\xe2\x80\xa6";  // …
+    return s.substr(0, i) + mark;
 }
 
 int columns() {
@@ -156,7 +158,21 @@ void Table::print(FILE *out, const std::string &indent) const {
     std::vector<Cell> h;
     for (const auto &t : head) h.push_back({t, Tone::bold});
     line(h, true);
-    for (const auto &r : shown) line(r, false);
+    // Where the elastic column starts, for the notes.
+    size_t at = indent.size();
+    for (size_t c = 0, first = 1; c < n && static_cast<int>(c) < elastic; ++c) {
+        if (!used[c]) continue;
+        at += w[c] + (first ? 0 : 2);
+        first = 0;
+    }
+    if (at > indent.size()) at += 2;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        line(shown[i], false);
+        if (i >= notes.size() || notes[i].text.empty()) continue;
+        std::string text = out::safe(notes[i].text);
+        if (cols > 0) text = fit(text, static_cast<size_t>(cols) > at + 12 ? static_cast<size_t>(cols) - at : 12);
+        out::print(out, "%s%s\n", std::string(at, ' '), paint(notes[i].tone, text));
+    }
 }
 
 namespace {
@@ -183,9 +199,11 @@ Spinner::Spinner(const std::string &label) : impl_(nullptr) {
     g_expected = -1;
     impl_ = new Impl;
     impl_->th = std::thread([this, label] {
-        static const char *frames[] = {"\xe2\xa0\x8b", "\xe2\xa0\x99", "\xe2\xa0\xb9", "\xe2\xa0\xb8",
-                                       "\xe2\xa0\xbc", "\xe2\xa0\xb4", "\xe2\xa0\xa6", "\xe2\xa0\xa7",
-                                       "\xe2\xa0\x87", "\xe2\xa0\x8f"};
+        static const char *braille[] = {"\xe2\xa0\x8b", "\xe2\xa0\x99", "\xe2\xa0\xb9", "\xe2\xa0\xb8",
+                                        "\xe2\xa0\xbc", "\xe2\xa0\xb4", "\xe2\xa0\xa6", "\xe2\xa0\xa7",
+                                        "\xe2\xa0\x87", "\xe2\xa0\x8f"};
+        static const char *line[] = {"|", "/", "-", "\\", "|", "/", "-", "\\", "|", "/"};
+        const char *const *frames = out::ascii() ? line : braille;
         auto t0 = std::chrono::steady_clock::now();
         std::unique_lock<std::mutex> lk(impl_->m);
         // Nothing for the first fifth of a second: quick answers never flicker.

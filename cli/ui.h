@@ -44,6 +44,9 @@ struct Table {
     std::vector<std::string> head;
     std::vector<bool> right;  // right-aligned columns
     std::vector<std::vector<Cell>> rows;
+    // A line under row i (none when its text is empty), starting where the
+    // elastic column starts: a rejected release's reason.
+    std::vector<Cell> notes;
     int elastic = 1;          // the column that gives way (the title)
     void print(FILE *out, const std::string &indent = "  ") const;
 };

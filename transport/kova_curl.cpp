@@ -287,7 +287,12 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
     } else if (header_too_long(rc, x)) {
         why = "response header too long";
     } else if (rc != CURLE_OK) {
-        if (errbuf[0])
+        // libcurl's detail often ends with its own summary ("Failed to
+        // connect to h port 1 after 0 ms: Couldn't connect to server"): then
+        // the detail alone, so the reason does not say the same thing twice.
+        if (errbuf[0] && strstr(errbuf, curl_easy_strerror(rc)))
+            snprintf(what, sizeof what, "%s", errbuf);
+        else if (errbuf[0])
             snprintf(what, sizeof what, "%s (%s)", curl_easy_strerror(rc), errbuf);
         else
             snprintf(what, sizeof what, "%s", curl_easy_strerror(rc));

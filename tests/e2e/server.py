@@ -18,7 +18,12 @@ a failure through the library without any other switch:
     hostile -> texts carrying terminal controls (HOSTILE),
     e400problem, e400servarr, e400jackett -> 400 with an ASP.NET problem
     details body, a Servarr validation-failure array, a Jackett error object,
-    e500html -> 500 with an HTML page, anything else -> the normal answer.
+    e500html -> 500 with an HTML page,
+    noroot, noprofile -> no root folder, no quality profile,
+    dupprofiles -> a third profile "hd-1080p", a name that differs from
+    "HD-1080p" in letter case only,
+    rejects -> a second release, one the service rejected,
+    norel -> an empty release list, anything else -> the normal answer.
 Keys that start with these stand for a reverse proxy in front of the service:
     needbase -> 404 (HTML) unless the path starts with a URL base (/sonarr...),
     redirect-https -> over plain HTTP, 301 to the same path and query on the
@@ -85,7 +90,28 @@ EPISODES = [{"id": 901, "seriesId": 12, "seasonNumber": 1, "episodeNumber": 1},
 RELEASE = {"guid": "rel-1", "title": "The.Twilight.Zone.S01E05.720p.BluRay.x264", "indexer": "1337x",
            "indexerId": 2, "size": 734003200, "seeders": 17, "leechers": 3, "downloadUrl": "http://127.0.0.1/r/1",
            "publishDate": "2024-01-02T03:04:05Z", "seasonNumber": 1, "episodeNumbers": [5],
-           "fullSeason": False, "indexerFlags": 1, "categories": [5040]}
+           "fullSeason": False, "indexerFlags": 1, "categories": [5040],
+           "quality": {"quality": {"id": 6, "name": "Bluray-720p", "source": "bluray", "resolution": 720},
+                       "revision": {"version": 1, "real": 0}},
+           "approved": True, "rejected": False, "rejections": []}
+REJECTED_RELEASE = dict(RELEASE, guid="rel-2", title="The.Twilight.Zone.S01E05.480p.DVDRip", indexer="EZTV",
+                        indexerId=4, quality={"quality": {"id": 2, "name": "DVD"}}, approved=False, rejected=True,
+                        rejections=["Quality is not wanted in profile", "Not an upgrade for existing episode file"])
+
+
+def variant_answer(key, path):
+    """The answers of the keys that change one route; None where the normal one serves."""
+    if key == "noroot" and path == "/api/v3/rootfolder":
+        return 200, "application/json", "[]"
+    if key == "noprofile" and path == "/api/v3/qualityprofile":
+        return 200, "application/json", "[]"
+    if key == "dupprofiles" and path == "/api/v3/qualityprofile":
+        return 200, "application/json", json.dumps(PROFILES + [{"id": 6, "name": "hd-1080p"}])
+    if key == "rejects" and path == "/api/v3/release":
+        return 200, "application/json", json.dumps([RELEASE, REJECTED_RELEASE])
+    if key == "norel" and path == "/api/v3/release":
+        return 200, "application/json", "[]"
+    return None
 
 # What a malicious or broken service could put in its texts: an escape
 # sequence that retitles the terminal, one that clears it, a line break that
@@ -194,6 +220,8 @@ def service_answer(method, path, query, body):
         rows = [] if term.startswith("tt") else [dict(RESULT_ROW)]
         if term == "nothing":
             rows = []
+        if term == "many":
+            rows = [dict(RESULT_ROW, Title="Row %d" % i, Guid="g%d" % i) for i in range(1, 4)]
         return 200, "application/json", json.dumps({
             "Results": rows,
             "Indexers": [{"ID": "1337x", "Name": "1337x", "Status": 2, "Results": len(rows), "Error": None}]})
@@ -217,9 +245,10 @@ def service_answer(method, path, query, body):
     if path == "/api/v3/release":
         return 200, "application/json", json.dumps([RELEASE])
     if path == "/api/v3/movie/lookup/imdb":
-        if one("imdbId") != "tt0063350":
+        found = {"tt0063350": MOVIE, "tt0133093": NEW_MOVIE}.get(one("imdbId"))
+        if not found:
             return 404, "application/json", '{"message":"NotFound"}'
-        return 200, "application/json", json.dumps(MOVIE)
+        return 200, "application/json", json.dumps(found)
     if path == "/api/v3/movie/lookup/tmdb":
         found = {"10331": MOVIE, "603": NEW_MOVIE}.get(one("tmdbId"))
         if not found:
@@ -333,6 +362,8 @@ class Handler(BaseHTTPRequestHandler):
             return self.send(code, "application/json", json.dumps({"message": "status %d" % code}))
         if key == "hostile" and hostile_answer(path):
             return self.send(*hostile_answer(path))
+        if variant_answer(key, path):
+            return self.send(*variant_answer(key, path))
         if key == "slow" or key.startswith("slow-"):
             time.sleep(5)
         if self.command == "POST" and rec["content_type"] != "application/json":

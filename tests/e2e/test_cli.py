@@ -5,6 +5,9 @@ Run by CTest with KOVA_BIN (the program) and KOVA_E2E_DIR (the running test
 server's folder: ports.json, ca.pem). Each test uses its own API keys, so the
 server's request records of parallel tests stay apart.
 
+KOVA_GENERATED, when set, is the folder of the shell completion and manual
+page the build generated, compared with what the program prints.
+
 The Windows build's kova.exe runs through KOVA_RUNNER (a command prefix,
 scripts/wine-run.sh), with file names given to it as Windows paths. The
 DemoParity case compares its demo with a native kova's (KOVA_NATIVE_BIN).
@@ -16,6 +19,7 @@ import pty
 import re
 import select
 import shlex
+import shutil
 import signal
 import struct
 import subprocess
@@ -39,6 +43,13 @@ SGR = re.compile(rb"\x1b\[[0-9;]*m")
 # What no service text may bring to the terminal: C0 controls but the line
 # ends kova writes itself, DEL, C1 controls.
 CONTROLS = re.compile(r"[\x00-\x09\x0b-\x1f\x7f-\x9f]")
+# On Windows the console's code page decides whether kova draws its symbols
+# in Unicode; Wine's console has code page 437 here (the Unix locale gives it
+# no other), so kova.exe on a terminal draws them in ASCII. Redirected, the
+# output is UTF-8 on both.
+TERMINAL_UNICODE = not WINDOWS
+OK_MARK = "\u2713 OK" if TERMINAL_UNICODE else "+ OK"
+ELLIPSIS = "\u2026" if TERMINAL_UNICODE else "..."
 
 # Texts a service could send, and how kova shows them: a control picture for
 # each C0 control and DEL (it says which one came), U+FFFD for C1 controls and
@@ -68,13 +79,16 @@ def command(*args):
     return RUNNER + [BIN] + list(args)
 
 
-def program_env(base=None, **extra):
+LOCALE_VARS = ("LC_ALL", "LC_CTYPE", "LANG")
+
+
+def program_env(base=None, locale=None, **extra):
     """The environment of one run: no configuration or colour choice
-    inherited, and (for Wine, which converts the command line with it) a UTF-8
-    locale."""
-    e = {k: v for k, v in (base or os.environ).items() if k not in ("KOVA_CONFIG", "NO_COLOR")}
-    if WINDOWS:
-        e["LC_ALL"] = "C.UTF-8"
+    inherited, and a UTF-8 locale (Wine converts the command line with it
+    too), or the locale variables given in `locale` and no others."""
+    e = {k: v for k, v in (base or os.environ).items()
+         if k not in ("KOVA_CONFIG", "NO_COLOR") + LOCALE_VARS}
+    e.update({"LC_ALL": "C.UTF-8"} if locale is None else locale)
     e.update(extra)
     return e
 
@@ -143,6 +157,14 @@ def recorded(key):
         return json.loads(r.read())
 
 
+def closed_port():
+    """A port on 127.0.0.1 that nothing listens on (it did a moment ago)."""
+    import socket
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
 class Cli(unittest.TestCase):
     def setUp(self):
         if not DIR:
@@ -151,9 +173,9 @@ class Cli(unittest.TestCase):
         self.addCleanup(self.tmp.cleanup)
         self.p = ports()
 
-    def config(self, services, **top):
+    def config(self, services, name="config.json", **top):
         """Writes a configuration; services maps a name to its object."""
-        path = os.path.join(self.tmp.name, "config.json")
+        path = os.path.join(self.tmp.name, name)
         doc = dict(services)
         doc.update(top)
         with open(path, "w") as f:
@@ -167,8 +189,8 @@ class Cli(unittest.TestCase):
         obj.update(extra)
         return obj
 
-    def run_kova(self, *args, config=None, env=None, timeout=60, stdin=None):
-        e = program_env(HOME=self.tmp.name)  # no stray ~/.config/kova/config.json
+    def run_kova(self, *args, config=None, env=None, timeout=60, stdin=None, locale=None):
+        e = program_env(locale=locale, HOME=self.tmp.name)  # no stray ~/.config/kova/config.json
         e.pop("XDG_CONFIG_HOME", None)
         if env:
             e.update(env)
@@ -193,13 +215,18 @@ class Cli(unittest.TestCase):
     def test_demo_runs_the_whole_chain_offline(self):
         r = self.run_kova("demo")
         self.assertEqual(r.returncode, 0, r.stderr)
-        for text in ("[1/5] Connection tests", "JackettV2_Indexers", "stage 2", "dropped 1 rows",
-                     "1 of 3 indexers failed", "SonarrV3_Series_Add", "S01E05", "RadarrV3_Movie_Found",
+        for text in ("[1/5] Connection tests", "indexers: 1337x, EZTV, RuTracker.org", "stage 2", "dropped 1 rows",
+                     "1 of 3 indexers failed", "Adding series details to library", "S01E05",
+                     "Found movie Night of the Living Dead",
                      "(no POST: the film was found in the library)", '"results": [', "Done:",
                      "sent: POST http://sonarr.home.lan:8989/api/v3/release?apikey=***",
-                     "Sent release 1 to Sonarr's download client:", "2 library writes"):
+                     "Sent release 1 to Sonarr's download client:", "2 library writes",
+                     "Bluray-1080p", "     rejected: Existing file on disk is of equal or higher preference\n"):
             self.assertIn(text, r.stdout)
         self.assertNotIn("\x1b[", r.stdout)  # a pipe gets no colours
+        # The library's log keys are for its developers: only with -v.
+        self.assertNotIn("SonarrV3_Series_Add", r.stdout)
+        self.assertIn("SonarrV3_Series_Add", self.run_kova("demo", "-v").stdout)
         doc = json.loads(self.run_kova("demo", "--json").stdout)
         self.assertEqual(doc["rc"], 0)
         self.assertEqual(len(doc["results"]), 3)
@@ -214,7 +241,7 @@ class Cli(unittest.TestCase):
             self.assertEqual(bool(SGR.search(out)), want, (extra, args))
             text = screen_text(out)
             self.assertIn(b"Done:", text)
-            self.assertIn("\u2713 OK".encode(), text)
+            self.assertIn(OK_MARK.encode(), text)
 
     def test_spinner_only_when_stderr_is_a_terminal(self):
         cfg = self.config({"Radarr": self.svc("slow")})
@@ -353,7 +380,7 @@ class Cli(unittest.TestCase):
 
         r = self.run_kova(*get, "--yes", config=cfg)
         self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertIn("SonarrV3_Series_Add", r.stdout)
+        self.assertIn("Adding series details to library", r.stdout)
         self.assertIn("The.Twilight.Zone.S01E05", r.stdout)
         posts = [x for x in recorded("w-s") if x["method"] == "POST"]
         self.assertEqual(len(posts), 1)
@@ -406,7 +433,7 @@ class Cli(unittest.TestCase):
             self.assertEqual(status, 0)
             rows = [line for line in screen_text(out).decode("utf-8").splitlines() if "A.Very.Long" in line]
             self.assertEqual(len(rows), 1, rows)
-            self.assertIn("\u2026", rows[0])
+            self.assertIn(ELLIPSIS, rows[0])
             self.assertEqual(len(rows[0].rstrip()), columns, rows[0])
         r = self.run_kova("parse", "jackett", native(answer))
         self.assertIn(title, r.stdout)
@@ -1056,7 +1083,12 @@ class Cli(unittest.TestCase):
             self.assertEqual(r.returncode, status, (options, r.stderr))
             self.assertIn("kova: the deadline of %s ms passed (--deadline): stopped\n" % options[options.index("--deadline") + 1],
                           r.stderr)
-            self.assertEqual(r.stdout, "")
+            if "--json" in options:  # the failure document, as for any failure
+                doc = json.loads(r.stdout)
+                self.assertEqual((doc["exit_status"], doc["rc"], doc["error"]),
+                                 (124, -1, "the deadline of 700 ms passed (--deadline): stopped"))
+            else:
+                self.assertEqual(r.stdout, "")
             self.assertGreater(r.seconds, least)
             self.assertLess(r.seconds, most + RUNNER_SLACK)
         r = self.run_kova("config", "check", "--deadline", "700", config=cfg)
@@ -1069,13 +1101,400 @@ class Cli(unittest.TestCase):
         r = self.run_kova("test", "jackett", "--deadline", "30000", config=self.config({"Jackett": self.svc("dl-ok")}))
         self.assertEqual(r.returncode, 0, r.stderr)
 
+    # A dry run promises only what --yes will do
+    # ------------------------------------------------------------------
+    def posts(self, key):
+        return [x for x in recorded(key) if x["method"] == "POST"]
 
-def closed_port():
-    """A port on 127.0.0.1 that nothing listens on (it did a moment ago)."""
-    import socket
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+    def test_a_dry_run_and_yes_agree_on_every_refusal(self):
+        """Each case runs without --yes and with it: the same exit status and
+        the same message, and nothing written when either refuses."""
+        cases = [  # key, command, exit status, words on stderr
+            ("r-root", ["add", "series", "73587", "--root", "/"], 2, 'add: --root "/" leaves no folder'),
+            ("r-root", ["add", "movie", "603", "--root", "//\\"], 2, "leaves no folder"),
+            ("r-root", ["get", "movie", "tt0133093", "--root", "/"], 2, 'get: --root "/" leaves no folder'),
+            ("r-prof", ["add", "series", "73587", "--profile", "Bogus"], 1,
+             'Sonarr has no quality profile "Bogus"; it has: Any (1), HD-1080p (4)'),
+            ("r-prof", ["add", "series", "73587", "--profile", ""], 1, 'no quality profile ""'),
+            ("r-prof", ["get", "series", "tt0052520", "--season", "1", "--profile", "Bogus"], 1,
+             'Sonarr has no quality profile "Bogus"'),
+            # In the library already: a profile typed must still exist.
+            ("r-prof", ["get", "movie", "tt0063350", "--profile", "Bogus"], 1, 'Radarr has no quality profile "Bogus"'),
+            ("dupprofiles", ["add", "series", "73587", "--profile", "Hd-1080P"], 1,
+             '--profile "Hd-1080P" could be any of HD-1080p (4), hd-1080p (6)'),
+            ("noroot", ["add", "series", "73587"], 1, "Sonarr has no root folder; give one with --root"),
+            ("noroot", ["get", "movie", "tt0133093"], 1, "Radarr has no root folder; give one with --root"),
+            ("noprofile", ["add", "movie", "603"], 1, "Radarr has no quality profile"),
+            ("k500", ["add", "series", "73587"], 1, "kova: Sonarr rootfolder: HTTP 500"),
+            ("r-imdb", ["get", "movie", "xyz"], 2, 'get: "xyz" is not an IMDb id'),
+        ]
+        for key, args, status, words in cases:
+            cfg = self.config({"Sonarr": self.svc(key), "Radarr": self.svc(key)})
+            runs = [self.run_kova(*args, *yes, config=cfg) for yes in ([], ["--yes"])]
+            for r in runs:
+                self.assertEqual(r.returncode, status, (args, r.stderr))
+                self.assertIn(words, r.stderr, args)
+                self.assertNotIn("Would add", r.stdout, args)
+            self.assertEqual(runs[0].stderr, runs[1].stderr, args)
+            self.assertFalse(self.posts(key), args)
+
+    def test_a_dry_run_says_what_yes_then_does(self):
+        """A profile name means one thing in both runs, and the library gets
+        its id; --root goes to get as to add; a root folder the service does
+        not list is warned about in both runs."""
+        cases = [  # key, command, what the dry run says, (root, profile) of the add
+            ("d-case", ["add", "series", "73587", "--profile", "hd-1080p"],
+             "under /data/media with quality profile HD-1080p (4)", ("/data/media", 4)),
+            ("dupprofiles", ["add", "series", "73587", "--profile", "hd-1080p"],
+             "with quality profile hd-1080p (6)", ("/data/media", 6)),
+            ("d-id", ["add", "movie", "603", "--profile", "4", "--root", "/data/media/"],
+             "under /data/media with quality profile HD-1080p (4)", ("/data/media", 4)),
+            ("d-get", ["get", "series", "tt0052520", "--season", "1", "--episode", "5", "--profile", "HD-1080P"],
+             "Would add it (unmonitored, no automatic search) under /data/media with quality profile HD-1080p (4)",
+             ("/data/media", 4)),
+            ("d-getroot", ["get", "movie", "tt0133093", "--root", "/films", "--profile", "any"],
+             "under /films with quality profile Any (1)", ("/films", 1)),
+        ]
+        for key, args, says, (root, profile) in cases:
+            cfg = self.config({"Sonarr": self.svc(key), "Radarr": self.svc(key)})
+            dry = self.run_kova(*args, config=cfg)
+            self.assertEqual(dry.returncode, 0, (args, dry.stderr))
+            self.assertIn(says, dry.stdout)
+            self.assertIn("Nothing was changed", dry.stdout)
+            self.assertFalse(self.posts(key))
+            real = self.run_kova(*args, "--yes", config=cfg)
+            self.assertEqual(real.returncode, 0, (args, real.stderr))
+            self.assertEqual(dry.stderr, real.stderr, args)  # the same warnings
+            self.assertEqual("not one of" in real.stderr, root == "/films", real.stderr)
+            body = json.loads(self.posts(key)[0]["body"])
+            self.assertEqual((body["rootFolderPath"], body["qualityProfileId"]), (root, profile), args)
+        r = self.run_kova("get", "movie", "tt0133093", "--root", "/films", "--json",
+                          config=self.config({"Radarr": self.svc("d-json")}))
+        doc = json.loads(r.stdout)
+        self.assertEqual((doc["dry_run"], doc["would_add"], doc["root"], doc["profile"]), (True, True, "/films", 1))
+        self.assertEqual(doc["warnings"], ["/films is not one of Radarr's root folders (/data/media): Radarr may refuse it"])
+
+    def test_a_missing_episode_falls_back_visibly_or_not_at_all(self):
+        cfg = self.config({"Sonarr": self.svc("ep-s")})
+        base = ["releases", "series", "12", "--season", "1"]
+        cases = [  # options, exit status, on stdout, on stderr, the release search sent
+            (["--episode", "9"], 0,
+             "Sonarr has no episode S01E09 in season 1: these are the releases for the whole season\n"
+             "Sonarr: 1 release for season 1\n", "", "seriesId=12&seasonNumber=1"),
+            (["--episode", "9", "--exact"], 1, None,
+             "kova: Sonarr has no episode S01E09 in season 1 of series 12 (--exact: the whole season was not searched)",
+             None),
+            (["--episode", "5", "--exact"], 0, "Sonarr: 1 release for S01E05\n", "", "episodeId=905"),
+            ([], 0, "Sonarr: 1 release for season 1\n", "", "seriesId=12&seasonNumber=1"),
+        ]
+        for options, status, out, err, sent in cases:
+            before = len(recorded("ep-s"))
+            r = self.run_kova(*base, *options, config=cfg)
+            self.assertEqual(r.returncode, status, (options, r.stderr))
+            if out is None:
+                self.assertEqual(r.stdout, "", options)
+            else:
+                self.assertIn(out, r.stdout, options)
+            self.assertIn(err, r.stderr, options)
+            searches = [x["query"] for x in recorded("ep-s")[before:] if x["path"] == "/api/v3/release"]
+            self.assertEqual(searches, ["apikey=ep-s&" + sent] if sent else [], options)
+        for options, whole in ((["--episode", "9"], True), (["--episode", "5"], False)):
+            doc = json.loads(self.run_kova(*base, *options, "--json", config=cfg).stdout)
+            self.assertEqual(doc["whole_season"], whole)
+        r = self.run_kova(*base, "--exact", config=cfg)
+        self.assertEqual(r.returncode, 2)
+        self.assertIn("--exact goes with --episode", r.stderr)
+
+    def test_a_failed_release_search_prints_no_table(self):
+        for key, words in (("k500", "kova: Sonarr release search: HTTP 500"), ("norel", "kova: Sonarr: no releases")):
+            r = self.run_kova("releases", "series", "12", "--season", "1",
+                              config=self.config({"Sonarr": self.svc(key)}))
+            self.assertEqual(r.returncode, 1)
+            self.assertIn(words, r.stderr)
+            self.assertNotRegex(r.stdout, r"Sonarr: \d+ release|#  Title")
+
+    def test_imdb_ids_are_checked_before_anything_is_sent(self):
+        cfg = self.config({"Jackett": self.svc("imdb-j"), "Sonarr": self.svc("imdb-s")})
+        cases = [  # as typed, as sent (None: refused with status 2)
+            ("tt0063350", "tt0063350"), ("63350", "tt0063350"), ("tt63350", "tt0063350"),
+            ("0063350", "tt0063350"), ("tt12345678", "tt12345678"),
+            ("xyz", None), ("tt", None), ("tt12a", None), ("12x", None), ("tt0000000", None), ("", None),
+            ("TT0063350x", None), ("tt-1", None), (" tt1", None),
+        ]
+        for typed, sent in cases:
+            before = len(recorded("imdb-j"))
+            r = self.run_kova("search", "--imdb", typed, config=cfg)
+            queries = [x["query"] for x in recorded("imdb-j")[before:]]
+            if sent is None:
+                self.assertEqual(r.returncode, 2, typed)
+                self.assertIn('is not an IMDb id (tt and digits, e.g. tt0063350)', r.stderr)
+                self.assertEqual(queries, [], typed)
+            else:
+                self.assertEqual(queries[0], "apikey=imdb-j&Query=" + sent, typed)
+        r = self.run_kova("lookup", "series", "--imdb", "abc", config=cfg)
+        self.assertEqual(r.returncode, 2)
+        self.assertFalse(recorded("imdb-s"))
+        r = self.run_kova("lookup", "series", "52520", "--imdb", "52520", config=cfg)
+        self.assertEqual(recorded("imdb-s")[0]["query"], "apikey=imdb-s&term=tt0052520")
+
+    # ------------------------------------------------------------------
+    # Output that is the same everywhere
+    # ------------------------------------------------------------------
+    def test_every_json_failure_carries_its_outcome(self):
+        """With --json stdout holds one document whatever happened; a
+        failure's carries rc, error, http_code and warnings."""
+        cfg = self.config({"Jackett": self.svc("jf-j"), "Sonarr": self.svc("jf-s"),
+                           "Radarr": {"Host": "127.0.0.1", "APIKey": "jf-r", "Port": 1}})
+        k500 = self.config({"Sonarr": self.svc("k500")}, name="k500.json")
+        cases = [  # command, configuration, exit status, rc, http_code, words of the error
+            (["search", "nothing"], cfg, 1, -7, 200, "Jackett: no results"),
+            (["search", "--imdb", "xyz"], cfg, 2, -10, 0, '"xyz" is not an IMDb id'),
+            (["releases", "series", "12", "--season", "1"], k500, 1, -2, 500, "Sonarr release search: HTTP 500"),
+            (["releases", "movie", "31"], cfg, 1, -1, 0, "Radarr release search: transport failure"),
+            (["add", "series", "73587", "--profile", "Bogus"], cfg, 1, -6, 200, 'no quality profile "Bogus"'),
+            (["add", "series", "73587", "--root", "/"], cfg, 2, -10, 0, "leaves no folder"),
+            (["releases", "series", "12", "--season", "1", "--grab", "3"], cfg, 1, -6, 200, "there is no release 3"),
+            (["lookup", "movie", "tt9999999"], self.config({"Radarr": self.svc("jf-r")}, name="r.json"), 1, -6, 404,
+             "Radarr lookup: movie not found"),
+            (["get", "movie", "tt9999999"], self.config({"Radarr": self.svc("jf-r")}, name="r.json"), 1, -6, 404,
+             "Radarr lookup: movie not found"),
+            (["test", "radarr"], self.config({"Sonarr": self.svc("jf-x")}, name="s.json"), 2, -5, 0,
+             "Radarr is not configured"),
+            (["parse", "releases", native(os.path.join(self.tmp.name, "missing.json"))], None, 2, -10, 0,
+             "cannot read"),
+        ]
+        for args, config, status, rc, http, words in cases:
+            r = self.run_kova(*args, "--json", config=config)
+            self.assertEqual(r.returncode, status, (args, r.stderr))
+            self.assertEqual(r.stdout.count("\n"), 1, (args, r.stdout))
+            doc = json.loads(r.stdout)
+            self.assertEqual((doc["rc"], doc["http_code"]), (rc, http), (args, doc))
+            self.assertIn(words, doc["error"], args)
+            self.assertIsInstance(doc["warnings"], list)
+            if rc == -1:
+                self.assertTrue(doc["transport_error"], args)
+        # A refusal's explanation is among the warnings (see also
+        # test_a_refusal_shows_the_services_explanation).
+        doc = json.loads(self.run_kova("test", "sonarr", "--json", config=k500).stdout)["sonarr"]
+        self.assertEqual((doc["rc"], doc["http_code"], doc["error"]), (-2, 500, "Sonarr rootfolder: HTTP 500"))
+
+    def test_version_and_limit_in_json(self):
+        doc = json.loads(self.run_kova("version", "--json").stdout)
+        self.assertEqual(doc["kova"], doc["libkova"])
+        self.assertEqual(doc["transport"], "WinHTTP" if WINDOWS else "libcurl")
+        self.assertTrue(doc["transport_version"])
+        self.assertEqual(json.loads(self.run_kova("--version", "--json").stdout), doc)
+
+        answer = os.path.join(self.tmp.name, "three.json")
+        with open(answer, "w") as f:
+            json.dump({"Results": [{"Title": "Row %d" % i, "Tracker": "t1", "Size": 1} for i in range(3)],
+                       "Indexers": [{"ID": "t1", "Name": "T1", "Status": 2}]}, f)
+        cfg = self.config({"Jackett": self.svc("lim-j")})
+        cases = [  # command, --limit, rows shown, total_results
+            (["parse", "jackett", native(answer)], "2", 2, 3),
+            (["parse", "jackett", native(answer)], "0", 3, None),
+            (["parse", "jackett", native(answer)], "5", 3, None),
+            (["search", "many"], "1", 1, 3),
+        ]
+        for args, limit, shown, total in cases:
+            r = self.run_kova(*args, "--limit", limit, "--json", config=cfg)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            doc = json.loads(r.stdout)
+            self.assertEqual(len(doc["results"]), shown, (args, limit))
+            self.assertEqual(doc.get("total_results"), total, (args, limit))
+            self.assertEqual((doc["rc"], doc["error"]), (0, ""))
+            text = self.run_kova(*args, "--limit", limit, config=cfg).stdout
+            self.assertEqual(len(re.findall(r"^  \d+  Row", text, re.M)), shown)
+
+    def test_config_check_json_carries_the_transport_reason(self):
+        cfg = self.config({"Radarr": {"Host": "127.0.0.1", "APIKey": "cj-r", "Port": 1},
+                           "Sonarr": self.svc("k401")})
+        r = self.run_kova("config", "check", config=cfg)
+        self.assertEqual(r.returncode, 1)
+        line = [x for x in r.stdout.splitlines() if "transport:" in x][0]
+        # The transport's reason, said once (libcurl's detail ends with its
+        # own summary).
+        if not WINDOWS:
+            self.assertEqual(line.count("Couldn't connect to server"), 1, line)
+        doc = json.loads(self.run_kova("config", "check", "--json", config=cfg).stdout)
+        self.assertEqual(doc["radarr"]["transport_error"], line.split("transport: ", 1)[1])
+        self.assertEqual((doc["radarr"]["code"], doc["radarr"]["http_code"]), (-4, 0))
+        self.assertEqual((doc["sonarr"]["code"], doc["sonarr"]["http_code"]), (-1, 401))
+        self.assertIn("HTTP 401", doc["sonarr"]["error"])
+        self.assertNotIn("transport_error", doc["sonarr"])
+        r = self.run_kova("test", "radarr", config=cfg)
+        said = [x for x in r.stderr.splitlines() if "the transport said" in x][0]
+        ms = lambda text: re.sub(r"\d+ ms", "N ms", text)  # noqa: E731 (timings differ between runs)
+        self.assertEqual(ms(said), "kova: the transport said: " + ms(doc["radarr"]["transport_error"]))
+
+    def test_release_tables_show_quality_and_rejections(self):
+        cfg = self.config({"Sonarr": self.svc("rejects"), "Radarr": self.svc("rejects")})
+        want = ["  #  Title                                      Indexer     Size  Quality       S/P  Age",
+                "  1  The.Twilight.Zone.S01E05.720p.BluRay.x264  1337x    700 MiB  Bluray-720p  17/3",
+                "  2  The.Twilight.Zone.S01E05.480p.DVDRip       EZTV     700 MiB  DVD          17/3",
+                "     rejected: Quality is not wanted in profile"]
+        saved = os.path.join(self.tmp.name, "releases.json")
+        from server import RELEASE, REJECTED_RELEASE
+        with open(saved, "w") as f:
+            json.dump([RELEASE, REJECTED_RELEASE], f)
+        for args in (["releases", "series", "12", "--season", "1", "--episode", "5"], ["releases", "movie", "31"],
+                     ["get", "movie", "tt0063350", "--yes"], ["parse", "releases", native(saved)]):
+            r = self.run_kova(*args, config=cfg)
+            self.assertEqual(r.returncode, 0, (args, r.stderr))
+            lines = r.stdout.splitlines()
+            for w in want:
+                self.assertTrue(any(line.startswith(w) for line in lines), (args, w, r.stdout))
+            self.assertEqual(lines[[i for i, x in enumerate(lines) if x.startswith(want[2])][0] + 1], want[3])
+        # Not every answer carries them: then no column and no line.
+        r = self.run_kova("parse", "releases", "-", stdin=json.dumps([{"guid": "x", "title": "Bare", "size": 1}]))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertNotIn("Quality", r.stdout)
+        self.assertNotIn("rejected", r.stdout)
+
+    def test_symbols_fall_back_to_ascii_outside_utf8(self):
+        """The first of LC_ALL, LC_CTYPE and LANG that is set decides; none
+        is the C locale. Service texts pass as they are, but the stand-ins
+        for their controls are ASCII too."""
+        if WINDOWS:
+            self.skipTest("the console's code page decides on Windows (see TERMINAL_UNICODE)")
+        cases = [  # locale variables, Unicode?
+            ({"LANG": "C"}, False), ({"LC_ALL": "C"}, False), ({}, False), ({"LANG": "POSIX"}, False),
+            ({"LANG": "en_US.ISO-8859-1"}, False), ({"LC_ALL": "C", "LANG": "en_US.UTF-8"}, False),
+            ({"LC_CTYPE": "en_US.UTF-8", "LANG": "C"}, True), ({"LANG": "de_DE.utf8"}, True),
+            ({"LC_ALL": "C.UTF-8"}, True), ({"LC_ALL": "", "LANG": "fr_FR.UTF-8@euro"}, True),
+        ]
+        answer = os.path.join(self.tmp.name, "hostile.xml")
+        with open(answer, "wb") as f:
+            f.write(b'<indexers><indexer id="i0" configured="true"><title>'
+                    b'evil\x1b]0;PWNED\x07 \xc2\x9b \xff del\x7f Am\xc3\xa9lie</title></indexer></indexers>')
+        long = os.path.join(self.tmp.name, "long.json")
+        with open(long, "w") as f:
+            json.dump({"Results": [{"Title": "A.Very.Long.Title." + "x" * 100, "Tracker": "t1", "Size": 1}]}, f)
+        cfg = self.config({"Sonarr": self.svc("gl-s")})
+        for locale, unicode in cases:
+            r = self.run_kova("test", "sonarr", config=cfg, locale=locale)
+            self.assertIn("\u2713 OK" if unicode else "    + OK", r.stdout, locale)
+            r = self.run_kova("parse", "torznab", answer, locale=locale)
+            self.assertIn("evil\u241b]0;PWNED\u2407 \ufffd \ufffd del\u2421 Am\u00e9lie" if unicode
+                          else "evil^[]0;PWNED^G ? ? del^? Am\u00e9lie", r.stdout, locale)
+            status, out = on_terminal(["parse", "jackett", long], program_env(locale=locale, TERM="xterm", NO_COLOR="1"),
+                                      True, False, columns=60)
+            row = [x for x in screen_text(out).decode("utf-8").splitlines() if "A.Very.Long" in x][0]
+            self.assertIn("x\u2026  t1" if unicode else "x...  t1", row, locale)
+            self.assertEqual(len(row.rstrip()), 60)
+        r = self.run_kova("test", "sonarr", config=self.config({"Sonarr": self.svc("k401")}), locale={"LANG": "C"})
+        self.assertIn("    x ERR_AUTH", r.stdout)
+
+    def test_log_keys_only_with_verbose(self):
+        cfg = self.config({"Sonarr": self.svc("lk-s")})
+        for args, keys in ((["test", "sonarr"], False), (["test", "sonarr", "-v"], True),
+                           (["releases", "series", "12", "--season", "1"], False),
+                           (["releases", "series", "12", "--season", "1", "--verbose"], True)):
+            r = self.run_kova(*args, config=cfg)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual("SonarrV3_" in r.stdout, keys, args)
+            self.assertIn("Get first Sonarr Rootfolder" if args[0] == "test" else
+                          "Searching available releases for episodes for season 1", r.stdout)
+
+    # ------------------------------------------------------------------
+    # Shell completion and the manual page, from the command table
+    # ------------------------------------------------------------------
+    def table(self):
+        """Every command and every option, as the help shows them."""
+        over = self.run_kova("--help").stdout
+        commands = sorted(set(re.findall(r"^  ([a-z]+) ", over.split("commands:")[1].split("options")[0], re.M)))
+        commands.append("help")
+        # (`kova help --help` is the overview: help has no options of its own.)
+        own = {c: sorted(set(re.findall(r"(--[a-z-]+)", self.run_kova(c, "--help").stdout))) if c != "help" else []
+               for c in commands}
+        common = sorted(set(re.findall(r"^  (--[a-z-]+)", over.split("options (any command):")[1], re.M)))
+        return commands, own, common
+
+    def complete(self, script, line):
+        """The words bash's completion offers after `line` (the last word
+        completed)."""
+        words = shlex.split(line) + ([""] if line.endswith(" ") else [])
+        prog = ("source %s; COMP_WORDS=(%s); COMP_CWORD=%d; _kova; printf '%%s\\n' \"${COMPREPLY[@]}\""
+                % (shlex.quote(script), " ".join(shlex.quote(w) for w in words), len(words) - 1))
+        r = subprocess.run(["bash", "-c", prog], capture_output=True, text=True, cwd=self.tmp.name, timeout=30)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        return [w for w in r.stdout.splitlines() if w]
+
+    def test_completion_and_manual_cover_the_command_table(self):
+        scripts, texts = {}, {}
+        for shell in ("bash", "zsh"):
+            r = self.run_kova("--completion", shell)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            scripts[shell] = os.path.join(self.tmp.name, "kova." + shell)
+            texts[shell] = r.stdout
+            with open(scripts[shell], "w") as f:
+                f.write(r.stdout)
+        self.assertEqual(self.run_kova("--completion", "fish").returncode, 2)
+        # What the build installs is what the program prints.
+        built = os.environ.get("KOVA_GENERATED", "")
+        if built:
+            for name, args in (("kova.bash", ["--completion", "bash"]), ("_kova", ["--completion", "zsh"]),
+                               ("kova.1", ["--man"])):
+                with open(os.path.join(built, name)) as f:
+                    self.assertEqual(f.read(), self.run_kova(*args).stdout, name)
+        r = subprocess.run(["bash", "-n", scripts["bash"]], capture_output=True, text=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+
+        commands, own, common = self.table()
+        self.assertIn("releases", commands)
+        self.assertIn("--exact", own["releases"])
+        self.assertEqual(sorted(self.complete(scripts["bash"], "kova ")), sorted(commands))
+        for c in commands:
+            offered = self.complete(scripts["bash"], "kova %s --" % c)
+            for option in own[c] + common:
+                self.assertIn(option, offered, (c, option))
+            self.assertNotIn("--completion", offered)
+        open(os.path.join(self.tmp.name, "saved.json"), "w").close()
+        cases = [  # the line, words offered
+            ("kova config ", ["check", "init", "path", "show"]), ("kova config check ", ["all", "jackett", "radarr", "sonarr"]),
+            ("kova test s", ["sonarr"]), ("kova releases ", ["movie", "series"]), ("kova get m", ["movie"]),
+            ("kova parse ", ["jackett", "releases", "torznab"]), ("kova parse releases sa", ["saved.json"]),
+            ("kova --json --config sa", ["saved.json"]), ("kova --config x.json test --timeout ", []),
+            ("kova help rel", ["releases"]), ("kova -v search --imdb ", []),
+        ]
+        for line, want in cases:
+            self.assertEqual(sorted(self.complete(scripts["bash"], line)), want, line)
+
+        # zsh: each command's options in its own branch, with their help.
+        zsh = texts["zsh"]
+        self.assertTrue(zsh.startswith("#compdef kova"))
+        for c in commands:
+            branch = re.search(r"^      %s\) items=\((.*)\) ;;$" % c, zsh, re.M)
+            self.assertTrue(branch, c)
+            for option in own[c] + common:
+                self.assertIn("'%s:" % option, branch.group(1), (c, option))
+        self.assertIn("'config 1 check') compadd -- jackett sonarr radarr all", zsh)
+        self.assertIn("'parse 1 releases') _files", zsh)
+        if shutil.which("zsh"):
+            r = subprocess.run(["zsh", "-n", scripts["zsh"]], capture_output=True, text=True)
+            self.assertEqual(r.returncode, 0, r.stderr)
+
+        r = self.run_kova("--man")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        page = os.path.join(self.tmp.name, "kova.1")
+        with open(page, "w") as f:
+            f.write(r.stdout)
+        self.assertTrue(r.stdout.startswith('.\\" Generated'))
+        if shutil.which("groff"):
+            g = subprocess.run(["groff", "-man", "-ww", "-z", page], capture_output=True, text=True)
+            self.assertEqual(g.stderr, "")
+        if shutil.which("man"):
+            shown = subprocess.run(["man", "-l", page], capture_output=True, text=True,
+                                   env=dict(os.environ, MANWIDTH="200", PAGER="cat"))
+            self.assertEqual(shown.returncode, 0, shown.stderr)
+            text = shown.stdout
+        else:
+            text = r.stdout.replace("\\-", "-")
+        for c in commands:
+            self.assertRegex(text, r"\n {0,4}%s\n" % c)
+            for option in own[c] + common:
+                self.assertIn(option, text, (c, option))
+        self.assertIn("kova releases series SERIES_ID --season S [--episode E [--exact]]", text)
 
 
 class DemoParity(unittest.TestCase):
