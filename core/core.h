@@ -65,6 +65,10 @@ inline bool kova_kind_ok(int32_t kind) { return static_cast<uint32_t>(kind) < st
 // The two requests the library sends.
 enum class kova_method { get, post };
 
+// A text length meaning "up to the text's NUL": what a host's C text has
+// until someone measures it.
+inline constexpr size_t kova_to_nul = SIZE_MAX;
+
 // The library's one empty text: what an absent text reads as.
 inline constexpr const char kova_empty[] = "";
 
@@ -152,6 +156,12 @@ void kova_diag_rewind(kova_diag *d, const kova_diag_mark *m);
 // document is valid UTF-8. Null when the answer is not JSON; *oom tells an
 // allocation failure apart.
 yyjson_doc *kova_answer_read(kova_diag *diag, const char *text, size_t len, bool *oom);
+// The same through a copy the caller keeps: the answer is copied into a
+// buffer of the library's own (*copy, freed with kova_free after the
+// document; null when the document holds a copy of its own) and read there
+// in place. len may be kova_to_nul for a text that ends at its NUL: its end
+// is found while it is copied, without a pass of its own.
+yyjson_doc *kova_answer_read_copy(kova_diag *diag, const char *text, size_t len, char **copy, bool *oom);
 
 // The explanation a service gave with a refusal (core/refusal.cpp), read from
 // the shapes Sonarr, Radarr and Jackett send: ASP.NET problem details

@@ -1,7 +1,5 @@
 // Answers the host fetched itself: parsed into the context's result set as
 // the operations' own answers are, with the same classification.
-#include <cstring>
-
 #include "ops/ops.h"
 
 namespace {
@@ -12,7 +10,9 @@ int32_t parse_into(kova_ctx *ctx, const char *text,
     ctx->stage = KOVA_STAGE_NONE;
     if (!text) return kova_fail(ctx, ERR_INVALID_ARG, "NULL input");
     kova_rset fresh{};
-    return install_set(ctx, &fresh, parse(ctx, &fresh, text, strlen(text)));
+    // The parser finds the text's end as it copies it: a strlen first would
+    // read a large answer once more.
+    return install_set(ctx, &fresh, parse(ctx, &fresh, text, kova_to_nul));
 }
 } // namespace
 

@@ -51,6 +51,7 @@ struct kova_indexer {
 
 struct kova_rset {
     yyjson_doc *doc;
+    char *text; // the answer's copy the document was read in (its strings live there), or null
     kova_row *rows;
     int32_t row_count;
     int32_t row_cap;
@@ -83,7 +84,8 @@ int64_t kova_parse_iso(const char *s);
 
 // ---------------------------------------------------------------------------
 // Parsers: each fills a zeroed set; on failure the set may hold a partial
-// answer, which the caller releases.
+// answer, which the caller releases. The JSON parsers read len bytes of
+// text, or up to its NUL when len is kova_to_nul.
 // ---------------------------------------------------------------------------
 int32_t kova_rset_parse_jackett(kova_diag *diag, kova_rset *rs, const char *text, size_t len);
 int32_t kova_rset_parse_arr(kova_diag *diag, kova_rset *rs, const char *text, size_t len);

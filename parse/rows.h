@@ -201,7 +201,7 @@ inline yyjson_val *read_into(kova_diag *diag, kova_rset *rs, const char *text, s
                              const char *not_json, int32_t *rc) {
     *rs = kova_rset{};
     bool oom = false;
-    rs->doc = kova_answer_read(diag, text, len, &oom);
+    rs->doc = kova_answer_read_copy(diag, text, len, &rs->text, &oom);
     if (rs->doc) return yyjson_doc_get_root(rs->doc);
     *rc = oom ? kova_oom(diag) : kova_fail(diag, ERR_JSON, "%s", not_json);
     return nullptr;

@@ -57,5 +57,6 @@ void kova_rset_free(kova_rset *rs) {
     kova_free(rs->rows);
     kova_free(rs->indexers);
     yyjson_doc_free(rs->doc);
+    kova_free(rs->text);
     memset(rs, 0, sizeof *rs);
 }
