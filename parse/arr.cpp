@@ -49,7 +49,7 @@ void id_field(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, cons
 }
 
 bool fill_row(kova_diag *diag, const key_index &ix, row_own &own, kova_row *row, yyjson_val *obj) {
-    yyjson_val *v[k_count];
+    yyjson_val *v[k_count + 1]; // the last: keys_resolve's scratch
     // The row comes uncleared (next_row): every field is set here.
     row_begin(ix, own, row, obj, v);
     const char **text[] = {&row->title, &row->tracker, &row->tracker_id, &row->guid,

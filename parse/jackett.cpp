@@ -63,7 +63,7 @@ bool read_indexers(kova_rset *rs, yyjson_val *arr) {
 
 // Fills one row from its object; false when out of memory.
 bool fill_row(kova_diag *diag, const key_index &ix, row_own &own, kova_row *row, yyjson_val *obj) {
-    yyjson_val *v[k_count];
+    yyjson_val *v[k_count + 1]; // the last: keys_resolve's scratch
     // The row comes uncleared (next_row): every field is set here.
     row_begin(ix, own, row, obj, v);
     const char **text[] = {&row->title, &row->tracker, &row->tracker_id, &row->guid,

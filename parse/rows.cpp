@@ -93,34 +93,64 @@ __attribute__((always_inline)) inline yyjson_val *next_key(yyjson_val *key) {
 }
 } // namespace
 
+namespace {
+// The 8 bytes at a key. A key's text in the document is followed by at
+// least four bytes (its closing quote, now a NUL, a ':', a value, a closing
+// brace), and the document's text by YYJSON_PADDING_SIZE (4) zero bytes:
+// 8 bytes from a key's start never leave the buffer the document was read
+// in, whichever it is.
+inline uint64_t key_word(const unsigned char *k) { return load_word<uint64_t>(k); }
+
+// Records member j of the layout from its key value.
+void lay_member(key_layout::member &e, yyjson_val *key, int8_t slot) {
+    size_t kl = unsafe_yyjson_get_len(key);
+    const auto *k = reinterpret_cast<const unsigned char *>(unsafe_yyjson_get_str(key));
+    e.tag = key->tag;
+    e.str = k;
+    e.slot = slot;
+    unsigned char mask[8] = {};
+    memset(mask, 0xff, kl < 8 ? kl : 8);
+    memcpy(&e.head_mask, mask, 8);
+    e.head = key_word(k) & e.head_mask;
+    e.tail = kl >= 8 ? load_word<uint64_t>(k + kl - 8) : 0;
+}
+
+// Whether key is the same as the layout's member e.
+__attribute__((always_inline)) inline bool lay_same(const key_layout::member &e, yyjson_val *key) {
+    if (key->tag != e.tag) return false;
+    const auto *k = reinterpret_cast<const unsigned char *>(unsafe_yyjson_get_str(key));
+    if ((key_word(k) & e.head_mask) != e.head) return false;
+    size_t kl = unsafe_yyjson_get_len(key);
+    if (kl <= 8) return true;
+    if (load_word<uint64_t>(k + kl - 8) != e.tail) return false;
+    return kl <= 16 || eq_bytes(k + 8, e.str + 8, kl - 16);
+}
+} // namespace
+
 void keys_resolve(const key_index &ix, key_layout *lay, yyjson_val *obj, yyjson_val **out) {
     const keyset &ks = *ix.ks;
     size_t n = unsafe_yyjson_get_len(obj);
     yyjson_val *first = n ? unsafe_yyjson_get_first(obj) : nullptr;
 
-    // Same keys as the row the layout was taken from: same answer.
+    // Same keys as the row the layout was taken from: same answer. Members
+    // that give no wanted key write the scratch slot, out[ks.count].
     if (lay && lay->m >= 0 && (lay->stopped ? n >= static_cast<size_t>(lay->m) : n == static_cast<size_t>(lay->m))) {
-        yyjson_val *vals[key_layout::max_members];
+        for (int i = 0; i < ks.count; ++i) out[i] = nullptr;
         yyjson_val *key = first;
         int j = 0;
         for (; j < lay->m; ++j, key = next_key(key)) {
-            size_t kl = unsafe_yyjson_get_len(key);
-            if (kl != lay->len[j] ||
-                !eq_bytes(reinterpret_cast<const unsigned char *>(unsafe_yyjson_get_str(key)), lay->str[j], kl))
-                break;
-            vals[j] = key + 1;
+            const key_layout::member &e = lay->mem[j];
+            if (!lay_same(e, key)) break;
+            out[e.slot] = key + 1;
         }
-        if (j == lay->m) {
-            for (int i = 0; i < ks.count; ++i) out[i] = lay->member_of[i] >= 0 ? vals[lay->member_of[i]] : nullptr;
-            return;
-        }
+        if (j == lay->m) return;
     }
 
     for (int i = 0; i < ks.count; ++i) out[i] = nullptr;
     int8_t member_of[keyset::max_keys];
     uint32_t exact = 0; // slots holding an exact match; a case-folded match fills a slot only until then
     uint32_t loose = 0;
-    const uint32_t all = ks.count == 32 ? ~0u : (1u << ks.count) - 1;
+    const uint32_t all = (1u << ks.count) - 1;
     bool keep = lay && n <= static_cast<size_t>(key_layout::max_members);
     bool stopped = false;
     size_t i = 0;
@@ -128,10 +158,6 @@ void keys_resolve(const key_index &ix, key_layout *lay, yyjson_val *obj, yyjson_
     for (; i < n; ++i, key = next_key(key)) {
         size_t kl = unsafe_yyjson_get_len(key);
         const auto *k = reinterpret_cast<const unsigned char *>(unsafe_yyjson_get_str(key));
-        if (keep) {
-            lay->len[i] = static_cast<uint32_t>(kl);
-            lay->str[i] = k;
-        }
         if (kl >= static_cast<size_t>(keyset::max_len)) continue;
         // An empty key reads its NUL here: no wanted key has length 0.
         uint8_t e = ix.cand[k[0]][kl];
@@ -174,9 +200,17 @@ void keys_resolve(const key_index &ix, key_layout *lay, yyjson_val *obj, yyjson_
         lay->m = -1;
         return;
     }
-    lay->m = static_cast<int>(i); // the members examined
+    // The layout of this row: the members examined, each with the wanted key
+    // it ended up giving (a case-folded match may have been replaced by an
+    // exact one after it).
+    lay->m = static_cast<int>(i);
     lay->stopped = stopped;
-    for (int s = 0; s < ks.count; ++s) lay->member_of[s] = out[s] ? member_of[s] : -1;
+    int8_t slot_of[key_layout::max_members];
+    for (size_t j = 0; j < i; ++j) slot_of[j] = static_cast<int8_t>(ks.count);
+    for (int s = 0; s < ks.count; ++s)
+        if (out[s]) slot_of[member_of[s]] = static_cast<int8_t>(s);
+    key = first;
+    for (size_t j = 0; j < i; ++j, key = next_key(key)) lay_member(lay->mem[j], key, slot_of[j]);
 }
 
 // A row's block sits in a chunk: [u64 distance back to the chunk][categories]

@@ -62,8 +62,9 @@ struct keyset {
         for (const char *k : keys) {
             size_t n = 0;
             while (k[n]) ++n;
-            // A key that does not fit the tables stops constant evaluation.
-            if (count >= max_keys || n == 0 || n >= max_len) fits(false);
+            // A key that does not fit the tables stops constant evaluation
+            // (keys_resolve writes one slot past the last key).
+            if (count >= max_keys - 1 || n == 0 || n >= max_len) fits(false);
             name[count] = k;
             len[count] = static_cast<uint8_t>(n);
             int j = 0;
@@ -99,17 +100,26 @@ struct key_index {
 // The rows of an answer mostly share one layout: a row whose keys are the
 // same bytes in the same places (as far as the resolution looked) resolves
 // the same way, so it is checked against the layout instead of resolved.
+// Each member's key is kept as its value tag (length and type: a key with
+// escapes differs from one without and merely fails the check) and its
+// first and last eight bytes, so that most keys are checked with two word
+// compares against this record, not byte by byte against the last row.
 struct key_layout {
     static constexpr int max_members = 64;
     int m = -1;           // members the resolution examined; -1: no layout
     bool stopped = false; // it stopped early: every wanted key had an exact match
-    uint32_t len[max_members];
-    const unsigned char *str[max_members];
-    int8_t member_of[keyset::max_keys]; // per wanted key: its member, or -1
+    struct member {
+        uint64_t tag;               // the key's yyjson tag
+        uint64_t head, head_mask;   // its first 8 bytes (masked to its length when shorter)
+        uint64_t tail;              // its last 8 bytes when it has 8 or more
+        const unsigned char *str;   // the key in the row the layout came from
+        int8_t slot;                // the wanted key it gives, or the scratch slot
+    } mem[max_members];
 };
 
-// out[i] receives the value of ks.name[i] or null. out holds ks.count
-// entries. lay (may be null) is used and updated across the rows of a parse.
+// out[i] receives the value of ks.name[i] or null. out holds ks.count + 1
+// entries: the last is scratch. lay (may be null) is used and updated across
+// the rows of a parse.
 void keys_resolve(const key_index &ix, key_layout *lay, yyjson_val *obj, yyjson_val **out);
 
 // Texts and categories one row builds, staged until the row is complete.
