@@ -394,7 +394,7 @@ int32_t int_field_other(yyjson_val *v, int32_t dflt) {
 
 int64_t date_field(yyjson_val *v) {
     if (!v || yyjson_is_null(v)) return -1;
-    if (yyjson_is_str(v)) return kova_parse_iso(unsafe_yyjson_get_str(v));
+    if (yyjson_is_str(v)) return kova_parse_iso_len(unsafe_yyjson_get_str(v), unsafe_yyjson_get_len(v));
     char buf[64];
     return kova_parse_iso(kova_val_text(v, buf, nullptr));
 }

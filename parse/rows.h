@@ -257,6 +257,8 @@ void fstr_other(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, co
 inline void fstr(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key) {
     if (yyjson_is_str(v))
         *f = unsafe_yyjson_get_str(v); // NUL-terminated in the document, which lives as long as the row
+    else if (!v || yyjson_is_null(v))
+        *f = kova_empty; // what fstr_other makes of them, without the call
     else
         fstr_other(diag, own, f, v, key);
 }
