@@ -108,6 +108,7 @@ void lay_member(key_layout::member &e, yyjson_val *key, int8_t slot) {
     e.tag = key->tag;
     e.str = k;
     e.slot = slot;
+    e.wide = kl > 8;
     unsigned char mask[8] = {};
     memset(mask, 0xff, kl < 8 ? kl : 8);
     memcpy(&e.head_mask, mask, 8);
@@ -120,8 +121,8 @@ __attribute__((always_inline)) inline bool lay_same(const key_layout::member &e,
     if (key->tag != e.tag) return false;
     const auto *k = reinterpret_cast<const unsigned char *>(unsafe_yyjson_get_str(key));
     if ((key_word(k) & e.head_mask) != e.head) return false;
+    if (!e.wide) return true;
     size_t kl = unsafe_yyjson_get_len(key);
-    if (kl <= 8) return true;
     if (load_word<uint64_t>(k + kl - 8) != e.tail) return false;
     return kl <= 16 || eq_bytes(k + 8, e.str + 8, kl - 16);
 }
@@ -133,17 +134,19 @@ void keys_resolve(const key_index &ix, key_layout *lay, yyjson_val *obj, yyjson_
     yyjson_val *first = n ? unsafe_yyjson_get_first(obj) : nullptr;
 
     // Same keys as the row the layout was taken from: same answer. Members
-    // that give no wanted key write the scratch slot, out[ks.count].
+    // that give no wanted key write the scratch slot, out[ks.count]; the
+    // wanted keys none gives are cleared after.
     if (lay && lay->m >= 0 && (lay->stopped ? n >= static_cast<size_t>(lay->m) : n == static_cast<size_t>(lay->m))) {
-        for (int i = 0; i < ks.count; ++i) out[i] = nullptr;
         yyjson_val *key = first;
-        int j = 0;
-        for (; j < lay->m; ++j, key = next_key(key)) {
-            const key_layout::member &e = lay->mem[j];
-            if (!lay_same(e, key)) break;
-            out[e.slot] = key + 1;
+        const key_layout::member *e = lay->mem, *end = lay->mem + lay->m;
+        for (; e != end; ++e, key = next_key(key)) {
+            if (!lay_same(*e, key)) break;
+            out[e->slot] = key + 1;
         }
-        if (j == lay->m) return;
+        if (e == end) {
+            for (int i = 0; i < lay->missing; ++i) out[lay->missing_slot[i]] = nullptr;
+            return;
+        }
     }
 
     for (int i = 0; i < ks.count; ++i) out[i] = nullptr;
@@ -207,8 +210,13 @@ void keys_resolve(const key_index &ix, key_layout *lay, yyjson_val *obj, yyjson_
     lay->stopped = stopped;
     int8_t slot_of[key_layout::max_members];
     for (size_t j = 0; j < i; ++j) slot_of[j] = static_cast<int8_t>(ks.count);
-    for (int s = 0; s < ks.count; ++s)
-        if (out[s]) slot_of[member_of[s]] = static_cast<int8_t>(s);
+    lay->missing = 0;
+    for (int s = 0; s < ks.count; ++s) {
+        if (out[s])
+            slot_of[member_of[s]] = static_cast<int8_t>(s);
+        else
+            lay->missing_slot[lay->missing++] = static_cast<int8_t>(s);
+    }
     key = first;
     for (size_t j = 0; j < i; ++j, key = next_key(key)) lay_member(lay->mem[j], key, slot_of[j]);
 }

@@ -114,7 +114,10 @@ struct key_layout {
         uint64_t tail;              // its last 8 bytes when it has 8 or more
         const unsigned char *str;   // the key in the row the layout came from
         int8_t slot;                // the wanted key it gives, or the scratch slot
+        bool wide;                  // longer than 8 bytes: the tail (and more) is compared too
     } mem[max_members];
+    int missing = 0;                    // wanted keys no member gives
+    int8_t missing_slot[keyset::max_keys];
 };
 
 // out[i] receives the value of ks.name[i] or null. out holds ks.count + 1
