@@ -177,6 +177,40 @@ void kova_imdb_norm(const char *in, char *out, size_t size) {
 }
 
 namespace {
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar (after
+// H. Hinnant); any day of the month from 1 to 31 counts on from its first.
+constexpr int64_t civil_days(int64_t year, int mon, int day) {
+    int64_t yy = mon <= 2 ? year - 1 : year;
+    int64_t era = yy / 400; // years are at least 1900: no negative division
+    int64_t yoe = yy - era * 400;
+    int64_t doy = (153 * (mon <= 2 ? mon + 9 : mon - 3) + 2) / 5 + day - 1;
+    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+// The same from tables for the years services send (1900 to 2155): the
+// first of January of each year, and the days before each month.
+struct civil_table {
+    static constexpr int first_year = 1900, years = 256;
+    int32_t jan1[years];
+    int16_t before[2][13];
+    constexpr civil_table() : jan1(), before() {
+        for (int i = 0; i < years; ++i) jan1[i] = static_cast<int32_t>(civil_days(first_year + i, 1, 1));
+        for (int leap = 0; leap < 2; ++leap)
+            for (int m = 1; m <= 12; ++m)
+                before[leap][m] = static_cast<int16_t>(civil_days(leap ? 2000 : 2001, m, 1) - civil_days(leap ? 2000 : 2001, 1, 1));
+    }
+};
+constexpr civil_table k_civil{};
+static_assert(k_civil.jan1[70] == 0 && k_civil.before[1][3] == 60 && k_civil.before[0][12] == 334);
+
+inline int64_t days_of(int year, int mon, int day) {
+    unsigned i = static_cast<unsigned>(year - civil_table::first_year);
+    if (i >= civil_table::years) return civil_days(year, mon, day);
+    bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    return k_civil.jan1[i] + k_civil.before[leap][mon] + day - 1;
+}
+
 // The rest of an ISO 8601 date-time from p: the fraction (only right after
 // seconds), the zone, the end of the text; then the instant.
 __attribute__((always_inline)) inline int64_t iso_tail(const char *p, int year, int mon, int day, int hour, int min, int sec, bool after_sec) {
@@ -204,12 +238,7 @@ __attribute__((always_inline)) inline int64_t iso_tail(const char *p, int year, 
         offset = sign * (static_cast<int64_t>(oh) * 3600 + om * 60);
     }
     if (*p) return -1;
-    int64_t yy = mon <= 2 ? year - 1 : year;
-    int64_t era = yy / 400; // years are at least 1900: no negative division
-    int64_t yoe = yy - era * 400;
-    int64_t doy = (153 * (mon <= 2 ? mon + 9 : mon - 3) + 2) / 5 + day - 1;
-    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    int64_t days = era * 146097 + doe - 719468;
+    int64_t days = days_of(year, mon, day);
     // One product per part rather than a chain of them: the same exact sum.
     return days * 86400000 + hour * INT64_C(3600000) + min * INT64_C(60000) + (sec - offset) * 1000 + ms;
 }

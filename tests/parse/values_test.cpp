@@ -1,4 +1,5 @@
 // The general JSON value readers, case by case.
+#include <cstdio>
 #include <ctime>
 #include <random>
 
@@ -203,6 +204,22 @@ TEST(ParseIso, AcceptsTheDocumentedShapes) {
     };
     for (auto &c : cases) {
         EXPECT_EQ(kova_parse_iso(c.in), c.want) << c.in;
+    }
+}
+
+// Every day of every month, the 29th to 31st of February and of short
+// months included, over the years around the reader's tables and far past
+// them.
+TEST(ParseIso, EveryDayOfEveryYear) {
+    for (int y = 1900; y <= 10000; y += y < 2400 ? 1 : 97) {
+        if (y > 9999) y = 9999;
+        for (int mo = 1; mo <= 12; ++mo)
+            for (int d = 1; d <= 31; ++d) {
+                char text[32];
+                snprintf(text, sizeof text, "%04d-%02d-%02dT23:59:60.999", y, mo, d);
+                ASSERT_EQ(kova_parse_iso(text), utc(y, mo, d, 23, 59, 60, 999)) << text;
+            }
+        if (y == 9999) break;
     }
 }
 
