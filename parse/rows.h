@@ -255,18 +255,23 @@ int32_t walk_rows(kova_diag *diag, kova_rset *rs, yyjson_val *arr, const keyset 
 
 // A text field: absent or null gives "", a string points into the document,
 // a number or boolean is staged as text; an array or object gives "" and the
-// warning naming key.
-void fstr_other(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key);
-inline void fstr(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key) {
+// warning naming key. member: v is the value of an object member, as
+// keys_resolve gives them, and not a document's root or an array's element:
+// a non-negative integer then points at its digits in the document's text
+// where it can (doc_digits in rows.cpp) instead of being staged.
+void fstr_other(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key, bool member);
+inline void fstr(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key,
+                 bool member = false) {
     if (yyjson_is_str(v))
         *f = unsafe_yyjson_get_str(v); // NUL-terminated in the document, which lives as long as the row
     else if (!v || yyjson_is_null(v))
         *f = kova_empty; // what fstr_other makes of them, without the call
     else
-        fstr_other(diag, own, f, v, key);
+        fstr_other(diag, own, f, v, key, member);
 }
-// The row's IMDb number: normalised, "" when absent, invalid or zero.
-void imdb_field(row_own &own, const char **f, yyjson_val *v);
+// The row's IMDb number: normalised, "" when absent, invalid or zero. member
+// as for fstr.
+void imdb_field(row_own &own, const char **f, yyjson_val *v, bool member = false);
 // The row's categories from the category value (staged in own).
 void cats_from(row_own &own, yyjson_val *v);
 // kova_val_int with the plain non-negative number handled in line.
