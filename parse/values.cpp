@@ -189,26 +189,30 @@ constexpr int64_t civil_days(int64_t year, int mon, int day) {
 }
 
 // The same from tables for the years services send (1900 to 2155): the
-// first of January of each year, and the days before each month.
+// first of January of each year, whether it is a leap year, and the days
+// before each month.
 struct civil_table {
     static constexpr int first_year = 1900, years = 256;
     int32_t jan1[years];
+    uint8_t leap[years];
     int16_t before[2][13];
-    constexpr civil_table() : jan1(), before() {
-        for (int i = 0; i < years; ++i) jan1[i] = static_cast<int32_t>(civil_days(first_year + i, 1, 1));
+    constexpr civil_table() : jan1(), leap(), before() {
+        for (int i = 0; i < years; ++i) {
+            jan1[i] = static_cast<int32_t>(civil_days(first_year + i, 1, 1));
+            leap[i] = civil_days(first_year + i, 3, 1) - civil_days(first_year + i, 2, 1) == 29;
+        }
         for (int leap = 0; leap < 2; ++leap)
             for (int m = 1; m <= 12; ++m)
                 before[leap][m] = static_cast<int16_t>(civil_days(leap ? 2000 : 2001, m, 1) - civil_days(leap ? 2000 : 2001, 1, 1));
     }
 };
 constexpr civil_table k_civil{};
-static_assert(k_civil.jan1[70] == 0 && k_civil.before[1][3] == 60 && k_civil.before[0][12] == 334);
+static_assert(k_civil.jan1[70] == 0 && k_civil.leap[100] && !k_civil.leap[0] && k_civil.before[1][3] == 60 && k_civil.before[0][12] == 334);
 
 inline int64_t days_of(int year, int mon, int day) {
     unsigned i = static_cast<unsigned>(year - civil_table::first_year);
     if (i >= civil_table::years) return civil_days(year, mon, day);
-    bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-    return k_civil.jan1[i] + k_civil.before[leap][mon] + day - 1;
+    return k_civil.jan1[i] + k_civil.before[k_civil.leap[i]][mon] + day - 1;
 }
 
 // The rest of an ISO 8601 date-time from p: the fraction (only right after
@@ -218,8 +222,13 @@ __attribute__((always_inline)) inline int64_t iso_tail(const char *p, int year, 
     if (after_sec && *p == '.') {
         ++p;
         // Milliseconds: the first three digits count, the rest are passed over.
-        static constexpr int scale[3] = {100, 10, 1};
-        for (int k = 0; k < 3 && digit(*p); ++k, ++p) ms += (*p - '0') * scale[k];
+        if (digit(*p)) {
+            ms = (*p++ - '0') * 100;
+            if (digit(*p)) {
+                ms += (*p++ - '0') * 10;
+                if (digit(*p)) ms += *p++ - '0';
+            }
+        }
         while (digit(*p)) ++p;
     }
     if (hour > 23 || min > 59 || sec > 60) return -1;
