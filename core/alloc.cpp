@@ -154,18 +154,67 @@ size_t mend(const char *text, size_t len, char *out, int32_t *texts) {
     return o;
 }
 
+// True when text holds no byte outside well-formed UTF-8 and no escaped
+// surrogate without its partner, so that a strict read cannot fail for
+// either. Every backslash is taken as an escape: outside a string literal
+// one is a malformation anyway. Words of plain ASCII without a backslash, the
+// bulk of an answer, are passed over 32 bytes at a time.
+bool answer_clean(const char *text, size_t len) {
+    const auto *t = reinterpret_cast<const unsigned char *>(text);
+    constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+    // A word's high bits: set where a byte is not ASCII or is a backslash.
+    auto flags = [&](const unsigned char *p) {
+        uint64_t w;
+        memcpy(&w, p, 8);
+        uint64_t bs = w ^ (ones * '\\');
+        return (w | ((bs - ones) & ~bs)) & highs;
+    };
+    size_t i = 0;
+    while (i < len) {
+        if (i + 32 <= len && !(flags(t + i) | flags(t + i + 8) | flags(t + i + 16) | flags(t + i + 24))) {
+            i += 32;
+            continue;
+        }
+        if (i + 8 <= len && !flags(t + i)) {
+            i += 8;
+            continue;
+        }
+        unsigned char c = t[i];
+        if (c == '\\') {
+            int cp = i + 6 <= len && t[i + 1] == 'u' ? hex4(t + i + 2) : -1;
+            if (cp >= 0xD800 && cp <= 0xDBFF) {
+                int lo = i + 12 <= len && t[i + 6] == '\\' && t[i + 7] == 'u' ? hex4(t + i + 8) : -1;
+                if (lo < 0xDC00 || lo > 0xDFFF) return false;
+                i += 12;
+            } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+                return false;
+            } else {
+                i += cp >= 0 ? 6 : 2;
+            }
+        } else if (c >= 0x80) {
+            size_t n = kova_utf8_len(text + i, len - i);
+            if (!n) return false;
+            i += n;
+        } else {
+            ++i;
+        }
+    }
+    return true;
+}
+
 // The answer mended into a fresh text; null
 // when there is nothing to mend (*texts 0) or no memory (*oom).
 char *mended(const char *text, size_t len, size_t *n, int32_t *texts, bool *oom) {
     *n = mend(text, len, nullptr, texts);
     if (!*texts) return nullptr;
-    char *fixed = static_cast<char *>(kova_malloc(*n + 1));
+    // With yyjson's padding after it, so that it can be read in place.
+    char *fixed = static_cast<char *>(kova_malloc(*n + 1 + YYJSON_PADDING_SIZE));
     if (!fixed) {
         *oom = true;
         return nullptr;
     }
     mend(text, len, fixed, texts);
-    fixed[*n] = '\0';
+    memset(fixed + *n, 0, 1 + YYJSON_PADDING_SIZE);
     return fixed;
 }
 
@@ -313,4 +362,39 @@ yyjson_doc *kova_answer_read_copy(kova_diag *diag, const char *text, size_t len,
     // The failed read may have written over the copy: a mending starts from
     // the host's text, and its document holds a copy of its own.
     return read_refused(diag, text, n, err, oom);
+}
+
+yyjson_doc *kova_answer_read_in_place(kova_diag *diag, char **text, size_t len, bool *oom) {
+    *oom = false;
+    if (len > SIZE_MAX - YYJSON_PADDING_SIZE) {
+        *oom = true;
+        return nullptr;
+    }
+    // yyjson reads a few zero bytes past the text.
+    auto *padded = static_cast<char *>(kova_realloc(*text, len + YYJSON_PADDING_SIZE));
+    if (!padded) {
+        *oom = true;
+        return nullptr;
+    }
+    *text = padded;
+    memset(padded + len, 0, YYJSON_PADDING_SIZE);
+    if (!answer_clean(padded, len)) {
+        // Mended before any read: a read in place that failed would have
+        // written over the text the mending needs. The mended text replaces
+        // the answer at once, so the two are not held longer than the mending.
+        size_t n;
+        int32_t texts;
+        char *fixed = mended(padded, len, &n, &texts, oom);
+        if (fixed) {
+            kova_free(padded);
+            *text = fixed;
+            return read_mended(diag, fixed, n, texts, YYJSON_READ_INSITU, oom);
+        }
+        if (*oom) return nullptr;
+        // Nothing inside a string to mend: the strict read decides.
+    }
+    yyjson_read_err err;
+    yyjson_doc *doc = yyjson_read_opts(padded, len, YYJSON_READ_INSITU, &kova_alc, &err);
+    if (!doc) *oom = err.code == YYJSON_READ_ERROR_MEMORY_ALLOCATION;
+    return doc;
 }

@@ -162,6 +162,12 @@ yyjson_doc *kova_answer_read(kova_diag *diag, const char *text, size_t len, bool
 // in place. len may be kova_to_nul for a text that ends at its NUL: its end
 // is found while it is copied, without a pass of its own.
 yyjson_doc *kova_answer_read_copy(kova_diag *diag, const char *text, size_t len, char **copy, bool *oom);
+// The same for an answer the caller hands over (*text: len bytes from
+// kova_malloc or the runtime's malloc, released with kova_free): read in
+// place, without a copy. *text may be reallocated (yyjson's padding) or
+// replaced by its mended text; it holds the document's strings and must
+// outlive the document, and stays the caller's to release on every path.
+yyjson_doc *kova_answer_read_in_place(kova_diag *diag, char **text, size_t len, bool *oom);
 
 // The explanation a service gave with a refusal (core/refusal.cpp), read from
 // the shapes Sonarr, Radarr and Jackett send: ASP.NET problem details

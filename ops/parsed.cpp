@@ -17,7 +17,19 @@ int32_t parse_into(kova_ctx *ctx, const char *text,
 } // namespace
 
 int32_t kova_do_parse_jackett(kova_ctx *ctx, const char *json) {
-    int32_t rc = parse_into(ctx, json, kova_rset_parse_jackett);
+    int32_t rc = parse_into(ctx, json, [](kova_diag *d, kova_rset *rs, const char *t, size_t n) {
+        return kova_rset_parse_jackett(d, rs, t, n);
+    });
+    return rc != OK ? rc : kova_rset_classify(ctx);
+}
+
+int32_t kova_do_parse_jackett_own(kova_ctx *ctx, char *json, size_t len) {
+    kova_rset_free(&ctx->rs);
+    ctx->stage = KOVA_STAGE_NONE;
+    if (!json) return kova_fail(ctx, ERR_INVALID_ARG, "NULL input");
+    kova_rset fresh{};
+    // The set owns the text from here on, on every path.
+    int32_t rc = install_set(ctx, &fresh, kova_rset_parse_jackett(ctx, &fresh, json, len, json));
     return rc != OK ? rc : kova_rset_classify(ctx);
 }
 

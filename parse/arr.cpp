@@ -76,7 +76,7 @@ bool fill_row(kova_diag *diag, const key_index &ix, row_own &own, kova_row *row,
 
 int32_t kova_rset_parse_arr(kova_diag *diag, kova_rset *rs, const char *text, size_t len) {
     int32_t rc = OK;
-    yyjson_val *root = read_into(diag, rs, text, len, "release list is not JSON", &rc);
+    yyjson_val *root = read_into(diag, rs, text, len, nullptr, "release list is not JSON", &rc);
     if (!root) return rc;
     if (!yyjson_is_arr(root))
         return kova_fail(diag, ERR_JSON, "release list is %s, not an array", kova_type_name(root));

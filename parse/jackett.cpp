@@ -95,9 +95,9 @@ bool fill_row(kova_diag *diag, const key_index &ix, row_own &own, kova_row *row,
 
 } // namespace
 
-int32_t kova_rset_parse_jackett(kova_diag *diag, kova_rset *rs, const char *text, size_t len) {
+int32_t kova_rset_parse_jackett(kova_diag *diag, kova_rset *rs, const char *text, size_t len, char *own) {
     int32_t rc = OK;
-    yyjson_val *root = read_into(diag, rs, text, len, "Jackett: response is not JSON", &rc);
+    yyjson_val *root = read_into(diag, rs, text, len, own, "Jackett: response is not JSON", &rc);
     if (!root) return rc;
     if (!yyjson_is_obj(root)) return kova_fail(diag, ERR_JSON, "Jackett: response is not a JSON object");
     yyjson_val *results = kova_obj_iget(root, "Results");

@@ -85,8 +85,10 @@ int64_t kova_parse_iso(const char *s);
 // ---------------------------------------------------------------------------
 // Parsers: each fills a zeroed set; on failure the set may hold a partial
 // answer, which the caller releases. The JSON parsers read len bytes of
-// text, or up to its NUL when len is kova_to_nul.
+// text, or up to its NUL when len is kova_to_nul, through a copy of their
+// own. own (Jackett's): null, or text itself handed over to the set (len
+// bytes from malloc), read in place and released with the set on every path.
 // ---------------------------------------------------------------------------
-int32_t kova_rset_parse_jackett(kova_diag *diag, kova_rset *rs, const char *text, size_t len);
+int32_t kova_rset_parse_jackett(kova_diag *diag, kova_rset *rs, const char *text, size_t len, char *own = nullptr);
 int32_t kova_rset_parse_arr(kova_diag *diag, kova_rset *rs, const char *text, size_t len);
 int32_t kova_torznab_parse(kova_diag *diag, kova_rset *rs, const char *text);

@@ -208,13 +208,20 @@ inline kova_row *next_row(kova_rset *rs) {
 bool reserve_rows(kova_rset *rs, yyjson_val *arr);
 
 // Clears the set and reads the answer into its document (kept even when its
-// root turns out unusable). Null root: the text was not JSON, and the failure ("out of
-// memory" or not_json) is already reported in *rc.
-inline yyjson_val *read_into(kova_diag *diag, kova_rset *rs, const char *text, size_t len,
+// root turns out unusable): through a copy, or in place when the text is
+// handed over (own, which becomes the set's at once). Null root: the text was
+// not JSON, and the failure ("out of memory" or not_json) is already
+// reported in *rc.
+inline yyjson_val *read_into(kova_diag *diag, kova_rset *rs, const char *text, size_t len, char *own,
                              const char *not_json, int32_t *rc) {
     *rs = kova_rset{};
     bool oom = false;
-    rs->doc = kova_answer_read_copy(diag, text, len, &rs->text, &oom);
+    if (own) {
+        rs->text = own;
+        rs->doc = kova_answer_read_in_place(diag, &rs->text, len, &oom);
+    } else {
+        rs->doc = kova_answer_read_copy(diag, text, len, &rs->text, &oom);
+    }
     if (rs->doc) return yyjson_doc_get_root(rs->doc);
     *rc = oom ? kova_oom(diag) : kova_fail(diag, ERR_JSON, "%s", not_json);
     return nullptr;
