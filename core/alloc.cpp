@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/platform.h"
 
 #if defined(KOVA_FAULT_INJECTION)
 
@@ -48,8 +49,17 @@ bool kova_fault_random_fails() {
 #endif
 
 namespace {
-void *alc_malloc(void *, size_t n) { return kova_malloc(n); }
-void *alc_realloc(void *, void *p, size_t, size_t n) { return kova_realloc(p, n); }
+// yyjson's allocations: a large answer's values are its largest block.
+void *alc_malloc(void *, size_t n) {
+    void *p = kova_malloc(n);
+    kova_hint_large(p, n);
+    return p;
+}
+void *alc_realloc(void *, void *p, size_t, size_t n) {
+    void *q = kova_realloc(p, n);
+    kova_hint_large(q, n);
+    return q;
+}
 void alc_free(void *, void *p) { kova_free(p); }
 } // namespace
 
@@ -306,6 +316,7 @@ char *answer_copy(const char *text, size_t len, size_t *n) {
         if (len > SIZE_MAX - YYJSON_PADDING_SIZE) return nullptr;
         auto *buf = static_cast<char *>(kova_malloc(len + YYJSON_PADDING_SIZE));
         if (!buf) return nullptr;
+        kova_hint_large(buf, len);
         memcpy(buf, text, len);
         memset(buf + len, 0, YYJSON_PADDING_SIZE);
         *n = len;
@@ -326,6 +337,7 @@ char *answer_copy(const char *text, size_t len, size_t *n) {
         }
         buf = more;
         cap *= 2;
+        kova_hint_large(buf, cap);
     }
     // The slack stays: pages never written cost no memory.
     memset(buf + used, 0, YYJSON_PADDING_SIZE);

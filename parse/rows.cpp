@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "core/platform.h"
 #include "parse/rows.h"
 
 namespace {
@@ -444,6 +445,7 @@ bool reserve_rows(kova_rset *rs, yyjson_val *arr) {
     if (n <= 64) return true; // the first growth step covers it
     auto *p = static_cast<kova_row *>(kova_malloc(sizeof(kova_row) * static_cast<size_t>(n)));
     if (!p) return false;
+    kova_hint_large(p, sizeof(kova_row) * static_cast<size_t>(n));
     rs->rows = p;
     rs->row_cap = n;
     return true;
