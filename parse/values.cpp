@@ -302,9 +302,9 @@ int64_t kova_parse_iso_len(const char *s, size_t len) {
             uint64_t time = load_word<uint64_t>(u + 11); // HH:MM:SS
             constexpr uint64_t date_digits = 0x00FFFF00FFFFFFFFull, date_seps = 0xFF0000FF00000000ull;
             constexpr uint64_t time_digits = 0xFFFF00FFFF00FFFFull, time_seps = 0x0000FF0000FF0000ull;
-            bool shape = swar_digits(date, date_digits) & ((date & date_seps) == 0x2D00002D00000000ull) &
-                         swar_digits(time, time_digits) & ((time & time_seps) == 0x00003A00003A0000ull) &
-                         digit(s[8]) & digit(s[9]) & ((s[10] == 'T') | (s[10] == ' '));
+            bool shape = swar_digits(date, date_digits) && (date & date_seps) == 0x2D00002D00000000ull &&
+                         swar_digits(time, time_digits) && (time & time_seps) == 0x00003A00003A0000ull &&
+                         digit(s[8]) && digit(s[9]) && (s[10] == 'T' || s[10] == ' ');
             if (shape) {
                 date -= 0x3030303030303030ull & date_digits;
                 time -= 0x3030303030303030ull & time_digits;
