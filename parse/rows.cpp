@@ -8,40 +8,6 @@
 #include "parse/rows.h"
 
 namespace {
-// The number of decimal digits of v.
-inline size_t dec_digits(uint64_t v) {
-    static constexpr uint64_t p10[20] = {1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL,
-                                         10000000ULL, 100000000ULL, 1000000000ULL, 10000000000ULL,
-                                         100000000000ULL, 1000000000000ULL, 10000000000000ULL,
-                                         100000000000000ULL, 1000000000000000ULL, 10000000000000000ULL,
-                                         100000000000000000ULL, 1000000000000000000ULL, 10000000000000000000ULL};
-    // From the bit length (log10 2 ~ 1233 / 4096), corrected by one compare.
-    size_t t = static_cast<size_t>(64 - __builtin_clzll(v | 1)) * 1233 >> 12;
-    size_t n = t + (v >= p10[t]);
-    return n ? n : 1;
-}
-
-// The digits of a member's value v, a non-negative integer u, where the
-// answer wrote them, made a text of their own in place: a JSON integer is
-// written exactly as formatting it would give (no sign, no leading zero,
-// no fraction or exponent), so the row can point there instead of
-// formatting it. The byte after the digits (a ',' or '}', which nothing
-// reads once the document is built) becomes their NUL; the text the
-// document was read from is the set's, like the strings the rows point at.
-// Found in the usual case only (a key without escapes, then ':' and the
-// digits without spaces); null otherwise. v must be a member's value: its
-// key is the value before it.
-char *doc_digits(yyjson_val *v, uint64_t u) {
-    yyjson_val *key = v - 1; // a member's key comes right before its value
-    if (yyjson_get_tag(key) != (YYJSON_TYPE_STR | YYJSON_SUBTYPE_NOESC)) return nullptr;
-    // The key's closing quote (now its NUL), then what followed it.
-    char *p = const_cast<char *>(unsafe_yyjson_get_str(key)) + unsafe_yyjson_get_len(key) + 1;
-    if (*p != ':' || p[1] < '0' || p[1] > '9') return nullptr;
-    ++p;
-    p[dec_digits(u)] = '\0';
-    return p;
-}
-
 // Stages v's decimal digits (after prefix '-' when neg) as the text of *f,
 // written in place: formatting into a buffer and copying from it would make
 // the copy wait for the small stores just made.

@@ -260,12 +260,46 @@ int32_t walk_rows(kova_diag *diag, kova_rset *rs, yyjson_val *arr, const keyset 
     return OK;
 }
 
+// The number of decimal digits of v.
+inline size_t dec_digits(uint64_t v) {
+    static constexpr uint64_t p10[20] = {1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL,
+                                         10000000ULL, 100000000ULL, 1000000000ULL, 10000000000ULL,
+                                         100000000000ULL, 1000000000000ULL, 10000000000000ULL,
+                                         100000000000000ULL, 1000000000000000ULL, 10000000000000000ULL,
+                                         100000000000000000ULL, 1000000000000000000ULL, 10000000000000000000ULL};
+    // From the bit length (log10 2 ~ 1233 / 4096), corrected by one compare.
+    size_t t = static_cast<size_t>(64 - __builtin_clzll(v | 1)) * 1233 >> 12;
+    size_t n = t + (v >= p10[t]);
+    return n ? n : 1;
+}
+
+// The digits of a member's value v, a non-negative integer u, where the
+// answer wrote them, made a text of their own in place: a JSON integer is
+// written exactly as formatting it would give (no sign, no leading zero,
+// no fraction or exponent), so the row can point there instead of
+// formatting it. The byte after the digits (a ',' or '}', which nothing
+// reads once the document is built) becomes their NUL; the text the
+// document was read from is the set's, like the strings the rows point at.
+// Found in the usual case only (a key without escapes, then ':' and the
+// digits without spaces); null otherwise. v must be a member's value: its
+// key is the value before it.
+inline char *doc_digits(yyjson_val *v, uint64_t u) {
+    yyjson_val *key = v - 1; // a member's key comes right before its value
+    if (yyjson_get_tag(key) != (YYJSON_TYPE_STR | YYJSON_SUBTYPE_NOESC)) return nullptr;
+    // The key's closing quote (now its NUL), then what followed it.
+    char *p = const_cast<char *>(unsafe_yyjson_get_str(key)) + unsafe_yyjson_get_len(key) + 1;
+    if (*p != ':' || p[1] < '0' || p[1] > '9') return nullptr;
+    ++p;
+    p[dec_digits(u)] = '\0';
+    return p;
+}
+
 // A text field: absent or null gives "", a string points into the document,
 // a number or boolean is staged as text; an array or object gives "" and the
 // warning naming key. member: v is the value of an object member, as
 // keys_resolve gives them, and not a document's root or an array's element:
 // a non-negative integer then points at its digits in the document's text
-// where it can (doc_digits in rows.cpp) instead of being staged.
+// where it can (doc_digits) instead of being staged.
 void fstr_other(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key, bool member);
 inline void fstr(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key,
                  bool member = false) {
@@ -273,6 +307,10 @@ inline void fstr(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, c
         *f = unsafe_yyjson_get_str(v); // NUL-terminated in the document, which lives as long as the row
     else if (!v || yyjson_is_null(v))
         *f = kova_empty; // what fstr_other makes of them, without the call
+    else if (const char *d = member && yyjson_get_tag(v) == (YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT)
+                                 ? doc_digits(v, unsafe_yyjson_get_uint(v))
+                                 : nullptr)
+        *f = d; // the usual id, also without the call
     else
         fstr_other(diag, own, f, v, key, member);
 }
