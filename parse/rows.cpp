@@ -336,15 +336,13 @@ void fstr_other(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, co
     if (flag) kova_warnf(diag, "field %s: object/array where a scalar was expected, treated as empty", key);
 }
 
-void imdb_field(row_own &own, const char **f, yyjson_val *v, bool member) {
+void imdb_other(row_own &own, const char **f, yyjson_val *v) {
     char buf[64];
     if (yyjson_get_tag(v) == (YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT)) {
         // A number's digits are already normalised (no prefix, no leading zero).
         uint64_t u = unsafe_yyjson_get_uint(v);
         if (!u)
             *f = kova_empty;
-        else if (const char *d = member ? doc_digits(v, u) : nullptr)
-            *f = d;
         else
             put_uint(own, f, u, false);
         return;

@@ -316,7 +316,22 @@ inline void fstr(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, c
 }
 // The row's IMDb number: normalised, "" when absent, invalid or zero. member
 // as for fstr.
-void imdb_field(row_own &own, const char **f, yyjson_val *v, bool member = false);
+void imdb_other(row_own &own, const char **f, yyjson_val *v);
+inline void imdb_field(row_own &own, const char **f, yyjson_val *v, bool member = false) {
+    // The usual shapes in line: absent, null, or a member's number (its
+    // digits are already normalised: no prefix, no leading zero).
+    if (!v || yyjson_is_null(v)) {
+        *f = kova_empty;
+        return;
+    }
+    if (member && yyjson_get_tag(v) == (YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT) && unsafe_yyjson_get_uint(v)) {
+        if (const char *d = doc_digits(v, unsafe_yyjson_get_uint(v))) {
+            *f = d;
+            return;
+        }
+    }
+    imdb_other(own, f, v);
+}
 // The row's categories from the category value (staged in own).
 void cats_from(row_own &own, yyjson_val *v);
 // kova_val_int with the plain non-negative number handled in line.
