@@ -6,6 +6,9 @@
 //   kova_bench --peak-memory-search [ROWS] [tiny]
 //                              the same for one search through the request
 //                              frame and a host transport (150,000 rows)
+//   kova_bench --write-jackett ROWS FILE
+//                              the generator's Jackett answer of ROWS rows, to
+//                              a file (for the whole-process comparison)
 //   kova_bench [benchmark flags]
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -322,7 +325,22 @@ int peak_memory_search(int rows, bool tiny) {
 
 } // namespace
 
+// Writes the generator's Jackett answer of rows rows to path.
+int write_jackett(int rows, const char *path) {
+    std::string text = gen::jackett(rows);
+    FILE *f = fopen(path, "wb");
+    if (!f) {
+        perror(path);
+        return 1;
+    }
+    bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
+    ok = fclose(f) == 0 && ok;
+    if (!ok) perror(path);
+    return ok ? 0 : 1;
+}
+
 int main(int argc, char **argv) {
+    if (argc > 3 && !strcmp(argv[1], "--write-jackett")) return write_jackett(atoi(argv[2]), argv[3]);
     if (argc > 1 && !strcmp(argv[1], "--peak-memory")) return peak_memory();
     if (argc > 1 && !strcmp(argv[1], "--peak-memory-search"))
         return peak_memory_search(argc > 2 ? atoi(argv[2]) : 150000, argc > 3 && !strcmp(argv[3], "tiny"));

@@ -1,66 +1,64 @@
 #!/usr/bin/env bash
-# Runs the benchmarks of a build and prints the summary table with the ratios
-# against yyjson and the targets.
+# Runs the benchmarks of a build and prints the summary table: each time is
+# the median of the repetitions with their spread (fastest to slowest), and
+# each ratio the median of the ratios of paired repetitions (the i-th of one
+# benchmark with the i-th of the other) with their spread, beside its target.
 #
 #   bash bench/run.sh BUILD_DIR [extra Google Benchmark flags]
 #
-# REPS (default 5) sets the repetitions; the repetitions of all benchmarks
-# are interleaved at random so that a slow spell of a shared machine hits
-# both sides of a ratio alike, and each figure is the fastest repetition.
+# REPS (default 7) sets the repetitions of the benchmarks, interleaved at
+# random so that a slow spell of a shared machine hits both sides of a ratio
+# alike; WHOLE_PAIRS (default 5) the paired runs of the whole process
+# (`kova parse jackett FILE` beside Python on the 200,000-row answer).
 set -euo pipefail
 build=${1:?usage: bench/run.sh BUILD_DIR}
 shift
+here=$(cd "$(dirname "$0")" && pwd)
 bin="$build/bench/kova_bench"
+cli="$build/cli/kova"
 [ -x "$bin" ] || { echo "run.sh: $bin not built (configure with -DKOVA_BUILD_BENCH=ON)" >&2; exit 1; }
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
+echo "== machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), load average $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "== peak memory of a 200,000-row parse"
 "$bin" --peak-memory | tee "$out/peak.json"
 echo "== peak memory of a search through the request frame (150,000 realistic rows; 6,600,000 tiny rows)"
 "$bin" --peak-memory-search 150000 | tee "$out/peak_search.json"
 "$bin" --peak-memory-search 6600000 tiny | tee "$out/peak_tiny.json"
 
-echo "== benchmarks (${REPS:-5} repetitions, interleaved)"
-"$bin" --benchmark_repetitions="${REPS:-5}" --benchmark_enable_random_interleaving=true \
+echo "== benchmarks (${REPS:-7} repetitions, interleaved)"
+"$bin" --benchmark_repetitions="${REPS:-7}" --benchmark_enable_random_interleaving=true \
   --benchmark_out="$out/bench.json" --benchmark_out_format=json --benchmark_format=console \
   --benchmark_display_aggregates_only=true "$@" >"$out/console.txt" 2>&1 || { cat "$out/console.txt"; exit 1; }
 
-python3 - "$out/bench.json" "$out/peak.json" "$out/peak_search.json" "$out/peak_tiny.json" <<'PY'
-import json, sys
+echo "== whole process on the 200,000-row answer (${WHOLE_PAIRS:-5} pairs)"
+if [ -x "$cli" ]; then
+  "$bin" --write-jackett 200000 "$out/jackett.json"
+  python3 "$here/whole_process.py" "$cli" "$out/jackett.json" "${WHOLE_PAIRS:-5}" >"$out/whole.json"
+else
+  echo "{}" >"$out/whole.json"
+fi
+echo "== load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 
-import re
+python3 - "$out/bench.json" "$out/peak.json" "$out/peak_search.json" "$out/peak_tiny.json" "$out/whole.json" <<'PY'
+import json, re, statistics, sys
+
 bench = json.load(open(sys.argv[1]))
 peak = json.load(open(sys.argv[2]))
-for b in bench["benchmarks"]:
-    b["run_name"] = re.sub(r"/min_warmup_time:[0-9.]+", "", b["run_name"])
-runs = {}
-for b in bench["benchmarks"]:
-    if b.get("run_type") != "aggregate" or b.get("aggregate_name") != "min":
-        continue
-    if b.get("error_occurred"):
-        continue
-    runs[b["run_name"]] = b
+whole = json.load(open(sys.argv[5]))
 
-# Google Benchmark has no "min" aggregate by default before 1.8; fall back to
-# the per-repetition runs when it is missing.
-if not runs:
-    for b in bench["benchmarks"]:
-        if b.get("run_type") == "iteration" and not b.get("error_occurred"):
-            name = b["run_name"]
-            if name not in runs or b["cpu_time"] < runs[name]["cpu_time"]:
-                runs[name] = b
-
-def ms(name):
-    b = runs.get(name)
-    if not b:
-        return None
+# The repetitions of each benchmark, in the order they ran.
+reps = {}
+for b in bench["benchmarks"]:
+    if b.get("run_type") != "iteration" or b.get("error_occurred"):
+        continue
+    name = re.sub(r"/min_(warmup_)?time:[0-9.]+", "", b["run_name"])
     scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[b["time_unit"]]
-    return b["cpu_time"] * scale
+    reps.setdefault(name, []).append(dict(b, ms=b["cpu_time"] * scale))
 
-def rate(name, key):
-    b = runs.get(name)
-    return b.get(key) if b else None
+def spread(values, fmt):
+    return "%s (%s..%s)" % (fmt % statistics.median(values), fmt % min(values), fmt % max(values))
 
 def fmt_rate(v, unit):
     if v is None:
@@ -70,29 +68,38 @@ def fmt_rate(v, unit):
             return "%.2f %s%s/s" % (v / div, p, unit)
     return "%.0f %s/s" % (v, unit)
 
-rows = []
-def line(what, name, base=None, target=None):
-    t = ms(name)
-    if t is None:
-        rows.append((what, "skipped", "", "", "", "not built or failed"))
+def ratios(name, base):
+    a, b = reps.get(name), reps.get(base)
+    if not a or not b:
         return None
-    r = ""
-    verdict = ""
-    ratio = None
-    if base is not None and ms(base) is not None:
-        ratio = t / ms(base)
-        r = "%.2fx" % ratio
+    return [x["ms"] / y["ms"] for x, y in zip(a, b)]
+
+rows = []
+verdicts = []
+def line(what, name, base=None, target=None):
+    r = reps.get(name)
+    if not r:
+        rows.append((what, "skipped", "", "", "", "not built or failed"))
+        return
+    times = [x["ms"] for x in r]
+    med = statistics.median(times)
+    rate = lambda key: statistics.median(x[key] for x in r) if key in r[0] else None
+    ratio, verdict = "", ""
+    rs = ratios(name, base) if base else None
+    if rs:
+        ratio = spread(rs, "%.2fx")
         if target is not None:
-            verdict = ("ok (<= %.1fx)" if ratio <= target else "MISSED (> %.1fx)") % target
-    rows.append((what, "%.3f ms" % t, fmt_rate(rate(name, "bytes_per_second"), "B"),
-                 fmt_rate(rate(name, "rows"), "rows"), r, verdict))
-    return t
+            ok = statistics.median(rs) <= target
+            verdict = ("ok (<= %.1fx)" if ok else "MISSED (> %.1fx)") % target
+            verdicts.append(ok)
+    rows.append((what, spread(times, "%.3f") + " ms", fmt_rate(rate("bytes_per_second"), "B"),
+                 fmt_rate(rate("rows"), "rows"), ratio, verdict))
 
 for n in (1000, 10000, 200000):
     line("yyjson_read, Jackett %d rows" % n, "BM_yyjson_read_jackett/%d" % n)
     line("  strlen + yyjson_read (C text)", "BM_yyjson_read_cstr_jackett/%d" % n, "BM_yyjson_read_jackett/%d" % n)
     line("kova_parse_jackett, %d rows" % n, "BM_kova_parse_jackett/%d" % n, "BM_yyjson_read_jackett/%d" % n,
-         1.5 if n >= 10000 else None)
+         1.3 if n >= 10000 else None)
 line("yyjson_read, 10000 releases", "BM_yyjson_read_releases/10000")
 line("kova_parse_arr_releases, 10000", "BM_kova_parse_arr_releases/10000", "BM_yyjson_read_releases/10000")
 for n in (10000, 200000):
@@ -104,17 +111,18 @@ line("staged search via fake, 10000 rows", "BM_staged_search/10000")
 line("Torznab list, 500 indexers", "BM_torznab_indexers/500")
 line("Sonarr lookup via fake, 1000 series", "BM_sonarr_lookup/1000")
 
-w = [max(len(str(r[i])) for r in rows + [("benchmark", "cpu time", "bytes/s", "rows/s", "ratio", "target")])
-     for i in range(6)]
-head = ("benchmark", "cpu time", "bytes/s", "rows/s", "ratio", "target")
+head = ("benchmark", "cpu time: median (fastest..slowest)", "bytes/s", "rows/s", "ratio: median (spread)", "target")
+w = [max(len(str(r[i])) for r in rows + [head]) for i in range(6)]
 print()
 print("  ".join(h.ljust(w[i]) for i, h in enumerate(head)))
 print("  ".join("-" * w[i] for i in range(6)))
 for r in rows:
     print("  ".join(str(c).ljust(w[i]) for i, c in enumerate(r)))
 
-t10 = ms("BM_kova_parse_jackett/10000")
-t200 = ms("BM_kova_parse_jackett/200000")
+def med_ms(name):
+    r = reps.get(name)
+    return statistics.median(x["ms"] for x in r) if r else None
+t10, t200 = med_ms("BM_kova_parse_jackett/10000"), med_ms("BM_kova_parse_jackett/200000")
 if t10 and t200:
     per10, per200 = t10 / 10000, t200 / 200000
     growth = per200 / per10 - 1
@@ -130,4 +138,26 @@ print("peak memory of a 150,000-row search through the frame: %.2fx the answer's
       % (m, search["answer_bytes"] / 1e6, "ok" if m <= 2.5 else "MISSED"))
 print("peak memory of a search of %d tiny rows: %.2fx the answer's %.1f MB (no target: yyjson's values dominate)"
       % (6600000, tiny["peak_multiple"], tiny["answer_bytes"] / 1e6))
+
+if whole.get("pairs"):
+    pairs = whole["pairs"]
+    size = whole["file_bytes"]
+    print("\nwhole process on the 200,000-row answer (%.1f MB), %d pairs of runs:" % (size / 1e6, len(pairs)))
+    for who in ("kova", "python"):
+        print("  %-7s elapsed %s s, CPU %s s, peak memory %s MB" % (
+            who, spread([p[who]["elapsed"] for p in pairs], "%.2f"), spread([p[who]["cpu"] for p in pairs], "%.2f"),
+            spread([p[who]["peak_rss"] / 1e6 for p in pairs], "%.0f")))
+    speed = [p["python"]["elapsed"] / p["kova"]["elapsed"] for p in pairs]
+    cpu = [p["python"]["cpu"] / p["kova"]["cpu"] for p in pairs]
+    ok = statistics.median(speed) >= 8
+    verdicts.append(ok)
+    print("  kova faster than python: %s elapsed, %s CPU (target >= 8x elapsed): %s"
+          % (spread(speed, "%.1fx"), spread(cpu, "%.1fx"), "ok" if ok else "MISSED"))
+    mem = [p["kova"]["peak_rss"] / size for p in pairs]
+    ok = statistics.median(mem) <= 3
+    verdicts.append(ok)
+    print("  kova's peak memory: %s the file (target <= 3x): %s" % (spread(mem, "%.2fx"), "ok" if ok else "MISSED"))
+else:
+    print("\nwhole process: skipped (no kova command-line program in the build)")
+print("\ntargets met by their medians: %d of %d" % (sum(verdicts), len(verdicts)))
 PY

@@ -1,9 +1,8 @@
 // `kova parse`: an answer saved earlier, read offline by the library's own
 // parsers and shown as the live commands show it.
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
-#include <iostream>
-#include <iterator>
 #include <string>
 
 #include "cli.h"
@@ -17,16 +16,23 @@ int cmd_parse(App &app) {
     const std::string &what = o.args[0];
     if (what != "jackett" && what != "releases" && what != "torznab")
         return usage_error("parse: jackett, releases or torznab, not " + what, "parse");
-    std::string text;
-    if (o.args[1] == "-") {
-        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    } else if (!sys::read_file(o.args[1], text)) {
-        return fail(EXIT_USAGE, KOVA_ERR_INVALID_ARG, "cannot read " + o.args[1] + ": " + strerror(errno));
+    // The file in one buffer of its size. A Jackett answer (the large ones:
+    // hundreds of megabytes) is handed over to the library, which reads it
+    // in place instead of copying it; the others are read as C texts.
+    size_t size = 0;
+    char *text = o.args[1] == "-" ? sys::read_all(stdin, &size) : sys::read_all(o.args[1], &size);
+    if (!text) {
+        const std::string from = o.args[1] == "-" ? "standard input" : o.args[1];
+        return fail(EXIT_USAGE, KOVA_ERR_INVALID_ARG, "cannot read " + from + ": " + strerror(errno));
     }
-    int32_t rc = what == "jackett"    ? kova_parse_jackett(text.c_str())
-                 : what == "releases" ? kova_parse_arr_releases(text.c_str())
-                                      : kova_parse_torznab_indexers(text.c_str());
-    if (what == "releases") note_releases(text.data(), text.size());
+    int32_t rc;
+    if (what == "jackett") {
+        rc = kova_parse_jackett_take(text, size);
+    } else {
+        rc = what == "releases" ? kova_parse_arr_releases(text) : kova_parse_torznab_indexers(text);
+        if (what == "releases") note_releases(text, size);
+        free(text);
+    }
     if (o.json) {
         print_result_json(o.limit);
         return finish(rc);

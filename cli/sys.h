@@ -7,7 +7,9 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -96,6 +98,75 @@ bool file_exists(const std::string &path, bool &others_can_read);
 
 // Opens a file for reading bytes; nullptr with errno set when it cannot.
 FILE *open_file(const std::string &path);
+
+// The size of what f reads when it is a regular file; false for anything
+// else (a pipe, a terminal) or when it cannot tell.
+bool regular_size(FILE *f, uint64_t &size);
+
+// Tells the system that the buffer [p, p + n), about to be filled, is a large
+// one: on Linux backed by huge pages where the system allows it, which costs
+// a file of hundreds of megabytes far fewer page faults. Elsewhere nothing.
+void hint_large(void *p, size_t n);
+
+// Everything left to read from f, in one buffer from malloc: *size bytes and
+// a NUL after them (free it, or hand it to kova_parse_jackett_take). A
+// regular file goes into a buffer of its exact size, read once with no copy
+// on the way; anything else into a buffer that grows. Null with errno set
+// when it cannot be read or memory runs out.
+inline char *read_all(FILE *f, size_t *size) {
+    uint64_t known = 0;
+    size_t cap = 64 * 1024;
+    if (regular_size(f, known)) {
+        if (known >= SIZE_MAX / 2) {
+            errno = EFBIG;
+            return nullptr;
+        }
+        cap = static_cast<size_t>(known) + 1; // the byte more finds the end in the same read
+    }
+    char *buf = static_cast<char *>(malloc(cap + 1));
+    if (!buf) {
+        errno = ENOMEM;
+        return nullptr;
+    }
+    hint_large(buf, cap + 1);
+    size_t used = 0;
+    for (;;) {
+        if (used == cap) {
+            char *more = cap < SIZE_MAX / 4 ? static_cast<char *>(realloc(buf, 2 * cap + 1)) : nullptr;
+            if (!more) {
+                free(buf);
+                errno = ENOMEM;
+                return nullptr;
+            }
+            buf = more;
+            cap *= 2;
+            hint_large(buf, cap + 1);
+        }
+        size_t n = fread(buf + used, 1, cap - used, f);
+        used += n;
+        if (n == 0) break;
+    }
+    if (ferror(f)) {
+        int saved = errno;
+        free(buf);
+        errno = saved ? saved : EIO;
+        return nullptr;
+    }
+    buf[used] = '\0';
+    *size = used;
+    return buf;
+}
+
+// The same for the file at path.
+inline char *read_all(const std::string &path, size_t *size) {
+    FILE *f = open_file(path);
+    if (!f) return nullptr;
+    char *buf = read_all(f, size);
+    int saved = errno;
+    fclose(f);
+    errno = saved;
+    return buf;
+}
 
 // Reads a whole file. Returns false with errno set when it cannot.
 inline bool read_file(const std::string &path, std::string &out) {

@@ -302,4 +302,13 @@ bool file_exists(const std::string &path, bool &others_can_read) {
 
 FILE *open_file(const std::string &path) { return _wfopen(widen(path).c_str(), L"rb"); }
 
+void hint_large(void *, size_t) {}
+
+bool regular_size(FILE *f, uint64_t &size) {
+    struct _stat64 st {};
+    if (_fstat64(_fileno(f), &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG || st.st_size < 0) return false;
+    size = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
 }  // namespace sys

@@ -1,8 +1,10 @@
 #include "core/alloc.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "core/core.h"
+#include "core/platform.h"
 
 #if defined(KOVA_FAULT_INJECTION)
 
@@ -47,7 +49,14 @@ bool kova_fault_random_fails() {
 #endif
 
 namespace {
-void *alc_malloc(void *, size_t n) { return kova_malloc(n); }
+// yyjson's allocations: a large answer's values are its largest block. Not
+// when yyjson grows one (answers of tiny values outgrow its estimate): a
+// huge-page block that realloc moves costs memory instead of time.
+void *alc_malloc(void *, size_t n) {
+    void *p = kova_malloc(n);
+    kova_hint_large(p, n);
+    return p;
+}
 void *alc_realloc(void *, void *p, size_t, size_t n) { return kova_realloc(p, n); }
 void alc_free(void *, void *p) { kova_free(p); }
 } // namespace
@@ -200,11 +209,12 @@ bool answer_clean(const char *text, size_t len) {
     return true;
 }
 
-// The answer mended into a fresh text with yyjson's padding after it; null
+// The answer mended into a fresh text; null
 // when there is nothing to mend (*texts 0) or no memory (*oom).
 char *mended(const char *text, size_t len, size_t *n, int32_t *texts, bool *oom) {
     *n = mend(text, len, nullptr, texts);
     if (!*texts) return nullptr;
+    // With yyjson's padding after it, so that it can be read in place.
     char *fixed = static_cast<char *>(kova_malloc(*n + 1 + YYJSON_PADDING_SIZE));
     if (!fixed) {
         *oom = true;
@@ -228,35 +238,10 @@ yyjson_doc *read_mended(kova_diag *diag, char *fixed, size_t n, int32_t texts, y
 }
 } // namespace
 
-yyjson_doc *kova_answer_read_in_place(kova_diag *diag, char **text, size_t len, bool *oom) {
-    *oom = false;
-    yyjson_read_err err;
-    if (!answer_clean(*text, len)) {
-        // Mended before any read: a read in place that failed would have
-        // written over the text the mending needs. The mended text replaces
-        // the answer at once, so the two are not held longer than the mending.
-        size_t n;
-        int32_t texts;
-        char *fixed = mended(*text, len, &n, &texts, oom);
-        if (fixed) {
-            kova_free(*text);
-            *text = fixed;
-            return read_mended(diag, fixed, n, texts, YYJSON_READ_INSITU, oom);
-        }
-        if (*oom) return nullptr;
-        // Nothing inside a string to mend: the strict read decides.
-    }
-    yyjson_doc *doc = yyjson_read_opts(*text, len, YYJSON_READ_INSITU, &kova_alc, &err);
-    if (!doc) *oom = err.code == YYJSON_READ_ERROR_MEMORY_ALLOCATION;
-    return doc;
-}
-
-yyjson_doc *kova_answer_read(kova_diag *diag, const char *text, size_t len, bool *oom) {
-    *oom = false;
-    if (!text) return nullptr;
-    yyjson_read_err err;
-    yyjson_doc *doc = yyjson_read_opts(const_cast<char *>(text), len, 0, &kova_alc, &err);
-    if (doc) return doc;
+namespace {
+// Mends an answer the strict read refused for its strings (err) and reads
+// the mended text; null when there was nothing to mend, or on failure.
+yyjson_doc *read_refused(kova_diag *diag, const char *text, size_t len, const yyjson_read_err &err, bool *oom) {
     *oom = err.code == YYJSON_READ_ERROR_MEMORY_ALLOCATION;
     // Invalid UTF-8 and lone surrogates are the only string faults mended;
     // an answer with none of them fails as it did.
@@ -267,4 +252,158 @@ yyjson_doc *kova_answer_read(kova_diag *diag, const char *text, size_t len, bool
     if (!fixed.p) return nullptr;
     // Read through yyjson's copy: the caller keeps only the document.
     return read_mended(diag, fixed.p, n, texts, 0, oom);
+}
+
+// Copies the host's text into dst up to its NUL or until room bytes are
+// copied; *done tells which. The bulk goes 16 bytes at a time, each block
+// checked for a zero byte as it passes: measuring the text first (strlen)
+// and copying it after reads a large answer twice from memory and costs
+// half as much again as this one pass, which runs about as fast as memcpy
+// (a stretch-wise strnlen and memcpy is no better). The blocks are read at
+// addresses aligned to their size, so the block holding the NUL may hold
+// bytes after the text but never leaves the page the NUL is on (what every
+// strlen does); AddressSanitizer is told, as it would take that for an
+// overflow. No block after the one holding the NUL is read.
+typedef unsigned char text_block __attribute__((vector_size(16), may_alias));
+constexpr size_t k_block = sizeof(text_block);
+
+__attribute__((no_sanitize("address"))) inline bool has_nul(const char *p) {
+    text_block zero = *reinterpret_cast<const text_block *>(p) == 0;
+    uint64_t lo, hi;
+    memcpy(&lo, &zero, 8);
+    memcpy(&hi, reinterpret_cast<const char *>(&zero) + 8, 8);
+    return (lo | hi) != 0;
+}
+
+__attribute__((no_sanitize("address"))) size_t copy_to_nul(const char *src, char *dst, size_t room, bool *done) {
+    size_t i = 0;
+    while (i < room && (reinterpret_cast<uintptr_t>(src + i) & (k_block - 1))) {
+        if (!src[i]) {
+            *done = true;
+            return i;
+        }
+        dst[i] = src[i];
+        ++i;
+    }
+    while (room - i >= 4 * k_block) {
+        // Four blocks a round, each checked before the next is read.
+        for (int b = 0; b < 4; ++b, i += k_block) {
+            if (has_nul(src + i)) goto last;
+            memcpy(dst + i, src + i, k_block);
+        }
+    }
+last:
+    for (; i < room; ++i) {
+        if (!src[i]) {
+            *done = true;
+            return i;
+        }
+        dst[i] = src[i];
+    }
+    *done = false;
+    return i;
+}
+
+// A copy of the answer with yyjson's zero padding after it, in a buffer of
+// its own; *n receives its length. A text of unknown length (kova_to_nul) is
+// measured while it is copied, into a buffer that grows by doubling (realloc
+// of a large block seldom moves it). Null when out of memory.
+char *answer_copy(const char *text, size_t len, size_t *n) {
+    if (len != kova_to_nul) {
+        if (len > SIZE_MAX - YYJSON_PADDING_SIZE) return nullptr;
+        auto *buf = static_cast<char *>(kova_malloc(len + YYJSON_PADDING_SIZE));
+        if (!buf) return nullptr;
+        kova_hint_large(buf, len);
+        memcpy(buf, text, len);
+        memset(buf + len, 0, YYJSON_PADDING_SIZE);
+        *n = len;
+        return buf;
+    }
+    constexpr size_t first = 64 * 1024;
+    size_t cap = first, used = 0;
+    auto *buf = static_cast<char *>(kova_malloc(cap + YYJSON_PADDING_SIZE));
+    if (!buf) return nullptr;
+    for (;;) {
+        bool done;
+        used += copy_to_nul(text + used, buf + used, cap - used, &done);
+        if (done) break;
+        auto *more = static_cast<char *>(kova_realloc(buf, 2 * cap + YYJSON_PADDING_SIZE));
+        if (!more) {
+            kova_free(buf);
+            return nullptr;
+        }
+        buf = more;
+        cap *= 2;
+        kova_hint_large(buf, cap);
+    }
+    // The slack stays: pages never written cost no memory.
+    memset(buf + used, 0, YYJSON_PADDING_SIZE);
+    *n = used;
+    return buf;
+}
+} // namespace
+
+yyjson_doc *kova_answer_read(kova_diag *diag, const char *text, size_t len, bool *oom) {
+    *oom = false;
+    if (!text) return nullptr;
+    yyjson_read_err err;
+    yyjson_doc *doc = yyjson_read_opts(const_cast<char *>(text), len, 0, &kova_alc, &err);
+    if (doc) return doc;
+    return read_refused(diag, text, len, err, oom);
+}
+
+yyjson_doc *kova_answer_read_copy(kova_diag *diag, const char *text, size_t len, char **copy, bool *oom) {
+    *oom = false;
+    *copy = nullptr;
+    if (!text) return nullptr;
+    size_t n = 0;
+    text_guard buf(answer_copy(text, len, &n));
+    if (!buf.p) {
+        *oom = true;
+        return nullptr;
+    }
+    yyjson_read_err err;
+    yyjson_doc *doc = yyjson_read_opts(buf.p, n, YYJSON_READ_INSITU, &kova_alc, &err);
+    if (doc) {
+        *copy = buf.release();
+        return doc;
+    }
+    // The failed read may have written over the copy: a mending starts from
+    // the host's text, and its document holds a copy of its own.
+    return read_refused(diag, text, n, err, oom);
+}
+
+yyjson_doc *kova_answer_read_in_place(kova_diag *diag, char **text, size_t len, bool *oom) {
+    *oom = false;
+    if (len > SIZE_MAX - YYJSON_PADDING_SIZE) {
+        *oom = true;
+        return nullptr;
+    }
+    // yyjson reads a few zero bytes past the text.
+    auto *padded = static_cast<char *>(kova_realloc(*text, len + YYJSON_PADDING_SIZE));
+    if (!padded) {
+        *oom = true;
+        return nullptr;
+    }
+    *text = padded;
+    memset(padded + len, 0, YYJSON_PADDING_SIZE);
+    if (!answer_clean(padded, len)) {
+        // Mended before any read: a read in place that failed would have
+        // written over the text the mending needs. The mended text replaces
+        // the answer at once, so the two are not held longer than the mending.
+        size_t n;
+        int32_t texts;
+        char *fixed = mended(padded, len, &n, &texts, oom);
+        if (fixed) {
+            kova_free(padded);
+            *text = fixed;
+            return read_mended(diag, fixed, n, texts, YYJSON_READ_INSITU, oom);
+        }
+        if (*oom) return nullptr;
+        // Nothing inside a string to mend: the strict read decides.
+    }
+    yyjson_read_err err;
+    yyjson_doc *doc = yyjson_read_opts(padded, len, YYJSON_READ_INSITU, &kova_alc, &err);
+    if (!doc) *oom = err.code == YYJSON_READ_ERROR_MEMORY_ALLOCATION;
+    return doc;
 }

@@ -65,6 +65,10 @@ inline bool kova_kind_ok(int32_t kind) { return static_cast<uint32_t>(kind) < st
 // The two requests the library sends.
 enum class kova_method { get, post };
 
+// A text length meaning "up to the text's NUL": what a host's C text has
+// until someone measures it.
+inline constexpr size_t kova_to_nul = SIZE_MAX;
+
 // The library's one empty text: what an absent text reads as.
 inline constexpr const char kova_empty[] = "";
 
@@ -152,11 +156,17 @@ void kova_diag_rewind(kova_diag *d, const kova_diag_mark *m);
 // document is valid UTF-8. Null when the answer is not JSON; *oom tells an
 // allocation failure apart.
 yyjson_doc *kova_answer_read(kova_diag *diag, const char *text, size_t len, bool *oom);
-// The same for an answer the caller owns (*text, freed with kova_free) with
-// YYJSON_PADDING_SIZE zero bytes after its NUL at len (a body from
-// kova_http): read in place, without yyjson's copy of it. An answer that is
-// mended is replaced in *text by its mended text. The document's strings live
-// in *text, which must outlive the document.
+// The same through a copy the caller keeps: the answer is copied into a
+// buffer of the library's own (*copy, freed with kova_free after the
+// document; null when the document holds a copy of its own) and read there
+// in place. len may be kova_to_nul for a text that ends at its NUL: its end
+// is found while it is copied, without a pass of its own.
+yyjson_doc *kova_answer_read_copy(kova_diag *diag, const char *text, size_t len, char **copy, bool *oom);
+// The same for an answer the caller hands over (*text: len bytes from
+// kova_malloc or the runtime's malloc, released with kova_free): read in
+// place, without a copy. *text may be reallocated (yyjson's padding) or
+// replaced by its mended text; it holds the document's strings and must
+// outlive the document, and stays the caller's to release on every path.
 yyjson_doc *kova_answer_read_in_place(kova_diag *diag, char **text, size_t len, bool *oom);
 
 // The explanation a service gave with a refusal (core/refusal.cpp), read from

@@ -33,3 +33,6 @@ int kova_random_bytes(void *buf, size_t n) {
 }
 
 int64_t kova_time_seconds() { return static_cast<int64_t>(_time64(nullptr)); }
+
+// Large pages on Windows need a privilege that programs do not hold: nothing.
+void kova_hint_large(void *, size_t) {}

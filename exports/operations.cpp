@@ -29,6 +29,10 @@ KOVA_API int32_t kova_parse_jackett(const char *json) {
     return kova_frame_end(kova_do_parse_jackett(kova_frame_begin(), json));
 }
 
+KOVA_API int32_t kova_parse_jackett_take(char *json, size_t len) {
+    return kova_frame_end(kova_do_parse_jackett_own(kova_frame_begin(), json, len));
+}
+
 KOVA_API int32_t kova_sonarr_lookup(const char *imdb_id, const char *title) {
     kova_ctx *ctx = kova_frame_begin();
     kova_log_clear(ctx);

@@ -124,9 +124,18 @@ int one_input(const uint8_t *data, size_t size) {
         case 8: {
             std::string t = in.text(2048);
             int32_t kind = (op >> 5) % 3;
-            int32_t rc = kind == 0   ? kova_parse_jackett(t.c_str())
-                         : kind == 1 ? kova_parse_arr_releases(t.c_str())
-                                     : kova_parse_torznab_indexers(t.c_str());
+            int32_t rc;
+            if ((op >> 5) == 6) {
+                // A Jackett answer handed over in a buffer of its own length.
+                char *buf = static_cast<char *>(malloc(t.size() + 1));
+                FUZZ_CHECK(buf != nullptr);
+                memcpy(buf, t.data(), t.size());
+                rc = kova_parse_jackett_take(buf, t.size());
+            } else {
+                rc = kind == 0   ? kova_parse_jackett(t.c_str())
+                     : kind == 1 ? kova_parse_arr_releases(t.c_str())
+                                 : kova_parse_torznab_indexers(t.c_str());
+            }
             check_code(rc, false);
             FUZZ_CHECK(kova_jackett_stage() == KOVA_STAGE_NONE);
             break;

@@ -22,6 +22,7 @@
 #ifndef KOVA_H
 #define KOVA_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #if defined(_WIN32) || defined(__CYGWIN__)
@@ -400,6 +401,13 @@ KOVA_API int32_t kova_set_url_base(int32_t kind, const char *path);
 KOVA_API int32_t kova_sonarr_grab_release(int32_t index);
 /** The same for Radarr: release `index` of a set from kova_radarr_releases or kova_radarr_search_or_add. */
 KOVA_API int32_t kova_radarr_grab_release(int32_t index);
+
+/* ===================================================================== */
+/* Extensions (KOVA_1.2)                                                  */
+/* ===================================================================== */
+
+/** Parses a Jackett results answer like kova_parse_jackett from a buffer the host hands over instead of copying it, which halves the memory a large answer costs: json holds len bytes of text (a NUL at the end is not needed, a NUL inside is not JSON) in memory from malloc (the C runtime the library uses: a Windows host built with another runtime, such as MSVC's, calls kova_parse_jackett instead), and the library takes it over: it reads it in place, may write to and reallocate it, and releases it with free once the result set made from it is replaced or released (kova_reset included), or before returning when the call fails. The host must not use json afterwards. NULL: KOVA_ERR_INVALID_ARG. */
+KOVA_API int32_t kova_parse_jackett_take(char *json, size_t len);
 
 /* ===================================================================== */
 /* Named values (additive: macros only; the numbers never change)         */

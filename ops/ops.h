@@ -70,6 +70,9 @@ int32_t kova_do_search_or_add(kova_ctx *ctx, int32_t kind, const char *imdb, con
                               int32_t season, int32_t episode, const char *profile);
 // Answers the host fetched itself, parsed into the context's result set.
 int32_t kova_do_parse_jackett(kova_ctx *ctx, const char *json);
+// The same for an answer the host hands over (len bytes from malloc): read in
+// place, released with the set (or at once when the parse fails).
+int32_t kova_do_parse_jackett_own(kova_ctx *ctx, char *json, size_t len);
 int32_t kova_do_parse_releases(kova_ctx *ctx, const char *json);
 int32_t kova_do_parse_torznab(kova_ctx *ctx, const char *xml);
 

@@ -1,7 +1,5 @@
 // Answers the host fetched itself: parsed into the context's result set as
 // the operations' own answers are, with the same classification.
-#include <cstring>
-
 #include "ops/ops.h"
 
 namespace {
@@ -12,13 +10,24 @@ int32_t parse_into(kova_ctx *ctx, const char *text,
     ctx->stage = KOVA_STAGE_NONE;
     if (!text) return kova_fail(ctx, ERR_INVALID_ARG, "NULL input");
     kova_rset fresh{};
-    // The host's text stays the host's: the parse reads it through a copy.
-    return install_set(ctx, &fresh, parse(ctx, &fresh, text, strlen(text), nullptr));
+    // The parser finds the text's end as it copies it: a strlen first would
+    // read a large answer once more.
+    return install_set(ctx, &fresh, parse(ctx, &fresh, text, kova_to_nul, nullptr));
 }
 } // namespace
 
 int32_t kova_do_parse_jackett(kova_ctx *ctx, const char *json) {
     int32_t rc = parse_into(ctx, json, kova_rset_parse_jackett);
+    return rc != OK ? rc : kova_rset_classify(ctx);
+}
+
+int32_t kova_do_parse_jackett_own(kova_ctx *ctx, char *json, size_t len) {
+    kova_rset_free(&ctx->rs);
+    ctx->stage = KOVA_STAGE_NONE;
+    if (!json) return kova_fail(ctx, ERR_INVALID_ARG, "NULL input");
+    kova_rset fresh{};
+    // The set owns the text from here on, on every path.
+    int32_t rc = install_set(ctx, &fresh, kova_rset_parse_jackett(ctx, &fresh, json, len, json));
     return rc != OK ? rc : kova_rset_classify(ctx);
 }
 

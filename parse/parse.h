@@ -25,20 +25,22 @@ struct kova_row {
     const char *imdb;
     const char *tmdb;
     const char *tvdb;
-    int32_t has_size;
     int64_t size;
+    // What releasing the row reads, side by side: releasing a large set reads
+    // one cache line of each row, not two.
+    int32_t *categories;
+    char *own;       // texts the row had to build itself (numbers as text, ...)
+    yyjson_val *raw; // borrowed: the row's object inside the set's document
+    int64_t publish_date;
+    int32_t has_size;
     int32_t seeders;
     int32_t peers;
     int32_t files;
-    int32_t *categories;
     int32_t category_count;
-    int64_t publish_date;
     int32_t download_volume_factor;
     int32_t season;
     int32_t episode;
     int32_t full_season;
-    yyjson_val *raw; // borrowed: the row's object inside the set's document
-    char *own;       // texts the row had to build itself (numbers as text, ...)
 };
 
 struct kova_indexer {
@@ -51,9 +53,7 @@ struct kova_indexer {
 
 struct kova_rset {
     yyjson_doc *doc;
-    // The answer's text when the set owns it (read in place: the document's
-    // strings may live in it); released after the document.
-    char *text;
+    char *text; // the answer's copy the document was read in (its strings live there), or null
     kova_row *rows;
     int32_t row_count;
     int32_t row_cap;
@@ -86,10 +86,12 @@ int64_t kova_parse_iso(const char *s);
 
 // ---------------------------------------------------------------------------
 // Parsers: each fills a zeroed set; on failure the set may hold a partial
-// answer, which the caller releases.
+// answer, which the caller releases. The JSON parsers read len bytes of
+// text, or up to its NUL when len is kova_to_nul, through a copy of their
+// own. own: null, or text itself handed over to the set (len bytes from
+// malloc: a host's answer, or a body from kova_http), read in place and
+// released with the set on every path.
 // ---------------------------------------------------------------------------
-// own: null, or text itself handed over to the set (a body from kova_http,
-// padded for a read in place), released with the set on every path.
 int32_t kova_rset_parse_jackett(kova_diag *diag, kova_rset *rs, const char *text, size_t len, char *own = nullptr);
 int32_t kova_rset_parse_arr(kova_diag *diag, kova_rset *rs, const char *text, size_t len, char *own = nullptr);
 int32_t kova_torznab_parse(kova_diag *diag, kova_rset *rs, const char *text);

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "core/platform.h"
 #include "parse/rows.h"
 
 namespace {
@@ -11,15 +12,7 @@ namespace {
 // written in place: formatting into a buffer and copying from it would make
 // the copy wait for the small stores just made.
 void put_uint(row_own &own, const char **f, uint64_t v, bool neg) {
-    static constexpr uint64_t p10[20] = {1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL,
-                                         10000000ULL, 100000000ULL, 1000000000ULL, 10000000000ULL,
-                                         100000000000ULL, 1000000000000ULL, 10000000000000ULL,
-                                         100000000000000ULL, 1000000000000000ULL, 10000000000000000ULL,
-                                         100000000000000000ULL, 1000000000000000000ULL, 10000000000000000000ULL};
-    // Digit count from the bit length (log10 2 ~ 1233 / 4096), corrected by one compare.
-    size_t t = static_cast<size_t>(64 - __builtin_clzll(v | 1)) * 1233 >> 12;
-    size_t n = t + (v >= p10[t]);
-    if (!n) n = 1;
+    size_t n = dec_digits(v);
     own.field[own.nfield] = f;
     own.off[own.nfield++] = static_cast<uint32_t>(own.used);
     char *p = own.text + own.used;
@@ -93,25 +86,58 @@ __attribute__((always_inline)) inline yyjson_val *next_key(yyjson_val *key) {
 }
 } // namespace
 
+namespace {
+// The 8 bytes at a key. A key's text in the document is followed by at
+// least four bytes (its closing quote, now a NUL, a ':', a value, a closing
+// brace), and the document's text by YYJSON_PADDING_SIZE (4) zero bytes:
+// 8 bytes from a key's start never leave the buffer the document was read
+// in, whichever it is.
+inline uint64_t key_word(const unsigned char *k) { return load_word<uint64_t>(k); }
+
+// Records member j of the layout from its key value.
+void lay_member(key_layout::member &e, yyjson_val *key, int8_t slot) {
+    size_t kl = unsafe_yyjson_get_len(key);
+    const auto *k = reinterpret_cast<const unsigned char *>(unsafe_yyjson_get_str(key));
+    e.tag = key->tag;
+    e.str = k;
+    e.slot = slot;
+    e.wide = kl > 8;
+    unsigned char mask[8] = {};
+    memset(mask, 0xff, kl < 8 ? kl : 8);
+    memcpy(&e.head_mask, mask, 8);
+    e.head = key_word(k) & e.head_mask;
+    e.tail = kl >= 8 ? load_word<uint64_t>(k + kl - 8) : 0;
+}
+
+// Whether key is the same as the layout's member e.
+__attribute__((always_inline)) inline bool lay_same(const key_layout::member &e, yyjson_val *key) {
+    if (key->tag != e.tag) return false;
+    const auto *k = reinterpret_cast<const unsigned char *>(unsafe_yyjson_get_str(key));
+    if ((key_word(k) & e.head_mask) != e.head) return false;
+    if (!e.wide) return true;
+    size_t kl = unsafe_yyjson_get_len(key);
+    if (load_word<uint64_t>(k + kl - 8) != e.tail) return false;
+    return kl <= 16 || eq_bytes(k + 8, e.str + 8, kl - 16);
+}
+} // namespace
+
 void keys_resolve(const key_index &ix, key_layout *lay, yyjson_val *obj, yyjson_val **out) {
     const keyset &ks = *ix.ks;
     size_t n = unsafe_yyjson_get_len(obj);
     yyjson_val *first = n ? unsafe_yyjson_get_first(obj) : nullptr;
 
-    // Same keys as the row the layout was taken from: same answer.
+    // Same keys as the row the layout was taken from: same answer. Members
+    // that give no wanted key write the scratch slot, out[ks.count]; the
+    // wanted keys none gives are cleared after.
     if (lay && lay->m >= 0 && (lay->stopped ? n >= static_cast<size_t>(lay->m) : n == static_cast<size_t>(lay->m))) {
-        yyjson_val *vals[key_layout::max_members];
         yyjson_val *key = first;
-        int j = 0;
-        for (; j < lay->m; ++j, key = next_key(key)) {
-            size_t kl = unsafe_yyjson_get_len(key);
-            if (kl != lay->len[j] ||
-                !eq_bytes(reinterpret_cast<const unsigned char *>(unsafe_yyjson_get_str(key)), lay->str[j], kl))
-                break;
-            vals[j] = key + 1;
+        const key_layout::member *e = lay->mem, *end = lay->mem + lay->m;
+        for (; e != end; ++e, key = next_key(key)) {
+            if (!lay_same(*e, key)) break;
+            out[e->slot] = key + 1;
         }
-        if (j == lay->m) {
-            for (int i = 0; i < ks.count; ++i) out[i] = lay->member_of[i] >= 0 ? vals[lay->member_of[i]] : nullptr;
+        if (e == end) {
+            for (int i = 0; i < lay->missing; ++i) out[lay->missing_slot[i]] = nullptr;
             return;
         }
     }
@@ -120,7 +146,7 @@ void keys_resolve(const key_index &ix, key_layout *lay, yyjson_val *obj, yyjson_
     int8_t member_of[keyset::max_keys];
     uint32_t exact = 0; // slots holding an exact match; a case-folded match fills a slot only until then
     uint32_t loose = 0;
-    const uint32_t all = ks.count == 32 ? ~0u : (1u << ks.count) - 1;
+    const uint32_t all = (1u << ks.count) - 1;
     bool keep = lay && n <= static_cast<size_t>(key_layout::max_members);
     bool stopped = false;
     size_t i = 0;
@@ -128,10 +154,6 @@ void keys_resolve(const key_index &ix, key_layout *lay, yyjson_val *obj, yyjson_
     for (; i < n; ++i, key = next_key(key)) {
         size_t kl = unsafe_yyjson_get_len(key);
         const auto *k = reinterpret_cast<const unsigned char *>(unsafe_yyjson_get_str(key));
-        if (keep) {
-            lay->len[i] = static_cast<uint32_t>(kl);
-            lay->str[i] = k;
-        }
         if (kl >= static_cast<size_t>(keyset::max_len)) continue;
         // An empty key reads its NUL here: no wanted key has length 0.
         uint8_t e = ix.cand[k[0]][kl];
@@ -174,9 +196,22 @@ void keys_resolve(const key_index &ix, key_layout *lay, yyjson_val *obj, yyjson_
         lay->m = -1;
         return;
     }
-    lay->m = static_cast<int>(i); // the members examined
+    // The layout of this row: the members examined, each with the wanted key
+    // it ended up giving (a case-folded match may have been replaced by an
+    // exact one after it).
+    lay->m = static_cast<int>(i);
     lay->stopped = stopped;
-    for (int s = 0; s < ks.count; ++s) lay->member_of[s] = out[s] ? member_of[s] : -1;
+    int8_t slot_of[key_layout::max_members];
+    for (size_t j = 0; j < i; ++j) slot_of[j] = static_cast<int8_t>(ks.count);
+    lay->missing = 0;
+    for (int s = 0; s < ks.count; ++s) {
+        if (out[s])
+            slot_of[member_of[s]] = static_cast<int8_t>(s);
+        else
+            lay->missing_slot[lay->missing++] = static_cast<int8_t>(s);
+    }
+    key = first;
+    for (size_t j = 0; j < i; ++j, key = next_key(key)) lay_member(lay->mem[j], key, slot_of[j]);
 }
 
 // A row's block sits in a chunk: [u64 distance back to the chunk][categories]
@@ -275,10 +310,13 @@ void own_run::flush() {
     n = 0;
 }
 
-void fstr_other(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key) {
+void fstr_other(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key, bool member) {
     switch (yyjson_get_tag(v)) {
     case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT:
-        put_uint(own, f, unsafe_yyjson_get_uint(v), false);
+        if (const char *d = member ? doc_digits(v, unsafe_yyjson_get_uint(v)) : nullptr)
+            *f = d;
+        else
+            put_uint(own, f, unsafe_yyjson_get_uint(v), false);
         return;
     case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_SINT: {
         int64_t i = unsafe_yyjson_get_sint(v);
@@ -298,15 +336,15 @@ void fstr_other(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, co
     if (flag) kova_warnf(diag, "field %s: object/array where a scalar was expected, treated as empty", key);
 }
 
-void imdb_field(row_own &own, const char **f, yyjson_val *v) {
+void imdb_other(row_own &own, const char **f, yyjson_val *v) {
     char buf[64];
     if (yyjson_get_tag(v) == (YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT)) {
         // A number's digits are already normalised (no prefix, no leading zero).
         uint64_t u = unsafe_yyjson_get_uint(v);
-        if (u)
-            put_uint(own, f, u, false);
-        else
+        if (!u)
             *f = kova_empty;
+        else
+            put_uint(own, f, u, false);
         return;
     }
     bool in_doc = yyjson_is_str(v);
@@ -360,7 +398,7 @@ int32_t int_field_other(yyjson_val *v, int32_t dflt) {
 
 int64_t date_field(yyjson_val *v) {
     if (!v || yyjson_is_null(v)) return -1;
-    if (yyjson_is_str(v)) return kova_parse_iso(unsafe_yyjson_get_str(v));
+    if (yyjson_is_str(v)) return kova_parse_iso_len(unsafe_yyjson_get_str(v), unsafe_yyjson_get_len(v));
     char buf[64];
     return kova_parse_iso(kova_val_text(v, buf, nullptr));
 }
@@ -371,6 +409,7 @@ bool reserve_rows(kova_rset *rs, yyjson_val *arr) {
     if (n <= 64) return true; // the first growth step covers it
     auto *p = static_cast<kova_row *>(kova_malloc(sizeof(kova_row) * static_cast<size_t>(n)));
     if (!p) return false;
+    kova_hint_large(p, sizeof(kova_row) * static_cast<size_t>(n));
     rs->rows = p;
     rs->row_cap = n;
     return true;

@@ -62,8 +62,9 @@ struct keyset {
         for (const char *k : keys) {
             size_t n = 0;
             while (k[n]) ++n;
-            // A key that does not fit the tables stops constant evaluation.
-            if (count >= max_keys || n == 0 || n >= max_len) fits(false);
+            // A key that does not fit the tables stops constant evaluation
+            // (keys_resolve writes one slot past the last key).
+            if (count >= max_keys - 1 || n == 0 || n >= max_len) fits(false);
             name[count] = k;
             len[count] = static_cast<uint8_t>(n);
             int j = 0;
@@ -99,17 +100,29 @@ struct key_index {
 // The rows of an answer mostly share one layout: a row whose keys are the
 // same bytes in the same places (as far as the resolution looked) resolves
 // the same way, so it is checked against the layout instead of resolved.
+// Each member's key is kept as its value tag (length and type: a key with
+// escapes differs from one without and merely fails the check) and its
+// first and last eight bytes, so that most keys are checked with two word
+// compares against this record, not byte by byte against the last row.
 struct key_layout {
     static constexpr int max_members = 64;
     int m = -1;           // members the resolution examined; -1: no layout
     bool stopped = false; // it stopped early: every wanted key had an exact match
-    uint32_t len[max_members];
-    const unsigned char *str[max_members];
-    int8_t member_of[keyset::max_keys]; // per wanted key: its member, or -1
+    struct member {
+        uint64_t tag;               // the key's yyjson tag
+        uint64_t head, head_mask;   // its first 8 bytes (masked to its length when shorter)
+        uint64_t tail;              // its last 8 bytes when it has 8 or more
+        const unsigned char *str;   // the key in the row the layout came from
+        int8_t slot;                // the wanted key it gives, or the scratch slot
+        bool wide;                  // longer than 8 bytes: the tail (and more) is compared too
+    } mem[max_members];
+    int missing = 0;                    // wanted keys no member gives
+    int8_t missing_slot[keyset::max_keys];
 };
 
-// out[i] receives the value of ks.name[i] or null. out holds ks.count
-// entries. lay (may be null) is used and updated across the rows of a parse.
+// out[i] receives the value of ks.name[i] or null. out holds ks.count + 1
+// entries: the last is scratch. lay (may be null) is used and updated across
+// the rows of a parse.
 void keys_resolve(const key_index &ix, key_layout *lay, yyjson_val *obj, yyjson_val **out);
 
 // Texts and categories one row builds, staged until the row is complete.
@@ -195,15 +208,20 @@ inline kova_row *next_row(kova_rset *rs) {
 bool reserve_rows(kova_rset *rs, yyjson_val *arr);
 
 // Clears the set and reads the answer into its document (kept even when its
-// root turns out unusable); an owned text (own) becomes the set's and is read
-// in place. Null root: the text was not JSON, and the failure ("out of
-// memory" or not_json) is already reported in *rc.
+// root turns out unusable): through a copy, or in place when the text is
+// handed over (own, which becomes the set's at once). Null root: the text was
+// not JSON, and the failure ("out of memory" or not_json) is already
+// reported in *rc.
 inline yyjson_val *read_into(kova_diag *diag, kova_rset *rs, const char *text, size_t len, char *own,
                              const char *not_json, int32_t *rc) {
     *rs = kova_rset{};
-    rs->text = own;
     bool oom = false;
-    rs->doc = own ? kova_answer_read_in_place(diag, &rs->text, len, &oom) : kova_answer_read(diag, text, len, &oom);
+    if (own) {
+        rs->text = own;
+        rs->doc = kova_answer_read_in_place(diag, &rs->text, len, &oom);
+    } else {
+        rs->doc = kova_answer_read_copy(diag, text, len, &rs->text, &oom);
+    }
     if (rs->doc) return yyjson_doc_get_root(rs->doc);
     *rc = oom ? kova_oom(diag) : kova_fail(diag, ERR_JSON, "%s", not_json);
     return nullptr;
@@ -242,18 +260,78 @@ int32_t walk_rows(kova_diag *diag, kova_rset *rs, yyjson_val *arr, const keyset 
     return OK;
 }
 
+// The number of decimal digits of v.
+inline size_t dec_digits(uint64_t v) {
+    static constexpr uint64_t p10[20] = {1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL,
+                                         10000000ULL, 100000000ULL, 1000000000ULL, 10000000000ULL,
+                                         100000000000ULL, 1000000000000ULL, 10000000000000ULL,
+                                         100000000000000ULL, 1000000000000000ULL, 10000000000000000ULL,
+                                         100000000000000000ULL, 1000000000000000000ULL, 10000000000000000000ULL};
+    // From the bit length (log10 2 ~ 1233 / 4096), corrected by one compare.
+    size_t t = static_cast<size_t>(64 - __builtin_clzll(v | 1)) * 1233 >> 12;
+    size_t n = t + (v >= p10[t]);
+    return n ? n : 1;
+}
+
+// The digits of a member's value v, a non-negative integer u, where the
+// answer wrote them, made a text of their own in place: a JSON integer is
+// written exactly as formatting it would give (no sign, no leading zero,
+// no fraction or exponent), so the row can point there instead of
+// formatting it. The byte after the digits (a ',' or '}', which nothing
+// reads once the document is built) becomes their NUL; the text the
+// document was read from is the set's, like the strings the rows point at.
+// Found in the usual case only (a key without escapes, then ':' and the
+// digits without spaces); null otherwise. v must be a member's value: its
+// key is the value before it.
+inline char *doc_digits(yyjson_val *v, uint64_t u) {
+    yyjson_val *key = v - 1; // a member's key comes right before its value
+    if (yyjson_get_tag(key) != (YYJSON_TYPE_STR | YYJSON_SUBTYPE_NOESC)) return nullptr;
+    // The key's closing quote (now its NUL), then what followed it.
+    char *p = const_cast<char *>(unsafe_yyjson_get_str(key)) + unsafe_yyjson_get_len(key) + 1;
+    if (*p != ':' || p[1] < '0' || p[1] > '9') return nullptr;
+    ++p;
+    p[dec_digits(u)] = '\0';
+    return p;
+}
+
 // A text field: absent or null gives "", a string points into the document,
 // a number or boolean is staged as text; an array or object gives "" and the
-// warning naming key.
-void fstr_other(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key);
-inline void fstr(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key) {
+// warning naming key. member: v is the value of an object member, as
+// keys_resolve gives them, and not a document's root or an array's element:
+// a non-negative integer then points at its digits in the document's text
+// where it can (doc_digits) instead of being staged.
+void fstr_other(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key, bool member);
+inline void fstr(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key,
+                 bool member = false) {
     if (yyjson_is_str(v))
         *f = unsafe_yyjson_get_str(v); // NUL-terminated in the document, which lives as long as the row
+    else if (!v || yyjson_is_null(v))
+        *f = kova_empty; // what fstr_other makes of them, without the call
+    else if (const char *d = member && yyjson_get_tag(v) == (YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT)
+                                 ? doc_digits(v, unsafe_yyjson_get_uint(v))
+                                 : nullptr)
+        *f = d; // the usual id, also without the call
     else
-        fstr_other(diag, own, f, v, key);
+        fstr_other(diag, own, f, v, key, member);
 }
-// The row's IMDb number: normalised, "" when absent, invalid or zero.
-void imdb_field(row_own &own, const char **f, yyjson_val *v);
+// The row's IMDb number: normalised, "" when absent, invalid or zero. member
+// as for fstr.
+void imdb_other(row_own &own, const char **f, yyjson_val *v);
+inline void imdb_field(row_own &own, const char **f, yyjson_val *v, bool member = false) {
+    // The usual shapes in line: absent, null, or a member's number (its
+    // digits are already normalised: no prefix, no leading zero).
+    if (!v || yyjson_is_null(v)) {
+        *f = kova_empty;
+        return;
+    }
+    if (member && yyjson_get_tag(v) == (YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT) && unsafe_yyjson_get_uint(v)) {
+        if (const char *d = doc_digits(v, unsafe_yyjson_get_uint(v))) {
+            *f = d;
+            return;
+        }
+    }
+    imdb_other(own, f, v);
+}
 // The row's categories from the category value (staged in own).
 void cats_from(row_own &own, yyjson_val *v);
 // kova_val_int with the plain non-negative number handled in line.

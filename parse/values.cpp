@@ -1,5 +1,6 @@
 // The general JSON value readers: services disagree on key case and value
 // types, so every value is turned into the one form the library stores.
+#include <bit>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -176,20 +177,59 @@ void kova_imdb_norm(const char *in, char *out, size_t size) {
 }
 
 namespace {
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar (after
+// H. Hinnant); any day of the month from 1 to 31 counts on from its first.
+constexpr int64_t civil_days(int64_t year, int mon, int day) {
+    int64_t yy = mon <= 2 ? year - 1 : year;
+    int64_t era = yy / 400; // years are at least 1900: no negative division
+    int64_t yoe = yy - era * 400;
+    int64_t doy = (153 * (mon <= 2 ? mon + 9 : mon - 3) + 2) / 5 + day - 1;
+    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+// The same from tables for the years services send (1900 to 2155): the
+// first of January of each year, whether it is a leap year, and the days
+// before each month.
+struct civil_table {
+    static constexpr int first_year = 1900, years = 256;
+    int32_t jan1[years];
+    uint8_t leap[years];
+    int16_t before[2][13];
+    constexpr civil_table() : jan1(), leap(), before() {
+        for (int i = 0; i < years; ++i) {
+            jan1[i] = static_cast<int32_t>(civil_days(first_year + i, 1, 1));
+            leap[i] = civil_days(first_year + i, 3, 1) - civil_days(first_year + i, 2, 1) == 29;
+        }
+        for (int leap = 0; leap < 2; ++leap)
+            for (int m = 1; m <= 12; ++m)
+                before[leap][m] = static_cast<int16_t>(civil_days(leap ? 2000 : 2001, m, 1) - civil_days(leap ? 2000 : 2001, 1, 1));
+    }
+};
+constexpr civil_table k_civil{};
+static_assert(k_civil.jan1[70] == 0 && k_civil.leap[100] && !k_civil.leap[0] && k_civil.before[1][3] == 60 && k_civil.before[0][12] == 334);
+
+inline int64_t days_of(int year, int mon, int day) {
+    unsigned i = static_cast<unsigned>(year - civil_table::first_year);
+    if (i >= civil_table::years) return civil_days(year, mon, day);
+    return k_civil.jan1[i] + k_civil.before[k_civil.leap[i]][mon] + day - 1;
+}
+
 // The rest of an ISO 8601 date-time from p: the fraction (only right after
 // seconds), the zone, the end of the text; then the instant.
-int64_t iso_tail(const char *p, int year, int mon, int day, int hour, int min, int sec, bool after_sec) {
+__attribute__((always_inline)) inline int64_t iso_tail(const char *p, int year, int mon, int day, int hour, int min, int sec, bool after_sec) {
     int ms = 0;
     if (after_sec && *p == '.') {
         ++p;
-        int scale = 100;
-        while (digit(*p)) {
-            if (scale) {
-                ms += (*p - '0') * scale;
-                scale /= 10;
+        // Milliseconds: the first three digits count, the rest are passed over.
+        if (digit(*p)) {
+            ms = (*p++ - '0') * 100;
+            if (digit(*p)) {
+                ms += (*p++ - '0') * 10;
+                if (digit(*p)) ms += *p++ - '0';
             }
-            ++p;
         }
+        while (digit(*p)) ++p;
     }
     if (hour > 23 || min > 59 || sec > 60) return -1;
     int64_t offset = 0;
@@ -207,13 +247,9 @@ int64_t iso_tail(const char *p, int year, int mon, int day, int hour, int min, i
         offset = sign * (static_cast<int64_t>(oh) * 3600 + om * 60);
     }
     if (*p) return -1;
-    int64_t yy = mon <= 2 ? year - 1 : year;
-    int64_t era = yy / 400; // years are at least 1900: no negative division
-    int64_t yoe = yy - era * 400;
-    int64_t doy = (153 * (mon <= 2 ? mon + 9 : mon - 3) + 2) / 5 + day - 1;
-    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    int64_t days = era * 146097 + doe - 719468;
-    return (((days * 24 + hour) * 60 + min) * 60 + sec - offset) * 1000 + ms;
+    int64_t days = days_of(year, mon, day);
+    // One product per part rather than a chain of them: the same exact sum.
+    return days * 86400000 + hour * INT64_C(3600000) + min * INT64_C(60000) + (sec - offset) * 1000 + ms;
 }
 
 } // namespace
@@ -241,4 +277,45 @@ int64_t kova_parse_iso(const char *s) {
         return iso_tail(p, year, mon, day, hour, min, sec, after_sec);
     }
     return iso_tail(p, year, mon, day, 0, 0, 0, false);
+}
+
+namespace {
+// Whether the bytes of w under mask m are all decimal digits: high nibble 3,
+// and still 3 after adding 6 (a carry can only come out of a byte that
+// failed the first test).
+inline bool swar_digits(uint64_t w, uint64_t m) {
+    const uint64_t hi = m & 0xF0F0F0F0F0F0F0F0ull, want = m & 0x3030303030303030ull;
+    return ((w & hi) == want) & (((w + (m & 0x0606060606060606ull)) & hi) == want);
+}
+inline int lane(uint64_t w, int i) { return static_cast<int>((w >> (8 * i)) & 0xff); }
+} // namespace
+
+int64_t kova_parse_iso_len(const char *s, size_t len) {
+    // The shape nearly every service sends, "YYYY-MM-DDTHH:MM:SS" (T or a
+    // space), is checked and read eight bytes at a time; any other text, or
+    // a byte out of place, takes the general reader above, so the result is
+    // the same.
+    if constexpr (std::endian::native == std::endian::little) {
+        if (len >= 19) {
+            const auto *u = reinterpret_cast<const unsigned char *>(s);
+            uint64_t date = load_word<uint64_t>(u);      // YYYY-MM-
+            uint64_t time = load_word<uint64_t>(u + 11); // HH:MM:SS
+            constexpr uint64_t date_digits = 0x00FFFF00FFFFFFFFull, date_seps = 0xFF0000FF00000000ull;
+            constexpr uint64_t time_digits = 0xFFFF00FFFF00FFFFull, time_seps = 0x0000FF0000FF0000ull;
+            bool shape = swar_digits(date, date_digits) && (date & date_seps) == 0x2D00002D00000000ull &&
+                         swar_digits(time, time_digits) && (time & time_seps) == 0x00003A00003A0000ull &&
+                         digit(s[8]) && digit(s[9]) && (s[10] == 'T' || s[10] == ' ');
+            if (shape) {
+                date -= 0x3030303030303030ull & date_digits;
+                time -= 0x3030303030303030ull & time_digits;
+                int year = lane(date, 0) * 1000 + lane(date, 1) * 100 + lane(date, 2) * 10 + lane(date, 3);
+                int mon = lane(date, 5) * 10 + lane(date, 6);
+                int day = (s[8] - '0') * 10 + (s[9] - '0');
+                if (mon < 1 || mon > 12 || day < 1 || day > 31 || year < 1900) return -1;
+                return iso_tail(s + 19, year, mon, day, lane(time, 0) * 10 + lane(time, 1),
+                                lane(time, 3) * 10 + lane(time, 4), lane(time, 6) * 10 + lane(time, 7), true);
+            }
+        }
+    }
+    return kova_parse_iso(s);
 }

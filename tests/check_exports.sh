@@ -62,24 +62,31 @@ declared=$(grep -oE "$api [^;]*\b(kova_[a-z0-9_]+|rtchk_get)\(" "$header" |
            grep -oE '(kova_[a-z0-9_]+|rtchk_get)\($' | tr -d '(' | sort -u)
 
 # kova's functions after the first 99: declared in the header's section
-# "Extensions (KOVA_1.1)" and, on ELF, exported in the version node KOVA_1.1
+# "Extensions (KOVA_1.N)" and, on ELF, exported in the version node KOVA_1.N
 # of exports/kova.map, while every other function stays in KOVA_1.0. (On
 # Windows the same declared set is exported by dllexport; the comparison
 # below covers it.)
 ext_1_1="kova_radarr_grab_release
 kova_set_url_base
 kova_sonarr_grab_release"
+ext_1_2="kova_parse_jackett_take"
 if [ "$api" = KOVA_API ] && [ "$imports_only" = 0 ]; then
-  in_section=$(awk '/Extensions \(KOVA_1\.1\)/ {s = 1} /Named values/ {s = 0} s' "$header" |
-               grep -oE "$api [^;]*\bkova_[a-z0-9_]+\(" | grep -oE 'kova_[a-z0-9_]+\($' | tr -d '(' | sort -u)
-  if [ "$in_section" != "$ext_1_1" ]; then
-    echo "the header's KOVA_1.1 section declares:"; echo "$in_section"; echo "expected:"; echo "$ext_1_1"; status=1
-  fi
+  for v in 1 2; do
+    eval "want_names=\$ext_1_$v"
+    # From the version's banner to the next banner of extensions or the named values.
+    in_section=$(awk -v v="$v" '$0 ~ "Extensions \\(KOVA_1\\." v "\\)" {s = 1; next}
+                                /Extensions \(KOVA_1\.[0-9]+\)|Named values/ {s = 0} s' "$header" |
+                 grep -oE "$api [^;]*\bkova_[a-z0-9_]+\(" | grep -oE 'kova_[a-z0-9_]+\($' | tr -d '(' | sort -u)
+    if [ "$in_section" != "$want_names" ]; then
+      echo "the header's KOVA_1.$v section declares:"; echo "$in_section"; echo "expected:"; echo "$want_names"; status=1
+    fi
+  done
   if [ "$pe" = 0 ]; then
     while read -r name version; do
       [ -n "$name" ] || continue
       want=KOVA_1.0
       grep -qx "$name" <<<"$ext_1_1" && want=KOVA_1.1
+      grep -qx "$name" <<<"$ext_1_2" && want=KOVA_1.2
       if [ "$version" != "$want" ]; then echo "$name is in version node '${version:-none}', not $want"; status=1; fi
     done < <(nm -D --defined-only "$lib" | awk '$2 ~ /^[TtWwDdBbRr]$/ {print $3}' |
              grep -v '^KOVA_1\.[0-9]*@' | sed -E 's/^([^@]*)(@@?(.*))?$/\1 \3/')

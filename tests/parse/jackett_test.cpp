@@ -201,6 +201,40 @@ TEST(JackettParse, TextFieldsTolerateOddTypesAndKeyCase) {
     }
 }
 
+// An integer in a text field is its digits as the answer wrote them: taken
+// from the document's own text where the key and ':' come right before them
+// (and the byte after them, a ',' or '}', made their NUL), formatted
+// otherwise; the same text either way, and the rest of the row intact.
+TEST(JackettParse, IntegerTextsFromTheAnswersDigits) {
+    struct { std::string row; bool in_doc; } cases[] = {
+        {R"({"TMDb":603,"Title":"t"})", true},
+        {R"({"Title":"t","TMDb":603})", true},                // the NUL takes the place of the '}'
+        {R"({"Title":"t","TMDb":603 })", true},               // or of a space
+        {R"({"TMDb" :603,"Title":"t"})", false},              // a space before the ':'
+        {R"({"TMDb": 603,"Title":"t"})", false},              // after it
+        {R"({"TM\u0044b":603,"Title":"t"})", false},          // a key with an escape
+        {R"({"tmdb":603,"Title":"t"})", true},                // a case-folded key
+        {R"({"TMDb":603,"TMDb":604,"Title":"t"})", true},     // the first of two
+    };
+    for (const auto &c : cases) {
+        Parsed p;
+        const std::string json = R"({"Results":[)" + c.row + "," + c.row + "]}";
+        parse_jackett(p, json);
+        ASSERT_EQ(p.rc, OK) << c.row;
+        ASSERT_EQ(p.rs.row_count, 2);
+        for (int i = 0; i < 2; ++i) {
+            const kova_row &r = p.row(i);
+            EXPECT_STREQ(r.tmdb, "603") << c.row;
+            EXPECT_STREQ(r.title, "t") << c.row;
+            bool inside = r.tmdb >= p.rs.text && r.tmdb < p.rs.text + json.size();
+            EXPECT_EQ(inside, c.in_doc) << c.row << " [" << r.tmdb << "] " << (const void *)r.tmdb << " " << (const void *)p.rs.text;
+            // The document still reads as it did.
+            EXPECT_EQ(yyjson_get_uint(kova_obj_iget(r.raw, "TMDb")), 603u) << c.row;
+            EXPECT_EQ(yyjson_obj_size(r.raw), static_cast<size_t>(c.row.find("604") != std::string::npos ? 3 : 2));
+        }
+    }
+}
+
 TEST(JackettParse, ObjectOrArrayInATextFieldWarnsWithTheKey) {
     Parsed p;
     parse_jackett(p, one_row(R"("Title":{"a":1},"link":[1,2],"Guid":"g")"));

@@ -1,5 +1,6 @@
 // The row builder: one-pass key resolution and the readers that stage a
 // row's own texts and categories.
+#include <cctype>
 #include <ctime>
 #include <random>
 
@@ -36,26 +37,30 @@ TEST(KeysResolve, AgreesWithObjIgetOnRandomObjects) {
 // Successive rows resolved with a shared layout give the same answers as
 // each row resolved alone, whether a row repeats the layout, shifts one key's
 // case, duplicates a key, has fewer or more members, or differs in a byte.
-TEST(KeysResolve, SharedLayoutAgreesWithObjIget) {
-    static constexpr keyset ks{"Title", "Size", "Guid", "TMDb"};
-    const key_index ix(ks);
-    const std::vector<std::string> bases[] = {
-        {"Title", "Guid", "Other", "Size", "TMDb", "Tail"},
-        {"Title", "Guid", "Size"},
-        {"x", "Title", "Guid", "Size", "TMDb"},
+void shared_layout_agrees(const keyset &ks, const std::vector<std::string> (&bases)[3], unsigned seed) {
+    // Shifts the case of the key's i-th byte when it is a letter.
+    auto flip = [](std::string &key, size_t i) {
+        if (i < key.size() && isalpha(static_cast<unsigned char>(key[i]))) key[i] ^= 0x20;
     };
-    std::mt19937 rng(99);
+    const key_index ix(ks);
+    std::mt19937 rng(seed);
     for (int round = 0; round < 300; ++round) {
         std::string json = "[";
         for (int r = 0; r < 20; ++r) {
             std::vector<std::string> keys = bases[rng() % 3];
-            switch (rng() % 8) {
-            case 0: keys[rng() % keys.size()][0] ^= 0x20; break; // case shift of one key
+            std::string &some = keys[rng() % keys.size()];
+            switch (rng() % 11) {
+            case 0: flip(some, 0); break; // case shift of one key's first letter
             case 1: keys.push_back(keys[rng() % keys.size()]); break; // a duplicate at the end
             case 2: keys.insert(keys.begin(), keys[rng() % keys.size()]); break; // a duplicate in front
             case 3: keys.pop_back(); break;
             case 4: keys.back() += "x"; break;
             case 5: keys.push_back("title"); break;
+            case 6: flip(some, some.size() - 1); break; // case shift of one key's last letter
+            case 7: flip(some, 9); break; // a byte in the middle of a long key
+            case 8: // another byte anywhere: often no wanted key any more
+                if (!some.empty() && some.find('\\') == std::string::npos) some[rng() % some.size()] = 'q';
+                break;
             default: break; // the same layout again
             }
             json += r ? ",{" : "{";
@@ -76,6 +81,29 @@ TEST(KeysResolve, SharedLayoutAgreesWithObjIget) {
                 ASSERT_EQ(out[k], kova_obj_iget(row, ks.name[k])) << json << " row " << idx << " key " << ks.name[k];
         }
     }
+}
+
+TEST(KeysResolve, SharedLayoutAgreesWithObjIget) {
+    static constexpr keyset ks{"Title", "Size", "Guid", "TMDb"};
+    const std::vector<std::string> bases[] = {
+        {"Title", "Guid", "Other", "Size", "TMDb", "Tail"},
+        {"Title", "Guid", "Size"},
+        {"x", "Title", "Guid", "Size", "TMDb"},
+    };
+    shared_layout_agrees(ks, bases, 99);
+}
+
+// The same with keys of every length class the layout compares differently
+// (under 8 bytes, 8 to 16, longer than 16), the empty key, and keys written
+// with escapes, which read as the same bytes as their plain spelling.
+TEST(KeysResolve, SharedLayoutAgreesOnLongShortAndEscapedKeys) {
+    static constexpr keyset ks{"DownloadVolumeFactor", "TrackerId", "CategoryDesc", "a", "Seeders"};
+    const std::vector<std::string> bases[] = {
+        {"a", "TrackerId", "DownloadVolumeFactor", "CategoryDesc", "Seeders", "UploadVolumeFactor"},
+        {"", "Tr\\u0061ckerId", "DownloadVolumeFactorX", "Seeders", "DownloadVolumeFactor", "CategoryDesc"},
+        {"DownloadVolumeFactor", "\\u0061", "CategoryDescription", "seeders", "TrackerId", "Seeders", "a"},
+    };
+    shared_layout_agrees(ks, bases, 7);
 }
 
 TEST(RowReaders, FstrPointsStagesAndWarns) {

@@ -1,4 +1,5 @@
 // The general JSON value readers, case by case.
+#include <cstdio>
 #include <ctime>
 #include <random>
 
@@ -206,6 +207,22 @@ TEST(ParseIso, AcceptsTheDocumentedShapes) {
     }
 }
 
+// Every day of every month, the 29th to 31st of February and of short
+// months included, over the years around the reader's tables and far past
+// them.
+TEST(ParseIso, EveryDayOfEveryYear) {
+    for (int y = 1900; y <= 10000; y += y < 2400 ? 1 : 97) {
+        if (y > 9999) y = 9999;
+        for (int mo = 1; mo <= 12; ++mo)
+            for (int d = 1; d <= 31; ++d) {
+                char text[32];
+                snprintf(text, sizeof text, "%04d-%02d-%02dT23:59:60.999", y, mo, d);
+                ASSERT_EQ(kova_parse_iso(text), utc(y, mo, d, 23, 59, 60, 999)) << text;
+            }
+        if (y == 9999) break;
+    }
+}
+
 TEST(ParseIso, RejectsEverythingElse) {
     const char *bad[] = {
         nullptr, "", "2024-03-0", "2024-3-1", "2024/03/01", "2024-03-01t12:30", "2024-03-01T24:00",
@@ -218,6 +235,37 @@ TEST(ParseIso, RejectsEverythingElse) {
         EXPECT_EQ(kova_parse_iso(s), -1) << (s ? s : "<null>");
     }
     EXPECT_EQ(kova_parse_iso("1969-12-31T23:59:59.999Z"), -1); // the one real instant that reads as -1
+}
+
+// The reader of a document's string (its length known) reads the usual
+// shape its own way: it must agree with the general reader on every text,
+// the tables above, every kind of date the services send, and mutations
+// of them that break the shape anywhere.
+TEST(ParseIso, KnownLengthAgreesWithTheGeneralReader) {
+    std::vector<std::string> texts = {
+        "2024-03-01T12:30:45.5+01:00", "2024-03-01 12:30:45Z", "2024-03-01T12:30:45-0530", "2024-03-01T12:30:45+05",
+        "2024-03-01T12:30:45.1234567Z", "2024-03-01T12:30:45.123+01:00", "2024-03-01T12:30:45", "2024-03-01T12:30",
+        "2024-02-31T00:00:00", "2000-02-29T23:59:60.999Z", "1900-01-01T00:00:00", "1899-12-31T23:59:59",
+        "9999-12-31T23:59:59+14:00", "2100-02-29T12:00:00", "2155-06-01T00:00:00", "2156-06-01T00:00:00",
+        "2024-03-01T24:00:00", "2024-03-01T12:60:00", "2024-03-01T12:30:61", "2024-13-01T00:00:00",
+        "2024-00-01T00:00:00", "2024-03-00T00:00:00", "2024-03-32T00:00:00", "2024-03-01T12:30:45 UTC",
+        "2024-03-01t12:30:45", "2024-03-01T12:30:45.Z", "2024-03-01T12:30:45+01:", "2024-03-01T12:30:45ZZ",
+    };
+    std::mt19937 rng(2024);
+    const char alphabet[] = "0123456789-:T Zz+.\xff/\x01";
+    const size_t base = texts.size();
+    for (int i = 0; i < 200000; ++i) {
+        std::string t = texts[rng() % base];
+        for (int k = static_cast<int>(rng() % 3); k >= 0; --k) t[rng() % t.size()] = alphabet[rng() % (sizeof alphabet - 1)];
+        if (rng() % 8 == 0) t.resize(rng() % t.size());
+        texts.push_back(t);
+    }
+    for (const std::string &t : texts) ASSERT_EQ(kova_parse_iso_len(t.c_str(), t.size()), kova_parse_iso(t.c_str())) << t;
+    // A NUL inside a document's string ends the text for both.
+    const char with_nul[] = "2024-03-01T12:30:45\0junk";
+    EXPECT_EQ(kova_parse_iso_len(with_nul, sizeof with_nul - 1), kova_parse_iso(with_nul));
+    const char early_nul[] = "2024-03-01\0T12:30:45";
+    EXPECT_EQ(kova_parse_iso_len(early_nul, sizeof early_nul - 1), kova_parse_iso(early_nul));
 }
 
 TEST(ImdbNumeric, NormalisesIntoTheContextBuffer) {

@@ -29,6 +29,7 @@
 //   kova_parse_jackett                       rows, indexers and warnings; not JSON; no Results;
 //                                            3000 rows (several blocks of row storage); invalid
 //                                            Unicode mended; invalid Unicode and not JSON
+//   kova_parse_jackett_take                  rows; not JSON; invalid Unicode mended; 3000 rows
 //   kova_sonarr_lookup                       IMDb match; IMDb empty then title; no series;
 //                                            no match; single object; not JSON; invalid Unicode
 //   kova_radarr_lookup_imdb                  match; 404; 500 "was not found"; other IMDb id
@@ -65,6 +66,8 @@
 // kova_fake_calls, kova_fake_post_count, kova_fake_last_post_url,
 // kova_imdb_numeric, kova_quality_profile_pick, every accessor but
 // kova_result_field, kova_rtchk_handler and rtchk_get.
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 
 #include "reliability/reliability_support.h"
@@ -242,6 +245,14 @@ std::string many_rows(const char *open, const char *row, int n, const char *clos
 const std::string k_jackett_many =
     many_rows(R"({"Results":[)", R"({"Title":"t","TMDb":123456789,"TVDBId":-42,"Category":[1,2,3,4],"Seeders":"7"})",
               3000, R"(],"Indexers":[{"ID":"a","Status":0}]})");
+// kova_parse_jackett_take of a malloc'd copy of text (the test's allocation
+// is not swept: only the library's are).
+int32_t take(const std::string &text) {
+    char *buf = static_cast<char *>(malloc(text.size() + 1));
+    if (!buf) return KOVA_ERR_OOM;
+    memcpy(buf, text.data(), text.size());
+    return kova_parse_jackett_take(buf, text.size());
+}
 const std::string k_releases_many =
     many_rows("[", R"({"title":"r","tmdbId":603,"tvdbId":1.5,"categories":[5030,{"id":5040}],"indexerId":12})", 3000,
               "]");
@@ -280,6 +291,11 @@ TEST_F(OomSweep, JackettSearch) {
          [] { return kova_parse_jackett("{\"Results\":[{\"Title\":\"a\xff\"},]}"); }, KOVA_ERR_JSON},
         {"parse no Results", nullptr, [] { return kova_parse_jackett(R"({"Indexers":5})"); }, KOVA_ERR_JSON},
         {"parse many rows", nullptr, [] { return kova_parse_jackett(k_jackett_many.c_str()); }, KOVA_OK},
+        {"take rows", nullptr, [] { return take(k_jackett_rows); }, KOVA_OK},
+        {"take not JSON", nullptr, [] { return take("{"); }, KOVA_ERR_JSON},
+        {"take invalid Unicode", nullptr,
+         [] { return take("{\"Results\":[{\"Title\":\"a\xff\"},{\"Title\":\"\\ud800\"}]}"); }, KOVA_OK},
+        {"take many rows", nullptr, [] { return take(k_jackett_many); }, KOVA_OK},
     });
 }
 

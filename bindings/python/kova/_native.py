@@ -79,6 +79,9 @@ I32 = CType("int32_t", ctypes.c_int32)
 I64 = CType("int64_t", ctypes.c_int64)
 TEXT = CType("const char *", ctypes.c_char_p)  # in and out: str <-> UTF-8
 U64_OUT = CType("uint64_t *", ctypes.POINTER(ctypes.c_uint64))
+# A buffer from the C runtime's malloc that the library takes over, by address.
+BUFFER = CType("char *", ctypes.c_void_p)
+SIZE = CType("size_t", ctypes.c_size_t)
 IO = CType("const kova_io *", ctypes.POINTER(KovaIo))
 HANDLER = CType("const kova_handler *", ctypes.POINTER(KovaHandler))
 
@@ -143,6 +146,7 @@ EXPORTS: Tuple[Export, ...] = (
     _e("kova_jackett_search_imdb", I32, TEXT, TEXT, TEXT),
     _e("kova_jackett_search_query", I32, TEXT),
     _e("kova_parse_jackett", I32, TEXT),
+    _e("kova_parse_jackett_take", I32, BUFFER, SIZE, optional=True),
     # Lookups and library find
     _e("kova_sonarr_lookup", I32, TEXT, TEXT),
     _e("kova_radarr_lookup_imdb", I32, TEXT),
