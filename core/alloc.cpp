@@ -6,7 +6,9 @@
 #include "core/core.h"
 #include "core/platform.h"
 
-#if defined(KOVA_FAULT_INJECTION)
+namespace kova {
+
+#if defined(KV_FAULT_INJECTION)
 
 namespace {
 thread_local long g_fault_at = 0;       // fail when the count reaches this (0: never)
@@ -26,21 +28,21 @@ bool should_fail() {
 }
 } // namespace
 
-void *kova_malloc(size_t n) { return should_fail() ? nullptr : malloc(n); }
-void *kova_calloc(size_t count, size_t size) { return should_fail() ? nullptr : calloc(count, size); }
-void *kova_realloc(void *p, size_t n) { return should_fail() ? nullptr : realloc(p, n); }
+void *mem_alloc(size_t n) { return should_fail() ? nullptr : malloc(n); }
+void *mem_calloc(size_t count, size_t size) { return should_fail() ? nullptr : calloc(count, size); }
+void *mem_realloc(void *p, size_t n) { return should_fail() ? nullptr : realloc(p, n); }
 
-void kova_fault_arm(long n, bool persistent) {
+void fault_arm(long n, bool persistent) {
     g_fault_at = n;
     g_fault_persist = persistent;
     g_fault_count = 0;
     g_fault_hit = false;
 }
-void kova_fault_disarm() { g_fault_at = 0; g_fault_persist = false; }
-long kova_fault_count() { return g_fault_count; }
-bool kova_fault_injected() { return g_fault_hit; }
-void kova_fault_random(int n) { g_fault_random = n; }
-bool kova_fault_random_fails() {
+void fault_disarm() { g_fault_at = 0; g_fault_persist = false; }
+long fault_count() { return g_fault_count; }
+bool fault_injected() { return g_fault_hit; }
+void fault_random(int n) { g_fault_random = n; }
+bool fault_random_fails() {
     if (g_fault_random <= 0) return false;
     --g_fault_random;
     return true;
@@ -53,22 +55,22 @@ namespace {
 // when yyjson grows one (answers of tiny values outgrow its estimate): a
 // huge-page block that realloc moves costs memory instead of time.
 void *alc_malloc(void *, size_t n) {
-    void *p = kova_malloc(n);
-    kova_hint_large(p, n);
+    void *p = mem_alloc(n);
+    hint_large(p, n);
     return p;
 }
-void *alc_realloc(void *, void *p, size_t, size_t n) { return kova_realloc(p, n); }
-void alc_free(void *, void *p) { kova_free(p); }
+void *alc_realloc(void *, void *p, size_t, size_t n) { return mem_realloc(p, n); }
+void alc_free(void *, void *p) { mem_free(p); }
 } // namespace
 
-const yyjson_alc kova_alc = {alc_malloc, alc_realloc, alc_free, nullptr};
+const yyjson_alc json_alc = {alc_malloc, alc_realloc, alc_free, nullptr};
 
-yyjson_doc *kova_json_read(const char *text, size_t len, bool *oom) {
+yyjson_doc *json_read(const char *text, size_t len, bool *oom) {
     if (oom) *oom = false;
     if (!text) return nullptr;
     yyjson_read_err err;
     // Without YYJSON_READ_INSITU the input is only read, never written.
-    yyjson_doc *doc = yyjson_read_opts(const_cast<char *>(text), len, 0, &kova_alc, &err);
+    yyjson_doc *doc = yyjson_read_opts(const_cast<char *>(text), len, 0, &json_alc, &err);
     if (!doc && oom) *oom = err.code == YYJSON_READ_ERROR_MEMORY_ALLOCATION;
     return doc;
 }
@@ -148,7 +150,7 @@ size_t mend(const char *text, size_t len, char *out, int32_t *texts) {
             i += n;
             continue;
         }
-        size_t n = c < 0x80 ? 1 : kova_utf8_len(text + i, len - i);
+        size_t n = c < 0x80 ? 1 : utf8_len(text + i, len - i);
         if (n) {
             put(t + i, n);
             i += n;
@@ -199,7 +201,7 @@ bool answer_clean(const char *text, size_t len) {
                 i += cp >= 0 ? 6 : 2;
             }
         } else if (c >= 0x80) {
-            size_t n = kova_utf8_len(text + i, len - i);
+            size_t n = utf8_len(text + i, len - i);
             if (!n) return false;
             i += n;
         } else {
@@ -215,7 +217,7 @@ char *mended(const char *text, size_t len, size_t *n, int32_t *texts, bool *oom)
     *n = mend(text, len, nullptr, texts);
     if (!*texts) return nullptr;
     // With yyjson's padding after it, so that it can be read in place.
-    char *fixed = static_cast<char *>(kova_malloc(*n + 1 + YYJSON_PADDING_SIZE));
+    char *fixed = static_cast<char *>(mem_alloc(*n + 1 + YYJSON_PADDING_SIZE));
     if (!fixed) {
         *oom = true;
         return nullptr;
@@ -226,14 +228,14 @@ char *mended(const char *text, size_t len, size_t *n, int32_t *texts, bool *oom)
 }
 
 // The strict read of what a mending made, and its one warning.
-yyjson_doc *read_mended(kova_diag *diag, char *fixed, size_t n, int32_t texts, yyjson_read_flag flags, bool *oom) {
+yyjson_doc *read_mended(diagnostics *diag, char *fixed, size_t n, int32_t texts, yyjson_read_flag flags, bool *oom) {
     yyjson_read_err err;
-    yyjson_doc *doc = yyjson_read_opts(fixed, n, flags, &kova_alc, &err);
+    yyjson_doc *doc = yyjson_read_opts(fixed, n, flags, &json_alc, &err);
     if (!doc) {
         *oom = err.code == YYJSON_READ_ERROR_MEMORY_ALLOCATION;
         return nullptr;
     }
-    kova_warnf(diag, "invalid Unicode in %d texts of the answer replaced by U+FFFD", static_cast<int>(texts));
+    warnf(diag, "invalid Unicode in %d texts of the answer replaced by U+FFFD", static_cast<int>(texts));
     return doc;
 }
 } // namespace
@@ -241,7 +243,7 @@ yyjson_doc *read_mended(kova_diag *diag, char *fixed, size_t n, int32_t texts, y
 namespace {
 // Mends an answer the strict read refused for its strings (err) and reads
 // the mended text; null when there was nothing to mend, or on failure.
-yyjson_doc *read_refused(kova_diag *diag, const char *text, size_t len, const yyjson_read_err &err, bool *oom) {
+yyjson_doc *read_refused(diagnostics *diag, const char *text, size_t len, const yyjson_read_err &err, bool *oom) {
     *oom = err.code == YYJSON_READ_ERROR_MEMORY_ALLOCATION;
     // Invalid UTF-8 and lone surrogates are the only string faults mended;
     // an answer with none of them fails as it did.
@@ -305,15 +307,15 @@ last:
 }
 
 // A copy of the answer with yyjson's zero padding after it, in a buffer of
-// its own; *n receives its length. A text of unknown length (kova_to_nul) is
+// its own; *n receives its length. A text of unknown length (to_nul) is
 // measured while it is copied, into a buffer that grows by doubling (realloc
 // of a large block seldom moves it). Null when out of memory.
 char *answer_copy(const char *text, size_t len, size_t *n) {
-    if (len != kova_to_nul) {
+    if (len != to_nul) {
         if (len > SIZE_MAX - YYJSON_PADDING_SIZE) return nullptr;
-        auto *buf = static_cast<char *>(kova_malloc(len + YYJSON_PADDING_SIZE));
+        auto *buf = static_cast<char *>(mem_alloc(len + YYJSON_PADDING_SIZE));
         if (!buf) return nullptr;
-        kova_hint_large(buf, len);
+        hint_large(buf, len);
         memcpy(buf, text, len);
         memset(buf + len, 0, YYJSON_PADDING_SIZE);
         *n = len;
@@ -321,20 +323,20 @@ char *answer_copy(const char *text, size_t len, size_t *n) {
     }
     constexpr size_t first = 64 * 1024;
     size_t cap = first, used = 0;
-    auto *buf = static_cast<char *>(kova_malloc(cap + YYJSON_PADDING_SIZE));
+    auto *buf = static_cast<char *>(mem_alloc(cap + YYJSON_PADDING_SIZE));
     if (!buf) return nullptr;
     for (;;) {
         bool done;
         used += copy_to_nul(text + used, buf + used, cap - used, &done);
         if (done) break;
-        auto *more = static_cast<char *>(kova_realloc(buf, 2 * cap + YYJSON_PADDING_SIZE));
+        auto *more = static_cast<char *>(mem_realloc(buf, 2 * cap + YYJSON_PADDING_SIZE));
         if (!more) {
-            kova_free(buf);
+            mem_free(buf);
             return nullptr;
         }
         buf = more;
         cap *= 2;
-        kova_hint_large(buf, cap);
+        hint_large(buf, cap);
     }
     // The slack stays: pages never written cost no memory.
     memset(buf + used, 0, YYJSON_PADDING_SIZE);
@@ -343,16 +345,16 @@ char *answer_copy(const char *text, size_t len, size_t *n) {
 }
 } // namespace
 
-yyjson_doc *kova_answer_read(kova_diag *diag, const char *text, size_t len, bool *oom) {
+yyjson_doc *answer_read(diagnostics *diag, const char *text, size_t len, bool *oom) {
     *oom = false;
     if (!text) return nullptr;
     yyjson_read_err err;
-    yyjson_doc *doc = yyjson_read_opts(const_cast<char *>(text), len, 0, &kova_alc, &err);
+    yyjson_doc *doc = yyjson_read_opts(const_cast<char *>(text), len, 0, &json_alc, &err);
     if (doc) return doc;
     return read_refused(diag, text, len, err, oom);
 }
 
-yyjson_doc *kova_answer_read_copy(kova_diag *diag, const char *text, size_t len, char **copy, bool *oom) {
+yyjson_doc *answer_read_copy(diagnostics *diag, const char *text, size_t len, char **copy, bool *oom) {
     *oom = false;
     *copy = nullptr;
     if (!text) return nullptr;
@@ -363,7 +365,7 @@ yyjson_doc *kova_answer_read_copy(kova_diag *diag, const char *text, size_t len,
         return nullptr;
     }
     yyjson_read_err err;
-    yyjson_doc *doc = yyjson_read_opts(buf.p, n, YYJSON_READ_INSITU, &kova_alc, &err);
+    yyjson_doc *doc = yyjson_read_opts(buf.p, n, YYJSON_READ_INSITU, &json_alc, &err);
     if (doc) {
         *copy = buf.release();
         return doc;
@@ -373,14 +375,14 @@ yyjson_doc *kova_answer_read_copy(kova_diag *diag, const char *text, size_t len,
     return read_refused(diag, text, n, err, oom);
 }
 
-yyjson_doc *kova_answer_read_in_place(kova_diag *diag, char **text, size_t len, bool *oom) {
+yyjson_doc *answer_read_in_place(diagnostics *diag, char **text, size_t len, bool *oom) {
     *oom = false;
     if (len > SIZE_MAX - YYJSON_PADDING_SIZE) {
         *oom = true;
         return nullptr;
     }
     // yyjson reads a few zero bytes past the text.
-    auto *padded = static_cast<char *>(kova_realloc(*text, len + YYJSON_PADDING_SIZE));
+    auto *padded = static_cast<char *>(mem_realloc(*text, len + YYJSON_PADDING_SIZE));
     if (!padded) {
         *oom = true;
         return nullptr;
@@ -395,7 +397,7 @@ yyjson_doc *kova_answer_read_in_place(kova_diag *diag, char **text, size_t len, 
         int32_t texts;
         char *fixed = mended(padded, len, &n, &texts, oom);
         if (fixed) {
-            kova_free(padded);
+            mem_free(padded);
             *text = fixed;
             return read_mended(diag, fixed, n, texts, YYJSON_READ_INSITU, oom);
         }
@@ -403,7 +405,9 @@ yyjson_doc *kova_answer_read_in_place(kova_diag *diag, char **text, size_t len, 
         // Nothing inside a string to mend: the strict read decides.
     }
     yyjson_read_err err;
-    yyjson_doc *doc = yyjson_read_opts(padded, len, YYJSON_READ_INSITU, &kova_alc, &err);
+    yyjson_doc *doc = yyjson_read_opts(padded, len, YYJSON_READ_INSITU, &json_alc, &err);
     if (!doc) *oom = err.code == YYJSON_READ_ERROR_MEMORY_ALLOCATION;
     return doc;
 }
+
+} // namespace kova

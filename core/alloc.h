@@ -1,5 +1,5 @@
 // The library's allocation helpers. Everything the library allocates goes
-// through them (yyjson documents too, through kova_alc), so that test builds
+// through them (yyjson documents too, through json_alc), so that test builds
 // can make the N-th allocation fail and sweep every out-of-memory path.
 // Memory is the runtime's malloc family: anything handed across the C
 // interface, or to a transport, can be released with free().
@@ -10,43 +10,45 @@
 
 #include <yyjson.h>
 
-#if defined(KOVA_FAULT_INJECTION)
+namespace kova {
 
-void *kova_malloc(size_t n);
-void *kova_calloc(size_t count, size_t size);
-void *kova_realloc(void *p, size_t n);
+#if defined(KV_FAULT_INJECTION)
+
+void *mem_alloc(size_t n);
+void *mem_calloc(size_t count, size_t size);
+void *mem_realloc(void *p, size_t n);
 
 // Fault injection (test builds only). Arming with n > 0 makes the n-th
 // allocation from now on fail (and, when persistent, every later one too) on
 // the calling thread. Arming with 0 disarms.
-void kova_fault_arm(long n, bool persistent = false);
-void kova_fault_disarm();
+void fault_arm(long n, bool persistent = false);
+void fault_disarm();
 // Allocations attempted on this thread since the last arm.
-long kova_fault_count();
+long fault_count();
 // True once an armed failure was injected since the last arm.
-bool kova_fault_injected();
+bool fault_injected();
 // Makes the next n calls of the system random source report failure.
-void kova_fault_random(int n);
-bool kova_fault_random_fails();
+void fault_random(int n);
+bool fault_random_fails();
 
 #else
 
-inline void *kova_malloc(size_t n) { return malloc(n); }
-inline void *kova_calloc(size_t count, size_t size) { return calloc(count, size); }
-inline void *kova_realloc(void *p, size_t n) { return realloc(p, n); }
-inline bool kova_fault_random_fails() { return false; }
+inline void *mem_alloc(size_t n) { return malloc(n); }
+inline void *mem_calloc(size_t count, size_t size) { return calloc(count, size); }
+inline void *mem_realloc(void *p, size_t n) { return realloc(p, n); }
+inline bool fault_random_fails() { return false; }
 
 #endif
 
-inline void kova_free(void *p) { free(p); }
+inline void mem_free(void *p) { free(p); }
 
 // yyjson allocator over the helpers above.
-extern const yyjson_alc kova_alc;
+extern const yyjson_alc json_alc;
 
-// Strict standard JSON read (no flags) through kova_alc. Never modifies text.
+// Strict standard JSON read (no flags) through json_alc. Never modifies text.
 // Returns null for invalid JSON; when the reason was an allocation failure,
 // *oom (if given) is set to true so callers report ERR_OOM, not ERR_JSON.
-yyjson_doc *kova_json_read(const char *text, size_t len, bool *oom = nullptr);
+yyjson_doc *json_read(const char *text, size_t len, bool *oom = nullptr);
 
 // Scope guards: release a parsed or mutable document, or an owned text, on
 // every path out of a scope.
@@ -70,9 +72,11 @@ struct mut_doc_guard {
 struct text_guard {
     char *p;
     explicit text_guard(char *t = nullptr) : p(t) {}
-    ~text_guard() { kova_free(p); }
+    ~text_guard() { mem_free(p); }
     text_guard(const text_guard &) = delete;
     text_guard &operator=(const text_guard &) = delete;
     char *release() { char *t = p; p = nullptr; return t; }
-    void reset(char *t) { kova_free(p); p = t; }
+    void reset(char *t) { mem_free(p); p = t; }
 };
+
+} // namespace kova

@@ -4,10 +4,12 @@
 
 #include "core/core.h"
 
+namespace kova {
+
 namespace {
 // Indexed by kind (KOVA_JACKETT, KOVA_SONARR, KOVA_RADARR).
-constexpr const char *k_svc_name[kova_kind_count] = {"Jackett", "Sonarr", "Radarr"};
-constexpr int32_t k_default_port[kova_kind_count] = {9117, 8989, 7878};
+constexpr const char *k_svc_name[kind_count] = {"Jackett", "Sonarr", "Radarr"};
+constexpr int32_t k_default_port[kind_count] = {9117, 8989, 7878};
 
 // Bytes that would let a host smuggle a scheme, path, user information,
 // brackets or white space into the URL.
@@ -57,7 +59,7 @@ constexpr size_t k_max_url_base = 255;
 
 } // namespace
 
-bool kova_is_ipv6_literal(const char *text) {
+bool is_ipv6_literal(const char *text) {
     if (!text) return false;
     const char *p = text;
     int groups = 0;          // 16-bit groups written out
@@ -95,55 +97,55 @@ bool kova_is_ipv6_literal(const char *text) {
     return compressed ? groups <= 7 : groups == 8;
 }
 
-const char *kova_svc_name(int32_t kind) { return kova_kind_ok(kind) ? k_svc_name[kind] : ""; }
+const char *service_name(int32_t kind) { return kind_ok(kind) ? k_svc_name[kind] : ""; }
 
-int32_t kova_svc_default_port(int32_t kind) { return kova_kind_ok(kind) ? k_default_port[kind] : 0; }
+int32_t service_default_port(int32_t kind) { return kind_ok(kind) ? k_default_port[kind] : 0; }
 
-int32_t kova_svc_configure(kova_core *ctx, int32_t kind, const char *host, int32_t port, int32_t https,
+int32_t service_configure(core_context *ctx, int32_t kind, const char *host, int32_t port, int32_t https,
                            const char *api_key) {
-    if (!kova_kind_ok(kind)) return kova_fail(ctx, ERR_INVALID_ARG, "unknown service");
+    if (!kind_ok(kind)) return fail(ctx, ERR_INVALID_ARG, "unknown service");
     const char *name = k_svc_name[kind];
     size_t hlen = host ? strlen(host) : 0;
-    if (hlen < 1 || hlen > 253) return kova_fail(ctx, ERR_INVALID_ARG, "%s: invalid host", name);
+    if (hlen < 1 || hlen > 253) return fail(ctx, ERR_INVALID_ARG, "%s: invalid host", name);
     for (size_t i = 0; i < hlen; ++i)
         if (refused(static_cast<unsigned char>(host[i])))
-            return kova_fail(ctx, ERR_INVALID_ARG, "%s: invalid host", name);
+            return fail(ctx, ERR_INVALID_ARG, "%s: invalid host", name);
     // A host holding a colon is taken as an IPv6 address literal. Anything
     // else with a colon ("192.0.2.10:8080") would configure into an unusable
     // URL, so it is refused like any other invalid host.
     bool v6 = strchr(host, ':') != nullptr;
-    if (v6 && !kova_is_ipv6_literal(host)) return kova_fail(ctx, ERR_INVALID_ARG, "%s: invalid host", name);
-    if (!api_key || !*api_key) return kova_fail(ctx, ERR_INVALID_ARG, "%s: empty API key", name);
-    if (port > 65535) return kova_fail(ctx, ERR_INVALID_ARG, "%s: port out of range", name);
+    if (v6 && !is_ipv6_literal(host)) return fail(ctx, ERR_INVALID_ARG, "%s: invalid host", name);
+    if (!api_key || !*api_key) return fail(ctx, ERR_INVALID_ARG, "%s: empty API key", name);
+    if (port > 65535) return fail(ctx, ERR_INVALID_ARG, "%s: port out of range", name);
     if (port <= 0) port = k_default_port[kind];
 
     char url[400];
     snprintf(url, sizeof url, "%s://%s%s%s:%d", https ? "https" : "http", v6 ? "[" : "", host,
              v6 ? "]" : "", static_cast<int>(port));
 
-    kova_svc &s = ctx->svc[kind];
-    kova_free(s.host);
-    kova_free(s.api_key);
-    kova_free(s.base_url);
+    service_config &s = ctx->svc[kind];
+    mem_free(s.host);
+    mem_free(s.api_key);
+    mem_free(s.base_url);
     // A new configuration starts without a URL base: the base belongs to the
     // setup it was given for.
-    kova_free(s.url_base);
+    mem_free(s.url_base);
     s.url_base = nullptr;
-    s.host = kova_strdup(host);
-    s.api_key = kova_strdup(api_key);
-    s.base_url = kova_strdup(url);
+    s.host = text_dup(host);
+    s.api_key = text_dup(api_key);
+    s.base_url = text_dup(url);
     s.port = port;
     s.https = https ? 1 : 0;
     if (!s.host || !s.api_key || !s.base_url) {
         s.configured = 0;
-        return kova_oom(ctx);
+        return fail_oom(ctx);
     }
     s.configured = 1;
     return OK;
 }
 
-int32_t kova_svc_set_url_base(kova_core *ctx, int32_t kind, const char *path) {
-    if (!kova_kind_ok(kind)) return kova_fail(ctx, ERR_INVALID_ARG, "unknown service");
+int32_t service_set_url_base(core_context *ctx, int32_t kind, const char *path) {
+    if (!kind_ok(kind)) return fail(ctx, ERR_INVALID_ARG, "unknown service");
     const char *name = k_svc_name[kind];
     const char *p = path ? path : "";
     size_t n = strlen(p);
@@ -153,7 +155,7 @@ int32_t kova_svc_set_url_base(kova_core *ctx, int32_t kind, const char *path) {
             continue;
         }
         if (!path_byte(static_cast<unsigned char>(p[i])))
-            return kova_fail(ctx, ERR_INVALID_ARG, "%s: invalid URL base", name);
+            return fail(ctx, ERR_INVALID_ARG, "%s: invalid URL base", name);
     }
     // One leading slash, no trailing one: "sonarr", "/sonarr/" and
     // "//sonarr" are the same base.
@@ -162,14 +164,14 @@ int32_t kova_svc_set_url_base(kova_core *ctx, int32_t kind, const char *path) {
         --n;
     }
     while (n > 0 && p[n - 1] == '/') --n;
-    if (n > k_max_url_base) return kova_fail(ctx, ERR_INVALID_ARG, "%s: invalid URL base", name);
-    kova_svc &s = ctx->svc[kind];
-    if (!s.configured) return kova_fail(ctx, ERR_NOT_CONFIGURED, "%s is not configured", name);
+    if (n > k_max_url_base) return fail(ctx, ERR_INVALID_ARG, "%s: invalid URL base", name);
+    service_config &s = ctx->svc[kind];
+    if (!s.configured) return fail(ctx, ERR_NOT_CONFIGURED, "%s is not configured", name);
 
     const size_t origin = strlen(s.base_url) - (s.url_base ? strlen(s.url_base) : 0);
-    text_guard base(n > 0 ? static_cast<char *>(kova_malloc(n + 2)) : nullptr);
-    text_guard url(static_cast<char *>(kova_malloc(origin + n + 2)));
-    if ((n > 0 && !base.p) || !url.p) return kova_oom(ctx);
+    text_guard base(n > 0 ? static_cast<char *>(mem_alloc(n + 2)) : nullptr);
+    text_guard url(static_cast<char *>(mem_alloc(origin + n + 2)));
+    if ((n > 0 && !base.p) || !url.p) return fail_oom(ctx);
     memcpy(url.p, s.base_url, origin);
     url.p[origin] = '\0';
     if (n > 0) {
@@ -178,9 +180,11 @@ int32_t kova_svc_set_url_base(kova_core *ctx, int32_t kind, const char *path) {
         base.p[n + 1] = '\0';
         memcpy(url.p + origin, base.p, n + 2);
     }
-    kova_free(s.base_url);
-    kova_free(s.url_base);
+    mem_free(s.base_url);
+    mem_free(s.url_base);
     s.base_url = url.release();
     s.url_base = base.release();
     return OK;
 }
+
+} // namespace kova

@@ -5,12 +5,14 @@
 
 #include "core/core.h"
 
+namespace kova {
+
 namespace {
-struct code_name {
+struct code_entry {
     int32_t code;
     const char *name;
 };
-constexpr code_name k_code_names[] = {
+constexpr code_entry k_code_names[] = {
     {OK, "OK"},
     {PARTIAL, "PARTIAL"},
     {ERR_TRANSPORT, "ERR_TRANSPORT"},
@@ -28,15 +30,15 @@ constexpr code_name k_code_names[] = {
 };
 } // namespace
 
-const char *kova_code_name(int32_t code) {
-    for (const code_name &c : k_code_names)
+const char *code_name(int32_t code) {
+    for (const code_entry &c : k_code_names)
         if (c.code == code) return c.name;
     return "ERR_UNKNOWN";
 }
 
-void kova_begin(kova_diag *d) {
+void begin_call(diagnostics *d) {
     for (int32_t i = 0; i < d->warning_count; ++i) {
-        kova_free(d->warnings[i]);
+        mem_free(d->warnings[i]);
         d->warnings[i] = nullptr;
     }
     d->warning_count = 0;
@@ -45,7 +47,7 @@ void kova_begin(kova_diag *d) {
     d->err[0] = '\0';
 }
 
-int32_t kova_fail(kova_diag *d, int32_t code, const char *fmt, ...) {
+int32_t fail(diagnostics *d, int32_t code, const char *fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
     vsnprintf(d->err, sizeof d->err, fmt, ap);
@@ -54,32 +56,32 @@ int32_t kova_fail(kova_diag *d, int32_t code, const char *fmt, ...) {
     return code;
 }
 
-int32_t kova_oom(kova_diag *d) { return kova_fail(d, ERR_OOM, "out of memory"); }
+int32_t fail_oom(diagnostics *d) { return fail(d, ERR_OOM, "out of memory"); }
 
-void kova_warnf(kova_diag *d, const char *fmt, ...) {
-    if (d->warning_count >= kova_max_warnings) return;
-    char buf[kova_warn_size];
+void warnf(diagnostics *d, const char *fmt, ...) {
+    if (d->warning_count >= max_warnings) return;
+    char buf[warn_size];
     va_list ap;
     va_start(ap, fmt);
     vsnprintf(buf, sizeof buf, fmt, ap);
     va_end(ap);
-    char *copy = kova_strdup(buf);
+    char *copy = text_dup(buf);
     if (!copy) return; // a lost warning never changes the call's result
     d->warnings[d->warning_count++] = copy;
 }
 
-void kova_logf(kova_diag *d, const char *key, const char *fmt, ...) {
-    if (d->test_log_count >= kova_max_log) return;
-    char buf[kova_log_size];
+void log_append(diagnostics *d, const char *key, const char *fmt, ...) {
+    if (d->test_log_count >= max_log) return;
+    char buf[log_size];
     va_list ap;
     va_start(ap, fmt);
     vsnprintf(buf, sizeof buf, fmt, ap);
     va_end(ap);
-    char *k = kova_strdup(key);
-    char *t = kova_strdup(buf);
+    char *k = text_dup(key);
+    char *t = text_dup(buf);
     if (!k || !t) {
-        kova_free(k);
-        kova_free(t);
+        mem_free(k);
+        mem_free(t);
         return;
     }
     d->test_log[d->test_log_count].key = k;
@@ -87,15 +89,15 @@ void kova_logf(kova_diag *d, const char *key, const char *fmt, ...) {
     ++d->test_log_count;
 }
 
-void kova_diag_save(const kova_diag *d, kova_diag_mark *m) {
+void diag_save(const diagnostics *d, diag_mark *m) {
     m->rc = d->rc;
     m->warning_count = d->warning_count;
     memcpy(m->err, d->err, sizeof m->err);
 }
 
-void kova_diag_rewind(kova_diag *d, const kova_diag_mark *m) {
+void diag_rewind(diagnostics *d, const diag_mark *m) {
     for (int32_t i = m->warning_count; i < d->warning_count; ++i) {
-        kova_free(d->warnings[i]);
+        mem_free(d->warnings[i]);
         d->warnings[i] = nullptr;
     }
     if (d->warning_count > m->warning_count) d->warning_count = m->warning_count;
@@ -103,23 +105,25 @@ void kova_diag_rewind(kova_diag *d, const kova_diag_mark *m) {
     memcpy(d->err, m->err, sizeof d->err);
 }
 
-void kova_log_clear(kova_diag *d) {
+void log_clear(diagnostics *d) {
     for (int32_t i = 0; i < d->test_log_count; ++i) {
-        kova_free(d->test_log[i].key);
-        kova_free(d->test_log[i].text);
-        d->test_log[i] = kova_log_entry{};
+        mem_free(d->test_log[i].key);
+        mem_free(d->test_log[i].text);
+        d->test_log[i] = log_entry{};
     }
     d->test_log_count = 0;
 }
 
-void kova_core_free(kova_core *c) {
-    kova_begin(c);
-    kova_log_clear(c);
-    for (kova_svc &s : c->svc) {
-        kova_free(s.host);
-        kova_free(s.api_key);
-        kova_free(s.base_url);
-        kova_free(s.url_base);
+void core_free(core_context *c) {
+    begin_call(c);
+    log_clear(c);
+    for (service_config &s : c->svc) {
+        mem_free(s.host);
+        mem_free(s.api_key);
+        mem_free(s.base_url);
+        mem_free(s.url_base);
     }
     memset(static_cast<void *>(c), 0, sizeof *c);
 }
+
+} // namespace kova

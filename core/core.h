@@ -14,15 +14,17 @@
 #include "core/alloc.h"
 #include "kova.h"
 
+namespace kova {
+
 #if defined(__GNUC__) && !defined(__clang__)
 // gnu_printf: the C99 formats we use (%zu, %lld) are checked as such even
 // where the platform's own printf is older (msvcrt); the build formats with a
 // C99 printf on every platform.
-#define KOVA_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#define KV_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
 #elif defined(__GNUC__)
-#define KOVA_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#define KV_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
-#define KOVA_PRINTF(fmt, args)
+#define KV_PRINTF(fmt, args)
 #endif
 
 // ---------------------------------------------------------------------------
@@ -45,66 +47,66 @@ enum : int32_t {
     ERR_INDEXERS = KOVA_ERR_INDEXERS,
 };
 
-inline constexpr int kova_max_warnings = 64;
-inline constexpr int kova_max_log = 64;
-inline constexpr int kova_err_size = 512;
-inline constexpr int kova_warn_size = 512;
-inline constexpr int kova_log_size = 1024;
-inline constexpr int32_t kova_max_rows = 200000;
-inline constexpr int32_t kova_max_lookup = 100000;
-inline constexpr int32_t kova_max_profiles = 10000;
-inline constexpr int32_t kova_max_categories = 4096;
-inline constexpr int32_t kova_default_timeout_ms = 100000;
+inline constexpr int max_warnings = 64;
+inline constexpr int max_log = 64;
+inline constexpr int err_size = 512;
+inline constexpr int warn_size = 512;
+inline constexpr int log_size = 1024;
+inline constexpr int32_t max_rows = 200000;
+inline constexpr int32_t max_lookup = 100000;
+inline constexpr int32_t max_profiles = 10000;
+inline constexpr int32_t max_categories = 4096;
+inline constexpr int32_t default_timeout_ms = 100000;
 
 // Service kinds are the public KOVA_JACKETT, KOVA_SONARR and KOVA_RADARR;
-// kova_kind_ok is the one range check of a kind that came from outside.
-inline constexpr int32_t kova_kind_count = 3;
+// kind_ok is the one range check of a kind that came from outside.
+inline constexpr int32_t kind_count = 3;
 static_assert(KOVA_JACKETT == 0 && KOVA_SONARR == 1 && KOVA_RADARR == 2, "kinds index the service tables");
-inline bool kova_kind_ok(int32_t kind) { return static_cast<uint32_t>(kind) < static_cast<uint32_t>(kova_kind_count); }
+inline bool kind_ok(int32_t kind) { return static_cast<uint32_t>(kind) < static_cast<uint32_t>(kind_count); }
 
 // The two requests the library sends.
-enum class kova_method { get, post };
+enum class http_method { get, post };
 
 // A text length meaning "up to the text's NUL": what a host's C text has
 // until someone measures it.
-inline constexpr size_t kova_to_nul = SIZE_MAX;
+inline constexpr size_t to_nul = SIZE_MAX;
 
 // The library's one empty text: what an absent text reads as.
-inline constexpr const char kova_empty[] = "";
+inline constexpr const char empty_text[] = "";
 
 // ---------------------------------------------------------------------------
 // Text helpers (core/text.cpp)
 // ---------------------------------------------------------------------------
-struct kova_buf {
+struct strbuf {
     char *data;  // contents, NUL-terminated once anything was allocated
     size_t len;  // bytes held, the NUL not counted
     size_t cap;  // bytes allocated
     int32_t oom; // sticky: 1 after growing failed, every append ignored
 };
 
-char *kova_strdup(const char *s);
-char *kova_strndup(const char *s, size_t n);
-int kova_ieq(const char *a, const char *b);
+char *text_dup(const char *s);
+char *text_ndup(const char *s, size_t n);
+int ieq(const char *a, const char *b);
 // First occurrence of the n_pat bytes at pat in the n_hay bytes at hay, or
 // null; an empty pattern is found at hay. memmem, which not every platform's
 // runtime has.
-const void *kova_memmem(const void *hay, size_t n_hay, const void *pat, size_t n_pat);
+const void *find_bytes(const void *hay, size_t n_hay, const void *pat, size_t n_pat);
 // The length of the well-formed UTF-8 sequence at text (at most n bytes
-// read, n >= 1), or 0 when there is none; kova_utf8_valid: the n bytes at s
+// read, n >= 1), or 0 when there is none; utf8_valid: the n bytes at s
 // are well-formed UTF-8 throughout.
-size_t kova_utf8_len(const char *text, size_t n);
-bool kova_utf8_valid(const char *s, size_t n);
-void kova_buf_put(kova_buf *b, const void *bytes, size_t n);
-void kova_buf_puts(kova_buf *b, const char *s);
-void kova_buf_free(kova_buf *b);
-char *kova_enc(const char *s);
-void kova_uuid4(char out[37]);
+size_t utf8_len(const char *text, size_t n);
+bool utf8_valid(const char *s, size_t n);
+void strbuf_put(strbuf *b, const void *bytes, size_t n);
+void strbuf_puts(strbuf *b, const char *s);
+void strbuf_free(strbuf *b);
+char *url_encode(const char *s);
+void uuid4(char out[37]);
 
-// A kova_buf released on every path out of a scope.
+// A strbuf released on every path out of a scope.
 struct buf_guard {
-    kova_buf b{};
+    strbuf b{};
     buf_guard() = default;
-    ~buf_guard() { kova_buf_free(&b); }
+    ~buf_guard() { strbuf_free(&b); }
     buf_guard(const buf_guard &) = delete;
     buf_guard &operator=(const buf_guard &) = delete;
 };
@@ -112,41 +114,41 @@ struct buf_guard {
 // ---------------------------------------------------------------------------
 // Diagnostics of a call (core/context.cpp): the sink every layer reports to
 // ---------------------------------------------------------------------------
-struct kova_log_entry {
+struct log_entry {
     char *key;
     char *text;
 };
 
-struct kova_diag {
-    kova_log_entry test_log[kova_max_log];
+struct diagnostics {
+    log_entry test_log[max_log];
     int32_t test_log_count;
-    char *warnings[kova_max_warnings];
+    char *warnings[max_warnings];
     int32_t warning_count;
     int32_t rc;
     int32_t http_code;
-    char err[kova_err_size];
+    char err[err_size];
 };
 
 // The per-call reset: warnings, result code, HTTP status and error text (the
 // test log is cleared by the operations that write one).
-void kova_begin(kova_diag *d);
-int32_t kova_fail(kova_diag *d, int32_t code, const char *fmt, ...) KOVA_PRINTF(3, 4);
-int32_t kova_oom(kova_diag *d); // kova_fail(ERR_OOM, "out of memory")
-void kova_warnf(kova_diag *d, const char *fmt, ...) KOVA_PRINTF(2, 3);
-void kova_logf(kova_diag *d, const char *key, const char *fmt, ...) KOVA_PRINTF(3, 4);
-void kova_log_clear(kova_diag *d);
-const char *kova_code_name(int32_t code);
+void begin_call(diagnostics *d);
+int32_t fail(diagnostics *d, int32_t code, const char *fmt, ...) KV_PRINTF(3, 4);
+int32_t fail_oom(diagnostics *d); // fail(ERR_OOM, "out of memory")
+void warnf(diagnostics *d, const char *fmt, ...) KV_PRINTF(2, 3);
+void log_append(diagnostics *d, const char *key, const char *fmt, ...) KV_PRINTF(3, 4);
+void log_clear(diagnostics *d);
+const char *code_name(int32_t code);
 
 // What a step the operation may tolerate can change in the diagnostics: the
-// result code, the error text and the warnings. kova_diag_rewind undoes a
+// result code, the error text and the warnings. diag_rewind undoes a
 // tolerated failure (the test log and the HTTP status stay as they are).
-struct kova_diag_mark {
+struct diag_mark {
     int32_t rc;
     int32_t warning_count;
-    char err[kova_err_size];
+    char err[err_size];
 };
-void kova_diag_save(const kova_diag *d, kova_diag_mark *m);
-void kova_diag_rewind(kova_diag *d, const kova_diag_mark *m);
+void diag_save(const diagnostics *d, diag_mark *m);
+void diag_rewind(diagnostics *d, const diag_mark *m);
 
 // Reads a service's JSON answer (core/alloc.cpp). The strict read first; when
 // it fails only because string literals hold invalid UTF-8 or escaped lone
@@ -155,19 +157,19 @@ void kova_diag_rewind(kova_diag *d, const kova_diag_mark *m);
 // that one bad title does not lose every other row. Every text of the
 // document is valid UTF-8. Null when the answer is not JSON; *oom tells an
 // allocation failure apart.
-yyjson_doc *kova_answer_read(kova_diag *diag, const char *text, size_t len, bool *oom);
+yyjson_doc *answer_read(diagnostics *diag, const char *text, size_t len, bool *oom);
 // The same through a copy the caller keeps: the answer is copied into a
-// buffer of the library's own (*copy, freed with kova_free after the
+// buffer of the library's own (*copy, freed with mem_free after the
 // document; null when the document holds a copy of its own) and read there
-// in place. len may be kova_to_nul for a text that ends at its NUL: its end
+// in place. len may be to_nul for a text that ends at its NUL: its end
 // is found while it is copied, without a pass of its own.
-yyjson_doc *kova_answer_read_copy(kova_diag *diag, const char *text, size_t len, char **copy, bool *oom);
+yyjson_doc *answer_read_copy(diagnostics *diag, const char *text, size_t len, char **copy, bool *oom);
 // The same for an answer the caller hands over (*text: len bytes from
-// kova_malloc or the runtime's malloc, released with kova_free): read in
+// mem_alloc or the runtime's malloc, released with mem_free): read in
 // place, without a copy. *text may be reallocated (yyjson's padding) or
 // replaced by its mended text; it holds the document's strings and must
 // outlive the document, and stays the caller's to release on every path.
-yyjson_doc *kova_answer_read_in_place(kova_diag *diag, char **text, size_t len, bool *oom);
+yyjson_doc *answer_read_in_place(diagnostics *diag, char **text, size_t len, bool *oom);
 
 // The explanation a service gave with a refusal (core/refusal.cpp), read from
 // the shapes Sonarr, Radarr and Jackett send: ASP.NET problem details
@@ -177,14 +179,14 @@ yyjson_doc *kova_answer_read_in_place(kova_diag *diag, char **text, size_t len, 
 // "<name>: <explanation>" into out as valid UTF-8 of at most 511 bytes, with
 // every "apikey=" value (and the key itself, when it is six bytes or longer)
 // replaced by "***"; false when the body holds no explanation.
-bool kova_refusal_text(const char *name, const char *body, const char *secret, char out[kova_warn_size]);
+bool refusal_text(const char *name, const char *body, const char *secret, char out[warn_size]);
 // The same text as one warning; nothing when there is none (or no memory).
-void kova_warn_refusal(kova_diag *d, const char *name, const char *body, const char *secret);
+void warn_refusal(diagnostics *d, const char *name, const char *body, const char *secret);
 
 // ---------------------------------------------------------------------------
 // Service configuration (core/config.cpp)
 // ---------------------------------------------------------------------------
-struct kova_svc {
+struct service_config {
     char *host;
     char *api_key;
     char *base_url; // "scheme://host:port" and the URL base, if any
@@ -195,35 +197,37 @@ struct kova_svc {
 };
 
 // What the core keeps of a context: its diagnostics and its services.
-struct kova_core : kova_diag {
-    kova_svc svc[kova_kind_count];
+struct core_context : diagnostics {
+    service_config svc[kind_count];
 };
 
 // Releases everything the core part holds and leaves it zeroed.
-void kova_core_free(kova_core *c);
+void core_free(core_context *c);
 
-int32_t kova_svc_configure(kova_core *c, int32_t kind, const char *host, int32_t port, int32_t https,
+int32_t service_configure(core_context *c, int32_t kind, const char *host, int32_t port, int32_t https,
                            const char *api_key);
 // Sets the path prefix of a configured service ("sonarr/" -> "/sonarr"; NULL,
 // "" or "/" for none), part of its base URL until the next configuration.
-int32_t kova_svc_set_url_base(kova_core *c, int32_t kind, const char *path);
-const char *kova_svc_name(int32_t kind);
-int32_t kova_svc_default_port(int32_t kind);
+int32_t service_set_url_base(core_context *c, int32_t kind, const char *path);
+const char *service_name(int32_t kind);
+int32_t service_default_port(int32_t kind);
 // True when text is an IPv6 address literal without brackets: eight groups of
 // one to four hex digits, one "::" standing for one or more zero groups, and
 // optionally a dotted IPv4 address (no leading zeros) as the last 32 bits.
 // The same as glibc's inet_pton(AF_INET6), on every platform.
-bool kova_is_ipv6_literal(const char *text);
+bool is_ipv6_literal(const char *text);
 
 // ---------------------------------------------------------------------------
 // HTTP request frame (core/http.cpp)
 // ---------------------------------------------------------------------------
 // Sends one request to service kind through io (which the caller chose; null
 // when none is installed) and maps the answer's status to a result code.
-// *body_out (freed with kova_free) is the answer's text up to its first NUL,
+// *body_out (freed with mem_free) is the answer's text up to its first NUL,
 // followed by YYJSON_PADDING_SIZE zero bytes after that NUL, so that a parser
-// can read it in place (kova_answer_read_in_place); *len_out, when given,
+// can read it in place (answer_read_in_place); *len_out, when given,
 // receives its length.
-int32_t kova_http(kova_core *c, const kova_io *io, int32_t kind, kova_method method, const char *path,
+int32_t http_request(core_context *c, const kova_io *io, int32_t kind, http_method method, const char *path,
                   const char *query, const char *body, const char *label, char **body_out,
                   size_t *len_out = nullptr);
+
+} // namespace kova

@@ -3,6 +3,8 @@
 
 #include "core/core.h"
 
+namespace kova {
+
 namespace {
 // The library's copy of an answer, with the padding that lets the parsers read
 // it in place (yyjson reads a few bytes past the end): the one copy of a large
@@ -10,7 +12,7 @@ namespace {
 char *padded_copy(const char *text, size_t *len) {
     size_t n = strlen(text); // up to the first NUL: a body is text
     *len = n;
-    char *copy = static_cast<char *>(kova_malloc(n + 1 + YYJSON_PADDING_SIZE));
+    char *copy = static_cast<char *>(mem_alloc(n + 1 + YYJSON_PADDING_SIZE));
     if (!copy) return nullptr;
     memcpy(copy, text, n);
     memset(copy + n, 0, 1 + YYJSON_PADDING_SIZE);
@@ -26,33 +28,33 @@ void release_out(const kova_io *io, char *text) {
 }
 } // namespace
 
-int32_t kova_http(kova_core *ctx, const kova_io *io, int32_t kind, kova_method method, const char *path,
+int32_t http_request(core_context *ctx, const kova_io *io, int32_t kind, http_method method, const char *path,
                   const char *query, const char *body, const char *label, char **body_out, size_t *len_out) {
     *body_out = nullptr;
     size_t len = 0;
     if (!len_out) len_out = &len;
     *len_out = 0;
-    if (!kova_kind_ok(kind)) return kova_fail(ctx, ERR_INVALID_ARG, "unknown service");
-    const bool post = method == kova_method::post;
-    const kova_svc &svc = ctx->svc[kind];
-    const char *name = kova_svc_name(kind);
-    if (!svc.configured) return kova_fail(ctx, ERR_NOT_CONFIGURED, "%s is not configured", name);
+    if (!kind_ok(kind)) return fail(ctx, ERR_INVALID_ARG, "unknown service");
+    const bool post = method == http_method::post;
+    const service_config &svc = ctx->svc[kind];
+    const char *name = service_name(kind);
+    if (!svc.configured) return fail(ctx, ERR_NOT_CONFIGURED, "%s is not configured", name);
     if (!io || !io->get || (post && !io->post))
-        return kova_fail(ctx, ERR_NO_IO, "no transport installed (kova_set_io / kova_use_curl)");
+        return fail(ctx, ERR_NO_IO, "no transport installed (kova_set_io / kova_use_curl)");
 
     buf_guard url;
     {
-        text_guard key(kova_enc(svc.api_key));
-        if (!key.p) return kova_oom(ctx);
-        kova_buf_puts(&url.b, svc.base_url);
-        kova_buf_puts(&url.b, path);
-        kova_buf_puts(&url.b, "?apikey=");
-        kova_buf_puts(&url.b, key.p);
+        text_guard key(url_encode(svc.api_key));
+        if (!key.p) return fail_oom(ctx);
+        strbuf_puts(&url.b, svc.base_url);
+        strbuf_puts(&url.b, path);
+        strbuf_puts(&url.b, "?apikey=");
+        strbuf_puts(&url.b, key.p);
         if (query && *query) {
-            kova_buf_puts(&url.b, "&");
-            kova_buf_puts(&url.b, query);
+            strbuf_puts(&url.b, "&");
+            strbuf_puts(&url.b, query);
         }
-        if (url.b.oom) return kova_oom(ctx);
+        if (url.b.oom) return fail_oom(ctx);
     }
 
     char *tbody = nullptr;
@@ -61,7 +63,7 @@ int32_t kova_http(kova_core *ctx, const kova_io *io, int32_t kind, kova_method m
     int32_t r = post ? io->post(io->user, url.b.data, body ? body : "", "application/json", &tbody,
                                 &status, &terr)
                      : io->get(io->user, url.b.data, &tbody, &status, &terr);
-    kova_buf_free(&url.b);
+    strbuf_free(&url.b);
 
     char *copy = nullptr;
     bool copy_failed = false;
@@ -74,24 +76,26 @@ int32_t kova_http(kova_core *ctx, const kova_io *io, int32_t kind, kova_method m
     ctx->http_code = status;
 
     if (r != 0) {
-        kova_free(copy);
-        return kova_fail(ctx, ERR_TRANSPORT, "%s %s: transport failure", name, label);
+        mem_free(copy);
+        return fail(ctx, ERR_TRANSPORT, "%s %s: transport failure", name, label);
     }
-    if (copy_failed) return kova_oom(ctx);
+    if (copy_failed) return fail_oom(ctx);
     *body_out = copy;
     if (status >= 200 && status <= 299) {
         if (!copy) {
             *body_out = padded_copy("", len_out);
-            if (!*body_out) return kova_oom(ctx);
+            if (!*body_out) return fail_oom(ctx);
         }
         return OK;
     }
     int32_t rc = status == 401 || status == 403
-                     ? kova_fail(ctx, ERR_AUTH, "%s %s: HTTP %ld (API key rejected)", name, label,
+                     ? fail(ctx, ERR_AUTH, "%s %s: HTTP %ld (API key rejected)", name, label,
                                  static_cast<long>(status))
-                     : kova_fail(ctx, ERR_HTTP, "%s %s: HTTP %ld", name, label, static_cast<long>(status));
+                     : fail(ctx, ERR_HTTP, "%s %s: HTTP %ld", name, label, static_cast<long>(status));
     // The code and message stay the library's; what the service said about
     // its refusal goes beside them.
-    if (status >= 400) kova_warn_refusal(ctx, name, copy, svc.api_key);
+    if (status >= 400) warn_refusal(ctx, name, copy, svc.api_key);
     return rc;
 }
+
+} // namespace kova

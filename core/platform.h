@@ -8,41 +8,48 @@
 #include <cstddef>
 #include <cstdint>
 
+#if !defined(_WIN32)
+#include <pthread.h>
+#endif
+
+namespace kova {
+
 #if defined(_WIN32)
 // Windows: SRWLOCK is a pointer-sized word, zero when released.
-struct kova_lock { void *opaque; };
-#define KOVA_LOCK_INIT {nullptr}
+struct mutex { void *opaque; };
+#define KV_LOCK_INIT {nullptr}
 #else
-#include <pthread.h>
-struct kova_lock { pthread_mutex_t m; };
-#define KOVA_LOCK_INIT {PTHREAD_MUTEX_INITIALIZER}
+struct mutex { pthread_mutex_t m; };
+#define KV_LOCK_INIT {PTHREAD_MUTEX_INITIALIZER}
 #endif
 
 // Exclusive acquisition only; never nested by the library.
-void kova_lock_acquire(kova_lock *l);
-void kova_lock_release(kova_lock *l);
+void mutex_lock(mutex *l);
+void mutex_unlock(mutex *l);
 
 // Holds a lock for one scope.
-struct kova_lock_guard {
-    kova_lock *l;
-    explicit kova_lock_guard(kova_lock *lock) : l(lock) { kova_lock_acquire(l); }
-    ~kova_lock_guard() { kova_lock_release(l); }
-    kova_lock_guard(const kova_lock_guard &) = delete;
-    kova_lock_guard &operator=(const kova_lock_guard &) = delete;
+struct mutex_guard {
+    mutex *l;
+    explicit mutex_guard(mutex *lock) : l(lock) { mutex_lock(l); }
+    ~mutex_guard() { mutex_unlock(l); }
+    mutex_guard(const mutex_guard &) = delete;
+    mutex_guard &operator=(const mutex_guard &) = delete;
 };
 
 // Fills buf with n cryptographically random bytes. Returns 0 on success,
 // nonzero when the system source failed (the caller then uses a fallback).
-int kova_random_bytes(void *buf, size_t n);
+int random_bytes(void *buf, size_t n);
 
 // Seconds since 1970-01-01T00:00:00Z.
-int64_t kova_time_seconds();
+int64_t time_seconds();
 
 // Tells the system that the block [p, p + n), just allocated and about to be
 // filled, is a large one: on Linux it is backed by huge pages where the system
 // allows it (transparent huge pages in their "madvise" mode), so that a large
 // answer costs some five hundred times fewer page faults, and fewer TLB misses
-// while it is read. Blocks under kova_large_block bytes, and other systems:
+// while it is read. Blocks under large_block bytes, and other systems:
 // nothing.
-inline constexpr size_t kova_large_block = 4u << 20;
-void kova_hint_large(void *p, size_t n);
+inline constexpr size_t large_block = 4u << 20;
+void hint_large(void *p, size_t n);
+
+} // namespace kova

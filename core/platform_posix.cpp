@@ -11,11 +11,13 @@
 #include <cstdlib>
 #endif
 
-void kova_lock_acquire(kova_lock *l) { pthread_mutex_lock(&l->m); }
-void kova_lock_release(kova_lock *l) { pthread_mutex_unlock(&l->m); }
+namespace kova {
 
-int kova_random_bytes(void *buf, size_t n) {
-    if (kova_fault_random_fails()) return -1;
+void mutex_lock(mutex *l) { pthread_mutex_lock(&l->m); }
+void mutex_unlock(mutex *l) { pthread_mutex_unlock(&l->m); }
+
+int random_bytes(void *buf, size_t n) {
+    if (fault_random_fails()) return -1;
 #if defined(__linux__)
     auto *p = static_cast<unsigned char *>(buf);
     while (n > 0) {
@@ -34,11 +36,11 @@ int kova_random_bytes(void *buf, size_t n) {
 #endif
 }
 
-int64_t kova_time_seconds() { return static_cast<int64_t>(time(nullptr)); }
+int64_t time_seconds() { return static_cast<int64_t>(time(nullptr)); }
 
-void kova_hint_large(void *p, size_t n) {
+void hint_large(void *p, size_t n) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-    if (!p || n < kova_large_block) return;
+    if (!p || n < large_block) return;
     // The huge pages that fit inside the block; madvise wants page-aligned
     // bounds, and a huge page is 2 MiB on the systems that have them here.
     constexpr uintptr_t huge = uintptr_t{2} << 20;
@@ -51,3 +53,5 @@ void kova_hint_large(void *p, size_t n) {
     (void)n;
 #endif
 }
+
+} // namespace kova

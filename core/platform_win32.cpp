@@ -8,19 +8,21 @@
 
 #include <ctime>
 
-// kova_lock is declared without <windows.h>; it must be able to hold an
+namespace kova {
+
+// mutex is declared without <windows.h>; it must be able to hold an
 // SRWLOCK, whose released state is all zero bits (SRWLOCK_INIT).
-static_assert(sizeof(kova_lock) == sizeof(SRWLOCK), "kova_lock holds an SRWLOCK");
+static_assert(sizeof(mutex) == sizeof(SRWLOCK), "mutex holds an SRWLOCK");
 
 namespace {
-SRWLOCK *srw(kova_lock *l) { return reinterpret_cast<SRWLOCK *>(l); }
+SRWLOCK *srw(mutex *l) { return reinterpret_cast<SRWLOCK *>(l); }
 }  // namespace
 
-void kova_lock_acquire(kova_lock *l) { AcquireSRWLockExclusive(srw(l)); }
-void kova_lock_release(kova_lock *l) { ReleaseSRWLockExclusive(srw(l)); }
+void mutex_lock(mutex *l) { AcquireSRWLockExclusive(srw(l)); }
+void mutex_unlock(mutex *l) { ReleaseSRWLockExclusive(srw(l)); }
 
-int kova_random_bytes(void *buf, size_t n) {
-    if (kova_fault_random_fails()) return -1;
+int random_bytes(void *buf, size_t n) {
+    if (fault_random_fails()) return -1;
     auto *p = static_cast<unsigned char *>(buf);
     // BCryptGenRandom takes a ULONG count: ask in pieces that fit.
     while (n > 0) {
@@ -32,7 +34,9 @@ int kova_random_bytes(void *buf, size_t n) {
     return 0;
 }
 
-int64_t kova_time_seconds() { return static_cast<int64_t>(_time64(nullptr)); }
+int64_t time_seconds() { return static_cast<int64_t>(_time64(nullptr)); }
 
 // Large pages on Windows need a privilege that programs do not hold: nothing.
-void kova_hint_large(void *, size_t) {}
+void hint_large(void *, size_t) {}
+
+} // namespace kova

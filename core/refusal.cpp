@@ -6,12 +6,14 @@
 
 #include "core/core.h"
 
+namespace kova {
+
 namespace {
 // A body past this size is a page or a dump, not an explanation worth parsing.
 constexpr size_t k_max_json = 256 * 1024;
 constexpr int k_max_depth = 3;
 // Room for the warning text without its NUL; a cut text ends with "...".
-constexpr size_t k_room = kova_warn_size - 1;
+constexpr size_t k_room = warn_size - 1;
 
 unsigned char lower(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; }
 
@@ -38,7 +40,7 @@ yyjson_val *member(yyjson_val *obj, const char *key) {
     size_t idx, max;
     yyjson_val *k, *v;
     yyjson_obj_foreach(obj, idx, max, k, v) {
-        if (kova_ieq(yyjson_get_str(k), key)) return v;
+        if (ieq(yyjson_get_str(k), key)) return v;
     }
     return nullptr;
 }
@@ -49,25 +51,25 @@ const char *text_of(yyjson_val *v) {
 
 // Appends one part of the explanation: after a part ending in a full stop or
 // colon a space suffices, otherwise parts are joined with "; ".
-void add_part(kova_buf *b, const char *label, const char *text) {
+void add_part(strbuf *b, const char *label, const char *text) {
     if (!text || b->len > k_room) return;
     if (b->len > 0) {
         char last = b->data[b->len - 1];
-        kova_buf_puts(b, last == '.' || last == ':' || last == '!' || last == '?' ? " " : "; ");
+        strbuf_puts(b, last == '.' || last == ':' || last == '!' || last == '?' ? " " : "; ");
     }
     if (label && *label) {
-        kova_buf_puts(b, label);
-        kova_buf_puts(b, ": ");
+        strbuf_puts(b, label);
+        strbuf_puts(b, ": ");
     }
-    kova_buf_puts(b, text);
+    strbuf_puts(b, text);
 }
 
-void read_value(kova_buf *b, yyjson_val *v, int depth);
+void read_value(strbuf *b, yyjson_val *v, int depth);
 
 // One object of the shapes the services send: a Servarr validation failure
 // ({"propertyName","errorMessage"}), ASP.NET problem details ({"title",
 // "detail","errors":{"Field":["text",...]}}), or {"message"} / {"error"}.
-void read_object(kova_buf *b, yyjson_val *obj, int depth) {
+void read_object(strbuf *b, yyjson_val *obj, int depth) {
     if (const char *msg = text_of(member(obj, "errorMessage"))) {
         add_part(b, text_of(member(obj, "propertyName")), msg);
         return;
@@ -103,7 +105,7 @@ void read_object(kova_buf *b, yyjson_val *obj, int depth) {
         read_object(b, error, depth + 1);
 }
 
-void read_value(kova_buf *b, yyjson_val *v, int depth) {
+void read_value(strbuf *b, yyjson_val *v, int depth) {
     if (yyjson_is_obj(v)) {
         read_object(b, v, depth);
     } else if (yyjson_is_arr(v)) {
@@ -122,10 +124,10 @@ void read_value(kova_buf *b, yyjson_val *v, int depth) {
 
 // The first line of a plain-text answer (an exception's message comes
 // first, its stack after it).
-void read_plain(kova_buf *b, const char *body) {
+void read_plain(strbuf *b, const char *body) {
     const char *p = skip_space(body);
     size_t n = strcspn(p, "\r\n");
-    if (n > 0) kova_buf_put(b, p, n);
+    if (n > 0) strbuf_put(b, p, n);
 }
 
 bool value_ends(char c) {
@@ -138,7 +140,7 @@ bool value_ends(char c) {
 // words) becomes "***", control characters become spaces, runs of spaces
 // collapse, invalid UTF-8 bytes become U+FFFD, and a text too long is cut at
 // a character boundary and ends with "...".
-void clean(const char *text, const char *secret, char out[kova_warn_size]) {
+void clean(const char *text, const char *secret, char out[warn_size]) {
     const size_t secret_len = secret ? strlen(secret) : 0;
     const size_t n = strlen(text);
     size_t o = 0;
@@ -173,7 +175,7 @@ void clean(const char *text, const char *secret, char out[kova_warn_size]) {
             ++i;
             continue;
         }
-        size_t len = kova_utf8_len(p, n - i);
+        size_t len = utf8_len(p, n - i);
         if (len == 0) {
             put("\xEF\xBF\xBD", 3);
             ++i;
@@ -196,7 +198,7 @@ void clean(const char *text, const char *secret, char out[kova_warn_size]) {
 }
 } // namespace
 
-bool kova_refusal_text(const char *name, const char *body, const char *secret, char out[kova_warn_size]) {
+bool refusal_text(const char *name, const char *body, const char *secret, char out[warn_size]) {
     out[0] = '\0';
     if (!body) return false;
     const char *start = skip_space(body);
@@ -210,7 +212,7 @@ bool kova_refusal_text(const char *name, const char *body, const char *secret, c
                                !mentions(start, n, "title") && !mentions(start, n, "detail")))
             return false;
         bool oom;
-        doc_guard doc(kova_json_read(start, n, &oom));
+        doc_guard doc(json_read(start, n, &oom));
         if (oom) return false;
         if (doc.doc)
             read_value(&text.b, yyjson_doc_get_root(doc.doc), 0);
@@ -221,15 +223,17 @@ bool kova_refusal_text(const char *name, const char *body, const char *secret, c
     }
     if (text.b.oom || text.b.len == 0) return false;
     buf_guard full;
-    kova_buf_puts(&full.b, name);
-    kova_buf_puts(&full.b, ": ");
-    kova_buf_put(&full.b, text.b.data, text.b.len);
+    strbuf_puts(&full.b, name);
+    strbuf_puts(&full.b, ": ");
+    strbuf_put(&full.b, text.b.data, text.b.len);
     if (full.b.oom) return false;
     clean(full.b.data, secret, out);
     return out[0] != '\0';
 }
 
-void kova_warn_refusal(kova_diag *d, const char *name, const char *body, const char *secret) {
-    char text[kova_warn_size];
-    if (kova_refusal_text(name, body, secret, text)) kova_warnf(d, "%s", text);
+void warn_refusal(diagnostics *d, const char *name, const char *body, const char *secret) {
+    char text[warn_size];
+    if (refusal_text(name, body, secret, text)) warnf(d, "%s", text);
 }
+
+} // namespace kova

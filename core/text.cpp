@@ -6,10 +6,12 @@
 #include "core/core.h"
 #include "core/platform.h"
 
+namespace kova {
+
 namespace {
 const char hex[] = "0123456789ABCDEF";
 const char hx[] = "0123456789abcdef";
-uint64_t ctr = 0; // fallback sequence counter of kova_uuid4
+uint64_t ctr = 0; // fallback sequence counter of uuid4
 
 bool unreserved(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -17,21 +19,21 @@ bool unreserved(unsigned char c) {
 }
 } // namespace
 
-char *kova_strdup(const char *s) {
+char *text_dup(const char *s) {
     if (!s) return nullptr;
-    return kova_strndup(s, strlen(s));
+    return text_ndup(s, strlen(s));
 }
 
-char *kova_strndup(const char *s, size_t n) {
+char *text_ndup(const char *s, size_t n) {
     if (!s) return nullptr;
-    char *p = static_cast<char *>(kova_malloc(n + 1));
+    char *p = static_cast<char *>(mem_alloc(n + 1));
     if (!p) return nullptr;
     memcpy(p, s, n);
     p[n] = '\0';
     return p;
 }
 
-const void *kova_memmem(const void *hay, size_t n_hay, const void *pat, size_t n_pat) {
+const void *find_bytes(const void *hay, size_t n_hay, const void *pat, size_t n_pat) {
     if (n_pat == 0) return hay;
     if (n_pat > n_hay) return nullptr;
     const auto *h = static_cast<const unsigned char *>(hay);
@@ -48,7 +50,7 @@ const void *kova_memmem(const void *hay, size_t n_hay, const void *pat, size_t n
     return nullptr;
 }
 
-int kova_ieq(const char *a, const char *b) {
+int ieq(const char *a, const char *b) {
     if (!a || !b) return 0;
     for (;; ++a, ++b) {
         int x = tolower(static_cast<unsigned char>(*a));
@@ -58,13 +60,13 @@ int kova_ieq(const char *a, const char *b) {
     }
 }
 
-void kova_buf_put(kova_buf *b, const void *bytes, size_t n) {
+void strbuf_put(strbuf *b, const void *bytes, size_t n) {
     if (b->oom) return;
     size_t need = b->len + n + 1;
     if (b->cap < need) {
         size_t cap = b->cap ? b->cap : 128;
         while (cap < need) cap *= 2;
-        char *p = static_cast<char *>(kova_realloc(b->data, cap));
+        char *p = static_cast<char *>(mem_realloc(b->data, cap));
         if (!p) {
             b->oom = 1;
             return;
@@ -77,22 +79,22 @@ void kova_buf_put(kova_buf *b, const void *bytes, size_t n) {
     b->data[b->len] = '\0';
 }
 
-void kova_buf_puts(kova_buf *b, const char *s) {
+void strbuf_puts(strbuf *b, const char *s) {
     if (b->oom) return;
-    kova_buf_put(b, s, strlen(s));
+    strbuf_put(b, s, strlen(s));
 }
 
-void kova_buf_free(kova_buf *b) {
-    kova_free(b->data);
-    *b = kova_buf{};
+void strbuf_free(strbuf *b) {
+    mem_free(b->data);
+    *b = strbuf{};
 }
 
-char *kova_enc(const char *s) {
-    if (!s || !*s) return kova_strdup("");
+char *url_encode(const char *s) {
+    if (!s || !*s) return text_dup("");
     size_t n = 0;
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(s); *p; ++p)
         n += unreserved(*p) ? 1 : 3;
-    char *out = static_cast<char *>(kova_malloc(n + 1));
+    char *out = static_cast<char *>(mem_alloc(n + 1));
     if (!out) return nullptr;
     char *o = out;
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(s); *p; ++p) {
@@ -108,15 +110,15 @@ char *kova_enc(const char *s) {
     return out;
 }
 
-void kova_uuid4(char out[37]) {
+void uuid4(char out[37]) {
     unsigned char b[16];
-    if (kova_random_bytes(b, sizeof b) != 0) {
+    if (random_bytes(b, sizeof b) != 0) {
         // SplitMix64 over a seed of counter, address and time: unique enough
         // for an identifier when the system generator is unavailable.
         ++ctr;
         uint64_t seed = ctr * 0x9E3779B97F4A7C15ULL;
         seed ^= static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&ctr));
-        seed ^= static_cast<uint64_t>(kova_time_seconds());
+        seed ^= static_cast<uint64_t>(time_seconds());
         for (unsigned char &byte : b) {
             seed += 0x9E3779B97F4A7C15ULL;
             uint64_t z = seed;
@@ -137,7 +139,7 @@ void kova_uuid4(char out[37]) {
     *o = '\0';
 }
 
-size_t kova_utf8_len(const char *text, size_t n) {
+size_t utf8_len(const char *text, size_t n) {
     const auto *p = reinterpret_cast<const unsigned char *>(text);
     unsigned char c = p[0];
     size_t len;
@@ -162,11 +164,13 @@ size_t kova_utf8_len(const char *text, size_t n) {
     return len;
 }
 
-bool kova_utf8_valid(const char *s, size_t n) {
+bool utf8_valid(const char *s, size_t n) {
     for (size_t i = 0; i < n;) {
-        size_t len = kova_utf8_len(s + i, n - i);
+        size_t len = utf8_len(s + i, n - i);
         if (len == 0) return false;
         i += len;
     }
     return true;
 }
+
+} // namespace kova

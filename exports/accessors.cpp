@@ -2,17 +2,19 @@
 // indexes give "", -1 or 0; a text is never null.
 #include "exports/frame.h"
 
+using namespace kova;
+
 namespace {
-const kova_row *row_at(int32_t i) {
+const result_row *row_at(int32_t i) {
     return i >= 0 && i < g_kova.rs.row_count ? &g_kova.rs.rows[i] : nullptr;
 }
-const kova_indexer *indexer_at(int32_t i) {
+const indexer_entry *indexer_at(int32_t i) {
     return i >= 0 && i < g_kova.rs.indexer_count ? &g_kova.rs.indexers[i] : nullptr;
 }
-const kova_lookup *lookup_at(int32_t i) {
+const lookup_entry *lookup_at(int32_t i) {
     return i >= 0 && i < g_kova.lookup_count ? &g_kova.lookup[i] : nullptr;
 }
-const char *text(const char *s) { return s ? s : kova_empty; }
+const char *text(const char *s) { return s ? s : empty_text; }
 } // namespace
 
 // One accessor: entry i of a list (row_at, indexer_at, lookup_at), its field,
@@ -20,7 +22,7 @@ const char *text(const char *s) { return s ? s : kova_empty; }
 #define KOVA_TEXT(fn, at, field)                      \
     KOVA_API const char *fn(int32_t i) {              \
         const auto *e = at(i);                        \
-        return e ? text(e->field) : kova_empty;       \
+        return e ? text(e->field) : empty_text;       \
     }
 #define KOVA_INT(fn, at, field, missing)              \
     KOVA_API int32_t fn(int32_t i) {                  \
@@ -34,10 +36,10 @@ extern "C" {
 
 KOVA_API int32_t kova_test_log_count(void) { return g_kova.test_log_count; }
 KOVA_API const char *kova_test_log_key(int32_t i) {
-    return i >= 0 && i < g_kova.test_log_count ? text(g_kova.test_log[i].key) : kova_empty;
+    return i >= 0 && i < g_kova.test_log_count ? text(g_kova.test_log[i].key) : empty_text;
 }
 KOVA_API const char *kova_test_log_text(int32_t i) {
-    return i >= 0 && i < g_kova.test_log_count ? text(g_kova.test_log[i].text) : kova_empty;
+    return i >= 0 && i < g_kova.test_log_count ? text(g_kova.test_log[i].text) : empty_text;
 }
 
 KOVA_API const char *kova_rootfolder(void) { return text(g_kova.rootfolder); }
@@ -46,7 +48,7 @@ KOVA_API int32_t kova_quality_profile_id(int32_t i) {
     return i >= 0 && i < g_kova.qp_count ? g_kova.qp_ids[i] : -1;
 }
 KOVA_API const char *kova_quality_profile_name(int32_t i) {
-    return i >= 0 && i < g_kova.qp_count ? text(g_kova.qp_names[i]) : kova_empty;
+    return i >= 0 && i < g_kova.qp_count ? text(g_kova.qp_names[i]) : empty_text;
 }
 
 KOVA_API int32_t kova_jackett_stage(void) { return g_kova.stage; }
@@ -84,29 +86,29 @@ KOVA_ROW_INT(kova_result_episode, episode, -1)
 KOVA_ROW_INT(kova_result_full_season, full_season, 0)
 
 KOVA_API int32_t kova_result_size(int32_t i, uint64_t *size_out) {
-    const kova_row *r = row_at(i);
+    const result_row *r = row_at(i);
     if (!r || !r->has_size) return ERR_NOT_FOUND;
     if (size_out) *size_out = static_cast<uint64_t>(r->size);
     return OK;
 }
 
 KOVA_API int32_t kova_result_category(int32_t i, int32_t j) {
-    const kova_row *r = row_at(i);
+    const result_row *r = row_at(i);
     if (!r || j < 0 || j >= r->category_count) return -1;
     return r->categories[j];
 }
 
 KOVA_API int64_t kova_result_publish_date(int32_t i) {
-    const kova_row *r = row_at(i);
+    const result_row *r = row_at(i);
     return r ? r->publish_date : -1;
 }
 
 KOVA_API const char *kova_result_field(int32_t i, const char *name) {
-    kova_free(g_kova.field_text);
+    mem_free(g_kova.field_text);
     g_kova.field_text = nullptr;
-    const kova_row *r = row_at(i);
-    if (!r || !name) return kova_empty;
-    g_kova.field_text = kova_val_str(kova_obj_iget(r->raw, name), nullptr);
+    const result_row *r = row_at(i);
+    if (!r || !name) return empty_text;
+    g_kova.field_text = val_str(obj_iget(r->raw, name), nullptr);
     return text(g_kova.field_text);
 }
 

@@ -2,23 +2,18 @@
 // and the diagnostic, lifecycle, configuration and transport exports.
 #include "exports/frame.h"
 
-kova_global g_kova;
-static int32_t g_inited = 0;
+using namespace kova;
 
-void kova_init_step() {
-    if (!g_inited) {
-        g_inited = 1;
-        g_kova.match = -1;
-    }
-}
+// Constant-initialised in its zero state (no lookup match: -1), so it is
+// ready before any call and needs no first-use step.
+global_context kova::g_kova;
 
-kova_ctx *kova_frame_begin() {
-    kova_init_step();
-    kova_begin(&g_kova);
+context *kova::frame_begin() {
+    begin_call(&g_kova);
     return &g_kova;
 }
 
-int32_t kova_frame_end(int32_t rc) {
+int32_t kova::frame_end(int32_t rc) {
     g_kova.rc = rc;
     return rc;
 }
@@ -26,87 +21,79 @@ int32_t kova_frame_end(int32_t rc) {
 extern "C" {
 
 KOVA_API const char *kova_version(void) { return "1.0.0"; }
-KOVA_API const char *kova_strerror(int32_t rc) { return kova_code_name(rc); }
+KOVA_API const char *kova_strerror(int32_t rc) { return code_name(rc); }
 KOVA_API int32_t kova_last_rc(void) { return g_kova.rc; }
 KOVA_API int32_t kova_last_http_code(void) { return g_kova.http_code; }
 KOVA_API const char *kova_last_error(void) { return g_kova.err; }
 KOVA_API int32_t kova_warning_count(void) { return g_kova.warning_count; }
 
 KOVA_API const char *kova_warning(int32_t i) {
-    if (i < 0 || i >= g_kova.warning_count || !g_kova.warnings[i]) return kova_empty;
+    if (i < 0 || i >= g_kova.warning_count || !g_kova.warnings[i]) return empty_text;
     return g_kova.warnings[i];
 }
 
 KOVA_API void kova_reset(void) {
-    kova_ctx_free(&g_kova);
-    kova_free(g_kova.json_text);
-    kova_free(g_kova.field_text);
+    context_free(&g_kova);
+    mem_free(g_kova.json_text);
+    mem_free(g_kova.field_text);
     g_kova.json_text = g_kova.field_text = nullptr;
     g_kova.imdb_buf[0] = '\0';
-    g_inited = 1;
-    g_kova.match = -1;
-    kova_curl_set_timeout(0);
+    set_request_timeout(0);
 }
 
-KOVA_API void kova_arm_library_writes(int32_t armed) {
-    kova_init_step();
-    g_kova.armed = armed ? 1 : 0;
-}
+KOVA_API void kova_arm_library_writes(int32_t armed) { g_kova.armed = armed ? 1 : 0; }
 
 KOVA_API int32_t kova_library_writes_armed(void) { return g_kova.armed; }
 
 KOVA_API int32_t kova_jackett_configure(const char *host, int32_t port, int32_t https, const char *api_key) {
-    kova_ctx *ctx = kova_frame_begin();
-    return kova_frame_end(kova_svc_configure(ctx, KOVA_JACKETT, host, port, https, api_key));
+    context *ctx = frame_begin();
+    return frame_end(service_configure(ctx, KOVA_JACKETT, host, port, https, api_key));
 }
 
 KOVA_API int32_t kova_sonarr_configure(const char *host, int32_t port, int32_t https, const char *api_key) {
-    kova_ctx *ctx = kova_frame_begin();
-    return kova_frame_end(kova_svc_configure(ctx, KOVA_SONARR, host, port, https, api_key));
+    context *ctx = frame_begin();
+    return frame_end(service_configure(ctx, KOVA_SONARR, host, port, https, api_key));
 }
 
 KOVA_API int32_t kova_radarr_configure(const char *host, int32_t port, int32_t https, const char *api_key) {
-    kova_ctx *ctx = kova_frame_begin();
-    return kova_frame_end(kova_svc_configure(ctx, KOVA_RADARR, host, port, https, api_key));
+    context *ctx = frame_begin();
+    return frame_end(service_configure(ctx, KOVA_RADARR, host, port, https, api_key));
 }
 
 KOVA_API int32_t kova_set_url_base(int32_t kind, const char *path) {
-    kova_ctx *ctx = kova_frame_begin();
-    return kova_frame_end(kova_svc_set_url_base(ctx, kind, path));
+    context *ctx = frame_begin();
+    return frame_end(service_set_url_base(ctx, kind, path));
 }
 
 KOVA_API const char *kova_base_url(int32_t kind) {
-    if (!kova_kind_ok(kind)) return kova_empty;
-    const kova_svc &s = g_kova.svc[kind];
-    return s.configured && s.base_url ? s.base_url : kova_empty;
+    if (!kind_ok(kind)) return empty_text;
+    const service_config &s = g_kova.svc[kind];
+    return s.configured && s.base_url ? s.base_url : empty_text;
 }
 
-KOVA_API int32_t kova_default_port(int32_t kind) { return kova_svc_default_port(kind); }
+KOVA_API int32_t kova_default_port(int32_t kind) { return service_default_port(kind); }
 
 KOVA_API void kova_set_io(const kova_io *io) {
-    kova_init_step();
     g_kova.io = io;
     g_kova.use_fake = 0;
 }
 
 KOVA_API void kova_use_fake(void) {
-    kova_init_step();
     g_kova.io = nullptr;
     g_kova.use_fake = 1;
 }
 
 KOVA_API int32_t kova_use_curl(void) {
-    kova_init_step();
     g_kova.io = nullptr;
     g_kova.use_fake = 0;
-    return kova_io_curl() ? OK : ERR_NO_IO;
+    return builtin_io() ? OK : ERR_NO_IO;
 }
 
-KOVA_API void kova_set_timeout_ms(int32_t ms) { kova_curl_set_timeout(ms); }
-KOVA_API int32_t kova_timeout_ms(void) { return kova_curl_timeout(); }
+KOVA_API void kova_set_timeout_ms(int32_t ms) { set_request_timeout(ms); }
+KOVA_API int32_t kova_timeout_ms(void) { return request_timeout(); }
 
 KOVA_API const char *kova_imdb_numeric(const char *imdb_id) {
-    kova_imdb_norm(imdb_id, g_kova.imdb_buf, sizeof g_kova.imdb_buf);
+    imdb_norm(imdb_id, g_kova.imdb_buf, sizeof g_kova.imdb_buf);
     return g_kova.imdb_buf;
 }
 

@@ -10,6 +10,8 @@
 
 #include "exports/frame.h"
 
+using namespace kova;
+
 namespace {
 // Answer codes by internal result (and, for ERR_HTTP, by HTTP status).
 int32_t answer_for(int32_t rc, int32_t http) {
@@ -37,7 +39,7 @@ bool copy_out(const char *text, size_t len, char *buf, int32_t size) {
 
 // {"error": msg}; returns code whether or not it fits the buffer.
 int32_t err_out(char *buf, int32_t size, int32_t code, const char *msg) {
-    mut_doc_guard doc(yyjson_mut_doc_new(&kova_alc));
+    mut_doc_guard doc(yyjson_mut_doc_new(&json_alc));
     yyjson_mut_val *root = doc.doc ? yyjson_mut_obj(doc.doc) : nullptr;
     char *text = nullptr;
     size_t len = 0;
@@ -45,18 +47,18 @@ int32_t err_out(char *buf, int32_t size, int32_t code, const char *msg) {
         yyjson_mut_doc_set_root(doc.doc, root);
         if (yyjson_mut_obj_add_strcpy(doc.doc, root, "error", msg)) {
             yyjson_write_err werr;
-            text = yyjson_mut_write_opts(doc.doc, 0, &kova_alc, &len, &werr);
+            text = yyjson_mut_write_opts(doc.doc, 0, &json_alc, &len, &werr);
             // A message can carry bytes of a service's answer that are not
             // UTF-8 (a Torznab error code, cut after 8 bytes): write those as
             // U+FFFD instead of reporting the failure as lost memory.
             if (!text && werr.code == YYJSON_WRITE_ERROR_INVALID_STRING)
                 text = yyjson_mut_write_opts(doc.doc, YYJSON_WRITE_ALLOW_INVALID_UNICODE | YYJSON_WRITE_ESCAPE_UNICODE,
-                                             &kova_alc, &len, nullptr);
+                                             &json_alc, &len, nullptr);
         }
     }
     if (text) {
         copy_out(text, len, buf, size);
-        kova_free(text);
+        mem_free(text);
     } else if (strcmp(msg, "out of memory") != 0) {
         return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "out of memory");
     } else {
@@ -87,15 +89,15 @@ bool parse_port(const char *s, int32_t *port) {
 }
 
 struct ctx_guard {
-    kova_ctx ctx;
-    ctx_guard() { kova_ctx_init(&ctx); }
-    ~ctx_guard() { kova_ctx_free(&ctx); }
+    context ctx;
+    ctx_guard() { context_init(&ctx); }
+    ~ctx_guard() { context_free(&ctx); }
     ctx_guard(const ctx_guard &) = delete;
     ctx_guard &operator=(const ctx_guard &) = delete;
 };
 
 char *success_answer(const char *type, const char *url, bool new_id, bool report_port, int32_t port) {
-    mut_doc_guard doc(yyjson_mut_doc_new(&kova_alc));
+    mut_doc_guard doc(yyjson_mut_doc_new(&json_alc));
     if (!doc.doc) return nullptr;
     yyjson_mut_val *root = yyjson_mut_obj(doc.doc);
     if (!root) return nullptr;
@@ -104,7 +106,7 @@ char *success_answer(const char *type, const char *url, bool new_id, bool report
               yyjson_mut_obj_add_strcpy(doc.doc, root, "URL", url);
     if (ok && new_id) {
         char uuid[37];
-        kova_uuid4(uuid);
+        uuid4(uuid);
         ok = yyjson_mut_obj_add_strcpy(doc.doc, root, "ID", uuid);
     }
     if (ok && report_port) {
@@ -115,7 +117,7 @@ char *success_answer(const char *type, const char *url, bool new_id, bool report
     if (!ok) return nullptr;
     // Every text here came from the strictly parsed settings (valid UTF-8) or
     // is ASCII, so writing fails only for lack of memory.
-    return yyjson_mut_write_opts(doc.doc, 0, &kova_alc, nullptr, nullptr);
+    return yyjson_mut_write_opts(doc.doc, 0, &json_alc, nullptr, nullptr);
 }
 
 int32_t validate_common(int32_t kind, const char *type, const kova_io *io, const char *settings, char *buf,
@@ -124,7 +126,7 @@ int32_t validate_common(int32_t kind, const char *type, const kova_io *io, const
     buf[0] = '\0';
     if (!settings) return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "settings are NULL");
     bool oom;
-    doc_guard doc(kova_json_read(settings, strlen(settings), &oom));
+    doc_guard doc(json_read(settings, strlen(settings), &oom));
     if (oom) return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "out of memory");
     yyjson_val *obj = yyjson_doc_get_root(doc.doc);
     if (!yyjson_is_obj(obj)) return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "settings are not a JSON object");
@@ -132,31 +134,31 @@ int32_t validate_common(int32_t kind, const char *type, const kova_io *io, const
     if (!host || !*host) return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "Host is empty");
     const char *key = sget(obj, "APIKey");
     if (!key || !*key) return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "APIKey is empty");
-    bool https = kova_ieq(sget(obj, "UseHttps"), "true");
+    bool https = ieq(sget(obj, "UseHttps"), "true");
     const char *id = sget(obj, "ID");
     const char *port_text = sget(obj, "Port");
-    int32_t port = kova_svc_default_port(kind);
+    int32_t port = service_default_port(kind);
     bool report_port = false;
     if (port_text && *port_text && !parse_port(port_text, &port)) {
-        port = kova_svc_default_port(kind);
+        port = service_default_port(kind);
         report_port = true;
     }
     if (!io) return err_out(buf, size, KOVA_VALIDATE_UNREACHABLE, "no transport");
 
     ctx_guard tmp;
     tmp.ctx.io = io;
-    int32_t rc = kova_svc_configure(&tmp.ctx, kind, host, port, https, key);
-    if (rc == OK) rc = kova_svc_set_url_base(&tmp.ctx, kind, sget(obj, "UrlBase"));
-    if (rc == OK) rc = kind == KOVA_JACKETT ? kova_do_jackett_test(&tmp.ctx) : kova_do_arr_test(&tmp.ctx, kind);
+    int32_t rc = service_configure(&tmp.ctx, kind, host, port, https, key);
+    if (rc == OK) rc = service_set_url_base(&tmp.ctx, kind, sget(obj, "UrlBase"));
+    if (rc == OK) rc = kind == KOVA_JACKETT ? do_jackett_test(&tmp.ctx) : do_arr_test(&tmp.ctx, kind);
     if (rc == OK || rc == PARTIAL) {
         char *text = success_answer(type, tmp.ctx.svc[kind].base_url, !id || !*id, report_port, port);
         if (!text) return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "out of memory");
         bool fits = copy_out(text, strlen(text), buf, size);
-        kova_free(text);
+        mem_free(text);
         return fits ? KOVA_VALIDATE_OK : KOVA_VALIDATE_NO_BUFFER;
     }
     char msg[600];
-    snprintf(msg, sizeof msg, "%s", tmp.ctx.err[0] ? tmp.ctx.err : kova_code_name(rc));
+    snprintf(msg, sizeof msg, "%s", tmp.ctx.err[0] ? tmp.ctx.err : code_name(rc));
     return err_out(buf, size, answer_for(rc, tmp.ctx.http_code), msg);
 }
 

@@ -1,100 +1,102 @@
 // Operation entry points: each one the call frame around one operation.
 #include "exports/frame.h"
 
+using namespace kova;
+
 extern "C" {
 
-KOVA_API int32_t kova_jackett_test(void) { return kova_frame_end(kova_do_jackett_test(kova_frame_begin())); }
-KOVA_API int32_t kova_sonarr_test(void) { return kova_frame_end(kova_do_arr_test(kova_frame_begin(), KOVA_SONARR)); }
-KOVA_API int32_t kova_radarr_test(void) { return kova_frame_end(kova_do_arr_test(kova_frame_begin(), KOVA_RADARR)); }
+KOVA_API int32_t kova_jackett_test(void) { return frame_end(do_jackett_test(frame_begin())); }
+KOVA_API int32_t kova_sonarr_test(void) { return frame_end(do_arr_test(frame_begin(), KOVA_SONARR)); }
+KOVA_API int32_t kova_radarr_test(void) { return frame_end(do_arr_test(frame_begin(), KOVA_RADARR)); }
 
 KOVA_API int32_t kova_parse_torznab_indexers(const char *xml) {
-    return kova_frame_end(kova_do_parse_torznab(kova_frame_begin(), xml));
+    return frame_end(do_parse_torznab(frame_begin(), xml));
 }
 
 KOVA_API int32_t kova_jackett_search_imdb(const char *imdb_id, const char *title, const char *query) {
-    return kova_frame_end(kova_do_jackett_search(kova_frame_begin(), imdb_id, title, query));
+    return frame_end(do_jackett_search(frame_begin(), imdb_id, title, query));
 }
 
 KOVA_API int32_t kova_jackett_search_query(const char *query) {
-    kova_ctx *ctx = kova_frame_begin();
+    context *ctx = frame_begin();
     if (!query || !*query) {
-        kova_rset_free(&ctx->rs);
+        result_set_free(&ctx->rs);
         ctx->stage = KOVA_STAGE_NONE;
-        return kova_frame_end(kova_fail(ctx, ERR_INVALID_ARG, "Jackett search: empty query"));
+        return frame_end(fail(ctx, ERR_INVALID_ARG, "Jackett search: empty query"));
     }
-    return kova_frame_end(kova_do_jackett_search(ctx, nullptr, nullptr, query));
+    return frame_end(do_jackett_search(ctx, nullptr, nullptr, query));
 }
 
 KOVA_API int32_t kova_parse_jackett(const char *json) {
-    return kova_frame_end(kova_do_parse_jackett(kova_frame_begin(), json));
+    return frame_end(do_parse_jackett(frame_begin(), json));
 }
 
 KOVA_API int32_t kova_parse_jackett_take(char *json, size_t len) {
-    return kova_frame_end(kova_do_parse_jackett_own(kova_frame_begin(), json, len));
+    return frame_end(do_parse_jackett_own(frame_begin(), json, len));
 }
 
 KOVA_API int32_t kova_sonarr_lookup(const char *imdb_id, const char *title) {
-    kova_ctx *ctx = kova_frame_begin();
-    kova_log_clear(ctx);
-    return kova_frame_end(kova_do_sonarr_lookup(ctx, imdb_id, title));
+    context *ctx = frame_begin();
+    log_clear(ctx);
+    return frame_end(do_sonarr_lookup(ctx, imdb_id, title));
 }
 
 KOVA_API int32_t kova_radarr_lookup_imdb(const char *imdb_id) {
-    kova_ctx *ctx = kova_frame_begin();
-    kova_log_clear(ctx);
-    return kova_frame_end(kova_do_radarr_lookup(ctx, imdb_id));
+    context *ctx = frame_begin();
+    log_clear(ctx);
+    return frame_end(do_radarr_lookup(ctx, imdb_id));
 }
 
 KOVA_API int32_t kova_sonarr_library_find(int32_t tvdb_id) {
-    return kova_frame_end(kova_do_library_find(kova_frame_begin(), KOVA_SONARR, tvdb_id));
+    return frame_end(do_library_find(frame_begin(), KOVA_SONARR, tvdb_id));
 }
 
 KOVA_API int32_t kova_radarr_library_find(int32_t tmdb_id) {
-    return kova_frame_end(kova_do_library_find(kova_frame_begin(), KOVA_RADARR, tmdb_id));
+    return frame_end(do_library_find(frame_begin(), KOVA_RADARR, tmdb_id));
 }
 
 KOVA_API int32_t kova_sonarr_releases(int32_t series_id, int32_t season, int32_t episode) {
-    kova_ctx *ctx = kova_frame_begin();
-    kova_log_clear(ctx);
-    return kova_frame_end(kova_do_sonarr_releases(ctx, series_id, season, episode));
+    context *ctx = frame_begin();
+    log_clear(ctx);
+    return frame_end(do_sonarr_releases(ctx, series_id, season, episode));
 }
 
 KOVA_API int32_t kova_radarr_releases(int32_t movie_id) {
-    kova_ctx *ctx = kova_frame_begin();
-    kova_log_clear(ctx);
-    return kova_frame_end(kova_do_radarr_releases(ctx, movie_id));
+    context *ctx = frame_begin();
+    log_clear(ctx);
+    return frame_end(do_radarr_releases(ctx, movie_id));
 }
 
 KOVA_API int32_t kova_parse_arr_releases(const char *json) {
-    return kova_frame_end(kova_do_parse_releases(kova_frame_begin(), json));
+    return frame_end(do_parse_releases(frame_begin(), json));
 }
 
 KOVA_API int32_t kova_sonarr_add_series(int32_t tvdb_id, const char *root, int32_t profile_id) {
-    return kova_frame_end(kova_do_add(kova_frame_begin(), KOVA_SONARR, tvdb_id, root, profile_id));
+    return frame_end(do_add(frame_begin(), KOVA_SONARR, tvdb_id, root, profile_id));
 }
 
 KOVA_API int32_t kova_radarr_add_movie(int32_t tmdb_id, const char *root, int32_t profile_id) {
-    return kova_frame_end(kova_do_add(kova_frame_begin(), KOVA_RADARR, tmdb_id, root, profile_id));
+    return frame_end(do_add(frame_begin(), KOVA_RADARR, tmdb_id, root, profile_id));
 }
 
-KOVA_API int32_t kova_quality_profile_pick(const char *profile) { return kova_qp_pick(&g_kova, profile); }
+KOVA_API int32_t kova_quality_profile_pick(const char *profile) { return profile_pick(&g_kova, profile); }
 
 KOVA_API int32_t kova_sonarr_search_or_add(const char *imdb_id, const char *title, int32_t season, int32_t episode,
                                            const char *profile) {
-    return kova_frame_end(
-        kova_do_search_or_add(kova_frame_begin(), KOVA_SONARR, imdb_id, title, season, episode, profile));
+    return frame_end(
+        do_search_or_add(frame_begin(), KOVA_SONARR, imdb_id, title, season, episode, profile));
 }
 
 KOVA_API int32_t kova_radarr_search_or_add(const char *imdb_id, const char *profile) {
-    return kova_frame_end(kova_do_search_or_add(kova_frame_begin(), KOVA_RADARR, imdb_id, nullptr, 0, 0, profile));
+    return frame_end(do_search_or_add(frame_begin(), KOVA_RADARR, imdb_id, nullptr, 0, 0, profile));
 }
 
 KOVA_API int32_t kova_sonarr_grab_release(int32_t index) {
-    return kova_frame_end(kova_do_grab(kova_frame_begin(), KOVA_SONARR, index));
+    return frame_end(do_grab(frame_begin(), KOVA_SONARR, index));
 }
 
 KOVA_API int32_t kova_radarr_grab_release(int32_t index) {
-    return kova_frame_end(kova_do_grab(kova_frame_begin(), KOVA_RADARR, index));
+    return frame_end(do_grab(frame_begin(), KOVA_RADARR, index));
 }
 
 } // extern "C"

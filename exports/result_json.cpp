@@ -17,6 +17,8 @@
 
 #include "exports/frame.h"
 
+using namespace kova;
+
 namespace {
 
 // The output: one buffer from the malloc family (it becomes the text the
@@ -28,7 +30,7 @@ struct doc_out {
     char *end = nullptr;
 
     doc_out() = default;
-    ~doc_out() { kova_free(base); }
+    ~doc_out() { mem_free(base); }
     doc_out(const doc_out &) = delete;
     doc_out &operator=(const doc_out &) = delete;
 
@@ -48,7 +50,7 @@ struct doc_out {
 
     bool resize(size_t want) {
         size_t used = len();
-        char *p = static_cast<char *>(kova_realloc(base, want));
+        char *p = static_cast<char *>(mem_realloc(base, want));
         if (!p) return false;
         base = p;
         cur = p + used;
@@ -165,7 +167,7 @@ inline size_t put_special(char *&o, const unsigned char *s, size_t i, size_t n) 
         }
         return i + 1;
     }
-    size_t len = kova_utf8_len(reinterpret_cast<const char *>(s + i), n - i);
+    size_t len = utf8_len(reinterpret_cast<const char *>(s + i), n - i);
     if (!len) {
         o = lit(o, "\xEF\xBF\xBD");
         return i + 1;
@@ -211,7 +213,7 @@ inline char *put_text(char *o, const char *text, size_t n) {
 // in memory; the check keeps the room computation from wrapping.
 constexpr size_t k_text_max = SIZE_MAX / 8;
 
-inline const char *text_or_empty(const char *s) { return s ? s : kova_empty; }
+inline const char *text_or_empty(const char *s) { return s ? s : empty_text; }
 
 // The members of a row: text members first, then numbers. The literals are
 // the keys with the punctuation around them.
@@ -226,7 +228,7 @@ constexpr size_t k_row_fixed =
     + 8 * k_num_max;
 constexpr size_t k_cat_room = 12; // "-2147483648,"
 
-char *put_row(char *o, const kova_row &r, const char *const *t, const size_t *len) {
+char *put_row(char *o, const result_row &r, const char *const *t, const size_t *len) {
     o = lit(o, "{\"title\":\"");
     o = put_text(o, t[0], len[0]);
     o = lit(o, "\",\"tracker\":\"");
@@ -276,7 +278,7 @@ char *put_row(char *o, const kova_row &r, const char *const *t, const size_t *le
     return o;
 }
 
-bool write_row(doc_out &out, const kova_row &r, bool first) {
+bool write_row(doc_out &out, const result_row &r, bool first) {
     const char *t[k_row_texts] = {r.title, r.tracker,   r.tracker_id,    r.guid, r.link, r.details,
                                   r.magnet, r.info_hash, r.category_desc, r.imdb, r.tmdb, r.tvdb};
     size_t len[k_row_texts];
@@ -311,7 +313,7 @@ template <size_t N> bool write_text(doc_out &out, const char (&before)[N], const
 // Room for two integer members and the literals around them.
 constexpr size_t k_small = 64;
 
-bool write_indexer(doc_out &out, const kova_indexer &e, bool first) {
+bool write_indexer(doc_out &out, const indexer_entry &e, bool first) {
     bool ok = first ? write_text(out, "{\"id\":", e.id, 0) : write_text(out, ",{\"id\":", e.id, 0);
     if (!ok || !write_text(out, ",\"name\":", e.name, k_small)) return false;
     out.cur = lit(out.cur, ",\"status\":");
@@ -330,9 +332,9 @@ constexpr int32_t k_sample_rows = 64;
 constexpr size_t k_first_room = 64 * 1024;
 
 // The whole document; null when memory ran out.
-char *write_document(const kova_ctx &ctx) {
+char *write_document(const context &ctx) {
     doc_out out;
-    const kova_rset &rs = ctx.rs;
+    const result_set &rs = ctx.rs;
     if (!out.resize(rs.row_count > 0 ? k_first_room : 512)) return nullptr;
     out.cur = lit(out.cur, "{\"stage\":");
     out.cur = put_i64(out.cur, ctx.stage);
@@ -367,10 +369,10 @@ char *write_document(const kova_ctx &ctx) {
 }
 } // namespace
 
-char *kova_result_document(const kova_ctx *ctx) { return write_document(*ctx); }
+char *kova::result_document(const context *ctx) { return write_document(*ctx); }
 
 extern "C" KOVA_API const char *kova_result_json(void) {
-    kova_free(g_kova.json_text);
+    mem_free(g_kova.json_text);
     g_kova.json_text = write_document(g_kova);
-    return g_kova.json_text ? g_kova.json_text : kova_empty;
+    return g_kova.json_text ? g_kova.json_text : empty_text;
 }

@@ -8,6 +8,8 @@
 #include "core/platform.h"
 #include "io/io.h"
 
+namespace kova {
+
 namespace {
 struct fake_route {
     char *url;
@@ -24,11 +26,11 @@ int32_t g_total = 0;
 int32_t g_posts = 0;
 char *g_post_url = nullptr;
 char *g_post_body = nullptr;
-kova_lock g_fl = KOVA_LOCK_INIT;
+mutex g_fl = KV_LOCK_INIT;
 
 // Holds g_fl for one scope. Never nested.
-struct fake_lock : kova_lock_guard {
-    fake_lock() : kova_lock_guard(&g_fl) {}
+struct fake_lock : mutex_guard {
+    fake_lock() : mutex_guard(&g_fl) {}
 };
 
 fake_route *find(const char *url) {
@@ -41,22 +43,22 @@ fake_route *find(const char *url) {
 // keeps its status and call count.
 fake_route *upsert(const char *url) {
     if (fake_route *r = find(url)) {
-        kova_free(r->body);
-        kova_free(r->fail);
+        mem_free(r->body);
+        mem_free(r->fail);
         r->body = nullptr;
         r->fail = nullptr;
         return r;
     }
     if (g_nr == g_capr) {
         int32_t cap = g_capr ? g_capr * 2 : 16;
-        auto *p = static_cast<fake_route *>(kova_realloc(g_routes, sizeof(fake_route) * static_cast<size_t>(cap)));
+        auto *p = static_cast<fake_route *>(mem_realloc(g_routes, sizeof(fake_route) * static_cast<size_t>(cap)));
         if (!p) return nullptr;
         g_routes = p;
         g_capr = cap;
     }
     fake_route *r = &g_routes[g_nr];
     *r = fake_route{};
-    r->url = kova_strdup(url);
+    r->url = text_dup(url);
     if (!r->url) return nullptr;
     ++g_nr;
     return r;
@@ -70,20 +72,20 @@ int32_t fake_do(const char *url, char **body, int32_t *status, char **err) {
     ++g_total;
     fake_route *r = url ? find(url) : nullptr;
     if (!r) {
-        *err = kova_strdup("fake: no route");
+        *err = text_dup("fake: no route");
         return -1;
     }
     ++r->calls;
     if (r->body) {
-        *body = kova_strdup(r->body);
+        *body = text_dup(r->body);
         if (*body) {
             *status = r->status;
             return 0;
         }
-        *err = kova_strdup("fake: out of memory");
+        *err = text_dup("fake: out of memory");
         return -1;
     }
-    *err = kova_strdup(r->fail ? r->fail : "fake: transport failure");
+    *err = text_dup(r->fail ? r->fail : "fake: transport failure");
     return -1;
 }
 
@@ -96,74 +98,76 @@ int32_t fake_post(void *, const char *url, const char *req, const char *, char *
     {
         fake_lock lock;
         ++g_posts;
-        kova_free(g_post_url);
-        kova_free(g_post_body);
-        g_post_url = kova_strdup(url ? url : "");
-        g_post_body = kova_strdup(req ? req : "");
+        mem_free(g_post_url);
+        mem_free(g_post_body);
+        g_post_url = text_dup(url ? url : "");
+        g_post_body = text_dup(req ? req : "");
     }
     return fake_do(url, body, status, err);
 }
 
-void fake_free(void *, char *text) { kova_free(text); }
+void fake_free(void *, char *text) { mem_free(text); }
 
 const kova_io g_fake_io = {nullptr, fake_get, fake_post, fake_free};
 } // namespace
 
-const kova_io *kova_io_fake() { return &g_fake_io; }
+const kova_io *fake_io() { return &g_fake_io; }
 
-int32_t fake_io_set(const char *url, int32_t status, const char *body) {
+int32_t fake_set(const char *url, int32_t status, const char *body) {
     if (!url || !body) return ERR_INVALID_ARG;
     fake_lock lock;
     fake_route *r = upsert(url);
     if (!r) return ERR_OOM;
-    r->body = kova_strdup(body);
+    r->body = text_dup(body);
     if (!r->body) return ERR_OOM;
     r->status = status;
     return OK;
 }
 
-int32_t fake_io_fail(const char *url, const char *text) {
+int32_t fake_fail(const char *url, const char *text) {
     if (!url) return ERR_INVALID_ARG;
     fake_lock lock;
     fake_route *r = upsert(url);
     if (!r) return ERR_OOM;
-    r->fail = kova_strdup(text ? text : "fake: transport failure");
+    r->fail = text_dup(text ? text : "fake: transport failure");
     return r->fail ? OK : ERR_OOM;
 }
 
-int32_t fake_io_calls(const char *url) {
+int32_t fake_calls(const char *url) {
     fake_lock lock;
     if (!url) return g_total;
     fake_route *r = find(url);
     return r ? r->calls : 0;
 }
 
-int32_t fake_io_post_count() {
+int32_t fake_post_count() {
     fake_lock lock;
     return g_posts;
 }
 
-void fake_io_last_post_url(char *out, size_t size) {
+void fake_last_post_url(char *out, size_t size) {
     fake_lock lock;
     snprintf(out, size, "%s", g_post_url ? g_post_url : "");
 }
 
-char *fake_io_last_post_body() {
+char *fake_last_post_body() {
     fake_lock lock;
-    return kova_strdup(g_post_body ? g_post_body : "");
+    return text_dup(g_post_body ? g_post_body : "");
 }
 
-void fake_io_reset() {
+void fake_reset() {
     fake_lock lock;
     for (int32_t i = 0; i < g_nr; ++i) {
-        kova_free(g_routes[i].url);
-        kova_free(g_routes[i].body);
-        kova_free(g_routes[i].fail);
+        mem_free(g_routes[i].url);
+        mem_free(g_routes[i].body);
+        mem_free(g_routes[i].fail);
     }
-    kova_free(g_routes);
+    mem_free(g_routes);
     g_routes = nullptr;
     g_nr = g_capr = g_total = g_posts = 0;
-    kova_free(g_post_url);
-    kova_free(g_post_body);
+    mem_free(g_post_url);
+    mem_free(g_post_body);
     g_post_url = g_post_body = nullptr;
 }
+
+} // namespace kova

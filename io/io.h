@@ -5,26 +5,30 @@
 
 #include "core/core.h"
 
+namespace kova {
+
 // The transport a context's requests use: the table the host installed,
 // else the fake when chosen, else the built-in client (none in this build).
-const kova_io *kova_io_select(const kova_io *installed, bool use_fake);
-const kova_io *kova_io_fake();
-const kova_io *kova_io_curl();
+const kova_io *select_io(const kova_io *installed, bool use_fake);
+const kova_io *fake_io();
+const kova_io *builtin_io();
 
 // The request time-out hosts read from their transport threads; 0 or less
 // restores the default.
-void kova_curl_set_timeout(int32_t ms);
-int32_t kova_curl_timeout();
+void set_request_timeout(int32_t ms);
+int32_t request_timeout();
 
 // The fake transport's controls (exports/fake.cpp puts them behind the
 // kova_fake_* functions). All of them take the fake's one lock.
-int32_t fake_io_set(const char *url, int32_t status, const char *body);
-int32_t fake_io_fail(const char *url, const char *text);
-int32_t fake_io_calls(const char *url); // null url: every request
-int32_t fake_io_post_count();
+int32_t fake_set(const char *url, int32_t status, const char *body);
+int32_t fake_fail(const char *url, const char *text);
+int32_t fake_calls(const char *url); // null url: every request
+int32_t fake_post_count();
 // Copies the last POST's URL into out (size bytes, cut to fit).
-void fake_io_last_post_url(char *out, size_t size);
+void fake_last_post_url(char *out, size_t size);
 // An owned copy of the last POST's body ("" when none), or null when out of
 // memory.
-char *fake_io_last_post_body();
-void fake_io_reset();
+char *fake_last_post_body();
+void fake_reset();
+
+} // namespace kova

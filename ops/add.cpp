@@ -6,6 +6,8 @@
 
 #include "ops/ops.h"
 
+namespace kova {
+
 namespace {
 bool same_key(const char *k, const char *key, size_t len) { return strlen(k) == len && memcmp(k, key, len) == 0; }
 
@@ -26,13 +28,13 @@ bool replaced_member(const char *key, size_t len, bool series, bool language) {
 // profiles (404) and ignores the member: then, and whenever the list cannot
 // be had, the body goes out as it would without this step. Only a lack of
 // memory stops the add.
-int32_t first_language_profile(kova_ctx *ctx, yyjson_val *object, int32_t *id) {
+int32_t first_language_profile(context *ctx, yyjson_val *object, int32_t *id) {
     *id = 0;
     int32_t own;
-    if (read_id(kova_obj_iget(object, "languageProfileId"), &own)) return OK;
-    kova_logf(ctx, "SonarrV3_Get_LanguageProfile", "Getting language profiles...");
-    kova_diag_mark mark;
-    kova_diag_save(ctx, &mark);
+    if (read_id(obj_iget(object, "languageProfileId"), &own)) return OK;
+    log_append(ctx, "SonarrV3_Get_LanguageProfile", "Getting language profiles...");
+    diag_mark mark;
+    diag_save(ctx, &mark);
     yyjson_doc *answer;
     yyjson_val *arr;
     int32_t rc = get_json_array(ctx, KOVA_SONARR, "/api/v3/languageprofile", nullptr, "languageprofile", &answer, &arr);
@@ -42,16 +44,16 @@ int32_t first_language_profile(kova_ctx *ctx, yyjson_val *object, int32_t *id) {
         size_t idx, max;
         yyjson_val *el;
         yyjson_arr_foreach(arr, idx, max, el) {
-            if (!read_id(kova_obj_iget(el, "id"), id)) continue;
-            yyjson_val *name = kova_obj_iget(el, "name");
-            kova_logf(ctx, "SonarrV3_LanguageProfile", "language profile: %s (id %d)",
+            if (!read_id(obj_iget(el, "id"), id)) continue;
+            yyjson_val *name = obj_iget(el, "name");
+            log_append(ctx, "SonarrV3_LanguageProfile", "language profile: %s (id %d)",
                       yyjson_is_str(name) ? yyjson_get_str(name) : "", *id);
             return OK;
         }
     }
     // A failed or empty answer is no failure of the add.
-    kova_diag_rewind(ctx, &mark);
-    kova_logf(ctx, "SonarrV3_NoLanguageProfile", "no language profile, adding without one");
+    diag_rewind(ctx, &mark);
+    log_append(ctx, "SonarrV3_NoLanguageProfile", "no language profile, adding without one");
     return OK;
 }
 
@@ -83,7 +85,7 @@ bool unmonitor_seasons(yyjson_mut_doc *doc, yyjson_mut_val *obj) {
 char *build_body(yyjson_val *object, bool series, const char *folder, const char *root, size_t root_len,
                  int32_t profile, int32_t language, bool *bad_text) {
     *bad_text = false;
-    mut_doc_guard doc(yyjson_mut_doc_new(&kova_alc));
+    mut_doc_guard doc(yyjson_mut_doc_new(&json_alc));
     if (!doc.doc) return nullptr;
     yyjson_mut_val *out = yyjson_mut_obj(doc.doc);
     if (!out) return nullptr;
@@ -118,38 +120,38 @@ char *build_body(yyjson_val *object, bool series, const char *folder, const char
     if (ok && language > 0) ok = yyjson_mut_obj_add_int(doc.doc, out, "languageProfileId", language);
     if (!ok) return nullptr;
     yyjson_write_err err;
-    char *text = yyjson_mut_write_opts(doc.doc, 0, &kova_alc, nullptr, &err);
+    char *text = yyjson_mut_write_opts(doc.doc, 0, &json_alc, nullptr, &err);
     *bad_text = !text && err.code == YYJSON_WRITE_ERROR_INVALID_STRING;
     return text;
 }
 } // namespace
 
-int32_t add_from_lookup(kova_ctx *ctx, int32_t kind, yyjson_val *object, const char *root, int32_t profile,
+int32_t add_from_lookup(context *ctx, int32_t kind, yyjson_val *object, const char *root, int32_t profile,
                         const char *suffix) {
     const arr_service &s = arr_service_of(kind);
-    if (!yyjson_is_obj(object)) return kova_fail(ctx, ERR_NOT_FOUND, "%s add: no lookup object", s.name);
+    if (!yyjson_is_obj(object)) return fail(ctx, ERR_NOT_FOUND, "%s add: no lookup object", s.name);
     // A root that trims to nothing ("/", "\\") would add the item at the top
     // of the service's file system: refused like a missing root.
     size_t root_len = root ? root_trimmed_len(root) : 0;
-    if (root_len == 0) return kova_fail(ctx, ERR_INVALID_ARG, "%s add: empty root folder (F11)", s.name);
-    if (profile < 1) return kova_fail(ctx, ERR_INVALID_ARG, "%s add: invalid quality profile id", s.name);
+    if (root_len == 0) return fail(ctx, ERR_INVALID_ARG, "%s add: empty root folder (F11)", s.name);
+    if (profile < 1) return fail(ctx, ERR_INVALID_ARG, "%s add: invalid quality profile id", s.name);
     int32_t id;
-    if (!read_id(kova_obj_iget(object, s.ext_key), &id))
-        return kova_fail(ctx, ERR_NOT_FOUND, "%s add: lookup object has no %s", s.name, s.ext_key);
+    if (!read_id(obj_iget(object, s.ext_key), &id))
+        return fail(ctx, ERR_NOT_FOUND, "%s add: lookup object has no %s", s.name, s.ext_key);
 
-    yyjson_val *clean = kova_obj_iget(object, "cleanTitle");
+    yyjson_val *clean = obj_iget(object, "cleanTitle");
     const char *folder_name = yyjson_is_str(clean) && yyjson_get_len(clean) > 0 ? yyjson_get_str(clean) : "untitled";
     size_t cap = strlen(folder_name) + root_len + (suffix ? strlen(suffix) : 0) + 4;
-    text_guard folder(static_cast<char *>(kova_malloc(cap)));
-    if (!folder.p) return kova_oom(ctx);
+    text_guard folder(static_cast<char *>(mem_alloc(cap)));
+    if (!folder.p) return fail_oom(ctx);
     if (present(suffix))
         snprintf(folder.p, cap, "%.*s/%s-%s", static_cast<int>(root_len), root, folder_name, suffix);
     else
         snprintf(folder.p, cap, "%.*s/%s", static_cast<int>(root_len), root, folder_name);
 
     // Checked before anything is sent: the body could not carry the root.
-    if (!kova_utf8_valid(root, root_len))
-        return kova_fail(ctx, ERR_INVALID_ARG, "%s add: root folder is not valid UTF-8", s.name);
+    if (!utf8_valid(root, root_len))
+        return fail(ctx, ERR_INVALID_ARG, "%s add: root folder is not valid UTF-8", s.name);
     int32_t language = 0;
     if (kind == KOVA_SONARR) {
         int32_t rc = first_language_profile(ctx, object, &language);
@@ -157,61 +159,61 @@ int32_t add_from_lookup(kova_ctx *ctx, int32_t kind, yyjson_val *object, const c
     }
     bool bad_text;
     text_guard body(build_body(object, kind == KOVA_SONARR, folder.p, root, root_len, profile, language, &bad_text));
-    if (bad_text) return kova_fail(ctx, ERR_INVALID_ARG, "%s add: root folder is not valid UTF-8", s.name);
-    if (!body.p) return kova_oom(ctx);
-    kova_logf(ctx, s.log_add, s.log_add_fmt, folder_name, id);
+    if (bad_text) return fail(ctx, ERR_INVALID_ARG, "%s add: root folder is not valid UTF-8", s.name);
+    if (!body.p) return fail_oom(ctx);
+    log_append(ctx, s.log_add, s.log_add_fmt, folder_name, id);
 
     char query[48];
     if (s.add_query) snprintf(query, sizeof query, "%s=%d", s.add_query, static_cast<int>(id));
     char *answer = nullptr;
-    int32_t rc = kova_request(ctx, kind, kova_method::post, s.library_path, s.add_query ? query : nullptr, body.p,
+    int32_t rc = request(ctx, kind, http_method::post, s.library_path, s.add_query ? query : nullptr, body.p,
                               s.add_label, &answer);
     body.reset(nullptr);
     text_guard answer_g(answer);
     if (rc != OK) return rc;
     bool oom;
-    doc_guard doc(kova_answer_read(ctx, answer, strlen(answer), &oom));
+    doc_guard doc(answer_read(ctx, answer, strlen(answer), &oom));
     answer_g.reset(nullptr);
-    if (oom) return kova_oom(ctx);
+    if (oom) return fail_oom(ctx);
     yyjson_val *v = yyjson_doc_get_root(doc.doc);
     if (yyjson_is_arr(v)) v = yyjson_arr_get_first(v);
     int32_t new_id;
-    if (read_id(kova_obj_iget(v, "id"), &new_id)) return new_id;
-    return kova_fail(ctx, ERR_JSON, "%s add: the answer carries no id", s.name);
+    if (read_id(obj_iget(v, "id"), &new_id)) return new_id;
+    return fail(ctx, ERR_JSON, "%s add: the answer carries no id", s.name);
 }
 
-int32_t kova_do_add(kova_ctx *ctx, int32_t kind, int32_t ext_id, const char *root, int32_t profile) {
+int32_t do_add(context *ctx, int32_t kind, int32_t ext_id, const char *root, int32_t profile) {
     int32_t rc = check_armed(ctx);
     if (rc != OK) return rc;
-    kova_log_clear(ctx);
+    log_clear(ctx);
     const arr_service &s = arr_service_of(kind);
     if (ext_id < 1 || !present(root) || profile < 1)
-        return kova_fail(ctx, ERR_INVALID_ARG, "%s add: invalid %s id / root / profile", s.name, s.ext_short);
+        return fail(ctx, ERR_INVALID_ARG, "%s add: invalid %s id / root / profile", s.name, s.ext_short);
     char query[48];
     snprintf(query, sizeof query, s.ext_lookup_query, static_cast<int>(ext_id));
     char *body = nullptr;
-    rc = kova_request(ctx, kind, kova_method::get, s.ext_lookup_path, query, nullptr, s.lookup_label, &body);
+    rc = request(ctx, kind, http_method::get, s.ext_lookup_path, query, nullptr, s.lookup_label, &body);
     if (rc != OK) {
         bool missing = s.one_item && radarr_not_found(ctx, rc, body);
-        kova_free(body);
-        if (missing) return kova_fail(ctx, ERR_NOT_FOUND, "%s add: %s id not found", s.name, s.ext_short);
+        mem_free(body);
+        if (missing) return fail(ctx, ERR_NOT_FOUND, "%s add: %s id not found", s.name, s.ext_short);
         return rc;
     }
     rc = lk_parse(ctx, body, kind);
     if (rc != OK) return rc;
     const int32_t entries = s.one_item && ctx->lookup_count > 1 ? 1 : ctx->lookup_count;
     for (int32_t i = 0; i < entries; ++i) {
-        const kova_lookup &e = ctx->lookup[i];
+        const lookup_entry &e = ctx->lookup[i];
         if (e.*s.ext != ext_id) continue;
         if (e.library_id > 0)
-            return kova_fail(ctx, ERR_INVALID_ARG, "%s add: %s is already in the library (id %d)", s.name, s.item,
+            return fail(ctx, ERR_INVALID_ARG, "%s add: %s is already in the library (id %d)", s.name, s.item,
                              e.library_id);
         return add_from_lookup(ctx, kind, e.raw, root, profile, e.imdb);
     }
-    return kova_fail(ctx, ERR_NOT_FOUND, "%s add: %s id not found", s.name, s.ext_short);
+    return fail(ctx, ERR_NOT_FOUND, "%s add: %s id not found", s.name, s.ext_short);
 }
 
-int32_t kova_qp_pick(kova_ctx *ctx, const char *text) {
+int32_t profile_pick(context *ctx, const char *text) {
     if (ctx->qp_count <= 0) return -1;
     if (present(text)) {
         char num[16];
@@ -224,3 +226,5 @@ int32_t kova_qp_pick(kova_ctx *ctx, const char *text) {
     }
     return ctx->qp_ids[0];
 }
+
+} // namespace kova

@@ -4,11 +4,13 @@
 
 #include "ops/ops.h"
 
-void kova_qp_free(kova_ctx *ctx) {
-    for (int32_t i = 0; i < ctx->qp_count; ++i) kova_free(ctx->qp_names[i]);
-    kova_free(ctx->qp_names);
-    kova_free(ctx->qp_ids);
-    kova_free(ctx->rootfolder);
+namespace kova {
+
+void arr_settings_free(context *ctx) {
+    for (int32_t i = 0; i < ctx->qp_count; ++i) mem_free(ctx->qp_names[i]);
+    mem_free(ctx->qp_names);
+    mem_free(ctx->qp_ids);
+    mem_free(ctx->rootfolder);
     ctx->qp_names = nullptr;
     ctx->qp_ids = nullptr;
     ctx->rootfolder = nullptr;
@@ -16,49 +18,49 @@ void kova_qp_free(kova_ctx *ctx) {
 }
 
 namespace {
-void log_no_root(kova_ctx *ctx, const arr_service &s) {
-    kova_logf(ctx, s.log_no_root, "rootfolder is not set for %s", s.lower);
+void log_no_root(context *ctx, const arr_service &s) {
+    log_append(ctx, s.log_no_root, "rootfolder is not set for %s", s.lower);
 }
 
 // Joins the indexer names of a set with ", ".
-void join_names(const kova_rset &rs, kova_buf *b) {
+void join_names(const result_set &rs, strbuf *b) {
     for (int32_t i = 0; i < rs.indexer_count; ++i) {
-        if (i) kova_buf_puts(b, ", ");
-        kova_buf_puts(b, rs.indexers[i].name ? rs.indexers[i].name : "");
+        if (i) strbuf_puts(b, ", ");
+        strbuf_puts(b, rs.indexers[i].name ? rs.indexers[i].name : "");
     }
 }
 } // namespace
 
-int32_t fetch_root(kova_ctx *ctx, int32_t kind) {
+int32_t fetch_root(context *ctx, int32_t kind) {
     const arr_service &s = arr_service_of(kind);
-    kova_free(ctx->rootfolder);
+    mem_free(ctx->rootfolder);
     ctx->rootfolder = nullptr;
-    kova_logf(ctx, s.log_get_root, "Get first %s Rootfolder", s.name);
+    log_append(ctx, s.log_get_root, "Get first %s Rootfolder", s.name);
     yyjson_doc *answer;
     yyjson_val *root;
     int32_t rc = get_json_array(ctx, kind, "/api/v3/rootfolder", nullptr, "rootfolder", &answer, &root);
     doc_guard doc(answer);
     if (rc != OK) return rc;
     yyjson_val *first = yyjson_arr_get_first(root);
-    ctx->rootfolder = kova_val_str(kova_obj_iget(first, "path"), nullptr);
-    if (!ctx->rootfolder) return kova_oom(ctx);
+    ctx->rootfolder = val_str(obj_iget(first, "path"), nullptr);
+    if (!ctx->rootfolder) return fail_oom(ctx);
     trim_root(ctx->rootfolder);
     if (*ctx->rootfolder)
-        kova_logf(ctx, s.log_root, "rootfolder: %s", ctx->rootfolder);
+        log_append(ctx, s.log_root, "rootfolder: %s", ctx->rootfolder);
     else
         log_no_root(ctx, s);
     return OK;
 }
 
-int32_t fetch_profiles(kova_ctx *ctx, int32_t kind) {
+int32_t fetch_profiles(context *ctx, int32_t kind) {
     // Drop the old profile list but keep the root folder it is paired with.
     char *root = ctx->rootfolder;
     ctx->rootfolder = nullptr;
-    kova_qp_free(ctx);
+    arr_settings_free(ctx);
     ctx->rootfolder = root;
 
     const arr_service &s = arr_service_of(kind);
-    kova_logf(ctx, s.log_get_qp, "Getting quality profiles...");
+    log_append(ctx, s.log_get_qp, "Getting quality profiles...");
     yyjson_doc *answer;
     yyjson_val *arr;
     int32_t rc = get_json_array(ctx, kind, "/api/v3/qualityprofile", nullptr, "qualityprofile", &answer, &arr);
@@ -66,41 +68,41 @@ int32_t fetch_profiles(kova_ctx *ctx, int32_t kind) {
     if (rc != OK) return rc;
 
     size_t n = yyjson_arr_size(arr);
-    size_t cap = n < 1 ? 1 : (n > kova_max_profiles ? kova_max_profiles : n);
-    ctx->qp_ids = static_cast<int32_t *>(kova_calloc(cap, sizeof(int32_t)));
-    ctx->qp_names = static_cast<char **>(kova_calloc(cap, sizeof(char *)));
-    if (!ctx->qp_ids || !ctx->qp_names) return kova_oom(ctx);
+    size_t cap = n < 1 ? 1 : (n > max_profiles ? max_profiles : n);
+    ctx->qp_ids = static_cast<int32_t *>(mem_calloc(cap, sizeof(int32_t)));
+    ctx->qp_names = static_cast<char **>(mem_calloc(cap, sizeof(char *)));
+    if (!ctx->qp_ids || !ctx->qp_names) return fail_oom(ctx);
 
     buf_guard names;
     int32_t count = 0;
     size_t idx, max;
     yyjson_val *el;
     yyjson_arr_foreach(arr, idx, max, el) {
-        if (count >= kova_max_profiles) break;
+        if (count >= max_profiles) break;
         int64_t id;
-        if (!yyjson_is_obj(el) || !kova_val_int(kova_obj_iget(el, "id"), &id)) continue;
-        char *name = kova_val_str(kova_obj_iget(el, "name"), nullptr);
+        if (!yyjson_is_obj(el) || !val_int(obj_iget(el, "id"), &id)) continue;
+        char *name = val_str(obj_iget(el, "name"), nullptr);
         if (!name) {
             ctx->qp_count = count;
-            return kova_oom(ctx);
+            return fail_oom(ctx);
         }
         ctx->qp_ids[count] = static_cast<int32_t>(id);
         ctx->qp_names[count] = name;
         ++count;
-        if (count > 1) kova_buf_puts(&names.b, ", ");
-        kova_buf_puts(&names.b, name);
+        if (count > 1) strbuf_puts(&names.b, ", ");
+        strbuf_puts(&names.b, name);
     }
     ctx->qp_count = count;
     if (count == 0)
-        kova_logf(ctx, s.log_no_qp, "not quality profiles availble");
+        log_append(ctx, s.log_no_qp, "not quality profiles availble");
     else
-        kova_logf(ctx, s.log_qp, "profile: %s", names.b.data ? names.b.data : "");
+        log_append(ctx, s.log_qp, "profile: %s", names.b.data ? names.b.data : "");
     return OK;
 }
 
-int32_t kova_do_arr_test(kova_ctx *ctx, int32_t kind) {
-    kova_log_clear(ctx);
-    kova_qp_free(ctx);
+int32_t do_arr_test(context *ctx, int32_t kind) {
+    log_clear(ctx);
+    arr_settings_free(ctx);
     int32_t rc = fetch_root(ctx, kind);
     if (rc != OK) {
         if (rc != ERR_NO_IO && rc != ERR_NOT_CONFIGURED) log_no_root(ctx, arr_service_of(kind));
@@ -108,35 +110,37 @@ int32_t kova_do_arr_test(kova_ctx *ctx, int32_t kind) {
     }
     rc = fetch_profiles(ctx, kind);
     if (rc != OK) return rc;
-    const char *name = kova_svc_name(kind);
+    const char *name = service_name(kind);
     bool has_root = ctx->rootfolder && *ctx->rootfolder;
     bool has_qp = ctx->qp_count > 0;
     if (has_root && has_qp) return OK;
-    if (has_root) return kova_fail(ctx, ERR_EMPTY, "%s: no quality profile", name);
-    if (has_qp) return kova_fail(ctx, ERR_EMPTY, "%s: no root folder configured", name);
-    return kova_fail(ctx, ERR_EMPTY, "%s: no root folder and no quality profile", name);
+    if (has_root) return fail(ctx, ERR_EMPTY, "%s: no quality profile", name);
+    if (has_qp) return fail(ctx, ERR_EMPTY, "%s: no root folder configured", name);
+    return fail(ctx, ERR_EMPTY, "%s: no root folder and no quality profile", name);
 }
 
-int32_t kova_do_jackett_test(kova_ctx *ctx) {
-    kova_log_clear(ctx);
-    kova_rset_free(&ctx->rs);
-    kova_logf(ctx, "JackettV2_Test_Indexers", "Listing configured Jackett indexers (no search)...");
+int32_t do_jackett_test(context *ctx) {
+    log_clear(ctx);
+    result_set_free(&ctx->rs);
+    log_append(ctx, "JackettV2_Test_Indexers", "Listing configured Jackett indexers (no search)...");
     char *body = nullptr;
-    int32_t rc = kova_request(ctx, KOVA_JACKETT, kova_method::get, "/api/v2.0/indexers/all/results/torznab/api", "t=indexers&configured=true",
+    int32_t rc = request(ctx, KOVA_JACKETT, http_method::get, "/api/v2.0/indexers/all/results/torznab/api", "t=indexers&configured=true",
                            nullptr, "indexer list", &body);
     text_guard body_g(body);
     if (rc != OK) return rc;
-    kova_rset fresh{};
-    rc = install_set(ctx, &fresh, kova_torznab_parse(ctx, &fresh, body));
+    result_set fresh{};
+    rc = install_set(ctx, &fresh, parse_torznab(ctx, &fresh, body));
     body_g.reset(nullptr);
     if (rc != OK) return rc;
     if (ctx->rs.indexer_count == 0) {
-        kova_warnf(ctx, "Jackett: no indexer is configured");
-        kova_logf(ctx, "JackettV2_NoIndexers", "no indexer is configured in Jackett");
+        warnf(ctx, "Jackett: no indexer is configured");
+        log_append(ctx, "JackettV2_NoIndexers", "no indexer is configured in Jackett");
         return OK;
     }
     buf_guard names;
     join_names(ctx->rs, &names.b);
-    kova_logf(ctx, "JackettV2_Indexers", "indexers: %s", names.b.data ? names.b.data : "");
+    log_append(ctx, "JackettV2_Indexers", "indexers: %s", names.b.data ? names.b.data : "");
     return OK;
 }
+
+} // namespace kova

@@ -4,21 +4,25 @@
 
 #include "ops/ops.h"
 
-void kova_ctx_init(kova_ctx *ctx) {
+namespace kova {
+
+void context_init(context *ctx) {
     memset(static_cast<void *>(ctx), 0, sizeof *ctx);
     ctx->match = -1;
 }
 
-void kova_ctx_free(kova_ctx *ctx) {
-    kova_rset_free(&ctx->rs);
-    kova_lookup_free(ctx);
-    kova_qp_free(ctx);
-    kova_core_free(ctx);
-    kova_ctx_init(ctx);
+void context_free(context *ctx) {
+    result_set_free(&ctx->rs);
+    lookup_free(ctx);
+    arr_settings_free(ctx);
+    core_free(ctx);
+    context_init(ctx);
 }
 
-int32_t kova_request(kova_ctx *ctx, int32_t kind, kova_method method, const char *path, const char *query,
+int32_t request(context *ctx, int32_t kind, http_method method, const char *path, const char *query,
                      const char *body, const char *label, char **body_out, size_t *len_out) {
-    return kova_http(ctx, kova_io_select(ctx->io, ctx->use_fake != 0), kind, method, path, query, body, label,
+    return http_request(ctx, select_io(ctx->io, ctx->use_fake != 0), kind, method, path, query, body, label,
                      body_out, len_out);
 }
+
+} // namespace kova

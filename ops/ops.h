@@ -9,10 +9,12 @@
 #include "io/io.h"
 #include "parse/parse.h"
 
+namespace kova {
+
 // ---------------------------------------------------------------------------
 // The operation context
 // ---------------------------------------------------------------------------
-struct kova_lookup {
+struct lookup_entry {
     char *title;
     char *clean_title;
     char *imdb;
@@ -25,16 +27,16 @@ struct kova_lookup {
 
 // The core part (diagnostics, services) plus the transport choice and the
 // state operations leave for the accessors. Each layer releases its own part.
-struct kova_ctx : kova_core {
+struct context : core_context {
     const kova_io *io; // the host's table, or null
     int32_t use_fake;
     int32_t armed;     // library writes allowed
-    kova_rset rs;
+    result_set rs;
     int32_t stage;     // KOVA_STAGE_*
     yyjson_doc *lookup_doc;
-    kova_lookup *lookup;
+    lookup_entry *lookup;
     int32_t lookup_count;
-    int32_t match;
+    int32_t match = -1; // the lookup entry that matched; -1 for none
     char *rootfolder;
     int32_t *qp_ids;
     char **qp_names;
@@ -42,45 +44,45 @@ struct kova_ctx : kova_core {
 };
 
 // A context in the zero state: every member zero, match -1.
-void kova_ctx_init(kova_ctx *ctx);
+void context_init(context *ctx);
 // Releases everything the context holds and returns it to the zero state.
-void kova_ctx_free(kova_ctx *ctx);
-void kova_lookup_free(kova_ctx *ctx);
-void kova_qp_free(kova_ctx *ctx);
+void context_free(context *ctx);
+void lookup_free(context *ctx);
+void arr_settings_free(context *ctx);
 
 // ---------------------------------------------------------------------------
 // Operations
 // ---------------------------------------------------------------------------
-int32_t kova_do_arr_test(kova_ctx *ctx, int32_t kind);
-int32_t kova_do_jackett_test(kova_ctx *ctx);
-int32_t kova_do_jackett_search(kova_ctx *ctx, const char *imdb, const char *title, const char *query);
-int32_t kova_rset_classify(kova_ctx *ctx);
-int32_t kova_do_sonarr_lookup(kova_ctx *ctx, const char *imdb, const char *title);
-int32_t kova_do_radarr_lookup(kova_ctx *ctx, const char *imdb);
-int32_t kova_do_library_find(kova_ctx *ctx, int32_t kind, int32_t id);
-int32_t kova_do_sonarr_releases(kova_ctx *ctx, int32_t series, int32_t season, int32_t episode);
-int32_t kova_do_radarr_releases(kova_ctx *ctx, int32_t movie);
+int32_t do_arr_test(context *ctx, int32_t kind);
+int32_t do_jackett_test(context *ctx);
+int32_t do_jackett_search(context *ctx, const char *imdb, const char *title, const char *query);
+int32_t classify_set(context *ctx);
+int32_t do_sonarr_lookup(context *ctx, const char *imdb, const char *title);
+int32_t do_radarr_lookup(context *ctx, const char *imdb);
+int32_t do_library_find(context *ctx, int32_t kind, int32_t id);
+int32_t do_sonarr_releases(context *ctx, int32_t series, int32_t season, int32_t episode);
+int32_t do_radarr_releases(context *ctx, int32_t movie);
 // Adds the item with external id ext_id (TVDB for Sonarr, TMDb for Radarr).
-int32_t kova_do_add(kova_ctx *ctx, int32_t kind, int32_t ext_id, const char *root, int32_t profile);
-int32_t kova_qp_pick(kova_ctx *ctx, const char *text);
+int32_t do_add(context *ctx, int32_t kind, int32_t ext_id, const char *root, int32_t profile);
+int32_t profile_pick(context *ctx, const char *text);
 // Sends release index of the current set, which kind's release search
 // produced, to that service's download client.
-int32_t kova_do_grab(kova_ctx *ctx, int32_t kind, int32_t index);
-int32_t kova_do_search_or_add(kova_ctx *ctx, int32_t kind, const char *imdb, const char *title,
+int32_t do_grab(context *ctx, int32_t kind, int32_t index);
+int32_t do_search_or_add(context *ctx, int32_t kind, const char *imdb, const char *title,
                               int32_t season, int32_t episode, const char *profile);
 // Answers the host fetched itself, parsed into the context's result set.
-int32_t kova_do_parse_jackett(kova_ctx *ctx, const char *json);
+int32_t do_parse_jackett(context *ctx, const char *json);
 // The same for an answer the host hands over (len bytes from malloc): read in
 // place, released with the set (or at once when the parse fails).
-int32_t kova_do_parse_jackett_own(kova_ctx *ctx, char *json, size_t len);
-int32_t kova_do_parse_releases(kova_ctx *ctx, const char *json);
-int32_t kova_do_parse_torznab(kova_ctx *ctx, const char *xml);
+int32_t do_parse_jackett_own(context *ctx, char *json, size_t len);
+int32_t do_parse_releases(context *ctx, const char *json);
+int32_t do_parse_torznab(context *ctx, const char *xml);
 
 // ---------------------------------------------------------------------------
 // Shared by the operation source files only
 // ---------------------------------------------------------------------------
-// One request through the context's transport (the request frame, kova_http).
-int32_t kova_request(kova_ctx *ctx, int32_t kind, kova_method method, const char *path, const char *query,
+// One request through the context's transport (the request frame, http_request).
+int32_t request(context *ctx, int32_t kind, http_method method, const char *path, const char *query,
                      const char *body, const char *label, char **body_out, size_t *len_out = nullptr);
 
 // What tells Sonarr and Radarr apart in the operations both run: names,
@@ -92,7 +94,7 @@ struct arr_service {
     const char *item;         // "series", "movie"
     const char *ext_key;      // the item's external id: "tvdbId", "tmdbId"
     const char *ext_short;    // "tvdb", "tmdb"
-    int32_t kova_lookup::*ext; // that id in a lookup entry
+    int32_t lookup_entry::*ext; // that id in a lookup entry
     const char *library_path; // the library, where an add posts
     const char *add_label;    // "add series", "add movie"
     const char *add_query;    // the add's query key ("tvdbId"), or null
@@ -113,30 +115,30 @@ const arr_service &arr_service_of(int32_t kind);
 
 // Library writes: ERR_NOT_ARMED unless the host armed them. Every operation
 // that writes checks it first, here only.
-int32_t check_armed(kova_ctx *ctx);
+int32_t check_armed(context *ctx);
 
 // Makes a freshly parsed set the context's set when rc is OK (the old set is
 // released); otherwise releases the fresh set and leaves the context's as it
 // was. Returns rc.
-int32_t install_set(kova_ctx *ctx, kova_rset *fresh, int32_t rc);
+int32_t install_set(context *ctx, result_set *fresh, int32_t rc);
 
 // A root folder's length once trailing backslashes, then trailing slashes,
 // are removed; trim_root cuts the text there.
 size_t root_trimmed_len(const char *root);
 void trim_root(char *s);
 
-int32_t fetch_root(kova_ctx *ctx, int32_t kind);
-int32_t fetch_profiles(kova_ctx *ctx, int32_t kind);
-int32_t lk_parse(kova_ctx *ctx, char *body, int32_t kind);
-int32_t sonarr_term(kova_ctx *ctx, const char *term, char **body);
-int32_t add_from_lookup(kova_ctx *ctx, int32_t kind, yyjson_val *object, const char *root, int32_t profile,
+int32_t fetch_root(context *ctx, int32_t kind);
+int32_t fetch_profiles(context *ctx, int32_t kind);
+int32_t lk_parse(context *ctx, char *body, int32_t kind);
+int32_t sonarr_term(context *ctx, const char *term, char **body);
+int32_t add_from_lookup(context *ctx, int32_t kind, yyjson_val *object, const char *root, int32_t profile,
                         const char *suffix);
 
 // GETs an answer that must be a JSON array: on OK, *arr is its root. *doc
 // receives the parsed answer (or null) on every path; the caller releases it.
 // A request failure returns the frame's code, a read that ran out of memory
 // ERR_OOM, anything but an array ERR_JSON "<Service> <label>: not a JSON array".
-int32_t get_json_array(kova_ctx *ctx, int32_t kind, const char *path, const char *query, const char *label,
+int32_t get_json_array(context *ctx, int32_t kind, const char *path, const char *query, const char *label,
                        yyjson_doc **doc, yyjson_val **arr);
 
 // A text input counts as present when it is non-null and non-empty.
@@ -144,7 +146,9 @@ inline bool present(const char *s) { return s && *s; }
 
 // Radarr answers a lookup of an unknown item with 404, or with 500 and a
 // not-found exception in the body.
-bool radarr_not_found(const kova_ctx *ctx, int32_t rc, const char *body);
+bool radarr_not_found(const context *ctx, int32_t rc, const char *body);
 
 // An id taken from a service answer counts only from 1 to 2147483646.
 bool read_id(yyjson_val *v, int32_t *out);
+
+} // namespace kova

@@ -5,27 +5,29 @@
 
 #include "ops/ops.h"
 
+namespace kova {
+
 namespace {
 // Sends one release search and installs the parsed list as the context's set.
-int32_t releases_get(kova_ctx *ctx, int32_t kind, const char *query) {
-    kova_rset_free(&ctx->rs);
+int32_t releases_get(context *ctx, int32_t kind, const char *query) {
+    result_set_free(&ctx->rs);
     ctx->stage = KOVA_STAGE_NONE;
     char *body = nullptr;
     size_t len = 0;
     int32_t rc =
-        kova_request(ctx, kind, kova_method::get, "/api/v3/release", query, nullptr, "release search", &body, &len);
+        request(ctx, kind, http_method::get, "/api/v3/release", query, nullptr, "release search", &body, &len);
     text_guard body_g(body);
     if (rc != OK) return rc;
-    kova_rset fresh{};
-    rc = install_set(ctx, &fresh, kova_rset_parse_arr(ctx, &fresh, body, len, body_g.release()));
+    result_set fresh{};
+    rc = install_set(ctx, &fresh, parse_arr_releases(ctx, &fresh, body, len, body_g.release()));
     if (rc != OK) return rc;
     ctx->rs.source = kind;
-    if (ctx->rs.row_count == 0) return kova_fail(ctx, ERR_EMPTY, "%s: no releases", kova_svc_name(kind));
+    if (ctx->rs.row_count == 0) return fail(ctx, ERR_EMPTY, "%s: no releases", service_name(kind));
     return OK;
 }
 
-int32_t season_search(kova_ctx *ctx, int32_t series, int32_t season) {
-    kova_logf(ctx, "SonarrV3_Series_Search_Release_Season", "Searching available releases for episodes for season %d",
+int32_t season_search(context *ctx, int32_t series, int32_t season) {
+    log_append(ctx, "SonarrV3_Series_Search_Release_Season", "Searching available releases for episodes for season %d",
               season);
     char query[96];
     snprintf(query, sizeof query, "seriesId=%d&seasonNumber=%d", static_cast<int>(series), static_cast<int>(season));
@@ -34,16 +36,16 @@ int32_t season_search(kova_ctx *ctx, int32_t series, int32_t season) {
 
 bool int_equals(yyjson_val *v, int64_t want) {
     int64_t n;
-    return kova_val_int(v, &n) && n == want;
+    return val_int(v, &n) && n == want;
 }
 } // namespace
 
-int32_t kova_do_sonarr_releases(kova_ctx *ctx, int32_t series, int32_t season, int32_t episode) {
+int32_t do_sonarr_releases(context *ctx, int32_t series, int32_t season, int32_t episode) {
     if (season < 0 || episode < 0 || series < 1)
-        return kova_fail(ctx, ERR_INVALID_ARG, "Sonarr releases: invalid series/season/episode");
+        return fail(ctx, ERR_INVALID_ARG, "Sonarr releases: invalid series/season/episode");
     if (episode == 0) return season_search(ctx, series, season);
 
-    kova_logf(ctx, "SonarrV3_Series_Get_All_Episode", "Get all episodes for series %d", series);
+    log_append(ctx, "SonarrV3_Series_Get_All_Episode", "Get all episodes for series %d", series);
     char query[96];
     snprintf(query, sizeof query, "seriesId=%d&seasonNumber=%d", static_cast<int>(series), static_cast<int>(season));
     yyjson_doc *answer;
@@ -56,28 +58,30 @@ int32_t kova_do_sonarr_releases(kova_ctx *ctx, int32_t series, int32_t season, i
     size_t idx, max;
     yyjson_val *el;
     yyjson_arr_foreach(arr, idx, max, el) {
-        if (int_equals(kova_obj_iget(el, "episodeNumber"), episode) &&
-            int_equals(kova_obj_iget(el, "seasonNumber"), season) && read_id(kova_obj_iget(el, "id"), &episode_id))
+        if (int_equals(obj_iget(el, "episodeNumber"), episode) &&
+            int_equals(obj_iget(el, "seasonNumber"), season) && read_id(obj_iget(el, "id"), &episode_id))
             break;
         episode_id = 0;
     }
     yyjson_doc_free(doc.release());
 
     if (episode_id > 0) {
-        kova_logf(ctx, "SonarrV3_Series_Search_Release_Episode",
+        log_append(ctx, "SonarrV3_Series_Search_Release_Episode",
                   "Searching available releases for episode %d in season %d with Sonarr episodeId %d", episode, season,
                   episode_id);
         snprintf(query, sizeof query, "episodeId=%d", static_cast<int>(episode_id));
         return releases_get(ctx, KOVA_SONARR, query);
     }
-    kova_warnf(ctx, "Sonarr: episode S%dE%d not found, searching the whole season", season, episode);
+    warnf(ctx, "Sonarr: episode S%dE%d not found, searching the whole season", season, episode);
     return season_search(ctx, series, season);
 }
 
-int32_t kova_do_radarr_releases(kova_ctx *ctx, int32_t movie) {
-    if (movie < 1) return kova_fail(ctx, ERR_INVALID_ARG, "Radarr releases: invalid movie id");
-    kova_logf(ctx, "RadarrV3_Movie_Search_Release", "Searching available releases for movie");
+int32_t do_radarr_releases(context *ctx, int32_t movie) {
+    if (movie < 1) return fail(ctx, ERR_INVALID_ARG, "Radarr releases: invalid movie id");
+    log_append(ctx, "RadarrV3_Movie_Search_Release", "Searching available releases for movie");
     char query[48];
     snprintf(query, sizeof query, "movieId=%d", static_cast<int>(movie));
     return releases_get(ctx, KOVA_RADARR, query);
 }
+
+} // namespace kova

@@ -4,9 +4,11 @@
 
 #include "ops/ops.h"
 
+namespace kova {
+
 namespace {
 constexpr arr_service k_sonarr = {
-    KOVA_SONARR, "Sonarr", "sonarr", "series", "tvdbId", "tvdb", &kova_lookup::tvdb,
+    KOVA_SONARR, "Sonarr", "sonarr", "series", "tvdbId", "tvdb", &lookup_entry::tvdb,
     "/api/v3/series", "add series", "tvdbId", false,
     "/api/v3/series/lookup", "term=tvdb%%3A%d", "series lookup",
     "SonarrV3_Get_Rootfolder", "SonarrV3_Rootfolder", "SonarrV3_NoRootfolder",
@@ -16,7 +18,7 @@ constexpr arr_service k_sonarr = {
     "SonarrV3_Release_Grab",
 };
 constexpr arr_service k_radarr = {
-    KOVA_RADARR, "Radarr", "radarr", "movie", "tmdbId", "tmdb", &kova_lookup::tmdb,
+    KOVA_RADARR, "Radarr", "radarr", "movie", "tmdbId", "tmdb", &lookup_entry::tmdb,
     "/api/v3/movie", "add movie", nullptr, true,
     "/api/v3/movie/lookup/tmdb", "tmdbId=%d", "movie lookup",
     "RadarrV3_Get_Rootfolder", "RadarrV3_Rootfolder", "RadarrV3_NoRootfolder",
@@ -29,19 +31,19 @@ constexpr arr_service k_radarr = {
 
 const arr_service &arr_service_of(int32_t kind) { return kind == KOVA_SONARR ? k_sonarr : k_radarr; }
 
-int32_t check_armed(kova_ctx *ctx) {
+int32_t check_armed(context *ctx) {
     if (ctx->armed) return OK;
-    return kova_fail(ctx, ERR_NOT_ARMED, "library writes are not armed (kova_arm_library_writes)");
+    return fail(ctx, ERR_NOT_ARMED, "library writes are not armed (kova_arm_library_writes)");
 }
 
-int32_t install_set(kova_ctx *ctx, kova_rset *fresh, int32_t rc) {
+int32_t install_set(context *ctx, result_set *fresh, int32_t rc) {
     if (rc != OK) {
-        kova_rset_free(fresh);
+        result_set_free(fresh);
         return rc;
     }
-    kova_rset_free(&ctx->rs);
+    result_set_free(&ctx->rs);
     ctx->rs = *fresh;
-    *fresh = kova_rset{};
+    *fresh = result_set{};
     return OK;
 }
 
@@ -55,3 +57,5 @@ size_t root_trimmed_len(const char *root) {
 void trim_root(char *s) {
     if (s) s[root_trimmed_len(s)] = '\0';
 }
+
+} // namespace kova

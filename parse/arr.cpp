@@ -5,6 +5,8 @@
 
 #include "parse/rows.h"
 
+namespace kova {
+
 namespace {
 enum {
     k_title, k_tracker, k_tracker_id, k_guid, k_link, k_details, k_magnet, k_info_hash, k_tmdb,
@@ -34,28 +36,28 @@ int32_t flags_dvf(yyjson_val *v) {
     yyjson_arr_foreach(v, idx, max, e) {
         if (!yyjson_is_str(e)) continue;
         const char *s = unsafe_yyjson_get_str(e);
-        if (kova_ieq(s, "G_Freeleech"))
+        if (ieq(s, "G_Freeleech"))
             f = 0;
-        else if (kova_ieq(s, "G_Halfleech") && f != 0)
+        else if (ieq(s, "G_Halfleech") && f != 0)
             f = 500;
     }
     return f;
 }
 
 // tmdbId and tvdbId: a zero id counts as absent.
-void id_field(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key) {
+void id_field(diagnostics *diag, row_own &own, const char **f, yyjson_val *v, const char *key) {
     fstr(diag, own, f, v, key, true);
     if ((*f)[0] == '0' && (*f)[1] == '\0') own.clear(f);
 }
 
-bool fill_row(kova_diag *diag, const key_index &ix, row_own &own, kova_row *row, yyjson_val *obj) {
+bool fill_row(diagnostics *diag, const key_index &ix, row_own &own, result_row *row, yyjson_val *obj) {
     yyjson_val *v[k_count + 1]; // the last: keys_resolve's scratch
     // The row comes uncleared (next_row): every field is set here.
     row_begin(ix, own, row, obj, v);
     const char **text[] = {&row->title, &row->tracker, &row->tracker_id, &row->guid,
                            &row->link,  &row->details, &row->magnet,     &row->info_hash};
     for (int i = k_title; i <= k_info_hash; ++i) fstr(diag, own, text[i], v[i], k_arr.name[i], true);
-    row->category_desc = kova_empty;
+    row->category_desc = empty_text;
     id_field(diag, own, &row->tmdb, v[k_tmdb], k_arr.name[k_tmdb]);
     id_field(diag, own, &row->tvdb, v[k_tvdb], k_arr.name[k_tvdb]);
     imdb_field(own, &row->imdb, v[k_imdb], true);
@@ -74,13 +76,15 @@ bool fill_row(kova_diag *diag, const key_index &ix, row_own &own, kova_row *row,
 }
 } // namespace
 
-int32_t kova_rset_parse_arr(kova_diag *diag, kova_rset *rs, const char *text, size_t len, char *own) {
+int32_t parse_arr_releases(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own) {
     int32_t rc = OK;
     yyjson_val *root = read_into(diag, rs, text, len, own, "release list is not JSON", &rc);
     if (!root) return rc;
     if (!yyjson_is_arr(root))
-        return kova_fail(diag, ERR_JSON, "release list is %s, not an array", kova_type_name(root));
+        return fail(diag, ERR_JSON, "release list is %s, not an array", type_name(root));
 
     return walk_rows(diag, rs, root, k_arr, "more than %d releases, the rest dropped",
                      "%d non-object release rows ignored", fill_row);
 }
+
+} // namespace kova

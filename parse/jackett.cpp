@@ -5,6 +5,8 @@
 
 #include "parse/rows.h"
 
+namespace kova {
+
 namespace {
 // The row keys, in the order the row's fields are read.
 enum {
@@ -36,25 +38,25 @@ int32_t dvf(yyjson_val *v) {
 }
 
 // The indexer entries; false when out of memory.
-bool read_indexers(kova_rset *rs, yyjson_val *arr) {
+bool read_indexers(result_set *rs, yyjson_val *arr) {
     size_t idx, max;
     yyjson_val *o;
     yyjson_arr_foreach(arr, idx, max, o) {
         if (!yyjson_is_obj(o)) continue;
-        kova_indexer *e = rs_add_indexer(rs);
+        indexer_entry *e = rs_add_indexer(rs);
         if (!e) return false;
-        e->id = kova_val_str(kova_obj_iget(o, "ID"), nullptr);
-        e->name = kova_val_str(kova_obj_iget(o, "Name"), nullptr);
-        e->error = kova_val_str(kova_obj_iget(o, "Error"), nullptr);
+        e->id = val_str(obj_iget(o, "ID"), nullptr);
+        e->name = val_str(obj_iget(o, "Name"), nullptr);
+        e->error = val_str(obj_iget(o, "Error"), nullptr);
         if (!e->id || !e->name || !e->error) {
-            kova_free(e->id);
-            kova_free(e->name);
-            kova_free(e->error);
-            *e = kova_indexer{};
+            mem_free(e->id);
+            mem_free(e->name);
+            mem_free(e->error);
+            *e = indexer_entry{};
             return false;
         }
-        e->status = int_field(kova_obj_iget(o, "Status"), 0);
-        e->results = int_field(kova_obj_iget(o, "Results"), 0);
+        e->status = int_field(obj_iget(o, "Status"), 0);
+        e->results = int_field(obj_iget(o, "Results"), 0);
         ++rs->indexer_count;
         if (e->status == KOVA_INDEXER_FAILED) ++rs->indexers_errored;
     }
@@ -62,7 +64,7 @@ bool read_indexers(kova_rset *rs, yyjson_val *arr) {
 }
 
 // Fills one row from its object; false when out of memory.
-bool fill_row(kova_diag *diag, const key_index &ix, row_own &own, kova_row *row, yyjson_val *obj) {
+bool fill_row(diagnostics *diag, const key_index &ix, row_own &own, result_row *row, yyjson_val *obj) {
     yyjson_val *v[k_count + 1]; // the last: keys_resolve's scratch
     // The row comes uncleared (next_row): every field is set here.
     row_begin(ix, own, row, obj, v);
@@ -95,21 +97,23 @@ bool fill_row(kova_diag *diag, const key_index &ix, row_own &own, kova_row *row,
 
 } // namespace
 
-int32_t kova_rset_parse_jackett(kova_diag *diag, kova_rset *rs, const char *text, size_t len, char *own) {
+int32_t parse_jackett(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own) {
     int32_t rc = OK;
     yyjson_val *root = read_into(diag, rs, text, len, own, "Jackett: response is not JSON", &rc);
     if (!root) return rc;
-    if (!yyjson_is_obj(root)) return kova_fail(diag, ERR_JSON, "Jackett: response is not a JSON object");
-    yyjson_val *results = kova_obj_iget(root, "Results");
+    if (!yyjson_is_obj(root)) return fail(diag, ERR_JSON, "Jackett: response is not a JSON object");
+    yyjson_val *results = obj_iget(root, "Results");
     if (!yyjson_is_arr(results))
-        return kova_fail(diag, ERR_JSON, "Jackett: Results is %s, not an array",
-                         results ? kova_type_name(results) : "missing");
+        return fail(diag, ERR_JSON, "Jackett: Results is %s, not an array",
+                         results ? type_name(results) : "missing");
 
-    yyjson_val *indexers = kova_obj_iget(root, "Indexers");
+    yyjson_val *indexers = obj_iget(root, "Indexers");
     if (indexers && !yyjson_is_arr(indexers) && !yyjson_is_null(indexers))
-        kova_warnf(diag, "Jackett: Indexers is not an array, ignored");
-    if (yyjson_is_arr(indexers) && !read_indexers(rs, indexers)) return kova_oom(diag);
+        warnf(diag, "Jackett: Indexers is not an array, ignored");
+    if (yyjson_is_arr(indexers) && !read_indexers(rs, indexers)) return fail_oom(diag);
 
     return walk_rows(diag, rs, results, k_jackett, "Jackett: more than %d results, the rest dropped",
                      "Jackett: %d non-object rows in Results ignored", fill_row);
 }
+
+} // namespace kova

@@ -6,10 +6,12 @@
 
 #include "core/core.h"
 
+namespace kova {
+
 // ---------------------------------------------------------------------------
 // Result rows and result sets (parse/)
 // ---------------------------------------------------------------------------
-struct kova_row {
+struct result_row {
     // Texts: never null in a completed row ("" when absent). They may point
     // into the set's document or into `own`; only `own` and `categories` are
     // released through the row.
@@ -43,7 +45,7 @@ struct kova_row {
     int32_t full_season;
 };
 
-struct kova_indexer {
+struct indexer_entry {
     char *id;
     char *name;
     char *error;
@@ -51,13 +53,13 @@ struct kova_indexer {
     int32_t results;
 };
 
-struct kova_rset {
+struct result_set {
     yyjson_doc *doc;
     char *text; // the answer's copy the document was read in (its strings live there), or null
-    kova_row *rows;
+    result_row *rows;
     int32_t row_count;
     int32_t row_cap;
-    kova_indexer *indexers;
+    indexer_entry *indexers;
     int32_t indexer_count;
     int32_t indexer_cap;
     int32_t indexers_errored;
@@ -67,31 +69,33 @@ struct kova_rset {
     int32_t source;
 };
 
-kova_row *rs_add(kova_rset *rs);
-kova_indexer *rs_add_indexer(kova_rset *rs);
-void kova_row_free(kova_row *row);
-void kova_rset_free(kova_rset *rs);
+result_row *rs_add(result_set *rs);
+indexer_entry *rs_add_indexer(result_set *rs);
+void row_free(result_row *row);
+void result_set_free(result_set *rs);
 
 
 // ---------------------------------------------------------------------------
 // JSON value readers (parse/values.cpp)
 // ---------------------------------------------------------------------------
-int32_t kova_clamp32(int64_t v);
-const char *kova_type_name(yyjson_val *v); // "null", "uint", ... ("missing" for null pointer is the caller's)
-yyjson_val *kova_obj_iget(yyjson_val *obj, const char *key);
-char *kova_val_str(yyjson_val *v, int *flag);
-int kova_val_int(yyjson_val *v, int64_t *out);
-void kova_imdb_norm(const char *in, char *out, size_t size);
-int64_t kova_parse_iso(const char *s);
+int32_t clamp32(int64_t v);
+const char *type_name(yyjson_val *v); // "null", "uint", ... ("missing" for null pointer is the caller's)
+yyjson_val *obj_iget(yyjson_val *obj, const char *key);
+char *val_str(yyjson_val *v, int *flag);
+int val_int(yyjson_val *v, int64_t *out);
+void imdb_norm(const char *in, char *out, size_t size);
+int64_t parse_iso(const char *s);
 
 // ---------------------------------------------------------------------------
 // Parsers: each fills a zeroed set; on failure the set may hold a partial
 // answer, which the caller releases. The JSON parsers read len bytes of
-// text, or up to its NUL when len is kova_to_nul, through a copy of their
+// text, or up to its NUL when len is to_nul, through a copy of their
 // own. own: null, or text itself handed over to the set (len bytes from
-// malloc: a host's answer, or a body from kova_http), read in place and
+// malloc: a host's answer, or a body from http_request), read in place and
 // released with the set on every path.
 // ---------------------------------------------------------------------------
-int32_t kova_rset_parse_jackett(kova_diag *diag, kova_rset *rs, const char *text, size_t len, char *own = nullptr);
-int32_t kova_rset_parse_arr(kova_diag *diag, kova_rset *rs, const char *text, size_t len, char *own = nullptr);
-int32_t kova_torznab_parse(kova_diag *diag, kova_rset *rs, const char *text);
+int32_t parse_jackett(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own = nullptr);
+int32_t parse_arr_releases(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own = nullptr);
+int32_t parse_torznab(diagnostics *diag, result_set *rs, const char *text);
+
+} // namespace kova

@@ -7,6 +7,8 @@
 #include "core/platform.h"
 #include "parse/rows.h"
 
+namespace kova {
+
 namespace {
 // Stages v's decimal digits (after prefix '-' when neg) as the text of *f,
 // written in place: formatting into a buffer and copying from it would make
@@ -25,8 +27,8 @@ void put_uint(row_own &own, const char **f, uint64_t v, bool neg) {
         uint64_t r = v % 100;
         v /= 100;
         q -= 2;
-        q[0] = kova_digit_pairs[2 * r];
-        q[1] = kova_digit_pairs[2 * r + 1];
+        q[0] = digit_pairs[2 * r];
+        q[1] = digit_pairs[2 * r + 1];
     }
     // The usual ids fit 32 bits, where dividing is cheaper.
     auto w = static_cast<uint32_t>(v);
@@ -34,13 +36,13 @@ void put_uint(row_own &own, const char **f, uint64_t v, bool neg) {
         uint32_t r = w % 100;
         w /= 100;
         q -= 2;
-        q[0] = kova_digit_pairs[2 * r];
-        q[1] = kova_digit_pairs[2 * r + 1];
+        q[0] = digit_pairs[2 * r];
+        q[1] = digit_pairs[2 * r + 1];
     }
     if (w >= 10) {
         q -= 2;
-        q[0] = kova_digit_pairs[2 * w];
-        q[1] = kova_digit_pairs[2 * w + 1];
+        q[0] = digit_pairs[2 * w];
+        q[1] = digit_pairs[2 * w + 1];
     } else {
         *--q = static_cast<char>('0' + w);
     }
@@ -240,14 +242,14 @@ char *chunk_of(char *own) {
 }
 } // namespace
 
-bool row_own::finish(kova_row *row) {
+bool row_own::finish(result_row *row) {
     size_t cat_bytes = static_cast<size_t>(ncats) * sizeof(int32_t);
     size_t total = cat_bytes + used;
     if (!total) return true;
     size_t need = (k_hdr + total + 7) & ~static_cast<size_t>(7);
     if (!chunk || chunk_cap - chunk_used < need) {
         size_t cap = need + k_hdr > k_chunk ? need + k_hdr : k_chunk;
-        char *c = static_cast<char *>(kova_malloc(cap));
+        char *c = static_cast<char *>(mem_alloc(cap));
         if (!c) {
             for (int i = 0; i < nfield; ++i) *field[i] = nullptr; // they pointed at the staging area
             return false;
@@ -278,7 +280,7 @@ bool row_own::finish(kova_row *row) {
     return true;
 }
 
-void kova_own_release(char *own) {
+void own_release(char *own) {
     if (!own) return;
     own_run run;
     run.add(own);
@@ -303,14 +305,14 @@ void own_run::flush() {
     chunk_hdr h = get_hdr(chunk);
     h.live -= n;
     if (h.live == 0)
-        kova_free(chunk);
+        mem_free(chunk);
     else
         set_hdr(chunk, h);
     chunk = end = nullptr;
     n = 0;
 }
 
-void fstr_other(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key, bool member) {
+void fstr_other(diagnostics *diag, row_own &own, const char **f, yyjson_val *v, const char *key, bool member) {
     switch (yyjson_get_tag(v)) {
     case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT:
         if (const char *d = member ? doc_digits(v, unsafe_yyjson_get_uint(v)) : nullptr)
@@ -328,12 +330,12 @@ void fstr_other(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, co
     }
     char buf[64];
     int flag = 0;
-    const char *t = kova_val_text(v, buf, &flag);
+    const char *t = val_text(v, buf, &flag);
     if (yyjson_is_num(v)) // formatted into buf (integers end at buf[63]): the row keeps a copy
         own.put(f, t, t == buf ? strlen(t) : static_cast<size_t>(buf + 63 - t));
     else
         *f = t; // "", "true", "false": constants
-    if (flag) kova_warnf(diag, "field %s: object/array where a scalar was expected, treated as empty", key);
+    if (flag) warnf(diag, "field %s: object/array where a scalar was expected, treated as empty", key);
 }
 
 void imdb_other(row_own &own, const char **f, yyjson_val *v) {
@@ -342,17 +344,17 @@ void imdb_other(row_own &own, const char **f, yyjson_val *v) {
         // A number's digits are already normalised (no prefix, no leading zero).
         uint64_t u = unsafe_yyjson_get_uint(v);
         if (!u)
-            *f = kova_empty;
+            *f = empty_text;
         else
             put_uint(own, f, u, false);
         return;
     }
     bool in_doc = yyjson_is_str(v);
-    const char *t = in_doc ? unsafe_yyjson_get_str(v) : kova_val_text(v, buf, nullptr);
+    const char *t = in_doc ? unsafe_yyjson_get_str(v) : val_text(v, buf, nullptr);
     size_t n = 0;
-    const char *d = kova_imdb_digits(t, 63, &n); // the 64-byte buffer's limit
+    const char *d = imdb_digits(t, 63, &n); // the 64-byte buffer's limit
     if (!d || (n == 1 && d[0] == '0')) {
-        *f = kova_empty; // invalid, or zero: absent
+        *f = empty_text; // invalid, or zero: absent
         return;
     }
     if (in_doc && d[n] == '\0')
@@ -364,8 +366,8 @@ void imdb_other(row_own &own, const char **f, yyjson_val *v) {
 namespace {
 bool cat_value(yyjson_val *v, int32_t *out) {
     int64_t i;
-    if (yyjson_is_str(v) || !kova_val_int(v, &i)) return false;
-    *out = kova_clamp32(i);
+    if (yyjson_is_str(v) || !val_int(v, &i)) return false;
+    *out = clamp32(i);
     return true;
 }
 } // namespace
@@ -377,13 +379,13 @@ void cats_from(row_own &own, yyjson_val *v) {
         size_t idx, max;
         yyjson_val *e;
         yyjson_arr_foreach(v, idx, max, e) {
-            if (own.ncats >= kova_max_categories) break;
+            if (own.ncats >= max_categories) break;
             if (yyjson_get_tag(e) == (YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT) &&
                 unsafe_yyjson_get_uint(e) <= 2147483647u) { // the usual case
                 own.cats[own.ncats++] = static_cast<int32_t>(unsafe_yyjson_get_uint(e));
                 continue;
             }
-            yyjson_val *c = yyjson_is_obj(e) ? kova_obj_iget(e, "id") : e;
+            yyjson_val *c = yyjson_is_obj(e) ? obj_iget(e, "id") : e;
             if (cat_value(c, &own.cats[own.ncats])) ++own.ncats;
         }
         return;
@@ -393,24 +395,26 @@ void cats_from(row_own &own, yyjson_val *v) {
 
 int32_t int_field_other(yyjson_val *v, int32_t dflt) {
     int64_t i;
-    return kova_val_int(v, &i) ? kova_clamp32(i) : dflt;
+    return val_int(v, &i) ? clamp32(i) : dflt;
 }
 
 int64_t date_field(yyjson_val *v) {
     if (!v || yyjson_is_null(v)) return -1;
-    if (yyjson_is_str(v)) return kova_parse_iso_len(unsafe_yyjson_get_str(v), unsafe_yyjson_get_len(v));
+    if (yyjson_is_str(v)) return parse_iso_len(unsafe_yyjson_get_str(v), unsafe_yyjson_get_len(v));
     char buf[64];
-    return kova_parse_iso(kova_val_text(v, buf, nullptr));
+    return parse_iso(val_text(v, buf, nullptr));
 }
 
-bool reserve_rows(kova_rset *rs, yyjson_val *arr) {
+bool reserve_rows(result_set *rs, yyjson_val *arr) {
     size_t len = yyjson_arr_size(arr);
-    int32_t n = len < static_cast<size_t>(kova_max_rows) ? static_cast<int32_t>(len) : kova_max_rows;
+    int32_t n = len < static_cast<size_t>(max_rows) ? static_cast<int32_t>(len) : max_rows;
     if (n <= 64) return true; // the first growth step covers it
-    auto *p = static_cast<kova_row *>(kova_malloc(sizeof(kova_row) * static_cast<size_t>(n)));
+    auto *p = static_cast<result_row *>(mem_alloc(sizeof(result_row) * static_cast<size_t>(n)));
     if (!p) return false;
-    kova_hint_large(p, sizeof(kova_row) * static_cast<size_t>(n));
+    hint_large(p, sizeof(result_row) * static_cast<size_t>(n));
     rs->rows = p;
     rs->row_cap = n;
     return true;
 }
+
+} // namespace kova

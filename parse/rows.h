@@ -19,6 +19,8 @@
 
 #include "parse/values.h"
 
+namespace kova {
+
 // Copies n bytes with a few word moves that never leave either stretch: the
 // texts a row builds are short, and a library call per copy would cost more
 // than the copy.
@@ -45,7 +47,7 @@ __attribute__((always_inline)) inline void small_copy(void *dst, const void *src
 }
 
 // A fixed set of keys resolved over an object in one pass with the same
-// result as kova_obj_iget for each key: the first member with exactly that
+// result as obj_iget for each key: the first member with exactly that
 // key, else the first member whose key matches with letter case ignored.
 struct keyset {
     static constexpr int max_keys = 32;
@@ -84,7 +86,7 @@ private:
 
 // A keyset prepared for one parse. Letter case is folded through a table
 // made from the runtime's tolower when the parse starts, so the result is
-// the same as kova_obj_iget's in any locale. A member key is classified by
+// the same as obj_iget's in any locale. A member key is classified by
 // its first byte and its length with one table load: no wanted key, exactly
 // one candidate, or several (then each is tried).
 struct key_index {
@@ -134,7 +136,7 @@ struct row_own {
     uint32_t off[16];
     int nfield = 0;
     int32_t ncats = 0;
-    int32_t cats[kova_max_categories];
+    int32_t cats[max_categories];
 
     void reset() {
         used = 0;
@@ -154,11 +156,11 @@ struct row_own {
     // Replaces the text of *f by "", unstaging it when it was the last staged.
     void clear(const char **f) {
         if (nfield && field[nfield - 1] == f) used = off[--nfield];
-        *f = kova_empty;
+        *f = empty_text;
     }
     // Moves the staged texts and categories into the row's block (row->own).
     // Returns false when out of memory (the staged fields are then null).
-    bool finish(kova_row *row);
+    bool finish(result_row *row);
 
     key_layout layout; // the rows' key layout (keys_resolve)
 
@@ -170,7 +172,7 @@ struct row_own {
 
 // Releases a row's block (row->own as the parsers make it): the chunk it
 // lives in is freed with its last row.
-void kova_own_release(char *own);
+void own_release(char *own);
 
 // Releases the blocks of many rows: the rows of one parse lie in runs per
 // chunk, and a run is counted off its chunk at once, without reading each
@@ -187,17 +189,17 @@ struct own_run {
 struct own_guard {
     row_own *p;
     own_guard() {
-        void *m = kova_malloc(sizeof(row_own));
+        void *m = mem_alloc(sizeof(row_own));
         p = m ? new (m) row_own : nullptr; // trivially destructible
     }
-    ~own_guard() { kova_free(p); }
+    ~own_guard() { mem_free(p); }
     own_guard(const own_guard &) = delete;
     own_guard &operator=(const own_guard &) = delete;
 };
 
 // Appends a row for a parser that sets every field itself, so it is not
 // cleared first; the rows were reserved, so this rarely grows.
-inline kova_row *next_row(kova_rset *rs) {
+inline result_row *next_row(result_set *rs) {
     if (rs->row_count == rs->row_cap) return rs_add(rs);
     return &rs->rows[rs->row_count++];
 }
@@ -205,25 +207,25 @@ inline kova_row *next_row(kova_rset *rs) {
 // Reserves room for the objects of a row array (at most the row limit), so
 // that a large answer is not copied again and again while it grows. False
 // when out of memory.
-bool reserve_rows(kova_rset *rs, yyjson_val *arr);
+bool reserve_rows(result_set *rs, yyjson_val *arr);
 
 // Clears the set and reads the answer into its document (kept even when its
 // root turns out unusable): through a copy, or in place when the text is
 // handed over (own, which becomes the set's at once). Null root: the text was
 // not JSON, and the failure ("out of memory" or not_json) is already
 // reported in *rc.
-inline yyjson_val *read_into(kova_diag *diag, kova_rset *rs, const char *text, size_t len, char *own,
+inline yyjson_val *read_into(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own,
                              const char *not_json, int32_t *rc) {
-    *rs = kova_rset{};
+    *rs = result_set{};
     bool oom = false;
     if (own) {
         rs->text = own;
-        rs->doc = kova_answer_read_in_place(diag, &rs->text, len, &oom);
+        rs->doc = answer_read_in_place(diag, &rs->text, len, &oom);
     } else {
-        rs->doc = kova_answer_read_copy(diag, text, len, &rs->text, &oom);
+        rs->doc = answer_read_copy(diag, text, len, &rs->text, &oom);
     }
     if (rs->doc) return yyjson_doc_get_root(rs->doc);
-    *rc = oom ? kova_oom(diag) : kova_fail(diag, ERR_JSON, "%s", not_json);
+    *rc = oom ? fail_oom(diag) : fail(diag, ERR_JSON, "%s", not_json);
     return nullptr;
 }
 
@@ -233,13 +235,13 @@ inline yyjson_val *read_into(kova_diag *diag, kova_rset *rs, const char *text, s
 // filled by fill(diag, ix, own, row, obj), which returns false when out of
 // memory. Both formats take one %d.
 template <typename Fill>
-int32_t walk_rows(kova_diag *diag, kova_rset *rs, yyjson_val *arr, const keyset &keys, const char *limit_fmt,
+int32_t walk_rows(diagnostics *diag, result_set *rs, yyjson_val *arr, const keyset &keys, const char *limit_fmt,
                   const char *skipped_fmt, Fill fill) {
-    if (!reserve_rows(rs, arr)) return kova_oom(diag);
+    if (!reserve_rows(rs, arr)) return fail_oom(diag);
     // Staging space for one row's built texts and categories, reused for
     // every row.
     own_guard own;
-    if (!own.p) return kova_oom(diag);
+    if (!own.p) return fail_oom(diag);
     const key_index ix(keys);
     int32_t skipped = 0;
     size_t idx, max;
@@ -249,14 +251,14 @@ int32_t walk_rows(kova_diag *diag, kova_rset *rs, yyjson_val *arr, const keyset 
             ++skipped;
             continue;
         }
-        if (rs->row_count == kova_max_rows) {
-            kova_warnf(diag, limit_fmt, kova_max_rows);
+        if (rs->row_count == max_rows) {
+            warnf(diag, limit_fmt, max_rows);
             break;
         }
-        kova_row *row = next_row(rs);
-        if (!row || !fill(diag, ix, *own.p, row, obj)) return kova_oom(diag);
+        result_row *row = next_row(rs);
+        if (!row || !fill(diag, ix, *own.p, row, obj)) return fail_oom(diag);
     }
-    if (skipped) kova_warnf(diag, skipped_fmt, skipped);
+    if (skipped) warnf(diag, skipped_fmt, skipped);
     return OK;
 }
 
@@ -300,13 +302,13 @@ inline char *doc_digits(yyjson_val *v, uint64_t u) {
 // keys_resolve gives them, and not a document's root or an array's element:
 // a non-negative integer then points at its digits in the document's text
 // where it can (doc_digits) instead of being staged.
-void fstr_other(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key, bool member);
-inline void fstr(kova_diag *diag, row_own &own, const char **f, yyjson_val *v, const char *key,
+void fstr_other(diagnostics *diag, row_own &own, const char **f, yyjson_val *v, const char *key, bool member);
+inline void fstr(diagnostics *diag, row_own &own, const char **f, yyjson_val *v, const char *key,
                  bool member = false) {
     if (yyjson_is_str(v))
         *f = unsafe_yyjson_get_str(v); // NUL-terminated in the document, which lives as long as the row
     else if (!v || yyjson_is_null(v))
-        *f = kova_empty; // what fstr_other makes of them, without the call
+        *f = empty_text; // what fstr_other makes of them, without the call
     else if (const char *d = member && yyjson_get_tag(v) == (YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT)
                                  ? doc_digits(v, unsafe_yyjson_get_uint(v))
                                  : nullptr)
@@ -321,7 +323,7 @@ inline void imdb_field(row_own &own, const char **f, yyjson_val *v, bool member 
     // The usual shapes in line: absent, null, or a member's number (its
     // digits are already normalised: no prefix, no leading zero).
     if (!v || yyjson_is_null(v)) {
-        *f = kova_empty;
+        *f = empty_text;
         return;
     }
     if (member && yyjson_get_tag(v) == (YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT) && unsafe_yyjson_get_uint(v)) {
@@ -334,19 +336,19 @@ inline void imdb_field(row_own &own, const char **f, yyjson_val *v, bool member 
 }
 // The row's categories from the category value (staged in own).
 void cats_from(row_own &own, yyjson_val *v);
-// kova_val_int with the plain non-negative number handled in line.
-inline int val_int(yyjson_val *v, int64_t *out) {
+// val_int with the plain non-negative number handled in line.
+inline int val_int_fast(yyjson_val *v, int64_t *out) {
     if (yyjson_get_tag(v) == (YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT) && unsafe_yyjson_get_uint(v) < (1ULL << 63)) {
         *out = static_cast<int64_t>(unsafe_yyjson_get_uint(v));
         return 1;
     }
-    return kova_val_int(v, out);
+    return val_int(v, out);
 }
 
 // Starts filling a row that comes uncleared (next_row): resolves its wanted
 // keys into v, empties the staging area and sets the fields that every
 // parser sets alike (the object, no size, no categories, no block yet).
-inline void row_begin(const key_index &ix, row_own &own, kova_row *row, yyjson_val *obj, yyjson_val **v) {
+inline void row_begin(const key_index &ix, row_own &own, result_row *row, yyjson_val *obj, yyjson_val **v) {
     keys_resolve(ix, &own.layout, obj, v);
     own.reset();
     row->raw = obj;
@@ -358,15 +360,15 @@ inline void row_begin(const key_index &ix, row_own &own, kova_row *row, yyjson_v
 }
 
 // The size: a non-negative integer, else the row has none.
-inline void size_field(kova_row *row, yyjson_val *v) {
+inline void size_field(result_row *row, yyjson_val *v) {
     int64_t size;
-    if (val_int(v, &size) && size >= 0) {
+    if (val_int_fast(v, &size) && size >= 0) {
         row->has_size = 1;
         row->size = size;
     }
 }
 
-// kova_val_int then clamp32; dflt when the value is not an integer.
+// val_int then clamp32; dflt when the value is not an integer.
 int32_t int_field_other(yyjson_val *v, int32_t dflt);
 inline int32_t int_field(yyjson_val *v, int32_t dflt) {
     if (yyjson_get_tag(v) == (YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT)) {
@@ -378,3 +380,5 @@ inline int32_t int_field(yyjson_val *v, int32_t dflt) {
 // "publishDate"/"PublishDate": absent or null -1, else the value's text read
 // as an ISO 8601 date-time.
 int64_t date_field(yyjson_val *v);
+
+} // namespace kova

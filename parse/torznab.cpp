@@ -5,6 +5,8 @@
 
 #include "parse/parse.h"
 
+namespace kova {
+
 namespace {
 struct ent {
     const char *text;
@@ -33,7 +35,7 @@ constexpr char k_false[] = "false";
 // the stretch they belong to, so a missing tag never makes the scan quadratic.
 const char *find(const char *from, const char *to, const char *pat) {
     if (!from || from >= to) return nullptr;
-    return static_cast<const char *>(kova_memmem(from, static_cast<size_t>(to - from), pat, strlen(pat)));
+    return static_cast<const char *>(find_bytes(from, static_cast<size_t>(to - from), pat, strlen(pat)));
 }
 
 bool white(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -58,7 +60,7 @@ const char *attr(const char *start, const char *end, const char *name, size_t *l
 
 // An owned, entity-decoded copy of [s, s + n), or null when out of memory.
 char *xml_text(const char *s, size_t n) {
-    if (!n) return kova_strdup("");
+    if (!n) return text_dup("");
     buf_guard g;
     const char *end = s + n;
     const char *run = s;
@@ -66,25 +68,25 @@ char *xml_text(const char *s, size_t n) {
         if (*p != '&') continue;
         for (const ent &e : ents) {
             if (static_cast<size_t>(end - p) >= e.len && memcmp(p, e.text, e.len) == 0) {
-                kova_buf_put(&g.b, run, static_cast<size_t>(p - run));
-                kova_buf_put(&g.b, &e.c, 1);
+                strbuf_put(&g.b, run, static_cast<size_t>(p - run));
+                strbuf_put(&g.b, &e.c, 1);
                 p += e.len - 1;
                 run = p + 1;
                 break;
             }
         }
     }
-    kova_buf_put(&g.b, run, static_cast<size_t>(end - run));
+    strbuf_put(&g.b, run, static_cast<size_t>(end - run));
     if (g.b.oom || !g.b.data) return nullptr;
     char *out = g.b.data;
-    g.b = kova_buf{};
+    g.b = strbuf{};
     return out;
 }
 } // namespace
 
-int32_t kova_torznab_parse(kova_diag *diag, kova_rset *rs, const char *text) {
-    *rs = kova_rset{};
-    if (!text) return kova_fail(diag, ERR_JSON, "Jackett: empty indexer list");
+int32_t parse_torznab(diagnostics *diag, result_set *rs, const char *text) {
+    *rs = result_set{};
+    if (!text) return fail(diag, ERR_JSON, "Jackett: empty indexer list");
     const char *text_end = text + strlen(text);
 
     // An error answer wins over anything else in the text.
@@ -93,15 +95,15 @@ int32_t kova_torznab_parse(kova_diag *diag, kova_rset *rs, const char *text) {
             size_t n = 0;
             const char *code = attr(e + len_of(k_error_open), gt, "code", &n);
             if (code && n == len_of(k_code_bad_key) && memcmp(code, k_code_bad_key, n) == 0)
-                return kova_fail(diag, ERR_AUTH, "Jackett: API key rejected (Torznab error 100)");
+                return fail(diag, ERR_AUTH, "Jackett: API key rejected (Torznab error 100)");
             if (!code) {
                 code = "?";
                 n = 1;
             }
-            return kova_fail(diag, ERR_HTTP, "Jackett: Torznab error %.*s", static_cast<int>(n < k_code_shown ? n : k_code_shown), code);
+            return fail(diag, ERR_HTTP, "Jackett: Torznab error %.*s", static_cast<int>(n < k_code_shown ? n : k_code_shown), code);
         }
     }
-    if (!strstr(text, "<indexers")) return kova_fail(diag, ERR_JSON, "Jackett: not a Torznab indexer list");
+    if (!strstr(text, "<indexers")) return fail(diag, ERR_JSON, "Jackett: not a Torznab indexer list");
 
     const char *p = text;
     for (;;) {
@@ -128,17 +130,17 @@ int32_t kova_torznab_parse(kova_diag *diag, kova_rset *rs, const char *text) {
 
         bool off = conf && conf_len == len_of(k_false) && memcmp(conf, k_false, conf_len) == 0;
         if (id && !off) {
-            kova_indexer *ix = rs_add_indexer(rs);
-            if (!ix) return kova_oom(diag);
+            indexer_entry *ix = rs_add_indexer(rs);
+            if (!ix) return fail_oom(diag);
             ix->id = xml_text(id, id_len);
-            ix->name = t_close ? xml_text(name, static_cast<size_t>(t_close - name)) : kova_strdup("");
-            ix->error = kova_strdup("");
+            ix->name = t_close ? xml_text(name, static_cast<size_t>(t_close - name)) : text_dup("");
+            ix->error = text_dup("");
             if (!ix->id || !ix->name || !ix->error) {
-                kova_free(ix->id);
-                kova_free(ix->name);
-                kova_free(ix->error);
-                *ix = kova_indexer{};
-                return kova_oom(diag);
+                mem_free(ix->id);
+                mem_free(ix->name);
+                mem_free(ix->error);
+                *ix = indexer_entry{};
+                return fail_oom(diag);
             }
             ix->status = KOVA_INDEXER_TORZNAB;
             ix->results = 0;
@@ -147,3 +149,5 @@ int32_t kova_torznab_parse(kova_diag *diag, kova_rset *rs, const char *text) {
         p = close ? close + len_of(k_indexer_close) : text_end;
     }
 }
+
+} // namespace kova

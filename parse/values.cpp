@@ -9,6 +9,8 @@
 
 #include "parse/values.h"
 
+namespace kova {
+
 namespace {
 // Decimal digits of v, written backwards from end (two at a time); returns
 // the first digit.
@@ -19,11 +21,11 @@ char *u64_text(uint64_t v, char *end) {
         uint64_t r = v % 100;
         v /= 100;
         p -= 2;
-        memcpy(p, kova_digit_pairs + 2 * r, 2);
+        memcpy(p, digit_pairs + 2 * r, 2);
     }
     if (v >= 10) {
         p -= 2;
-        memcpy(p, kova_digit_pairs + 2 * v, 2);
+        memcpy(p, digit_pairs + 2 * v, 2);
     } else {
         *--p = static_cast<char>('0' + v);
     }
@@ -40,21 +42,21 @@ bool two(const char *s, int *out) {
 }
 } // namespace
 
-int32_t kova_clamp32(int64_t v) {
+int32_t clamp32(int64_t v) {
     if (v > 2147483647) return 2147483647;
     if (v < -2147483647) return -2147483647;
     return static_cast<int32_t>(v);
 }
 
-const char *kova_type_name(yyjson_val *v) { return yyjson_get_type_desc(v); }
+const char *type_name(yyjson_val *v) { return yyjson_get_type_desc(v); }
 
-bool kova_ieq_n(const char *a, const char *b, size_t n) {
+bool ieq_n(const char *a, const char *b, size_t n) {
     for (size_t i = 0; i < n; ++i)
         if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i]))) return false;
     return true;
 }
 
-yyjson_val *kova_obj_iget(yyjson_val *obj, const char *key) {
+yyjson_val *obj_iget(yyjson_val *obj, const char *key) {
     if (!yyjson_is_obj(obj) || !key) return nullptr;
     size_t n = strlen(key);
     size_t idx, max;
@@ -66,12 +68,12 @@ yyjson_val *kova_obj_iget(yyjson_val *obj, const char *key) {
             return v;
     }
     yyjson_obj_foreach(obj, idx, max, k, v) {
-        if (unsafe_yyjson_get_len(k) == n && kova_ieq_n(unsafe_yyjson_get_str(k), key, n)) return v;
+        if (unsafe_yyjson_get_len(k) == n && ieq_n(unsafe_yyjson_get_str(k), key, n)) return v;
     }
     return nullptr;
 }
 
-const char *kova_val_text(yyjson_val *v, char *buf, int *flag) {
+const char *val_text(yyjson_val *v, char *buf, int *flag) {
     if (flag) *flag = 0;
     switch (yyjson_get_tag(v)) {
     case YYJSON_TYPE_STR | YYJSON_SUBTYPE_NONE:
@@ -102,22 +104,22 @@ const char *kova_val_text(yyjson_val *v, char *buf, int *flag) {
     case YYJSON_TYPE_OBJ | YYJSON_SUBTYPE_NONE:
     case YYJSON_TYPE_RAW | YYJSON_SUBTYPE_NONE:
         if (flag) *flag = 1;
-        return kova_empty;
+        return empty_text;
     default: // no value, JSON null
-        return kova_empty;
+        return empty_text;
     }
 }
 
-char *kova_val_str(yyjson_val *v, int *flag) {
+char *val_str(yyjson_val *v, int *flag) {
     char buf[64];
     if (yyjson_is_str(v)) {
         if (flag) *flag = 0;
-        return kova_strndup(unsafe_yyjson_get_str(v), unsafe_yyjson_get_len(v));
+        return text_ndup(unsafe_yyjson_get_str(v), unsafe_yyjson_get_len(v));
     }
-    return kova_strdup(kova_val_text(v, buf, flag));
+    return text_dup(val_text(v, buf, flag));
 }
 
-int kova_val_int(yyjson_val *v, int64_t *out) {
+int val_int(yyjson_val *v, int64_t *out) {
     switch (yyjson_get_tag(v)) {
     case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT: {
         uint64_t u = unsafe_yyjson_get_uint(v);
@@ -151,7 +153,7 @@ int kova_val_int(yyjson_val *v, int64_t *out) {
     }
 }
 
-const char *kova_imdb_digits(const char *in, size_t max, size_t *n) {
+const char *imdb_digits(const char *in, size_t max, size_t *n) {
     const char *p = in;
     while (*p == ' ') ++p;
     if ((p[0] == 't' || p[0] == 'T') && (p[1] == 't' || p[1] == 'T')) p += 2;
@@ -165,12 +167,12 @@ const char *kova_imdb_digits(const char *in, size_t max, size_t *n) {
     return *p ? nullptr : d;
 }
 
-void kova_imdb_norm(const char *in, char *out, size_t size) {
+void imdb_norm(const char *in, char *out, size_t size) {
     if (!out || size == 0) return;
     out[0] = '\0';
     if (!in || size < 2) return;
     size_t n;
-    const char *d = kova_imdb_digits(in, size - 1, &n);
+    const char *d = imdb_digits(in, size - 1, &n);
     if (!d) return;
     memcpy(out, d, n);
     out[n] = '\0';
@@ -254,7 +256,7 @@ __attribute__((always_inline)) inline int64_t iso_tail(const char *p, int year, 
 
 } // namespace
 
-int64_t kova_parse_iso(const char *s) {
+int64_t parse_iso(const char *s) {
     // A text shorter than ten characters fails the checks below at its NUL.
     if (!s) return -1;
     int y1, y2, mon, day;
@@ -290,7 +292,7 @@ inline bool swar_digits(uint64_t w, uint64_t m) {
 inline int lane(uint64_t w, int i) { return static_cast<int>((w >> (8 * i)) & 0xff); }
 } // namespace
 
-int64_t kova_parse_iso_len(const char *s, size_t len) {
+int64_t parse_iso_len(const char *s, size_t len) {
     // The shape nearly every service sends, "YYYY-MM-DDTHH:MM:SS" (T or a
     // space), is checked and read eight bytes at a time; any other text, or
     // a byte out of place, takes the general reader above, so the result is
@@ -317,5 +319,7 @@ int64_t kova_parse_iso_len(const char *s, size_t len) {
             }
         }
     }
-    return kova_parse_iso(s);
+    return parse_iso(s);
 }
+
+} // namespace kova

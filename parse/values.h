@@ -8,29 +8,31 @@
 
 #include "parse/parse.h"
 
+namespace kova {
+
 // "00".."99": two decimal digits per pair, for writing numbers two at a time.
-inline constexpr char kova_digit_pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+inline constexpr char digit_pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
                            "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
                            "8081828384858687888990919293949596979899";
 
 // Case-insensitive equality of n bytes with the runtime's tolower, the
-// comparison kova_obj_iget uses.
-bool kova_ieq_n(const char *a, const char *b, size_t n);
+// comparison obj_iget uses.
+bool ieq_n(const char *a, const char *b, size_t n);
 
-// Non-allocating core of kova_val_str: the value's text, pointing into the
+// Non-allocating core of val_str: the value's text, pointing into the
 // document (strings), at a constant, or into buf (numbers). buf holds 64
 // bytes. *flag (when given) is set to 1 for arrays, objects and raw values.
-const char *kova_val_text(yyjson_val *v, char *buf, int *flag);
+const char *val_text(yyjson_val *v, char *buf, int *flag);
 
 // The digits of an IMDb id's number within in: their start and *n, or null
 // when the text is no IMDb id or the number has more than max digits. Spaces
 // around the id and a "tt" prefix (any case) are allowed; a run of leading
 // zeros keeps its last one.
-const char *kova_imdb_digits(const char *in, size_t max, size_t *n);
+const char *imdb_digits(const char *in, size_t max, size_t *n);
 
-// kova_parse_iso of a text whose length is known (a string of the
+// parse_iso of a text whose length is known (a string of the
 // document): the same result, the usual shape read faster.
-int64_t kova_parse_iso_len(const char *s, size_t len);
+int64_t parse_iso_len(const char *s, size_t len);
 
 template <class T> T load_word(const unsigned char *p) {
     T v;
@@ -50,3 +52,5 @@ __attribute__((always_inline)) inline bool eq_bytes(const unsigned char *a, cons
     if (n >= 2) return load_word<uint16_t>(a) == load_word<uint16_t>(b) && load_word<uint16_t>(a + n - 2) == load_word<uint16_t>(b + n - 2);
     return n == 0 || a[0] == b[0];
 }
+
+} // namespace kova

@@ -11,15 +11,15 @@ namespace {
 
 // The document and its copy, released together.
 struct Read {
-    kova_diag diag{};
+    diagnostics diag{};
     yyjson_doc *doc = nullptr;
     char *copy = nullptr;
     bool oom = false;
-    Read(const char *text, size_t len) { doc = kova_answer_read_copy(&diag, text, len, &copy, &oom); }
+    Read(const char *text, size_t len) { doc = answer_read_copy(&diag, text, len, &copy, &oom); }
     ~Read() {
         yyjson_doc_free(doc);
-        kova_free(copy);
-        kova_begin(&diag); // releases the warnings
+        mem_free(copy);
+        begin_call(&diag); // releases the warnings
     }
     Read(const Read &) = delete;
     Read &operator=(const Read &) = delete;
@@ -48,7 +48,7 @@ TEST(AnswerReadCopy, EndsAtTheNulWhateverTheLengthAndStart) {
             std::vector<char> buf(start + n + 40, '"'); // what follows the NUL would end the document badly
             memcpy(buf.data() + start, text.data(), n);
             buf[start + n] = '\0';
-            Read r(buf.data() + start, kova_to_nul);
+            Read r(buf.data() + start, to_nul);
             ASSERT_NE(r.doc, nullptr) << "length " << n << " start " << start;
             EXPECT_EQ(r.root_str(), text.substr(1, n - 2)) << "length " << n << " start " << start;
             // The document's strings live in the copy, which ends in zeros.
@@ -75,12 +75,12 @@ TEST(AnswerReadCopy, AKnownLengthIsCopiedAsIs) {
 
 TEST(AnswerReadCopy, NotJsonEmptyOrNull) {
     for (const char *text : {"", "{", "[1,]", "nul"}) {
-        Read r(text, kova_to_nul);
+        Read r(text, to_nul);
         EXPECT_EQ(r.doc, nullptr) << text;
         EXPECT_FALSE(r.oom) << text;
         EXPECT_EQ(r.copy, nullptr) << text;
     }
-    Read none(nullptr, kova_to_nul);
+    Read none(nullptr, to_nul);
     EXPECT_EQ(none.doc, nullptr);
     EXPECT_FALSE(none.oom);
 }
@@ -89,7 +89,7 @@ TEST(AnswerReadCopy, NotJsonEmptyOrNull) {
 // from the host's text, and the mended document holds its own copy.
 TEST(AnswerReadCopy, MendsFromTheHostsText) {
     const std::string text = "[\"a\\n\\u00e9\xff\",\"\\ud800\"]";
-    Read r(text.c_str(), kova_to_nul);
+    Read r(text.c_str(), to_nul);
     ASSERT_NE(r.doc, nullptr);
     EXPECT_STREQ(yyjson_get_str(yyjson_arr_get(yyjson_doc_get_root(r.doc), 0)), "a\n\xc3\xa9\xef\xbf\xbd");
     EXPECT_STREQ(yyjson_get_str(yyjson_arr_get(yyjson_doc_get_root(r.doc), 1)), "\xef\xbf\xbd");
@@ -107,7 +107,7 @@ TEST(AnswerReadCopy, EachAllocationFailureIsOutOfMemory) {
         Read *r = nullptr;
         int runs = oom_sweep([&] { delete r; r = nullptr; },
                   [&] {
-                      r = new Read(t.c_str(), kova_to_nul);
+                      r = new Read(t.c_str(), to_nul);
                       return r->doc ? OK : ERR_OOM;
                   },
                   [&](int32_t rc, bool injected) {

@@ -76,13 +76,13 @@ TEST_F(ConfigTest, UnknownKindsAndPorts) {
     EXPECT_EQ(kova_default_port(2), 7878);
     EXPECT_EQ(kova_default_port(3), 0);
     EXPECT_EQ(kova_default_port(-1), 0);
-    EXPECT_STREQ(kova_svc_name(3), "");
-    EXPECT_STREQ(kova_svc_name(-1), "");
-    kova_ctx c;
-    kova_ctx_init(&c);
-    EXPECT_EQ(kova_svc_configure(&c, 3, "h", 0, 0, "k"), ERR_INVALID_ARG);
+    EXPECT_STREQ(service_name(3), "");
+    EXPECT_STREQ(service_name(-1), "");
+    context c;
+    context_init(&c);
+    EXPECT_EQ(service_configure(&c, 3, "h", 0, 0, "k"), ERR_INVALID_ARG);
     EXPECT_STREQ(c.err, "unknown service");
-    kova_ctx_free(&c);
+    context_free(&c);
 }
 
 TEST_F(ConfigTest, OutOfMemoryLeavesTheServiceUnconfigured) {

@@ -5,38 +5,38 @@
 
 namespace {
 struct Ctx {
-    kova_ctx c;
-    Ctx() { kova_ctx_init(&c); }
-    ~Ctx() { kova_ctx_free(&c); }
+    context c;
+    Ctx() { context_init(&c); }
+    ~Ctx() { context_free(&c); }
 };
 } // namespace
 
 TEST(Diagnostics, FailFormatsStoresAndReturnsTheCode) {
     Ctx x;
-    EXPECT_EQ(kova_fail(&x.c, ERR_AUTH, "%s %s: HTTP %ld", "Sonarr", "rootfolder", 401L), ERR_AUTH);
+    EXPECT_EQ(fail(&x.c, ERR_AUTH, "%s %s: HTTP %ld", "Sonarr", "rootfolder", 401L), ERR_AUTH);
     EXPECT_EQ(x.c.rc, ERR_AUTH);
     EXPECT_STREQ(x.c.err, "Sonarr rootfolder: HTTP 401");
-    EXPECT_EQ(kova_fail(&x.c, PARTIAL, "partial"), PARTIAL);
+    EXPECT_EQ(fail(&x.c, PARTIAL, "partial"), PARTIAL);
     EXPECT_EQ(x.c.rc, PARTIAL);
 }
 
 TEST(Diagnostics, LongTextsAreCut) {
     Ctx x;
     std::string long_text(600, 'e');
-    kova_fail(&x.c, ERR_HTTP, "%s", long_text.c_str());
+    fail(&x.c, ERR_HTTP, "%s", long_text.c_str());
     EXPECT_EQ(strlen(x.c.err), 511u);
-    kova_warnf(&x.c, "%s", long_text.c_str());
+    warnf(&x.c, "%s", long_text.c_str());
     EXPECT_EQ(strlen(x.c.warnings[0]), 511u);
     std::string longer(1500, 'l');
-    kova_logf(&x.c, "K", "%s", longer.c_str());
+    log_append(&x.c, "K", "%s", longer.c_str());
     EXPECT_EQ(strlen(x.c.test_log[0].text), 1023u);
 }
 
 TEST(Diagnostics, WarningsAndLogStopAt64) {
     Ctx x;
     for (int i = 0; i < 70; ++i) {
-        kova_warnf(&x.c, "w%d", i);
-        kova_logf(&x.c, "key", "t%d", i);
+        warnf(&x.c, "w%d", i);
+        log_append(&x.c, "key", "t%d", i);
     }
     EXPECT_EQ(x.c.warning_count, 64);
     EXPECT_EQ(x.c.test_log_count, 64);
@@ -46,28 +46,28 @@ TEST(Diagnostics, WarningsAndLogStopAt64) {
 
 TEST(Diagnostics, LogEntryWithoutKeyOrMemoryIsDropped) {
     Ctx x;
-    kova_logf(&x.c, nullptr, "text");
+    log_append(&x.c, nullptr, "text");
     EXPECT_EQ(x.c.test_log_count, 0);
     for (long n = 1; n <= 2; ++n) {
-        kova_fault_arm(n);
-        kova_logf(&x.c, "key", "text");
-        kova_fault_disarm();
+        fault_arm(n);
+        log_append(&x.c, "key", "text");
+        fault_disarm();
         EXPECT_EQ(x.c.test_log_count, 0) << n;
     }
-    kova_fault_arm(1);
-    kova_warnf(&x.c, "lost");
-    kova_fault_disarm();
+    fault_arm(1);
+    warnf(&x.c, "lost");
+    fault_disarm();
     EXPECT_EQ(x.c.warning_count, 0);
 }
 
 TEST(Diagnostics, BeginResetsOnlyThePerCallState) {
     Ctx x;
-    kova_fail(&x.c, ERR_HTTP, "boom");
+    fail(&x.c, ERR_HTTP, "boom");
     x.c.http_code = 500;
-    kova_warnf(&x.c, "w");
-    kova_logf(&x.c, "k", "t");
+    warnf(&x.c, "w");
+    log_append(&x.c, "k", "t");
     x.c.stage = 2;
-    kova_begin(&x.c);
+    begin_call(&x.c);
     EXPECT_EQ(x.c.rc, 0);
     EXPECT_EQ(x.c.http_code, 0);
     EXPECT_STREQ(x.c.err, "");
@@ -78,14 +78,14 @@ TEST(Diagnostics, BeginResetsOnlyThePerCallState) {
 
 TEST(Diagnostics, CtxFreeReturnsToTheZeroState) {
     Ctx x;
-    kova_ctx_free(&x.c);
+    context_free(&x.c);
     EXPECT_EQ(x.c.match, -1);
-    ASSERT_EQ(kova_svc_configure(&x.c, 1, "host", 0, 0, "key"), OK);
-    kova_logf(&x.c, "k", "t");
+    ASSERT_EQ(service_configure(&x.c, 1, "host", 0, 0, "key"), OK);
+    log_append(&x.c, "k", "t");
     x.c.armed = 1;
-    kova_ctx_free(&x.c);
-    kova_ctx zero;
-    kova_ctx_init(&zero);
+    context_free(&x.c);
+    context zero;
+    context_init(&zero);
     EXPECT_EQ(memcmp(&zero, &x.c, sizeof zero), 0);
 }
 

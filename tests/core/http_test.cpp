@@ -6,26 +6,26 @@
 
 namespace {
 // The transport a context's requests go through, as the operations choose it.
-const kova_io *io_of(const kova_ctx &ctx) { return kova_io_select(ctx.io, ctx.use_fake != 0); }
+const kova_io *io_of(const context &ctx) { return select_io(ctx.io, ctx.use_fake != 0); }
 
 struct HttpTest : ::testing::Test {
-    kova_ctx ctx;
+    context ctx;
     RecordingIo rec;
     char *body = nullptr;
 
     void SetUp() override {
-        kova_ctx_init(&ctx);
+        context_init(&ctx);
         ctx.io = &rec.io;
-        ASSERT_EQ(kova_svc_configure(&ctx, 1, "192.0.2.10", 0, 0, "a+b/c"), OK);
+        ASSERT_EQ(service_configure(&ctx, 1, "192.0.2.10", 0, 0, "a+b/c"), OK);
     }
     void TearDown() override {
-        kova_free(body);
-        kova_ctx_free(&ctx);
+        mem_free(body);
+        context_free(&ctx);
     }
     int32_t get(const char *query = nullptr, const char *label = "rootfolder") {
-        kova_free(body);
+        mem_free(body);
         body = nullptr;
-        return kova_http(&ctx, io_of(ctx), KOVA_SONARR, kova_method::get, "/api/v3/rootfolder", query, nullptr, label, &body);
+        return http_request(&ctx, io_of(ctx), KOVA_SONARR, http_method::get, "/api/v3/rootfolder", query, nullptr, label, &body);
     }
 };
 const char *k_url = "http://192.0.2.10:8989/api/v3/rootfolder?apikey=a%2Bb%2Fc";
@@ -47,7 +47,7 @@ TEST_F(HttpTest, ComposesTheUrlWithTheEncodedKeyFirst) {
 }
 
 TEST_F(HttpTest, BracketsIpv6HostsInEveryUrl) {
-    ASSERT_EQ(kova_svc_configure(&ctx, 1, "::1", 0, 1, "k"), OK);
+    ASSERT_EQ(service_configure(&ctx, 1, "::1", 0, 1, "k"), OK);
     rec.fallback = {0, 200, "x"};
     ASSERT_EQ(get(), OK);
     EXPECT_EQ(rec.calls[0].url, "https://[::1]:8989/api/v3/rootfolder?apikey=k");
@@ -55,15 +55,15 @@ TEST_F(HttpTest, BracketsIpv6HostsInEveryUrl) {
 
 TEST_F(HttpTest, PostsJsonAndAnEmptyBodyForNull) {
     rec.fallback = {0, 201, "{\"id\":3}"};
-    ASSERT_EQ(kova_http(&ctx, io_of(ctx), KOVA_SONARR, kova_method::post, "/api/v3/series", "tvdbId=5", nullptr, "add series", &body), OK);
+    ASSERT_EQ(http_request(&ctx, io_of(ctx), KOVA_SONARR, http_method::post, "/api/v3/series", "tvdbId=5", nullptr, "add series", &body), OK);
     ASSERT_EQ(rec.calls.size(), 1u);
     EXPECT_TRUE(rec.calls[0].post);
     EXPECT_FALSE(rec.calls[0].body_was_null);
     EXPECT_EQ(rec.calls[0].body, "");
     EXPECT_EQ(rec.calls[0].content_type, "application/json");
-    kova_free(body);
+    mem_free(body);
     body = nullptr;
-    ASSERT_EQ(kova_http(&ctx, io_of(ctx), KOVA_SONARR, kova_method::post, "/api/v3/series", nullptr, "{\"a\":1}", "add series", &body), OK);
+    ASSERT_EQ(http_request(&ctx, io_of(ctx), KOVA_SONARR, http_method::post, "/api/v3/series", nullptr, "{\"a\":1}", "add series", &body), OK);
     EXPECT_EQ(rec.calls[1].body, "{\"a\":1}");
 }
 
@@ -87,7 +87,7 @@ TEST_F(HttpTest, MapsTheStatus) {
     };
     for (const Case &c : cases) {
         rec.fallback = {0, c.status, "answer"};
-        kova_begin(&ctx);
+        begin_call(&ctx);
         EXPECT_EQ(get(), c.rc) << c.status;
         EXPECT_STREQ(ctx.err, c.msg);
         EXPECT_EQ(ctx.http_code, c.status);
@@ -127,22 +127,22 @@ TEST_F(HttpTest, BodyIsCutAtItsFirstNul) {
 }
 
 TEST_F(HttpTest, ChecksConfigurationThenTransportBeforeCallingAnything) {
-    kova_ctx fresh;
-    kova_ctx_init(&fresh);
-    EXPECT_EQ(kova_http(&fresh, io_of(fresh), KOVA_SONARR, kova_method::get, "/x", nullptr, nullptr, "l", &body), ERR_NOT_CONFIGURED);
+    context fresh;
+    context_init(&fresh);
+    EXPECT_EQ(http_request(&fresh, io_of(fresh), KOVA_SONARR, http_method::get, "/x", nullptr, nullptr, "l", &body), ERR_NOT_CONFIGURED);
     EXPECT_STREQ(fresh.err, "Sonarr is not configured");
-    ASSERT_EQ(kova_svc_configure(&fresh, 1, "h", 0, 0, "k"), OK);
-    EXPECT_EQ(kova_http(&fresh, io_of(fresh), KOVA_SONARR, kova_method::get, "/x", nullptr, nullptr, "l", &body), ERR_NO_IO);
+    ASSERT_EQ(service_configure(&fresh, 1, "h", 0, 0, "k"), OK);
+    EXPECT_EQ(http_request(&fresh, io_of(fresh), KOVA_SONARR, http_method::get, "/x", nullptr, nullptr, "l", &body), ERR_NO_IO);
     EXPECT_STREQ(fresh.err, "no transport installed (kova_set_io / kova_use_curl)");
-    EXPECT_EQ(kova_http(&fresh, io_of(fresh), 7, kova_method::get, "/x", nullptr, nullptr, "l", &body), ERR_INVALID_ARG);
+    EXPECT_EQ(http_request(&fresh, io_of(fresh), 7, http_method::get, "/x", nullptr, nullptr, "l", &body), ERR_INVALID_ARG);
     EXPECT_STREQ(fresh.err, "unknown service");
-    kova_ctx_free(&fresh);
+    context_free(&fresh);
 
     kova_io get_only = rec.io;
     get_only.post = nullptr;
     ctx.io = &get_only;
     rec.fallback = {0, 200, "ok"};
-    EXPECT_EQ(kova_http(&ctx, io_of(ctx), KOVA_SONARR, kova_method::post, "/x", nullptr, nullptr, "l", &body), ERR_NO_IO);
+    EXPECT_EQ(http_request(&ctx, io_of(ctx), KOVA_SONARR, http_method::post, "/x", nullptr, nullptr, "l", &body), ERR_NO_IO);
     EXPECT_EQ(rec.calls.size(), 0u);
     EXPECT_EQ(get(), OK);
     EXPECT_EQ(rec.calls.size(), 1u);
@@ -163,7 +163,7 @@ TEST_F(HttpTest, NullReleaseMeansFree) {
 
 TEST_F(HttpTest, OutOfMemoryReleasesEveryTransportOutput) {
     rec.fallback = {0, 200, "the body", "an error"};
-    int failures = oom_sweep([&] { kova_begin(&ctx); },
+    int failures = oom_sweep([&] { begin_call(&ctx); },
                              [&] { return get(); },
                              [&](int32_t rc, bool injected) {
                                  if (injected) {

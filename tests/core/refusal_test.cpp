@@ -7,8 +7,8 @@
 namespace {
 
 std::string refusal(const char *body, const char *secret = "0123456789abcdef") {
-    char out[kova_warn_size];
-    bool got = kova_refusal_text("Sonarr", body, secret, out);
+    char out[warn_size];
+    bool got = refusal_text("Sonarr", body, secret, out);
     EXPECT_EQ(got, out[0] != '\0');
     return out;
 }
@@ -46,8 +46,8 @@ TEST(Refusal, ReadsTheShapesTheServicesSend) {
         {"nothing", "  \r\n", ""},
     };
     for (const Case &c : cases) EXPECT_EQ(refusal(c.body), c.text) << c.what;
-    char out[kova_warn_size];
-    EXPECT_FALSE(kova_refusal_text("Sonarr", nullptr, nullptr, out));
+    char out[warn_size];
+    EXPECT_FALSE(refusal_text("Sonarr", nullptr, nullptr, out));
     EXPECT_STREQ(out, "");
 }
 
@@ -73,16 +73,16 @@ TEST(Refusal, IsCleanedRedactedAndCut) {
         EXPECT_LE(got.size(), 511u);
         EXPECT_GE(got.size(), 505u);
         EXPECT_EQ(got.substr(got.size() - 3), "...");
-        EXPECT_TRUE(kova_utf8_valid(got.data(), got.size())) << pad;
+        EXPECT_TRUE(utf8_valid(got.data(), got.size())) << pad;
     }
 }
 
 TEST(Refusal, IsOneWarningBesideTheUnchangedResult) {
-    kova_ctx ctx;
-    kova_ctx_init(&ctx);
+    context ctx;
+    context_init(&ctx);
     RecordingIo rec;
     ctx.io = &rec.io;
-    ASSERT_EQ(kova_svc_configure(&ctx, KOVA_SONARR, "s", 0, 0, "k"), OK);
+    ASSERT_EQ(service_configure(&ctx, KOVA_SONARR, "s", 0, 0, "k"), OK);
     const struct {
         int32_t status;
         const char *body;
@@ -98,25 +98,25 @@ TEST(Refusal, IsOneWarningBesideTheUnchangedResult) {
         {201, R"({"message":"created"})", OK, "", 0},
     };
     for (const auto &c : cases) {
-        kova_begin(&ctx);
+        begin_call(&ctx);
         rec.fallback = RecordingIo::Answer{0, c.status, c.body, nullptr, true};
         char *body = nullptr;
-        EXPECT_EQ(kova_http(&ctx, kova_io_select(ctx.io, false), KOVA_SONARR, kova_method::post, "/api/v3/series",
+        EXPECT_EQ(http_request(&ctx, select_io(ctx.io, false), KOVA_SONARR, http_method::post, "/api/v3/series",
                             nullptr, "{}", "add series", &body),
                   c.rc);
-        kova_free(body);
+        mem_free(body);
         EXPECT_STREQ(ctx.err, c.rc == OK ? "" : c.err);
         EXPECT_EQ(ctx.http_code, c.status);
         EXPECT_EQ(ctx.warning_count, c.warnings) << c.body;
     }
-    kova_begin(&ctx);
+    begin_call(&ctx);
     rec.fallback = RecordingIo::Answer{0, 400, R"([{"propertyName":"Path","errorMessage":"Bad"}])", nullptr, true};
     char *body = nullptr;
-    kova_http(&ctx, kova_io_select(ctx.io, false), KOVA_SONARR, kova_method::get, "/x", nullptr, nullptr, "x", &body);
-    kova_free(body);
+    http_request(&ctx, select_io(ctx.io, false), KOVA_SONARR, http_method::get, "/x", nullptr, nullptr, "x", &body);
+    mem_free(body);
     ASSERT_EQ(ctx.warning_count, 1);
     EXPECT_STREQ(ctx.warnings[0], "Sonarr: Path: Bad");
-    kova_ctx_free(&ctx);
+    context_free(&ctx);
 }
 
 } // namespace

@@ -15,27 +15,27 @@ TEST(Enc, KeepsUnreservedAndEscapesEverythingElseUpperCase) {
         {"", ""},
     };
     for (const Case &c : cases) {
-        text_guard t(kova_enc(c.in));
+        text_guard t(url_encode(c.in));
         ASSERT_NE(t.p, nullptr);
         EXPECT_STREQ(t.p, c.out) << c.in;
     }
-    text_guard n(kova_enc(nullptr));
+    text_guard n(url_encode(nullptr));
     EXPECT_STREQ(n.p, "");
 }
 
 TEST(Enc, FailsOnlyForMemory) {
-    kova_fault_arm(1);
-    EXPECT_EQ(kova_enc("abc"), nullptr);
-    kova_fault_disarm();
+    fault_arm(1);
+    EXPECT_EQ(url_encode("abc"), nullptr);
+    fault_disarm();
 }
 
 TEST(Ieq, ComparesAsciiCaseInsensitivelyAndNeverEqualsNull) {
-    EXPECT_EQ(kova_ieq("TRUE", "true"), 1);
-    EXPECT_EQ(kova_ieq("true", "true "), 0);
-    EXPECT_EQ(kova_ieq("", ""), 1);
-    EXPECT_EQ(kova_ieq(nullptr, nullptr), 0);
-    EXPECT_EQ(kova_ieq("a", nullptr), 0);
-    EXPECT_EQ(kova_ieq("\xC3\x9C", "\xC3\xBC"), 0); // only ASCII letters fold
+    EXPECT_EQ(ieq("TRUE", "true"), 1);
+    EXPECT_EQ(ieq("true", "true "), 0);
+    EXPECT_EQ(ieq("", ""), 1);
+    EXPECT_EQ(ieq(nullptr, nullptr), 0);
+    EXPECT_EQ(ieq("a", nullptr), 0);
+    EXPECT_EQ(ieq("\xC3\x9C", "\xC3\xBC"), 0); // only ASCII letters fold
 }
 
 TEST(Memmem, FindsTheFirstMatchWithinTheBoundsOnly) {
@@ -56,29 +56,29 @@ TEST(Memmem, FindsTheFirstMatchWithinTheBoundsOnly) {
         {"", 0, "a", -1},
     };
     for (const Case &c : cases) {
-        const void *r = kova_memmem(c.hay, c.n_hay, c.pat, strlen(c.pat));
+        const void *r = find_bytes(c.hay, c.n_hay, c.pat, strlen(c.pat));
         long at = r ? static_cast<const char *>(r) - c.hay : -1;
         EXPECT_EQ(at, c.at) << c.pat << " in " << std::string(c.hay, c.n_hay);
     }
 }
 
 TEST(Strndup, CopiesExactlyNBytes) {
-    text_guard a(kova_strndup("abc", 2));
+    text_guard a(text_ndup("abc", 2));
     EXPECT_STREQ(a.p, "ab");
-    EXPECT_EQ(kova_strndup(nullptr, 3), nullptr);
-    EXPECT_EQ(kova_strdup(nullptr), nullptr);
+    EXPECT_EQ(text_ndup(nullptr, 3), nullptr);
+    EXPECT_EQ(text_dup(nullptr), nullptr);
 }
 
 TEST(Buf, GrowsToHoldEverythingAppendedAndTerminates) {
     buf_guard g;
-    kova_buf_put(&g.b, "", 0);
+    strbuf_put(&g.b, "", 0);
     EXPECT_STREQ(g.b.data, ""); // an empty append still gives a text
     // Appends of every size, small and larger than all before them: the
     // text is always the concatenation, terminated, with room for its NUL.
     std::string want;
     for (size_t n : {1u, 100u, 27u, 1000u, 3u, 5000u}) {
         std::string piece(n, static_cast<char>('a' + want.size() % 26));
-        kova_buf_puts(&g.b, piece.c_str());
+        strbuf_puts(&g.b, piece.c_str());
         want += piece;
         ASSERT_EQ(g.b.oom, 0);
         EXPECT_EQ(g.b.len, want.size());
@@ -89,13 +89,13 @@ TEST(Buf, GrowsToHoldEverythingAppendedAndTerminates) {
 
 TEST(Buf, OutOfMemoryIsStickyAndKeepsTheText) {
     buf_guard g;
-    kova_buf_puts(&g.b, "abc");
+    strbuf_puts(&g.b, "abc");
     std::string big(200, 'z');
-    kova_fault_arm(1);
-    kova_buf_puts(&g.b, big.c_str());
-    kova_fault_disarm();
+    fault_arm(1);
+    strbuf_puts(&g.b, big.c_str());
+    fault_disarm();
     EXPECT_EQ(g.b.oom, 1);
-    kova_buf_puts(&g.b, "d");
+    strbuf_puts(&g.b, "d");
     EXPECT_EQ(g.b.len, 3u);
     EXPECT_STREQ(g.b.data, "abc");
 }
@@ -115,8 +115,8 @@ static void expect_uuid_shape(const char *u) {
 
 TEST(Uuid4, HasTheVersion4ShapeAndDiffers) {
     char a[37], b[37];
-    kova_uuid4(a);
-    kova_uuid4(b);
+    uuid4(a);
+    uuid4(b);
     expect_uuid_shape(a);
     expect_uuid_shape(b);
     EXPECT_STRNE(a, b);
@@ -126,11 +126,11 @@ TEST(Uuid4, FallsBackToSplitMixWhenTheSystemSourceFails) {
     std::set<std::string> seen;
     for (int i = 0; i < 4; ++i) {
         char u[37];
-        kova_fault_random(1);
-        kova_uuid4(u);
+        fault_random(1);
+        uuid4(u);
         expect_uuid_shape(u);
         seen.insert(u);
     }
-    kova_fault_random(0);
+    fault_random(0);
     EXPECT_EQ(seen.size(), 4u); // the counter makes every fallback distinct
 }

@@ -103,14 +103,14 @@ namespace {
 // A context holding hand-made rows, indexer entries and warnings; it owns
 // nothing the library would release.
 struct Crafted {
-    kova_ctx ctx;
-    std::vector<kova_row> rows;
-    std::vector<kova_indexer> indexers;
+    context ctx;
+    std::vector<result_row> rows;
+    std::vector<indexer_entry> indexers;
     std::vector<std::vector<int32_t>> cats;
     std::vector<std::string> warnings;
     std::vector<std::unique_ptr<std::string>> texts; // stable addresses
 
-    Crafted() { kova_ctx_init(&ctx); }
+    Crafted() { context_init(&ctx); }
     Crafted(const Crafted &) = delete;
     Crafted &operator=(const Crafted &) = delete;
 
@@ -119,8 +119,8 @@ struct Crafted {
         return texts.back()->data();
     }
     // A row with every text field set to t (null stays null).
-    kova_row &row(const char *t) {
-        kova_row r{};
+    result_row &row(const char *t) {
+        result_row r{};
         const char **f[] = {&r.title, &r.tracker, &r.tracker_id, &r.guid, &r.link, &r.details,
                             &r.magnet, &r.info_hash, &r.category_desc, &r.imdb, &r.tmdb, &r.tvdb};
         for (auto p : f) *p = t;
@@ -130,7 +130,7 @@ struct Crafted {
         return rows.back();
     }
     // Points the context at what was added.
-    const kova_ctx &done() {
+    const context &done() {
         for (size_t i = 0; i < rows.size(); ++i) {
             rows[i].categories = cats.size() > i && !cats[i].empty() ? cats[i].data() : nullptr;
             rows[i].category_count = cats.size() > i ? static_cast<int32_t>(cats[i].size()) : 0;
@@ -150,11 +150,11 @@ struct Crafted {
 void put_everywhere(Crafted &c, const std::string &t) {
     char *p = c.keep(t);
     c.row(p);
-    c.indexers.push_back(kova_indexer{p, p, p, 2, 0});
-    if (c.warnings.size() < static_cast<size_t>(kova_max_warnings)) c.warnings.push_back(t);
+    c.indexers.push_back(indexer_entry{p, p, p, 2, 0});
+    if (c.warnings.size() < static_cast<size_t>(max_warnings)) c.warnings.push_back(t);
 }
 
-bool utf8_ok(const std::string &s) { return kova_utf8_valid(s.data(), s.size()); }
+bool utf8_ok(const std::string &s) { return utf8_valid(s.data(), s.size()); }
 
 // Texts the escaping and the repair must get right.
 const std::vector<std::string> &tricky_texts() {
@@ -268,7 +268,7 @@ TEST_F(ResultJson, NumbersAtTheirLimitsMatchTheReference) {
                              INT64_MAX, INT64_MIN, INT64_MIN + 1, -1000000000000000000LL};
     Crafted c;
     for (int64_t v : k_i64) {
-        kova_row &r = c.row("n");
+        result_row &r = c.row("n");
         auto v32 = static_cast<int32_t>(v); // wraps: the 32-bit edges come from the list too
         r.has_size = 1;
         r.size = v; // a negative size reads as its 64-bit unsigned value
@@ -280,7 +280,7 @@ TEST_F(ResultJson, NumbersAtTheirLimitsMatchTheReference) {
     c.ctx.stage = INT32_MIN;
     c.ctx.rc = INT32_MAX;
     c.ctx.rs.indexers_errored = -7;
-    c.indexers.push_back(kova_indexer{nullptr, nullptr, nullptr, INT32_MIN, INT32_MAX});
+    c.indexers.push_back(indexer_entry{nullptr, nullptr, nullptr, INT32_MIN, INT32_MAX});
     EXPECT_TRUE(document_matches_reference(c.done()));
 }
 
@@ -312,7 +312,7 @@ TEST_F(ResultJson, RandomSetsMatchTheReference) {
         Crafted c;
         int rows = static_cast<int>(next() % 150);
         for (int i = 0; i < rows; ++i) {
-            kova_row &r = c.row(nullptr);
+            result_row &r = c.row(nullptr);
             const char **f[] = {&r.title, &r.tracker, &r.tracker_id, &r.guid, &r.link, &r.details,
                                 &r.magnet, &r.info_hash, &r.category_desc, &r.imdb, &r.tmdb, &r.tvdb};
             for (auto p : f) *p = next() % 10 == 0 ? nullptr : c.keep(text());
@@ -332,7 +332,7 @@ TEST_F(ResultJson, RandomSetsMatchTheReference) {
         }
         int indexers = static_cast<int>(next() % 5);
         for (int i = 0; i < indexers; ++i)
-            c.indexers.push_back(kova_indexer{next() % 4 ? c.keep(text()) : nullptr, c.keep(text()),
+            c.indexers.push_back(indexer_entry{next() % 4 ? c.keep(text()) : nullptr, c.keep(text()),
                                               next() % 2 ? c.keep(text()) : nullptr, static_cast<int32_t>(next() % 3),
                                               static_cast<int32_t>(next())});
         int warnings = static_cast<int>(next() % 4);

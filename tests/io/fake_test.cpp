@@ -60,7 +60,7 @@ TEST_F(FakeTest, RefusesNullArguments) {
 }
 
 TEST_F(FakeTest, TableOperationsFillTheOutputs) {
-    const kova_io *io = kova_io_fake();
+    const kova_io *io = fake_io();
     ASSERT_NE(io, nullptr);
     EXPECT_EQ(io->user, nullptr);
     char *body = nullptr, *err = nullptr;
@@ -88,7 +88,7 @@ TEST_F(FakeTest, TableOperationsFillTheOutputs) {
 TEST_F(FakeTest, RecordsTheLastPost) {
     EXPECT_STREQ(kova_fake_last_post_url(), "");
     EXPECT_STREQ(kova_fake_last_post_body(), "");
-    const kova_io *io = kova_io_fake();
+    const kova_io *io = fake_io();
     char *body = nullptr, *err = nullptr;
     int32_t status = 0;
     std::string long_url(70000, 'u');
@@ -151,10 +151,10 @@ TEST_F(FakeTest, ProgrammingRunsOutOfMemoryCleanly) {
     // A route left without a body fails like a failing route.
     kova_fake_reset();
     kova_fake_set("r", 200, "x");
-    kova_fault_arm(1);
+    fault_arm(1);
     EXPECT_EQ(kova_fake_set("r", 200, "y"), KOVA_ERR_OOM);
-    kova_fault_disarm();
-    const kova_io *io = kova_io_fake();
+    fault_disarm();
+    const kova_io *io = fake_io();
     char *body = nullptr, *err = nullptr;
     int32_t status = 0;
     EXPECT_EQ(io->get(nullptr, "r", &body, &status, &err), -1);
@@ -166,21 +166,21 @@ TEST_F(FakeTest, ProgrammingRunsOutOfMemoryCleanly) {
 
     // Serving: the body copy fails, then the error text copy fails too.
     kova_fake_set("r", 200, "x");
-    kova_fault_arm(1);
+    fault_arm(1);
     EXPECT_EQ(io->get(nullptr, "r", &body, &status, &err), -1);
-    kova_fault_disarm();
+    fault_disarm();
     EXPECT_STREQ(err, "fake: out of memory");
     io->release(nullptr, err);
-    kova_fault_arm(1, true);
+    fault_arm(1, true);
     EXPECT_EQ(io->get(nullptr, "r", &body, &status, &err), -1);
-    kova_fault_disarm();
+    fault_disarm();
     EXPECT_EQ(err, nullptr);
     EXPECT_EQ(body, nullptr);
 
     // Recording a POST: a failed copy reads back as "".
-    kova_fault_arm(1, true);
+    fault_arm(1, true);
     EXPECT_EQ(io->post(nullptr, "r", "{}", "application/json", &body, &status, &err), -1);
-    kova_fault_disarm();
+    fault_disarm();
     EXPECT_STREQ(kova_fake_last_post_url(), "");
     EXPECT_STREQ(kova_fake_last_post_body(), "");
 }
@@ -189,7 +189,7 @@ TEST_F(FakeTest, ProgrammingRunsOutOfMemoryCleanly) {
 // Built under ThreadSanitizer by `make tsan`.
 TEST(FakeThreads, ProgrammingWhileServingIsRaceFree) {
     kova_fake_reset();
-    const kova_io *io = kova_io_fake();
+    const kova_io *io = fake_io();
     std::atomic<bool> stop{false};
     std::atomic<int> served{0};
     std::thread server([&] {

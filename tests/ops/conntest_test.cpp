@@ -1,5 +1,7 @@
 #include "ops/ops_fixture.h"
 
+using namespace kova;
+
 namespace {
 const std::string k_indexers_q = "t=indexers&configured=true";
 const std::string k_torznab = "/api/v2.0/indexers/all/results/torznab/api";

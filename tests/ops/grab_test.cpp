@@ -2,6 +2,8 @@
 // download client.
 #include "ops/ops_fixture.h"
 
+using namespace kova;
+
 namespace {
 const char *k_releases =
     R"([{"guid":"abc-1","indexerId":2,"title":"Film.2001.1080p","indexer":"X"},)"

@@ -1,5 +1,7 @@
 #include "ops/ops_fixture.h"
 
+using namespace kova;
+
 namespace {
 const std::string k_series_lookup = "/api/v3/series/lookup";
 

@@ -6,6 +6,8 @@
 
 #include "ops/ops_fixture.h"
 
+using namespace kova;
+
 namespace {
 
 // A malloc'd copy of text for the library to take (len bytes, no NUL).

@@ -1,5 +1,7 @@
 #include "ops/ops_fixture.h"
 
+using namespace kova;
+
 namespace {
 const std::string k_release = "/api/v3/release";
 const std::string k_episode = "/api/v3/episode";

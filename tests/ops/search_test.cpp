@@ -1,5 +1,7 @@
 #include "ops/ops_fixture.h"
 
+using namespace kova;
+
 namespace {
 const std::string k_results = "/api/v2.0/indexers/all/results";
 

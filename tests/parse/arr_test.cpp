@@ -48,7 +48,7 @@ TEST(ArrParse, ReadsAFullRelease) {
         "episodeNumbers":[5,6],"fullSeason":false}])");
     ASSERT_EQ(p.rc, OK);
     ASSERT_EQ(p.rs.row_count, 1);
-    const kova_row &r = p.row(0);
+    const result_row &r = p.row(0);
     std::pair<const char *, const char *> texts[] = {
         {"title", "Show.S01E05.1080p"}, {"tracker", "NZBgeek"}, {"tracker_id", "12"}, {"guid", "g1"},
         {"link", "http://dl"}, {"details", "http://info"}, {"magnet", "magnet:?x"}, {"info_hash", "abc"},
@@ -153,12 +153,12 @@ TEST(ArrParse, NumericFields) {
 
 TEST(ArrParse, RowLimit) {
     std::string json = "[";
-    for (int i = 0; i <= kova_max_rows; ++i) json += i ? ",{}" : "{}";
+    for (int i = 0; i <= max_rows; ++i) json += i ? ",{}" : "{}";
     json += ",true]";
     Parsed p;
     parse_arr(p, json);
     ASSERT_EQ(p.rc, OK);
-    EXPECT_EQ(p.rs.row_count, kova_max_rows);
+    EXPECT_EQ(p.rs.row_count, max_rows);
     EXPECT_EQ(p.warnings(), (std::vector<std::string>{"more than 200000 releases, the rest dropped"}));
 }
 

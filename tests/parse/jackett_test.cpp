@@ -36,7 +36,7 @@ TEST(JackettParse, KeepsTheDocumentOnAShapeFailure) {
     Parsed p;
     parse_jackett(p, "[1,2]");
     EXPECT_EQ(p.rc, ERR_JSON);
-    EXPECT_NE(p.rs.doc, nullptr); // owned by the set, released by kova_rset_free
+    EXPECT_NE(p.rs.doc, nullptr); // owned by the set, released by result_set_free
 }
 
 TEST(JackettParse, EmptyResultsAndCaseShiftedResultsKey) {
@@ -84,7 +84,7 @@ TEST(JackettParse, IndexerFieldsConvertTolerantly) {
         {}]})");
     ASSERT_EQ(p.rc, OK);
     ASSERT_EQ(p.rs.indexer_count, 3);
-    const kova_indexer *e = p.rs.indexers;
+    const indexer_entry *e = p.rs.indexers;
     EXPECT_STREQ(e[0].id, "yts");
     EXPECT_STREQ(e[0].name, "YTS");
     EXPECT_STREQ(e[0].error, "");
@@ -116,7 +116,7 @@ TEST(JackettParse, ReadsAFullRow) {
     }
     ASSERT_EQ(p.rc, OK);
     ASSERT_EQ(p.rs.row_count, 1);
-    const kova_row &r = p.row(0);
+    const result_row &r = p.row(0);
     std::pair<const char *, const char *> texts[] = {
         {"title", "The Matrix 1999 1080p"}, {"tracker", "YTS"}, {"tracker_id", "yts"}, {"guid", "https://x/g/1"},
         {"link", "https://x/dl/1"}, {"details", "https://x/d/1"}, {"magnet", "magnet:?xt=urn:btih:abc"},
@@ -135,7 +135,7 @@ TEST(JackettParse, ReadsAFullRow) {
     EXPECT_EQ(r.episode, -1);
     EXPECT_EQ(r.full_season, 0);
     ASSERT_NE(r.raw, nullptr);
-    EXPECT_STREQ(yyjson_get_str(kova_obj_iget(r.raw, "FirstSeen")), "2024-01-01T00:00:00");
+    EXPECT_STREQ(yyjson_get_str(obj_iget(r.raw, "FirstSeen")), "2024-01-01T00:00:00");
     EXPECT_TRUE(p.warnings().empty());
 }
 
@@ -143,7 +143,7 @@ TEST(JackettParse, RowWithNoKeysGetsTheDefaults) {
     Parsed p;
     parse_jackett(p, one_row(""));
     ASSERT_EQ(p.rs.row_count, 1);
-    const kova_row &r = p.row(0);
+    const result_row &r = p.row(0);
     expect_complete(r);
     for (const char *f : {"title", "tracker", "tracker_id", "guid", "link", "details", "magnet", "info_hash",
                           "category_desc", "imdb", "tmdb", "tvdb"})
@@ -223,13 +223,13 @@ TEST(JackettParse, IntegerTextsFromTheAnswersDigits) {
         ASSERT_EQ(p.rc, OK) << c.row;
         ASSERT_EQ(p.rs.row_count, 2);
         for (int i = 0; i < 2; ++i) {
-            const kova_row &r = p.row(i);
+            const result_row &r = p.row(i);
             EXPECT_STREQ(r.tmdb, "603") << c.row;
             EXPECT_STREQ(r.title, "t") << c.row;
             bool inside = r.tmdb >= p.rs.text && r.tmdb < p.rs.text + json.size();
             EXPECT_EQ(inside, c.in_doc) << c.row << " [" << r.tmdb << "] " << (const void *)r.tmdb << " " << (const void *)p.rs.text;
             // The document still reads as it did.
-            EXPECT_EQ(yyjson_get_uint(kova_obj_iget(r.raw, "TMDb")), 603u) << c.row;
+            EXPECT_EQ(yyjson_get_uint(obj_iget(r.raw, "TMDb")), 603u) << c.row;
             EXPECT_EQ(yyjson_obj_size(r.raw), static_cast<size_t>(c.row.find("604") != std::string::npos ? 3 : 2));
         }
     }
@@ -303,13 +303,13 @@ TEST(JackettParse, NonObjectRowsAreCountedAndSkipped) {
 
 TEST(JackettParse, RowLimitKeepsTheFirst200000) {
     std::string json = R"({"Results":[7,)";
-    for (int i = 0; i < kova_max_rows + 2; ++i) json += i ? ",{\"Seeders\":" + std::to_string(i) + "}" : "{\"Seeders\":0}";
+    for (int i = 0; i < max_rows + 2; ++i) json += i ? ",{\"Seeders\":" + std::to_string(i) + "}" : "{\"Seeders\":0}";
     json += ",8]}";
     Parsed p;
     parse_jackett(p, json);
     ASSERT_EQ(p.rc, OK);
-    ASSERT_EQ(p.rs.row_count, kova_max_rows);
-    EXPECT_EQ(p.row(kova_max_rows - 1).seeders, kova_max_rows - 1);
+    ASSERT_EQ(p.rs.row_count, max_rows);
+    EXPECT_EQ(p.row(max_rows - 1).seeders, max_rows - 1);
     // Only the non-object met before the walk stopped is counted.
     EXPECT_EQ(p.warnings(), (std::vector<std::string>{"Jackett: more than 200000 results, the rest dropped",
                                                       "Jackett: 1 non-object rows in Results ignored"}));
@@ -317,12 +317,12 @@ TEST(JackettParse, RowLimitKeepsTheFirst200000) {
 
 TEST(JackettParse, ExactlyTheLimitGivesNoWarning) {
     std::string json = R"({"Results":[)";
-    for (int i = 0; i < kova_max_rows; ++i) json += i ? ",{}" : "{}";
+    for (int i = 0; i < max_rows; ++i) json += i ? ",{}" : "{}";
     json += "]}";
     Parsed p;
     parse_jackett(p, json);
     ASSERT_EQ(p.rc, OK);
-    EXPECT_EQ(p.rs.row_count, kova_max_rows);
+    EXPECT_EQ(p.rs.row_count, max_rows);
     EXPECT_TRUE(p.warnings().empty());
 }
 
@@ -334,7 +334,7 @@ TEST(JackettParse, WarningsStopAt64) {
     parse_jackett(p, json);
     EXPECT_EQ(p.rc, OK);
     EXPECT_EQ(p.rs.row_count, 100);
-    EXPECT_EQ(p.ctx.warning_count, kova_max_warnings);
+    EXPECT_EQ(p.ctx.warning_count, max_warnings);
 }
 
 TEST(JackettParse, AllocationFailureSweep) {

@@ -11,14 +11,14 @@
 // A context of its own and one parse result; everything is released at the
 // end of the test, so LeakSanitizer sees any row or entry that leaks.
 struct Parsed {
-    kova_ctx ctx;
-    kova_rset rs{};
+    context ctx;
+    result_set rs{};
     int32_t rc = 0;
 
-    Parsed() { kova_ctx_init(&ctx); }
+    Parsed() { context_init(&ctx); }
     ~Parsed() {
-        kova_rset_free(&rs);
-        kova_ctx_free(&ctx);
+        result_set_free(&rs);
+        context_free(&ctx);
     }
     Parsed(const Parsed &) = delete;
     Parsed &operator=(const Parsed &) = delete;
@@ -29,14 +29,14 @@ struct Parsed {
         return w;
     }
     std::string err() const { return ctx.err; }
-    const kova_row &row(int i) const { return rs.rows[i]; }
+    const result_row &row(int i) const { return rs.rows[i]; }
 };
 
 inline void parse_jackett(Parsed &p, const std::string &json) {
-    p.rc = kova_rset_parse_jackett(&p.ctx, &p.rs, json.data(), json.size());
+    p.rc = parse_jackett(&p.ctx, &p.rs, json.data(), json.size());
 }
 inline void parse_arr(Parsed &p, const std::string &json) {
-    p.rc = kova_rset_parse_arr(&p.ctx, &p.rs, json.data(), json.size());
+    p.rc = parse_arr_releases(&p.ctx, &p.rs, json.data(), json.size());
 }
 
 // One parsed JSON value, released with the object.
@@ -50,7 +50,7 @@ struct Json {
 };
 
 // The twelve texts of a row by name, for tables of expected fields.
-inline std::string row_text(const kova_row &r, const std::string &name) {
+inline std::string row_text(const result_row &r, const std::string &name) {
     const char *t = nullptr;
     if (name == "title") t = r.title;
     else if (name == "tracker") t = r.tracker;
@@ -69,7 +69,7 @@ inline std::string row_text(const kova_row &r, const std::string &name) {
 }
 
 // The numeric fields of a row by name.
-inline int64_t row_num(const kova_row &r, const std::string &name) {
+inline int64_t row_num(const result_row &r, const std::string &name) {
     if (name == "has_size") return r.has_size;
     if (name == "size") return r.size;
     if (name == "seeders") return r.seeders;
@@ -85,12 +85,12 @@ inline int64_t row_num(const kova_row &r, const std::string &name) {
     return 0;
 }
 
-inline std::vector<int32_t> row_cats(const kova_row &r) {
+inline std::vector<int32_t> row_cats(const result_row &r) {
     return std::vector<int32_t>(r.categories, r.categories + r.category_count);
 }
 
 // Every text of a completed row is set.
-inline void expect_complete(const kova_row &r) {
+inline void expect_complete(const result_row &r) {
     for (const char *f : {"title", "tracker", "tracker_id", "guid", "link", "details", "magnet", "info_hash",
                           "category_desc", "imdb", "tmdb", "tvdb"})
         EXPECT_NE(row_text(r, f), "<null>") << f;

@@ -7,9 +7,11 @@
 #include "parse/rows.h"
 #include "parse_support.h"
 
+using namespace kova;
+
 namespace {
 
-// The one-pass resolver must agree with kova_obj_iget on every key, whatever
+// The one-pass resolver must agree with obj_iget on every key, whatever
 // the mix of exact, case-shifted and duplicate members.
 TEST(KeysResolve, AgreesWithObjIgetOnRandomObjects) {
     static constexpr keyset ks{"Title", "Size", "Guid", "TMDb", "imdbId", "a"};
@@ -30,7 +32,7 @@ TEST(KeysResolve, AgreesWithObjIgetOnRandomObjects) {
         yyjson_val *out[keyset::max_keys];
         keys_resolve(ix, nullptr, j.root(), out);
         for (int k = 0; k < ks.count; ++k)
-            ASSERT_EQ(out[k], kova_obj_iget(j.root(), ks.name[k])) << json << " key " << ks.name[k];
+            ASSERT_EQ(out[k], obj_iget(j.root(), ks.name[k])) << json << " key " << ks.name[k];
     }
 }
 
@@ -78,7 +80,7 @@ void shared_layout_agrees(const keyset &ks, const std::vector<std::string> (&bas
             yyjson_val *out[keyset::max_keys];
             keys_resolve(ix, &lay, row, out);
             for (int k = 0; k < ks.count; ++k)
-                ASSERT_EQ(out[k], kova_obj_iget(row, ks.name[k])) << json << " row " << idx << " key " << ks.name[k];
+                ASSERT_EQ(out[k], obj_iget(row, ks.name[k])) << json << " row " << idx << " key " << ks.name[k];
         }
     }
 }
@@ -112,7 +114,7 @@ TEST(RowReaders, FstrPointsStagesAndWarns) {
     own_guard own;
     ASSERT_TRUE(own.p);
     own.p->reset();
-    kova_row row{};
+    result_row row{};
     struct { const char *key; const char *want; int warns; } cases[] = {
         {"s", "text", 0}, {"n", "603", 0}, {"r", "1.5", 0}, {"b", "true", 0}, {"nul", "", 0},
         {"missing", "", 0}, {"o", "", 1}, {"a", "", 1},
@@ -120,7 +122,7 @@ TEST(RowReaders, FstrPointsStagesAndWarns) {
     for (auto &c : cases) {
         int before = p.ctx.warning_count;
         const char *f = nullptr;
-        fstr(&p.ctx, *own.p, &f, kova_obj_iget(j.root(), c.key), c.key);
+        fstr(&p.ctx, *own.p, &f, obj_iget(j.root(), c.key), c.key);
         EXPECT_STREQ(f, c.want) << c.key;
         EXPECT_EQ(p.ctx.warning_count - before, c.warns) << c.key;
     }
@@ -128,14 +130,14 @@ TEST(RowReaders, FstrPointsStagesAndWarns) {
     // Staged texts survive the move into the row's own block.
     const char *n = nullptr, *r = nullptr;
     own.p->reset();
-    fstr(&p.ctx, *own.p, &n, kova_obj_iget(j.root(), "n"), "n");
-    fstr(&p.ctx, *own.p, &r, kova_obj_iget(j.root(), "r"), "r");
+    fstr(&p.ctx, *own.p, &n, obj_iget(j.root(), "n"), "n");
+    fstr(&p.ctx, *own.p, &r, obj_iget(j.root(), "r"), "r");
     ASSERT_TRUE(own.p->finish(&row));
     // finish() rebased the staged pointers it was given (n and r here).
     EXPECT_STREQ(n, "603");
     EXPECT_STREQ(r, "1.5");
     EXPECT_NE(row.own, nullptr);
-    kova_row_free(&row);
+    row_free(&row);
 }
 
 TEST(RowReaders, ImdbField) {

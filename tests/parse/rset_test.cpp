@@ -9,9 +9,9 @@ struct SearchDrops : KovaTest, ServiceUrls {};
 constexpr int k_many = 5000;
 
 TEST(ResultSet, RowsGrowKeepingEveryRowAndComeCleared) {
-    kova_rset rs{};
+    result_set rs{};
     for (int i = 0; i < k_many; ++i) {
-        kova_row *r = rs_add(&rs);
+        result_row *r = rs_add(&rs);
         ASSERT_NE(r, nullptr);
         EXPECT_EQ(r->title, nullptr);
         EXPECT_EQ(r->raw, nullptr);
@@ -20,35 +20,35 @@ TEST(ResultSet, RowsGrowKeepingEveryRowAndComeCleared) {
         ASSERT_EQ(rs.row_count, i + 1);
     }
     for (int i = 0; i < k_many; ++i) ASSERT_EQ(rs.rows[i].seeders, i);
-    kova_rset_free(&rs);
+    result_set_free(&rs);
 }
 
 TEST(ResultSet, IndexerEntriesGrowKeepingEveryEntryAndAreCountedByTheCaller) {
-    kova_rset rs{};
+    result_set rs{};
     for (int i = 0; i < k_many; ++i) {
-        kova_indexer *e = rs_add_indexer(&rs);
+        indexer_entry *e = rs_add_indexer(&rs);
         ASSERT_NE(e, nullptr);
         EXPECT_EQ(rs.indexer_count, i); // not counted until filled
-        e->id = kova_strdup(std::to_string(i).c_str());
-        e->name = kova_strdup("n");
-        e->error = kova_strdup("");
+        e->id = text_dup(std::to_string(i).c_str());
+        e->name = text_dup("n");
+        e->error = text_dup("");
         ++rs.indexer_count;
     }
     for (int i = 0; i < k_many; ++i) ASSERT_EQ(S(rs.indexers[i].id), std::to_string(i));
-    kova_rset_free(&rs);
+    result_set_free(&rs);
     EXPECT_EQ(rs.indexers, nullptr);
 }
 
 // Whenever growing fails, the set stays as it was: same rows and entries,
 // same counts, every mark intact; the next add then works again.
 TEST(ResultSet, FailedGrowthLeavesTheSetAsItWas) {
-    kova_rset rs{};
+    result_set rs{};
     int failed_rows = 0, failed_indexers = 0;
     for (int i = 0; i < k_many; ++i) {
-        kova_fault_arm(1);
-        kova_row *r = rs_add(&rs);
-        bool grew = kova_fault_injected();
-        kova_fault_disarm();
+        fault_arm(1);
+        result_row *r = rs_add(&rs);
+        bool grew = fault_injected();
+        fault_disarm();
         if (grew) {
             EXPECT_EQ(r, nullptr);
             EXPECT_EQ(rs.row_count, i);
@@ -58,10 +58,10 @@ TEST(ResultSet, FailedGrowthLeavesTheSetAsItWas) {
         ASSERT_NE(r, nullptr);
         r->seeders = i;
 
-        kova_fault_arm(1);
-        kova_indexer *e = rs_add_indexer(&rs);
-        grew = kova_fault_injected();
-        kova_fault_disarm();
+        fault_arm(1);
+        indexer_entry *e = rs_add_indexer(&rs);
+        grew = fault_injected();
+        fault_disarm();
         if (grew) {
             EXPECT_EQ(e, nullptr);
             EXPECT_EQ(rs.indexer_count, i);
@@ -78,18 +78,18 @@ TEST(ResultSet, FailedGrowthLeavesTheSetAsItWas) {
         ASSERT_EQ(rs.rows[i].seeders, i);
         ASSERT_EQ(rs.indexers[i].results, i);
     }
-    kova_rset_free(&rs);
+    result_set_free(&rs);
 }
 
 TEST(ResultSet, FreeIsSafeOnEmptyAndTwice) {
-    kova_rset rs{};
-    kova_rset_free(&rs);
+    result_set rs{};
+    result_set_free(&rs);
     Parsed p;
     parse_jackett(p, R"({"Results":[{"TMDb":1,"Category":[1,2]}],"Indexers":[{"ID":"a"}]})");
     ASSERT_EQ(p.rc, OK);
-    kova_rset_free(&p.rs);
-    kova_rset_free(&p.rs);
-    kova_rset zero{};
+    result_set_free(&p.rs);
+    result_set_free(&p.rs);
+    result_set zero{};
     EXPECT_EQ(memcmp(&p.rs, &zero, sizeof zero), 0);
 }
 
@@ -97,20 +97,20 @@ TEST(ResultSet, RowFreeClearsEveryField) {
     Parsed p;
     parse_jackett(p, R"({"Results":[{"Title":"t","TMDb":1,"Imdb":"tt5","Category":[1,2],"Seeders":3}]})");
     ASSERT_EQ(p.rs.row_count, 1);
-    kova_row *r = &p.rs.rows[0];
+    result_row *r = &p.rs.rows[0];
     EXPECT_NE(r->own, nullptr);
     EXPECT_EQ(reinterpret_cast<char *>(r->categories), r->own); // one block per row
-    kova_row_free(r);
-    kova_row zero{};
+    row_free(r);
+    result_row zero{};
     EXPECT_EQ(memcmp(r, &zero, sizeof zero), 0);
-    kova_row_free(r); // safe on a cleared row
+    row_free(r); // safe on a cleared row
 }
 
 TEST(ResultSet, RowFreeReleasesASeparateCategoriesArray) {
-    kova_row r{};
-    r.categories = static_cast<int32_t *>(kova_malloc(4 * sizeof(int32_t)));
+    result_row r{};
+    r.categories = static_cast<int32_t *>(mem_alloc(4 * sizeof(int32_t)));
     r.category_count = 4;
-    kova_row_free(&r); // LeakSanitizer checks it was released
+    row_free(&r); // LeakSanitizer checks it was released
     EXPECT_EQ(r.categories, nullptr);
 }
 
@@ -122,11 +122,11 @@ TEST(ResultSet, RowBlocksOutliveTheirNeighbours) {
     Parsed p;
     parse_jackett(p, json);
     ASSERT_EQ(p.rs.row_count, 3000);
-    for (int i = 0; i < 3000; i += 3) kova_row_free(&p.rs.rows[i]);
+    for (int i = 0; i < 3000; i += 3) row_free(&p.rs.rows[i]);
     for (int i = 1; i < 3000; i += 3) EXPECT_EQ(S(p.rs.rows[i].tmdb), std::to_string(i));
-    for (int i = 2998; i > 0; i -= 3) kova_row_free(&p.rs.rows[i]);
+    for (int i = 2998; i > 0; i -= 3) row_free(&p.rs.rows[i]);
     for (int i = 2; i < 3000; i += 3) EXPECT_EQ(S(p.rs.rows[i].tmdb), std::to_string(i));
-    // kova_rset_free in ~Parsed releases the remaining third in runs per
+    // result_set_free in ~Parsed releases the remaining third in runs per
     // chunk, skipping the cleared rows; LeakSanitizer checks the chunks.
 }
 

@@ -4,7 +4,7 @@
 namespace {
 
 struct Scan : Parsed {
-    explicit Scan(const char *xml) { rc = kova_torznab_parse(&ctx, &rs, xml); }
+    explicit Scan(const char *xml) { rc = parse_torznab(&ctx, &rs, xml); }
     std::vector<std::pair<std::string, std::string>> entries() const {
         std::vector<std::pair<std::string, std::string>> v;
         for (int i = 0; i < rs.indexer_count; ++i) v.emplace_back(rs.indexers[i].id, rs.indexers[i].name);
@@ -121,7 +121,7 @@ TEST(TorznabParse, AllocationFailureSweep) {
     xml += "<indexer id=\"\"></indexer></indexers>";
     std::unique_ptr<Parsed> p;
     int runs = oom_sweep([&] { p = std::make_unique<Parsed>(); },
-                         [&] { return p->rc = kova_torznab_parse(&p->ctx, &p->rs, xml.c_str()); },
+                         [&] { return p->rc = parse_torznab(&p->ctx, &p->rs, xml.c_str()); },
                          [&](int32_t rc, bool injected) {
                              if (!injected) {
                                  EXPECT_EQ(rc, OK);

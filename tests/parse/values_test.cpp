@@ -6,6 +6,8 @@
 #include "parse/values.h"
 #include "parse_support.h"
 
+using namespace kova;
+
 namespace {
 
 TEST(Clamp32, KeepsValuesInsideAndPinsTheEdges) {
@@ -14,13 +16,13 @@ TEST(Clamp32, KeepsValuesInsideAndPinsTheEdges) {
         {INT64_MAX, 2147483647}, {-2147483647, -2147483647}, {-2147483648LL, -2147483647},
         {INT64_MIN, -2147483647},
     };
-    for (auto &c : cases) EXPECT_EQ(kova_clamp32(c.in), c.out) << c.in;
+    for (auto &c : cases) EXPECT_EQ(clamp32(c.in), c.out) << c.in;
 }
 
 TEST(TypeName, NamesEveryKind) {
     Json j(R"([null,true,false,1,-1,1.5,"s",[],{}])");
     const char *want[] = {"null", "true", "false", "uint", "sint", "real", "string", "array", "object"};
-    for (size_t i = 0; i < 9; ++i) EXPECT_STREQ(kova_type_name(yyjson_arr_get(j.root(), i)), want[i]) << i;
+    for (size_t i = 0; i < 9; ++i) EXPECT_STREQ(type_name(yyjson_arr_get(j.root(), i)), want[i]) << i;
 }
 
 TEST(ObjIget, ExactKeyFirstThenFirstCaseInsensitive) {
@@ -29,20 +31,20 @@ TEST(ObjIget, ExactKeyFirstThenFirstCaseInsensitive) {
         {"title", 1}, {"Title", 2}, {"TITLE", 3}, {"tItLe", 1}, {"X", 4}, {"titl", -1}, {"titles", -1}, {"", -1},
     };
     for (auto &c : cases) {
-        yyjson_val *v = kova_obj_iget(j.root(), c.key);
+        yyjson_val *v = obj_iget(j.root(), c.key);
         EXPECT_EQ(v ? yyjson_get_sint(v) : -1, c.want) << c.key;
     }
-    EXPECT_EQ(kova_obj_iget(j.root(), nullptr), nullptr);
-    EXPECT_EQ(kova_obj_iget(nullptr, "title"), nullptr);
+    EXPECT_EQ(obj_iget(j.root(), nullptr), nullptr);
+    EXPECT_EQ(obj_iget(nullptr, "title"), nullptr);
     Json arr(R"(["title"])");
-    EXPECT_EQ(kova_obj_iget(arr.root(), "title"), nullptr);
+    EXPECT_EQ(obj_iget(arr.root(), "title"), nullptr);
 
     // Without an exact member, the first case-insensitive one wins.
     Json k(R"({"TiTle":"a","title ":"b","TITLE":"c"})");
-    EXPECT_STREQ(yyjson_get_str(kova_obj_iget(k.root(), "title")), "a");
+    EXPECT_STREQ(yyjson_get_str(obj_iget(k.root(), "title")), "a");
     // Duplicate exact keys: the first occurrence.
     Json d(R"({"Guid":"first","Guid":"second"})");
-    EXPECT_STREQ(yyjson_get_str(kova_obj_iget(d.root(), "Guid")), "first");
+    EXPECT_STREQ(yyjson_get_str(obj_iget(d.root(), "Guid")), "first");
 }
 
 TEST(ValStr, FormatsEveryKind) {
@@ -72,23 +74,23 @@ TEST(ValStr, FormatsEveryKind) {
         Json j(c.json);
         ASSERT_TRUE(j.doc) << c.json;
         int flag = 7;
-        char *t = kova_val_str(j.root(), &flag);
+        char *t = val_str(j.root(), &flag);
         ASSERT_TRUE(t);
         EXPECT_STREQ(t, c.text) << c.json;
         EXPECT_EQ(flag, c.flag) << c.json;
-        kova_free(t);
+        mem_free(t);
     }
     // No value at all, and no flag given.
-    char *t = kova_val_str(nullptr, nullptr);
+    char *t = val_str(nullptr, nullptr);
     EXPECT_STREQ(t, "");
-    kova_free(t);
+    mem_free(t);
 }
 
 TEST(ValStr, ReportsAllocationFailure) {
     Json j("12");
-    kova_fault_arm(1);
-    char *t = kova_val_str(j.root(), nullptr);
-    kova_fault_disarm();
+    fault_arm(1);
+    char *t = val_str(j.root(), nullptr);
+    fault_disarm();
     EXPECT_EQ(t, nullptr);
 }
 
@@ -127,12 +129,12 @@ TEST(ValInt, ConvertsNumbersAndNumericStrings) {
         Json j(c.json);
         ASSERT_TRUE(j.doc) << c.json;
         int64_t out = -777;
-        int ok = kova_val_int(j.root(), &out);
+        int ok = val_int(j.root(), &out);
         EXPECT_EQ(ok, c.ok) << c.json;
         EXPECT_EQ(out, c.ok ? c.want : -777) << c.json << " (untouched on failure)";
     }
     int64_t out = 5;
-    EXPECT_EQ(kova_val_int(nullptr, &out), 0);
+    EXPECT_EQ(val_int(nullptr, &out), 0);
     EXPECT_EQ(out, 5);
 }
 
@@ -145,28 +147,28 @@ TEST(ImdbNorm, NormalisesIdsToTheirNumber) {
     };
     for (auto &c : cases) {
         char out[64] = "junk";
-        kova_imdb_norm(c.in, out, sizeof out);
+        imdb_norm(c.in, out, sizeof out);
         EXPECT_STREQ(out, c.out) << "'" << c.in << "'";
     }
     char out[64] = "junk";
-    kova_imdb_norm(nullptr, out, sizeof out);
+    imdb_norm(nullptr, out, sizeof out);
     EXPECT_STREQ(out, "");
 }
 
 TEST(ImdbNorm, DigitCountIsBoundedByTheBuffer) {
     char small[4];
-    kova_imdb_norm("tt000123", small, sizeof small); // three digits after the zeros fit
+    imdb_norm("tt000123", small, sizeof small); // three digits after the zeros fit
     EXPECT_STREQ(small, "123");
-    kova_imdb_norm("1234", small, sizeof small);
+    imdb_norm("1234", small, sizeof small);
     EXPECT_STREQ(small, "");
     char one[1] = {'x'};
-    kova_imdb_norm("1", one, 1);
+    imdb_norm("1", one, 1);
     EXPECT_EQ(one[0], '\0');
     std::string digits63(63, '7'), digits64(64, '7');
     char out[64];
-    kova_imdb_norm(digits63.c_str(), out, sizeof out);
+    imdb_norm(digits63.c_str(), out, sizeof out);
     EXPECT_EQ(std::string(out), digits63);
-    kova_imdb_norm(digits64.c_str(), out, sizeof out);
+    imdb_norm(digits64.c_str(), out, sizeof out);
     EXPECT_STREQ(out, "");
 }
 
@@ -203,7 +205,7 @@ TEST(ParseIso, AcceptsTheDocumentedShapes) {
         {"2024-01-15T10:00:00", utc(2024, 1, 15, 10)},
     };
     for (auto &c : cases) {
-        EXPECT_EQ(kova_parse_iso(c.in), c.want) << c.in;
+        EXPECT_EQ(parse_iso(c.in), c.want) << c.in;
     }
 }
 
@@ -217,7 +219,7 @@ TEST(ParseIso, EveryDayOfEveryYear) {
             for (int d = 1; d <= 31; ++d) {
                 char text[32];
                 snprintf(text, sizeof text, "%04d-%02d-%02dT23:59:60.999", y, mo, d);
-                ASSERT_EQ(kova_parse_iso(text), utc(y, mo, d, 23, 59, 60, 999)) << text;
+                ASSERT_EQ(parse_iso(text), utc(y, mo, d, 23, 59, 60, 999)) << text;
             }
         if (y == 9999) break;
     }
@@ -232,9 +234,9 @@ TEST(ParseIso, RejectsEverythingElse) {
         "2024-03-01T12:30:45+01:0", "2024-03-01T12:30:45ZZ", "2024-03-01X", "abcd-ef-gh",
     };
     for (const char *s : bad) {
-        EXPECT_EQ(kova_parse_iso(s), -1) << (s ? s : "<null>");
+        EXPECT_EQ(parse_iso(s), -1) << (s ? s : "<null>");
     }
-    EXPECT_EQ(kova_parse_iso("1969-12-31T23:59:59.999Z"), -1); // the one real instant that reads as -1
+    EXPECT_EQ(parse_iso("1969-12-31T23:59:59.999Z"), -1); // the one real instant that reads as -1
 }
 
 // The reader of a document's string (its length known) reads the usual
@@ -260,12 +262,12 @@ TEST(ParseIso, KnownLengthAgreesWithTheGeneralReader) {
         if (rng() % 8 == 0) t.resize(rng() % t.size());
         texts.push_back(t);
     }
-    for (const std::string &t : texts) ASSERT_EQ(kova_parse_iso_len(t.c_str(), t.size()), kova_parse_iso(t.c_str())) << t;
+    for (const std::string &t : texts) ASSERT_EQ(parse_iso_len(t.c_str(), t.size()), parse_iso(t.c_str())) << t;
     // A NUL inside a document's string ends the text for both.
     const char with_nul[] = "2024-03-01T12:30:45\0junk";
-    EXPECT_EQ(kova_parse_iso_len(with_nul, sizeof with_nul - 1), kova_parse_iso(with_nul));
+    EXPECT_EQ(parse_iso_len(with_nul, sizeof with_nul - 1), parse_iso(with_nul));
     const char early_nul[] = "2024-03-01\0T12:30:45";
-    EXPECT_EQ(kova_parse_iso_len(early_nul, sizeof early_nul - 1), kova_parse_iso(early_nul));
+    EXPECT_EQ(parse_iso_len(early_nul, sizeof early_nul - 1), parse_iso(early_nul));
 }
 
 TEST(ImdbNumeric, NormalisesIntoTheContextBuffer) {

@@ -18,12 +18,12 @@
 #include "fuzz/workflow_fuzzer.cpp"
 
 // The targets mirror the library's limits; they must agree with its own.
-static_assert(fuzz_limits::rows == kova_max_rows && fuzz_limits::lookup == kova_max_lookup &&
-              fuzz_limits::profiles == kova_max_profiles && fuzz_limits::categories == kova_max_categories &&
-              fuzz_limits::log_entries == kova_max_log && fuzz_limits::warnings == kova_max_warnings &&
-              fuzz_limits::log_text == kova_log_size - 1 && fuzz_limits::message == kova_err_size - 1 &&
-              fuzz_limits::message == kova_warn_size - 1 &&
-              fuzz_limits::default_timeout_ms == kova_default_timeout_ms);
+static_assert(fuzz_limits::rows == max_rows && fuzz_limits::lookup == max_lookup &&
+              fuzz_limits::profiles == max_profiles && fuzz_limits::categories == max_categories &&
+              fuzz_limits::log_entries == max_log && fuzz_limits::warnings == max_warnings &&
+              fuzz_limits::log_text == log_size - 1 && fuzz_limits::message == err_size - 1 &&
+              fuzz_limits::message == warn_size - 1 &&
+              fuzz_limits::default_timeout_ms == default_timeout_ms);
 
 namespace {
 namespace fs = std::filesystem;

@@ -471,7 +471,7 @@ TEST_F(Hostile, RefusalBodies) {
         std::string w = kova_warning(0);
         EXPECT_LE(w.size(), 511u);
         EXPECT_EQ(w.rfind("Sonarr: ", 0), 0u) << w;
-        EXPECT_TRUE(kova_utf8_valid(w.data(), w.size())) << w;
+        EXPECT_TRUE(utf8_valid(w.data(), w.size())) << w;
         EXPECT_EQ(w.find(key), std::string::npos) << w;
         for (char c : w) EXPECT_GE(static_cast<unsigned char>(c), 0x20) << w;
         check_results();

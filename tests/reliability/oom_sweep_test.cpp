@@ -5,7 +5,7 @@
 // Each failing run must end in one of two ways:
 //   - ERR_OOM with the last error "out of memory"; or
 //   - the normal result code, with only a warning or a test-log entry lost
-//     (the documented silent degradation of kova_warnf / kova_logf), the
+//     (the documented silent degradation of warnf / log_append), the
 //     results themselves unchanged.
 // After every failing run the same call, now without a failure, must give
 // the normal result and the normal state (the context stayed consistent),
@@ -631,7 +631,7 @@ TEST_F(OomSweep, NonAllocatingExports) {
     ASSERT_EQ(kova_sonarr_test(), KOVA_OK);
     ASSERT_EQ(kova_parse_jackett(k_jackett_rows), KOVA_OK);
     ASSERT_EQ(kova_sonarr_lookup("tt0903747", nullptr), KOVA_OK);
-    kova_fault_arm(1, true);
+    fault_arm(1, true);
     (void)kova_version();
     (void)kova_strerror(-3);
     (void)kova_last_rc();
@@ -689,9 +689,9 @@ TEST_F(OomSweep, NonAllocatingExports) {
     (void)kova_use_curl();
     kova_fake_reset();
     kova_reset();
-    EXPECT_EQ(kova_fault_count(), 0);
-    EXPECT_FALSE(kova_fault_injected());
-    kova_fault_disarm();
+    EXPECT_EQ(fault_count(), 0);
+    EXPECT_FALSE(fault_injected());
+    fault_disarm();
 }
 
 } // namespace

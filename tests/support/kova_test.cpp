@@ -4,13 +4,13 @@
 #include <cstring>
 
 void KovaTest::SetUp() {
-    kova_fault_disarm();
+    fault_disarm();
     kova_reset();
     kova_fake_reset();
 }
 
 void KovaTest::TearDown() {
-    kova_fault_disarm();
+    fault_disarm();
     // Whatever a test leaves behind is also a case for the result document.
     EXPECT_TRUE(document_matches_reference(g_kova));
     kova_reset();
@@ -22,10 +22,10 @@ int oom_sweep(const std::function<void()> &setup, const std::function<int32_t()>
     int failures = 0;
     for (long n = 1; n <= max_runs; ++n) {
         setup();
-        kova_fault_arm(n);
+        fault_arm(n);
         int32_t rc = op();
-        bool injected = kova_fault_injected();
-        kova_fault_disarm();
+        bool injected = fault_injected();
+        fault_disarm();
         SCOPED_TRACE("allocation " + std::to_string(n));
         check(rc, injected);
         if (!injected) break;

@@ -13,6 +13,8 @@
 #include "exports/frame.h"
 #include "kova.h"
 
+using namespace kova;
+
 // Every test starts with a reset context and an empty fake transport.
 class KovaTest : public ::testing::Test {
 protected:
@@ -84,11 +86,11 @@ struct RecordingIo {
 // The result document of ctx as yyjson writes it from a mutable document of
 // the set (tests/support/result_reference.cpp): what the library's own
 // writer must match byte for byte. "" where that writer gave up.
-std::string reference_result_document(const kova_ctx &ctx);
+std::string reference_result_document(const context &ctx);
 // Equal documents, or where they first differ.
 ::testing::AssertionResult same_document(const std::string &got, const std::string &want);
-// kova_result_document(&ctx) against the reference.
-::testing::AssertionResult document_matches_reference(const kova_ctx &ctx);
+// result_document(&ctx) against the reference.
+::testing::AssertionResult document_matches_reference(const context &ctx);
 
 // The same text as std::string, for EXPECT_EQ on returned texts.
 inline std::string S(const char *s) { return s ? std::string(s) : std::string("<null>"); }

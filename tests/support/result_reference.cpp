@@ -60,7 +60,7 @@ void add_str(yyjson_mut_doc *doc, yyjson_mut_val *obj, const char *key, const ch
     yyjson_mut_obj_add(obj, yyjson_mut_str(doc, key), str_val(doc, s, repair));
 }
 
-yyjson_mut_val *row_object(yyjson_mut_doc *doc, const kova_row &r, bool repair) {
+yyjson_mut_val *row_object(yyjson_mut_doc *doc, const result_row &r, bool repair) {
     yyjson_mut_val *o = yyjson_mut_obj(doc);
     add_str(doc, o, "title", r.title, repair);
     add_str(doc, o, "tracker", r.tracker, repair);
@@ -94,20 +94,20 @@ yyjson_mut_val *row_object(yyjson_mut_doc *doc, const kova_row &r, bool repair) 
 
 // yyjson's allocator, not the library's: the reference stays out of the
 // allocation counts of the failure sweeps.
-std::string write_document(const kova_ctx &ctx, bool repair, bool *bad_text) {
+std::string write_document(const context &ctx, bool repair, bool *bad_text) {
     *bad_text = false;
     yyjson_mut_doc *doc = yyjson_mut_doc_new(nullptr);
     yyjson_mut_val *root = yyjson_mut_obj(doc);
     yyjson_mut_doc_set_root(doc, root);
     yyjson_mut_obj_add_int(doc, root, "stage", ctx.stage);
     yyjson_mut_obj_add_int(doc, root, "rc", ctx.rc);
-    const kova_rset &rs = ctx.rs;
+    const result_set &rs = ctx.rs;
     yyjson_mut_val *results = yyjson_mut_arr(doc);
     for (int32_t i = 0; i < rs.row_count; ++i) yyjson_mut_arr_append(results, row_object(doc, rs.rows[i], repair));
     yyjson_mut_obj_add_val(doc, root, "results", results);
     yyjson_mut_val *indexers = yyjson_mut_arr(doc);
     for (int32_t i = 0; i < rs.indexer_count; ++i) {
-        const kova_indexer &e = rs.indexers[i];
+        const indexer_entry &e = rs.indexers[i];
         yyjson_mut_val *o = yyjson_mut_obj(doc);
         add_str(doc, o, "id", e.id, repair);
         add_str(doc, o, "name", e.name, repair);
@@ -133,7 +133,7 @@ std::string write_document(const kova_ctx &ctx, bool repair, bool *bad_text) {
 }
 } // namespace
 
-std::string reference_result_document(const kova_ctx &ctx) {
+std::string reference_result_document(const context &ctx) {
     bool bad_text;
     std::string text = write_document(ctx, false, &bad_text);
     if (bad_text) text = write_document(ctx, true, &bad_text);
@@ -150,8 +150,8 @@ std::string reference_result_document(const kova_ctx &ctx) {
                                          << "\n  want: ..." << want.substr(from, 120);
 }
 
-::testing::AssertionResult document_matches_reference(const kova_ctx &ctx) {
-    char *text = kova_result_document(&ctx);
+::testing::AssertionResult document_matches_reference(const context &ctx) {
+    char *text = result_document(&ctx);
     std::string got = text ? text : "<null>";
     free(text);
     return same_document(got, reference_result_document(ctx));
