@@ -45,11 +45,6 @@ inline void mem_free(void *p) { free(p); }
 // yyjson allocator over the helpers above.
 extern const yyjson_alc json_alc;
 
-// Strict standard JSON read (no flags) through json_alc. Never modifies text.
-// Returns null for invalid JSON; when the reason was an allocation failure,
-// *oom (if given) is set to true so callers report ERR_OOM, not ERR_JSON.
-yyjson_doc *json_read(const char *text, size_t len, bool *oom = nullptr);
-
 // Scope guards: release a parsed or mutable document, or an owned text, on
 // every path out of a scope.
 struct doc_guard {

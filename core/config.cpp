@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/numbers.h"
 
 namespace kova {
 
@@ -22,13 +23,6 @@ bool refused(unsigned char c) {
     default:
         return false;
     }
-}
-
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 // A dotted IPv4 address that ends the text: four decimal octets of at most
@@ -73,7 +67,7 @@ bool is_ipv6_literal(const char *text) {
     for (;;) {
         // One group of hex digits, or the IPv4 tail.
         const char *start = p;
-        while (hex_digit(*p) >= 0) ++p;
+        while (hex_value(*p) >= 0) ++p;
         size_t n = static_cast<size_t>(p - start);
         if (*p == '.') {
             if (groups > 6 || (groups == 6 && compressed) || !ipv4_tail(start)) return false;
@@ -124,19 +118,15 @@ int32_t service_configure(core_context *ctx, int32_t kind, const char *host, int
              v6 ? "]" : "", static_cast<int>(port));
 
     service_config &s = ctx->svc[kind];
-    mem_free(s.host);
     mem_free(s.api_key);
     mem_free(s.base_url);
     // A new configuration starts without a URL base: the base belongs to the
     // setup it was given for.
     mem_free(s.url_base);
     s.url_base = nullptr;
-    s.host = text_dup(host);
     s.api_key = text_dup(api_key);
     s.base_url = text_dup(url);
-    s.port = port;
-    s.https = https ? 1 : 0;
-    if (!s.host || !s.api_key || !s.base_url) {
+    if (!s.api_key || !s.base_url) {
         s.configured = 0;
         return fail_oom(ctx);
     }
@@ -150,7 +140,7 @@ int32_t service_set_url_base(core_context *ctx, int32_t kind, const char *path) 
     const char *p = path ? path : "";
     size_t n = strlen(p);
     for (size_t i = 0; i < n; ++i) {
-        if (p[i] == '%' && hex_digit(p[i + 1]) >= 0 && hex_digit(p[i + 2]) >= 0) {
+        if (p[i] == '%' && hex_value(p[i + 1]) >= 0 && hex_value(p[i + 2]) >= 0) {
             i += 2;
             continue;
         }

@@ -118,7 +118,6 @@ void core_free(core_context *c) {
     begin_call(c);
     log_clear(c);
     for (service_config &s : c->svc) {
-        mem_free(s.host);
         mem_free(s.api_key);
         mem_free(s.base_url);
         mem_free(s.url_base);

@@ -101,6 +101,12 @@ void strbuf_puts(strbuf *b, const char *s);
 void strbuf_free(strbuf *b);
 char *url_encode(const char *s);
 void uuid4(char out[37]);
+// A copy of text in a buffer of its own (mem_alloc), followed by
+// YYJSON_PADDING_SIZE zero bytes (the first is its NUL), so that the JSON
+// reader can read it in place; *n receives its length. len is the text's
+// length, or to_nul for a text that ends at its NUL: its end is then found
+// while it is copied, in one pass. Null when out of memory.
+char *copy_padded(const char *text, size_t len, size_t *n);
 
 // A strbuf released on every path out of a scope.
 struct buf_guard {
@@ -150,49 +156,15 @@ struct diag_mark {
 void diag_save(const diagnostics *d, diag_mark *m);
 void diag_rewind(diagnostics *d, const diag_mark *m);
 
-// Reads a service's JSON answer (core/alloc.cpp). The strict read first; when
-// it fails only because string literals hold invalid UTF-8 or escaped lone
-// surrogates, the answer is read again with each such byte or escape
-// replaced by U+FFFD, and one warning gives the number of texts repaired, so
-// that one bad title does not lose every other row. Every text of the
-// document is valid UTF-8. Null when the answer is not JSON; *oom tells an
-// allocation failure apart.
-yyjson_doc *answer_read(diagnostics *diag, const char *text, size_t len, bool *oom);
-// The same through a copy the caller keeps: the answer is copied into a
-// buffer of the library's own (*copy, freed with mem_free after the
-// document; null when the document holds a copy of its own) and read there
-// in place. len may be to_nul for a text that ends at its NUL: its end
-// is found while it is copied, without a pass of its own.
-yyjson_doc *answer_read_copy(diagnostics *diag, const char *text, size_t len, char **copy, bool *oom);
-// The same for an answer the caller hands over (*text: len bytes from
-// mem_alloc or the runtime's malloc, released with mem_free): read in
-// place, without a copy. *text may be reallocated (yyjson's padding) or
-// replaced by its mended text; it holds the document's strings and must
-// outlive the document, and stays the caller's to release on every path.
-yyjson_doc *answer_read_in_place(diagnostics *diag, char **text, size_t len, bool *oom);
-
-// The explanation a service gave with a refusal (core/refusal.cpp), read from
-// the shapes Sonarr, Radarr and Jackett send: ASP.NET problem details
-// ("title", "detail", "errors": {"Field": ["text"]}), Servarr's validation
-// failures ([{"propertyName","errorMessage"}]), {"message"} or {"error"}, or
-// the first line of a plain-text body; an HTML page explains nothing. Writes
-// "<name>: <explanation>" into out as valid UTF-8 of at most 511 bytes, with
-// every "apikey=" value (and the key itself, when it is six bytes or longer)
-// replaced by "***"; false when the body holds no explanation.
-bool refusal_text(const char *name, const char *body, const char *secret, char out[warn_size]);
-// The same text as one warning; nothing when there is none (or no memory).
-void warn_refusal(diagnostics *d, const char *name, const char *body, const char *secret);
-
 // ---------------------------------------------------------------------------
 // Service configuration (core/config.cpp)
 // ---------------------------------------------------------------------------
+// What a request needs of a configured service: the host, port and scheme
+// live on only inside the base URL they make.
 struct service_config {
-    char *host;
     char *api_key;
     char *base_url; // "scheme://host:port" and the URL base, if any
     char *url_base; // "/sonarr": the path prefix of a service behind a reverse proxy; null for none
-    int32_t port;
-    int32_t https;
     int32_t configured;
 };
 
@@ -222,10 +194,11 @@ bool is_ipv6_literal(const char *text);
 // ---------------------------------------------------------------------------
 // Sends one request to service kind through io (which the caller chose; null
 // when none is installed) and maps the answer's status to a result code.
-// *body_out (freed with mem_free) is the answer's text up to its first NUL,
-// followed by YYJSON_PADDING_SIZE zero bytes after that NUL, so that a parser
-// can read it in place (answer_read_in_place); *len_out, when given,
-// receives its length.
+// *body_out (freed with mem_free; also set on a refusal, null after a
+// transport failure) is the answer's text up to its first NUL, padded as
+// copy_padded pads, so that a parser can read it in place; *len_out, when
+// given, receives its length. What a refusal's body says is the caller's to
+// read (the request frame reads no answer).
 int32_t http_request(core_context *c, const kova_io *io, int32_t kind, http_method method, const char *path,
                   const char *query, const char *body, const char *label, char **body_out,
                   size_t *len_out = nullptr);

@@ -6,19 +6,6 @@
 namespace kova {
 
 namespace {
-// The library's copy of an answer, with the padding that lets the parsers read
-// it in place (yyjson reads a few bytes past the end): the one copy of a large
-// answer is this one, not yyjson's.
-char *padded_copy(const char *text, size_t *len) {
-    size_t n = strlen(text); // up to the first NUL: a body is text
-    *len = n;
-    char *copy = static_cast<char *>(mem_alloc(n + 1 + YYJSON_PADDING_SIZE));
-    if (!copy) return nullptr;
-    memcpy(copy, text, n);
-    memset(copy + n, 0, 1 + YYJSON_PADDING_SIZE);
-    return copy;
-}
-
 void release_out(const kova_io *io, char *text) {
     if (!text) return;
     if (io->release)
@@ -68,7 +55,10 @@ int32_t http_request(core_context *ctx, const kova_io *io, int32_t kind, http_me
     char *copy = nullptr;
     bool copy_failed = false;
     if (tbody) {
-        copy = padded_copy(tbody, len_out);
+        // The library's copy of the answer, up to its first NUL (a body is
+        // text), padded so that the parsers can read it in place: the one
+        // copy of a large answer is this one, not yyjson's.
+        copy = copy_padded(tbody, to_nul, len_out);
         copy_failed = copy == nullptr;
     }
     release_out(io, tbody);
@@ -83,19 +73,14 @@ int32_t http_request(core_context *ctx, const kova_io *io, int32_t kind, http_me
     *body_out = copy;
     if (status >= 200 && status <= 299) {
         if (!copy) {
-            *body_out = padded_copy("", len_out);
+            *body_out = copy_padded("", to_nul, len_out);
             if (!*body_out) return fail_oom(ctx);
         }
         return OK;
     }
-    int32_t rc = status == 401 || status == 403
-                     ? fail(ctx, ERR_AUTH, "%s %s: HTTP %ld (API key rejected)", name, label,
-                                 static_cast<long>(status))
-                     : fail(ctx, ERR_HTTP, "%s %s: HTTP %ld", name, label, static_cast<long>(status));
-    // The code and message stay the library's; what the service said about
-    // its refusal goes beside them.
-    if (status >= 400) warn_refusal(ctx, name, copy, svc.api_key);
-    return rc;
+    return status == 401 || status == 403
+               ? fail(ctx, ERR_AUTH, "%s %s: HTTP %ld (API key rejected)", name, label, static_cast<long>(status))
+               : fail(ctx, ERR_HTTP, "%s %s: HTTP %ld", name, label, static_cast<long>(status));
 }
 
 } // namespace kova

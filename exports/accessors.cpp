@@ -12,7 +12,7 @@ const indexer_entry *indexer_at(int32_t i) {
     return i >= 0 && i < g_kova.rs.indexer_count ? &g_kova.rs.indexers[i] : nullptr;
 }
 const lookup_entry *lookup_at(int32_t i) {
-    return i >= 0 && i < g_kova.lookup_count ? &g_kova.lookup[i] : nullptr;
+    return i >= 0 && i < g_kova.lookups.count ? &g_kova.lookups.entries[i] : nullptr;
 }
 const char *text(const char *s) { return s ? s : empty_text; }
 } // namespace
@@ -43,18 +43,18 @@ KOVA_API const char *kova_test_log_text(int32_t i) {
 }
 
 KOVA_API const char *kova_rootfolder(void) { return text(g_kova.rootfolder); }
-KOVA_API int32_t kova_quality_profile_count(void) { return g_kova.qp_count; }
+KOVA_API int32_t kova_quality_profile_count(void) { return g_kova.profiles.count; }
 KOVA_API int32_t kova_quality_profile_id(int32_t i) {
-    return i >= 0 && i < g_kova.qp_count ? g_kova.qp_ids[i] : -1;
+    return i >= 0 && i < g_kova.profiles.count ? g_kova.profiles.ids[i] : -1;
 }
 KOVA_API const char *kova_quality_profile_name(int32_t i) {
-    return i >= 0 && i < g_kova.qp_count ? text(g_kova.qp_names[i]) : empty_text;
+    return i >= 0 && i < g_kova.profiles.count ? text(g_kova.profiles.names[i]) : empty_text;
 }
 
 KOVA_API int32_t kova_jackett_stage(void) { return g_kova.stage; }
 
-KOVA_API int32_t kova_lookup_count(void) { return g_kova.lookup_count; }
-KOVA_API int32_t kova_lookup_match(void) { return g_kova.lookup_count == 0 ? -1 : g_kova.match; }
+KOVA_API int32_t kova_lookup_count(void) { return g_kova.lookups.count; }
+KOVA_API int32_t kova_lookup_match(void) { return g_kova.lookups.count == 0 ? -1 : g_kova.match; }
 KOVA_TEXT(kova_lookup_title, lookup_at, title)
 KOVA_TEXT(kova_lookup_clean_title, lookup_at, clean_title)
 KOVA_TEXT(kova_lookup_imdb, lookup_at, imdb)

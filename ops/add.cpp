@@ -40,16 +40,10 @@ int32_t first_language_profile(context *ctx, yyjson_val *object, int32_t *id) {
     int32_t rc = get_json_array(ctx, KOVA_SONARR, "/api/v3/languageprofile", nullptr, "languageprofile", &answer, &arr);
     doc_guard doc(answer);
     if (rc == ERR_OOM) return rc;
-    if (rc == OK) {
-        size_t idx, max;
-        yyjson_val *el;
-        yyjson_arr_foreach(arr, idx, max, el) {
-            if (!read_id(obj_iget(el, "id"), id)) continue;
-            yyjson_val *name = obj_iget(el, "name");
-            log_append(ctx, "SonarrV3_LanguageProfile", "language profile: %s (id %d)",
-                      yyjson_is_str(name) ? yyjson_get_str(name) : "", *id);
-            return OK;
-        }
+    const char *name;
+    if (rc == OK && read_first_profile(arr, id, &name)) {
+        log_append(ctx, "SonarrV3_LanguageProfile", "language profile: %s (id %d)", name, *id);
+        return OK;
     }
     // A failed or empty answer is no failure of the add.
     diag_rewind(ctx, &mark);
@@ -171,14 +165,10 @@ int32_t add_from_lookup(context *ctx, int32_t kind, yyjson_val *object, const ch
     body.reset(nullptr);
     text_guard answer_g(answer);
     if (rc != OK) return rc;
-    bool oom;
-    doc_guard doc(answer_read(ctx, answer, strlen(answer), &oom));
-    answer_g.reset(nullptr);
-    if (oom) return fail_oom(ctx);
-    yyjson_val *v = yyjson_doc_get_root(doc.doc);
-    if (yyjson_is_arr(v)) v = yyjson_arr_get_first(v);
     int32_t new_id;
-    if (read_id(obj_iget(v, "id"), &new_id)) return new_id;
+    rc = parse_added_id(ctx, answer, &new_id);
+    if (rc == OK) return new_id;
+    if (rc == ERR_OOM) return rc;
     return fail(ctx, ERR_JSON, "%s add: the answer carries no id", s.name);
 }
 
@@ -201,9 +191,9 @@ int32_t do_add(context *ctx, int32_t kind, int32_t ext_id, const char *root, int
     }
     rc = lk_parse(ctx, body, kind);
     if (rc != OK) return rc;
-    const int32_t entries = s.one_item && ctx->lookup_count > 1 ? 1 : ctx->lookup_count;
+    const int32_t entries = s.one_item && ctx->lookups.count > 1 ? 1 : ctx->lookups.count;
     for (int32_t i = 0; i < entries; ++i) {
-        const lookup_entry &e = ctx->lookup[i];
+        const lookup_entry &e = ctx->lookups.entries[i];
         if (e.*s.ext != ext_id) continue;
         if (e.library_id > 0)
             return fail(ctx, ERR_INVALID_ARG, "%s add: %s is already in the library (id %d)", s.name, s.item,
@@ -214,17 +204,18 @@ int32_t do_add(context *ctx, int32_t kind, int32_t ext_id, const char *root, int
 }
 
 int32_t profile_pick(context *ctx, const char *text) {
-    if (ctx->qp_count <= 0) return -1;
+    const profile_list &p = ctx->profiles;
+    if (p.count <= 0) return -1;
     if (present(text)) {
         char num[16];
-        for (int32_t i = 0; i < ctx->qp_count; ++i) {
-            snprintf(num, sizeof num, "%d", static_cast<int>(ctx->qp_ids[i]));
-            if (strcmp(num, text) == 0) return ctx->qp_ids[i];
+        for (int32_t i = 0; i < p.count; ++i) {
+            snprintf(num, sizeof num, "%d", static_cast<int>(p.ids[i]));
+            if (strcmp(num, text) == 0) return p.ids[i];
         }
-        for (int32_t i = 0; i < ctx->qp_count; ++i)
-            if (ctx->qp_names[i] && strcmp(ctx->qp_names[i], text) == 0) return ctx->qp_ids[i];
+        for (int32_t i = 0; i < p.count; ++i)
+            if (p.names[i] && strcmp(p.names[i], text) == 0) return p.ids[i];
     }
-    return ctx->qp_ids[0];
+    return p.ids[0];
 }
 
 } // namespace kova

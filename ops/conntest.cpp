@@ -7,14 +7,9 @@
 namespace kova {
 
 void arr_settings_free(context *ctx) {
-    for (int32_t i = 0; i < ctx->qp_count; ++i) mem_free(ctx->qp_names[i]);
-    mem_free(ctx->qp_names);
-    mem_free(ctx->qp_ids);
+    profile_list_free(&ctx->profiles);
     mem_free(ctx->rootfolder);
-    ctx->qp_names = nullptr;
-    ctx->qp_ids = nullptr;
     ctx->rootfolder = nullptr;
-    ctx->qp_count = 0;
 }
 
 namespace {
@@ -41,8 +36,7 @@ int32_t fetch_root(context *ctx, int32_t kind) {
     int32_t rc = get_json_array(ctx, kind, "/api/v3/rootfolder", nullptr, "rootfolder", &answer, &root);
     doc_guard doc(answer);
     if (rc != OK) return rc;
-    yyjson_val *first = yyjson_arr_get_first(root);
-    ctx->rootfolder = val_str(obj_iget(first, "path"), nullptr);
+    ctx->rootfolder = read_first_root(root);
     if (!ctx->rootfolder) return fail_oom(ctx);
     trim_root(ctx->rootfolder);
     if (*ctx->rootfolder)
@@ -53,12 +47,7 @@ int32_t fetch_root(context *ctx, int32_t kind) {
 }
 
 int32_t fetch_profiles(context *ctx, int32_t kind) {
-    // Drop the old profile list but keep the root folder it is paired with.
-    char *root = ctx->rootfolder;
-    ctx->rootfolder = nullptr;
-    arr_settings_free(ctx);
-    ctx->rootfolder = root;
-
+    profile_list_free(&ctx->profiles);
     const arr_service &s = arr_service_of(kind);
     log_append(ctx, s.log_get_qp, "Getting quality profiles...");
     yyjson_doc *answer;
@@ -66,37 +55,18 @@ int32_t fetch_profiles(context *ctx, int32_t kind) {
     int32_t rc = get_json_array(ctx, kind, "/api/v3/qualityprofile", nullptr, "qualityprofile", &answer, &arr);
     doc_guard doc(answer);
     if (rc != OK) return rc;
-
-    size_t n = yyjson_arr_size(arr);
-    size_t cap = n < 1 ? 1 : (n > max_profiles ? max_profiles : n);
-    ctx->qp_ids = static_cast<int32_t *>(mem_calloc(cap, sizeof(int32_t)));
-    ctx->qp_names = static_cast<char **>(mem_calloc(cap, sizeof(char *)));
-    if (!ctx->qp_ids || !ctx->qp_names) return fail_oom(ctx);
-
-    buf_guard names;
-    int32_t count = 0;
-    size_t idx, max;
-    yyjson_val *el;
-    yyjson_arr_foreach(arr, idx, max, el) {
-        if (count >= max_profiles) break;
-        int64_t id;
-        if (!yyjson_is_obj(el) || !val_int(obj_iget(el, "id"), &id)) continue;
-        char *name = val_str(obj_iget(el, "name"), nullptr);
-        if (!name) {
-            ctx->qp_count = count;
-            return fail_oom(ctx);
-        }
-        ctx->qp_ids[count] = static_cast<int32_t>(id);
-        ctx->qp_names[count] = name;
-        ++count;
-        if (count > 1) strbuf_puts(&names.b, ", ");
-        strbuf_puts(&names.b, name);
-    }
-    ctx->qp_count = count;
-    if (count == 0)
+    rc = read_profiles(ctx, arr, &ctx->profiles);
+    if (rc != OK) return rc;
+    if (ctx->profiles.count == 0) {
         log_append(ctx, s.log_no_qp, "not quality profiles availble");
-    else
-        log_append(ctx, s.log_qp, "profile: %s", names.b.data ? names.b.data : "");
+        return OK;
+    }
+    buf_guard names;
+    for (int32_t i = 0; i < ctx->profiles.count; ++i) {
+        if (i) strbuf_puts(&names.b, ", ");
+        strbuf_puts(&names.b, ctx->profiles.names[i]);
+    }
+    log_append(ctx, s.log_qp, "profile: %s", names.b.data ? names.b.data : "");
     return OK;
 }
 
@@ -112,7 +82,7 @@ int32_t do_arr_test(context *ctx, int32_t kind) {
     if (rc != OK) return rc;
     const char *name = service_name(kind);
     bool has_root = ctx->rootfolder && *ctx->rootfolder;
-    bool has_qp = ctx->qp_count > 0;
+    bool has_qp = ctx->profiles.count > 0;
     if (has_root && has_qp) return OK;
     if (has_root) return fail(ctx, ERR_EMPTY, "%s: no quality profile", name);
     if (has_qp) return fail(ctx, ERR_EMPTY, "%s: no root folder configured", name);

@@ -20,9 +20,14 @@ void context_free(context *ctx) {
 }
 
 int32_t request(context *ctx, int32_t kind, http_method method, const char *path, const char *query,
-                     const char *body, const char *label, char **body_out, size_t *len_out) {
-    return http_request(ctx, select_io(ctx->io, ctx->use_fake != 0), kind, method, path, query, body, label,
-                     body_out, len_out);
+                const char *body, const char *label, char **body_out, size_t *len_out) {
+    int32_t rc = http_request(ctx, select_io(ctx->io, ctx->use_fake != 0), kind, method, path, query, body, label,
+                              body_out, len_out);
+    // The code and message stay the library's; what the service said about
+    // its refusal goes beside them.
+    if ((rc == ERR_HTTP || rc == ERR_AUTH) && ctx->http_code >= 400)
+        warn_refusal(ctx, service_name(kind), *body_out, ctx->svc[kind].api_key);
+    return rc;
 }
 
 } // namespace kova

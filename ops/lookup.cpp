@@ -7,24 +7,8 @@
 namespace kova {
 
 void lookup_free(context *ctx) {
-    for (int32_t i = 0; i < ctx->lookup_count; ++i) {
-        mem_free(ctx->lookup[i].title);
-        mem_free(ctx->lookup[i].clean_title);
-        mem_free(ctx->lookup[i].imdb);
-    }
-    mem_free(ctx->lookup);
-    ctx->lookup = nullptr;
-    ctx->lookup_count = 0;
-    yyjson_doc_free(ctx->lookup_doc);
-    ctx->lookup_doc = nullptr;
+    lookup_list_free(&ctx->lookups);
     ctx->match = -1;
-}
-
-bool read_id(yyjson_val *v, int32_t *out) {
-    int64_t n;
-    if (!val_int(v, &n) || n < 1 || n > 2147483646) return false;
-    *out = static_cast<int32_t>(n);
-    return true;
 }
 
 int32_t get_json_array(context *ctx, int32_t kind, const char *path, const char *query, const char *label,
@@ -35,14 +19,7 @@ int32_t get_json_array(context *ctx, int32_t kind, const char *path, const char 
     int32_t rc = request(ctx, kind, http_method::get, path, query, nullptr, label, &body);
     text_guard body_g(body);
     if (rc != OK) return rc;
-    bool oom;
-    *doc = answer_read(ctx, body, strlen(body), &oom);
-    if (oom) return fail_oom(ctx);
-    yyjson_val *root = yyjson_doc_get_root(*doc);
-    if (!yyjson_is_arr(root))
-        return fail(ctx, ERR_JSON, "%s %s: not a JSON array", service_name(kind), label);
-    *arr = root;
-    return OK;
+    return parse_array(ctx, service_name(kind), label, body, doc, arr);
 }
 
 bool radarr_not_found(const context *ctx, int32_t rc, const char *body) {
@@ -53,24 +30,6 @@ bool radarr_not_found(const context *ctx, int32_t rc, const char *body) {
 }
 
 namespace {
-int32_t low32(yyjson_val *v) {
-    int64_t n;
-    return val_int(v, &n) ? static_cast<int32_t>(n) : 0;
-}
-
-int32_t lk_fill_one(context *ctx, lookup_entry *e, yyjson_val *obj) {
-    e->raw = obj;
-    e->title = val_str(obj_iget(obj, "title"), nullptr);
-    e->clean_title = val_str(obj_iget(obj, "cleanTitle"), nullptr);
-    e->imdb = val_str(obj_iget(obj, "imdbId"), nullptr);
-    e->tvdb = low32(obj_iget(obj, "tvdbId"));
-    e->tmdb = low32(obj_iget(obj, "tmdbId"));
-    e->year = low32(obj_iget(obj, "year"));
-    e->library_id = low32(obj_iget(obj, "id"));
-    if (!e->title || !e->clean_title || !e->imdb) return fail_oom(ctx);
-    return OK;
-}
-
 // Builds "<name>=<encoded value>" for a lookup query.
 char *encoded_query(const char *name, const char *value) {
     text_guard enc(url_encode(value));
@@ -87,34 +46,8 @@ char *encoded_query(const char *name, const char *value) {
 
 int32_t lk_parse(context *ctx, char *body, int32_t kind) {
     lookup_free(ctx);
-    bool oom;
-    ctx->lookup_doc = answer_read(ctx, body, body ? strlen(body) : 0, &oom);
-    mem_free(body);
-    if (oom) return fail_oom(ctx);
-    yyjson_val *root = yyjson_doc_get_root(ctx->lookup_doc);
-    if (yyjson_is_obj(root)) {
-        ctx->lookup = static_cast<lookup_entry *>(mem_calloc(1, sizeof(lookup_entry)));
-        if (!ctx->lookup) return fail_oom(ctx);
-        // The entry counts even when filling it runs out of memory: its texts
-        // are then null, which the accessors read as "".
-        ctx->lookup_count = 1;
-        return lk_fill_one(ctx, &ctx->lookup[0], root);
-    }
-    if (!yyjson_is_arr(root)) return fail(ctx, ERR_JSON, "%s lookup: not JSON", service_name(kind));
-    size_t n = yyjson_arr_size(root);
-    size_t cap = n < 1 ? 1 : (n > max_lookup ? max_lookup : n);
-    ctx->lookup = static_cast<lookup_entry *>(mem_calloc(cap, sizeof(lookup_entry)));
-    if (!ctx->lookup) return fail_oom(ctx);
-    size_t idx, max;
-    yyjson_val *el;
-    yyjson_arr_foreach(root, idx, max, el) {
-        if (!yyjson_is_obj(el)) continue;
-        if (ctx->lookup_count >= max_lookup) break;
-        lookup_entry *e = &ctx->lookup[ctx->lookup_count++];
-        int32_t rc = lk_fill_one(ctx, e, el);
-        if (rc != OK) return rc;
-    }
-    return OK;
+    text_guard body_g(body);
+    return parse_lookup(ctx, service_name(kind), body, &ctx->lookups);
 }
 
 int32_t sonarr_term(context *ctx, const char *term, char **body) {
@@ -148,17 +81,17 @@ int32_t do_sonarr_lookup(context *ctx, const char *imdb, const char *title) {
     if (present(imdb)) {
         rc = sonarr_lookup_step(ctx, "SonarrV3_Series_Lookup_By_IMDbID", "IMDbID", imdb);
         if (rc != OK) return rc;
-        title_search = ctx->lookup_count == 0 && present(title);
+        title_search = ctx->lookups.count == 0 && present(title);
     }
     if (title_search) {
         rc = sonarr_lookup_step(ctx, "SonarrV3_Series_Lookup_By_Title", "Title", title);
         if (rc != OK) return rc;
     }
     ctx->match = -1;
-    if (ctx->lookup_count == 0) return fail(ctx, ERR_EMPTY, "Sonarr lookup: no series found");
+    if (ctx->lookups.count == 0) return fail(ctx, ERR_EMPTY, "Sonarr lookup: no series found");
     if (present(imdb)) {
-        for (int32_t i = 0; i < ctx->lookup_count; ++i) {
-            const lookup_entry &e = ctx->lookup[i];
+        for (int32_t i = 0; i < ctx->lookups.count; ++i) {
+            const lookup_entry &e = ctx->lookups.entries[i];
             if (e.imdb && strcmp(e.imdb, imdb) == 0 && e.tvdb > 0) {
                 ctx->match = i;
                 log_append(ctx, "SonarrV3_Series_Found", "Found series %s and tvdbId is %d", e.clean_title,
@@ -168,7 +101,7 @@ int32_t do_sonarr_lookup(context *ctx, const char *imdb, const char *title) {
         }
     }
     return fail(ctx, ERR_NOT_FOUND, "Sonarr lookup: %d series, none with that IMDb id and a TVDB id",
-                     ctx->lookup_count);
+                     ctx->lookups.count);
 }
 
 int32_t do_radarr_lookup(context *ctx, const char *imdb) {
@@ -193,8 +126,8 @@ int32_t do_radarr_lookup(context *ctx, const char *imdb) {
     rc = lk_parse(ctx, body, KOVA_RADARR);
     if (rc != OK) return rc;
     ctx->match = -1;
-    if (ctx->lookup_count > 0) {
-        const lookup_entry &e = ctx->lookup[0];
+    if (ctx->lookups.count > 0) {
+        const lookup_entry &e = ctx->lookups.entries[0];
         if (e.imdb && strcmp(e.imdb, imdb) == 0 && e.tmdb > 0) {
             ctx->match = 0;
             log_append(ctx, "RadarrV3_Movie_Found", "Found movie %s and tmdbId is %d", e.title, e.tmdb);
@@ -206,25 +139,15 @@ int32_t do_radarr_lookup(context *ctx, const char *imdb) {
 
 int32_t do_library_find(context *ctx, int32_t kind, int32_t id) {
     const arr_service &s = arr_service_of(kind);
-    const char *key = s.ext_key;
-    if (id < 1) return fail(ctx, ERR_INVALID_ARG, "%s: invalid %s", s.name, key);
+    if (id < 1) return fail(ctx, ERR_INVALID_ARG, "%s: invalid %s", s.name, s.ext_key);
     char query[64];
-    snprintf(query, sizeof query, "%s=%d", key, static_cast<int>(id));
+    snprintf(query, sizeof query, "%s=%d", s.ext_key, static_cast<int>(id));
     yyjson_doc *answer;
     yyjson_val *arr;
     int32_t rc = get_json_array(ctx, kind, s.library_path, query, "library", &answer, &arr);
     doc_guard doc(answer);
     if (rc != OK) return rc;
-    size_t idx, max;
-    yyjson_val *el;
-    yyjson_arr_foreach(arr, idx, max, el) {
-        int64_t ext;
-        int32_t lib;
-        if (!yyjson_is_obj(el)) continue;
-        if (!val_int(obj_iget(el, key), &ext) || ext != id) continue;
-        if (read_id(obj_iget(el, "id"), &lib)) return lib;
-    }
-    return 0;
+    return find_library_id(arr, s.ext_key, id);
 }
 
 } // namespace kova

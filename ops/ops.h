@@ -14,16 +14,6 @@ namespace kova {
 // ---------------------------------------------------------------------------
 // The operation context
 // ---------------------------------------------------------------------------
-struct lookup_entry {
-    char *title;
-    char *clean_title;
-    char *imdb;
-    int32_t tvdb;
-    int32_t tmdb;
-    int32_t year;
-    int32_t library_id;
-    yyjson_val *raw; // borrowed from lookup_doc
-};
 
 // The core part (diagnostics, services) plus the transport choice and the
 // state operations leave for the accessors. Each layer releases its own part.
@@ -33,22 +23,21 @@ struct context : core_context {
     int32_t armed;     // library writes allowed
     result_set rs;
     int32_t stage;     // KOVA_STAGE_*
-    yyjson_doc *lookup_doc;
-    lookup_entry *lookup;
-    int32_t lookup_count;
+    lookup_list lookups;
     int32_t match = -1; // the lookup entry that matched; -1 for none
+    // What the last Sonarr/Radarr settings fetch found: the first root
+    // folder (trimmed) and the quality profiles.
     char *rootfolder;
-    int32_t *qp_ids;
-    char **qp_names;
-    int32_t qp_count;
+    profile_list profiles;
 };
 
 // A context in the zero state: every member zero, match -1.
 void context_init(context *ctx);
 // Releases everything the context holds and returns it to the zero state.
 void context_free(context *ctx);
-void lookup_free(context *ctx);
-void arr_settings_free(context *ctx);
+// Each releases one part of the operations' state and leaves it empty.
+void lookup_free(context *ctx);       // the lookup entries and the match
+void arr_settings_free(context *ctx); // the root folder and the quality profiles
 
 // ---------------------------------------------------------------------------
 // Operations
@@ -81,7 +70,9 @@ int32_t do_parse_torznab(context *ctx, const char *xml);
 // ---------------------------------------------------------------------------
 // Shared by the operation source files only
 // ---------------------------------------------------------------------------
-// One request through the context's transport (the request frame, http_request).
+// One request through the context's transport (the request frame,
+// http_request); for a refusal (400 or above) the service's own explanation
+// becomes one warning.
 int32_t request(context *ctx, int32_t kind, http_method method, const char *path, const char *query,
                      const char *body, const char *label, char **body_out, size_t *len_out = nullptr);
 
@@ -129,6 +120,7 @@ void trim_root(char *s);
 
 int32_t fetch_root(context *ctx, int32_t kind);
 int32_t fetch_profiles(context *ctx, int32_t kind);
+// A lookup answer (released here) becomes the context's lookup entries.
 int32_t lk_parse(context *ctx, char *body, int32_t kind);
 int32_t sonarr_term(context *ctx, const char *term, char **body);
 int32_t add_from_lookup(context *ctx, int32_t kind, yyjson_val *object, const char *root, int32_t profile,
@@ -148,7 +140,5 @@ inline bool present(const char *s) { return s && *s; }
 // not-found exception in the body.
 bool radarr_not_found(const context *ctx, int32_t rc, const char *body);
 
-// An id taken from a service answer counts only from 1 to 2147483646.
-bool read_id(yyjson_val *v, int32_t *out);
 
 } // namespace kova

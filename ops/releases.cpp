@@ -34,10 +34,6 @@ int32_t season_search(context *ctx, int32_t series, int32_t season) {
     return releases_get(ctx, KOVA_SONARR, query);
 }
 
-bool int_equals(yyjson_val *v, int64_t want) {
-    int64_t n;
-    return val_int(v, &n) && n == want;
-}
 } // namespace
 
 int32_t do_sonarr_releases(context *ctx, int32_t series, int32_t season, int32_t episode) {
@@ -54,15 +50,7 @@ int32_t do_sonarr_releases(context *ctx, int32_t series, int32_t season, int32_t
     doc_guard doc(answer);
     if (rc != OK) return rc;
 
-    int32_t episode_id = 0;
-    size_t idx, max;
-    yyjson_val *el;
-    yyjson_arr_foreach(arr, idx, max, el) {
-        if (int_equals(obj_iget(el, "episodeNumber"), episode) &&
-            int_equals(obj_iget(el, "seasonNumber"), season) && read_id(obj_iget(el, "id"), &episode_id))
-            break;
-        episode_id = 0;
-    }
+    const int32_t episode_id = find_episode_id(arr, season, episode);
     yyjson_doc_free(doc.release());
 
     if (episode_id > 0) {

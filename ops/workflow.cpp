@@ -17,7 +17,7 @@ int32_t do_search_or_add(context *ctx, int32_t kind, const char *imdb, const cha
     rc = sonarr ? do_sonarr_lookup(ctx, imdb, title) : do_radarr_lookup(ctx, imdb);
     if (rc != OK) return rc;
     const arr_service &s = arr_service_of(kind);
-    const lookup_entry &found = ctx->lookup[ctx->match];
+    const lookup_entry &found = ctx->lookups.entries[ctx->match];
     const int32_t external = found.*s.ext;
     yyjson_val *object = found.raw;
 

@@ -9,6 +9,49 @@
 namespace kova {
 
 // ---------------------------------------------------------------------------
+// Reading an answer (parse/answer.cpp)
+// ---------------------------------------------------------------------------
+// Every service answer is read through one of the three answer readers. Each
+// reads strictly first; when that fails only because string literals hold
+// invalid UTF-8 or escaped lone surrogates, the answer is read again with
+// each such byte or escape replaced by U+FFFD, and one warning gives the
+// number of texts repaired, so that one bad title does not lose every other
+// row. Every text of the document is valid UTF-8. Each returns null when the
+// answer is not JSON, and *oom tells an allocation failure apart. They
+// differ only in who owns the text the document's strings live in:
+//
+// answer_read: the document holds a copy of its own; text (len bytes) stays
+// the caller's and may be released at once.
+yyjson_doc *answer_read(diagnostics *diag, const char *text, size_t len, bool *oom);
+// answer_read_copy: the text (len bytes, or up to its NUL for to_nul) is
+// copied once into a buffer that becomes the caller's (*copy, released with
+// mem_free after the document; null when the document holds a copy of its
+// own) and read there in place.
+yyjson_doc *answer_read_copy(diagnostics *diag, const char *text, size_t len, char **copy, bool *oom);
+// answer_read_in_place: the caller hands the text over (*text: len bytes
+// from mem_alloc or the runtime's malloc) and it is read in place, without a
+// copy; *text may be reallocated (yyjson's padding) or replaced by its
+// mended text. Whatever *text holds on return is the caller's to release
+// with mem_free, on every path, after the document.
+yyjson_doc *answer_read_in_place(diagnostics *diag, char **text, size_t len, bool *oom);
+// A strict read of JSON that is no service answer (a host's settings, a
+// refusal's body): no mending, the text never written. Null for invalid
+// JSON, with *oom (if given) set when the reason was an allocation failure.
+yyjson_doc *json_read(const char *text, size_t len, bool *oom = nullptr);
+
+// The explanation a service gave with a refusal (parse/refusal.cpp), read
+// from the shapes Sonarr, Radarr and Jackett send: ASP.NET problem details
+// ("title", "detail", "errors": {"Field": ["text"]}), Servarr's validation
+// failures ([{"propertyName","errorMessage"}]), {"message"} or {"error"}, or
+// the first line of a plain-text body; an HTML page explains nothing. Writes
+// "<name>: <explanation>" into out as valid UTF-8 of at most 511 bytes, with
+// every "apikey=" value (and the key itself, when it is six bytes or longer)
+// replaced by "***"; false when the body holds no explanation.
+bool refusal_text(const char *name, const char *body, const char *secret, char out[warn_size]);
+// The same text as one warning; nothing when there is none (or no memory).
+void warn_refusal(diagnostics *d, const char *name, const char *body, const char *secret);
+
+// ---------------------------------------------------------------------------
 // Result rows and result sets (parse/)
 // ---------------------------------------------------------------------------
 struct result_row {
@@ -97,5 +140,68 @@ int64_t parse_iso(const char *s);
 int32_t parse_jackett(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own = nullptr);
 int32_t parse_arr_releases(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own = nullptr);
 int32_t parse_torznab(diagnostics *diag, result_set *rs, const char *text);
+
+// ---------------------------------------------------------------------------
+// Sonarr's and Radarr's other answers (parse/lookup.cpp, settings.cpp,
+// library.cpp)
+// ---------------------------------------------------------------------------
+// One item of a lookup answer. The texts are owned (null only when memory
+// ran out while the entry was read); raw points into the list's document.
+struct lookup_entry {
+    char *title;
+    char *clean_title;
+    char *imdb;
+    int32_t tvdb;
+    int32_t tmdb;
+    int32_t year;
+    int32_t library_id;
+    yyjson_val *raw;
+};
+
+struct lookup_list {
+    yyjson_doc *doc;
+    lookup_entry *entries;
+    int32_t count;
+};
+void lookup_list_free(lookup_list *l);
+// A lookup answer (an array of items, or one item as Radarr's lookups by id
+// send) into *out, which is overwritten; on failure *out may hold the
+// entries read so far, which the caller releases. service names the service
+// in messages.
+int32_t parse_lookup(diagnostics *diag, const char *service, const char *text, lookup_list *out);
+
+// An array answer: *doc receives the document on every path (null when the
+// text is not JSON; the caller releases it), *arr its root when that is an
+// array, else "<service> <label>: not a JSON array".
+int32_t parse_array(diagnostics *diag, const char *service, const char *label, const char *text, yyjson_doc **doc,
+                    yyjson_val **arr);
+
+// The path of the first of the root folders, as sent; "" when there is none,
+// null when memory ran out.
+char *read_first_root(yyjson_val *folders);
+
+// The quality profiles with an integer id, in the service's order (at most
+// max_profiles). On failure *out holds those read so far.
+struct profile_list {
+    int32_t *ids;
+    char **names;
+    int32_t count;
+};
+void profile_list_free(profile_list *p);
+int32_t read_profiles(diagnostics *diag, yyjson_val *profiles, profile_list *out);
+// The first profile of a list with a usable id: its id and name (pointing
+// into the document). False when there is none.
+bool read_first_profile(yyjson_val *profiles, int32_t *id, const char **name);
+
+// An id taken from a service answer counts only from 1 to 2147483646.
+bool read_id(yyjson_val *v, int32_t *out);
+// The library id of the item whose ext_key member is ext_id; 0 when none.
+int32_t find_library_id(yyjson_val *items, const char *ext_key, int32_t ext_id);
+// The id of episode `episode` of season `season` in an episode list; 0 when none.
+int32_t find_episode_id(yyjson_val *episodes, int32_t season, int32_t episode);
+// The id of the item an add created (the answer's object, or the first of an
+// array): OK with *id, ERR_NOT_FOUND (nothing reported) when it carries
+// none, or ERR_OOM (reported).
+int32_t parse_added_id(diagnostics *diag, const char *text, int32_t *id);
 
 } // namespace kova

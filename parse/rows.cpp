@@ -10,42 +10,17 @@
 namespace kova {
 
 namespace {
-// Stages v's decimal digits (after prefix '-' when neg) as the text of *f,
-// written in place: formatting into a buffer and copying from it would make
-// the copy wait for the small stores just made.
+// Stages v's decimal digits (after a '-' when neg) as the text of *f,
+// written straight into the staging area.
 void put_uint(row_own &own, const char **f, uint64_t v, bool neg) {
-    size_t n = dec_digits(v);
     own.field[own.nfield] = f;
     own.off[own.nfield++] = static_cast<uint32_t>(own.used);
     char *p = own.text + own.used;
     *f = p;
     if (neg) *p++ = '-';
-    char *q = p + n;
-    *q = '\0';
-    own.used = static_cast<size_t>(q + 1 - own.text);
-    while (v > 0xffffffffu) {
-        uint64_t r = v % 100;
-        v /= 100;
-        q -= 2;
-        q[0] = digit_pairs[2 * r];
-        q[1] = digit_pairs[2 * r + 1];
-    }
-    // The usual ids fit 32 bits, where dividing is cheaper.
-    auto w = static_cast<uint32_t>(v);
-    while (w >= 100) {
-        uint32_t r = w % 100;
-        w /= 100;
-        q -= 2;
-        q[0] = digit_pairs[2 * r];
-        q[1] = digit_pairs[2 * r + 1];
-    }
-    if (w >= 10) {
-        q -= 2;
-        q[0] = digit_pairs[2 * w];
-        q[1] = digit_pairs[2 * w + 1];
-    } else {
-        *--q = static_cast<char>('0' + w);
-    }
+    char *end = write_u64(p, v);
+    *end = '\0';
+    own.used = static_cast<size_t>(end + 1 - own.text);
 }
 } // namespace
 
@@ -331,8 +306,8 @@ void fstr_other(diagnostics *diag, row_own &own, const char **f, yyjson_val *v, 
     char buf[64];
     int flag = 0;
     const char *t = val_text(v, buf, &flag);
-    if (yyjson_is_num(v)) // formatted into buf (integers end at buf[63]): the row keeps a copy
-        own.put(f, t, t == buf ? strlen(t) : static_cast<size_t>(buf + 63 - t));
+    if (yyjson_is_num(v)) // formatted into buf: the row keeps a copy
+        own.put(f, t, strlen(t));
     else
         *f = t; // "", "true", "false": constants
     if (flag) warnf(diag, "field %s: object/array where a scalar was expected, treated as empty", key);

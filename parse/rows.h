@@ -262,19 +262,6 @@ int32_t walk_rows(diagnostics *diag, result_set *rs, yyjson_val *arr, const keys
     return OK;
 }
 
-// The number of decimal digits of v.
-inline size_t dec_digits(uint64_t v) {
-    static constexpr uint64_t p10[20] = {1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL,
-                                         10000000ULL, 100000000ULL, 1000000000ULL, 10000000000ULL,
-                                         100000000000ULL, 1000000000000ULL, 10000000000000ULL,
-                                         100000000000000ULL, 1000000000000000ULL, 10000000000000000ULL,
-                                         100000000000000000ULL, 1000000000000000000ULL, 10000000000000000000ULL};
-    // From the bit length (log10 2 ~ 1233 / 4096), corrected by one compare.
-    size_t t = static_cast<size_t>(64 - __builtin_clzll(v | 1)) * 1233 >> 12;
-    size_t n = t + (v >= p10[t]);
-    return n ? n : 1;
-}
-
 // The digits of a member's value v, a non-negative integer u, where the
 // answer wrote them, made a text of their own in place: a JSON integer is
 // written exactly as formatting it would give (no sign, no leading zero,

@@ -12,26 +12,6 @@
 namespace kova {
 
 namespace {
-// Decimal digits of v, written backwards from end (two at a time); returns
-// the first digit.
-char *u64_text(uint64_t v, char *end) {
-    *end = '\0';
-    char *p = end;
-    while (v >= 100) {
-        uint64_t r = v % 100;
-        v /= 100;
-        p -= 2;
-        memcpy(p, digit_pairs + 2 * r, 2);
-    }
-    if (v >= 10) {
-        p -= 2;
-        memcpy(p, digit_pairs + 2 * v, 2);
-    } else {
-        *--p = static_cast<char>('0' + v);
-    }
-    return p;
-}
-
 bool digit(char c) { return c >= '0' && c <= '9'; }
 
 // Two digits at s into *out.
@@ -80,14 +60,11 @@ const char *val_text(yyjson_val *v, char *buf, int *flag) {
     case YYJSON_TYPE_STR | YYJSON_SUBTYPE_NOESC:
         return unsafe_yyjson_get_str(v);
     case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_UINT:
-        return u64_text(unsafe_yyjson_get_uint(v), buf + 63);
-    case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_SINT: {
-        int64_t i = unsafe_yyjson_get_sint(v);
-        if (i >= 0) return u64_text(static_cast<uint64_t>(i), buf + 63);
-        char *p = u64_text(0 - static_cast<uint64_t>(i), buf + 63);
-        *--p = '-';
-        return p;
-    }
+        *write_u64(buf, unsafe_yyjson_get_uint(v)) = '\0';
+        return buf;
+    case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_SINT:
+        *write_i64(buf, unsafe_yyjson_get_sint(v)) = '\0';
+        return buf;
     case YYJSON_TYPE_NUM | YYJSON_SUBTYPE_REAL: {
         double d = unsafe_yyjson_get_real(v);
         if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 9e15)

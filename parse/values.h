@@ -6,14 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/numbers.h"
 #include "parse/parse.h"
 
 namespace kova {
-
-// "00".."99": two decimal digits per pair, for writing numbers two at a time.
-inline constexpr char digit_pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-                           "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-                           "8081828384858687888990919293949596979899";
 
 // Case-insensitive equality of n bytes with the runtime's tolower, the
 // comparison obj_iget uses.

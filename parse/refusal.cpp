@@ -4,7 +4,7 @@
 // user reads "Folder '/nope' does not exist" instead of a bare status.
 #include <cstring>
 
-#include "core/core.h"
+#include "parse/parse.h"
 
 namespace kova {
 
@@ -33,18 +33,6 @@ const char *skip_space(const char *p) {
     return p;
 }
 
-// A member by key: exact first, then in any letter case (ASP.NET writes
-// camelCase, older services PascalCase).
-yyjson_val *member(yyjson_val *obj, const char *key) {
-    if (yyjson_val *v = yyjson_obj_get(obj, key)) return v;
-    size_t idx, max;
-    yyjson_val *k, *v;
-    yyjson_obj_foreach(obj, idx, max, k, v) {
-        if (ieq(yyjson_get_str(k), key)) return v;
-    }
-    return nullptr;
-}
-
 const char *text_of(yyjson_val *v) {
     return yyjson_is_str(v) && yyjson_get_len(v) > 0 ? yyjson_get_str(v) : nullptr;
 }
@@ -66,20 +54,21 @@ void add_part(strbuf *b, const char *label, const char *text) {
 
 void read_value(strbuf *b, yyjson_val *v, int depth);
 
-// One object of the shapes the services send: a Servarr validation failure
+// One object of the shapes the services send (members in any letter case:
+// ASP.NET writes camelCase, older services PascalCase): a Servarr validation failure
 // ({"propertyName","errorMessage"}), ASP.NET problem details ({"title",
 // "detail","errors":{"Field":["text",...]}}), or {"message"} / {"error"}.
 void read_object(strbuf *b, yyjson_val *obj, int depth) {
-    if (const char *msg = text_of(member(obj, "errorMessage"))) {
-        add_part(b, text_of(member(obj, "propertyName")), msg);
+    if (const char *msg = text_of(obj_iget(obj, "errorMessage"))) {
+        add_part(b, text_of(obj_iget(obj, "propertyName")), msg);
         return;
     }
     const size_t before = b->len;
-    const char *title = text_of(member(obj, "title"));
-    const char *detail = text_of(member(obj, "detail"));
+    const char *title = text_of(obj_iget(obj, "title"));
+    const char *detail = text_of(obj_iget(obj, "detail"));
     add_part(b, nullptr, title);
     if (detail && (!title || strcmp(title, detail) != 0)) add_part(b, nullptr, detail);
-    yyjson_val *errors = member(obj, "errors");
+    yyjson_val *errors = obj_iget(obj, "errors");
     if (yyjson_is_obj(errors)) {
         size_t idx, max, j, jmax;
         yyjson_val *k, *v, *e;
@@ -94,11 +83,11 @@ void read_object(strbuf *b, yyjson_val *obj, int depth) {
         read_value(b, errors, depth + 1);
     }
     if (b->len != before) return;
-    if (const char *msg = text_of(member(obj, "message"))) {
+    if (const char *msg = text_of(obj_iget(obj, "message"))) {
         add_part(b, nullptr, msg);
         return;
     }
-    yyjson_val *error = member(obj, "error");
+    yyjson_val *error = obj_iget(obj, "error");
     if (const char *msg = text_of(error))
         add_part(b, nullptr, msg);
     else if (yyjson_is_obj(error) && depth < k_max_depth)
