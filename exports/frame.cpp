@@ -20,7 +20,7 @@ int32_t kova::frame_end(int32_t rc) {
 
 extern "C" {
 
-KOVA_API const char *kova_version(void) { return "1.0.0"; }
+KOVA_API const char *kova_version(void) { return KV_VERSION; }
 KOVA_API const char *kova_strerror(int32_t rc) { return code_name(rc); }
 KOVA_API int32_t kova_last_rc(void) { return g_kova.rc; }
 KOVA_API int32_t kova_last_http_code(void) { return g_kova.http_code; }

@@ -15,6 +15,7 @@
 #include <bit>
 #include <cstring>
 
+#include "core/numbers.h"
 #include "exports/frame.h"
 
 using namespace kova;
@@ -76,49 +77,6 @@ template <size_t N> inline char *lit(char *o, const char (&s)[N]) {
     return o + N - 1;
 }
 
-// Integers as yyjson writes them: decimal, '-' before a negative one.
-constexpr char k_pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-                           "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-                           "8081828384858687888990919293949596979899";
-struct powers_of_ten {
-    uint64_t v[20];
-    constexpr powers_of_ten() : v() {
-        v[0] = 1;
-        for (int i = 1; i < 20; ++i) v[i] = v[i - 1] * 10;
-    }
-};
-constexpr powers_of_ten k_pow10;
-constexpr size_t k_num_max = 20; // bytes of the longest integer: 18446744073709551615 or -9223372036854775808
-
-inline char *put_u64(char *o, uint64_t v) {
-    if (v < 10) {
-        *o = static_cast<char>('0' + v);
-        return o + 1;
-    }
-    // The digit count from the bit length, corrected by one compare.
-    int bits = 64 - std::countl_zero(v);
-    int n = (bits * 1233) >> 12;
-    n += v >= k_pow10.v[n];
-    char *p = o + n;
-    while (v >= 100) {
-        uint64_t q = v / 100;
-        p -= 2;
-        memcpy(p, k_pairs + 2 * (v - q * 100), 2);
-        v = q;
-    }
-    if (v >= 10)
-        memcpy(p - 2, k_pairs + 2 * v, 2);
-    else
-        p[-1] = static_cast<char>('0' + v);
-    return o + n;
-}
-
-inline char *put_i64(char *o, int64_t v) {
-    if (v >= 0) return put_u64(o, static_cast<uint64_t>(v));
-    *o = '-';
-    return put_u64(o + 1, 0 - static_cast<uint64_t>(v));
-}
-
 // What a byte of a text needs: 0 copied as it is, 1 escaped (control
 // characters, '"', '\\'), 2 the start of a multi-byte sequence to check.
 constexpr unsigned char k_plain = 0, k_escape = 1, k_multi = 2;
@@ -144,8 +102,6 @@ inline uint64_t not_plain(uint64_t v) {
     return (v | lt | eq) & high;
 }
 
-constexpr char k_hex[] = "0123456789ABCDEF";
-
 // One byte that is not plain, or the sequence it starts; returns the input
 // position after it.
 inline size_t put_special(char *&o, const unsigned char *s, size_t i, size_t n) {
@@ -161,8 +117,8 @@ inline size_t put_special(char *&o, const unsigned char *s, size_t i, size_t n) 
             o += 2;
         } else {
             memcpy(o + 1, "u00", 3);
-            o[4] = k_hex[c >> 4];
-            o[5] = k_hex[c & 15];
+            o[4] = hex_upper[c >> 4];
+            o[5] = hex_upper[c & 15];
             o += 6;
         }
         return i + 1;
@@ -215,72 +171,81 @@ constexpr size_t k_text_max = SIZE_MAX / 8;
 
 inline const char *text_or_empty(const char *s) { return s ? s : empty_text; }
 
-// The members of a row: text members first, then numbers. The literals are
-// the keys with the punctuation around them.
-constexpr int k_row_texts = 12;
+// A row's members, from the field list: each writes its key with a leading
+// ',' (the first one's becomes the row's '{'), then its value. A text's
+// length comes measured (len, by its index among the texts), as its room
+// was reserved from it.
+enum : int {
+#define KV_TEXT_INDEX_text(name) t_##name,
+#define KV_TEXT_INDEX_count(name)
+#define KV_TEXT_INDEX_flag(name)
+#define KV_TEXT_INDEX_date(name)
+#define KV_TEXT_INDEX_size(name)
+#define KV_TEXT_INDEX_categories(name)
+#define KV_X(name, kind, ...) KV_TEXT_INDEX_##kind(name)
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
+    k_row_texts
+};
 
-// Room for everything in a row but its texts and categories.
-constexpr size_t k_row_fixed =
-    sizeof "{\"title\":\"\",\"tracker\":\"\",\"tracker_id\":\"\",\"guid\":\"\",\"link\":\"\",\"details\":\"\","
-           "\"magnet\":\"\",\"info_hash\":\"\",\"category_desc\":\"\",\"imdb\":\"\",\"tmdb\":\"\",\"tvdb\":\"\","
-           "\"size\":,\"seeders\":,\"peers\":,\"files\":,\"category\":[],\"publish_date\":,"
-           "\"download_volume_factor\":,\"season\":,\"episode\":,\"full_season\":false},"
-    + 8 * k_num_max;
+#define KV_PUT_text(name, key)              \
+    o = lit(o, ",\"" key "\":\"");           \
+    o = put_text(o, t[t_##name], len[t_##name]); \
+    *o++ = '"';
+#define KV_PUT_count(name, key)   \
+    o = lit(o, ",\"" key "\":"); \
+    o = write_i64(o, r.name);
+#define KV_PUT_date(name, key) KV_PUT_count(name, key)
+#define KV_PUT_flag(name, key) o = r.name ? lit(o, ",\"" key "\":true") : lit(o, ",\"" key "\":false");
+#define KV_PUT_size(name, key)    \
+    o = lit(o, ",\"" key "\":"); \
+    o = r.has_##name ? write_u64(o, static_cast<uint64_t>(r.name)) : lit(o, "null");
+#define KV_PUT_categories(name, key)              \
+    o = lit(o, ",\"" key "\":[");                 \
+    for (int32_t j = 0; j < r.name##_count; ++j) { \
+        if (j) *o++ = ',';                        \
+        o = write_i64(o, r.name[j]);                \
+    }                                             \
+    *o++ = ']';
+
+// Room for everything in a row but its texts' and categories' contents: the
+// row's braces, the comma before it and each member's key and punctuation,
+// with the longest integer for each number.
+#define KV_ROOM_text(key) sizeof(",\"" key "\":\"\"") - 1
+#define KV_ROOM_count(key) sizeof(",\"" key "\":") - 1 + max_int_digits
+#define KV_ROOM_date(key) KV_ROOM_count(key)
+#define KV_ROOM_size(key) KV_ROOM_count(key)
+#define KV_ROOM_flag(key) sizeof(",\"" key "\":false") - 1
+#define KV_ROOM_categories(key) sizeof(",\"" key "\":[]") - 1
+constexpr size_t k_row_fixed = sizeof "{}," - 1
+#define KV_X(name, kind, key, ...) + KV_ROOM_##kind(key)
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
+    ;
 constexpr size_t k_cat_room = 12; // "-2147483648,"
 
 char *put_row(char *o, const result_row &r, const char *const *t, const size_t *len) {
-    o = lit(o, "{\"title\":\"");
-    o = put_text(o, t[0], len[0]);
-    o = lit(o, "\",\"tracker\":\"");
-    o = put_text(o, t[1], len[1]);
-    o = lit(o, "\",\"tracker_id\":\"");
-    o = put_text(o, t[2], len[2]);
-    o = lit(o, "\",\"guid\":\"");
-    o = put_text(o, t[3], len[3]);
-    o = lit(o, "\",\"link\":\"");
-    o = put_text(o, t[4], len[4]);
-    o = lit(o, "\",\"details\":\"");
-    o = put_text(o, t[5], len[5]);
-    o = lit(o, "\",\"magnet\":\"");
-    o = put_text(o, t[6], len[6]);
-    o = lit(o, "\",\"info_hash\":\"");
-    o = put_text(o, t[7], len[7]);
-    o = lit(o, "\",\"category_desc\":\"");
-    o = put_text(o, t[8], len[8]);
-    o = lit(o, "\",\"imdb\":\"");
-    o = put_text(o, t[9], len[9]);
-    o = lit(o, "\",\"tmdb\":\"");
-    o = put_text(o, t[10], len[10]);
-    o = lit(o, "\",\"tvdb\":\"");
-    o = put_text(o, t[11], len[11]);
-    o = lit(o, "\",\"size\":");
-    o = r.has_size ? put_u64(o, static_cast<uint64_t>(r.size)) : lit(o, "null");
-    o = lit(o, ",\"seeders\":");
-    o = put_i64(o, r.seeders);
-    o = lit(o, ",\"peers\":");
-    o = put_i64(o, r.peers);
-    o = lit(o, ",\"files\":");
-    o = put_i64(o, r.files);
-    o = lit(o, ",\"category\":[");
-    for (int32_t j = 0; j < r.category_count; ++j) {
-        if (j) *o++ = ',';
-        o = put_i64(o, r.categories[j]);
-    }
-    o = lit(o, "],\"publish_date\":");
-    o = put_i64(o, r.publish_date);
-    o = lit(o, ",\"download_volume_factor\":");
-    o = put_i64(o, r.download_volume_factor);
-    o = lit(o, ",\"season\":");
-    o = put_i64(o, r.season);
-    o = lit(o, ",\"episode\":");
-    o = put_i64(o, r.episode);
-    o = r.full_season ? lit(o, ",\"full_season\":true}") : lit(o, ",\"full_season\":false}");
+    char *start = o;
+#define KV_X(name, kind, key, ...) KV_PUT_##kind(name, key)
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
+    *start = '{';
+    *o++ = '}';
     return o;
 }
 
 bool write_row(doc_out &out, const result_row &r, bool first) {
-    const char *t[k_row_texts] = {r.title, r.tracker,   r.tracker_id,    r.guid, r.link, r.details,
-                                  r.magnet, r.info_hash, r.category_desc, r.imdb, r.tmdb, r.tvdb};
+    const char *t[k_row_texts] = {
+#define KV_TEXT_text(name) r.name,
+#define KV_TEXT_count(name)
+#define KV_TEXT_flag(name)
+#define KV_TEXT_date(name)
+#define KV_TEXT_size(name)
+#define KV_TEXT_categories(name)
+#define KV_X(name, kind, ...) KV_TEXT_##kind(name)
+        KV_ROW_FIELDS(KV_X)
+#undef KV_X
+    };
     size_t len[k_row_texts];
     size_t texts = 0;
     for (int k = 0; k < k_row_texts; ++k) {
@@ -288,7 +253,16 @@ bool write_row(doc_out &out, const result_row &r, bool first) {
         len[k] = strlen(t[k]);
         texts += len[k];
     }
-    size_t cats = r.category_count > 0 ? static_cast<size_t>(r.category_count) : 0;
+    size_t cats = 0; // category ids to write
+#define KV_CATS_text(name)
+#define KV_CATS_count(name)
+#define KV_CATS_flag(name)
+#define KV_CATS_date(name)
+#define KV_CATS_size(name)
+#define KV_CATS_categories(name) cats += r.name##_count > 0 ? static_cast<size_t>(r.name##_count) : 0;
+#define KV_X(name, kind, ...) KV_CATS_##kind(name)
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
     if (texts > k_text_max) return false;
     if (!out.room(k_row_fixed + 6 * texts + k_cat_room * cats)) return false;
     if (!first) *out.cur++ = ',';
@@ -317,9 +291,9 @@ bool write_indexer(doc_out &out, const indexer_entry &e, bool first) {
     bool ok = first ? write_text(out, "{\"id\":", e.id, 0) : write_text(out, ",{\"id\":", e.id, 0);
     if (!ok || !write_text(out, ",\"name\":", e.name, k_small)) return false;
     out.cur = lit(out.cur, ",\"status\":");
-    out.cur = put_i64(out.cur, e.status);
+    out.cur = write_i64(out.cur, e.status);
     out.cur = lit(out.cur, ",\"results\":");
-    out.cur = put_i64(out.cur, e.results);
+    out.cur = write_i64(out.cur, e.results);
     if (!write_text(out, ",\"error\":", e.error, 1)) return false;
     *out.cur++ = '}';
     return true;
@@ -337,9 +311,9 @@ char *write_document(const context &ctx) {
     const result_set &rs = ctx.rs;
     if (!out.resize(rs.row_count > 0 ? k_first_room : 512)) return nullptr;
     out.cur = lit(out.cur, "{\"stage\":");
-    out.cur = put_i64(out.cur, ctx.stage);
+    out.cur = write_i64(out.cur, ctx.stage);
     out.cur = lit(out.cur, ",\"rc\":");
-    out.cur = put_i64(out.cur, ctx.rc);
+    out.cur = write_i64(out.cur, ctx.rc);
     out.cur = lit(out.cur, ",\"results\":[");
     size_t rows_start = out.len();
     for (int32_t i = 0; i < rs.row_count; ++i) {
@@ -359,7 +333,7 @@ char *write_document(const context &ctx) {
         if (!write_indexer(out, rs.indexers[i], i == 0)) return nullptr;
     if (!out.room(k_small)) return nullptr;
     out.cur = lit(out.cur, "],\"indexers_errored\":");
-    out.cur = put_i64(out.cur, rs.indexers_errored);
+    out.cur = write_i64(out.cur, rs.indexers_errored);
     out.cur = lit(out.cur, ",\"warnings\":[");
     for (int32_t i = 0; i < ctx.warning_count; ++i)
         if (!(i ? write_text(out, ",", ctx.warnings[i], 0) : write_text(out, "", ctx.warnings[i], 0))) return nullptr;

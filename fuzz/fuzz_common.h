@@ -21,6 +21,7 @@
 #include <yyjson.h>
 
 #include "kova.h"
+#include "parse/row_fields.h"
 
 // The limits the library documents, which everything it exposes must keep.
 // The targets see only the public interface, so they are mirrored here;
@@ -199,14 +200,49 @@ inline bool in_codes(int32_t rc, std::initializer_list<int32_t> codes) {
     return false;
 }
 
+// The row fields' accessors and document members, from the field list.
+#define KV_TEXT_ACCESSOR_text(name) kova_result_##name,
+#define KV_TEXT_ACCESSOR_count(name)
+#define KV_TEXT_ACCESSOR_flag(name)
+#define KV_TEXT_ACCESSOR_date(name)
+#define KV_TEXT_ACCESSOR_size(name)
+#define KV_TEXT_ACCESSOR_categories(name)
+inline const char *(*const k_text_accessors[])(int32_t) = {
+#define KV_X(name, kind, ...) KV_TEXT_ACCESSOR_##kind(name)
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
+};
+inline constexpr size_t k_row_members = 0
+#define KV_X(...) +1
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
+    ;
+
+// A row's members as yyjson writes what the accessors give (in
+// reference_document: doc, the row object o, the row i and str).
+#define KV_FUZZ_REF_text(name, key) yyjson_mut_obj_add(o, yyjson_mut_str(doc, key), str(kova_result_##name(i)));
+#define KV_FUZZ_REF_count(name, key) yyjson_mut_obj_add_int(doc, o, key, kova_result_##name(i));
+#define KV_FUZZ_REF_date(name, key) yyjson_mut_obj_add_int(doc, o, key, kova_result_##name(i));
+#define KV_FUZZ_REF_flag(name, key) yyjson_mut_obj_add_bool(doc, o, key, kova_result_##name(i) != 0);
+#define KV_FUZZ_REF_size(name, key)                          \
+    {                                                        \
+        uint64_t v;                                          \
+        if (kova_result_##name(i, &v) == KOVA_OK)            \
+            yyjson_mut_obj_add_uint(doc, o, key, v);         \
+        else                                                 \
+            yyjson_mut_obj_add_null(doc, o, key);            \
+    }
+#define KV_FUZZ_REF_categories(name, key)                                 \
+    {                                                                     \
+        yyjson_mut_val *ids = yyjson_mut_obj_add_arr(doc, o, key);        \
+        for (int32_t j = 0; j < kova_result_##name##_count(i); ++j)       \
+            yyjson_mut_arr_add_int(doc, ids, kova_result_##name(i, j));   \
+    }
+
 // Row i in range: every accessor answers; out of range: the documented
 // out-of-range values.
 inline void check_row(int32_t i, bool in_range) {
-    const char *(*const texts[])(int32_t) = {
-        kova_result_title,  kova_result_tracker,       kova_result_tracker_id, kova_result_guid,
-        kova_result_link,   kova_result_details,       kova_result_magnet,     kova_result_info_hash,
-        kova_result_category_desc, kova_result_imdb,   kova_result_tmdb,       kova_result_tvdb};
-    for (auto fn : texts) {
+    for (auto fn : k_text_accessors) {
         const char *s = fn(i);
         check_text(s);
         if (!in_range) FUZZ_CHECK(*s == '\0');
@@ -331,33 +367,12 @@ inline std::string reference_document() {
     yyjson_mut_doc_set_root(doc, root);
     yyjson_mut_obj_add_int(doc, root, "stage", kova_jackett_stage());
     yyjson_mut_obj_add_int(doc, root, "rc", kova_last_rc());
-    static const char *const k_text_keys[] = {"title", "tracker", "tracker_id", "guid", "link", "details",
-                                              "magnet", "info_hash", "category_desc", "imdb", "tmdb", "tvdb"};
-    static const char *(*const k_text_fns[])(int32_t) = {
-        kova_result_title,  kova_result_tracker, kova_result_tracker_id, kova_result_guid,
-        kova_result_link,   kova_result_details, kova_result_magnet,     kova_result_info_hash,
-        kova_result_category_desc, kova_result_imdb, kova_result_tmdb,   kova_result_tvdb};
     yyjson_mut_val *results = yyjson_mut_arr(doc);
     for (int32_t i = 0; i < kova_result_count(); ++i) {
         yyjson_mut_val *o = yyjson_mut_arr_add_obj(doc, results);
-        for (size_t k = 0; k < 12; ++k)
-            yyjson_mut_obj_add(o, yyjson_mut_str(doc, k_text_keys[k]), str(k_text_fns[k](i)));
-        uint64_t size;
-        if (kova_result_size(i, &size) == KOVA_OK)
-            yyjson_mut_obj_add_uint(doc, o, "size", size);
-        else
-            yyjson_mut_obj_add_null(doc, o, "size");
-        yyjson_mut_obj_add_int(doc, o, "seeders", kova_result_seeders(i));
-        yyjson_mut_obj_add_int(doc, o, "peers", kova_result_peers(i));
-        yyjson_mut_obj_add_int(doc, o, "files", kova_result_files(i));
-        yyjson_mut_val *cats = yyjson_mut_obj_add_arr(doc, o, "category");
-        for (int32_t j = 0; j < kova_result_category_count(i); ++j)
-            yyjson_mut_arr_add_int(doc, cats, kova_result_category(i, j));
-        yyjson_mut_obj_add_int(doc, o, "publish_date", kova_result_publish_date(i));
-        yyjson_mut_obj_add_int(doc, o, "download_volume_factor", kova_result_download_volume_factor(i));
-        yyjson_mut_obj_add_int(doc, o, "season", kova_result_season(i));
-        yyjson_mut_obj_add_int(doc, o, "episode", kova_result_episode(i));
-        yyjson_mut_obj_add_bool(doc, o, "full_season", kova_result_full_season(i) != 0);
+#define KV_X(name, kind, key, ...) KV_FUZZ_REF_##kind(name, key)
+        KV_ROW_FIELDS(KV_X)
+#undef KV_X
     }
     yyjson_mut_obj_add_val(doc, root, "results", results);
     yyjson_mut_val *indexers = yyjson_mut_obj_add_arr(doc, root, "indexers");
@@ -404,7 +419,7 @@ inline void check_document() {
     yyjson_val *row;
     yyjson_arr_foreach(results, idx, max, row) {
         int32_t i = static_cast<int32_t>(idx);
-        FUZZ_CHECK(yyjson_is_obj(row) && yyjson_obj_size(row) == 22);
+        FUZZ_CHECK(yyjson_is_obj(row) && yyjson_obj_size(row) == k_row_members);
         FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "seeders")) == kova_result_seeders(i));
         FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "peers")) == kova_result_peers(i));
         FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "files")) == kova_result_files(i));

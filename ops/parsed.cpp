@@ -34,7 +34,7 @@ int32_t do_parse_jackett_own(context *ctx, char *json, size_t len) {
 }
 
 int32_t do_parse_releases(context *ctx, const char *json) {
-    int32_t rc = parse_into(ctx, json, parse_arr_releases);
+    int32_t rc = parse_into(ctx, json, parse_releases);
     if (rc != OK) return rc;
     return ctx->rs.row_count == 0 ? fail(ctx, ERR_EMPTY, "no releases") : OK;
 }

@@ -19,7 +19,7 @@ int32_t releases_get(context *ctx, int32_t kind, const char *query) {
     text_guard body_g(body);
     if (rc != OK) return rc;
     result_set fresh{};
-    rc = install_set(ctx, &fresh, parse_arr_releases(ctx, &fresh, body, len, body_g.release()));
+    rc = install_set(ctx, &fresh, parse_releases(ctx, &fresh, body, len, body_g.release()));
     if (rc != OK) return rc;
     ctx->rs.source = kind;
     if (ctx->rs.row_count == 0) return fail(ctx, ERR_EMPTY, "%s: no releases", service_name(kind));

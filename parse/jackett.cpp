@@ -8,17 +8,13 @@
 namespace kova {
 
 namespace {
-// The row keys, in the order the row's fields are read.
-enum {
-    k_title, k_tracker, k_tracker_id, k_guid, k_link, k_details, k_magnet, k_info_hash,
-    k_category_desc, k_tmdb, k_tvdb, k_imdb, k_size, k_seeders, k_peers, k_files, k_category,
-    k_publish_date, k_dvf, k_count
+// The keys of Jackett's rows, from the field list.
+constexpr const char *k_fields[] = {
+#define KV_X(name, kind, doc, jackett, releases) jackett,
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
 };
-constexpr keyset k_jackett{"Title",   "Tracker",     "TrackerId",  "Guid",         "Link",
-                           "Details", "MagnetUri",   "InfoHash",   "CategoryDesc", "TMDb",
-                           "TVDBId",  "Imdb",        "Size",       "Seeders",      "Peers",
-                           "Files",   "Category",    "PublishDate", "DownloadVolumeFactor"};
-static_assert(k_jackett.count == k_count);
+constexpr keyset k_jackett{k_fields};
 
 // "DownloadVolumeFactor" in thousandths; -1 when absent or unusable.
 int32_t dvf(yyjson_val *v) {
@@ -65,30 +61,31 @@ bool read_indexers(result_set *rs, yyjson_val *arr) {
 
 // Fills one row from its object; false when out of memory.
 bool fill_row(diagnostics *diag, const key_index &ix, row_own &own, result_row *row, yyjson_val *obj) {
-    yyjson_val *v[k_count + 1]; // the last: keys_resolve's scratch
+    using enum row_field;
+    row_values<k_jackett> in;
     // The row comes uncleared (next_row): every field is set here.
-    row_begin(ix, own, row, obj, v);
+    row_begin(ix, own, row, obj, in.v);
     // One call per field rather than a loop over a table of the fields:
     // some ninety fewer instructions a row.
-    fstr(diag, own, &row->title, v[k_title], k_jackett.name[k_title], true);
-    fstr(diag, own, &row->tracker, v[k_tracker], k_jackett.name[k_tracker], true);
-    fstr(diag, own, &row->tracker_id, v[k_tracker_id], k_jackett.name[k_tracker_id], true);
-    fstr(diag, own, &row->guid, v[k_guid], k_jackett.name[k_guid], true);
-    fstr(diag, own, &row->link, v[k_link], k_jackett.name[k_link], true);
-    fstr(diag, own, &row->details, v[k_details], k_jackett.name[k_details], true);
-    fstr(diag, own, &row->magnet, v[k_magnet], k_jackett.name[k_magnet], true);
-    fstr(diag, own, &row->info_hash, v[k_info_hash], k_jackett.name[k_info_hash], true);
-    fstr(diag, own, &row->category_desc, v[k_category_desc], k_jackett.name[k_category_desc], true);
-    fstr(diag, own, &row->tmdb, v[k_tmdb], k_jackett.name[k_tmdb], true);
-    fstr(diag, own, &row->tvdb, v[k_tvdb], k_jackett.name[k_tvdb], true);
-    imdb_field(own, &row->imdb, v[k_imdb], true);
-    size_field(row, v[k_size]);
-    row->seeders = int_field(v[k_seeders], -1);
-    row->peers = int_field(v[k_peers], -1);
-    row->files = int_field(v[k_files], -1);
-    cats_from(own, v[k_category]);
-    row->publish_date = date_field(v[k_publish_date]);
-    row->download_volume_factor = dvf(v[k_dvf]);
+    fstr(diag, own, &row->title, in[title], in.key(title), true);
+    fstr(diag, own, &row->tracker, in[tracker], in.key(tracker), true);
+    fstr(diag, own, &row->tracker_id, in[tracker_id], in.key(tracker_id), true);
+    fstr(diag, own, &row->guid, in[guid], in.key(guid), true);
+    fstr(diag, own, &row->link, in[link], in.key(link), true);
+    fstr(diag, own, &row->details, in[details], in.key(details), true);
+    fstr(diag, own, &row->magnet, in[magnet], in.key(magnet), true);
+    fstr(diag, own, &row->info_hash, in[info_hash], in.key(info_hash), true);
+    fstr(diag, own, &row->category_desc, in[category_desc], in.key(category_desc), true);
+    fstr(diag, own, &row->tmdb, in[tmdb], in.key(tmdb), true);
+    fstr(diag, own, &row->tvdb, in[tvdb], in.key(tvdb), true);
+    imdb_field(own, &row->imdb, in[imdb], true);
+    size_field(row, in[size]);
+    row->seeders = int_field(in[seeders], -1);
+    row->peers = int_field(in[peers], -1);
+    row->files = int_field(in[files], -1);
+    cats_from(own, in[category]);
+    row->publish_date = date_field(in[publish_date]);
+    row->download_volume_factor = dvf(in[download_volume_factor]);
     row->season = -1;
     row->episode = -1;
     row->full_season = 0;

@@ -4,7 +4,10 @@
 // diagnostics sink it is given, never to a whole context.
 #pragma once
 
+#include <cstddef>
+
 #include "core/core.h"
+#include "parse/row_fields.h"
 
 namespace kova {
 
@@ -54,39 +57,54 @@ void warn_refusal(diagnostics *d, const char *name, const char *body, const char
 // ---------------------------------------------------------------------------
 // Result rows and result sets (parse/)
 // ---------------------------------------------------------------------------
-struct result_row {
-    // Texts: never null in a completed row ("" when absent). They may point
-    // into the set's document or into `own`; only `own` and `categories` are
-    // released through the row.
-    const char *title;
-    const char *tracker;
-    const char *tracker_id;
-    const char *guid;
-    const char *link;
-    const char *details;
-    const char *magnet;
-    const char *info_hash;
-    const char *category_desc;
-    const char *imdb;
-    const char *tmdb;
-    const char *tvdb;
-    int64_t size;
-    // What releasing the row reads, side by side: releasing a large set reads
-    // one cache line of each row, not two.
-    int32_t *categories;
+// The row's members come from the field list (parse/row_fields.h), in groups
+// by size. What releasing a row reads comes first, side by side (categories
+// and own): releasing a large set reads one cache line of each row, not
+// two, as the rows start at 16-byte boundaries. Texts are never null in a
+// completed row ("" when absent); they may point into the set's document or
+// into `own`. Only `own` and the categories are released through the row.
+#define KV_ROW_PTR_text(name)
+#define KV_ROW_PTR_count(name)
+#define KV_ROW_PTR_flag(name)
+#define KV_ROW_PTR_date(name)
+#define KV_ROW_PTR_size(name)
+#define KV_ROW_PTR_categories(name) int32_t *name;
+#define KV_ROW_TEXT_text(name) const char *name;
+#define KV_ROW_TEXT_count(name)
+#define KV_ROW_TEXT_flag(name)
+#define KV_ROW_TEXT_date(name)
+#define KV_ROW_TEXT_size(name)
+#define KV_ROW_TEXT_categories(name)
+#define KV_ROW_WIDE_text(name)
+#define KV_ROW_WIDE_count(name)
+#define KV_ROW_WIDE_flag(name)
+#define KV_ROW_WIDE_date(name) int64_t name;
+#define KV_ROW_WIDE_size(name) int64_t name;
+#define KV_ROW_WIDE_categories(name)
+#define KV_ROW_INT_text(name)
+#define KV_ROW_INT_count(name) int32_t name;
+#define KV_ROW_INT_flag(name) int32_t name;
+#define KV_ROW_INT_date(name)
+#define KV_ROW_INT_size(name) int32_t has_##name;
+#define KV_ROW_INT_categories(name) int32_t name##_count;
+struct alignas(16) result_row {
+#define KV_X(name, kind, ...) KV_ROW_PTR_##kind(name)
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
     char *own;       // texts the row had to build itself (numbers as text, ...)
     yyjson_val *raw; // borrowed: the row's object inside the set's document
-    int64_t publish_date;
-    int32_t has_size;
-    int32_t seeders;
-    int32_t peers;
-    int32_t files;
-    int32_t category_count;
-    int32_t download_volume_factor;
-    int32_t season;
-    int32_t episode;
-    int32_t full_season;
+#define KV_X(name, kind, ...) KV_ROW_TEXT_##kind(name)
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
+#define KV_X(name, kind, ...) KV_ROW_WIDE_##kind(name)
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
+#define KV_X(name, kind, ...) KV_ROW_INT_##kind(name)
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
 };
+static_assert(offsetof(result_row, own) == sizeof(void *) && sizeof(result_row) % 16 == 0,
+              "the categories and own share 16 bytes at the start of each row");
 
 struct indexer_entry {
     char *id;
@@ -138,7 +156,7 @@ int64_t parse_iso(const char *s);
 // released with the set on every path.
 // ---------------------------------------------------------------------------
 int32_t parse_jackett(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own = nullptr);
-int32_t parse_arr_releases(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own = nullptr);
+int32_t parse_releases(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own = nullptr);
 int32_t parse_torznab(diagnostics *diag, result_set *rs, const char *text);
 
 // ---------------------------------------------------------------------------

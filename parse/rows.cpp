@@ -244,7 +244,7 @@ bool row_own::finish(result_row *row) {
     char *block = at + k_hdr;
     if (ncats) {
         small_copy(block, cats, cat_bytes);
-        row->categories = reinterpret_cast<int32_t *>(block);
+        row->category = reinterpret_cast<int32_t *>(block);
         row->category_count = ncats;
     }
     if (used) {

@@ -17,6 +17,7 @@
 #include <initializer_list>
 #include <new>
 
+#include "parse/row_fields.h"
 #include "parse/values.h"
 
 namespace kova {
@@ -46,38 +47,74 @@ __attribute__((always_inline)) inline void small_copy(void *dst, const void *src
     }
 }
 
+// The row fields by name (parse/row_fields.h), for the parsers to say which
+// field they fill.
+enum class row_field : uint8_t {
+#define KV_X(name, ...) name,
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
+};
+inline constexpr int row_field_count = 0
+#define KV_X(...) +1
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
+    ;
+
 // A fixed set of keys resolved over an object in one pass with the same
 // result as obj_iget for each key: the first member with exactly that
 // key, else the first member whose key matches with letter case ignored.
+// Resolved values are written to an array of `values` entries: one per key
+// (its slot), then a scratch entry, then one that stays null.
 struct keyset {
-    static constexpr int max_keys = 32;
+    static constexpr int max_keys = 31;
     static constexpr int max_len = 32; // keys are shorter than this
     static constexpr int per_len = 6;
     const char *name[max_keys]{};
     uint8_t len[max_keys]{};
     int count = 0;
     int8_t bylen[max_len][per_len]{}; // slot indexes of each key length, -1 ends
+    // Each row field's slot; a field the answer does not hold reads the
+    // entry that stays null.
+    int8_t field_slot[row_field_count]{};
 
+    // The keys of a kind of answer's row fields, one per field in the field
+    // list's order ("" for a field it does not hold; they become slots in
+    // that order), then the keys its parser reads beyond them.
+    constexpr keyset(const char *const (&field_keys)[row_field_count], std::initializer_list<const char *> more = {}) {
+        for (auto &l : bylen)
+            for (auto &s : l) s = -1;
+        for (int f = 0; f < row_field_count; ++f)
+            field_slot[f] = field_keys[f][0] ? static_cast<int8_t>(add(field_keys[f])) : -1;
+        for (const char *k : more) add(k);
+        for (auto &s : field_slot)
+            if (s < 0) s = static_cast<int8_t>(null_slot());
+    }
+    // Keys that are no row fields' (every field reads null).
     constexpr keyset(std::initializer_list<const char *> keys) {
         for (auto &l : bylen)
             for (auto &s : l) s = -1;
-        for (const char *k : keys) {
-            size_t n = 0;
-            while (k[n]) ++n;
-            // A key that does not fit the tables stops constant evaluation
-            // (keys_resolve writes one slot past the last key).
-            if (count >= max_keys - 1 || n == 0 || n >= max_len) fits(false);
-            name[count] = k;
-            len[count] = static_cast<uint8_t>(n);
-            int j = 0;
-            while (bylen[n][j] >= 0) ++j;
-            if (j >= per_len - 1) fits(false);
-            bylen[n][j] = static_cast<int8_t>(count);
-            ++count;
-        }
+        for (const char *k : keys) add(k);
+        for (auto &s : field_slot) s = static_cast<int8_t>(null_slot());
     }
+    // Room for the values of one object.
+    static constexpr int values = max_keys + 2;
+    constexpr int null_slot() const { return count + 1; }
+    constexpr int slot(row_field f) const { return field_slot[static_cast<int>(f)]; }
 
 private:
+    constexpr int add(const char *k) {
+        size_t n = 0;
+        while (k[n]) ++n;
+        // A key that does not fit the tables stops constant evaluation.
+        if (count >= max_keys || n == 0 || n >= max_len) fits(false);
+        name[count] = k;
+        len[count] = static_cast<uint8_t>(n);
+        int j = 0;
+        while (bylen[n][j] >= 0) ++j;
+        if (j >= per_len - 1) fits(false);
+        bylen[n][j] = static_cast<int8_t>(count);
+        return count++;
+    }
     static void no_fit();
     static constexpr void fits(bool ok) {
         if (!ok) no_fit();
@@ -122,9 +159,9 @@ struct key_layout {
     int8_t missing_slot[keyset::max_keys];
 };
 
-// out[i] receives the value of ks.name[i] or null. out holds ks.count + 1
-// entries: the last is scratch. lay (may be null) is used and updated across
-// the rows of a parse.
+// out[i] receives the value of ks.name[i] or null; out[ks.count] is
+// scratch, and the entries after it are not touched. lay (may be null) is
+// used and updated across the rows of a parse.
 void keys_resolve(const key_index &ix, key_layout *lay, yyjson_val *obj, yyjson_val **out);
 
 // Texts and categories one row builds, staged until the row is complete.
@@ -332,16 +369,26 @@ inline int val_int_fast(yyjson_val *v, int64_t *out) {
     return val_int(v, out);
 }
 
+// One row's values as a parser reads them: by field, through the parser's
+// keyset K (a field the answer does not hold reads null), or by the slot of
+// a key it reads beyond the fields. key(f) names a field's key in warnings.
+template <const keyset &K> struct row_values {
+    yyjson_val *v[keyset::values];
+    yyjson_val *operator[](row_field f) const { return v[K.slot(f)]; }
+    static constexpr const char *key(row_field f) { return K.name[K.slot(f)]; }
+};
+
 // Starts filling a row that comes uncleared (next_row): resolves its wanted
 // keys into v, empties the staging area and sets the fields that every
 // parser sets alike (the object, no size, no categories, no block yet).
 inline void row_begin(const key_index &ix, row_own &own, result_row *row, yyjson_val *obj, yyjson_val **v) {
     keys_resolve(ix, &own.layout, obj, v);
+    v[ix.ks->null_slot()] = nullptr;
     own.reset();
     row->raw = obj;
     row->has_size = 0;
     row->size = 0;
-    row->categories = nullptr;
+    row->category = nullptr;
     row->category_count = 0;
     row->own = nullptr;
 }

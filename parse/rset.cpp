@@ -37,7 +37,7 @@ indexer_entry *rs_add_indexer(result_set *rs) {
 void row_free(result_row *row) {
     // The parsers keep a row's categories at the start of its `own` block; a
     // categories array allocated on its own is released separately.
-    if (row->categories != reinterpret_cast<int32_t *>(row->own)) mem_free(row->categories);
+    if (row->category != reinterpret_cast<int32_t *>(row->own)) mem_free(row->category);
     own_release(row->own);
     memset(row, 0, sizeof *row);
 }
@@ -47,7 +47,7 @@ void result_set_free(result_set *rs) {
     own_run run;
     for (int32_t i = 0; i < rs->row_count; ++i) {
         result_row *row = &rs->rows[i];
-        if (row->categories != reinterpret_cast<int32_t *>(row->own)) mem_free(row->categories);
+        if (row->category != reinterpret_cast<int32_t *>(row->own)) mem_free(row->category);
         run.add(row->own);
     }
     run.flush();

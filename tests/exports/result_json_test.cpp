@@ -132,7 +132,7 @@ struct Crafted {
     // Points the context at what was added.
     const context &done() {
         for (size_t i = 0; i < rows.size(); ++i) {
-            rows[i].categories = cats.size() > i && !cats[i].empty() ? cats[i].data() : nullptr;
+            rows[i].category = cats.size() > i && !cats[i].empty() ? cats[i].data() : nullptr;
             rows[i].category_count = cats.size() > i ? static_cast<int32_t>(cats[i].size()) : 0;
         }
         ctx.rs.rows = rows.data();

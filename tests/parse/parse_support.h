@@ -36,7 +36,7 @@ inline void parse_jackett(Parsed &p, const std::string &json) {
     p.rc = parse_jackett(&p.ctx, &p.rs, json.data(), json.size());
 }
 inline void parse_arr(Parsed &p, const std::string &json) {
-    p.rc = parse_arr_releases(&p.ctx, &p.rs, json.data(), json.size());
+    p.rc = parse_releases(&p.ctx, &p.rs, json.data(), json.size());
 }
 
 // One parsed JSON value, released with the object.
@@ -86,7 +86,7 @@ inline int64_t row_num(const result_row &r, const std::string &name) {
 }
 
 inline std::vector<int32_t> row_cats(const result_row &r) {
-    return std::vector<int32_t>(r.categories, r.categories + r.category_count);
+    return std::vector<int32_t>(r.category, r.category + r.category_count);
 }
 
 // Every text of a completed row is set.

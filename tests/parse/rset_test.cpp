@@ -99,7 +99,7 @@ TEST(ResultSet, RowFreeClearsEveryField) {
     ASSERT_EQ(p.rs.row_count, 1);
     result_row *r = &p.rs.rows[0];
     EXPECT_NE(r->own, nullptr);
-    EXPECT_EQ(reinterpret_cast<char *>(r->categories), r->own); // one block per row
+    EXPECT_EQ(reinterpret_cast<char *>(r->category), r->own); // one block per row
     row_free(r);
     result_row zero{};
     EXPECT_EQ(memcmp(r, &zero, sizeof zero), 0);
@@ -108,10 +108,10 @@ TEST(ResultSet, RowFreeClearsEveryField) {
 
 TEST(ResultSet, RowFreeReleasesASeparateCategoriesArray) {
     result_row r{};
-    r.categories = static_cast<int32_t *>(mem_alloc(4 * sizeof(int32_t)));
+    r.category = static_cast<int32_t *>(mem_alloc(4 * sizeof(int32_t)));
     r.category_count = 4;
     row_free(&r); // LeakSanitizer checks it was released
-    EXPECT_EQ(r.categories, nullptr);
+    EXPECT_EQ(r.category, nullptr);
 }
 
 // Row blocks share chunks: the chunk goes with its last row, in any order.

@@ -60,35 +60,29 @@ void add_str(yyjson_mut_doc *doc, yyjson_mut_val *obj, const char *key, const ch
     yyjson_mut_obj_add(obj, yyjson_mut_str(doc, key), str_val(doc, s, repair));
 }
 
+// One member per field of the field list, written the way yyjson writes
+// each kind.
+#define KV_REF_text(name, key) add_str(doc, o, key, r.name, repair);
+#define KV_REF_count(name, key) yyjson_mut_obj_add_int(doc, o, key, r.name);
+#define KV_REF_date(name, key) yyjson_mut_obj_add_int(doc, o, key, r.name);
+#define KV_REF_flag(name, key) yyjson_mut_obj_add_bool(doc, o, key, r.name != 0);
+#define KV_REF_size(name, key)                                                 \
+    if (r.has_##name)                                                          \
+        yyjson_mut_obj_add_uint(doc, o, key, static_cast<uint64_t>(r.name)); \
+    else                                                                       \
+        yyjson_mut_obj_add_null(doc, o, key);
+#define KV_REF_categories(name, key)                                                              \
+    {                                                                                             \
+        yyjson_mut_val *ids = yyjson_mut_arr(doc);                                                \
+        for (int32_t j = 0; j < r.name##_count; ++j) yyjson_mut_arr_add_int(doc, ids, r.name[j]); \
+        yyjson_mut_obj_add_val(doc, o, key, ids);                                                 \
+    }
+
 yyjson_mut_val *row_object(yyjson_mut_doc *doc, const result_row &r, bool repair) {
     yyjson_mut_val *o = yyjson_mut_obj(doc);
-    add_str(doc, o, "title", r.title, repair);
-    add_str(doc, o, "tracker", r.tracker, repair);
-    add_str(doc, o, "tracker_id", r.tracker_id, repair);
-    add_str(doc, o, "guid", r.guid, repair);
-    add_str(doc, o, "link", r.link, repair);
-    add_str(doc, o, "details", r.details, repair);
-    add_str(doc, o, "magnet", r.magnet, repair);
-    add_str(doc, o, "info_hash", r.info_hash, repair);
-    add_str(doc, o, "category_desc", r.category_desc, repair);
-    add_str(doc, o, "imdb", r.imdb, repair);
-    add_str(doc, o, "tmdb", r.tmdb, repair);
-    add_str(doc, o, "tvdb", r.tvdb, repair);
-    if (r.has_size)
-        yyjson_mut_obj_add_uint(doc, o, "size", static_cast<uint64_t>(r.size));
-    else
-        yyjson_mut_obj_add_null(doc, o, "size");
-    yyjson_mut_obj_add_int(doc, o, "seeders", r.seeders);
-    yyjson_mut_obj_add_int(doc, o, "peers", r.peers);
-    yyjson_mut_obj_add_int(doc, o, "files", r.files);
-    yyjson_mut_val *cats = yyjson_mut_arr(doc);
-    for (int32_t j = 0; j < r.category_count; ++j) yyjson_mut_arr_add_int(doc, cats, r.categories[j]);
-    yyjson_mut_obj_add_val(doc, o, "category", cats);
-    yyjson_mut_obj_add_int(doc, o, "publish_date", r.publish_date);
-    yyjson_mut_obj_add_int(doc, o, "download_volume_factor", r.download_volume_factor);
-    yyjson_mut_obj_add_int(doc, o, "season", r.season);
-    yyjson_mut_obj_add_int(doc, o, "episode", r.episode);
-    yyjson_mut_obj_add_bool(doc, o, "full_season", r.full_season != 0);
+#define KV_X(name, kind, key, ...) KV_REF_##kind(name, key)
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
     return o;
 }
 

@@ -46,9 +46,10 @@ import re as _re
 import ssl as _ssl
 import urllib.error as _urlerror
 import urllib.request as _urlrequest
+import dataclasses
 from dataclasses import dataclass
 from enum import IntEnum
-from typing import Any, Dict, Iterator, Optional, Tuple, Union
+from typing import Any, Callable, Dict, Iterator, Optional, Tuple, Union
 
 from . import _native
 from ._errors import (AuthError, Empty, HttpError, IndexersFailed, InvalidArgument, JsonError,
@@ -181,26 +182,28 @@ def _opt(v: int) -> Optional[int]:
     return None if v == -1 else v
 
 
-_ROW_TEXTS = ("title", "tracker", "tracker_id", "guid", "link", "details", "magnet",
-              "info_hash", "category_desc", "imdb", "tmdb", "tvdb")
-_ROW_NUMBERS = ("seeders", "peers", "files", "download_volume_factor", "season", "episode",
-                "publish_date")
+def _row_reader(lib: Native, name: str, kind: str) -> Callable[[int], Any]:
+    """Reads row field ``name`` of row i through its accessor(s)."""
+    get = getattr(lib, "kova_result_" + name)
+    if kind == "text":
+        return get
+    if kind in ("count", "date"):
+        return lambda i: _opt(get(i))
+    if kind == "flag":
+        return lambda i: get(i) == 1
+    if kind == "size":
+        size = ctypes.c_uint64()
+        return lambda i: size.value if get(i, ctypes.byref(size)) == 0 else None
+    if kind == "categories":
+        count = getattr(lib, "kova_result_" + name + "_count")
+        return lambda i: tuple(get(i, j) for j in range(count(i)))
+    raise AssertionError("unknown row field kind " + kind)
 
 
 def _read_rows(lib: Native) -> Tuple[Release, ...]:
-    texts = {f: getattr(lib, "kova_result_" + f) for f in _ROW_TEXTS}
-    numbers = {f: getattr(lib, "kova_result_" + f) for f in _ROW_NUMBERS}
-    size = ctypes.c_uint64()
-    rows = []
-    for i in range(lib.kova_result_count()):
-        row: Dict[str, Any] = {f: get(i) for f, get in texts.items()}
-        row.update({f: _opt(get(i)) for f, get in numbers.items()})
-        row["size"] = size.value if lib.kova_result_size(i, ctypes.byref(size)) == 0 else None
-        row["category"] = tuple(lib.kova_result_category(i, j)
-                                for j in range(lib.kova_result_category_count(i)))
-        row["full_season"] = lib.kova_result_full_season(i) == 1
-        rows.append(Release(**row))
-    return tuple(rows)
+    readers = {f.name: _row_reader(lib, f.name, f.metadata["kind"]) for f in dataclasses.fields(Release)}
+    return tuple(Release(**{name: read(i) for name, read in readers.items()})
+                 for i in range(lib.kova_result_count()))
 
 
 def _read_indexers(lib: Native) -> Tuple[Indexer, ...]:

@@ -15,40 +15,47 @@ __all__ = [
 T = TypeVar("T")
 
 
+def _row(kind: str) -> Any:
+    """A row field of the given kind: how ``_read_rows`` reads it through the
+    accessors (``kova_result_<name>``) and what a missing value becomes."""
+    return dc_field(metadata={"kind": kind})
+
+
 @dataclass(frozen=True)
 class Release:
     """One result row: a Jackett result or a Sonarr/Radarr release.
 
     Field names are those of the rows of the result document
-    (``ResultSet.to_dict()["results"]``). Values the answer did not carry are
-    ``""`` for texts and ``None`` for numbers (the C accessors' -1).
+    (``ResultSet.to_dict()["results"]``), in its order; each field's kind says
+    how it is read. Values the answer did not carry are ``""`` for texts and
+    ``None`` for numbers (the C accessors' -1).
     """
-    title: str
-    tracker: str
-    tracker_id: str
-    guid: str
-    link: str
-    details: str
-    magnet: str
-    info_hash: str
-    category_desc: str
-    imdb: str
-    tmdb: str
-    tvdb: str
-    size: Optional[int]
+    title: str = _row("text")
+    tracker: str = _row("text")
+    tracker_id: str = _row("text")
+    guid: str = _row("text")
+    link: str = _row("text")
+    details: str = _row("text")
+    magnet: str = _row("text")
+    info_hash: str = _row("text")
+    category_desc: str = _row("text")
+    imdb: str = _row("text")
+    tmdb: str = _row("text")
+    tvdb: str = _row("text")
+    size: Optional[int] = _row("size")
     """Size in bytes."""
-    seeders: Optional[int]
-    peers: Optional[int]
+    seeders: Optional[int] = _row("count")
+    peers: Optional[int] = _row("count")
     """Peers (Jackett) or leechers (Sonarr/Radarr)."""
-    files: Optional[int]
-    category: Tuple[int, ...]
-    publish_date: Optional[int]
+    files: Optional[int] = _row("count")
+    category: Tuple[int, ...] = _row("categories")
+    publish_date: Optional[int] = _row("date")
     """Milliseconds since 1970-01-01T00:00:00Z."""
-    download_volume_factor: Optional[int]
+    download_volume_factor: Optional[int] = _row("count")
     """In thousandths: 1000 full, 0 freeleech."""
-    season: Optional[int]
-    episode: Optional[int]
-    full_season: bool
+    season: Optional[int] = _row("count")
+    episode: Optional[int] = _row("count")
+    full_season: bool = _row("flag")
 
     @property
     def published(self) -> Optional[datetime]:

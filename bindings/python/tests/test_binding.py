@@ -1,4 +1,5 @@
 """The table against kova.h, finding the library, and exports a library may lack."""
+import dataclasses
 import os
 import re
 import shutil
@@ -38,6 +39,14 @@ class Table(unittest.TestCase):
                 args = [c_type(a) for a in m["args"].split(",") if a.strip() != "void"]
                 self.assertEqual((c_type(m["result"] + " x"), args),
                                  (table[name].result.c, [a.c for a in table[name].args]))
+
+    def test_release_has_the_library_row_fields_with_their_kinds(self):
+        fields = header_path().parent.parent / "parse" / "row_fields.h"
+        if not fields.is_file():
+            self.skipTest(f"no library sources beside {header_path()}")
+        listed = re.findall(r"^\s*X\((\w+), (\w+), ", fields.read_text(), re.MULTILINE)
+        self.assertGreater(len(listed), 0)
+        self.assertEqual([(f.name, f.metadata["kind"]) for f in dataclasses.fields(kova.Release)], listed)
 
     def test_the_loaded_library_binds_every_required_export(self):
         raw = kova.native()

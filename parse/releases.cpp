@@ -8,16 +8,13 @@
 namespace kova {
 
 namespace {
-enum {
-    k_title, k_tracker, k_tracker_id, k_guid, k_link, k_details, k_magnet, k_info_hash, k_tmdb,
-    k_tvdb, k_imdb, k_size, k_seeders, k_peers, k_categories, k_publish_date, k_flags, k_season,
-    k_episodes, k_full_season, k_count
+// The keys of the release lists' rows, from the field list.
+constexpr const char *k_fields[] = {
+#define KV_X(name, kind, doc, jackett, releases) releases,
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
 };
-constexpr keyset k_arr{"title",       "indexer",      "indexerId",    "guid",           "downloadUrl",
-                       "infoUrl",     "magnetUrl",    "infoHash",     "tmdbId",         "tvdbId",
-                       "imdbId",      "size",         "seeders",      "leechers",       "categories",
-                       "publishDate", "indexerFlags", "seasonNumber", "episodeNumbers", "fullSeason"};
-static_assert(k_arr.count == k_count);
+constexpr keyset k_releases{k_fields};
 
 // "indexerFlags" as the download volume factor in thousandths: integer bits
 // (1 freeleech, 2 halfleech) or an array of flag names.
@@ -51,39 +48,45 @@ void id_field(diagnostics *diag, row_own &own, const char **f, yyjson_val *v, co
 }
 
 bool fill_row(diagnostics *diag, const key_index &ix, row_own &own, result_row *row, yyjson_val *obj) {
-    yyjson_val *v[k_count + 1]; // the last: keys_resolve's scratch
+    using enum row_field;
+    row_values<k_releases> in;
     // The row comes uncleared (next_row): every field is set here.
-    row_begin(ix, own, row, obj, v);
-    const char **text[] = {&row->title, &row->tracker, &row->tracker_id, &row->guid,
-                           &row->link,  &row->details, &row->magnet,     &row->info_hash};
-    for (int i = k_title; i <= k_info_hash; ++i) fstr(diag, own, text[i], v[i], k_arr.name[i], true);
+    row_begin(ix, own, row, obj, in.v);
+    fstr(diag, own, &row->title, in[title], in.key(title), true);
+    fstr(diag, own, &row->tracker, in[tracker], in.key(tracker), true);
+    fstr(diag, own, &row->tracker_id, in[tracker_id], in.key(tracker_id), true);
+    fstr(diag, own, &row->guid, in[guid], in.key(guid), true);
+    fstr(diag, own, &row->link, in[link], in.key(link), true);
+    fstr(diag, own, &row->details, in[details], in.key(details), true);
+    fstr(diag, own, &row->magnet, in[magnet], in.key(magnet), true);
+    fstr(diag, own, &row->info_hash, in[info_hash], in.key(info_hash), true);
     row->category_desc = empty_text;
-    id_field(diag, own, &row->tmdb, v[k_tmdb], k_arr.name[k_tmdb]);
-    id_field(diag, own, &row->tvdb, v[k_tvdb], k_arr.name[k_tvdb]);
-    imdb_field(own, &row->imdb, v[k_imdb], true);
-    size_field(row, v[k_size]);
-    row->seeders = int_field(v[k_seeders], -1);
-    row->peers = int_field(v[k_peers], -1);
+    id_field(diag, own, &row->tmdb, in[tmdb], in.key(tmdb));
+    id_field(diag, own, &row->tvdb, in[tvdb], in.key(tvdb));
+    imdb_field(own, &row->imdb, in[imdb], true);
+    size_field(row, in[size]);
+    row->seeders = int_field(in[seeders], -1);
+    row->peers = int_field(in[peers], -1);
     row->files = -1;
-    cats_from(own, v[k_categories]);
-    row->publish_date = date_field(v[k_publish_date]);
-    row->download_volume_factor = flags_dvf(v[k_flags]);
-    row->season = int_field(v[k_season], -1);
-    yyjson_val *eps = v[k_episodes];
+    cats_from(own, in[category]);
+    row->publish_date = date_field(in[publish_date]);
+    row->download_volume_factor = flags_dvf(in[download_volume_factor]);
+    row->season = int_field(in[season], -1);
+    yyjson_val *eps = in[episode];
     row->episode = yyjson_arr_size(eps) ? int_field(unsafe_yyjson_get_first(eps), -1) : -1;
-    row->full_season = yyjson_is_true(v[k_full_season]) ? 1 : 0;
+    row->full_season = yyjson_is_true(in[full_season]) ? 1 : 0;
     return own.finish(row);
 }
 } // namespace
 
-int32_t parse_arr_releases(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own) {
+int32_t parse_releases(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own) {
     int32_t rc = OK;
     yyjson_val *root = read_into(diag, rs, text, len, own, "release list is not JSON", &rc);
     if (!root) return rc;
     if (!yyjson_is_arr(root))
         return fail(diag, ERR_JSON, "release list is %s, not an array", type_name(root));
 
-    return walk_rows(diag, rs, root, k_arr, "more than %d releases, the rest dropped",
+    return walk_rows(diag, rs, root, k_releases, "more than %d releases, the rest dropped",
                      "%d non-object release rows ignored", fill_row);
 }
 
