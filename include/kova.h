@@ -114,12 +114,13 @@ typedef struct kova_io {
 
  Never touches the process-wide context.
 
- @param io The transport table the connection test's requests go through.
+ @param io The transport table the connection test's requests go through. NULL: -4,
+    once the settings have passed their checks.
  @param settings A settings JSON object: {"Host","APIKey","UseHttps","Port","ID"}, and
-    optionally "UrlBase", checked as kova_set_url_base checks a path.
+    optionally "UrlBase", checked as kova_set_url_base checks a path. NULL: -8.
  @param answer The buffer that receives a compact JSON answer. The answer is never cut:
-    when it does not fit, `answer` holds "".
- @param answer_size The size of `answer` in bytes.
+    when it does not fit, `answer` holds "". NULL: -9, and nothing is written.
+ @param answer_size The size of `answer` in bytes. Below 1: -9, and nothing is written.
  @return The answer code (KOVA_VALIDATE_*): 0 valid, -1 key rejected, -2 not found,
     -3 too many requests, -4 unreachable, -5 unexpected answer, -8 invalid settings,
     -9 no or too small buffer.
@@ -231,10 +232,10 @@ KOVA_API int32_t kova_library_writes_armed(void);
  A refused configuration leaves the previous one in force.
 
  @param host The host: a name, an IPv4 address or a bare IPv6 address; no scheme, path or
-    brackets.
+    brackets. NULL: KOVA_ERR_INVALID_ARG.
  @param port The port; <= 0: the default, 9117.
  @param https Nonzero for HTTPS.
- @param api_key The API key; it must not be empty.
+ @param api_key The API key; it must not be empty. NULL: KOVA_ERR_INVALID_ARG.
  @return A result code.
  */
 KOVA_API int32_t kova_jackett_configure(const char *host, int32_t port, int32_t https, const char *api_key);
@@ -438,7 +439,8 @@ KOVA_API int32_t kova_parse_torznab_indexers(const char *xml);
 /**
  Staged Jackett search: by IMDb id, then by title, then by query.
 
- The results are read with kova_result_* and kova_jackett_stage.
+ The results are read with kova_result_* and kova_jackett_stage. imdb_id and query may not
+ both be NULL: that is KOVA_ERR_INVALID_ARG, whatever the title.
 
  @param imdb_id The IMDb id of the first stage, or NULL.
  @param title The title of the second stage, or NULL; rows of other IMDb ids are dropped.
@@ -472,8 +474,9 @@ KOVA_API int32_t kova_parse_jackett(const char *json);
 
  kova_lookup_match names the entry with that IMDb id.
 
- @param imdb_id The series' IMDb id.
- @param title The title to look up when the IMDb answer is empty.
+ @param imdb_id The series' IMDb id, or NULL.
+ @param title The title to look up when the IMDb answer is empty, or NULL. Both NULL:
+    KOVA_ERR_INVALID_ARG.
  @return A result code.
  */
 KOVA_API int32_t kova_sonarr_lookup(const char *imdb_id, const char *title);
@@ -481,7 +484,7 @@ KOVA_API int32_t kova_sonarr_lookup(const char *imdb_id, const char *title);
 /**
  Looks a film up in Radarr by IMDb id.
 
- @param imdb_id The film's IMDb id.
+ @param imdb_id The film's IMDb id. NULL: KOVA_ERR_INVALID_ARG.
  @return A result code.
  */
 KOVA_API int32_t kova_radarr_lookup_imdb(const char *imdb_id);
@@ -544,7 +547,7 @@ KOVA_API int32_t kova_parse_arr_releases(const char *json);
  list cannot be had, the body goes out without it.
 
  @param tvdb_id The series' TVDB id.
- @param root The root folder to add it under.
+ @param root The root folder to add it under. NULL: KOVA_ERR_INVALID_ARG.
  @param profile_id The quality profile id.
  @return The new library id, or a negative result code.
  */
@@ -554,7 +557,7 @@ KOVA_API int32_t kova_sonarr_add_series(int32_t tvdb_id, const char *root, int32
  Adds the film with this TMDb id to Radarr, unmonitored.
 
  @param tmdb_id The film's TMDb id.
- @param root The root folder to add it under.
+ @param root The root folder to add it under. NULL: KOVA_ERR_INVALID_ARG.
  @param profile_id The quality profile id.
  @return The new library id, or a negative result code.
  */
@@ -574,11 +577,12 @@ KOVA_API int32_t kova_quality_profile_pick(const char *profile);
 
  The steps: lookup, library find or add, release search.
 
- @param imdb_id The series' IMDb id.
- @param title The title, for the lookup.
+ @param imdb_id The series' IMDb id. NULL: KOVA_ERR_INVALID_ARG.
+ @param title The title, for the lookup, or NULL.
  @param season The season number.
  @param episode The episode number; 0: the whole season.
- @param profile The quality profile of an add, as kova_quality_profile_pick reads it.
+ @param profile The quality profile of an add, as kova_quality_profile_pick reads it; NULL
+    picks the first profile.
  @return A result code.
  */
 KOVA_API int32_t kova_sonarr_search_or_add(const char *imdb_id, const char *title, int32_t season, int32_t episode, const char *profile);
@@ -588,8 +592,9 @@ KOVA_API int32_t kova_sonarr_search_or_add(const char *imdb_id, const char *titl
 
  The steps: lookup, library find or add, release search.
 
- @param imdb_id The film's IMDb id.
- @param profile The quality profile of an add, as kova_quality_profile_pick reads it.
+ @param imdb_id The film's IMDb id. NULL: KOVA_ERR_INVALID_ARG.
+ @param profile The quality profile of an add, as kova_quality_profile_pick reads it; NULL
+    picks the first profile.
  @return A result code.
  */
 KOVA_API int32_t kova_radarr_search_or_add(const char *imdb_id, const char *profile);
@@ -929,7 +934,7 @@ KOVA_API int32_t kova_result_full_season(int32_t i);
  Any member of a result row's JSON object, as text.
 
  @param i The row's index.
- @param name The member's key, matched exactly, then case-insensitively.
+ @param name The member's key, matched exactly, then case-insensitively. NULL gives "".
  @return The member's value as text; "" when absent. Valid until the next call of this
     function.
  */
