@@ -9,14 +9,15 @@
  * Conventions of this header:
  *  - Integers are 32-bit signed unless stated otherwise. Service kinds are
  *    0 Jackett, 1 Sonarr, 2 Radarr.
- *  - Texts are NUL-terminated UTF-8. A NULL text argument is accepted
+ *  - Texts are NUL-terminated UTF-8, except the counted buffer that
+ *    kova_parse_jackett_take takes over. A NULL text argument is accepted
  *    everywhere; each function says what it means.
  *  - A text returned by the library is owned by the library, is never NULL
  *    ("" stands for an absent text) and stays valid until the next call that
  *    replaces it. Never free it.
  *  - Operations return a result code (KOVA_OK, KOVA_PARTIAL or a negative
  *    KOVA_ERR_*); the library-find and add calls return a positive library id
- *    on success instead.
+ *    on success instead (a library find returns 0 when the item is absent).
  *  - The library does not lock its context: make one call at a time.
  *  - Each function's comment gives its purpose, a short paragraph where the
  *    behaviour needs one, then its parameters (@param) and its result
