@@ -110,10 +110,10 @@ typedef struct kova_io {
 /* ===================================================================== */
 
 /**
- Validates a service's settings by configuring a private context with `io` and running the
- service's connection test.
+ Validates a service's settings.
 
- Never touches the process-wide context.
+ It configures a private context with `io` and runs the service's connection test; it never
+ touches the process-wide context.
 
  @param io The transport table the connection test's requests go through. NULL: -4,
     once the settings have passed their checks.
@@ -1034,12 +1034,12 @@ KOVA_API const kova_handler *rtchk_get(void);
 /* ===================================================================== */
 
 /**
- Sets the URL base of a configured service: the path prefix it answers under behind a
- reverse proxy ("/sonarr").
+ Sets the URL base of a configured service.
 
- From then on every request and kova_base_url(kind) include it, until the next configure
- call of that service (configure first, then set the base) or kova_reset. A refused call
- leaves the previous base in force.
+ The URL base is the path prefix the service answers under behind a reverse proxy
+ ("/sonarr"). From then on every request and kova_base_url(kind) include it, until the next
+ configure call of that service (configure first, then set the base) or kova_reset. A
+ refused call leaves the previous base in force.
 
  @param kind The service kind; an unknown kind is KOVA_ERR_INVALID_ARG.
  @param path The URL base, normalised to one leading slash and no trailing slash; NULL, ""
@@ -1082,13 +1082,13 @@ KOVA_API int32_t kova_radarr_grab_release(int32_t index);
 /* ===================================================================== */
 
 /**
- Parses a Jackett results answer like kova_parse_jackett, from a buffer the host hands over
- instead of copying it, which halves the memory a large answer costs.
+ Parses a Jackett results answer from a buffer the host hands over.
 
- The library takes the buffer over: it reads it in place, may write to and reallocate it,
- and releases it with free once the result set made from it is replaced or released
- (kova_reset included), or before returning when the call fails. The host must not use
- json afterwards.
+ It parses like kova_parse_jackett, but takes the buffer over instead of copying it, which
+ halves the memory a large answer costs. The library reads the buffer in place, may write
+ to and reallocate it, and releases it with free once the result set made from it is
+ replaced or released (kova_reset included), or before returning when the call fails. The
+ host must not use json afterwards.
 
  The memory must come from malloc of the C runtime the library uses: a Windows host built
  with another runtime, such as MSVC's, calls kova_parse_jackett instead.
