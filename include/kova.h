@@ -9,15 +9,19 @@
  * Conventions of this header:
  *  - Integers are 32-bit signed unless stated otherwise. Service kinds are
  *    0 Jackett, 1 Sonarr, 2 Radarr.
- *  - Texts are NUL-terminated UTF-8. A NULL text argument is accepted
+ *  - Texts are NUL-terminated UTF-8, except the counted buffer that
+ *    kova_parse_jackett_take takes over. A NULL text argument is accepted
  *    everywhere; each function says what it means.
  *  - A text returned by the library is owned by the library, is never NULL
  *    ("" stands for an absent text) and stays valid until the next call that
  *    replaces it. Never free it.
  *  - Operations return a result code (KOVA_OK, KOVA_PARTIAL or a negative
  *    KOVA_ERR_*); the library-find and add calls return a positive library id
- *    on success instead.
+ *    on success instead (a library find returns 0 when the item is absent).
  *  - The library does not lock its context: make one call at a time.
+ *  - Each function's comment gives its purpose, a short paragraph where the
+ *    behaviour needs one, then its parameters (@param) and its result
+ *    (@return).
  */
 #ifndef KOVA_H
 #define KOVA_H
@@ -71,21 +75,25 @@ extern "C" {
 /* Transport table                                                       */
 /* ===================================================================== */
 
-/*
- * The host's HTTP transport. The library keeps the table's address (not a
- * copy): keep it valid and unchanged while installed.
- *
- * get/post return 0 when an HTTP exchange took place (any status, stored in
- * *status) and nonzero when it failed. They may store a NUL-terminated body
- * and an error text they allocated; the library releases each exactly once,
- * through release(user, text), or through free() when release is NULL.
- * free() is the C runtime kova itself was built with: on Windows, kova.dll
- * uses msvcrt, and a host built with MSVC (or any other runtime) allocates
- * from a different heap, which that free() must never see. Windows hosts:
- * always supply release, and free your texts in it with your own runtime.
- * The URL and request body are only valid during the call. The content type
- * passed to post is always "application/json"; a POST without a body passes
- * "". No time-out is passed: see kova_timeout_ms.
+/**
+ The host's HTTP transport.
+
+ The library keeps the table's address (not a copy): keep it valid and unchanged while
+ installed.
+
+ get and post return 0 when an HTTP exchange took place (any status, stored in *status) and
+ nonzero when it failed. They may store a NUL-terminated body and an error text they
+ allocated; the library releases each exactly once, through release(user, text), or through
+ free() when release is NULL.
+
+ free() is the C runtime kova itself was built with: on Windows, kova.dll uses msvcrt, and a
+ host built with MSVC (or any other runtime) allocates from a different heap, which that
+ free() must never see. Windows hosts: always supply release, and free your texts in it with
+ your own runtime.
+
+ The URL and request body are only valid during the call. The content type passed to post
+ is always "application/json"; a POST without a body passes "". No time-out is passed: see
+ kova_timeout_ms.
  */
 typedef struct kova_io {
     void *user;
@@ -101,22 +109,32 @@ typedef struct kova_io {
 /* Settings validation handler records                                   */
 /* ===================================================================== */
 
-/*
- * Validates a settings JSON object ({"Host","APIKey","UseHttps","Port","ID"},
- * and optionally "UrlBase", checked as kova_set_url_base checks a path)
- * by configuring a private context with `io` and running the service's
- * connection test. Writes a compact JSON answer into `answer` (never cut:
- * when it does not fit, `answer` holds "") and returns the answer code:
- * 0 valid, -1 key rejected, -2 not found, -3 too many requests,
- * -4 unreachable, -5 unexpected answer, -8 invalid settings, -9 no or too
- * small buffer (KOVA_VALIDATE_*). Never touches the process-wide context.
+/**
+ Validates a service's settings.
+
+ It configures a private context with `io` and runs the service's connection test; it never
+ touches the process-wide context.
+
+ @param io The transport table the connection test's requests go through. NULL: -4,
+    once the settings have passed their checks.
+ @param settings A settings JSON object: {"Host","APIKey","UseHttps","Port","ID"}, and
+    optionally "UrlBase", checked as kova_set_url_base checks a path. NULL: -8.
+ @param answer The buffer that receives a compact JSON answer. The answer is never cut:
+    when it does not fit, `answer` holds "". NULL: -9, and nothing is written.
+ @param answer_size The size of `answer` in bytes. Below 1: -9, and nothing is written.
+ @return The answer code (KOVA_VALIDATE_*): 0 valid, -1 key rejected, -2 not found,
+    -3 too many requests, -4 unreachable, -5 unexpected answer, -8 invalid settings,
+    -9 no or too small buffer.
  */
 typedef int32_t (*kova_validate_fn)(const kova_io *io, const char *settings,
                                     char *answer, int32_t answer_size);
 
-/* A constant, 64-byte record per runtime type ("JACKETT", "SONARR",
- * "RADARR"). Layout: name at offset 0, the value 32 at 8, the validation
- * function at 16, five zero slots. */
+/**
+ A constant, 64-byte record per runtime type ("JACKETT", "SONARR", "RADARR").
+
+ Layout: name at offset 0, the value 32 at 8, the validation function at 16, five zero
+ slots.
+ */
 typedef struct kova_handler {
     const char *name;
     int32_t value;            /* always 32 */
@@ -129,144 +147,457 @@ typedef struct kova_handler {
 /* Diagnostics and lifecycle                                             */
 /* ===================================================================== */
 
-/** Library version, "1.0.0". Static text. */
+/**
+ Library version.
+
+ @return "1.0.0". Static text.
+ */
 KOVA_API const char *kova_version(void);
-/** Name of a result code ("OK", "ERR_AUTH", ...; "ERR_UNKNOWN" for any other value). Static text. */
+
+/**
+ Name of a result code.
+
+ @param rc The result code; any value is accepted.
+ @return "OK", "ERR_AUTH", ...; "ERR_UNKNOWN" for any other value. Static text.
+ */
 KOVA_API const char *kova_strerror(int32_t rc);
-/** Value returned by the last operation call (result code or library id). */
+
+/**
+ Value returned by the last operation call.
+
+ @return A result code or a library id.
+ */
 KOVA_API int32_t kova_last_rc(void);
-/** HTTP status of the last request of the last operation call; 0 when none reached the transport. */
+
+/**
+ HTTP status of the last request of the last operation call.
+
+ @return The status; 0 when no request reached the transport.
+ */
 KOVA_API int32_t kova_last_http_code(void);
-/** Message of the last failure or partial success; "" when none. Owned by the library. */
+
+/**
+ Message of the last failure or partial success.
+
+ @return The message; "" when none. Owned by the library.
+ */
 KOVA_API const char *kova_last_error(void);
-/** Number of warnings raised by the last operation call (0 to 64). */
+
+/**
+ Number of warnings raised by the last operation call.
+
+ @return 0 to 64.
+ */
 KOVA_API int32_t kova_warning_count(void);
-/** Warning i of the last operation call; "" when i is out of range. Owned by the library. When a service answers 400 or above with an explanation in its body, one warning carries it ("Sonarr: RootFolderPath: Folder '/nope' does not exist"). */
+
+/**
+ A warning of the last operation call.
+
+ When a service answers 400 or above with an explanation in its body, one warning carries
+ it ("Sonarr: RootFolderPath: Folder '/nope' does not exist").
+
+ @param i The warning's index.
+ @return Warning i; "" when i is out of range. Owned by the library.
+ */
 KOVA_API const char *kova_warning(int32_t i);
-/** Releases everything, unconfigures every service, removes the transport, disarms writes and restores the default time-out. Fake-transport routes survive. */
+
+/**
+ Releases everything.
+
+ It also unconfigures every service, removes the transport, disarms writes and restores the
+ default time-out. Fake-transport routes survive.
+ */
 KOVA_API void kova_reset(void);
-/** Arms (nonzero) or disarms (0) library writes: adds and search-or-add. */
+
+/**
+ Arms or disarms library writes: adds and search-or-add.
+
+ @param armed Nonzero arms, 0 disarms.
+ */
 KOVA_API void kova_arm_library_writes(int32_t armed);
-/** 1 when library writes are armed, else 0. */
+
+/**
+ Whether library writes are armed.
+
+ @return 1 when library writes are armed, else 0.
+ */
 KOVA_API int32_t kova_library_writes_armed(void);
 
 /* ===================================================================== */
 /* Service configuration                                                 */
 /* ===================================================================== */
 
-/** Configures Jackett: host (name, IPv4 or bare IPv6; no scheme, path or brackets), port (<= 0: default 9117), https (nonzero = HTTPS), non-empty API key. A refused configuration leaves the previous one in force. */
+/**
+ Configures Jackett.
+
+ A refused configuration leaves the previous one in force.
+
+ @param host The host: a name, an IPv4 address or a bare IPv6 address; no scheme, path or
+    brackets. NULL: KOVA_ERR_INVALID_ARG.
+ @param port The port; <= 0: the default, 9117.
+ @param https Nonzero for HTTPS.
+ @param api_key The API key; it must not be empty. NULL: KOVA_ERR_INVALID_ARG.
+ @return A result code.
+ */
 KOVA_API int32_t kova_jackett_configure(const char *host, int32_t port, int32_t https, const char *api_key);
-/** Configures Sonarr (default port 8989); rules as kova_jackett_configure. */
+
+/**
+ Configures Sonarr; the rules are those of kova_jackett_configure.
+
+ @param host The host, as for kova_jackett_configure.
+ @param port The port; <= 0: the default, 8989.
+ @param https Nonzero for HTTPS.
+ @param api_key The API key, as for kova_jackett_configure.
+ @return A result code.
+ */
 KOVA_API int32_t kova_sonarr_configure(const char *host, int32_t port, int32_t https, const char *api_key);
-/** Configures Radarr (default port 7878); rules as kova_jackett_configure. */
+
+/**
+ Configures Radarr; the rules are those of kova_jackett_configure.
+
+ @param host The host, as for kova_jackett_configure.
+ @param port The port; <= 0: the default, 7878.
+ @param https Nonzero for HTTPS.
+ @param api_key The API key, as for kova_jackett_configure.
+ @return A result code.
+ */
 KOVA_API int32_t kova_radarr_configure(const char *host, int32_t port, int32_t https, const char *api_key);
-/** Base URL ("scheme://host:port", then the URL base of kova_set_url_base if any) of a configured service; "" for an unknown kind or an unconfigured service. Owned by the library. */
+
+/**
+ Base URL of a configured service.
+
+ @param kind The service kind.
+ @return "scheme://host:port", then the URL base of kova_set_url_base if any; "" for an
+    unknown kind or an unconfigured service. Owned by the library.
+ */
 KOVA_API const char *kova_base_url(int32_t kind);
-/** Default port of a service kind (9117, 8989, 7878); 0 for any other kind. */
+
+/**
+ Default port of a service kind.
+
+ @param kind The service kind.
+ @return 9117, 8989 or 7878 (Jackett, Sonarr, Radarr); 0 for any other kind.
+ */
 KOVA_API int32_t kova_default_port(int32_t kind);
 
 /* ===================================================================== */
 /* Transport selection                                                   */
 /* ===================================================================== */
 
-/** Installs the host's transport table (NULL removes it). The table must outlive its installation. */
+/**
+ Installs the host's transport table.
+
+ @param io The table; NULL removes the installed one. The table must outlive its
+    installation.
+ */
 KOVA_API void kova_set_io(const kova_io *io);
-/** Selects the built-in HTTP client; this build has none, so it always returns KOVA_ERR_NO_IO and leaves no transport selected. */
+
+/**
+ Selects the built-in HTTP client.
+
+ This build has none, so the call leaves no transport selected.
+
+ @return Always KOVA_ERR_NO_IO.
+ */
 KOVA_API int32_t kova_use_curl(void);
-/** Selects the built-in fake transport (answers from kova_fake_set routes). */
+
+/**
+ Selects the built-in fake transport, which answers from the routes of kova_fake_set.
+ */
 KOVA_API void kova_use_fake(void);
-/** Sets the process-wide request time-out in milliseconds; 0 or negative restores the default 100000. Host transports read it with kova_timeout_ms. */
+
+/**
+ Sets the process-wide request time-out.
+
+ Host transports read it with kova_timeout_ms.
+
+ @param ms The time-out in milliseconds; 0 or negative restores the default, 100000.
+ */
 KOVA_API void kova_set_timeout_ms(int32_t ms);
-/** The request time-out in milliseconds (default 100000). */
+
+/**
+ The request time-out.
+
+ @return The time-out in milliseconds (default 100000).
+ */
 KOVA_API int32_t kova_timeout_ms(void);
 
 /* ===================================================================== */
 /* Fake transport control (thread-safe; independent of kova_reset)       */
 /* ===================================================================== */
 
-/** Removes every route, zeroes the counters and forgets the last POST. The transport selection is kept. */
+/**
+ Removes every route, zeroes the counters and forgets the last POST.
+
+ The transport selection is kept.
+ */
 KOVA_API void kova_fake_reset(void);
-/** Routes an exact URL to a status and body (replacing an earlier route for it, whose call count is kept). NULL url or body: KOVA_ERR_INVALID_ARG. */
+
+/**
+ Routes an exact URL to a status and body.
+
+ An earlier route for the URL is replaced; its call count is kept.
+
+ @param url The exact request URL. NULL: KOVA_ERR_INVALID_ARG.
+ @param status The HTTP status of the answer.
+ @param body The body of the answer. NULL: KOVA_ERR_INVALID_ARG.
+ @return A result code.
+ */
 KOVA_API int32_t kova_fake_set(const char *url, int32_t status, const char *body);
-/** Makes requests to an exact URL fail at the transport with `text` (NULL: "fake: transport failure"). NULL url: KOVA_ERR_INVALID_ARG. */
+
+/**
+ Makes requests to an exact URL fail at the transport.
+
+ @param url The exact request URL. NULL: KOVA_ERR_INVALID_ARG.
+ @param text The transport's error text; NULL: "fake: transport failure".
+ @return A result code.
+ */
 KOVA_API int32_t kova_fake_fail(const char *url, const char *text);
-/** Requests served for a URL's route (0 when none); with NULL, all requests served since the last kova_fake_reset. */
+
+/**
+ Requests served for a URL's route.
+
+ @param url The exact request URL, or NULL.
+ @return The requests served by the route of `url` (0 when there is none); with NULL, all
+    requests served since the last kova_fake_reset.
+ */
 KOVA_API int32_t kova_fake_calls(const char *url);
-/** Number of POST requests received. */
+
+/**
+ Number of POST requests received.
+
+ @return The number of POST requests.
+ */
 KOVA_API int32_t kova_fake_post_count(void);
-/** URL of the last POST (cut to 65535 bytes); "" before the first. Valid until the next call of this function. */
+
+/**
+ URL of the last POST.
+
+ @return The URL, cut to 65535 bytes; "" before the first POST. Valid until the next call of
+    this function.
+ */
 KOVA_API const char *kova_fake_last_post_url(void);
-/** Body of the last POST; "" before the first. Valid until the next call of this function. */
+
+/**
+ Body of the last POST.
+
+ @return The body; "" before the first POST. Valid until the next call of this function.
+ */
 KOVA_API const char *kova_fake_last_post_body(void);
 
 /* ===================================================================== */
 /* IMDb number                                                           */
 /* ===================================================================== */
 
-/** Normalises an IMDb id to its number ("tt0000123" -> "123"); "" when invalid or NULL. Valid until the next call of this function. */
+/**
+ Normalises an IMDb id to its number ("tt0000123" -> "123").
+
+ @param imdb_id The IMDb id, or NULL.
+ @return The number; "" when the id is invalid or NULL. Valid until the next call of this
+    function.
+ */
 KOVA_API const char *kova_imdb_numeric(const char *imdb_id);
 
 /* ===================================================================== */
 /* Connection tests                                                      */
 /* ===================================================================== */
 
-/** Lists Jackett's configured indexers (no search) into the indexer accessors; logs the steps in the test log. */
+/**
+ Lists Jackett's configured indexers, without searching.
+
+ The list goes to the indexer accessors, and the steps to the test log.
+
+ @return A result code.
+ */
 KOVA_API int32_t kova_jackett_test(void);
-/** Fetches Sonarr's first root folder and its quality profiles; KOVA_ERR_EMPTY when either is missing. */
+
+/**
+ Fetches Sonarr's first root folder and its quality profiles.
+
+ @return A result code; KOVA_ERR_EMPTY when either is missing.
+ */
 KOVA_API int32_t kova_sonarr_test(void);
-/** Fetches Radarr's first root folder and its quality profiles; KOVA_ERR_EMPTY when either is missing. */
+
+/**
+ Fetches Radarr's first root folder and its quality profiles.
+
+ @return A result code; KOVA_ERR_EMPTY when either is missing.
+ */
 KOVA_API int32_t kova_radarr_test(void);
-/** Parses a Torznab indexer list the host fetched itself into the indexer accessors. NULL: KOVA_ERR_JSON. */
+
+/**
+ Parses a Torznab indexer list the host fetched itself into the indexer accessors.
+
+ @param xml The list. NULL: KOVA_ERR_JSON.
+ @return A result code.
+ */
 KOVA_API int32_t kova_parse_torznab_indexers(const char *xml);
 
 /* ===================================================================== */
 /* Jackett search                                                        */
 /* ===================================================================== */
 
-/** Staged Jackett search: IMDb id, then title (rows of other IMDb ids dropped), then query; each may be NULL. Results: kova_result_* and kova_jackett_stage. */
+/**
+ Staged Jackett search: by IMDb id, then by title, then by query.
+
+ The results are read with kova_result_* and kova_jackett_stage. imdb_id and query may not
+ both be NULL: that is KOVA_ERR_INVALID_ARG, whatever the title.
+
+ @param imdb_id The IMDb id of the first stage, or NULL.
+ @param title The title of the second stage, or NULL; rows of other IMDb ids are dropped.
+ @param query The query of the third stage, or NULL.
+ @return A result code.
+ */
 KOVA_API int32_t kova_jackett_search_imdb(const char *imdb_id, const char *title, const char *query);
-/** Jackett search by free query; NULL or "" is KOVA_ERR_INVALID_ARG. */
+
+/**
+ Jackett search by free query.
+
+ @param query The query. NULL or "": KOVA_ERR_INVALID_ARG.
+ @return A result code.
+ */
 KOVA_API int32_t kova_jackett_search_query(const char *query);
-/** Parses a Jackett results answer the host fetched itself and classifies it. NULL: KOVA_ERR_INVALID_ARG. */
+
+/**
+ Parses a Jackett results answer the host fetched itself and classifies it.
+
+ @param json The answer. NULL: KOVA_ERR_INVALID_ARG.
+ @return A result code.
+ */
 KOVA_API int32_t kova_parse_jackett(const char *json);
 
 /* ===================================================================== */
 /* Lookups and library find                                              */
 /* ===================================================================== */
 
-/** Looks a series up in Sonarr by IMDb id, then by title when the IMDb answer is empty; kova_lookup_match names the entry with that IMDb id. */
+/**
+ Looks a series up in Sonarr by IMDb id, then by title when the IMDb answer is empty.
+
+ kova_lookup_match names the entry with that IMDb id.
+
+ @param imdb_id The series' IMDb id, or NULL.
+ @param title The title to look up when the IMDb answer is empty, or NULL. Both NULL:
+    KOVA_ERR_INVALID_ARG.
+ @return A result code.
+ */
 KOVA_API int32_t kova_sonarr_lookup(const char *imdb_id, const char *title);
-/** Looks a film up in Radarr by IMDb id. */
+
+/**
+ Looks a film up in Radarr by IMDb id.
+
+ @param imdb_id The film's IMDb id. NULL: KOVA_ERR_INVALID_ARG.
+ @return A result code.
+ */
 KOVA_API int32_t kova_radarr_lookup_imdb(const char *imdb_id);
-/** Sonarr library id of the series with this TVDB id: above 0 when present, 0 when absent, or a negative result code. */
+
+/**
+ Sonarr library id of the series with this TVDB id.
+
+ @param tvdb_id The series' TVDB id.
+ @return The library id, above 0, when present; 0 when absent; or a negative result code.
+ */
 KOVA_API int32_t kova_sonarr_library_find(int32_t tvdb_id);
-/** Radarr library id of the film with this TMDb id: above 0 when present, 0 when absent, or a negative result code. */
+
+/**
+ Radarr library id of the film with this TMDb id.
+
+ @param tmdb_id The film's TMDb id.
+ @return The library id, above 0, when present; 0 when absent; or a negative result code.
+ */
 KOVA_API int32_t kova_radarr_library_find(int32_t tmdb_id);
 
 /* ===================================================================== */
 /* Release searches                                                      */
 /* ===================================================================== */
 
-/** Releases Sonarr finds for an episode (episode 0: the whole season) of a library series. */
+/**
+ Releases Sonarr finds for an episode, or a whole season, of a library series.
+
+ @param series_id The series' Sonarr library id.
+ @param season The season number.
+ @param episode The episode number; 0: the whole season.
+ @return A result code.
+ */
 KOVA_API int32_t kova_sonarr_releases(int32_t series_id, int32_t season, int32_t episode);
-/** Releases Radarr finds for a library film. */
+
+/**
+ Releases Radarr finds for a library film.
+
+ @param movie_id The film's Radarr library id.
+ @return A result code.
+ */
 KOVA_API int32_t kova_radarr_releases(int32_t movie_id);
-/** Parses a Sonarr/Radarr release list the host fetched itself. NULL: KOVA_ERR_INVALID_ARG; no rows: KOVA_ERR_EMPTY. */
+
+/**
+ Parses a Sonarr/Radarr release list the host fetched itself.
+
+ @param json The list. NULL: KOVA_ERR_INVALID_ARG.
+ @return A result code; KOVA_ERR_EMPTY when the list has no rows.
+ */
 KOVA_API int32_t kova_parse_arr_releases(const char *json);
 
 /* ===================================================================== */
 /* Library writes (refused with KOVA_ERR_NOT_ARMED until armed)          */
 /* ===================================================================== */
 
-/** Adds the series with this TVDB id to Sonarr, unmonitored, under `root` with quality profile `profile_id`. When Sonarr's lookup object has no languageProfileId of 1 or more, the first profile of GET /api/v3/languageprofile is added to the body (Sonarr v3 needs one); when that list cannot be had, the body goes out without it. Returns the new library id or a negative code. */
+/**
+ Adds the series with this TVDB id to Sonarr, unmonitored.
+
+ Sonarr v3 needs a language profile: when Sonarr's lookup object has no languageProfileId of
+ 1 or more, the first profile of GET /api/v3/languageprofile is added to the body; when that
+ list cannot be had, the body goes out without it.
+
+ @param tvdb_id The series' TVDB id.
+ @param root The root folder to add it under. NULL: KOVA_ERR_INVALID_ARG.
+ @param profile_id The quality profile id.
+ @return The new library id, or a negative result code.
+ */
 KOVA_API int32_t kova_sonarr_add_series(int32_t tvdb_id, const char *root, int32_t profile_id);
-/** Adds the film with this TMDb id to Radarr, unmonitored. Returns the new library id or a negative code. */
+
+/**
+ Adds the film with this TMDb id to Radarr, unmonitored.
+
+ @param tmdb_id The film's TMDb id.
+ @param root The root folder to add it under. NULL: KOVA_ERR_INVALID_ARG.
+ @param profile_id The quality profile id.
+ @return The new library id, or a negative result code.
+ */
 KOVA_API int32_t kova_radarr_add_movie(int32_t tmdb_id, const char *root, int32_t profile_id);
-/** A quality profile id of the loaded list chosen by decimal id, then exact name, else the first; -1 when no list is loaded. NULL picks the first. */
+
+/**
+ Picks a quality profile id from the loaded list.
+
+ @param profile A profile's decimal id, else its exact name. NULL picks the first profile.
+ @return The id of the profile chosen by decimal id, then by exact name, else of the first
+    profile; -1 when no list is loaded.
+ */
 KOVA_API int32_t kova_quality_profile_pick(const char *profile);
-/** IMDb id to Sonarr episode (or season when episode is 0) releases: lookup, library find or add, release search. */
+
+/**
+ From an IMDb id to Sonarr's releases of an episode, or of a season.
+
+ The steps: lookup, library find or add, release search.
+
+ @param imdb_id The series' IMDb id. NULL: KOVA_ERR_INVALID_ARG.
+ @param title The title, for the lookup, or NULL.
+ @param season The season number.
+ @param episode The episode number; 0: the whole season.
+ @param profile The quality profile of an add, as kova_quality_profile_pick reads it; NULL
+    picks the first profile.
+ @return A result code.
+ */
 KOVA_API int32_t kova_sonarr_search_or_add(const char *imdb_id, const char *title, int32_t season, int32_t episode, const char *profile);
-/** IMDb id to Radarr film releases: lookup, library find or add, release search. */
+
+/**
+ From an IMDb id to Radarr's releases of a film.
+
+ The steps: lookup, library find or add, release search.
+
+ @param imdb_id The film's IMDb id. NULL: KOVA_ERR_INVALID_ARG.
+ @param profile The quality profile of an add, as kova_quality_profile_pick reads it; NULL
+    picks the first profile.
+ @return A result code.
+ */
 KOVA_API int32_t kova_radarr_search_or_add(const char *imdb_id, const char *profile);
 
 /* ===================================================================== */
@@ -274,119 +605,426 @@ KOVA_API int32_t kova_radarr_search_or_add(const char *imdb_id, const char *prof
 /* All texts are owned by the library and valid until replaced.          */
 /* ===================================================================== */
 
-/** Entries in the test log of the last test, search or workflow. */
+/**
+ Entries in the test log of the last test, search or workflow.
+
+ @return The number of entries.
+ */
 KOVA_API int32_t kova_test_log_count(void);
-/** Key of test-log entry i ("SonarrV3_Get_Rootfolder", ...); "" out of range. */
+
+/**
+ Key of a test-log entry ("SonarrV3_Get_Rootfolder", ...).
+
+ @param i The entry's index.
+ @return The key of entry i; "" out of range.
+ */
 KOVA_API const char *kova_test_log_key(int32_t i);
-/** Text of test-log entry i; "" out of range. */
+
+/**
+ Text of a test-log entry.
+
+ @param i The entry's index.
+ @return The text of entry i; "" out of range.
+ */
 KOVA_API const char *kova_test_log_text(int32_t i);
-/** Root folder of the last Sonarr/Radarr fetch (trailing slashes removed); "" when none. */
+
+/**
+ Root folder of the last Sonarr/Radarr fetch.
+
+ @return The folder, trailing slashes removed; "" when none.
+ */
 KOVA_API const char *kova_rootfolder(void);
-/** Number of quality profiles loaded. */
+
+/**
+ Number of quality profiles loaded.
+
+ @return The number of profiles.
+ */
 KOVA_API int32_t kova_quality_profile_count(void);
-/** Id of quality profile i; -1 out of range. */
+
+/**
+ Id of a quality profile.
+
+ @param i The profile's index.
+ @return The id of profile i; -1 out of range.
+ */
 KOVA_API int32_t kova_quality_profile_id(int32_t i);
-/** Name of quality profile i; "" out of range. */
+
+/**
+ Name of a quality profile.
+
+ @param i The profile's index.
+ @return The name of profile i; "" out of range.
+ */
 KOVA_API const char *kova_quality_profile_name(int32_t i);
-/** Stage of the last Jackett search that produced rows: 1 IMDb id, 2 title, 3 query, 0 none (KOVA_STAGE_*). */
+
+/**
+ Stage of the last Jackett search that produced rows.
+
+ @return 1 IMDb id, 2 title, 3 query, 0 none (KOVA_STAGE_*).
+ */
 KOVA_API int32_t kova_jackett_stage(void);
-/** Number of entries of the last lookup. */
+
+/**
+ Number of entries of the last lookup.
+
+ @return The number of entries.
+ */
 KOVA_API int32_t kova_lookup_count(void);
-/** Index of the lookup entry that matched; -1 for none. */
+
+/**
+ Index of the lookup entry that matched.
+
+ @return The entry's index; -1 for none.
+ */
 KOVA_API int32_t kova_lookup_match(void);
-/** Title of lookup entry i; "" out of range. */
+
+/**
+ Title of a lookup entry.
+
+ @param i The entry's index.
+ @return The title of entry i; "" out of range.
+ */
 KOVA_API const char *kova_lookup_title(int32_t i);
-/** Clean title of lookup entry i; "" out of range. */
+
+/**
+ Clean title of a lookup entry.
+
+ @param i The entry's index.
+ @return The clean title of entry i; "" out of range.
+ */
 KOVA_API const char *kova_lookup_clean_title(int32_t i);
-/** IMDb id of lookup entry i as the service sent it; "" out of range. */
+
+/**
+ IMDb id of a lookup entry, as the service sent it.
+
+ @param i The entry's index.
+ @return The IMDb id of entry i; "" out of range.
+ */
 KOVA_API const char *kova_lookup_imdb(int32_t i);
-/** TVDB id of lookup entry i (0 absent); -1 out of range. */
+
+/**
+ TVDB id of a lookup entry.
+
+ @param i The entry's index.
+ @return The TVDB id of entry i (0 absent); -1 out of range.
+ */
 KOVA_API int32_t kova_lookup_tvdb(int32_t i);
-/** TMDb id of lookup entry i (0 absent); -1 out of range. */
+
+/**
+ TMDb id of a lookup entry.
+
+ @param i The entry's index.
+ @return The TMDb id of entry i (0 absent); -1 out of range.
+ */
 KOVA_API int32_t kova_lookup_tmdb(int32_t i);
-/** Year of lookup entry i (0 absent); -1 out of range. */
+
+/**
+ Year of a lookup entry.
+
+ @param i The entry's index.
+ @return The year of entry i (0 absent); -1 out of range.
+ */
 KOVA_API int32_t kova_lookup_year(int32_t i);
-/** Library id of lookup entry i (above 0 when already in the library); -1 out of range. */
+
+/**
+ Library id of a lookup entry.
+
+ @param i The entry's index.
+ @return The library id of entry i (above 0 when already in the library); -1 out of range.
+ */
 KOVA_API int32_t kova_lookup_library_id(int32_t i);
-/** Number of result rows. */
+
+/**
+ Number of result rows.
+
+ @return The number of rows.
+ */
 KOVA_API int32_t kova_result_count(void);
-/** Title of row i; "" out of range. */
+
+/**
+ Title of a result row.
+
+ @param i The row's index.
+ @return The title of row i; "" out of range.
+ */
 KOVA_API const char *kova_result_title(int32_t i);
-/** Tracker (indexer) name of row i; "" out of range. */
+
+/**
+ Tracker (indexer) name of a result row.
+
+ @param i The row's index.
+ @return The tracker name of row i; "" out of range.
+ */
 KOVA_API const char *kova_result_tracker(int32_t i);
-/** Tracker id of row i; "" out of range. */
+
+/**
+ Tracker id of a result row.
+
+ @param i The row's index.
+ @return The tracker id of row i; "" out of range.
+ */
 KOVA_API const char *kova_result_tracker_id(int32_t i);
-/** GUID of row i; "" out of range. */
+
+/**
+ GUID of a result row.
+
+ @param i The row's index.
+ @return The GUID of row i; "" out of range.
+ */
 KOVA_API const char *kova_result_guid(int32_t i);
-/** Download link of row i; "" out of range. */
+
+/**
+ Download link of a result row.
+
+ @param i The row's index.
+ @return The download link of row i; "" out of range.
+ */
 KOVA_API const char *kova_result_link(int32_t i);
-/** Details page of row i; "" out of range. */
+
+/**
+ Details page of a result row.
+
+ @param i The row's index.
+ @return The details page of row i; "" out of range.
+ */
 KOVA_API const char *kova_result_details(int32_t i);
-/** Magnet URI of row i; "" out of range. */
+
+/**
+ Magnet URI of a result row.
+
+ @param i The row's index.
+ @return The magnet URI of row i; "" out of range.
+ */
 KOVA_API const char *kova_result_magnet(int32_t i);
-/** Info hash of row i; "" out of range. */
+
+/**
+ Info hash of a result row.
+
+ @param i The row's index.
+ @return The info hash of row i; "" out of range.
+ */
 KOVA_API const char *kova_result_info_hash(int32_t i);
-/** Stores the size in bytes of row i through size_out (when not NULL) and returns 0; KOVA_ERR_NOT_FOUND (nothing written) when out of range or unknown. */
+
+/**
+ Size in bytes of a result row.
+
+ @param i The row's index.
+ @param size_out Receives the size, when not NULL.
+ @return 0 with the size stored; KOVA_ERR_NOT_FOUND, with nothing written, when i is out of
+    range or the size is unknown.
+ */
 KOVA_API int32_t kova_result_size(int32_t i, uint64_t *size_out);
-/** Seeders of row i; -1 when absent or out of range. */
+
+/**
+ Seeders of a result row.
+
+ @param i The row's index.
+ @return The seeders of row i; -1 when absent or out of range.
+ */
 KOVA_API int32_t kova_result_seeders(int32_t i);
-/** Peers (Jackett) or leechers of row i; -1 when absent or out of range. */
+
+/**
+ Peers (Jackett) or leechers of a result row.
+
+ @param i The row's index.
+ @return The peers or leechers of row i; -1 when absent or out of range.
+ */
 KOVA_API int32_t kova_result_peers(int32_t i);
-/** Number of files of row i; -1 when absent or out of range. */
+
+/**
+ Number of files of a result row.
+
+ @param i The row's index.
+ @return The number of files of row i; -1 when absent or out of range.
+ */
 KOVA_API int32_t kova_result_files(int32_t i);
-/** Number of category ids of row i; 0 out of range. */
+
+/**
+ Number of category ids of a result row.
+
+ @param i The row's index.
+ @return The number of category ids of row i; 0 out of range.
+ */
 KOVA_API int32_t kova_result_category_count(int32_t i);
-/** Category id j of row i; -1 out of range. */
+
+/**
+ A category id of a result row.
+
+ @param i The row's index.
+ @param j The category's index within the row.
+ @return Category id j of row i; -1 out of range.
+ */
 KOVA_API int32_t kova_result_category(int32_t i, int32_t j);
-/** Category description of row i; "" out of range. */
+
+/**
+ Category description of a result row.
+
+ @param i The row's index.
+ @return The category description of row i; "" out of range.
+ */
 KOVA_API const char *kova_result_category_desc(int32_t i);
-/** Normalised IMDb number of row i ("" when none). */
+
+/**
+ Normalised IMDb number of a result row.
+
+ @param i The row's index.
+ @return The IMDb number of row i; "" when none.
+ */
 KOVA_API const char *kova_result_imdb(int32_t i);
-/** TMDb id text of row i; "" out of range. */
+
+/**
+ TMDb id of a result row, as text.
+
+ @param i The row's index.
+ @return The TMDb id text of row i; "" out of range.
+ */
 KOVA_API const char *kova_result_tmdb(int32_t i);
-/** TVDB id text of row i; "" out of range. */
+
+/**
+ TVDB id of a result row, as text.
+
+ @param i The row's index.
+ @return The TVDB id text of row i; "" out of range.
+ */
 KOVA_API const char *kova_result_tvdb(int32_t i);
-/** Publish date of row i in milliseconds since 1970-01-01T00:00:00Z; -1 when absent or out of range. */
+
+/**
+ Publish date of a result row.
+
+ @param i The row's index.
+ @return The publish date of row i in milliseconds since 1970-01-01T00:00:00Z; -1 when
+    absent or out of range.
+ */
 KOVA_API int64_t kova_result_publish_date(int32_t i);
-/** Download volume factor of row i in thousandths (1000 full, 0 freeleech); -1 when absent or out of range. */
+
+/**
+ Download volume factor of a result row.
+
+ @param i The row's index.
+ @return The factor of row i in thousandths (1000 full, 0 freeleech); -1 when absent or out
+    of range.
+ */
 KOVA_API int32_t kova_result_download_volume_factor(int32_t i);
-/** Season number of row i; -1 when absent or out of range. */
+
+/**
+ Season number of a result row.
+
+ @param i The row's index.
+ @return The season number of row i; -1 when absent or out of range.
+ */
 KOVA_API int32_t kova_result_season(int32_t i);
-/** First episode number of row i; -1 when absent or out of range. */
+
+/**
+ First episode number of a result row.
+
+ @param i The row's index.
+ @return The first episode number of row i; -1 when absent or out of range.
+ */
 KOVA_API int32_t kova_result_episode(int32_t i);
-/** 1 when row i is a full-season release, else 0. */
+
+/**
+ Whether a result row is a full-season release.
+
+ @param i The row's index.
+ @return 1 when row i is a full-season release, else 0.
+ */
 KOVA_API int32_t kova_result_full_season(int32_t i);
-/** Any member of row i's JSON object by key (exact, then case-insensitive) as text; "" when absent. Valid until the next call of this function. */
+
+/**
+ Any member of a result row's JSON object, as text.
+
+ @param i The row's index.
+ @param name The member's key, matched exactly, then case-insensitively. NULL gives "".
+ @return The member's value as text; "" when absent. Valid until the next call of this
+    function.
+ */
 KOVA_API const char *kova_result_field(int32_t i, const char *name);
-/** Number of per-indexer status entries. */
+
+/**
+ Number of per-indexer status entries.
+
+ @return The number of entries.
+ */
 KOVA_API int32_t kova_indexer_count(void);
-/** Id of indexer entry i; "" out of range. */
+
+/**
+ Id of an indexer entry.
+
+ @param i The entry's index.
+ @return The id of entry i; "" out of range.
+ */
 KOVA_API const char *kova_indexer_id(int32_t i);
-/** Name of indexer entry i; "" out of range. */
+
+/**
+ Name of an indexer entry.
+
+ @param i The entry's index.
+ @return The name of entry i; "" out of range.
+ */
 KOVA_API const char *kova_indexer_name(int32_t i);
-/** Status of indexer entry i (1 failed; Torznab entries carry 2: KOVA_INDEXER_*); -1 out of range. */
+
+/**
+ Status of an indexer entry.
+
+ @param i The entry's index.
+ @return The status of entry i (1 failed; Torznab entries carry 2: KOVA_INDEXER_*); -1 out
+    of range.
+ */
 KOVA_API int32_t kova_indexer_status(int32_t i);
-/** Results reported by indexer entry i; -1 out of range. */
+
+/**
+ Results reported by an indexer entry.
+
+ @param i The entry's index.
+ @return The number of results entry i reported; -1 out of range.
+ */
 KOVA_API int32_t kova_indexer_results(int32_t i);
-/** Error text of indexer entry i; "" when none or out of range. */
+
+/**
+ Error text of an indexer entry.
+
+ @param i The entry's index.
+ @return The error text of entry i; "" when none or out of range.
+ */
 KOVA_API const char *kova_indexer_error(int32_t i);
-/** Number of indexer entries whose status is 1 (failed). */
+
+/**
+ Number of indexer entries whose status is 1 (failed).
+
+ @return The number of failed entries.
+ */
 KOVA_API int32_t kova_indexers_errored(void);
 
 /* ===================================================================== */
 /* Result document                                                       */
 /* ===================================================================== */
 
-/** The whole current result as compact JSON: {"stage","rc","results","indexers","indexers_errored","warnings"}. Valid until the next call of this function or kova_reset; "" only when memory runs out. */
+/**
+ The whole current result as compact JSON.
+
+ @return {"stage","rc","results","indexers","indexers_errored","warnings"}; "" only when
+    memory runs out. Valid until the next call of this function or kova_reset.
+ */
 KOVA_API const char *kova_result_json(void);
 
 /* ===================================================================== */
 /* Runtime-type handler records                                          */
 /* ===================================================================== */
 
-/** The handler record of "JACKETT", "SONARR" or "RADARR" (exact case); NULL for any other name or NULL. */
+/**
+ The handler record of a runtime type.
+
+ @param runtime_type "JACKETT", "SONARR" or "RADARR" (exact case).
+ @return The record; NULL for any other name or NULL.
+ */
 KOVA_API const kova_handler *kova_rtchk_handler(const char *runtime_type);
-/** The Jackett handler record. */
+
+/**
+ The Jackett handler record.
+
+ @return The record.
+ */
 KOVA_API const kova_handler *rtchk_get(void);
 
 /* ===================================================================== */
@@ -395,18 +1033,71 @@ KOVA_API const kova_handler *rtchk_get(void);
 /* needs a kova that has them.                                            */
 /* ===================================================================== */
 
-/** Sets the URL base of a configured service: the path prefix it answers under behind a reverse proxy ("/sonarr"). Normalised to one leading slash and no trailing slash; NULL, "" or "/" for none. From then on every request and kova_base_url(kind) include it, until the next configure call of that service (configure first, then set the base) or kova_reset. KOVA_ERR_INVALID_ARG for an unknown kind or a path with bytes that do not belong in a URL path (space, '?', '#', '\\', non-ASCII, '%' not before two hex digits...) or over 255 bytes; KOVA_ERR_NOT_CONFIGURED when the service is not configured. A refused call leaves the previous base in force. */
+/**
+ Sets the URL base of a configured service.
+
+ The URL base is the path prefix the service answers under behind a reverse proxy
+ ("/sonarr"). From then on every request and kova_base_url(kind) include it, until the next
+ configure call of that service (configure first, then set the base) or kova_reset. A
+ refused call leaves the previous base in force.
+
+ @param kind The service kind; an unknown kind is KOVA_ERR_INVALID_ARG.
+ @param path The URL base, normalised to one leading slash and no trailing slash; NULL, ""
+    or "/" for none. A path with bytes that do not belong in a URL path (space, '?', '#',
+    '\\', non-ASCII, '%' not before two hex digits...) or over 255 bytes is
+    KOVA_ERR_INVALID_ARG.
+ @return A result code; KOVA_ERR_NOT_CONFIGURED when the service is not configured.
+ */
 KOVA_API int32_t kova_set_url_base(int32_t kind, const char *path);
-/** Sends release `index` of the current result set, which a Sonarr release search (kova_sonarr_releases or kova_sonarr_search_or_add) produced, to Sonarr's download client: POST /api/v3/release with the release's guid and indexerId as Sonarr listed them. A library write: KOVA_ERR_NOT_ARMED unless armed. KOVA_ERR_INVALID_ARG for an index out of range, a set from anything but a Sonarr release search, or a release without a guid or indexer id. KOVA_OK when Sonarr accepts it; a refusal is reported like any answer outside 2xx, with Sonarr's own explanation as a warning. The result set stays as it was. */
+
+/**
+ Sends a release of the current result set to Sonarr's download client.
+
+ The set must come from a Sonarr release search (kova_sonarr_releases or
+ kova_sonarr_search_or_add). The call sends POST /api/v3/release with the release's guid
+ and indexerId as Sonarr listed them. A library write: KOVA_ERR_NOT_ARMED unless armed.
+ The result set stays as it was.
+
+ @param index The release's index in the current result set.
+ @return KOVA_OK when Sonarr accepts it; a refusal is reported like any answer outside 2xx,
+    with Sonarr's own explanation as a warning. KOVA_ERR_INVALID_ARG for an index out of
+    range, a set from anything but a Sonarr release search, or a release without a guid or
+    indexer id.
+ */
 KOVA_API int32_t kova_sonarr_grab_release(int32_t index);
-/** The same for Radarr: release `index` of a set from kova_radarr_releases or kova_radarr_search_or_add. */
+
+/**
+ Sends a release of the current result set to Radarr's download client.
+
+ The same as kova_sonarr_grab_release, for a set from kova_radarr_releases or
+ kova_radarr_search_or_add.
+
+ @param index The release's index in the current result set.
+ @return As for kova_sonarr_grab_release.
+ */
 KOVA_API int32_t kova_radarr_grab_release(int32_t index);
 
 /* ===================================================================== */
 /* Extensions (KOVA_1.2)                                                  */
 /* ===================================================================== */
 
-/** Parses a Jackett results answer like kova_parse_jackett from a buffer the host hands over instead of copying it, which halves the memory a large answer costs: json holds len bytes of text (a NUL at the end is not needed, a NUL inside is not JSON) in memory from malloc (the C runtime the library uses: a Windows host built with another runtime, such as MSVC's, calls kova_parse_jackett instead), and the library takes it over: it reads it in place, may write to and reallocate it, and releases it with free once the result set made from it is replaced or released (kova_reset included), or before returning when the call fails. The host must not use json afterwards. NULL: KOVA_ERR_INVALID_ARG. */
+/**
+ Parses a Jackett results answer from a buffer the host hands over.
+
+ It parses like kova_parse_jackett, but takes the buffer over instead of copying it, which
+ halves the memory a large answer costs. The library reads the buffer in place, may write
+ to and reallocate it, and releases it with free once the result set made from it is
+ replaced or released (kova_reset included), or before returning when the call fails. The
+ host must not use json afterwards.
+
+ The memory must come from malloc of the C runtime the library uses: a Windows host built
+ with another runtime, such as MSVC's, calls kova_parse_jackett instead.
+
+ @param json The answer: len bytes of text in memory from malloc. NULL: KOVA_ERR_INVALID_ARG.
+ @param len The length of the text in bytes. A NUL at the end is not needed; a NUL inside
+    is not JSON.
+ @return A result code, as kova_parse_jackett returns it.
+ */
 KOVA_API int32_t kova_parse_jackett_take(char *json, size_t len);
 
 /* ===================================================================== */
