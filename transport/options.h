@@ -3,6 +3,12 @@
 // defaulted and copied into the settings the transport keeps. The structs
 // share their field names, so each option is one line of the list below, and
 // behaves the same on every platform.
+//
+// An option struct starts with its size (struct_size, the caller's sizeof)
+// and grows only at its end, so that a host built against an older header
+// keeps working with a newer library: the options its struct lacks take
+// their initial values. Adding an option is one field at the end of each
+// struct, one line at the end of the list, and its use in the transports.
 #ifndef KOVA_TRANSPORT_OPTIONS_H
 #define KOVA_TRANSPORT_OPTIONS_H
 
@@ -19,6 +25,10 @@ namespace kova_transport {
 // KOVA_WINHTTP_DEFAULT_*); each transport checks its macros against these.
 constexpr int64_t k_default_max_response = 256 * 1024 * 1024;
 constexpr int32_t k_default_connect_ms = 10000;
+
+// No option struct comes near this size: a larger struct_size is not a size
+// (a struct filled by hand without it, say), and is refused unread.
+constexpr uint32_t k_size_max = 4096;
 
 // Every option, in the order of the option structs: the type the transport
 // keeps it as, its name in the structs, its initial value (what
@@ -86,25 +96,72 @@ struct settings {
     int32_t connect_ms(int32_t total) const;
 };
 
-// Writes the options' initial values: the body of *_options_init.
+// Where the options of Opt end; 0 when the list above does not follow the
+// order of the struct.
+template <class Opt>
+constexpr size_t options_end() {
+    size_t end = sizeof(Opt::struct_size);
+#define KOVA_END(kept, name, initial, rule)                     \
+    if constexpr (KOVA_HAS_OPTION(Opt, name)) {                 \
+        if (offsetof(Opt, name) < end) return 0;                \
+        end = offsetof(Opt, name) + sizeof(Opt::name);          \
+    }
+    KOVA_TRANSPORT_OPTIONS(KOVA_END)
+#undef KOVA_END
+    return end;
+}
+
+// Writes the caller's size and the options' initial values: the body of
+// *_options_init.
 template <class Opt>
 void init_options(Opt *o) {
     if (!o) return;
     memset(o, 0, sizeof *o);
+    o->struct_size = static_cast<uint32_t>(sizeof *o);
 #define KOVA_INITIAL(kept, name, initial, rule) \
     if constexpr (KOVA_HAS_OPTION(Opt, name)) o->name = initial;
     KOVA_TRANSPORT_OPTIONS(KOVA_INITIAL)
 #undef KOVA_INITIAL
 }
 
+// Copies into `o` the options the caller's struct_size covers whole; the
+// others keep their initial values. False for a size smaller than the first
+// struct with a size (it ended with progress_user), a size that is not one,
+// and a struct larger than this library knows with a byte past the options
+// it knows set: that is an option from a newer header it cannot honour.
+template <class Opt>
+bool take_covered(const Opt *caller, Opt &o) {
+    constexpr size_t first = offsetof(Opt, progress_user) + sizeof(Opt::progress_user);
+    const size_t size = caller->struct_size;
+    if (size < first || size > k_size_max) return false;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(caller);
+    for (size_t i = sizeof(Opt); i < size; ++i)
+        if (bytes[i]) return false;
+#define KOVA_COVERED(kept, name, initial, rule)                                   \
+    if constexpr (KOVA_HAS_OPTION(Opt, name)) {                                   \
+        if (offsetof(Opt, name) + sizeof o.name <= size)                          \
+            memcpy(&o.name, bytes + offsetof(Opt, name), sizeof o.name);          \
+    }
+    KOVA_TRANSPORT_OPTIONS(KOVA_COVERED)
+#undef KOVA_COVERED
+    return true;
+}
+
 // Reads the caller's options (NULL: the initial values) into `s`, which
-// starts empty. False when an option is refused or memory runs out; what `s`
-// holds then is released with it.
+// starts empty. False when the size or an option is refused or memory runs
+// out; what `s` holds then is released with it.
 template <class Opt>
 bool read_options(const Opt *caller, settings &s) {
+    static_assert(offsetof(Opt, struct_size) == 0, "an option struct starts with its size");
+    // Were there padding at the end of a struct, an option added after it
+    // could sit in the padding, where an older host's struct, whose size
+    // covers it, holds whatever its compiler left there (add 32-bit options
+    // in pairs).
+    static_assert(options_end<Opt>() == sizeof(Opt),
+                  "the list of options follows the struct, which ends without padding");
     Opt o;
     init_options(&o);
-    if (caller) o = *caller;
+    if (caller && !take_covered(caller, o)) return false;
 #define KOVA_TAKE(kept, name, initial, rule) \
     if constexpr (KOVA_HAS_OPTION(Opt, name)) {  \
         if (!rule(o.name, s.name)) return false; \
