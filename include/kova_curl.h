@@ -81,8 +81,25 @@ typedef void (*kova_curl_progress_fn)(void *progress_user, int64_t bytes_receive
  * Transport options. Start from kova_curl_options_init; every field left at
  * its initial value takes the default named here. kova_curl_new copies every
  * text, so the caller's strings need not outlive the call.
+ *
+ * The struct begins with its own size, and options added later go at its
+ * end: kova_curl_new reads only what the caller's struct_size covers, and
+ * every option beyond it takes its default. A host built against an older
+ * header therefore keeps working with a newer library, and a new option
+ * needs no new soname. Inserting struct_size itself moved every field, and so
+ * took a new soname, libkova_curl.so.3: the last change that needs one. A
+ * host that calls kova_curl_options_init needs no source change for it; a
+ * host that fills the struct by hand sets
+ * struct_size = sizeof(kova_curl_options) itself.
  */
 typedef struct kova_curl_options {
+    /* The caller's sizeof(kova_curl_options), set by kova_curl_options_init.
+       kova_curl_new fails (NULL) when it is smaller than this first struct
+       with a size (the fields up to progress_user), 0 included, or larger
+       than 4096, or when it is larger than the library's struct with a byte
+       past the library's last option set (an option of a newer header this
+       library cannot honour). */
+    uint32_t struct_size;
     /* Total time for one request in milliseconds; 0: kova_timeout_ms(),
        read at each request (so kova_set_timeout_ms applies at once). */
     int32_t timeout_ms;
@@ -126,14 +143,18 @@ typedef struct kova_curl_options {
 /* An opaque transport: the options and the kova_io table that uses them. */
 typedef struct kova_curl kova_curl;
 
-/** Fills `o` with the defaults (all zero/NULL except compressed = 1). NULL: nothing. */
+/**
+ * Fills `o` with the defaults (all zero/NULL except compressed = 1) and sets
+ * struct_size to sizeof(kova_curl_options). NULL: nothing.
+ */
 KOVA_CURL_API void kova_curl_options_init(kova_curl_options *o);
 
 /**
  * Creates a transport. NULL options: the defaults. Initialises libcurl once
  * per process (thread-safe). Returns NULL when memory runs out, when libcurl
- * cannot be initialised or when an option is out of range (negative time-out
- * or size cap). Free it with kova_curl_free.
+ * cannot be initialised, when struct_size is refused (see there) or when an
+ * option is out of range (negative time-out or size cap). Free it with
+ * kova_curl_free.
  */
 KOVA_CURL_API kova_curl *kova_curl_new(const kova_curl_options *o);
 

@@ -97,8 +97,26 @@ typedef void (*kova_winhttp_progress_fn)(void *progress_user, int64_t bytes_rece
  * Transport options. Start from kova_winhttp_options_init; every field left
  * at its initial value takes the default named here. kova_winhttp_new copies
  * every text, so the caller's strings need not outlive the call.
+ *
+ * The struct begins with its own size, and options added later go at its
+ * end: kova_winhttp_new reads only what the caller's struct_size covers, and
+ * every option beyond it takes its default. A host built against an older
+ * header therefore keeps working with a newer DLL, and a new option needs no
+ * new major version. Inserting struct_size itself moved every field, and so
+ * took a new major version, kova_winhttp.dll 3.0.0 (with libkova_curl.so.3,
+ * whose options have the same layout): the last change that needs one. A
+ * host that calls kova_winhttp_options_init needs no source change for it; a
+ * host that fills the struct by hand sets
+ * struct_size = sizeof(kova_winhttp_options) itself.
  */
 typedef struct kova_winhttp_options {
+    /* The caller's sizeof(kova_winhttp_options), set by
+       kova_winhttp_options_init. kova_winhttp_new fails (NULL) when it is
+       smaller than this first struct with a size (the fields up to
+       progress_user), 0 included, or larger than 4096, or when it is larger
+       than the DLL's struct with a byte past the DLL's last option set (an
+       option of a newer header this DLL cannot honour). */
+    uint32_t struct_size;
     /* Total time for one request in milliseconds (approximated, see above);
        0: kova_timeout_ms(), read at each request (so kova_set_timeout_ms
        applies at once). */
@@ -147,15 +165,18 @@ typedef struct kova_winhttp_options {
    that uses them. */
 typedef struct kova_winhttp kova_winhttp;
 
-/** Fills `o` with the defaults (all zero/NULL except compressed = 1). NULL: nothing. */
+/**
+ * Fills `o` with the defaults (all zero/NULL except compressed = 1) and sets
+ * struct_size to sizeof(kova_winhttp_options). NULL: nothing.
+ */
 KOVA_WINHTTP_API void kova_winhttp_options_init(kova_winhttp_options *o);
 
 /**
  * Creates a transport with its own WinHTTP session. NULL options: the
- * defaults. Returns NULL when memory runs out, when an option is out of range
- * (negative time-out or size cap, a proxy that is not an HTTP proxy, a text
- * that is not UTF-8) or when WinHTTP is unavailable. Free it with
- * kova_winhttp_free.
+ * defaults. Returns NULL when memory runs out, when struct_size is refused
+ * (see there), when an option is out of range (negative time-out or size cap,
+ * a proxy that is not an HTTP proxy, a text that is not UTF-8) or when
+ * WinHTTP is unavailable. Free it with kova_winhttp_free.
  */
 KOVA_WINHTTP_API kova_winhttp *kova_winhttp_new(const kova_winhttp_options *o);
 

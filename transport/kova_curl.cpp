@@ -12,6 +12,7 @@
 #include "kova_curl.h"
 
 #include "common.h"
+#include "options.h"
 #include "redact.h"
 
 #include <curl/curl.h>
@@ -29,6 +30,9 @@ using kova_transport::body_buf;
 using kova_transport::dup_text;
 using kova_transport::key_forms;
 
+static_assert(KOVA_CURL_DEFAULT_MAX_RESPONSE == kova_transport::k_default_max_response);
+static_assert(KOVA_CURL_DEFAULT_CONNECT_TIMEOUT_MS == kova_transport::k_default_connect_ms);
+
 // ---------------------------------------------------------------------------
 // One-time libcurl initialisation
 // ---------------------------------------------------------------------------
@@ -45,19 +49,7 @@ bool curl_ready() {
 // ---------------------------------------------------------------------------
 struct kova_curl {
     kova_io io;  // first member; io.user points back at this object
-    int32_t timeout_ms;
-    int32_t connect_timeout_ms;
-    int32_t insecure;
-    int32_t compressed;
-    int64_t max_response;
-    char *ca_file;
-    char *proxy;
-    char *user_agent;
-    char *url_base;  // "" or "/prefix" without a trailing slash
-    kova_curl_log_fn log;
-    void *log_user;
-    kova_curl_progress_fn progress;
-    void *progress_user;
+    kova_transport::settings opt;
     kova_transport::cancel_gate gate;
 };
 
@@ -183,7 +175,8 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
     key_forms keys;
     kova_transport::find_key(url_in, keys);
 
-    char *url = kova_transport::with_base(t->url_base, url_in);
+    const kova_transport::settings &opt = t->opt;
+    char *url = kova_transport::with_base(opt.url_base, url_in);
     if (!url) {
         if (error) *error = dup_text("kova_curl: out of memory");
         return 1;
@@ -197,18 +190,16 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
 
     exchange x;
     x.h = h;
-    x.decoding = t->compressed != 0;
-    x.meter.fn = t->progress;
-    x.meter.user = t->progress_user;
+    x.decoding = opt.compressed;
+    x.meter.fn = opt.progress;
+    x.meter.user = opt.progress_user;
     body_buf &body = x.body;
-    body.limit = static_cast<size_t>(t->max_response);
+    body.limit = static_cast<size_t>(opt.max_response_bytes);
     char errbuf[CURL_ERROR_SIZE];
     errbuf[0] = '\0';
 
-    int32_t total = t->timeout_ms > 0 ? t->timeout_ms : kova_timeout_ms();
-    if (total <= 0) total = 100000;
-    int32_t connect = t->connect_timeout_ms > 0 ? t->connect_timeout_ms : KOVA_CURL_DEFAULT_CONNECT_TIMEOUT_MS;
-    if (connect > total) connect = total;
+    int32_t total = opt.total_ms();
+    int32_t connect = opt.connect_ms(total);
 
     curl_easy_setopt(h, CURLOPT_URL, url);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
@@ -221,13 +212,13 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &x);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, on_header);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, &x);
-    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(t->max_response));
-    curl_easy_setopt(h, CURLOPT_USERAGENT, t->user_agent);
-    if (t->compressed) curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "");
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, t->insecure ? 0L : 1L);
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, t->insecure ? 0L : 2L);
-    if (t->ca_file) curl_easy_setopt(h, CURLOPT_CAINFO, t->ca_file);
-    if (t->proxy) curl_easy_setopt(h, CURLOPT_PROXY, t->proxy);
+    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(opt.max_response_bytes));
+    curl_easy_setopt(h, CURLOPT_USERAGENT, opt.user_agent);
+    if (opt.compressed) curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, opt.insecure ? 0L : 1L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, opt.insecure ? 0L : 2L);
+    if (opt.ca_file) curl_easy_setopt(h, CURLOPT_CAINFO, opt.ca_file);
+    if (opt.proxy) curl_easy_setopt(h, CURLOPT_PROXY, opt.proxy);
 
     struct curl_slist *headers = nullptr;
     bool header_oom = false;
@@ -280,7 +271,7 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
         why = what;
     } else if (body.too_big || rc == CURLE_FILESIZE_EXCEEDED) {
         snprintf(what, sizeof what, "response larger than %lld bytes, refused",
-                 static_cast<long long>(t->max_response));
+                 static_cast<long long>(opt.max_response_bytes));
         why = what;
     } else if (body.oom) {
         why = "out of memory while reading the response";
@@ -298,7 +289,7 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
             snprintf(what, sizeof what, "%s", curl_easy_strerror(rc));
         why = what;
     }
-    kova_transport::log_request(t->log, t->log_user, method, url_in, why, code, body.len, took, keys, location);
+    kova_transport::log_request(opt.log, opt.log_user, method, url_in, why, code, body.len, took, keys, location);
     free(location);
     if (why) {
         if (error) *error = error_text(method, url_in, why, keys);
@@ -331,19 +322,9 @@ void io_release(void *, char *text) { free(text); }
 
 extern "C" {
 
-KOVA_CURL_API void kova_curl_options_init(kova_curl_options *o) {
-    if (!o) return;
-    memset(o, 0, sizeof *o);
-    o->compressed = 1;
-}
+KOVA_CURL_API void kova_curl_options_init(kova_curl_options *o) { kova_transport::init_options(o); }
 
-KOVA_CURL_API kova_curl *kova_curl_new(const kova_curl_options *opt) {
-    kova_curl_options defaults;
-    kova_curl_options_init(&defaults);
-    const kova_curl_options *o = opt ? opt : &defaults;
-    if (o->timeout_ms < 0 || o->connect_timeout_ms < 0 || o->max_response_bytes < 0) return nullptr;
-    if (!curl_ready()) return nullptr;
-
+KOVA_CURL_API kova_curl *kova_curl_new(const kova_curl_options *o) {
     void *mem = calloc(1, sizeof(kova_curl));
     if (!mem) return nullptr;
     auto *t = new (mem) kova_curl();
@@ -351,29 +332,7 @@ KOVA_CURL_API kova_curl *kova_curl_new(const kova_curl_options *opt) {
     t->io.get = io_get;
     t->io.post = io_post;
     t->io.release = io_release;
-    t->timeout_ms = o->timeout_ms;
-    t->connect_timeout_ms = o->connect_timeout_ms;
-    t->insecure = o->insecure ? 1 : 0;
-    t->compressed = o->compressed ? 1 : 0;
-    t->max_response = o->max_response_bytes > 0 ? o->max_response_bytes : KOVA_CURL_DEFAULT_MAX_RESPONSE;
-    if (sizeof(size_t) < 8 && t->max_response > 0x7fffffff) t->max_response = 0x7fffffff;
-    t->log = o->log;
-    t->log_user = o->log_user;
-    t->progress = o->progress;
-    t->progress_user = o->progress_user;
-
-    bool ok = true;
-    if (o->ca_file && o->ca_file[0]) ok = ok && (t->ca_file = dup_text(o->ca_file));
-    if (o->proxy) ok = ok && (t->proxy = dup_text(o->proxy));
-    if (o->user_agent) {
-        ok = ok && (t->user_agent = dup_text(o->user_agent));
-    } else {
-        char ua[64];
-        snprintf(ua, sizeof ua, "kova/%s", kova_version());
-        ok = ok && (t->user_agent = dup_text(ua));
-    }
-    ok = ok && (t->url_base = kova_transport::norm_base(o->url_base));
-    if (!ok) {
+    if (!kova_transport::read_options(o, t->opt) || !curl_ready()) {
         kova_curl_free(t);
         return nullptr;
     }
@@ -382,10 +341,6 @@ KOVA_CURL_API kova_curl *kova_curl_new(const kova_curl_options *opt) {
 
 KOVA_CURL_API void kova_curl_free(kova_curl *t) {
     if (!t) return;
-    free(t->ca_file);
-    free(t->proxy);
-    free(t->user_agent);
-    free(t->url_base);
     t->~kova_curl();
     free(t);
 }

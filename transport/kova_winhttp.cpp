@@ -13,6 +13,7 @@
 #include "kova_winhttp.h"
 
 #include "common.h"
+#include "options.h"
 #include "redact.h"
 
 #include <windows.h>
@@ -32,19 +33,14 @@ using kova_transport::body_buf;
 using kova_transport::dup_text;
 using kova_transport::key_forms;
 
+static_assert(KOVA_WINHTTP_DEFAULT_MAX_RESPONSE == kova_transport::k_default_max_response);
+static_assert(KOVA_WINHTTP_DEFAULT_CONNECT_TIMEOUT_MS == kova_transport::k_default_connect_ms);
+
 struct kova_winhttp {
     kova_io io;  // first member; io.user points back at this object
     HINTERNET session;
-    int32_t timeout_ms;
-    int32_t connect_timeout_ms;
-    int32_t insecure;
-    int64_t max_response;
-    bool decodes;    // WinHTTP decodes gzip/deflate answers for this session
-    char *url_base;  // "" or "/prefix" without a trailing slash
-    kova_winhttp_log_fn log;
-    void *log_user;
-    kova_winhttp_progress_fn progress;
-    void *progress_user;
+    kova_transport::settings opt;
+    bool decodes;  // WinHTTP decodes gzip/deflate answers for this session
     kova_transport::cancel_gate gate;
 };
 
@@ -377,8 +373,7 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const cha
               const char *content_type, int32_t total, body_buf &body, kova_transport::progress_meter &meter,
               DWORD &status, char *&location, failure &f) {
     long long deadline = kova_transport::now_ms() + total;
-    int32_t connect = t->connect_timeout_ms > 0 ? t->connect_timeout_ms : KOVA_WINHTTP_DEFAULT_CONNECT_TIMEOUT_MS;
-    if (connect > total) connect = total;
+    int32_t connect = t->opt.connect_ms(total);
 
     wchar_t *wurl = widen(url);
     if (!wurl) {
@@ -481,7 +476,7 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const cha
             f.step = "switching redirects off";
             return;
         }
-        if (t->insecure && secure) {
+        if (t->opt.insecure && secure) {
             set_dword(h.request, WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreCertErrors);
             // An unverified connection must never serve a verified request.
             // Some WinHTTP versions (Wine's) pool connections for the whole
@@ -511,7 +506,7 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const cha
             f.err = GetLastError();
             f.step = "sending the request";
             f.cert_flags = report.flags & ~WINHTTP_CALLBACK_STATUS_FLAG_SECURITY_CHANNEL_ERROR;
-            if (secure && !t->insecure && !f.cert_flags && !is_timeout(f.err) && !t->gate.cancelled(c.f) &&
+            if (secure && !t->opt.insecure && !f.cert_flags && !is_timeout(f.err) && !t->gate.cancelled(c.f) &&
                 (f.err == ERROR_WINHTTP_SECURE_CHANNEL_ERROR || f.err == ERROR_WINHTTP_SECURE_FAILURE)) {
                 DWORD left = left_ms(deadline);
                 if (left) f.cert_flags = probe_certificate(t->session, host, uc.nPort, left);
@@ -592,23 +587,23 @@ int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, con
     key_forms keys;
     kova_transport::find_key(url_in, keys);
 
-    char *url = kova_transport::with_base(t->url_base, url_in);
+    const kova_transport::settings &opt = t->opt;
+    char *url = kova_transport::with_base(opt.url_base, url_in);
     if (!url) {
         if (error) *error = dup_text("kova_winhttp: out of memory");
         return 1;
     }
-    int32_t total = t->timeout_ms > 0 ? t->timeout_ms : kova_timeout_ms();
-    if (total <= 0) total = 100000;
+    int32_t total = opt.total_ms();
 
     body_buf body;
-    body.limit = static_cast<size_t>(t->max_response);
+    body.limit = static_cast<size_t>(opt.max_response_bytes);
     DWORD code = 0;
     failure f;
     char *location = nullptr;
     long long started = kova_transport::now_ms();
     kova_transport::progress_meter meter;
-    meter.fn = t->progress;
-    meter.user = t->progress_user;
+    meter.fn = opt.progress;
+    meter.user = opt.progress_user;
     exchange(t, wmethod, url, req_body, content_type, total, body, meter, code, location, f);
     long long took = kova_transport::now_ms() - started;
     free(url);
@@ -624,7 +619,7 @@ int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, con
         why = what;
     } else if (body.too_big) {
         snprintf(what, sizeof what, "response larger than %lld bytes, refused",
-                 static_cast<long long>(t->max_response));
+                 static_cast<long long>(opt.max_response_bytes));
         why = what;
     } else if (body.oom) {
         why = "out of memory while reading the response";
@@ -632,7 +627,7 @@ int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, con
         describe(f, total, what, sizeof what);
         why = what;
     }
-    kova_transport::log_request(t->log, t->log_user, method, url_in, why, static_cast<long>(code), body.len, took,
+    kova_transport::log_request(opt.log, opt.log_user, method, url_in, why, static_cast<long>(code), body.len, took,
                                 keys, location);
     free(location);
     if (why) {
@@ -711,18 +706,9 @@ Fn ntdll_fn(const char *name) {
 
 extern "C" {
 
-KOVA_WINHTTP_API void kova_winhttp_options_init(kova_winhttp_options *o) {
-    if (!o) return;
-    memset(o, 0, sizeof *o);
-    o->compressed = 1;
-}
+KOVA_WINHTTP_API void kova_winhttp_options_init(kova_winhttp_options *o) { kova_transport::init_options(o); }
 
-KOVA_WINHTTP_API kova_winhttp *kova_winhttp_new(const kova_winhttp_options *opt) {
-    kova_winhttp_options defaults;
-    kova_winhttp_options_init(&defaults);
-    const kova_winhttp_options *o = opt ? opt : &defaults;
-    if (o->timeout_ms < 0 || o->connect_timeout_ms < 0 || o->max_response_bytes < 0) return nullptr;
-
+KOVA_WINHTTP_API kova_winhttp *kova_winhttp_new(const kova_winhttp_options *o) {
     void *mem = calloc(1, sizeof(kova_winhttp));
     if (!mem) return nullptr;
     auto *t = new (mem) kova_winhttp();
@@ -730,32 +716,16 @@ KOVA_WINHTTP_API kova_winhttp *kova_winhttp_new(const kova_winhttp_options *opt)
     t->io.get = io_get;
     t->io.post = io_post;
     t->io.release = io_release;
-    t->timeout_ms = o->timeout_ms;
-    t->connect_timeout_ms = o->connect_timeout_ms;
-    t->insecure = o->insecure ? 1 : 0;
-    t->max_response = o->max_response_bytes > 0 ? o->max_response_bytes : KOVA_WINHTTP_DEFAULT_MAX_RESPONSE;
-    if (sizeof(size_t) < 8 && t->max_response > 0x7fffffff) t->max_response = 0x7fffffff;
-    t->log = o->log;
-    t->log_user = o->log_user;
-    t->progress = o->progress;
-    t->progress_user = o->progress_user;
-    t->url_base = kova_transport::norm_base(o->url_base);
-
-    wchar_t *agent;
-    if (o->user_agent) {
-        agent = widen(o->user_agent);
-    } else {
-        char ua[64];
-        snprintf(ua, sizeof ua, "kova/%s", kova_version());
-        agent = widen(ua);
-    }
-    if (agent && t->url_base) t->session = open_session(agent, o->proxy);
+    // The session takes the agent, which must be UTF-8, and the proxy, which
+    // must be an HTTP one: either refused, there is no session.
+    wchar_t *agent = kova_transport::read_options(o, t->opt) ? widen(t->opt.user_agent) : nullptr;
+    if (agent) t->session = open_session(agent, t->opt.proxy);
     free(agent);
     if (!t->session) {
         kova_winhttp_free(t);
         return nullptr;
     }
-    if (o->compressed) {
+    if (t->opt.compressed) {
         DWORD all = WINHTTP_DECOMPRESSION_FLAG_ALL;
         t->decodes = WinHttpSetOption(t->session, WINHTTP_OPTION_DECOMPRESSION, &all, sizeof all) != FALSE;
     }
@@ -765,7 +735,6 @@ KOVA_WINHTTP_API kova_winhttp *kova_winhttp_new(const kova_winhttp_options *opt)
 KOVA_WINHTTP_API void kova_winhttp_free(kova_winhttp *t) {
     if (!t) return;
     if (t->session) WinHttpCloseHandle(t->session);
-    free(t->url_base);
     t->~kova_winhttp();
     free(t);
 }

@@ -5,5 +5,5 @@ int kova_curl_header_ok(void);
 int kova_curl_header_ok(void) {
     kova_curl_options o;
     kova_curl_options_init(&o);
-    return o.compressed == 1 && KOVA_CURL_DEFAULT_MAX_RESPONSE > 0;
+    return o.struct_size == sizeof o && o.compressed == 1 && KOVA_CURL_DEFAULT_MAX_RESPONSE > 0;
 }

@@ -29,6 +29,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -440,6 +441,52 @@ TYPED_TEST_P(TransportE2e, BadOptionsAreRefused) {
     T::destroy(nullptr);
 }
 
+TYPED_TEST_P(TransportE2e, TheStructSizeSaysHowMuchOfTheOptionsToRead) {
+    using T = TypeParam;
+    using Options = typename T::Options;
+    EXPECT_EQ(defaults<T>().struct_size, sizeof(Options));
+    // The options as a host passes them, followed by what a newer header
+    // would have added after them.
+    struct Caller {
+        Options o;
+        unsigned char newer[16];
+    };
+    static_assert(offsetof(Caller, newer) == sizeof(Options));
+    // The first struct with a size ended with progress_user: a host built
+    // against that header passes this size, and every option after it takes
+    // its default.
+    const size_t first = offsetof(Options, progress_user) + sizeof(void *);
+    const struct { const char *what; size_t size; unsigned char newer; bool made; } cases[] = {
+        {"init's", sizeof(Options), 0, true},
+        {"the first header's", first, 0, true},
+        {"a newer header's, its options unset", sizeof(Caller), 0, true},
+        {"a newer header's, one of its options set", sizeof(Caller), 1, false},
+        {"up to an earlier field", offsetof(Options, progress), 0, false},
+        {"a byte short", first - 1, 0, false},
+        {"none", 0, 0, false},
+        {"not a size", size_t{1} << 20, 0, false},  // refused unread: the struct is far smaller
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Caller caller{defaults<T>(), {}};
+        caller.o.url_base = "/sonarr";
+        caller.o.struct_size = static_cast<uint32_t>(c.size);
+        caller.newer[sizeof caller.newer - 1] = c.newer;
+        // What lies past a smaller size is not the caller's struct: the
+        // library must not read it. (Nothing yet: the first header's struct
+        // is today's.)
+        const size_t theirs = c.size > first ? c.size : first;
+        if (theirs < sizeof(Options))
+            memset(reinterpret_cast<unsigned char *>(&caller.o) + theirs, 0xff, sizeof(Options) - theirs);
+        Transport<T> tr(&caller.o);
+        ASSERT_EQ(tr.t != nullptr, c.made);
+        if (!tr.t) continue;
+        Reply r = call(tr.io(), http_url("/echo?apikey=sized"));
+        ASSERT_EQ(r.rc, 0) << r.error;
+        EXPECT_EQ(member(r.body, "path"), "/sonarr/echo");  // the options were read
+    }
+}
+
 TYPED_TEST_P(TransportE2e, OneTableServesSeveralThreadsAtOnce) {
     Transport<TypeParam> tr(nullptr);
     std::atomic<int> good{0};
@@ -825,7 +872,8 @@ REGISTER_TYPED_TEST_SUITE_P(TransportE2e, GetReachesTheServerWithExactPathQueryA
                             ASlowAnswerFailsWithinTheTimeOut,
                             GzipAnswersAreDecoded, AnswersOverTheSizeCapFail, TheUrlBaseGoesAfterSchemeHostAndPort,
                             TheApiKeyIsInNoErrorTextAndNoLogLine, RedactReplacesEveryApiKeyValue,
-                            BadOptionsAreRefused, OneTableServesSeveralThreadsAtOnce,
+                            BadOptionsAreRefused, TheStructSizeSaysHowMuchOfTheOptionsToRead,
+                            OneTableServesSeveralThreadsAtOnce,
                             LibraryRequestsReachTheServerExactly, LibraryAddPostsItsJsonBody,
                             LibraryMapsStatusesAndTransportFailures, SettingsValidationRunsOverRealSockets,
                             LibraryUrlBasesPerService, LibraryReportsWhatTheServiceSaid, LibraryGrabsAListedRelease,
