@@ -210,7 +210,7 @@ KOVA_API const char *kova_warning(int32_t i);
 KOVA_API void kova_reset(void);
 
 /**
- Arms or disarms library writes: adds and search-or-add.
+ Arms or disarms library writes: adds, search-or-add and the release grabs.
 
  @param armed Nonzero arms, 0 disarms.
  */
