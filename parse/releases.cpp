@@ -9,11 +9,7 @@ namespace kova {
 
 namespace {
 // The keys of the release lists' rows, from the field list.
-constexpr const char *k_fields[] = {
-#define KV_X(name, kind, doc, jackett, releases) releases,
-    KV_ROW_FIELDS(KV_X)
-#undef KV_X
-};
+constexpr const char *k_fields[] = {KV_ROW_FIELDS(KV_ROW_KEY_releases)};
 constexpr keyset k_releases{k_fields};
 
 // "indexerFlags" as the download volume factor in thousandths: integer bits
@@ -52,14 +48,7 @@ bool fill_row(diagnostics *diag, const key_index &ix, row_own &own, result_row *
     row_values<k_releases> in;
     // The row comes uncleared (next_row): every field is set here.
     row_begin(ix, own, row, obj, in.v);
-    fstr(diag, own, &row->title, in[title], in.key(title), true);
-    fstr(diag, own, &row->tracker, in[tracker], in.key(tracker), true);
-    fstr(diag, own, &row->tracker_id, in[tracker_id], in.key(tracker_id), true);
-    fstr(diag, own, &row->guid, in[guid], in.key(guid), true);
-    fstr(diag, own, &row->link, in[link], in.key(link), true);
-    fstr(diag, own, &row->details, in[details], in.key(details), true);
-    fstr(diag, own, &row->magnet, in[magnet], in.key(magnet), true);
-    fstr(diag, own, &row->info_hash, in[info_hash], in.key(info_hash), true);
+    texts_as_sent<title, tracker, tracker_id, guid, link, details, magnet, info_hash>(diag, own, row, in);
     row->category_desc = empty_text;
     id_field(diag, own, &row->tmdb, in[tmdb], in.key(tmdb));
     id_field(diag, own, &row->tvdb, in[tvdb], in.key(tvdb));

@@ -57,3 +57,9 @@
     X(season, count, "season", "", "seasonNumber")                                                       \
     X(episode, count, "episode", "", "episodeNumbers")                                                   \
     X(full_season, flag, "full_season", "", "fullSeason")
+
+// One kind of answer's key column, in field order: the keys a parser's
+// keyset is made of (parse/rows.h), as in
+// const char *keys[] = {KV_ROW_FIELDS(KV_ROW_KEY_jackett)}.
+#define KV_ROW_KEY_jackett(name, kind, doc, jackett, releases) jackett,
+#define KV_ROW_KEY_releases(name, kind, doc, jackett, releases) releases,

@@ -378,6 +378,29 @@ template <const keyset &K> struct row_values {
     static constexpr const char *key(row_field f) { return K.name[K.slot(f)]; }
 };
 
+// The member of a text field.
+#define KV_TEXT_MEMBER_text(name) \
+    case row_field::name:         \
+        return &result_row::name;
+#define KV_TEXT_MEMBER_count(name)
+#define KV_TEXT_MEMBER_flag(name)
+#define KV_TEXT_MEMBER_date(name)
+#define KV_TEXT_MEMBER_size(name)
+#define KV_TEXT_MEMBER_categories(name)
+template <row_field F> constexpr const char *result_row::*text_member() {
+    constexpr const char *result_row::*m = [] {
+        switch (F) {
+#define KV_X(name, kind, ...) KV_TEXT_MEMBER_##kind(name)
+            KV_ROW_FIELDS(KV_X)
+#undef KV_X
+        default:
+            return static_cast<const char *result_row::*>(nullptr);
+        }
+    }();
+    static_assert(m != nullptr, "not a text field");
+    return m;
+}
+
 // Starts filling a row that comes uncleared (next_row): resolves its wanted
 // keys into v, empties the staging area and sets the fields that every
 // parser sets alike (the object, no size, no categories, no block yet).
@@ -391,6 +414,14 @@ inline void row_begin(const key_index &ix, row_own &own, result_row *row, yyjson
     row->category = nullptr;
     row->category_count = 0;
     row->own = nullptr;
+}
+
+// Text fields F... whose values are taken as they are (fstr, a member's
+// number at its digits): one call per field, unrolled, as a loop over a
+// table of the fields would cost some ninety instructions a row more.
+template <row_field... F, const keyset &K>
+inline void texts_as_sent(diagnostics *diag, row_own &own, result_row *row, const row_values<K> &in) {
+    (fstr(diag, own, &(row->*text_member<F>()), in[F], in.key(F), true), ...);
 }
 
 // The size: a non-negative integer, else the row has none.
