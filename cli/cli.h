@@ -4,6 +4,8 @@
 // real commands.
 //
 // Where each piece lives:
+//   services.h        the table of services: names, settings, the library's
+//                     functions for each
 //   main.cpp          the command table, argument parsing, help texts, main()
 //   service.cpp       a configured service: the configuration, its transport,
 //                     configuring it; Ctrl-C and --deadline
@@ -29,6 +31,7 @@
 #include "kova.h"
 #include "net.h"
 #include "out.h"
+#include "services.h"
 
 namespace cli {
 
@@ -61,17 +64,14 @@ struct Tap {
 struct App {
     Options o;
     cfg::Config conf;
-    net::Transport *transport[3] = {nullptr, nullptr, nullptr};
-    Tap taps[3];
-    bool ready[3] = {false, false, false};
+    net::Transport *transport[k_service_count] = {};
+    Tap taps[k_service_count];
+    bool ready[k_service_count] = {};
     bool demo = false;  // the fake transport answers; no configuration is read
     // Uninstalls and closes the transports; the destructor does it too.
     void close();
     ~App();
 };
-
-extern const char *const k_service[3];  // "Jackett", "Sonarr", "Radarr"
-extern const char *const k_lower[3];    // "jackett", "sonarr", "radarr": arguments and JSON keys
 
 // ---------------------------------------------------------------------------
 // Arguments (main.cpp)
@@ -87,7 +87,9 @@ std::string join(const std::vector<std::string> &words, size_t from);
 // "tt" plus digits or digits alone ("63350" -> "tt0063350"). Prints the
 // usage error and returns false for anything else.
 bool imdb_arg(const std::string &text, std::string &out, const char *cmd);
-// "jackett" -> 0 ...; "all" or "" -> 3; -1 when unknown.
+// A SERVICE argument: "jackett" -> KOVA_JACKETT ...; "all" or "" ->
+// k_all_services; -1 when unknown.
+constexpr int k_all_services = -2;
 int service_arg(const std::string &s);
 
 // ---------------------------------------------------------------------------
@@ -158,8 +160,6 @@ std::string missing_setting(const cfg::Config &conf, int kind);
 // Hints (hints.cpp)
 // ---------------------------------------------------------------------------
 
-// Where the service shows its API key ("Sonarr shows it in Settings > ...").
-std::string key_place(int kind);
 // Where a service's settings come from, for a message: "in FILE", "from
 // KOVA_SONARR_URL and KOVA_SONARR_API_KEY", ...
 std::string setting_origin(const cfg::Config &conf, int kind);

@@ -10,8 +10,6 @@
 namespace cli {
 namespace {
 
-const char *const k_runtime[3] = {"JACKETT", "SONARR", "RADARR"};
-
 const char *answer_meaning(int32_t code) {
     switch (code) {
     case KOVA_VALIDATE_OK: return "valid";
@@ -32,7 +30,7 @@ int config_check(App &app) {
     const Options &o = app.o;
     if (o.args.size() > 2) return usage_error("config check: too many arguments", "config");
     int which = service_arg(o.args.size() > 1 ? o.args[1] : "");
-    if (which < 0) return usage_error("config check: unknown service " + o.args[1], "config");
+    if (which == -1) return usage_error("config check: unknown service " + o.args[1], "config");
     if (!app.conf.any_service()) {
         out::print(stderr,
                    "kova: no service is configured: %s %s, and no KOVA_<SERVICE>_URL is set; "
@@ -46,15 +44,16 @@ int config_check(App &app) {
 
     JsonOut report;
     int failures = 0, checked = 0;
-    for (int k = 0; k < 3; ++k) {
-        if (which != 3 && which != k) continue;
+    for (const auto &svc : k_services) {
+        const int k = svc.kind;
+        if (which != k_all_services && which != k) continue;
         const cfg::Service &s = app.conf.svc[k];
-        std::string name = k_service[k];
+        std::string name = svc.name;
         name.resize(8, ' ');
         if (!s.present) {
             if (which == k) {
-                out::print(stderr, "kova: %s is not configured (in %s or by %s)\n", k_service[k], app.conf.path,
-                           cfg::k_env_url[k]);
+                out::print(stderr, "kova: %s is not configured (in %s or by %s)\n", svc.name, app.conf.path,
+                           svc.env_url);
                 return EXIT_USAGE;
             }
             if (!o.json) out::print(stdout, "%s %s\n", name.c_str(), ui::paint(ui::Tone::dim, "-      not configured"));
@@ -79,7 +78,7 @@ int config_check(App &app) {
         g_transport_reason.clear();
         net::Transport *tr = open_transport(app, k);
         std::vector<char> answer(8192, '\0');
-        const kova_handler *h = kova_rtchk_handler(k_runtime[k]);
+        const kova_handler *h = kova_rtchk_handler(svc.runtime);
         int32_t code = -8;
         // A Ctrl-C that cancels the check leaves through an exception.
         struct Release {
@@ -92,7 +91,7 @@ int config_check(App &app) {
         } release{tr, settings};
         Tap t;  // for the HTTP status of the check's last exchange
         if (h && tr && settings) {
-            code = with_spinner("checking " + std::string(k_service[k]), [&] {
+            code = with_spinner("checking " + std::string(svc.name), [&] {
                 return h->validate(tap(t, net::io(tr)), settings, answer.data(), static_cast<int32_t>(answer.size()));
             });
         }
@@ -112,7 +111,7 @@ int config_check(App &app) {
             else hint = hints(app.conf, k, err ? err : "");
         }
         if (o.json) {
-            yyjson_mut_val *e = yyjson_mut_obj_add_obj(report.doc, report.root, k_lower[k]);
+            yyjson_mut_val *e = yyjson_mut_obj_add_obj(report.doc, report.root, svc.lower);
             yyjson_mut_obj_add_int(report.doc, e, "code", code);
             yyjson_mut_obj_add_str(report.doc, e, "meaning", answer_meaning(code));
             yyjson_mut_obj_add_val(report.doc, e, "answer",
@@ -155,40 +154,40 @@ int cmd_test(App &app) {
     const Options &o = app.o;
     if (o.args.size() > 1) return usage_error("test: too many arguments", "test");
     int which = service_arg(o.args.empty() ? "" : o.args[0]);
-    if (which < 0) return usage_error("test: unknown service " + o.args[0], "test");
+    if (which == -1) return usage_error("test: unknown service " + o.args[0], "test");
     JsonOut report;
     int failures = 0, ran = 0;
     std::vector<std::string> errors;
-    for (int k = 0; k < 3; ++k) {
-        if (which != 3 && which != k) continue;
-        if (which == 3 && !app.conf.svc[k].present) {
-            if (!o.json) out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, k_service[k]), ui::paint(ui::Tone::dim, "not configured"));
+    for (const auto &svc : k_services) {
+        const int k = svc.kind;
+        if (which != k_all_services && which != k) continue;
+        if (which == k_all_services && !app.conf.svc[k].present) {
+            if (!o.json) out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, svc.name), ui::paint(ui::Tone::dim, "not configured"));
             continue;
         }
         if (!use_service(app, k)) return EXIT_USAGE;
         ++ran;
         int32_t rc;
         if (o.json) {
-            static int32_t (*const test[3])() = {kova_jackett_test, kova_sonarr_test, kova_radarr_test};
-            rc = with_spinner(std::string("testing ") + k_service[k], test[k]);
-            yyjson_mut_val *e = yyjson_mut_obj_add_obj(report.doc, report.root, k_lower[k]);
+            rc = with_spinner(std::string("testing ") + svc.name, svc.test);
+            yyjson_mut_val *e = yyjson_mut_obj_add_obj(report.doc, report.root, svc.lower);
             yyjson_mut_obj_add_strcpy(report.doc, e, "url", kova_base_url(k));
             outcome_json(report.doc, e, rc);
             yyjson_mut_obj_add_val(report.doc, e, "log", log_json(report.doc));
-            if (k == KOVA_JACKETT) {
-                yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, e, "indexers");
-                for (int32_t i = 0; i < kova_indexer_count(); ++i) {
-                    yyjson_mut_val *x = yyjson_mut_arr_add_obj(report.doc, arr);
-                    yyjson_mut_obj_add_strcpy(report.doc, x, "id", kova_indexer_id(i));
-                    yyjson_mut_obj_add_strcpy(report.doc, x, "name", kova_indexer_name(i));
-                }
-            } else {
+            if (svc.library) {
                 yyjson_mut_obj_add_strcpy(report.doc, e, "rootfolder", kova_rootfolder());
                 yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, e, "quality_profiles");
                 for (int32_t i = 0; i < kova_quality_profile_count(); ++i) {
                     yyjson_mut_val *x = yyjson_mut_arr_add_obj(report.doc, arr);
                     yyjson_mut_obj_add_int(report.doc, x, "id", kova_quality_profile_id(i));
                     yyjson_mut_obj_add_strcpy(report.doc, x, "name", kova_quality_profile_name(i));
+                }
+            } else {
+                yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, e, "indexers");
+                for (int32_t i = 0; i < kova_indexer_count(); ++i) {
+                    yyjson_mut_val *x = yyjson_mut_arr_add_obj(report.doc, arr);
+                    yyjson_mut_obj_add_strcpy(report.doc, x, "id", kova_indexer_id(i));
+                    yyjson_mut_obj_add_strcpy(report.doc, x, "name", kova_indexer_name(i));
                 }
             }
         } else {

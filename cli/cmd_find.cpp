@@ -54,7 +54,7 @@ int cmd_lookup(App &app) {
     if (!o.has_imdb && !o.has_title) return usage_error("lookup: give an IMDb id or a title", "lookup");
     if (o.has_imdb && !imdb_arg(o.imdb, o.imdb, "lookup")) return EXIT_USAGE;
     if (!use_service(app, kind)) return EXIT_USAGE;
-    int32_t rc = with_spinner(std::string("looking up in ") + k_service[kind], [&] {
+    int32_t rc = with_spinner(std::string("looking up in ") + service(kind).name, [&] {
         return kind == KOVA_SONARR ? kova_sonarr_lookup(o.has_imdb ? o.imdb.c_str() : nullptr,
                                                         o.has_title ? o.title.c_str() : nullptr)
                                    : kova_radarr_lookup_imdb(o.imdb.c_str());
@@ -92,32 +92,32 @@ int grab(App &app, int kind) {
     int32_t n = kova_result_count();
     if (o.grab > n)
         return fail(EXIT_FAILED, KOVA_ERR_NOT_FOUND,
-                    "there is no release " + std::to_string(o.grab) + ": " + k_service[kind] + " listed " + std::to_string(n));
+                    "there is no release " + std::to_string(o.grab) + ": " + service(kind).name + " listed " + std::to_string(n));
     int32_t i = o.grab - 1;
     const std::string title = kova_result_title(i), indexer = kova_result_tracker(i);
     if (!o.yes) {
         if (o.json) {
             JsonOut report;
             yyjson_mut_obj_add_bool(report.doc, report.root, "dry_run", true);
-            yyjson_mut_obj_add_str(report.doc, report.root, "service", k_lower[kind]);
+            yyjson_mut_obj_add_str(report.doc, report.root, "service", service(kind).lower);
             yyjson_mut_obj_add_int(report.doc, report.root, "release", o.grab);
             yyjson_mut_obj_add_strcpy(report.doc, report.root, "title", title.c_str());
             yyjson_mut_obj_add_strcpy(report.doc, report.root, "indexer", indexer.c_str());
             report.print();
         } else {
             out::print(stdout, "Would send release %d to %s's download client:\n  %s\n  from %s\n%s\n", o.grab,
-                       k_service[kind], title, indexer.empty() ? std::string("(no indexer named)") : indexer,
+                       service(kind).name, title, indexer.empty() ? std::string("(no indexer named)") : indexer,
                        ui::paint(ui::Tone::warn, "Nothing was sent: run again with --yes to send it."));
         }
         return EXIT_OK;
     }
     kova_arm_library_writes(1);
-    int32_t rc = with_spinner(std::string("sending the release to ") + k_service[kind], [&] {
+    int32_t rc = with_spinner(std::string("sending the release to ") + service(kind).name, [&] {
         return kind == KOVA_SONARR ? kova_sonarr_grab_release(i) : kova_radarr_grab_release(i);
     });
     if (o.json) {
         JsonOut report;
-        yyjson_mut_obj_add_str(report.doc, report.root, "service", k_lower[kind]);
+        yyjson_mut_obj_add_str(report.doc, report.root, "service", service(kind).lower);
         yyjson_mut_obj_add_int(report.doc, report.root, "release", o.grab);
         yyjson_mut_obj_add_strcpy(report.doc, report.root, "title", title.c_str());
         yyjson_mut_obj_add_strcpy(report.doc, report.root, "indexer", indexer.c_str());
@@ -125,7 +125,7 @@ int grab(App &app, int kind) {
         report.print();
     } else if (rc == KOVA_OK) {
         out::print(stdout, "%s\n  %s\n", ui::paint(ui::Tone::good, "Sent release " + std::to_string(o.grab) + " to " +
-                                                                   k_service[kind] + "'s download client:"),
+                                                                   service(kind).name + "'s download client:"),
                    title);
     }
     return finish(rc);
@@ -153,7 +153,7 @@ std::string episode_name(int32_t season, int32_t episode) {
 ReleaseSearch search_releases(App &app, int kind, int32_t id, int32_t season, int32_t episode) {
     ReleaseSearch r;
     refuse_season_search(app.o.exact && kind == KOVA_SONARR && episode > 0);
-    r.rc = with_spinner(std::string("asking ") + k_service[kind] + " for releases", [&] {
+    r.rc = with_spinner(std::string("asking ") + service(kind).name + " for releases", [&] {
         return kind == KOVA_SONARR ? kova_sonarr_releases(id, season, episode) : kova_radarr_releases(id);
     });
     r.refused = season_search_refused();
@@ -165,7 +165,7 @@ ReleaseSearch search_releases(App &app, int kind, int32_t id, int32_t season, in
 
 int refused_episode(int kind, int32_t id, int32_t season, int32_t episode) {
     return fail(EXIT_FAILED, KOVA_ERR_NOT_FOUND,
-                std::string(k_service[kind]) + " has no episode " + episode_name(season, episode) + " in season " +
+                std::string(service(kind).name) + " has no episode " + episode_name(season, episode) + " in season " +
                     std::to_string(season) + " of series " + std::to_string(id) +
                     " (--exact: the whole season was not searched)");
 }
@@ -174,12 +174,12 @@ void show_releases(App &app, int kind, const ReleaseSearch &r, int32_t season, i
     std::string target = kind == KOVA_RADARR ? "" : episode > 0 && !r.whole_season ? " for " + episode_name(season, episode)
                                                                                   : " for season " + std::to_string(season);
     if (r.whole_season)
-        out::print(stdout, "%s\n", ui::paint(ui::Tone::warn, std::string(k_service[kind]) + " has no episode " +
+        out::print(stdout, "%s\n", ui::paint(ui::Tone::warn, std::string(service(kind).name) + " has no episode " +
                                                               episode_name(season, episode) + " in season " +
                                                               std::to_string(season) +
                                                               ": these are the releases for the whole season"));
     int32_t n = kova_result_count();
-    out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::string(k_service[kind]) + ": " + std::to_string(n) +
+    out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::string(service(kind).name) + ": " + std::to_string(n) +
                                                       (n == 1 ? " release" : " releases") + target));
     show_results(true, r.rc, app.o.limit);
 }

@@ -39,7 +39,7 @@ std::string profile_list() {
 int32_t pick_profile(int kind, const Options &o, std::string &why_not) {
     int32_t n = kova_quality_profile_count();
     if (n == 0) {
-        why_not = std::string(k_service[kind]) + " has no quality profile";
+        why_not = std::string(service(kind).name) + " has no quality profile";
         return -1;
     }
     if (!o.has_profile) return 0;
@@ -53,7 +53,7 @@ int32_t pick_profile(int kind, const Options &o, std::string &why_not) {
         if (strcasecmp(text.c_str(), kova_quality_profile_name(i)) == 0) near.push_back(i);
     if (near.size() == 1) return near[0];
     if (near.empty()) {
-        why_not = std::string(k_service[kind]) + " has no quality profile \"" + text + "\"; it has: " + profile_list();
+        why_not = std::string(service(kind).name) + " has no quality profile \"" + text + "\"; it has: " + profile_list();
     } else {
         why_not = "--profile \"" + text + "\" could be any of ";
         for (size_t k = 0; k < near.size(); ++k)
@@ -87,8 +87,7 @@ bool root_arg(const Options &o, const char *cmd) {
 // root and profile of an add, as --yes and a dry run both do. Returns -1
 // when all is well, else the exit status (the reason printed).
 int plan_add(App &app, int kind, Plan &plan) {
-    int32_t rc = with_spinner(std::string("reading ") + k_service[kind] + " settings",
-                              kind == KOVA_SONARR ? kova_sonarr_test : kova_radarr_test);
+    int32_t rc = with_spinner(std::string("reading ") + service(kind).name + " settings", service(kind).test);
     // KOVA_ERR_EMPTY: no root folder or no profile, each said below.
     if (rc != KOVA_OK && rc != KOVA_ERR_EMPTY) return finish(rc);
     std::string why_not;
@@ -100,14 +99,14 @@ int plan_add(App &app, int kind, Plan &plan) {
 
     plan.root = app.o.has_root ? app.o.root : kova_rootfolder();
     if (plan.root.empty())
-        return fail(EXIT_FAILED, KOVA_ERR_EMPTY, std::string(k_service[kind]) + " has no root folder; give one with --root");
+        return fail(EXIT_FAILED, KOVA_ERR_EMPTY, std::string(service(kind).name) + " has no root folder; give one with --root");
     const std::vector<std::string> &folders = root_folders();
     if (app.o.has_root && !folders.empty() &&
         std::find(folders.begin(), folders.end(), trim_root(plan.root)) == folders.end()) {
         std::string list;
         for (const auto &f : folders) list += (list.empty() ? "" : ", ") + f;
-        warn(trim_root(plan.root) + " is not one of " + k_service[kind] + "'s root folders (" + list + "): " +
-             k_service[kind] + " may refuse it");
+        warn(trim_root(plan.root) + " is not one of " + service(kind).name + "'s root folders (" + list + "): " +
+             service(kind).name + " may refuse it");
     }
     return -1;
 }
@@ -126,7 +125,7 @@ std::string plan_text(const Plan &plan) {
 // The add itself: the new library id, or a negative result code.
 int32_t add(int kind, int32_t ext, const Plan &plan) {
     kova_arm_library_writes(1);
-    return with_spinner(std::string("adding to ") + k_service[kind], [&] {
+    return with_spinner(std::string("adding to ") + service(kind).name, [&] {
         return kind == KOVA_SONARR ? kova_sonarr_add_series(ext, plan.root.c_str(), plan.profile)
                                    : kova_radarr_add_movie(ext, plan.root.c_str(), plan.profile);
     });
@@ -152,7 +151,7 @@ int cmd_add(App &app) {
         if (o.json) {
             JsonOut report;
             yyjson_mut_obj_add_bool(report.doc, report.root, "dry_run", true);
-            yyjson_mut_obj_add_str(report.doc, report.root, "service", k_lower[kind]);
+            yyjson_mut_obj_add_str(report.doc, report.root, "service", service(kind).lower);
             yyjson_mut_obj_add_int(report.doc, report.root, "id", ext);
             plan_json(report, plan);
             yyjson_mut_obj_add_val(report.doc, report.root, "warnings", warnings_json(report.doc));
@@ -160,7 +159,7 @@ int cmd_add(App &app) {
         } else {
             out::print(stdout, "Would add the %s %d to %s %s,\n"
                        "unmonitored and without an automatic search.\n%s\n",
-                       what, ext, k_service[kind], plan_text(plan),
+                       what, ext, service(kind).name, plan_text(plan),
                        ui::paint(ui::Tone::warn, "Nothing was changed: run again with --yes to add it."));
         }
         return EXIT_OK;
@@ -176,7 +175,7 @@ int cmd_add(App &app) {
             report.print();
         } else {
             print_log("  ");
-            out::print(stdout, "%s\n", ui::paint(ui::Tone::good, std::string("Added to ") + k_service[kind] + " as library id " + std::to_string(rc)));
+            out::print(stdout, "%s\n", ui::paint(ui::Tone::good, std::string("Added to ") + service(kind).name + " as library id " + std::to_string(rc)));
         }
         return EXIT_OK;
     }
@@ -210,7 +209,7 @@ int cmd_get(App &app) {
     else snprintf(target, sizeof target, "season %d", o.season);
 
     // 1. What the service knows of the item, and whether it is in the library.
-    int32_t rc = with_spinner(std::string("looking up in ") + k_service[kind], [&] {
+    int32_t rc = with_spinner(std::string("looking up in ") + service(kind).name, [&] {
         return kind == KOVA_SONARR ? kova_sonarr_lookup(imdb.c_str(), o.has_title ? o.title.c_str() : nullptr)
                                    : kova_radarr_lookup_imdb(imdb.c_str());
     });
@@ -241,7 +240,7 @@ int cmd_get(App &app) {
         if (o.json) {
             JsonOut report;
             yyjson_mut_obj_add_bool(report.doc, report.root, "dry_run", true);
-            yyjson_mut_obj_add_str(report.doc, report.root, "service", k_lower[kind]);
+            yyjson_mut_obj_add_str(report.doc, report.root, "service", service(kind).lower);
             yyjson_mut_obj_add_strcpy(report.doc, report.root, "title", name.c_str());
             yyjson_mut_obj_add_int(report.doc, report.root, kind == KOVA_SONARR ? "tvdb" : "tmdb", ext);
             yyjson_mut_obj_add_int(report.doc, report.root, "library_id", lib);
@@ -253,7 +252,7 @@ int cmd_get(App &app) {
         }
         if (!adding) {
             out::print(stdout, "%s is in %s's library (id %d).\nWould search releases for %s.\n", title.c_str(),
-                       k_service[kind], lib, target);
+                       service(kind).name, lib, target);
             if (kind == KOVA_SONARR)
                 out::print(stdout, "Read-only: kova releases series %d --season %d%s\n", lib, o.season,
                            episode > 0 ? (" --episode " + std::to_string(episode)).c_str() : "");
@@ -262,7 +261,7 @@ int cmd_get(App &app) {
         } else {
             out::print(stdout, "%s is not in %s's library.\nWould add it (unmonitored, no automatic search) %s,\n"
                        "then search releases for %s.\n",
-                       title.c_str(), k_service[kind], plan_text(plan), target);
+                       title.c_str(), service(kind).name, plan_text(plan), target);
         }
         out::print(stdout, "%s\n", ui::paint(ui::Tone::warn, "Nothing was changed: run again with --yes to do it."));
         return EXIT_OK;
@@ -273,7 +272,7 @@ int cmd_get(App &app) {
         lib = add(kind, ext, plan);
         if (!o.json) print_log("  ");
         if (lib <= 0) return finish(lib);
-        if (!o.json) out::print(stdout, "  %s\n", ui::paint(ui::Tone::good, std::string("Added to ") + k_service[kind] +
+        if (!o.json) out::print(stdout, "  %s\n", ui::paint(ui::Tone::good, std::string("Added to ") + service(kind).name +
                                                                         " as library id " + std::to_string(lib)));
     }
     ReleaseSearch r = search_releases(app, kind, lib, o.season, episode);

@@ -16,10 +16,21 @@
 namespace cli {
 namespace {
 
-const char k_jackett_key[] = "4c1f0e8a9b7d46c2a53e8f1d0b6c9a27";
-const char k_sonarr_key[] = "b2e9d41f7a0c4e86953d2c7f1a8e0b64";
-const char k_radarr_key[] = "e7a3c90b5d1f42e8a6c4b0d9f2e7a153";
-const char *const k_keys[3] = {k_jackett_key, k_sonarr_key, k_radarr_key};
+// The services the demo plays, in the order it tests them.
+const struct {
+    int kind;
+    const char *host, *key;
+} k_played[] = {
+    {KOVA_JACKETT, "jackett.home.lan", "4c1f0e8a9b7d46c2a53e8f1d0b6c9a27"},
+    {KOVA_SONARR, "sonarr.home.lan", "b2e9d41f7a0c4e86953d2c7f1a8e0b64"},
+    {KOVA_RADARR, "radarr.home.lan", "e7a3c90b5d1f42e8a6c4b0d9f2e7a153"},
+};
+
+const char *key(int kind) {
+    for (const auto &p : k_played)
+        if (p.kind == kind) return p.key;
+    return "";
+}
 
 // Percent-encoding as the library applies it to query values.
 std::string enc(const std::string &s) {
@@ -38,7 +49,7 @@ std::string enc(const std::string &s) {
 
 // The URL the library requests: base URL, path, the key first, then the query.
 std::string url(int kind, const char *path, const std::string &query = "") {
-    std::string u = std::string(kova_base_url(kind)) + path + "?apikey=" + enc(k_keys[kind]);
+    std::string u = std::string(kova_base_url(kind)) + path + "?apikey=" + enc(key(kind));
     if (!query.empty()) u += "&" + query;
     return u;
 }
@@ -293,9 +304,7 @@ int cmd_demo(App &app) {
     kova_reset();
     kova_fake_reset();
     kova_use_fake();
-    kova_jackett_configure("jackett.home.lan", 0, 0, k_jackett_key);
-    kova_sonarr_configure("sonarr.home.lan", 0, 0, k_sonarr_key);
-    kova_radarr_configure("radarr.home.lan", 0, 0, k_radarr_key);
+    for (const auto &p : k_played) service(p.kind).configure(p.host, 0, 0, p.key);
 
     const std::string film_title = "Night of the Living Dead";
     const Route routes[] = {
@@ -325,9 +334,8 @@ int cmd_demo(App &app) {
 
     // 1. Connection tests.
     step(1, "Connection tests", "kova test all");
-    for (int k = 0; k < 3; ++k) {
-        int32_t rc = g_quiet ? (k == KOVA_JACKETT ? kova_jackett_test() : k == KOVA_SONARR ? kova_sonarr_test() : kova_radarr_test())
-                             : show_test(app, k);
+    for (const auto &p : k_played) {
+        int32_t rc = g_quiet ? service(p.kind).test() : show_test(app, p.kind);
         if (rc != KOVA_OK) return failed(1, rc);
     }
 

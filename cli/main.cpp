@@ -19,9 +19,6 @@
 
 namespace cli {
 
-const char *const k_service[3] = {"Jackett", "Sonarr", "Radarr"};
-const char *const k_lower[3] = {"jackett", "sonarr", "radarr"};
-
 namespace {
 
 int cmd_help(App &app);
@@ -29,7 +26,8 @@ int cmd_version(App &app);
 
 // ---------------------------------------------------------------------------
 // Help texts. "@HTTP@" stands for the transport's name and "@CONFIG@" for
-// where the configuration is looked for, both of which depend on the platform.
+// where the configuration is looked for, both of which depend on the platform;
+// "@SERVICES@" for the SERVICE arguments ("jackett|sonarr|radarr").
 // ---------------------------------------------------------------------------
 const char k_usage[] =
     "usage: kova [options] <command> [arguments]\n"
@@ -125,7 +123,7 @@ const Command k_commands[] = {
      "document. --json prints only the document.\n",
      "", cmd_demo, Before::checks},
     {"config",
-     "usage: kova config check [jackett|sonarr|radarr|all]\n"
+     "usage: kova config check [@SERVICES@|all]\n"
      "       kova config init\n"
      "       kova config path\n"
      "       kova config show\n\n"
@@ -168,7 +166,7 @@ const Command k_commands[] = {
      "replace the file's address and key; they may configure a service alone.\n",
      "", cmd_config, Before::checks},
     {"test",
-     "usage: kova test [jackett|sonarr|radarr|all]\n\n"
+     "usage: kova test [@SERVICES@|all]\n\n"
      "Runs the connection tests and prints their log: Jackett lists its configured\n"
      "indexers; Sonarr and Radarr report their root folder and quality profiles.\n",
      "", cmd_test, Before::config},
@@ -243,8 +241,11 @@ out::Shown help_text(const char *text) {
         for (size_t at = s.find(mark); at != std::string::npos; at = s.find(mark, at + strlen(value)))
             s.replace(at, strlen(mark), value);
     };
+    std::string services;
+    for (const auto &svc : k_services) services += (services.empty() ? "" : "|") + std::string(svc.lower);
     put("@HTTP@", net::name());
     put("@CONFIG@", sys::config_lookup_help());
+    put("@SERVICES@", services.c_str());
     return out::Shown::verbatim(s);
 }
 
@@ -374,11 +375,10 @@ int check_options(const Options &o, const Command &c) {
 
 }  // namespace
 
-// "jackett" -> 0 ...; "all" or "" -> 3; -1 when unknown.
 int service_arg(const std::string &s) {
-    if (s.empty() || strcasecmp(s.c_str(), "all") == 0) return 3;
-    for (int k = 0; k < 3; ++k)
-        if (strcasecmp(s.c_str(), k_lower[k]) == 0) return k;
+    if (s.empty() || strcasecmp(s.c_str(), "all") == 0) return k_all_services;
+    for (const auto &svc : k_services)
+        if (strcasecmp(s.c_str(), svc.lower) == 0) return svc.kind;
     return -1;
 }
 

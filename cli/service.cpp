@@ -91,11 +91,11 @@ bool load_configuration(App &app) {
 net::Transport *open_transport(const App &app, int kind) {
     const cfg::Service &s = app.conf.svc[kind];
     // Once per service and run: a CAFile the platform's transport cannot use.
-    static bool warned[3];
+    static bool warned[k_service_count];
     const char *ignored = net::ca_file_ignored();
     if (!s.ca_file.empty() && ignored && !warned[kind]) {
         warned[kind] = true;
-        out::print(stderr, "kova: warning: %s.CAFile is not used: %s\n", k_service[kind], ignored);
+        out::print(stderr, "kova: warning: %s.CAFile is not used: %s\n", service(kind).name, ignored);
     }
     net::Options o;
     o.insecure = s.insecure;
@@ -184,12 +184,13 @@ int32_t deadline_ms() { return g_deadline_ms; }
 
 std::string missing_setting(const cfg::Config &conf, int kind) {
     const cfg::Service &s = conf.svc[kind];
-    const std::string name = k_service[kind];
+    const ServiceInfo &svc = service(kind);
+    const std::string name = svc.name;
     if (s.host.empty())
-        return name + " has no address: give its \"Url\" in " + conf.path + " (or set " + cfg::k_env_url[kind] + ")";
+        return name + " has no address: give its \"Url\" in " + conf.path + " (or set " + svc.env_url + ")";
     if (s.api_key.empty())
-        return name + " has no API key: put it in \"APIKey\" in " + conf.path + " (or set " + cfg::k_env_key[kind] +
-               "); " + key_place(kind);
+        return name + " has no API key: put it in \"APIKey\" in " + conf.path + " (or set " + svc.env_key +
+               "); " + svc.key_place;
     return "";
 }
 
@@ -206,7 +207,8 @@ bool use_service(App &app, int kind) {
             out::print(stderr,
                        "kova: %s is not configured: add a \"%s\" object to %s, or set %s and %s "
                        "(see 'kova config --help')\n",
-                       k_service[kind], k_service[kind], app.conf.path, cfg::k_env_url[kind], cfg::k_env_key[kind]);
+                       service(kind).name, service(kind).section, app.conf.path, service(kind).env_url,
+                       service(kind).env_key);
             return false;
         }
         std::string missing = missing_setting(app.conf, kind);
@@ -220,9 +222,7 @@ bool use_service(App &app, int kind) {
             note_failure(KOVA_ERR_NO_IO);
             return false;
         }
-        static int32_t (*const configure[3])(const char *, int32_t, int32_t, const char *) = {
-            kova_jackett_configure, kova_sonarr_configure, kova_radarr_configure};
-        int32_t rc = configure[kind](s.host.c_str(), s.port, s.https ? 1 : 0, s.api_key.c_str());
+        int32_t rc = service(kind).configure(s.host.c_str(), s.port, s.https ? 1 : 0, s.api_key.c_str());
         // The library puts the URL base into every URL, so the request log,
         // kova_base_url and the errors name the URL actually requested.
         if (rc == KOVA_OK && !s.url_base.empty()) rc = kova_set_url_base(kind, s.url_base.c_str());

@@ -232,9 +232,8 @@ void print_warnings(const std::string &indent) {
 }
 
 int32_t show_test(App &, int kind) {
-    static int32_t (*const test[3])() = {kova_jackett_test, kova_sonarr_test, kova_radarr_test};
-    int32_t rc = with_spinner(std::string("testing ") + k_service[kind], test[kind]);
-    out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, k_service[kind]), kova_base_url(kind));
+    int32_t rc = with_spinner(std::string("testing ") + service(kind).name, service(kind).test);
+    out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, service(kind).name), kova_base_url(kind));
     print_log("    ");
     if (rc == KOVA_OK || rc == KOVA_PARTIAL)
         out::print(stdout, "    %s\n", ui::paint(ui::Tone::good, std::string(out::glyph("\xe2\x9c\x93", "+")) + " " + kova_strerror(rc)));
