@@ -75,23 +75,24 @@ int config_check(App &app) {
 
         // The transport of this service (CA, insecure, proxy) serves the check;
         // the URL base is in the settings, for the library to apply.
-        g_transport_reason.clear();
+        app.transport_reason.clear();
         net::Transport *tr = open_transport(app, k);
         std::vector<char> answer(8192, '\0');
         const kova_handler *h = kova_rtchk_handler(svc.runtime);
         int32_t code = -8;
         // A Ctrl-C that cancels the check leaves through an exception.
         struct Release {
+            App &app;
             net::Transport *tr;
             char *settings;
             ~Release() {
-                close_transport(tr);
+                close_transport(app, tr);
                 free(settings);
             }
-        } release{tr, settings};
+        } release{app, tr, settings};
         Tap t;  // for the HTTP status of the check's last exchange
         if (h && tr && settings) {
-            code = with_spinner("checking " + std::string(svc.name), [&] {
+            code = with_spinner(app, "checking " + std::string(svc.name), [&] {
                 return h->validate(tap(t, net::io(tr)), settings, answer.data(), static_cast<int32_t>(answer.size()));
             });
         }
@@ -108,7 +109,7 @@ int config_check(App &app) {
         if (code != 0) {
             std::string missing = missing_setting(app.conf, k);
             if (!missing.empty()) hint.push_back(missing);
-            else hint = hints(app.conf, k, err ? err : "");
+            else hint = hints(app, k, err ? err : "");
         }
         if (o.json) {
             yyjson_mut_val *e = yyjson_mut_obj_add_obj(report.doc, report.root, svc.lower);
@@ -119,8 +120,8 @@ int config_check(App &app) {
             // As every --json failure has them; the table shows the same.
             yyjson_mut_obj_add_strcpy(report.doc, e, "error", code == 0 || !err ? "" : err);
             yyjson_mut_obj_add_int(report.doc, e, "http_code", tapped_http_code());
-            if (code == KOVA_VALIDATE_UNREACHABLE && !g_transport_reason.empty())
-                yyjson_mut_obj_add_strcpy(report.doc, e, "transport_error", g_transport_reason.c_str());
+            if (code == KOVA_VALIDATE_UNREACHABLE && !app.transport_reason.empty())
+                yyjson_mut_obj_add_strcpy(report.doc, e, "transport_error", app.transport_reason.c_str());
             if (!s.url_base.empty()) yyjson_mut_obj_add_strcpy(report.doc, e, "url_base", s.url_base.c_str());
             yyjson_mut_val *h = yyjson_mut_obj_add_arr(report.doc, e, "hints");
             for (const auto &x : hint) yyjson_mut_arr_add_strcpy(report.doc, h, x.c_str());
@@ -132,13 +133,13 @@ int config_check(App &app) {
         } else {
             out::print(stdout, "%s %s  %d %s: %s\n", name.c_str(), ui::paint(ui::Tone::bad, "error "), code,
                        answer_meaning(code), err ? err : "(no answer)");
-            if (code == KOVA_VALIDATE_UNREACHABLE && !g_transport_reason.empty())
-                out::print(stdout, "         %s\n", ui::paint(ui::Tone::dim, "transport: " + g_transport_reason));
+            if (code == KOVA_VALIDATE_UNREACHABLE && !app.transport_reason.empty())
+                out::print(stdout, "         %s\n", ui::paint(ui::Tone::dim, "transport: " + app.transport_reason));
             for (const auto &x : hint) out::print(stdout, "         %s %s\n", ui::paint(ui::Tone::warn, "hint:"), x);
         }
         yyjson_doc_free(ans);
     }
-    if (o.json) report.print();
+    if (o.json) report.print(app);
     if (checked == 0) {
         out::print(stderr, "kova: no service is configured (in %s or by KOVA_<SERVICE>_URL)\n", app.conf.path);
         return EXIT_USAGE;
@@ -169,10 +170,10 @@ int cmd_test(App &app) {
         ++ran;
         int32_t rc;
         if (o.json) {
-            rc = with_spinner(std::string("testing ") + svc.name, svc.test);
+            rc = with_spinner(app, std::string("testing ") + svc.name, svc.test);
             yyjson_mut_val *e = yyjson_mut_obj_add_obj(report.doc, report.root, svc.lower);
             yyjson_mut_obj_add_strcpy(report.doc, e, "url", kova_base_url(k));
-            outcome_json(report.doc, e, rc);
+            outcome_json(app, report.doc, e, rc);
             yyjson_mut_obj_add_val(report.doc, e, "log", log_json(report.doc));
             if (svc.library) {
                 yyjson_mut_obj_add_strcpy(report.doc, e, "rootfolder", kova_rootfolder());
@@ -196,14 +197,14 @@ int cmd_test(App &app) {
         if (rc != KOVA_OK && rc != KOVA_PARTIAL) {
             ++failures;
             errors.push_back(kova_last_error()[0] ? kova_last_error() : kova_strerror(rc));
-            if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
-                errors.push_back("the transport said: " + g_transport_reason);
+            if (rc == KOVA_ERR_TRANSPORT && !app.transport_reason.empty())
+                errors.push_back("the transport said: " + app.transport_reason);
             for (int32_t i = 0; i < kova_warning_count(); ++i) errors.push_back(std::string("  ") + kova_warning(i));
-            for (const auto &h : hints(app.conf, k, kova_last_error())) errors.push_back("hint: " + h);
+            for (const auto &h : hints(app, k, kova_last_error())) errors.push_back("hint: " + h);
         }
-        g_transport_reason.clear();
+        app.transport_reason.clear();
     }
-    if (o.json) report.print();
+    if (o.json) report.print(app);
     if (ran == 0) {
         out::print(stderr, "kova: no service is configured (in %s or by KOVA_<SERVICE>_URL)\n", app.conf.path);
         return EXIT_USAGE;

@@ -56,7 +56,7 @@ int config_path(App &app) {
         yyjson_mut_obj_add_bool(j.doc, j.root, "exists", exists);
         yyjson_mut_val *arr = yyjson_mut_obj_add_arr(j.doc, j.root, "environment");
         for (const auto &e : env) yyjson_mut_arr_add_strcpy(j.doc, arr, e.c_str());
-        j.print();
+        j.print(app);
         return EXIT_OK;
     }
     // The path alone on stdout, so that "$EDITOR $(kova config path)" works;
@@ -112,7 +112,7 @@ int config_init(App &app) {
         yyjson_mut_obj_add_strcpy(j.doc, j.root, "path", path.c_str());
         yyjson_mut_obj_add_str(j.doc, j.root, "source", source_name(source));
         yyjson_mut_obj_add_bool(j.doc, j.root, "written", true);
-        j.print();
+        j.print(app);
         return EXIT_OK;
     }
     out::print(stdout, "Wrote a configuration template to %s, readable by you only.\n", path);
@@ -166,7 +166,7 @@ int config_show(App &app) {
         else yyjson_mut_obj_add_null(d, j.root, "proxy");
         yyjson_mut_val *w = yyjson_mut_obj_add_arr(d, j.root, "warnings");
         for (const auto &x : c.warnings) yyjson_mut_arr_add_strcpy(d, w, x.c_str());
-        j.print();
+        j.print(app);
         return EXIT_OK;
     }
     if (c.loose_mode)

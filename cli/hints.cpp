@@ -82,13 +82,14 @@ std::string setting_origin(const cfg::Config &conf, int kind) {
     return "in " + conf.path;
 }
 
-std::vector<std::string> hints(const cfg::Config &conf, int kind, const std::string &error) {
+std::vector<std::string> hints(const App &app, int kind, const std::string &error) {
     std::vector<std::string> out;
     if (kind < 0 || kind >= static_cast<int>(k_service_count)) return out;
+    const cfg::Config &conf = app.conf;
     const cfg::Service &s = conf.svc[kind];
     const ServiceInfo &svc = service(kind);
     const std::string name = svc.name;
-    const LastRequest &r = g_last;
+    const LastRequest &r = app.last;
     const std::string at = s.host + " port " + std::to_string(s.port > 0 ? s.port : svc.default_port);
     if (!r.reason.empty()) {
         const std::string why = lower(r.reason);
@@ -131,9 +132,9 @@ std::vector<std::string> hints(const cfg::Config &conf, int kind, const std::str
     return out;
 }
 
-std::vector<std::string> failure_hints() {
-    if (!g_config) return {};
-    return hints(*g_config, g_service, kova_last_error());
+std::vector<std::string> failure_hints(const App &app) {
+    if (!app.config_read) return {};
+    return hints(app, app.current, kova_last_error());
 }
 
 }  // namespace cli

@@ -424,7 +424,7 @@ int cmd_version(App &app) {
         yyjson_mut_obj_add_strcpy(report.doc, report.root, "libkova", kova_version());
         yyjson_mut_obj_add_str(report.doc, report.root, "transport", net::name());
         yyjson_mut_obj_add_strcpy(report.doc, report.root, "transport_version", net::version());
-        report.print();
+        report.print(app);
         return EXIT_OK;
     }
     out::print(stdout, "kova %s (libkova %s, %s)\n", KOVA_CLI_VERSION, kova_version(), net::version());
@@ -461,12 +461,11 @@ int run(App &app, int argc, char **argv) {
     rc = check_options(o, *c);
     if (rc >= 0) return rc;
     ui::init(o.no_color, o.verbose || o.json);
-    g_verbose = o.verbose;
     if (c->before == Before::config && !load_configuration(app)) {
-        note_failure(KOVA_ERR_NOT_CONFIGURED);
+        note_failure(app, KOVA_ERR_NOT_CONFIGURED);
         return EXIT_USAGE;
     }
-    if (o.deadline_ms > 0) start_deadline(o.deadline_ms);
+    if (o.deadline_ms > 0) app.requests.start_deadline(o.deadline_ms);
     return c->handler(app);
 }
 
@@ -492,29 +491,28 @@ std::string overview() { return help_text(overview_text().c_str()).str(); }
 
 int main(int argc, char **argv) {
     using namespace cli;
-    sys::watch_interrupt(on_interrupt);  // first: before any thread starts
+    // The run's state, for as long as Ctrl-C may reach it.
+    App app;
+    sys::watch_interrupt(on_interrupt, &app);  // first: before any thread starts
     sys::init_streams();
     out::use_ascii(!sys::unicode_output());
-    watch_failures();
+    watch_failures(app);
     int rc;
-    {
-        App app;
-        try {
-            rc = run(app, argc, argv);
-        } catch (const Interrupted &) {
-            // The spinner is gone by now: the line is clean.
-            note_failure(KOVA_ERR_TRANSPORT);
-            out::print(stderr, "kova: cancelled\n");
-            rc = EXIT_CANCELLED;
-        } catch (const DeadlinePassed &) {
-            note_failure(KOVA_ERR_TRANSPORT);
-            out::print(stderr, "kova: the deadline of %d ms passed (--deadline): stopped\n", deadline_ms());
-            rc = EXIT_DEADLINE;
-        }
-        stop_deadline();
-        if (app.o.json && !app.o.help) json_failure(rc);
-        app.close();
+    try {
+        rc = run(app, argc, argv);
+    } catch (const Interrupted &) {
+        // The spinner is gone by now: the line is clean.
+        note_failure(app, KOVA_ERR_TRANSPORT);
+        out::print(stderr, "kova: cancelled\n");
+        rc = EXIT_CANCELLED;
+    } catch (const DeadlinePassed &) {
+        note_failure(app, KOVA_ERR_TRANSPORT);
+        out::print(stderr, "kova: the deadline of %d ms passed (--deadline): stopped\n", app.requests.deadline_ms());
+        rc = EXIT_DEADLINE;
     }
+    app.requests.stop_deadline();
+    if (app.o.json && !app.o.help) json_failure(app, rc);
+    app.close();
     // The library's state goes too, so that a leak checker sees only what
     // was really lost.
     kova_reset();
