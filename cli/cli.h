@@ -8,7 +8,9 @@
 //                     functions for each
 //   app.h             the run's state: options, configuration, transports,
 //                     the last request, the outcome
-//   main.cpp          the command table, argument parsing, help texts, main()
+//   main.cpp          main(): from the command line to the exit status
+//   commands.cpp      the command and option tables, the help texts, `help`
+//   args.cpp          the command line: options, words, shared arguments
 //   service.cpp       a configured service: the configuration, its transport,
 //                     configuring it
 //   requests.cpp      what may stop a request early: Ctrl-C and --deadline
@@ -22,6 +24,8 @@
 //   demo.cpp          demo
 //   answers.cpp       what the CLI reads from the answers itself (a tap)
 //   generate.cpp      shell completion and manual page from the tables
+// The configuration file (config.h), the terminal (out.h, ui.h), the platform
+// (sys.h) and the transport (net.h) have headers of their own.
 #pragma once
 
 #include <yyjson.h>
@@ -45,8 +49,49 @@ namespace cli {
 enum : int { EXIT_OK = 0, EXIT_FAILED = 1, EXIT_USAGE = 2, EXIT_DEADLINE = 124, EXIT_CANCELLED = 130 };
 
 // ---------------------------------------------------------------------------
-// Arguments (main.cpp)
+// The command and option tables (commands.cpp)
 // ---------------------------------------------------------------------------
+
+// Every option, for the parser, the help, the completion and the manual page.
+// The first group any command takes; the second belongs to the commands that
+// name it in their row of the command table; the hidden ones run the
+// generators.
+struct Option {
+    const char *name, *alias, *value, *help;
+    enum Scope { any, command, hidden } scope;
+};
+// By name or alias; nullptr when there is no such option.
+const Option *find_option(const std::string &name);
+
+// What main() does before a command's handler runs.
+enum class Before {
+    nothing,  // not even --help or the option check (help itself)
+    checks,   // --help, the option check, colours
+    config,   // those, then the configuration file and its time-out
+};
+
+// One row per command: main() knows no command by name.
+struct Command {
+    const char *name;
+    const char *usage;
+    const char *options;  // the command's own options, space-separated
+    int (*handler)(App &);
+    Before before;
+};
+// nullptr when there is no such command.
+const Command *find_command(const std::string &name);
+// The help as printed: `kova NAME --help`, or `kova --help` for nullptr.
+out::Shown help_text(const Command *c);
+
+// ---------------------------------------------------------------------------
+// The command line (args.cpp)
+// ---------------------------------------------------------------------------
+
+// Parses everything after the program name: options anywhere, the command
+// and its positional words. Returns -1 on success, else an exit status.
+int parse_args(const std::vector<std::string> &argv, Options &o, std::string &command);
+// Refuses options that the command does not take: -1, else an exit status.
+int check_options(const Options &o, const Command &c);
 
 // Prints "kova: <msg>" and where to find help; returns EXIT_USAGE.
 int usage_error(const std::string &msg, const char *cmd = nullptr);
@@ -225,9 +270,11 @@ int cmd_add(App &app);       // cmd_library.cpp
 int cmd_get(App &app);
 int cmd_parse(App &app);     // cmd_parse.cpp
 int cmd_demo(App &app);      // demo.cpp
+int cmd_help(App &app);      // commands.cpp
+int cmd_version(App &app);   // main.cpp
 
 // ---------------------------------------------------------------------------
-// The command and option tables (main.cpp), as the generators read them
+// The command and option tables (commands.cpp), as the generators read them
 // ---------------------------------------------------------------------------
 struct CommandDoc {
     const char *name;

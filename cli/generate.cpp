@@ -1,5 +1,5 @@
 // Shell completion (bash, zsh) and the manual page kova(1), generated from
-// the command table and the option table of main.cpp, so that they cannot
+// the command table and the option table of commands.cpp, so that they cannot
 // drift from the program: the build runs `kova --completion bash|zsh` and
 // `kova --man` and installs what they print.
 //
