@@ -1,12 +1,19 @@
-// Shared pieces of the kova command-line host: its options, the helpers every
-// command uses, the output of each operation, the exit-status rule and the
-// command handlers. The demo prints through the very same functions as the
-// real commands.
+// Shared pieces of the kova command-line host: the helpers every command
+// uses, the output of each operation, the exit-status rule and the command
+// handlers. The demo prints through the very same functions as the real
+// commands. Each of them is handed the run's state, the App (app.h).
 //
 // Where each piece lives:
-//   main.cpp          the command table, argument parsing, help texts, main()
+//   services.h        the table of services: names, settings, the library's
+//                     functions for each
+//   app.h             the run's state: options, configuration, transports,
+//                     the last request, the outcome
+//   main.cpp          main(): from the command line to the exit status
+//   commands.cpp      the command and option tables, the help texts, `help`
+//   args.cpp          the command line: options, words, shared arguments
 //   service.cpp       a configured service: the configuration, its transport,
-//                     configuring it; Ctrl-C and --deadline
+//                     configuring it
+//   requests.cpp      what may stop a request early: Ctrl-C and --deadline
 //   hints.cpp         hints under the common failures of a setup
 //   show.cpp          output: tables and lines of results, JSON documents
 //   cmd_config.cpp    config init, path, show (and check, in cmd_check.cpp)
@@ -17,6 +24,8 @@
 //   demo.cpp          demo
 //   answers.cpp       what the CLI reads from the answers itself (a tap)
 //   generate.cpp      shell completion and manual page from the tables
+// The configuration file (config.h), the terminal (out.h, ui.h), the platform
+// (sys.h) and the transport (net.h) have headers of their own.
 #pragma once
 
 #include <yyjson.h>
@@ -25,10 +34,12 @@
 #include <string>
 #include <vector>
 
+#include "app.h"
 #include "config.h"
 #include "kova.h"
 #include "net.h"
 #include "out.h"
+#include "services.h"
 
 namespace cli {
 
@@ -37,45 +48,50 @@ namespace cli {
 // 130: stopped by Ctrl-C (128 + SIGINT, the shell's convention).
 enum : int { EXIT_OK = 0, EXIT_FAILED = 1, EXIT_USAGE = 2, EXIT_DEADLINE = 124, EXIT_CANCELLED = 130 };
 
-struct Options {
-    std::string config_path;
-    bool json = false, yes = false, verbose = false, no_color = false, help = false, version = false;
-    bool exact = false;
-    std::string completion;  // --completion SHELL (hidden): the script for bash or zsh
-    bool man = false;        // --man (hidden): the manual page kova(1)
-    int32_t timeout_ms = 0;
-    int32_t deadline_ms = 0;  // --deadline: the whole command's time; 0 none
-    std::string imdb, title, query, root, profile;
-    bool has_imdb = false, has_title = false, has_query = false, has_root = false, has_profile = false;
-    int32_t season = 0, episode = 0, limit = 0, grab = 0;
-    bool has_season = false, has_episode = false, has_grab = false;
-    std::vector<std::string> args;  // positional words after the command
+// ---------------------------------------------------------------------------
+// The command and option tables (commands.cpp)
+// ---------------------------------------------------------------------------
+
+// Every option, for the parser, the help, the completion and the manual page.
+// The first group any command takes; the second belongs to the commands that
+// name it in their row of the command table; the hidden ones run the
+// generators.
+struct Option {
+    const char *name, *alias, *value, *help;
+    enum Scope { any, command, hidden } scope;
+};
+// By name or alias; nullptr when there is no such option.
+const Option *find_option(const std::string &name);
+
+// What main() does before a command's handler runs.
+enum class Before {
+    nothing,  // not even --help or the option check (help itself)
+    checks,   // --help, the option check, colours
+    config,   // those, then the configuration file and its time-out
 };
 
-// The library's transport table goes through a tap (answers.cpp).
-struct Tap {
-    kova_io table{};
-    const kova_io *inner = nullptr;
+// One row per command: main() knows no command by name.
+struct Command {
+    const char *name;
+    const char *usage;
+    const char *options;  // the command's own options, space-separated
+    int (*handler)(App &);
+    Before before;
 };
-
-struct App {
-    Options o;
-    cfg::Config conf;
-    net::Transport *transport[3] = {nullptr, nullptr, nullptr};
-    Tap taps[3];
-    bool ready[3] = {false, false, false};
-    bool demo = false;  // the fake transport answers; no configuration is read
-    // Uninstalls and closes the transports; the destructor does it too.
-    void close();
-    ~App();
-};
-
-extern const char *const k_service[3];  // "Jackett", "Sonarr", "Radarr"
-extern const char *const k_lower[3];    // "jackett", "sonarr", "radarr": arguments and JSON keys
+// nullptr when there is no such command.
+const Command *find_command(const std::string &name);
+// The help as printed: `kova NAME --help`, or `kova --help` for nullptr.
+out::Shown help_text(const Command *c);
 
 // ---------------------------------------------------------------------------
-// Arguments (main.cpp)
+// The command line (args.cpp)
 // ---------------------------------------------------------------------------
+
+// Parses everything after the program name: options anywhere, the command
+// and its positional words. Returns -1 on success, else an exit status.
+int parse_args(const std::vector<std::string> &argv, Options &o, std::string &command);
+// Refuses options that the command does not take: -1, else an exit status.
+int check_options(const Options &o, const Command &c);
 
 // Prints "kova: <msg>" and where to find help; returns EXIT_USAGE.
 int usage_error(const std::string &msg, const char *cmd = nullptr);
@@ -87,64 +103,27 @@ std::string join(const std::vector<std::string> &words, size_t from);
 // "tt" plus digits or digits alone ("63350" -> "tt0063350"). Prints the
 // usage error and returns false for anything else.
 bool imdb_arg(const std::string &text, std::string &out, const char *cmd);
-// "jackett" -> 0 ...; "all" or "" -> 3; -1 when unknown.
+// A SERVICE argument: "jackett" -> KOVA_JACKETT ...; "all" or "" ->
+// k_all_services; -1 when unknown.
+constexpr int k_all_services = -2;
 int service_arg(const std::string &s);
 
 // ---------------------------------------------------------------------------
 // Services (service.cpp)
 // ---------------------------------------------------------------------------
 
-// The library reports a failed exchange as "transport failure" and never
-// reads the transport's own text; the CLI keeps the transport's last reason
-// (already redacted) to show it next to the library's message.
-extern std::string g_transport_reason;
-extern bool g_verbose;  // --verbose: every request logged on stderr
-
-// What the transport's log line said about the last request (reset as each
-// library call starts), for the hints.
-struct LastRequest {
-    std::string url;       // redacted
-    int32_t status = 0;    // the HTTP status; 0 when no answer came
-    std::string location;  // a redirect's target (redacted)
-    std::string reason;    // why no answer came; "" when one did
-};
-extern LastRequest g_last;
-extern int g_service;                 // the service use_service set up last; -1 none
-extern const cfg::Config *g_config;   // the configuration load_configuration read
-
 // Reads the configuration (file, then environment), prints its warnings and
 // applies its time-out. Prints the error and returns false when it cannot.
 bool load_configuration(App &app);
 
 // The transport for one configured service, with its TLS and proxy
-// settings. Prints why when it cannot be made. Ctrl-C cancels it until
-// close_transport.
-net::Transport *open_transport(const App &app, int kind);
-void close_transport(net::Transport *t);
+// settings. Prints why when it cannot be made. Ctrl-C and the deadline
+// cancel it until close_transport.
+net::Transport *open_transport(App &app, int kind);
+void close_transport(App &app, net::Transport *t);
 
-// Ctrl-C: while a request runs (inside with_spinner) it cancels the open
-// transports, and with_spinner then throws Interrupted, which main() turns
-// into "kova: cancelled" and EXIT_CANCELLED once the terminal is clean.
-// Outside a request it ends the program at once with that status.
-struct Interrupted {};
-void on_interrupt();
-
-// --deadline MS: the whole command's time. When it passes during a request,
-// a watchdog thread cancels the request through its transport (as Ctrl-C
-// does), and with_spinner throws DeadlinePassed; when it passes between
-// requests, the next one does not start. main() turns it into a message and
-// EXIT_DEADLINE. A per-request --timeout still applies to each request.
-struct DeadlinePassed {};
-void start_deadline(int32_t ms);
-void stop_deadline();  // joins the watchdog
-int32_t deadline_ms();
-
-// Brackets a library call that Ctrl-C or the deadline may cancel. enter()
-// throws DeadlinePassed once the deadline has passed; leave(rc) throws
-// Interrupted after a Ctrl-C, DeadlinePassed when the deadline cut the call
-// short (rc < 0: it failed).
-void enter_request();
-void leave_request(int32_t rc);
+// Ctrl-C, as sys::watch_interrupt calls it: `app` is the App (see Requests).
+void on_interrupt(void *app);
 
 // Configures the service (once) and installs its transport. Prints the
 // reason and returns false when it cannot.
@@ -158,19 +137,17 @@ std::string missing_setting(const cfg::Config &conf, int kind);
 // Hints (hints.cpp)
 // ---------------------------------------------------------------------------
 
-// Where the service shows its API key ("Sonarr shows it in Settings > ...").
-std::string key_place(int kind);
 // Where a service's settings come from, for a message: "in FILE", "from
 // KOVA_SONARR_URL and KOVA_SONARR_API_KEY", ...
 std::string setting_origin(const cfg::Config &conf, int kind);
 // What a failure of service `kind` most likely means and what to change,
-// from the last request (g_last) and `error`, the library's error text:
-// a TLS port spoken to in plain HTTP or the reverse, nothing listening, a
-// redirect (with the address it names), a rejected key, a 404 for want of a
-// URL base. Empty when none applies.
-std::vector<std::string> hints(const cfg::Config &conf, int kind, const std::string &error);
+// from its configuration, the last request (app.last) and `error`, the
+// library's error text: a TLS port spoken to in plain HTTP or the reverse,
+// nothing listening, a redirect (with the address it names), a rejected key,
+// a 404 for want of a URL base. Empty when none applies.
+std::vector<std::string> hints(const App &app, int kind, const std::string &error);
 // hints() for the last library call, of the service use_service set up.
-std::vector<std::string> failure_hints();
+std::vector<std::string> failure_hints(const App &app);
 // ---------------------------------------------------------------------------
 // Answers the CLI reads itself (answers.cpp)
 // ---------------------------------------------------------------------------
@@ -205,8 +182,9 @@ void refuse_season_search(bool on);
 bool season_search_refused();
 
 // Runs one library call with the spinner on stderr (only on a terminal);
-// Ctrl-C cancels it (Interrupted is thrown once the spinner is erased).
-template <class F> int32_t with_spinner(const std::string &label, F &&f);
+// Ctrl-C cancels it (Interrupted is thrown once the spinner is erased), and
+// so does the deadline (DeadlinePassed).
+template <class F> int32_t with_spinner(App &app, const std::string &label, F &&f);
 
 // ---------------------------------------------------------------------------
 // Output (show.cpp)
@@ -214,27 +192,27 @@ template <class F> int32_t with_spinner(const std::string &label, F &&f);
 
 // The result rule of every command: OK and PARTIAL give 0; anything else
 // prints "kova: <last error>" on stderr and gives 1.
-int finish(int32_t rc);
+int finish(App &app, int32_t rc);
 
 // A failure of the CLI's own (an unknown profile, a release number beyond
 // the list): prints "kova: <msg>" on stderr and returns `status`. `rc` is the
 // result code the --json document carries for it.
-int fail(int status, int32_t rc, const std::string &msg);
+int fail(App &app, int status, int32_t rc, const std::string &msg);
 // A warning of the CLI's own: "kova: warning: <msg>" on stderr, and in the
 // "warnings" of the run's --json document.
-void warn(const std::string &msg);
+void warn(App &app, const std::string &msg);
 // The result code behind a failure that printed its message itself.
-void note_failure(int32_t rc);
+void note_failure(App &app, int32_t rc);
 // Starts watching stderr for the first error message of the run (for a
 // failure whose message nothing else records). Call once, in main.
-void watch_failures();
+void watch_failures(App &app);
 // With --json every run prints one JSON document on stdout. Called once the
 // command has run: when it failed without printing one, prints the failure's
 // document: rc, result, error, http_code, warnings, exit_status.
-void json_failure(int status);
+void json_failure(App &app, int status);
 
 // Printers shared by the commands and the demo.
-void print_log(const std::string &indent = "    ");
+void print_log(const App &app, const std::string &indent = "    ");
 void print_warnings(const std::string &indent = "  ");
 int32_t show_test(App &app, int kind);                  // runs and prints one connection test
 void show_results(bool releases, int32_t rc, int limit); // the current result set as a table
@@ -254,12 +232,12 @@ ReleaseSearch search_releases(App &app, int kind, int32_t id, int32_t season, in
 // The table of a successful search: the fallback line, "Sonarr: N releases
 // for S01E05", the rows. The failure of a refused one (exit status).
 void show_releases(App &app, int kind, const ReleaseSearch &r, int32_t season, int32_t episode);
-int refused_episode(int kind, int32_t id, int32_t season, int32_t episode);
+int refused_episode(App &app, int kind, int32_t id, int32_t season, int32_t episode);
 // The library's result document, with what the CLI adds: "error",
 // "http_code" and "transport_error" as outcome_json has them, the CLI's
 // warnings, the rows cut to `limit` (0: all; then "total_results" says how
 // many there were), and the members of `extra` (an object, may be nullptr).
-void print_result_json(int limit = 0, yyjson_mut_doc *extra = nullptr);
+void print_result_json(App &app, int limit = 0, yyjson_mut_doc *extra = nullptr);
 
 // A JSON report built with yyjson and printed on stdout as one line.
 struct JsonOut {
@@ -269,13 +247,13 @@ struct JsonOut {
     ~JsonOut() { yyjson_mut_doc_free(doc); }
     JsonOut(const JsonOut &) = delete;
     JsonOut &operator=(const JsonOut &) = delete;
-    void print() const;
+    void print(App &app) const;  // the run's JSON document
 };
 
 yyjson_mut_val *log_json(yyjson_mut_doc *d);       // the test log: [{key, text}]
-yyjson_mut_val *warnings_json(yyjson_mut_doc *d);  // the warnings: [text]
+yyjson_mut_val *warnings_json(const App &app, yyjson_mut_doc *d);  // the warnings: [text]
 // rc, result, error, http_code, the transport's reason and the warnings into `obj`.
-void outcome_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc);
+void outcome_json(const App &app, yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc);
 
 
 // ---------------------------------------------------------------------------
@@ -292,9 +270,11 @@ int cmd_add(App &app);       // cmd_library.cpp
 int cmd_get(App &app);
 int cmd_parse(App &app);     // cmd_parse.cpp
 int cmd_demo(App &app);      // demo.cpp
+int cmd_help(App &app);      // commands.cpp
+int cmd_version(App &app);   // main.cpp
 
 // ---------------------------------------------------------------------------
-// The command and option tables (main.cpp), as the generators read them
+// The command and option tables (commands.cpp), as the generators read them
 // ---------------------------------------------------------------------------
 struct CommandDoc {
     const char *name;
@@ -321,13 +301,14 @@ std::string manual_page();
 
 #include "ui.h"
 
-template <class F> int32_t cli::with_spinner(const std::string &label, F &&f) {
+template <class F> int32_t cli::with_spinner(App &app, const std::string &label, F &&f) {
     int32_t rc;
     {
-        ui::Spinner s(label);  // erased before anything else is printed
-        enter_request();
+        ui::Spinner s(label, app.progress);  // erased before anything else is printed
+        app.requests.enter();
+        app.last = LastRequest{};
         rc = f();
     }
-    leave_request(rc);
+    app.requests.leave(rc);
     return rc;
 }

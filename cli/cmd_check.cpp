@@ -2,6 +2,7 @@
 // is its key right, and what does its connection test report.
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,8 +10,6 @@
 
 namespace cli {
 namespace {
-
-const char *const k_runtime[3] = {"JACKETT", "SONARR", "RADARR"};
 
 const char *answer_meaning(int32_t code) {
     switch (code) {
@@ -26,13 +25,140 @@ const char *answer_meaning(int32_t code) {
     }
 }
 
+struct FreeDoc {
+    void operator()(yyjson_doc *d) const { yyjson_doc_free(d); }
+};
+
+// One service's check: what is checked, then what the check found.
+struct Check {
+    const ServiceInfo *svc = nullptr;
+    bool present = false;  // configured; else there is nothing to check
+    std::string settings;  // the settings object the handler reads; "" when it could not be made
+    // What the check found: the handler's answer code and answer, the HTTP
+    // status and the transport's reason of its last exchange, and what a
+    // failure most likely means.
+    int32_t code = KOVA_VALIDATE_INVALID_SETTINGS;
+    std::unique_ptr<yyjson_doc, FreeDoc> answer;
+    int32_t http_code = 0;
+    std::string transport_reason;
+    std::vector<std::string> hints;
+
+    const char *answered(const char *key) const {
+        return yyjson_get_str(yyjson_obj_get(yyjson_doc_get_root(answer.get()), key));
+    }
+};
+
+// 1. What is checked: the services `which` names (k_all_services: all), each
+// with the settings object the handler reads: texts only, as a host stores
+// them.
+std::vector<Check> plan_checks(const App &app, int which) {
+    std::vector<Check> checks;
+    for (const auto &svc : k_services) {
+        if (which != k_all_services && which != svc.kind) continue;
+        const cfg::Service &s = app.conf.svc[svc.kind];
+        Check &c = checks.emplace_back();
+        c.svc = &svc;
+        c.present = s.present;
+        if (!s.present) continue;
+        yyjson_mut_doc *d = yyjson_mut_doc_new(nullptr);
+        yyjson_mut_val *obj = yyjson_mut_obj(d);
+        yyjson_mut_doc_set_root(d, obj);
+        yyjson_mut_obj_add_strcpy(d, obj, "Host", s.host.c_str());
+        yyjson_mut_obj_add_strcpy(d, obj, "APIKey", s.api_key.c_str());
+        yyjson_mut_obj_add_str(d, obj, "UseHttps", s.https ? "true" : "false");
+        if (!s.port_text.empty()) yyjson_mut_obj_add_strcpy(d, obj, "Port", s.port_text.c_str());
+        if (!s.id.empty()) yyjson_mut_obj_add_strcpy(d, obj, "ID", s.id.c_str());
+        if (!s.url_base.empty()) yyjson_mut_obj_add_strcpy(d, obj, "UrlBase", s.url_base.c_str());
+        if (char *text = yyjson_mut_write(d, 0, nullptr)) {
+            c.settings = text;
+            free(text);
+        }
+        yyjson_mut_doc_free(d);
+    }
+    return checks;
+}
+
+// 2. Runs one check through the service's settings handler.
+void run_check(App &app, Check &c) {
+    const int k = c.svc->kind;
+    // The transport of this service (CA, insecure, proxy) serves the check;
+    // the URL base is in the settings, for the library to apply.
+    app.transport_reason.clear();
+    // A Ctrl-C that cancels the check leaves through an exception.
+    struct Opened {
+        App &app;
+        net::Transport *tr;
+        ~Opened() { close_transport(app, tr); }
+    } opened{app, open_transport(app, k)};
+    std::vector<char> answer(8192, '\0');
+    const kova_handler *h = kova_rtchk_handler(c.svc->runtime);
+    Tap t;  // for the HTTP status of the check's last exchange
+    if (h && opened.tr && !c.settings.empty()) {
+        c.code = with_spinner(app, "checking " + std::string(c.svc->name), [&] {
+            return h->validate(tap(t, net::io(opened.tr)), c.settings.c_str(), answer.data(),
+                               static_cast<int32_t>(answer.size()));
+        });
+    }
+    c.answer.reset(yyjson_read(answer.data(), strlen(answer.data()), 0));
+    c.http_code = tapped_http_code();
+    c.transport_reason = app.transport_reason;
+    // What the failure most likely means: a setting left empty, or what the
+    // last request met.
+    if (c.code != 0) {
+        std::string missing = missing_setting(app.conf, k);
+        const char *err = c.answered("error");
+        if (!missing.empty()) c.hints.push_back(missing);
+        else c.hints = hints(app, k, err ? err : "");
+    }
+}
+
+// 3. Reports one check: a line of the table, or a member of the --json
+// report.
+void report_check(const App &app, const Check &c, JsonOut &report) {
+    std::string name = c.svc->name;
+    name.resize(8, ' ');
+    if (!c.present) {
+        if (!app.o.json) out::print(stdout, "%s %s\n", name.c_str(), ui::paint(ui::Tone::dim, "-      not configured"));
+        return;
+    }
+    const char *err = c.answered("error");
+    const bool unreachable = c.code == KOVA_VALIDATE_UNREACHABLE && !c.transport_reason.empty();
+    if (app.o.json) {
+        yyjson_mut_val *e = yyjson_mut_obj_add_obj(report.doc, report.root, c.svc->lower);
+        yyjson_mut_obj_add_int(report.doc, e, "code", c.code);
+        yyjson_mut_obj_add_str(report.doc, e, "meaning", answer_meaning(c.code));
+        yyjson_val *answer = yyjson_doc_get_root(c.answer.get());
+        yyjson_mut_obj_add_val(report.doc, e, "answer",
+                               answer ? yyjson_val_mut_copy(report.doc, answer) : yyjson_mut_null(report.doc));
+        // As every --json failure has them; the table shows the same.
+        yyjson_mut_obj_add_strcpy(report.doc, e, "error", c.code == 0 || !err ? "" : err);
+        yyjson_mut_obj_add_int(report.doc, e, "http_code", c.http_code);
+        if (unreachable) yyjson_mut_obj_add_strcpy(report.doc, e, "transport_error", c.transport_reason.c_str());
+        const std::string &url_base = app.conf.svc[c.svc->kind].url_base;
+        if (!url_base.empty()) yyjson_mut_obj_add_strcpy(report.doc, e, "url_base", url_base.c_str());
+        yyjson_mut_val *h = yyjson_mut_obj_add_arr(report.doc, e, "hints");
+        for (const auto &x : c.hints) yyjson_mut_arr_add_strcpy(report.doc, h, x.c_str());
+    } else if (c.code == KOVA_VALIDATE_OK) {
+        // The library's URL, with the URL base it was given.
+        const char *url = c.answered("URL"), *port = c.answered("Port");
+        out::print(stdout, "%s %s  %s", name.c_str(), ui::paint(ui::Tone::good, "ok    "), url ? url : "");
+        if (port) out::print(stdout, "  (no valid Port given: default %s used)", port);
+        out::print(stdout, "\n");
+    } else {
+        out::print(stdout, "%s %s  %d %s: %s\n", name.c_str(), ui::paint(ui::Tone::bad, "error "), c.code,
+                   answer_meaning(c.code), err ? err : "(no answer)");
+        if (unreachable) out::print(stdout, "         %s\n", ui::paint(ui::Tone::dim, "transport: " + c.transport_reason));
+        for (const auto &x : c.hints) out::print(stdout, "         %s %s\n", ui::paint(ui::Tone::warn, "hint:"), x);
+    }
+}
+
 }  // namespace
 
 int config_check(App &app) {
     const Options &o = app.o;
     if (o.args.size() > 2) return usage_error("config check: too many arguments", "config");
     int which = service_arg(o.args.size() > 1 ? o.args[1] : "");
-    if (which < 0) return usage_error("config check: unknown service " + o.args[1], "config");
+    if (which == -1) return usage_error("config check: unknown service " + o.args[1], "config");
     if (!app.conf.any_service()) {
         out::print(stderr,
                    "kova: no service is configured: %s %s, and no KOVA_<SERVICE>_URL is set; "
@@ -43,103 +169,27 @@ int config_check(App &app) {
     if (app.conf.loose_mode && !o.json)
         out::print(stderr, "kova: warning: %s is readable by other users and holds API keys (chmod 600 it)\n",
                   app.conf.path.c_str());
+    if (which != k_all_services && !app.conf.svc[which].present) {
+        out::print(stderr, "kova: %s is not configured (in %s or by %s)\n", service(which).name, app.conf.path,
+                   service(which).env_url);
+        return EXIT_USAGE;
+    }
 
+    std::vector<Check> checks = plan_checks(app, which);
     JsonOut report;
     int failures = 0, checked = 0;
-    for (int k = 0; k < 3; ++k) {
-        if (which != 3 && which != k) continue;
-        const cfg::Service &s = app.conf.svc[k];
-        std::string name = k_service[k];
-        name.resize(8, ' ');
-        if (!s.present) {
-            if (which == k) {
-                out::print(stderr, "kova: %s is not configured (in %s or by %s)\n", k_service[k], app.conf.path,
-                           cfg::k_env_url[k]);
-                return EXIT_USAGE;
-            }
-            if (!o.json) out::print(stdout, "%s %s\n", name.c_str(), ui::paint(ui::Tone::dim, "-      not configured"));
-            continue;
+    // Each check is reported as soon as it has run: a terminal shows the
+    // services one by one as they answer, each line after what its check
+    // wrote on stderr (a CAFile warning, a transport that could not be made).
+    for (Check &c : checks) {
+        if (c.present) {
+            run_check(app, c);
+            ++checked;
+            if (c.code != 0) ++failures;
         }
-        ++checked;
-        // The settings object the handler reads: texts only, as a host stores them.
-        yyjson_mut_doc *d = yyjson_mut_doc_new(nullptr);
-        yyjson_mut_val *obj = yyjson_mut_obj(d);
-        yyjson_mut_doc_set_root(d, obj);
-        yyjson_mut_obj_add_strcpy(d, obj, "Host", s.host.c_str());
-        yyjson_mut_obj_add_strcpy(d, obj, "APIKey", s.api_key.c_str());
-        yyjson_mut_obj_add_str(d, obj, "UseHttps", s.https ? "true" : "false");
-        if (!s.port_text.empty()) yyjson_mut_obj_add_strcpy(d, obj, "Port", s.port_text.c_str());
-        if (!s.id.empty()) yyjson_mut_obj_add_strcpy(d, obj, "ID", s.id.c_str());
-        if (!s.url_base.empty()) yyjson_mut_obj_add_strcpy(d, obj, "UrlBase", s.url_base.c_str());
-        char *settings = yyjson_mut_write(d, 0, nullptr);
-        yyjson_mut_doc_free(d);
-
-        // The transport of this service (CA, insecure, proxy) serves the check;
-        // the URL base is in the settings, for the library to apply.
-        g_transport_reason.clear();
-        net::Transport *tr = open_transport(app, k);
-        std::vector<char> answer(8192, '\0');
-        const kova_handler *h = kova_rtchk_handler(k_runtime[k]);
-        int32_t code = -8;
-        // A Ctrl-C that cancels the check leaves through an exception.
-        struct Release {
-            net::Transport *tr;
-            char *settings;
-            ~Release() {
-                close_transport(tr);
-                free(settings);
-            }
-        } release{tr, settings};
-        Tap t;  // for the HTTP status of the check's last exchange
-        if (h && tr && settings) {
-            code = with_spinner("checking " + std::string(k_service[k]), [&] {
-                return h->validate(tap(t, net::io(tr)), settings, answer.data(), static_cast<int32_t>(answer.size()));
-            });
-        }
-
-        yyjson_doc *ans = yyjson_read(answer.data(), strlen(answer.data()), 0);
-        yyjson_val *aroot = yyjson_doc_get_root(ans);
-        const char *url = yyjson_get_str(yyjson_obj_get(aroot, "URL"));
-        const char *port = yyjson_get_str(yyjson_obj_get(aroot, "Port"));
-        const char *err = yyjson_get_str(yyjson_obj_get(aroot, "error"));
-        if (code != 0) ++failures;
-        // What the failure most likely means: a setting left empty, or what
-        // the last request met.
-        std::vector<std::string> hint;
-        if (code != 0) {
-            std::string missing = missing_setting(app.conf, k);
-            if (!missing.empty()) hint.push_back(missing);
-            else hint = hints(app.conf, k, err ? err : "");
-        }
-        if (o.json) {
-            yyjson_mut_val *e = yyjson_mut_obj_add_obj(report.doc, report.root, k_lower[k]);
-            yyjson_mut_obj_add_int(report.doc, e, "code", code);
-            yyjson_mut_obj_add_str(report.doc, e, "meaning", answer_meaning(code));
-            yyjson_mut_obj_add_val(report.doc, e, "answer",
-                                   aroot ? yyjson_val_mut_copy(report.doc, aroot) : yyjson_mut_null(report.doc));
-            // As every --json failure has them; the table shows the same.
-            yyjson_mut_obj_add_strcpy(report.doc, e, "error", code == 0 || !err ? "" : err);
-            yyjson_mut_obj_add_int(report.doc, e, "http_code", tapped_http_code());
-            if (code == KOVA_VALIDATE_UNREACHABLE && !g_transport_reason.empty())
-                yyjson_mut_obj_add_strcpy(report.doc, e, "transport_error", g_transport_reason.c_str());
-            if (!s.url_base.empty()) yyjson_mut_obj_add_strcpy(report.doc, e, "url_base", s.url_base.c_str());
-            yyjson_mut_val *h = yyjson_mut_obj_add_arr(report.doc, e, "hints");
-            for (const auto &x : hint) yyjson_mut_arr_add_strcpy(report.doc, h, x.c_str());
-        } else if (code == KOVA_VALIDATE_OK) {
-            // The library's URL, with the URL base it was given.
-            out::print(stdout, "%s %s  %s", name.c_str(), ui::paint(ui::Tone::good, "ok    "), url ? url : "");
-            if (port) out::print(stdout, "  (no valid Port given: default %s used)", port);
-            out::print(stdout, "\n");
-        } else {
-            out::print(stdout, "%s %s  %d %s: %s\n", name.c_str(), ui::paint(ui::Tone::bad, "error "), code,
-                       answer_meaning(code), err ? err : "(no answer)");
-            if (code == KOVA_VALIDATE_UNREACHABLE && !g_transport_reason.empty())
-                out::print(stdout, "         %s\n", ui::paint(ui::Tone::dim, "transport: " + g_transport_reason));
-            for (const auto &x : hint) out::print(stdout, "         %s %s\n", ui::paint(ui::Tone::warn, "hint:"), x);
-        }
-        yyjson_doc_free(ans);
+        report_check(app, c, report);
     }
-    if (o.json) report.print();
+    if (o.json) report.print(app);
     if (checked == 0) {
         out::print(stderr, "kova: no service is configured (in %s or by KOVA_<SERVICE>_URL)\n", app.conf.path);
         return EXIT_USAGE;
@@ -155,40 +205,40 @@ int cmd_test(App &app) {
     const Options &o = app.o;
     if (o.args.size() > 1) return usage_error("test: too many arguments", "test");
     int which = service_arg(o.args.empty() ? "" : o.args[0]);
-    if (which < 0) return usage_error("test: unknown service " + o.args[0], "test");
+    if (which == -1) return usage_error("test: unknown service " + o.args[0], "test");
     JsonOut report;
     int failures = 0, ran = 0;
     std::vector<std::string> errors;
-    for (int k = 0; k < 3; ++k) {
-        if (which != 3 && which != k) continue;
-        if (which == 3 && !app.conf.svc[k].present) {
-            if (!o.json) out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, k_service[k]), ui::paint(ui::Tone::dim, "not configured"));
+    for (const auto &svc : k_services) {
+        const int k = svc.kind;
+        if (which != k_all_services && which != k) continue;
+        if (which == k_all_services && !app.conf.svc[k].present) {
+            if (!o.json) out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, svc.name), ui::paint(ui::Tone::dim, "not configured"));
             continue;
         }
         if (!use_service(app, k)) return EXIT_USAGE;
         ++ran;
         int32_t rc;
         if (o.json) {
-            static int32_t (*const test[3])() = {kova_jackett_test, kova_sonarr_test, kova_radarr_test};
-            rc = with_spinner(std::string("testing ") + k_service[k], test[k]);
-            yyjson_mut_val *e = yyjson_mut_obj_add_obj(report.doc, report.root, k_lower[k]);
+            rc = with_spinner(app, std::string("testing ") + svc.name, svc.test);
+            yyjson_mut_val *e = yyjson_mut_obj_add_obj(report.doc, report.root, svc.lower);
             yyjson_mut_obj_add_strcpy(report.doc, e, "url", kova_base_url(k));
-            outcome_json(report.doc, e, rc);
+            outcome_json(app, report.doc, e, rc);
             yyjson_mut_obj_add_val(report.doc, e, "log", log_json(report.doc));
-            if (k == KOVA_JACKETT) {
-                yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, e, "indexers");
-                for (int32_t i = 0; i < kova_indexer_count(); ++i) {
-                    yyjson_mut_val *x = yyjson_mut_arr_add_obj(report.doc, arr);
-                    yyjson_mut_obj_add_strcpy(report.doc, x, "id", kova_indexer_id(i));
-                    yyjson_mut_obj_add_strcpy(report.doc, x, "name", kova_indexer_name(i));
-                }
-            } else {
+            if (svc.library) {
                 yyjson_mut_obj_add_strcpy(report.doc, e, "rootfolder", kova_rootfolder());
                 yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, e, "quality_profiles");
                 for (int32_t i = 0; i < kova_quality_profile_count(); ++i) {
                     yyjson_mut_val *x = yyjson_mut_arr_add_obj(report.doc, arr);
                     yyjson_mut_obj_add_int(report.doc, x, "id", kova_quality_profile_id(i));
                     yyjson_mut_obj_add_strcpy(report.doc, x, "name", kova_quality_profile_name(i));
+                }
+            } else {
+                yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, e, "indexers");
+                for (int32_t i = 0; i < kova_indexer_count(); ++i) {
+                    yyjson_mut_val *x = yyjson_mut_arr_add_obj(report.doc, arr);
+                    yyjson_mut_obj_add_strcpy(report.doc, x, "id", kova_indexer_id(i));
+                    yyjson_mut_obj_add_strcpy(report.doc, x, "name", kova_indexer_name(i));
                 }
             }
         } else {
@@ -197,14 +247,14 @@ int cmd_test(App &app) {
         if (rc != KOVA_OK && rc != KOVA_PARTIAL) {
             ++failures;
             errors.push_back(kova_last_error()[0] ? kova_last_error() : kova_strerror(rc));
-            if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
-                errors.push_back("the transport said: " + g_transport_reason);
+            if (rc == KOVA_ERR_TRANSPORT && !app.transport_reason.empty())
+                errors.push_back("the transport said: " + app.transport_reason);
             for (int32_t i = 0; i < kova_warning_count(); ++i) errors.push_back(std::string("  ") + kova_warning(i));
-            for (const auto &h : hints(app.conf, k, kova_last_error())) errors.push_back("hint: " + h);
+            for (const auto &h : hints(app, k, kova_last_error())) errors.push_back("hint: " + h);
         }
-        g_transport_reason.clear();
+        app.transport_reason.clear();
     }
-    if (o.json) report.print();
+    if (o.json) report.print(app);
     if (ran == 0) {
         out::print(stderr, "kova: no service is configured (in %s or by KOVA_<SERVICE>_URL)\n", app.conf.path);
         return EXIT_USAGE;

@@ -44,9 +44,9 @@ int config_path(App &app) {
     bool exists = sys::file_exists(path, loose);
     int err = errno;
     std::vector<std::string> env;
-    for (int k = 0; k < 3; ++k) {
-        if (!sys::env(cfg::k_env_url[k]).empty()) env.push_back(cfg::k_env_url[k]);
-        if (!sys::env(cfg::k_env_key[k]).empty()) env.push_back(cfg::k_env_key[k]);
+    for (const auto &svc : k_services) {
+        if (!sys::env(svc.env_url).empty()) env.push_back(svc.env_url);
+        if (!sys::env(svc.env_key).empty()) env.push_back(svc.env_key);
     }
     if (o.json) {
         JsonOut j;
@@ -56,7 +56,7 @@ int config_path(App &app) {
         yyjson_mut_obj_add_bool(j.doc, j.root, "exists", exists);
         yyjson_mut_val *arr = yyjson_mut_obj_add_arr(j.doc, j.root, "environment");
         for (const auto &e : env) yyjson_mut_arr_add_strcpy(j.doc, arr, e.c_str());
-        j.print();
+        j.print(app);
         return EXIT_OK;
     }
     // The path alone on stdout, so that "$EDITOR $(kova config path)" works;
@@ -71,12 +71,12 @@ int config_path(App &app) {
         out::print(stderr, "kova: it does not exist yet: 'kova config init' writes a template there\n");
     else
         out::print(stderr, "kova: it cannot be read: %s\n", strerror(err));
-    for (int k = 0; k < 3; ++k) {
-        bool url = !sys::env(cfg::k_env_url[k]).empty(), key = !sys::env(cfg::k_env_key[k]).empty();
+    for (const auto &svc : k_services) {
+        bool url = !sys::env(svc.env_url).empty(), key = !sys::env(svc.env_key).empty();
         if (url || key)
-            out::print(stderr, "kova: %s%s%s set: over the file's %s for %s\n", url ? cfg::k_env_url[k] : "",
-                       url && key ? " and " : "", key ? cfg::k_env_key[k] : "",
-                       url && key ? "address and key" : url ? "address" : "key", k_service[k]);
+            out::print(stderr, "kova: %s%s%s set: over the file's %s for %s\n", url ? svc.env_url : "",
+                       url && key ? " and " : "", key ? svc.env_key : "",
+                       url && key ? "address and key" : url ? "address" : "key", svc.name);
     }
     return EXIT_OK;
 }
@@ -112,7 +112,7 @@ int config_init(App &app) {
         yyjson_mut_obj_add_strcpy(j.doc, j.root, "path", path.c_str());
         yyjson_mut_obj_add_str(j.doc, j.root, "source", source_name(source));
         yyjson_mut_obj_add_bool(j.doc, j.root, "written", true);
-        j.print();
+        j.print(app);
         return EXIT_OK;
     }
     out::print(stdout, "Wrote a configuration template to %s, readable by you only.\n", path);
@@ -124,10 +124,10 @@ int config_init(App &app) {
     return EXIT_OK;
 }
 
-std::string key_words(const cfg::Service &s, int kind) {
+std::string key_words(const cfg::Service &s, const ServiceInfo &svc) {
     if (s.api_key.empty()) return "(not set)";
     std::string w = "*** (" + std::to_string(s.api_key.size()) + " characters";
-    if (s.key_from == cfg::From::env) w += std::string(", from ") + cfg::k_env_key[kind];
+    if (s.key_from == cfg::From::env) w += std::string(", from ") + svc.env_key;
     return w + ")";
 }
 
@@ -142,14 +142,15 @@ int config_show(App &app) {
         yyjson_mut_obj_add_str(d, j.root, "source", source_name(c.source));
         yyjson_mut_obj_add_bool(d, j.root, "found", c.found);
         yyjson_mut_val *svcs = yyjson_mut_obj_add_obj(d, j.root, "services");
-        for (int k = 0; k < 3; ++k) {
+        for (const auto &svc : k_services) {
+            const int k = svc.kind;
             const cfg::Service &s = c.svc[k];
-            yyjson_mut_val *e = yyjson_mut_obj_add_obj(d, svcs, k_lower[k]);
+            yyjson_mut_val *e = yyjson_mut_obj_add_obj(d, svcs, svc.lower);
             yyjson_mut_obj_add_bool(d, e, "configured", s.present);
             if (!s.present) continue;
             yyjson_mut_obj_add_strcpy(d, e, "url", s.host.empty() ? "" : cfg::address(s, k).c_str());
             yyjson_mut_obj_add_strcpy(d, e, "host", s.host.c_str());
-            yyjson_mut_obj_add_int(d, e, "port", s.port > 0 ? s.port : cfg::k_default_port[k]);
+            yyjson_mut_obj_add_int(d, e, "port", s.port > 0 ? s.port : svc.default_port);
             yyjson_mut_obj_add_bool(d, e, "https", s.https);
             yyjson_mut_obj_add_strcpy(d, e, "url_base", s.url_base.c_str());
             yyjson_mut_obj_add_str(d, e, "api_key", s.api_key.empty() ? "" : "***");
@@ -165,7 +166,7 @@ int config_show(App &app) {
         else yyjson_mut_obj_add_null(d, j.root, "proxy");
         yyjson_mut_val *w = yyjson_mut_obj_add_arr(d, j.root, "warnings");
         for (const auto &x : c.warnings) yyjson_mut_arr_add_strcpy(d, w, x.c_str());
-        j.print();
+        j.print(app);
         return EXIT_OK;
     }
     if (c.loose_mode)
@@ -175,18 +176,19 @@ int config_show(App &app) {
     };
     out::print(stdout, "%s %s\n", ui::paint(ui::Tone::bold, "file     "), c.path);
     line("from    ", source_words(c.source) + (c.found ? "" : "; there is no file there"));
-    for (int k = 0; k < 3; ++k) {
+    for (const auto &svc : k_services) {
+        const int k = svc.kind;
         const cfg::Service &s = c.svc[k];
-        std::string name = k_service[k];
+        std::string name = svc.name;
         name.resize(9, ' ');
         if (!s.present) {
             out::print(stdout, "%s %s\n", ui::paint(ui::Tone::bold, name), ui::paint(ui::Tone::dim, "not configured"));
             continue;
         }
         std::string addr = s.host.empty() ? "(no address)" : cfg::address(s, k);
-        if (s.address_from == cfg::From::env) addr += std::string("  (from ") + cfg::k_env_url[k] + ")";
+        if (s.address_from == cfg::From::env) addr += std::string("  (from ") + svc.env_url + ")";
         out::print(stdout, "%s %s\n", ui::paint(ui::Tone::bold, name), addr);
-        line("APIKey  ", key_words(s, k));
+        line("APIKey  ", key_words(s, svc));
         if (s.insecure) line("Insecure", "true: the TLS certificate is not checked");
         if (!s.ca_file.empty()) line("CAFile  ", s.ca_file);
         if (!s.id.empty()) line("ID      ", s.id);

@@ -18,21 +18,21 @@ int cmd_search(App &app) {
     if (!o.has_imdb && o.query.empty()) return usage_error("search: what? give a query or --imdb", "search");
     if (o.has_imdb && !imdb_arg(o.imdb, o.imdb, "search")) return EXIT_USAGE;
     if (!use_service(app, KOVA_JACKETT)) return EXIT_USAGE;
-    int32_t rc = with_spinner("searching Jackett", [&] {
+    int32_t rc = with_spinner(app, "searching Jackett", [&] {
         return o.has_imdb ? kova_jackett_search_imdb(o.imdb.c_str(), o.has_title ? o.title.c_str() : nullptr,
                                                      o.has_query ? o.query.c_str() : nullptr)
                           : kova_jackett_search_query(o.query.c_str());
     });
     if (o.json) {
-        print_result_json(o.limit);
-        return finish(rc);
+        print_result_json(app, o.limit);
+        return finish(app, rc);
     }
-    if (kova_test_log_count() > 1) print_log("  ");
+    if (kova_test_log_count() > 1) print_log(app, "  ");
     if (rc == KOVA_OK || rc == KOVA_PARTIAL || kova_indexer_count() > 0) {
         search_header(rc);
         show_results(false, rc, o.limit);
     }
-    return finish(rc);
+    return finish(app, rc);
 }
 
 int cmd_lookup(App &app) {
@@ -54,14 +54,14 @@ int cmd_lookup(App &app) {
     if (!o.has_imdb && !o.has_title) return usage_error("lookup: give an IMDb id or a title", "lookup");
     if (o.has_imdb && !imdb_arg(o.imdb, o.imdb, "lookup")) return EXIT_USAGE;
     if (!use_service(app, kind)) return EXIT_USAGE;
-    int32_t rc = with_spinner(std::string("looking up in ") + k_service[kind], [&] {
+    int32_t rc = with_spinner(app, std::string("looking up in ") + service(kind).name, [&] {
         return kind == KOVA_SONARR ? kova_sonarr_lookup(o.has_imdb ? o.imdb.c_str() : nullptr,
                                                         o.has_title ? o.title.c_str() : nullptr)
                                    : kova_radarr_lookup_imdb(o.imdb.c_str());
     });
     if (o.json) {
         JsonOut report;
-        outcome_json(report.doc, report.root, rc);
+        outcome_json(app, report.doc, report.root, rc);
         yyjson_mut_obj_add_int(report.doc, report.root, "match", kova_lookup_match());
         yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, report.root, "entries");
         for (int32_t i = 0; i < kova_lookup_count(); ++i) {
@@ -75,12 +75,12 @@ int cmd_lookup(App &app) {
             yyjson_mut_obj_add_int(report.doc, e, "library_id", kova_lookup_library_id(i));
         }
         yyjson_mut_obj_add_val(report.doc, report.root, "log", log_json(report.doc));
-        report.print();
-        return finish(rc);
+        report.print(app);
+        return finish(app, rc);
     }
-    print_log("  ");
+    print_log(app, "  ");
     show_lookup(kind);
-    return finish(rc);
+    return finish(app, rc);
 }
 
 namespace {
@@ -91,44 +91,44 @@ int grab(App &app, int kind) {
     const Options &o = app.o;
     int32_t n = kova_result_count();
     if (o.grab > n)
-        return fail(EXIT_FAILED, KOVA_ERR_NOT_FOUND,
-                    "there is no release " + std::to_string(o.grab) + ": " + k_service[kind] + " listed " + std::to_string(n));
+        return fail(app, EXIT_FAILED, KOVA_ERR_NOT_FOUND,
+                    "there is no release " + std::to_string(o.grab) + ": " + service(kind).name + " listed " + std::to_string(n));
     int32_t i = o.grab - 1;
     const std::string title = kova_result_title(i), indexer = kova_result_tracker(i);
     if (!o.yes) {
         if (o.json) {
             JsonOut report;
             yyjson_mut_obj_add_bool(report.doc, report.root, "dry_run", true);
-            yyjson_mut_obj_add_str(report.doc, report.root, "service", k_lower[kind]);
+            yyjson_mut_obj_add_str(report.doc, report.root, "service", service(kind).lower);
             yyjson_mut_obj_add_int(report.doc, report.root, "release", o.grab);
             yyjson_mut_obj_add_strcpy(report.doc, report.root, "title", title.c_str());
             yyjson_mut_obj_add_strcpy(report.doc, report.root, "indexer", indexer.c_str());
-            report.print();
+            report.print(app);
         } else {
             out::print(stdout, "Would send release %d to %s's download client:\n  %s\n  from %s\n%s\n", o.grab,
-                       k_service[kind], title, indexer.empty() ? std::string("(no indexer named)") : indexer,
+                       service(kind).name, title, indexer.empty() ? std::string("(no indexer named)") : indexer,
                        ui::paint(ui::Tone::warn, "Nothing was sent: run again with --yes to send it."));
         }
         return EXIT_OK;
     }
     kova_arm_library_writes(1);
-    int32_t rc = with_spinner(std::string("sending the release to ") + k_service[kind], [&] {
+    int32_t rc = with_spinner(app, std::string("sending the release to ") + service(kind).name, [&] {
         return kind == KOVA_SONARR ? kova_sonarr_grab_release(i) : kova_radarr_grab_release(i);
     });
     if (o.json) {
         JsonOut report;
-        yyjson_mut_obj_add_str(report.doc, report.root, "service", k_lower[kind]);
+        yyjson_mut_obj_add_str(report.doc, report.root, "service", service(kind).lower);
         yyjson_mut_obj_add_int(report.doc, report.root, "release", o.grab);
         yyjson_mut_obj_add_strcpy(report.doc, report.root, "title", title.c_str());
         yyjson_mut_obj_add_strcpy(report.doc, report.root, "indexer", indexer.c_str());
-        outcome_json(report.doc, report.root, rc);
-        report.print();
+        outcome_json(app, report.doc, report.root, rc);
+        report.print(app);
     } else if (rc == KOVA_OK) {
         out::print(stdout, "%s\n  %s\n", ui::paint(ui::Tone::good, "Sent release " + std::to_string(o.grab) + " to " +
-                                                                   k_service[kind] + "'s download client:"),
+                                                                   service(kind).name + "'s download client:"),
                    title);
     }
-    return finish(rc);
+    return finish(app, rc);
 }
 
 }  // namespace
@@ -153,7 +153,7 @@ std::string episode_name(int32_t season, int32_t episode) {
 ReleaseSearch search_releases(App &app, int kind, int32_t id, int32_t season, int32_t episode) {
     ReleaseSearch r;
     refuse_season_search(app.o.exact && kind == KOVA_SONARR && episode > 0);
-    r.rc = with_spinner(std::string("asking ") + k_service[kind] + " for releases", [&] {
+    r.rc = with_spinner(app, std::string("asking ") + service(kind).name + " for releases", [&] {
         return kind == KOVA_SONARR ? kova_sonarr_releases(id, season, episode) : kova_radarr_releases(id);
     });
     r.refused = season_search_refused();
@@ -163,9 +163,9 @@ ReleaseSearch search_releases(App &app, int kind, int32_t id, int32_t season, in
     return r;
 }
 
-int refused_episode(int kind, int32_t id, int32_t season, int32_t episode) {
-    return fail(EXIT_FAILED, KOVA_ERR_NOT_FOUND,
-                std::string(k_service[kind]) + " has no episode " + episode_name(season, episode) + " in season " +
+int refused_episode(App &app, int kind, int32_t id, int32_t season, int32_t episode) {
+    return fail(app, EXIT_FAILED, KOVA_ERR_NOT_FOUND,
+                std::string(service(kind).name) + " has no episode " + episode_name(season, episode) + " in season " +
                     std::to_string(season) + " of series " + std::to_string(id) +
                     " (--exact: the whole season was not searched)");
 }
@@ -174,12 +174,12 @@ void show_releases(App &app, int kind, const ReleaseSearch &r, int32_t season, i
     std::string target = kind == KOVA_RADARR ? "" : episode > 0 && !r.whole_season ? " for " + episode_name(season, episode)
                                                                                   : " for season " + std::to_string(season);
     if (r.whole_season)
-        out::print(stdout, "%s\n", ui::paint(ui::Tone::warn, std::string(k_service[kind]) + " has no episode " +
+        out::print(stdout, "%s\n", ui::paint(ui::Tone::warn, std::string(service(kind).name) + " has no episode " +
                                                               episode_name(season, episode) + " in season " +
                                                               std::to_string(season) +
                                                               ": these are the releases for the whole season"));
     int32_t n = kova_result_count();
-    out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::string(k_service[kind]) + ": " + std::to_string(n) +
+    out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::string(service(kind).name) + ": " + std::to_string(n) +
                                                       (n == 1 ? " release" : " releases") + target));
     show_results(true, r.rc, app.o.limit);
 }
@@ -197,21 +197,21 @@ int cmd_releases(App &app) {
     if (!use_service(app, kind)) return EXIT_USAGE;
     int32_t episode = o.has_episode ? o.episode : 0;
     ReleaseSearch r = search_releases(app, kind, id, o.season, episode);
-    if (r.refused) return refused_episode(kind, id, o.season, episode);
+    if (r.refused) return refused_episode(app, kind, id, o.season, episode);
     bool found = r.rc == KOVA_OK || r.rc == KOVA_PARTIAL;
     if (o.json) {
         // With --grab the grab's report is the one document.
         if (o.has_grab && found) return grab(app, kind);
         JsonOut extra;
         if (kind == KOVA_SONARR && episode > 0) yyjson_mut_obj_add_bool(extra.doc, extra.root, "whole_season", r.whole_season);
-        print_result_json(o.limit, extra.doc);
-        return finish(r.rc);
+        print_result_json(app, o.limit, extra.doc);
+        return finish(app, r.rc);
     }
-    print_log("  ");
+    print_log(app, "  ");
     // A failure says so on stderr alone: no empty table, no "0 releases".
     if (found) show_releases(app, kind, r, o.season, episode);
     if (o.has_grab && found) return grab(app, kind);
-    return finish(r.rc);
+    return finish(app, r.rc);
 }
 
 }  // namespace cli

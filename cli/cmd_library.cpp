@@ -39,7 +39,7 @@ std::string profile_list() {
 int32_t pick_profile(int kind, const Options &o, std::string &why_not) {
     int32_t n = kova_quality_profile_count();
     if (n == 0) {
-        why_not = std::string(k_service[kind]) + " has no quality profile";
+        why_not = std::string(service(kind).name) + " has no quality profile";
         return -1;
     }
     if (!o.has_profile) return 0;
@@ -53,7 +53,7 @@ int32_t pick_profile(int kind, const Options &o, std::string &why_not) {
         if (strcasecmp(text.c_str(), kova_quality_profile_name(i)) == 0) near.push_back(i);
     if (near.size() == 1) return near[0];
     if (near.empty()) {
-        why_not = std::string(k_service[kind]) + " has no quality profile \"" + text + "\"; it has: " + profile_list();
+        why_not = std::string(service(kind).name) + " has no quality profile \"" + text + "\"; it has: " + profile_list();
     } else {
         why_not = "--profile \"" + text + "\" could be any of ";
         for (size_t k = 0; k < near.size(); ++k)
@@ -87,27 +87,26 @@ bool root_arg(const Options &o, const char *cmd) {
 // root and profile of an add, as --yes and a dry run both do. Returns -1
 // when all is well, else the exit status (the reason printed).
 int plan_add(App &app, int kind, Plan &plan) {
-    int32_t rc = with_spinner(std::string("reading ") + k_service[kind] + " settings",
-                              kind == KOVA_SONARR ? kova_sonarr_test : kova_radarr_test);
+    int32_t rc = with_spinner(app, std::string("reading ") + service(kind).name + " settings", service(kind).test);
     // KOVA_ERR_EMPTY: no root folder or no profile, each said below.
-    if (rc != KOVA_OK && rc != KOVA_ERR_EMPTY) return finish(rc);
+    if (rc != KOVA_OK && rc != KOVA_ERR_EMPTY) return finish(app, rc);
     std::string why_not;
     int32_t i = pick_profile(kind, app.o, why_not);
     if (i < 0)
-        return fail(EXIT_FAILED, kova_quality_profile_count() ? KOVA_ERR_NOT_FOUND : KOVA_ERR_EMPTY, why_not);
+        return fail(app, EXIT_FAILED, kova_quality_profile_count() ? KOVA_ERR_NOT_FOUND : KOVA_ERR_EMPTY, why_not);
     plan.profile = kova_quality_profile_id(i);
     plan.profile_name = kova_quality_profile_name(i);
 
     plan.root = app.o.has_root ? app.o.root : kova_rootfolder();
     if (plan.root.empty())
-        return fail(EXIT_FAILED, KOVA_ERR_EMPTY, std::string(k_service[kind]) + " has no root folder; give one with --root");
+        return fail(app, EXIT_FAILED, KOVA_ERR_EMPTY, std::string(service(kind).name) + " has no root folder; give one with --root");
     const std::vector<std::string> &folders = root_folders();
     if (app.o.has_root && !folders.empty() &&
         std::find(folders.begin(), folders.end(), trim_root(plan.root)) == folders.end()) {
         std::string list;
         for (const auto &f : folders) list += (list.empty() ? "" : ", ") + f;
-        warn(trim_root(plan.root) + " is not one of " + k_service[kind] + "'s root folders (" + list + "): " +
-             k_service[kind] + " may refuse it");
+        warn(app, trim_root(plan.root) + " is not one of " + service(kind).name + "'s root folders (" + list + "): " +
+             service(kind).name + " may refuse it");
     }
     return -1;
 }
@@ -124,9 +123,9 @@ std::string plan_text(const Plan &plan) {
 }
 
 // The add itself: the new library id, or a negative result code.
-int32_t add(int kind, int32_t ext, const Plan &plan) {
+int32_t add(App &app, int kind, int32_t ext, const Plan &plan) {
     kova_arm_library_writes(1);
-    return with_spinner(std::string("adding to ") + k_service[kind], [&] {
+    return with_spinner(app, std::string("adding to ") + service(kind).name, [&] {
         return kind == KOVA_SONARR ? kova_sonarr_add_series(ext, plan.root.c_str(), plan.profile)
                                    : kova_radarr_add_movie(ext, plan.root.c_str(), plan.profile);
     });
@@ -152,43 +151,43 @@ int cmd_add(App &app) {
         if (o.json) {
             JsonOut report;
             yyjson_mut_obj_add_bool(report.doc, report.root, "dry_run", true);
-            yyjson_mut_obj_add_str(report.doc, report.root, "service", k_lower[kind]);
+            yyjson_mut_obj_add_str(report.doc, report.root, "service", service(kind).lower);
             yyjson_mut_obj_add_int(report.doc, report.root, "id", ext);
             plan_json(report, plan);
-            yyjson_mut_obj_add_val(report.doc, report.root, "warnings", warnings_json(report.doc));
-            report.print();
+            yyjson_mut_obj_add_val(report.doc, report.root, "warnings", warnings_json(app, report.doc));
+            report.print(app);
         } else {
             out::print(stdout, "Would add the %s %d to %s %s,\n"
                        "unmonitored and without an automatic search.\n%s\n",
-                       what, ext, k_service[kind], plan_text(plan),
+                       what, ext, service(kind).name, plan_text(plan),
                        ui::paint(ui::Tone::warn, "Nothing was changed: run again with --yes to add it."));
         }
         return EXIT_OK;
     }
-    int32_t rc = add(kind, ext, plan);
+    int32_t rc = add(app, kind, ext, plan);
     if (rc > 0) {
         if (o.json) {
             JsonOut report;
             yyjson_mut_obj_add_int(report.doc, report.root, "library_id", rc);
             plan_json(report, plan);
             yyjson_mut_obj_add_val(report.doc, report.root, "log", log_json(report.doc));
-            yyjson_mut_obj_add_val(report.doc, report.root, "warnings", warnings_json(report.doc));
-            report.print();
+            yyjson_mut_obj_add_val(report.doc, report.root, "warnings", warnings_json(app, report.doc));
+            report.print(app);
         } else {
-            print_log("  ");
-            out::print(stdout, "%s\n", ui::paint(ui::Tone::good, std::string("Added to ") + k_service[kind] + " as library id " + std::to_string(rc)));
+            print_log(app, "  ");
+            out::print(stdout, "%s\n", ui::paint(ui::Tone::good, std::string("Added to ") + service(kind).name + " as library id " + std::to_string(rc)));
         }
         return EXIT_OK;
     }
     if (o.json) {
         JsonOut report;
-        outcome_json(report.doc, report.root, rc);
+        outcome_json(app, report.doc, report.root, rc);
         yyjson_mut_obj_add_val(report.doc, report.root, "log", log_json(report.doc));
-        report.print();
+        report.print(app);
     } else {
-        print_log("  ");
+        print_log(app, "  ");
     }
-    return finish(rc);
+    return finish(app, rc);
 }
 
 int cmd_get(App &app) {
@@ -210,23 +209,23 @@ int cmd_get(App &app) {
     else snprintf(target, sizeof target, "season %d", o.season);
 
     // 1. What the service knows of the item, and whether it is in the library.
-    int32_t rc = with_spinner(std::string("looking up in ") + k_service[kind], [&] {
+    int32_t rc = with_spinner(app, std::string("looking up in ") + service(kind).name, [&] {
         return kind == KOVA_SONARR ? kova_sonarr_lookup(imdb.c_str(), o.has_title ? o.title.c_str() : nullptr)
                                    : kova_radarr_lookup_imdb(imdb.c_str());
     });
     if (rc != KOVA_OK) {
         if (!o.json) show_lookup(kind);
-        return finish(rc);
+        return finish(app, rc);
     }
     int32_t m = kova_lookup_match();
     int32_t ext = kind == KOVA_SONARR ? kova_lookup_tvdb(m) : kova_lookup_tmdb(m);
     const std::string name = kova_lookup_title(m);
     std::string title = name;
     if (kova_lookup_year(m) > 0) title += " (" + std::to_string(kova_lookup_year(m)) + ")";
-    int32_t lib = with_spinner("searching the library", [&] {
+    int32_t lib = with_spinner(app, "searching the library", [&] {
         return kind == KOVA_SONARR ? kova_sonarr_library_find(ext) : kova_radarr_library_find(ext);
     });
-    if (lib < 0) return finish(lib);
+    if (lib < 0) return finish(app, lib);
 
     // 2. The root folder and profile of an add. A --root or --profile the
     // user typed is checked even when no add is due: it must mean something.
@@ -241,19 +240,19 @@ int cmd_get(App &app) {
         if (o.json) {
             JsonOut report;
             yyjson_mut_obj_add_bool(report.doc, report.root, "dry_run", true);
-            yyjson_mut_obj_add_str(report.doc, report.root, "service", k_lower[kind]);
+            yyjson_mut_obj_add_str(report.doc, report.root, "service", service(kind).lower);
             yyjson_mut_obj_add_strcpy(report.doc, report.root, "title", name.c_str());
             yyjson_mut_obj_add_int(report.doc, report.root, kind == KOVA_SONARR ? "tvdb" : "tmdb", ext);
             yyjson_mut_obj_add_int(report.doc, report.root, "library_id", lib);
             yyjson_mut_obj_add_bool(report.doc, report.root, "would_add", adding);
             if (adding) plan_json(report, plan);
-            yyjson_mut_obj_add_val(report.doc, report.root, "warnings", warnings_json(report.doc));
-            report.print();
+            yyjson_mut_obj_add_val(report.doc, report.root, "warnings", warnings_json(app, report.doc));
+            report.print(app);
             return EXIT_OK;
         }
         if (!adding) {
             out::print(stdout, "%s is in %s's library (id %d).\nWould search releases for %s.\n", title.c_str(),
-                       k_service[kind], lib, target);
+                       service(kind).name, lib, target);
             if (kind == KOVA_SONARR)
                 out::print(stdout, "Read-only: kova releases series %d --season %d%s\n", lib, o.season,
                            episode > 0 ? (" --episode " + std::to_string(episode)).c_str() : "");
@@ -262,7 +261,7 @@ int cmd_get(App &app) {
         } else {
             out::print(stdout, "%s is not in %s's library.\nWould add it (unmonitored, no automatic search) %s,\n"
                        "then search releases for %s.\n",
-                       title.c_str(), k_service[kind], plan_text(plan), target);
+                       title.c_str(), service(kind).name, plan_text(plan), target);
         }
         out::print(stdout, "%s\n", ui::paint(ui::Tone::warn, "Nothing was changed: run again with --yes to do it."));
         return EXIT_OK;
@@ -270,25 +269,25 @@ int cmd_get(App &app) {
 
     // 3. The add, when due, then the release search.
     if (adding) {
-        lib = add(kind, ext, plan);
-        if (!o.json) print_log("  ");
-        if (lib <= 0) return finish(lib);
-        if (!o.json) out::print(stdout, "  %s\n", ui::paint(ui::Tone::good, std::string("Added to ") + k_service[kind] +
+        lib = add(app, kind, ext, plan);
+        if (!o.json) print_log(app, "  ");
+        if (lib <= 0) return finish(app, lib);
+        if (!o.json) out::print(stdout, "  %s\n", ui::paint(ui::Tone::good, std::string("Added to ") + service(kind).name +
                                                                         " as library id " + std::to_string(lib)));
     }
     ReleaseSearch r = search_releases(app, kind, lib, o.season, episode);
-    if (r.refused) return refused_episode(kind, lib, o.season, episode);
+    if (r.refused) return refused_episode(app, kind, lib, o.season, episode);
     if (o.json) {
         JsonOut extra;
         yyjson_mut_obj_add_int(extra.doc, extra.root, "library_id", lib);
         yyjson_mut_obj_add_bool(extra.doc, extra.root, "added", adding);
         if (kind == KOVA_SONARR && episode > 0) yyjson_mut_obj_add_bool(extra.doc, extra.root, "whole_season", r.whole_season);
-        print_result_json(o.limit, extra.doc);
-        return finish(r.rc);
+        print_result_json(app, o.limit, extra.doc);
+        return finish(app, r.rc);
     }
-    print_log("  ");
+    print_log(app, "  ");
     if (r.rc == KOVA_OK || r.rc == KOVA_PARTIAL) show_releases(app, kind, r, o.season, episode);
-    return finish(r.rc);
+    return finish(app, r.rc);
 }
 
 }  // namespace cli

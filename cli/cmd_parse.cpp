@@ -23,7 +23,7 @@ int cmd_parse(App &app) {
     char *text = o.args[1] == "-" ? sys::read_all(stdin, &size) : sys::read_all(o.args[1], &size);
     if (!text) {
         const std::string from = o.args[1] == "-" ? "standard input" : o.args[1];
-        return fail(EXIT_USAGE, KOVA_ERR_INVALID_ARG, "cannot read " + from + ": " + strerror(errno));
+        return fail(app, EXIT_USAGE, KOVA_ERR_INVALID_ARG, "cannot read " + from + ": " + strerror(errno));
     }
     int32_t rc;
     if (what == "jackett") {
@@ -34,8 +34,8 @@ int cmd_parse(App &app) {
         free(text);
     }
     if (o.json) {
-        print_result_json(o.limit);
-        return finish(rc);
+        print_result_json(app, o.limit);
+        return finish(app, rc);
     }
     if (what == "torznab") {
         if (rc == KOVA_OK) {
@@ -56,7 +56,7 @@ int cmd_parse(App &app) {
         out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::to_string(n) + (n == 1 ? " release" : " releases")));
         show_results(true, rc, o.limit);
     }
-    return finish(rc);
+    return finish(app, rc);
 }
 
 }  // namespace cli

@@ -3,18 +3,19 @@
 #include <yyjson.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <strings.h>
 
 #include "sys.h"
 
 namespace cfg {
 
-const int32_t k_default_port[3] = {9117, 8989, 7878};
-const char *const k_env_url[3] = {"KOVA_JACKETT_URL", "KOVA_SONARR_URL", "KOVA_RADARR_URL"};
-const char *const k_env_key[3] = {"KOVA_JACKETT_API_KEY", "KOVA_SONARR_API_KEY", "KOVA_RADARR_API_KEY"};
+using cli::k_service_count;
+using cli::k_services;
 
 const char k_template[] =
     "{\n"
@@ -48,12 +49,17 @@ const char k_template[] =
 
 namespace {
 
-const char *k_names[3] = {"Jackett", "Sonarr", "Radarr"};
-
 // The members a service object and the top level know, in the order the
-// warnings list them.
+// warnings list them: at the top level, the services' sections first.
 const char *const k_service_members[] = {"Url", "APIKey", "Host", "Port", "UseHttps", "UrlBase", "Insecure", "CAFile", "ID"};
-const char *const k_top_members[] = {"Jackett", "Sonarr", "Radarr", "TimeoutMs", "Proxy"};
+const char *const k_top_settings[] = {"TimeoutMs", "Proxy"};
+constexpr auto k_top_members = [] {
+    std::array<const char *, k_service_count + std::size(k_top_settings)> names{};
+    size_t n = 0;
+    for (const auto &svc : k_services) names[n++] = svc.section;
+    for (const char *name : k_top_settings) names[n++] = name;
+    return names;
+}();
 // The members that make up an address, which "Url" gives in one.
 const char *const k_address_parts[] = {"Host", "Port", "UseHttps", "UrlBase"};
 
@@ -95,7 +101,7 @@ size_t distance(const std::string &a_in, const std::string &b_in) {
 // The known name `name` most likely stands for; nullptr when none is close:
 // at most three edits, and no more than half the name's length (so "Timout"
 // finds "TimeoutMs", and "X" nothing).
-template <size_t N> const char *nearest(const std::string &name, const char *const (&known)[N]) {
+const char *nearest(const std::string &name, std::span<const char *const> known) {
     for (const auto &a : k_aliases) {
         if (strcasecmp(name.c_str(), a.written) != 0) continue;
         for (const char *k : known)
@@ -113,15 +119,14 @@ template <size_t N> const char *nearest(const std::string &name, const char *con
     return best;
 }
 
-template <size_t N> bool known_name(const char *name, const char *const (&known)[N]) {
+bool known_name(const char *name, std::span<const char *const> known) {
     for (const char *k : known)
         if (strcasecmp(name, k) == 0) return true;
     return false;
 }
 
 // Warns of each member of `obj` that is neither known nor a note.
-template <size_t N>
-void check_members(yyjson_val *obj, const char *const (&known)[N], const std::string &where,
+void check_members(yyjson_val *obj, std::span<const char *const> known, const std::string &where,
                    std::vector<std::string> &warnings) {
     size_t i, n;
     yyjson_val *k, *v;
@@ -135,7 +140,7 @@ void check_members(yyjson_val *obj, const char *const (&known)[N], const std::st
             w += std::string("; did you mean ") + near + "?";
         } else {
             w += " (known:";
-            for (size_t j = 0; j < N; ++j) w += std::string(j ? ", " : " ") + known[j];
+            for (size_t j = 0; j < known.size(); ++j) w += std::string(j ? ", " : " ") + known[j];
             w += ")";
         }
         warnings.push_back(w);
@@ -248,7 +253,7 @@ bool check_host(const std::string &host, std::string &err, const std::string &wh
 }
 
 bool read_service(yyjson_val *obj, int kind, Service &s, std::vector<std::string> &warnings, std::string &err) {
-    const std::string where = k_names[kind];
+    const std::string where = cli::service(kind).section;
     if (!yyjson_is_obj(obj)) {
         err = where + " must be an object";
         return false;
@@ -285,9 +290,9 @@ bool read_service(yyjson_val *obj, int kind, Service &s, std::vector<std::string
 
 // What the environment says over the file.
 bool read_env(Config &out, std::string &err) {
-    for (int k = 0; k < 3; ++k) {
-        Service &s = out.svc[k];
-        std::string url = sys::env(k_env_url[k]), key = sys::env(k_env_key[k]);
+    for (const auto &svc : k_services) {
+        Service &s = out.svc[svc.kind];
+        std::string url = sys::env(svc.env_url), key = sys::env(svc.env_key);
         if (!url.empty()) {
             Service fresh = s;  // the file's key, TLS settings and ID stay
             fresh.host.clear();
@@ -295,7 +300,7 @@ bool read_env(Config &out, std::string &err) {
             fresh.port = 0;
             fresh.port_text.clear();
             std::string note;
-            if (!parse_url(url, k, fresh, err, note, k_env_url[k])) return false;
+            if (!parse_url(url, svc.kind, fresh, err, note, svc.env_url)) return false;
             if (!note.empty()) out.warnings.push_back(note);
             s = fresh;
             s.present = true;
@@ -390,7 +395,7 @@ bool parse_url(const std::string &given_text, int kind, Service &s, std::string 
             return fail("the path holds a space or a character a URL writes percent-encoded (%20...)");
     // Jackett's own address bar shows its dashboard page: that page is not
     // part of the address kova needs.
-    if (kind == 0) {
+    if (kind == KOVA_JACKETT) {
         std::string page = norm_base(path);
         for (const char *ui : {"/UI/Dashboard", "/UI"}) {
             if (!ends_with_nocase(page, ui)) continue;
@@ -411,7 +416,7 @@ bool parse_url(const std::string &given_text, int kind, Service &s, std::string 
 
 std::string address(const Service &s, int kind) {
     bool v6 = s.host.find(':') != std::string::npos;
-    int32_t port = s.port > 0 ? s.port : k_default_port[kind];
+    int32_t port = s.port > 0 ? s.port : cli::service(kind).default_port;
     return std::string(s.https ? "https://" : "http://") + (v6 ? "[" : "") + s.host + (v6 ? "]" : "") + ":" +
            std::to_string(port) + norm_base(s.url_base);
 }
@@ -470,8 +475,9 @@ bool load(const std::string &explicit_path, Config &out, std::string &err) {
     bool ok = yyjson_is_obj(root);
     if (!ok) err = "the configuration must be a JSON object";
     if (ok) check_members(root, k_top_members, "", out.warnings);
-    for (int k = 0; ok && k < 3; ++k) {
-        if (yyjson_val *s = member(root, k_names[k])) ok = read_service(s, k, out.svc[k], out.warnings, err);
+    for (const auto &svc : k_services) {
+        if (!ok) break;
+        if (yyjson_val *s = member(root, svc.section)) ok = read_service(s, svc.kind, out.svc[svc.kind], out.warnings, err);
     }
     if (ok) ok = number(root, "TimeoutMs", 1, 86400000, out.timeout_ms, nullptr, err, "config");
     if (ok) {

@@ -19,13 +19,15 @@
 // the nearest known one.
 //
 // KOVA_<SERVICE>_URL and KOVA_<SERVICE>_API_KEY (SERVICE: JACKETT, SONARR,
-// RADARR) replace the file's address and key of that service; they may
+// RADARR; the environment variables of cli::k_services) replace the file's address and key of that service; they may
 // configure a service the file does not have, or configure it with no file.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "services.h"
 
 namespace cfg {
 
@@ -48,7 +50,7 @@ struct Service {
 enum class Source { option, env, default_place };
 
 struct Config {
-    Service svc[3];          // by service kind
+    Service svc[cli::k_service_count];  // by service kind
     int32_t timeout_ms = 0;  // 0: the library's default
     bool has_proxy = false;
     std::string proxy;
@@ -59,14 +61,12 @@ struct Config {
     // What the loader ignored or left out, each saying where it was:
     // "FILE: Radar: unknown section, ignored; did you mean Radarr?".
     std::vector<std::string> warnings;
-    bool any_service() const { return svc[0].present || svc[1].present || svc[2].present; }
+    bool any_service() const {
+        for (const auto &s : svc)
+            if (s.present) return true;
+        return false;
+    }
 };
-
-// The default port of each service kind: 9117, 8989, 7878.
-extern const int32_t k_default_port[3];
-// "KOVA_JACKETT_URL" ... and "KOVA_JACKETT_API_KEY" ...
-extern const char *const k_env_url[3];
-extern const char *const k_env_key[3];
 
 // The file to read: `explicit_path`, else $KOVA_CONFIG, else the platform's
 // place (sys::default_config_path); `source` says which.

@@ -16,10 +16,21 @@
 namespace cli {
 namespace {
 
-const char k_jackett_key[] = "4c1f0e8a9b7d46c2a53e8f1d0b6c9a27";
-const char k_sonarr_key[] = "b2e9d41f7a0c4e86953d2c7f1a8e0b64";
-const char k_radarr_key[] = "e7a3c90b5d1f42e8a6c4b0d9f2e7a153";
-const char *const k_keys[3] = {k_jackett_key, k_sonarr_key, k_radarr_key};
+// The services the demo plays, in the order it tests them.
+const struct {
+    int kind;
+    const char *host, *key;
+} k_played[] = {
+    {KOVA_JACKETT, "jackett.home.lan", "4c1f0e8a9b7d46c2a53e8f1d0b6c9a27"},
+    {KOVA_SONARR, "sonarr.home.lan", "b2e9d41f7a0c4e86953d2c7f1a8e0b64"},
+    {KOVA_RADARR, "radarr.home.lan", "e7a3c90b5d1f42e8a6c4b0d9f2e7a153"},
+};
+
+const char *key(int kind) {
+    for (const auto &p : k_played)
+        if (p.kind == kind) return p.key;
+    return "";
+}
 
 // Percent-encoding as the library applies it to query values.
 std::string enc(const std::string &s) {
@@ -38,7 +49,7 @@ std::string enc(const std::string &s) {
 
 // The URL the library requests: base URL, path, the key first, then the query.
 std::string url(int kind, const char *path, const std::string &query = "") {
-    std::string u = std::string(kova_base_url(kind)) + path + "?apikey=" + enc(k_keys[kind]);
+    std::string u = std::string(kova_base_url(kind)) + path + "?apikey=" + enc(key(kind));
     if (!query.empty()) u += "&" + query;
     return u;
 }
@@ -235,10 +246,9 @@ void program(const Route *routes, size_t n) {
 // ---------------------------------------------------------------------------
 // Printing
 // ---------------------------------------------------------------------------
-bool g_quiet = false;  // --json: only the final document
-
-void step(int n, const std::string &title, const std::string &command) {
-    if (g_quiet) return;
+// A step's heading; none when quiet (--json: only the final document).
+void step(bool quiet, int n, const std::string &title, const std::string &command) {
+    if (quiet) return;
     out::print(stdout, "\n%s %s\n", ui::paint(ui::Tone::accent, "[" + std::to_string(n) + "/5]"),
                ui::paint(ui::Tone::bold, title));
     if (!command.empty()) out::print(stdout, "  %s\n", ui::paint(ui::Tone::dim, "$ " + command));
@@ -289,13 +299,11 @@ void print_post(std::initializer_list<const char *> keys) {
 int cmd_demo(App &app) {
     if (!app.o.args.empty()) return usage_error("demo takes no arguments", "demo");
     app.demo = true;
-    g_quiet = app.o.json;
+    const bool quiet = app.o.json;
     kova_reset();
     kova_fake_reset();
     kova_use_fake();
-    kova_jackett_configure("jackett.home.lan", 0, 0, k_jackett_key);
-    kova_sonarr_configure("sonarr.home.lan", 0, 0, k_sonarr_key);
-    kova_radarr_configure("radarr.home.lan", 0, 0, k_radarr_key);
+    for (const auto &p : k_played) service(p.kind).configure(p.host, 0, 0, p.key);
 
     const std::string film_title = "Night of the Living Dead";
     const Route routes[] = {
@@ -317,27 +325,26 @@ int cmd_demo(App &app) {
     };
     program(routes, sizeof routes / sizeof routes[0]);
 
-    if (!g_quiet) {
+    if (!quiet) {
         out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::string("kova ") + kova_version() + " demo"));
         out::print(stdout, "Jackett, Sonarr and Radarr are played by the library's fake transport with\n"
                    "answers shaped like the real services'. Nothing leaves this machine.\n");
     }
 
     // 1. Connection tests.
-    step(1, "Connection tests", "kova test all");
-    for (int k = 0; k < 3; ++k) {
-        int32_t rc = g_quiet ? (k == KOVA_JACKETT ? kova_jackett_test() : k == KOVA_SONARR ? kova_sonarr_test() : kova_radarr_test())
-                             : show_test(app, k);
+    step(quiet, 1, "Connection tests", "kova test all");
+    for (const auto &p : k_played) {
+        int32_t rc = quiet ? service(p.kind).test() : show_test(app, p.kind);
         if (rc != KOVA_OK) return failed(1, rc);
     }
 
     // 2. Staged Jackett search.
-    step(2, "Jackett search: IMDb id first, then the title with the IMDb filter",
+    step(quiet, 2, "Jackett search: IMDb id first, then the title with the IMDb filter",
          "kova search --imdb tt0063350 --title \"" + film_title + "\"");
     int32_t rc = kova_jackett_search_imdb("tt0063350", film_title.c_str(), nullptr);
     if (rc != KOVA_OK && rc != KOVA_PARTIAL) return failed(2, rc);
-    if (!g_quiet) {
-        print_log("  ");
+    if (!quiet) {
+        print_log(app, "  ");
         out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Jackett: " + std::to_string(kova_result_count()) +
                                                        " results (stage " + std::to_string(kova_jackett_stage()) +
                                                        ": title, rows of other IMDb ids dropped)"));
@@ -345,13 +352,13 @@ int cmd_demo(App &app) {
     }
 
     // 3. Sonarr search-or-add of one episode: the series is added first.
-    step(3, "Sonarr: search-or-add of The Twilight Zone S01E05 (added to the library first), then a grab",
+    step(quiet, 3, "Sonarr: search-or-add of The Twilight Zone S01E05 (added to the library first), then a grab",
          "kova get series tt0052520 --season 1 --episode 5 --profile HD-1080p --yes");
     kova_arm_library_writes(1);
     rc = kova_sonarr_search_or_add("tt0052520", nullptr, 1, 5, "HD-1080p");
     if (rc != KOVA_OK) return failed(3, rc);
-    if (!g_quiet) {
-        print_log("  ");
+    if (!quiet) {
+        print_log(app, "  ");
         print_post({"path", "rootFolderPath", "qualityProfileId", "monitored", "seasonFolder", "addOptions"});
         out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Sonarr: " + std::to_string(kova_result_count()) + " releases for S01E05"));
         // The fake transport answers inside the library, past the CLI's tap:
@@ -360,23 +367,23 @@ int cmd_demo(App &app) {
         show_results(true, rc, 0);
     }
     // ... and the first release goes to Sonarr's download client.
-    if (!g_quiet)
+    if (!quiet)
         out::print(stdout, "  %s\n", ui::paint(ui::Tone::dim, "$ kova releases series 12 --season 1 --episode 5 --grab 1 --yes"));
     rc = kova_sonarr_grab_release(0);
     if (rc != KOVA_OK) return failed(3, rc);
-    if (!g_quiet) {
+    if (!quiet) {
         print_post({"guid", "indexerId"});
         out::print(stdout, "  %s\n  %s\n", ui::paint(ui::Tone::good, "Sent release 1 to Sonarr's download client:"),
                    kova_result_title(0));
     }
 
     // 4. Radarr search-or-add of a film already in the library: no add.
-    step(4, "Radarr: search-or-add of Night of the Living Dead (already in the library)", "kova get movie tt0063350 --yes");
+    step(quiet, 4, "Radarr: search-or-add of Night of the Living Dead (already in the library)", "kova get movie tt0063350 --yes");
     int32_t posts = kova_fake_post_count();
     rc = kova_radarr_search_or_add("tt0063350", nullptr);
     if (rc != KOVA_OK) return failed(4, rc);
-    if (!g_quiet) {
-        print_log("  ");
+    if (!quiet) {
+        print_log(app, "  ");
         out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Radarr: " + std::to_string(kova_result_count()) + " releases"));
         note_releases(k_movie_releases, sizeof k_movie_releases - 1);
         show_results(true, rc, 0);
@@ -384,11 +391,11 @@ int cmd_demo(App &app) {
     }
 
     // 5. The JSON document of the last result.
-    if (g_quiet) {
-        print_result_json();
+    if (quiet) {
+        print_result_json(app);
         return EXIT_OK;
     }
-    step(5, "The result as JSON (kova_result_json)", "kova get movie tt0063350 --yes --json");
+    step(quiet, 5, "The result as JSON (kova_result_json)", "kova get movie tt0063350 --yes --json");
     print_pretty(kova_result_json(), "  ");
     out::print(stdout, "\n%s %d requests answered by the fake transport, %d library writes.\n",
                ui::paint(ui::Tone::good, "Done:"), kova_fake_calls(nullptr), kova_fake_post_count());

@@ -1,5 +1,5 @@
 // Shell completion (bash, zsh) and the manual page kova(1), generated from
-// the command table and the option table of main.cpp, so that they cannot
+// the command table and the option table of commands.cpp, so that they cannot
 // drift from the program: the build runs `kova --completion bash|zsh` and
 // `kova --man` and installs what they print.
 //
@@ -338,12 +338,18 @@ std::string man(const std::vector<CommandDoc> &commands, const std::vector<Optio
             s += "\n" + roff(fold(o.help)) + "\n";
         }
     }
+    // The services' environment variables, as one tag: "A ", " B ", " C".
+    std::string urls, keys;
+    for (const auto &svc : k_services) {
+        urls += (urls.empty() ? "" : " \", \" ") + roff(svc.env_url);
+        keys += (keys.empty() ? "" : " \", \" ") + roff(svc.env_key);
+    }
     s += ".SH EXIT STATUS\n" + roff(status) + "\n"
          ".SH ENVIRONMENT\n"
          ".TP\n.B KOVA_CONFIG\nthe configuration file, unless \\-\\-config names one\n"
-         ".TP\n.BR KOVA_JACKETT_URL \", \" KOVA_SONARR_URL \", \" KOVA_RADARR_URL\n"
+         ".TP\n.BR " + urls + "\n"
          "the service's address, as \\(dqUrl\\(dq in the configuration file, over the file\n"
-         ".TP\n.BR KOVA_JACKETT_API_KEY \", \" KOVA_SONARR_API_KEY \", \" KOVA_RADARR_API_KEY\n"
+         ".TP\n.BR " + keys + "\n"
          "the service's API key, over the file; with the address, a service needs no file at all\n"
          ".TP\n.B NO_COLOR\nany value but the empty one turns colours off\n"
          ".TP\n.BR LC_ALL \", \" LC_CTYPE \", \" LANG\n"

@@ -24,18 +24,11 @@ bool ends_with(const std::string &s, const char *tail) {
     return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
 }
 
-// Where each service shows the path it answers under.
-const char *const k_base_place[3] = {
-    "Jackett shows it as \"Base path override\" in its dashboard's Jackett Configuration",
-    "Sonarr shows it in Settings > General > Host > URL Base",
-    "Radarr shows it in Settings > General > Host > URL Base",
-};
-
 // How to write an address in the setting the service's address came from.
 // A file that gives the address in parts takes a Url in their place (never
 // beside them).
 std::string suggest(const cfg::Service &s, int kind, const std::string &url) {
-    if (s.address_from == cfg::From::env) return std::string(cfg::k_env_url[kind]) + "=" + url;
+    if (s.address_from == cfg::From::env) return std::string(service(kind).env_url) + "=" + url;
     if (s.url.empty()) return "\"Url\": \"" + url + "\" in place of Host, Port, UseHttps and UrlBase";
     return "\"Url\": \"" + url + "\"";
 }
@@ -61,7 +54,7 @@ std::string api_path(const std::string &url) {
 }
 
 std::string redirect_hint(const cfg::Service &s, int kind, const LastRequest &r) {
-    const std::string name = k_service[kind];
+    const std::string name = service(kind).name;
     std::string head = name + " answered with a redirect (HTTP " + std::to_string(r.status) + ")";
     const std::string why = "; kova follows no redirect, so that the API key goes nowhere else";
     if (r.location.empty()) return head + " to no named place" + why + ": check its address (https? a URL base?)";
@@ -80,26 +73,24 @@ std::string redirect_hint(const cfg::Service &s, int kind, const LastRequest &r)
 
 }  // namespace
 
-std::string key_place(int kind) {
-    if (kind == KOVA_JACKETT) return "Jackett shows its API Key at the top of its dashboard";
-    return std::string(k_service[kind]) + " shows it in Settings > General > Security > API Key";
-}
-
 std::string setting_origin(const cfg::Config &conf, int kind) {
     const cfg::Service &s = conf.svc[kind];
+    const ServiceInfo &svc = service(kind);
     if (s.address_from == cfg::From::env && s.key_from == cfg::From::env)
-        return std::string("from ") + cfg::k_env_url[kind] + " and " + cfg::k_env_key[kind];
-    if (s.address_from == cfg::From::env) return std::string("address from ") + cfg::k_env_url[kind] + ", in " + conf.path;
+        return std::string("from ") + svc.env_url + " and " + svc.env_key;
+    if (s.address_from == cfg::From::env) return std::string("address from ") + svc.env_url + ", in " + conf.path;
     return "in " + conf.path;
 }
 
-std::vector<std::string> hints(const cfg::Config &conf, int kind, const std::string &error) {
+std::vector<std::string> hints(const App &app, int kind, const std::string &error) {
     std::vector<std::string> out;
-    if (kind < 0 || kind > 2) return out;
+    if (kind < 0 || kind >= static_cast<int>(k_service_count)) return out;
+    const cfg::Config &conf = app.conf;
     const cfg::Service &s = conf.svc[kind];
-    const std::string name = k_service[kind];
-    const LastRequest &r = g_last;
-    const std::string at = s.host + " port " + std::to_string(s.port > 0 ? s.port : cfg::k_default_port[kind]);
+    const ServiceInfo &svc = service(kind);
+    const std::string name = svc.name;
+    const LastRequest &r = app.last;
+    const std::string at = s.host + " port " + std::to_string(s.port > 0 ? s.port : svc.default_port);
     if (!r.reason.empty()) {
         const std::string why = lower(r.reason);
         // OpenSSL reads a plain-HTTP answer as a TLS record of a "wrong
@@ -116,7 +107,7 @@ std::vector<std::string> hints(const cfg::Config &conf, int kind, const std::str
                           "to plain HTTP; if it serves HTTPS: " + other_scheme(s, kind));
         else if (has(why, "couldn't connect") || has(why, "connection refused") || has(why, "failed to connect"))
             out.push_back("nothing answers at " + at + ": is " + name + " running, and on that port? (" + name +
-                          " listens on " + std::to_string(cfg::k_default_port[kind]) + " unless its settings say otherwise)");
+                          " listens on " + std::to_string(svc.default_port) + " unless its settings say otherwise)");
         else if (has(why, "resolve") || has(why, "name not resolved"))
             out.push_back("the name " + s.host + " is not known here: check the host in " + name + "'s address");
         return out;
@@ -124,26 +115,26 @@ std::vector<std::string> hints(const cfg::Config &conf, int kind, const std::str
     if (r.status >= 300 && r.status <= 399) {
         out.push_back(redirect_hint(s, kind, r));
     } else if (r.status == 401 || r.status == 403) {
-        std::string where = s.key_from == cfg::From::env ? std::string(cfg::k_env_key[kind])
+        std::string where = s.key_from == cfg::From::env ? std::string(svc.env_key)
                                                           : "\"APIKey\" in " + conf.path;
-        out.push_back(name + " refused the API key: copy it again into " + where + "; " + key_place(kind));
+        out.push_back(name + " refused the API key: copy it again into " + where + "; " + svc.key_place);
     } else if (r.status == 404 && ends_with(error, "HTTP 404")) {
         // A route every running service has was not found: the requests do
         // not reach the service's API, most often for want of its URL base.
         if (s.url_base.empty())
             out.push_back(name + " answered 404 Not Found: if it sits behind a reverse proxy under a path (a URL base), " +
                           "put that path in its address, e.g. " +
-                          suggest(s, kind, cfg::address(s, kind) + "/" + lower(name)) + "; " + k_base_place[kind]);
+                          suggest(s, kind, cfg::address(s, kind) + "/" + lower(name)) + "; " + svc.base_place);
         else
             out.push_back(name + " answered 404 Not Found under the URL base " + s.url_base + ": is that the path " +
-                          name + " answers at? " + k_base_place[kind]);
+                          name + " answers at? " + svc.base_place);
     }
     return out;
 }
 
-std::vector<std::string> failure_hints() {
-    if (!g_config) return {};
-    return hints(*g_config, g_service, kova_last_error());
+std::vector<std::string> failure_hints(const App &app) {
+    if (!app.config_read) return {};
+    return hints(app, app.current, kova_last_error());
 }
 
 }  // namespace cli

@@ -3,419 +3,17 @@
 // Linux, WinHTTP on Windows) and runs the library's operations, printing
 // readable tables or, with --json, the library's own JSON.
 //
-// This unit holds the command table, the parsing of the command line and the
-// help texts; each family of commands has its own unit (see cli.h).
-#include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
+// This unit holds main() and run(), which takes the command line to the
+// command's exit status; the command table is in commands.cpp, the parsing
+// of the command line in args.cpp, and each family of commands has its own
+// unit (see cli.h).
+#include <cstdio>
 #include <string>
-#include <vector>
-
-#include <strings.h>
 
 #include "cli.h"
 #include "sys.h"
 
 namespace cli {
-
-const char *const k_service[3] = {"Jackett", "Sonarr", "Radarr"};
-const char *const k_lower[3] = {"jackett", "sonarr", "radarr"};
-
-namespace {
-
-int cmd_help(App &app);
-int cmd_version(App &app);
-
-// ---------------------------------------------------------------------------
-// Help texts. "@HTTP@" stands for the transport's name and "@CONFIG@" for
-// where the configuration is looked for, both of which depend on the platform.
-// ---------------------------------------------------------------------------
-const char k_usage[] =
-    "usage: kova [options] <command> [arguments]\n"
-    "\n"
-    "Talks to Jackett, Sonarr and Radarr through the kova library.\n"
-    "\n"
-    "commands:\n"
-    "  demo                          the whole chain against built-in fake services\n"
-    "  config init|path|show         write a template, say which file is read,\n"
-    "                                print the settings (API keys hidden)\n"
-    "  config check [SERVICE|all]    validate the configured services\n"
-    "  test [SERVICE|all]            run the connection tests\n"
-    "  search QUERY...               Jackett search by free query\n"
-    "  search --imdb ID [--title T] [--query Q]\n"
-    "                                staged Jackett search: IMDb id, title, query\n"
-    "  lookup series|movie ...       look a series or film up in Sonarr/Radarr\n"
-    "  releases series|movie ID ...  releases Sonarr/Radarr find for a library item;\n"
-    "                                --grab N --yes sends release N to the download client\n"
-    "  add series|movie ID ...       add to the library (only with --yes)\n"
-    "  get series|movie IMDB ...     search-or-add: lookup, add if needed, releases\n"
-    "  parse jackett|releases|torznab FILE\n"
-    "                                read a saved answer offline\n"
-    "  version                       versions of kova and @HTTP@\n"
-    "\n"
-    "options (any command):\n";
-// (The options come from k_options.)
-const char k_usage_end[] =
-    "\n"
-    "exit status: 0 success (also partial success), 1 the operation failed,\n"
-    "2 usage or configuration error, 124 --deadline passed, 130 cancelled with Ctrl-C.\n";
-
-// Every option, for the parser, the help, the completion and the manual page.
-// The first group any command takes; the second belongs to the commands that
-// name it in their row of k_commands; the hidden ones run the generators.
-struct Option {
-    const char *name, *alias, *value, *help;
-    enum Scope { any, command, hidden } scope;
-};
-
-const Option k_options[] = {
-    {"--config", nullptr, "FILE", "configuration (default: @CONFIG@)", Option::any},
-    {"--json", nullptr, nullptr, "print JSON instead of tables", Option::any},
-    {"--timeout", nullptr, "MS", "time-out of each request in milliseconds (default 100000)", Option::any},
-    {"--deadline", nullptr, "MS", "time for the whole command: then kova cancels and exits 124", Option::any},
-    {"--verbose", "-v", nullptr, "log each HTTP request on stderr (API keys redacted), show log keys", Option::any},
-    {"--no-color", nullptr, nullptr, "no colours (also: NO_COLOR=1, or output not a terminal)", Option::any},
-    {"--help", "-h", nullptr, "help; 'kova COMMAND --help' for a command", Option::any},
-    {"--version", nullptr, nullptr, "versions, as 'kova version'", Option::any},
-    {"--imdb", nullptr, "ID", "IMDb id: tt and digits, or digits alone", Option::command},
-    {"--title", nullptr, "TITLE", "title of the series or film", Option::command},
-    {"--query", nullptr, "QUERY", "free query, the last stage of a staged search", Option::command},
-    {"--season", nullptr, "S", "season number", Option::command},
-    {"--episode", nullptr, "E", "episode number", Option::command},
-    {"--exact", nullptr, nullptr, "the episode or nothing: no fallback to the whole season", Option::command},
-    {"--root", nullptr, "PATH", "root folder to add under (default: the service's first)", Option::command},
-    {"--profile", nullptr, "NAME|ID", "quality profile (default: the service's first)", Option::command},
-    {"--limit", nullptr, "N", "print at most N rows (0: all)", Option::command},
-    {"--grab", nullptr, "N", "send release N (the # column) to the download client", Option::command},
-    {"--yes", "-y", nullptr, "write: without it a command that writes only says what it would do", Option::command},
-    {"--completion", nullptr, "SHELL", "print the completion script for bash or zsh", Option::hidden},
-    {"--man", nullptr, nullptr, "print the manual page kova(1) in roff", Option::hidden},
-};
-
-const Option *find_option(const std::string &name) {
-    for (const auto &o : k_options)
-        if (name == o.name || (o.alias && name == o.alias)) return &o;
-    return nullptr;
-}
-
-// What main() does before a command's handler runs.
-enum class Before {
-    nothing,  // not even --help or the option check (help itself)
-    checks,   // --help, the option check, colours
-    config,   // those, then the configuration file and its time-out
-};
-
-// One row per command: main() knows no command by name.
-struct Command {
-    const char *name;
-    const char *usage;
-    const char *options;  // the command's own options, space-separated
-    int (*handler)(App &);
-    Before before;
-};
-
-const Command k_commands[] = {
-    {"demo",
-     "usage: kova demo [--json]\n\n"
-     "Runs the whole chain against built-in fake services: no configuration, no\n"
-     "network. Shows the connection tests, a staged Jackett search, a Sonarr\n"
-     "search-or-add of an episode and the grab of one of its releases, a Radarr\n"
-     "search-or-add of a film already in the library, and the JSON result\n"
-     "document. --json prints only the document.\n",
-     "", cmd_demo, Before::checks},
-    {"config",
-     "usage: kova config check [jackett|sonarr|radarr|all]\n"
-     "       kova config init\n"
-     "       kova config path\n"
-     "       kova config show\n\n"
-     "  check   validates each configured service through the library's settings\n"
-     "          handler: the service is reached, its key checked, and the\n"
-     "          normalised URL printed, or the error with its answer code (-1 key\n"
-     "          rejected, -2 not found, -3 too many requests, -4 unreachable, -5\n"
-     "          unexpected answer, -8 invalid settings) and a hint when one fits\n"
-     "  init    writes a template that explains itself, readable by you only;\n"
-     "          it never replaces a file\n"
-     "  path    prints the file kova reads (stdout) and why that one (stderr)\n"
-     "  show    prints the settings as kova reads them, API keys as ***\n\n"
-     "The file: --config FILE, else @CONFIG@\n"
-     "It is a JSON object with one object per service:\n\n"
-     "  {\n"
-     "    \"Jackett\": {\"Url\": \"http://192.168.1.5:9117\", \"APIKey\": \"...\"},\n"
-     "    \"Sonarr\":  {\"Url\": \"https://media.lan/sonarr\", \"APIKey\": \"...\",\n"
-     "                \"CAFile\": \"/etc/ssl/lan-ca.pem\"},\n"
-     "    \"Radarr\":  {\"Host\": \"10.0.0.7\", \"Port\": 7878, \"APIKey\": \"...\", \"Insecure\": true},\n"
-     "    \"TimeoutMs\": 30000\n"
-     "  }\n\n"
-     "per service:\n"
-     "  Url       the address you open in a browser: http or https, the host\n"
-     "            ([IPv6] in brackets), the port (default 80 or 443, as in the\n"
-     "            browser) and the path behind a reverse proxy, if any\n"
-     "  Host, Port, UseHttps, UrlBase\n"
-     "            the address in parts, instead of Url (never both); Port\n"
-     "            defaults to 9117, 8989, 7878\n"
-     "  APIKey    Jackett: at the top of its dashboard; Sonarr and Radarr:\n"
-     "            Settings > General > Security > API Key\n"
-     "  Insecure  true: no TLS certificate check (self-signed, trusted network)\n"
-     "  CAFile    PEM file of the CA that signed the service's certificate\n"
-     "  ID        your name for the configuration, passed to the validation\n"
-     "top level:\n"
-     "  TimeoutMs the time-out of each request, in milliseconds\n"
-     "  Proxy     proxy URL for every service; \"\" for none\n\n"
-     "Members whose names start with _ are notes; // comments are fine too. An\n"
-     "unknown member is a warning that names the nearest known one.\n"
-     "KOVA_JACKETT_URL, KOVA_JACKETT_API_KEY (and the same for SONARR and RADARR)\n"
-     "replace the file's address and key; they may configure a service alone.\n",
-     "", cmd_config, Before::checks},
-    {"test",
-     "usage: kova test [jackett|sonarr|radarr|all]\n\n"
-     "Runs the connection tests and prints their log: Jackett lists its configured\n"
-     "indexers; Sonarr and Radarr report their root folder and quality profiles.\n",
-     "", cmd_test, Before::config},
-    {"search",
-     "usage: kova search QUERY...\n"
-     "       kova search --imdb ID [--title TITLE] [--query QUERY]\n\n"
-     "Searches Jackett. With --imdb the search runs in stages: the IMDb id, then\n"
-     "the title (dropping rows of other IMDb ids), then the query; it stops at\n"
-     "the first stage with results.\n\n"
-     "  --limit N     print at most N rows (0: all)\n",
-     "imdb title query limit", cmd_search, Before::config},
-    {"lookup",
-     "usage: kova lookup series [--imdb ID] [--title TITLE]\n"
-     "       kova lookup series ID_OR_TITLE\n"
-     "       kova lookup movie IMDB_ID\n\n"
-     "Looks a series up in Sonarr (by IMDb id, then title) or a film up in Radarr\n"
-     "(by IMDb id) and lists what the service knows; '*' marks the match.\n",
-     "imdb title", cmd_lookup, Before::config},
-    {"releases",
-     "usage: kova releases series SERIES_ID --season S [--episode E [--exact]] [--grab N [--yes]]\n"
-     "       kova releases movie MOVIE_ID [--grab N [--yes]]\n\n"
-     "Lists the releases Sonarr finds for an episode (or a whole season without\n"
-     "--episode) of a library series, or Radarr for a library film, with their\n"
-     "quality and, for those the service rejected, its first reason. IDs are\n"
-     "library ids (see 'kova get' or the services' web pages). When the season\n"
-     "has no such episode, Sonarr's releases for the whole season are listed and\n"
-     "a line says so.\n\n"
-     "  --exact       the episode or nothing: fail when the season has no such episode\n"
-     "  --limit N     print at most N rows (0: all)\n"
-     "  --grab N      send release N (the # column, from 1) to the service's\n"
-     "                download client; without --yes it only says what it would send\n",
-     "season episode exact limit grab yes", cmd_releases, Before::config},
-    {"add",
-     "usage: kova add series TVDB_ID [--root PATH] [--profile NAME|ID] [--yes]\n"
-     "       kova add movie TMDB_ID [--root PATH] [--profile NAME|ID] [--yes]\n\n"
-     "Adds a series to Sonarr or a film to Radarr, unmonitored and without an\n"
-     "automatic search. Without --yes it only says what it would do, after the\n"
-     "same checks: the root folder must not trim to nothing ('/'), a root folder\n"
-     "that is not one of the service's is warned about, and the profile must\n"
-     "exist.\n\n"
-     "  --root PATH       default: the service's first root folder\n"
-     "  --profile NAME|ID an id, a name, or a name in another letter case when only\n"
-     "                    one profile has it; default: the service's first profile\n",
-     "root profile yes", cmd_add, Before::config},
-    {"get",
-     "usage: kova get series IMDB_ID --season S [--episode E] [--title T] [--root PATH] [--profile P] [--yes]\n"
-     "       kova get movie IMDB_ID [--root PATH] [--profile P] [--yes]\n\n"
-     "Search-or-add: looks the item up, finds it in the library or adds it there,\n"
-     "then lists the releases for the episode (whole season without --episode)\n"
-     "or the film. Library writes happen only with --yes; without it the command\n"
-     "makes the same checks as with it (root folder and profile, as 'kova add'),\n"
-     "says what it would do and stops.\n\n"
-     "  --root PATH   root folder for an add (default: the service's first)\n"
-     "  --profile P   quality profile for an add, as 'kova add' takes it\n"
-     "  --limit N     print at most N rows (0: all)\n",
-     "season episode title root profile yes limit", cmd_get, Before::config},
-    {"parse",
-     "usage: kova parse jackett|releases|torznab FILE\n\n"
-     "Reads an answer saved earlier ('-' for standard input) without any network:\n"
-     "a Jackett results answer, a Sonarr/Radarr release list, or a Torznab\n"
-     "indexer list.\n\n"
-     "  --limit N     print at most N rows (0: all)\n",
-     "limit", cmd_parse, Before::checks},
-    {"version", "usage: kova version [--json]\n\nPrints the versions of kova, its library and @HTTP@.\n", "", cmd_version, Before::checks},
-    {"help", "usage: kova help [COMMAND]\n", "", cmd_help, Before::nothing},
-};
-
-// The help texts are the CLI's own: printed as they are.
-out::Shown help_text(const char *text) {
-    std::string s = text;
-    auto put = [&s](const char *mark, const char *value) {
-        for (size_t at = s.find(mark); at != std::string::npos; at = s.find(mark, at + strlen(value)))
-            s.replace(at, strlen(mark), value);
-    };
-    put("@HTTP@", net::name());
-    put("@CONFIG@", sys::config_lookup_help());
-    return out::Shown::verbatim(s);
-}
-
-// `kova --help`: the commands, then the options any command takes.
-std::string overview_text() {
-    std::string s = k_usage;
-    for (const auto &o : k_options) {
-        if (o.scope != Option::any) continue;
-        std::string name = std::string(o.name) + (o.value ? std::string(" ") + o.value : "") +
-                           (o.alias ? std::string(", ") + o.alias : "");
-        name.resize(std::max<size_t>(name.size(), 16), ' ');
-        s += "  " + name + "  " + o.help + "\n";
-    }
-    return s + k_usage_end;
-}
-
-const Command *find_command(const std::string &name) {
-    for (const auto &c : k_commands)
-        if (name == c.name) return &c;
-    return nullptr;
-}
-
-}  // namespace
-
-int usage_error(const std::string &msg, const char *cmd) {
-    out::print(stderr, "kova: %s\n", msg.c_str());
-    if (cmd) out::print(stderr, "Try 'kova %s --help'.\n", cmd);
-    else out::print(stderr, "Try 'kova --help'.\n");
-    return EXIT_USAGE;
-}
-
-// ---------------------------------------------------------------------------
-// Argument parsing
-// ---------------------------------------------------------------------------
-bool parse_int(const std::string &s, int32_t lo, int32_t hi, int32_t &out) {
-    if (s.empty()) return false;
-    char *end = nullptr;
-    errno = 0;
-    long long v = strtoll(s.c_str(), &end, 10);
-    if (errno || *end || v < lo || v > hi) return false;
-    out = static_cast<int32_t>(v);
-    return true;
-}
-
-namespace {
-
-// Parses everything after the program name: options anywhere, the command
-// and its positional words. Returns -1 on success, else an exit status.
-int parse_args(const std::vector<std::string> &argv, Options &o, std::string &command) {
-    bool only_words = false;
-    for (size_t i = 1; i < argv.size(); ++i) {
-        const std::string &a = argv[i];
-        if (only_words || a.size() < 2 || a[0] != '-' || a == "-") {
-            if (command.empty()) command = a;
-            else o.args.push_back(a);
-            continue;
-        }
-        if (a == "--") { only_words = true; continue; }
-        std::string name = a, value;
-        bool has_value = false;
-        size_t eq = a.find('=');
-        if (a.rfind("--", 0) == 0 && eq != std::string::npos) {
-            name = a.substr(0, eq);
-            value = a.substr(eq + 1);
-            has_value = true;
-        }
-        auto flag = [&](bool &f) {
-            if (has_value) return false;
-            f = true;
-            return true;
-        };
-        if (name == "--json") { if (!flag(o.json)) return usage_error(name + " takes no value"); continue; }
-        if (name == "--yes" || name == "-y") { if (!flag(o.yes)) return usage_error(name + " takes no value"); continue; }
-        if (name == "--verbose" || name == "-v") { if (!flag(o.verbose)) return usage_error(name + " takes no value"); continue; }
-        if (name == "--no-color") { if (!flag(o.no_color)) return usage_error(name + " takes no value"); continue; }
-        if (name == "--exact") { if (!flag(o.exact)) return usage_error(name + " takes no value"); continue; }
-        if (name == "--man") { if (!flag(o.man)) return usage_error(name + " takes no value"); continue; }
-        if (name == "--help" || name == "-h") { o.help = true; continue; }
-        if (name == "--version") { o.version = true; continue; }
-
-        const Option *known = find_option(name);
-        if (!known || !known->value) return usage_error("unknown option " + name, command.empty() ? nullptr : command.c_str());
-        if (!has_value) {
-            if (i + 1 >= argv.size()) return usage_error(name + " needs a value");
-            value = argv[++i];
-        }
-        if (name == "--config") o.config_path = value;
-        else if (name == "--timeout") {
-            if (!parse_int(value, 1, 86400000, o.timeout_ms)) return usage_error("--timeout wants milliseconds, 1 or more");
-        } else if (name == "--deadline") {
-            if (!parse_int(value, 1, 86400000, o.deadline_ms)) return usage_error("--deadline wants milliseconds, 1 or more");
-        } else if (name == "--imdb") { o.imdb = value; o.has_imdb = true; }
-        else if (name == "--title") { o.title = value; o.has_title = true; }
-        else if (name == "--query") { o.query = value; o.has_query = true; }
-        else if (name == "--root") { o.root = value; o.has_root = true; }
-        else if (name == "--profile") { o.profile = value; o.has_profile = true; }
-        else if (name == "--completion") o.completion = value;
-        else if (name == "--season") {
-            if (!parse_int(value, 0, 100000, o.season)) return usage_error("--season wants a number, 0 or more");
-            o.has_season = true;
-        } else if (name == "--episode") {
-            if (!parse_int(value, 0, 100000, o.episode)) return usage_error("--episode wants a number, 0 or more");
-            o.has_episode = true;
-        } else if (name == "--grab") {
-            if (!parse_int(value, 1, 1000000000, o.grab)) return usage_error("--grab wants a release number, 1 or more");
-            o.has_grab = true;
-        } else if (name == "--limit") {
-            if (!parse_int(value, 0, 1000000000, o.limit)) return usage_error("--limit wants a number, 0 or more");
-        }
-    }
-    return -1;
-}
-
-// Refuses options that the command does not take.
-int check_options(const Options &o, const Command &c) {
-    std::string allowed = std::string(" ") + c.options + " ";
-    struct { bool set; const char *name; } used[] = {
-        {o.has_imdb, "imdb"}, {o.has_title, "title"}, {o.has_query, "query"}, {o.has_root, "root"},
-        {o.has_profile, "profile"}, {o.has_season, "season"}, {o.has_episode, "episode"},
-        {o.yes, "yes"}, {o.limit != 0, "limit"}, {o.has_grab, "grab"}, {o.exact, "exact"},
-    };
-    for (const auto &u : used)
-        if (u.set && allowed.find(std::string(" ") + u.name + " ") == std::string::npos)
-            return usage_error(std::string("kova ") + c.name + " takes no --" + u.name, c.name);
-    return -1;
-}
-
-}  // namespace
-
-// "jackett" -> 0 ...; "all" or "" -> 3; -1 when unknown.
-int service_arg(const std::string &s) {
-    if (s.empty() || strcasecmp(s.c_str(), "all") == 0) return 3;
-    for (int k = 0; k < 3; ++k)
-        if (strcasecmp(s.c_str(), k_lower[k]) == 0) return k;
-    return -1;
-}
-
-bool imdb_arg(const std::string &text, std::string &out, const char *cmd) {
-    size_t digits = text.rfind("tt", 0) == 0 ? 2 : 0;
-    bool ok = text.size() > digits && text.size() - digits <= 12;
-    for (size_t i = digits; ok && i < text.size(); ++i) ok = text[i] >= '0' && text[i] <= '9';
-    // Leading zeros do not count: IMDb numbers start at 1.
-    size_t first = ok ? text.find_first_not_of('0', digits) : std::string::npos;
-    if (first == std::string::npos) {
-        usage_error(std::string(cmd) + ": \"" + text + "\" is not an IMDb id (tt and digits, e.g. tt0063350)", cmd);
-        return false;
-    }
-    std::string number = text.substr(first);
-    out = "tt" + std::string(number.size() < 7 ? 7 - number.size() : 0, '0') + number;
-    return true;
-}
-
-std::string join(const std::vector<std::string> &words, size_t from) {
-    std::string s;
-    for (size_t i = from; i < words.size(); ++i) s += (s.empty() ? "" : " ") + words[i];
-    return s;
-}
-
-namespace {
-
-int cmd_help(App &app) {
-    const Options &o = app.o;
-    if (o.args.empty()) {
-        out::puts(stdout, help_text(overview_text().c_str()));
-        return EXIT_OK;
-    }
-    const Command *c = find_command(o.args[0]);
-    if (!c) return usage_error("no command " + o.args[0]);
-    out::puts(stdout, help_text(c->usage));
-    return EXIT_OK;
-}
 
 int cmd_version(App &app) {
     if (app.o.json) {
@@ -424,12 +22,14 @@ int cmd_version(App &app) {
         yyjson_mut_obj_add_strcpy(report.doc, report.root, "libkova", kova_version());
         yyjson_mut_obj_add_str(report.doc, report.root, "transport", net::name());
         yyjson_mut_obj_add_strcpy(report.doc, report.root, "transport_version", net::version());
-        report.print();
+        report.print(app);
         return EXIT_OK;
     }
     out::print(stdout, "kova %s (libkova %s, %s)\n", KOVA_CLI_VERSION, kova_version(), net::version());
     return EXIT_OK;
 }
+
+namespace {
 
 // --completion SHELL, --man: what the build installs.
 int generated(const Options &o) {
@@ -448,73 +48,54 @@ int run(App &app, int argc, char **argv) {
     if (o.man || !o.completion.empty()) return generated(o);
     if (o.version && command.empty()) return cmd_version(app);
     if (command.empty()) {
-        out::puts(o.help ? stdout : stderr, help_text(overview_text().c_str()));
+        out::puts(o.help ? stdout : stderr, help_text(nullptr));
         return o.help ? EXIT_OK : EXIT_USAGE;
     }
     const Command *c = find_command(command);
     if (!c) return usage_error("unknown command " + command);
     if (c->before == Before::nothing) return c->handler(app);
     if (o.help) {
-        out::puts(stdout, help_text(c->usage));
+        out::puts(stdout, help_text(c));
         return EXIT_OK;
     }
     rc = check_options(o, *c);
     if (rc >= 0) return rc;
     ui::init(o.no_color, o.verbose || o.json);
-    g_verbose = o.verbose;
     if (c->before == Before::config && !load_configuration(app)) {
-        note_failure(KOVA_ERR_NOT_CONFIGURED);
+        note_failure(app, KOVA_ERR_NOT_CONFIGURED);
         return EXIT_USAGE;
     }
-    if (o.deadline_ms > 0) start_deadline(o.deadline_ms);
+    if (o.deadline_ms > 0) app.requests.start_deadline(o.deadline_ms);
     return c->handler(app);
 }
 
 }  // namespace
-
-std::vector<CommandDoc> command_docs() {
-    std::vector<CommandDoc> docs;
-    for (const auto &c : k_commands) docs.push_back({c.name, help_text(c.usage).str(), c.options});
-    return docs;
-}
-
-std::vector<OptionDoc> option_docs() {
-    std::vector<OptionDoc> docs;
-    for (const auto &o : k_options)
-        if (o.scope != Option::hidden)
-            docs.push_back({o.name, o.alias, o.value, help_text(o.help).str(), o.scope == Option::any});
-    return docs;
-}
-
-std::string overview() { return help_text(overview_text().c_str()).str(); }
-
 }  // namespace cli
 
 int main(int argc, char **argv) {
     using namespace cli;
-    sys::watch_interrupt(on_interrupt);  // first: before any thread starts
+    // The run's state, for as long as Ctrl-C may reach it.
+    App app;
+    sys::watch_interrupt(on_interrupt, &app);  // first: before any thread starts
     sys::init_streams();
     out::use_ascii(!sys::unicode_output());
-    watch_failures();
+    watch_failures(app);
     int rc;
-    {
-        App app;
-        try {
-            rc = run(app, argc, argv);
-        } catch (const Interrupted &) {
-            // The spinner is gone by now: the line is clean.
-            note_failure(KOVA_ERR_TRANSPORT);
-            out::print(stderr, "kova: cancelled\n");
-            rc = EXIT_CANCELLED;
-        } catch (const DeadlinePassed &) {
-            note_failure(KOVA_ERR_TRANSPORT);
-            out::print(stderr, "kova: the deadline of %d ms passed (--deadline): stopped\n", deadline_ms());
-            rc = EXIT_DEADLINE;
-        }
-        stop_deadline();
-        if (app.o.json && !app.o.help) json_failure(rc);
-        app.close();
+    try {
+        rc = run(app, argc, argv);
+    } catch (const Interrupted &) {
+        // The spinner is gone by now: the line is clean.
+        note_failure(app, KOVA_ERR_TRANSPORT);
+        out::print(stderr, "kova: cancelled\n");
+        rc = EXIT_CANCELLED;
+    } catch (const DeadlinePassed &) {
+        note_failure(app, KOVA_ERR_TRANSPORT);
+        out::print(stderr, "kova: the deadline of %d ms passed (--deadline): stopped\n", app.requests.deadline_ms());
+        rc = EXIT_DEADLINE;
     }
+    app.requests.stop_deadline();
+    if (app.o.json && !app.o.help) json_failure(app, rc);
+    app.close();
     // The library's state goes too, so that a leak checker sees only what
     // was really lost.
     kova_reset();

@@ -11,7 +11,8 @@ namespace {
 
 const char k_replacement[] = "\xef\xbf\xbd";  // U+FFFD
 bool g_ascii = false;
-void (*g_stderr_watch)(std::string_view) = nullptr;
+void (*g_stderr_watch)(void *, std::string_view) = nullptr;
+void *g_stderr_watcher = nullptr;
 
 bool continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
@@ -109,7 +110,7 @@ void format(FILE *f, const char *fmt, ...) {
     if (n < 0) return;
     if (static_cast<size_t>(n) < sizeof small) {
         sys::write(f, small, static_cast<size_t>(n));
-        if (f == stderr && g_stderr_watch) g_stderr_watch(std::string_view(small, static_cast<size_t>(n)));
+        if (f == stderr && g_stderr_watch) g_stderr_watch(g_stderr_watcher, std::string_view(small, static_cast<size_t>(n)));
         return;
     }
     std::vector<char> big(static_cast<size_t>(n) + 1);
@@ -117,16 +118,19 @@ void format(FILE *f, const char *fmt, ...) {
     vsnprintf(big.data(), big.size(), fmt, ap);
     va_end(ap);
     sys::write(f, big.data(), static_cast<size_t>(n));
-    if (f == stderr && g_stderr_watch) g_stderr_watch(std::string_view(big.data(), static_cast<size_t>(n)));
+    if (f == stderr && g_stderr_watch) g_stderr_watch(g_stderr_watcher, std::string_view(big.data(), static_cast<size_t>(n)));
 }
 
 }  // namespace detail
 
 void puts(FILE *f, const Shown &text) {
     sys::write(f, text.str().data(), text.str().size());
-    if (f == stderr && g_stderr_watch) g_stderr_watch(text.str());
+    if (f == stderr && g_stderr_watch) g_stderr_watch(g_stderr_watcher, text.str());
 }
 
-void watch_stderr(void (*fn)(std::string_view text)) { g_stderr_watch = fn; }
+void watch_stderr(void (*fn)(void *user, std::string_view text), void *user) {
+    g_stderr_watch = fn;
+    g_stderr_watcher = user;
+}
 
 }  // namespace out

@@ -160,8 +160,9 @@ template <class... A> void print(FILE *f, detail::Format<std::type_identity_t<A>
 // fputs(text, f): the text as it is, no newline added.
 void puts(FILE *f, const Shown &text);
 
-// Everything written to stderr also goes to `fn` (nullptr: nowhere), so that
-// a failure's --json document can carry the message the run printed.
-void watch_stderr(void (*fn)(std::string_view text));
+// Everything written to stderr also goes to `fn` (nullptr: nowhere), with
+// `user`, so that a failure's --json document can carry the message the run
+// printed.
+void watch_stderr(void (*fn)(void *user, std::string_view text), void *user);
 
 }  // namespace out

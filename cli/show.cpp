@@ -16,24 +16,12 @@ namespace cli {
 
 namespace {
 
-// The failure of the run, for its --json document (json_failure), and the
-// CLI's own warnings.
-struct Failure {
-    int32_t rc = 0;
-    bool has_rc = false;
-    bool explicit_error = false;  // set by finish or fail, not read off stderr
-    bool own = false;             // the CLI's own (fail): the library's warnings say nothing of it
-    std::string error;
-} g_failure;
-bool g_json_printed = false;
-std::vector<std::string> g_warnings;
-
-void set_failure(int32_t rc, const std::string &error) {
-    if (g_failure.explicit_error) return;  // the first failure explains the run
-    g_failure.rc = rc;
-    g_failure.has_rc = true;
-    g_failure.explicit_error = true;
-    g_failure.error = error;
+void set_failure(Outcome &failure, int32_t rc, const std::string &error) {
+    if (failure.explicit_error) return;  // the first failure explains the run
+    failure.rc = rc;
+    failure.has_rc = true;
+    failure.explicit_error = true;
+    failure.error = error;
 }
 
 // The first "kova: ..." line on stderr that is neither a warning or hint, nor the
@@ -41,16 +29,17 @@ void set_failure(int32_t rc, const std::string &error) {
 // ("kova: GET <url> -> ..."). The spinner writes from a thread of its own:
 // its lines never start with "kova: ", and are let go before anything shared
 // is touched.
-void record_stderr(std::string_view text) {
+void record_stderr(void *app, std::string_view text) {
     static const std::string_view head = "kova: ";
     if (text.substr(0, head.size()) != head) return;
     text.remove_prefix(head.size());
     if (text.empty() || text[0] == ' ' || text.substr(0, 8) == "warning:" || text.substr(0, 5) == "hint:" || text.substr(0, 4) == "GET " ||
         text.substr(0, 5) == "POST ")
         return;
-    if (!g_failure.error.empty()) return;
+    Outcome &failure = static_cast<App *>(app)->outcome;
+    if (!failure.error.empty()) return;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-    g_failure.error = out::safe(text);
+    failure.error = out::safe(text);
 }
 
 }  // namespace
@@ -58,12 +47,12 @@ void record_stderr(std::string_view text) {
 // ---------------------------------------------------------------------------
 // JSON
 // ---------------------------------------------------------------------------
-void JsonOut::print() const {
+void JsonOut::print(App &app) const {
     char *s = yyjson_mut_write(doc, 0, nullptr);
     // yyjson escapes every control character: the document goes out as it is.
     out::print(stdout, "%s\n", out::Shown::verbatim(s ? s : "{}"));
     free(s);
-    g_json_printed = true;
+    app.outcome.json_printed = true;
 }
 
 yyjson_mut_val *log_json(yyjson_mut_doc *d) {
@@ -76,45 +65,45 @@ yyjson_mut_val *log_json(yyjson_mut_doc *d) {
     return arr;
 }
 
-yyjson_mut_val *warnings_json(yyjson_mut_doc *d) {
+yyjson_mut_val *warnings_json(const App &app, yyjson_mut_doc *d) {
     yyjson_mut_val *arr = yyjson_mut_arr(d);
-    for (int32_t i = 0; !g_failure.own && i < kova_warning_count(); ++i) yyjson_mut_arr_add_strcpy(d, arr, kova_warning(i));
-    for (const auto &w : g_warnings) yyjson_mut_arr_add_strcpy(d, arr, w.c_str());
+    for (int32_t i = 0; !app.outcome.own && i < kova_warning_count(); ++i) yyjson_mut_arr_add_strcpy(d, arr, kova_warning(i));
+    for (const auto &w : app.outcome.warnings) yyjson_mut_arr_add_strcpy(d, arr, w.c_str());
     return arr;
 }
 
 namespace {
 
 // error, http_code and the transport's reason, as the outcome of `rc`.
-void error_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc) {
+void error_json(const App &app, yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc) {
     yyjson_mut_obj_add_strcpy(d, obj, "error", rc == KOVA_OK ? "" : kova_last_error());
     yyjson_mut_obj_add_int(d, obj, "http_code", kova_last_http_code());
-    if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
-        yyjson_mut_obj_add_strcpy(d, obj, "transport_error", g_transport_reason.c_str());
+    if (rc == KOVA_ERR_TRANSPORT && !app.transport_reason.empty())
+        yyjson_mut_obj_add_strcpy(d, obj, "transport_error", app.transport_reason.c_str());
 }
 
 }  // namespace
 
-void outcome_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc) {
+void outcome_json(const App &app, yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc) {
     yyjson_mut_obj_add_int(d, obj, "rc", rc);
     yyjson_mut_obj_add_strcpy(d, obj, "result", kova_strerror(rc));
-    error_json(d, obj, rc);
-    yyjson_mut_obj_add_val(d, obj, "warnings", warnings_json(d));
+    error_json(app, d, obj, rc);
+    yyjson_mut_obj_add_val(d, obj, "warnings", warnings_json(app, d));
     yyjson_mut_val *hints = yyjson_mut_obj_add_arr(d, obj, "hints");
     if (rc < 0)
-        for (const auto &h : failure_hints()) yyjson_mut_arr_add_strcpy(d, hints, h.c_str());
+        for (const auto &h : failure_hints(app)) yyjson_mut_arr_add_strcpy(d, hints, h.c_str());
 }
 
 // --json leaves the text to the document's reader; the library's JSON writer
 // escapes every control character, and so does yyjson's.
-void print_result_json(int limit, yyjson_mut_doc *extra) {
-    g_json_printed = true;
+void print_result_json(App &app, int limit, yyjson_mut_doc *extra) {
+    app.outcome.json_printed = true;
     const std::string lib = kova_result_json();
     int32_t rc = kova_last_rc();
     JsonOut add;
-    error_json(add.doc, add.root, rc);
+    error_json(app, add.doc, add.root, rc);
     bool cut = limit > 0 && kova_result_count() > limit;
-    if (!cut && g_warnings.empty() && !extra && lib.size() > 2 && lib.back() == '}') {
+    if (!cut && app.outcome.warnings.empty() && !extra && lib.size() > 2 && lib.back() == '}') {
         // The common case, without reading the document again: the CLI's
         // members go in before its closing brace.
         char *more = yyjson_mut_write(add.doc, 0, nullptr);
@@ -130,8 +119,8 @@ void print_result_json(int limit, yyjson_mut_doc *extra) {
     if (!yyjson_mut_is_obj(root)) {  // only when memory ran out
         yyjson_mut_doc_free(d);
         JsonOut report;
-        outcome_json(report.doc, report.root, rc == KOVA_OK ? KOVA_ERR_OOM : rc);
-        report.print();
+        outcome_json(app, report.doc, report.root, rc == KOVA_OK ? KOVA_ERR_OOM : rc);
+        report.print(app);
         return;
     }
     yyjson_mut_val *results = yyjson_mut_obj_get(root, "results");
@@ -141,7 +130,7 @@ void print_result_json(int limit, yyjson_mut_doc *extra) {
         yyjson_mut_obj_add_uint(d, root, "total_results", n);
     }
     yyjson_mut_val *warnings = yyjson_mut_obj_get(root, "warnings");
-    for (const auto &w : g_warnings) yyjson_mut_arr_add_strcpy(d, warnings, w.c_str());
+    for (const auto &w : app.outcome.warnings) yyjson_mut_arr_add_strcpy(d, warnings, w.c_str());
     for (yyjson_mut_doc *from : {add.doc, extra}) {
         yyjson_mut_val *obj = from ? yyjson_mut_doc_get_root(from) : nullptr;
         size_t i, max;
@@ -156,63 +145,65 @@ void print_result_json(int limit, yyjson_mut_doc *extra) {
     yyjson_mut_doc_free(d);
 }
 
-void watch_failures() { out::watch_stderr(record_stderr); }
+void watch_failures(App &app) { out::watch_stderr(record_stderr, &app); }
 
-void note_failure(int32_t rc) {
-    if (g_failure.has_rc) return;
-    g_failure.rc = rc;
-    g_failure.has_rc = true;
+void note_failure(App &app, int32_t rc) {
+    Outcome &failure = app.outcome;
+    if (failure.has_rc) return;
+    failure.rc = rc;
+    failure.has_rc = true;
 }
 
-int fail(int status, int32_t rc, const std::string &msg) {
-    g_failure.own = !g_failure.explicit_error;
-    set_failure(rc, msg);
+int fail(App &app, int status, int32_t rc, const std::string &msg) {
+    app.outcome.own = !app.outcome.explicit_error;
+    set_failure(app.outcome, rc, msg);
     out::print(stderr, "kova: %s\n", msg.c_str());
     return status;
 }
 
-void warn(const std::string &msg) {
-    g_warnings.push_back(msg);
+void warn(App &app, const std::string &msg) {
+    app.outcome.warnings.push_back(msg);
     out::print(stderr, "kova: warning: %s\n", msg.c_str());
 }
 
-void json_failure(int status) {
-    if (status == EXIT_OK || g_json_printed) return;
-    int32_t rc = g_failure.has_rc ? g_failure.rc : status == EXIT_CANCELLED ? KOVA_ERR_TRANSPORT : KOVA_ERR_INVALID_ARG;
+void json_failure(App &app, int status) {
+    const Outcome &failure = app.outcome;
+    if (status == EXIT_OK || failure.json_printed) return;
+    int32_t rc = failure.has_rc ? failure.rc : status == EXIT_CANCELLED ? KOVA_ERR_TRANSPORT : KOVA_ERR_INVALID_ARG;
     JsonOut report;
     yyjson_mut_obj_add_int(report.doc, report.root, "rc", rc);
     yyjson_mut_obj_add_strcpy(report.doc, report.root, "result", kova_strerror(rc));
     yyjson_mut_obj_add_strcpy(report.doc, report.root, "error",
-                              g_failure.error.empty() ? kova_strerror(rc) : g_failure.error.c_str());
+                              failure.error.empty() ? kova_strerror(rc) : failure.error.c_str());
     yyjson_mut_obj_add_int(report.doc, report.root, "http_code", kova_last_http_code());
-    if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
-        yyjson_mut_obj_add_strcpy(report.doc, report.root, "transport_error", g_transport_reason.c_str());
-    yyjson_mut_obj_add_val(report.doc, report.root, "warnings", warnings_json(report.doc));
+    if (rc == KOVA_ERR_TRANSPORT && !app.transport_reason.empty())
+        yyjson_mut_obj_add_strcpy(report.doc, report.root, "transport_error", app.transport_reason.c_str());
+    yyjson_mut_obj_add_val(report.doc, report.root, "warnings", warnings_json(app, report.doc));
     yyjson_mut_obj_add_int(report.doc, report.root, "exit_status", status);
-    report.print();
+    report.print(app);
 }
 
 // ---------------------------------------------------------------------------
 // Tables and lines
 // ---------------------------------------------------------------------------
-int finish(int32_t rc) {
+int finish(App &app, int32_t rc) {
     if (rc == KOVA_OK || rc == KOVA_PARTIAL) return EXIT_OK;
     const char *e = kova_last_error();
-    set_failure(rc, e && e[0] ? e : kova_strerror(rc));
+    set_failure(app.outcome, rc, e && e[0] ? e : kova_strerror(rc));
     out::print(stderr, "kova: %s\n", e && e[0] ? e : kova_strerror(rc));
-    if (rc == KOVA_ERR_TRANSPORT && !g_transport_reason.empty())
-        out::print(stderr, "kova: the transport said: %s\n", g_transport_reason.c_str());
+    if (rc == KOVA_ERR_TRANSPORT && !app.transport_reason.empty())
+        out::print(stderr, "kova: the transport said: %s\n", app.transport_reason.c_str());
     // The library's warnings explain the failure: a refusal carries the
     // service's own words ("Sonarr: RootFolderPath: Folder ... does not exist").
     for (int32_t i = 0; i < kova_warning_count(); ++i) out::print(stderr, "kova:   %s\n", kova_warning(i));
     // What the failure most likely means for the setup, and what to change.
-    for (const auto &h : failure_hints()) out::print(stderr, "kova: hint: %s\n", h);
+    for (const auto &h : failure_hints(app)) out::print(stderr, "kova: hint: %s\n", h);
     return EXIT_FAILED;
 }
 
-void print_log(const std::string &indent) {
+void print_log(const App &app, const std::string &indent) {
     // The keys name the library's steps for its developers: only with -v.
-    if (!g_verbose) {
+    if (!app.o.verbose) {
         for (int32_t i = 0; i < kova_test_log_count(); ++i)
             out::print(stdout, "%s%s\n", indent.c_str(), kova_test_log_text(i));
         return;
@@ -231,11 +222,10 @@ void print_warnings(const std::string &indent) {
         out::print(stdout, "%s%s %s\n", indent.c_str(), ui::paint(ui::Tone::warn, "warning:"), kova_warning(i));
 }
 
-int32_t show_test(App &, int kind) {
-    static int32_t (*const test[3])() = {kova_jackett_test, kova_sonarr_test, kova_radarr_test};
-    int32_t rc = with_spinner(std::string("testing ") + k_service[kind], test[kind]);
-    out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, k_service[kind]), kova_base_url(kind));
-    print_log("    ");
+int32_t show_test(App &app, int kind) {
+    int32_t rc = with_spinner(app, std::string("testing ") + service(kind).name, service(kind).test);
+    out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, service(kind).name), kova_base_url(kind));
+    print_log(app, "    ");
     if (rc == KOVA_OK || rc == KOVA_PARTIAL)
         out::print(stdout, "    %s\n", ui::paint(ui::Tone::good, std::string(out::glyph("\xe2\x9c\x93", "+")) + " " + kova_strerror(rc)));
     else

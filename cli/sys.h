@@ -20,13 +20,13 @@ namespace sys {
 // Linux. Call it first in main.
 void init_streams();
 
-// Ctrl-C. `fn` runs on a thread of its own (never in a signal handler, so
-// it may take locks: cancelling a transport does) each time the user presses
-// Ctrl-C, and the program goes on. On POSIX a thread waits for SIGINT with
+// Ctrl-C. `fn(user)` runs on a thread of its own (never in a signal handler,
+// so it may take locks: cancelling a transport does) each time the user
+// presses Ctrl-C, and the program goes on. On POSIX a thread waits for SIGINT with
 // sigwait, and SIGINT is blocked in every other thread: call this first in
 // main, before any thread starts, since threads inherit the mask. On Windows
 // the console control handler does it (Ctrl-C and Ctrl-Break).
-void watch_interrupt(void (*fn)());
+void watch_interrupt(void (*fn)(void *user), void *user);
 // Stops watching (joins the POSIX thread, so no thread outlives main).
 void unwatch_interrupt();
 // Ends the process at once with `status`, running no destructors or atexit

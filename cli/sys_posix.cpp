@@ -25,7 +25,8 @@ namespace {
 pthread_t g_watcher;
 bool g_watching = false;
 std::atomic<bool> g_stop{false};
-void (*g_on_interrupt)() = nullptr;
+void (*g_on_interrupt)(void *) = nullptr;
+void *g_interrupt_user = nullptr;
 
 void *watch(void *) {
     sigset_t set;
@@ -36,13 +37,14 @@ void *watch(void *) {
         if (sigwait(&set, &sig) != 0) continue;
         // unwatch_interrupt wakes the thread with a SIGINT of its own.
         if (g_stop.load()) return nullptr;
-        g_on_interrupt();
+        g_on_interrupt(g_interrupt_user);
     }
 }
 }  // namespace
 
-void watch_interrupt(void (*fn)()) {
+void watch_interrupt(void (*fn)(void *user), void *user) {
     g_on_interrupt = fn;
+    g_interrupt_user = user;
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);

@@ -86,18 +86,20 @@ void restore_modes() {
 }  // namespace
 
 namespace {
-void (*g_on_interrupt)() = nullptr;
+void (*g_on_interrupt)(void *) = nullptr;
+void *g_interrupt_user = nullptr;
 
 // Windows runs a console control handler on a thread of its own.
 BOOL WINAPI on_control(DWORD type) {
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
-    g_on_interrupt();
+    g_on_interrupt(g_interrupt_user);
     return TRUE;  // handled: the program ends by itself
 }
 }  // namespace
 
-void watch_interrupt(void (*fn)()) {
+void watch_interrupt(void (*fn)(void *user), void *user) {
     g_on_interrupt = fn;
+    g_interrupt_user = user;
     SetConsoleCtrlHandler(on_control, TRUE);
 }
 

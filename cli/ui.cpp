@@ -176,15 +176,9 @@ void Table::print(FILE *out, const std::string &indent) const {
 }
 
 namespace {
-std::atomic<int64_t> g_received{0}, g_expected{-1};
 // Below this an answer is quick enough that its size says nothing.
 constexpr int64_t k_large = 256 * 1024;
 }  // namespace
-
-void progress(int64_t received, int64_t expected) {
-    g_received = received;
-    g_expected = expected;
-}
 
 struct Spinner::Impl {
     std::mutex m;
@@ -193,12 +187,11 @@ struct Spinner::Impl {
     std::thread th;
 };
 
-Spinner::Spinner(const std::string &label) : impl_(nullptr) {
+Spinner::Spinner(const std::string &label, Progress &progress) : impl_(nullptr) {
     if (!g_spinner) return;
-    g_received = 0;
-    g_expected = -1;
+    progress.report(0, -1);
     impl_ = new Impl;
-    impl_->th = std::thread([this, label] {
+    impl_->th = std::thread([this, label, &progress] {
         static const char *braille[] = {"\xe2\xa0\x8b", "\xe2\xa0\x99", "\xe2\xa0\xb9", "\xe2\xa0\xb8",
                                         "\xe2\xa0\xbc", "\xe2\xa0\xb4", "\xe2\xa0\xa6", "\xe2\xa0\xa7",
                                         "\xe2\xa0\x87", "\xe2\xa0\x8f"};
@@ -211,7 +204,7 @@ Spinner::Spinner(const std::string &label) : impl_(nullptr) {
         for (unsigned i = 0;; ++i) {
             double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
             std::string bytes;
-            int64_t got = g_received, want = g_expected;
+            int64_t got = progress.received, want = progress.expected;
             if (got >= k_large) {
                 bytes = "  " + human_size(static_cast<uint64_t>(got));
                 if (want >= got) bytes += " of " + human_size(static_cast<uint64_t>(want));

@@ -3,6 +3,7 @@
 // aligned tables and human-readable numbers.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -51,17 +52,23 @@ struct Table {
     void print(FILE *out, const std::string &indent = "  ") const;
 };
 
+// The transport's report on the answer arriving: bytes received so far and
+// the announced length (-1 when unknown). Any thread.
+struct Progress {
+    std::atomic<int64_t> received{0}, expected{-1};
+    void report(int64_t bytes, int64_t length) {
+        received = bytes;
+        expected = length;
+    }
+};
+
 // Shows "⠋ label 1.2s" on stderr while alive, only when stderr is a
 // terminal; erases itself when destroyed. Once an answer grows large it
 // shows the bytes received too ("⠋ label 3.4s  2.1 MiB of 8.0 MiB"), as
-// reported through progress().
-// The transport's report on the answer arriving: bytes received so far and
-// the announced length (-1 when unknown). Any thread.
-void progress(int64_t received, int64_t expected);
-
+// reported through `progress`, which it starts afresh.
 class Spinner {
 public:
-    explicit Spinner(const std::string &label);
+    Spinner(const std::string &label, Progress &progress);
     ~Spinner();
     Spinner(const Spinner &) = delete;
     Spinner &operator=(const Spinner &) = delete;

@@ -1,0 +1,274 @@
+// The command table and the option table of the kova command-line host, and
+// the help texts made from them: `kova --help`, `kova COMMAND --help`, and
+// what the completion and the manual page are generated from (generate.cpp).
+// One row per command, with its handler: main() knows no command by name.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "sys.h"
+
+namespace cli {
+namespace {
+
+// ---------------------------------------------------------------------------
+// Help texts. "@HTTP@" stands for the transport's name and "@CONFIG@" for
+// where the configuration is looked for, both of which depend on the platform;
+// "@SERVICES@" for the SERVICE arguments ("jackett|sonarr|radarr").
+// ---------------------------------------------------------------------------
+const char k_usage[] =
+    "usage: kova [options] <command> [arguments]\n"
+    "\n"
+    "Talks to Jackett, Sonarr and Radarr through the kova library.\n"
+    "\n"
+    "commands:\n"
+    "  demo                          the whole chain against built-in fake services\n"
+    "  config init|path|show         write a template, say which file is read,\n"
+    "                                print the settings (API keys hidden)\n"
+    "  config check [SERVICE|all]    validate the configured services\n"
+    "  test [SERVICE|all]            run the connection tests\n"
+    "  search QUERY...               Jackett search by free query\n"
+    "  search --imdb ID [--title T] [--query Q]\n"
+    "                                staged Jackett search: IMDb id, title, query\n"
+    "  lookup series|movie ...       look a series or film up in Sonarr/Radarr\n"
+    "  releases series|movie ID ...  releases Sonarr/Radarr find for a library item;\n"
+    "                                --grab N --yes sends release N to the download client\n"
+    "  add series|movie ID ...       add to the library (only with --yes)\n"
+    "  get series|movie IMDB ...     search-or-add: lookup, add if needed, releases\n"
+    "  parse jackett|releases|torznab FILE\n"
+    "                                read a saved answer offline\n"
+    "  version                       versions of kova and @HTTP@\n"
+    "\n"
+    "options (any command):\n";
+// (The options come from k_options.)
+const char k_usage_end[] =
+    "\n"
+    "exit status: 0 success (also partial success), 1 the operation failed,\n"
+    "2 usage or configuration error, 124 --deadline passed, 130 cancelled with Ctrl-C.\n";
+
+// Every option (see Option), in the order the help lists them.
+const Option k_options[] = {
+    {"--config", nullptr, "FILE", "configuration (default: @CONFIG@)", Option::any},
+    {"--json", nullptr, nullptr, "print JSON instead of tables", Option::any},
+    {"--timeout", nullptr, "MS", "time-out of each request in milliseconds (default 100000)", Option::any},
+    {"--deadline", nullptr, "MS", "time for the whole command: then kova cancels and exits 124", Option::any},
+    {"--verbose", "-v", nullptr, "log each HTTP request on stderr (API keys redacted), show log keys", Option::any},
+    {"--no-color", nullptr, nullptr, "no colours (also: NO_COLOR=1, or output not a terminal)", Option::any},
+    {"--help", "-h", nullptr, "help; 'kova COMMAND --help' for a command", Option::any},
+    {"--version", nullptr, nullptr, "versions, as 'kova version'", Option::any},
+    {"--imdb", nullptr, "ID", "IMDb id: tt and digits, or digits alone", Option::command},
+    {"--title", nullptr, "TITLE", "title of the series or film", Option::command},
+    {"--query", nullptr, "QUERY", "free query, the last stage of a staged search", Option::command},
+    {"--season", nullptr, "S", "season number", Option::command},
+    {"--episode", nullptr, "E", "episode number", Option::command},
+    {"--exact", nullptr, nullptr, "the episode or nothing: no fallback to the whole season", Option::command},
+    {"--root", nullptr, "PATH", "root folder to add under (default: the service's first)", Option::command},
+    {"--profile", nullptr, "NAME|ID", "quality profile (default: the service's first)", Option::command},
+    {"--limit", nullptr, "N", "print at most N rows (0: all)", Option::command},
+    {"--grab", nullptr, "N", "send release N (the # column) to the download client", Option::command},
+    {"--yes", "-y", nullptr, "write: without it a command that writes only says what it would do", Option::command},
+    {"--completion", nullptr, "SHELL", "print the completion script for bash or zsh", Option::hidden},
+    {"--man", nullptr, nullptr, "print the manual page kova(1) in roff", Option::hidden},
+};
+
+}  // namespace
+
+const Option *find_option(const std::string &name) {
+    for (const auto &o : k_options)
+        if (name == o.name || (o.alias && name == o.alias)) return &o;
+    return nullptr;
+}
+
+namespace {
+
+const Command k_commands[] = {
+    {"demo",
+     "usage: kova demo [--json]\n\n"
+     "Runs the whole chain against built-in fake services: no configuration, no\n"
+     "network. Shows the connection tests, a staged Jackett search, a Sonarr\n"
+     "search-or-add of an episode and the grab of one of its releases, a Radarr\n"
+     "search-or-add of a film already in the library, and the JSON result\n"
+     "document. --json prints only the document.\n",
+     "", cmd_demo, Before::checks},
+    {"config",
+     "usage: kova config check [@SERVICES@|all]\n"
+     "       kova config init\n"
+     "       kova config path\n"
+     "       kova config show\n\n"
+     "  check   validates each configured service through the library's settings\n"
+     "          handler: the service is reached, its key checked, and the\n"
+     "          normalised URL printed, or the error with its answer code (-1 key\n"
+     "          rejected, -2 not found, -3 too many requests, -4 unreachable, -5\n"
+     "          unexpected answer, -8 invalid settings) and a hint when one fits\n"
+     "  init    writes a template that explains itself, readable by you only;\n"
+     "          it never replaces a file\n"
+     "  path    prints the file kova reads (stdout) and why that one (stderr)\n"
+     "  show    prints the settings as kova reads them, API keys as ***\n\n"
+     "The file: --config FILE, else @CONFIG@\n"
+     "It is a JSON object with one object per service:\n\n"
+     "  {\n"
+     "    \"Jackett\": {\"Url\": \"http://192.168.1.5:9117\", \"APIKey\": \"...\"},\n"
+     "    \"Sonarr\":  {\"Url\": \"https://media.lan/sonarr\", \"APIKey\": \"...\",\n"
+     "                \"CAFile\": \"/etc/ssl/lan-ca.pem\"},\n"
+     "    \"Radarr\":  {\"Host\": \"10.0.0.7\", \"Port\": 7878, \"APIKey\": \"...\", \"Insecure\": true},\n"
+     "    \"TimeoutMs\": 30000\n"
+     "  }\n\n"
+     "per service:\n"
+     "  Url       the address you open in a browser: http or https, the host\n"
+     "            ([IPv6] in brackets), the port (default 80 or 443, as in the\n"
+     "            browser) and the path behind a reverse proxy, if any\n"
+     "  Host, Port, UseHttps, UrlBase\n"
+     "            the address in parts, instead of Url (never both); Port\n"
+     "            defaults to 9117, 8989, 7878\n"
+     "  APIKey    Jackett: at the top of its dashboard; Sonarr and Radarr:\n"
+     "            Settings > General > Security > API Key\n"
+     "  Insecure  true: no TLS certificate check (self-signed, trusted network)\n"
+     "  CAFile    PEM file of the CA that signed the service's certificate\n"
+     "  ID        your name for the configuration, passed to the validation\n"
+     "top level:\n"
+     "  TimeoutMs the time-out of each request, in milliseconds\n"
+     "  Proxy     proxy URL for every service; \"\" for none\n\n"
+     "Members whose names start with _ are notes; // comments are fine too. An\n"
+     "unknown member is a warning that names the nearest known one.\n"
+     "KOVA_JACKETT_URL, KOVA_JACKETT_API_KEY (and the same for SONARR and RADARR)\n"
+     "replace the file's address and key; they may configure a service alone.\n",
+     "", cmd_config, Before::checks},
+    {"test",
+     "usage: kova test [@SERVICES@|all]\n\n"
+     "Runs the connection tests and prints their log: Jackett lists its configured\n"
+     "indexers; Sonarr and Radarr report their root folder and quality profiles.\n",
+     "", cmd_test, Before::config},
+    {"search",
+     "usage: kova search QUERY...\n"
+     "       kova search --imdb ID [--title TITLE] [--query QUERY]\n\n"
+     "Searches Jackett. With --imdb the search runs in stages: the IMDb id, then\n"
+     "the title (dropping rows of other IMDb ids), then the query; it stops at\n"
+     "the first stage with results.\n\n"
+     "  --limit N     print at most N rows (0: all)\n",
+     "imdb title query limit", cmd_search, Before::config},
+    {"lookup",
+     "usage: kova lookup series [--imdb ID] [--title TITLE]\n"
+     "       kova lookup series ID_OR_TITLE\n"
+     "       kova lookup movie IMDB_ID\n\n"
+     "Looks a series up in Sonarr (by IMDb id, then title) or a film up in Radarr\n"
+     "(by IMDb id) and lists what the service knows; '*' marks the match.\n",
+     "imdb title", cmd_lookup, Before::config},
+    {"releases",
+     "usage: kova releases series SERIES_ID --season S [--episode E [--exact]] [--grab N [--yes]]\n"
+     "       kova releases movie MOVIE_ID [--grab N [--yes]]\n\n"
+     "Lists the releases Sonarr finds for an episode (or a whole season without\n"
+     "--episode) of a library series, or Radarr for a library film, with their\n"
+     "quality and, for those the service rejected, its first reason. IDs are\n"
+     "library ids (see 'kova get' or the services' web pages). When the season\n"
+     "has no such episode, Sonarr's releases for the whole season are listed and\n"
+     "a line says so.\n\n"
+     "  --exact       the episode or nothing: fail when the season has no such episode\n"
+     "  --limit N     print at most N rows (0: all)\n"
+     "  --grab N      send release N (the # column, from 1) to the service's\n"
+     "                download client; without --yes it only says what it would send\n",
+     "season episode exact limit grab yes", cmd_releases, Before::config},
+    {"add",
+     "usage: kova add series TVDB_ID [--root PATH] [--profile NAME|ID] [--yes]\n"
+     "       kova add movie TMDB_ID [--root PATH] [--profile NAME|ID] [--yes]\n\n"
+     "Adds a series to Sonarr or a film to Radarr, unmonitored and without an\n"
+     "automatic search. Without --yes it only says what it would do, after the\n"
+     "same checks: the root folder must not trim to nothing ('/'), a root folder\n"
+     "that is not one of the service's is warned about, and the profile must\n"
+     "exist.\n\n"
+     "  --root PATH       default: the service's first root folder\n"
+     "  --profile NAME|ID an id, a name, or a name in another letter case when only\n"
+     "                    one profile has it; default: the service's first profile\n",
+     "root profile yes", cmd_add, Before::config},
+    {"get",
+     "usage: kova get series IMDB_ID --season S [--episode E] [--title T] [--root PATH] [--profile P] [--yes]\n"
+     "       kova get movie IMDB_ID [--root PATH] [--profile P] [--yes]\n\n"
+     "Search-or-add: looks the item up, finds it in the library or adds it there,\n"
+     "then lists the releases for the episode (whole season without --episode)\n"
+     "or the film. Library writes happen only with --yes; without it the command\n"
+     "makes the same checks as with it (root folder and profile, as 'kova add'),\n"
+     "says what it would do and stops.\n\n"
+     "  --root PATH   root folder for an add (default: the service's first)\n"
+     "  --profile P   quality profile for an add, as 'kova add' takes it\n"
+     "  --limit N     print at most N rows (0: all)\n",
+     "season episode title root profile yes limit", cmd_get, Before::config},
+    {"parse",
+     "usage: kova parse jackett|releases|torznab FILE\n\n"
+     "Reads an answer saved earlier ('-' for standard input) without any network:\n"
+     "a Jackett results answer, a Sonarr/Radarr release list, or a Torznab\n"
+     "indexer list.\n\n"
+     "  --limit N     print at most N rows (0: all)\n",
+     "limit", cmd_parse, Before::checks},
+    {"version", "usage: kova version [--json]\n\nPrints the versions of kova, its library and @HTTP@.\n", "", cmd_version, Before::checks},
+    {"help", "usage: kova help [COMMAND]\n", "", cmd_help, Before::nothing},
+};
+
+// A help text with its marks replaced (see above). The help texts are the
+// CLI's own: printed as they are.
+out::Shown expand(const char *text) {
+    std::string s = text;
+    auto put = [&s](const char *mark, const char *value) {
+        for (size_t at = s.find(mark); at != std::string::npos; at = s.find(mark, at + strlen(value)))
+            s.replace(at, strlen(mark), value);
+    };
+    std::string services;
+    for (const auto &svc : k_services) services += (services.empty() ? "" : "|") + std::string(svc.lower);
+    put("@HTTP@", net::name());
+    put("@CONFIG@", sys::config_lookup_help());
+    put("@SERVICES@", services.c_str());
+    return out::Shown::verbatim(s);
+}
+
+// `kova --help`: the commands, then the options any command takes.
+std::string overview_text() {
+    std::string s = k_usage;
+    for (const auto &o : k_options) {
+        if (o.scope != Option::any) continue;
+        std::string name = std::string(o.name) + (o.value ? std::string(" ") + o.value : "") +
+                           (o.alias ? std::string(", ") + o.alias : "");
+        name.resize(std::max<size_t>(name.size(), 16), ' ');
+        s += "  " + name + "  " + o.help + "\n";
+    }
+    return s + k_usage_end;
+}
+
+}  // namespace
+
+const Command *find_command(const std::string &name) {
+    for (const auto &c : k_commands)
+        if (name == c.name) return &c;
+    return nullptr;
+}
+
+out::Shown help_text(const Command *c) { return expand(c ? c->usage : overview_text().c_str()); }
+
+int cmd_help(App &app) {
+    const Options &o = app.o;
+    if (o.args.empty()) {
+        out::puts(stdout, help_text(nullptr));
+        return EXIT_OK;
+    }
+    const Command *c = find_command(o.args[0]);
+    if (!c) return usage_error("no command " + o.args[0]);
+    out::puts(stdout, help_text(c));
+    return EXIT_OK;
+}
+
+std::vector<CommandDoc> command_docs() {
+    std::vector<CommandDoc> docs;
+    for (const auto &c : k_commands) docs.push_back({c.name, help_text(&c).str(), c.options});
+    return docs;
+}
+
+std::vector<OptionDoc> option_docs() {
+    std::vector<OptionDoc> docs;
+    for (const auto &o : k_options)
+        if (o.scope != Option::hidden)
+            docs.push_back({o.name, o.alias, o.value, expand(o.help).str(), o.scope == Option::any});
+    return docs;
+}
+
+std::string overview() { return help_text(nullptr).str(); }
+
+}  // namespace cli
