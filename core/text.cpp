@@ -182,12 +182,13 @@ namespace {
 // (a stretch-wise strnlen and memcpy is no better). The blocks are read at
 // addresses aligned to their size, so the block holding the NUL may hold
 // bytes after the text but never leaves the page the NUL is on (what every
-// strlen does); AddressSanitizer is told, as it would take that for an
-// overflow. No block after the one holding the NUL is read.
+// strlen does); the sanitizers are told, as they would take that for an
+// overflow (or, when the bytes after the text were freed, for a use after
+// free). No block after the one holding the NUL is read.
 typedef unsigned char text_block __attribute__((vector_size(16), may_alias));
 constexpr size_t k_block = sizeof(text_block);
 
-__attribute__((no_sanitize("address"))) inline bool has_nul(const char *p) {
+__attribute__((no_sanitize("address", "thread"))) inline bool has_nul(const char *p) {
     text_block zero = *reinterpret_cast<const text_block *>(p) == 0;
     uint64_t lo, hi;
     memcpy(&lo, &zero, 8);
@@ -195,7 +196,7 @@ __attribute__((no_sanitize("address"))) inline bool has_nul(const char *p) {
     return (lo | hi) != 0;
 }
 
-__attribute__((no_sanitize("address"))) size_t copy_to_nul(const char *src, char *dst, size_t room, bool *done) {
+__attribute__((no_sanitize("address", "thread"))) size_t copy_to_nul(const char *src, char *dst, size_t room, bool *done) {
     size_t i = 0;
     while (i < room && (reinterpret_cast<uintptr_t>(src + i) & (k_block - 1))) {
         if (!src[i]) {

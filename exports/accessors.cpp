@@ -35,10 +35,10 @@ const char *text(const char *s) { return s ? s : empty_text; }
 #define KV_ROW_ACCESSOR_text(name) KV_TEXT(kova_result_##name, row_at, name)
 #define KV_ROW_ACCESSOR_count(name) KV_INT(kova_result_##name, row_at, name, -1)
 #define KV_ROW_ACCESSOR_flag(name) KV_INT(kova_result_##name, row_at, name, 0)
-#define KV_ROW_ACCESSOR_date(name)                \
+#define KV_ROW_ACCESSOR_date(name)                   \
     KOVA_API int64_t kova_result_##name(int32_t i) { \
-        const result_row *r = row_at(i);          \
-        return r ? r->name : -1;                  \
+        const result_row *r = row_at(i);             \
+        return r ? r->name : -1;                     \
     }
 #define KV_ROW_ACCESSOR_size(name)                                  \
     KOVA_API int32_t kova_result_##name(int32_t i, uint64_t *out) { \
