@@ -103,11 +103,6 @@ FILE *open_file(const std::string &path);
 // else (a pipe, a terminal) or when it cannot tell.
 bool regular_size(FILE *f, uint64_t &size);
 
-// Tells the system that the buffer [p, p + n), about to be filled, is a large
-// one: on Linux backed by huge pages where the system allows it, which costs
-// a file of hundreds of megabytes far fewer page faults. Elsewhere nothing.
-void hint_large(void *p, size_t n);
-
 // Everything left to read from f, in one buffer from malloc: *size bytes and
 // a NUL after them (free it, or hand it to kova_parse_jackett_take). A
 // regular file goes into a buffer of its exact size, read once with no copy
@@ -128,7 +123,6 @@ inline char *read_all(FILE *f, size_t *size) {
         errno = ENOMEM;
         return nullptr;
     }
-    hint_large(buf, cap + 1);
     size_t used = 0;
     for (;;) {
         if (used == cap) {
@@ -140,7 +134,6 @@ inline char *read_all(FILE *f, size_t *size) {
             }
             buf = more;
             cap *= 2;
-            hint_large(buf, cap + 1);
         }
         size_t n = fread(buf + used, 1, cap - used, f);
         used += n;

@@ -13,7 +13,6 @@
 #include <pthread.h>
 #include <sys/ioctl.h>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -163,18 +162,6 @@ bool file_exists(const std::string &path, bool &others_can_read) {
 }
 
 FILE *open_file(const std::string &path) { return fopen(path.c_str(), "rb"); }
-
-void hint_large(void *p, size_t n) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr uintptr_t huge = uintptr_t{2} << 20;
-    uintptr_t start = (reinterpret_cast<uintptr_t>(p) + huge - 1) & ~(huge - 1);
-    uintptr_t end = (reinterpret_cast<uintptr_t>(p) + n) & ~(huge - 1);
-    if (end > start) (void)madvise(reinterpret_cast<void *>(start), end - start, MADV_HUGEPAGE);
-#else
-    (void)p;
-    (void)n;
-#endif
-}
 
 bool regular_size(FILE *f, uint64_t &size) {
     struct stat st {};

@@ -304,7 +304,6 @@ bool file_exists(const std::string &path, bool &others_can_read) {
 
 FILE *open_file(const std::string &path) { return _wfopen(widen(path).c_str(), L"rb"); }
 
-void hint_large(void *, size_t) {}
 
 bool regular_size(FILE *f, uint64_t &size) {
     struct _stat64 st {};

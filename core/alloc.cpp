@@ -51,14 +51,7 @@ bool fault_random_fails() {
 #endif
 
 namespace {
-// yyjson's allocations: a large answer's values are its largest block. Not
-// when yyjson grows one (answers of tiny values outgrow its estimate): a
-// huge-page block that realloc moves costs memory instead of time.
-void *alc_malloc(void *, size_t n) {
-    void *p = mem_alloc(n);
-    hint_large(p, n);
-    return p;
-}
+void *alc_malloc(void *, size_t n) { return mem_alloc(n); }
 void *alc_realloc(void *, void *p, size_t, size_t n) { return mem_realloc(p, n); }
 void alc_free(void *, void *p) { mem_free(p); }
 } // namespace

@@ -43,13 +43,4 @@ int random_bytes(void *buf, size_t n);
 // Seconds since 1970-01-01T00:00:00Z.
 int64_t time_seconds();
 
-// Tells the system that the block [p, p + n), just allocated and about to be
-// filled, is a large one: on Linux it is backed by huge pages where the system
-// allows it (transparent huge pages in their "madvise" mode), so that a large
-// answer costs some five hundred times fewer page faults, and fewer TLB misses
-// while it is read. Blocks under large_block bytes, and other systems:
-// nothing.
-inline constexpr size_t large_block = 4u << 20;
-void hint_large(void *p, size_t n);
-
 } // namespace kova

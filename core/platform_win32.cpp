@@ -37,6 +37,5 @@ int random_bytes(void *buf, size_t n) {
 int64_t time_seconds() { return static_cast<int64_t>(_time64(nullptr)); }
 
 // Large pages on Windows need a privilege that programs do not hold: nothing.
-void hint_large(void *, size_t) {}
 
 } // namespace kova

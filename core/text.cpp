@@ -234,7 +234,6 @@ char *copy_padded(const char *text, size_t len, size_t *n) {
         if (len > SIZE_MAX - YYJSON_PADDING_SIZE) return nullptr;
         auto *buf = static_cast<char *>(mem_alloc(len + YYJSON_PADDING_SIZE));
         if (!buf) return nullptr;
-        hint_large(buf, len);
         memcpy(buf, text, len);
         memset(buf + len, 0, YYJSON_PADDING_SIZE);
         *n = len;
@@ -255,7 +254,6 @@ char *copy_padded(const char *text, size_t len, size_t *n) {
         }
         buf = more;
         cap *= 2;
-        hint_large(buf, cap);
     }
     // The slack stays: pages never written cost no memory.
     memset(buf + used, 0, YYJSON_PADDING_SIZE);

@@ -386,7 +386,6 @@ bool reserve_rows(result_set *rs, yyjson_val *arr) {
     if (n <= 64) return true; // the first growth step covers it
     auto *p = static_cast<result_row *>(mem_alloc(sizeof(result_row) * static_cast<size_t>(n)));
     if (!p) return false;
-    hint_large(p, sizeof(result_row) * static_cast<size_t>(n));
     rs->rows = p;
     rs->row_cap = n;
     return true;
