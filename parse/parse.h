@@ -58,9 +58,9 @@ void warn_refusal(diagnostics *d, const char *name, const char *body, const char
 // Result rows and result sets (parse/)
 // ---------------------------------------------------------------------------
 // The row's members come from the field list (parse/row_fields.h), in groups
-// by size. What releasing a row reads comes first, side by side (categories
-// and own): releasing a large set reads one cache line of each row, not
-// two, as the rows start at 16-byte boundaries. Texts are never null in a
+// by size. What releasing a row reads (categories and own) shares 16 aligned
+// bytes: releasing a large set reads one cache line of each row, not two, as
+// the rows start at 16-byte boundaries. Texts are never null in a
 // completed row ("" when absent); they may point into the set's document or
 // into `own`. Only `own` and the categories are released through the row.
 #define KV_ROW_PTR_text(name)
@@ -68,7 +68,7 @@ void warn_refusal(diagnostics *d, const char *name, const char *body, const char
 #define KV_ROW_PTR_flag(name)
 #define KV_ROW_PTR_date(name)
 #define KV_ROW_PTR_size(name)
-#define KV_ROW_PTR_categories(name) int32_t *name;
+#define KV_ROW_PTR_categories(name) alignas(16) int32_t *name;
 #define KV_ROW_TEXT_text(name) const char *name;
 #define KV_ROW_TEXT_count(name)
 #define KV_ROW_TEXT_flag(name)
@@ -88,23 +88,24 @@ void warn_refusal(diagnostics *d, const char *name, const char *body, const char
 #define KV_ROW_INT_size(name) int32_t has_##name;
 #define KV_ROW_INT_categories(name) int32_t name##_count;
 struct alignas(16) result_row {
-#define KV_X(name, kind, ...) KV_ROW_PTR_##kind(name)
-    KV_ROW_FIELDS(KV_X)
-#undef KV_X
-    char *own;       // texts the row had to build itself (numbers as text, ...)
-    yyjson_val *raw; // borrowed: the row's object inside the set's document
 #define KV_X(name, kind, ...) KV_ROW_TEXT_##kind(name)
     KV_ROW_FIELDS(KV_X)
 #undef KV_X
 #define KV_X(name, kind, ...) KV_ROW_WIDE_##kind(name)
     KV_ROW_FIELDS(KV_X)
 #undef KV_X
+#define KV_X(name, kind, ...) KV_ROW_PTR_##kind(name)
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
+    char *own;       // texts the row had to build itself (numbers as text, ...)
+    yyjson_val *raw; // borrowed: the row's object inside the set's document
 #define KV_X(name, kind, ...) KV_ROW_INT_##kind(name)
     KV_ROW_FIELDS(KV_X)
 #undef KV_X
 };
-static_assert(offsetof(result_row, own) == sizeof(void *) && sizeof(result_row) % 16 == 0,
-              "the categories and own share 16 bytes at the start of each row");
+static_assert(offsetof(result_row, own) == offsetof(result_row, category) + sizeof(void *) &&
+                  offsetof(result_row, category) % 16 == 0 && sizeof(result_row) % 16 == 0,
+              "the categories and own share 16 bytes of each row");
 
 struct indexer_entry {
     char *id;
