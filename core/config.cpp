@@ -134,9 +134,12 @@ int32_t service_configure(core_context *ctx, int32_t kind, const char *host, int
     return OK;
 }
 
-int32_t service_set_url_base(core_context *ctx, int32_t kind, const char *path) {
-    if (!kind_ok(kind)) return fail(ctx, ERR_INVALID_ARG, "unknown service");
-    const char *name = k_svc_name[kind];
+namespace {
+// A URL base's bytes are those of a URL path; normalised (one leading slash,
+// no trailing one: "sonarr", "/sonarr/" and "//sonarr" are the same base),
+// it is at most k_max_url_base long. *start and *len: the base without its
+// slashes.
+bool url_base_ok(const char *path, const char **start, size_t *len) {
     const char *p = path ? path : "";
     size_t n = strlen(p);
     for (size_t i = 0; i < n; ++i) {
@@ -144,17 +147,30 @@ int32_t service_set_url_base(core_context *ctx, int32_t kind, const char *path) 
             i += 2;
             continue;
         }
-        if (!path_byte(static_cast<unsigned char>(p[i])))
-            return fail(ctx, ERR_INVALID_ARG, "%s: invalid URL base", name);
+        if (!path_byte(static_cast<unsigned char>(p[i]))) return false;
     }
-    // One leading slash, no trailing one: "sonarr", "/sonarr/" and
-    // "//sonarr" are the same base.
     while (n > 0 && *p == '/') {
         ++p;
         --n;
     }
     while (n > 0 && p[n - 1] == '/') --n;
-    if (n > k_max_url_base) return fail(ctx, ERR_INVALID_ARG, "%s: invalid URL base", name);
+    *start = p;
+    *len = n;
+    return n <= k_max_url_base;
+}
+
+bool starts_with_nocase(const char *s, const char *prefix) {
+    size_t n = strlen(prefix);
+    return strlen(s) >= n && mentions_word(s, n, prefix);
+}
+} // namespace
+
+int32_t service_set_url_base(core_context *ctx, int32_t kind, const char *path) {
+    if (!kind_ok(kind)) return fail(ctx, ERR_INVALID_ARG, "unknown service");
+    const char *name = k_svc_name[kind];
+    const char *p;
+    size_t n;
+    if (!url_base_ok(path, &p, &n)) return fail(ctx, ERR_INVALID_ARG, "%s: invalid URL base", name);
     service_config &s = ctx->svc[kind];
     if (!s.configured) return fail(ctx, ERR_NOT_CONFIGURED, "%s is not configured", name);
 
@@ -175,6 +191,74 @@ int32_t service_set_url_base(core_context *ctx, int32_t kind, const char *path) 
     s.base_url = url.release();
     s.url_base = base.release();
     return OK;
+}
+
+int32_t service_configure_url(core_context *ctx, int32_t kind, const char *url, const char *api_key) {
+    if (!kind_ok(kind)) return fail(ctx, ERR_INVALID_ARG, "unknown service");
+    const char *name = k_svc_name[kind];
+    auto refuse = [&](const char *part) { return fail(ctx, ERR_INVALID_ARG, "%s: invalid URL: %s", name, part); };
+    if (!url || !*url) return refuse("none given");
+    int32_t https;
+    const char *p;
+    if (starts_with_nocase(url, "http://")) {
+        https = 0;
+        p = url + 7;
+    } else if (starts_with_nocase(url, "https://")) {
+        https = 1;
+        p = url + 8;
+    } else {
+        return refuse("the scheme must be http:// or https://");
+    }
+    // The authority: up to the path, query or fragment.
+    const size_t auth_len = strcspn(p, "/?#");
+    const char *auth_end = p + auth_len;
+    if (memchr(p, '@', auth_len)) return refuse("it holds user information");
+    char host[256];
+    const char *port_at = nullptr; // after the ':' before the port
+    if (*p == '[') {
+        const char *close = static_cast<const char *>(memchr(p, ']', auth_len));
+        size_t n = close ? static_cast<size_t>(close - p - 1) : 0;
+        if (!close || n == 0 || n >= sizeof host) return refuse("the IPv6 address in brackets is not one");
+        memcpy(host, p + 1, n);
+        host[n] = '\0';
+        if (!is_ipv6_literal(host)) return refuse("the IPv6 address in brackets is not one");
+        if (close + 1 < auth_end) {
+            if (close[1] != ':') return refuse("the host is followed by something other than a port");
+            port_at = close + 2;
+        }
+    } else {
+        const char *colon = static_cast<const char *>(memchr(p, ':', auth_len));
+        size_t n = colon ? static_cast<size_t>(colon - p) : auth_len;
+        if (n == 0) return refuse("the host is empty");
+        if (n >= sizeof host) return refuse("the host is too long");
+        memcpy(host, p, n);
+        host[n] = '\0';
+        if (colon) port_at = colon + 1;
+    }
+    // Absent, the port is the scheme's: a URL names a place.
+    int32_t port = https ? 443 : 80;
+    if (port_at) {
+        size_t n = static_cast<size_t>(auth_end - port_at);
+        int32_t v = 0;
+        bool digits = n >= 1 && n <= 5;
+        for (size_t i = 0; digits && i < n; ++i) {
+            digits = port_at[i] >= '0' && port_at[i] <= '9';
+            v = v * 10 + (port_at[i] - '0');
+        }
+        if (!digits || v < 1 || v > 65535) return refuse("the port is not a number from 1 to 65535");
+        port = v;
+    }
+    // The path, which is the URL base; nothing may follow it.
+    const char *path = auth_end;
+    size_t path_len = strcspn(path, "?#");
+    if (path[path_len] == '?') return refuse("it has a query");
+    if (path[path_len] == '#') return refuse("it has a fragment");
+    const char *base;
+    size_t base_len;
+    if (!url_base_ok(path, &base, &base_len)) return fail(ctx, ERR_INVALID_ARG, "%s: invalid URL base", name);
+    int32_t rc = service_configure(ctx, kind, host, port, https, api_key);
+    if (rc != OK) return rc;
+    return service_set_url_base(ctx, kind, path);
 }
 
 } // namespace kova

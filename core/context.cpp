@@ -45,6 +45,7 @@ void begin_call(diagnostics *d) {
     d->rc = 0;
     d->http_code = 0;
     d->err[0] = '\0';
+    d->transport_err[0] = '\0';
 }
 
 int32_t fail(diagnostics *d, int32_t code, const char *fmt, ...) {
@@ -93,6 +94,7 @@ void diag_save(const diagnostics *d, diag_mark *m) {
     m->rc = d->rc;
     m->warning_count = d->warning_count;
     memcpy(m->err, d->err, sizeof m->err);
+    memcpy(m->transport_err, d->transport_err, sizeof m->transport_err);
 }
 
 void diag_rewind(diagnostics *d, const diag_mark *m) {
@@ -103,6 +105,7 @@ void diag_rewind(diagnostics *d, const diag_mark *m) {
     if (d->warning_count > m->warning_count) d->warning_count = m->warning_count;
     d->rc = m->rc;
     memcpy(d->err, m->err, sizeof d->err);
+    memcpy(d->transport_err, m->transport_err, sizeof d->transport_err);
 }
 
 void log_clear(diagnostics *d) {

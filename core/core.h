@@ -55,6 +55,7 @@ inline constexpr int log_size = 1024;
 inline constexpr int32_t max_rows = 200000;
 inline constexpr int32_t max_lookup = 100000;
 inline constexpr int32_t max_profiles = 10000;
+inline constexpr int32_t max_roots = 10000;
 inline constexpr int32_t max_categories = 4096;
 inline constexpr int32_t default_timeout_ms = 100000;
 
@@ -107,6 +108,15 @@ void uuid4(char out[37]);
 // length, or to_nul for a text that ends at its NUL: its end is then found
 // while it is copied, in one pass. Null when out of memory.
 char *copy_padded(const char *text, size_t len, size_t *n);
+// Whether the n bytes at text hold word (lower-case ASCII) in any letter case.
+bool mentions_word(const char *text, size_t n, const char *word);
+// Writes text into out as a message a host may show: every "apikey=" value
+// and every occurrence of secret (when it is six bytes or longer, so that it
+// cannot match ordinary words) becomes "***", control characters become
+// spaces and runs of spaces one, invalid UTF-8 bytes become U+FFFD, and a
+// text longer than warn_size - 1 bytes is cut at a character boundary and
+// ends with "...".
+void redact_text(const char *text, const char *secret, char out[warn_size]);
 
 // A strbuf released on every path out of a scope.
 struct buf_guard {
@@ -133,10 +143,14 @@ struct diagnostics {
     int32_t rc;
     int32_t http_code;
     char err[err_size];
+    // The transport's own text for the call's last transport failure,
+    // redacted (redact_text); "" when there was none.
+    char transport_err[warn_size];
 };
 
-// The per-call reset: warnings, result code, HTTP status and error text (the
-// test log is cleared by the operations that write one).
+// The per-call reset: warnings, result code, HTTP status, error text and the
+// transport's text (the test log is cleared by the operations that write
+// one).
 void begin_call(diagnostics *d);
 int32_t fail(diagnostics *d, int32_t code, const char *fmt, ...) KV_PRINTF(3, 4);
 int32_t fail_oom(diagnostics *d); // fail(ERR_OOM, "out of memory")
@@ -146,12 +160,14 @@ void log_clear(diagnostics *d);
 const char *code_name(int32_t code);
 
 // What a step the operation may tolerate can change in the diagnostics: the
-// result code, the error text and the warnings. diag_rewind undoes a
-// tolerated failure (the test log and the HTTP status stay as they are).
+// result code, the error text, the transport's text and the warnings.
+// diag_rewind undoes a tolerated failure (the test log and the HTTP status
+// stay as they are).
 struct diag_mark {
     int32_t rc;
     int32_t warning_count;
     char err[err_size];
+    char transport_err[warn_size];
 };
 void diag_save(const diagnostics *d, diag_mark *m);
 void diag_rewind(diagnostics *d, const diag_mark *m);
@@ -181,6 +197,14 @@ int32_t service_configure(core_context *c, int32_t kind, const char *host, int32
 // Sets the path prefix of a configured service ("sonarr/" -> "/sonarr"; NULL,
 // "" or "/" for none), part of its base URL until the next configuration.
 int32_t service_set_url_base(core_context *c, int32_t kind, const char *path);
+// Configures a service from its URL: http:// or https://, a host (an IPv6
+// literal in brackets), an optional port (absent: the scheme's, 80 or 443)
+// and an optional path, its URL base. The same checks and effect as
+// service_configure followed by service_set_url_base; a query, a fragment,
+// user information, another scheme, an empty host or a bad port is refused
+// with a message naming it, and a refused URL leaves the previous
+// configuration in force.
+int32_t service_configure_url(core_context *c, int32_t kind, const char *url, const char *api_key);
 const char *service_name(int32_t kind);
 int32_t service_default_port(int32_t kind);
 // True when text is an IPv6 address literal without brackets: eight groups of

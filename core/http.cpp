@@ -62,13 +62,18 @@ int32_t http_request(core_context *ctx, const kova_io *io, int32_t kind, http_me
         copy_failed = copy == nullptr;
     }
     release_out(io, tbody);
-    release_out(io, terr);
     ctx->http_code = status;
 
     if (r != 0) {
+        // What the transport said is the host's best clue (connection
+        // refused, a certificate problem, cancelled); it may quote the URL,
+        // and with it the key.
+        redact_text(terr ? terr : "", svc.api_key, ctx->transport_err);
+        release_out(io, terr);
         mem_free(copy);
         return fail(ctx, ERR_TRANSPORT, "%s %s: transport failure", name, label);
     }
+    release_out(io, terr);
     if (copy_failed) return fail_oom(ctx);
     *body_out = copy;
     if (status >= 200 && status <= 299) {

@@ -261,4 +261,92 @@ char *copy_padded(const char *text, size_t len, size_t *n) {
     return buf;
 }
 
+namespace {
+// Room for a redacted text without its NUL; a cut text ends with "...".
+constexpr size_t k_room = warn_size - 1;
+
+unsigned char lower(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; }
+
+} // namespace
+
+bool mentions_word(const char *text, size_t n, const char *word) {
+    size_t w = strlen(word);
+    for (size_t i = 0; i + w <= n; ++i) {
+        size_t k = 0;
+        while (k < w && lower(static_cast<unsigned char>(text[i + k])) == static_cast<unsigned char>(word[k])) ++k;
+        if (k == w) return true;
+    }
+    return false;
+}
+
+namespace {
+bool value_ends(char c) {
+    return c == '\0' || c == '&' || c == '#' || c == '"' || c == '\'' || c == ';' || c == ',' || c == ' ' ||
+           c == '\t' || c == '\r' || c == '\n';
+}
+
+// (see core.h) every "apikey=" value and
+// every occurrence of the key itself (when long enough not to match ordinary
+// words) becomes "***", control characters become spaces, runs of spaces
+// collapse, invalid UTF-8 bytes become U+FFFD, and a text too long is cut at
+// a character boundary and ends with "...".
+} // namespace
+
+void redact_text(const char *text, const char *secret, char out[warn_size]) {
+    const size_t secret_len = secret ? strlen(secret) : 0;
+    const size_t n = strlen(text);
+    size_t o = 0;
+    bool cut = false;
+    auto put = [&](const char *s, size_t len) {
+        if (cut) return;
+        if (o + len > k_room) {
+            cut = true;
+            return;
+        }
+        memcpy(out + o, s, len);
+        o += len;
+    };
+    for (size_t i = 0; i < n && !cut;) {
+        const char *p = text + i;
+        if (n - i >= 7 && mentions_word(p, 7, "apikey=")) {
+            put(p, 7);
+            put("***", 3);
+            i += 7;
+            while (!value_ends(text[i])) ++i;
+            continue;
+        }
+        if (secret_len >= 6 && n - i >= secret_len && memcmp(p, secret, secret_len) == 0) {
+            put("***", 3);
+            i += secret_len;
+            continue;
+        }
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c < 0x20 || c == 0x7F) c = ' ';
+        if (c == ' ') {
+            if (o > 0 && out[o - 1] != ' ') put(" ", 1);
+            ++i;
+            continue;
+        }
+        size_t len = utf8_len(p, n - i);
+        if (len == 0) {
+            put("\xEF\xBF\xBD", 3);
+            ++i;
+        } else {
+            put(p, len);
+            i += len;
+        }
+    }
+    if (cut) {
+        // Room for "...": drop whole characters from the end.
+        if (o > k_room - 3) {
+            o = k_room - 3;
+            while (o > 0 && (static_cast<unsigned char>(out[o]) & 0xC0) == 0x80) --o;
+        }
+        memcpy(out + o, "...", 3);
+        o += 3;
+    }
+    while (o > 0 && out[o - 1] == ' ') --o;
+    out[o] = '\0';
+}
+
 } // namespace kova

@@ -55,6 +55,27 @@ const char *text(const char *s) { return s ? s : empty_text; }
         return r->name[j];                                      \
     }
 
+// The release details' accessors, one (two for texts) per entry of the
+// details list, each reading the row's object (parse/details.cpp).
+#define KV_DETAIL(type, name, missing)                  \
+    KOVA_API type kova_result_##name(int32_t i) {       \
+        const result_row *r = row_at(i);                \
+        return r ? release_##name(g_kova.rs, *r) : missing; \
+    }
+#define KV_ROW_DETAIL_text(name) KV_DETAIL(const char *, name, empty_text)
+#define KV_ROW_DETAIL_count(name) KV_DETAIL(int32_t, name, -1)
+#define KV_ROW_DETAIL_positive(name) KV_DETAIL(int32_t, name, 0)
+#define KV_ROW_DETAIL_score(name) KV_DETAIL(int32_t, name, 0)
+#define KV_ROW_DETAIL_tristate(name) KV_DETAIL(int32_t, name, -1)
+#define KV_ROW_DETAIL_joined(name) \
+    KOVA_API const char *kova_result_##name(int32_t i) { return release_##name(g_kova.rs, i); }
+#define KV_ROW_DETAIL_texts(name)                                               \
+    KV_DETAIL(int32_t, name##_count, 0)                                         \
+    KOVA_API const char *kova_result_##name(int32_t i, int32_t j) {             \
+        const result_row *r = row_at(i);                                        \
+        return r ? release_##name(g_kova.rs, *r, j) : empty_text;               \
+    }
+
 extern "C" {
 
 KOVA_API int32_t kova_test_log_count(void) { return g_kova.test_log_count; }
@@ -66,6 +87,20 @@ KOVA_API const char *kova_test_log_text(int32_t i) {
 }
 
 KOVA_API const char *kova_rootfolder(void) { return text(g_kova.rootfolder); }
+KOVA_API int32_t kova_rootfolder_count(void) { return g_kova.roots.count; }
+KOVA_API const char *kova_rootfolder_path(int32_t i) {
+    return i >= 0 && i < g_kova.roots.count ? text(g_kova.roots.items[i].path) : empty_text;
+}
+KOVA_API int64_t kova_rootfolder_free_space(int32_t i) {
+    return i >= 0 && i < g_kova.roots.count ? g_kova.roots.items[i].free_space : -1;
+}
+
+KOVA_API int32_t kova_get_library_id(void) { return g_kova.get.library_id; }
+KOVA_API int32_t kova_get_added(void) { return g_kova.get.added; }
+KOVA_API const char *kova_get_root(void) { return text(g_kova.get.root); }
+KOVA_API int32_t kova_get_profile_id(void) { return g_kova.get.profile_id; }
+KOVA_API const char *kova_get_path(void) { return text(g_kova.get.path); }
+KOVA_API int32_t kova_get_fallback(void) { return g_kova.get.fallback; }
 KOVA_API int32_t kova_quality_profile_count(void) { return g_kova.profiles.count; }
 KOVA_API int32_t kova_quality_profile_id(int32_t i) {
     return i >= 0 && i < g_kova.profiles.count ? g_kova.profiles.ids[i] : -1;
@@ -98,6 +133,19 @@ KOVA_API const char *kova_result_field(int32_t i, const char *name) {
     if (!r || !name) return empty_text;
     g_kova.field_text = val_str(obj_iget(r->raw, name), nullptr);
     return text(g_kova.field_text);
+}
+
+#define KV_X(name, kind) KV_ROW_DETAIL_##kind(name)
+KV_ROW_DETAILS(KV_X)
+#undef KV_X
+
+KOVA_API const char *kova_result_path(int32_t i, const char *path) {
+    mem_free(g_kova.path_text);
+    g_kova.path_text = nullptr;
+    const result_row *r = row_at(i);
+    if (!r || !path) return empty_text;
+    g_kova.path_text = val_str(member_at_path(r->raw, path), nullptr);
+    return text(g_kova.path_text);
 }
 
 KOVA_API int32_t kova_indexer_count(void) { return g_kova.rs.indexer_count; }

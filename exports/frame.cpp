@@ -25,6 +25,7 @@ KOVA_API const char *kova_strerror(int32_t rc) { return code_name(rc); }
 KOVA_API int32_t kova_last_rc(void) { return g_kova.rc; }
 KOVA_API int32_t kova_last_http_code(void) { return g_kova.http_code; }
 KOVA_API const char *kova_last_error(void) { return g_kova.err; }
+KOVA_API const char *kova_last_transport_error(void) { return g_kova.transport_err; }
 KOVA_API int32_t kova_warning_count(void) { return g_kova.warning_count; }
 
 KOVA_API const char *kova_warning(int32_t i) {
@@ -36,7 +37,8 @@ KOVA_API void kova_reset(void) {
     context_free(&g_kova);
     mem_free(g_kova.json_text);
     mem_free(g_kova.field_text);
-    g_kova.json_text = g_kova.field_text = nullptr;
+    mem_free(g_kova.path_text);
+    g_kova.json_text = g_kova.field_text = g_kova.path_text = nullptr;
     g_kova.imdb_buf[0] = '\0';
     set_request_timeout(0);
 }
@@ -58,6 +60,10 @@ KOVA_API int32_t kova_sonarr_configure(const char *host, int32_t port, int32_t h
 KOVA_API int32_t kova_radarr_configure(const char *host, int32_t port, int32_t https, const char *api_key) {
     context *ctx = frame_begin();
     return frame_end(service_configure(ctx, KOVA_RADARR, host, port, https, api_key));
+}
+
+KOVA_API int32_t kova_configure_url(int32_t kind, const char *url, const char *api_key) {
+    return frame_end(service_configure_url(frame_begin(), kind, url, api_key));
 }
 
 KOVA_API int32_t kova_set_url_base(int32_t kind, const char *path) {

@@ -16,6 +16,7 @@ namespace kova {
 struct global_context : context {
     char *json_text;  // kova_result_json
     char *field_text; // kova_result_field
+    char *path_text;  // kova_result_path
     char imdb_buf[64]; // kova_imdb_numeric
 };
 extern global_context g_kova;

@@ -91,6 +91,15 @@ KOVA_API int32_t kova_radarr_search_or_add(const char *imdb_id, const char *prof
     return frame_end(do_search_or_add(frame_begin(), KOVA_RADARR, imdb_id, nullptr, 0, 0, profile));
 }
 
+KOVA_API int32_t kova_sonarr_get(const char *imdb_id, const char *title, int32_t season, int32_t episode,
+                                 const char *profile, const char *root, int32_t flags) {
+    return frame_end(do_get(frame_begin(), KOVA_SONARR, imdb_id, title, season, episode, profile, root, flags));
+}
+
+KOVA_API int32_t kova_radarr_get(const char *imdb_id, const char *profile, const char *root, int32_t flags) {
+    return frame_end(do_get(frame_begin(), KOVA_RADARR, imdb_id, nullptr, 0, 0, profile, root, flags));
+}
+
 KOVA_API int32_t kova_sonarr_grab_release(int32_t index) {
     return frame_end(do_grab(frame_begin(), KOVA_SONARR, index));
 }

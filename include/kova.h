@@ -1101,6 +1101,249 @@ KOVA_API int32_t kova_radarr_grab_release(int32_t index);
 KOVA_API int32_t kova_parse_jackett_take(char *json, size_t len);
 
 /* ===================================================================== */
+/* Extensions (KOVA_1.3)                                                  */
+/* ===================================================================== */
+
+/*
+ * Release details. For rows of a Sonarr or Radarr release list (the release
+ * searches, kova_parse_arr_releases, the get and search-or-add workflows),
+ * read from the row's own object in the shapes of Sonarr v3 and v4 and
+ * Radarr v3 to v5, tolerantly (members in any letter case, numbers given as
+ * texts). For Jackett rows each gives its "none" value. Texts are owned by
+ * the library and valid until the result set is replaced.
+ */
+
+/**
+ The quality of release i, as the service names it ("WEBDL-1080p": quality.quality.name).
+
+ @param i The row.
+ @return The name; "" when none or out of range.
+ */
+KOVA_API const char *kova_result_quality(int32_t i);
+
+/**
+ The resolution of release i's quality (quality.quality.resolution, e.g. 1080).
+
+ @param i The row.
+ @return The resolution; 0 when none or out of range.
+ */
+KOVA_API int32_t kova_result_resolution(int32_t i);
+
+/**
+ Whether the service would accept release i ("approved").
+
+ @param i The row.
+ @return 1 when it would, 0 when it would not, -1 when unknown or out of range.
+ */
+KOVA_API int32_t kova_result_approved(int32_t i);
+
+/**
+ The number of reasons the service gives for rejecting release i ("rejections").
+
+ @param i The row.
+ @return The number of reasons; 0 when none or out of range.
+ */
+KOVA_API int32_t kova_result_rejection_count(int32_t i);
+
+/**
+ Reason j for rejecting release i: a text of "rejections", or the "message" of an object there
+ (newer answers).
+
+ @param i The row.
+ @param j The reason, from 0 to kova_result_rejection_count(i) - 1.
+ @return The reason; "" out of range.
+ */
+KOVA_API const char *kova_result_rejection(int32_t i, int32_t j);
+
+/**
+ The languages of release i, their names joined with ", " ("English, French": languages[].name,
+ or Sonarr v3's single language.name).
+
+ @param i The row.
+ @return The names; "" when none or out of range.
+ */
+KOVA_API const char *kova_result_languages(int32_t i);
+
+/**
+ The custom format score of release i ("customFormatScore").
+
+ @param i The row.
+ @return The score; 0 when none or out of range.
+ */
+KOVA_API int32_t kova_result_custom_format_score(int32_t i);
+
+/**
+ The protocol of release i: "torrent" or "usenet" (the services send a text, or a number: 1
+ usenet, 2 torrent). Jackett rows are "torrent".
+
+ @param i The row.
+ @return The protocol; "" for any other value, none, or out of range.
+ */
+KOVA_API const char *kova_result_protocol(int32_t i);
+
+/**
+ The id of the indexer that listed release i ("indexerId", what a grab sends).
+
+ @param i The row.
+ @return The id; -1 when none or out of range.
+ */
+KOVA_API int32_t kova_result_indexer_id(int32_t i);
+
+/**
+ Any member of row i's own answer object by a dotted path, for what no accessor names.
+
+ Each key is matched exactly, then in any letter case; a number indexes an array
+ ("quality.revision.version", "languages.0.name"). Every row has its object, whether it came
+ from a search or from a host's text.
+
+ @param i The row.
+ @param path The path. NULL: "".
+ @return The member as text, as kova_result_field gives a member; "" when absent or out of
+    range. Valid until the next call of this function.
+ */
+KOVA_API const char *kova_result_path(int32_t i, const char *path);
+
+/**
+ The number of root folders the last Sonarr/Radarr settings fetch found (their connection test,
+ and the root-folder step of an add): every one with a path, where kova_rootfolder is the first.
+
+ @return The number of root folders.
+ */
+KOVA_API int32_t kova_rootfolder_count(void);
+
+/**
+ The path of root folder i, trimmed as kova_rootfolder is.
+
+ @param i The root folder.
+ @return The path; "" out of range.
+ */
+KOVA_API const char *kova_rootfolder_path(int32_t i);
+
+/**
+ The free space of root folder i ("freeSpace").
+
+ @param i The root folder.
+ @return Bytes; -1 when unknown or out of range.
+ */
+KOVA_API int64_t kova_rootfolder_free_space(int32_t i);
+
+/**
+ The transport's own text for the last call's transport failure (connection refused, timed out,
+ a certificate problem, "cancelled", a fake route's failure text).
+
+ The library's code and message (KOVA_ERR_TRANSPORT, kova_last_error) are as before; this is
+ what the transport said, made valid UTF-8, with every API key redacted ("***"), at most 511
+ bytes. Per call, like kova_last_error.
+
+ @return The text; "" when the last call had no transport failure.
+ */
+KOVA_API const char *kova_last_transport_error(void);
+
+/**
+ From an IMDb id to Sonarr's releases of an episode (or a season), with a host's choices.
+
+ Lookup, library find, an add when the series is not in the library, then the release search:
+ the requests, test log, results and codes of kova_sonarr_search_or_add, except that:
+  - arming is checked only when an add is about to be sent, so a series already in the library
+    gets its releases without arming; the root and the profile are settled before that check,
+    so a wrong one is refused as such (with no add sent), armed or not;
+  - root: NULL or "" takes the service's first root folder; otherwise it must equal one of the
+    service's root folders once trimmed, else KOVA_ERR_INVALID_ARG listing them;
+  - profile: NULL or "" takes the first profile; a decimal id must exist; a name matches exactly,
+    else in any letter case when only one profile matches; anything else is
+    KOVA_ERR_INVALID_ARG listing the names (never a silent fallback);
+  - flags (KOVA_GET_*): KOVA_GET_NO_ADD never adds (a series not in the library is
+    KOVA_ERR_NOT_FOUND "...: not in the library"); KOVA_GET_EXACT makes a missing episode
+    KOVA_ERR_NOT_FOUND instead of a search of the whole season; KOVA_GET_MONITOR adds the series
+    monitored (the requested season's episodes, all seasons for season 0) and lets Sonarr search
+    for them; KOVA_GET_DRY_RUN settles the lookup, the library, the root and the profile, sends
+    no add, searches no releases and needs no arming. Other bits: KOVA_ERR_INVALID_ARG.
+ What happened is read with kova_get_* after the call, also after a failure.
+
+ @param imdb_id The IMDb id. NULL or "": KOVA_ERR_INVALID_ARG.
+ @param title A title to look up when Sonarr finds nothing by the IMDb id, or NULL.
+ @param season The season, 0 or more.
+ @param episode The episode, 0 or more; 0: the whole season.
+ @param profile The quality profile of an add, or NULL.
+ @param root The root folder of an add, or NULL.
+ @param flags KOVA_GET_* values, or 0.
+ @return A result code.
+ */
+KOVA_API int32_t kova_sonarr_get(const char *imdb_id, const char *title, int32_t season, int32_t episode, const char *profile, const char *root, int32_t flags);
+
+/**
+ From an IMDb id to Radarr's releases of a film, with a host's choices.
+
+ As kova_sonarr_get, for Radarr: KOVA_GET_EXACT changes nothing, and KOVA_GET_MONITOR adds the
+ film monitored and lets Radarr search for it.
+
+ @param imdb_id The IMDb id. NULL or "": KOVA_ERR_INVALID_ARG.
+ @param profile The quality profile of an add, or NULL.
+ @param root The root folder of an add, or NULL.
+ @param flags KOVA_GET_* values, or 0.
+ @return A result code.
+ */
+KOVA_API int32_t kova_radarr_get(const char *imdb_id, const char *profile, const char *root, int32_t flags);
+
+/**
+ The library id of the item of the last get: after the add when one happened.
+
+ @return The id; 0 when none.
+ */
+KOVA_API int32_t kova_get_library_id(void);
+
+/**
+ Whether the last get added the item (or would have, under KOVA_GET_DRY_RUN).
+
+ @return 1 when it did, else 0.
+ */
+KOVA_API int32_t kova_get_added(void);
+
+/**
+ The root folder the last get's add used or would use.
+
+ @return The root folder; "" when no add was settled.
+ */
+KOVA_API const char *kova_get_root(void);
+
+/**
+ The quality profile id the last get's add used or would use.
+
+ @return The id; 0 when no add was settled.
+ */
+KOVA_API int32_t kova_get_profile_id(void);
+
+/**
+ The folder path the last get's add sent or would send ("<root>/<clean title>-<IMDb id>").
+
+ @return The path; "" when no add was settled.
+ */
+KOVA_API const char *kova_get_path(void);
+
+/**
+ Whether the last get searched the whole season because Sonarr does not list the episode.
+
+ @return 1 when it did, else 0.
+ */
+KOVA_API int32_t kova_get_fallback(void);
+
+/**
+ Configures a service from its URL.
+
+ The URL is http:// or https://, a host (an IPv6 literal in brackets), an optional port (absent:
+ the scheme's, 80 or 443, since a URL names a place) and an optional path, the URL base. The
+ same checks and effect as the service's configure function followed by kova_set_url_base; a
+ refused URL leaves the previous configuration in force.
+
+ @param kind The service (KOVA_JACKETT, KOVA_SONARR, KOVA_RADARR).
+ @param url The URL. NULL, a query, a fragment, user information, another scheme, an empty host
+    or a bad port: KOVA_ERR_INVALID_ARG, with a message naming the part.
+ @param api_key The API key, not empty.
+ @return A result code.
+ */
+KOVA_API int32_t kova_configure_url(int32_t kind, const char *url, const char *api_key);
+
+/* ===================================================================== */
 /* Named values (additive: macros only; the numbers never change)         */
 /* ===================================================================== */
 
@@ -1121,6 +1364,12 @@ KOVA_API int32_t kova_parse_jackett_take(char *json, size_t len);
 #define KOVA_VALIDATE_UNEXPECTED       (-5)
 #define KOVA_VALIDATE_INVALID_SETTINGS (-8)
 #define KOVA_VALIDATE_NO_BUFFER        (-9)
+
+/* Choices of kova_sonarr_get and kova_radarr_get (combined with |). */
+#define KOVA_GET_NO_ADD  1   /* never add: an item not in the library is KOVA_ERR_NOT_FOUND */
+#define KOVA_GET_EXACT   2   /* Sonarr: the episode or nothing, no search of the whole season */
+#define KOVA_GET_MONITOR 4   /* add monitored, and let the service search */
+#define KOVA_GET_DRY_RUN 8   /* settle everything, send nothing, need no arming */
 
 /* Indexer status values (kova_indexer_status). Jackett's own entries carry
  * the status Jackett sent; these two have a meaning for the library. */

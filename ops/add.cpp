@@ -51,9 +51,10 @@ int32_t first_language_profile(context *ctx, yyjson_val *object, int32_t *id) {
     return OK;
 }
 
-// Every season object ends with "monitored": false, so adding a series never
-// starts monitoring (and downloading) any of its seasons.
-bool unmonitor_seasons(yyjson_mut_doc *doc, yyjson_mut_val *obj) {
+// Every season object ends with its "monitored" member set: false, so that
+// adding a series starts monitoring (and downloading) none of its seasons,
+// unless monitoring is on: then the requested season's, or all (0).
+bool set_seasons(yyjson_mut_doc *doc, yyjson_mut_val *obj, const add_monitoring &m) {
     yyjson_mut_obj_iter it;
     yyjson_mut_obj_iter_init(obj, &it);
     yyjson_mut_val *key;
@@ -65,8 +66,12 @@ bool unmonitor_seasons(yyjson_mut_doc *doc, yyjson_mut_val *obj) {
         yyjson_mut_val *season;
         yyjson_mut_arr_foreach(seasons, idx, max, season) {
             if (!yyjson_mut_is_obj(season)) continue;
+            int64_t number = -1;
+            yyjson_mut_val *n = yyjson_mut_obj_get(season, "seasonNumber");
+            if (yyjson_mut_is_int(n)) number = yyjson_mut_get_sint(n);
+            bool on = m.on && (m.season == 0 || number == m.season);
             yyjson_mut_obj_remove_key(season, "monitored");
-            if (!yyjson_mut_obj_add_bool(doc, season, "monitored", false)) return false;
+            if (!yyjson_mut_obj_add_bool(doc, season, "monitored", on)) return false;
         }
         return true;
     }
@@ -77,7 +82,7 @@ bool unmonitor_seasons(yyjson_mut_doc *doc, yyjson_mut_val *obj) {
 // members missing is never sent) or when a text from the caller (the root
 // folder) is not valid UTF-8, which sets *bad_text.
 char *build_body(yyjson_val *object, bool series, const char *folder, const char *root, size_t root_len,
-                 int32_t profile, int32_t language, bool *bad_text) {
+                 int32_t profile, int32_t language, const add_monitoring &m, bool *bad_text) {
     *bad_text = false;
     mut_doc_guard doc(yyjson_mut_doc_new(&json_alc));
     if (!doc.doc) return nullptr;
@@ -97,20 +102,23 @@ char *build_body(yyjson_val *object, bool series, const char *folder, const char
     bool ok = yyjson_mut_obj_add_strcpy(doc.doc, out, "path", folder) &&
               yyjson_mut_obj_add_strncpy(doc.doc, out, "rootFolderPath", root, root_len) &&
               yyjson_mut_obj_add_int(doc.doc, out, "qualityProfileId", profile) &&
-              yyjson_mut_obj_add_bool(doc.doc, out, "monitored", false);
+              yyjson_mut_obj_add_bool(doc.doc, out, "monitored", m.on);
+    // Monitoring one season leaves the service's choice to the seasons'
+    // flags ("unknown"); all seasons, or none, it says itself.
+    const char *series_monitor = !m.on ? "none" : m.season == 0 ? "all" : "unknown";
     if (ok && series)
         ok = yyjson_mut_obj_add_bool(doc.doc, out, "seasonFolder", true) &&
-             yyjson_mut_obj_add_str(doc.doc, out, "monitorNewItems", "none");
+             yyjson_mut_obj_add_str(doc.doc, out, "monitorNewItems", m.on && m.season == 0 ? "all" : "none");
     yyjson_mut_val *opts = ok ? yyjson_mut_obj_add_obj(doc.doc, out, "addOptions") : nullptr;
     if (!opts) return nullptr;
     if (series)
-        ok = yyjson_mut_obj_add_str(doc.doc, opts, "monitor", "none") &&
-             yyjson_mut_obj_add_bool(doc.doc, opts, "searchForMissingEpisodes", false) &&
+        ok = yyjson_mut_obj_add_str(doc.doc, opts, "monitor", series_monitor) &&
+             yyjson_mut_obj_add_bool(doc.doc, opts, "searchForMissingEpisodes", m.on) &&
              yyjson_mut_obj_add_bool(doc.doc, opts, "searchForCutoffUnmetEpisodes", false) &&
-             unmonitor_seasons(doc.doc, out);
+             set_seasons(doc.doc, out, m);
     else
-        ok = yyjson_mut_obj_add_bool(doc.doc, opts, "searchForMovie", false) &&
-             yyjson_mut_obj_add_str(doc.doc, opts, "monitor", "none");
+        ok = yyjson_mut_obj_add_bool(doc.doc, opts, "searchForMovie", m.on) &&
+             yyjson_mut_obj_add_str(doc.doc, opts, "monitor", m.on ? "movieOnly" : "none");
     if (ok && language > 0) ok = yyjson_mut_obj_add_int(doc.doc, out, "languageProfileId", language);
     if (!ok) return nullptr;
     yyjson_write_err err;
@@ -118,10 +126,29 @@ char *build_body(yyjson_val *object, bool series, const char *folder, const char
     *bad_text = !text && err.code == YYJSON_WRITE_ERROR_INVALID_STRING;
     return text;
 }
+
+// The name of the item's folder: the lookup object's clean title.
+const char *folder_name_of(yyjson_val *object) {
+    yyjson_val *clean = obj_iget(object, "cleanTitle");
+    return yyjson_is_str(clean) && yyjson_get_len(clean) > 0 ? yyjson_get_str(clean) : "untitled";
+}
 } // namespace
 
+char *add_folder(yyjson_val *object, const char *root, const char *suffix) {
+    const size_t root_len = root_trimmed_len(root);
+    const char *name = folder_name_of(object);
+    size_t cap = strlen(name) + root_len + (suffix ? strlen(suffix) : 0) + 4;
+    char *folder = static_cast<char *>(mem_alloc(cap));
+    if (!folder) return nullptr;
+    if (present(suffix))
+        snprintf(folder, cap, "%.*s/%s-%s", static_cast<int>(root_len), root, name, suffix);
+    else
+        snprintf(folder, cap, "%.*s/%s", static_cast<int>(root_len), root, name);
+    return folder;
+}
+
 int32_t add_from_lookup(context *ctx, int32_t kind, yyjson_val *object, const char *root, int32_t profile,
-                        const char *suffix) {
+                        const char *suffix, const add_monitoring &monitoring) {
     const arr_service &s = arr_service_of(kind);
     if (!yyjson_is_obj(object)) return fail(ctx, ERR_NOT_FOUND, "%s add: no lookup object", s.name);
     // A root that trims to nothing ("/", "\\") would add the item at the top
@@ -132,16 +159,8 @@ int32_t add_from_lookup(context *ctx, int32_t kind, yyjson_val *object, const ch
     int32_t id;
     if (!read_id(obj_iget(object, s.ext_key), &id))
         return fail(ctx, ERR_NOT_FOUND, "%s add: lookup object has no %s", s.name, s.ext_key);
-
-    yyjson_val *clean = obj_iget(object, "cleanTitle");
-    const char *folder_name = yyjson_is_str(clean) && yyjson_get_len(clean) > 0 ? yyjson_get_str(clean) : "untitled";
-    size_t cap = strlen(folder_name) + root_len + (suffix ? strlen(suffix) : 0) + 4;
-    text_guard folder(static_cast<char *>(mem_alloc(cap)));
+    text_guard folder(add_folder(object, root, suffix));
     if (!folder.p) return fail_oom(ctx);
-    if (present(suffix))
-        snprintf(folder.p, cap, "%.*s/%s-%s", static_cast<int>(root_len), root, folder_name, suffix);
-    else
-        snprintf(folder.p, cap, "%.*s/%s", static_cast<int>(root_len), root, folder_name);
 
     // Checked before anything is sent: the body could not carry the root.
     if (!utf8_valid(root, root_len))
@@ -152,16 +171,17 @@ int32_t add_from_lookup(context *ctx, int32_t kind, yyjson_val *object, const ch
         if (rc != OK) return rc;
     }
     bool bad_text;
-    text_guard body(build_body(object, kind == KOVA_SONARR, folder.p, root, root_len, profile, language, &bad_text));
+    text_guard body(
+        build_body(object, kind == KOVA_SONARR, folder.p, root, root_len, profile, language, monitoring, &bad_text));
     if (bad_text) return fail(ctx, ERR_INVALID_ARG, "%s add: root folder is not valid UTF-8", s.name);
     if (!body.p) return fail_oom(ctx);
-    log_append(ctx, s.log_add, s.log_add_fmt, folder_name, id);
+    log_append(ctx, s.log_add, s.log_add_fmt, folder_name_of(object), id);
 
     char query[48];
     if (s.add_query) snprintf(query, sizeof query, "%s=%d", s.add_query, static_cast<int>(id));
     char *answer = nullptr;
     int32_t rc = request(ctx, kind, http_method::post, s.library_path, s.add_query ? query : nullptr, body.p,
-                              s.add_label, &answer);
+                         s.add_label, &answer);
     body.reset(nullptr);
     text_guard answer_g(answer);
     if (rc != OK) return rc;

@@ -8,6 +8,7 @@ namespace kova {
 
 void arr_settings_free(context *ctx) {
     profile_list_free(&ctx->profiles);
+    root_list_free(&ctx->roots);
     mem_free(ctx->rootfolder);
     ctx->rootfolder = nullptr;
 }
@@ -30,6 +31,7 @@ int32_t fetch_root(context *ctx, int32_t kind) {
     const arr_service &s = arr_service_of(kind);
     mem_free(ctx->rootfolder);
     ctx->rootfolder = nullptr;
+    root_list_free(&ctx->roots);
     log_append(ctx, s.log_get_root, "Get first %s Rootfolder", s.name);
     yyjson_doc *answer;
     yyjson_val *root;
@@ -39,6 +41,19 @@ int32_t fetch_root(context *ctx, int32_t kind) {
     ctx->rootfolder = read_first_root(root);
     if (!ctx->rootfolder) return fail_oom(ctx);
     trim_root(ctx->rootfolder);
+    rc = read_root_folders(ctx, root, &ctx->roots);
+    if (rc != OK) return rc;
+    // Every root folder an add could use, trimmed as the first one is.
+    int32_t kept = 0;
+    for (int32_t i = 0; i < ctx->roots.count; ++i) {
+        root_folder &f = ctx->roots.items[i];
+        trim_root(f.path);
+        if (*f.path)
+            ctx->roots.items[kept++] = f;
+        else
+            mem_free(f.path);
+    }
+    ctx->roots.count = kept;
     if (*ctx->rootfolder)
         log_append(ctx, s.log_root, "rootfolder: %s", ctx->rootfolder);
     else

@@ -15,6 +15,7 @@ void context_free(context *ctx) {
     result_set_free(&ctx->rs);
     lookup_free(ctx);
     arr_settings_free(ctx);
+    get_report_free(&ctx->get);
     core_free(ctx);
     context_init(ctx);
 }

@@ -15,6 +15,21 @@ namespace kova {
 // The operation context
 // ---------------------------------------------------------------------------
 
+// What the last get did, readable after it (also after a failure, for the
+// steps that ran): the item's library id (0 none), whether it added the item
+// (or would, in a dry run), the root folder, profile id and folder path the
+// add used or would use, and whether the whole season stood in for a
+// missing episode.
+struct get_report {
+    int32_t library_id;
+    int32_t added;
+    char *root;
+    int32_t profile_id;
+    char *path;
+    int32_t fallback;
+};
+void get_report_free(get_report *g);
+
 // The core part (diagnostics, services) plus the transport choice and the
 // state operations leave for the accessors. Each layer releases its own part.
 struct context : core_context {
@@ -26,9 +41,12 @@ struct context : core_context {
     lookup_list lookups;
     int32_t match = -1; // the lookup entry that matched; -1 for none
     // What the last Sonarr/Radarr settings fetch found: the first root
-    // folder (trimmed) and the quality profiles.
+    // folder, every root folder with a path (both trimmed) and the quality
+    // profiles.
     char *rootfolder;
+    root_list roots;
     profile_list profiles;
+    get_report get;
 };
 
 // A context in the zero state: every member zero, match -1.
@@ -49,7 +67,11 @@ int32_t classify_set(context *ctx);
 int32_t do_sonarr_lookup(context *ctx, const char *imdb, const char *title);
 int32_t do_radarr_lookup(context *ctx, const char *imdb);
 int32_t do_library_find(context *ctx, int32_t kind, int32_t id);
-int32_t do_sonarr_releases(context *ctx, int32_t series, int32_t season, int32_t episode);
+// Releases of an episode, or of the whole season for episode 0. An episode
+// Sonarr does not list is looked for in the whole season (*fallback true),
+// or, when exact, is ERR_NOT_FOUND.
+int32_t do_sonarr_releases(context *ctx, int32_t series, int32_t season, int32_t episode, bool exact = false,
+                           bool *fallback = nullptr);
 int32_t do_radarr_releases(context *ctx, int32_t movie);
 // Adds the item with external id ext_id (TVDB for Sonarr, TMDb for Radarr).
 int32_t do_add(context *ctx, int32_t kind, int32_t ext_id, const char *root, int32_t profile);
@@ -59,6 +81,9 @@ int32_t profile_pick(context *ctx, const char *text);
 int32_t do_grab(context *ctx, int32_t kind, int32_t index);
 int32_t do_search_or_add(context *ctx, int32_t kind, const char *imdb, const char *title,
                               int32_t season, int32_t episode, const char *profile);
+// The same with a host's choices (KOVA_GET_* flags), reported in ctx->get.
+int32_t do_get(context *ctx, int32_t kind, const char *imdb, const char *title, int32_t season, int32_t episode,
+               const char *profile, const char *root, int32_t flags);
 // Answers the host fetched itself, parsed into the context's result set.
 int32_t do_parse_jackett(context *ctx, const char *json);
 // The same for an answer the host hands over (len bytes from malloc): read in
@@ -123,8 +148,21 @@ int32_t fetch_profiles(context *ctx, int32_t kind);
 // A lookup answer (released here) becomes the context's lookup entries.
 int32_t lk_parse(context *ctx, char *body, int32_t kind);
 int32_t sonarr_term(context *ctx, const char *term, char **body);
+// How an add sets the item up: unmonitored with no search (the default), or
+// monitored, and searched by the service: Sonarr one season's episodes (all
+// for 0), Radarr the film.
+struct add_monitoring {
+    bool on = false;
+    int32_t season = 0;
+};
+// Adds the item of a lookup object under root (checked first: it must not
+// trim to nothing) with a quality profile id: its library id, or a code.
 int32_t add_from_lookup(context *ctx, int32_t kind, yyjson_val *object, const char *root, int32_t profile,
-                        const char *suffix);
+                        const char *suffix, const add_monitoring &monitoring = {});
+// The folder an add of object under root puts the item in:
+// "<root>/<cleanTitle>" and "-<suffix>" when there is one, the root
+// trimmed (it must not trim to nothing). Null when memory ran out.
+char *add_folder(yyjson_val *object, const char *root, const char *suffix);
 
 // GETs an answer that must be a JSON array: on OK, *arr is its root. *doc
 // receives the parsed answer (or null) on every path; the caller releases it.

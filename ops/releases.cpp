@@ -36,7 +36,9 @@ int32_t season_search(context *ctx, int32_t series, int32_t season) {
 
 } // namespace
 
-int32_t do_sonarr_releases(context *ctx, int32_t series, int32_t season, int32_t episode) {
+int32_t do_sonarr_releases(context *ctx, int32_t series, int32_t season, int32_t episode, bool exact,
+                           bool *fallback) {
+    if (fallback) *fallback = false;
     if (season < 0 || episode < 0 || series < 1)
         return fail(ctx, ERR_INVALID_ARG, "Sonarr releases: invalid series/season/episode");
     if (episode == 0) return season_search(ctx, series, season);
@@ -60,7 +62,9 @@ int32_t do_sonarr_releases(context *ctx, int32_t series, int32_t season, int32_t
         snprintf(query, sizeof query, "episodeId=%d", static_cast<int>(episode_id));
         return releases_get(ctx, KOVA_SONARR, query);
     }
+    if (exact) return fail(ctx, ERR_NOT_FOUND, "Sonarr: episode S%dE%d not found", season, episode);
     warnf(ctx, "Sonarr: episode S%dE%d not found, searching the whole season", season, episode);
+    if (fallback) *fallback = true;
     return season_search(ctx, series, season);
 }
 

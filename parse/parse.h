@@ -87,6 +87,9 @@ void warn_refusal(diagnostics *d, const char *name, const char *body, const char
 #define KV_ROW_INT_date(name)
 #define KV_ROW_INT_size(name) int32_t has_##name;
 #define KV_ROW_INT_categories(name) int32_t name##_count;
+// What kind of answer a set's rows come from.
+enum class answer_kind : int32_t { none, jackett, releases };
+
 struct alignas(16) result_row {
 #define KV_X(name, kind, ...) KV_ROW_TEXT_##kind(name)
     KV_ROW_FIELDS(KV_X)
@@ -129,6 +132,14 @@ struct result_set {
     // KOVA_RADARR, set by the operation that ran it); 0 for any other set.
     // A release can only be sent back to the service that listed it.
     int32_t source;
+    // The kind of answer the rows were read from (set by its parser).
+    answer_kind answer;
+    // The rows' languages as the accessor hands them out, built on first
+    // request (one entry per row, null until then); released with the set.
+    // Nothing changes the rows once a set is installed, so an entry stays
+    // the one of its row.
+    char **languages;
+    int32_t languages_size; // entries of languages
 };
 
 result_row *rs_add(result_set *rs);
@@ -159,6 +170,28 @@ int64_t parse_iso(const char *s);
 int32_t parse_jackett(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own = nullptr);
 int32_t parse_releases(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own = nullptr);
 int32_t parse_torznab(diagnostics *diag, result_set *rs, const char *text);
+
+// ---------------------------------------------------------------------------
+// A release's details (parse/details.cpp), read from row r's own object when
+// asked; each gives its "none" value for rows of other answers (Jackett's
+// protocol is "torrent"). Texts point into the set's document, or are
+// constants, and live as long as the set.
+// ---------------------------------------------------------------------------
+const char *release_quality(const result_set &rs, const result_row &r);   // quality.quality.name
+int32_t release_resolution(const result_set &rs, const result_row &r);    // quality.quality.resolution, 0
+int32_t release_approved(const result_set &rs, const result_row &r);      // 1, 0, -1 unknown
+int32_t release_rejection_count(const result_set &rs, const result_row &r);
+const char *release_rejection(const result_set &rs, const result_row &r, int32_t j);
+int32_t release_custom_format_score(const result_set &rs, const result_row &r); // 0 none
+const char *release_protocol(const result_set &rs, const result_row &r);  // "torrent", "usenet", ""
+int32_t release_indexer_id(const result_set &rs, const result_row &r);    // -1 none
+// The language names of row i joined with ", " ("" for none, or when
+// memory ran out), built once and kept in the set.
+const char *release_languages(result_set &rs, int32_t i);
+// The member of obj at a dotted path ("quality.revision.version",
+// "languages.0.name": a number indexes an array); each key is matched as
+// obj_iget matches it. Null when there is none.
+yyjson_val *member_at_path(yyjson_val *obj, const char *path);
 
 // ---------------------------------------------------------------------------
 // Sonarr's and Radarr's other answers (parse/lookup.cpp, settings.cpp,
@@ -198,6 +231,20 @@ int32_t parse_array(diagnostics *diag, const char *service, const char *label, c
 // The path of the first of the root folders, as sent; "" when there is none,
 // null when memory ran out.
 char *read_first_root(yyjson_val *folders);
+
+// Every root folder that has a path (at most max_roots), in the service's
+// order: the path as sent, the free space in bytes (-1 when unknown). On
+// failure *out holds those read so far.
+struct root_folder {
+    char *path;
+    int64_t free_space;
+};
+struct root_list {
+    root_folder *items;
+    int32_t count;
+};
+void root_list_free(root_list *l);
+int32_t read_root_folders(diagnostics *diag, yyjson_val *folders, root_list *out);
 
 // The quality profiles with an integer id, in the service's order (at most
 // max_profiles). On failure *out holds those read so far.

@@ -15,19 +15,6 @@ constexpr int k_max_depth = 3;
 // Room for the warning text without its NUL; a cut text ends with "...".
 constexpr size_t k_room = warn_size - 1;
 
-unsigned char lower(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; }
-
-// Case-insensitive search for a lower-case ASCII word.
-bool mentions(const char *text, size_t n, const char *word) {
-    size_t w = strlen(word);
-    for (size_t i = 0; i + w <= n; ++i) {
-        size_t k = 0;
-        while (k < w && lower(static_cast<unsigned char>(text[i + k])) == static_cast<unsigned char>(word[k])) ++k;
-        if (k == w) return true;
-    }
-    return false;
-}
-
 const char *skip_space(const char *p) {
     while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') ++p;
     return p;
@@ -119,72 +106,6 @@ void read_plain(strbuf *b, const char *body) {
     if (n > 0) strbuf_put(b, p, n);
 }
 
-bool value_ends(char c) {
-    return c == '\0' || c == '&' || c == '#' || c == '"' || c == '\'' || c == ';' || c == ',' || c == ' ' ||
-           c == '\t' || c == '\r' || c == '\n';
-}
-
-// Writes text into out (k_room bytes and a NUL): every "apikey=" value and
-// every occurrence of the key itself (when long enough not to match ordinary
-// words) becomes "***", control characters become spaces, runs of spaces
-// collapse, invalid UTF-8 bytes become U+FFFD, and a text too long is cut at
-// a character boundary and ends with "...".
-void clean(const char *text, const char *secret, char out[warn_size]) {
-    const size_t secret_len = secret ? strlen(secret) : 0;
-    const size_t n = strlen(text);
-    size_t o = 0;
-    bool cut = false;
-    auto put = [&](const char *s, size_t len) {
-        if (cut) return;
-        if (o + len > k_room) {
-            cut = true;
-            return;
-        }
-        memcpy(out + o, s, len);
-        o += len;
-    };
-    for (size_t i = 0; i < n && !cut;) {
-        const char *p = text + i;
-        if (n - i >= 7 && mentions(p, 7, "apikey=")) {
-            put(p, 7);
-            put("***", 3);
-            i += 7;
-            while (!value_ends(text[i])) ++i;
-            continue;
-        }
-        if (secret_len >= 6 && n - i >= secret_len && memcmp(p, secret, secret_len) == 0) {
-            put("***", 3);
-            i += secret_len;
-            continue;
-        }
-        unsigned char c = static_cast<unsigned char>(*p);
-        if (c < 0x20 || c == 0x7F) c = ' ';
-        if (c == ' ') {
-            if (o > 0 && out[o - 1] != ' ') put(" ", 1);
-            ++i;
-            continue;
-        }
-        size_t len = utf8_len(p, n - i);
-        if (len == 0) {
-            put("\xEF\xBF\xBD", 3);
-            ++i;
-        } else {
-            put(p, len);
-            i += len;
-        }
-    }
-    if (cut) {
-        // Room for "...": drop whole characters from the end.
-        if (o > k_room - 3) {
-            o = k_room - 3;
-            while (o > 0 && (static_cast<unsigned char>(out[o]) & 0xC0) == 0x80) --o;
-        }
-        memcpy(out + o, "...", 3);
-        o += 3;
-    }
-    while (o > 0 && out[o - 1] == ' ') --o;
-    out[o] = '\0';
-}
 } // namespace
 
 bool refusal_text(const char *name, const char *body, const char *secret, char out[warn_size]) {
@@ -197,8 +118,8 @@ bool refusal_text(const char *name, const char *body, const char *secret, char o
         size_t n = strlen(start);
         // Look for the members before parsing, so that an answer that cannot
         // hold an explanation costs nothing.
-        if (n > k_max_json || (*start != '"' && !mentions(start, n, "message") && !mentions(start, n, "error") &&
-                               !mentions(start, n, "title") && !mentions(start, n, "detail")))
+        if (n > k_max_json || (*start != '"' && !mentions_word(start, n, "message") && !mentions_word(start, n, "error") &&
+                               !mentions_word(start, n, "title") && !mentions_word(start, n, "detail")))
             return false;
         bool oom;
         doc_guard doc(json_read(start, n, &oom));
@@ -216,7 +137,7 @@ bool refusal_text(const char *name, const char *body, const char *secret, char o
     strbuf_puts(&full.b, ": ");
     strbuf_put(&full.b, text.b.data, text.b.len);
     if (full.b.oom) return false;
-    clean(full.b.data, secret, out);
+    redact_text(full.b.data, secret, out);
     return out[0] != '\0';
 }
 

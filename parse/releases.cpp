@@ -71,6 +71,7 @@ bool fill_row(diagnostics *diag, const key_index &ix, row_own &own, result_row *
 int32_t parse_releases(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own) {
     int32_t rc = OK;
     yyjson_val *root = read_into(diag, rs, text, len, own, "release list is not JSON", &rc);
+    rs->answer = answer_kind::releases;
     if (!root) return rc;
     if (!yyjson_is_arr(root))
         return fail(diag, ERR_JSON, "release list is %s, not an array", type_name(root));

@@ -63,3 +63,25 @@
 // const char *keys[] = {KV_ROW_FIELDS(KV_ROW_KEY_jackett)}.
 #define KV_ROW_KEY_jackett(name, kind, doc, jackett, releases) jackett,
 #define KV_ROW_KEY_releases(name, kind, doc, jackett, releases) releases,
+
+// The release details: what Sonarr and Radarr say about a release beyond
+// the fields above, read from the row's own object when a host asks
+// (parse/details.cpp: release_<name>), and not in the result document.
+// KV_ROW_DETAILS(X) calls X(name, kind) once per detail, in the order of
+// their accessors (kova_result_<name>):
+//   text      const char *; "" when none or out of range
+//   joined    the same, built from several values when first asked
+//   count     int32_t; -1 when none or out of range
+//   positive  int32_t above 0; 0 when none or out of range
+//   score     int32_t, any value; 0 when none or out of range
+//   tristate  int32_t 1 yes, 0 no, -1 unknown or out of range
+//   texts     kova_result_<name>_count(i) texts, kova_result_<name>(i, j)
+#define KV_ROW_DETAILS(X)                                                                                \
+    X(quality, text)                                                                                     \
+    X(resolution, positive)                                                                              \
+    X(approved, tristate)                                                                                \
+    X(rejection, texts)                                                                                  \
+    X(languages, joined)                                                                                 \
+    X(custom_format_score, score)                                                                        \
+    X(protocol, text)                                                                                    \
+    X(indexer_id, count)

@@ -56,6 +56,9 @@ void result_set_free(result_set *rs) {
         mem_free(rs->indexers[i].name);
         mem_free(rs->indexers[i].error);
     }
+    if (rs->languages)
+        for (int32_t i = 0; i < rs->languages_size; ++i) mem_free(rs->languages[i]);
+    mem_free(rs->languages);
     mem_free(rs->rows);
     mem_free(rs->indexers);
     yyjson_doc_free(rs->doc);

@@ -8,6 +8,34 @@ char *read_first_root(yyjson_val *folders) {
     return val_str(obj_iget(yyjson_arr_get_first(folders), "path"), nullptr);
 }
 
+void root_list_free(root_list *l) {
+    for (int32_t i = 0; i < l->count; ++i) mem_free(l->items[i].path);
+    mem_free(l->items);
+    *l = root_list{};
+}
+
+int32_t read_root_folders(diagnostics *diag, yyjson_val *folders, root_list *out) {
+    *out = root_list{};
+    size_t n = yyjson_arr_size(folders);
+    size_t cap = n < 1 ? 1 : (n > max_roots ? max_roots : n);
+    out->items = static_cast<root_folder *>(mem_calloc(cap, sizeof(root_folder)));
+    if (!out->items) return fail_oom(diag);
+    size_t idx, max;
+    yyjson_val *el;
+    yyjson_arr_foreach(folders, idx, max, el) {
+        if (out->count >= max_roots) break;
+        yyjson_val *path = obj_iget(el, "path");
+        if (!path || yyjson_is_null(path) || yyjson_is_arr(path) || yyjson_is_obj(path)) continue;
+        char *text = val_str(path, nullptr);
+        if (!text) return fail_oom(diag);
+        int64_t space;
+        root_folder &f = out->items[out->count++];
+        f.path = text;
+        f.free_space = val_int(obj_iget(el, "freeSpace"), &space) && space >= 0 ? space : -1;
+    }
+    return OK;
+}
+
 void profile_list_free(profile_list *p) {
     for (int32_t i = 0; i < p->count; ++i) mem_free(p->names[i]);
     mem_free(p->names);

@@ -66,18 +66,42 @@ declared=$(grep -oE "$api [^;]*\b(kova_[a-z0-9_]+|rtchk_get)\(" "$header" |
 # of exports/kova.map, while every other function stays in KOVA_1.0. (On
 # Windows the same declared set is exported by dllexport; the comparison
 # below covers it.)
-ext_1_1="kova_radarr_grab_release
+declare -A ext
+ext[1]="kova_radarr_grab_release
 kova_set_url_base
 kova_sonarr_grab_release"
-ext_1_2="kova_parse_jackett_take"
+ext[2]="kova_parse_jackett_take"
+ext[3]="kova_configure_url
+kova_get_added
+kova_get_fallback
+kova_get_library_id
+kova_get_path
+kova_get_profile_id
+kova_get_root
+kova_last_transport_error
+kova_radarr_get
+kova_result_approved
+kova_result_custom_format_score
+kova_result_indexer_id
+kova_result_languages
+kova_result_path
+kova_result_protocol
+kova_result_quality
+kova_result_rejection
+kova_result_rejection_count
+kova_result_resolution
+kova_rootfolder_count
+kova_rootfolder_free_space
+kova_rootfolder_path
+kova_sonarr_get"
 if [ "$api" = KOVA_API ] && [ "$imports_only" = 0 ]; then
-  for v in 1 2; do
-    eval "want_names=\$ext_1_$v"
+  for v in "${!ext[@]}"; do
+    want_names=${ext[$v]}
     # From the version's banner to the next banner of extensions or the named values.
     in_section=$(awk -v v="$v" '$0 ~ "Extensions \\(KOVA_1\\." v "\\)" {s = 1; next}
                                 /Extensions \(KOVA_1\.[0-9]+\)|Named values/ {s = 0} s' "$header" |
                  grep -oE "$api [^;]*\bkova_[a-z0-9_]+\(" | grep -oE 'kova_[a-z0-9_]+\($' | tr -d '(' | sort -u)
-    if [ "$in_section" != "$want_names" ]; then
+    if [ "$in_section" != "$(sort -u <<<"$want_names")" ]; then
       echo "the header's KOVA_1.$v section declares:"; echo "$in_section"; echo "expected:"; echo "$want_names"; status=1
     fi
   done
@@ -85,8 +109,7 @@ if [ "$api" = KOVA_API ] && [ "$imports_only" = 0 ]; then
     while read -r name version; do
       [ -n "$name" ] || continue
       want=KOVA_1.0
-      grep -qx "$name" <<<"$ext_1_1" && want=KOVA_1.1
-      grep -qx "$name" <<<"$ext_1_2" && want=KOVA_1.2
+      for v in "${!ext[@]}"; do grep -qx "$name" <<<"${ext[$v]}" && want=KOVA_1.$v; done
       if [ "$version" != "$want" ]; then echo "$name is in version node '${version:-none}', not $want"; status=1; fi
     done < <(nm -D --defined-only "$lib" | awk '$2 ~ /^[TtWwDdBbRr]$/ {print $3}' |
              grep -v '^KOVA_1\.[0-9]*@' | sed -E 's/^([^@]*)(@@?(.*))?$/\1 \3/')
