@@ -1228,6 +1228,29 @@ KOVA_API const char *kova_rootfolder_path(int32_t i);
 KOVA_API int64_t kova_rootfolder_free_space(int32_t i);
 
 /**
+ The index of the loaded root folder that root names once both are trimmed (trailing
+ backslashes, then slashes, removed): the check kova_sonarr_get makes of its root.
+
+ @param root The root folder, or NULL.
+ @return The index (kova_rootfolder_path); -1 when none, or for NULL.
+ */
+KOVA_API int32_t kova_rootfolder_find(const char *root);
+
+/**
+ The id of the loaded quality profile that profile names, by the rule kova_sonarr_get applies.
+
+ NULL or "" names the first profile; otherwise a decimal id that exists, a name exactly, or a
+ name in any letter case when only one profile has it. Never a silent fallback, unlike
+ kova_quality_profile_pick. Sets kova_last_rc and kova_last_error like an operation.
+
+ @param profile The profile's id or name, or NULL.
+ @return The id (above 0); KOVA_ERR_EMPTY when no profiles are loaded (kova_sonarr_test or
+    kova_radarr_test loads them) or the list is empty; KOVA_ERR_INVALID_ARG when no profile or
+    several match, with a message listing the names.
+ */
+KOVA_API int32_t kova_quality_profile_find(const char *profile);
+
+/**
  The transport's own text for the last call's transport failure (connection refused, timed out,
  a certificate problem, "cancelled", a fake route's failure text).
 

@@ -238,4 +238,63 @@ int32_t profile_pick(context *ctx, const char *text) {
     return p.ids[0];
 }
 
+namespace {
+// "a (1), b (2)": the profiles (those listed in only, when given), for a message.
+void list_profiles(const profile_list &p, const int32_t *only, int32_t n_only, strbuf *b) {
+    int32_t n = only ? n_only : p.count;
+    for (int32_t k = 0; k < n; ++k) {
+        int32_t i = only ? only[k] : k;
+        char id[24];
+        snprintf(id, sizeof id, " (%d)", static_cast<int>(p.ids[i]));
+        if (k) strbuf_puts(b, ", ");
+        strbuf_puts(b, p.names[i] ? p.names[i] : "");
+        strbuf_puts(b, id);
+    }
+    if (n == 0) strbuf_puts(b, "none");
+}
+} // namespace
+
+int32_t find_profile(context *ctx, const char *who, const char *text, int32_t *id) {
+    const profile_list &p = ctx->profiles;
+    const char *service = service_name(ctx->profiles_of);
+    if (ctx->profiles_of != KOVA_SONARR && ctx->profiles_of != KOVA_RADARR)
+        return fail(ctx, ERR_EMPTY, "no quality profiles are loaded (a Sonarr or Radarr test loads them)");
+    if (p.count <= 0) return fail(ctx, ERR_EMPTY, "%s: no quality profile (F12)", service);
+    int32_t found = present(text) ? -1 : 0;
+    char num[16];
+    for (int32_t i = 0; found < 0 && i < p.count; ++i) {
+        snprintf(num, sizeof num, "%d", static_cast<int>(p.ids[i]));
+        if (strcmp(num, text) == 0) found = i;
+    }
+    for (int32_t i = 0; found < 0 && i < p.count; ++i)
+        if (p.names[i] && strcmp(p.names[i], text) == 0) found = i;
+    // In any letter case, only when one profile has the name.
+    int32_t near[8];
+    int32_t n_near = 0;
+    for (int32_t i = 0; found < 0 && i < p.count; ++i)
+        if (p.names[i] && ieq(p.names[i], text) && n_near < 8) near[n_near++] = i;
+    if (found < 0 && n_near == 1) found = near[0];
+    if (found >= 0) {
+        *id = p.ids[found];
+        return OK;
+    }
+    buf_guard list;
+    list_profiles(p, n_near ? near : nullptr, n_near, &list.b);
+    const char *names = list.b.data ? list.b.data : "";
+    if (n_near)
+        return fail(ctx, ERR_INVALID_ARG, "%s: quality profile \"%s\" could be any of %s: give its id or its exact name",
+                    who, text, names);
+    return fail(ctx, ERR_INVALID_ARG, "%s: no quality profile \"%s\"; %s has: %s", who, text, service, names);
+}
+
+int32_t find_root(const context *ctx, const char *root) {
+    if (!root) return -1;
+    const size_t n = root_trimmed_len(root);
+    for (int32_t i = 0; n > 0 && i < ctx->roots.count; ++i) {
+        const char *f = ctx->roots.items[i].path;
+        if (strlen(f) == n && memcmp(f, root, n) == 0) return i;
+    }
+    return -1;
+}
+
 } // namespace kova

@@ -70,6 +70,7 @@ int32_t fetch_profiles(context *ctx, int32_t kind) {
     int32_t rc = get_json_array(ctx, kind, "/api/v3/qualityprofile", nullptr, "qualityprofile", &answer, &arr);
     doc_guard doc(answer);
     if (rc != OK) return rc;
+    ctx->profiles_of = kind;
     rc = read_profiles(ctx, arr, &ctx->profiles);
     if (rc != OK) return rc;
     if (ctx->profiles.count == 0) {

@@ -46,6 +46,7 @@ struct context : core_context {
     char *rootfolder;
     root_list roots;
     profile_list profiles;
+    int32_t profiles_of; // the service the profiles are of
     get_report get;
 };
 
@@ -76,6 +77,14 @@ int32_t do_radarr_releases(context *ctx, int32_t movie);
 // Adds the item with external id ext_id (TVDB for Sonarr, TMDb for Radarr).
 int32_t do_add(context *ctx, int32_t kind, int32_t ext_id, const char *root, int32_t profile);
 int32_t profile_pick(context *ctx, const char *text);
+// The id of the loaded quality profile text names: NULL or "" the first; a
+// decimal id that exists; a name, exactly, else in any letter case when only
+// one profile has it. Never a silent fallback: ERR_EMPTY without profiles,
+// ERR_INVALID_ARG with the names when none or several match; `who` starts
+// the message ("Sonarr get").
+int32_t find_profile(context *ctx, const char *who, const char *text, int32_t *id);
+// The index of the loaded root folder root names once trimmed; -1 for none.
+int32_t find_root(const context *ctx, const char *root);
 // Sends release index of the current set, which kind's release search
 // produced, to that service's download client.
 int32_t do_grab(context *ctx, int32_t kind, int32_t index);

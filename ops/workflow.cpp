@@ -57,53 +57,6 @@ void get_report_free(get_report *g) {
 namespace {
 constexpr int32_t k_get_flags = KOVA_GET_NO_ADD | KOVA_GET_EXACT | KOVA_GET_MONITOR | KOVA_GET_DRY_RUN;
 
-// "a (1), b (2)": the profiles, or the root folders, for a message.
-void list_profiles(const profile_list &p, const int32_t *only, int32_t n_only, strbuf *b) {
-    int32_t n = only ? n_only : p.count;
-    for (int32_t k = 0; k < n; ++k) {
-        int32_t i = only ? only[k] : k;
-        char id[24];
-        snprintf(id, sizeof id, " (%d)", static_cast<int>(p.ids[i]));
-        if (k) strbuf_puts(b, ", ");
-        strbuf_puts(b, p.names[i] ? p.names[i] : "");
-        strbuf_puts(b, id);
-    }
-    if (n == 0) strbuf_puts(b, "none");
-}
-
-// The quality profile text names: NULL or "" the first; a decimal id that
-// exists; a name, exactly, else in any letter case when only one profile
-// has it. Never a silent fallback: anything else is refused with the names.
-int32_t resolve_profile(context *ctx, const arr_service &s, const char *text, int32_t *id) {
-    const profile_list &p = ctx->profiles;
-    if (p.count <= 0) return fail(ctx, ERR_EMPTY, "%s: no quality profile (F12)", s.name);
-    int32_t found = present(text) ? -1 : 0;
-    char num[16];
-    for (int32_t i = 0; found < 0 && i < p.count; ++i) {
-        snprintf(num, sizeof num, "%d", static_cast<int>(p.ids[i]));
-        if (strcmp(num, text) == 0) found = i;
-    }
-    for (int32_t i = 0; found < 0 && i < p.count; ++i)
-        if (p.names[i] && strcmp(p.names[i], text) == 0) found = i;
-    // In any letter case, only when one profile has the name.
-    int32_t near[8];
-    int32_t n_near = 0;
-    for (int32_t i = 0; found < 0 && i < p.count; ++i)
-        if (p.names[i] && ieq(p.names[i], text) && n_near < 8) near[n_near++] = i;
-    if (found < 0 && n_near == 1) found = near[0];
-    if (found >= 0) {
-        *id = p.ids[found];
-        return OK;
-    }
-    buf_guard list;
-    list_profiles(p, n_near ? near : nullptr, n_near, &list.b);
-    const char *names = list.b.data ? list.b.data : "";
-    if (n_near)
-        return fail(ctx, ERR_INVALID_ARG, "%s get: quality profile \"%s\" could be any of %s: give its id or its exact name",
-                    s.name, text, names);
-    return fail(ctx, ERR_INVALID_ARG, "%s get: no quality profile \"%s\"; %s has: %s", s.name, text, s.name, names);
-}
-
 // The root folder text names: NULL or "" the service's first; otherwise
 // one of the service's root folders, compared once both are trimmed.
 // *chosen points at the service's own text.
@@ -114,18 +67,15 @@ int32_t resolve_root(context *ctx, const arr_service &s, const char *text, const
         *chosen = ctx->rootfolder;
         return OK;
     }
-    const size_t n = root_trimmed_len(text);
-    for (int32_t i = 0; i < ctx->roots.count; ++i) {
-        const char *f = ctx->roots.items[i].path;
-        if (n > 0 && strlen(f) == n && memcmp(f, text, n) == 0) {
-            *chosen = f;
-            return OK;
-        }
+    int32_t i = find_root(ctx, text);
+    if (i >= 0) {
+        *chosen = ctx->roots.items[i].path;
+        return OK;
     }
     buf_guard list;
-    for (int32_t i = 0; i < ctx->roots.count; ++i) {
-        if (i) strbuf_puts(&list.b, ", ");
-        strbuf_puts(&list.b, ctx->roots.items[i].path);
+    for (int32_t k = 0; k < ctx->roots.count; ++k) {
+        if (k) strbuf_puts(&list.b, ", ");
+        strbuf_puts(&list.b, ctx->roots.items[k].path);
     }
     return fail(ctx, ERR_INVALID_ARG, "%s get: %s is not one of %s's root folders: %s", s.name, text, s.name,
                 list.b.data ? list.b.data : "none");
@@ -164,7 +114,9 @@ int32_t do_get(context *ctx, int32_t kind, const char *imdb, const char *title, 
         rc = resolve_root(ctx, s, root, &chosen_root);
         if (rc != OK) return rc;
         int32_t chosen_profile = 0;
-        rc = resolve_profile(ctx, s, profile, &chosen_profile);
+        char who[32];
+        snprintf(who, sizeof who, "%s get", s.name);
+        rc = find_profile(ctx, who, profile, &chosen_profile);
         if (rc != OK) return rc;
         log_append(ctx, s.log_set_qp, "Set up quality profile to %d", chosen_profile);
         ctx->get.root = text_dup(chosen_root);

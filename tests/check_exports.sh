@@ -79,6 +79,7 @@ kova_get_path
 kova_get_profile_id
 kova_get_root
 kova_last_transport_error
+kova_quality_profile_find
 kova_radarr_get
 kova_result_approved
 kova_result_custom_format_score
@@ -91,6 +92,7 @@ kova_result_rejection
 kova_result_rejection_count
 kova_result_resolution
 kova_rootfolder_count
+kova_rootfolder_find
 kova_rootfolder_free_space
 kova_rootfolder_path
 kova_sonarr_get"
