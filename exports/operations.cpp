@@ -61,6 +61,12 @@ KOVA_API int32_t kova_sonarr_releases(int32_t series_id, int32_t season, int32_t
     return frame_end(do_sonarr_releases(ctx, series_id, season, episode));
 }
 
+KOVA_API int32_t kova_sonarr_releases_exact(int32_t series_id, int32_t season, int32_t episode) {
+    context *ctx = frame_begin();
+    log_clear(ctx);
+    return frame_end(do_sonarr_releases(ctx, series_id, season, episode, true));
+}
+
 KOVA_API int32_t kova_radarr_releases(int32_t movie_id) {
     context *ctx = frame_begin();
     log_clear(ctx);

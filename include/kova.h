@@ -1228,6 +1228,20 @@ KOVA_API const char *kova_rootfolder_path(int32_t i);
 KOVA_API int64_t kova_rootfolder_free_space(int32_t i);
 
 /**
+ Releases Sonarr finds for an episode of a library series, and only for it.
+
+ As kova_sonarr_releases, except that an episode Sonarr does not list is KOVA_ERR_NOT_FOUND
+ ("Sonarr: episode S1E5 not found") instead of a search of the whole season; episode 0 is the
+ whole season, as there.
+
+ @param series_id The series' library id.
+ @param season The season.
+ @param episode The episode; 0: the whole season.
+ @return A result code.
+ */
+KOVA_API int32_t kova_sonarr_releases_exact(int32_t series_id, int32_t season, int32_t episode);
+
+/**
  The index of the loaded root folder that root names once both are trimmed (trailing
  backslashes, then slashes, removed): the check kova_sonarr_get makes of its root.
 

@@ -95,7 +95,8 @@ kova_rootfolder_count
 kova_rootfolder_find
 kova_rootfolder_free_space
 kova_rootfolder_path
-kova_sonarr_get"
+kova_sonarr_get
+kova_sonarr_releases_exact"
 if [ "$api" = KOVA_API ] && [ "$imports_only" = 0 ]; then
   for v in "${!ext[@]}"; do
     want_names=${ext[$v]}
