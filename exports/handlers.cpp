@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "exports/frame.h"
 
@@ -130,8 +131,19 @@ int32_t validate_common(int32_t kind, const char *type, const kova_io *io, const
     if (oom) return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "out of memory");
     yyjson_val *obj = yyjson_doc_get_root(doc.doc);
     if (!yyjson_is_obj(obj)) return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "settings are not a JSON object");
+    // A service is given by its "Url", or by Host, Port, UseHttps and
+    // UrlBase: never both, which could disagree.
+    const bool by_url = yyjson_obj_get(obj, "Url") != nullptr;
+    if (by_url) {
+        for (const char *part : {"Host", "Port", "UseHttps", "UrlBase"})
+            if (yyjson_obj_get(obj, part))
+                return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS,
+                               "Url cannot be given with Host, Port, UseHttps or UrlBase");
+    }
+    const char *url = sget(obj, "Url");
     const char *host = sget(obj, "Host");
-    if (!host || !*host) return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "Host is empty");
+    if (by_url ? !url || !*url : !host || !*host)
+        return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, by_url ? "Url is empty" : "Host is empty");
     const char *key = sget(obj, "APIKey");
     if (!key || !*key) return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "APIKey is empty");
     bool https = ieq(sget(obj, "UseHttps"), "true");
@@ -147,8 +159,13 @@ int32_t validate_common(int32_t kind, const char *type, const kova_io *io, const
 
     ctx_guard tmp;
     tmp.ctx.io = io;
-    int32_t rc = service_configure(&tmp.ctx, kind, host, port, https, key);
-    if (rc == OK) rc = service_set_url_base(&tmp.ctx, kind, sget(obj, "UrlBase"));
+    int32_t rc;
+    if (by_url) {
+        rc = service_configure_url(&tmp.ctx, kind, url, key);
+    } else {
+        rc = service_configure(&tmp.ctx, kind, host, port, https, key);
+        if (rc == OK) rc = service_set_url_base(&tmp.ctx, kind, sget(obj, "UrlBase"));
+    }
     if (rc == OK) rc = kind == KOVA_JACKETT ? do_jackett_test(&tmp.ctx) : do_arr_test(&tmp.ctx, kind);
     if (rc == OK || rc == PARTIAL) {
         char *text = success_answer(type, tmp.ctx.svc[kind].base_url, !id || !*id, report_port, port);

@@ -262,6 +262,21 @@ inline void check_row(int32_t i, bool in_range) {
     FUZZ_CHECK(dvf >= -1 && dvf <= fuzz_limits::dvf);
     int32_t full = kova_result_full_season(i);
     FUZZ_CHECK(full == 0 || full == 1);
+    // The release details.
+    check_text(kova_result_quality(i));
+    check_text(kova_result_languages(i));
+    check_text(kova_result_protocol(i));
+    FUZZ_CHECK(kova_result_resolution(i) >= 0);
+    FUZZ_CHECK(kova_result_approved(i) >= -1 && kova_result_approved(i) <= 1);
+    FUZZ_CHECK(kova_result_indexer_id(i) >= -1);
+    int32_t rejections = kova_result_rejection_count(i);
+    FUZZ_CHECK(rejections >= 0);
+    for (int32_t j = -1; j <= rejections; ++j) {
+        const char *r = kova_result_rejection(i, j);
+        check_text(r);
+        FUZZ_CHECK((j >= 0 && j < rejections) == (*r != '\0'));
+    }
+    check_text(kova_result_path(i, "quality.quality.name"));
     const char *f = kova_result_field(i, "Title");
     check_text(f);
     check_text(kova_result_field(i, "title"));
@@ -272,6 +287,7 @@ inline void check_row(int32_t i, bool in_range) {
         FUZZ_CHECK(kova_result_seeders(i) == -1 && kova_result_peers(i) == -1 && kova_result_files(i) == -1);
         FUZZ_CHECK(kova_result_publish_date(i) == -1 && kova_result_season(i) == -1 &&
                    kova_result_episode(i) == -1);
+        FUZZ_CHECK(*kova_result_quality(i) == '\0' && *kova_result_protocol(i) == '\0' && rejections == 0);
         FUZZ_CHECK(*kova_result_field(i, "Title") == '\0');
     }
 }

@@ -253,6 +253,58 @@ int one_input(const uint8_t *data, size_t size) {
             FUZZ_CHECK(first == kova_result_title(0));
             break;
         }
+        case 25: {
+            std::string imdb = arg_text(in, &n1);
+            std::string profile = arg_text(in, &n2);
+            std::string root = arg_text(in, &n3);
+            int32_t flags = arg_int(in);
+            int32_t season = arg_int(in);
+            int32_t episode = arg_int(in);
+            int32_t rc = (op & 0x80) ? kova_sonarr_get(n1 ? nullptr : imdb.c_str(), nullptr, season, episode,
+                                                       n2 ? nullptr : profile.c_str(), n3 ? nullptr : root.c_str(), flags)
+                                     : kova_radarr_get(n1 ? nullptr : imdb.c_str(), n2 ? nullptr : profile.c_str(),
+                                                       n3 ? nullptr : root.c_str(), flags);
+            check_code(rc, false);
+            FUZZ_CHECK(kova_get_library_id() >= 0 && (kova_get_added() == 0 || kova_get_added() == 1));
+            FUZZ_CHECK(kova_get_fallback() == 0 || kova_get_fallback() == 1);
+            check_text(kova_get_root());
+            check_text(kova_get_path());
+            if (kova_get_added() == 0) FUZZ_CHECK(kova_get_fallback() == 0 || kova_get_library_id() > 0);
+            break;
+        }
+        case 26: {
+            static const char *const k_urls_given[] = {"http://s", "https://[::1]:8989/sonarr/", "http://s:0",
+                                                       "http://u@s", "ftp://s"};
+            int32_t kind = static_cast<int32_t>(op >> 5) % 4;
+            uint8_t b = in.u8();
+            std::string url = b % 8 >= 5 ? in.text(300) : std::string(k_urls_given[b % 5]);
+            int32_t rc = kova_configure_url(kind, b % 8 == 7 ? nullptr : url.c_str(), "k");
+            FUZZ_CHECK(in_codes(rc, {KOVA_OK, KOVA_ERR_INVALID_ARG, KOVA_ERR_OOM}));
+            check_text(kova_base_url(kind));
+            if (rc == KOVA_OK) FUZZ_CHECK(strncmp(kova_base_url(kind), "http", 4) == 0);
+            break;
+        }
+        case 27: {
+            int32_t i = arg_int(in);
+            std::string path = arg_text(in, &n1);
+            check_text(kova_result_path(i, n1 ? nullptr : path.c_str()));
+            std::string root = arg_text(in, &n2);
+            int32_t at = kova_rootfolder_find(n2 ? nullptr : root.c_str());
+            FUZZ_CHECK(at >= -1 && at < kova_rootfolder_count());
+            std::string profile = arg_text(in, &n3);
+            int32_t id = kova_quality_profile_find(n3 ? nullptr : profile.c_str());
+            FUZZ_CHECK(id > 0 || in_codes(id, {KOVA_ERR_EMPTY, KOVA_ERR_INVALID_ARG, KOVA_ERR_OOM}));
+            check_text(kova_last_transport_error(), fuzz_limits::message);
+            break;
+        }
+        case 28: {
+            int32_t series = arg_int(in);
+            int32_t season = arg_int(in);
+            int32_t episode = arg_int(in);
+            int32_t rc = kova_sonarr_releases_exact(series, season, episode);
+            check_code(rc, false);
+            break;
+        }
         default:
             check_text(kova_fake_last_post_url());
             check_text(kova_fake_last_post_body());

@@ -118,7 +118,9 @@ typedef struct kova_io {
  @param io The transport table the connection test's requests go through. NULL: -4,
     once the settings have passed their checks.
  @param settings A settings JSON object: {"Host","APIKey","UseHttps","Port","ID"}, and
-    optionally "UrlBase", checked as kova_set_url_base checks a path. NULL: -8.
+    optionally "UrlBase", checked as kova_set_url_base checks a path; or, since KOVA_1.3,
+    {"Url","APIKey","ID"} with the service's URL, checked as kova_configure_url checks it
+    (Url with any of Host, Port, UseHttps or UrlBase: -8). NULL: -8.
  @param answer The buffer that receives a compact JSON answer. The answer is never cut:
     when it does not fit, `answer` holds "". NULL: -9, and nothing is written.
  @param answer_size The size of `answer` in bytes. Below 1: -9, and nothing is written.

@@ -280,6 +280,7 @@ int32_t find_profile(context *ctx, const char *who, const char *text, int32_t *i
     }
     buf_guard list;
     list_profiles(p, n_near ? near : nullptr, n_near, &list.b);
+    if (list.b.oom) return fail_oom(ctx);
     const char *names = list.b.data ? list.b.data : "";
     if (n_near)
         return fail(ctx, ERR_INVALID_ARG, "%s: quality profile \"%s\" could be any of %s: give its id or its exact name",

@@ -77,6 +77,7 @@ int32_t resolve_root(context *ctx, const arr_service &s, const char *text, const
         if (k) strbuf_puts(&list.b, ", ");
         strbuf_puts(&list.b, ctx->roots.items[k].path);
     }
+    if (list.b.oom) return fail_oom(ctx);
     return fail(ctx, ERR_INVALID_ARG, "%s get: %s is not one of %s's root folders: %s", s.name, text, s.name,
                 list.b.data ? list.b.data : "none");
 }

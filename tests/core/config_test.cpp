@@ -200,3 +200,55 @@ TEST_F(ConfigTest, AUrlBaseThatRunsOutOfMemoryKeepsThePreviousOne) {
                              });
     EXPECT_EQ(failures, 2); // the base and the URL
 }
+
+TEST_F(ConfigTest, ConfiguresByUrl) {
+    const struct {
+        int kind;
+        const char *url;
+        const char *base; // the base URL, or null when refused
+        const char *err;
+    } cases[] = {
+        {1, "http://nas.local:8989", "http://nas.local:8989", ""},
+        {1, "HTTPS://nas.local", "https://nas.local:443", ""},
+        {2, "http://nas.local", "http://nas.local:80", ""},
+        {2, "https://example.org/radarr/", "https://example.org:443/radarr", ""},
+        {0, "http://[::1]:9117/jackett", "http://[::1]:9117/jackett", ""},
+        {0, "http://[2001:db8::10]", "http://[2001:db8::10]:80", ""},
+        {1, "http://h/a%20b/c", "http://h:80/a%20b/c", ""},
+        {1, "ftp://nas.local", nullptr, "Sonarr: invalid URL: the scheme must be http:// or https://"},
+        {1, "nas.local:8989", nullptr, "Sonarr: invalid URL: the scheme must be http:// or https://"},
+        {1, "http://nas.local/?x=1", nullptr, "Sonarr: invalid URL: it has a query"},
+        {1, "http://nas.local/sonarr#top", nullptr, "Sonarr: invalid URL: it has a fragment"},
+        {1, "http://user:pw@nas.local", nullptr, "Sonarr: invalid URL: it holds user information"},
+        {1, "http://:8989", nullptr, "Sonarr: invalid URL: the host is empty"},
+        {1, "http://", nullptr, "Sonarr: invalid URL: the host is empty"},
+        {1, "http://nas.local:", nullptr, "Sonarr: invalid URL: the port is not a number from 1 to 65535"},
+        {1, "http://nas.local:0", nullptr, "Sonarr: invalid URL: the port is not a number from 1 to 65535"},
+        {1, "http://nas.local:65536", nullptr, "Sonarr: invalid URL: the port is not a number from 1 to 65535"},
+        {1, "http://nas.local:80a", nullptr, "Sonarr: invalid URL: the port is not a number from 1 to 65535"},
+        {1, "http://[::1", nullptr, "Sonarr: invalid URL: the IPv6 address in brackets is not one"},
+        {1, "http://[nas]:1", nullptr, "Sonarr: invalid URL: the IPv6 address in brackets is not one"},
+        {1, "http://[::1]x", nullptr, "Sonarr: invalid URL: the host is followed by something other than a port"},
+        {1, "http://bad host/", nullptr, "Sonarr: invalid host"},
+        {1, "http://h/a b", nullptr, "Sonarr: invalid URL base"},
+        {1, "", nullptr, "Sonarr: invalid URL: none given"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.url);
+        ASSERT_EQ(k_configure[c.kind]("previous", 1, 0, "k"), KOVA_OK);
+        int32_t rc = kova_configure_url(c.kind, c.url, "key");
+        EXPECT_STREQ(kova_last_error(), c.err);
+        if (c.base) {
+            EXPECT_EQ(rc, KOVA_OK);
+            EXPECT_STREQ(kova_base_url(c.kind), c.base);
+        } else {
+            EXPECT_EQ(rc, KOVA_ERR_INVALID_ARG);
+            EXPECT_STREQ(kova_base_url(c.kind), "http://previous:1"); // the previous configuration stands
+        }
+    }
+    EXPECT_EQ(kova_configure_url(1, nullptr, "key"), KOVA_ERR_INVALID_ARG);
+    EXPECT_EQ(kova_configure_url(1, "http://h", ""), KOVA_ERR_INVALID_ARG);
+    EXPECT_STREQ(kova_last_error(), "Sonarr: empty API key");
+    EXPECT_EQ(kova_configure_url(7, "http://h", "k"), KOVA_ERR_INVALID_ARG);
+    EXPECT_STREQ(kova_last_error(), "unknown service");
+}

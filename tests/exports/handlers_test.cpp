@@ -92,6 +92,30 @@ TEST_F(Handlers, PortAndSchemeRules) {
     }
 }
 
+TEST_F(Handlers, SettingsByUrl) {
+    rec.answers["https://nas:443/sonarr/api/v3/rootfolder?apikey=key"] = {0, 200, "[{\"path\":\"/tv\"}]"};
+    rec.answers["https://nas:443/sonarr/api/v3/qualityprofile?apikey=key"] = {0, 200, "[{\"id\":1}]"};
+    EXPECT_EQ(sonarr(R"({"Url":"https://nas/sonarr/","APIKey":"key","ID":"i"})"), 0);
+    EXPECT_STREQ(buf, R"({"RuntimeType":"SONARR","URL":"https://nas:443/sonarr"})");
+    const struct {
+        const char *settings, *answer;
+    } refused[] = {
+        {R"({"Url":"https://nas","Host":"nas","APIKey":"key"})",
+         R"({"error":"Url cannot be given with Host, Port, UseHttps or UrlBase"})"},
+        {R"({"Url":"https://nas","UseHttps":"true","APIKey":"key"})",
+         R"({"error":"Url cannot be given with Host, Port, UseHttps or UrlBase"})"},
+        {R"({"Url":"","APIKey":"key"})", R"({"error":"Url is empty"})"},
+        {R"({"Url":5,"APIKey":"key"})", R"({"error":"Url is empty"})"},
+        {R"({"Url":"https://nas","APIKey":""})", R"({"error":"APIKey is empty"})"},
+        {R"({"Url":"https://nas/?a=1","APIKey":"key"})", R"({"error":"Sonarr: invalid URL: it has a query"})"},
+    };
+    for (const auto &c : refused) {
+        EXPECT_EQ(sonarr(c.settings), KOVA_VALIDATE_INVALID_SETTINGS) << c.settings;
+        EXPECT_STREQ(buf, c.answer);
+    }
+    EXPECT_EQ(rec.calls.size(), 2u);
+}
+
 TEST_F(Handlers, ErrorAnswers) {
     struct Case {
         const char *settings;

@@ -148,3 +148,43 @@ TEST_F(ConnTest, OutOfMemoryInTheTests) {
         EXPECT_EQ(op(), normal);
     }
 }
+
+TEST_F(ConnTest, KeepsEveryRootFolderAndFindsThem) {
+    route(S("/api/v3/rootfolder"), 200,
+          R"([{"path":"/tv/","freeSpace":1099511627776},{"path":"/","freeSpace":5},{"id":3},
+              {"path":"D:\\Anime\\","freeSpace":"12"},{"path":"/kids","freeSpace":-1},7])");
+    route(S("/api/v3/qualityprofile"), 200, R"([{"id":1,"name":"Any"},{"id":6,"name":"HD"},{"id":7,"name":"hd"}])");
+    ASSERT_EQ(kova_sonarr_test(), KOVA_OK);
+    const struct {
+        const char *path;
+        int64_t free_space;
+    } want[] = {{"/tv", 1099511627776}, {"D:\\Anime", 12}, {"/kids", -1}};
+    ASSERT_EQ(kova_rootfolder_count(), 3); // "/" and an entry without a path are no root folders
+    for (int32_t i = 0; i < 3; ++i) {
+        EXPECT_STREQ(kova_rootfolder_path(i), want[i].path);
+        EXPECT_EQ(kova_rootfolder_free_space(i), want[i].free_space);
+    }
+    EXPECT_STREQ(kova_rootfolder_path(3), "");
+    EXPECT_EQ(kova_rootfolder_free_space(-1), -1);
+
+    const struct {
+        const char *root;
+        int32_t index;
+    } roots[] = {{"/tv", 0}, {"/tv///", 0}, {"D:\\Anime\\\\", 1}, {"/kids/", 2}, {"/TV", -1}, {"/", -1}, {"", -1},
+                 {nullptr, -1}};
+    for (const auto &r : roots) EXPECT_EQ(kova_rootfolder_find(r.root), r.index) << (r.root ? r.root : "NULL");
+
+    const struct {
+        const char *profile;
+        int32_t rc;
+    } profiles[] = {{nullptr, 1}, {"", 1}, {"6", 6}, {"Any", 1}, {"ANY", 1}, {"HD", 6}, {"hd", 7},
+                    {"Hd", KOVA_ERR_INVALID_ARG}, {"9", KOVA_ERR_INVALID_ARG}};
+    for (const auto &p : profiles) {
+        EXPECT_EQ(kova_quality_profile_find(p.profile), p.rc) << (p.profile ? p.profile : "NULL");
+        EXPECT_EQ(kova_last_rc(), p.rc);
+    }
+    EXPECT_STREQ(kova_last_error(), "Sonarr: no quality profile \"9\"; Sonarr has: Any (1), HD (6), hd (7)");
+    kova_reset();
+    EXPECT_EQ(kova_quality_profile_find("Any"), KOVA_ERR_EMPTY);
+    EXPECT_EQ(kova_rootfolder_count(), 0);
+}

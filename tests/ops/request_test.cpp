@@ -1,7 +1,7 @@
 // The one way an operation's request leaves the library: the request frame
 // through the context's transport, and what a refusal's body says as one
 // warning beside the library's own code and message.
-#include "support/kova_test.h"
+#include "ops/ops_fixture.h"
 
 namespace {
 
@@ -46,4 +46,31 @@ TEST(Request, ARefusalIsOneWarningBesideTheUnchangedResult) {
     context_free(&ctx);
 }
 
+} // namespace
+
+namespace {
+using TransportReason = OpsTest;
+
+TEST_F(TransportReason, IsTheTransportsOwnTextRedactedPerCall) {
+    ASSERT_EQ(kova_sonarr_configure("s", 0, 0, "secretkey123"), KOVA_OK);
+    const std::string roots = "http://s:8989/api/v3/rootfolder?apikey=secretkey123";
+    ASSERT_EQ(kova_fake_fail(roots.c_str(), ("connect to " + roots + " failed: Connection refused, key secretkey123 \xff")
+                                                .c_str()),
+              KOVA_OK);
+    EXPECT_EQ(kova_sonarr_test(), KOVA_ERR_TRANSPORT);
+    EXPECT_STREQ(kova_last_error(), "Sonarr rootfolder: transport failure");
+    EXPECT_STREQ(kova_last_transport_error(),
+                 "connect to http://s:8989/api/v3/rootfolder?apikey=*** failed: Connection refused, key *** \xEF\xBF\xBD");
+
+    ASSERT_EQ(kova_fake_fail(roots.c_str(), nullptr), KOVA_OK);
+    EXPECT_EQ(kova_sonarr_test(), KOVA_ERR_TRANSPORT);
+    EXPECT_STREQ(kova_last_transport_error(), "fake: transport failure");
+    // Per call: a call without a transport failure has none, whatever the
+    // call before it had.
+    EXPECT_EQ(kova_sonarr_configure("s", 0, 0, "k"), KOVA_OK);
+    EXPECT_STREQ(kova_last_transport_error(), "");
+    route(S("/api/v3/rootfolder"), 404, "");
+    EXPECT_EQ(kova_sonarr_test(), KOVA_ERR_HTTP);
+    EXPECT_STREQ(kova_last_transport_error(), "");
+}
 } // namespace

@@ -60,6 +60,17 @@ TEST_F(Misuse, NullTextArgumentsOfOperations) {
          "search_or_add: no IMDb id"},
         {"profile pick without list", [] { return kova_quality_profile_pick(nullptr); }, -1, nullptr},
         {"url base", [] { return kova_set_url_base(KOVA_SONARR, nullptr); }, KOVA_OK, ""},
+        {"sonarr get", [] { return kova_sonarr_get(nullptr, nullptr, 1, 1, nullptr, nullptr, 0); },
+         KOVA_ERR_INVALID_ARG, "Sonarr get: no IMDb id"},
+        {"radarr get", [] { return kova_radarr_get(nullptr, nullptr, nullptr, 0); }, KOVA_ERR_INVALID_ARG,
+         "Radarr get: no IMDb id"},
+        {"configure by url", [] { return kova_configure_url(KOVA_SONARR, nullptr, nullptr); }, KOVA_ERR_INVALID_ARG,
+         "Sonarr: invalid URL: none given"},
+        {"configure by url, key", [] { return kova_configure_url(KOVA_SONARR, "http://x", nullptr); },
+         KOVA_ERR_INVALID_ARG, "Sonarr: empty API key"},
+        {"profile find without list", [] { return kova_quality_profile_find(nullptr); }, KOVA_ERR_EMPTY,
+         "no quality profiles are loaded (a Sonarr or Radarr test loads them)"},
+        {"root find", [] { return kova_rootfolder_find(nullptr); }, -1, nullptr},
     };
     for (const null_case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -81,6 +92,7 @@ TEST_F(Misuse, NullTextArgumentsOfTheOtherExports) {
     EXPECT_EQ(kova_fake_calls(nullptr), 0);
     EXPECT_STREQ(kova_imdb_numeric(nullptr), "");
     EXPECT_STREQ(kova_result_field(0, nullptr), "");
+    EXPECT_STREQ(kova_result_path(0, nullptr), "");
     EXPECT_EQ(kova_rtchk_handler(nullptr), nullptr);
     EXPECT_EQ(kova_result_size(0, nullptr), KOVA_ERR_NOT_FOUND);
 
@@ -136,6 +148,11 @@ TEST_F(Misuse, IndexesOutOfRangeGiveTheirEmptyValues) {
         EXPECT_STREQ(kova_test_log_key(i), "");
         EXPECT_STREQ(kova_test_log_text(i), "");
         EXPECT_STREQ(kova_warning(i), "");
+        EXPECT_STREQ(kova_result_path(i, "Title"), "");
+        EXPECT_STREQ(kova_result_languages(i), "");
+        EXPECT_STREQ(kova_result_rejection(i, 0), "");
+        EXPECT_STREQ(kova_rootfolder_path(i), "");
+        EXPECT_EQ(kova_rootfolder_free_space(i), -1);
     }
     for (int32_t j : {INT32_MIN, -1, 2, INT32_MAX}) EXPECT_EQ(kova_result_category(0, j), -1);
     EXPECT_EQ(kova_result_category(0, 1), 2);

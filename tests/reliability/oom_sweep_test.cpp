@@ -51,7 +51,11 @@
 //                                            add branch; already-in-library branch; no root
 //                                            folder (F11); no profile (F12); lookup without
 //                                            match; add refused; episode fallback
-//   kova_result_field, kova_result_json      their own sweeps (degrade to "")
+//   kova_sonarr_get, kova_radarr_get         add with choices; dry run; not armed; unknown
+//                                            root or profile; in the library; exact episode
+//   kova_sonarr_releases_exact, kova_quality_profile_find, kova_configure_url
+//   kova_result_field, kova_result_json, kova_result_languages, kova_result_path
+//                                            their own sweeps (degrade to "")
 //   the three handler records' validate      success (new ID, reported port); key rejected;
 //                                            settings refused; test failing
 //   kova_fake_set, kova_fake_fail, kova_fake_last_post_body, serving and POST recording
@@ -465,6 +469,61 @@ TEST_F(OomSweep, SearchOrAdd) {
     });
 }
 
+// The workflow with choices, configure by URL, the exact release search,
+// and the profile rule every host may use.
+TEST_F(OomSweep, GetAndConfigureByUrl) {
+    auto radarr = [] { return kova_radarr_get("tt0133093", "HD", "/other", KOVA_GET_MONITOR); };
+    auto sonarr = [] { return kova_sonarr_get("tt0903747", "Breaking Bad", 1, 2, nullptr, nullptr, 0); };
+    sweep_all({
+        {"radarr add with choices", [this] { arm(); radarr_answers(); }, radarr, KOVA_OK},
+        {"radarr dry run, not armed", [this] { radarr_answers(); },
+         [] { return kova_radarr_get("tt0133093", nullptr, nullptr, KOVA_GET_DRY_RUN); }, KOVA_OK},
+        {"radarr not armed", [this] { radarr_answers(); }, radarr, KOVA_ERR_NOT_ARMED},
+        {"radarr unknown root", [this] { arm(); radarr_answers(); },
+         [] { return kova_radarr_get("tt0133093", nullptr, "/nowhere", 0); }, KOVA_ERR_INVALID_ARG},
+        {"radarr unknown profile", [this] { arm(); radarr_answers(); },
+         [] { return kova_radarr_get("tt0133093", "UHD", nullptr, 0); }, KOVA_ERR_INVALID_ARG},
+        {"radarr in library, not armed",
+         [this] {
+             radarr_answers();
+             answer(R("/api/v3/movie", "tmdbId=603"), 200, R"([{"tmdbId":603,"id":31}])");
+         },
+         [] { return kova_radarr_get("tt0133093", nullptr, nullptr, 0); }, KOVA_OK},
+        {"sonarr add, episode", [this] { arm(); sonarr_answers(); }, sonarr, KOVA_OK},
+        {"sonarr exact, episode missing", [this] { arm(); sonarr_answers(); },
+         [] { return kova_sonarr_get("tt0903747", nullptr, 1, 7, nullptr, nullptr, KOVA_GET_EXACT); },
+         KOVA_ERR_NOT_FOUND},
+        {"releases exact", [this] { sonarr_answers(); }, [] { return kova_sonarr_releases_exact(17, 1, 2); }, KOVA_OK},
+        {"profile found", [this] { sonarr_answers(); ASSERT_EQ(kova_sonarr_test(), KOVA_OK); },
+         [] { return kova_quality_profile_find("hd"); }, 6, false},
+        {"profile not found", [this] { sonarr_answers(); ASSERT_EQ(kova_sonarr_test(), KOVA_OK); },
+         [] { return kova_quality_profile_find("UHD"); }, KOVA_ERR_INVALID_ARG},
+        {"configure by url", nullptr, [] { return kova_configure_url(KOVA_RADARR, "https://[::1]/radarr", "k"); },
+         KOVA_OK},
+        {"configure by url refused", nullptr, [] { return kova_configure_url(KOVA_RADARR, "https://h/?x", "k"); },
+         KOVA_ERR_INVALID_ARG, false},
+    });
+}
+
+// The accessors that build their texts on request degrade to "", and the
+// next call works again.
+TEST_F(OomSweep, DetailsBuiltOnRequest) {
+    auto load = [] { ASSERT_EQ(kova_parse_arr_releases(R"([{"languages":[{"name":"A"},{"name":"B"}],"q":{"r":5}}])"),
+                               KOVA_OK); };
+    for (int which = 0; which < 2; ++which) {
+        SCOPED_TRACE(which ? "path" : "languages");
+        auto get = [which] { return which ? kova_result_path(0, "q.r") : kova_result_languages(0); };
+        const std::string want = which ? "5" : "A, B";
+        int runs = oom_sweep(load, [&] { return *get() ? 1 : 0; }, [&](int32_t rc, bool injected) {
+            if (!injected) {
+                EXPECT_EQ(rc, 1);
+            }
+            EXPECT_EQ(get(), want);
+        });
+        EXPECT_GT(runs, 0);
+    }
+}
+
 // kova_result_field and kova_result_json do not report failures: they
 // answer "" (for the document: whole or nothing, never a part of it), and
 // the next call works again.
@@ -650,6 +709,13 @@ TEST_F(OomSweep, NonAllocatingExports) {
     (void)kova_fake_last_post_url();
     (void)kova_imdb_numeric("tt0000123");
     (void)kova_quality_profile_pick("HD");
+    (void)kova_rootfolder_count();
+    (void)kova_rootfolder_path(0);
+    (void)kova_rootfolder_free_space(0);
+    (void)kova_rootfolder_find("/tv");
+    (void)kova_last_transport_error();
+    (void)kova_get_library_id(), (void)kova_get_added(), (void)kova_get_root(), (void)kova_get_profile_id();
+    (void)kova_get_path(), (void)kova_get_fallback();
     (void)kova_test_log_count();
     (void)kova_test_log_key(0);
     (void)kova_test_log_text(0);
@@ -676,6 +742,9 @@ TEST_F(OomSweep, NonAllocatingExports) {
         (void)kova_result_season(i), (void)kova_result_episode(i), (void)kova_result_full_season(i);
         (void)kova_indexer_id(i), (void)kova_indexer_name(i), (void)kova_indexer_status(i);
         (void)kova_indexer_results(i), (void)kova_indexer_error(i);
+        (void)kova_result_quality(i), (void)kova_result_resolution(i), (void)kova_result_approved(i);
+        (void)kova_result_rejection_count(i), (void)kova_result_rejection(i, 0);
+        (void)kova_result_custom_format_score(i), (void)kova_result_protocol(i), (void)kova_result_indexer_id(i);
     }
     (void)kova_result_count();
     (void)kova_indexer_count();

@@ -70,6 +70,13 @@ inline observed observe() {
                   "|" + std::to_string(kova_lookup_tvdb(i)) + "|" + std::to_string(kova_lookup_tmdb(i)) + "|" +
                   std::to_string(kova_lookup_library_id(i)) + ",";
     for (int32_t k = 0; k < 3; ++k) o.core += " base=" + std::string(kova_base_url(k));
+    o.core += " roots=";
+    for (int32_t i = 0; i < kova_rootfolder_count(); ++i)
+        o.core += std::string(kova_rootfolder_path(i)) + ":" + std::to_string(kova_rootfolder_free_space(i)) + ",";
+    o.core += " get=" + std::to_string(kova_get_library_id()) + "/" + std::to_string(kova_get_added()) + "/" +
+              kova_get_root() + "/" + std::to_string(kova_get_profile_id()) + "/" + kova_get_path() + "/" +
+              std::to_string(kova_get_fallback());
+    o.core += " transport=" + std::string(kova_last_transport_error());
     o.warnings = kova_warning_count();
     o.log_entries = kova_test_log_count();
     for (int32_t i = 0; i < o.log_entries; ++i)
