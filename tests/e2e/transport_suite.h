@@ -577,6 +577,20 @@ TYPED_TEST_P(TransportE2e, LibraryMapsStatusesAndTransportFailures) {
     EXPECT_EQ(kova_radarr_test(), KOVA_ERR_TRANSPORT);
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(4000));
     EXPECT_STREQ(kova_last_error(), "Radarr rootfolder: transport failure");
+    // Beside the library's message, the transport's own words: what a host
+    // shows to say why, redacted.
+    const std::string timed_out = kova_last_transport_error();
+    EXPECT_FALSE(timed_out.empty());
+    EXPECT_EQ(timed_out.find("apikey=slow"), std::string::npos) << timed_out;
+    ASSERT_EQ(kova_radarr_configure("127.0.0.1", closed_port(), 0, "refusedkey123"), KOVA_OK);
+    EXPECT_EQ(kova_radarr_test(), KOVA_ERR_TRANSPORT);
+    const std::string refused = kova_last_transport_error();
+    EXPECT_FALSE(refused.empty());
+    EXPECT_NE(refused, timed_out);
+    EXPECT_EQ(refused.find("refusedkey123"), std::string::npos) << refused;
+    ASSERT_EQ(kova_radarr_configure("127.0.0.1", server().http, 0, "k404"), KOVA_OK);
+    EXPECT_EQ(kova_radarr_test(), KOVA_ERR_HTTP);
+    EXPECT_STREQ(kova_last_transport_error(), "");
 }
 
 TYPED_TEST_P(TransportE2e, SettingsValidationRunsOverRealSockets) {
