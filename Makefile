@@ -3,24 +3,31 @@
 JOBS ?= 2
 CTEST = ctest --output-on-failure -j $(JOBS)
 
-.PHONY: all setup test demo dev asan tsan test-dev test-asan test-tsan windows test-windows release bench fuzz fuzz-build fuzz-long test-fuzz valgrind install clean
+.PHONY: all setup setup-base setup-test setup-windows setup-bench test demo dev asan tsan test-dev test-asan test-tsan windows test-windows release bench fuzz fuzz-build fuzz-long test-fuzz valgrind install clean
 
 all: dev
 
+# What each target needs, installed once (scripts/setup.sh, idempotent):
+# the demo and a dev build only the base packages.
 setup:
-	@bash scripts/setup.sh
+	@bash scripts/setup.sh all
+setup-base setup-test setup-windows setup-bench: setup-%:
+	@bash scripts/setup.sh $*
 
-dev asan release: %: setup
+dev: setup-base
+asan: setup-test
+release: setup-bench
+dev asan release:
 	@cmake --preset $@ >/dev/null
 	cmake --build build/$@ -j $(JOBS)
 
 # Under ThreadSanitizer: the fake transport's threading test, and the libcurl
 # transport's end-to-end suite (cancel and resume racing with requests).
-tsan: setup
+tsan: setup-test
 	@cmake --preset tsan >/dev/null
 	cmake --build build/tsan -j $(JOBS) --target test_io test_e2e_curl
 
-test-dev: dev
+test-dev: setup-test dev
 	cd build/dev && $(CTEST)
 
 test-asan: asan
@@ -31,7 +38,7 @@ test-tsan: tsan
 
 # Windows x86-64, cross-built with mingw-w64 into build/windows: kova.dll
 # (with libkova.dll.a, kova.def and kova.h), kova_winhttp.dll and kova.exe.
-windows: setup
+windows: setup-windows
 	@cmake --preset windows >/dev/null
 	cmake --build build/windows -j $(JOBS)
 	@echo "Windows build in build/windows: kova.dll libkova.dll.a kova.def kova.h kova_winhttp.dll kova.exe"
@@ -57,13 +64,13 @@ bench: release
 fuzz: fuzz-build
 # Only the fuzz targets: the shared library does not link under clang's ASan
 # (the runtime lives in the executable, and the library links --no-undefined).
-fuzz-build: setup
+fuzz-build: setup-test
 	@cmake --preset fuzz >/dev/null && cmake --build build/fuzz -j $(JOBS) --target kova_fuzzers
 	@if [ -f fuzz/run.sh ]; then bash fuzz/run.sh build/fuzz $${FUZZ_SECONDS:-60}; fi
 
 # CI's fuzzing: the fuzz targets only (not the whole tree under clang), their
 # corpus replays, then FUZZ_SECONDS (default 30) of fuzzing per target.
-test-fuzz: setup
+test-fuzz: setup-test
 	@cmake --preset fuzz >/dev/null && cmake --build build/fuzz -j $(JOBS) --target kova_fuzzers
 	cd build/fuzz && $(CTEST) -L fuzz
 	bash fuzz/run.sh build/fuzz $${FUZZ_SECONDS:-30}
@@ -77,7 +84,7 @@ fuzz-long:
 # default leak kinds (a leak fails the case with status 99), against a server
 # of their own: run directly, as they take longer than CTest's time-out for
 # the suite allows.
-valgrind: dev
+valgrind: setup-test dev
 	cd build/dev && ctest --output-on-failure -T memcheck -LE "tsan|e2e" \
 	  --overwrite MemoryCheckCommand=$$(command -v valgrind) \
 	  --overwrite "MemoryCheckCommandOptions=--error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite"
@@ -88,7 +95,7 @@ valgrind: dev
 
 # PREFIX is set at configure time too, as the prefix cmake --install uses;
 # the pkg-config files name the prefix they are installed to in any case.
-install: setup
+install: setup-bench
 	@cmake --preset release $(if $(PREFIX),-DCMAKE_INSTALL_PREFIX=$(PREFIX),) >/dev/null
 	cmake --build build/release -j $(JOBS)
 	cmake --install build/release

@@ -1,6 +1,17 @@
 #!/usr/bin/env bash
-# Installs everything the build and the tests need, from Debian's packages.
-# Idempotent: a second run installs nothing and returns quickly.
+# Installs what a purpose needs, from Debian's packages. Idempotent: a second
+# run installs nothing and returns quickly.
+#
+#   scripts/setup.sh [base|test|windows|bench|all]...
+#
+#   base     building and running the library, the CLI and the demo:
+#            compiler, CMake, Ninja, libcurl, yyjson (`make demo`, `make dev`)
+#   windows  base, and the mingw-w64 cross build with its tests under Wine,
+#            with yyjson's source for it (`make windows`, `make test-windows`)
+#   test     base and windows, and GoogleTest, clang, valgrind and what the
+#            end-to-end tests run (`make test`)
+#   bench    base and Google Benchmark (`make bench`, `make install`)
+#   all      every one of them (the default)
 #
 # yyjson 0.12 is not in Debian's stable suite; the unstable suite has it with a
 # libc6-only dependency. We add unstable for the yyjson packages alone (pinned,
@@ -16,15 +27,31 @@ set -euo pipefail
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 
-pkgs=(g++ cmake ninja-build make pkg-config libgtest-dev libgmock-dev
-      libbenchmark-dev libcurl4-openssl-dev clang libclang-rt-14-dev llvm
-      valgrind python3 openssl
-      g++-mingw-w64-x86-64-posix wine64 xz-utils)
+base_pkgs=(g++ cmake ninja-build make pkg-config libcurl4-openssl-dev)
+# The Windows tests build GoogleTest from the sources libgtest-dev installs,
+# and the end-to-end ones run a Python server with openssl's certificates.
+windows_pkgs=(g++-mingw-w64-x86-64-posix wine64 xz-utils libgtest-dev python3 openssl)
+test_pkgs=(libgtest-dev libgmock-dev clang libclang-rt-14-dev llvm valgrind python3 openssl)
+bench_pkgs=(libbenchmark-dev python3)
+
+[ "$#" -gt 0 ] || set -- all
+pkgs=("${base_pkgs[@]}")
+windows=0
+for purpose in "$@"; do
+  case "$purpose" in
+    base) ;;
+    windows) pkgs+=("${windows_pkgs[@]}"); windows=1 ;;
+    test) pkgs+=("${test_pkgs[@]}" "${windows_pkgs[@]}"); windows=1 ;;
+    bench) pkgs+=("${bench_pkgs[@]}") ;;
+    all) pkgs+=("${test_pkgs[@]}" "${windows_pkgs[@]}" "${bench_pkgs[@]}"); windows=1 ;;
+    *) echo "setup: unknown purpose '$purpose' (base, test, windows, bench or all)" >&2; exit 2 ;;
+  esac
+done
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 missing=()
-for p in "${pkgs[@]}"; do
+for p in $(printf '%s\n' "${pkgs[@]}" | sort -u); do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 
@@ -83,7 +110,7 @@ fi
 # serve its tarball, the newest older version from 0.10 on is taken instead.
 # ---------------------------------------------------------------------------
 deps=$root/build/deps
-if [ ! -f "$deps/yyjson/VERSION" ] || [ ! -f "$deps/yyjson/src/yyjson.c" ]; then
+if [ "$windows" = 1 ] && { [ ! -f "$deps/yyjson/VERSION" ] || [ ! -f "$deps/yyjson/src/yyjson.c" ]; }; then
   mirror=$(find_mirror)
   [ -n "$mirror" ] || { echo "setup: no Debian mirror in the apt configuration" >&2; exit 1; }
   # Source indexes of the suites that carry yyjson 0.12 (unstable) and 0.10
@@ -132,4 +159,4 @@ deb-src $mirror trixie main"
   [ -n "$got" ] || { echo "setup: could not fetch yyjson's source for the Windows build" >&2; exit 1; }
   echo "setup: yyjson $got source in build/deps/yyjson (verified against the source index)"
 fi
-echo "setup: dependencies present"
+echo "setup: dependencies present ($*)"
