@@ -258,7 +258,12 @@ int32_t service_configure_url(core_context *ctx, int32_t kind, const char *url, 
     if (!url_base_ok(path, &base, &base_len)) return fail(ctx, ERR_INVALID_ARG, "%s: invalid URL base", name);
     int32_t rc = service_configure(ctx, kind, host, port, https, api_key);
     if (rc != OK) return rc;
-    return service_set_url_base(ctx, kind, path);
+    rc = service_set_url_base(ctx, kind, path);
+    // Memory ran out for the base alone: the service is left unconfigured,
+    // as a configuration that runs out of memory leaves it, and never at the
+    // new host without its base.
+    if (rc != OK) ctx->svc[kind].configured = 0;
+    return rc;
 }
 
 } // namespace kova

@@ -1297,7 +1297,8 @@ KOVA_API const char *kova_last_transport_error(void);
     monitored (the requested season's episodes, all seasons for season 0) and lets Sonarr search
     for them; KOVA_GET_DRY_RUN settles the lookup, the library, the root and the profile, sends
     no add, searches no releases and needs no arming. Other bits: KOVA_ERR_INVALID_ARG.
- What happened is read with kova_get_* after the call, also after a failure.
+ What happened is read with kova_get_* after the call, also after a failure. The current result
+ set is released first: after a dry run or a failure there are no rows.
 
  @param imdb_id The IMDb id. NULL or "": KOVA_ERR_INVALID_ARG.
  @param title A title to look up when Sonarr finds nothing by the IMDb id, or NULL.

@@ -259,7 +259,7 @@ int32_t find_profile(context *ctx, const char *who, const char *text, int32_t *i
     const char *service = service_name(ctx->profiles_of);
     if (ctx->profiles_of != KOVA_SONARR && ctx->profiles_of != KOVA_RADARR)
         return fail(ctx, ERR_EMPTY, "no quality profiles are loaded (a Sonarr or Radarr test loads them)");
-    if (p.count <= 0) return fail(ctx, ERR_EMPTY, "%s: no quality profile (F12)", service);
+    if (p.count <= 0) return fail(ctx, ERR_EMPTY, "%s: no quality profile", service);
     int32_t found = present(text) ? -1 : 0;
     char num[16];
     for (int32_t i = 0; found < 0 && i < p.count; ++i) {

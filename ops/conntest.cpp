@@ -8,6 +8,7 @@ namespace kova {
 
 void arr_settings_free(context *ctx) {
     profile_list_free(&ctx->profiles);
+    ctx->profiles_of = 0;
     root_list_free(&ctx->roots);
     mem_free(ctx->rootfolder);
     ctx->rootfolder = nullptr;

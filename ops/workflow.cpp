@@ -63,7 +63,7 @@ constexpr int32_t k_get_flags = KOVA_GET_NO_ADD | KOVA_GET_EXACT | KOVA_GET_MONI
 int32_t resolve_root(context *ctx, const arr_service &s, const char *text, const char **chosen) {
     if (!present(text)) {
         if (!ctx->rootfolder || !*ctx->rootfolder)
-            return fail(ctx, ERR_EMPTY, "%s: no root folder, refusing to add at '/' (F11)", s.name);
+            return fail(ctx, ERR_EMPTY, "%s: no root folder, refusing to add at '/'", s.name);
         *chosen = ctx->rootfolder;
         return OK;
     }
@@ -86,6 +86,10 @@ int32_t resolve_root(context *ctx, const arr_service &s, const char *text, const
 int32_t do_get(context *ctx, int32_t kind, const char *imdb, const char *title, int32_t season, int32_t episode,
                const char *profile, const char *root, int32_t flags) {
     get_report_free(&ctx->get);
+    // A get's results are its releases or nothing: rows of an earlier call
+    // must not pass for them after a dry run or a failure.
+    result_set_free(&ctx->rs);
+    ctx->stage = KOVA_STAGE_NONE;
     const arr_service &s = arr_service_of(kind);
     if (flags & ~k_get_flags)
         return fail(ctx, ERR_INVALID_ARG, "%s get: unknown flags 0x%x", s.name, static_cast<unsigned>(flags & ~k_get_flags));
