@@ -56,8 +56,9 @@ from ._errors import (AuthError, Empty, HttpError, IndexersFailed, InvalidArgume
                       KovaError, NoTransport, NotArmed, NotConfigured, NotFound, OutOfMemory,
                       TransportError, error_class)
 from ._native import FunctionUnavailableError, LibraryNotFoundError, Native
-from ._results import (ConnectionReport, Indexer, IndexerList, Lookup, LookupEntry, Outcome,
-                       QualityProfile, Release, ResultSet, TestLogEntry)
+from ._results import (ConnectionReport, GetReport, GetResult, Indexer, IndexerList, Lookup,
+                       LookupEntry, Outcome, QualityProfile, Release, ResultSet, RootFolder,
+                       TestLogEntry)
 from ._transport import Answer, PythonTransport, retired as _retired
 
 __all__ = [
@@ -68,7 +69,7 @@ __all__ = [
     "result_json",
     # configuration and transports
     "Service", "configure", "base_url", "default_port", "set_url_base", "use_fake",
-    "use_transport", "UrllibTransport", "Answer", "set_timeout_ms", "timeout_ms",
+    "use_transport", "UrllibTransport", "Answer", "set_timeout_ms", "timeout_ms", "configure_url",
     # fake transport
     "fake_reset", "fake_set", "fake_fail", "fake_calls", "fake_post_count",
     "fake_last_post_url", "fake_last_post_body",
@@ -77,12 +78,13 @@ __all__ = [
     "jackett_search_query", "parse_jackett", "sonarr_lookup", "radarr_lookup",
     "sonarr_library_find", "radarr_library_find", "sonarr_releases", "radarr_releases",
     "parse_arr_releases", "sonarr_grab_release", "radarr_grab_release", "sonarr_add_series",
-    "radarr_add_movie", "quality_profile_pick", "sonarr_search_or_add", "radarr_search_or_add",
+    "radarr_add_movie", "quality_profile_pick", "quality_profile_find", "rootfolder_find",
+    "sonarr_search_or_add", "radarr_search_or_add", "sonarr_get", "radarr_get",
     "arm_library_writes", "disarm_library_writes", "library_writes_armed", "validate_settings",
     "Validation",
     # results
     "Outcome", "ResultSet", "Release", "Indexer", "IndexerList", "Lookup", "LookupEntry",
-    "ConnectionReport", "TestLogEntry", "QualityProfile",
+    "ConnectionReport", "TestLogEntry", "QualityProfile", "RootFolder", "GetReport", "GetResult",
     # errors
     "KovaError", "TransportError", "HttpError", "AuthError", "JsonError", "NotConfigured",
     "NotFound", "Empty", "NotArmed", "NoTransport", "InvalidArgument", "OutOfMemory",
@@ -158,6 +160,11 @@ def _outcome(lib: Native, rc: int) -> Dict[str, Any]:
                 warnings=_read_warnings(lib), test_log=_read_log(lib))
 
 
+def _transport_error(lib: Native) -> str:
+    # A library that predates the transport's text has none to give.
+    return lib.kova_last_transport_error() if lib.has("kova_last_transport_error") else ""
+
+
 def _call(name: str, *args: Any) -> int:
     """Runs one operation (the caller holds the lock) and raises its error."""
     global _generation
@@ -173,7 +180,7 @@ def _call(name: str, *args: Any) -> int:
     if rc < 0:
         o = _outcome(lib, rc)
         err = error_class(rc)(rc, lib.kova_strerror(rc), o["message"], o["http_code"],
-                              o["warnings"], o["test_log"])
+                              o["warnings"], o["test_log"], _transport_error(lib))
         raise err from raised
     return rc
 
@@ -182,27 +189,45 @@ def _opt(v: int) -> Optional[int]:
     return None if v == -1 else v
 
 
+# What each kind's accessor gives for "none", as the release details of a
+# library that predates them read on every row.
+_NONE = {"text": "", "joined": "", "count": -1, "positive": 0, "score": 0, "tristate": -1,
+         "texts": 0}
+_TRISTATE = {1: True, 0: False}
+
+
+def _accessor(lib: Native, name: str, none: Any) -> Callable[..., Any]:
+    fn = "kova_result_" + name
+    return getattr(lib, fn) if lib.has(fn) else (lambda *_: none)
+
+
 def _row_reader(lib: Native, name: str, kind: str) -> Callable[[int], Any]:
-    """Reads row field ``name`` of row i through its accessor(s)."""
-    get = getattr(lib, "kova_result_" + name)
-    if kind == "text":
+    """Reads row field or release detail ``name`` of row i through its accessor(s)."""
+    get = _accessor(lib, name, _NONE.get(kind))
+    if kind in ("text", "joined", "score"):
         return get
     if kind in ("count", "date"):
         return lambda i: _opt(get(i))
+    if kind == "positive":
+        return lambda i: get(i) or None
+    if kind == "tristate":
+        return lambda i: _TRISTATE.get(get(i))
     if kind == "flag":
         return lambda i: get(i) == 1
     if kind == "size":
         size = ctypes.c_uint64()
         return lambda i: size.value if get(i, ctypes.byref(size)) == 0 else None
-    if kind == "categories":
-        count = getattr(lib, "kova_result_" + name + "_count")
+    if kind in ("categories", "texts"):
+        count = _accessor(lib, name + "_count", 0)
         return lambda i: tuple(get(i, j) for j in range(count(i)))
     raise AssertionError("unknown row field kind " + kind)
 
 
 def _read_rows(lib: Native) -> Tuple[Release, ...]:
-    readers = {f.name: _row_reader(lib, f.name, f.metadata["kind"]) for f in dataclasses.fields(Release)}
-    return tuple(Release(**{name: read(i) for name, read in readers.items()})
+    readers = {f.name: _row_reader(lib, f.metadata.get("accessor", f.name), f.metadata["kind"])
+               for f in dataclasses.fields(Release) if "kind" in f.metadata}
+    return tuple(Release(**{name: read(i) for name, read in readers.items()},
+                         _generation=_generation, _index=i)
                  for i in range(lib.kova_result_count()))
 
 
@@ -213,23 +238,27 @@ def _read_indexers(lib: Native) -> Tuple[Indexer, ...]:
                  for i in range(lib.kova_indexer_count()))
 
 
+def _read_result(lib: Native, rc: int, cls: Any = ResultSet, **extra: Any) -> Any:
+    """The library's current result set as ``cls`` (the caller holds the lock)."""
+    return cls(items=_read_rows(lib), stage=lib.kova_jackett_stage(), indexers=_read_indexers(lib),
+               indexers_errored=lib.kova_indexers_errored(), json=lib.kova_result_json(),
+               _generation=_generation, **_outcome(lib, rc), **extra)
+
+
 def _result_set(name: str, *args: Any) -> ResultSet:
     with _native.lock:
         rc = _call(name, *args)
-        lib = _native.load()
-        return ResultSet(items=_read_rows(lib), stage=lib.kova_jackett_stage(),
-                         indexers=_read_indexers(lib),
-                         indexers_errored=lib.kova_indexers_errored(),
-                         json=lib.kova_result_json(), _generation=_generation,
-                         **_outcome(lib, rc))
+        return _read_result(_native.load(), rc)
 
 
-def _current_field(generation: int, index: int, name: str) -> str:
+def _current_row_text(generation: int, index: int, accessor: str, arg: str) -> str:
+    """A text accessor of row ``index`` that reads the library's own row, so
+    only while the set read at ``generation`` is still its current result."""
     with _native.lock:
         if generation != _generation:
             raise RuntimeError("kova: this result set is no longer the library's current "
                                "result; read fields before the next operation")
-        return _native.load().kova_result_field(index, name)
+        return getattr(_native.load(), accessor)(index, arg)
 
 
 # ---------------------------------------------------------------------------
@@ -306,6 +335,17 @@ def base_url(service: ServiceName) -> str:
 def default_port(service: ServiceName) -> int:
     """The default port of a service (9117, 8989, 7878)."""
     return _native.load().kova_default_port(_service(service))
+
+
+def configure_url(service: ServiceName, url: str, api_key: str) -> None:
+    """Configures a service from its URL: http:// or https://, a host (IPv6
+    in brackets), an optional port (absent: the scheme's, 80 or 443) and an
+    optional path, the URL base ("https://media.lan/sonarr"). A URL with a
+    query, a fragment or user information, or any refused part, raises
+    ``InvalidArgument`` naming it and leaves the previous configuration in
+    force. Needs a libkova that exports kova_configure_url."""
+    with _native.lock:
+        _call("kova_configure_url", int(_service(service)), url, api_key)
 
 
 def set_url_base(service: ServiceName, path: Optional[str]) -> None:
@@ -475,7 +515,8 @@ def imdb_numeric(imdb_id: Optional[str]) -> str:
 def connection_test(service: ServiceName) -> ConnectionReport:
     """Tests a service's connection. Jackett: lists its configured indexers;
     Sonarr/Radarr: fetches the first root folder and the quality profiles
-    (``Empty`` when either is missing). The report is the test log."""
+    (``Empty`` when either is missing), keeping every root folder. The
+    report is the test log."""
     s = _service(service)
     fn = ("kova_jackett_test", "kova_sonarr_test", "kova_radarr_test")[s]
     with _native.lock:
@@ -488,7 +529,15 @@ def connection_test(service: ServiceName) -> ConnectionReport:
         if s is Service.JACKETT:  # the other lists are left from earlier calls
             return ConnectionReport(items=o["test_log"], indexers=_read_indexers(lib), **o)
         return ConnectionReport(items=o["test_log"], rootfolder=lib.kova_rootfolder(),
-                                quality_profiles=profiles, **o)
+                                root_folders=_read_root_folders(lib), quality_profiles=profiles,
+                                **o)
+
+
+def _read_root_folders(lib: Native) -> Tuple[RootFolder, ...]:
+    if not lib.has("kova_rootfolder_count"):
+        return ()
+    return tuple(RootFolder(lib.kova_rootfolder_path(i), _opt(lib.kova_rootfolder_free_space(i)))
+                 for i in range(lib.kova_rootfolder_count()))
 
 
 def parse_torznab_indexers(xml: str) -> IndexerList:
@@ -556,9 +605,13 @@ def radarr_library_find(tmdb_id: int) -> Optional[int]:
     return _find("kova_radarr_library_find", tmdb_id)
 
 
-def sonarr_releases(series_id: int, season: int, episode: int = 0) -> ResultSet:
-    """Releases Sonarr finds for an episode (0: the whole season) of a library series."""
-    return _result_set("kova_sonarr_releases", series_id, season, episode)
+def sonarr_releases(series_id: int, season: int, episode: int = 0, *, exact: bool = False) -> ResultSet:
+    """Releases Sonarr finds for an episode (0: the whole season) of a library
+    series. An episode Sonarr does not list is searched as the whole season,
+    with a warning; with ``exact`` it raises ``NotFound`` instead (needs a
+    libkova that exports kova_sonarr_releases_exact)."""
+    name = "kova_sonarr_releases_exact" if exact else "kova_sonarr_releases"
+    return _result_set(name, series_id, season, episode)
 
 
 def radarr_releases(movie_id: int) -> ResultSet:
@@ -610,6 +663,26 @@ def quality_profile_pick(profile: Optional[str] = None) -> Optional[int]:
     return None if pid == -1 else pid
 
 
+def quality_profile_find(profile: Optional[str] = None) -> int:
+    """The id of the loaded quality profile that ``profile`` names, by the
+    rule of the gets: None or "" the first; a decimal id that exists; a name
+    exactly, else in any letter case when only one profile has it. Never a
+    fallback: ``InvalidArgument`` (listing the names) when none or several
+    match, ``Empty`` when no list is loaded. Needs a libkova that exports
+    kova_quality_profile_find."""
+    with _native.lock:
+        return _call("kova_quality_profile_find", profile)
+
+
+def rootfolder_find(root: Optional[str]) -> Optional[int]:
+    """The index (in ``ConnectionReport.root_folders``) of the loaded root
+    folder that ``root`` names once both are trimmed (trailing backslashes,
+    then slashes): the check a get makes of its root. None when none does.
+    Needs a libkova that exports kova_rootfolder_find."""
+    i = _native.load().kova_rootfolder_find(root)
+    return None if i < 0 else i
+
+
 def sonarr_search_or_add(imdb_id: str, season: int, episode: int = 0, title: Optional[str] = None,
                          profile: Optional[str] = None) -> ResultSet:
     """From an IMDb id to Sonarr's releases for an episode (0: the season):
@@ -621,6 +694,61 @@ def radarr_search_or_add(imdb_id: str, profile: Optional[str] = None) -> ResultS
     """From an IMDb id to Radarr's releases for the film: lookup, library
     find or add, release search. Needs armed writes."""
     return _result_set("kova_radarr_search_or_add", imdb_id, profile)
+
+
+# The choices of a get, by keyword: KOVA_GET_* of kova.h.
+_GET_FLAGS = {"no_add": 1, "exact": 2, "monitor": 4, "dry_run": 8}
+
+
+def _read_get_report(lib: Native) -> Dict[str, Any]:
+    return dict(library_id=lib.kova_get_library_id() or None, added=lib.kova_get_added() == 1,
+                root=lib.kova_get_root() or None, profile_id=lib.kova_get_profile_id() or None,
+                path=lib.kova_get_path() or None, fallback=lib.kova_get_fallback() == 1)
+
+
+def _get(name: str, *args: Any, **choices: bool) -> GetResult:
+    flags = sum(bit for key, bit in _GET_FLAGS.items() if choices.get(key))
+    with _native.lock:
+        try:
+            rc = _call(name, *args, flags)
+        except KovaError as e:
+            e.report = GetReport(**_read_get_report(_native.load()))
+            raise
+        lib = _native.load()
+        report = _read_get_report(lib)
+        if choices.get("dry_run"):
+            # No release search ran: the library's rows are an earlier call's.
+            return GetResult(**_outcome(lib, rc), **report)
+        return _read_result(lib, rc, GetResult, **report)
+
+
+def sonarr_get(imdb_id: str, title: Optional[str] = None, season: int = 0, episode: int = 0,
+               profile: Optional[str] = None, root: Optional[str] = None, *, no_add: bool = False,
+               exact: bool = False, monitor: bool = False, dry_run: bool = False) -> GetResult:
+    """From an IMDb id to Sonarr's releases of an episode (0: the whole
+    season), with a host's choices: lookup (``title`` when the IMDb id finds
+    nothing), library find, an add when the series is absent, release search.
+
+    An add goes under ``root`` (None: the first root folder; otherwise one of
+    the service's, else ``InvalidArgument`` listing them) with the quality
+    profile ``profile`` names (as ``quality_profile_find``). ``no_add``: a
+    series not in the library raises ``NotFound``; ``exact``: so does an
+    episode Sonarr does not list, instead of a search of the whole season;
+    ``monitor``: the series is added monitored (that season, all for season
+    0) and Sonarr searches; ``dry_run``: everything is settled, nothing is
+    added or searched. Only an add needs armed writes, checked once the root
+    and profile are settled. The result has the report's fields (see
+    ``GetReport``). Needs a libkova that exports kova_sonarr_get."""
+    return _get("kova_sonarr_get", imdb_id, title, season, episode, profile, root, no_add=no_add,
+                exact=exact, monitor=monitor, dry_run=dry_run)
+
+
+def radarr_get(imdb_id: str, profile: Optional[str] = None, root: Optional[str] = None, *,
+               no_add: bool = False, monitor: bool = False, dry_run: bool = False) -> GetResult:
+    """``sonarr_get`` for a Radarr film: ``monitor`` adds it monitored and
+    lets Radarr search for it. Needs a libkova that exports kova_radarr_get."""
+    return _get("kova_radarr_get", imdb_id, profile, root, no_add=no_add, monitor=monitor,
+                dry_run=dry_run)
 
 
 class arm_library_writes:

@@ -1,10 +1,10 @@
 """Result codes as exceptions: one base class, one subclass per code."""
 from __future__ import annotations
 
-from typing import Dict, Tuple, Type, TYPE_CHECKING
+from typing import Dict, Optional, Tuple, Type, TYPE_CHECKING
 
 if TYPE_CHECKING:
-    from ._results import TestLogEntry
+    from ._results import GetReport, TestLogEntry
 
 __all__ = [
     "KovaError", "TransportError", "HttpError", "AuthError", "JsonError", "NotConfigured",
@@ -19,22 +19,28 @@ class KovaError(Exception):
     Attributes: ``rc`` (the code), ``name`` (its name, "ERR_AUTH"),
     ``message`` (the library's last error text), ``http_code`` (status of the
     last request, 0 when none reached the transport), ``warnings`` and
-    ``test_log`` (what the operation logged on its way). When a Python
-    transport raised, that exception is ``__cause__``.
+    ``test_log`` (what the operation logged on its way), ``transport_error``
+    (what the transport said of its failure, API keys redacted: "" unless
+    the transport failed) and ``report`` (a get's ``GetReport``, None for
+    other operations). When a Python transport raised, that exception is
+    ``__cause__``.
     """
 
     rc: int = 0
+    report: "Optional[GetReport]" = None
 
     def __init__(self, rc: int, name: str, message: str, http_code: int = 0,
-                 warnings: Tuple[str, ...] = (), test_log: "Tuple[TestLogEntry, ...]" = ()):
+                 warnings: Tuple[str, ...] = (), test_log: "Tuple[TestLogEntry, ...]" = (),
+                 transport_error: str = ""):
         self.rc = rc
         self.name = name
         self.message = message
         self.http_code = http_code
         self.warnings = tuple(warnings)
         self.test_log = tuple(test_log)
-        super().__init__(f"{message or name} ({name}, HTTP {http_code})" if http_code
-                         else f"{message or name} ({name})")
+        self.transport_error = transport_error
+        text = f"{message or name}: {transport_error}" if transport_error else message or name
+        super().__init__(f"{text} ({name}, HTTP {http_code})" if http_code else f"{text} ({name})")
 
 
 class TransportError(KovaError):

@@ -100,8 +100,10 @@ def _e(name: str, result: CType, *args: CType, optional: bool = False) -> Export
     return Export(name, result, tuple(args), optional)
 
 
-# Every KOVA_API function of kova.h, in the header's order. A new export is
-# one line here (tests/test_table.py compares this table with the header).
+# Every KOVA_API function of kova.h, grouped by family as the header's first
+# sections are; an extension joins its family, optional since an older
+# library lacks it. A new export is one line here (tests/test_binding.py
+# compares this table with the header).
 EXPORTS: Tuple[Export, ...] = (
     # Diagnostics and lifecycle
     _e("kova_version", TEXT),
@@ -109,6 +111,7 @@ EXPORTS: Tuple[Export, ...] = (
     _e("kova_last_rc", I32),
     _e("kova_last_http_code", I32),
     _e("kova_last_error", TEXT),
+    _e("kova_last_transport_error", TEXT, optional=True),
     _e("kova_warning_count", I32),
     _e("kova_warning", TEXT, I32),
     _e("kova_reset", VOID),
@@ -121,6 +124,7 @@ EXPORTS: Tuple[Export, ...] = (
     _e("kova_base_url", TEXT, I32),
     _e("kova_default_port", I32, I32),
     _e("kova_set_url_base", I32, I32, TEXT, optional=True),
+    _e("kova_configure_url", I32, I32, TEXT, TEXT, optional=True),
     # Transport selection
     _e("kova_set_io", VOID, IO),
     _e("kova_use_curl", I32),
@@ -154,6 +158,7 @@ EXPORTS: Tuple[Export, ...] = (
     _e("kova_radarr_library_find", I32, I32),
     # Release searches
     _e("kova_sonarr_releases", I32, I32, I32, I32),
+    _e("kova_sonarr_releases_exact", I32, I32, I32, I32, optional=True),
     _e("kova_radarr_releases", I32, I32),
     _e("kova_parse_arr_releases", I32, TEXT),
     _e("kova_sonarr_grab_release", I32, I32, optional=True),
@@ -162,16 +167,29 @@ EXPORTS: Tuple[Export, ...] = (
     _e("kova_sonarr_add_series", I32, I32, TEXT, I32),
     _e("kova_radarr_add_movie", I32, I32, TEXT, I32),
     _e("kova_quality_profile_pick", I32, TEXT),
+    _e("kova_quality_profile_find", I32, TEXT, optional=True),
     _e("kova_sonarr_search_or_add", I32, TEXT, TEXT, I32, I32, TEXT),
     _e("kova_radarr_search_or_add", I32, TEXT, TEXT),
+    _e("kova_sonarr_get", I32, TEXT, TEXT, I32, I32, TEXT, TEXT, I32, optional=True),
+    _e("kova_radarr_get", I32, TEXT, TEXT, TEXT, I32, optional=True),
     # Accessors
     _e("kova_test_log_count", I32),
     _e("kova_test_log_key", TEXT, I32),
     _e("kova_test_log_text", TEXT, I32),
     _e("kova_rootfolder", TEXT),
+    _e("kova_rootfolder_count", I32, optional=True),
+    _e("kova_rootfolder_path", TEXT, I32, optional=True),
+    _e("kova_rootfolder_free_space", I64, I32, optional=True),
+    _e("kova_rootfolder_find", I32, TEXT, optional=True),
     _e("kova_quality_profile_count", I32),
     _e("kova_quality_profile_id", I32, I32),
     _e("kova_quality_profile_name", TEXT, I32),
+    _e("kova_get_library_id", I32, optional=True),
+    _e("kova_get_added", I32, optional=True),
+    _e("kova_get_root", TEXT, optional=True),
+    _e("kova_get_profile_id", I32, optional=True),
+    _e("kova_get_path", TEXT, optional=True),
+    _e("kova_get_fallback", I32, optional=True),
     _e("kova_jackett_stage", I32),
     _e("kova_lookup_count", I32),
     _e("kova_lookup_match", I32),
@@ -207,6 +225,16 @@ EXPORTS: Tuple[Export, ...] = (
     _e("kova_result_episode", I32, I32),
     _e("kova_result_full_season", I32, I32),
     _e("kova_result_field", TEXT, I32, TEXT),
+    _e("kova_result_quality", TEXT, I32, optional=True),
+    _e("kova_result_resolution", I32, I32, optional=True),
+    _e("kova_result_approved", I32, I32, optional=True),
+    _e("kova_result_rejection_count", I32, I32, optional=True),
+    _e("kova_result_rejection", TEXT, I32, I32, optional=True),
+    _e("kova_result_languages", TEXT, I32, optional=True),
+    _e("kova_result_custom_format_score", I32, I32, optional=True),
+    _e("kova_result_protocol", TEXT, I32, optional=True),
+    _e("kova_result_indexer_id", I32, I32, optional=True),
+    _e("kova_result_path", TEXT, I32, TEXT, optional=True),
     _e("kova_indexer_count", I32),
     _e("kova_indexer_id", TEXT, I32),
     _e("kova_indexer_name", TEXT, I32),

@@ -8,8 +8,8 @@ from datetime import datetime, timezone
 from typing import Any, Dict, Iterator, Optional, Tuple, TypeVar, overload
 
 __all__ = [
-    "Release", "Indexer", "LookupEntry", "TestLogEntry", "QualityProfile",
-    "Outcome", "ResultSet", "Lookup", "ConnectionReport", "IndexerList",
+    "Release", "Indexer", "LookupEntry", "TestLogEntry", "QualityProfile", "RootFolder",
+    "Outcome", "ResultSet", "Lookup", "ConnectionReport", "IndexerList", "GetReport", "GetResult",
 ]
 
 T = TypeVar("T")
@@ -21,14 +21,26 @@ def _row(kind: str) -> Any:
     return dc_field(metadata={"kind": kind})
 
 
+def _detail(kind: str, accessor: str = "") -> Any:
+    """A release detail of the given kind: read like a row field, through
+    ``kova_result_<accessor>`` (the field's own name when not given), but not
+    a member of the result document."""
+    meta = {"kind": kind, "detail": True}
+    if accessor:
+        meta["accessor"] = accessor
+    return dc_field(metadata=meta)
+
+
 @dataclass(frozen=True)
 class Release:
     """One result row: a Jackett result or a Sonarr/Radarr release.
 
-    Field names are those of the rows of the result document
-    (``ResultSet.to_dict()["results"]``), in its order; each field's kind says
-    how it is read. Values the answer did not carry are ``""`` for texts and
-    ``None`` for numbers (the C accessors' -1).
+    The row fields come first, named as the rows of the result document
+    (``ResultSet.to_dict()["results"]``) and in its order; the release
+    details follow (what Sonarr and Radarr say beyond them, in their
+    accessors' order; Jackett rows have none of them but ``protocol``). Each
+    field's kind says how it is read. Values the answer did not carry are
+    ``""`` for texts and ``None`` for numbers (the C accessors' "none").
     """
     title: str = _row("text")
     tracker: str = _row("text")
@@ -56,6 +68,24 @@ class Release:
     season: Optional[int] = _row("count")
     episode: Optional[int] = _row("count")
     full_season: bool = _row("flag")
+    quality: str = _detail("text")
+    """The service's name of the quality ("WEBDL-1080p")."""
+    resolution: Optional[int] = _detail("positive")
+    approved: Optional[bool] = _detail("tristate")
+    """Whether the service would take it; None when it did not say."""
+    rejections: Tuple[str, ...] = _detail("texts", accessor="rejection")
+    """The service's reasons for not taking it."""
+    languages: str = _detail("joined")
+    """Language names joined with ", "."""
+    custom_format_score: int = _detail("score")
+    """0 when the service gave none."""
+    protocol: str = _detail("text")
+    """"torrent" or "usenet"; "" when unknown."""
+    indexer_id: Optional[int] = _detail("count")
+    # Where the row was read from, for get(): the binding's count of calls
+    # that replace the library's results, and the row's index then.
+    _generation: int = dc_field(default=0, repr=False, compare=False)
+    _index: int = dc_field(default=-1, repr=False, compare=False)
 
     @property
     def published(self) -> Optional[datetime]:
@@ -68,6 +98,16 @@ class Release:
     def freeleech(self) -> bool:
         """True when downloading it counts for nothing."""
         return self.download_volume_factor == 0
+
+    def get(self, path: str) -> str:
+        """Any member of this row's answer object by a dotted path
+        ("quality.revision.version", "languages.0.name": each key exact, then
+        in any letter case; a number indexes an array) as text, "" when
+        absent. Only while this row's set is still the library's current
+        result: after another operation it raises ``RuntimeError``. Needs a
+        libkova that exports kova_result_path."""
+        from . import _current_row_text
+        return _current_row_text(self._generation, self._index, "kova_result_path", path)
 
 
 @dataclass(frozen=True)
@@ -112,6 +152,14 @@ class TestLogEntry:
 class QualityProfile:
     id: int
     name: str
+
+
+@dataclass(frozen=True)
+class RootFolder:
+    """A Sonarr/Radarr root folder, its path trimmed as an add uses it."""
+    path: str
+    free_space: Optional[int]
+    """Bytes; None when the service did not say."""
 
 
 class _Rows(Sequence):  # type: ignore[type-arg]
@@ -175,8 +223,8 @@ class ResultSet(Outcome, _Rows):
         case-insensitive) as text, "" when absent. Only while this is still
         the library's current result: after another operation it raises
         ``RuntimeError``."""
-        from . import _current_field
-        return _current_field(self._generation, index, name)
+        from . import _current_row_text
+        return _current_row_text(self._generation, index, "kova_result_field", name)
 
 
 @dataclass(frozen=True, eq=False)
@@ -194,9 +242,11 @@ class Lookup(Outcome, _Rows):
 @dataclass(frozen=True, eq=False)
 class ConnectionReport(Outcome, _Rows):
     """A connection test: a sequence of ``TestLogEntry`` (the test log), with
-    the Sonarr/Radarr root folder and quality profiles, or Jackett's indexers."""
+    the Sonarr/Radarr root folders (``rootfolder`` the first one's path) and
+    quality profiles, or Jackett's indexers."""
     items: Tuple[TestLogEntry, ...] = ()
     rootfolder: str = ""
+    root_folders: Tuple[RootFolder, ...] = ()
     quality_profiles: Tuple[QualityProfile, ...] = ()
     indexers: Tuple[Indexer, ...] = ()
 
@@ -205,3 +255,25 @@ class ConnectionReport(Outcome, _Rows):
 class IndexerList(Outcome, _Rows):
     """A parsed Torznab indexer list: a sequence of ``Indexer``."""
     items: Tuple[Indexer, ...] = ()
+
+
+@dataclass(frozen=True)
+class GetReport:
+    """What a get did: the item's library id (after the add when it added
+    one), whether it added the item (or would have, in a dry run), the root
+    folder, quality profile id and folder path of that add, and whether the
+    whole season stood in for an episode Sonarr does not list. None where
+    nothing was settled. A get that fails carries it as ``KovaError.report``:
+    an add may have happened before the failure."""
+    library_id: Optional[int] = None
+    added: bool = False
+    root: Optional[str] = None
+    profile_id: Optional[int] = None
+    path: Optional[str] = None
+    fallback: bool = False
+
+
+@dataclass(frozen=True)
+class GetResult(GetReport, ResultSet):
+    """The releases a get found (none in a dry run, which searches none), with
+    its report."""

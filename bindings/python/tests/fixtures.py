@@ -1,6 +1,7 @@
 """Answers shaped like the services' own, and the fake transport's URLs."""
 from __future__ import annotations
 
+import dataclasses
 import os
 import sys
 from pathlib import Path
@@ -103,6 +104,12 @@ def program_all() -> None:
     ]
     for u, body in routes:
         kova.fake_set(u, 200, body)
+
+
+def release_fields(details: bool) -> list:
+    """Release's declared row fields, or its release details, in order."""
+    return [f for f in dataclasses.fields(kova.Release)
+            if "kind" in f.metadata and f.metadata.get("detail", False) == details]
 
 
 def header_path() -> Path:

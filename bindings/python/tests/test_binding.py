@@ -9,7 +9,8 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from fixtures import PACKAGE_DIR, header_path, kova
+from fixtures import PACKAGE_DIR, header_path, kova, program_all, release_fields, start
+import fixtures
 from kova import _native
 
 DECL = re.compile(r"^KOVA_API\s+(?P<result>[^;(]*?)\s*\b(?P<name>\w+)\s*\((?P<args>[^)]*)\)\s*;",
@@ -40,13 +41,20 @@ class Table(unittest.TestCase):
                 self.assertEqual((c_type(m["result"] + " x"), args),
                                  (table[name].result.c, [a.c for a in table[name].args]))
 
-    def test_release_has_the_library_row_fields_with_their_kinds(self):
+    def test_release_has_the_library_row_fields_and_details_with_their_kinds(self):
         fields = header_path().parent.parent / "parse" / "row_fields.h"
         if not fields.is_file():
             self.skipTest(f"no library sources beside {header_path()}")
-        listed = re.findall(r"^\s*X\((\w+), (\w+), ", fields.read_text(), re.MULTILINE)
-        self.assertGreater(len(listed), 0)
-        self.assertEqual([(f.name, f.metadata["kind"]) for f in dataclasses.fields(kova.Release)], listed)
+        cases = [  # the binding's declarations, the library's list (KV_ROW_FIELDS, KV_ROW_DETAILS)
+            ("row fields", False, r"^\s*X\((\w+), (\w+), "),
+            ("release details", True, r"^\s*X\((\w+), (\w+)\)"),
+        ]
+        for name, details, line in cases:
+            with self.subTest(name):
+                listed = re.findall(line, fields.read_text(), re.MULTILINE)
+                self.assertGreater(len(listed), 0)
+                self.assertEqual([(f.metadata.get("accessor", f.name), f.metadata["kind"])
+                                  for f in release_fields(details)], listed)
 
     def test_the_loaded_library_binds_every_required_export(self):
         raw = kova.native()
@@ -55,17 +63,20 @@ class Table(unittest.TestCase):
             self.assertTrue(callable(getattr(raw, e.name)))
 
 
+class Lacking:
+    """The library as one without the optional functions: an older libkova."""
+
+    def __init__(self, real):
+        self.real = real
+
+    def __getattr__(self, name):
+        if any(e.optional and e.name == name for e in _native.EXPORTS):
+            raise AttributeError(name)
+        return getattr(self.real, name)
+
+
 class Optional_(unittest.TestCase):
     def test_a_missing_optional_export_raises_a_clear_error(self):
-        class Lacking:  # a library without the optional functions
-            def __init__(self, real):
-                self.real = real
-
-            def __getattr__(self, name):
-                if any(e.optional and e.name == name for e in _native.EXPORTS):
-                    raise AttributeError(name)
-                return getattr(self.real, name)
-
         old = kova.native().cdll
         lacking = _native.Native(Lacking(old), "/old/libkova.so.1")
         self.assertFalse(lacking.has("kova_set_url_base"))
@@ -73,6 +84,23 @@ class Optional_(unittest.TestCase):
             lacking.kova_sonarr_grab_release(0)
         self.assertIn("kova_sonarr_grab_release", str(caught.exception))
         self.assertIn("/old/libkova.so.1", str(caught.exception))
+
+    def test_an_older_library_reads_what_it_lacks_as_missing(self):
+        current = kova.native()
+        _native._native = _native.Native(Lacking(current.cdll), "/old/libkova.so.1")
+        try:
+            start()
+            program_all()
+            row = kova.parse_arr_releases(fixtures.EPISODE_RELEASES)[0]
+            self.assertEqual(tuple(getattr(row, f.name) for f in release_fields(details=True)),
+                             ("", None, None, (), "", 0, "", None))
+            self.assertEqual(kova.connection_test("sonarr").root_folders, ())
+            kova.fake_fail(fixtures.url("sonarr", "/api/v3/rootfolder"), "refused")
+            with self.assertRaises(kova.TransportError) as caught:
+                kova.connection_test("sonarr")
+            self.assertEqual(caught.exception.transport_error, "")
+        finally:
+            _native._native = current
 
     def test_the_url_base_reaches_every_request_when_the_library_has_it(self):
         if not kova.native().has("kova_set_url_base"):

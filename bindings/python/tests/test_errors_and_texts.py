@@ -1,7 +1,7 @@
 """Result codes as exceptions, UTF-8 texts both ways, and the lifetime of returned texts."""
 import unittest
 
-from fixtures import kova, program_all, start, url
+from fixtures import KEYS, kova, program_all, start, url
 
 
 def search():
@@ -43,6 +43,17 @@ class Errors(unittest.TestCase):
                 self.assertEqual((e.rc, e.name, e.http_code), (rc, kova.strerror(rc), http))
                 self.assertEqual(e.message, kova.last_error())
                 self.assertIn(e.message, str(e))
+                self.assertEqual(e.transport_error, "refused" if cls is kova.TransportError else "")
+
+    def test_the_transports_own_text_comes_with_its_error_with_keys_redacted(self):
+        jackett = url("jackett", "/api/v2.0/indexers/all/results", "Query=tt0063350")
+        kova.fake_fail(jackett, f"connection refused: {jackett}")
+        with self.assertRaises(kova.TransportError) as caught:
+            search()
+        e = caught.exception
+        self.assertEqual(e.transport_error, "connection refused: " + jackett.replace(KEYS["jackett"], "***"))
+        self.assertIn(e.transport_error, str(e))
+        self.assertNotIn(KEYS["jackett"], str(e))
 
     def test_invalid_argument_is_also_a_value_error_and_configure_raises_it(self):
         with self.assertRaises(ValueError):

@@ -3,7 +3,7 @@ import dataclasses
 import datetime
 import unittest
 
-from fixtures import kova, program_all, start, url
+from fixtures import kova, program_all, release_fields, start, url
 import fixtures
 
 
@@ -26,6 +26,7 @@ class Operations(unittest.TestCase):
                 self.assertTrue(all(isinstance(e, kova.TestLogEntry) and e.key for e in report))
                 self.assertEqual(report.test_log, tuple(report))
                 self.assertEqual(report.rootfolder, root)
+                self.assertEqual(report.root_folders, (kova.RootFolder(root, None),) if root else ())
                 self.assertEqual(tuple((p.id, p.name) for p in report.quality_profiles), profiles)
                 self.assertEqual(tuple(i.id for i in report.indexers), indexers)
 
@@ -60,10 +61,11 @@ class Operations(unittest.TestCase):
         self.assertEqual(doc["rc"], rows.rc)
         self.assertEqual(doc["stage"], rows.stage)
         self.assertEqual(doc["warnings"], list(rows.warnings))
+        fields = [f.name for f in release_fields(details=False)]
         for row, obj in zip(rows, doc["results"]):
-            self.assertEqual([f.name for f in dataclasses.fields(kova.Release)], list(obj))
+            self.assertEqual(fields, list(obj))
             as_doc = {k: (-1 if v is None else list(v) if isinstance(v, tuple) else v)
-                      for k, v in dataclasses.asdict(row).items()}
+                      for k, v in ((k, getattr(row, k)) for k in fields)}
             self.assertEqual(as_doc, obj)
 
     def test_lookups_finds_and_release_searches(self):
@@ -125,6 +127,27 @@ class Operations(unittest.TestCase):
         self.assertEqual(kova.timeout_ms(), 1500)
         with self.assertRaises(ValueError):
             kova.configure("plex", "h", api_key="k")
+
+    def test_a_service_is_configured_from_its_url_or_refused_as_it_was(self):
+        cases = [  # URL, base URL or the refused part named in the message
+            ("https://media.lan/sonarr/", "https://media.lan:443/sonarr"),
+            ("HTTP://[::1]:8990", "http://[::1]:8990"),
+            ("http://sonarr.lan", "http://sonarr.lan:80"),
+            ("ftp://sonarr.lan", "scheme"), ("http://sonarr.lan/?page=1", "query"),
+            ("http://sonarr.lan/#top", "fragment"), ("http://me@sonarr.lan", "user information"),
+            ("http://sonarr.lan:70000", "port"), ("http:///sonarr", "host"),
+        ]
+        for text, want in cases:
+            with self.subTest(text):
+                kova.configure("sonarr", "before.lan", api_key="k")
+                if "://" in want:
+                    kova.configure_url("sonarr", text, "k")
+                    self.assertEqual(kova.base_url("sonarr"), want)
+                else:
+                    with self.assertRaises(kova.InvalidArgument) as caught:
+                        kova.configure_url("sonarr", text, "k")
+                    self.assertIn(want, caught.exception.message)
+                    self.assertEqual(kova.base_url("sonarr"), "http://before.lan:8989")
 
 
 if __name__ == "__main__":

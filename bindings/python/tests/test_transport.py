@@ -79,6 +79,7 @@ class PythonTransport(unittest.TestCase):
         with self.assertRaises(kova.TransportError) as caught:
             kova.connection_test("radarr")
         self.assertIsInstance(caught.exception.__cause__, ConnectionRefusedError)
+        self.assertEqual(caught.exception.transport_error, "ConnectionRefusedError: nobody listens")
         for name, answer in bad_answers:
             with self.subTest(name):
                 kova.use_transport(Recorder({self.rootfolder: answer}))
