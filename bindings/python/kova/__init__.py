@@ -715,11 +715,7 @@ def _get(name: str, *args: Any, **choices: bool) -> GetResult:
             e.report = GetReport(**_read_get_report(_native.load()))
             raise
         lib = _native.load()
-        report = _read_get_report(lib)
-        if choices.get("dry_run"):
-            # No release search ran: the library's rows are an earlier call's.
-            return GetResult(**_outcome(lib, rc), **report)
-        return _read_result(lib, rc, GetResult, **report)
+        return _read_result(lib, rc, GetResult, **_read_get_report(lib))
 
 
 def sonarr_get(imdb_id: str, title: Optional[str] = None, season: int = 0, episode: int = 0,
