@@ -9,8 +9,8 @@ namespace kova {
 
 namespace {
 // Indexed by kind (KOVA_JACKETT, KOVA_SONARR, KOVA_RADARR).
-constexpr const char *k_svc_name[kind_count] = {"Jackett", "Sonarr", "Radarr"};
-constexpr int32_t k_default_port[kind_count] = {9117, 8989, 7878};
+constexpr const char *k_svc_name[kind_count] = {"Jackett", "Sonarr", "Radarr", "Prowlarr"};
+constexpr int32_t k_default_port[kind_count] = {9117, 8989, 7878, 9696};
 
 // Bytes that would let a host smuggle a scheme, path, user information,
 // brackets or white space into the URL.

@@ -59,10 +59,12 @@ inline constexpr int32_t max_roots = 10000;
 inline constexpr int32_t max_categories = 4096;
 inline constexpr int32_t default_timeout_ms = 100000;
 
-// Service kinds are the public KOVA_JACKETT, KOVA_SONARR and KOVA_RADARR;
-// kind_ok is the one range check of a kind that came from outside.
-inline constexpr int32_t kind_count = 3;
-static_assert(KOVA_JACKETT == 0 && KOVA_SONARR == 1 && KOVA_RADARR == 2, "kinds index the service tables");
+// Service kinds are the public KOVA_JACKETT, KOVA_SONARR, KOVA_RADARR and
+// KOVA_PROWLARR; kind_ok is the one range check of a kind that came from
+// outside.
+inline constexpr int32_t kind_count = 4;
+static_assert(KOVA_JACKETT == 0 && KOVA_SONARR == 1 && KOVA_RADARR == 2 && KOVA_PROWLARR == 3,
+              "kinds index the service tables");
 inline bool kind_ok(int32_t kind) { return static_cast<uint32_t>(kind) < static_cast<uint32_t>(kind_count); }
 
 // The two requests the library sends.

@@ -62,6 +62,10 @@ KOVA_API int32_t kova_radarr_configure(const char *host, int32_t port, int32_t h
     return frame_end(service_configure(ctx, KOVA_RADARR, host, port, https, api_key));
 }
 
+KOVA_API int32_t kova_prowlarr_configure(const char *host, int32_t port, int32_t https, const char *api_key) {
+    return frame_end(service_configure(frame_begin(), KOVA_PROWLARR, host, port, https, api_key));
+}
+
 KOVA_API int32_t kova_configure_url(int32_t kind, const char *url, const char *api_key) {
     return frame_end(service_configure_url(frame_begin(), kind, url, api_key));
 }

@@ -166,7 +166,10 @@ int32_t validate_common(int32_t kind, const char *type, const kova_io *io, const
         rc = service_configure(&tmp.ctx, kind, host, port, https, key);
         if (rc == OK) rc = service_set_url_base(&tmp.ctx, kind, sget(obj, "UrlBase"));
     }
-    if (rc == OK) rc = kind == KOVA_JACKETT ? do_jackett_test(&tmp.ctx) : do_arr_test(&tmp.ctx, kind);
+    if (rc == OK)
+        rc = kind == KOVA_JACKETT    ? do_jackett_test(&tmp.ctx)
+             : kind == KOVA_PROWLARR ? do_prowlarr_test(&tmp.ctx)
+                                     : do_arr_test(&tmp.ctx, kind);
     if (rc == OK || rc == PARTIAL) {
         char *text = success_answer(type, tmp.ctx.svc[kind].base_url, !id || !*id, report_port, port);
         if (!text) return err_out(buf, size, KOVA_VALIDATE_INVALID_SETTINGS, "out of memory");
@@ -188,12 +191,16 @@ int32_t v_sonarr(const kova_io *io, const char *settings, char *buf, int32_t siz
 int32_t v_radarr(const kova_io *io, const char *settings, char *buf, int32_t size) {
     return validate_common(KOVA_RADARR, "RADARR", io, settings, buf, size);
 }
+int32_t v_prowlarr(const kova_io *io, const char *settings, char *buf, int32_t size) {
+    return validate_common(KOVA_PROWLARR, "PROWLARR", io, settings, buf, size);
+}
 
 // The value every record carries, which the host checks.
 constexpr int32_t k_record_value = 32;
 constexpr kova_handler k_jackett = {"JACKETT", k_record_value, 0, v_jackett, {}};
 constexpr kova_handler k_sonarr = {"SONARR", k_record_value, 0, v_sonarr, {}};
 constexpr kova_handler k_radarr = {"RADARR", k_record_value, 0, v_radarr, {}};
+constexpr kova_handler k_prowlarr = {"PROWLARR", k_record_value, 0, v_prowlarr, {}};
 
 #if UINTPTR_MAX == 0xFFFFFFFFFFFFFFFFu
 static_assert(sizeof(kova_handler) == 64, "the host reads a 64-byte record");
@@ -207,7 +214,7 @@ extern "C" {
 
 KOVA_API const kova_handler *kova_rtchk_handler(const char *runtime_type) {
     if (!runtime_type) return nullptr;
-    static constexpr const kova_handler *k_records[] = {&k_jackett, &k_sonarr, &k_radarr};
+    static constexpr const kova_handler *k_records[] = {&k_jackett, &k_sonarr, &k_radarr, &k_prowlarr};
     for (const kova_handler *h : k_records)
         if (strcmp(runtime_type, h->name) == 0) return h;
     return nullptr;

@@ -115,6 +115,21 @@ KOVA_API int32_t kova_radarr_get(const char *imdb_id, const char *profile, const
     return frame_end(do_get(frame_begin(), KOVA_RADARR, imdb_id, nullptr, 0, 0, profile, root, flags));
 }
 
+KOVA_API int32_t kova_prowlarr_test(void) { return frame_end(do_prowlarr_test(frame_begin())); }
+
+KOVA_API int32_t kova_prowlarr_search(const char *imdb_id, const char *title, const char *query, int32_t type,
+                                      int32_t season, int32_t episode) {
+    return frame_end(do_prowlarr_search(frame_begin(), imdb_id, title, query, type, season, episode));
+}
+
+KOVA_API int32_t kova_parse_prowlarr(const char *json) {
+    return frame_end(do_parse_prowlarr(frame_begin(), json));
+}
+
+KOVA_API int32_t kova_prowlarr_grab_release(int32_t index) {
+    return frame_end(do_grab(frame_begin(), KOVA_PROWLARR, index));
+}
+
 KOVA_API int32_t kova_sonarr_grab_release(int32_t index) {
     return frame_end(do_grab(frame_begin(), KOVA_SONARR, index));
 }

@@ -34,6 +34,11 @@ w('releases', 'seed-mend', b'[{"title":"bad \xff\xc3 \\ud800 x","indexer":"\\udc
 w('releases', 'seed-mend-not-json', b'[{"title":"\xff"},]')
 w('releases', 'seed-object', '{"title":"x"}')
 w('releases', 'seed-number', '5')
+# --- Prowlarr searches
+w('prowlarr', 'seed-rows', '[{"guid":"g","indexerId":4,"indexer":"YTS","title":"A.Film.2006.720p","size":864624312,"seeders":6,"leechers":5,"files":2,"imdbId":464196,"tmdbId":0,"tvdbId":"81189","publishDate":"2019-02-18T12:46:00Z","categories":[{"id":2040,"name":"Movies/HD","subCategories":[]},{"id":100045,"subCategories":[]}],"indexerFlags":["freeleech"],"protocol":"torrent","downloadUrl":"http://p/4/download?apikey=k&link=x","magnetUrl":"magnet:?xt=1","infoUrl":"http://i","infoHash":"F74E"},{"protocol":"usenet","title":"u","indexerFlags":["HalfLeech"]},{"Seeders":"3","LEECHERS":2,"protocol":1},5]')
+w('prowlarr', 'seed-empty', '[]')
+w('prowlarr', 'seed-object', '{"message":"x"}')
+w('prowlarr', 'seed-mend', b'[{"title":"bad \xff \\ud800","categories":[{"id":1,"name":"\xc3"}]}]')
 # --- Torznab
 w('torznab', 'seed-list', '<?xml version="1.0"?><indexers><indexer id="a" configured="true"><title>A &amp; B</title><description>d</description></indexer><indexer id=\'b\' tvid="x"><title>&amp;amp;lt; &#39;</title></indexer><indexer id="c" configured="false"><title>C</title></indexer><indexer configured="true"><title>no id</title></indexer></indexers>')
 w('torznab', 'seed-error100', '<?xml version="1.0"?><error code="100" description="Invalid API Key"/>')

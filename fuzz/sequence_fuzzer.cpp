@@ -32,6 +32,12 @@ const char *const k_urls[] = {
     "http://s:8989/api/v3/release?apikey=k",
     "http://r:7878/api/v3/release?apikey=k",
     "http://s:8989/sonarr/api/v3/rootfolder?apikey=k",
+    "http://p:9696/api/v1/search?apikey=k&query=%7BImdbId%3Att0000123%7D&type=movie",
+    "http://p:9696/api/v1/search?apikey=k&query=%7BImdbId%3Att0000123%7D&type=tvsearch",
+    "http://p:9696/api/v1/search?apikey=k&query=q&type=search",
+    "http://p:9696/api/v1/indexer?apikey=k",
+    "http://p:9696/api/v1/indexerstatus?apikey=k",
+    "http://p:9696/api/v1/search?apikey=k",
 };
 constexpr size_t k_nurls = sizeof k_urls / sizeof k_urls[0];
 
@@ -88,6 +94,7 @@ int one_input(const uint8_t *data, size_t size) {
     FUZZ_CHECK(kova_jackett_configure("j", 0, 0, "k") == KOVA_OK);
     FUZZ_CHECK(kova_sonarr_configure("s", 0, 0, "k") == KOVA_OK);
     FUZZ_CHECK(kova_radarr_configure("r", 0, 0, "k") == KOVA_OK);
+    FUZZ_CHECK(kova_prowlarr_configure("p", 0, 0, "k") == KOVA_OK);
 
     for (int step = 0; step < 64 && !in.empty(); ++step) {
         uint8_t op = in.u8();
@@ -229,7 +236,7 @@ int one_input(const uint8_t *data, size_t size) {
         case 22: kova_fake_reset(); break;
         case 23: {
             static const char *const k_bases[] = {"/sonarr", "sonarr/", "", "/", "/a b", "/%2F"};
-            int32_t kind = static_cast<int32_t>(op >> 5) % 4; // 3: an unknown kind
+            int32_t kind = static_cast<int32_t>(op >> 5) % 5; // 4: an unknown kind
             uint8_t b = in.u8();
             std::string text = b % 8 == 6 ? in.text(300) : std::string(k_bases[b % 6]);
             const char *path = b % 8 == 7 ? nullptr : text.c_str();
@@ -275,7 +282,7 @@ int one_input(const uint8_t *data, size_t size) {
         case 26: {
             static const char *const k_urls_given[] = {"http://s", "https://[::1]:8989/sonarr/", "http://s:0",
                                                        "http://u@s", "ftp://s"};
-            int32_t kind = static_cast<int32_t>(op >> 5) % 4;
+            int32_t kind = static_cast<int32_t>(op >> 5) % 5; // 4: an unknown kind
             uint8_t b = in.u8();
             std::string url = b % 8 >= 5 ? in.text(300) : std::string(k_urls_given[b % 5]);
             int32_t rc = kova_configure_url(kind, b % 8 == 7 ? nullptr : url.c_str(), "k");
@@ -302,6 +309,33 @@ int one_input(const uint8_t *data, size_t size) {
             int32_t season = arg_int(in);
             int32_t episode = arg_int(in);
             int32_t rc = kova_sonarr_releases_exact(series, season, episode);
+            check_code(rc, false);
+            break;
+        }
+        case 29: {
+            std::string imdb = arg_text(in, &n1);
+            std::string title = arg_text(in, &n2);
+            std::string query = arg_text(in, &n3);
+            int32_t type = static_cast<int32_t>(op >> 5) % 4; // 3: an unknown type
+            int32_t season = arg_int(in);
+            int32_t episode = arg_int(in);
+            int32_t rc = kova_prowlarr_search(n1 ? nullptr : imdb.c_str(), n2 ? nullptr : title.c_str(),
+                                              n3 ? nullptr : query.c_str(), type, season, episode);
+            check_code(rc, false);
+            if (rc == KOVA_OK) FUZZ_CHECK(kova_result_count() > 0 && kova_jackett_stage() != KOVA_STAGE_NONE);
+            break;
+        }
+        case 30: {
+            int32_t rc;
+            switch ((op >> 5) % 3) {
+            case 0: rc = kova_prowlarr_test(); break;
+            case 1: rc = kova_prowlarr_grab_release(arg_int(in)); break;
+            default: {
+                std::string text = in.text(1024);
+                rc = kova_parse_prowlarr(text.c_str());
+                break;
+            }
+            }
             check_code(rc, false);
             break;
         }

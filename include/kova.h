@@ -8,7 +8,7 @@
  *
  * Conventions of this header:
  *  - Integers are 32-bit signed unless stated otherwise. Service kinds are
- *    0 Jackett, 1 Sonarr, 2 Radarr.
+ *    0 Jackett, 1 Sonarr, 2 Radarr, and 3 Prowlarr (KOVA_1.4).
  *  - Texts are NUL-terminated UTF-8, except the counted buffer that
  *    kova_parse_jackett_take takes over. A NULL text argument is accepted
  *    everywhere; each function says what it means.
@@ -278,7 +278,7 @@ KOVA_API const char *kova_base_url(int32_t kind);
  Default port of a service kind.
 
  @param kind The service kind.
- @return 9117, 8989 or 7878 (Jackett, Sonarr, Radarr); 0 for any other kind.
+ @return 9117, 8989, 7878 or 9696 (Jackett, Sonarr, Radarr, Prowlarr); 0 for any other kind.
  */
 KOVA_API int32_t kova_default_port(int32_t kind);
 
@@ -661,7 +661,8 @@ KOVA_API int32_t kova_quality_profile_id(int32_t i);
 KOVA_API const char *kova_quality_profile_name(int32_t i);
 
 /**
- Stage of the last Jackett search that produced rows.
+ Stage of the last Jackett search that produced rows, or of the last Prowlarr search
+ (kova_prowlarr_search): either service's staged search reports here.
 
  @return 1 IMDb id, 2 title, 3 query, 0 none (KOVA_STAGE_*).
  */
@@ -1384,6 +1385,89 @@ KOVA_API int32_t kova_get_fallback(void);
 KOVA_API int32_t kova_configure_url(int32_t kind, const char *url, const char *api_key);
 
 /* ===================================================================== */
+/* Extensions (KOVA_1.4): Prowlarr                                        */
+/* ===================================================================== */
+
+/*
+ * Prowlarr, the indexer manager of the same family as Sonarr and Radarr, as a
+ * fourth service beside Jackett (kind KOVA_PROWLARR, default port 9696):
+ * kova_base_url, kova_default_port, kova_set_url_base and kova_configure_url
+ * take its kind. Its rows go through the result accessors and
+ * kova_result_json like Jackett's, its indexers through the indexer accessors,
+ * and the stage of its searches through kova_jackett_stage.
+ */
+
+/**
+ Configures Prowlarr.
+
+ @param host The host: a name, IPv4 or bare IPv6 address; no scheme, path or brackets.
+    NULL: KOVA_ERR_INVALID_ARG.
+ @param port The port; 0 or less: 9696.
+ @param https Nonzero for HTTPS.
+ @param api_key The API key, not empty. NULL: KOVA_ERR_INVALID_ARG.
+ @return A result code. A refused configuration leaves the previous one in force.
+ */
+KOVA_API int32_t kova_prowlarr_configure(const char *host, int32_t port, int32_t https, const char *api_key);
+
+/**
+ Lists Prowlarr's enabled indexers and their status, without searching.
+
+ The indexers go to the indexer accessors (their id, name, and status 0, or
+ KOVA_INDEXER_FAILED for one Prowlarr holds back after failures until a time to come, its error
+ text saying since when and until when), the steps to the test log.
+
+ @return A result code: KOVA_ERR_AUTH for a rejected key, KOVA_ERR_EMPTY when no indexer is
+    enabled.
+ */
+KOVA_API int32_t kova_prowlarr_test(void);
+
+/**
+ Staged Prowlarr search: by IMDb id, then by title, then by query.
+
+ Stage 1 asks for the IMDb id as Prowlarr's token {ImdbId:tt0063350} (with {Season:N} and
+ {Episode:N} when they are above 0, for series), under type=movie for KOVA_SEARCH_MOVIE,
+ type=tvsearch for KOVA_SEARCH_TV, and both for KOVA_SEARCH_ANY, whose rows it takes together.
+ Stage 2 asks for the title, and drops the rows of other IMDb ids; stage 3 asks for the query;
+ each under type=search, movie or tvsearch. The first stage with rows ends the search. Then
+ Prowlarr's indexers and their status fill the indexer accessors, so that, as for Jackett, the
+ result is KOVA_PARTIAL when some indexers are held back after failures and KOVA_ERR_INDEXERS
+ when all are and no rows came; when that status cannot be read, the search's own result
+ stands, with a warning. Results: kova_result_* and kova_jackett_stage.
+
+ @param imdb_id The IMDb id ("tt" and digits, or digits), or NULL.
+ @param title The title of the second stage, or NULL.
+ @param query The query of the third stage, or NULL. imdb_id and query may not both be NULL.
+ @param type KOVA_SEARCH_ANY, KOVA_SEARCH_MOVIE or KOVA_SEARCH_TV.
+ @param season The season for series, or 0.
+ @param episode The episode for series, or 0.
+ @return A result code.
+ */
+KOVA_API int32_t kova_prowlarr_search(const char *imdb_id, const char *title, const char *query, int32_t type, int32_t season, int32_t episode);
+
+/**
+ Parses a Prowlarr search answer the host fetched itself (a JSON array of releases).
+
+ @param json The answer. NULL: KOVA_ERR_INVALID_ARG.
+ @return A result code; KOVA_ERR_EMPTY when it holds no release.
+ */
+KOVA_API int32_t kova_parse_prowlarr(const char *json);
+
+/**
+ Sends release `index` of the current result set, which a Prowlarr search produced, to
+ Prowlarr's own download client: POST /api/v1/search with the release's guid and indexerId.
+
+ A library write: KOVA_ERR_NOT_ARMED unless armed. Prowlarr keeps a search's releases for
+ about half an hour; after that it no longer knows them. The result set stays as it was.
+
+ @param index The release.
+ @return A result code: KOVA_ERR_INVALID_ARG for an index out of range, a set from anything
+    but a Prowlarr search, or a release without a guid or indexer id; KOVA_ERR_NOT_FOUND when
+    Prowlarr no longer knows the release (search again); KOVA_ERR_HTTP when the indexer failed
+    to deliver it (409) or for any other refusal, with Prowlarr's explanation as a warning.
+ */
+KOVA_API int32_t kova_prowlarr_grab_release(int32_t index);
+
+/* ===================================================================== */
 /* Named values (additive: macros only; the numbers never change)         */
 /* ===================================================================== */
 
@@ -1404,6 +1488,14 @@ KOVA_API int32_t kova_configure_url(int32_t kind, const char *url, const char *a
 #define KOVA_VALIDATE_UNEXPECTED       (-5)
 #define KOVA_VALIDATE_INVALID_SETTINGS (-8)
 #define KOVA_VALIDATE_NO_BUFFER        (-9)
+
+/* The fourth service kind (KOVA_1.4): Prowlarr. */
+#define KOVA_PROWLARR 3
+
+/* What a Prowlarr search asks for (kova_prowlarr_search). */
+#define KOVA_SEARCH_ANY   0   /* anything: type=search (stage 1: movie and tvsearch) */
+#define KOVA_SEARCH_MOVIE 1   /* films: type=movie */
+#define KOVA_SEARCH_TV    2   /* series: type=tvsearch */
 
 /* Choices of kova_sonarr_get and kova_radarr_get (combined with |). */
 #define KOVA_GET_NO_ADD  1   /* never add: an item not in the library is KOVA_ERR_NOT_FOUND */

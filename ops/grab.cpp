@@ -1,6 +1,7 @@
 // Sending a release to the download client: a row of a Sonarr or Radarr
-// release search goes back to the service that listed it, which hands it to
-// its download client. A library write like an add.
+// release search, or of a Prowlarr search, goes back to the service that
+// listed it, which hands it to its download client. A library write like an
+// add.
 #include "ops/ops.h"
 
 namespace kova {
@@ -25,29 +26,53 @@ char *grab_body(yyjson_val *guid, yyjson_val *indexer) {
 }
 } // namespace
 
+namespace {
+// Where a grab goes, by the service that listed the release: Sonarr and
+// Radarr take it back at their release endpoint, Prowlarr at its search
+// endpoint.
+struct grab_target {
+    const char *name;
+    const char *listed_by; // the search the set must come from
+    const char *path;
+    const char *log_key;
+};
+grab_target target_of(int32_t kind) {
+    if (kind == KOVA_PROWLARR) return {"Prowlarr", "Prowlarr search", "/api/v1/search", "ProwlarrV1_Release_Grab"};
+    const arr_service &s = arr_service_of(kind);
+    return {s.name, kind == KOVA_SONARR ? "Sonarr release search" : "Radarr release search", "/api/v3/release",
+            s.log_grab};
+}
+} // namespace
+
 int32_t do_grab(context *ctx, int32_t kind, int32_t index) {
     int32_t rc = check_armed(ctx);
     if (rc != OK) return rc;
     log_clear(ctx);
-    const arr_service &s = arr_service_of(kind);
+    const grab_target t = target_of(kind);
     const result_set &rs = ctx->rs;
     if (rs.source != kind)
-        return fail(ctx, ERR_INVALID_ARG, "%s grab: the current results are not from a %s release search", s.name,
-                         s.name);
+        return fail(ctx, ERR_INVALID_ARG, "%s grab: the current results are not from a %s", t.name, t.listed_by);
     if (index < 0 || index >= rs.row_count)
-        return fail(ctx, ERR_INVALID_ARG, "%s grab: no release %d in the current results", s.name, index);
+        return fail(ctx, ERR_INVALID_ARG, "%s grab: no release %d in the current results", t.name, index);
     const result_row &row = rs.rows[index];
     yyjson_val *guid = obj_iget(row.raw, "guid");
     yyjson_val *indexer = obj_iget(row.raw, "indexerId");
     int32_t indexer_id;
     if (!yyjson_is_str(guid) || yyjson_get_len(guid) == 0 || !read_id(indexer, &indexer_id))
-        return fail(ctx, ERR_INVALID_ARG, "%s grab: release %d has no guid or indexer id", s.name, index);
+        return fail(ctx, ERR_INVALID_ARG, "%s grab: release %d has no guid or indexer id", t.name, index);
     text_guard body(grab_body(guid, indexer));
     if (!body.p) return fail_oom(ctx);
-    log_append(ctx, s.log_grab, "Sending release %s to the download client", row.title);
+    log_append(ctx, t.log_key, "Sending release %s to the download client", row.title);
     char *answer = nullptr;
-    rc = request(ctx, kind, http_method::post, "/api/v3/release", nullptr, body.p, "release grab", &answer);
+    rc = request(ctx, kind, http_method::post, t.path, nullptr, body.p, "release grab", &answer);
     mem_free(answer);
+    if (kind == KOVA_PROWLARR && rc == ERR_HTTP) {
+        // Prowlarr keeps a search's releases for about half an hour.
+        if (ctx->http_code == 404)
+            return fail(ctx, ERR_NOT_FOUND, "Prowlarr grab: Prowlarr no longer knows release %d: search again", index);
+        if (ctx->http_code == 409)
+            return fail(ctx, ERR_HTTP, "Prowlarr grab: the indexer failed to deliver release %d (HTTP 409)", index);
+    }
     return rc;
 }
 

@@ -64,7 +64,12 @@ void arr_settings_free(context *ctx); // the root folder and the quality profile
 int32_t do_arr_test(context *ctx, int32_t kind);
 int32_t do_jackett_test(context *ctx);
 int32_t do_jackett_search(context *ctx, const char *imdb, const char *title, const char *query);
+// The outcome of an indexer service's search (Jackett's, Prowlarr's) from
+// its set: every indexer failed and no rows, some failed, rows, or none.
 int32_t classify_set(context *ctx);
+// Drops, in place, the rows that carry an IMDb number other than imdb (a
+// normalised one); rows without one stay. Returns the number dropped.
+int32_t imdb_filter(result_set *rs, const char *imdb);
 int32_t do_sonarr_lookup(context *ctx, const char *imdb, const char *title);
 int32_t do_radarr_lookup(context *ctx, const char *imdb);
 int32_t do_library_find(context *ctx, int32_t kind, int32_t id);
@@ -85,8 +90,9 @@ int32_t profile_pick(context *ctx, const char *text);
 int32_t find_profile(context *ctx, const char *who, const char *text, int32_t *id);
 // The index of the loaded root folder root names once trimmed; -1 for none.
 int32_t find_root(const context *ctx, const char *root);
-// Sends release index of the current set, which kind's release search
-// produced, to that service's download client.
+// Sends release index of the current set, which kind's search produced
+// (Sonarr's or Radarr's release search, Prowlarr's search), to that
+// service's download client.
 int32_t do_grab(context *ctx, int32_t kind, int32_t index);
 int32_t do_search_or_add(context *ctx, int32_t kind, const char *imdb, const char *title,
                               int32_t season, int32_t episode, const char *profile);
@@ -99,6 +105,11 @@ int32_t do_parse_jackett(context *ctx, const char *json);
 // place, released with the set (or at once when the parse fails).
 int32_t do_parse_jackett_own(context *ctx, char *json, size_t len);
 int32_t do_parse_releases(context *ctx, const char *json);
+int32_t do_parse_prowlarr(context *ctx, const char *json);
+// Prowlarr: the connection test and the staged search (ops/prowlarr.cpp).
+int32_t do_prowlarr_test(context *ctx);
+int32_t do_prowlarr_search(context *ctx, const char *imdb, const char *title, const char *query, int32_t type,
+                           int32_t season, int32_t episode);
 int32_t do_parse_torznab(context *ctx, const char *xml);
 
 // ---------------------------------------------------------------------------

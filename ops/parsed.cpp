@@ -33,6 +33,11 @@ int32_t do_parse_jackett_own(context *ctx, char *json, size_t len) {
     return rc != OK ? rc : classify_set(ctx);
 }
 
+int32_t do_parse_prowlarr(context *ctx, const char *json) {
+    int32_t rc = parse_into(ctx, json, parse_prowlarr);
+    return rc != OK ? rc : classify_set(ctx);
+}
+
 int32_t do_parse_releases(context *ctx, const char *json) {
     int32_t rc = parse_into(ctx, json, parse_releases);
     if (rc != OK) return rc;

@@ -30,28 +30,6 @@ int32_t jackett_query(context *ctx, const char *text) {
     return install_set(ctx, &fresh, parse_jackett(ctx, &fresh, body, len, body_g.release()));
 }
 
-// Drops, in place, the rows that carry an IMDb number other than `imdb`;
-// rows without one stay. Returns the number dropped.
-int32_t imdb_filter(result_set *rs, const char *imdb) {
-    int32_t kept = 0;
-    int32_t dropped = 0;
-    for (int32_t i = 0; i < rs->row_count; ++i) {
-        result_row *row = &rs->rows[i];
-        if (row->imdb && *row->imdb && strcmp(row->imdb, imdb) != 0) {
-            row_free(row);
-            ++dropped;
-            continue;
-        }
-        if (kept != i) {
-            rs->rows[kept] = *row;
-            memset(row, 0, sizeof *row);
-        }
-        ++kept;
-    }
-    rs->row_count = kept;
-    return dropped;
-}
-
 int32_t query_stage(context *ctx, const char *query) {
     log_append(ctx, "JackettV2_Lookup_By_Query", "Searching by query:%s...", query);
     int32_t rc = jackett_query(ctx, query);
@@ -78,18 +56,40 @@ int32_t title_stage(context *ctx, const char *imdb, const char *title, const cha
 }
 } // namespace
 
+int32_t imdb_filter(result_set *rs, const char *imdb) {
+    int32_t kept = 0;
+    int32_t dropped = 0;
+    for (int32_t i = 0; i < rs->row_count; ++i) {
+        result_row *row = &rs->rows[i];
+        if (row->imdb && *row->imdb && strcmp(row->imdb, imdb) != 0) {
+            row_free(row);
+            ++dropped;
+            continue;
+        }
+        if (kept != i) {
+            rs->rows[kept] = *row;
+            memset(row, 0, sizeof *row);
+        }
+        ++kept;
+    }
+    rs->row_count = kept;
+    return dropped;
+}
+
 int32_t classify_set(context *ctx) {
     const result_set &rs = ctx->rs;
+    // The rules of Jackett's searches, for either indexer service.
+    const char *name = rs.answer == answer_kind::prowlarr ? "Prowlarr" : "Jackett";
     int32_t total = rs.indexer_count;
     int32_t failed = rs.indexers_errored;
     int32_t rows = rs.row_count;
     if (total > 0 && failed == total && rows == 0)
-        return fail(ctx, ERR_INDEXERS, "Jackett: all %d indexers failed; nothing was searched", total);
+        return fail(ctx, ERR_INDEXERS, "%s: all %d indexers failed; nothing was searched", name, total);
     if (failed > 0)
-        return fail(ctx, PARTIAL, "Jackett: %d of %d indexers failed; %d results from the rest", failed,
-                         total, rows);
+        return fail(ctx, PARTIAL, "%s: %d of %d indexers failed; %d results from the rest", name, failed, total,
+                    rows);
     if (rows > 0) return OK;
-    return fail(ctx, ERR_EMPTY, "Jackett: no results");
+    return fail(ctx, ERR_EMPTY, "%s: no results", name);
 }
 
 int32_t do_jackett_search(context *ctx, const char *imdb, const char *title, const char *query) {

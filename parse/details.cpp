@@ -12,6 +12,10 @@ namespace kova {
 
 namespace {
 bool from_releases(const result_set &rs) { return rs.answer == answer_kind::releases; }
+// Prowlarr's rows carry a protocol and an indexer id in the same members.
+bool names_its_indexer(const result_set &rs) {
+    return rs.answer == answer_kind::releases || rs.answer == answer_kind::prowlarr;
+}
 
 // The text of a string value; null for anything else.
 const char *str_of(yyjson_val *v) { return yyjson_is_str(v) ? unsafe_yyjson_get_str(v) : nullptr; }
@@ -124,7 +128,7 @@ int32_t release_custom_format_score(const result_set &rs, const result_row &r) {
 const char *release_protocol(const result_set &rs, const result_row &r) {
     static constexpr const char k_torrent[] = "torrent", k_usenet[] = "usenet";
     if (rs.answer == answer_kind::jackett) return k_torrent;
-    if (!from_releases(rs)) return empty_text;
+    if (!names_its_indexer(rs)) return empty_text;
     yyjson_val *v = obj_iget(r.raw, "protocol");
     if (const char *t = str_of(v)) {
         if (ieq(t, k_torrent)) return k_torrent;
@@ -138,7 +142,7 @@ const char *release_protocol(const result_set &rs, const result_row &r) {
 
 int32_t release_indexer_id(const result_set &rs, const result_row &r) {
     int64_t v;
-    if (!from_releases(rs) || !val_int(obj_iget(r.raw, "indexerId"), &v) || v < 0) return -1;
+    if (!names_its_indexer(rs) || !val_int(obj_iget(r.raw, "indexerId"), &v) || v < 0) return -1;
     return clamp32(v);
 }
 

@@ -88,7 +88,7 @@ void warn_refusal(diagnostics *d, const char *name, const char *body, const char
 #define KV_ROW_INT_size(name) int32_t has_##name;
 #define KV_ROW_INT_categories(name) int32_t name##_count;
 // What kind of answer a set's rows come from.
-enum class answer_kind : int32_t { none, jackett, releases };
+enum class answer_kind : int32_t { none, jackett, releases, prowlarr };
 
 struct alignas(16) result_row {
 #define KV_X(name, kind, ...) KV_ROW_TEXT_##kind(name)
@@ -170,11 +170,20 @@ int64_t parse_iso(const char *s);
 int32_t parse_jackett(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own = nullptr);
 int32_t parse_releases(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own = nullptr);
 int32_t parse_torznab(diagnostics *diag, result_set *rs, const char *text);
+int32_t parse_prowlarr(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own = nullptr);
+
+// Prowlarr's indexers (GET /api/v1/indexer, an array) and their status (GET
+// /api/v1/indexerstatus, an array), added to the set's indexer entries: each
+// enabled indexer, with its results among the set's rows; one held back
+// after failures until a time after now (Unix seconds) is failed
+// (KOVA_INDEXER_FAILED), its error text saying since when and until when.
+int32_t read_prowlarr_indexers(diagnostics *diag, result_set *rs, yyjson_val *indexers, yyjson_val *status,
+                               int64_t now);
 
 // ---------------------------------------------------------------------------
 // A release's details (parse/details.cpp), read from row r's own object when
 // asked; each gives its "none" value for rows of other answers (Jackett's
-// protocol is "torrent"). Texts point into the set's document, or are
+// protocol is "torrent"; Prowlarr's rows have a protocol and an indexer id). Texts point into the set's document, or are
 // constants, and live as long as the set.
 // ---------------------------------------------------------------------------
 const char *release_quality(const result_set &rs, const result_row &r);   // quality.quality.name

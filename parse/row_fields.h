@@ -7,8 +7,8 @@
 // out by hand, in each parser's fill_row, since each answer kind reads it in
 // its own way.
 //
-// KV_ROW_FIELDS(X) calls X(name, kind, doc, jackett, releases) once per
-// field, in the order of the result document's members:
+// KV_ROW_FIELDS(X) calls X(name, kind, doc, jackett, releases, prowlarr) once
+// per field, in the order of the result document's members:
 //   name      the row's member and the accessor's suffix (kova_result_<name>)
 //   kind      how it is stored, handed out and written:
 //               text        const char *, never null in a row; "" when
@@ -25,6 +25,7 @@
 //   jackett   the key Jackett's results answer holds it in ("" for none)
 //   releases  the key Sonarr's and Radarr's release lists hold it in ("" for
 //             none)
+//   prowlarr  the key Prowlarr's search answer holds it in ("" for none)
 // A field's keys are where its parser looks first; what a parser makes of
 // the value, and what a field without a key holds, is the parser's.
 //
@@ -34,35 +35,36 @@
 // that tests and fuzz targets can expand it too.
 #pragma once
 
-#define KV_ROW_FIELDS(X)                                                                                 \
-    X(title, text, "title", "Title", "title")                                                            \
-    X(tracker, text, "tracker", "Tracker", "indexer")                                                    \
-    X(tracker_id, text, "tracker_id", "TrackerId", "indexerId")                                          \
-    X(guid, text, "guid", "Guid", "guid")                                                                \
-    X(link, text, "link", "Link", "downloadUrl")                                                         \
-    X(details, text, "details", "Details", "infoUrl")                                                    \
-    X(magnet, text, "magnet", "MagnetUri", "magnetUrl")                                                  \
-    X(info_hash, text, "info_hash", "InfoHash", "infoHash")                                              \
-    X(category_desc, text, "category_desc", "CategoryDesc", "")                                          \
-    X(imdb, text, "imdb", "Imdb", "imdbId")                                                              \
-    X(tmdb, text, "tmdb", "TMDb", "tmdbId")                                                              \
-    X(tvdb, text, "tvdb", "TVDBId", "tvdbId")                                                            \
-    X(size, size, "size", "Size", "size")                                                                \
-    X(seeders, count, "seeders", "Seeders", "seeders")                                                   \
-    X(peers, count, "peers", "Peers", "leechers")                                                        \
-    X(files, count, "files", "Files", "")                                                                \
-    X(category, categories, "category", "Category", "categories")                                        \
-    X(publish_date, date, "publish_date", "PublishDate", "publishDate")                                  \
-    X(download_volume_factor, count, "download_volume_factor", "DownloadVolumeFactor", "indexerFlags")   \
-    X(season, count, "season", "", "seasonNumber")                                                       \
-    X(episode, count, "episode", "", "episodeNumbers")                                                   \
-    X(full_season, flag, "full_season", "", "fullSeason")
+#define KV_ROW_FIELDS(X)                                                                                               \
+    X(title, text, "title", "Title", "title", "title")                                                                 \
+    X(tracker, text, "tracker", "Tracker", "indexer", "indexer")                                                       \
+    X(tracker_id, text, "tracker_id", "TrackerId", "indexerId", "indexerId")                                           \
+    X(guid, text, "guid", "Guid", "guid", "guid")                                                                      \
+    X(link, text, "link", "Link", "downloadUrl", "downloadUrl")                                                        \
+    X(details, text, "details", "Details", "infoUrl", "infoUrl")                                                       \
+    X(magnet, text, "magnet", "MagnetUri", "magnetUrl", "magnetUrl")                                                   \
+    X(info_hash, text, "info_hash", "InfoHash", "infoHash", "infoHash")                                                \
+    X(category_desc, text, "category_desc", "CategoryDesc", "", "")                                                    \
+    X(imdb, text, "imdb", "Imdb", "imdbId", "imdbId")                                                                  \
+    X(tmdb, text, "tmdb", "TMDb", "tmdbId", "tmdbId")                                                                  \
+    X(tvdb, text, "tvdb", "TVDBId", "tvdbId", "tvdbId")                                                                \
+    X(size, size, "size", "Size", "size", "size")                                                                      \
+    X(seeders, count, "seeders", "Seeders", "seeders", "seeders")                                                      \
+    X(peers, count, "peers", "Peers", "leechers", "leechers")                                                          \
+    X(files, count, "files", "Files", "", "files")                                                                     \
+    X(category, categories, "category", "Category", "categories", "categories")                                        \
+    X(publish_date, date, "publish_date", "PublishDate", "publishDate", "publishDate")                                 \
+    X(download_volume_factor, count, "download_volume_factor", "DownloadVolumeFactor", "indexerFlags", "indexerFlags") \
+    X(season, count, "season", "", "seasonNumber", "")                                                                 \
+    X(episode, count, "episode", "", "episodeNumbers", "")                                                             \
+    X(full_season, flag, "full_season", "", "fullSeason", "")
 
 // One kind of answer's key column, in field order: the keys a parser's
 // keyset is made of (parse/rows.h), as in
 // const char *keys[] = {KV_ROW_FIELDS(KV_ROW_KEY_jackett)}.
-#define KV_ROW_KEY_jackett(name, kind, doc, jackett, releases) jackett,
-#define KV_ROW_KEY_releases(name, kind, doc, jackett, releases) releases,
+#define KV_ROW_KEY_jackett(name, kind, doc, jackett, releases, prowlarr) jackett,
+#define KV_ROW_KEY_releases(name, kind, doc, jackett, releases, prowlarr) releases,
+#define KV_ROW_KEY_prowlarr(name, kind, doc, jackett, releases, prowlarr) prowlarr,
 
 // The release details: what Sonarr and Radarr say about a release beyond
 // the fields above, read from the row's own object when a host asks

@@ -97,6 +97,11 @@ kova_rootfolder_free_space
 kova_rootfolder_path
 kova_sonarr_get
 kova_sonarr_releases_exact"
+ext[4]="kova_parse_prowlarr
+kova_prowlarr_configure
+kova_prowlarr_grab_release
+kova_prowlarr_search
+kova_prowlarr_test"
 if [ "$api" = KOVA_API ] && [ "$imports_only" = 0 ]; then
   for v in "${!ext[@]}"; do
     want_names=${ext[$v]}

@@ -68,19 +68,25 @@ TEST_F(ConfigTest, ChecksInOrderAndKeepsThePreviousConfiguration) {
 }
 
 TEST_F(ConfigTest, UnknownKindsAndPorts) {
-    EXPECT_STREQ(kova_base_url(3), "");
+    EXPECT_STREQ(kova_base_url(4), "");
     EXPECT_STREQ(kova_base_url(-1), "");
     EXPECT_STREQ(kova_base_url(1), ""); // unconfigured
     EXPECT_EQ(kova_default_port(0), 9117);
     EXPECT_EQ(kova_default_port(1), 8989);
     EXPECT_EQ(kova_default_port(2), 7878);
-    EXPECT_EQ(kova_default_port(3), 0);
+    EXPECT_EQ(kova_default_port(KOVA_PROWLARR), 9696);
+    EXPECT_EQ(kova_default_port(4), 0);
     EXPECT_EQ(kova_default_port(-1), 0);
-    EXPECT_STREQ(service_name(3), "");
+    EXPECT_STREQ(service_name(KOVA_PROWLARR), "Prowlarr");
+    EXPECT_STREQ(service_name(4), "");
     EXPECT_STREQ(service_name(-1), "");
+    ASSERT_EQ(kova_prowlarr_configure("p", 0, 0, "k"), KOVA_OK);
+    EXPECT_STREQ(kova_base_url(KOVA_PROWLARR), "http://p:9696");
+    ASSERT_EQ(kova_set_url_base(KOVA_PROWLARR, "prowlarr"), KOVA_OK);
+    EXPECT_STREQ(kova_base_url(KOVA_PROWLARR), "http://p:9696/prowlarr");
     context c;
     context_init(&c);
-    EXPECT_EQ(service_configure(&c, 3, "h", 0, 0, "k"), ERR_INVALID_ARG);
+    EXPECT_EQ(service_configure(&c, 4, "h", 0, 0, "k"), ERR_INVALID_ARG);
     EXPECT_STREQ(c.err, "unknown service");
     context_free(&c);
 }
@@ -154,7 +160,7 @@ TEST_F(ConfigTest, AUrlBaseJoinsTheBaseUrl) {
     EXPECT_EQ(std::string(kova_base_url(KOVA_SONARR)), "http://nas:8989" + longest);
 
     // Unknown kinds; an unconfigured service (a configure would clear it).
-    for (int32_t kind : {-1, 3}) {
+    for (int32_t kind : {-1, 4}) {
         EXPECT_EQ(kova_set_url_base(kind, "/x"), KOVA_ERR_INVALID_ARG);
         EXPECT_STREQ(kova_last_error(), "unknown service");
     }

@@ -27,7 +27,7 @@ TEST_F(Handlers, RecordsHaveTheFixedLayout) {
     static_assert(offsetof(kova_handler, value) == 8);
     static_assert(offsetof(kova_handler, validate) == 16);
     static_assert(sizeof(kova_handler) == 64);
-    for (const char *name : {"JACKETT", "SONARR", "RADARR"}) {
+    for (const char *name : {"JACKETT", "SONARR", "RADARR", "PROWLARR"}) {
         const kova_handler *h = kova_rtchk_handler(name);
         ASSERT_NE(h, nullptr);
         EXPECT_STREQ(h->name, name);
@@ -114,6 +114,19 @@ TEST_F(Handlers, SettingsByUrl) {
         EXPECT_STREQ(buf, c.answer);
     }
     EXPECT_EQ(rec.calls.size(), 2u);
+}
+
+TEST_F(Handlers, ProwlarrValidationListsIndexers) {
+    rec.answers["http://nas:9696/api/v1/indexer?apikey=key"] = {0, 200, R"([{"id":4,"name":"YTS","enable":true}])"};
+    rec.answers["http://nas:9696/api/v1/indexerstatus?apikey=key"] = {0, 200, "[]"};
+    const kova_handler *h = kova_rtchk_handler("PROWLARR");
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(h->validate(&rec.io, R"({"Host":"nas","APIKey":"key","ID":"i"})", buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, R"({"RuntimeType":"PROWLARR","URL":"http://nas:9696"})");
+    rec.answers["http://nas:9696/api/v1/indexer?apikey=key"] = {0, 200, "[]"};
+    EXPECT_EQ(h->validate(&rec.io, R"({"Host":"nas","APIKey":"key","ID":"i"})", buf, sizeof buf),
+              KOVA_VALIDATE_INVALID_SETTINGS);
+    EXPECT_STREQ(buf, R"({"error":"Prowlarr: no indexer is enabled"})");
 }
 
 TEST_F(Handlers, ErrorAnswers) {

@@ -49,38 +49,39 @@ struct Json {
     yyjson_val *root() const { return yyjson_doc_get_root(doc); }
 };
 
-// The twelve texts of a row by name, for tables of expected fields.
+// A row's text fields by name (those of the field list), for tables of
+// expected fields.
 inline std::string row_text(const result_row &r, const std::string &name) {
-    const char *t = nullptr;
-    if (name == "title") t = r.title;
-    else if (name == "tracker") t = r.tracker;
-    else if (name == "tracker_id") t = r.tracker_id;
-    else if (name == "guid") t = r.guid;
-    else if (name == "link") t = r.link;
-    else if (name == "details") t = r.details;
-    else if (name == "magnet") t = r.magnet;
-    else if (name == "info_hash") t = r.info_hash;
-    else if (name == "category_desc") t = r.category_desc;
-    else if (name == "imdb") t = r.imdb;
-    else if (name == "tmdb") t = r.tmdb;
-    else if (name == "tvdb") t = r.tvdb;
-    else return "<no such field " + name + ">";
-    return S(t);
+#define KV_TEST_TEXT_text(field) \
+    if (name == #field) return S(r.field);
+#define KV_TEST_TEXT_count(field)
+#define KV_TEST_TEXT_flag(field)
+#define KV_TEST_TEXT_date(field)
+#define KV_TEST_TEXT_size(field)
+#define KV_TEST_TEXT_categories(field)
+#define KV_X(field, kind, ...) KV_TEST_TEXT_##kind(field)
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
+    return "<no such field " + name + ">";
 }
 
-// The numeric fields of a row by name.
+// A row's numeric fields by name (a size's has_<name>, a category list's
+// <name>_count), and "dvf" for the download volume factor.
 inline int64_t row_num(const result_row &r, const std::string &name) {
-    if (name == "has_size") return r.has_size;
-    if (name == "size") return r.size;
-    if (name == "seeders") return r.seeders;
-    if (name == "peers") return r.peers;
-    if (name == "files") return r.files;
-    if (name == "category_count") return r.category_count;
-    if (name == "publish_date") return r.publish_date;
     if (name == "dvf") return r.download_volume_factor;
-    if (name == "season") return r.season;
-    if (name == "episode") return r.episode;
-    if (name == "full_season") return r.full_season;
+#define KV_TEST_NUM_text(field)
+#define KV_TEST_NUM_count(field) \
+    if (name == #field) return r.field;
+#define KV_TEST_NUM_flag(field) KV_TEST_NUM_count(field)
+#define KV_TEST_NUM_date(field) KV_TEST_NUM_count(field)
+#define KV_TEST_NUM_size(field) \
+    if (name == #field) return r.field; \
+    if (name == "has_" #field) return r.has_##field;
+#define KV_TEST_NUM_categories(field) \
+    if (name == #field "_count") return r.field##_count;
+#define KV_X(field, kind, ...) KV_TEST_NUM_##kind(field)
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
     ADD_FAILURE() << "no numeric field " << name;
     return 0;
 }
@@ -91,9 +92,15 @@ inline std::vector<int32_t> row_cats(const result_row &r) {
 
 // Every text of a completed row is set.
 inline void expect_complete(const result_row &r) {
-    for (const char *f : {"title", "tracker", "tracker_id", "guid", "link", "details", "magnet", "info_hash",
-                          "category_desc", "imdb", "tmdb", "tvdb"})
-        EXPECT_NE(row_text(r, f), "<null>") << f;
+#define KV_TEST_SET_text(field) EXPECT_NE(r.field, nullptr) << #field;
+#define KV_TEST_SET_count(field)
+#define KV_TEST_SET_flag(field)
+#define KV_TEST_SET_date(field)
+#define KV_TEST_SET_size(field)
+#define KV_TEST_SET_categories(field)
+#define KV_X(field, kind, ...) KV_TEST_SET_##kind(field)
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
 }
 
 // Every allocation of a parse, made to fail in turn, ends in ERR_OOM with

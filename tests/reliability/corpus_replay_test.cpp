@@ -12,6 +12,7 @@
 #include "fuzz/configure_fuzzer.cpp"
 #include "fuzz/jackett_fuzzer.cpp"
 #include "fuzz/releases_fuzzer.cpp"
+#include "fuzz/prowlarr_fuzzer.cpp"
 #include "fuzz/sequence_fuzzer.cpp"
 #include "fuzz/torznab_fuzzer.cpp"
 #include "fuzz/validate_fuzzer.cpp"
@@ -34,7 +35,7 @@ struct target {
 };
 
 constexpr target k_targets[] = {
-    {"jackett", jackett_fuzzer::one_input},   {"releases", releases_fuzzer::one_input},
+    {"jackett", jackett_fuzzer::one_input},   {"releases", releases_fuzzer::one_input}, {"prowlarr", prowlarr_fuzzer::one_input},
     {"torznab", torznab_fuzzer::one_input},   {"validate", validate_fuzzer::one_input},
     {"configure", configure_fuzzer::one_input}, {"workflow", workflow_fuzzer::one_input},
     {"sequence", sequence_fuzzer::one_input},

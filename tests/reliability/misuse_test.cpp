@@ -71,6 +71,11 @@ TEST_F(Misuse, NullTextArgumentsOfOperations) {
         {"profile find without list", [] { return kova_quality_profile_find(nullptr); }, KOVA_ERR_EMPTY,
          "no quality profiles are loaded (a Sonarr or Radarr test loads them)"},
         {"root find", [] { return kova_rootfolder_find(nullptr); }, -1, nullptr},
+        {"prowlarr host", [] { return kova_prowlarr_configure(nullptr, 0, 0, "k"); }, KOVA_ERR_INVALID_ARG,
+         "Prowlarr: invalid host"},
+        {"prowlarr search", [] { return kova_prowlarr_search(nullptr, nullptr, nullptr, 0, 0, 0); },
+         KOVA_ERR_INVALID_ARG, "Prowlarr search: no IMDb id and no query"},
+        {"parse prowlarr", [] { return kova_parse_prowlarr(nullptr); }, KOVA_ERR_INVALID_ARG, "NULL input"},
     };
     for (const null_case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -157,7 +162,7 @@ TEST_F(Misuse, IndexesOutOfRangeGiveTheirEmptyValues) {
     for (int32_t j : {INT32_MIN, -1, 2, INT32_MAX}) EXPECT_EQ(kova_result_category(0, j), -1);
     EXPECT_EQ(kova_result_category(0, 1), 2);
     EXPECT_STREQ(kova_warning(0), "one warning");
-    for (int32_t kind : {INT32_MIN, -1, 3, INT32_MAX}) {
+    for (int32_t kind : {INT32_MIN, -1, 4, INT32_MAX}) {
         EXPECT_STREQ(kova_base_url(kind), "");
         EXPECT_EQ(kova_default_port(kind), 0);
         if (kind != -1) {

@@ -505,6 +505,64 @@ TEST_F(OomSweep, GetAndConfigureByUrl) {
     });
 }
 
+// Prowlarr: its test, its staged search with the indexers' status, the
+// grab and a host's answer.
+TEST_F(OomSweep, Prowlarr) {
+    const std::string search = fixture("prowlarr/search-severance-2.5.2.json");
+    const std::string indexers = fixture("prowlarr/indexer-list-5-public-fieldsstripped.json");
+    const std::string held_back = R"([{"indexerId":3,"disabledTill":"2999-01-01T00:00:00Z"}])";
+    const std::string movie = "query=%7BImdbId%3Att0464196%7D&type=movie";
+    const std::string tv = "query=%7BImdbId%3Att0464196%7D%7BSeason%3A1%7D&type=tvsearch";
+    auto status = [=, this](const std::string &s) {
+        answer(P("/api/v1/indexer"), 200, indexers);
+        answer(P("/api/v1/indexerstatus"), 200, s);
+    };
+    auto movies = [] { return kova_prowlarr_search("tt0464196", "Severance", nullptr, KOVA_SEARCH_MOVIE, 0, 0); };
+    sweep_all({
+        {"test", [=] { status("[]"); }, [] { return kova_prowlarr_test(); }, KOVA_OK},
+        {"search, stage 1", [=, this] { status("[]"); answer(P("/api/v1/search", movie), 200, search); }, movies,
+         KOVA_OK},
+        {"search for anything", [=, this] {
+             status("[]");
+             answer(P("/api/v1/search", movie), 200, search);
+             answer(P("/api/v1/search", tv), 200, R"([{"title":"tv"}])");
+         },
+         [] { return kova_prowlarr_search("tt0464196", nullptr, nullptr, KOVA_SEARCH_ANY, 1, 0); }, KOVA_OK},
+        {"search, partial", [=, this] { status(held_back); answer(P("/api/v1/search", movie), 200, search); }, movies,
+         KOVA_PARTIAL},
+        {"search, title stage", [=, this] {
+             status("[]");
+             answer(P("/api/v1/search", movie), 200, "[]");
+             answer(P("/api/v1/search", "query=Severance&type=movie"), 200, search);
+         },
+         movies, KOVA_OK},
+        // (Without an explanation to lose: the refusal's warning goes with
+        // the step the search tolerates.)
+        {"search, status unread", [=, this] {
+             answer(P("/api/v1/indexer"), 500, "");
+             answer(P("/api/v1/search", movie), 200, search);
+         },
+         movies, KOVA_OK},
+        {"grab", [=, this] {
+             arm();
+             status("[]");
+             answer(P("/api/v1/search", movie), 200, search);
+             ASSERT_EQ(movies(), KOVA_OK);
+             answer(P("/api/v1/search"), 200, "{}");
+         },
+         [] { return kova_prowlarr_grab_release(0); }, KOVA_OK},
+        {"grab of an expired release", [=, this] {
+             arm();
+             status("[]");
+             answer(P("/api/v1/search", movie), 200, search);
+             ASSERT_EQ(movies(), KOVA_OK);
+             answer(P("/api/v1/search"), 404, R"({"message":"try searching again"})");
+         },
+         [] { return kova_prowlarr_grab_release(0); }, KOVA_ERR_NOT_FOUND},
+        {"host answer", nullptr, [=] { return kova_parse_prowlarr(search.c_str()); }, KOVA_OK},
+    });
+}
+
 // The accessors that build their texts on request degrade to "", and the
 // next call works again.
 TEST_F(OomSweep, DetailsBuiltOnRequest) {

@@ -31,6 +31,7 @@ protected:
         ASSERT_EQ(kova_jackett_configure("j", 0, 0, "k"), KOVA_OK);
         ASSERT_EQ(kova_sonarr_configure("s", 0, 0, "k"), KOVA_OK);
         ASSERT_EQ(kova_radarr_configure("r", 0, 0, "k"), KOVA_OK);
+        ASSERT_EQ(kova_prowlarr_configure("p", 0, 0, "k"), KOVA_OK);
     }
 
     void answer(const std::string &u, int32_t status, const std::string &body) {
@@ -69,7 +70,7 @@ inline observed observe() {
         o.core += std::string(kova_lookup_title(i)) + "|" + kova_lookup_clean_title(i) + "|" + kova_lookup_imdb(i) +
                   "|" + std::to_string(kova_lookup_tvdb(i)) + "|" + std::to_string(kova_lookup_tmdb(i)) + "|" +
                   std::to_string(kova_lookup_library_id(i)) + ",";
-    for (int32_t k = 0; k < 3; ++k) o.core += " base=" + std::string(kova_base_url(k));
+    for (int32_t k = 0; k < 4; ++k) o.core += " base=" + std::string(kova_base_url(k));
     o.core += " roots=";
     for (int32_t i = 0; i < kova_rootfolder_count(); ++i)
         o.core += std::string(kova_rootfolder_path(i)) + ":" + std::to_string(kova_rootfolder_free_space(i)) + ",";

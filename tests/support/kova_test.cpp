@@ -1,7 +1,21 @@
 #include "support/kova_test.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+std::string fixture(const char *name) {
+    std::string path = std::string(KOVA_TEST_FIXTURES) + "/" + name;
+    std::string text;
+    if (FILE *f = fopen(path.c_str(), "rb")) {
+        char buf[65536];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+        fclose(f);
+    }
+    EXPECT_FALSE(text.empty()) << "no recorded answer at " << path;
+    return text;
+}
 
 void KovaTest::SetUp() {
     fault_disarm();

@@ -15,6 +15,10 @@
 
 using namespace kova;
 
+// A recorded answer of tests/fixtures (e.g. "prowlarr/indexerstatus-one-disabled.json"),
+// whole; the test fails when it cannot be read.
+std::string fixture(const char *name);
+
 // Every test starts with a reset context and an empty fake transport.
 class KovaTest : public ::testing::Test {
 protected:
@@ -30,8 +34,8 @@ protected:
 int oom_sweep(const std::function<void()> &setup, const std::function<int32_t()> &op,
               const std::function<void(int32_t rc, bool injected)> &check, long max_runs = 100000);
 
-// The URLs of the three services as the fixtures configure them (hosts j, s
-// and r on their default ports, API key "k"), for routes and expectations.
+// The URLs of the services as the fixtures configure them (hosts j, s, r and
+// p on their default ports, API key "k"), for routes and expectations.
 struct ServiceUrls {
     static std::string url(const char *base, const std::string &path, const std::string &query) {
         std::string u = std::string(base) + path + "?apikey=k";
@@ -46,6 +50,9 @@ struct ServiceUrls {
     }
     static std::string R(const std::string &path, const std::string &query = "") {
         return url("http://r:7878", path, query);
+    }
+    static std::string P(const std::string &path, const std::string &query = "") {
+        return url("http://p:9696", path, query);
     }
 };
 
