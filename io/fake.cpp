@@ -2,8 +2,12 @@
 // request counters and a record of the last POST. Its state is process-wide
 // and independent of the context; one lock guards all of it so that a host
 // may program routes on one thread while another thread's request is served.
+// The lock is held only to find a route: requests copy their answers outside
+// it, so that sessions on several threads are served at once.
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "core/platform.h"
 #include "io/io.h"
@@ -11,9 +15,33 @@
 namespace kova {
 
 namespace {
+// An answer, shared by its route and the requests copying it; the last one
+// to let go frees it. Its text follows the header.
+struct fake_answer {
+    std::atomic<int32_t> refs;
+    size_t len;
+    char *text() { return reinterpret_cast<char *>(this + 1); }
+};
+
+fake_answer *answer_new(const char *body) {
+    size_t len = strlen(body);
+    void *p = mem_alloc(sizeof(fake_answer) + len + 1);
+    if (!p) return nullptr;
+    auto *a = ::new (p) fake_answer{{1}, len};
+    memcpy(a->text(), body, len + 1);
+    return a;
+}
+
+void answer_release(fake_answer *a) {
+    if (a && a->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        a->~fake_answer();
+        mem_free(a);
+    }
+}
+
 struct fake_route {
     char *url;
-    char *body;
+    fake_answer *body;
     char *fail;
     int32_t status;
     int32_t calls;
@@ -43,7 +71,7 @@ fake_route *find(const char *url) {
 // keeps its status and call count.
 fake_route *upsert(const char *url) {
     if (fake_route *r = find(url)) {
-        mem_free(r->body);
+        answer_release(r->body);
         mem_free(r->fail);
         r->body = nullptr;
         r->fail = nullptr;
@@ -68,25 +96,33 @@ int32_t fake_do(const char *url, char **body, int32_t *status, char **err) {
     *body = nullptr;
     *err = nullptr;
     *status = 0;
-    fake_lock lock;
-    ++g_total;
-    fake_route *r = url ? find(url) : nullptr;
-    if (!r) {
-        *err = text_dup("fake: no route");
-        return -1;
-    }
-    ++r->calls;
-    if (r->body) {
-        *body = text_dup(r->body);
-        if (*body) {
-            *status = r->status;
-            return 0;
+    fake_answer *answer = nullptr;
+    int32_t answer_status = 0;
+    {
+        fake_lock lock;
+        ++g_total;
+        fake_route *r = url ? find(url) : nullptr;
+        if (!r) {
+            *err = text_dup("fake: no route");
+            return -1;
         }
+        ++r->calls;
+        if (!r->body) {
+            *err = text_dup(r->fail ? r->fail : "fake: transport failure");
+            return -1;
+        }
+        answer = r->body;
+        answer->refs.fetch_add(1, std::memory_order_relaxed);
+        answer_status = r->status;
+    }
+    *body = text_ndup(answer->text(), answer->len);
+    answer_release(answer);
+    if (!*body) {
         *err = text_dup("fake: out of memory");
         return -1;
     }
-    *err = text_dup(r->fail ? r->fail : "fake: transport failure");
-    return -1;
+    *status = answer_status;
+    return 0;
 }
 
 int32_t fake_get(void *, const char *url, char **body, int32_t *status, char **err) {
@@ -118,7 +154,7 @@ int32_t fake_set(const char *url, int32_t status, const char *body) {
     fake_lock lock;
     fake_route *r = upsert(url);
     if (!r) return ERR_OOM;
-    r->body = text_dup(body);
+    r->body = answer_new(body);
     if (!r->body) return ERR_OOM;
     r->status = status;
     return OK;
@@ -159,7 +195,7 @@ void fake_reset() {
     fake_lock lock;
     for (int32_t i = 0; i < g_nr; ++i) {
         mem_free(g_routes[i].url);
-        mem_free(g_routes[i].body);
+        answer_release(g_routes[i].body);
         mem_free(g_routes[i].fail);
     }
     mem_free(g_routes);
