@@ -1,8 +1,9 @@
 // Everything that differs between the host platforms lives behind this
-// header: the fake transport's lock, the system's random bytes and the clock.
-// platform_posix.cpp implements it for POSIX systems, platform_win32.cpp for
-// Windows (a slim reader/writer lock, BCryptGenRandom and _time64). The build
-// compiles exactly one of them.
+// header: the fake transport's lock, the calling thread's session binding, the
+// system's random bytes and the clock. platform_posix.cpp implements it for
+// POSIX systems, platform_win32.cpp for Windows (a slim reader/writer lock, a
+// TLS slot, BCryptGenRandom and _time64). The build compiles exactly one of
+// them.
 #pragma once
 
 #include <cstddef>
@@ -35,6 +36,20 @@ struct mutex_guard {
     mutex_guard(const mutex_guard &) = delete;
     mutex_guard &operator=(const mutex_guard &) = delete;
 };
+
+// The calling thread's binding: one pointer per thread, null until set.
+#if defined(_WIN32)
+// A slot of the system's thread-local storage, taken when the library loads.
+void *thread_binding();
+void set_thread_binding(void *p);
+#else
+// Initial-exec: a plain read relative to the thread pointer, no call. It
+// costs a pointer of the static TLS that the loader keeps for libraries
+// opened at run time.
+inline thread_local void *t_binding __attribute__((tls_model("initial-exec"))) = nullptr;
+inline void *thread_binding() { return t_binding; }
+inline void set_thread_binding(void *p) { t_binding = p; }
+#endif
 
 // Fills buf with n cryptographically random bytes. Returns 0 on success,
 // nonzero when the system source failed (the caller then uses a fallback).

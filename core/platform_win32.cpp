@@ -1,5 +1,6 @@
-// The platform layer on Windows: a slim reader/writer lock, the system's
-// preferred random generator and the C runtime's 64-bit clock.
+// The platform layer on Windows: a slim reader/writer lock, a TLS slot for
+// the thread's binding, the system's preferred random generator and the C
+// runtime's 64-bit clock.
 #include "core/platform.h"
 #include "core/alloc.h"
 
@@ -21,6 +22,33 @@ SRWLOCK *srw(mutex *l) { return reinterpret_cast<SRWLOCK *>(l); }
 void mutex_lock(mutex *l) { AcquireSRWLockExclusive(srw(l)); }
 void mutex_unlock(mutex *l) { ReleaseSRWLockExclusive(srw(l)); }
 
+namespace {
+// Taken when the DLL loads, before any call can read it, and given back when
+// it unloads. Should the system have no slot left, every thread keeps the
+// default context: reads give null and binding does nothing.
+struct tls_slot {
+    DWORD index = TlsAlloc();
+    ~tls_slot() {
+        if (index != TLS_OUT_OF_INDEXES) TlsFree(index);
+    }
+};
+tls_slot g_slot;
+} // namespace
+
+void *thread_binding() {
+    if (g_slot.index == TLS_OUT_OF_INDEXES) return nullptr;
+    // TlsGetValue clears the thread's last-error code; a host reading its own
+    // error after one of our calls must still find it.
+    DWORD saved = GetLastError();
+    void *p = TlsGetValue(g_slot.index);
+    SetLastError(saved);
+    return p;
+}
+
+void set_thread_binding(void *p) {
+    if (g_slot.index != TLS_OUT_OF_INDEXES) TlsSetValue(g_slot.index, p);
+}
+
 int random_bytes(void *buf, size_t n) {
     if (fault_random_fails()) return -1;
     auto *p = static_cast<unsigned char *>(buf);
@@ -35,7 +63,5 @@ int random_bytes(void *buf, size_t n) {
 }
 
 int64_t time_seconds() { return static_cast<int64_t>(_time64(nullptr)); }
-
-// Large pages on Windows need a privilege that programs do not hold: nothing.
 
 } // namespace kova

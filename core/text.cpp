@@ -1,6 +1,7 @@
 // Owned copies, case-insensitive equality, the growable buffer,
 // percent-encoding of query values, version-4 UUIDs and the padded copy an
 // answer is read from.
+#include <atomic>
 #include <cctype>
 #include <cstring>
 
@@ -11,7 +12,7 @@
 namespace kova {
 
 namespace {
-uint64_t ctr = 0; // fallback sequence counter of uuid4
+std::atomic<uint64_t> ctr{0}; // fallback sequence counter of uuid4; sessions on threads share it
 
 bool unreserved(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -115,8 +116,7 @@ void uuid4(char out[37]) {
     if (random_bytes(b, sizeof b) != 0) {
         // SplitMix64 over a seed of counter, address and time: unique enough
         // for an identifier when the system generator is unavailable.
-        ++ctr;
-        uint64_t seed = ctr * 0x9E3779B97F4A7C15ULL;
+        uint64_t seed = (ctr.fetch_add(1, std::memory_order_relaxed) + 1) * 0x9E3779B97F4A7C15ULL;
         seed ^= static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&ctr));
         seed ^= static_cast<uint64_t>(time_seconds());
         for (unsigned char &byte : b) {

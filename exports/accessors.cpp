@@ -6,13 +6,16 @@ using namespace kova;
 
 namespace {
 const result_row *row_at(int32_t i) {
-    return i >= 0 && i < g_kova.rs.row_count ? &g_kova.rs.rows[i] : nullptr;
+    const result_set &rs = current().rs;
+    return i >= 0 && i < rs.row_count ? &rs.rows[i] : nullptr;
 }
 const indexer_entry *indexer_at(int32_t i) {
-    return i >= 0 && i < g_kova.rs.indexer_count ? &g_kova.rs.indexers[i] : nullptr;
+    const result_set &rs = current().rs;
+    return i >= 0 && i < rs.indexer_count ? &rs.indexers[i] : nullptr;
 }
 const lookup_entry *lookup_at(int32_t i) {
-    return i >= 0 && i < g_kova.lookups.count ? &g_kova.lookups.entries[i] : nullptr;
+    const lookup_list &l = current().lookups;
+    return i >= 0 && i < l.count ? &l.entries[i] : nullptr;
 }
 const char *text(const char *s) { return s ? s : empty_text; }
 } // namespace
@@ -60,7 +63,7 @@ const char *text(const char *s) { return s ? s : empty_text; }
 #define KV_DETAIL(type, name, missing)                  \
     KOVA_API type kova_result_##name(int32_t i) {       \
         const result_row *r = row_at(i);                \
-        return r ? release_##name(g_kova.rs, *r) : missing; \
+        return r ? release_##name(current().rs, *r) : missing; \
     }
 #define KV_ROW_DETAIL_text(name) KV_DETAIL(const char *, name, empty_text)
 #define KV_ROW_DETAIL_count(name) KV_DETAIL(int32_t, name, -1)
@@ -68,51 +71,51 @@ const char *text(const char *s) { return s ? s : empty_text; }
 #define KV_ROW_DETAIL_score(name) KV_DETAIL(int32_t, name, 0)
 #define KV_ROW_DETAIL_tristate(name) KV_DETAIL(int32_t, name, -1)
 #define KV_ROW_DETAIL_joined(name) \
-    KOVA_API const char *kova_result_##name(int32_t i) { return release_##name(g_kova.rs, i); }
+    KOVA_API const char *kova_result_##name(int32_t i) { return release_##name(current().rs, i); }
 #define KV_ROW_DETAIL_texts(name)                                               \
     KV_DETAIL(int32_t, name##_count, 0)                                         \
     KOVA_API const char *kova_result_##name(int32_t i, int32_t j) {             \
         const result_row *r = row_at(i);                                        \
-        return r ? release_##name(g_kova.rs, *r, j) : empty_text;               \
+        return r ? release_##name(current().rs, *r, j) : empty_text;               \
     }
 
 extern "C" {
 
-KOVA_API int32_t kova_test_log_count(void) { return g_kova.test_log_count; }
+KOVA_API int32_t kova_test_log_count(void) { return current().test_log_count; }
 KOVA_API const char *kova_test_log_key(int32_t i) {
-    return i >= 0 && i < g_kova.test_log_count ? text(g_kova.test_log[i].key) : empty_text;
+    return i >= 0 && i < current().test_log_count ? text(current().test_log[i].key) : empty_text;
 }
 KOVA_API const char *kova_test_log_text(int32_t i) {
-    return i >= 0 && i < g_kova.test_log_count ? text(g_kova.test_log[i].text) : empty_text;
+    return i >= 0 && i < current().test_log_count ? text(current().test_log[i].text) : empty_text;
 }
 
-KOVA_API const char *kova_rootfolder(void) { return text(g_kova.rootfolder); }
-KOVA_API int32_t kova_rootfolder_count(void) { return g_kova.roots.count; }
+KOVA_API const char *kova_rootfolder(void) { return text(current().rootfolder); }
+KOVA_API int32_t kova_rootfolder_count(void) { return current().roots.count; }
 KOVA_API const char *kova_rootfolder_path(int32_t i) {
-    return i >= 0 && i < g_kova.roots.count ? text(g_kova.roots.items[i].path) : empty_text;
+    return i >= 0 && i < current().roots.count ? text(current().roots.items[i].path) : empty_text;
 }
 KOVA_API int64_t kova_rootfolder_free_space(int32_t i) {
-    return i >= 0 && i < g_kova.roots.count ? g_kova.roots.items[i].free_space : -1;
+    return i >= 0 && i < current().roots.count ? current().roots.items[i].free_space : -1;
 }
 
-KOVA_API int32_t kova_get_library_id(void) { return g_kova.get.library_id; }
-KOVA_API int32_t kova_get_added(void) { return g_kova.get.added; }
-KOVA_API const char *kova_get_root(void) { return text(g_kova.get.root); }
-KOVA_API int32_t kova_get_profile_id(void) { return g_kova.get.profile_id; }
-KOVA_API const char *kova_get_path(void) { return text(g_kova.get.path); }
-KOVA_API int32_t kova_get_fallback(void) { return g_kova.get.fallback; }
-KOVA_API int32_t kova_quality_profile_count(void) { return g_kova.profiles.count; }
+KOVA_API int32_t kova_get_library_id(void) { return current().get.library_id; }
+KOVA_API int32_t kova_get_added(void) { return current().get.added; }
+KOVA_API const char *kova_get_root(void) { return text(current().get.root); }
+KOVA_API int32_t kova_get_profile_id(void) { return current().get.profile_id; }
+KOVA_API const char *kova_get_path(void) { return text(current().get.path); }
+KOVA_API int32_t kova_get_fallback(void) { return current().get.fallback; }
+KOVA_API int32_t kova_quality_profile_count(void) { return current().profiles.count; }
 KOVA_API int32_t kova_quality_profile_id(int32_t i) {
-    return i >= 0 && i < g_kova.profiles.count ? g_kova.profiles.ids[i] : -1;
+    return i >= 0 && i < current().profiles.count ? current().profiles.ids[i] : -1;
 }
 KOVA_API const char *kova_quality_profile_name(int32_t i) {
-    return i >= 0 && i < g_kova.profiles.count ? text(g_kova.profiles.names[i]) : empty_text;
+    return i >= 0 && i < current().profiles.count ? text(current().profiles.names[i]) : empty_text;
 }
 
-KOVA_API int32_t kova_jackett_stage(void) { return g_kova.stage; }
+KOVA_API int32_t kova_jackett_stage(void) { return current().stage; }
 
-KOVA_API int32_t kova_lookup_count(void) { return g_kova.lookups.count; }
-KOVA_API int32_t kova_lookup_match(void) { return g_kova.lookups.count == 0 ? -1 : g_kova.match; }
+KOVA_API int32_t kova_lookup_count(void) { return current().lookups.count; }
+KOVA_API int32_t kova_lookup_match(void) { return current().lookups.count == 0 ? -1 : current().match; }
 KV_TEXT(kova_lookup_title, lookup_at, title)
 KV_TEXT(kova_lookup_clean_title, lookup_at, clean_title)
 KV_TEXT(kova_lookup_imdb, lookup_at, imdb)
@@ -121,18 +124,19 @@ KV_INT(kova_lookup_tmdb, lookup_at, tmdb, -1)
 KV_INT(kova_lookup_year, lookup_at, year, -1)
 KV_INT(kova_lookup_library_id, lookup_at, library_id, -1)
 
-KOVA_API int32_t kova_result_count(void) { return g_kova.rs.row_count; }
+KOVA_API int32_t kova_result_count(void) { return current().rs.row_count; }
 #define KV_X(name, kind, ...) KV_ROW_ACCESSOR_##kind(name)
 KV_ROW_FIELDS(KV_X)
 #undef KV_X
 
 KOVA_API const char *kova_result_field(int32_t i, const char *name) {
-    mem_free(g_kova.field_text);
-    g_kova.field_text = nullptr;
+    host_context &c = current();
+    mem_free(c.field_text);
+    c.field_text = nullptr;
     const result_row *r = row_at(i);
     if (!r || !name) return empty_text;
-    g_kova.field_text = val_str(obj_iget(r->raw, name), nullptr);
-    return text(g_kova.field_text);
+    c.field_text = val_str(obj_iget(r->raw, name), nullptr);
+    return text(c.field_text);
 }
 
 #define KV_X(name, kind) KV_ROW_DETAIL_##kind(name)
@@ -140,20 +144,21 @@ KV_ROW_DETAILS(KV_X)
 #undef KV_X
 
 KOVA_API const char *kova_result_path(int32_t i, const char *path) {
-    mem_free(g_kova.path_text);
-    g_kova.path_text = nullptr;
+    host_context &c = current();
+    mem_free(c.path_text);
+    c.path_text = nullptr;
     const result_row *r = row_at(i);
     if (!r || !path) return empty_text;
-    g_kova.path_text = val_str(member_at_path(r->raw, path), nullptr);
-    return text(g_kova.path_text);
+    c.path_text = val_str(member_at_path(r->raw, path), nullptr);
+    return text(c.path_text);
 }
 
-KOVA_API int32_t kova_indexer_count(void) { return g_kova.rs.indexer_count; }
+KOVA_API int32_t kova_indexer_count(void) { return current().rs.indexer_count; }
 KV_TEXT(kova_indexer_id, indexer_at, id)
 KV_TEXT(kova_indexer_name, indexer_at, name)
 KV_TEXT(kova_indexer_error, indexer_at, error)
 KV_INT(kova_indexer_status, indexer_at, status, -1)
 KV_INT(kova_indexer_results, indexer_at, results, -1)
-KOVA_API int32_t kova_indexers_errored(void) { return g_kova.rs.indexers_errored; }
+KOVA_API int32_t kova_indexers_errored(void) { return current().rs.indexers_errored; }
 
 } // extern "C"

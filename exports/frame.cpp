@@ -1,51 +1,86 @@
-// The process-wide context, the call frame of the operation entry points,
-// and the diagnostic, lifecycle, configuration and transport exports.
+// The default context and the sessions, the call frame of the operation entry
+// points, and the diagnostic, lifecycle, configuration and transport exports.
+#include <new>
+
 #include "exports/frame.h"
 
 using namespace kova;
 
 // Constant-initialised in its zero state (no lookup match: -1), so it is
 // ready before any call and needs no first-use step.
-global_context kova::g_kova;
+host_context kova::g_default;
 
 context *kova::frame_begin() {
-    begin_call(&g_kova);
-    return &g_kova;
+    host_context &c = current();
+    begin_call(&c);
+    return &c;
 }
 
 int32_t kova::frame_end(int32_t rc) {
-    g_kova.rc = rc;
+    current().rc = rc;
     return rc;
 }
+
+namespace {
+// Releases everything c holds and returns it to the zero state.
+void release(host_context &c) {
+    context_free(&c);
+    mem_free(c.json_text);
+    mem_free(c.field_text);
+    mem_free(c.path_text);
+    c.json_text = c.field_text = c.path_text = nullptr;
+    c.imdb_buf[0] = '\0';
+}
+} // namespace
 
 extern "C" {
 
 KOVA_API const char *kova_version(void) { return KV_VERSION; }
 KOVA_API const char *kova_strerror(int32_t rc) { return code_name(rc); }
-KOVA_API int32_t kova_last_rc(void) { return g_kova.rc; }
-KOVA_API int32_t kova_last_http_code(void) { return g_kova.http_code; }
-KOVA_API const char *kova_last_error(void) { return g_kova.err; }
-KOVA_API const char *kova_last_transport_error(void) { return g_kova.transport_err; }
-KOVA_API int32_t kova_warning_count(void) { return g_kova.warning_count; }
+KOVA_API int32_t kova_last_rc(void) { return current().rc; }
+KOVA_API int32_t kova_last_http_code(void) { return current().http_code; }
+KOVA_API const char *kova_last_error(void) { return current().err; }
+KOVA_API const char *kova_last_transport_error(void) { return current().transport_err; }
+KOVA_API int32_t kova_warning_count(void) { return current().warning_count; }
 
 KOVA_API const char *kova_warning(int32_t i) {
-    if (i < 0 || i >= g_kova.warning_count || !g_kova.warnings[i]) return empty_text;
-    return g_kova.warnings[i];
+    const host_context &c = current();
+    if (i < 0 || i >= c.warning_count || !c.warnings[i]) return empty_text;
+    return c.warnings[i];
 }
 
+// The time-out is the process's: the default context's reset restores it, as
+// it always has; a session's reset leaves it to the others that share it.
 KOVA_API void kova_reset(void) {
-    context_free(&g_kova);
-    mem_free(g_kova.json_text);
-    mem_free(g_kova.field_text);
-    mem_free(g_kova.path_text);
-    g_kova.json_text = g_kova.field_text = g_kova.path_text = nullptr;
-    g_kova.imdb_buf[0] = '\0';
-    set_request_timeout(0);
+    host_context &c = current();
+    release(c);
+    if (&c == &g_default) set_request_timeout(0);
 }
 
-KOVA_API void kova_arm_library_writes(int32_t armed) { g_kova.armed = armed ? 1 : 0; }
+KOVA_API kova_session *kova_session_new(void) {
+    void *p = mem_alloc(sizeof(kova_session));
+    return p ? ::new (p) kova_session() : nullptr;
+}
 
-KOVA_API int32_t kova_library_writes_armed(void) { return g_kova.armed; }
+KOVA_API kova_session *kova_session_bind(kova_session *s) {
+    auto *prev = static_cast<kova_session *>(thread_binding());
+    set_thread_binding(s);
+    return prev;
+}
+
+KOVA_API kova_session *kova_session_current(void) { return static_cast<kova_session *>(thread_binding()); }
+
+KOVA_API void kova_session_free(kova_session *s) {
+    if (!s) return;
+    if (thread_binding() == s) set_thread_binding(nullptr);
+    release(s->ctx);
+    s->~kova_session();
+    mem_free(s);
+}
+
+KOVA_API void kova_arm_library_writes(int32_t armed) { current().armed = armed ? 1 : 0; }
+
+KOVA_API int32_t kova_library_writes_armed(void) { return current().armed; }
 
 KOVA_API int32_t kova_jackett_configure(const char *host, int32_t port, int32_t https, const char *api_key) {
     context *ctx = frame_begin();
@@ -77,25 +112,28 @@ KOVA_API int32_t kova_set_url_base(int32_t kind, const char *path) {
 
 KOVA_API const char *kova_base_url(int32_t kind) {
     if (!kind_ok(kind)) return empty_text;
-    const service_config &s = g_kova.svc[kind];
+    const service_config &s = current().svc[kind];
     return s.configured && s.base_url ? s.base_url : empty_text;
 }
 
 KOVA_API int32_t kova_default_port(int32_t kind) { return service_default_port(kind); }
 
 KOVA_API void kova_set_io(const kova_io *io) {
-    g_kova.io = io;
-    g_kova.use_fake = 0;
+    host_context &c = current();
+    c.io = io;
+    c.use_fake = 0;
 }
 
 KOVA_API void kova_use_fake(void) {
-    g_kova.io = nullptr;
-    g_kova.use_fake = 1;
+    host_context &c = current();
+    c.io = nullptr;
+    c.use_fake = 1;
 }
 
 KOVA_API int32_t kova_use_curl(void) {
-    g_kova.io = nullptr;
-    g_kova.use_fake = 0;
+    host_context &c = current();
+    c.io = nullptr;
+    c.use_fake = 0;
     return builtin_io() ? OK : ERR_NO_IO;
 }
 
@@ -103,8 +141,9 @@ KOVA_API void kova_set_timeout_ms(int32_t ms) { set_request_timeout(ms); }
 KOVA_API int32_t kova_timeout_ms(void) { return request_timeout(); }
 
 KOVA_API const char *kova_imdb_numeric(const char *imdb_id) {
-    imdb_norm(imdb_id, g_kova.imdb_buf, sizeof g_kova.imdb_buf);
-    return g_kova.imdb_buf;
+    char *buf = current().imdb_buf;
+    imdb_norm(imdb_id, buf, sizeof current().imdb_buf);
+    return buf;
 }
 
 } // extern "C"

@@ -1,5 +1,6 @@
-// The exports layer: the process-wide context and the call frame shared by
-// every operation entry point:
+// The exports layer: the contexts (the process-wide default and the hosts'
+// sessions), the calling thread's binding and the call frame shared by every
+// operation entry point:
 //   context *ctx = frame_begin();   // the per-call reset (begin_call)
 //   ... own checks (ending with frame_end(fail(...))) ...
 //   return frame_end(do_x(ctx, ...));
@@ -7,23 +8,43 @@
 // operation does not own, io/ and parse/), never the other way round.
 #pragma once
 
+#include "core/platform.h"
 #include "ops/ops.h"
 
 namespace kova {
 
-// The process-wide context: an operation context plus the texts the exports
+// What every call acts on: an operation context plus the texts the exports
 // hand out, which only they own.
-struct global_context : context {
+struct host_context : context {
     char *json_text;  // kova_result_json
     char *field_text; // kova_result_field
     char *path_text;  // kova_result_path
     char imdb_buf[64]; // kova_imdb_numeric
 };
-extern global_context g_kova;
 
-// The per-call reset; returns &g_kova.
+} // namespace kova
+
+// A host's session: a context of its own, bound to a thread at a time.
+struct kova_session {
+    kova::host_context ctx;
+};
+
+namespace kova {
+
+// The context of every thread that has bound no session.
+extern host_context g_default;
+
+// The calling thread's context: its session's, else the default. One
+// thread-local read, so the accessors stay as cheap as a global's.
+inline host_context &current() {
+    auto *s = static_cast<kova_session *>(thread_binding());
+    return s ? s->ctx : g_default;
+}
+
+// The per-call reset of the calling thread's context; returns it.
 context *frame_begin();
-// Stores an operation's return value as the last result code and returns it.
+// Stores an operation's return value as the calling thread's last result
+// code and returns it.
 int32_t frame_end(int32_t rc);
 
 // The result document of a context (exports/result_json.cpp) as a fresh

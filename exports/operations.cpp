@@ -85,7 +85,7 @@ KOVA_API int32_t kova_radarr_add_movie(int32_t tmdb_id, const char *root, int32_
     return frame_end(do_add(frame_begin(), KOVA_RADARR, tmdb_id, root, profile_id));
 }
 
-KOVA_API int32_t kova_quality_profile_pick(const char *profile) { return profile_pick(&g_kova, profile); }
+KOVA_API int32_t kova_quality_profile_pick(const char *profile) { return profile_pick(&current(), profile); }
 
 KOVA_API int32_t kova_quality_profile_find(const char *profile) {
     context *ctx = frame_begin();
@@ -94,7 +94,7 @@ KOVA_API int32_t kova_quality_profile_find(const char *profile) {
     return frame_end(rc == OK ? id : rc);
 }
 
-KOVA_API int32_t kova_rootfolder_find(const char *root) { return find_root(&g_kova, root); }
+KOVA_API int32_t kova_rootfolder_find(const char *root) { return find_root(&current(), root); }
 
 KOVA_API int32_t kova_sonarr_search_or_add(const char *imdb_id, const char *title, int32_t season, int32_t episode,
                                            const char *profile) {

@@ -346,7 +346,8 @@ char *write_document(const context &ctx) {
 char *kova::result_document(const context *ctx) { return write_document(*ctx); }
 
 extern "C" KOVA_API const char *kova_result_json(void) {
-    mem_free(g_kova.json_text);
-    g_kova.json_text = write_document(g_kova);
-    return g_kova.json_text ? g_kova.json_text : empty_text;
+    host_context &c = current();
+    mem_free(c.json_text);
+    c.json_text = write_document(c);
+    return c.json_text ? c.json_text : empty_text;
 }

@@ -1,8 +1,9 @@
 /*
  * kova - a client library for Jackett, Sonarr v3 and Radarr v3.
  *
- * One process-wide context holds every result until the next call that
- * replaces it. The library performs no network I/O of its own: every request
+ * A context holds every result until the next call that replaces it: the
+ * process-wide default context, or the session the calling thread has bound
+ * (kova_session_bind, KOVA_1.5). The library performs no network I/O of its own: every request
  * goes through a transport table the host installs (kova_set_io) or the
  * built-in fake transport (kova_use_fake).
  *
@@ -113,7 +114,7 @@ typedef struct kova_io {
  Validates a service's settings.
 
  It configures a private context with `io` and runs the service's connection test; it never
- touches the process-wide context.
+ touches the caller's context.
 
  @param io The transport table the connection test's requests go through. NULL: -4,
     once the settings have passed their checks.
@@ -1466,6 +1467,69 @@ KOVA_API int32_t kova_parse_prowlarr(const char *json);
     to deliver it (409) or for any other refusal, with Prowlarr's explanation as a warning.
  */
 KOVA_API int32_t kova_prowlarr_grab_release(int32_t index);
+
+/* ===================================================================== */
+/* Extensions (KOVA_1.5): sessions                                        */
+/* ===================================================================== */
+
+/*
+ * A session is a context of its own: service configurations and URL bases,
+ * the transport choice (kova_set_io, kova_use_fake), arming, results,
+ * lookups, quality profiles, root folders, stage, test log, warnings, last
+ * result code, error, HTTP code, transport error, and every text an accessor
+ * hands out. Every call acts on the calling thread's binding: the session it
+ * bound last, else the process-wide default context, which every thread uses
+ * until it binds. Calls on different sessions from different threads run at
+ * the same time; one transport table may serve several sessions, so a host's
+ * transport must accept calls from several threads at once.
+ *
+ * Shared by the whole process, whatever the binding: the fake transport's
+ * routes and counters, the time-out (kova_set_timeout_ms), the version and
+ * code texts, and the settings-validation records.
+ *
+ * A session is used by one thread at a time, as the default context is:
+ * binding one session on two threads at once, or freeing a session another
+ * thread has bound, is the host's error. A thread that ends does not free
+ * its session; the host does. A typical host binds one session per worker
+ * thread; a simple host never binds and uses the default context.
+ *
+ * kova_reset resets the calling thread's context; on the default context it
+ * also restores the default time-out, on a session it leaves the time-out
+ * alone.
+ */
+
+/** An opaque session. */
+typedef struct kova_session kova_session;
+
+/**
+ A new session in the zero state: nothing configured, no transport selected, writes not armed,
+ no results. It is not bound.
+
+ @return The session, or NULL when memory runs out.
+ */
+KOVA_API kova_session *kova_session_new(void);
+
+/**
+ From now on every kova call the calling thread makes acts on `s`.
+
+ @param s The session; NULL binds the process-wide default context.
+ @return The thread's previous binding (NULL for the default), so that the host can restore it.
+ */
+KOVA_API kova_session *kova_session_bind(kova_session *s);
+
+/**
+ @return The calling thread's binding; NULL for the default context.
+ */
+KOVA_API kova_session *kova_session_current(void);
+
+/**
+ Releases a session and everything it holds; every text it handed out becomes invalid. A
+ session bound on the calling thread is unbound first (the thread is back on the default
+ context).
+
+ @param s The session; NULL does nothing.
+ */
+KOVA_API void kova_session_free(kova_session *s);
 
 /* ===================================================================== */
 /* Named values (additive: macros only; the numbers never change)         */

@@ -102,6 +102,10 @@ kova_prowlarr_configure
 kova_prowlarr_grab_release
 kova_prowlarr_search
 kova_prowlarr_test"
+ext[5]="kova_session_bind
+kova_session_current
+kova_session_free
+kova_session_new"
 if [ "$api" = KOVA_API ] && [ "$imports_only" = 0 ]; then
   for v in "${!ext[@]}"; do
     want_names=${ext[$v]}

@@ -159,11 +159,11 @@ TEST_F(Accessors, ResultFieldReadsTheRawRowByKey) {
     kova_parse_jackett("{\"Results\":[]}");
     EXPECT_STREQ(kept, "a"); // a copy: valid until the next kova_result_field
     kova_result_field(-1, "Title");
-    EXPECT_EQ(g_kova.field_text, nullptr);
+    EXPECT_EQ(current().field_text, nullptr);
 }
 
 TEST_F(Accessors, LookupMatchIsMinusOneWithoutEntries) {
-    g_kova.match = 3;
+    current().match = 3;
     EXPECT_EQ(kova_lookup_match(), -1);
 }
 

@@ -211,7 +211,7 @@ TEST_F(Handlers, JackettValidationListsIndexers) {
 TEST_F(Handlers, NeverTouchesTheProcessContext) {
     ASSERT_EQ(kova_sonarr_configure("mine", 1, 0, "k"), KOVA_OK);
     kova_sonarr_test(); // ERR_NO_IO
-    warnf(&g_kova, "keep me");
+    warnf(&current(), "keep me");
     const std::string before_err = kova_last_error();
     sonarr_answers(401);
     EXPECT_EQ(sonarr(k_ok), KOVA_VALIDATE_KEY_REJECTED);

@@ -66,9 +66,9 @@ TEST_F(ResultJson, InvalidUtf8IsRepairedNotLost) {
 
 TEST_F(ResultJson, EachCallReplacesTheText) {
     const char *first = kova_result_json();
-    EXPECT_EQ(first, g_kova.json_text);
+    EXPECT_EQ(first, current().json_text);
     const char *second = kova_result_json();
-    EXPECT_EQ(second, g_kova.json_text);
+    EXPECT_EQ(second, current().json_text);
     EXPECT_STREQ(second, "{\"stage\":0,\"rc\":0,\"results\":[],\"indexers\":[],\"indexers_errored\":0,\"warnings\":[]}");
 }
 
@@ -205,7 +205,7 @@ TEST_F(ResultJson, GeneratedAnswersMatchTheReference) {
         SCOPED_TRACE(c.what);
         int32_t rc = c.load();
         EXPECT_TRUE(rc == KOVA_OK || rc == KOVA_PARTIAL) << rc;
-        EXPECT_TRUE(same_document(kova_result_json(), reference_result_document(g_kova)));
+        EXPECT_TRUE(same_document(kova_result_json(), reference_result_document(current())));
     }
 }
 

@@ -201,7 +201,7 @@ TEST_F(Add, AnswerWithoutAnId) {
 
 TEST_F(Add, WritesMustBeArmed) {
     kova_arm_library_writes(0);
-    log_append(&g_kova, "Earlier", "entry");
+    log_append(&current(), "Earlier", "entry");
     EXPECT_EQ(kova_sonarr_add_series(1, "/tv", 1), KOVA_ERR_NOT_ARMED);
     EXPECT_STREQ(kova_last_error(), "library writes are not armed (kova_arm_library_writes)");
     EXPECT_EQ(kova_radarr_add_movie(1, "/m", 1), KOVA_ERR_NOT_ARMED);

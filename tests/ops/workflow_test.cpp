@@ -114,7 +114,7 @@ TEST_F(Workflow, SonarrSeasonFallback) {
 }
 
 TEST_F(Workflow, ArgumentChecksComeBeforeTheLogIsCleared) {
-    log_append(&g_kova, "Earlier", "entry");
+    log_append(&current(), "Earlier", "entry");
     EXPECT_EQ(kova_sonarr_search_or_add("tt1", nullptr, 0, -1, nullptr), KOVA_ERR_INVALID_ARG);
     EXPECT_STREQ(kova_last_error(), "search_or_add: invalid season/episode");
     EXPECT_EQ(kova_radarr_search_or_add("", nullptr), KOVA_ERR_INVALID_ARG);

@@ -131,7 +131,7 @@ TEST_F(Misuse, NullTextArgumentsOfTheOtherExports) {
 TEST_F(Misuse, IndexesOutOfRangeGiveTheirEmptyValues) {
     ASSERT_EQ(kova_parse_jackett(R"({"Results":[{"Title":"t","Category":[1,2]}],"Indexers":[{"ID":"a"}]})"),
               KOVA_OK);
-    warnf(&g_kova, "one warning");
+    warnf(&current(), "one warning");
     const int32_t bad[] = {INT32_MIN, -1, 1, 2, INT32_MAX};
     for (int32_t i : bad) {
         SCOPED_TRACE(i);

@@ -19,6 +19,7 @@ std::string fixture(const char *name) {
 
 void KovaTest::SetUp() {
     fault_disarm();
+    kova_session_bind(nullptr);
     kova_reset();
     kova_fake_reset();
 }
@@ -26,7 +27,7 @@ void KovaTest::SetUp() {
 void KovaTest::TearDown() {
     fault_disarm();
     // Whatever a test leaves behind is also a case for the result document.
-    EXPECT_TRUE(document_matches_reference(g_kova));
+    EXPECT_TRUE(document_matches_reference(current()));
     kova_reset();
     kova_fake_reset();
 }
