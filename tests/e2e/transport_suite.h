@@ -506,6 +506,64 @@ TYPED_TEST_P(TransportE2e, OneTableServesSeveralThreadsAtOnce) {
 // ---------------------------------------------------------------------------
 // Through the library
 // ---------------------------------------------------------------------------
+// Sessions on several threads share one transport table: each thread's
+// searches, lookups, adds and refusals stay in its session, and each sends
+// its own key. One run on this thread first counts the requests a run makes.
+TYPED_TEST_P(TransportE2e, SessionsOnThreadsShareOneTransport) {
+    Transport<TypeParam> tr(nullptr);
+    auto run = [&](int t, const std::string &key) {
+        bool ok = true;
+        auto expect = [&](bool b) { ok = ok && b; };
+        kova_session *s = kova_session_new();
+        if (!s) return false;
+        kova_session_bind(s);
+        kova_set_io(tr.io());
+        kova_arm_library_writes(1);
+        const bool even = t % 2 == 0;
+        for (int kind : {KOVA_JACKETT, KOVA_SONARR, KOVA_RADARR}) {
+            std::string url = "http://127.0.0.1:" + std::to_string(server().http);
+            expect(kova_configure_url(kind, url.c_str(), key.c_str()) == KOVA_OK);
+        }
+        for (int round = 0; round < 3; ++round) {
+            if (even) {
+                expect(kova_jackett_search_imdb("tt1", nullptr, "many") == KOVA_OK);
+                expect(kova_jackett_stage() == KOVA_STAGE_QUERY && kova_result_count() == 3 &&
+                       std::string(kova_result_title(2)) == "Row 3");
+                expect(kova_radarr_add_movie(603, "/data/media/", 4) == 44);
+            } else {
+                expect(kova_jackett_search_imdb("tt0063350", "Night of the Living Dead", nullptr) == KOVA_OK);
+                expect(kova_jackett_stage() == KOVA_STAGE_TITLE && kova_result_count() == 1);
+                expect(kova_sonarr_add_series(73587, "/data/media/", 4) == 12);
+            }
+            expect(kova_sonarr_test() == KOVA_OK && std::string(kova_rootfolder()) == "/data/media");
+            expect(kova_radarr_lookup_imdb("tt9") < 0 && kova_last_http_code() == 404);
+            expect(std::string(kova_last_error()).find("Radarr") != std::string::npos);
+        }
+        kova_session_free(s);
+        return ok && kova_session_current() == nullptr;
+    };
+    auto requests = [](const std::string &key) {
+        std::string rec = recorded<TypeParam>(key);
+        size_t n = 0;
+        for (size_t at = rec.find("\"path\""); at != std::string::npos; at = rec.find("\"path\"", at + 1)) ++n;
+        return n;
+    };
+    ASSERT_TRUE(run(0, "solo0"));
+    ASSERT_TRUE(run(1, "solo1"));
+    std::atomic<int> good{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            if (run(t, "sess" + std::to_string(t))) ++good;
+        });
+    for (auto &th : threads) th.join();
+    EXPECT_EQ(good.load(), 4);
+    for (int t = 0; t < 4; ++t)
+        EXPECT_EQ(requests("sess" + std::to_string(t)), requests(t % 2 ? "solo1" : "solo0")) << t;
+    EXPECT_EQ(kova_session_current(), nullptr);
+    EXPECT_EQ(kova_result_count(), 0); // the default context saw none of it
+}
+
 TYPED_TEST_P(TransportE2e, LibraryRequestsReachTheServerExactly) {
     using T = TypeParam;
     Transport<T> tr(nullptr);
@@ -887,7 +945,7 @@ REGISTER_TYPED_TEST_SUITE_P(TransportE2e, GetReachesTheServerWithExactPathQueryA
                             GzipAnswersAreDecoded, AnswersOverTheSizeCapFail, TheUrlBaseGoesAfterSchemeHostAndPort,
                             TheApiKeyIsInNoErrorTextAndNoLogLine, RedactReplacesEveryApiKeyValue,
                             BadOptionsAreRefused, TheStructSizeSaysHowMuchOfTheOptionsToRead,
-                            OneTableServesSeveralThreadsAtOnce,
+                            OneTableServesSeveralThreadsAtOnce, SessionsOnThreadsShareOneTransport,
                             LibraryRequestsReachTheServerExactly, LibraryAddPostsItsJsonBody,
                             LibraryMapsStatusesAndTransportFailures, SettingsValidationRunsOverRealSockets,
                             LibraryUrlBasesPerService, LibraryReportsWhatTheServiceSaid, LibraryGrabsAListedRelease,
