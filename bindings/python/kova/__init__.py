@@ -1,4 +1,4 @@
-"""kova for Python: Jackett, Sonarr v3 and Radarr v3 through libkova.
+"""kova for Python: Jackett, Sonarr v3, Radarr v3 and Prowlarr through libkova.
 
 A pure-Python binding (``ctypes``, standard library only) of libkova's C ABI.
 The same package works with the Linux ``libkova.so.1`` and the Windows
@@ -28,9 +28,9 @@ Every text is copied out of the library before the call returns.
 
 Errors: a negative result code raises a subclass of ``KovaError``
 (``NotConfigured``, ``AuthError``, ``NotFound``, ``Empty``,
-``TransportError``...). ``PARTIAL`` (some Jackett indexers failed) is not an
-error: the result has ``partial == True``. A Jackett search that finds
-nothing at any stage raises ``Empty``, as the library reports it.
+``TransportError``...). ``PARTIAL`` (some indexers failed) is not an
+error: the result has ``partial == True``. A Jackett or Prowlarr search
+that finds nothing at any stage raises ``Empty``, as the library reports it.
 
 Threads: libkova keeps one process-wide context and does not lock it. The
 binding serialises its calls with one lock, and an operation reads its whole
@@ -75,7 +75,8 @@ __all__ = [
     "fake_last_post_url", "fake_last_post_body",
     # operations
     "imdb_numeric", "connection_test", "parse_torznab_indexers", "jackett_search_imdb",
-    "jackett_search_query", "parse_jackett", "sonarr_lookup", "radarr_lookup",
+    "jackett_search_query", "parse_jackett", "prowlarr_search", "parse_prowlarr",
+    "prowlarr_grab_release", "sonarr_lookup", "radarr_lookup",
     "sonarr_library_find", "radarr_library_find", "sonarr_releases", "radarr_releases",
     "parse_arr_releases", "sonarr_grab_release", "radarr_grab_release", "sonarr_add_series",
     "radarr_add_movie", "quality_profile_pick", "quality_profile_find", "rootfolder_find",
@@ -95,13 +96,27 @@ __all__ = [
 OK = 0
 PARTIAL = 1
 STAGE_NONE, STAGE_IMDB, STAGE_TITLE, STAGE_QUERY = 0, 1, 2, 3
+# What a Prowlarr search asks for: anything, films, series.
+SEARCH_ANY, SEARCH_MOVIE, SEARCH_TV = 0, 1, 2
 
 
 class Service(IntEnum):
-    """The three services, with the library's kind numbers."""
+    """The services, with the library's kind numbers."""
     JACKETT = 0
     SONARR = 1
     RADARR = 2
+    PROWLARR = 3
+
+
+# The indexer services, whose connection test lists their indexers (Sonarr's
+# and Radarr's load root folders and quality profiles).
+_INDEXER_SERVICES = (Service.JACKETT, Service.PROWLARR)
+
+
+def _export(service: Service, what: str) -> str:
+    # Each service's configure and test are kova_<service>_configure and
+    # kova_<service>_test.
+    return f"kova_{service.name.lower()}_{what}"
 
 
 ServiceName = Union[str, Service]
@@ -113,8 +128,8 @@ def _service(service: ServiceName) -> Service:
     try:
         return Service[str(service).upper()]
     except KeyError:
-        raise ValueError(f"kova: unknown service {service!r}: use 'jackett', 'sonarr' or "
-                         f"'radarr'") from None
+        names = ", ".join(repr(s.name.lower()) for s in Service)
+        raise ValueError(f"kova: unknown service {service!r}: use one of {names}") from None
 
 
 # ---------------------------------------------------------------------------
@@ -316,13 +331,13 @@ def reset() -> None:
 # ---------------------------------------------------------------------------
 def configure(service: ServiceName, host: str, port: Optional[int] = None, https: bool = False,
               api_key: str = "") -> None:
-    """Configures a service: ``service`` is "jackett", "sonarr" or "radarr";
-    ``host`` a name, IPv4 or bare IPv6 address (no scheme, path or
-    brackets); ``port`` None for the default (9117, 8989, 7878); a non-empty
-    ``api_key``. A refused configuration raises ``InvalidArgument`` and
-    leaves the previous one in force."""
-    s = _service(service)
-    fn = ("kova_jackett_configure", "kova_sonarr_configure", "kova_radarr_configure")[s]
+    """Configures a service: ``service`` is "jackett", "sonarr", "radarr"
+    or "prowlarr" (Prowlarr needs a libkova that exports
+    kova_prowlarr_configure); ``host`` a name, IPv4 or bare IPv6 address (no
+    scheme, path or brackets); ``port`` None for the default (9117, 8989,
+    7878, 9696); a non-empty ``api_key``. A refused configuration raises
+    ``InvalidArgument`` and leaves the previous one in force."""
+    fn = _export(_service(service), "configure")
     with _native.lock:
         _call(fn, host, 0 if port is None else int(port), 1 if https else 0, api_key)
 
@@ -333,7 +348,7 @@ def base_url(service: ServiceName) -> str:
 
 
 def default_port(service: ServiceName) -> int:
-    """The default port of a service (9117, 8989, 7878)."""
+    """The default port of a service (9117, 8989, 7878, 9696)."""
     return _native.load().kova_default_port(_service(service))
 
 
@@ -514,19 +529,19 @@ def imdb_numeric(imdb_id: Optional[str]) -> str:
 
 def connection_test(service: ServiceName) -> ConnectionReport:
     """Tests a service's connection. Jackett: lists its configured indexers;
-    Sonarr/Radarr: fetches the first root folder and the quality profiles
-    (``Empty`` when either is missing), keeping every root folder. The
-    report is the test log."""
+    Prowlarr: lists its enabled indexers, one held back after failures as
+    failed (``Empty`` when none is enabled); Sonarr/Radarr: fetches the first
+    root folder and the quality profiles (``Empty`` when either is missing),
+    keeping every root folder. The report is the test log."""
     s = _service(service)
-    fn = ("kova_jackett_test", "kova_sonarr_test", "kova_radarr_test")[s]
     with _native.lock:
-        rc = _call(fn)
+        rc = _call(_export(s, "test"))
         lib = _native.load()
         profiles = tuple(QualityProfile(lib.kova_quality_profile_id(i),
                                         lib.kova_quality_profile_name(i))
                          for i in range(lib.kova_quality_profile_count()))
         o = _outcome(lib, rc)
-        if s is Service.JACKETT:  # the other lists are left from earlier calls
+        if s in _INDEXER_SERVICES:  # the other lists are left from earlier calls
             return ConnectionReport(items=o["test_log"], indexers=_read_indexers(lib), **o)
         return ConnectionReport(items=o["test_log"], rootfolder=lib.kova_rootfolder(),
                                 root_folders=_read_root_folders(lib), quality_profiles=profiles,
@@ -564,6 +579,28 @@ def jackett_search_query(query: str) -> ResultSet:
 def parse_jackett(text: str) -> ResultSet:
     """Parses a Jackett results answer fetched by the host."""
     return _result_set("kova_parse_jackett", text)
+
+
+def prowlarr_search(imdb_id: Optional[str] = None, title: Optional[str] = None,
+                    query: Optional[str] = None, type: int = SEARCH_ANY, season: int = 0,
+                    episode: int = 0) -> ResultSet:
+    """Staged Prowlarr search: the IMDb id as Prowlarr's token (with the
+    season and episode, when above 0, for series), then the title (rows of
+    other IMDb ids dropped), then the query; ``imdb_id`` and ``query`` may
+    not both be None. ``type`` is ``SEARCH_ANY``, ``SEARCH_MOVIE`` or
+    ``SEARCH_TV``. The indexers' status follows the search, so that the
+    result is ``partial`` when some are held back after failures (and
+    ``IndexersFailed`` is raised when all are and nothing came); nothing at
+    any stage raises ``Empty``. Needs a libkova that exports
+    kova_prowlarr_search."""
+    return _result_set("kova_prowlarr_search", imdb_id, title, query, type, season, episode)
+
+
+def parse_prowlarr(text: str) -> ResultSet:
+    """Parses a Prowlarr search answer (a JSON array of releases) fetched by
+    the host (no rows: ``Empty``). Needs a libkova that exports
+    kova_parse_prowlarr."""
+    return _result_set("kova_parse_prowlarr", text)
 
 
 def _lookup(name: str, *args: Any) -> Lookup:
@@ -624,13 +661,17 @@ def parse_arr_releases(text: str) -> ResultSet:
     return _result_set("kova_parse_arr_releases", text)
 
 
+def _grab(name: str, index: int) -> None:
+    with _native.lock:
+        _call(name, index)
+
+
 def sonarr_grab_release(index: int) -> None:
     """Sends release ``index`` of the current result set (from a Sonarr
     release search or search-or-add) to Sonarr's download client. A library
     write: needs armed writes. A refusal raises, with Sonarr's explanation in
     ``warnings``. Needs a libkova that exports kova_sonarr_grab_release."""
-    with _native.lock:
-        _call("kova_sonarr_grab_release", index)
+    _grab("kova_sonarr_grab_release", index)
 
 
 def radarr_grab_release(index: int) -> None:
@@ -638,8 +679,17 @@ def radarr_grab_release(index: int) -> None:
     release search or search-or-add) to Radarr's download client. A library
     write: needs armed writes. A refusal raises, with Radarr's explanation in
     ``warnings``. Needs a libkova that exports kova_radarr_grab_release."""
-    with _native.lock:
-        _call("kova_radarr_grab_release", index)
+    _grab("kova_radarr_grab_release", index)
+
+
+def prowlarr_grab_release(index: int) -> None:
+    """Sends release ``index`` of the current result set (from a Prowlarr
+    search, not a parsed answer) to Prowlarr's own download client. A
+    library write: needs armed writes. Prowlarr forgets a search's releases
+    after about half an hour: ``NotFound`` then says to search again; an
+    indexer that fails to deliver the release is ``HttpError`` (409). Needs a
+    libkova that exports kova_prowlarr_grab_release."""
+    _grab("kova_prowlarr_grab_release", index)
 
 
 def sonarr_add_series(tvdb_id: int, root: str, profile_id: int) -> int:
@@ -791,15 +841,17 @@ class Validation:
 def validate_settings(runtime_type: str, settings: Union[str, Dict[str, Any]],
                       transport: Any) -> Validation:
     """Validates a settings object ({"Host","APIKey","UseHttps","Port","ID"},
-    JSON strings) of "JACKETT", "SONARR" or "RADARR" with the library's
-    handler record, over ``transport`` (an object as for ``use_transport``),
-    in a private context that leaves the process-wide one alone."""
+    JSON strings) of "JACKETT", "SONARR", "RADARR" or "PROWLARR" with the
+    library's handler record, over ``transport`` (an object as for
+    ``use_transport``), in a private context that leaves the process-wide one
+    alone."""
     text = settings if isinstance(settings, str) else _json.dumps(settings)
     with _native.lock:
         lib = _native.load()
         handler = lib.kova_rtchk_handler(runtime_type)
         if not handler:
-            raise ValueError(f"kova: no handler for {runtime_type!r}: use JACKETT, SONARR or RADARR")
+            names = ", ".join(s.name for s in Service)
+            raise ValueError(f"kova: no handler for {runtime_type!r}: use one of {names}")
         t = PythonTransport(transport)
         answer = ctypes.create_string_buffer(64 * 1024)
         code = handler.contents.validate(ctypes.byref(t.table), text.encode("utf-8"),

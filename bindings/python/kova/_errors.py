@@ -99,7 +99,7 @@ class OutOfMemory(KovaError):
 
 
 class IndexersFailed(KovaError):
-    """Every Jackett indexer failed."""
+    """Every Jackett or Prowlarr indexer failed (and no rows came)."""
     rc = -12
 
 

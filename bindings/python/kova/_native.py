@@ -121,6 +121,7 @@ EXPORTS: Tuple[Export, ...] = (
     _e("kova_jackett_configure", I32, TEXT, I32, I32, TEXT),
     _e("kova_sonarr_configure", I32, TEXT, I32, I32, TEXT),
     _e("kova_radarr_configure", I32, TEXT, I32, I32, TEXT),
+    _e("kova_prowlarr_configure", I32, TEXT, I32, I32, TEXT, optional=True),
     _e("kova_base_url", TEXT, I32),
     _e("kova_default_port", I32, I32),
     _e("kova_set_url_base", I32, I32, TEXT, optional=True),
@@ -145,12 +146,16 @@ EXPORTS: Tuple[Export, ...] = (
     _e("kova_jackett_test", I32),
     _e("kova_sonarr_test", I32),
     _e("kova_radarr_test", I32),
+    _e("kova_prowlarr_test", I32, optional=True),
     _e("kova_parse_torznab_indexers", I32, TEXT),
     # Jackett search
     _e("kova_jackett_search_imdb", I32, TEXT, TEXT, TEXT),
     _e("kova_jackett_search_query", I32, TEXT),
     _e("kova_parse_jackett", I32, TEXT),
     _e("kova_parse_jackett_take", I32, BUFFER, SIZE, optional=True),
+    # Prowlarr search
+    _e("kova_prowlarr_search", I32, TEXT, TEXT, TEXT, I32, I32, I32, optional=True),
+    _e("kova_parse_prowlarr", I32, TEXT, optional=True),
     # Lookups and library find
     _e("kova_sonarr_lookup", I32, TEXT, TEXT),
     _e("kova_radarr_lookup_imdb", I32, TEXT),
@@ -163,6 +168,7 @@ EXPORTS: Tuple[Export, ...] = (
     _e("kova_parse_arr_releases", I32, TEXT),
     _e("kova_sonarr_grab_release", I32, I32, optional=True),
     _e("kova_radarr_grab_release", I32, I32, optional=True),
+    _e("kova_prowlarr_grab_release", I32, I32, optional=True),
     # Library writes
     _e("kova_sonarr_add_series", I32, I32, TEXT, I32),
     _e("kova_radarr_add_movie", I32, I32, TEXT, I32),

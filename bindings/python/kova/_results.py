@@ -33,12 +33,13 @@ def _detail(kind: str, accessor: str = "") -> Any:
 
 @dataclass(frozen=True)
 class Release:
-    """One result row: a Jackett result or a Sonarr/Radarr release.
+    """One result row: a Jackett or Prowlarr result, or a Sonarr/Radarr release.
 
     The row fields come first, named as the rows of the result document
     (``ResultSet.to_dict()["results"]``) and in its order; the release
     details follow (what Sonarr and Radarr say beyond them, in their
-    accessors' order; Jackett rows have none of them but ``protocol``). Each
+    accessors' order; Jackett rows have none of them but ``protocol``,
+    Prowlarr rows none but ``protocol`` and ``indexer_id``). Each
     field's kind says how it is read. Values the answer did not carry are
     ``""`` for texts and ``None`` for numbers (the C accessors' "none").
     """
@@ -58,7 +59,8 @@ class Release:
     """Size in bytes."""
     seeders: Optional[int] = _row("count")
     peers: Optional[int] = _row("count")
-    """Peers (Jackett) or leechers (Sonarr/Radarr)."""
+    """Peers (Jackett), seeders and leechers together (Prowlarr), or leechers
+    (Sonarr/Radarr)."""
     files: Optional[int] = _row("count")
     category: Tuple[int, ...] = _row("categories")
     publish_date: Optional[int] = _row("date")
@@ -112,11 +114,14 @@ class Release:
 
 @dataclass(frozen=True)
 class Indexer:
-    """A per-indexer status entry of a Jackett search or Torznab list."""
+    """A per-indexer status entry of a Jackett or Prowlarr search or test, or
+    of a Torznab list."""
     id: str
     name: str
     status: int
-    """1 failed; 2 an entry of a Torznab list; otherwise what Jackett sent."""
+    """1 failed (Prowlarr: held back after failures, ``error`` saying since
+    and until when); 2 an entry of a Torznab list; otherwise what Jackett
+    sent (0 for Prowlarr's others)."""
     results: int
     error: str
 
@@ -194,7 +199,8 @@ class Outcome:
 
     @property
     def partial(self) -> bool:
-        """True when some Jackett indexers failed; the rows of the others are here."""
+        """True when some indexers (Jackett's, Prowlarr's) failed; the rows of
+        the others are here."""
         return self.rc == 1
 
 
@@ -243,7 +249,7 @@ class Lookup(Outcome, _Rows):
 class ConnectionReport(Outcome, _Rows):
     """A connection test: a sequence of ``TestLogEntry`` (the test log), with
     the Sonarr/Radarr root folders (``rootfolder`` the first one's path) and
-    quality profiles, or Jackett's indexers."""
+    quality profiles, or Jackett's or Prowlarr's indexers."""
     items: Tuple[TestLogEntry, ...] = ()
     rootfolder: str = ""
     root_folders: Tuple[RootFolder, ...] = ()

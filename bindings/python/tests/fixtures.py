@@ -14,8 +14,9 @@ sys.path.insert(0, str(PACKAGE_DIR))
 import kova  # noqa: E402
 
 KEYS: Dict[str, str] = {"jackett": "jk0123456789abcdef", "sonarr": "sk0123456789abcdef",
-                        "radarr": "rk0123456789abcdef"}
-HOSTS = {"jackett": "jackett.lan", "sonarr": "sonarr.lan", "radarr": "radarr.lan"}
+                        "radarr": "rk0123456789abcdef", "prowlarr": "pk0123456789abcdef"}
+HOSTS = {"jackett": "jackett.lan", "sonarr": "sonarr.lan", "radarr": "radarr.lan",
+         "prowlarr": "prowlarr.lan"}
 
 
 def url(service: str, path: str, query: str = "") -> str:
@@ -30,7 +31,23 @@ def start() -> None:
     kova.fake_reset()
     kova.use_fake()
     for s in KEYS:
-        kova.configure(s, HOSTS[s], api_key=KEYS[s])
+        # A library that predates a service cannot configure it.
+        if kova.native().has(f"kova_{s}_configure"):
+            kova.configure(s, HOSTS[s], api_key=KEYS[s])
+
+
+def recorded(name: str) -> str:
+    """A service's answer as recorded (tests/fixtures of the checkout; their
+    provenance is in SOURCES.md there)."""
+    return (PACKAGE_DIR.parents[1] / "tests" / "fixtures" / name).read_text(encoding="utf-8")
+
+
+# Prowlarr's own answers: five enabled public indexers, the status of one
+# held back until a time gone by, and a search of three releases (a YTS film,
+# two season packs of The Pirate Bay, an IMDb id of their own).
+PROWLARR_INDEXERS = recorded("prowlarr/indexer-list-5-public-fieldsstripped.json")
+PROWLARR_STATUS = recorded("prowlarr/indexerstatus-one-disabled.json")
+PROWLARR_SEARCH = recorded("prowlarr/search-severance-2.5.2.json")
 
 
 TORZNAB = ('<?xml version="1.0" encoding="UTF-8"?><indexers>'
@@ -101,6 +118,8 @@ def program_all() -> None:
         (url("radarr", "/api/v3/movie/lookup/imdb", "imdbId=tt0063350"), MOVIE_LOOKUP),
         (url("radarr", "/api/v3/movie", "tmdbId=10331"), MOVIE_LIBRARY),
         (url("radarr", "/api/v3/release", "movieId=31"), MOVIE_RELEASES),
+        (url("prowlarr", "/api/v1/indexer"), PROWLARR_INDEXERS),
+        (url("prowlarr", "/api/v1/indexerstatus"), PROWLARR_STATUS),
     ]
     for u, body in routes:
         kova.fake_set(u, 200, body)

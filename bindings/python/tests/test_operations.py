@@ -17,6 +17,7 @@ class Operations(unittest.TestCase):
             ("jackett", "", (), ("1337x", "rutracker")),
             ("sonarr", "/data/tv", ((1, "Any"), (4, "HD-1080p")), ()),
             ("radarr", "/data/tv", ((1, "Any"), (4, "HD-1080p")), ()),
+            ("prowlarr", "", (), ("3", "6", "8", "5", "4")),
         ]
         for service, root, profiles, indexers in cases:
             with self.subTest(service):
@@ -120,7 +121,8 @@ class Operations(unittest.TestCase):
     def test_configuration_and_small_helpers(self):
         kova.configure(kova.Service.SONARR, "::1", port=8990, https=True, api_key="k")
         self.assertEqual(kova.base_url("sonarr"), "https://[::1]:8990")
-        self.assertEqual([kova.default_port(s) for s in ("jackett", "sonarr", "radarr")], [9117, 8989, 7878])
+        self.assertEqual([kova.default_port(s) for s in ("jackett", "sonarr", "radarr", "prowlarr")],
+                         [9117, 8989, 7878, 9696])
         self.assertEqual(kova.imdb_numeric("tt0000123"), "123")
         self.assertEqual(kova.strerror(-3), "ERR_AUTH")
         kova.set_timeout_ms(1500)

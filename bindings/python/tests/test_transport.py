@@ -117,12 +117,20 @@ class PythonTransport(unittest.TestCase):
         self.assertEqual(seen, [2500, 2500])
 
     def test_settings_validation_runs_over_a_python_transport(self):
-        t = Recorder({"http://radarr.lan:7878/api/v3/rootfolder?apikey=k": (200, fixtures.ROOTFOLDER),
-                      "http://radarr.lan:7878/api/v3/qualityprofile?apikey=k": (200, fixtures.PROFILES)})
-        settings = {"Host": "radarr.lan", "APIKey": "k", "UseHttps": "false", "Port": "7878", "ID": "1"}
-        v = kova.validate_settings("RADARR", settings, t)
-        self.assertTrue(v.ok, v)
-        self.assertEqual(v.answer["RuntimeType"], "RADARR")
+        cases = [  # runtime type, host, the connection test's answers by path
+            ("RADARR", "radarr.lan:7878", {"/api/v3/rootfolder": fixtures.ROOTFOLDER,
+                                           "/api/v3/qualityprofile": fixtures.PROFILES}),
+            ("PROWLARR", "prowlarr.lan:9696", {"/api/v1/indexer": fixtures.PROWLARR_INDEXERS,
+                                               "/api/v1/indexerstatus": fixtures.PROWLARR_STATUS}),
+        ]
+        for runtime_type, host, answers in cases:
+            with self.subTest(runtime_type):
+                t = Recorder({f"http://{host}{path}?apikey=k": (200, body) for path, body in answers.items()})
+                name, port = host.split(":")
+                settings = {"Host": name, "APIKey": "k", "UseHttps": "false", "Port": port, "ID": "1"}
+                v = kova.validate_settings(runtime_type, settings, t)
+                self.assertTrue(v.ok, v)
+                self.assertEqual(v.answer, {"RuntimeType": runtime_type, "URL": f"http://{host}"})
         with self.assertRaises(ValueError):
             kova.validate_settings("PLEX", settings, t)
 
