@@ -23,7 +23,7 @@ namespace cli {
 struct Options {
     std::string config_path;
     bool json = false, yes = false, verbose = false, no_color = false, help = false, version = false;
-    bool exact = false;
+    bool exact = false, monitor = false;
     std::string completion;  // --completion SHELL (hidden): the script for bash or zsh
     bool man = false;        // --man (hidden): the manual page kova(1)
     int32_t timeout_ms = 0;

@@ -220,19 +220,17 @@ void show_lookup(int kind);                             // the current lookup en
 void search_header(int32_t rc);                         // "Jackett: N results (stage ...)"
 
 // A Sonarr or Radarr release search for a library item (cmd_find.cpp), as
-// `releases` and `get` run it: Sonarr's fallback from an episode its season
-// does not have to the whole season is said on a line of its own, and with
-// --exact refused before the season search is sent.
+// `releases` runs it: Sonarr's fallback from an episode its season does not
+// have to the whole season is said on a line of its own; with --exact there
+// is none (the library fails instead).
 struct ReleaseSearch {
     int32_t rc = KOVA_OK;
     bool whole_season = false;  // an episode was asked for; the season came
-    bool refused = false;       // ... and --exact refused that
 };
 ReleaseSearch search_releases(App &app, int kind, int32_t id, int32_t season, int32_t episode);
 // The table of a successful search: the fallback line, "Sonarr: N releases
-// for S01E05", the rows. The failure of a refused one (exit status).
+// for S01E05", the rows.
 void show_releases(App &app, int kind, const ReleaseSearch &r, int32_t season, int32_t episode);
-int refused_episode(App &app, int kind, int32_t id, int32_t season, int32_t episode);
 // The library's result document, with what the CLI adds: "error",
 // "http_code" and "transport_error" as outcome_json has them, the CLI's
 // warnings, the rows cut to `limit` (0: all; then "total_results" says how

@@ -398,7 +398,7 @@ class Cli(unittest.TestCase):
         self.assertIn("Added to Sonarr as library id 12", r.stdout)
         r = self.run_kova("add", "series", "73587", "--profile", "Bogus", "--yes", config=cfg)
         self.assertEqual(r.returncode, 1)
-        self.assertIn('no quality profile "Bogus"; it has: Any (1), HD-1080p (4)', r.stderr)
+        self.assertIn('kova: Sonarr: no quality profile "Bogus"; Sonarr has: Any (1), HD-1080p (4)', r.stderr)
         self.assertEqual(len([x for x in recorded("w-s") if x["method"] == "POST"]), 2)
 
     def test_adding_a_film(self):
@@ -1110,21 +1110,19 @@ class Cli(unittest.TestCase):
         """Each case runs without --yes and with it: the same exit status and
         the same message, and nothing written when either refuses."""
         cases = [  # key, command, exit status, words on stderr
-            ("r-root", ["add", "series", "73587", "--root", "/"], 2, 'add: --root "/" leaves no folder'),
-            ("r-root", ["add", "movie", "603", "--root", "//\\"], 2, "leaves no folder"),
-            ("r-root", ["get", "movie", "tt0133093", "--root", "/"], 2, 'get: --root "/" leaves no folder'),
+            ("r-root", ["get", "movie", "tt0133093", "--root", "/"], 1,
+             "kova: Radarr get: / is not one of Radarr's root folders: /data/media"),
+            ("r-root", ["get", "movie", "tt0133093", "--root", "/films"], 1, "/films is not one of Radarr's root folders"),
             ("r-prof", ["add", "series", "73587", "--profile", "Bogus"], 1,
-             'Sonarr has no quality profile "Bogus"; it has: Any (1), HD-1080p (4)'),
-            ("r-prof", ["add", "series", "73587", "--profile", ""], 1, 'no quality profile ""'),
+             'kova: Sonarr: no quality profile "Bogus"; Sonarr has: Any (1), HD-1080p (4)'),
             ("r-prof", ["get", "series", "tt0052520", "--season", "1", "--profile", "Bogus"], 1,
-             'Sonarr has no quality profile "Bogus"'),
-            # In the library already: a profile typed must still exist.
-            ("r-prof", ["get", "movie", "tt0063350", "--profile", "Bogus"], 1, 'Radarr has no quality profile "Bogus"'),
+             'kova: Sonarr get: no quality profile "Bogus"; Sonarr has: Any (1), HD-1080p (4)'),
             ("dupprofiles", ["add", "series", "73587", "--profile", "Hd-1080P"], 1,
-             '--profile "Hd-1080P" could be any of HD-1080p (4), hd-1080p (6)'),
+             'quality profile "Hd-1080P" could be any of HD-1080p (4), hd-1080p (6): give its id or its exact name'),
             ("noroot", ["add", "series", "73587"], 1, "Sonarr has no root folder; give one with --root"),
-            ("noroot", ["get", "movie", "tt0133093"], 1, "Radarr has no root folder; give one with --root"),
-            ("noprofile", ["add", "movie", "603"], 1, "Radarr has no quality profile"),
+            ("noroot", ["get", "movie", "tt0133093"], 1, "kova: Radarr: no root folder, refusing to add at '/'"),
+            ("noprofile", ["add", "movie", "603"], 1, "kova: Radarr: no quality profile"),
+            ("noprofile", ["get", "movie", "tt0133093"], 1, "kova: Radarr: no quality profile\n"),
             ("k500", ["add", "series", "73587"], 1, "kova: Sonarr rootfolder: HTTP 500"),
             ("r-imdb", ["get", "movie", "xyz"], 2, 'get: "xyz" is not an IMDb id'),
         ]
@@ -1137,25 +1135,40 @@ class Cli(unittest.TestCase):
                 self.assertNotIn("Would add", r.stdout, args)
             self.assertEqual(runs[0].stderr, runs[1].stderr, args)
             self.assertFalse(self.posts(key), args)
+        # Whether a root folder of an add by id leaves a folder once trimmed
+        # is the library's to say, when the add is about to be sent: the dry
+        # run can only warn that it is not one of the service's.
+        cfg = self.config({"Sonarr": self.svc("r-slash")})
+        r = self.run_kova("add", "series", "73587", "--root", "/", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("kova: warning: / is not one of Sonarr's root folders (/data/media): Sonarr may refuse it", r.stderr)
+        r = self.run_kova("add", "series", "73587", "--root", "//\\", "--yes", config=cfg)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("kova: Sonarr add: empty root folder", r.stderr)
+        self.assertFalse(self.posts("r-slash"))
 
     def test_a_dry_run_says_what_yes_then_does(self):
         """A profile name means one thing in both runs, and the library gets
-        its id; --root goes to get as to add; a root folder the service does
-        not list is warned about in both runs."""
-        cases = [  # key, command, what the dry run says, (root, profile) of the add
+        its id; a root folder the service does not list is warned about in
+        both runs of an add; get's dry run names the item's folder."""
+        cases = [  # key, command, what the dry run says, (root, profile, path) of the add
             ("d-case", ["add", "series", "73587", "--profile", "hd-1080p"],
-             "under /data/media with quality profile HD-1080p (4)", ("/data/media", 4)),
+             "under /data/media with quality profile HD-1080p (4)", ("/data/media", 4, None)),
             ("dupprofiles", ["add", "series", "73587", "--profile", "hd-1080p"],
-             "with quality profile hd-1080p (6)", ("/data/media", 6)),
+             "with quality profile hd-1080p (6)", ("/data/media", 6, None)),
             ("d-id", ["add", "movie", "603", "--profile", "4", "--root", "/data/media/"],
-             "under /data/media with quality profile HD-1080p (4)", ("/data/media", 4)),
+             "under /data/media with quality profile HD-1080p (4)", ("/data/media", 4, None)),
+            ("d-films", ["add", "movie", "603", "--root", "/films/"],
+             "under /films/ with quality profile Any (1)", ("/films", 1, None)),
             ("d-get", ["get", "series", "tt0052520", "--season", "1", "--episode", "5", "--profile", "HD-1080P"],
-             "Would add it (unmonitored, no automatic search) under /data/media with quality profile HD-1080p (4)",
-             ("/data/media", 4)),
-            ("d-getroot", ["get", "movie", "tt0133093", "--root", "/films", "--profile", "any"],
-             "under /films with quality profile Any (1)", ("/films", 1)),
+             "Would add it (unmonitored, no automatic search) with quality profile HD-1080p (4)\n"
+             "in the folder /data/media/thetwilightzone-tt0052520,\nthen search releases for S01E05.\n",
+             ("/data/media", 4, "/data/media/thetwilightzone-tt0052520")),
+            ("tworoots", ["get", "movie", "tt0133093", "--root", "/films/", "--profile", "any"],
+             "with quality profile Any (1)\nin the folder /films/thematrix-tt0133093,",
+             ("/films", 1, "/films/thematrix-tt0133093")),
         ]
-        for key, args, says, (root, profile) in cases:
+        for key, args, says, (root, profile, path) in cases:
             cfg = self.config({"Sonarr": self.svc(key), "Radarr": self.svc(key)})
             dry = self.run_kova(*args, config=cfg)
             self.assertEqual(dry.returncode, 0, (args, dry.stderr))
@@ -1165,14 +1178,47 @@ class Cli(unittest.TestCase):
             real = self.run_kova(*args, "--yes", config=cfg)
             self.assertEqual(real.returncode, 0, (args, real.stderr))
             self.assertEqual(dry.stderr, real.stderr, args)  # the same warnings
-            self.assertEqual("not one of" in real.stderr, root == "/films", real.stderr)
+            self.assertEqual("not one of" in real.stderr, key == "d-films", real.stderr)
             body = json.loads(self.posts(key)[0]["body"])
             self.assertEqual((body["rootFolderPath"], body["qualityProfileId"]), (root, profile), args)
+            if path:
+                self.assertEqual(body["path"], path)
+                self.assertIn("as library id", real.stdout)
         r = self.run_kova("get", "movie", "tt0133093", "--root", "/films", "--json",
-                          config=self.config({"Radarr": self.svc("d-json")}))
+                          config=self.config({"Radarr": self.svc("tworoots")}))
         doc = json.loads(r.stdout)
-        self.assertEqual((doc["dry_run"], doc["would_add"], doc["root"], doc["profile"]), (True, True, "/films", 1))
-        self.assertEqual(doc["warnings"], ["/films is not one of Radarr's root folders (/data/media): Radarr may refuse it"])
+        self.assertEqual((doc["dry_run"], doc["would_add"], doc["root"], doc["profile"], doc["path"]),
+                         (True, True, "/films", 1, "/films/thematrix-tt0133093"))
+        doc = json.loads(self.run_kova("get", "movie", "tt0133093", "--yes", "--json",
+                                       config=self.config({"Radarr": self.svc("d-json")})).stdout)
+        self.assertEqual((doc["added"], doc["library_id"], doc["path"]), (True, 44, "/data/media/thematrix-tt0133093"))
+
+    def test_get_adds_monitored_with_monitor(self):
+        """--monitor: the add asks the service to monitor the season asked for
+        (or the film) and to search for it; without it, nothing is."""
+        cases = [  # kind, IMDb id, options, members of the body
+            ("series", "tt0052520", ["--season", "1", "--monitor"],
+             {"monitored": True, "seasons": [{"seasonNumber": 1, "monitored": True}],
+              "addOptions": {"monitor": "unknown", "searchForMissingEpisodes": True,
+                             "searchForCutoffUnmetEpisodes": False}}),
+            ("series", "tt0052520", ["--season", "1"],
+             {"monitored": False, "seasons": [{"seasonNumber": 1, "monitored": False}],
+              "addOptions": {"monitor": "none", "searchForMissingEpisodes": False,
+                             "searchForCutoffUnmetEpisodes": False}}),
+            ("movie", "tt0133093", ["--monitor"],
+             {"monitored": True, "addOptions": {"searchForMovie": True, "monitor": "movieOnly"}}),
+        ]
+        for i, (kind, imdb, options, members) in enumerate(cases):
+            key = "mon-%d" % i
+            cfg = self.config({"Sonarr": self.svc(key), "Radarr": self.svc(key)})
+            dry = self.run_kova("get", kind, imdb, *options, config=cfg)
+            self.assertEqual(dry.returncode, 0, dry.stderr)
+            self.assertIn("monitored, and" if "--monitor" in options else "unmonitored, no automatic search",
+                          dry.stdout)
+            r = self.run_kova("get", kind, imdb, *options, "--yes", config=cfg)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            body = json.loads(self.posts(key)[0]["body"])
+            self.assertEqual({k: body[k] for k in members}, members, (kind, options))
 
     def test_a_missing_episode_falls_back_visibly_or_not_at_all(self):
         cfg = self.config({"Sonarr": self.svc("ep-s")})
@@ -1181,8 +1227,7 @@ class Cli(unittest.TestCase):
             (["--episode", "9"], 0,
              "Sonarr has no episode S01E09 in season 1: these are the releases for the whole season\n"
              "Sonarr: 1 release for season 1\n", "", "seriesId=12&seasonNumber=1"),
-            (["--episode", "9", "--exact"], 1, None,
-             "kova: Sonarr has no episode S01E09 in season 1 of series 12 (--exact: the whole season was not searched)",
+            (["--episode", "9", "--exact"], 1, "  Get all episodes for series 12\n", "kova: Sonarr: episode S1E9 not found\n",
              None),
             (["--episode", "5", "--exact"], 0, "Sonarr: 1 release for S01E05\n", "", "episodeId=905"),
             ([], 0, "Sonarr: 1 release for season 1\n", "", "seriesId=12&seasonNumber=1"),
@@ -1191,10 +1236,7 @@ class Cli(unittest.TestCase):
             before = len(recorded("ep-s"))
             r = self.run_kova(*base, *options, config=cfg)
             self.assertEqual(r.returncode, status, (options, r.stderr))
-            if out is None:
-                self.assertEqual(r.stdout, "", options)
-            else:
-                self.assertIn(out, r.stdout, options)
+            self.assertIn(out, r.stdout, options)
             self.assertIn(err, r.stderr, options)
             searches = [x["query"] for x in recorded("ep-s")[before:] if x["path"] == "/api/v3/release"]
             self.assertEqual(searches, ["apikey=ep-s&" + sent] if sent else [], options)
@@ -1251,8 +1293,8 @@ class Cli(unittest.TestCase):
             (["search", "--imdb", "xyz"], cfg, 2, -10, 0, '"xyz" is not an IMDb id'),
             (["releases", "series", "12", "--season", "1"], k500, 1, -2, 500, "Sonarr release search: HTTP 500"),
             (["releases", "movie", "31"], cfg, 1, -1, 0, "Radarr release search: transport failure"),
-            (["add", "series", "73587", "--profile", "Bogus"], cfg, 1, -6, 200, 'no quality profile "Bogus"'),
-            (["add", "series", "73587", "--root", "/"], cfg, 2, -10, 0, "leaves no folder"),
+            (["add", "series", "73587", "--profile", "Bogus"], cfg, 1, -10, 0, 'no quality profile "Bogus"'),
+            (["add", "series", "73587", "--root", "/", "--yes"], cfg, 1, -10, 200, "empty root folder"),
             (["releases", "series", "12", "--season", "1", "--grab", "3"], cfg, 1, -6, 200, "there is no release 3"),
             (["lookup", "movie", "tt9999999"], self.config({"Radarr": self.svc("jf-r")}, name="r.json"), 1, -6, 404,
              "Radarr lookup: movie not found"),
