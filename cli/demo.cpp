@@ -361,9 +361,6 @@ int cmd_demo(App &app) {
         print_log(app, "  ");
         print_post({"path", "rootFolderPath", "qualityProfileId", "monitored", "seasonFolder", "addOptions"});
         out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Sonarr: " + std::to_string(kova_result_count()) + " releases for S01E05"));
-        // The fake transport answers inside the library, past the CLI's tap:
-        // the table's quality and rejections come from the answer itself.
-        note_releases(k_episode_releases, sizeof k_episode_releases - 1);
         show_results(true, rc, 0);
     }
     // ... and the first release goes to Sonarr's download client.
@@ -385,7 +382,6 @@ int cmd_demo(App &app) {
     if (!quiet) {
         print_log(app, "  ");
         out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Radarr: " + std::to_string(kova_result_count()) + " releases"));
-        note_releases(k_movie_releases, sizeof k_movie_releases - 1);
         show_results(true, rc, 0);
         if (kova_fake_post_count() == posts) out::print(stdout, "  %s\n", ui::paint(ui::Tone::dim, "(no POST: the film was found in the library)"));
     }

@@ -1,8 +1,6 @@
 // A configured service as the commands use it: the configuration it comes
 // from, its transport (TLS, proxy, the request log) and the library
 // configured for it.
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "cli.h"
@@ -28,30 +26,10 @@ void progress(void *user, int64_t received, int64_t expected) {
     static_cast<App *>(user)->progress.report(received, expected);
 }
 
-// Reads the transport's line about each request ("GET <url> -> HTTP 302,
-// 5 bytes, 3 ms, Location: <url>" or "GET <url> -> failed after N ms:
-// <reason>") into the App's last request, for the hints.
+// The transport's line about each request, on stderr with -v. The hints do
+// not read it: what they need, the library reports (last_failure).
 void log_request(void *user, const char *line) {
-    App &app = *static_cast<App *>(user);
-    LastRequest &last = app.last;
-    if (app.o.verbose) out::print(stderr, "kova: %s\n", line);
-    const char *arrow = strstr(line, " -> ");
-    if (!arrow) return;
-    const char *sp = strchr(line, ' ');
-    last.url = sp && sp < arrow ? std::string(sp + 1, arrow) : std::string();
-    const char *outcome = arrow + 4;
-    if (strncmp(outcome, "HTTP ", 5) == 0) {
-        last.status = atoi(outcome + 5);
-        const char *loc = strstr(outcome, ", Location: ");
-        last.location = loc ? loc + 12 : "";
-        last.reason.clear();
-        return;
-    }
-    last.status = 0;
-    last.location.clear();
-    const char *why = strstr(outcome, " ms: ");
-    last.reason = why ? why + 5 : outcome;
-    app.transport_reason = last.reason;
+    if (static_cast<App *>(user)->o.verbose) out::print(stderr, "kova: %s\n", line);
 }
 
 }  // namespace
@@ -155,8 +133,7 @@ bool use_service(App &app, int kind) {
         }
         c.ready = true;
     }
-    // Through a tap: the CLI reads a little of the answers itself (answers.cpp).
-    kova_set_io(tap(c.tap, net::io(c.transport)));
+    kova_set_io(net::io(c.transport));
     return true;
 }
 

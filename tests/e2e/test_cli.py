@@ -285,8 +285,10 @@ class Cli(unittest.TestCase):
             r = self.run_kova("config", "check", "sonarr", config=self.config({"Sonarr": settings}))
             self.assertEqual(r.returncode, 1, r.stdout)
             self.assertIn("%d %s" % (code, words), r.stdout)
-            if settings.get("UseHttps") == "true":  # the transport's reason is shown
-                self.assertRegex(r.stdout, r"transport: .*certificate")
+            if settings.get("UseHttps") == "true":  # the connection test says what the transport met
+                self.assertIn("hint: 'kova test sonarr' makes the same requests", r.stdout)
+                r = self.run_kova("test", "sonarr", config=self.config({"Sonarr": settings}))
+                self.assertRegex(r.stderr, r"kova: the transport said: GET https://.*certificate")
             # WinHTTP has no CA file: the Windows certificate store decides.
             self.assertEqual("kova: warning: Sonarr.CAFile is not used: the Windows certificate store" in r.stderr,
                              WINDOWS and "CAFile" in settings, r.stderr)
@@ -1002,57 +1004,64 @@ class Cli(unittest.TestCase):
     def test_hints_for_the_common_failures_of_a_setup(self):
         http, https, closed = self.p["http"], self.p["https"], closed_port()
         trust = {"Insecure": True} if WINDOWS else {"CAFile": native(os.path.join(DIR, "ca.pem"))}
-        cases = [  # (service, settings, the hint, settings that follow the hint and work; None: nothing to follow)
+        redirect = ("%s answered with a redirect (HTTP %d); kova follows no redirect, so that the API key goes nowhere "
+                    "else, and is not told where it points: run the command again with -v, whose line for this "
+                    "request ends with the redirect's Location, and give that address, less its /api/ path, as the "
+                    "service's address (https? a URL base?)")
+        # config check's settings handler reports no HTTP status and no
+        # transport reason: for those it points to the connection test.
+        to_test = ("'kova test %s' makes the same requests and says what the transport met (why no answer came, an "
+                   "answer's status, a redirect), with a hint when one fits")
+        cases = [  # (service, settings, the hint, config check's when another; settings that follow the hint and work)
             ("Sonarr", {"Url": "https://127.0.0.1:%d" % http, "APIKey": "h-tls"},
              'is UseHttps right for this port? 127.0.0.1 port %d does not seem to speak TLS; if it serves plain '
-             'HTTP: "Url": "http://127.0.0.1:%d"' % (http, http),
+             'HTTP: "Url": "http://127.0.0.1:%d"' % (http, http), to_test % "sonarr",
              {"Url": "http://127.0.0.1:%d" % http, "APIKey": "h-tls"}),
             ("Sonarr", dict(self.svc("h-plain"), Port=https, Insecure=True),
              'is UseHttps right for this port? 127.0.0.1 port %d gave no HTTP answer, as a TLS port does '
-             'to plain HTTP; if it serves HTTPS: "UseHttps": true' % https,
+             'to plain HTTP; if it serves HTTPS: "UseHttps": true' % https, to_test % "sonarr",
              dict(self.svc("h-plain"), Port=https, Insecure=True, UseHttps=True)),
             ("Radarr", {"Url": "http://127.0.0.1:%d" % closed, "APIKey": "h-refused"},
              "nothing answers at 127.0.0.1 port %d: is Radarr running, and on that port? (Radarr listens on 7878 "
-             "unless its settings say otherwise)" % closed, None),
+             "unless its settings say otherwise)" % closed, to_test % "radarr", None),
             ("Sonarr", self.svc("k401"), 'Sonarr refused the API key: copy it again into "APIKey" in CONFIG; '
-                                         'Sonarr shows it in Settings > General > Security > API Key', None),
+                                         'Sonarr shows it in Settings > General > Security > API Key', None, None),
             ("Jackett", self.svc("k403"), "Jackett refused the API key: copy it again into \"APIKey\" in CONFIG; "
-                                          "Jackett shows its API Key at the top of its dashboard", None),
+                                          "Jackett shows its API Key at the top of its dashboard", None, None),
             ("Sonarr", {"Url": "http://127.0.0.1:%d" % http, "APIKey": "needbase-h"},
              'Sonarr answered 404 Not Found: if it sits behind a reverse proxy under a path (a URL base), put that '
              'path in its address, e.g. "Url": "http://127.0.0.1:%d/sonarr"; Sonarr shows it in Settings > '
-             'General > Host > URL Base' % http,
+             'General > Host > URL Base' % http, None,
              {"Url": "http://127.0.0.1:%d/sonarr" % http, "APIKey": "needbase-h"}),
             ("Radarr", {"Url": "http://127.0.0.1:%d/radar" % http, "APIKey": "needbase-h2"},
              "Radarr answered 404 Not Found under the URL base /radar: is that the path Radarr answers at? Radarr "
-             "shows it in Settings > General > Host > URL Base", None),
+             "shows it in Settings > General > Host > URL Base", None, None),
             ("Radarr", {"Url": "http://127.0.0.1:%d" % http, "APIKey": "redirect-https-h"},
-             'Radarr answered with a redirect (HTTP 301) to https://localhost:%d/api/v3/rootfolder?apikey=***; kova '
-             'follows no redirect, so that the API key goes nowhere else. Give the address it names: '
-             '"Url": "https://localhost:%d"' % (https, https),
+             redirect % ("Radarr", 301), to_test % "radarr",
              dict({"Url": "https://localhost:%d" % https, "APIKey": "redirect-https-h"}, **trust)),
-            ("Jackett", self.svc("redirect-base-h"),
-             'Jackett answered with a redirect (HTTP 302) to http://127.0.0.1:%d/sonarr/api/v2.0/indexers/all/results/'
-             'torznab/api?apikey=***&t=indexers&configured=true; kova follows no redirect, so that the API key goes '
-             'nowhere else. Give the address it names: "Url": "http://127.0.0.1:%d/sonarr" in place of Host, Port, '
-             'UseHttps and UrlBase' % (http, http),
+            ("Jackett", self.svc("redirect-base-h"), redirect % ("Jackett", 302), to_test % "jackett",
              {"Url": "http://127.0.0.1:%d/sonarr" % http, "APIKey": "redirect-base-h"}),
         ]
-        for service, settings, hint, fixed in cases:
+        for service, settings, hint, check_hint, fixed in cases:
             cfg = self.config({service: settings})
             hint = hint.replace("CONFIG", native(cfg))
+            check_hint = check_hint or hint
             kind = service.lower()
             r = self.run_kova("config", "check", kind, config=cfg)
             self.assertEqual(r.returncode, 1, r.stdout)
-            self.assertIn("hint: " + hint + "\n", r.stdout)
+            self.assertIn("hint: " + check_hint + "\n", r.stdout)
             doc = json.loads(self.run_kova("config", "check", kind, "--json", config=cfg).stdout)
-            self.assertEqual(doc[kind]["hints"], [hint])
+            self.assertEqual(doc[kind]["hints"], [check_hint])
             r = self.run_kova("test", kind, config=cfg)
             self.assertEqual(r.returncode, 1)
             self.assertIn("kova: hint: " + hint + "\n", r.stderr)
             doc = json.loads(self.run_kova("test", kind, "--json", config=cfg).stdout)
             self.assertEqual(doc[kind]["hints"], [hint])
-            self.assertNotIn(settings["APIKey"] + "&", r.stdout + r.stderr)  # a Location's key stays hidden
+            if "redirect" in settings["APIKey"]:  # -v names the Location, its key hidden
+                r = self.run_kova("test", kind, "-v", config=cfg)
+                self.assertRegex(r.stderr, r"kova: GET http://127\.0\.0\.1:%d/\S+ -> HTTP 30[12], .*, Location: "
+                                           r"\S+/api/\S+apikey=\*\*\*" % http)
+                self.assertNotIn(settings["APIKey"] + "&", r.stdout + r.stderr)
             if fixed:
                 r = self.run_kova("config", "check", kind, config=self.config({service: fixed}))
                 self.assertEqual(r.returncode, 0, (fixed, r.stdout + r.stderr))
@@ -1348,26 +1357,41 @@ class Cli(unittest.TestCase):
             text = self.run_kova(*args, "--limit", limit, config=cfg).stdout
             self.assertEqual(len(re.findall(r"^  \d+  Row", text, re.M)), shown)
 
-    def test_config_check_json_carries_the_transport_reason(self):
-        cfg = self.config({"Radarr": {"Host": "127.0.0.1", "APIKey": "cj-r", "Port": 1},
+    def test_the_transport_reason_and_its_hint_come_from_the_library(self):
+        """Nothing listens: the library's message, then what the transport
+        said (kova_last_transport_error) and the hint drawn from it. The
+        settings handler of config check reports neither: it points to the
+        connection test."""
+        closed = closed_port()
+        cfg = self.config({"Radarr": {"Url": "http://127.0.0.1:%d" % closed, "APIKey": "tr-r"},
                            "Sonarr": self.svc("k401")})
-        r = self.run_kova("config", "check", config=cfg)
+        hint = ("nothing answers at 127.0.0.1 port %d: is Radarr running, and on that port? (Radarr listens on 7878 "
+                "unless its settings say otherwise)" % closed)
+        r = self.run_kova("releases", "movie", "31", config=cfg)
         self.assertEqual(r.returncode, 1)
-        line = [x for x in r.stdout.splitlines() if "transport:" in x][0]
-        # The transport's reason, said once (libcurl's detail ends with its
-        # own summary).
-        if not WINDOWS:
-            self.assertEqual(line.count("Couldn't connect to server"), 1, line)
+        said = [x for x in r.stderr.splitlines() if x.startswith("kova: the transport said: ")]
+        self.assertEqual(len(said), 1, r.stderr)
+        self.assertTrue(said[0].startswith("kova: the transport said: GET http://127.0.0.1:%d/api/v3/release?apikey=***"
+                                           % closed), said)
+        if not WINDOWS:  # said once (libcurl's detail ends with its own summary)
+            self.assertEqual(said[0].count("Couldn't connect to server"), 1, said)
+        self.assertIn("kova: Radarr release search: transport failure\n", r.stderr)
+        self.assertIn("kova: hint: " + hint + "\n", r.stderr)
+        doc = json.loads(self.run_kova("releases", "movie", "31", "--json", config=cfg).stdout)
+        self.assertEqual((doc["rc"], doc["http_code"]), (-1, 0))
+        self.assertEqual(doc["transport_error"], said[0].split("the transport said: ", 1)[1])
+
         doc = json.loads(self.run_kova("config", "check", "--json", config=cfg).stdout)
-        self.assertEqual(doc["radarr"]["transport_error"], line.split("transport: ", 1)[1])
-        self.assertEqual((doc["radarr"]["code"], doc["radarr"]["http_code"]), (-4, 0))
-        self.assertEqual((doc["sonarr"]["code"], doc["sonarr"]["http_code"]), (-1, 401))
-        self.assertIn("HTTP 401", doc["sonarr"]["error"])
-        self.assertNotIn("transport_error", doc["sonarr"])
-        r = self.run_kova("test", "radarr", config=cfg)
-        said = [x for x in r.stderr.splitlines() if "the transport said" in x][0]
-        ms = lambda text: re.sub(r"\d+ ms", "N ms", text)  # noqa: E731 (timings differ between runs)
-        self.assertEqual(ms(said), "kova: the transport said: " + ms(doc["radarr"]["transport_error"]))
+        self.assertEqual((doc["radarr"]["code"], doc["radarr"]["error"]), (-4, "Radarr rootfolder: transport failure"))
+        self.assertEqual(doc["radarr"]["hints"], ["'kova test radarr' makes the same requests and says what the "
+                                                  "transport met (why no answer came, an answer's status, a redirect), "
+                                                  "with a hint when one fits"])
+        self.assertEqual((doc["sonarr"]["code"], doc["sonarr"]["error"]),
+                         (-1, "Sonarr rootfolder: HTTP 401 (API key rejected)"))
+        self.assertTrue(doc["sonarr"]["hints"][0].startswith("Sonarr refused the API key"))
+        doc = json.loads(self.run_kova("test", "radarr", "--json", config=cfg).stdout)["radarr"]
+        self.assertEqual(doc["hints"], [hint])
+        self.assertIn("Couldn't connect" if not WINDOWS else "GET http://127.0.0.1", doc["transport_error"])
 
     def test_release_tables_show_quality_and_rejections(self):
         cfg = self.config({"Sonarr": self.svc("rejects"), "Radarr": self.svc("rejects")})
