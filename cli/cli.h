@@ -23,8 +23,9 @@
 //   cmd_parse.cpp     parse
 //   demo.cpp          demo
 //   generate.cpp      shell completion and manual page from the tables
-// The configuration file (config.h), the terminal (out.h, ui.h), the platform
-// (sys.h) and the transport (net.h) have headers of their own.
+// The configuration file (config.h: config.cpp, and address.cpp for the
+// services' addresses), the terminal (out.h, ui.h), the platform (sys.h) and
+// the transport (net.h) have headers of their own.
 #pragma once
 
 #include <yyjson.h>

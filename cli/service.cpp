@@ -122,10 +122,15 @@ bool use_service(App &app, int kind) {
             note_failure(app, KOVA_ERR_NO_IO);
             return false;
         }
-        int32_t rc = service(kind).configure(s.host.c_str(), s.port, s.https ? 1 : 0, s.api_key.c_str());
         // The library puts the URL base into every URL, so the request log,
         // kova_base_url and the errors name the URL actually requested.
-        if (rc == KOVA_OK && !s.url_base.empty()) rc = kova_set_url_base(kind, s.url_base.c_str());
+        int32_t rc;
+        if (!s.url.empty()) {
+            rc = kova_configure_url(kind, s.url.c_str(), s.api_key.c_str());
+        } else {
+            rc = service(kind).configure(s.host.c_str(), s.port, s.https ? 1 : 0, s.api_key.c_str());
+            if (rc == KOVA_OK && !s.url_base.empty()) rc = kova_set_url_base(kind, s.url_base.c_str());
+        }
         if (rc != KOVA_OK) {
             note_failure(app, rc);
             out::print(stderr, "kova: %s (%s)\n", kova_last_error(), setting_origin(app.conf, kind));
