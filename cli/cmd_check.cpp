@@ -49,7 +49,7 @@ struct Check {
 
 // 1. What is checked: the services `which` names (k_all_services: all), each
 // with the settings object the handler reads: texts only, as a host stores
-// them.
+// them (the Url, or the address in parts).
 std::vector<Check> plan_checks(const App &app, int which) {
     std::vector<Check> checks;
     for (const auto &svc : k_services) {
@@ -62,12 +62,18 @@ std::vector<Check> plan_checks(const App &app, int which) {
         yyjson_mut_doc *d = yyjson_mut_doc_new(nullptr);
         yyjson_mut_val *obj = yyjson_mut_obj(d);
         yyjson_mut_doc_set_root(d, obj);
-        yyjson_mut_obj_add_strcpy(d, obj, "Host", s.host.c_str());
+        // An address given as a URL goes to the handler as one, for the
+        // library to read as it read it for the configuration.
+        if (!s.url.empty()) {
+            yyjson_mut_obj_add_strcpy(d, obj, "Url", s.url.c_str());
+        } else {
+            yyjson_mut_obj_add_strcpy(d, obj, "Host", s.host.c_str());
+            yyjson_mut_obj_add_str(d, obj, "UseHttps", s.https ? "true" : "false");
+            if (!s.port_text.empty()) yyjson_mut_obj_add_strcpy(d, obj, "Port", s.port_text.c_str());
+            if (!s.url_base.empty()) yyjson_mut_obj_add_strcpy(d, obj, "UrlBase", s.url_base.c_str());
+        }
         yyjson_mut_obj_add_strcpy(d, obj, "APIKey", s.api_key.c_str());
-        yyjson_mut_obj_add_str(d, obj, "UseHttps", s.https ? "true" : "false");
-        if (!s.port_text.empty()) yyjson_mut_obj_add_strcpy(d, obj, "Port", s.port_text.c_str());
         if (!s.id.empty()) yyjson_mut_obj_add_strcpy(d, obj, "ID", s.id.c_str());
-        if (!s.url_base.empty()) yyjson_mut_obj_add_strcpy(d, obj, "UrlBase", s.url_base.c_str());
         if (char *text = yyjson_mut_write(d, 0, nullptr)) {
             c.settings = text;
             free(text);
