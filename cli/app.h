@@ -23,7 +23,7 @@ namespace cli {
 struct Options {
     std::string config_path;
     bool json = false, yes = false, verbose = false, no_color = false, help = false, version = false;
-    bool exact = false;
+    bool exact = false, monitor = false;
     std::string completion;  // --completion SHELL (hidden): the script for bash or zsh
     bool man = false;        // --man (hidden): the manual page kova(1)
     int32_t timeout_ms = 0;
@@ -35,27 +35,11 @@ struct Options {
     std::vector<std::string> args;  // positional words after the command
 };
 
-// The library's transport table goes through a tap (answers.cpp).
-struct Tap {
-    kova_io table{};
-    const kova_io *inner = nullptr;
-};
-
 // One service as the run uses it (service.cpp).
 struct Connection {
     net::Transport *transport = nullptr;
-    Tap tap;
     bool ready = false;      // configured in the library
     bool ca_warned = false;  // its CAFile's warning was given (once a run)
-};
-
-// What the transport's log line said about the last request (reset as each
-// library call starts), for the hints.
-struct LastRequest {
-    std::string url;       // redacted
-    int32_t status = 0;    // the HTTP status; 0 when no answer came
-    std::string location;  // a redirect's target (redacted)
-    std::string reason;    // why no answer came; "" when one did
 };
 
 // Thrown out of a library call that Ctrl-C cancelled, and out of one that
@@ -123,12 +107,6 @@ struct App {
     bool demo = false;         // the fake transport answers; no configuration is read
     Connection conn[k_service_count];
     int current = -1;          // the service use_service set up last; -1 none
-    // What the transport said: its line about the last request, and its last
-    // reason for a failure (already redacted). The library reports a failed
-    // exchange as "transport failure" and never reads the transport's own
-    // text; the CLI shows it next to the library's message.
-    LastRequest last;
-    std::string transport_reason;
     ui::Progress progress;  // of the answer in flight, for the spinner
     Requests requests;
     Outcome outcome;

@@ -57,6 +57,7 @@ int parse_args(const std::vector<std::string> &argv, Options &o, std::string &co
         if (name == "--verbose" || name == "-v") { if (!flag(o.verbose)) return usage_error(name + " takes no value"); continue; }
         if (name == "--no-color") { if (!flag(o.no_color)) return usage_error(name + " takes no value"); continue; }
         if (name == "--exact") { if (!flag(o.exact)) return usage_error(name + " takes no value"); continue; }
+        if (name == "--monitor") { if (!flag(o.monitor)) return usage_error(name + " takes no value"); continue; }
         if (name == "--man") { if (!flag(o.man)) return usage_error(name + " takes no value"); continue; }
         if (name == "--help" || name == "-h") { o.help = true; continue; }
         if (name == "--version") { o.version = true; continue; }
@@ -100,6 +101,7 @@ int check_options(const Options &o, const Command &c) {
         {o.has_imdb, "imdb"}, {o.has_title, "title"}, {o.has_query, "query"}, {o.has_root, "root"},
         {o.has_profile, "profile"}, {o.has_season, "season"}, {o.has_episode, "episode"},
         {o.yes, "yes"}, {o.limit != 0, "limit"}, {o.has_grab, "grab"}, {o.exact, "exact"},
+        {o.monitor, "monitor"},
     };
     for (const auto &u : used)
         if (u.set && allowed.find(std::string(" ") + u.name + " ") == std::string::npos)

@@ -7,7 +7,7 @@
 //   services.h        the table of services: names, settings, the library's
 //                     functions for each
 //   app.h             the run's state: options, configuration, transports,
-//                     the last request, the outcome
+//                     the outcome
 //   main.cpp          main(): from the command line to the exit status
 //   commands.cpp      the command and option tables, the help texts, `help`
 //   args.cpp          the command line: options, words, shared arguments
@@ -22,10 +22,10 @@
 //   cmd_library.cpp   add, get
 //   cmd_parse.cpp     parse
 //   demo.cpp          demo
-//   answers.cpp       what the CLI reads from the answers itself (a tap)
 //   generate.cpp      shell completion and manual page from the tables
-// The configuration file (config.h), the terminal (out.h, ui.h), the platform
-// (sys.h) and the transport (net.h) have headers of their own.
+// The configuration file (config.h: config.cpp, and address.cpp for the
+// services' addresses), the terminal (out.h, ui.h), the platform (sys.h) and
+// the transport (net.h) have headers of their own.
 #pragma once
 
 #include <yyjson.h>
@@ -140,46 +140,23 @@ std::string missing_setting(const cfg::Config &conf, int kind);
 // Where a service's settings come from, for a message: "in FILE", "from
 // KOVA_SONARR_URL and KOVA_SONARR_API_KEY", ...
 std::string setting_origin(const cfg::Config &conf, int kind);
+// What is known of a failed call, for the hints.
+struct Failure {
+    std::string error;          // the library's message
+    int32_t status = 0;         // HTTP status of the last request; 0 none (or not known)
+    std::string transport;      // the transport's reason when no answer came; "" none (or not known)
+    bool key_rejected = false;  // the service refused the API key
+};
+// The library's report of its last call (kova_last_error,
+// kova_last_http_code, kova_last_transport_error).
+Failure last_failure();
 // What a failure of service `kind` most likely means and what to change,
-// from its configuration, the last request (app.last) and `error`, the
-// library's error text: a TLS port spoken to in plain HTTP or the reverse,
-// nothing listening, a redirect (with the address it names), a rejected key,
-// a 404 for want of a URL base. Empty when none applies.
-std::vector<std::string> hints(const App &app, int kind, const std::string &error);
+// from its configuration and what is known of the failure: a TLS port
+// spoken to in plain HTTP or the reverse, nothing listening, a redirect, a
+// rejected key, a 404 for want of a URL base. Empty when none applies.
+std::vector<std::string> hints(const App &app, int kind, const Failure &f);
 // hints() for the last library call, of the service use_service set up.
 std::vector<std::string> failure_hints(const App &app);
-// ---------------------------------------------------------------------------
-// Answers the CLI reads itself (answers.cpp)
-// ---------------------------------------------------------------------------
-
-// The table to install in place of `inner` (nullptr for nullptr): it
-// forwards every call and keeps the release list and root folder answers.
-const kova_io *tap(Tap &t, const kova_io *inner);
-// HTTP status of the last exchange through a tap; 0 when none took place.
-int32_t tapped_http_code();
-
-// What a release row of Sonarr or Radarr says beyond the library's accessors.
-struct ReleaseNote {
-    std::string quality;  // "Bluray-1080p"
-    bool rejected = false;
-    std::string reason;   // the service's first reason, when rejected
-};
-// Reads a release list that did not come through a tap (a saved file).
-void note_releases(const char *json, size_t len);
-// The note of the release with this guid in the last release list; nullptr
-// when there is none.
-const ReleaseNote *release_note(const char *guid);
-
-// A root folder as the library trims it ("/data/tv/" -> "/data/tv").
-std::string trim_root(const std::string &root);
-// The service's root folders from the last root folder answer, trimmed.
-const std::vector<std::string> &root_folders();
-
-// --exact: while on, a Sonarr release search for a whole season (the
-// library's fallback from an episode it did not find) fails at the tap
-// without being sent; season_search_refused() then says so.
-void refuse_season_search(bool on);
-bool season_search_refused();
 
 // Runs one library call with the spinner on stderr (only on a terminal);
 // Ctrl-C cancels it (Interrupted is thrown once the spinner is erased), and
@@ -220,19 +197,17 @@ void show_lookup(int kind);                             // the current lookup en
 void search_header(int32_t rc);                         // "Jackett: N results (stage ...)"
 
 // A Sonarr or Radarr release search for a library item (cmd_find.cpp), as
-// `releases` and `get` run it: Sonarr's fallback from an episode its season
-// does not have to the whole season is said on a line of its own, and with
-// --exact refused before the season search is sent.
+// `releases` runs it: Sonarr's fallback from an episode its season does not
+// have to the whole season is said on a line of its own; with --exact there
+// is none (the library fails instead).
 struct ReleaseSearch {
     int32_t rc = KOVA_OK;
     bool whole_season = false;  // an episode was asked for; the season came
-    bool refused = false;       // ... and --exact refused that
 };
 ReleaseSearch search_releases(App &app, int kind, int32_t id, int32_t season, int32_t episode);
 // The table of a successful search: the fallback line, "Sonarr: N releases
-// for S01E05", the rows. The failure of a refused one (exit status).
+// for S01E05", the rows.
 void show_releases(App &app, int kind, const ReleaseSearch &r, int32_t season, int32_t episode);
-int refused_episode(App &app, int kind, int32_t id, int32_t season, int32_t episode);
 // The library's result document, with what the CLI adds: "error",
 // "http_code" and "transport_error" as outcome_json has them, the CLI's
 // warnings, the rows cut to `limit` (0: all; then "total_results" says how
@@ -306,7 +281,6 @@ template <class F> int32_t cli::with_spinner(App &app, const std::string &label,
     {
         ui::Spinner s(label, app.progress);  // erased before anything else is printed
         app.requests.enter();
-        app.last = LastRequest{};
         rc = f();
     }
     app.requests.leave(rc);

@@ -34,13 +34,12 @@ struct Check {
     const ServiceInfo *svc = nullptr;
     bool present = false;  // configured; else there is nothing to check
     std::string settings;  // the settings object the handler reads; "" when it could not be made
-    // What the check found: the handler's answer code and answer, the HTTP
-    // status and the transport's reason of its last exchange, and what a
-    // failure most likely means.
+    // What the check found: the handler's answer code and answer, and what a
+    // failure most likely means. (The handler runs in a context of its own
+    // and answers with these alone: the HTTP status and the transport's
+    // reason of its exchange are not reported, which `kova test` has.)
     int32_t code = KOVA_VALIDATE_INVALID_SETTINGS;
     std::unique_ptr<yyjson_doc, FreeDoc> answer;
-    int32_t http_code = 0;
-    std::string transport_reason;
     std::vector<std::string> hints;
 
     const char *answered(const char *key) const {
@@ -50,7 +49,7 @@ struct Check {
 
 // 1. What is checked: the services `which` names (k_all_services: all), each
 // with the settings object the handler reads: texts only, as a host stores
-// them.
+// them (the Url, or the address in parts).
 std::vector<Check> plan_checks(const App &app, int which) {
     std::vector<Check> checks;
     for (const auto &svc : k_services) {
@@ -63,12 +62,18 @@ std::vector<Check> plan_checks(const App &app, int which) {
         yyjson_mut_doc *d = yyjson_mut_doc_new(nullptr);
         yyjson_mut_val *obj = yyjson_mut_obj(d);
         yyjson_mut_doc_set_root(d, obj);
-        yyjson_mut_obj_add_strcpy(d, obj, "Host", s.host.c_str());
+        // An address given as a URL goes to the handler as one, for the
+        // library to read as it read it for the configuration.
+        if (!s.url.empty()) {
+            yyjson_mut_obj_add_strcpy(d, obj, "Url", s.url.c_str());
+        } else {
+            yyjson_mut_obj_add_strcpy(d, obj, "Host", s.host.c_str());
+            yyjson_mut_obj_add_str(d, obj, "UseHttps", s.https ? "true" : "false");
+            if (!s.port_text.empty()) yyjson_mut_obj_add_strcpy(d, obj, "Port", s.port_text.c_str());
+            if (!s.url_base.empty()) yyjson_mut_obj_add_strcpy(d, obj, "UrlBase", s.url_base.c_str());
+        }
         yyjson_mut_obj_add_strcpy(d, obj, "APIKey", s.api_key.c_str());
-        yyjson_mut_obj_add_str(d, obj, "UseHttps", s.https ? "true" : "false");
-        if (!s.port_text.empty()) yyjson_mut_obj_add_strcpy(d, obj, "Port", s.port_text.c_str());
         if (!s.id.empty()) yyjson_mut_obj_add_strcpy(d, obj, "ID", s.id.c_str());
-        if (!s.url_base.empty()) yyjson_mut_obj_add_strcpy(d, obj, "UrlBase", s.url_base.c_str());
         if (char *text = yyjson_mut_write(d, 0, nullptr)) {
             c.settings = text;
             free(text);
@@ -83,7 +88,6 @@ void run_check(App &app, Check &c) {
     const int k = c.svc->kind;
     // The transport of this service (CA, insecure, proxy) serves the check;
     // the URL base is in the settings, for the library to apply.
-    app.transport_reason.clear();
     // A Ctrl-C that cancels the check leaves through an exception.
     struct Opened {
         App &app;
@@ -92,24 +96,30 @@ void run_check(App &app, Check &c) {
     } opened{app, open_transport(app, k)};
     std::vector<char> answer(8192, '\0');
     const kova_handler *h = kova_rtchk_handler(c.svc->runtime);
-    Tap t;  // for the HTTP status of the check's last exchange
     if (h && opened.tr && !c.settings.empty()) {
         c.code = with_spinner(app, "checking " + std::string(c.svc->name), [&] {
-            return h->validate(tap(t, net::io(opened.tr)), c.settings.c_str(), answer.data(),
-                               static_cast<int32_t>(answer.size()));
+            return h->validate(net::io(opened.tr), c.settings.c_str(), answer.data(), static_cast<int32_t>(answer.size()));
         });
     }
     c.answer.reset(yyjson_read(answer.data(), strlen(answer.data()), 0));
-    c.http_code = tapped_http_code();
-    c.transport_reason = app.transport_reason;
+    if (c.code == KOVA_VALIDATE_OK) return;
     // What the failure most likely means: a setting left empty, or what the
-    // last request met.
-    if (c.code != 0) {
-        std::string missing = missing_setting(app.conf, k);
-        const char *err = c.answered("error");
-        if (!missing.empty()) c.hints.push_back(missing);
-        else c.hints = hints(app, k, err ? err : "");
+    // answer code and the message say.
+    std::string missing = missing_setting(app.conf, k);
+    if (!missing.empty()) {
+        c.hints.push_back(missing);
+        return;
     }
+    Failure f;
+    const char *err = c.answered("error");
+    f.error = err ? err : "";
+    f.key_rejected = c.code == KOVA_VALIDATE_KEY_REJECTED;
+    c.hints = hints(app, k, f);
+    // No answer, or one kova did not expect (a redirect...): what the
+    // transport met is for the connection test to tell.
+    if (c.hints.empty() && (c.code == KOVA_VALIDATE_UNREACHABLE || c.code == KOVA_VALIDATE_UNEXPECTED))
+        c.hints.push_back(std::string("'kova test ") + c.svc->lower + "' makes the same requests and says what the " +
+                          "transport met (why no answer came, an answer's status, a redirect), with a hint when one fits");
 }
 
 // 3. Reports one check: a line of the table, or a member of the --json
@@ -122,7 +132,6 @@ void report_check(const App &app, const Check &c, JsonOut &report) {
         return;
     }
     const char *err = c.answered("error");
-    const bool unreachable = c.code == KOVA_VALIDATE_UNREACHABLE && !c.transport_reason.empty();
     if (app.o.json) {
         yyjson_mut_val *e = yyjson_mut_obj_add_obj(report.doc, report.root, c.svc->lower);
         yyjson_mut_obj_add_int(report.doc, e, "code", c.code);
@@ -132,8 +141,6 @@ void report_check(const App &app, const Check &c, JsonOut &report) {
                                answer ? yyjson_val_mut_copy(report.doc, answer) : yyjson_mut_null(report.doc));
         // As every --json failure has them; the table shows the same.
         yyjson_mut_obj_add_strcpy(report.doc, e, "error", c.code == 0 || !err ? "" : err);
-        yyjson_mut_obj_add_int(report.doc, e, "http_code", c.http_code);
-        if (unreachable) yyjson_mut_obj_add_strcpy(report.doc, e, "transport_error", c.transport_reason.c_str());
         const std::string &url_base = app.conf.svc[c.svc->kind].url_base;
         if (!url_base.empty()) yyjson_mut_obj_add_strcpy(report.doc, e, "url_base", url_base.c_str());
         yyjson_mut_val *h = yyjson_mut_obj_add_arr(report.doc, e, "hints");
@@ -147,7 +154,6 @@ void report_check(const App &app, const Check &c, JsonOut &report) {
     } else {
         out::print(stdout, "%s %s  %d %s: %s\n", name.c_str(), ui::paint(ui::Tone::bad, "error "), c.code,
                    answer_meaning(c.code), err ? err : "(no answer)");
-        if (unreachable) out::print(stdout, "         %s\n", ui::paint(ui::Tone::dim, "transport: " + c.transport_reason));
         for (const auto &x : c.hints) out::print(stdout, "         %s %s\n", ui::paint(ui::Tone::warn, "hint:"), x);
     }
 }
@@ -247,12 +253,11 @@ int cmd_test(App &app) {
         if (rc != KOVA_OK && rc != KOVA_PARTIAL) {
             ++failures;
             errors.push_back(kova_last_error()[0] ? kova_last_error() : kova_strerror(rc));
-            if (rc == KOVA_ERR_TRANSPORT && !app.transport_reason.empty())
-                errors.push_back("the transport said: " + app.transport_reason);
+            if (rc == KOVA_ERR_TRANSPORT && kova_last_transport_error()[0])
+                errors.push_back(std::string("the transport said: ") + kova_last_transport_error());
             for (int32_t i = 0; i < kova_warning_count(); ++i) errors.push_back(std::string("  ") + kova_warning(i));
-            for (const auto &h : hints(app, k, kova_last_error())) errors.push_back("hint: " + h);
+            for (const auto &h : hints(app, k, last_failure())) errors.push_back("hint: " + h);
         }
-        app.transport_reason.clear();
     }
     if (o.json) report.print(app);
     if (ran == 0) {

@@ -152,22 +152,14 @@ std::string episode_name(int32_t season, int32_t episode) {
 
 ReleaseSearch search_releases(App &app, int kind, int32_t id, int32_t season, int32_t episode) {
     ReleaseSearch r;
-    refuse_season_search(app.o.exact && kind == KOVA_SONARR && episode > 0);
+    const bool exact = app.o.exact && kind == KOVA_SONARR && episode > 0;
     r.rc = with_spinner(app, std::string("asking ") + service(kind).name + " for releases", [&] {
-        return kind == KOVA_SONARR ? kova_sonarr_releases(id, season, episode) : kova_radarr_releases(id);
+        if (kind == KOVA_RADARR) return kova_radarr_releases(id);
+        return exact ? kova_sonarr_releases_exact(id, season, episode) : kova_sonarr_releases(id, season, episode);
     });
-    r.refused = season_search_refused();
-    refuse_season_search(false);
     // The library searched the whole season when the episode was not in it.
     r.whole_season = kind == KOVA_SONARR && episode > 0 && logged("SonarrV3_Series_Search_Release_Season");
     return r;
-}
-
-int refused_episode(App &app, int kind, int32_t id, int32_t season, int32_t episode) {
-    return fail(app, EXIT_FAILED, KOVA_ERR_NOT_FOUND,
-                std::string(service(kind).name) + " has no episode " + episode_name(season, episode) + " in season " +
-                    std::to_string(season) + " of series " + std::to_string(id) +
-                    " (--exact: the whole season was not searched)");
 }
 
 void show_releases(App &app, int kind, const ReleaseSearch &r, int32_t season, int32_t episode) {
@@ -197,7 +189,6 @@ int cmd_releases(App &app) {
     if (!use_service(app, kind)) return EXIT_USAGE;
     int32_t episode = o.has_episode ? o.episode : 0;
     ReleaseSearch r = search_releases(app, kind, id, o.season, episode);
-    if (r.refused) return refused_episode(app, kind, id, o.season, episode);
     bool found = r.rc == KOVA_OK || r.rc == KOVA_PARTIAL;
     if (o.json) {
         // With --grab the grab's report is the one document.

@@ -30,7 +30,6 @@ int cmd_parse(App &app) {
         rc = kova_parse_jackett_take(text, size);
     } else {
         rc = what == "releases" ? kova_parse_arr_releases(text) : kova_parse_torznab_indexers(text);
-        if (what == "releases") note_releases(text, size);
         free(text);
     }
     if (o.json) {

@@ -64,6 +64,7 @@ const Option k_options[] = {
     {"--season", nullptr, "S", "season number", Option::command},
     {"--episode", nullptr, "E", "episode number", Option::command},
     {"--exact", nullptr, nullptr, "the episode or nothing: no fallback to the whole season", Option::command},
+    {"--monitor", nullptr, nullptr, "add monitored, and let the service search for it", Option::command},
     {"--root", nullptr, "PATH", "root folder to add under (default: the service's first)", Option::command},
     {"--profile", nullptr, "NAME|ID", "quality profile (default: the service's first)", Option::command},
     {"--limit", nullptr, "N", "print at most N rows (0: all)", Option::command},
@@ -174,25 +175,29 @@ const Command k_commands[] = {
      "       kova add movie TMDB_ID [--root PATH] [--profile NAME|ID] [--yes]\n\n"
      "Adds a series to Sonarr or a film to Radarr, unmonitored and without an\n"
      "automatic search. Without --yes it only says what it would do, after the\n"
-     "same checks: the root folder must not trim to nothing ('/'), a root folder\n"
-     "that is not one of the service's is warned about, and the profile must\n"
-     "exist.\n\n"
+     "same checks: the profile must exist, and a root folder that is not one of\n"
+     "the service's is warned about (with --yes, one that leaves no folder once\n"
+     "its trailing slashes go, such as '/', is refused before the add is sent).\n\n"
      "  --root PATH       default: the service's first root folder\n"
      "  --profile NAME|ID an id, a name, or a name in another letter case when only\n"
      "                    one profile has it; default: the service's first profile\n",
      "root profile yes", cmd_add, Before::config},
     {"get",
-     "usage: kova get series IMDB_ID --season S [--episode E] [--title T] [--root PATH] [--profile P] [--yes]\n"
-     "       kova get movie IMDB_ID [--root PATH] [--profile P] [--yes]\n\n"
+     "usage: kova get series IMDB_ID --season S [--episode E [--exact]] [--title T] [--root PATH] [--profile P]\n"
+     "                  [--monitor] [--yes]\n"
+     "       kova get movie IMDB_ID [--root PATH] [--profile P] [--monitor] [--yes]\n\n"
      "Search-or-add: looks the item up, finds it in the library or adds it there,\n"
      "then lists the releases for the episode (whole season without --episode)\n"
      "or the film. Library writes happen only with --yes; without it the command\n"
-     "makes the same checks as with it (root folder and profile, as 'kova add'),\n"
-     "says what it would do and stops.\n\n"
-     "  --root PATH   root folder for an add (default: the service's first)\n"
+     "settles what an add would use (root folder, quality profile, the item's\n"
+     "folder), says what it would do and stops.\n\n"
+     "  --root PATH   root folder for an add: one of the service's (default: its first)\n"
      "  --profile P   quality profile for an add, as 'kova add' takes it\n"
+     "  --monitor     add monitored (the season asked for, or the film), and let\n"
+     "                the service search for it; default: unmonitored, no search\n"
+     "  --exact       the episode or nothing: fail when the season has no such episode\n"
      "  --limit N     print at most N rows (0: all)\n",
-     "season episode title root profile yes limit", cmd_get, Before::config},
+     "season episode exact title root profile monitor yes limit", cmd_get, Before::config},
     {"parse",
      "usage: kova parse jackett|releases|torznab FILE\n\n"
      "Reads an answer saved earlier ('-' for standard input) without any network:\n"

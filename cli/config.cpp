@@ -222,36 +222,6 @@ bool number(yyjson_val *obj, const char *key, int32_t lo, int32_t hi, int32_t &o
     return true;
 }
 
-bool all_digits(const std::string &s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// A Host that holds more than a host: the library would only call it
-// invalid, so say what to write instead.
-bool check_host(const std::string &host, std::string &err, const std::string &where) {
-    std::string head = where + ".Host \"" + host + "\"";
-    if (host.find("://") != std::string::npos) {
-        err = head + " holds a scheme: write the host alone, or give the whole address as \"Url\": \"" + host +
-              "\" instead of Host";
-        return false;
-    }
-    if (host.find('/') != std::string::npos) {
-        err = head + " holds a path: write the host alone (a path goes in UrlBase), or use \"Url\"";
-        return false;
-    }
-    if (host.size() > 1 && host.front() == '[' && host.back() == ']') {
-        err = head + ": write an IPv6 address without brackets, or use \"Url\"";
-        return false;
-    }
-    size_t colon = host.find(':');
-    if (colon != std::string::npos && host.find(':', colon + 1) == std::string::npos &&
-        all_digits(host.substr(colon + 1))) {
-        err = head + " holds a port: write it in \"Port\": " + host.substr(colon + 1) + ", or use \"Url\"";
-        return false;
-    }
-    return true;
-}
-
 bool read_service(yyjson_val *obj, int kind, Service &s, std::vector<std::string> &warnings, std::string &err) {
     const std::string where = cli::service(kind).section;
     if (!yyjson_is_obj(obj)) {
@@ -275,7 +245,7 @@ bool read_service(yyjson_val *obj, int kind, Service &s, std::vector<std::string
             }
         }
         std::string note;
-        if (!parse_url(url, kind, s, err, note, where + ".Url")) return false;
+        if (!read_url(url, kind, s, err, note, where + ".Url")) return false;
         if (!note.empty()) warnings.push_back(note);
         s.address_from = From::file;
         return true;
@@ -300,7 +270,7 @@ bool read_env(Config &out, std::string &err) {
             fresh.port = 0;
             fresh.port_text.clear();
             std::string note;
-            if (!parse_url(url, svc.kind, fresh, err, note, svc.env_url)) return false;
+            if (!read_url(url, svc.kind, fresh, err, note, svc.env_url)) return false;
             if (!note.empty()) out.warnings.push_back(note);
             s = fresh;
             s.present = true;
@@ -315,111 +285,7 @@ bool read_env(Config &out, std::string &err) {
     return true;
 }
 
-std::string trim(const std::string &s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r' || s[b] == '\n')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r' || s[e - 1] == '\n')) --e;
-    return s.substr(b, e - b);
-}
-
-// "sonarr/", "//sonarr" -> "/sonarr"; "/" -> "".
-std::string norm_base(const std::string &b) {
-    size_t s = b.find_first_not_of('/');
-    if (s == std::string::npos) return "";
-    size_t e = b.find_last_not_of('/');
-    return "/" + b.substr(s, e - s + 1);
-}
-
-bool ends_with_nocase(const std::string &s, const char *tail) {
-    size_t n = strlen(tail);
-    return s.size() >= n && strcasecmp(s.c_str() + s.size() - n, tail) == 0;
-}
-
 }  // namespace
-
-bool parse_url(const std::string &given_text, int kind, Service &s, std::string &err, std::string &warning,
-               const std::string &where) {
-    const std::string t = trim(given_text);
-    auto fail = [&](const std::string &why) {
-        err = where + " \"" + given_text + "\": " + why;
-        return false;
-    };
-    if (t.empty()) return fail("empty; write the address as http://host:port");
-    size_t sep = t.find("://");
-    if (sep == std::string::npos) return fail("no scheme: write \"http://" + t + "\" (or https://)");
-    std::string scheme = lower(t.substr(0, sep));
-    if (scheme != "http" && scheme != "https") return fail("the scheme must be http or https");
-    const bool https = scheme == "https";
-    std::string rest = t.substr(sep + 3);
-    size_t end = rest.find_first_of("/?#");
-    std::string authority = rest.substr(0, end), tail = end == std::string::npos ? "" : rest.substr(end);
-    if (authority.find('@') != std::string::npos)
-        return fail("a user name or password does not belong in the address; the API key is what kova sends");
-    std::string host, port;
-    if (!authority.empty() && authority[0] == '[') {
-        size_t close = authority.find(']');
-        if (close == std::string::npos) return fail("no ] after the IPv6 address");
-        host = authority.substr(1, close - 1);
-        std::string after = authority.substr(close + 1);
-        if (!after.empty()) {
-            if (after[0] != ':') return fail("only :PORT may follow the ]");
-            port = after.substr(1);
-            if (port.empty()) return fail("no port after the colon");
-        }
-    } else {
-        size_t colon = authority.find(':');
-        if (colon != std::string::npos && authority.find(':', colon + 1) != std::string::npos)
-            return fail("an IPv6 address goes in brackets: " + scheme + "://[" + authority + "]");
-        host = authority.substr(0, colon);
-        if (colon != std::string::npos) {
-            port = authority.substr(colon + 1);
-            if (port.empty()) return fail("no port after the colon");
-        }
-    }
-    if (host.empty()) return fail("no host");
-    for (char c : host)
-        if (static_cast<unsigned char>(c) <= ' ' || c == '\\' || c == '%')
-            return fail("the host holds a space or a character no host name has");
-    int32_t p = https ? 443 : 80;
-    if (!port.empty()) {
-        long long n = all_digits(port) && port.size() <= 5 ? atoll(port.c_str()) : 0;
-        if (n < 1 || n > 65535) return fail("the port must be a number from 1 to 65535");
-        p = static_cast<int32_t>(n);
-    }
-    size_t q = tail.find('?'), hash = tail.find('#');
-    if (q != std::string::npos && (hash == std::string::npos || q < hash))
-        return fail("a query (?...) does not belong in the address");
-    std::string path = tail.substr(0, hash);  // a browser never sends a fragment either
-    for (char c : path)
-        if (static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) >= 0x7f)
-            return fail("the path holds a space or a character a URL writes percent-encoded (%20...)");
-    // Jackett's own address bar shows its dashboard page: that page is not
-    // part of the address kova needs.
-    if (kind == KOVA_JACKETT) {
-        std::string page = norm_base(path);
-        for (const char *ui : {"/UI/Dashboard", "/UI"}) {
-            if (!ends_with_nocase(page, ui)) continue;
-            warning = where + ": " + page.substr(page.size() - strlen(ui)) +
-                      " is Jackett's dashboard page, not part of its address: left out";
-            path = page.substr(0, page.size() - strlen(ui));
-            break;
-        }
-    }
-    s.host = host;
-    s.port = p;
-    s.port_text = std::to_string(p);
-    s.https = https;
-    s.url_base = norm_base(path);
-    s.url = t;
-    return true;
-}
-
-std::string address(const Service &s, int kind) {
-    bool v6 = s.host.find(':') != std::string::npos;
-    int32_t port = s.port > 0 ? s.port : cli::service(kind).default_port;
-    return std::string(s.https ? "https://" : "http://") + (v6 ? "[" : "") + s.host + (v6 ? "]" : "") + ":" +
-           std::to_string(port) + norm_base(s.url_base);
-}
 
 std::string redact_proxy(const std::string &proxy) {
     size_t start = proxy.find("://");

@@ -41,7 +41,7 @@ struct Service {
     bool insecure = false;
     int32_t port = 0;        // 0: the service's default
     std::string port_text;   // as written, for the settings validation
-    std::string url;         // the Url (or KOVA_<SERVICE>_URL) as given; "" with Host
+    std::string url;         // the Url (or KOVA_<SERVICE>_URL) as the library reads it; "" with Host
     From address_from = From::none;
     From key_from = From::none;
 };
@@ -78,15 +78,22 @@ std::string locate(const std::string &explicit_path, Source &source);
 // message in `err`.
 bool load(const std::string &explicit_path, Config &out, std::string &err);
 
-// Reads a service's address as a browser shows it, "https://host:port/base":
-// scheme http or https, a host name or address ([IPv6] in brackets), an
-// optional port (default: the scheme's, 80 or 443, as in the browser) and an
-// optional path, which becomes the URL base. Sets host, port, port_text,
-// https, url_base and url of `s`. Returns false with the reason in `err`
-// (starting with `where`); a part it leaves out on purpose (Jackett's
-// dashboard page) is a note in `warning`.
-bool parse_url(const std::string &text, int kind, Service &s, std::string &err, std::string &warning,
-               const std::string &where);
+// Addresses (address.cpp).
+// Reads a service's address as a browser shows it, "https://host:port/base",
+// through the library (kova_configure_url): scheme http or https, a host
+// ([IPv6] in brackets), an optional port (default: the scheme's, 80 or 443,
+// as in the browser) and an optional path, which becomes the URL base. Sets
+// host, port, port_text, https, url_base and url (the address as the
+// library reads it) of `s`. Returns false with the reason in `err`
+// (starting with `where` and the text); a part it leaves out on purpose
+// (Jackett's dashboard page) is a note in `warning`.
+bool read_url(const std::string &text, int kind, Service &s, std::string &err, std::string &warning,
+              const std::string &where);
+
+// A Host that holds more than a host (a scheme, a path, brackets, a port):
+// the library would only call it invalid, so `err` says what to write
+// instead. `where` is the service's section.
+bool check_host(const std::string &host, std::string &err, const std::string &where);
 
 // The address of a service as one URL: scheme://host:port/base (an IPv6
 // host in brackets, the service's default port when none is set).

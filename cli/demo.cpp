@@ -355,15 +355,12 @@ int cmd_demo(App &app) {
     step(quiet, 3, "Sonarr: search-or-add of The Twilight Zone S01E05 (added to the library first), then a grab",
          "kova get series tt0052520 --season 1 --episode 5 --profile HD-1080p --yes");
     kova_arm_library_writes(1);
-    rc = kova_sonarr_search_or_add("tt0052520", nullptr, 1, 5, "HD-1080p");
+    rc = kova_sonarr_get("tt0052520", nullptr, 1, 5, "HD-1080p", nullptr, 0);
     if (rc != KOVA_OK) return failed(3, rc);
     if (!quiet) {
         print_log(app, "  ");
         print_post({"path", "rootFolderPath", "qualityProfileId", "monitored", "seasonFolder", "addOptions"});
         out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Sonarr: " + std::to_string(kova_result_count()) + " releases for S01E05"));
-        // The fake transport answers inside the library, past the CLI's tap:
-        // the table's quality and rejections come from the answer itself.
-        note_releases(k_episode_releases, sizeof k_episode_releases - 1);
         show_results(true, rc, 0);
     }
     // ... and the first release goes to Sonarr's download client.
@@ -380,12 +377,11 @@ int cmd_demo(App &app) {
     // 4. Radarr search-or-add of a film already in the library: no add.
     step(quiet, 4, "Radarr: search-or-add of Night of the Living Dead (already in the library)", "kova get movie tt0063350 --yes");
     int32_t posts = kova_fake_post_count();
-    rc = kova_radarr_search_or_add("tt0063350", nullptr);
+    rc = kova_radarr_get("tt0063350", nullptr, nullptr, 0);
     if (rc != KOVA_OK) return failed(4, rc);
     if (!quiet) {
         print_log(app, "  ");
         out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Radarr: " + std::to_string(kova_result_count()) + " releases"));
-        note_releases(k_movie_releases, sizeof k_movie_releases - 1);
         show_results(true, rc, 0);
         if (kova_fake_post_count() == posts) out::print(stdout, "  %s\n", ui::paint(ui::Tone::dim, "(no POST: the film was found in the library)"));
     }

@@ -1,7 +1,8 @@
 // Hints under a failure: what the common failures of a first setup most
-// likely mean, and the setting to change. They read what the transport said
-// about the last request (its status, a redirect's Location, why no answer
-// came) and the service's configuration; none of them makes a request.
+// likely mean, and the setting to change. They read what the library reports
+// of the failed call (its message, the HTTP status of its last request, the
+// transport's own reason when no answer came) and the service's
+// configuration; none of them makes a request.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -42,33 +43,40 @@ std::string other_scheme(const cfg::Service &s, int kind) {
     return suggest(s, kind, cfg::address(t, kind));
 }
 
-// The path of a request URL from its "/api/" on, without the query: what a
-// redirect to the same place elsewhere ends with.
-std::string api_path(const std::string &url) {
-    size_t scheme = url.find("://");
-    size_t path = url.find('/', scheme == std::string::npos ? 0 : scheme + 3);
-    if (path == std::string::npos) return "";
-    size_t api = url.find("/api/", path);
-    if (api == std::string::npos) return "";
-    return url.substr(api, url.find_first_of("?#", api) - api);
+// What the transport's reason most likely means for the address.
+std::string transport_hint(const cfg::Service &s, int kind, const std::string &reason) {
+    const ServiceInfo &svc = service(kind);
+    const std::string name = svc.name;
+    const std::string at = s.host + " port " + std::to_string(s.port > 0 ? s.port : svc.default_port);
+    const std::string why = lower(reason);
+    // OpenSSL reads a plain-HTTP answer as a TLS record of a "wrong
+    // version"; GnuTLS and Schannel say so in their own words.
+    if (s.https && (has(why, "wrong version number") || has(why, "packet length too long") ||
+                    has(why, "unexpected tls packet") || has(why, "tls handshake failed")))
+        return "is UseHttps right for this port? " + at + " does not seem to speak TLS; if it serves plain HTTP: " +
+               other_scheme(s, kind);
+    // A TLS port hangs up on a plain request (libcurl: "empty reply"), or
+    // answers it with TLS bytes (WinHTTP: "invalid HTTP answer").
+    if (!s.https && (has(why, "empty reply from server") || has(why, "connection reset") ||
+                     has(why, "connection was reset") || has(why, "invalid http answer")))
+        return "is UseHttps right for this port? " + at + " gave no HTTP answer, as a TLS port does " +
+               "to plain HTTP; if it serves HTTPS: " + other_scheme(s, kind);
+    if (has(why, "couldn't connect") || has(why, "connection refused") || has(why, "failed to connect"))
+        return "nothing answers at " + at + ": is " + name + " running, and on that port? (" + name + " listens on " +
+               std::to_string(svc.default_port) + " unless its settings say otherwise)";
+    if (has(why, "resolve") || has(why, "name not resolved"))
+        return "the name " + s.host + " is not known here: check the host in " + name + "'s address";
+    return "";
 }
 
-std::string redirect_hint(const cfg::Service &s, int kind, const LastRequest &r) {
-    const std::string name = service(kind).name;
-    std::string head = name + " answered with a redirect (HTTP " + std::to_string(r.status) + ")";
-    const std::string why = "; kova follows no redirect, so that the API key goes nowhere else";
-    if (r.location.empty()) return head + " to no named place" + why + ": check its address (https? a URL base?)";
-    head += " to " + r.location + why;
-    // Where the service would have answered: the redirect's target less the
-    // API path asked for.
-    std::string api = api_path(r.url);
-    size_t scheme = r.location.find("://");
-    size_t path = scheme == std::string::npos ? std::string::npos : r.location.find('/', scheme + 3);
-    std::string origin = r.location.substr(0, path);
-    std::string target = path == std::string::npos ? "" : r.location.substr(path, r.location.find_first_of("?#", path) - path);
-    if (scheme != std::string::npos && !api.empty() && ends_with(target, api.c_str()))
-        return head + ". Give the address it names: " + suggest(s, kind, origin + target.substr(0, target.size() - api.size()));
-    return head + ". Check the address: does the service want https, or a URL base?";
+// The library is not told where a redirect points (the transport does not
+// follow it and hands over the status alone); the transport's own line about
+// the request, which -v prints, names the Location.
+std::string redirect_hint(int kind, int32_t status) {
+    return std::string(service(kind).name) + " answered with a redirect (HTTP " + std::to_string(status) +
+           "); kova follows no redirect, so that the API key goes nowhere else, and is not told where it points: "
+           "run the command again with -v, whose line for this request ends with the redirect's Location, and give "
+           "that address, less its /api/ path, as the service's address (https? a URL base?)";
 }
 
 }  // namespace
@@ -82,43 +90,34 @@ std::string setting_origin(const cfg::Config &conf, int kind) {
     return "in " + conf.path;
 }
 
-std::vector<std::string> hints(const App &app, int kind, const std::string &error) {
+Failure last_failure() {
+    Failure f;
+    f.error = kova_last_error();
+    f.status = kova_last_http_code();
+    f.transport = kova_last_transport_error();
+    f.key_rejected = f.status == 401 || f.status == 403;
+    return f;
+}
+
+std::vector<std::string> hints(const App &app, int kind, const Failure &f) {
     std::vector<std::string> out;
     if (kind < 0 || kind >= static_cast<int>(k_service_count)) return out;
     const cfg::Config &conf = app.conf;
     const cfg::Service &s = conf.svc[kind];
     const ServiceInfo &svc = service(kind);
     const std::string name = svc.name;
-    const LastRequest &r = app.last;
-    const std::string at = s.host + " port " + std::to_string(s.port > 0 ? s.port : svc.default_port);
-    if (!r.reason.empty()) {
-        const std::string why = lower(r.reason);
-        // OpenSSL reads a plain-HTTP answer as a TLS record of a "wrong
-        // version"; GnuTLS and Schannel say so in their own words.
-        if (s.https && (has(why, "wrong version number") || has(why, "packet length too long") ||
-                        has(why, "unexpected tls packet") || has(why, "tls handshake failed")))
-            out.push_back("is UseHttps right for this port? " + at + " does not seem to speak TLS; if it serves plain HTTP: " +
-                          other_scheme(s, kind));
-        // A TLS port hangs up on a plain request (libcurl: "empty reply"),
-        // or answers it with TLS bytes (WinHTTP: "invalid HTTP answer").
-        else if (!s.https && (has(why, "empty reply from server") || has(why, "connection reset") ||
-                              has(why, "connection was reset") || has(why, "invalid http answer")))
-            out.push_back("is UseHttps right for this port? " + at + " gave no HTTP answer, as a TLS port does " +
-                          "to plain HTTP; if it serves HTTPS: " + other_scheme(s, kind));
-        else if (has(why, "couldn't connect") || has(why, "connection refused") || has(why, "failed to connect"))
-            out.push_back("nothing answers at " + at + ": is " + name + " running, and on that port? (" + name +
-                          " listens on " + std::to_string(svc.default_port) + " unless its settings say otherwise)");
-        else if (has(why, "resolve") || has(why, "name not resolved"))
-            out.push_back("the name " + s.host + " is not known here: check the host in " + name + "'s address");
+    if (!f.transport.empty()) {
+        std::string h = transport_hint(s, kind, f.transport);
+        if (!h.empty()) out.push_back(h);
         return out;
     }
-    if (r.status >= 300 && r.status <= 399) {
-        out.push_back(redirect_hint(s, kind, r));
-    } else if (r.status == 401 || r.status == 403) {
+    if (f.status >= 300 && f.status <= 399) {
+        out.push_back(redirect_hint(kind, f.status));
+    } else if (f.key_rejected) {
         std::string where = s.key_from == cfg::From::env ? std::string(svc.env_key)
                                                           : "\"APIKey\" in " + conf.path;
         out.push_back(name + " refused the API key: copy it again into " + where + "; " + svc.key_place);
-    } else if (r.status == 404 && ends_with(error, "HTTP 404")) {
+    } else if (ends_with(f.error, "HTTP 404")) {
         // A route every running service has was not found: the requests do
         // not reach the service's API, most often for want of its URL base.
         if (s.url_base.empty())
@@ -134,7 +133,7 @@ std::vector<std::string> hints(const App &app, int kind, const std::string &erro
 
 std::vector<std::string> failure_hints(const App &app) {
     if (!app.config_read) return {};
-    return hints(app, app.current, kova_last_error());
+    return hints(app, app.current, last_failure());
 }
 
 }  // namespace cli

@@ -1,8 +1,6 @@
 // A configured service as the commands use it: the configuration it comes
 // from, its transport (TLS, proxy, the request log) and the library
 // configured for it.
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "cli.h"
@@ -28,30 +26,10 @@ void progress(void *user, int64_t received, int64_t expected) {
     static_cast<App *>(user)->progress.report(received, expected);
 }
 
-// Reads the transport's line about each request ("GET <url> -> HTTP 302,
-// 5 bytes, 3 ms, Location: <url>" or "GET <url> -> failed after N ms:
-// <reason>") into the App's last request, for the hints.
+// The transport's line about each request, on stderr with -v. The hints do
+// not read it: what they need, the library reports (last_failure).
 void log_request(void *user, const char *line) {
-    App &app = *static_cast<App *>(user);
-    LastRequest &last = app.last;
-    if (app.o.verbose) out::print(stderr, "kova: %s\n", line);
-    const char *arrow = strstr(line, " -> ");
-    if (!arrow) return;
-    const char *sp = strchr(line, ' ');
-    last.url = sp && sp < arrow ? std::string(sp + 1, arrow) : std::string();
-    const char *outcome = arrow + 4;
-    if (strncmp(outcome, "HTTP ", 5) == 0) {
-        last.status = atoi(outcome + 5);
-        const char *loc = strstr(outcome, ", Location: ");
-        last.location = loc ? loc + 12 : "";
-        last.reason.clear();
-        return;
-    }
-    last.status = 0;
-    last.location.clear();
-    const char *why = strstr(outcome, " ms: ");
-    last.reason = why ? why + 5 : outcome;
-    app.transport_reason = last.reason;
+    if (static_cast<App *>(user)->o.verbose) out::print(stderr, "kova: %s\n", line);
 }
 
 }  // namespace
@@ -144,10 +122,15 @@ bool use_service(App &app, int kind) {
             note_failure(app, KOVA_ERR_NO_IO);
             return false;
         }
-        int32_t rc = service(kind).configure(s.host.c_str(), s.port, s.https ? 1 : 0, s.api_key.c_str());
         // The library puts the URL base into every URL, so the request log,
         // kova_base_url and the errors name the URL actually requested.
-        if (rc == KOVA_OK && !s.url_base.empty()) rc = kova_set_url_base(kind, s.url_base.c_str());
+        int32_t rc;
+        if (!s.url.empty()) {
+            rc = kova_configure_url(kind, s.url.c_str(), s.api_key.c_str());
+        } else {
+            rc = service(kind).configure(s.host.c_str(), s.port, s.https ? 1 : 0, s.api_key.c_str());
+            if (rc == KOVA_OK && !s.url_base.empty()) rc = kova_set_url_base(kind, s.url_base.c_str());
+        }
         if (rc != KOVA_OK) {
             note_failure(app, rc);
             out::print(stderr, "kova: %s (%s)\n", kova_last_error(), setting_origin(app.conf, kind));
@@ -155,8 +138,7 @@ bool use_service(App &app, int kind) {
         }
         c.ready = true;
     }
-    // Through a tap: the CLI reads a little of the answers itself (answers.cpp).
-    kova_set_io(tap(c.tap, net::io(c.transport)));
+    kova_set_io(net::io(c.transport));
     return true;
 }
 

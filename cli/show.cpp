@@ -74,12 +74,15 @@ yyjson_mut_val *warnings_json(const App &app, yyjson_mut_doc *d) {
 
 namespace {
 
+// The transport's own reason for the last call's failure: with
+// KOVA_ERR_TRANSPORT only ("" else).
+const char *transport_reason(int32_t rc) { return rc == KOVA_ERR_TRANSPORT ? kova_last_transport_error() : ""; }
+
 // error, http_code and the transport's reason, as the outcome of `rc`.
-void error_json(const App &app, yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc) {
+void error_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc) {
     yyjson_mut_obj_add_strcpy(d, obj, "error", rc == KOVA_OK ? "" : kova_last_error());
     yyjson_mut_obj_add_int(d, obj, "http_code", kova_last_http_code());
-    if (rc == KOVA_ERR_TRANSPORT && !app.transport_reason.empty())
-        yyjson_mut_obj_add_strcpy(d, obj, "transport_error", app.transport_reason.c_str());
+    if (transport_reason(rc)[0]) yyjson_mut_obj_add_strcpy(d, obj, "transport_error", transport_reason(rc));
 }
 
 }  // namespace
@@ -87,7 +90,7 @@ void error_json(const App &app, yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t 
 void outcome_json(const App &app, yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc) {
     yyjson_mut_obj_add_int(d, obj, "rc", rc);
     yyjson_mut_obj_add_strcpy(d, obj, "result", kova_strerror(rc));
-    error_json(app, d, obj, rc);
+    error_json(d, obj, rc);
     yyjson_mut_obj_add_val(d, obj, "warnings", warnings_json(app, d));
     yyjson_mut_val *hints = yyjson_mut_obj_add_arr(d, obj, "hints");
     if (rc < 0)
@@ -101,7 +104,7 @@ void print_result_json(App &app, int limit, yyjson_mut_doc *extra) {
     const std::string lib = kova_result_json();
     int32_t rc = kova_last_rc();
     JsonOut add;
-    error_json(app, add.doc, add.root, rc);
+    error_json(add.doc, add.root, rc);
     bool cut = limit > 0 && kova_result_count() > limit;
     if (!cut && app.outcome.warnings.empty() && !extra && lib.size() > 2 && lib.back() == '}') {
         // The common case, without reading the document again: the CLI's
@@ -176,8 +179,7 @@ void json_failure(App &app, int status) {
     yyjson_mut_obj_add_strcpy(report.doc, report.root, "error",
                               failure.error.empty() ? kova_strerror(rc) : failure.error.c_str());
     yyjson_mut_obj_add_int(report.doc, report.root, "http_code", kova_last_http_code());
-    if (rc == KOVA_ERR_TRANSPORT && !app.transport_reason.empty())
-        yyjson_mut_obj_add_strcpy(report.doc, report.root, "transport_error", app.transport_reason.c_str());
+    if (transport_reason(rc)[0]) yyjson_mut_obj_add_strcpy(report.doc, report.root, "transport_error", transport_reason(rc));
     yyjson_mut_obj_add_val(report.doc, report.root, "warnings", warnings_json(app, report.doc));
     yyjson_mut_obj_add_int(report.doc, report.root, "exit_status", status);
     report.print(app);
@@ -191,8 +193,7 @@ int finish(App &app, int32_t rc) {
     const char *e = kova_last_error();
     set_failure(app.outcome, rc, e && e[0] ? e : kova_strerror(rc));
     out::print(stderr, "kova: %s\n", e && e[0] ? e : kova_strerror(rc));
-    if (rc == KOVA_ERR_TRANSPORT && !app.transport_reason.empty())
-        out::print(stderr, "kova: the transport said: %s\n", app.transport_reason.c_str());
+    if (transport_reason(rc)[0]) out::print(stderr, "kova: the transport said: %s\n", transport_reason(rc));
     // The library's warnings explain the failure: a refusal carries the
     // service's own words ("Sonarr: RootFolderPath: Folder ... does not exist").
     for (int32_t i = 0; i < kova_warning_count(); ++i) out::print(stderr, "kova:   %s\n", kova_warning(i));
@@ -251,7 +252,6 @@ void show_results(bool releases, int32_t rc, int limit) {
         int32_t dvf = kova_result_download_volume_factor(i);
         ui::Cell fl{dvf == 0 ? "FL" : dvf > 0 && dvf < 1000 ? std::to_string(dvf / 10) + "%" : "", ui::Tone::good};
         std::string last;
-        const ReleaseNote *note = releases ? release_note(kova_result_guid(i)) : nullptr;
         if (releases) {
             char se[32] = "";
             int32_t season = kova_result_season(i), ep = kova_result_episode(i);
@@ -267,14 +267,17 @@ void show_results(bool releases, int32_t rc, int limit) {
                           {kova_result_title(i), ui::Tone::plain},
                           {kova_result_tracker(i), ui::Tone::accent},
                           {sz, ui::Tone::plain},
-                          {note ? note->quality : "", ui::Tone::plain},
+                          {releases ? kova_result_quality(i) : "", ui::Tone::plain},
                           {sp, st},
                           {ui::age(kova_result_publish_date(i)), ui::Tone::plain},
                           fl,
                           {last, ui::Tone::dim}});
-        // A rejected release says why on a line of its own, under its title.
-        if (note && note->rejected)
-            t.notes.push_back({"rejected" + (note->reason.empty() ? std::string() : ": " + note->reason), ui::Tone::warn});
+        // A rejected release says why on a line of its own, under its title:
+        // the service's first reason.
+        if (releases && kova_result_approved(i) == 0)
+            t.notes.push_back({std::string("rejected") + (kova_result_rejection_count(i) > 0 ? ": " : "") +
+                                   kova_result_rejection(i, 0),
+                               ui::Tone::warn});
         else
             t.notes.push_back({});
     }

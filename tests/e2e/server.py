@@ -20,6 +20,7 @@ a failure through the library without any other switch:
     details body, a Servarr validation-failure array, a Jackett error object,
     e500html -> 500 with an HTML page,
     noroot, noprofile -> no root folder, no quality profile,
+    tworoots -> a second root folder, /films/,
     dupprofiles -> a third profile "hd-1080p", a name that differs from
     "HD-1080p" in letter case only,
     rejects -> a second release, one the service rejected,
@@ -103,6 +104,8 @@ def variant_answer(key, path):
     """The answers of the keys that change one route; None where the normal one serves."""
     if key == "noroot" and path == "/api/v3/rootfolder":
         return 200, "application/json", "[]"
+    if key == "tworoots" and path == "/api/v3/rootfolder":
+        return 200, "application/json", json.dumps(ROOTFOLDER + [dict(ROOTFOLDER[0], path="/films/", id=2)])
     if key == "noprofile" and path == "/api/v3/qualityprofile":
         return 200, "application/json", "[]"
     if key == "dupprofiles" and path == "/api/v3/qualityprofile":

@@ -285,8 +285,10 @@ class Cli(unittest.TestCase):
             r = self.run_kova("config", "check", "sonarr", config=self.config({"Sonarr": settings}))
             self.assertEqual(r.returncode, 1, r.stdout)
             self.assertIn("%d %s" % (code, words), r.stdout)
-            if settings.get("UseHttps") == "true":  # the transport's reason is shown
-                self.assertRegex(r.stdout, r"transport: .*certificate")
+            if settings.get("UseHttps") == "true":  # the connection test says what the transport met
+                self.assertIn("hint: 'kova test sonarr' makes the same requests", r.stdout)
+                r = self.run_kova("test", "sonarr", config=self.config({"Sonarr": settings}))
+                self.assertRegex(r.stderr, r"kova: the transport said: GET https://.*certificate")
             # WinHTTP has no CA file: the Windows certificate store decides.
             self.assertEqual("kova: warning: Sonarr.CAFile is not used: the Windows certificate store" in r.stderr,
                              WINDOWS and "CAFile" in settings, r.stderr)
@@ -398,7 +400,7 @@ class Cli(unittest.TestCase):
         self.assertIn("Added to Sonarr as library id 12", r.stdout)
         r = self.run_kova("add", "series", "73587", "--profile", "Bogus", "--yes", config=cfg)
         self.assertEqual(r.returncode, 1)
-        self.assertIn('no quality profile "Bogus"; it has: Any (1), HD-1080p (4)', r.stderr)
+        self.assertIn('kova: Sonarr: no quality profile "Bogus"; Sonarr has: Any (1), HD-1080p (4)', r.stderr)
         self.assertEqual(len([x for x in recorded("w-s") if x["method"] == "POST"]), 2)
 
     def test_adding_a_film(self):
@@ -719,8 +721,8 @@ class Cli(unittest.TestCase):
         self.assertEqual(r.returncode, 0, r.stderr)
         return json.loads(r.stdout)
 
-    # (service, Url as pasted from a browser, the address kova makes of it:
-    #  url, host, port, https, URL base)
+    # (service, Url as pasted from a browser, the address the library makes of
+    #  it: url, host, port, https, URL base)
     URL_FORMS = [
         ("Jackett", "http://127.0.0.1:9117", "http://127.0.0.1:9117", "127.0.0.1", 9117, False, ""),
         ("Sonarr", "https://media.lan/sonarr/", "https://media.lan:443/sonarr", "media.lan", 443, True, "/sonarr"),
@@ -728,28 +730,28 @@ class Cli(unittest.TestCase):
         ("Radarr", "http://media.lan", "http://media.lan:80", "media.lan", 80, False, ""),  # the browser's port
         ("Radarr", "http://[fd00::5]:7878/films", "http://[fd00::5]:7878/films", "fd00::5", 7878, False, "/films"),
         ("Radarr", "  http://h:1//a/b/  ", "http://h:1/a/b", "h", 1, False, "/a/b"),
-        ("Sonarr", "http://h:8989/sonarr#/calendar", "http://h:8989/sonarr", "h", 8989, False, "/sonarr"),
         ("Jackett", "http://h:9117/UI/Dashboard", "http://h:9117", "h", 9117, False, ""),  # its page, not its base
-        ("Jackett", "http://h:9117/jackett/UI/Dashboard#", "http://h:9117/jackett", "h", 9117, False, "/jackett"),
+        ("Jackett", "http://h:9117/jackett/UI/Dashboard", "http://h:9117/jackett", "h", 9117, False, "/jackett"),
     ]
-    # (Url, the words of its refusal)
+    # (Url, the words of its refusal: the first two kova's, the others the library's)
     BAD_URLS = [
-        ("", "empty"),
+        ("", "empty; write the address as http://host:port"),
         ("192.168.1.5:8989", 'no scheme: write "http://192.168.1.5:8989" (or https://)'),
-        ("ftp://h", "the scheme must be http or https"),
-        ("http://", "no host"),
-        ("http://:8989", "no host"),
-        ("http://h:", "no port after the colon"),
-        ("http://h:0", "the port must be a number from 1 to 65535"),
-        ("http://h:65536", "the port must be a number from 1 to 65535"),
-        ("http://h:89x", "the port must be a number from 1 to 65535"),
-        ("http://user:secret@h:8989", "a user name or password does not belong in the address"),
-        ("http://h/sonarr?apikey=1", "a query (?...) does not belong in the address"),
-        ("http://fd00::5:8989", "an IPv6 address goes in brackets: http://[fd00::5:8989]"),
-        ("http://[fd00::5:8989", "no ] after the IPv6 address"),
-        ("http://[fd00::5]8989", "only :PORT may follow the ]"),
-        ("http://h/my sonarr", "the path holds a space"),
-        ("http://my host:8989", "the host holds a space"),
+        ("ftp://h", "Sonarr: invalid URL: the scheme must be http:// or https://"),
+        ("http://", "Sonarr: invalid URL: the host is empty"),
+        ("http://:8989", "Sonarr: invalid URL: the host is empty"),
+        ("http://h:", "Sonarr: invalid URL: the port is not a number from 1 to 65535"),
+        ("http://h:0", "Sonarr: invalid URL: the port is not a number from 1 to 65535"),
+        ("http://h:65536", "Sonarr: invalid URL: the port is not a number from 1 to 65535"),
+        ("http://h:89x", "Sonarr: invalid URL: the port is not a number from 1 to 65535"),
+        ("http://user:secret@h:8989", "Sonarr: invalid URL: it holds user information"),
+        ("http://h/sonarr?apikey=1", "Sonarr: invalid URL: it has a query"),
+        ("http://h:8989/sonarr#/calendar", "Sonarr: invalid URL: it has a fragment"),
+        ("http://fd00::5:8989", "; an IPv6 address goes in brackets: http://[fd00::5:8989]"),
+        ("http://[fd00::5:8989", "Sonarr: invalid URL: the IPv6 address in brackets is not one"),
+        ("http://[fd00::5]8989", "Sonarr: invalid URL: the host is followed by something other than a port"),
+        ("http://h/my sonarr", "Sonarr: invalid URL base"),
+        ("http://my host:8989", "Sonarr: invalid host"),
     ]
 
     def test_a_url_member_as_pasted_from_a_browser(self):
@@ -764,11 +766,13 @@ class Cli(unittest.TestCase):
         for i, (url, words) in enumerate(self.BAD_URLS):
             r = self.run_kova("test", "sonarr", config=self.config({"Sonarr": {"Url": url, "APIKey": "k"}}))
             self.assertEqual(r.returncode, 2, url)
-            self.assertIn('Sonarr.Url "%s": %s' % (url, words), r.stderr)
+            self.assertIn('Sonarr.Url "%s": ' % url, r.stderr)
+            self.assertIn(words, r.stderr, url)
             if i < 4:  # the environment's Url goes through the same reader
                 r = self.run_kova("test", "sonarr", env={"KOVA_SONARR_URL": url or " ", "KOVA_SONARR_API_KEY": "k"})
                 self.assertEqual(r.returncode, 2, url)
-                self.assertIn('KOVA_SONARR_URL "%s": %s' % (url or " ", words), r.stderr)
+                self.assertIn('KOVA_SONARR_URL "%s": ' % (url or " "), r.stderr)
+                self.assertIn(words, r.stderr, url)
         # Url or the parts, never both: no order between them would be obvious.
         for part, value in (("Host", "h"), ("Port", 8989), ("UseHttps", False), ("UrlBase", "/s")):
             r = self.run_kova("test", config=self.config({"Sonarr": {"Url": "http://h:1", part: value, "APIKey": "k"}}))
@@ -1002,57 +1006,64 @@ class Cli(unittest.TestCase):
     def test_hints_for_the_common_failures_of_a_setup(self):
         http, https, closed = self.p["http"], self.p["https"], closed_port()
         trust = {"Insecure": True} if WINDOWS else {"CAFile": native(os.path.join(DIR, "ca.pem"))}
-        cases = [  # (service, settings, the hint, settings that follow the hint and work; None: nothing to follow)
+        redirect = ("%s answered with a redirect (HTTP %d); kova follows no redirect, so that the API key goes nowhere "
+                    "else, and is not told where it points: run the command again with -v, whose line for this "
+                    "request ends with the redirect's Location, and give that address, less its /api/ path, as the "
+                    "service's address (https? a URL base?)")
+        # config check's settings handler reports no HTTP status and no
+        # transport reason: for those it points to the connection test.
+        to_test = ("'kova test %s' makes the same requests and says what the transport met (why no answer came, an "
+                   "answer's status, a redirect), with a hint when one fits")
+        cases = [  # (service, settings, the hint, config check's when another; settings that follow the hint and work)
             ("Sonarr", {"Url": "https://127.0.0.1:%d" % http, "APIKey": "h-tls"},
              'is UseHttps right for this port? 127.0.0.1 port %d does not seem to speak TLS; if it serves plain '
-             'HTTP: "Url": "http://127.0.0.1:%d"' % (http, http),
+             'HTTP: "Url": "http://127.0.0.1:%d"' % (http, http), to_test % "sonarr",
              {"Url": "http://127.0.0.1:%d" % http, "APIKey": "h-tls"}),
             ("Sonarr", dict(self.svc("h-plain"), Port=https, Insecure=True),
              'is UseHttps right for this port? 127.0.0.1 port %d gave no HTTP answer, as a TLS port does '
-             'to plain HTTP; if it serves HTTPS: "UseHttps": true' % https,
+             'to plain HTTP; if it serves HTTPS: "UseHttps": true' % https, to_test % "sonarr",
              dict(self.svc("h-plain"), Port=https, Insecure=True, UseHttps=True)),
             ("Radarr", {"Url": "http://127.0.0.1:%d" % closed, "APIKey": "h-refused"},
              "nothing answers at 127.0.0.1 port %d: is Radarr running, and on that port? (Radarr listens on 7878 "
-             "unless its settings say otherwise)" % closed, None),
+             "unless its settings say otherwise)" % closed, to_test % "radarr", None),
             ("Sonarr", self.svc("k401"), 'Sonarr refused the API key: copy it again into "APIKey" in CONFIG; '
-                                         'Sonarr shows it in Settings > General > Security > API Key', None),
+                                         'Sonarr shows it in Settings > General > Security > API Key', None, None),
             ("Jackett", self.svc("k403"), "Jackett refused the API key: copy it again into \"APIKey\" in CONFIG; "
-                                          "Jackett shows its API Key at the top of its dashboard", None),
+                                          "Jackett shows its API Key at the top of its dashboard", None, None),
             ("Sonarr", {"Url": "http://127.0.0.1:%d" % http, "APIKey": "needbase-h"},
              'Sonarr answered 404 Not Found: if it sits behind a reverse proxy under a path (a URL base), put that '
              'path in its address, e.g. "Url": "http://127.0.0.1:%d/sonarr"; Sonarr shows it in Settings > '
-             'General > Host > URL Base' % http,
+             'General > Host > URL Base' % http, None,
              {"Url": "http://127.0.0.1:%d/sonarr" % http, "APIKey": "needbase-h"}),
             ("Radarr", {"Url": "http://127.0.0.1:%d/radar" % http, "APIKey": "needbase-h2"},
              "Radarr answered 404 Not Found under the URL base /radar: is that the path Radarr answers at? Radarr "
-             "shows it in Settings > General > Host > URL Base", None),
+             "shows it in Settings > General > Host > URL Base", None, None),
             ("Radarr", {"Url": "http://127.0.0.1:%d" % http, "APIKey": "redirect-https-h"},
-             'Radarr answered with a redirect (HTTP 301) to https://localhost:%d/api/v3/rootfolder?apikey=***; kova '
-             'follows no redirect, so that the API key goes nowhere else. Give the address it names: '
-             '"Url": "https://localhost:%d"' % (https, https),
+             redirect % ("Radarr", 301), to_test % "radarr",
              dict({"Url": "https://localhost:%d" % https, "APIKey": "redirect-https-h"}, **trust)),
-            ("Jackett", self.svc("redirect-base-h"),
-             'Jackett answered with a redirect (HTTP 302) to http://127.0.0.1:%d/sonarr/api/v2.0/indexers/all/results/'
-             'torznab/api?apikey=***&t=indexers&configured=true; kova follows no redirect, so that the API key goes '
-             'nowhere else. Give the address it names: "Url": "http://127.0.0.1:%d/sonarr" in place of Host, Port, '
-             'UseHttps and UrlBase' % (http, http),
+            ("Jackett", self.svc("redirect-base-h"), redirect % ("Jackett", 302), to_test % "jackett",
              {"Url": "http://127.0.0.1:%d/sonarr" % http, "APIKey": "redirect-base-h"}),
         ]
-        for service, settings, hint, fixed in cases:
+        for service, settings, hint, check_hint, fixed in cases:
             cfg = self.config({service: settings})
             hint = hint.replace("CONFIG", native(cfg))
+            check_hint = check_hint or hint
             kind = service.lower()
             r = self.run_kova("config", "check", kind, config=cfg)
             self.assertEqual(r.returncode, 1, r.stdout)
-            self.assertIn("hint: " + hint + "\n", r.stdout)
+            self.assertIn("hint: " + check_hint + "\n", r.stdout)
             doc = json.loads(self.run_kova("config", "check", kind, "--json", config=cfg).stdout)
-            self.assertEqual(doc[kind]["hints"], [hint])
+            self.assertEqual(doc[kind]["hints"], [check_hint])
             r = self.run_kova("test", kind, config=cfg)
             self.assertEqual(r.returncode, 1)
             self.assertIn("kova: hint: " + hint + "\n", r.stderr)
             doc = json.loads(self.run_kova("test", kind, "--json", config=cfg).stdout)
             self.assertEqual(doc[kind]["hints"], [hint])
-            self.assertNotIn(settings["APIKey"] + "&", r.stdout + r.stderr)  # a Location's key stays hidden
+            if "redirect" in settings["APIKey"]:  # -v names the Location, its key hidden
+                r = self.run_kova("test", kind, "-v", config=cfg)
+                self.assertRegex(r.stderr, r"kova: GET http://127\.0\.0\.1:%d/\S+ -> HTTP 30[12], .*, Location: "
+                                           r"\S+/api/\S+apikey=\*\*\*" % http)
+                self.assertNotIn(settings["APIKey"] + "&", r.stdout + r.stderr)
             if fixed:
                 r = self.run_kova("config", "check", kind, config=self.config({service: fixed}))
                 self.assertEqual(r.returncode, 0, (fixed, r.stdout + r.stderr))
@@ -1110,21 +1121,19 @@ class Cli(unittest.TestCase):
         """Each case runs without --yes and with it: the same exit status and
         the same message, and nothing written when either refuses."""
         cases = [  # key, command, exit status, words on stderr
-            ("r-root", ["add", "series", "73587", "--root", "/"], 2, 'add: --root "/" leaves no folder'),
-            ("r-root", ["add", "movie", "603", "--root", "//\\"], 2, "leaves no folder"),
-            ("r-root", ["get", "movie", "tt0133093", "--root", "/"], 2, 'get: --root "/" leaves no folder'),
+            ("r-root", ["get", "movie", "tt0133093", "--root", "/"], 1,
+             "kova: Radarr get: / is not one of Radarr's root folders: /data/media"),
+            ("r-root", ["get", "movie", "tt0133093", "--root", "/films"], 1, "/films is not one of Radarr's root folders"),
             ("r-prof", ["add", "series", "73587", "--profile", "Bogus"], 1,
-             'Sonarr has no quality profile "Bogus"; it has: Any (1), HD-1080p (4)'),
-            ("r-prof", ["add", "series", "73587", "--profile", ""], 1, 'no quality profile ""'),
+             'kova: Sonarr: no quality profile "Bogus"; Sonarr has: Any (1), HD-1080p (4)'),
             ("r-prof", ["get", "series", "tt0052520", "--season", "1", "--profile", "Bogus"], 1,
-             'Sonarr has no quality profile "Bogus"'),
-            # In the library already: a profile typed must still exist.
-            ("r-prof", ["get", "movie", "tt0063350", "--profile", "Bogus"], 1, 'Radarr has no quality profile "Bogus"'),
+             'kova: Sonarr get: no quality profile "Bogus"; Sonarr has: Any (1), HD-1080p (4)'),
             ("dupprofiles", ["add", "series", "73587", "--profile", "Hd-1080P"], 1,
-             '--profile "Hd-1080P" could be any of HD-1080p (4), hd-1080p (6)'),
+             'quality profile "Hd-1080P" could be any of HD-1080p (4), hd-1080p (6): give its id or its exact name'),
             ("noroot", ["add", "series", "73587"], 1, "Sonarr has no root folder; give one with --root"),
-            ("noroot", ["get", "movie", "tt0133093"], 1, "Radarr has no root folder; give one with --root"),
-            ("noprofile", ["add", "movie", "603"], 1, "Radarr has no quality profile"),
+            ("noroot", ["get", "movie", "tt0133093"], 1, "kova: Radarr: no root folder, refusing to add at '/'"),
+            ("noprofile", ["add", "movie", "603"], 1, "kova: Radarr: no quality profile"),
+            ("noprofile", ["get", "movie", "tt0133093"], 1, "kova: Radarr: no quality profile\n"),
             ("k500", ["add", "series", "73587"], 1, "kova: Sonarr rootfolder: HTTP 500"),
             ("r-imdb", ["get", "movie", "xyz"], 2, 'get: "xyz" is not an IMDb id'),
         ]
@@ -1137,25 +1146,40 @@ class Cli(unittest.TestCase):
                 self.assertNotIn("Would add", r.stdout, args)
             self.assertEqual(runs[0].stderr, runs[1].stderr, args)
             self.assertFalse(self.posts(key), args)
+        # Whether a root folder of an add by id leaves a folder once trimmed
+        # is the library's to say, when the add is about to be sent: the dry
+        # run can only warn that it is not one of the service's.
+        cfg = self.config({"Sonarr": self.svc("r-slash")})
+        r = self.run_kova("add", "series", "73587", "--root", "/", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("kova: warning: / is not one of Sonarr's root folders (/data/media): Sonarr may refuse it", r.stderr)
+        r = self.run_kova("add", "series", "73587", "--root", "//\\", "--yes", config=cfg)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("kova: Sonarr add: empty root folder", r.stderr)
+        self.assertFalse(self.posts("r-slash"))
 
     def test_a_dry_run_says_what_yes_then_does(self):
         """A profile name means one thing in both runs, and the library gets
-        its id; --root goes to get as to add; a root folder the service does
-        not list is warned about in both runs."""
-        cases = [  # key, command, what the dry run says, (root, profile) of the add
+        its id; a root folder the service does not list is warned about in
+        both runs of an add; get's dry run names the item's folder."""
+        cases = [  # key, command, what the dry run says, (root, profile, path) of the add
             ("d-case", ["add", "series", "73587", "--profile", "hd-1080p"],
-             "under /data/media with quality profile HD-1080p (4)", ("/data/media", 4)),
+             "under /data/media with quality profile HD-1080p (4)", ("/data/media", 4, None)),
             ("dupprofiles", ["add", "series", "73587", "--profile", "hd-1080p"],
-             "with quality profile hd-1080p (6)", ("/data/media", 6)),
+             "with quality profile hd-1080p (6)", ("/data/media", 6, None)),
             ("d-id", ["add", "movie", "603", "--profile", "4", "--root", "/data/media/"],
-             "under /data/media with quality profile HD-1080p (4)", ("/data/media", 4)),
+             "under /data/media with quality profile HD-1080p (4)", ("/data/media", 4, None)),
+            ("d-films", ["add", "movie", "603", "--root", "/films/"],
+             "under /films/ with quality profile Any (1)", ("/films", 1, None)),
             ("d-get", ["get", "series", "tt0052520", "--season", "1", "--episode", "5", "--profile", "HD-1080P"],
-             "Would add it (unmonitored, no automatic search) under /data/media with quality profile HD-1080p (4)",
-             ("/data/media", 4)),
-            ("d-getroot", ["get", "movie", "tt0133093", "--root", "/films", "--profile", "any"],
-             "under /films with quality profile Any (1)", ("/films", 1)),
+             "Would add it (unmonitored, no automatic search) with quality profile HD-1080p (4)\n"
+             "in the folder /data/media/thetwilightzone-tt0052520,\nthen search releases for S01E05.\n",
+             ("/data/media", 4, "/data/media/thetwilightzone-tt0052520")),
+            ("tworoots", ["get", "movie", "tt0133093", "--root", "/films/", "--profile", "any"],
+             "with quality profile Any (1)\nin the folder /films/thematrix-tt0133093,",
+             ("/films", 1, "/films/thematrix-tt0133093")),
         ]
-        for key, args, says, (root, profile) in cases:
+        for key, args, says, (root, profile, path) in cases:
             cfg = self.config({"Sonarr": self.svc(key), "Radarr": self.svc(key)})
             dry = self.run_kova(*args, config=cfg)
             self.assertEqual(dry.returncode, 0, (args, dry.stderr))
@@ -1165,14 +1189,47 @@ class Cli(unittest.TestCase):
             real = self.run_kova(*args, "--yes", config=cfg)
             self.assertEqual(real.returncode, 0, (args, real.stderr))
             self.assertEqual(dry.stderr, real.stderr, args)  # the same warnings
-            self.assertEqual("not one of" in real.stderr, root == "/films", real.stderr)
+            self.assertEqual("not one of" in real.stderr, key == "d-films", real.stderr)
             body = json.loads(self.posts(key)[0]["body"])
             self.assertEqual((body["rootFolderPath"], body["qualityProfileId"]), (root, profile), args)
+            if path:
+                self.assertEqual(body["path"], path)
+                self.assertIn("as library id", real.stdout)
         r = self.run_kova("get", "movie", "tt0133093", "--root", "/films", "--json",
-                          config=self.config({"Radarr": self.svc("d-json")}))
+                          config=self.config({"Radarr": self.svc("tworoots")}))
         doc = json.loads(r.stdout)
-        self.assertEqual((doc["dry_run"], doc["would_add"], doc["root"], doc["profile"]), (True, True, "/films", 1))
-        self.assertEqual(doc["warnings"], ["/films is not one of Radarr's root folders (/data/media): Radarr may refuse it"])
+        self.assertEqual((doc["dry_run"], doc["would_add"], doc["root"], doc["profile"], doc["path"]),
+                         (True, True, "/films", 1, "/films/thematrix-tt0133093"))
+        doc = json.loads(self.run_kova("get", "movie", "tt0133093", "--yes", "--json",
+                                       config=self.config({"Radarr": self.svc("d-json")})).stdout)
+        self.assertEqual((doc["added"], doc["library_id"], doc["path"]), (True, 44, "/data/media/thematrix-tt0133093"))
+
+    def test_get_adds_monitored_with_monitor(self):
+        """--monitor: the add asks the service to monitor the season asked for
+        (or the film) and to search for it; without it, nothing is."""
+        cases = [  # kind, IMDb id, options, members of the body
+            ("series", "tt0052520", ["--season", "1", "--monitor"],
+             {"monitored": True, "seasons": [{"seasonNumber": 1, "monitored": True}],
+              "addOptions": {"monitor": "unknown", "searchForMissingEpisodes": True,
+                             "searchForCutoffUnmetEpisodes": False}}),
+            ("series", "tt0052520", ["--season", "1"],
+             {"monitored": False, "seasons": [{"seasonNumber": 1, "monitored": False}],
+              "addOptions": {"monitor": "none", "searchForMissingEpisodes": False,
+                             "searchForCutoffUnmetEpisodes": False}}),
+            ("movie", "tt0133093", ["--monitor"],
+             {"monitored": True, "addOptions": {"searchForMovie": True, "monitor": "movieOnly"}}),
+        ]
+        for i, (kind, imdb, options, members) in enumerate(cases):
+            key = "mon-%d" % i
+            cfg = self.config({"Sonarr": self.svc(key), "Radarr": self.svc(key)})
+            dry = self.run_kova("get", kind, imdb, *options, config=cfg)
+            self.assertEqual(dry.returncode, 0, dry.stderr)
+            self.assertIn("monitored, and" if "--monitor" in options else "unmonitored, no automatic search",
+                          dry.stdout)
+            r = self.run_kova("get", kind, imdb, *options, "--yes", config=cfg)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            body = json.loads(self.posts(key)[0]["body"])
+            self.assertEqual({k: body[k] for k in members}, members, (kind, options))
 
     def test_a_missing_episode_falls_back_visibly_or_not_at_all(self):
         cfg = self.config({"Sonarr": self.svc("ep-s")})
@@ -1181,8 +1238,7 @@ class Cli(unittest.TestCase):
             (["--episode", "9"], 0,
              "Sonarr has no episode S01E09 in season 1: these are the releases for the whole season\n"
              "Sonarr: 1 release for season 1\n", "", "seriesId=12&seasonNumber=1"),
-            (["--episode", "9", "--exact"], 1, None,
-             "kova: Sonarr has no episode S01E09 in season 1 of series 12 (--exact: the whole season was not searched)",
+            (["--episode", "9", "--exact"], 1, "  Get all episodes for series 12\n", "kova: Sonarr: episode S1E9 not found\n",
              None),
             (["--episode", "5", "--exact"], 0, "Sonarr: 1 release for S01E05\n", "", "episodeId=905"),
             ([], 0, "Sonarr: 1 release for season 1\n", "", "seriesId=12&seasonNumber=1"),
@@ -1191,10 +1247,7 @@ class Cli(unittest.TestCase):
             before = len(recorded("ep-s"))
             r = self.run_kova(*base, *options, config=cfg)
             self.assertEqual(r.returncode, status, (options, r.stderr))
-            if out is None:
-                self.assertEqual(r.stdout, "", options)
-            else:
-                self.assertIn(out, r.stdout, options)
+            self.assertIn(out, r.stdout, options)
             self.assertIn(err, r.stderr, options)
             searches = [x["query"] for x in recorded("ep-s")[before:] if x["path"] == "/api/v3/release"]
             self.assertEqual(searches, ["apikey=ep-s&" + sent] if sent else [], options)
@@ -1251,8 +1304,8 @@ class Cli(unittest.TestCase):
             (["search", "--imdb", "xyz"], cfg, 2, -10, 0, '"xyz" is not an IMDb id'),
             (["releases", "series", "12", "--season", "1"], k500, 1, -2, 500, "Sonarr release search: HTTP 500"),
             (["releases", "movie", "31"], cfg, 1, -1, 0, "Radarr release search: transport failure"),
-            (["add", "series", "73587", "--profile", "Bogus"], cfg, 1, -6, 200, 'no quality profile "Bogus"'),
-            (["add", "series", "73587", "--root", "/"], cfg, 2, -10, 0, "leaves no folder"),
+            (["add", "series", "73587", "--profile", "Bogus"], cfg, 1, -10, 0, 'no quality profile "Bogus"'),
+            (["add", "series", "73587", "--root", "/", "--yes"], cfg, 1, -10, 200, "empty root folder"),
             (["releases", "series", "12", "--season", "1", "--grab", "3"], cfg, 1, -6, 200, "there is no release 3"),
             (["lookup", "movie", "tt9999999"], self.config({"Radarr": self.svc("jf-r")}, name="r.json"), 1, -6, 404,
              "Radarr lookup: movie not found"),
@@ -1306,26 +1359,41 @@ class Cli(unittest.TestCase):
             text = self.run_kova(*args, "--limit", limit, config=cfg).stdout
             self.assertEqual(len(re.findall(r"^  \d+  Row", text, re.M)), shown)
 
-    def test_config_check_json_carries_the_transport_reason(self):
-        cfg = self.config({"Radarr": {"Host": "127.0.0.1", "APIKey": "cj-r", "Port": 1},
+    def test_the_transport_reason_and_its_hint_come_from_the_library(self):
+        """Nothing listens: the library's message, then what the transport
+        said (kova_last_transport_error) and the hint drawn from it. The
+        settings handler of config check reports neither: it points to the
+        connection test."""
+        closed = closed_port()
+        cfg = self.config({"Radarr": {"Url": "http://127.0.0.1:%d" % closed, "APIKey": "tr-r"},
                            "Sonarr": self.svc("k401")})
-        r = self.run_kova("config", "check", config=cfg)
+        hint = ("nothing answers at 127.0.0.1 port %d: is Radarr running, and on that port? (Radarr listens on 7878 "
+                "unless its settings say otherwise)" % closed)
+        r = self.run_kova("releases", "movie", "31", config=cfg)
         self.assertEqual(r.returncode, 1)
-        line = [x for x in r.stdout.splitlines() if "transport:" in x][0]
-        # The transport's reason, said once (libcurl's detail ends with its
-        # own summary).
-        if not WINDOWS:
-            self.assertEqual(line.count("Couldn't connect to server"), 1, line)
+        said = [x for x in r.stderr.splitlines() if x.startswith("kova: the transport said: ")]
+        self.assertEqual(len(said), 1, r.stderr)
+        self.assertTrue(said[0].startswith("kova: the transport said: GET http://127.0.0.1:%d/api/v3/release?apikey=***"
+                                           % closed), said)
+        if not WINDOWS:  # said once (libcurl's detail ends with its own summary)
+            self.assertEqual(said[0].count("Couldn't connect to server"), 1, said)
+        self.assertIn("kova: Radarr release search: transport failure\n", r.stderr)
+        self.assertIn("kova: hint: " + hint + "\n", r.stderr)
+        doc = json.loads(self.run_kova("releases", "movie", "31", "--json", config=cfg).stdout)
+        self.assertEqual((doc["rc"], doc["http_code"]), (-1, 0))
+        self.assertEqual(doc["transport_error"], said[0].split("the transport said: ", 1)[1])
+
         doc = json.loads(self.run_kova("config", "check", "--json", config=cfg).stdout)
-        self.assertEqual(doc["radarr"]["transport_error"], line.split("transport: ", 1)[1])
-        self.assertEqual((doc["radarr"]["code"], doc["radarr"]["http_code"]), (-4, 0))
-        self.assertEqual((doc["sonarr"]["code"], doc["sonarr"]["http_code"]), (-1, 401))
-        self.assertIn("HTTP 401", doc["sonarr"]["error"])
-        self.assertNotIn("transport_error", doc["sonarr"])
-        r = self.run_kova("test", "radarr", config=cfg)
-        said = [x for x in r.stderr.splitlines() if "the transport said" in x][0]
-        ms = lambda text: re.sub(r"\d+ ms", "N ms", text)  # noqa: E731 (timings differ between runs)
-        self.assertEqual(ms(said), "kova: the transport said: " + ms(doc["radarr"]["transport_error"]))
+        self.assertEqual((doc["radarr"]["code"], doc["radarr"]["error"]), (-4, "Radarr rootfolder: transport failure"))
+        self.assertEqual(doc["radarr"]["hints"], ["'kova test radarr' makes the same requests and says what the "
+                                                  "transport met (why no answer came, an answer's status, a redirect), "
+                                                  "with a hint when one fits"])
+        self.assertEqual((doc["sonarr"]["code"], doc["sonarr"]["error"]),
+                         (-1, "Sonarr rootfolder: HTTP 401 (API key rejected)"))
+        self.assertTrue(doc["sonarr"]["hints"][0].startswith("Sonarr refused the API key"))
+        doc = json.loads(self.run_kova("test", "radarr", "--json", config=cfg).stdout)["radarr"]
+        self.assertEqual(doc["hints"], [hint])
+        self.assertIn("Couldn't connect" if not WINDOWS else "GET http://127.0.0.1", doc["transport_error"])
 
     def test_release_tables_show_quality_and_rejections(self):
         cfg = self.config({"Sonarr": self.svc("rejects"), "Radarr": self.svc("rejects")})
