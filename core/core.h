@@ -57,6 +57,10 @@ inline constexpr int32_t max_lookup = 100000;
 inline constexpr int32_t max_profiles = 10000;
 inline constexpr int32_t max_roots = 10000;
 inline constexpr int32_t max_categories = 4096;
+inline constexpr int32_t max_queue = 10000;     // entries of a download queue
+inline constexpr int32_t max_queue_pages = 40;  // pages asked for, of queue_page_size records
+inline constexpr int32_t queue_page_size = 250;
+inline constexpr int32_t max_calendar = 100000; // entries of a calendar
 inline constexpr int32_t default_timeout_ms = 100000;
 
 // Service kinds are the public KOVA_JACKETT, KOVA_SONARR, KOVA_RADARR and
@@ -104,6 +108,10 @@ void strbuf_puts(strbuf *b, const char *s);
 void strbuf_free(strbuf *b);
 char *url_encode(const char *s);
 void uuid4(char out[37]);
+// Unix seconds as an ISO 8601 UTC time, "2026-12-10T20:30:00Z", for years
+// 1970 to 9999 (seconds from 0 to max_utc_seconds; others are clamped).
+inline constexpr int64_t max_utc_seconds = INT64_C(253402300799); // 9999-12-31T23:59:59Z
+void iso_utc(int64_t seconds, char out[21]);
 // A copy of text in a buffer of its own (mem_alloc), followed by
 // YYJSON_PADDING_SIZE zero bytes (the first is its NUL), so that the JSON
 // reader can read it in place; *n receives its length. len is the text's

@@ -349,4 +349,28 @@ void redact_text(const char *text, const char *secret, char out[warn_size]) {
     out[o] = '\0';
 }
 
+void iso_utc(int64_t seconds, char out[21]) {
+    if (seconds < 0) seconds = 0;
+    if (seconds > max_utc_seconds) seconds = max_utc_seconds;
+    int64_t days = seconds / 86400, rest = seconds % 86400;
+    // The civil date of a day count (days since 1970-01-01), in eras of 400
+    // years that start on 1 March, so that a leap day ends its year.
+    int64_t z = days + 719468, era = z / 146097, doe = z - era * 146097;
+    int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100), mp = (5 * doy + 2) / 153;
+    int64_t day = doy - (153 * mp + 2) / 5 + 1, month = mp < 10 ? mp + 3 : mp - 9;
+    int64_t year = yoe + era * 400 + (month <= 2);
+    const int64_t parts[] = {year / 100, year % 100, month, day, rest / 3600, rest / 60 % 60, rest % 60};
+    const char seps[] = {'\0', '-', '-', 'T', ':', ':', 'Z'};
+    char *o = out;
+    for (int i = 0; i < 7; ++i) {
+        if (i > 1) *o++ = seps[i - 1];
+        o[0] = static_cast<char>('0' + parts[i] / 10);
+        o[1] = static_cast<char>('0' + parts[i] % 10);
+        o += 2;
+    }
+    *o++ = 'Z';
+    *o = '\0';
+}
+
 } // namespace kova

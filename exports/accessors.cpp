@@ -17,6 +17,14 @@ const lookup_entry *lookup_at(int32_t i) {
     const lookup_list &l = current().lookups;
     return i >= 0 && i < l.count ? &l.entries[i] : nullptr;
 }
+const queue_entry *queue_at(int32_t i) {
+    const queue_list &q = current().queue;
+    return i >= 0 && i < q.count ? &q.entries[i] : nullptr;
+}
+const calendar_entry *calendar_at(int32_t i) {
+    const calendar_list &c = current().calendar;
+    return i >= 0 && i < c.count ? &c.entries[i] : nullptr;
+}
 const char *text(const char *s) { return s ? s : empty_text; }
 } // namespace
 
@@ -26,6 +34,18 @@ const char *text(const char *s) { return s ? s : empty_text; }
     KOVA_API const char *fn(int32_t i) {        \
         const auto *e = at(i);                  \
         return e ? text(e->field) : empty_text; \
+    }
+#define KV_INT64(fn, at, field)        \
+    KOVA_API int64_t fn(int32_t i) {   \
+        const auto *e = at(i);         \
+        return e ? e->field : -1;      \
+    }
+#define KV_BYTES(fn, at, field)                                        \
+    KOVA_API int32_t fn(int32_t i, uint64_t *out) {                    \
+        const auto *e = at(i);                                         \
+        if (!e || e->field < 0) return ERR_NOT_FOUND;                  \
+        if (out) *out = static_cast<uint64_t>(e->field);               \
+        return OK;                                                     \
     }
 #define KV_INT(fn, at, field, missing) \
     KOVA_API int32_t fn(int32_t i) {   \
@@ -160,5 +180,35 @@ KV_TEXT(kova_indexer_error, indexer_at, error)
 KV_INT(kova_indexer_status, indexer_at, status, -1)
 KV_INT(kova_indexer_results, indexer_at, results, -1)
 KOVA_API int32_t kova_indexers_errored(void) { return current().rs.indexers_errored; }
+
+KOVA_API int32_t kova_queue_count(void) { return current().queue.count; }
+KV_INT(kova_queue_id, queue_at, id, -1)
+KV_TEXT(kova_queue_title, queue_at, title)
+KV_INT(kova_queue_library_id, queue_at, library_id, -1)
+KV_INT(kova_queue_season, queue_at, season, -1)
+KV_INT(kova_queue_episode, queue_at, episode, -1)
+KV_TEXT(kova_queue_status, queue_at, status)
+KV_BYTES(kova_queue_size, queue_at, size)
+KV_BYTES(kova_queue_left, queue_at, left)
+KOVA_API int32_t kova_queue_progress(int32_t i) {
+    const queue_entry *e = queue_at(i);
+    return e ? queue_progress(*e) : -1;
+}
+KV_INT64(kova_queue_eta, queue_at, eta)
+KV_TEXT(kova_queue_message, queue_at, message)
+KV_TEXT(kova_queue_client, queue_at, client)
+KV_TEXT(kova_queue_protocol, queue_at, protocol)
+
+KOVA_API int32_t kova_calendar_count(void) { return current().calendar.count; }
+KV_TEXT(kova_calendar_title, calendar_at, title)
+KV_TEXT(kova_calendar_series, calendar_at, series)
+KV_INT(kova_calendar_season, calendar_at, season, -1)
+KV_INT(kova_calendar_episode, calendar_at, episode, -1)
+KV_INT64(kova_calendar_date, calendar_at, date)
+KV_TEXT(kova_calendar_kind, calendar_at, kind)
+KV_INT(kova_calendar_has_file, calendar_at, has_file, -1)
+KV_INT(kova_calendar_monitored, calendar_at, monitored, -1)
+KV_INT(kova_calendar_library_id, calendar_at, library_id, -1)
+KV_TEXT(kova_calendar_imdb, calendar_at, imdb)
 
 } // extern "C"

@@ -138,4 +138,20 @@ KOVA_API int32_t kova_radarr_grab_release(int32_t index) {
     return frame_end(do_grab(frame_begin(), KOVA_RADARR, index));
 }
 
+KOVA_API int32_t kova_sonarr_queue(int32_t series_id) {
+    return frame_end(do_queue(frame_begin(), KOVA_SONARR, series_id));
+}
+
+KOVA_API int32_t kova_radarr_queue(int32_t movie_id) {
+    return frame_end(do_queue(frame_begin(), KOVA_RADARR, movie_id));
+}
+
+KOVA_API int32_t kova_sonarr_calendar(int64_t start, int64_t end) {
+    return frame_end(do_calendar(frame_begin(), KOVA_SONARR, start, end));
+}
+
+KOVA_API int32_t kova_radarr_calendar(int64_t start, int64_t end) {
+    return frame_end(do_calendar(frame_begin(), KOVA_RADARR, start, end));
+}
+
 } // extern "C"

@@ -1532,6 +1532,165 @@ KOVA_API kova_session *kova_session_current(void);
 KOVA_API void kova_session_free(kova_session *s);
 
 /* ===================================================================== */
+/* Extensions (KOVA_1.6): the download queue and the calendar             */
+/* ===================================================================== */
+
+/*
+ * After the add: Sonarr's and Radarr's download queues and calendars. Each
+ * operation fills a list of its own and leaves the result set alone, so that
+ * a host can show releases and the queue together. A failed call leaves the
+ * list as it was.
+ */
+
+/**
+ Reads Sonarr's download queue, every page of it (GET /api/v3/queue, with the episodes and the
+ downloads Sonarr has not matched to a series).
+
+ The pages are followed up to the total Sonarr announces, and no further; a page with nothing
+ new ends the reading early, and at most 40 pages of 250 are asked for (a warning says so).
+
+ @param series_id Only the entries of this series when above 0; all entries for 0.
+ @return A result code: KOVA_OK (also for an empty queue), KOVA_ERR_INVALID_ARG for a negative
+    id, or the request's and the answer's codes.
+ */
+KOVA_API int32_t kova_sonarr_queue(int32_t series_id);
+
+/**
+ Reads Radarr's download queue, every page of it, like kova_sonarr_queue.
+
+ @param movie_id Only the entries of this film when above 0; all entries for 0.
+ @return A result code.
+ */
+KOVA_API int32_t kova_radarr_queue(int32_t movie_id);
+
+/** @return The entries of the last queue read. */
+KOVA_API int32_t kova_queue_count(void);
+
+/** @return The id of queue entry i; 0 when it has none, -1 out of range. */
+KOVA_API int32_t kova_queue_id(int32_t i);
+
+/** @return The release title of queue entry i; "" when absent or out of range. */
+KOVA_API const char *kova_queue_title(int32_t i);
+
+/** @return The series id or film id of queue entry i; 0 when the service has not matched it
+    to one, -1 out of range. */
+KOVA_API int32_t kova_queue_library_id(int32_t i);
+
+/** @return The season of queue entry i; -1 when unknown, for films, or out of range. */
+KOVA_API int32_t kova_queue_season(int32_t i);
+
+/** @return The episode of queue entry i; -1 when unknown, for films, or out of range. */
+KOVA_API int32_t kova_queue_episode(int32_t i);
+
+/**
+ The state of queue entry i as one word a host can map: "queued", "downloading", "paused",
+ "importing", "imported", "completed", "warning", "failed", "delay", or the service's own status
+ lower-cased when none fits.
+
+ @return The word; "" out of range.
+ */
+KOVA_API const char *kova_queue_status(int32_t i);
+
+/**
+ Size of the download of queue entry i in bytes.
+
+ @param size_out Receives the size, when not NULL.
+ @return 0 with the size stored; KOVA_ERR_NOT_FOUND, with nothing written, when i is out of
+    range or the size is unknown.
+ */
+KOVA_API int32_t kova_queue_size(int32_t i, uint64_t *size_out);
+
+/**
+ Bytes of queue entry i still to download.
+
+ @param left_out Receives the bytes, when not NULL.
+ @return 0 with the bytes stored; KOVA_ERR_NOT_FOUND, with nothing written, when i is out of
+    range or they are unknown.
+ */
+KOVA_API int32_t kova_queue_left(int32_t i, uint64_t *left_out);
+
+/** @return How far queue entry i is, in thousandths (0 to 1000, from its size and the bytes
+    left); -1 when unknown or out of range. */
+KOVA_API int32_t kova_queue_progress(int32_t i);
+
+/** @return When queue entry i should be done, in seconds since 1970-01-01T00:00:00Z; -1 when
+    the service gave no time, or out of range. */
+KOVA_API int64_t kova_queue_eta(int32_t i);
+
+/** @return What went wrong with queue entry i: the service's error message, or its status
+    messages joined with "; "; "" when none, or out of range. */
+KOVA_API const char *kova_queue_message(int32_t i);
+
+/** @return The download client of queue entry i; "" when absent or out of range. */
+KOVA_API const char *kova_queue_client(int32_t i);
+
+/** @return The protocol of queue entry i ("torrent", "usenet"); "" when absent or out of range. */
+KOVA_API const char *kova_queue_protocol(int32_t i);
+
+/**
+ Reads Sonarr's calendar: the episodes that air from start to end, monitored or not, with their
+ series (GET /api/v3/calendar).
+
+ @param start The first moment, in seconds since 1970-01-01T00:00:00Z.
+ @param end The last moment; not before start, at most 366 days after it, before the year 10000.
+ @return A result code: KOVA_ERR_INVALID_ARG for a span that is reversed, over a year, or out of
+    range; or the request's and the answer's codes.
+ */
+KOVA_API int32_t kova_sonarr_calendar(int64_t start, int64_t end);
+
+/**
+ Reads Radarr's calendar: the films with a release (in cinemas, digital, physical) from start to
+ end, monitored or not.
+
+ @param start The first moment, in seconds since 1970-01-01T00:00:00Z.
+ @param end The last moment; as for kova_sonarr_calendar.
+ @return A result code.
+ */
+KOVA_API int32_t kova_radarr_calendar(int64_t start, int64_t end);
+
+/** @return The entries of the last calendar read, in date order. */
+KOVA_API int32_t kova_calendar_count(void);
+
+/** @return The episode's or the film's title of calendar entry i; "" when absent or out of
+    range. */
+KOVA_API const char *kova_calendar_title(int32_t i);
+
+/** @return The series' title of calendar entry i; "" for films, or out of range. */
+KOVA_API const char *kova_calendar_series(int32_t i);
+
+/** @return The season of calendar entry i; -1 for films, or out of range. */
+KOVA_API int32_t kova_calendar_season(int32_t i);
+
+/** @return The episode of calendar entry i; -1 for films, or out of range. */
+KOVA_API int32_t kova_calendar_episode(int32_t i);
+
+/**
+ The date of calendar entry i: an episode's air time; a film's earliest release that falls
+ inside the span asked for.
+
+ @return Seconds since 1970-01-01T00:00:00Z; -1 when none, or out of range.
+ */
+KOVA_API int64_t kova_calendar_date(int32_t i);
+
+/** @return What the date of calendar entry i is: "episode", "cinema", "digital" or "physical";
+    "" for a film with no release inside the span, or out of range. */
+KOVA_API const char *kova_calendar_kind(int32_t i);
+
+/** @return 1 when the item of calendar entry i has its file, 0 when not; -1 unknown or out of
+    range. */
+KOVA_API int32_t kova_calendar_has_file(int32_t i);
+
+/** @return 1 when calendar entry i is monitored, 0 when not; -1 unknown or out of range. */
+KOVA_API int32_t kova_calendar_monitored(int32_t i);
+
+/** @return The series id or film id of calendar entry i; 0 when absent, -1 out of range. */
+KOVA_API int32_t kova_calendar_library_id(int32_t i);
+
+/** @return The IMDb id of calendar entry i's series or film as the service sent it
+    ("tt0944947"); "" when absent or out of range. */
+KOVA_API const char *kova_calendar_imdb(int32_t i);
+
+/* ===================================================================== */
 /* Named values (additive: macros only; the numbers never change)         */
 /* ===================================================================== */
 

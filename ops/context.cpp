@@ -16,6 +16,8 @@ void context_free(context *ctx) {
     lookup_free(ctx);
     arr_settings_free(ctx);
     get_report_free(&ctx->get);
+    queue_list_free(&ctx->queue);
+    calendar_list_free(&ctx->calendar);
     core_free(ctx);
     context_init(ctx);
 }

@@ -48,6 +48,8 @@ struct context : core_context {
     profile_list profiles;
     int32_t profiles_of; // the service the profiles are of
     get_report get;
+    queue_list queue;       // the last queue read, beside the result set
+    calendar_list calendar; // the last calendar read
 };
 
 // A context in the zero state: every member zero, match -1.
@@ -111,6 +113,11 @@ int32_t do_prowlarr_test(context *ctx);
 int32_t do_prowlarr_search(context *ctx, const char *imdb, const char *title, const char *query, int32_t type,
                            int32_t season, int32_t episode);
 int32_t do_parse_torznab(context *ctx, const char *xml);
+// Sonarr's or Radarr's download queue (ops/queue.cpp), every page of it:
+// the entries of library item `item`, or all of them for 0, into ctx->queue.
+int32_t do_queue(context *ctx, int32_t kind, int32_t item);
+// Their calendar from start to end (Unix seconds) into ctx->calendar.
+int32_t do_calendar(context *ctx, int32_t kind, int64_t start, int64_t end);
 
 // ---------------------------------------------------------------------------
 // Shared by the operation source files only

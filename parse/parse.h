@@ -270,6 +270,82 @@ bool read_first_profile(yyjson_val *profiles, int32_t *id, const char **name);
 
 // An id taken from a service answer counts only from 1 to 2147483646.
 bool read_id(yyjson_val *v, int32_t *out);
+
+// ---------------------------------------------------------------------------
+// Download queues and calendars (parse/queue.cpp, calendar.cpp)
+// ---------------------------------------------------------------------------
+// One download of a queue. Texts are owned and never null in a completed
+// entry ("" when absent).
+struct queue_entry {
+    char *title;
+    char *status;   // the word a host maps (status_word in parse/queue.cpp)
+    char *message;  // errorMessage, or the status messages joined with "; "
+    char *client;
+    char *protocol;
+    int64_t size;   // bytes; -1 unknown
+    int64_t left;   // bytes still to come; -1 unknown
+    int64_t eta;    // Unix seconds; -1 none
+    int32_t id;     // the queue entry's id; 0 none
+    int32_t library_id;
+    int32_t season; // -1 unknown, and for films
+    int32_t episode;
+};
+struct queue_list {
+    queue_entry *entries;
+    int32_t count;
+    int32_t cap;
+};
+void queue_list_free(queue_list *q);
+// Per mille done, from the size and what is left; -1 when either is unknown.
+int32_t queue_progress(const queue_entry &e);
+// What reading a queue's pages remembers between them: the ids of every
+// record read, kept or not.
+struct queue_reader {
+    int32_t *seen; // a hash set (0: a free slot)
+    int32_t seen_cap;
+    int32_t seen_count;
+};
+void queue_reader_free(queue_reader *r);
+// What one page held: the total the service announced (-1 when it sent
+// none), its records, those not read on an earlier page, and whether the
+// list is full (max_queue).
+struct queue_page {
+    int64_t total;
+    int32_t records;
+    int32_t fresh;
+    bool full;
+};
+// Appends the records of one queue page (a {page, totalRecords, records}
+// object, or a bare array of records) that are new and, when item is above
+// 0, of that library item (seriesId for series, movieId for films).
+int32_t read_queue_page(diagnostics *diag, const char *service, yyjson_val *page, int32_t item, bool series,
+                        queue_list *q, queue_reader *reader, queue_page *out);
+
+// One item of a calendar. Texts are owned and never null in a completed
+// entry; kind is a constant ("episode", "cinema", "digital", "physical",
+// or "" for a film with no release inside the span).
+struct calendar_entry {
+    char *title;
+    char *series;
+    char *imdb;
+    const char *kind;
+    int64_t date;       // Unix seconds; -1 none
+    int32_t season;     // -1 for films
+    int32_t episode;
+    int32_t has_file;   // 1, 0, -1 unknown
+    int32_t monitored;  // 1, 0, -1 unknown
+    int32_t library_id; // 0 none
+};
+struct calendar_list {
+    calendar_entry *entries;
+    int32_t count;
+};
+void calendar_list_free(calendar_list *c);
+// The episodes (series) or films of a calendar answer's array, at most
+// max_calendar, in date order; a film's date is its earliest release within
+// [start, end] (Unix seconds). On failure *out holds those read so far.
+int32_t read_calendar(diagnostics *diag, yyjson_val *items, bool series, int64_t start, int64_t end,
+                      calendar_list *out);
 // The library id of the item whose ext_key member is ext_id; 0 when none.
 int32_t find_library_id(yyjson_val *items, const char *ext_key, int32_t ext_id);
 // The id of episode `episode` of season `season` in an episode list; 0 when none.

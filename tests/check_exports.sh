@@ -106,6 +106,35 @@ ext[5]="kova_session_bind
 kova_session_current
 kova_session_free
 kova_session_new"
+ext[6]="kova_calendar_count
+kova_calendar_date
+kova_calendar_episode
+kova_calendar_has_file
+kova_calendar_imdb
+kova_calendar_kind
+kova_calendar_library_id
+kova_calendar_monitored
+kova_calendar_season
+kova_calendar_series
+kova_calendar_title
+kova_queue_client
+kova_queue_count
+kova_queue_episode
+kova_queue_eta
+kova_queue_id
+kova_queue_left
+kova_queue_library_id
+kova_queue_message
+kova_queue_progress
+kova_queue_protocol
+kova_queue_season
+kova_queue_size
+kova_queue_status
+kova_queue_title
+kova_radarr_calendar
+kova_radarr_queue
+kova_sonarr_calendar
+kova_sonarr_queue"
 if [ "$api" = KOVA_API ] && [ "$imports_only" = 0 ]; then
   for v in "${!ext[@]}"; do
     want_names=${ext[$v]}
