@@ -37,6 +37,7 @@ constexpr int32_t warnings = 64;        // warnings of one call
 constexpr size_t log_text = 1023;       // bytes of one test-log text
 constexpr size_t message = 511;         // bytes of a warning or the error text
 constexpr int32_t dvf = 1000000;        // download volume factor, thousandths
+constexpr int32_t queue = 10000;        // entries of a download queue
 constexpr int32_t default_timeout_ms = 100000;
 } // namespace fuzz_limits
 
@@ -324,6 +325,26 @@ inline void check_lists() {
         if (i < 0 || i == qp) FUZZ_CHECK(kova_quality_profile_id(i) == -1);
     }
     check_text(kova_rootfolder());
+    int32_t queue = kova_queue_count();
+    FUZZ_CHECK(queue >= 0 && queue <= fuzz_limits::queue);
+    for (int32_t i = -1; i <= queue; ++i) {
+        bool in = i >= 0 && i < queue;
+        check_text(kova_queue_title(i));
+        check_text(kova_queue_status(i));
+        check_text(kova_queue_message(i));
+        int32_t progress = kova_queue_progress(i);
+        FUZZ_CHECK(progress >= -1 && progress <= 1000);
+        if (!in) FUZZ_CHECK(kova_queue_id(i) == -1 && kova_queue_eta(i) == -1 && *kova_queue_status(i) == '\0');
+    }
+    int32_t days = kova_calendar_count();
+    FUZZ_CHECK(days >= 0);
+    for (int32_t i = -1; i <= days; ++i) {
+        bool in = i >= 0 && i < days;
+        check_text(kova_calendar_title(i));
+        check_text(kova_calendar_series(i));
+        if (in && i > 0 && kova_calendar_date(i) >= 0) FUZZ_CHECK(kova_calendar_date(i - 1) >= 0 && kova_calendar_date(i - 1) <= kova_calendar_date(i));
+        if (!in) FUZZ_CHECK(kova_calendar_date(i) == -1 && *kova_calendar_kind(i) == '\0');
+    }
     int32_t logs = kova_test_log_count();
     FUZZ_CHECK(logs >= 0 && logs <= fuzz_limits::log_entries);
     for (int32_t i = -1; i <= logs; ++i) {

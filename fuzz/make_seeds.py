@@ -119,3 +119,14 @@ w('sequence', 'seed-host-sonarr', u8(2) + u8(11 | 0x20) + u8(0) + text('[{"path"
 w('sequence', 'seed-add-order', u8(15 | 0x80) + u8(0) + u8(3) + u8(0) + u8(5) + u8(0) + u8(15 | 0x80) + u8(0) + u8(3) + u8(0)
     + fake_set(6, '[{"tvdbId":1,"cleanTitle":"x","imdbId":"tt0000123"}]') + fake_set(7, '{"id":9}') + u8(15 | 0x80) + u8(0) + u8(3) + u8(0)
     + u8(23) + u8(0) + u8(4 | 0x20) + u8(4) + u8(7) + u8(13 | 0x80) + u8(0))
+# --- download queues and calendars: the first byte picks the call (1: Sonarr,
+# 2: calendar, 8: one item); each answer is 7 and a raw text, or a page the
+# target builds from the bytes that follow.
+fixtures = os.path.join(os.path.dirname(root), '..', 'tests', 'fixtures', 'arr')
+recorded = lambda name: open(os.path.join(fixtures, name), 'rb').read()
+w('queue', 'seed-sonarr-v4-recorded', u8(1) + u8(7) + text(recorded('sonarr-v4-queue-stalled-qbittorrent-2026.json'), True))
+w('queue', 'seed-radarr-recorded', u8(8) + u8(311 % 4) + u8(7) + text(recorded('radarr-queue-goodfellas-deluge-2022.json'), True))
+w('queue', 'seed-radarr-calendar-recorded', u8(2) + u8(7) + text(recorded('radarr-calendar-raydonovan-notimetodie-2022.json'), True))
+w('queue', 'seed-sonarr-pages', u8(1) + (u8(0) + u8(3) + bytes(range(1, 120))) * 3)
+w('queue', 'seed-sonarr-calendar', u8(3 | 8) + u8(0) + u8(4) + bytes(range(7, 200)))
+w('queue', 'seed-bare-list', u8(0) + u8(0x80) + u8(2) + bytes(range(40, 140)))

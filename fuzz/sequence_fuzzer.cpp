@@ -38,6 +38,10 @@ const char *const k_urls[] = {
     "http://p:9696/api/v1/indexer?apikey=k",
     "http://p:9696/api/v1/indexerstatus?apikey=k",
     "http://p:9696/api/v1/search?apikey=k",
+    "http://s:8989/api/v3/queue?apikey=k&page=1&pageSize=250&includeUnknownSeriesItems=true&includeEpisode=true",
+    "http://r:7878/api/v3/queue?apikey=k&page=1&pageSize=250&includeUnknownMovieItems=true",
+    "http://s:8989/api/v3/calendar?apikey=k&start=2025-12-10T00:00:00Z&end=2025-12-17T00:00:00Z&unmonitored=true&includeSeries=true",
+    "http://r:7878/api/v3/calendar?apikey=k&start=2025-12-10T00:00:00Z&end=2025-12-17T00:00:00Z&unmonitored=true",
 };
 constexpr size_t k_nurls = sizeof k_urls / sizeof k_urls[0];
 
@@ -327,14 +331,19 @@ int one_input(const uint8_t *data, size_t size) {
         }
         case 30: {
             int32_t rc;
-            switch ((op >> 5) % 3) {
+            const int64_t day = 86400, start = 1765324800;
+            switch ((op >> 5) % 7) {
             case 0: rc = kova_prowlarr_test(); break;
             case 1: rc = kova_prowlarr_grab_release(arg_int(in)); break;
-            default: {
+            case 2: {
                 std::string text = in.text(1024);
                 rc = kova_parse_prowlarr(text.c_str());
                 break;
             }
+            case 3: rc = kova_sonarr_queue(arg_int(in)); break;
+            case 4: rc = kova_radarr_queue(arg_int(in)); break;
+            case 5: rc = kova_sonarr_calendar(start, start + 7 * day); break;
+            default: rc = kova_radarr_calendar(start + arg_int(in), start + 7 * day); break;
             }
             check_code(rc, false);
             break;

@@ -134,3 +134,24 @@ TEST(Uuid4, FallsBackToSplitMixWhenTheSystemSourceFails) {
     fault_random(0);
     EXPECT_EQ(seen.size(), 4u); // the counter makes every fallback distinct
 }
+
+// Against the reader of dates: moments spread over a century with leap and
+// century years go there and back, and the ends of the range are clamped.
+TEST(IsoUtc, WritesWhatTheDateReaderReadsBack) {
+    char out[21];
+    struct Case {
+        int64_t seconds;
+        const char *text;
+    } cases[] = {{0, "1970-01-01T00:00:00Z"},           {951782400, "2000-02-29T00:00:00Z"},
+                 {1765412999, "2025-12-11T00:29:59Z"},  {4107542399, "2100-02-28T23:59:59Z"},
+                 {max_utc_seconds, "9999-12-31T23:59:59Z"}, {-5, "1970-01-01T00:00:00Z"},
+                 {max_utc_seconds + 1, "9999-12-31T23:59:59Z"}};
+    for (const Case &c : cases) {
+        iso_utc(c.seconds, out);
+        EXPECT_STREQ(out, c.text) << c.seconds;
+    }
+    for (int64_t s = 946684800 - 3 * 86400; s < 4107542400 + 400 * 86400; s += 86400 * 37 + 3671) {
+        iso_utc(s, out);
+        ASSERT_EQ(parse_iso(out), s * 1000) << out;
+    }
+}

@@ -13,6 +13,7 @@
 #include "fuzz/jackett_fuzzer.cpp"
 #include "fuzz/releases_fuzzer.cpp"
 #include "fuzz/prowlarr_fuzzer.cpp"
+#include "fuzz/queue_fuzzer.cpp"
 #include "fuzz/sequence_fuzzer.cpp"
 #include "fuzz/torznab_fuzzer.cpp"
 #include "fuzz/validate_fuzzer.cpp"
@@ -20,7 +21,7 @@
 
 // The targets mirror the library's limits; they must agree with its own.
 static_assert(fuzz_limits::rows == max_rows && fuzz_limits::lookup == max_lookup &&
-              fuzz_limits::profiles == max_profiles && fuzz_limits::categories == max_categories &&
+              fuzz_limits::profiles == max_profiles && fuzz_limits::queue == max_queue && fuzz_limits::categories == max_categories &&
               fuzz_limits::log_entries == max_log && fuzz_limits::warnings == max_warnings &&
               fuzz_limits::log_text == log_size - 1 && fuzz_limits::message == err_size - 1 &&
               fuzz_limits::message == warn_size - 1 &&
@@ -38,7 +39,7 @@ constexpr target k_targets[] = {
     {"jackett", jackett_fuzzer::one_input},   {"releases", releases_fuzzer::one_input}, {"prowlarr", prowlarr_fuzzer::one_input},
     {"torznab", torznab_fuzzer::one_input},   {"validate", validate_fuzzer::one_input},
     {"configure", configure_fuzzer::one_input}, {"workflow", workflow_fuzzer::one_input},
-    {"sequence", sequence_fuzzer::one_input},
+    {"sequence", sequence_fuzzer::one_input}, {"queue", queue_fuzzer::one_input},
 };
 
 fs::path corpora() { return fs::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz" / "corpora"; }

@@ -563,6 +563,29 @@ TEST_F(OomSweep, Prowlarr) {
     });
 }
 
+// The queue over several pages (with the ids of every page remembered) and
+// the calendars.
+TEST_F(OomSweep, QueueAndCalendar) {
+    const std::string radarr = fixture("arr/radarr-queue-goodfellas-deluge-2022.json");
+    const std::string sonarr = fixture("arr/sonarr-v4-queue-stalled-qbittorrent-2026.json");
+    const std::string films = fixture("arr/radarr-calendar-raydonovan-notimetodie-2022.json");
+    const std::string page = "pageSize=250&includeUnknownSeriesItems=true&includeEpisode=true";
+    sweep_all({
+        {"Radarr queue", [=, this] { answer(R("/api/v3/queue", "page=1&pageSize=250&includeUnknownMovieItems=true"), 200, radarr); },
+         [] { return kova_radarr_queue(0); }, KOVA_OK},
+        {"Sonarr queue, pages", [=, this] {
+             answer(S("/api/v3/queue", "page=1&" + page), 200, sonarr);
+             answer(S("/api/v3/queue", "page=2&" + page), 200, R"({"totalRecords":90,"records":[{"id":5,"seriesId":14}]})");
+             answer(S("/api/v3/queue", "page=3&" + page), 200, sonarr);
+         },
+         [] { return kova_sonarr_queue(14); }, KOVA_OK},
+        {"Radarr calendar", [=, this] {
+             answer(R("/api/v3/calendar", "start=2021-12-01T00:00:00Z&end=2022-01-31T00:00:00Z&unmonitored=true"), 200, films);
+         },
+         [] { return kova_radarr_calendar(1638316800, 1643587200); }, KOVA_OK},
+    });
+}
+
 // The accessors that build their texts on request degrade to "", and the
 // next call works again.
 TEST_F(OomSweep, DetailsBuiltOnRequest) {
