@@ -73,6 +73,10 @@ int32_t http_request(core_context *ctx, const kova_io *io, int32_t kind, http_me
         mem_free(copy);
         return fail(ctx, ERR_TRANSPORT, "%s %s: transport failure", name, label);
     }
+    // A transport may explain a refusal in its own words too (a rate limit
+    // and when to retry, a redirect's target): the host gets that beside the
+    // service's own explanation.
+    if ((status < 200 || status > 299) && terr && *terr) redact_text(terr, svc.api_key, ctx->transport_err);
     release_out(io, terr);
     if (copy_failed) return fail_oom(ctx);
     *body_out = copy;

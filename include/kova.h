@@ -1274,9 +1274,11 @@ KOVA_API int32_t kova_quality_profile_find(const char *profile);
 
  The library's code and message (KOVA_ERR_TRANSPORT, kova_last_error) are as before; this is
  what the transport said, made valid UTF-8, with every API key redacted ("***"), at most 511
- bytes. Per call, like kova_last_error.
+ bytes. A transport's text about a refusal it received (a status outside 2xx: "rate limited,
+ retry after 30 s") is kept too. Per call, like kova_last_error.
 
- @return The text; "" when the last call had no transport failure.
+ @return The text; "" when the last call had no transport failure and no refusal the transport
+    explained.
  */
 KOVA_API const char *kova_last_transport_error(void);
 

@@ -51,6 +51,35 @@ TEST(Request, ARefusalIsOneWarningBesideTheUnchangedResult) {
 namespace {
 using TransportReason = OpsTest;
 
+// A transport's own words about an answer it received (a rate limit, a
+// redirect) come with a refusal, redacted; with a success they are ignored.
+TEST(TransportReasonOfAnAnswer, ComesWithARefusalOnly) {
+    context ctx;
+    context_init(&ctx);
+    RecordingIo rec;
+    ctx.io = &rec.io;
+    ASSERT_EQ(service_configure(&ctx, KOVA_SONARR, "s", 0, 0, "secretkey123"), OK);
+    const struct {
+        int32_t status;
+        const char *said;
+        const char *kept;
+    } cases[] = {
+        {429, "rate limited, retry after 30 s", "rate limited, retry after 30 s"},
+        {302, "redirected to http://x/?apikey=secretkey123", "redirected to http://x/?apikey=***"},
+        {500, "", ""},
+        {200, "chatter", ""},
+    };
+    for (const auto &c : cases) {
+        begin_call(&ctx);
+        rec.fallback = RecordingIo::Answer{0, c.status, "{}", c.said, true};
+        char *body = nullptr;
+        request(&ctx, KOVA_SONARR, http_method::get, "/api/v3/rootfolder", nullptr, nullptr, "rootfolder", &body);
+        mem_free(body);
+        EXPECT_STREQ(ctx.transport_err, c.kept) << c.status;
+    }
+    context_free(&ctx);
+}
+
 TEST_F(TransportReason, IsTheTransportsOwnTextRedactedPerCall) {
     ASSERT_EQ(kova_sonarr_configure("s", 0, 0, "secretkey123"), KOVA_OK);
     const std::string roots = "http://s:8989/api/v3/rootfolder?apikey=secretkey123";
