@@ -3,26 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
-#include "parse/parse.h"
+#include "parse/values.h"
 
 namespace kova {
 
 namespace {
-const char *str_of(yyjson_val *obj, const char *key) {
-    yyjson_val *v = obj_iget(obj, key);
-    return yyjson_is_str(v) ? unsafe_yyjson_get_str(v) : "";
-}
-
 // A date member as Unix seconds; -1 when absent or unreadable.
 int64_t seconds_of(yyjson_val *obj, const char *key) {
-    const char *text = str_of(obj, key);
+    const char *text = str_member(obj, key);
     int64_t ms = *text ? parse_iso(text) : -1;
     return ms >= 0 ? ms / 1000 : -1;
-}
-
-int32_t number_or(yyjson_val *v, int32_t none) {
-    int64_t n;
-    return val_int(v, &n) && n >= 0 && n <= INT32_MAX ? static_cast<int32_t>(n) : none;
 }
 
 int32_t tristate(yyjson_val *v) { return yyjson_is_bool(v) ? (unsafe_yyjson_get_bool(v) ? 1 : 0) : -1; }
@@ -47,18 +37,18 @@ int64_t film_date(yyjson_val *film, int64_t start, int64_t end, const char **kin
 
 int32_t fill_entry(diagnostics *diag, calendar_entry *e, yyjson_val *obj, bool series, int64_t start,
                    int64_t end) {
-    e->title = text_dup(str_of(obj, "title"));
+    e->title = text_dup(str_member(obj, "title"));
     yyjson_val *show = obj_iget(obj, "series");
-    e->series = text_dup(series ? str_of(show, "title") : "");
-    e->imdb = text_dup(str_of(series ? show : obj, "imdbId"));
+    e->series = text_dup(series ? str_member(show, "title") : "");
+    e->imdb = text_dup(str_member(series ? show : obj, "imdbId"));
     if (!e->title || !e->series || !e->imdb) return fail_oom(diag);
     e->has_file = tristate(obj_iget(obj, "hasFile"));
     e->monitored = tristate(obj_iget(obj, "monitored"));
     e->library_id = 0;
     read_id(obj_iget(obj, series ? "seriesId" : "id"), &e->library_id);
     if (series) {
-        e->season = number_or(obj_iget(obj, "seasonNumber"), -1);
-        e->episode = number_or(obj_iget(obj, "episodeNumber"), -1);
+        e->season = count_or(obj_iget(obj, "seasonNumber"), -1);
+        e->episode = count_or(obj_iget(obj, "episodeNumber"), -1);
         e->date = seconds_of(obj, "airDateUtc");
         if (e->date < 0) e->date = seconds_of(obj, "airDate");
         e->kind = "episode";

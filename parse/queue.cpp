@@ -4,26 +4,15 @@
 #include <cctype>
 #include <cstring>
 
-#include "parse/parse.h"
+#include "parse/values.h"
 
 namespace kova {
 
 namespace {
-// The text of a string member, "" for anything else.
-const char *str_of(yyjson_val *obj, const char *key) {
-    yyjson_val *v = obj_iget(obj, key);
-    return yyjson_is_str(v) ? unsafe_yyjson_get_str(v) : "";
-}
-
 // A count or size from the service: -1 when absent, negative or no number.
 int64_t non_negative(yyjson_val *v) {
     int64_t n;
     return val_int(v, &n) && n >= 0 ? n : -1;
-}
-
-int32_t number_or(yyjson_val *v, int32_t none) {
-    int64_t n;
-    return val_int(v, &n) && n >= 0 && n <= INT32_MAX ? static_cast<int32_t>(n) : none;
 }
 
 // The word of a record's state. The download's own state first (imported,
@@ -32,9 +21,9 @@ int32_t number_or(yyjson_val *v, int32_t none) {
 // then its tracking status, then its plain status; the service's own status
 // lower-cased when no word fits.
 const char *status_word(yyjson_val *rec, char *own, size_t size) {
-    const char *status = str_of(rec, "status");
-    const char *state = str_of(rec, "trackedDownloadState");
-    const char *tracked = str_of(rec, "trackedDownloadStatus");
+    const char *status = str_member(rec, "status");
+    const char *state = str_member(rec, "trackedDownloadState");
+    const char *tracked = str_member(rec, "trackedDownloadStatus");
     if (ieq(state, "imported")) return "imported";
     if (ieq(state, "importing") || ieq(state, "importPending")) return "importing";
     if (ieq(state, "failed") || ieq(state, "failedPending") || ieq(status, "failed")) return "failed";
@@ -52,7 +41,7 @@ const char *status_word(yyjson_val *rec, char *own, size_t size) {
 
 // errorMessage, else the texts of every status message joined with "; ".
 char *message_of(yyjson_val *rec) {
-    const char *error = str_of(rec, "errorMessage");
+    const char *error = str_member(rec, "errorMessage");
     if (*error) return text_dup(error);
     buf_guard out;
     strbuf_puts(&out.b, "");
@@ -114,23 +103,23 @@ void entry_free(queue_entry *e) {
 
 int32_t fill_entry(diagnostics *diag, queue_entry *e, yyjson_val *rec, bool series) {
     char own[64];
-    e->title = text_dup(str_of(rec, "title"));
+    e->title = text_dup(str_member(rec, "title"));
     e->status = text_dup(status_word(rec, own, sizeof own));
     e->message = message_of(rec);
-    e->client = text_dup(str_of(rec, "downloadClient"));
-    e->protocol = text_dup(str_of(rec, "protocol"));
+    e->client = text_dup(str_member(rec, "downloadClient"));
+    e->protocol = text_dup(str_member(rec, "protocol"));
     if (!e->title || !e->status || !e->message || !e->client || !e->protocol) return fail_oom(diag);
     e->size = non_negative(obj_iget(rec, "size"));
     e->left = non_negative(obj_iget(rec, "sizeleft"));
-    const char *eta = str_of(rec, "estimatedCompletionTime");
+    const char *eta = str_member(rec, "estimatedCompletionTime");
     int64_t ms = *eta ? parse_iso(eta) : -1;
     e->eta = ms >= 0 ? ms / 1000 : -1;
     e->season = e->episode = -1;
     if (series) {
         yyjson_val *episode = obj_iget(rec, "episode");
-        e->season = number_or(obj_iget(rec, "seasonNumber"), -1);
-        if (e->season < 0) e->season = number_or(obj_iget(episode, "seasonNumber"), -1);
-        e->episode = number_or(obj_iget(episode, "episodeNumber"), -1);
+        e->season = count_or(obj_iget(rec, "seasonNumber"), -1);
+        if (e->season < 0) e->season = count_or(obj_iget(episode, "seasonNumber"), -1);
+        e->episode = count_or(obj_iget(episode, "episodeNumber"), -1);
     }
     return OK;
 }

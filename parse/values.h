@@ -30,6 +30,20 @@ const char *imdb_digits(const char *in, size_t max, size_t *n);
 // document): the same result, the usual shape read faster.
 int64_t parse_iso_len(const char *s, size_t len);
 
+// The text of obj's string member key (matched as obj_iget matches it); ""
+// for any other value or none.
+inline const char *str_member(yyjson_val *obj, const char *key) {
+    yyjson_val *v = obj_iget(obj, key);
+    return yyjson_is_str(v) ? unsafe_yyjson_get_str(v) : "";
+}
+
+// A count or number from 0 to INT32_MAX (numbers as texts too); none for
+// anything else.
+inline int32_t count_or(yyjson_val *v, int32_t none) {
+    int64_t n;
+    return val_int(v, &n) && n >= 0 && n <= INT32_MAX ? static_cast<int32_t>(n) : none;
+}
+
 template <class T> T load_word(const unsigned char *p) {
     T v;
     memcpy(&v, p, sizeof v);
