@@ -84,9 +84,9 @@ class Release:
     protocol: str = _detail("text")
     """"torrent" or "usenet"; "" when unknown."""
     indexer_id: Optional[int] = _detail("count")
-    # Where the row was read from, for get(): the binding's count of calls
-    # that replace the library's results, and the row's index then.
-    _generation: int = dc_field(default=0, repr=False, compare=False)
+    # Where the row was read from, for get(): its context and that context's
+    # count of calls that replace the results then, and the row's index.
+    _origin: Any = dc_field(default=None, repr=False, compare=False)
     _index: int = dc_field(default=-1, repr=False, compare=False)
 
     @property
@@ -105,11 +105,12 @@ class Release:
         """Any member of this row's answer object by a dotted path
         ("quality.revision.version", "languages.0.name": each key exact, then
         in any letter case; a number indexes an array) as text, "" when
-        absent. Only while this row's set is still the library's current
-        result: after another operation it raises ``RuntimeError``. Needs a
-        libkova that exports kova_result_path."""
-        from . import _current_row_text
-        return _current_row_text(self._generation, self._index, "kova_result_path", path)
+        absent. It reads the library's row, in the context (session) the row
+        came from, so only while this row's set is still that context's
+        current result: after another operation there it raises
+        ``RuntimeError``. Needs a libkova that exports kova_result_path."""
+        from ._reading import current_row_text
+        return current_row_text(self._origin, self._index, "kova_result_path", path)
 
 
 @dataclass(frozen=True)
@@ -218,7 +219,7 @@ class ResultSet(Outcome, _Rows):
     indexers_errored: int = 0
     json: str = "{}"
     """The result document as the library wrote it (compact JSON)."""
-    _generation: int = dc_field(default=0, repr=False, compare=False)
+    _origin: Any = dc_field(default=None, repr=False, compare=False)
 
     def to_dict(self) -> Dict[str, Any]:
         """The result document: {"stage","rc","results","indexers","indexers_errored","warnings"}."""
@@ -226,11 +227,11 @@ class ResultSet(Outcome, _Rows):
 
     def field(self, index: int, name: str) -> str:
         """Any member of row ``index``'s JSON object by key (exact, then
-        case-insensitive) as text, "" when absent. Only while this is still
-        the library's current result: after another operation it raises
-        ``RuntimeError``."""
-        from . import _current_row_text
-        return _current_row_text(self._generation, index, "kova_result_field", name)
+        case-insensitive) as text, "" when absent. Like ``Release.get``,
+        only while this is still its context's current result: after
+        another operation there it raises ``RuntimeError``."""
+        from ._reading import current_row_text
+        return current_row_text(self._origin, index, "kova_result_field", name)
 
 
 @dataclass(frozen=True, eq=False)

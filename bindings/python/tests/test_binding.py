@@ -99,6 +99,8 @@ class Optional_(unittest.TestCase):
             with self.assertRaises(kova.TransportError) as caught:
                 kova.connection_test("sonarr")
             self.assertEqual(caught.exception.transport_error, "")
+            with self.assertRaises(kova.FunctionUnavailableError):
+                kova.Session()
         finally:
             _native._native = current
 

@@ -26,7 +26,7 @@ class Recorder:
 
 
 def installed_table():
-    return kova._transport
+    return kova._context.DEFAULT.transport
 
 
 class PythonTransport(unittest.TestCase):
