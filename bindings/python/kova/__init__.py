@@ -26,9 +26,10 @@ answer had none) with ``stage``, ``indexers``, ``warnings``, ``http_code``,
 is a sequence of ``LookupEntry``; a ``ConnectionReport`` is the test log.
 Every text is copied out of the library before the call returns.
 
-Errors: a negative result code raises a subclass of ``KovaError``
-(``NotConfigured``, ``AuthError``, ``NotFound``, ``Empty``,
-``TransportError``...). ``PARTIAL`` (some indexers failed) is not an error: the
+Errors: a negative result code raises a subclass of ``KovaError``, which
+also derives from the built-in exception for its kind (``TransportError`` is
+a ``ConnectionError``, ``AuthError`` a ``PermissionError``, ``NotFound`` a
+``LookupError``...). ``PARTIAL`` (some indexers failed) is not an error: the
 result has ``partial == True``. A Jackett or Prowlarr search
 that finds nothing at any stage raises ``Empty``, as the library reports it.
 
@@ -45,7 +46,7 @@ from . import _native
 from ._context import Session
 from ._errors import (AuthError, Empty, HttpError, IndexersFailed, InvalidArgument, JsonError,
                       KovaError, NoTransport, NotArmed, NotConfigured, NotFound, OutOfMemory,
-                      TransportError)
+                      TransportError, TransportTimeout)
 from ._native import FunctionUnavailableError, LibraryNotFoundError, Native
 from ._operations import (SEARCH_ANY, SEARCH_MOVIE, SEARCH_TV, Validation, arm_library_writes,
                           connection_test, disarm_library_writes, imdb_numeric,
@@ -97,7 +98,7 @@ __all__ = [
     "Outcome", "ResultSet", "Release", "Indexer", "IndexerList", "Lookup", "LookupEntry",
     "ConnectionReport", "TestLogEntry", "QualityProfile", "RootFolder", "GetReport", "GetResult",
     # errors
-    "KovaError", "TransportError", "HttpError", "AuthError", "JsonError",
+    "KovaError", "TransportError", "TransportTimeout", "HttpError", "AuthError", "JsonError",
     "NotConfigured", "NotFound", "Empty", "NotArmed", "NoTransport", "InvalidArgument",
     "OutOfMemory", "IndexersFailed",
 ]

@@ -1,4 +1,10 @@
-"""Result codes as exceptions: one base class, one subclass per code."""
+"""Result codes as exceptions: one base class, one subclass per code.
+
+Each class also derives from the built-in exception Python code already
+catches for that kind of failure (``ConnectionError``, ``PermissionError``,
+``LookupError``, ``ValueError``, ``MemoryError``), so that a host can handle
+kova's failures with the handlers it has.
+"""
 from __future__ import annotations
 
 from typing import Dict, Optional, Tuple, Type, TYPE_CHECKING
@@ -7,9 +13,9 @@ if TYPE_CHECKING:
     from ._results import GetReport, TestLogEntry
 
 __all__ = [
-    "KovaError", "TransportError", "HttpError", "AuthError", "JsonError", "NotConfigured",
-    "NotFound", "Empty", "NotArmed", "NoTransport", "InvalidArgument", "OutOfMemory",
-    "IndexersFailed", "error_class",
+    "KovaError", "TransportError", "TransportTimeout", "HttpError", "AuthError", "JsonError",
+    "NotConfigured", "NotFound", "Empty", "NotArmed", "NoTransport", "InvalidArgument",
+    "OutOfMemory", "IndexersFailed", "error_class",
 ]
 
 
@@ -43,9 +49,16 @@ class KovaError(Exception):
         super().__init__(f"{text} ({name}, HTTP {http_code})" if http_code else f"{text} ({name})")
 
 
-class TransportError(KovaError):
+class TransportError(KovaError, ConnectionError):
     """The transport failed: no answer (refused, time-out, TLS, a raising Python transport)."""
     rc = -1
+
+
+class TransportTimeout(TransportError, TimeoutError):
+    """The transport failed because a Python transport's request timed out
+    (it raised ``TimeoutError``, as ``socket.timeout`` is; ``UrllibTransport``
+    does). The library's own transports report a time-out only as text, so
+    their time-outs are plain ``TransportError``."""
 
 
 class HttpError(KovaError):
@@ -53,7 +66,7 @@ class HttpError(KovaError):
     rc = -2
 
 
-class AuthError(KovaError):
+class AuthError(KovaError, PermissionError):
     """The API key was rejected (401, 403, Torznab error 100)."""
     rc = -3
 
@@ -68,7 +81,7 @@ class NotConfigured(KovaError):
     rc = -5
 
 
-class NotFound(KovaError):
+class NotFound(KovaError, LookupError):
     """The item asked for was not found."""
     rc = -6
 
@@ -93,7 +106,7 @@ class InvalidArgument(KovaError, ValueError):
     rc = -10
 
 
-class OutOfMemory(KovaError):
+class OutOfMemory(KovaError, MemoryError):
     """An allocation failed inside the library."""
     rc = -11
 
@@ -114,3 +127,4 @@ def error_class(rc: int) -> Type[KovaError]:
     """The exception class of a negative result code (``KovaError`` for a code
     this binding does not know yet)."""
     return _BY_RC.get(rc, KovaError)
+

@@ -11,10 +11,11 @@ from typing import Any, Callable, Dict, Optional, Tuple
 
 from . import _native
 from ._context import current, entered
-from ._errors import error_class
+from ._errors import TransportError, TransportTimeout, error_class
 from ._native import Native
 from ._results import (GetReport, Indexer, Lookup, LookupEntry, Release, ResultSet, RootFolder,
                        TestLogEntry)
+from ._transport import TIMEOUTS
 
 __all__ = ["call", "count", "current_row_text", "outcome", "read_get_report", "read_indexers",
            "read_lookup", "read_result", "read_root_folders", "read_warnings"]
@@ -59,8 +60,12 @@ def call(name: str, *args: Any) -> int:
         raise interrupted
     if rc < 0:
         o = outcome(lib, rc)
-        raise error_class(rc)(rc, lib.kova_strerror(rc), o["message"], o["http_code"],
-                              o["warnings"], o["test_log"], _transport_error(lib)) from raised
+        # Only a Python transport says which failure was a time-out: by the
+        # exception it raised. The library's transports say it in text alone.
+        timed_out = rc == TransportError.rc and isinstance(raised, TIMEOUTS)
+        cls = TransportTimeout if timed_out else error_class(rc)
+        raise cls(rc, lib.kova_strerror(rc), o["message"], o["http_code"], o["warnings"],
+                  o["test_log"], _transport_error(lib)) from raised
     return rc
 
 

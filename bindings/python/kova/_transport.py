@@ -4,6 +4,7 @@ from __future__ import annotations
 
 import ctypes
 import re
+import socket
 import ssl
 import urllib.error
 import urllib.request
@@ -12,7 +13,7 @@ from typing import Any, Dict, List, Optional, Tuple, Union
 from . import _native
 from ._native import GET_FN, POST_FN, RELEASE_FN, KovaIo
 
-__all__ = ["PythonTransport", "UrllibTransport", "Answer", "retired"]
+__all__ = ["PythonTransport", "UrllibTransport", "Answer", "TIMEOUTS", "retired"]
 
 Answer = Tuple[int, Union[str, bytes, bytearray, None]]
 """What a transport's get/post returns: (HTTP status, body)."""
@@ -114,6 +115,7 @@ retired: List[PythonTransport] = []
 
 
 _APIKEY = re.compile(r"(apikey=)[^&\s]*", re.IGNORECASE)
+TIMEOUTS = (socket.timeout, TimeoutError)  # one class since Python 3.10
 
 
 class _NoRedirect(urllib.request.HTTPRedirectHandler):
@@ -128,7 +130,8 @@ class UrllibTransport:
 
     Redirects are not followed; any status comes back as an answer; the
     time-out is ``timeout`` seconds, or ``kova.timeout_ms()`` at each request
-    when None; answers above ``max_response_bytes`` fail the request. Pass an
+    when None, and a request that runs out of it raises ``TimeoutError``;
+    answers above ``max_response_bytes`` fail the request. Pass an
     ``ssl.SSLContext`` for a private CA (``ssl.create_default_context(cafile=...)``).
     Error texts have every ``apikey=`` value replaced by ``***``.
     """
@@ -162,7 +165,11 @@ class UrllibTransport:
                 data = resp.read(self.max_response_bytes + 1)
                 code = resp.status if resp.status is not None else resp.code
         except Exception as exc:
-            raise OSError(_APIKEY.sub(r"\1***", str(exc))) from None
+            text = _APIKEY.sub(r"\1***", str(exc))
+            # urllib wraps a time-out while connecting in URLError(reason=...)
+            if isinstance(exc, TIMEOUTS) or isinstance(getattr(exc, "reason", None), TIMEOUTS):
+                raise TimeoutError(text) from None
+            raise OSError(text) from None
         if len(data) > self.max_response_bytes:
             raise OSError(f"answer larger than {self.max_response_bytes} bytes")
         return int(code), data

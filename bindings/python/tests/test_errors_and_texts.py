@@ -15,23 +15,25 @@ class Errors(unittest.TestCase):
     def test_each_failure_raises_its_class_with_the_librarys_diagnostics(self):
         jackett = url("jackett", "/api/v2.0/indexers/all/results", "Query=tt0063350")
         rootfolder = url("sonarr", "/api/v3/rootfolder")
-        cases = [  # name, setup, call, class, rc, http code
-            ("transport", lambda: kova.fake_fail(jackett, "refused"), search, kova.TransportError, -1, 0),
-            ("http", lambda: kova.fake_set(jackett, 500, "oops"), search, kova.HttpError, -2, 500),
+        cases = [  # name, setup, call, class, the built-in one it also is, rc, http code
+            ("transport", lambda: kova.fake_fail(jackett, "refused"), search, kova.TransportError,
+             ConnectionError, -1, 0),
+            ("http", lambda: kova.fake_set(jackett, 500, "oops"), search, kova.HttpError, None, -2, 500),
             ("auth", lambda: kova.fake_set(rootfolder, 401, ""), lambda: kova.connection_test("sonarr"),
-             kova.AuthError, -3, 401),
-            ("json", lambda: kova.fake_set(jackett, 200, "<html>"), search, kova.JsonError, -4, 200),
-            ("not configured", kova.reset, search, kova.NotConfigured, -5, 0),
+             kova.AuthError, PermissionError, -3, 401),
+            ("json", lambda: kova.fake_set(jackett, 200, "<html>"), search, kova.JsonError, None, -4, 200),
+            ("not configured", kova.reset, search, kova.NotConfigured, None, -5, 0),
+            ("not found", lambda: kova.fake_set(jackett, 404, ""), search, kova.NotFound, LookupError, -6, 404),
             ("empty", lambda: kova.fake_set(jackett, 200, '{"Results":[],"Indexers":[]}'), search,
-             kova.Empty, -7, 200),
-            ("not armed", None, lambda: kova.radarr_add_movie(10331, "/m", 1), kova.NotArmed, -8, 0),
-            ("no transport", lambda: kova.use_transport(None), search, kova.NoTransport, -9, 0),
-            ("invalid", None, lambda: kova.jackett_search_query(""), kova.InvalidArgument, -10, 0),
+             kova.Empty, None, -7, 200),
+            ("not armed", None, lambda: kova.radarr_add_movie(10331, "/m", 1), kova.NotArmed, None, -8, 0),
+            ("no transport", lambda: kova.use_transport(None), search, kova.NoTransport, None, -9, 0),
+            ("invalid", None, lambda: kova.jackett_search_query(""), kova.InvalidArgument, ValueError, -10, 0),
             ("indexers", lambda: kova.fake_set(jackett, 200, '{"Results":[],"Indexers":'
                                                '[{"ID":"a","Name":"A","Status":1,"Error":"down"}]}'),
-             search, kova.IndexersFailed, -12, 200),
+             search, kova.IndexersFailed, None, -12, 200),
         ]
-        for name, setup, call, cls, rc, http in cases:
+        for name, setup, call, cls, builtin, rc, http in cases:
             with self.subTest(name):
                 start()
                 if setup:
@@ -40,6 +42,8 @@ class Errors(unittest.TestCase):
                     call()
                 e = caught.exception
                 self.assertIsInstance(e, kova.KovaError)
+                if builtin is not None:
+                    self.assertIsInstance(e, builtin)
                 self.assertEqual((e.rc, e.name, e.http_code), (rc, kova.strerror(rc), http))
                 self.assertEqual(e.message, kova.last_error())
                 self.assertIn(e.message, str(e))
@@ -55,7 +59,7 @@ class Errors(unittest.TestCase):
         self.assertIn(e.transport_error, str(e))
         self.assertNotIn(KEYS["jackett"], str(e))
 
-    def test_invalid_argument_is_also_a_value_error_and_configure_raises_it(self):
+    def test_configure_refuses_with_invalid_argument(self):
         with self.assertRaises(ValueError):
             kova.configure("sonarr", "http://host/with/scheme", api_key="k")
         with self.assertRaises(kova.InvalidArgument):
