@@ -8,7 +8,7 @@ Quick start::
 
     import kova
     kova.configure("jackett", "127.0.0.1", api_key="0123abcd")
-    kova.use_transport(kova.UrllibTransport())    # or your own get/post object
+    kova.use_transport(kova.UrllibTransport())    # or your own kova.Transport
     rows = kova.jackett_search_imdb("tt0063350")
     for r in rows:
         print(r.title, r.size, r.seeders, r.published)
@@ -67,7 +67,7 @@ from ._setup import (Service, base_url, configure, configure_url, default_port, 
                      fake_reset, fake_set, last_error, last_http_code, last_rc, reset,
                      result_json, set_timeout_ms, set_url_base, strerror, timeout_ms,
                      use_fake, use_transport, version, warnings)
-from ._transport import Answer, UrllibTransport
+from ._transport import Answer, Transport, UrllibTransport
 
 __all__ = [
     # loading
@@ -79,7 +79,7 @@ __all__ = [
     "result_json",
     # configuration and transports
     "Service", "configure", "base_url", "default_port", "set_url_base", "use_fake",
-    "use_transport", "UrllibTransport", "Answer", "set_timeout_ms", "timeout_ms",
+    "use_transport", "Transport", "UrllibTransport", "Answer", "set_timeout_ms", "timeout_ms",
     "configure_url",
     # fake transport
     "fake_reset", "fake_set", "fake_fail", "fake_calls", "fake_post_count",

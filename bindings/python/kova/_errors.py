@@ -15,7 +15,7 @@ if TYPE_CHECKING:
 __all__ = [
     "KovaError", "TransportError", "TransportTimeout", "HttpError", "AuthError", "JsonError",
     "NotConfigured", "NotFound", "Empty", "NotArmed", "NoTransport", "InvalidArgument",
-    "OutOfMemory", "IndexersFailed", "error_class",
+    "OutOfMemory", "IndexersFailed", "error_class", "python_message",
 ]
 
 
@@ -23,7 +23,8 @@ class KovaError(Exception):
     """A kova operation failed with a negative result code.
 
     Attributes: ``rc`` (the code), ``name`` (its name, "ERR_AUTH"),
-    ``message`` (the library's last error text), ``http_code`` (status of the
+    ``message`` (the library's last error text, or the binding's when the
+    library's names C calls), ``http_code`` (status of the
     last request, 0 when none reached the transport), ``warnings`` and
     ``test_log`` (what the operation logged on its way), ``transport_error``
     (what the transport said of its failure, API keys redacted: "" unless
@@ -34,18 +35,22 @@ class KovaError(Exception):
 
     rc: int = 0
     report: "Optional[GetReport]" = None
+    python_message: Optional[str] = None
+    """The binding's text for a code whose library message names C calls."""
 
     def __init__(self, rc: int, name: str, message: str, http_code: int = 0,
                  warnings: Tuple[str, ...] = (), test_log: "Tuple[TestLogEntry, ...]" = (),
                  transport_error: str = ""):
         self.rc = rc
         self.name = name
-        self.message = message
+        self.message = self.python_message or message
         self.http_code = http_code
         self.warnings = tuple(warnings)
         self.test_log = tuple(test_log)
         self.transport_error = transport_error
-        text = f"{message or name}: {transport_error}" if transport_error else message or name
+        text = self.message or name
+        if transport_error:
+            text = f"{text}: {transport_error}"
         super().__init__(f"{text} ({name}, HTTP {http_code})" if http_code else f"{text} ({name})")
 
 
@@ -94,11 +99,13 @@ class Empty(KovaError):
 class NotArmed(KovaError):
     """Library writes are not armed: use ``with kova.arm_library_writes():``."""
     rc = -8
+    python_message = "library writes are not armed: use kova.arm_library_writes()"
 
 
 class NoTransport(KovaError):
     """No usable transport is installed: kova.use_transport or kova.use_fake."""
     rc = -9
+    python_message = "no transport: call kova.use_transport(...) or kova.use_fake()"
 
 
 class InvalidArgument(KovaError, ValueError):
@@ -128,3 +135,8 @@ def error_class(rc: int) -> Type[KovaError]:
     this binding does not know yet)."""
     return _BY_RC.get(rc, KovaError)
 
+
+def python_message(rc: int, message: str) -> str:
+    """The message of a result code as the binding shows it: the library's,
+    unless it names C calls."""
+    return (error_class(rc).python_message if rc < 0 else None) or message

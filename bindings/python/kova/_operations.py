@@ -20,7 +20,7 @@ from ._reading import (call, outcome, read_get_report, read_indexers, read_looku
                        read_root_folders)
 from ._results import ConnectionReport, GetResult, IndexerList, Lookup, QualityProfile, ResultSet
 from ._setup import Service, ServiceName, export_of, service_of
-from ._transport import PythonTransport
+from ._transport import PythonTransport, Transport
 
 __all__ = [
     "SEARCH_ANY", "SEARCH_MOVIE", "SEARCH_TV", "imdb_numeric", "connection_test",
@@ -368,11 +368,10 @@ class Validation:
 
 
 def validate_settings(runtime_type: str, settings: Union[str, Dict[str, Any]],
-                      transport: Any) -> Validation:
+                      transport: Transport) -> Validation:
     """Validates a settings object ({"Host","APIKey","UseHttps","Port","ID"},
     JSON strings) of "JACKETT", "SONARR", "RADARR" or "PROWLARR" with the
-    library's handler record, over ``transport`` (an object as for
-    ``use_transport``), in a
+    library's handler record, over ``transport`` (a ``Transport``), in a
     private context that leaves every other one alone."""
     text = settings if isinstance(settings, str) else _json.dumps(settings)
     lib = _native.load()

@@ -11,7 +11,7 @@ from typing import Any, Callable, Dict, Optional, Tuple
 
 from . import _native
 from ._context import current, entered
-from ._errors import TransportError, TransportTimeout, error_class
+from ._errors import TransportError, TransportTimeout, error_class, python_message
 from ._native import Native
 from ._results import (GetReport, Indexer, Lookup, LookupEntry, Release, ResultSet, RootFolder,
                        TestLogEntry)
@@ -37,8 +37,9 @@ def read_warnings(lib: Native) -> Tuple[str, ...]:
 
 def outcome(lib: Native, rc: int) -> Dict[str, Any]:
     """The ``Outcome`` fields of the last operation, which returned ``rc``."""
-    return dict(rc=rc, message=lib.kova_last_error(), http_code=lib.kova_last_http_code(),
-                warnings=read_warnings(lib), test_log=read_log(lib))
+    return dict(rc=rc, message=python_message(rc, lib.kova_last_error()),
+                http_code=lib.kova_last_http_code(), warnings=read_warnings(lib),
+                test_log=read_log(lib))
 
 
 def _transport_error(lib: Native) -> str:

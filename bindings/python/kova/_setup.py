@@ -8,13 +8,13 @@ from __future__ import annotations
 
 import ctypes
 from enum import IntEnum
-from typing import Any, Optional, Tuple, Union
+from typing import Optional, Tuple, Union
 
 from . import _native
 from ._context import current, per_context
-from ._errors import error_class
+from ._errors import error_class, python_message
 from ._reading import call, read_warnings
-from ._transport import PythonTransport
+from ._transport import PythonTransport, Transport
 
 __all__ = [
     "Service", "ServiceName", "service_of", "export_of", "version", "strerror", "last_rc",
@@ -73,8 +73,10 @@ def last_rc() -> int:
 
 @per_context
 def last_error() -> str:
-    """The message of the last failure or partial success; "" when none."""
-    return _native.load().kova_last_error()
+    """The message of the last failure or partial success (as the errors
+    carry it); "" when none."""
+    lib = _native.load()
+    return python_message(lib.kova_last_rc(), lib.kova_last_error())
 
 
 @per_context
@@ -170,17 +172,11 @@ def timeout_ms() -> int:
 # Transports
 # ---------------------------------------------------------------------------
 @per_context
-def use_transport(obj: Any) -> None:
-    """Installs a Python object as the transport; None removes it.
-
-    The object has ``get(url) -> (status, body)`` and
-    ``post(url, body, content_type) -> (status, body)``; the body may be
-    ``str`` (sent as UTF-8) or ``bytes``. Return any HTTP status you
-    received; raise when no exchange took place: the operation then fails
-    with ``TransportError`` whose ``__cause__`` is your exception. The
-    binding keeps the object alive while it is installed. Requests are made
-    on the calling thread, during the operation.
-    """
+def use_transport(obj: Optional[Transport]) -> None:
+    """Installs a Python object as the transport (see ``kova.Transport``);
+    None removes it. The binding keeps the object alive while it is
+    installed. Requests are made on the calling thread, during the
+    operation."""
     ctx = current()
     t = PythonTransport(obj) if obj is not None else None
     _native.load().kova_set_io(ctypes.byref(t.table) if t is not None else None)

@@ -1,5 +1,5 @@
-"""Python objects as kova's transport: the ``kova_io`` table around one, and
-one on the standard library's urllib."""
+"""Python objects as kova's transport: what one offers (``Transport``), the
+``kova_io`` table around it, and one on the standard library's urllib."""
 from __future__ import annotations
 
 import ctypes
@@ -8,15 +8,38 @@ import socket
 import ssl
 import urllib.error
 import urllib.request
-from typing import Any, Dict, List, Optional, Tuple, Union
+from typing import Any, Dict, List, Optional, Protocol, Tuple, Union, runtime_checkable
 
 from . import _native
 from ._native import GET_FN, POST_FN, RELEASE_FN, KovaIo
 
-__all__ = ["PythonTransport", "UrllibTransport", "Answer", "TIMEOUTS", "retired"]
+__all__ = ["Transport", "PythonTransport", "UrllibTransport", "Answer", "TIMEOUTS", "retired"]
 
 Answer = Tuple[int, Union[str, bytes, bytearray, None]]
 """What a transport's get/post returns: (HTTP status, body)."""
+
+
+@runtime_checkable
+class Transport(Protocol):
+    """What ``kova.use_transport`` installs: any object with these two methods.
+
+    Each returns the HTTP status and the body of an exchange that took
+    place, whatever the status (kova maps 401/403, 404, 5xx to its errors);
+    the body may be ``str`` (sent as UTF-8) or ``bytes``. When no exchange
+    took place (refused, DNS, TLS), raise: the operation fails with
+    ``kova.TransportError`` whose ``__cause__`` is your exception; raise
+    ``TimeoutError`` (``socket.timeout`` is one) for a time-out, and it is
+    ``kova.TransportTimeout``. A transport installed in several sessions is
+    called from their threads at once.
+    """
+
+    def get(self, url: str) -> Answer:
+        """GET ``url`` (the API key is in its query string)."""
+        ...
+
+    def post(self, url: str, body: str, content_type: str) -> Answer:
+        """POST ``body`` (JSON, of type ``content_type``) to ``url``."""
+        ...
 
 
 def _as_bytes(body: Any) -> bytes:
@@ -43,7 +66,7 @@ class PythonTransport:
     ``interrupted`` for the binding to raise once the library call returned.
     """
 
-    def __init__(self, obj: Any):
+    def __init__(self, obj: Transport):
         if not callable(getattr(obj, "get", None)) or not callable(getattr(obj, "post", None)):
             raise TypeError("a kova transport needs get(url) and post(url, body, content_type) methods")
         self.obj = obj
@@ -126,7 +149,7 @@ class _NoRedirect(urllib.request.HTTPRedirectHandler):
 
 
 class UrllibTransport:
-    """An HTTP(S) transport on the standard library's ``urllib.request``.
+    """An HTTP(S) ``Transport`` on the standard library's ``urllib.request``.
 
     Redirects are not followed; any status comes back as an answer; the
     time-out is ``timeout`` seconds, or ``kova.timeout_ms()`` at each request

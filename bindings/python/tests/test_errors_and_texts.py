@@ -47,7 +47,22 @@ class Errors(unittest.TestCase):
                 self.assertEqual((e.rc, e.name, e.http_code), (rc, kova.strerror(rc), http))
                 self.assertEqual(e.message, kova.last_error())
                 self.assertIn(e.message, str(e))
+                self.assertNotRegex(str(e), r"kova_\w+")  # Python's calls, not C's
                 self.assertEqual(e.transport_error, "refused" if cls is kova.TransportError else "")
+
+    def test_errors_a_python_call_fixes_name_that_call(self):
+        cases = [  # setup, call, the call the message names
+            (lambda: kova.use_transport(None), search, "kova.use_transport("),
+            (None, lambda: kova.radarr_add_movie(10331, "/m", 1), "kova.arm_library_writes()"),
+        ]
+        for setup, call, named in cases:
+            with self.subTest(named):
+                start()
+                if setup:
+                    setup()
+                with self.assertRaises(kova.KovaError) as caught:
+                    call()
+                self.assertIn(named, caught.exception.message)
 
     def test_the_transports_own_text_comes_with_its_error_with_keys_redacted(self):
         jackett = url("jackett", "/api/v2.0/indexers/all/results", "Query=tt0063350")

@@ -64,6 +64,17 @@ class PythonTransport(unittest.TestCase):
                          [("GET", self.rootfolder), ("GET", self.profiles)])
         self.assertEqual(installed_table().outstanding, {})
 
+    def test_a_transport_is_any_object_with_get_and_post(self):
+        class GetOnly:
+            def get(self, url):
+                return 200, ""
+
+        for obj in (Recorder({}), kova.UrllibTransport()):
+            self.assertIsInstance(obj, kova.Transport)
+        self.assertNotIsInstance(GetOnly(), kova.Transport)
+        with self.assertRaises(TypeError):
+            kova.use_transport(GetOnly())
+
     def test_a_post_carries_its_body_and_content_type(self):
         movie = fixtures.url("radarr", "/api/v3/movie")
         lookup = fixtures.url("radarr", "/api/v3/movie/lookup/tmdb", "tmdbId=10331")
