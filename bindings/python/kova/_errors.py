@@ -24,12 +24,12 @@ class KovaError(Exception):
 
     Attributes: ``rc`` (the code), ``name`` (its name, "ERR_AUTH"),
     ``message`` (the library's last error text, or the binding's when the
-    library's names C calls), ``http_code`` (status of the
-    last request, 0 when none reached the transport), ``warnings`` and
-    ``test_log`` (what the operation logged on its way), ``transport_error``
-    (what the transport said of its failure, API keys redacted: "" unless
-    the transport failed) and ``report`` (a get's ``GetReport``, None for
-    other operations). When a Python transport raised, that exception is
+    library's names C calls), ``http_code`` (status of the last request,
+    None when none reached the transport), ``warnings`` and ``test_log``
+    (what the operation logged on its way), ``transport_error`` (what the
+    transport said of its failure, API keys redacted: None unless the
+    transport failed with a text) and ``report`` (a get's ``GetReport``, None
+    for other operations). When a Python transport raised, that exception is
     ``__cause__``.
     """
 
@@ -38,19 +38,19 @@ class KovaError(Exception):
     python_message: Optional[str] = None
     """The binding's text for a code whose library message names C calls."""
 
-    def __init__(self, rc: int, name: str, message: str, http_code: int = 0,
+    def __init__(self, rc: int, name: str, message: Optional[str], http_code: Optional[int] = None,
                  warnings: Tuple[str, ...] = (), test_log: "Tuple[TestLogEntry, ...]" = (),
-                 transport_error: str = ""):
+                 transport_error: Optional[str] = None):
         self.rc = rc
         self.name = name
-        self.message = self.python_message or message
-        self.http_code = http_code
+        self.message = self.python_message or message or None
+        self.http_code = http_code or None
         self.warnings = tuple(warnings)
         self.test_log = tuple(test_log)
-        self.transport_error = transport_error
+        self.transport_error = transport_error or None
         text = self.message or name
-        if transport_error:
-            text = f"{text}: {transport_error}"
+        if self.transport_error:
+            text = f"{text}: {self.transport_error}"
         super().__init__(f"{text} ({name}, HTTP {http_code})" if http_code else f"{text} ({name})")
 
 
@@ -136,7 +136,7 @@ def error_class(rc: int) -> Type[KovaError]:
     return _BY_RC.get(rc, KovaError)
 
 
-def python_message(rc: int, message: str) -> str:
+def python_message(rc: int, message: str) -> Optional[str]:
     """The message of a result code as the binding shows it: the library's,
-    unless it names C calls."""
-    return (error_class(rc).python_message if rc < 0 else None) or message
+    unless it names C calls; None for none."""
+    return (error_class(rc).python_message if rc < 0 else None) or message or None

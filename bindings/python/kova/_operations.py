@@ -16,8 +16,8 @@ from typing import Any, Dict, Optional, Union
 from . import _native
 from ._context import Context, current, entered, per_context
 from ._errors import KovaError
-from ._reading import (call, outcome, read_get_report, read_indexers, read_lookup, read_result,
-                       read_root_folders)
+from ._reading import (as_id, call, outcome, read_get_report, read_indexers, read_lookup,
+                       read_result, read_root_folders, text)
 from ._results import ConnectionReport, GetResult, IndexerList, Lookup, QualityProfile, ResultSet
 from ._setup import Service, ServiceName, export_of, service_of
 from ._transport import PythonTransport, Transport
@@ -43,9 +43,10 @@ _INDEXER_SERVICES = (Service.JACKETT, Service.PROWLARR)
 
 
 @per_context
-def imdb_numeric(imdb_id: Optional[str]) -> str:
-    """The number of an IMDb id ("tt0000123" -> "123"); "" when invalid."""
-    return _native.load().kova_imdb_numeric(imdb_id)
+def imdb_numeric(imdb_id: Optional[str]) -> Optional[int]:
+    """The number of an IMDb id ("tt0000123" -> 123), as the library reads
+    it; None when it is not one."""
+    return as_id(_native.load().kova_imdb_numeric(imdb_id))
 
 
 @per_context
@@ -61,9 +62,9 @@ def connection_test(service: ServiceName) -> ConnectionReport:
     o = outcome(lib, rc)
     if s in _INDEXER_SERVICES:  # the other lists are left from earlier calls
         return ConnectionReport(items=o["test_log"], indexers=read_indexers(lib), **o)
-    profiles = tuple(QualityProfile(lib.kova_quality_profile_id(i), lib.kova_quality_profile_name(i))
+    profiles = tuple(QualityProfile(lib.kova_quality_profile_id(i), text(lib.kova_quality_profile_name(i)))
                      for i in range(lib.kova_quality_profile_count()))
-    return ConnectionReport(items=o["test_log"], rootfolder=lib.kova_rootfolder(),
+    return ConnectionReport(items=o["test_log"], rootfolder=text(lib.kova_rootfolder()),
                             root_folders=read_root_folders(lib), quality_profiles=profiles, **o)
 
 

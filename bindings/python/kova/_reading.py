@@ -1,5 +1,5 @@
 """Running one operation, and reading what it left in its context into
-Python values: copies, read before the operation's function returns.
+Python values: a missing value is None, ids are int, texts are copies.
 
 Everything here runs in a context the caller has entered (``_context``).
 """
@@ -17,13 +17,25 @@ from ._results import (GetReport, Indexer, Lookup, LookupEntry, Release, ResultS
                        TestLogEntry)
 from ._transport import TIMEOUTS
 
-__all__ = ["call", "count", "current_row_text", "outcome", "read_get_report", "read_indexers",
-           "read_lookup", "read_result", "read_root_folders", "read_warnings"]
+__all__ = ["as_id", "call", "count", "current_row_text", "outcome", "read_get_report",
+           "read_indexers", "read_lookup", "read_result", "read_root_folders", "read_warnings",
+           "text"]
+
+
+def text(value: str) -> Optional[str]:
+    """A text the library gave, None for its "" (absent)."""
+    return value or None
 
 
 def count(value: int) -> Optional[int]:
     """A number the library gave, None for its -1 (absent)."""
     return None if value == -1 else value
+
+
+def as_id(value: str) -> Optional[int]:
+    """An id the library gave as decimal text, None when absent or 0 (the
+    services number from 1, and 0 is the library's "none" for ids)."""
+    return (int(value) or None) if value.isascii() and value.isdecimal() else None
 
 
 def read_log(lib: Native) -> Tuple[TestLogEntry, ...]:
@@ -38,13 +50,13 @@ def read_warnings(lib: Native) -> Tuple[str, ...]:
 def outcome(lib: Native, rc: int) -> Dict[str, Any]:
     """The ``Outcome`` fields of the last operation, which returned ``rc``."""
     return dict(rc=rc, message=python_message(rc, lib.kova_last_error()),
-                http_code=lib.kova_last_http_code(), warnings=read_warnings(lib),
+                http_code=lib.kova_last_http_code() or None, warnings=read_warnings(lib),
                 test_log=read_log(lib))
 
 
-def _transport_error(lib: Native) -> str:
+def _transport_error(lib: Native) -> Optional[str]:
     # A library that predates the transport's text has none to give.
-    return lib.kova_last_transport_error() if lib.has("kova_last_transport_error") else ""
+    return text(lib.kova_last_transport_error()) if lib.has("kova_last_transport_error") else None
 
 
 def call(name: str, *args: Any) -> int:
@@ -82,10 +94,14 @@ def _accessor(lib: Native, name: str, none: Any) -> Callable[..., Any]:
     return getattr(lib, fn) if lib.has(fn) else (lambda *_: none)
 
 
-def _row_reader(lib: Native, name: str, kind: str) -> Callable[[int], Any]:
+def _row_reader(lib: Native, name: str, kind: str, is_id: bool) -> Callable[[int], Any]:
     """Reads row field or release detail ``name`` of row i through its accessor(s)."""
     get = _accessor(lib, name, _NONE.get(kind))
-    if kind in ("text", "joined", "score"):
+    if is_id:
+        return lambda i: as_id(get(i))
+    if kind in ("text", "joined"):
+        return lambda i: text(get(i))
+    if kind == "score":
         return get
     if kind in ("count", "date"):
         return lambda i: count(get(i))
@@ -105,7 +121,8 @@ def _row_reader(lib: Native, name: str, kind: str) -> Callable[[int], Any]:
 
 
 def _read_rows(lib: Native, origin: Tuple[Any, int]) -> Tuple[Release, ...]:
-    readers = {f.name: _row_reader(lib, f.metadata.get("accessor", f.name), f.metadata["kind"])
+    readers = {f.name: _row_reader(lib, f.metadata.get("accessor", f.name), f.metadata["kind"],
+                                   f.metadata.get("as_id", False))
                for f in dataclasses.fields(Release) if "kind" in f.metadata}
     return tuple(Release(**{name: read(i) for name, read in readers.items()},
                          _origin=origin, _index=i)
@@ -113,9 +130,9 @@ def _read_rows(lib: Native, origin: Tuple[Any, int]) -> Tuple[Release, ...]:
 
 
 def read_indexers(lib: Native) -> Tuple[Indexer, ...]:
-    return tuple(Indexer(lib.kova_indexer_id(i), lib.kova_indexer_name(i),
+    return tuple(Indexer(text(lib.kova_indexer_id(i)), text(lib.kova_indexer_name(i)),
                          lib.kova_indexer_status(i), lib.kova_indexer_results(i),
-                         lib.kova_indexer_error(i))
+                         text(lib.kova_indexer_error(i)))
                  for i in range(lib.kova_indexer_count()))
 
 
@@ -129,11 +146,12 @@ def read_result(lib: Native, rc: int, cls: Any = ResultSet, **extra: Any) -> Any
 
 
 def read_lookup(lib: Native, rc: int) -> Lookup:
-    """The context's lookup entries."""
-    items = tuple(LookupEntry(lib.kova_lookup_title(i), lib.kova_lookup_clean_title(i),
-                              lib.kova_lookup_imdb(i), lib.kova_lookup_tvdb(i),
-                              lib.kova_lookup_tmdb(i), lib.kova_lookup_year(i),
-                              lib.kova_lookup_library_id(i))
+    """The context's lookup entries; the IMDb id's number is the library's
+    (kova_imdb_numeric), as rows carry it."""
+    items = tuple(LookupEntry(text(lib.kova_lookup_title(i)), text(lib.kova_lookup_clean_title(i)),
+                              as_id(lib.kova_imdb_numeric(lib.kova_lookup_imdb(i))),
+                              lib.kova_lookup_tvdb(i) or None, lib.kova_lookup_tmdb(i) or None,
+                              lib.kova_lookup_year(i) or None, lib.kova_lookup_library_id(i) or None)
                   for i in range(lib.kova_lookup_count()))
     return Lookup(items=items, match=lib.kova_lookup_match(), **outcome(lib, rc))
 
@@ -141,17 +159,18 @@ def read_lookup(lib: Native, rc: int) -> Lookup:
 def read_root_folders(lib: Native) -> Tuple[RootFolder, ...]:
     if not lib.has("kova_rootfolder_count"):
         return ()
-    return tuple(RootFolder(lib.kova_rootfolder_path(i), count(lib.kova_rootfolder_free_space(i)))
+    return tuple(RootFolder(text(lib.kova_rootfolder_path(i)), count(lib.kova_rootfolder_free_space(i)))
                  for i in range(lib.kova_rootfolder_count()))
 
 
 def read_get_report(lib: Native) -> GetReport:
     return GetReport(library_id=lib.kova_get_library_id() or None, added=lib.kova_get_added() == 1,
-                     root=lib.kova_get_root() or None, profile_id=lib.kova_get_profile_id() or None,
-                     path=lib.kova_get_path() or None, fallback=lib.kova_get_fallback() == 1)
+                     root=text(lib.kova_get_root()), profile_id=lib.kova_get_profile_id() or None,
+                     path=text(lib.kova_get_path()), fallback=lib.kova_get_fallback() == 1)
 
 
-def current_row_text(origin: Optional[Tuple[Any, int]], index: int, accessor: str, arg: str) -> str:
+def current_row_text(origin: Optional[Tuple[Any, int]], index: int, accessor: str,
+                     arg: str) -> Optional[str]:
     """A text accessor of row ``index`` that reads the library's own row: in
     the row's context, and only while the set read there is still its
     current result."""
@@ -162,4 +181,4 @@ def current_row_text(origin: Optional[Tuple[Any, int]], index: int, accessor: st
         if generation != ctx.generation:
             raise RuntimeError("kova: this result set is no longer the library's current "
                                "result; read fields before the next operation")
-        return getattr(_native.load(), accessor)(index, arg)
+        return text(getattr(_native.load(), accessor)(index, arg))

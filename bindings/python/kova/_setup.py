@@ -13,7 +13,7 @@ from typing import Optional, Tuple, Union
 from . import _native
 from ._context import current, per_context
 from ._errors import error_class, python_message
-from ._reading import call, read_warnings
+from ._reading import call, read_warnings, text
 from ._transport import PythonTransport, Transport
 
 __all__ = [
@@ -72,17 +72,17 @@ def last_rc() -> int:
 
 
 @per_context
-def last_error() -> str:
+def last_error() -> Optional[str]:
     """The message of the last failure or partial success (as the errors
-    carry it); "" when none."""
+    carry it); None when none."""
     lib = _native.load()
     return python_message(lib.kova_last_rc(), lib.kova_last_error())
 
 
 @per_context
-def last_http_code() -> int:
-    """The HTTP status of the last request of the last operation; 0 when none."""
-    return _native.load().kova_last_http_code()
+def last_http_code() -> Optional[int]:
+    """The HTTP status of the last request of the last operation; None when none."""
+    return _native.load().kova_last_http_code() or None
 
 
 @per_context
@@ -127,10 +127,10 @@ def configure(service: ServiceName, host: str, port: Optional[int] = None, https
 
 
 @per_context
-def base_url(service: ServiceName) -> str:
-    """"scheme://host:port" (and the URL base) of a configured service; ""
+def base_url(service: ServiceName) -> Optional[str]:
+    """"scheme://host:port" (and the URL base) of a configured service; None
     when it is not configured."""
-    return _native.load().kova_base_url(service_of(service))
+    return text(_native.load().kova_base_url(service_of(service)))
 
 
 def default_port(service: ServiceName) -> int:
@@ -218,17 +218,17 @@ def fake_post_count() -> int:
     return _native.load().kova_fake_post_count()
 
 
-def fake_last_post_url() -> str:
-    """URL of the last POST; "" before the first."""
-    return _native.load().kova_fake_last_post_url()
+def fake_last_post_url() -> Optional[str]:
+    """URL of the last POST; None before the first."""
+    return text(_native.load().kova_fake_last_post_url())
 
 
-def fake_last_post_body() -> str:
-    """Body of the last POST; "" before the first."""
-    return _native.load().kova_fake_last_post_body()
+def fake_last_post_body() -> Optional[str]:
+    """Body of the last POST; None before the first."""
+    return text(_native.load().kova_fake_last_post_body())
 
 
 def _raise_plain(rc: int) -> None:
     # For the calls that return a code without setting the last error.
     if rc < 0:
-        raise error_class(rc)(rc, strerror(rc), "")
+        raise error_class(rc)(rc, strerror(rc), None)

@@ -93,12 +93,12 @@ class Optional_(unittest.TestCase):
             program_all()
             row = kova.parse_arr_releases(fixtures.EPISODE_RELEASES)[0]
             self.assertEqual(tuple(getattr(row, f.name) for f in release_fields(details=True)),
-                             ("", None, None, (), "", 0, "", None))
+                             (None, None, None, (), None, 0, None, None))
             self.assertEqual(kova.connection_test("sonarr").root_folders, ())
             kova.fake_fail(fixtures.url("sonarr", "/api/v3/rootfolder"), "refused")
             with self.assertRaises(kova.TransportError) as caught:
                 kova.connection_test("sonarr")
-            self.assertEqual(caught.exception.transport_error, "")
+            self.assertIsNone(caught.exception.transport_error)
             with self.assertRaises(kova.FunctionUnavailableError):
                 kova.Session()
         finally:

@@ -17,18 +17,18 @@ class Errors(unittest.TestCase):
         rootfolder = url("sonarr", "/api/v3/rootfolder")
         cases = [  # name, setup, call, class, the built-in one it also is, rc, http code
             ("transport", lambda: kova.fake_fail(jackett, "refused"), search, kova.TransportError,
-             ConnectionError, -1, 0),
+             ConnectionError, -1, None),
             ("http", lambda: kova.fake_set(jackett, 500, "oops"), search, kova.HttpError, None, -2, 500),
             ("auth", lambda: kova.fake_set(rootfolder, 401, ""), lambda: kova.connection_test("sonarr"),
              kova.AuthError, PermissionError, -3, 401),
             ("json", lambda: kova.fake_set(jackett, 200, "<html>"), search, kova.JsonError, None, -4, 200),
-            ("not configured", kova.reset, search, kova.NotConfigured, None, -5, 0),
+            ("not configured", kova.reset, search, kova.NotConfigured, None, -5, None),
             ("not found", lambda: kova.fake_set(jackett, 404, ""), search, kova.NotFound, LookupError, -6, 404),
             ("empty", lambda: kova.fake_set(jackett, 200, '{"Results":[],"Indexers":[]}'), search,
              kova.Empty, None, -7, 200),
-            ("not armed", None, lambda: kova.radarr_add_movie(10331, "/m", 1), kova.NotArmed, None, -8, 0),
-            ("no transport", lambda: kova.use_transport(None), search, kova.NoTransport, None, -9, 0),
-            ("invalid", None, lambda: kova.jackett_search_query(""), kova.InvalidArgument, ValueError, -10, 0),
+            ("not armed", None, lambda: kova.radarr_add_movie(10331, "/m", 1), kova.NotArmed, None, -8, None),
+            ("no transport", lambda: kova.use_transport(None), search, kova.NoTransport, None, -9, None),
+            ("invalid", None, lambda: kova.jackett_search_query(""), kova.InvalidArgument, ValueError, -10, None),
             ("indexers", lambda: kova.fake_set(jackett, 200, '{"Results":[],"Indexers":'
                                                '[{"ID":"a","Name":"A","Status":1,"Error":"down"}]}'),
              search, kova.IndexersFailed, None, -12, 200),
@@ -48,7 +48,7 @@ class Errors(unittest.TestCase):
                 self.assertEqual(e.message, kova.last_error())
                 self.assertIn(e.message, str(e))
                 self.assertNotRegex(str(e), r"kova_\w+")  # Python's calls, not C's
-                self.assertEqual(e.transport_error, "refused" if cls is kova.TransportError else "")
+                self.assertEqual(e.transport_error, "refused" if cls is kova.TransportError else None)
 
     def test_errors_a_python_call_fixes_name_that_call(self):
         cases = [  # setup, call, the call the message names
@@ -130,7 +130,7 @@ class Texts(unittest.TestCase):
         program_all()
         rows = kova.jackett_search_imdb("tt0063350")
         self.assertEqual(rows.field(0, "TrackerId"), "1337x")
-        self.assertEqual(rows.field(0, "grabs"), "")
+        self.assertIsNone(rows.field(0, "grabs"))
         kova.radarr_releases(31)
         with self.assertRaises(RuntimeError):
             rows.field(0, "TrackerId")

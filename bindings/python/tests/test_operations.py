@@ -14,10 +14,10 @@ class Operations(unittest.TestCase):
 
     def test_connection_tests_report_their_log_and_what_they_loaded(self):
         cases = [  # service, root folder, profiles, indexers
-            ("jackett", "", (), ("1337x", "rutracker")),
+            ("jackett", None, (), ("1337x", "rutracker")),
             ("sonarr", "/data/tv", ((1, "Any"), (4, "HD-1080p")), ()),
             ("radarr", "/data/tv", ((1, "Any"), (4, "HD-1080p")), ()),
-            ("prowlarr", "", (), ("3", "6", "8", "5", "4")),
+            ("prowlarr", None, (), ("3", "6", "8", "5", "4")),
         ]
         for service, root, profiles, indexers in cases:
             with self.subTest(service):
@@ -41,17 +41,17 @@ class Operations(unittest.TestCase):
         self.assertEqual(len(rows), 2)
         self.assertEqual(rows.indexers_errored, 1)
         self.assertEqual([(i.id, i.failed, i.error) for i in rows.indexers],
-                         [("1337x", False, ""), ("eztv", True, "timed out"), ("rutracker", False, "")])
+                         [("1337x", False, None), ("eztv", True, "timed out"), ("rutracker", False, None)])
         first, second = rows
         self.assertEqual(first.title, "Night of the Living Dead 1968 1080p BluRay x264")
         self.assertEqual((first.size, first.seeders, first.peers, first.files), (8589934592, 212, 231, 3))
         self.assertEqual(first.category, (2000, 2040))
-        self.assertEqual((first.imdb, first.download_volume_factor, first.freeleech), ("63350", 1000, False))
+        self.assertEqual((first.imdb, first.download_volume_factor, first.freeleech), (63350, 1000, False))
         self.assertEqual(first.published, datetime.datetime(2023, 10, 28, 19, 42, tzinfo=datetime.timezone.utc))
         self.assertEqual(first.publish_date, 1698522120000)
-        # Absent numbers are None (the accessors' -1), absent texts "".
-        self.assertEqual((second.files, second.publish_date, second.published, second.link),
-                         (None, None, None, ""))
+        # What the answer lacks is None, whatever the accessor's "none".
+        self.assertEqual((second.files, second.publish_date, second.published, second.link, second.tmdb),
+                         (None, None, None, None, None))
         self.assertTrue(second.freeleech)
         with self.assertRaises(dataclasses.FrozenInstanceError):
             first.title = "x"
@@ -62,12 +62,38 @@ class Operations(unittest.TestCase):
         self.assertEqual(doc["rc"], rows.rc)
         self.assertEqual(doc["stage"], rows.stage)
         self.assertEqual(doc["warnings"], list(rows.warnings))
-        fields = [f.name for f in release_fields(details=False)]
+        fields = release_fields(details=False)
+        # The document's "none" of each kind, and its ids as text.
+        none = {"text": "", "count": -1, "date": -1, "size": None}
         for row, obj in zip(rows, doc["results"]):
-            self.assertEqual(fields, list(obj))
-            as_doc = {k: (-1 if v is None else list(v) if isinstance(v, tuple) else v)
-                      for k, v in ((k, getattr(row, k)) for k in fields)}
+            self.assertEqual([f.name for f in fields], list(obj))
+            as_doc = {}
+            for f in fields:
+                v = getattr(row, f.name)
+                if f.metadata.get("as_id"):
+                    v = "" if v is None else str(v)
+                as_doc[f.name] = none[f.metadata["kind"]] if v is None else list(v) if isinstance(v, tuple) else v
             self.assertEqual(as_doc, obj)
+
+    def test_ids_are_ints_and_what_an_answer_lacks_is_none(self):
+        cases = [  # name, parse, answer, (imdb, tmdb, tvdb) of its row
+            ("Jackett", kova.parse_jackett,
+             '{"Results":[{"Title":"a","Imdb":"tt0063350","TMDb":10331,"TVDBId":null}],"Indexers":[]}',
+             (63350, 10331, None)),
+            ("Jackett, zeros", kova.parse_jackett,
+             '{"Results":[{"Title":"a","Imdb":0,"TMDb":0,"TVDBId":"0"}],"Indexers":[]}', (None, None, None)),
+            ("Sonarr", kova.parse_arr_releases,
+             '[{"title":"a","guid":"g","imdbId":"tt0052520","tmdbId":0,"tvdbId":73587}]', (52520, None, 73587)),
+            ("Prowlarr", kova.parse_prowlarr, '[{"title":"a","guid":"g","imdbId":464196,"tmdbId":95396}]',
+             (464196, 95396, None)),
+        ]
+        for name, parse, answer, ids in cases:
+            with self.subTest(name):
+                row = parse(answer)[0]
+                self.assertEqual((row.imdb, row.tmdb, row.tvdb), ids)
+                self.assertEqual((row.link, row.seeders, row.quality), (None, None, None))
+        entry = kova.sonarr_lookup("tt0052520").matched
+        self.assertEqual((entry.imdb, entry.tvdb, entry.tmdb, entry.library_id), (52520, 73587, None, None))
 
     def test_lookups_finds_and_release_searches(self):
         series = kova.sonarr_lookup("tt0052520")
@@ -123,7 +149,8 @@ class Operations(unittest.TestCase):
         self.assertEqual(kova.base_url("sonarr"), "https://[::1]:8990")
         self.assertEqual([kova.default_port(s) for s in ("jackett", "sonarr", "radarr", "prowlarr")],
                          [9117, 8989, 7878, 9696])
-        self.assertEqual(kova.imdb_numeric("tt0000123"), "123")
+        self.assertEqual([kova.imdb_numeric(i) for i in ("tt0000123", " TT0063350 ", "xyz", None)],
+                         [123, 63350, None, None])
         self.assertEqual(kova.strerror(-3), "ERR_AUTH")
         kova.set_timeout_ms(1500)
         self.assertEqual(kova.timeout_ms(), 1500)

@@ -82,9 +82,9 @@ class Prowlarr(unittest.TestCase):
         # Categories by id, the description from their names; the
         # tracker's own category (100045) has no name.
         self.assertEqual((film.category, film.category_desc), ((2040, 100045), "Movies/HD"))
-        self.assertEqual((film.imdb, film.tmdb, film.season, film.full_season), ("464196", "", None, False))
+        self.assertEqual((film.imdb, film.tmdb, film.season, film.full_season), (464196, None, None, False))
         self.assertTrue(film.freeleech)  # indexerFlags ["freeleech"]
-        self.assertEqual(film.quality, "")  # Sonarr's and Radarr's details only
+        self.assertIsNone(film.quality)  # Sonarr's and Radarr's details only
         self.assertEqual(rows.to_dict()["results"][0]["peers"], film.peers)
         self.assertEqual([(i.name, i.results, i.failed) for i in rows.indexers],
                          [("LimeTorrents", 0, False), ("Nyaa.si", 0, False), ("RuTor", 0, False),
@@ -118,7 +118,7 @@ class Prowlarr(unittest.TestCase):
         report = kova.connection_test("prowlarr")
         self.assertEqual(report.rc, kova.OK)  # a test lists; it does not judge
         self.assertEqual([(i.id, i.name, i.failed, i.error) for i in report.indexers[:2]],
-                         [("3", "LimeTorrents", True, HELD_BACK), ("6", "Nyaa.si", False, "")])
+                         [("3", "LimeTorrents", True, HELD_BACK), ("6", "Nyaa.si", False, None)])
         self.assertEqual([e.key for e in report], ["ProwlarrV1_Test_Indexers", "ProwlarrV1_Indexers"])
         self.assertEqual(report[1].text, "indexers: LimeTorrents (held back), Nyaa.si, RuTor, "
                                          "The Pirate Bay, YTS")

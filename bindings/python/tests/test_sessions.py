@@ -92,7 +92,7 @@ class Sessions(unittest.TestCase):
         self.assertEqual(failures, [])
         # A row reads the library in its own session, from any thread.
         self.assertEqual([last[h][0].get("guid") for h in hosts], list(hosts))
-        self.assertEqual(kova.base_url("sonarr"), "")
+        self.assertIsNone(kova.base_url("sonarr"))
         with self.assertRaises(kova.NotConfigured):
             kova.sonarr_lookup("tt0052520")
 
