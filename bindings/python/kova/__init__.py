@@ -20,18 +20,18 @@ when the package runs from a checkout (``build/dev``, ``build/release``;
 loaded on first use; ``LibraryNotFoundError`` names every place tried.
 
 Results: operations return immutable objects. A ``ResultSet`` is a sequence
-of frozen ``Release`` rows (sizes and dates as ``int``, ``None`` where the
-answer had none) with ``stage``, ``indexers``, ``warnings``, ``http_code``,
-``partial`` and ``to_dict()`` (the library's result document). A ``Lookup``
-is a sequence of ``LookupEntry``; a ``ConnectionReport`` is the test log.
-Every text is copied out of the library before the call returns.
+of frozen ``Release`` rows, empty when a search found nothing, with
+``stage``, ``indexers``, ``warnings``, ``http_code``, ``partial`` and
+``to_dict()`` (the library's result document). A ``Lookup`` is a sequence
+of ``LookupEntry``; a ``ConnectionReport`` is the test log. A value the
+service did not send is None; ids are int (an IMDb id as its number). Every
+text is copied out of the library before the call returns.
 
 Errors: a negative result code raises a subclass of ``KovaError``, which
 also derives from the built-in exception for its kind (``TransportError`` is
 a ``ConnectionError``, ``AuthError`` a ``PermissionError``, ``NotFound`` a
 ``LookupError``...). ``PARTIAL`` (some indexers failed) is not an error: the
-result has ``partial == True``. A Jackett or Prowlarr search
-that finds nothing at any stage raises ``Empty``, as the library reports it.
+result has ``partial == True``.
 
 Contexts: the module's functions act on the process-wide default context.
 A ``kova.Session`` is a context of its own with the same functions as

@@ -92,7 +92,9 @@ class NotFound(KovaError, LookupError):
 
 
 class Empty(KovaError):
-    """The answer held nothing usable (no results, no root folder, no profiles)."""
+    """The answer held nothing usable (no root folder, no profiles, no
+    series); a search that finds nothing returns an empty ``ResultSet``
+    instead."""
     rc = -7
 
 

@@ -15,7 +15,7 @@ from typing import Any, Dict, Optional, Union
 
 from . import _native
 from ._context import Context, current, entered, per_context
-from ._errors import KovaError
+from ._errors import Empty, KovaError, NotFound
 from ._reading import (as_id, call, outcome, read_get_report, read_indexers, read_lookup,
                        read_result, read_root_folders, text)
 from ._results import ConnectionReport, GetResult, IndexerList, Lookup, QualityProfile, ResultSet
@@ -40,6 +40,10 @@ SEARCH_ANY, SEARCH_MOVIE, SEARCH_TV = 0, 1, 2
 # The indexer services, whose connection test lists their indexers (Sonarr's
 # and Radarr's load root folders and quality profiles).
 _INDEXER_SERVICES = (Service.JACKETT, Service.PROWLARR)
+
+# A search that finds nothing is an empty result, not a failure: for these
+# calls the library's ERR_EMPTY means exactly "no rows".
+_NOTHING_FOUND = (Empty.rc,)
 
 
 @per_context
@@ -77,7 +81,7 @@ def parse_torznab_indexers(xml: str) -> IndexerList:
 
 
 def _search(name: str, *args: Any) -> ResultSet:
-    rc = call(name, *args)
+    rc = call(name, *args, tolerate=_NOTHING_FOUND)
     return read_result(_native.load(), rc)
 
 
@@ -86,19 +90,20 @@ def jackett_search_imdb(imdb_id: Optional[str], title: Optional[str] = None,
                         query: Optional[str] = None) -> ResultSet:
     """Staged Jackett search: by IMDb id, then by title (rows of other IMDb
     ids dropped), then by free query; each may be None. ``stage`` tells which
-    produced the rows. Nothing at any stage raises ``Empty``."""
+    produced the rows. Nothing at any stage: an empty set (``stage`` 0,
+    ``rc`` -7, its ``warnings`` and ``test_log`` tell what each stage saw)."""
     return _search("kova_jackett_search_imdb", imdb_id, title, query)
 
 
 @per_context
 def jackett_search_query(query: str) -> ResultSet:
-    """Jackett search by free query."""
+    """Jackett search by free query; nothing found: an empty set."""
     return _search("kova_jackett_search_query", query)
 
 
 @per_context
 def parse_jackett(text: str) -> ResultSet:
-    """Parses a Jackett results answer fetched by the host."""
+    """Parses a Jackett results answer fetched by the host (no rows: an empty set)."""
     return _search("kova_parse_jackett", text)
 
 
@@ -113,7 +118,7 @@ def prowlarr_search(imdb_id: Optional[str] = None, title: Optional[str] = None,
     ``SEARCH_TV``. The indexers' status follows the search, so that the
     result is ``partial`` when some are held back after failures (and
     ``IndexersFailed`` is raised when all are and nothing came); nothing at
-    any stage raises ``Empty``. Needs a libkova that exports
+    any stage: an empty set. Needs a libkova that exports
     kova_prowlarr_search."""
     return _search("kova_prowlarr_search", imdb_id, title, query, type, season, episode)
 
@@ -121,7 +126,7 @@ def prowlarr_search(imdb_id: Optional[str] = None, title: Optional[str] = None,
 @per_context
 def parse_prowlarr(text: str) -> ResultSet:
     """Parses a Prowlarr search answer (a JSON array of releases) fetched by
-    the host (no rows: ``Empty``). Needs a libkova that exports
+    the host (no rows: an empty set). Needs a libkova that exports
     kova_parse_prowlarr."""
     return _search("kova_parse_prowlarr", text)
 
@@ -129,14 +134,18 @@ def parse_prowlarr(text: str) -> ResultSet:
 @per_context
 def sonarr_lookup(imdb_id: Optional[str], title: Optional[str] = None) -> Lookup:
     """Looks a series up in Sonarr by IMDb id, then by title when the IMDb
-    answer is empty; ``matched`` is the entry with that IMDb id."""
-    rc = call("kova_sonarr_lookup", imdb_id, title)
+    answer is empty; ``matched`` is the entry with that IMDb id (an IMDb id
+    without one raises ``NotFound``). By title alone (``imdb_id`` None), the
+    entries come back with ``matched`` None: the library matches by IMDb id
+    only. No entries raise ``Empty``."""
+    title_only = not imdb_id
+    rc = call("kova_sonarr_lookup", imdb_id, title, tolerate=(NotFound.rc,) if title_only else ())
     return read_lookup(_native.load(), rc)
 
 
 @per_context
 def radarr_lookup(imdb_id: str) -> Lookup:
-    """Looks a film up in Radarr by IMDb id."""
+    """Looks a film up in Radarr by IMDb id (none found: ``NotFound``)."""
     rc = call("kova_radarr_lookup_imdb", imdb_id)
     return read_lookup(_native.load(), rc)
 
@@ -161,22 +170,22 @@ def radarr_library_find(tmdb_id: int) -> Optional[int]:
 @per_context
 def sonarr_releases(series_id: int, season: int, episode: int = 0, *, exact: bool = False) -> ResultSet:
     """Releases Sonarr finds for an episode (0: the whole season) of a library
-    series. An episode Sonarr does not list is searched as the whole season,
-    with a warning; with ``exact`` it raises ``NotFound`` instead (needs a
-    libkova that exports kova_sonarr_releases_exact)."""
+    series; none: an empty set. An episode Sonarr does not list is searched
+    as the whole season, with a warning; with ``exact`` it raises ``NotFound``
+    instead (needs a libkova that exports kova_sonarr_releases_exact)."""
     return _search("kova_sonarr_releases_exact" if exact else "kova_sonarr_releases",
                    series_id, season, episode)
 
 
 @per_context
 def radarr_releases(movie_id: int) -> ResultSet:
-    """Releases Radarr finds for a library film."""
+    """Releases Radarr finds for a library film; none: an empty set."""
     return _search("kova_radarr_releases", movie_id)
 
 
 @per_context
 def parse_arr_releases(text: str) -> ResultSet:
-    """Parses a Sonarr/Radarr release list fetched by the host (no rows: ``Empty``)."""
+    """Parses a Sonarr/Radarr release list fetched by the host (no rows: an empty set)."""
     return _search("kova_parse_arr_releases", text)
 
 
@@ -256,7 +265,10 @@ def rootfolder_find(root: Optional[str]) -> Optional[int]:
 def sonarr_search_or_add(imdb_id: str, season: int, episode: int = 0, title: Optional[str] = None,
                          profile: Optional[str] = None) -> ResultSet:
     """From an IMDb id to Sonarr's releases for an episode (0: the season):
-    lookup, library find or add, release search. Needs armed writes."""
+    lookup, library find or add, release search. Needs armed writes.
+    ``Empty`` when no release was found, and also when the lookup found no
+    series or an add found no root folder or profile: the library reports
+    them all alike."""
     rc = call("kova_sonarr_search_or_add", imdb_id, title, season, episode, profile)
     return read_result(_native.load(), rc)
 
@@ -264,7 +276,8 @@ def sonarr_search_or_add(imdb_id: str, season: int, episode: int = 0, title: Opt
 @per_context
 def radarr_search_or_add(imdb_id: str, profile: Optional[str] = None) -> ResultSet:
     """From an IMDb id to Radarr's releases for the film: lookup, library
-    find or add, release search. Needs armed writes."""
+    find or add, release search. Needs armed writes. ``Empty`` as for
+    ``sonarr_search_or_add``."""
     rc = call("kova_radarr_search_or_add", imdb_id, profile)
     return read_result(_native.load(), rc)
 
@@ -301,7 +314,8 @@ def sonarr_get(imdb_id: str, title: Optional[str] = None, season: int = 0, episo
     0) and Sonarr searches; ``dry_run``: everything is settled, nothing is
     added or searched. Only an add needs armed writes, checked once the root
     and profile are settled. The result has the report's fields (see
-    ``GetReport``). Needs a libkova that exports kova_sonarr_get."""
+    ``GetReport``). ``Empty`` as for ``sonarr_search_or_add``. Needs a
+    libkova that exports kova_sonarr_get."""
     return _get("kova_sonarr_get", imdb_id, title, season, episode, profile, root,
                 no_add=no_add, exact=exact, monitor=monitor, dry_run=dry_run)
 

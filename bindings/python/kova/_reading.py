@@ -59,8 +59,9 @@ def _transport_error(lib: Native) -> Optional[str]:
     return text(lib.kova_last_transport_error()) if lib.has("kova_last_transport_error") else None
 
 
-def call(name: str, *args: Any) -> int:
-    """Runs operation ``name`` in the calling thread's context and raises its error."""
+def call(name: str, *args: Any, tolerate: Tuple[int, ...] = ()) -> int:
+    """Runs operation ``name`` and raises its error, unless its code is one
+    of ``tolerate``: the outcomes a function returns as a value."""
     ctx = current()
     lib = _native.load()
     t = ctx.transport
@@ -71,7 +72,7 @@ def call(name: str, *args: Any) -> int:
     raised, interrupted = t.take_failures() if t is not None else (None, None)
     if interrupted is not None:
         raise interrupted
-    if rc < 0:
+    if rc < 0 and rc not in tolerate:
         o = outcome(lib, rc)
         # Only a Python transport says which failure was a time-out: by the
         # exception it raised. The library's transports say it in text alone.

@@ -201,9 +201,12 @@ class _Rows(Sequence):  # type: ignore[type-arg]
 class Outcome:
     """What every operation reports besides its data."""
     rc: int
-    """The result code: 0 OK, 1 PARTIAL."""
+    """The result code: 0 OK, 1 PARTIAL; or the code of an outcome the call
+    returns rather than raises: -7 (``Empty.rc``) for a search that found
+    nothing, -6 (``NotFound.rc``) for a lookup by title alone."""
     message: Optional[str]
-    """The library's message: None after a clean success, the summary of a PARTIAL."""
+    """The library's message: None after a clean success, the summary of a
+    PARTIAL, what an empty search or a title lookup says."""
     http_code: Optional[int]
     """The status of the operation's last request; None when none was answered."""
     warnings: Tuple[str, ...]
@@ -218,7 +221,8 @@ class Outcome:
 
 @dataclass(frozen=True, eq=False)
 class ResultSet(Outcome, _Rows):
-    """Rows of a search or release list: a sequence of ``Release``.
+    """Rows of a search or release list: a sequence of ``Release``, empty
+    when the search found nothing.
 
     Also ``stage`` (1 IMDb id, 2 title, 3 query, 0 none), ``indexers``,
     ``indexers_errored``, and ``to_dict()``/``json`` from the library's
@@ -249,7 +253,7 @@ class ResultSet(Outcome, _Rows):
 class Lookup(Outcome, _Rows):
     """A Sonarr/Radarr lookup: a sequence of ``LookupEntry``; ``match`` is the
     index of the entry with the IMDb id asked for (-1 none), ``matched`` that
-    entry (None for none)."""
+    entry (None for none, always so for a lookup by title alone)."""
     items: Tuple[LookupEntry, ...] = ()
     match: int = -1
 

@@ -24,8 +24,7 @@ class Errors(unittest.TestCase):
             ("json", lambda: kova.fake_set(jackett, 200, "<html>"), search, kova.JsonError, None, -4, 200),
             ("not configured", kova.reset, search, kova.NotConfigured, None, -5, None),
             ("not found", lambda: kova.fake_set(jackett, 404, ""), search, kova.NotFound, LookupError, -6, 404),
-            ("empty", lambda: kova.fake_set(jackett, 200, '{"Results":[],"Indexers":[]}'), search,
-             kova.Empty, None, -7, 200),
+            ("empty", None, lambda: kova.quality_profile_find("Any"), kova.Empty, None, -7, None),
             ("not armed", None, lambda: kova.radarr_add_movie(10331, "/m", 1), kova.NotArmed, None, -8, None),
             ("no transport", lambda: kova.use_transport(None), search, kova.NoTransport, None, -9, None),
             ("invalid", None, lambda: kova.jackett_search_query(""), kova.InvalidArgument, ValueError, -10, None),
@@ -82,16 +81,21 @@ class Errors(unittest.TestCase):
 
     def test_warnings_travel_with_results_and_errors(self):
         # The IMDb stage finds nothing; the title stage's only row has another
-        # IMDb id and is dropped, with a warning.
+        # IMDb id and is dropped, with a warning: an empty set. A 500 says
+        # what went wrong in its body: an error, with that as a warning.
         results = "/api/v2.0/indexers/all/results"
         kova.fake_set(url("jackett", results, "Query=tt0063350"), 200, '{"Results":[],"Indexers":[]}')
         kova.fake_set(url("jackett", results, "Query=Night"), 200,
                       '{"Results":[{"Title":"Other film","Imdb":1234,"Size":1}],"Indexers":[]}')
-        with self.assertRaises(kova.Empty) as caught:
+        rows = kova.jackett_search_imdb("tt0063350", "Night")
+        self.assertEqual((len(rows), len(rows.test_log)), (0, 2))
+        self.assertEqual(rows.warnings, ("stage2: dropped 1 rows with a different Imdb",))
+        kova.fake_set(url("jackett", results, "Query=tt0063350"), 500, '{"message":"database is locked"}')
+        with self.assertRaises(kova.HttpError) as caught:
             kova.jackett_search_imdb("tt0063350", "Night")
-        self.assertGreater(len(caught.exception.warnings), 0)
+        self.assertEqual(len(caught.exception.warnings), 1)
+        self.assertIn("database is locked", caught.exception.warnings[0])
         self.assertEqual(caught.exception.warnings, kova.warnings())
-        self.assertGreater(len(caught.exception.test_log), 0)
 
 
 class Texts(unittest.TestCase):

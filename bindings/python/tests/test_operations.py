@@ -111,6 +111,46 @@ class Operations(unittest.TestCase):
         self.assertEqual([(r.season, r.episode, r.peers, r.tracker) for r in episode], [(1, 5, 3, "1337x")])
         self.assertEqual([r.size for r in kova.radarr_releases(31)], [9126805504])
 
+    def test_a_search_that_finds_nothing_is_an_empty_set(self):
+        jackett = "/api/v2.0/indexers/all/results"
+        nothing = '{"Results":[],"Indexers":[]}'
+        for query in ("Query=tt0063350", "Query=Night", "Query=night%201968"):
+            kova.fake_set(url("jackett", jackett, query), 200, nothing)
+        kova.fake_set(url("prowlarr", "/api/v1/search", "query=Severance&type=search"), 200, "[]")
+        kova.fake_set(url("sonarr", "/api/v3/release", "seriesId=12&seasonNumber=1"), 200, "[]")
+        kova.fake_set(url("radarr", "/api/v3/release", "movieId=31"), 200, "[]")
+        cases = [  # name, call
+            ("Jackett, every stage", lambda: kova.jackett_search_imdb("tt0063350", "Night", "night 1968")),
+            ("Jackett, a query", lambda: kova.jackett_search_query("Night")),
+            ("Prowlarr", lambda: kova.prowlarr_search(query="Severance")),
+            ("Sonarr's releases", lambda: kova.sonarr_releases(12, 1)),
+            ("Radarr's releases", lambda: kova.radarr_releases(31)),
+            ("a Jackett answer", lambda: kova.parse_jackett(nothing)),
+            ("a Prowlarr answer", lambda: kova.parse_prowlarr("[]")),
+            ("a release list", lambda: kova.parse_arr_releases("[]")),
+        ]
+        for name, search in cases:
+            with self.subTest(name):
+                rows = search()
+                self.assertIsInstance(rows, kova.ResultSet)
+                self.assertEqual((len(rows), rows.rc, rows.stage, rows.partial),
+                                 (0, kova.Empty.rc, kova.STAGE_NONE, False))
+                self.assertEqual(rows.message, kova.last_error())
+                self.assertEqual(rows.to_dict()["results"], [])
+
+    def test_a_lookup_by_title_alone_returns_its_entries_unmatched(self):
+        by_title = url("sonarr", "/api/v3/series/lookup", "term=The%20Twilight%20Zone")
+        kova.fake_set(by_title, 200, fixtures.SERIES_LOOKUP)
+        kova.fake_set(url("sonarr", "/api/v3/series/lookup", "term=tt0000001"), 200, fixtures.SERIES_LOOKUP)
+        lookup = kova.sonarr_lookup(None, "The Twilight Zone")
+        self.assertEqual(([e.tvdb for e in lookup], lookup.match, lookup.matched), ([73977, 73587], -1, None))
+        self.assertEqual(kova.sonarr_lookup("tt0052520").matched.tvdb, 73587)
+        with self.assertRaises(kova.NotFound):  # an IMDb id no entry has
+            kova.sonarr_lookup("tt0000001")
+        kova.fake_set(by_title, 200, "[]")
+        with self.assertRaises(kova.Empty):
+            kova.sonarr_lookup(None, "The Twilight Zone")
+
     def test_search_or_add_needs_armed_writes_and_the_context_disarms(self):
         with self.assertRaises(kova.NotArmed):
             kova.sonarr_search_or_add("tt0052520", 1, 5)
