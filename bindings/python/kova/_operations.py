@@ -15,7 +15,7 @@ from typing import Any, Dict, Optional, Union
 
 from . import _native
 from ._context import Context, current, entered, per_context
-from ._errors import Empty, KovaError, NotFound
+from ._errors import Empty, InvalidArgument, KovaError, NotFound
 from ._reading import (as_id, call, outcome, read_get_report, read_indexers, read_lookup,
                        read_result, read_root_folders, text)
 from ._results import ConnectionReport, GetResult, IndexerList, Lookup, QualityProfile, ResultSet
@@ -44,6 +44,15 @@ _INDEXER_SERVICES = (Service.JACKETT, Service.PROWLARR)
 # A search that finds nothing is an empty result, not a failure: for these
 # calls the library's ERR_EMPTY means exactly "no rows".
 _NOTHING_FOUND = (Empty.rc,)
+
+
+def _imdb(imdb_id: Optional[str]) -> Optional[str]:
+    """An IMDb id argument, refused where the library's own reading of one
+    (kova_imdb_numeric) finds none; None and "" are absent, the call's to judge."""
+    if imdb_id and not _native.load().kova_imdb_numeric(imdb_id):
+        raise InvalidArgument(InvalidArgument.rc, "ERR_INVALID_ARG",
+                              f"kova: invalid IMDb id {imdb_id!r}")
+    return imdb_id
 
 
 @per_context
@@ -92,7 +101,7 @@ def jackett_search_imdb(imdb_id: Optional[str], title: Optional[str] = None,
     ids dropped), then by free query; each may be None. ``stage`` tells which
     produced the rows. Nothing at any stage: an empty set (``stage`` 0,
     ``rc`` -7, its ``warnings`` and ``test_log`` tell what each stage saw)."""
-    return _search("kova_jackett_search_imdb", imdb_id, title, query)
+    return _search("kova_jackett_search_imdb", _imdb(imdb_id), title, query)
 
 
 @per_context
@@ -120,6 +129,7 @@ def prowlarr_search(imdb_id: Optional[str] = None, title: Optional[str] = None,
     ``IndexersFailed`` is raised when all are and nothing came); nothing at
     any stage: an empty set. Needs a libkova that exports
     kova_prowlarr_search."""
+    # The library checks the IMDb id itself here, with its own message.
     return _search("kova_prowlarr_search", imdb_id, title, query, type, season, episode)
 
 
@@ -139,14 +149,15 @@ def sonarr_lookup(imdb_id: Optional[str], title: Optional[str] = None) -> Lookup
     entries come back with ``matched`` None: the library matches by IMDb id
     only. No entries raise ``Empty``."""
     title_only = not imdb_id
-    rc = call("kova_sonarr_lookup", imdb_id, title, tolerate=(NotFound.rc,) if title_only else ())
+    rc = call("kova_sonarr_lookup", _imdb(imdb_id), title,
+              tolerate=(NotFound.rc,) if title_only else ())
     return read_lookup(_native.load(), rc)
 
 
 @per_context
 def radarr_lookup(imdb_id: str) -> Lookup:
     """Looks a film up in Radarr by IMDb id (none found: ``NotFound``)."""
-    rc = call("kova_radarr_lookup_imdb", imdb_id)
+    rc = call("kova_radarr_lookup_imdb", _imdb(imdb_id))
     return read_lookup(_native.load(), rc)
 
 
@@ -269,7 +280,7 @@ def sonarr_search_or_add(imdb_id: str, season: int, episode: int = 0, title: Opt
     ``Empty`` when no release was found, and also when the lookup found no
     series or an add found no root folder or profile: the library reports
     them all alike."""
-    rc = call("kova_sonarr_search_or_add", imdb_id, title, season, episode, profile)
+    rc = call("kova_sonarr_search_or_add", _imdb(imdb_id), title, season, episode, profile)
     return read_result(_native.load(), rc)
 
 
@@ -278,7 +289,7 @@ def radarr_search_or_add(imdb_id: str, profile: Optional[str] = None) -> ResultS
     """From an IMDb id to Radarr's releases for the film: lookup, library
     find or add, release search. Needs armed writes. ``Empty`` as for
     ``sonarr_search_or_add``."""
-    rc = call("kova_radarr_search_or_add", imdb_id, profile)
+    rc = call("kova_radarr_search_or_add", _imdb(imdb_id), profile)
     return read_result(_native.load(), rc)
 
 
@@ -316,7 +327,7 @@ def sonarr_get(imdb_id: str, title: Optional[str] = None, season: int = 0, episo
     and profile are settled. The result has the report's fields (see
     ``GetReport``). ``Empty`` as for ``sonarr_search_or_add``. Needs a
     libkova that exports kova_sonarr_get."""
-    return _get("kova_sonarr_get", imdb_id, title, season, episode, profile, root,
+    return _get("kova_sonarr_get", _imdb(imdb_id), title, season, episode, profile, root,
                 no_add=no_add, exact=exact, monitor=monitor, dry_run=dry_run)
 
 
@@ -325,7 +336,7 @@ def radarr_get(imdb_id: str, profile: Optional[str] = None, root: Optional[str] 
                no_add: bool = False, monitor: bool = False, dry_run: bool = False) -> GetResult:
     """``sonarr_get`` for a Radarr film: ``monitor`` adds it monitored and
     lets Radarr search for it. Needs a libkova that exports kova_radarr_get."""
-    return _get("kova_radarr_get", imdb_id, profile, root, no_add=no_add, monitor=monitor,
+    return _get("kova_radarr_get", _imdb(imdb_id), profile, root, no_add=no_add, monitor=monitor,
                 dry_run=dry_run)
 
 

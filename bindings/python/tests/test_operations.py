@@ -151,6 +151,27 @@ class Operations(unittest.TestCase):
         with self.assertRaises(kova.Empty):
             kova.sonarr_lookup(None, "The Twilight Zone")
 
+    def test_an_imdb_id_the_library_cannot_read_is_refused_before_anything_is_sent(self):
+        kova.connection_test("sonarr")  # the profiles a get would settle
+        kova.fake_reset()
+        cases = [  # name, call with "xyz" as the IMDb id, the message's start
+            ("Jackett", lambda i: kova.jackett_search_imdb(i, "Night"), "kova: invalid IMDb id"),
+            ("Sonarr lookup", lambda i: kova.sonarr_lookup(i, "The Twilight Zone"), "kova: invalid IMDb id"),
+            ("Radarr lookup", kova.radarr_lookup, "kova: invalid IMDb id"),
+            ("Sonarr search or add", lambda i: kova.sonarr_search_or_add(i, 1), "kova: invalid IMDb id"),
+            ("Radarr search or add", kova.radarr_search_or_add, "kova: invalid IMDb id"),
+            ("Sonarr get", lambda i: kova.sonarr_get(i, dry_run=True), "kova: invalid IMDb id"),
+            ("Radarr get", lambda i: kova.radarr_get(i, dry_run=True), "kova: invalid IMDb id"),
+            ("Prowlarr, by the library", kova.prowlarr_search, "Prowlarr search: invalid IMDb id"),
+        ]
+        with kova.arm_library_writes():
+            for name, call, message in cases:
+                with self.subTest(name):
+                    with self.assertRaises(kova.InvalidArgument) as caught:
+                        call("xyz")
+                    self.assertTrue(caught.exception.message.startswith(message), caught.exception.message)
+        self.assertEqual(kova.fake_calls(), 0)
+
     def test_search_or_add_needs_armed_writes_and_the_context_disarms(self):
         with self.assertRaises(kova.NotArmed):
             kova.sonarr_search_or_add("tt0052520", 1, 5)
