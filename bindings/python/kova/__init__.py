@@ -13,11 +13,12 @@ Quick start::
     for r in rows:
         print(r.title, r.size, r.seeders, r.published)
 
-Finding the library: ``KOVA_LIBRARY`` (a path) first, then the build tree
-when the package runs from a checkout (``build/dev``, ``build/release``;
-``build/windows`` on Windows), then the system's search (``libkova.so.1``,
-``kova.dll``). ``kova.load(path)`` loads a given file instead. The library is
-loaded on first use; ``LibraryNotFoundError`` names every place tried.
+Finding the library: ``KOVA_LIBRARY`` (a path) alone when it is set;
+otherwise the build tree when the package runs from a checkout, the system's
+search by name, ``ctypes.util.find_library``, the libdir of pkg-config's
+``kova.pc``, then the usual library directories. ``kova.load(path)`` loads a
+given file instead. The library is loaded on first use;
+``LibraryNotFoundError`` names every place tried.
 
 Results: operations return immutable objects. A ``ResultSet`` is a sequence
 of frozen ``Release`` rows, empty when a search found nothing, with
