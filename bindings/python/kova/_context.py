@@ -152,8 +152,9 @@ class Session:
 
     One session is for one thread at a time: calls on one session from two
     threads at once are the caller's error (the binding makes them wait for
-    each other, but their results interleave). Different sessions run on
-    different threads at the same time.
+    each other, but each replaces the session's current result, which a
+    grab or a row's ``get`` of the other thread then reads). Different
+    sessions run on different threads at the same time.
     """
 
     calls = CALLS
