@@ -127,8 +127,8 @@ def per_context(fn: F) -> F:
             return fn(*args, **kwargs)
 
     sig = inspect.signature(fn)
-    self_param = inspect.Parameter("self", inspect.Parameter.POSITIONAL_ONLY)
-    method.__signature__ = sig.replace(parameters=[self_param, *sig.parameters.values()])  # type: ignore[attr-defined]
+    params = [inspect.Parameter("self", inspect.Parameter.POSITIONAL_ONLY), *sig.parameters.values()]
+    method.__signature__ = sig.replace(parameters=params)  # type: ignore[attr-defined]
     method.__name__ = fn.__name__
     method.__qualname__ = f"Session.{fn.__name__}"
     method.__doc__ = fn.__doc__

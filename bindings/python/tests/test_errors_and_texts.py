@@ -27,7 +27,8 @@ class Errors(unittest.TestCase):
             ("empty", None, lambda: kova.quality_profile_find("Any"), kova.Empty, None, -7, None),
             ("not armed", None, lambda: kova.radarr_add_movie(10331, "/m", 1), kova.NotArmed, None, -8, None),
             ("no transport", lambda: kova.use_transport(None), search, kova.NoTransport, None, -9, None),
-            ("invalid", None, lambda: kova.jackett_search_query(""), kova.InvalidArgument, ValueError, -10, None),
+            ("invalid", None, lambda: kova.jackett_search_query(""), kova.InvalidArgument, ValueError,
+             -10, None),
             ("indexers", lambda: kova.fake_set(jackett, 200, '{"Results":[],"Indexers":'
                                                '[{"ID":"a","Name":"A","Status":1,"Error":"down"}]}'),
              search, kova.IndexersFailed, None, -12, 200),

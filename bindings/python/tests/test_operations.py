@@ -72,7 +72,9 @@ class Operations(unittest.TestCase):
                 v = getattr(row, f.name)
                 if f.metadata.get("as_id"):
                     v = "" if v is None else str(v)
-                as_doc[f.name] = none[f.metadata["kind"]] if v is None else list(v) if isinstance(v, tuple) else v
+                elif v is None:
+                    v = none[f.metadata["kind"]]
+                as_doc[f.name] = list(v) if isinstance(v, tuple) else v
             self.assertEqual(as_doc, obj)
 
     def test_ids_are_ints_and_what_an_answer_lacks_is_none(self):
