@@ -6,29 +6,50 @@ that texts cross the boundary as ``str`` (UTF-8 on the C side) and a text the
 library returns is copied into a Python ``str`` before the wrapper returns:
 the library's own buffer is replaced by the next call, the copy is not.
 
-Every call takes the binding's lock, because the library keeps one
-process-wide context and does not lock it itself.
+The library does not lock a context: a call of a function that acts on the
+calling thread's context takes the lock of the context the binding entered
+on that thread (``kova._context``; the default context's lock otherwise), so
+that calls on one context never overlap while calls on different sessions
+run side by side. The process-wide functions (``shared`` in the table) take
+no context lock.
 """
 from __future__ import annotations
 
 import ctypes
+import ctypes.util
 import os
+import shutil
+import subprocess
 import sys
+import sysconfig
 import threading
 from dataclasses import dataclass
 from pathlib import Path
-from typing import Any, Callable, Dict, List, Optional, Sequence, Tuple
+from typing import Any, Callable, Dict, Iterator, List, Optional, Sequence, Tuple
 
 __all__ = [
     "CType", "Export", "EXPORTS", "Native", "LibraryNotFoundError", "FunctionUnavailableError",
     "KovaIo", "KovaHandler", "GET_FN", "POST_FN", "RELEASE_FN", "VALIDATE_FN",
-    "find_library_candidates", "load", "lock",
+    "find_library_candidates", "load", "lock", "context_lock", "thread",
 ]
 
-# One lock for every call into the library, re-entrant so that a transport
-# callback (which runs inside a library call on the same thread) may call
-# kova.timeout_ms() or other accessors.
+# The default context's lock, re-entrant so that a transport callback (which
+# runs inside a library call on the same thread) may call accessors.
 lock = threading.RLock()
+# What each thread works in: ``thread.context`` is the context the binding
+# entered on it (kova._context sets it), absent outside any.
+thread = threading.local()
+# The process-wide exports that hand out a text do so in one buffer for all
+# threads, valid until the next call from any thread: they are serialised
+# until the text is copied.
+_shared_text_lock = threading.Lock()
+_load_lock = threading.Lock()
+
+
+def context_lock() -> Any:
+    """The lock of the context the calling thread works in."""
+    ctx = getattr(thread, "context", None)
+    return lock if ctx is None else ctx.lock
 
 
 # ---------------------------------------------------------------------------
@@ -84,30 +105,37 @@ BUFFER = CType("char *", ctypes.c_void_p)
 SIZE = CType("size_t", ctypes.c_size_t)
 IO = CType("const kova_io *", ctypes.POINTER(KovaIo))
 HANDLER = CType("const kova_handler *", ctypes.POINTER(KovaHandler))
+# An opaque session, by address (None for NULL).
+SESSION = CType("kova_session *", ctypes.c_void_p)
 
 
 @dataclass(frozen=True)
 class Export:
     """One exported function: name, result type, argument types; optional
-    exports are bound only when the loaded library has them."""
+    exports are bound only when the loaded library has them; shared ones act
+    on no context (process-wide state, constants), so they take no context
+    lock."""
     name: str
     result: CType
     args: Tuple[CType, ...] = ()
     optional: bool = False
+    shared: bool = False
 
 
-def _e(name: str, result: CType, *args: CType, optional: bool = False) -> Export:
-    return Export(name, result, tuple(args), optional)
+def _e(name: str, result: CType, *args: CType, optional: bool = False,
+       shared: bool = False) -> Export:
+    return Export(name, result, tuple(args), optional, shared)
 
 
 # Every KOVA_API function of kova.h, grouped by family as the header's first
 # sections are; an extension joins its family, optional since an older
-# library lacks it. A new export is one line here (tests/test_binding.py
-# compares this table with the header).
+# library lacks it. Process-wide functions are marked shared (the reference
+# lists what lives outside every context). A new export is one line here
+# (tests/test_binding.py compares this table with the header).
 EXPORTS: Tuple[Export, ...] = (
     # Diagnostics and lifecycle
-    _e("kova_version", TEXT),
-    _e("kova_strerror", TEXT, I32),
+    _e("kova_version", TEXT, shared=True),
+    _e("kova_strerror", TEXT, I32, shared=True),
     _e("kova_last_rc", I32),
     _e("kova_last_http_code", I32),
     _e("kova_last_error", TEXT),
@@ -123,23 +151,23 @@ EXPORTS: Tuple[Export, ...] = (
     _e("kova_radarr_configure", I32, TEXT, I32, I32, TEXT),
     _e("kova_prowlarr_configure", I32, TEXT, I32, I32, TEXT, optional=True),
     _e("kova_base_url", TEXT, I32),
-    _e("kova_default_port", I32, I32),
+    _e("kova_default_port", I32, I32, shared=True),
     _e("kova_set_url_base", I32, I32, TEXT, optional=True),
     _e("kova_configure_url", I32, I32, TEXT, TEXT, optional=True),
     # Transport selection
     _e("kova_set_io", VOID, IO),
     _e("kova_use_curl", I32),
     _e("kova_use_fake", VOID),
-    _e("kova_set_timeout_ms", VOID, I32),
-    _e("kova_timeout_ms", I32),
+    _e("kova_set_timeout_ms", VOID, I32, shared=True),
+    _e("kova_timeout_ms", I32, shared=True),
     # Fake transport control
-    _e("kova_fake_reset", VOID),
-    _e("kova_fake_set", I32, TEXT, I32, TEXT),
-    _e("kova_fake_fail", I32, TEXT, TEXT),
-    _e("kova_fake_calls", I32, TEXT),
-    _e("kova_fake_post_count", I32),
-    _e("kova_fake_last_post_url", TEXT),
-    _e("kova_fake_last_post_body", TEXT),
+    _e("kova_fake_reset", VOID, shared=True),
+    _e("kova_fake_set", I32, TEXT, I32, TEXT, shared=True),
+    _e("kova_fake_fail", I32, TEXT, TEXT, shared=True),
+    _e("kova_fake_calls", I32, TEXT, shared=True),
+    _e("kova_fake_post_count", I32, shared=True),
+    _e("kova_fake_last_post_url", TEXT, shared=True),
+    _e("kova_fake_last_post_body", TEXT, shared=True),
     # IMDb number
     _e("kova_imdb_numeric", TEXT, TEXT),
     # Connection tests
@@ -251,8 +279,13 @@ EXPORTS: Tuple[Export, ...] = (
     # Result document
     _e("kova_result_json", TEXT),
     # Runtime-type handler records
-    _e("kova_rtchk_handler", HANDLER, TEXT),
-    _e("rtchk_get", HANDLER),
+    _e("kova_rtchk_handler", HANDLER, TEXT, shared=True),
+    _e("rtchk_get", HANDLER, shared=True),
+    # Sessions: choosing a thread's context acts on none
+    _e("kova_session_new", SESSION, optional=True, shared=True),
+    _e("kova_session_bind", SESSION, SESSION, optional=True, shared=True),
+    _e("kova_session_current", SESSION, optional=True, shared=True),
+    _e("kova_session_free", VOID, SESSION, optional=True, shared=True),
 )
 
 
@@ -296,22 +329,69 @@ def _checkout_root() -> Optional[Path]:
     return root if (root / "include" / "kova.h").is_file() else None
 
 
-def find_library_candidates() -> List[Tuple[str, str]]:
-    """The places tried, in order, as (kind, path-or-name) pairs:
-    ``KOVA_LIBRARY`` alone when it is set; otherwise the build tree of a
-    checkout, then the system's search by name."""
+def _pkg_config_libdir() -> Optional[str]:
+    """The libdir of the kova.pc that pkg-config finds (``make install``
+    writes one naming the prefix installed to), None without either."""
+    exe = shutil.which("pkg-config")
+    if exe is None:
+        return None
+    try:
+        out = subprocess.run([exe, "--variable=libdir", "kova"], capture_output=True, text=True,
+                             timeout=10)
+    except (OSError, subprocess.SubprocessError):
+        return None
+    libdir = out.stdout.strip()
+    return libdir if out.returncode == 0 and libdir else None
+
+
+def _usual_dirs() -> List[str]:
+    """Where installs put libraries when the loader has not been told
+    (``ldconfig`` not run, a prefix outside its configuration): this
+    interpreter's prefix, then /usr/local and /usr, each with the platform's
+    multiarch and lib64 variants."""
+    multiarch = sysconfig.get_config_var("MULTIARCH") or ""
+    out: List[str] = []
+    for prefix in dict.fromkeys((sys.prefix, "/usr/local", "/usr")):
+        for lib in ("lib/" + multiarch if multiarch else "", "lib64", "lib"):
+            if lib:
+                out.append(os.path.join(prefix, lib))
+    return out
+
+
+def _candidates() -> Iterator[Tuple[str, str]]:
     env = os.environ.get("KOVA_LIBRARY")
     if env:
         # An explicit choice: falling back to another library would hide
         # that the one asked for does not load.
-        return [("KOVA_LIBRARY", env)]
-    out: List[Tuple[str, str]] = []
+        yield ("KOVA_LIBRARY", env)
+        return
     root = _checkout_root()
     if root is not None:
         for d in _BUILD_DIRS:
-            out.append(("build tree", str(root / d / _SYSTEM_NAME)))
-    out.append(("system search", _SYSTEM_NAME))
-    return out
+            yield ("build tree", str(root / d / _SYSTEM_NAME))
+    # What a C host linked with -lkova loads: the loader's own search
+    # (LD_LIBRARY_PATH, its cache; PATH and the system directories on Windows).
+    yield ("system search", _SYSTEM_NAME)
+    found = ctypes.util.find_library("kova")
+    if found and found != _SYSTEM_NAME:
+        yield ("find_library", found)
+    if _WINDOWS:
+        return
+    # Installed where the loader does not look: the prefix pkg-config knows,
+    # then the usual directories.
+    libdir = _pkg_config_libdir()
+    if libdir:
+        yield ("pkg-config", os.path.join(libdir, _SYSTEM_NAME))
+    for d in _usual_dirs():
+        yield ("usual directory", os.path.join(d, _SYSTEM_NAME))
+
+
+def find_library_candidates() -> List[Tuple[str, str]]:
+    """The places tried, in order, as (kind, path-or-name) pairs:
+    ``KOVA_LIBRARY`` alone when it is set; otherwise the build tree of a
+    checkout, the system's search by name, ``ctypes.util.find_library``,
+    the libdir of pkg-config's kova.pc, then the usual library directories."""
+    return list(_candidates())
 
 
 # ---------------------------------------------------------------------------
@@ -343,6 +423,8 @@ def _wrap(fn: Any, export: Export) -> Callable[..., Any]:
     text_result = export.result is TEXT
     nargs = len(export.args)
     name = export.name
+    lock_of: Optional[Callable[[], Any]] = (
+        context_lock if not export.shared else (lambda: _shared_text_lock) if text_result else None)
 
     def call(*args: Any) -> Any:
         if len(args) != nargs:
@@ -352,8 +434,11 @@ def _wrap(fn: Any, export: Export) -> Callable[..., Any]:
             for i in text_args:
                 args_l[i] = _to_c_text(args_l[i])
             args = tuple(args_l)
-        with lock:
+        if lock_of is None:
             r = fn(*args)
+        else:
+            with lock_of():
+                r = fn(*args)
         return _from_c_text(r) if text_result else r
 
     call.__name__ = name
@@ -373,7 +458,8 @@ def _unavailable(name: str, path: str) -> Callable[..., Any]:
 class Native:
     """libkova with every export of ``EXPORTS`` bound as an attribute of the
     same name (``native.kova_version() -> str``). Texts go in and come out as
-    ``str``; each call takes the binding's lock."""
+    ``str``; a call acting on a context takes the lock of the context the
+    calling thread works in."""
 
     def __init__(self, cdll: Any, path: str):
         self.cdll = cdll
@@ -393,6 +479,8 @@ class Native:
             fn.argtypes = [a.ctype for a in export.args]
             self.available[export.name] = True
             setattr(self, export.name, _wrap(fn, export))
+        self.sessions = self.has("kova_session_bind")
+        """True when the library has sessions (KOVA_1.5)."""
 
     def has(self, name: str) -> bool:
         """True when the loaded library exports ``name``."""
@@ -410,14 +498,17 @@ def load(path: Optional[str] = None) -> Native:
     ``path``, exactly that file; otherwise ``find_library_candidates()`` in
     order. Raises ``LibraryNotFoundError`` naming every place tried."""
     global _native
-    with lock:
+    loaded = _native
+    if loaded is not None and path is None:
+        return loaded
+    with _load_lock:
         if _native is not None and path is None:
             return _native
-        candidates = [("argument", path)] if path else find_library_candidates()
+        candidates = [("argument", path)] if path else _candidates()
         tried: List[Tuple[str, str]] = []
         for kind, where in candidates:
-            if kind == "build tree" and not os.path.exists(where):
-                tried.append((where, "not built"))
+            if kind in ("build tree", "pkg-config", "usual directory") and not os.path.exists(where):
+                tried.append((where, "not built" if kind == "build tree" else "absent"))
                 continue
             try:
                 cdll = ctypes.CDLL(where)

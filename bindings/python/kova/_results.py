@@ -15,10 +15,13 @@ __all__ = [
 T = TypeVar("T")
 
 
-def _row(kind: str) -> Any:
-    """A row field of the given kind: how ``_read_rows`` reads it through the
-    accessors (``kova_result_<name>``) and what a missing value becomes."""
-    return dc_field(metadata={"kind": kind})
+def _row(kind: str, as_id: bool = False) -> Any:
+    """A row field of the given kind (the library's, in parse/row_fields.h):
+    how ``_read_rows`` reads it through the accessors (``kova_result_<name>``)
+    and what a missing value becomes; ``as_id``: a text the binding hands
+    out as an int id."""
+    meta = {"kind": kind, "as_id": True} if as_id else {"kind": kind}
+    return dc_field(metadata=meta)
 
 
 def _detail(kind: str, accessor: str = "") -> Any:
@@ -40,21 +43,24 @@ class Release:
     details follow (what Sonarr and Radarr say beyond them, in their
     accessors' order; Jackett rows have none of them but ``protocol``,
     Prowlarr rows none but ``protocol`` and ``indexer_id``). Each
-    field's kind says how it is read. Values the answer did not carry are
-    ``""`` for texts and ``None`` for numbers (the C accessors' "none").
+    field's kind says how it is read. A value the answer did not carry is
+    ``None`` (where the C accessor gives its "none": ``""``, -1, 0 as its
+    kind says); the IMDb, TMDb and TVDB ids are ``int``.
     """
-    title: str = _row("text")
-    tracker: str = _row("text")
-    tracker_id: str = _row("text")
-    guid: str = _row("text")
-    link: str = _row("text")
-    details: str = _row("text")
-    magnet: str = _row("text")
-    info_hash: str = _row("text")
-    category_desc: str = _row("text")
-    imdb: str = _row("text")
-    tmdb: str = _row("text")
-    tvdb: str = _row("text")
+    title: Optional[str] = _row("text")
+    tracker: Optional[str] = _row("text")
+    tracker_id: Optional[str] = _row("text")
+    """Jackett's indexer id (a name), or the service's indexer number as text."""
+    guid: Optional[str] = _row("text")
+    link: Optional[str] = _row("text")
+    details: Optional[str] = _row("text")
+    magnet: Optional[str] = _row("text")
+    info_hash: Optional[str] = _row("text")
+    category_desc: Optional[str] = _row("text")
+    imdb: Optional[int] = _row("text", as_id=True)
+    """The IMDb id's number (63350 for tt0063350)."""
+    tmdb: Optional[int] = _row("text", as_id=True)
+    tvdb: Optional[int] = _row("text", as_id=True)
     size: Optional[int] = _row("size")
     """Size in bytes."""
     seeders: Optional[int] = _row("count")
@@ -70,23 +76,24 @@ class Release:
     season: Optional[int] = _row("count")
     episode: Optional[int] = _row("count")
     full_season: bool = _row("flag")
-    quality: str = _detail("text")
+    quality: Optional[str] = _detail("text")
     """The service's name of the quality ("WEBDL-1080p")."""
     resolution: Optional[int] = _detail("positive")
     approved: Optional[bool] = _detail("tristate")
     """Whether the service would take it; None when it did not say."""
     rejections: Tuple[str, ...] = _detail("texts", accessor="rejection")
     """The service's reasons for not taking it."""
-    languages: str = _detail("joined")
+    languages: Optional[str] = _detail("joined")
     """Language names joined with ", "."""
     custom_format_score: int = _detail("score")
-    """0 when the service gave none."""
-    protocol: str = _detail("text")
-    """"torrent" or "usenet"; "" when unknown."""
+    """0 when the service gave none: the library reads no score and a score
+    of 0 alike, and 0 is the neutral score."""
+    protocol: Optional[str] = _detail("text")
+    """"torrent" or "usenet"; None when unknown."""
     indexer_id: Optional[int] = _detail("count")
-    # Where the row was read from, for get(): the binding's count of calls
-    # that replace the library's results, and the row's index then.
-    _generation: int = dc_field(default=0, repr=False, compare=False)
+    # Where the row was read from, for get(): its context and that context's
+    # count of calls that replace the results then, and the row's index.
+    _origin: Any = dc_field(default=None, repr=False, compare=False)
     _index: int = dc_field(default=-1, repr=False, compare=False)
 
     @property
@@ -101,29 +108,31 @@ class Release:
         """True when downloading it counts for nothing."""
         return self.download_volume_factor == 0
 
-    def get(self, path: str) -> str:
+    def get(self, path: str) -> Optional[str]:
         """Any member of this row's answer object by a dotted path
         ("quality.revision.version", "languages.0.name": each key exact, then
-        in any letter case; a number indexes an array) as text, "" when
-        absent. Only while this row's set is still the library's current
-        result: after another operation it raises ``RuntimeError``. Needs a
-        libkova that exports kova_result_path."""
-        from . import _current_row_text
-        return _current_row_text(self._generation, self._index, "kova_result_path", path)
+        in any letter case; a number indexes an array) as text, None when
+        absent. It reads the library's row, in the context (session) the row
+        came from, so only while this row's set is still that context's
+        current result: after another operation there it raises
+        ``RuntimeError``. Needs a libkova that exports kova_result_path."""
+        from ._reading import current_row_text
+        return current_row_text(self._origin, self._index, "kova_result_path", path)
 
 
 @dataclass(frozen=True)
 class Indexer:
     """A per-indexer status entry of a Jackett or Prowlarr search or test, or
     of a Torznab list."""
-    id: str
-    name: str
+    id: Optional[str]
+    """Jackett's and Torznab's ids are names ("1337x"); Prowlarr's number as text."""
+    name: Optional[str]
     status: int
     """1 failed (Prowlarr: held back after failures, ``error`` saying since
     and until when); 2 an entry of a Torznab list; otherwise what Jackett
     sent (0 for Prowlarr's others)."""
     results: int
-    error: str
+    error: Optional[str]
 
     @property
     def failed(self) -> bool:
@@ -132,18 +141,20 @@ class Indexer:
 
 @dataclass(frozen=True)
 class LookupEntry:
-    """One entry of a Sonarr/Radarr lookup. Absent ids and years are 0."""
-    title: str
-    clean_title: str
-    imdb: str
-    tvdb: int
-    tmdb: int
-    year: int
-    library_id: int
+    """One entry of a Sonarr/Radarr lookup; None for what the service did not
+    send. ``imdb`` is the IMDb id's number (944947 for tt0944947);
+    ``library_id`` is set when the item is in the library."""
+    title: Optional[str]
+    clean_title: Optional[str]
+    imdb: Optional[int]
+    tvdb: Optional[int]
+    tmdb: Optional[int]
+    year: Optional[int]
+    library_id: Optional[int]
 
     @property
     def in_library(self) -> bool:
-        return self.library_id > 0
+        return self.library_id is not None
 
 
 @dataclass(frozen=True)
@@ -156,13 +167,13 @@ class TestLogEntry:
 @dataclass(frozen=True)
 class QualityProfile:
     id: int
-    name: str
+    name: Optional[str]
 
 
 @dataclass(frozen=True)
 class RootFolder:
     """A Sonarr/Radarr root folder, its path trimmed as an add uses it."""
-    path: str
+    path: Optional[str]
     free_space: Optional[int]
     """Bytes; None when the service did not say."""
 
@@ -190,10 +201,14 @@ class _Rows(Sequence):  # type: ignore[type-arg]
 class Outcome:
     """What every operation reports besides its data."""
     rc: int
-    """The result code: 0 OK, 1 PARTIAL."""
-    message: str
-    """The library's message: "" after a clean success, the summary of a PARTIAL."""
-    http_code: int
+    """The result code: 0 OK, 1 PARTIAL; or the code of an outcome the call
+    returns rather than raises: -7 (``Empty.rc``) for a search that found
+    nothing, -6 (``NotFound.rc``) for a lookup by title alone."""
+    message: Optional[str]
+    """The library's message: None after a clean success, the summary of a
+    PARTIAL, what an empty search or a title lookup says."""
+    http_code: Optional[int]
+    """The status of the operation's last request; None when none was answered."""
     warnings: Tuple[str, ...]
     test_log: Tuple[TestLogEntry, ...]
 
@@ -206,7 +221,8 @@ class Outcome:
 
 @dataclass(frozen=True, eq=False)
 class ResultSet(Outcome, _Rows):
-    """Rows of a search or release list: a sequence of ``Release``.
+    """Rows of a search or release list: a sequence of ``Release``, empty
+    when the search found nothing.
 
     Also ``stage`` (1 IMDb id, 2 title, 3 query, 0 none), ``indexers``,
     ``indexers_errored``, and ``to_dict()``/``json`` from the library's
@@ -218,25 +234,26 @@ class ResultSet(Outcome, _Rows):
     indexers_errored: int = 0
     json: str = "{}"
     """The result document as the library wrote it (compact JSON)."""
-    _generation: int = dc_field(default=0, repr=False, compare=False)
+    _origin: Any = dc_field(default=None, repr=False, compare=False)
 
     def to_dict(self) -> Dict[str, Any]:
         """The result document: {"stage","rc","results","indexers","indexers_errored","warnings"}."""
         return json.loads(self.json)
 
-    def field(self, index: int, name: str) -> str:
+    def field(self, index: int, name: str) -> Optional[str]:
         """Any member of row ``index``'s JSON object by key (exact, then
-        case-insensitive) as text, "" when absent. Only while this is still
-        the library's current result: after another operation it raises
-        ``RuntimeError``."""
-        from . import _current_row_text
-        return _current_row_text(self._generation, index, "kova_result_field", name)
+        case-insensitive) as text, None when absent. Like ``Release.get``,
+        only while this is still its context's current result: after
+        another operation there it raises ``RuntimeError``."""
+        from ._reading import current_row_text
+        return current_row_text(self._origin, index, "kova_result_field", name)
 
 
 @dataclass(frozen=True, eq=False)
 class Lookup(Outcome, _Rows):
     """A Sonarr/Radarr lookup: a sequence of ``LookupEntry``; ``match`` is the
-    index of the entry with the IMDb id asked for (-1 none), ``matched`` that entry."""
+    index of the entry with the IMDb id asked for (-1 none), ``matched`` that
+    entry (None for none, always so for a lookup by title alone)."""
     items: Tuple[LookupEntry, ...] = ()
     match: int = -1
 
@@ -251,7 +268,7 @@ class ConnectionReport(Outcome, _Rows):
     the Sonarr/Radarr root folders (``rootfolder`` the first one's path) and
     quality profiles, or Jackett's or Prowlarr's indexers."""
     items: Tuple[TestLogEntry, ...] = ()
-    rootfolder: str = ""
+    rootfolder: Optional[str] = None
     root_folders: Tuple[RootFolder, ...] = ()
     quality_profiles: Tuple[QualityProfile, ...] = ()
     indexers: Tuple[Indexer, ...] = ()

@@ -7,6 +7,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import unittest.mock
 from pathlib import Path
 
 from fixtures import PACKAGE_DIR, header_path, kova, program_all, release_fields, start
@@ -93,12 +94,14 @@ class Optional_(unittest.TestCase):
             program_all()
             row = kova.parse_arr_releases(fixtures.EPISODE_RELEASES)[0]
             self.assertEqual(tuple(getattr(row, f.name) for f in release_fields(details=True)),
-                             ("", None, None, (), "", 0, "", None))
+                             (None, None, None, (), None, 0, None, None))
             self.assertEqual(kova.connection_test("sonarr").root_folders, ())
             kova.fake_fail(fixtures.url("sonarr", "/api/v3/rootfolder"), "refused")
             with self.assertRaises(kova.TransportError) as caught:
                 kova.connection_test("sonarr")
-            self.assertEqual(caught.exception.transport_error, "")
+            self.assertIsNone(caught.exception.transport_error)
+            with self.assertRaises(kova.FunctionUnavailableError):
+                kova.Session()
         finally:
             _native._native = current
 
@@ -114,12 +117,14 @@ class Optional_(unittest.TestCase):
 
 
 class Finding(unittest.TestCase):
-    def run_outside_checkout(self, env_library):
+    def run_outside_checkout(self, env_library, **env_extra):
         """Imports a copy of the package that is not in a checkout, with
         KOVA_LIBRARY set or not, and returns what loading printed."""
         with tempfile.TemporaryDirectory() as tmp:
             shutil.copytree(PACKAGE_DIR / "kova", Path(tmp) / "kova")
-            env = {k: v for k, v in os.environ.items() if k not in ("KOVA_LIBRARY", "LD_LIBRARY_PATH")}
+            env = {k: v for k, v in os.environ.items()
+                   if k not in ("KOVA_LIBRARY", "LD_LIBRARY_PATH", "PKG_CONFIG_PATH")}
+            env.update(env_extra)
             if env_library:
                 env["KOVA_LIBRARY"] = env_library
             code = "import kova\ntry:\n print(kova.version(), kova.library_path())\nexcept OSError as e:\n print(e)"
@@ -138,13 +143,29 @@ class Finding(unittest.TestCase):
             self.assertIn("system search", out)
             self.assertIn("libkova.so.1", out)
 
-    def test_a_checkout_searches_its_build_tree_before_the_system(self):
-        names = [kind for kind, _ in _native.find_library_candidates()]
+    def test_a_checkout_searches_its_build_tree_first_then_where_installs_go(self):
         if os.environ.get("KOVA_LIBRARY"):
-            self.assertEqual(names, ["KOVA_LIBRARY"])
-        else:
-            self.assertEqual(names[-1], "system search")
-            self.assertIn("build tree", names)
+            self.assertEqual([k for k, _ in _native.find_library_candidates()], ["KOVA_LIBRARY"])
+        order = ["build tree", "system search", "find_library", "pkg-config", "usual directory"]
+        with unittest.mock.patch.dict(os.environ):
+            os.environ.pop("KOVA_LIBRARY", None)
+            kinds = list(dict.fromkeys(k for k, _ in _native.find_library_candidates()))
+        self.assertEqual(kinds, [k for k in order if k in kinds])
+        self.assertEqual((kinds[0], kinds[1], kinds[-1]), ("build tree", "system search", "usual directory"))
+
+    def test_an_installed_library_is_found_through_pkg_config(self):
+        build = Path(kova.library_path()).parent
+        if sys.platform == "win32" or not all(map(shutil.which, ("cmake", "pkg-config"))) or \
+                not (build / "cmake_install.cmake").is_file():
+            self.skipTest("needs cmake, pkg-config and the library's build directory")
+        if "cannot load" not in self.run_outside_checkout(None):
+            self.skipTest("a libkova is installed where the loader looks")
+        with tempfile.TemporaryDirectory() as prefix:
+            subprocess.run(["cmake", "--install", str(build), "--prefix", prefix], check=True,
+                           capture_output=True)
+            pc = next(Path(prefix).glob("**/pkgconfig/kova.pc"))
+            out = self.run_outside_checkout(None, PKG_CONFIG_PATH=str(pc.parent))
+            self.assertEqual(out.split(), [kova.version(), str(pc.parent.parent / "libkova.so.1")])
 
 
 if __name__ == "__main__":

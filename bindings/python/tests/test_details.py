@@ -28,19 +28,19 @@ class Details(unittest.TestCase):
         cases = [  # quality, resolution, approved, rejections, languages, score, protocol, indexer
             ("WEBDL-1080p", 1080, False, ("Not an upgrade", "Blocklisted"), "English, French", 35, "torrent", 2),
             ("HDTV-720p", 720, True, (), "English", 0, "usenet", 4),
-            ("", None, None, (), "", 0, "", None),
+            (None, None, None, (), None, 0, None, None),
         ]
         for row, want in zip(kova.parse_arr_releases(RELEASES), cases):
             with self.subTest(row.title):
                 self.assertEqual(details(row), want)
         jackett = kova.jackett_search_imdb("tt0063350")[0]
-        self.assertEqual(details(jackett), ("", None, None, (), "", 0, "torrent", None))
+        self.assertEqual(details(jackett), (None, None, None, (), None, 0, "torrent", None))
 
     def test_a_member_by_path_reads_only_while_its_set_is_current(self):
         first = kova.parse_arr_releases(RELEASES)[0]
         cases = [  # path, text
             ("quality.revision.version", "2"), ("LANGUAGES.1.name", "French"),
-            ("rejections.1.reason", "permanent"), ("quality", ""), ("quality.nope", ""), ("", ""),
+            ("rejections.1.reason", "permanent"), ("quality", None), ("quality.nope", None), ("", None),
         ]
         for path, text in cases:
             with self.subTest(path):

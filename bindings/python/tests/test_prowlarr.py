@@ -82,9 +82,9 @@ class Prowlarr(unittest.TestCase):
         # Categories by id, the description from their names; the
         # tracker's own category (100045) has no name.
         self.assertEqual((film.category, film.category_desc), ((2040, 100045), "Movies/HD"))
-        self.assertEqual((film.imdb, film.tmdb, film.season, film.full_season), ("464196", "", None, False))
+        self.assertEqual((film.imdb, film.tmdb, film.season, film.full_season), (464196, None, None, False))
         self.assertTrue(film.freeleech)  # indexerFlags ["freeleech"]
-        self.assertEqual(film.quality, "")  # Sonarr's and Radarr's details only
+        self.assertIsNone(film.quality)  # Sonarr's and Radarr's details only
         self.assertEqual(rows.to_dict()["results"][0]["peers"], film.peers)
         self.assertEqual([(i.name, i.results, i.failed) for i in rows.indexers],
                          [("LimeTorrents", 0, False), ("Nyaa.si", 0, False), ("RuTor", 0, False),
@@ -118,7 +118,7 @@ class Prowlarr(unittest.TestCase):
         report = kova.connection_test("prowlarr")
         self.assertEqual(report.rc, kova.OK)  # a test lists; it does not judge
         self.assertEqual([(i.id, i.name, i.failed, i.error) for i in report.indexers[:2]],
-                         [("3", "LimeTorrents", True, HELD_BACK), ("6", "Nyaa.si", False, "")])
+                         [("3", "LimeTorrents", True, HELD_BACK), ("6", "Nyaa.si", False, None)])
         self.assertEqual([e.key for e in report], ["ProwlarrV1_Test_Indexers", "ProwlarrV1_Indexers"])
         self.assertEqual(report[1].text, "indexers: LimeTorrents (held back), Nyaa.si, RuTor, "
                                          "The Pirate Bay, YTS")
@@ -131,16 +131,11 @@ class Prowlarr(unittest.TestCase):
     def test_host_answers_parse_like_a_search_without_indexers(self):
         rows = kova.parse_prowlarr(PROWLARR_SEARCH)
         self.assertEqual(([r.title for r in rows], rows.stage, rows.indexers), (TITLES, kova.STAGE_NONE, ()))
-        cases = [  # answer, class, message
-            ("[]", kova.Empty, "Prowlarr: no results"),
-            (recorded("prowlarr/system-status-2.6.5-linuxserver.json"), kova.JsonError,
-             "Prowlarr: response is object, not an array"),
-        ]
-        for answer, cls, message in cases:
-            with self.subTest(message):
-                with self.assertRaises(cls) as caught:
-                    kova.parse_prowlarr(answer)
-                self.assertEqual(caught.exception.message, message)
+        empty = kova.parse_prowlarr("[]")
+        self.assertEqual((len(empty), empty.message), (0, "Prowlarr: no results"))
+        with self.assertRaises(kova.JsonError) as caught:
+            kova.parse_prowlarr(recorded("prowlarr/system-status-2.6.5-linuxserver.json"))
+        self.assertEqual(caught.exception.message, "Prowlarr: response is object, not an array")
 
     def test_arguments_are_refused_before_anything_is_sent(self):
         cases = [  # arguments, message

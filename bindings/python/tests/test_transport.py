@@ -2,7 +2,9 @@
 import gc
 import http.server
 import json
+import socket
 import threading
+import time
 import unittest
 
 from fixtures import KEYS, kova, start
@@ -25,8 +27,21 @@ class Recorder:
         return self.answers[url]
 
 
+class Raising:
+    """A transport whose every request raises ``exc``."""
+
+    def __init__(self, exc):
+        self.exc = exc
+
+    def get(self, url):
+        raise self.exc
+
+    def post(self, url, body, content_type):
+        raise self.exc
+
+
 def installed_table():
-    return kova._transport
+    return kova._context.DEFAULT.transport
 
 
 class PythonTransport(unittest.TestCase):
@@ -48,6 +63,17 @@ class PythonTransport(unittest.TestCase):
         self.assertEqual([r[:2] for r in installed_table().obj.requests],
                          [("GET", self.rootfolder), ("GET", self.profiles)])
         self.assertEqual(installed_table().outstanding, {})
+
+    def test_a_transport_is_any_object_with_get_and_post(self):
+        class GetOnly:
+            def get(self, url):
+                return 200, ""
+
+        for obj in (Recorder({}), kova.UrllibTransport()):
+            self.assertIsInstance(obj, kova.Transport)
+        self.assertNotIsInstance(GetOnly(), kova.Transport)
+        with self.assertRaises(TypeError):
+            kova.use_transport(GetOnly())
 
     def test_a_post_carries_its_body_and_content_type(self):
         movie = fixtures.url("radarr", "/api/v3/movie")
@@ -87,6 +113,20 @@ class PythonTransport(unittest.TestCase):
                     kova.connection_test("radarr")
                 self.assertIsInstance(caught.exception.__cause__, TypeError)
                 self.assertEqual(installed_table().outstanding, {})
+
+    def test_a_python_transports_time_out_is_a_timeout_error(self):
+        cases = [  # what the transport raises, whether it is a time-out
+            (TimeoutError("took too long"), True), (socket.timeout("timed out"), True),
+            (ConnectionResetError("reset by peer"), False),
+        ]
+        for raised, timed_out in cases:
+            with self.subTest(type(raised).__name__):
+                kova.use_transport(Raising(raised))
+                with self.assertRaises(kova.TransportError) as caught:
+                    kova.connection_test("radarr")
+                self.assertIs(caught.exception.__cause__, raised)
+                self.assertEqual((isinstance(caught.exception, kova.TransportTimeout),
+                                  isinstance(caught.exception, TimeoutError)), (timed_out, timed_out))
 
     def test_an_interrupt_inside_the_transport_reaches_the_caller(self):
         class Interrupted:
@@ -137,15 +177,20 @@ class PythonTransport(unittest.TestCase):
 
 class _Handler(http.server.BaseHTTPRequestHandler):
     routes = {}
+    delays = {}  # path -> seconds before the answer
 
     def do_GET(self):
         status, body = self.routes.get(self.path, (404, b"not here"))
-        self.send_response(status)
-        if status == 302:
-            self.send_header("Location", "http://elsewhere.invalid/")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
+        time.sleep(self.delays.get(self.path, 0))
+        try:
+            self.send_response(status)
+            if status == 302:
+                self.send_header("Location", "http://elsewhere.invalid/")
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+        except ConnectionError:
+            pass  # a client that stopped waiting
 
     def log_message(self, *args):
         pass
@@ -187,6 +232,16 @@ class Urllib(unittest.TestCase):
                 with self.assertRaises(cls) as caught:
                     kova.connection_test("radarr")
                 self.assertEqual(caught.exception.http_code, status)
+
+    def test_an_answer_later_than_the_time_out_is_a_timeout_error(self):
+        self.route("/api/v3/rootfolder", 200, fixtures.ROOTFOLDER)
+        _Handler.delays[f"/api/v3/rootfolder?apikey={KEYS['radarr']}"] = 0.5
+        self.addCleanup(_Handler.delays.clear)
+        kova.use_transport(kova.UrllibTransport(timeout=0.1))
+        with self.assertRaises(kova.TransportTimeout) as caught:
+            kova.connection_test("radarr")
+        self.assertIsInstance(caught.exception, TimeoutError)
+        self.assertNotIn(KEYS["radarr"], str(caught.exception))
 
     def test_a_refused_connection_is_a_transport_error_without_the_key(self):
         kova.configure("radarr", "127.0.0.1", port=1, api_key=KEYS["radarr"])
