@@ -74,6 +74,8 @@ KOVA_API void kova_session_free(kova_session *s) {
     if (!s) return;
     if (thread_binding() == s) set_thread_binding(nullptr);
     release(s->ctx);
+    mem_free(s->ctx.post_url_text);
+    mem_free(s->ctx.post_body_text);
     s->~kova_session();
     mem_free(s);
 }

@@ -20,6 +20,11 @@ struct host_context : context {
     char *field_text; // kova_result_field
     char *path_text;  // kova_result_path
     char imdb_buf[64]; // kova_imdb_numeric
+    // kova_fake_last_post_url and _body: the fake is the process's, but the
+    // copies it hands out are the caller's context's, so that threads never
+    // share one. A reset keeps them, as it keeps the fake's state.
+    char *post_url_text;
+    char *post_body_text;
 };
 
 } // namespace kova

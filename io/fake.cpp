@@ -181,9 +181,11 @@ int32_t fake_post_count() {
     return g_posts;
 }
 
-void fake_last_post_url(char *out, size_t size) {
+char *fake_last_post_url(size_t max_len) {
     fake_lock lock;
-    snprintf(out, size, "%s", g_post_url ? g_post_url : "");
+    const char *url = g_post_url ? g_post_url : "";
+    size_t n = strlen(url);
+    return text_ndup(url, n < max_len ? n : max_len);
 }
 
 char *fake_last_post_body() {

@@ -24,8 +24,9 @@ int32_t fake_set(const char *url, int32_t status, const char *body);
 int32_t fake_fail(const char *url, const char *text);
 int32_t fake_calls(const char *url); // null url: every request
 int32_t fake_post_count();
-// Copies the last POST's URL into out (size bytes, cut to fit).
-void fake_last_post_url(char *out, size_t size);
+// An owned copy of the last POST's URL ("" when none), cut to max_len bytes;
+// null when out of memory.
+char *fake_last_post_url(size_t max_len);
 // An owned copy of the last POST's body ("" when none), or null when out of
 // memory.
 char *fake_last_post_body();

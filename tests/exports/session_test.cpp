@@ -153,6 +153,9 @@ TEST_F(Session, ThreadsWithASessionEachKeepTheirResultsApart) {
             expect(kova_sonarr_lookup("tt0944947", nullptr) >= 0);
             expect(std::string(kova_lookup_title(0)) == "Show " + T && kova_lookup_tvdb(0) == 100 + t);
             expect(kova_radarr_add_movie(278, "/m", 1) == 10 + t);
+            // The fake's last POST is the process's; each thread reads its own copy.
+            const std::string posted = kova_fake_last_post_url(), body = kova_fake_last_post_body();
+            expect(posted.find(":7878/api/v3/movie?apikey=k") != std::string::npos && body.find("\"tmdbId\":278") != std::string::npos);
             expect(kova_sonarr_test() == KOVA_ERR_HTTP && kova_warning_count() == 1 &&
                    std::string(kova_warning(0)).find("broken " + T) != std::string::npos &&
                    kova_last_http_code() == 500);

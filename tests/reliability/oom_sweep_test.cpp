@@ -58,7 +58,7 @@
 //                                            their own sweeps (degrade to "")
 //   the three handler records' validate      success (new ID, reported port); key rejected;
 //                                            settings refused; test failing
-//   kova_fake_set, kova_fake_fail, kova_fake_last_post_body, serving and POST recording
+//   kova_fake_set, kova_fake_fail, kova_fake_last_post_url and _body, serving and POST recording
 //                                            the fake transport's own sweep
 //
 // Not swept, because they never allocate (NonAllocatingExports checks this
@@ -67,7 +67,7 @@
 // kova_reset, kova_arm_library_writes, kova_library_writes_armed,
 // kova_base_url, kova_default_port, kova_set_io, kova_use_curl,
 // kova_use_fake, kova_set_timeout_ms, kova_timeout_ms, kova_fake_reset,
-// kova_fake_calls, kova_fake_post_count, kova_fake_last_post_url,
+// kova_fake_calls, kova_fake_post_count,
 // kova_imdb_numeric, kova_quality_profile_pick, every accessor but
 // kova_result_field, kova_rtchk_handler and rtchk_get.
 #include <cstdlib>
@@ -755,14 +755,15 @@ TEST_F(OomSweep, FakeTransport) {
             EXPECT_EQ(std::string(kova_fake_last_post_url()), add);
         });
     EXPECT_GT(runs, 0);
-    runs = oom_sweep([] {}, [] { return kova_fake_last_post_body()[0] ? 1 : 0; },
-                     [](int32_t rc, bool injected) {
-                         if (injected) {
-                             EXPECT_EQ(rc, 0);
-                         }
-                         EXPECT_EQ(kova_fake_last_post_body()[0], '{');
-                     });
-    EXPECT_EQ(runs, 1);
+    for (auto copy : {kova_fake_last_post_body, kova_fake_last_post_url}) {
+        runs = oom_sweep([] {}, [copy] { return copy()[0] ? 1 : 0; }, [copy](int32_t rc, bool injected) {
+            if (injected) {
+                EXPECT_EQ(rc, 0);
+            }
+            EXPECT_NE(copy()[0], '\0');
+        });
+        EXPECT_EQ(runs, 1);
+    }
 }
 
 // The exports that allocate nothing, called with every allocation failing.
@@ -787,7 +788,6 @@ TEST_F(OomSweep, NonAllocatingExports) {
     (void)kova_fake_calls(nullptr);
     (void)kova_fake_calls("x");
     (void)kova_fake_post_count();
-    (void)kova_fake_last_post_url();
     (void)kova_imdb_numeric("tt0000123");
     (void)kova_quality_profile_pick("HD");
     (void)kova_rootfolder_count();
