@@ -24,6 +24,8 @@ struct Options {
     std::string config_path;
     bool json = false, yes = false, verbose = false, no_color = false, help = false, version = false;
     bool exact = false, monitor = false;
+    bool movie = false, tv = false;  // a Prowlarr search for films or for series
+    std::string via;                 // --via: the indexer service a search asks
     std::string completion;  // --completion SHELL (hidden): the script for bash or zsh
     bool man = false;        // --man (hidden): the manual page kova(1)
     int32_t timeout_ms = 0;

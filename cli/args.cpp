@@ -59,6 +59,8 @@ int parse_args(const std::vector<std::string> &argv, Options &o, std::string &co
         if (name == "--exact") { if (!flag(o.exact)) return usage_error(name + " takes no value"); continue; }
         if (name == "--monitor") { if (!flag(o.monitor)) return usage_error(name + " takes no value"); continue; }
         if (name == "--man") { if (!flag(o.man)) return usage_error(name + " takes no value"); continue; }
+        if (name == "--movie") { if (!flag(o.movie)) return usage_error(name + " takes no value"); continue; }
+        if (name == "--tv") { if (!flag(o.tv)) return usage_error(name + " takes no value"); continue; }
         if (name == "--help" || name == "-h") { o.help = true; continue; }
         if (name == "--version") { o.version = true; continue; }
 
@@ -79,6 +81,7 @@ int parse_args(const std::vector<std::string> &argv, Options &o, std::string &co
         else if (name == "--root") { o.root = value; o.has_root = true; }
         else if (name == "--profile") { o.profile = value; o.has_profile = true; }
         else if (name == "--completion") o.completion = value;
+        else if (name == "--via") o.via = value;
         else if (name == "--season") {
             if (!parse_int(value, 0, 100000, o.season)) return usage_error("--season wants a number, 0 or more");
             o.has_season = true;
@@ -101,7 +104,7 @@ int check_options(const Options &o, const Command &c) {
         {o.has_imdb, "imdb"}, {o.has_title, "title"}, {o.has_query, "query"}, {o.has_root, "root"},
         {o.has_profile, "profile"}, {o.has_season, "season"}, {o.has_episode, "episode"},
         {o.yes, "yes"}, {o.limit != 0, "limit"}, {o.has_grab, "grab"}, {o.exact, "exact"},
-        {o.monitor, "monitor"},
+        {o.monitor, "monitor"}, {o.movie, "movie"}, {o.tv, "tv"}, {!o.via.empty(), "via"},
     };
     for (const auto &u : used)
         if (u.set && allowed.find(std::string(" ") + u.name + " ") == std::string::npos)

@@ -132,6 +132,9 @@ bool use_service(App &app, int kind);
 // Why a present service cannot be used: no address or no API key, with
 // where to set it; "" when it has both.
 std::string missing_setting(const cfg::Config &conf, int kind);
+// Whether a service can be used: the file or the environment gives it an
+// address and an API key (the template's sections, left empty, do not count).
+bool configured(const cfg::Config &conf, int kind);
 
 // ---------------------------------------------------------------------------
 // Hints (hints.cpp)
@@ -194,7 +197,7 @@ void print_warnings(const std::string &indent = "  ");
 int32_t show_test(App &app, int kind);                  // runs and prints one connection test
 void show_results(bool releases, int32_t rc, int limit); // the current result set as a table
 void show_lookup(int kind);                             // the current lookup entries
-void search_header(int32_t rc);                         // "Jackett: N results (stage ...)"
+void search_header(int kind, int32_t rc, const char *indent = "");  // "Jackett: N results (stage ...)"
 
 // A Sonarr or Radarr release search for a library item (cmd_find.cpp), as
 // `releases` runs it: Sonarr's fallback from an episode its season does not

@@ -21,7 +21,7 @@ namespace {
 const char k_usage[] =
     "usage: kova [options] <command> [arguments]\n"
     "\n"
-    "Talks to Jackett, Sonarr and Radarr through the kova library.\n"
+    "Talks to Jackett, Prowlarr, Sonarr and Radarr through the kova library.\n"
     "\n"
     "commands:\n"
     "  demo                          the whole chain against built-in fake services\n"
@@ -29,15 +29,15 @@ const char k_usage[] =
     "                                print the settings (API keys hidden)\n"
     "  config check [SERVICE|all]    validate the configured services\n"
     "  test [SERVICE|all]            run the connection tests\n"
-    "  search QUERY...               Jackett search by free query\n"
+    "  search QUERY...               Jackett (or Prowlarr) search by free query\n"
     "  search --imdb ID [--title T] [--query Q]\n"
-    "                                staged Jackett search: IMDb id, title, query\n"
+    "                                staged search: IMDb id, title, query\n"
     "  lookup series|movie ...       look a series or film up in Sonarr/Radarr\n"
     "  releases series|movie ID ...  releases Sonarr/Radarr find for a library item;\n"
     "                                --grab N --yes sends release N to the download client\n"
     "  add series|movie ID ...       add to the library (only with --yes)\n"
     "  get series|movie IMDB ...     search-or-add: lookup, add if needed, releases\n"
-    "  parse jackett|releases|torznab FILE\n"
+    "  parse jackett|prowlarr|releases|torznab FILE\n"
     "                                read a saved answer offline\n"
     "  version                       versions of kova and @HTTP@\n"
     "\n"
@@ -67,6 +67,9 @@ const Option k_options[] = {
     {"--monitor", nullptr, nullptr, "add monitored, and let the service search for it", Option::command},
     {"--root", nullptr, "PATH", "root folder to add under (default: the service's first)", Option::command},
     {"--profile", nullptr, "NAME|ID", "quality profile (default: the service's first)", Option::command},
+    {"--via", nullptr, "SERVICE", "the indexer service a search asks: jackett or prowlarr", Option::command},
+    {"--movie", nullptr, nullptr, "(Prowlarr) search for films", Option::command},
+    {"--tv", nullptr, nullptr, "(Prowlarr) search for series", Option::command},
     {"--limit", nullptr, "N", "print at most N rows (0: all)", Option::command},
     {"--grab", nullptr, "N", "send release N (the # column) to the download client", Option::command},
     {"--yes", "-y", nullptr, "write: without it a command that writes only says what it would do", Option::command},
@@ -88,10 +91,10 @@ const Command k_commands[] = {
     {"demo",
      "usage: kova demo [--json]\n\n"
      "Runs the whole chain against built-in fake services: no configuration, no\n"
-     "network. Shows the connection tests, a staged Jackett search, a Sonarr\n"
-     "search-or-add of an episode and the grab of one of its releases, a Radarr\n"
-     "search-or-add of a film already in the library, and the JSON result\n"
-     "document. --json prints only the document.\n",
+     "network. Shows the connection tests, staged Jackett and Prowlarr\n"
+     "searches, a Sonarr search-or-add of an episode and the grab of one of its\n"
+     "releases, a Radarr search-or-add of a film already in the library, and\n"
+     "the JSON result document. --json prints only the document.\n",
      "", cmd_demo, Before::checks},
     {"config",
      "usage: kova config check [@SERVICES@|all]\n"
@@ -114,6 +117,7 @@ const Command k_commands[] = {
      "    \"Sonarr\":  {\"Url\": \"https://media.lan/sonarr\", \"APIKey\": \"...\",\n"
      "                \"CAFile\": \"/etc/ssl/lan-ca.pem\"},\n"
      "    \"Radarr\":  {\"Host\": \"10.0.0.7\", \"Port\": 7878, \"APIKey\": \"...\", \"Insecure\": true},\n"
+     "    \"Prowlarr\": {\"Url\": \"http://192.168.1.5:9696\", \"APIKey\": \"...\"},\n"
      "    \"TimeoutMs\": 30000\n"
      "  }\n\n"
      "per service:\n"
@@ -122,8 +126,8 @@ const Command k_commands[] = {
      "            browser) and the path behind a reverse proxy, if any\n"
      "  Host, Port, UseHttps, UrlBase\n"
      "            the address in parts, instead of Url (never both); Port\n"
-     "            defaults to 9117, 8989, 7878\n"
-     "  APIKey    Jackett: at the top of its dashboard; Sonarr and Radarr:\n"
+     "            defaults to 9117, 8989, 7878, 9696\n"
+     "  APIKey    Jackett: at the top of its dashboard; Prowlarr, Sonarr and Radarr:\n"
      "            Settings > General > Security > API Key\n"
      "  Insecure  true: no TLS certificate check (self-signed, trusted network)\n"
      "  CAFile    PEM file of the CA that signed the service's certificate\n"
@@ -133,22 +137,33 @@ const Command k_commands[] = {
      "  Proxy     proxy URL for every service; \"\" for none\n\n"
      "Members whose names start with _ are notes; // comments are fine too. An\n"
      "unknown member is a warning that names the nearest known one.\n"
-     "KOVA_JACKETT_URL, KOVA_JACKETT_API_KEY (and the same for SONARR and RADARR)\n"
+     "KOVA_JACKETT_URL, KOVA_JACKETT_API_KEY (and the same for SONARR, RADARR and\n"
+     "PROWLARR)\n"
      "replace the file's address and key; they may configure a service alone.\n",
      "", cmd_config, Before::checks},
     {"test",
      "usage: kova test [@SERVICES@|all]\n\n"
-     "Runs the connection tests and prints their log: Jackett lists its configured\n"
-     "indexers; Sonarr and Radarr report their root folder and quality profiles.\n",
+     "Runs the connection tests and prints their log: Jackett and Prowlarr list\n"
+     "their indexers; Sonarr and Radarr report their root folder and quality\n"
+     "profiles.\n",
      "", cmd_test, Before::config},
     {"search",
-     "usage: kova search QUERY...\n"
-     "       kova search --imdb ID [--title TITLE] [--query QUERY]\n\n"
-     "Searches Jackett. With --imdb the search runs in stages: the IMDb id, then\n"
+     "usage: kova search QUERY... [--via jackett|prowlarr]\n"
+     "       kova search --imdb ID [--title TITLE] [--query QUERY] [--via jackett|prowlarr]\n"
+     "       kova search ... --via prowlarr [--movie|--tv] [--season S [--episode E]] [--grab N [--yes]]\n\n"
+     "Searches Jackett, or Prowlarr when it is configured and Jackett is not;\n"
+     "--via chooses. With --imdb the search runs in stages: the IMDb id, then\n"
      "the title (dropping rows of other IMDb ids), then the query; it stops at\n"
      "the first stage with results.\n\n"
+     "  --via S       jackett or prowlarr\n"
+     "  --movie, --tv (Prowlarr) films or series only; default: both\n"
+     "  --season S, --episode E\n"
+     "                (Prowlarr, with --imdb) the episode of a series\n"
+     "  --grab N      (Prowlarr) send release N (the # column, from 1) to\n"
+     "                Prowlarr's download client; without --yes it only says\n"
+     "                what it would send\n"
      "  --limit N     print at most N rows (0: all)\n",
-     "imdb title query limit", cmd_search, Before::config},
+     "imdb title query limit via movie tv season episode grab yes", cmd_search, Before::config},
     {"lookup",
      "usage: kova lookup series [--imdb ID] [--title TITLE]\n"
      "       kova lookup series ID_OR_TITLE\n"
@@ -199,10 +214,10 @@ const Command k_commands[] = {
      "  --limit N     print at most N rows (0: all)\n",
      "season episode exact title root profile monitor yes limit", cmd_get, Before::config},
     {"parse",
-     "usage: kova parse jackett|releases|torznab FILE\n\n"
+     "usage: kova parse jackett|prowlarr|releases|torznab FILE\n\n"
      "Reads an answer saved earlier ('-' for standard input) without any network:\n"
-     "a Jackett results answer, a Sonarr/Radarr release list, or a Torznab\n"
-     "indexer list.\n\n"
+     "a Jackett results answer, a Prowlarr search answer, a Sonarr/Radarr release\n"
+     "list, or a Torznab indexer list.\n\n"
      "  --limit N     print at most N rows (0: all)\n",
      "limit", cmd_parse, Before::checks},
     {"version", "usage: kova version [--json]\n\nPrints the versions of kova, its library and @HTTP@.\n", "", cmd_version, Before::checks},

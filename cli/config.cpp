@@ -44,6 +44,11 @@ const char k_template[] =
     "    \"_comment\": \"APIKey: Radarr's Settings > General > Security > API Key\",\n"
     "    \"Url\": \"http://localhost:7878\",\n"
     "    \"APIKey\": \"\"\n"
+    "  },\n"
+    "  \"Prowlarr\": {\n"
+    "    \"_comment\": \"instead of Jackett, or beside it. APIKey: Prowlarr's Settings > General > Security > API Key\",\n"
+    "    \"Url\": \"http://localhost:9696\",\n"
+    "    \"APIKey\": \"\"\n"
     "  }\n"
     "}\n";
 

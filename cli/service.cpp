@@ -93,6 +93,10 @@ std::string missing_setting(const cfg::Config &conf, int kind) {
     return "";
 }
 
+bool configured(const cfg::Config &conf, int kind) {
+    return conf.svc[kind].present && missing_setting(conf, kind).empty();
+}
+
 bool use_service(App &app, int kind) {
     app.current = kind;
     if (app.demo) {

@@ -338,12 +338,12 @@ const char *stage_name(int32_t stage) {
 
 }  // namespace
 
-void search_header(int32_t rc) {
+void search_header(int kind, int32_t rc, const char *indent) {
     int32_t n = kova_result_count();
-    std::string head = "Jackett: " + std::to_string(n) + (n == 1 ? " result" : " results");
+    std::string head = std::string(service(kind).name) + ": " + std::to_string(n) + (n == 1 ? " result" : " results");
     if (kova_jackett_stage() != KOVA_STAGE_NONE)
         head += " (stage " + std::to_string(kova_jackett_stage()) + ": " + stage_name(kova_jackett_stage()) + ")";
-    out::print(stdout, "%s\n", ui::paint(rc == KOVA_OK ? ui::Tone::bold : ui::Tone::warn, head));
+    out::print(stdout, "%s%s\n", indent, ui::paint(rc == KOVA_OK ? ui::Tone::bold : ui::Tone::warn, head));
 }
 
 }  // namespace cli

@@ -221,7 +221,8 @@ class Cli(unittest.TestCase):
                      "(no POST: the film was found in the library)", '"results": [', "Done:",
                      "sent: POST http://sonarr.home.lan:8989/api/v3/release?apikey=***",
                      "Sent release 1 to Sonarr's download client:", "2 library writes",
-                     "Bluray-1080p", "     rejected: Existing file on disk is of equal or higher preference\n"):
+                     "Bluray-1080p", "     rejected: Existing file on disk is of equal or higher preference\n",
+                     "indexers: YTS, The Pirate Bay", "Prowlarr: 2 results (stage 1: IMDb id)"):
             self.assertIn(text, r.stdout)
         self.assertNotIn("\x1b[", r.stdout)  # a pipe gets no colours
         # The library's log keys are for its developers: only with -v.
@@ -348,6 +349,66 @@ class Cli(unittest.TestCase):
         r = self.run_kova("search", "nothing", config=cfg)
         self.assertEqual(r.returncode, 1)
         self.assertIn("kova: Jackett: no results", r.stderr)
+
+    def test_prowlarr_searches_when_jackett_is_not_configured(self):
+        cfg = self.config({"Prowlarr": self.svc("p-1", UrlBase="/prowlarr")})
+        r = self.run_kova("test", "prowlarr", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("indexers: LimeTorrents, Nyaa.si, RuTor, The Pirate Bay, YTS", r.stdout)
+        cases = [  # arguments, the search requests in order, a title in the table
+            (["--imdb", "63350", "--movie"], ["query=%7BImdbId%3Att0063350%7D&type=movie"], "Night of the Living Dead (1968)"),
+            (["--imdb", "tt0052520", "--tv", "--season", "1", "--episode", "5"],
+             ["query=%7BImdbId%3Att0052520%7D%7BSeason%3A1%7D%7BEpisode%3A5%7D&type=tvsearch"], "The Twilight Zone S01E05"),
+            (["Severance"], ["query=Severance&type=search"], "Severance - S02 - Mp4 x264 AC3 1080p"),
+        ]
+        for args, queries, title in cases:
+            before = len(recorded("p-1"))
+            r = self.run_kova("search", *args, config=cfg)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertIn(title, r.stdout)
+            self.assertRegex(r.stdout, r"Prowlarr: \d+ results?")
+            searches = [x["query"] for x in recorded("p-1")[before:] if x["path"] == "/prowlarr/api/v1/search"]
+            self.assertEqual(searches, ["apikey=p-1&" + q for q in queries])
+
+        # Beside Jackett, Jackett answers unless --via says otherwise.
+        both = self.config({"Jackett": self.svc("p-j"), "Prowlarr": self.svc("p-2")})
+        self.assertIn("Jackett: 1 result", self.run_kova("search", "living", "dead", config=both).stdout)
+        r = self.run_kova("search", "living", "dead", "--via", "prowlarr", config=both)
+        self.assertIn("Prowlarr: 3 results", r.stdout)
+        self.assertEqual(len(recorded("p-j")), 1)
+        for args in (["--via", "sonarr"], ["--movie"], ["--via", "prowlarr", "--movie", "--tv"],
+                     ["--via", "prowlarr", "--season", "1"], ["--via", "jackett", "--grab", "1"]):
+            r = self.run_kova("search", "living", *args, config=both)
+            self.assertEqual(r.returncode, 2, args)
+            self.assertIn("Try 'kova search --help'.", r.stderr)
+
+        # Indexers Prowlarr holds back after failures: a partial outcome, or
+        # a failure when it holds back all of them.
+        r = self.run_kova("search", "Severance", env={"KOVA_PROWLARR_URL": "http://127.0.0.1:%d" % self.p["http"],
+                                                      "KOVA_PROWLARR_API_KEY": "heldback"})
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("LimeTorrents failed: held back after failures since", r.stdout)
+        self.assertIn("partial: Prowlarr: 1 of 5 indexers failed", r.stdout)
+        r = self.run_kova("search", "Severance", config=self.config({"Prowlarr": self.svc("allheldback")}))
+        self.assertEqual(r.returncode, 1)
+
+    def test_grabbing_a_prowlarr_release(self):
+        posts = lambda key: [json.loads(x["body"]) for x in recorded(key) if x["method"] == "POST"]
+        args = ["search", "--imdb", "tt0063350", "--movie", "--grab", "1"]
+        cfg = self.config({"Prowlarr": self.svc("pg-1")})
+        r = self.run_kova(*args, config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("Would send release 1 to Prowlarr's download client:\n"
+                      "  Night of the Living Dead (1968) 1080p BluRay x264 -YTS\n  from YTS\n", r.stdout)
+        self.assertEqual(posts("pg-1"), [])
+        doc = json.loads(self.run_kova(*args, "--yes", "--json", config=cfg).stdout)
+        self.assertEqual((doc["service"], doc["release"], doc["rc"]), ("prowlarr", 1, 0))
+        self.assertEqual(posts("pg-1"), [{"guid": "https://yts.gg/torrent/download/0063350", "indexerId": 4}])
+        # Prowlarr forgot the search: search again.
+        r = self.run_kova(*args, "--yes", config=self.config({"Prowlarr": self.svc("expired")}))
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("no longer knows release", r.stderr)
+        self.assertIn("kova:   Prowlarr: Couldn't find requested release in cache, try searching again", r.stderr)
 
     def test_lookups_and_releases(self):
         cfg = self.config({"Sonarr": self.svc("l-s"), "Radarr": self.svc("l-r")})
@@ -847,7 +908,7 @@ class Cli(unittest.TestCase):
             ({"Sonarr": {"Uri": "http://h"}}, "Sonarr.Uri: unknown member, ignored; did you mean Url?"),
             ({"Sonarr": {"Password": "p"}}, "Sonarr.Password: unknown member, ignored (known: Url, APIKey, Host, "
                                             "Port, UseHttps, UrlBase, Insecure, CAFile, ID)"),
-            ({"Plex": {}}, "Plex: unknown section, ignored (known: Jackett, Sonarr, Radarr, TimeoutMs, Proxy)"),
+            ({"Plex": {}}, "Plex: unknown section, ignored (known: Jackett, Sonarr, Radarr, Prowlarr, TimeoutMs, Proxy)"),
         ]
         for doc, warning in cases:
             cfg = self.config(doc)
@@ -890,7 +951,7 @@ class Cli(unittest.TestCase):
         with open(path, encoding="utf-8") as f:
             text = f.read()
         doc = json.loads(text)  # strict JSON: its notes are "_comment" members
-        self.assertEqual(sorted(k for k in doc if not k.startswith("_")), ["Jackett", "Radarr", "Sonarr"])
+        self.assertEqual(sorted(k for k in doc if not k.startswith("_")), ["Jackett", "Prowlarr", "Radarr", "Sonarr"])
         self.assertIn("Settings > General > Security > API Key", doc["Sonarr"]["_comment"])
         self.assertIn("top of Jackett's dashboard", doc["Jackett"]["_comment"])
 
@@ -911,7 +972,7 @@ class Cli(unittest.TestCase):
         # Edited as its notes say: the check passes.
         doc["Jackett"].update(Url="http://127.0.0.1:%d" % self.p["http"], APIKey="init-j")
         doc["Sonarr"].update(Url="http://127.0.0.1:%d/sonarr" % self.p["http"], APIKey="init-s")
-        del doc["Radarr"]
+        del doc["Radarr"], doc["Prowlarr"]
         with open(path, "w", encoding="utf-8") as f:
             json.dump(doc, f, indent=2)
         r = self.run_kova("config", "check", config=path)
@@ -1519,9 +1580,9 @@ class Cli(unittest.TestCase):
             self.assertNotIn("--completion", offered)
         open(os.path.join(self.tmp.name, "saved.json"), "w").close()
         cases = [  # the line, words offered
-            ("kova config ", ["check", "init", "path", "show"]), ("kova config check ", ["all", "jackett", "radarr", "sonarr"]),
+            ("kova config ", ["check", "init", "path", "show"]), ("kova config check ", ["all", "jackett", "prowlarr", "radarr", "sonarr"]),
             ("kova test s", ["sonarr"]), ("kova releases ", ["movie", "series"]), ("kova get m", ["movie"]),
-            ("kova parse ", ["jackett", "releases", "torznab"]), ("kova parse releases sa", ["saved.json"]),
+            ("kova parse ", ["jackett", "prowlarr", "releases", "torznab"]), ("kova parse releases sa", ["saved.json"]),
             ("kova --json --config sa", ["saved.json"]), ("kova --config x.json test --timeout ", []),
             ("kova help rel", ["releases"]), ("kova -v search --imdb ", []),
         ]
@@ -1536,7 +1597,7 @@ class Cli(unittest.TestCase):
             self.assertTrue(branch, c)
             for option in own[c] + common:
                 self.assertIn("'%s:" % option, branch.group(1), (c, option))
-        self.assertIn("'config 1 check') compadd -- jackett sonarr radarr all", zsh)
+        self.assertIn("'config 1 check') compadd -- jackett sonarr radarr prowlarr all", zsh)
         self.assertIn("'parse 1 releases') _files", zsh)
         if shutil.which("zsh"):
             r = subprocess.run(["zsh", "-n", scripts["zsh"]], capture_output=True, text=True)
