@@ -109,6 +109,9 @@ struct App {
     bool demo = false;         // the fake transport answers; no configuration is read
     Connection conn[k_service_count];
     int current = -1;          // the service use_service set up last; -1 none
+    // The last library call was a connection test (run_test): its own
+    // requests are the ones a wrong address or URL base fails first.
+    bool last_call_was_test = false;
     ui::Progress progress;  // of the answer in flight, for the spinner
     Requests requests;
     Outcome outcome;

@@ -31,6 +31,7 @@
 #include <yyjson.h>
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,8 @@ struct Command {
 };
 // nullptr when there is no such command.
 const Command *find_command(const std::string &name);
+// Every command's name, in the table's order.
+std::span<const char *const> command_names();
 // The help as printed: `kova NAME --help`, or `kova --help` for nullptr.
 out::Shown help_text(const Command *c);
 
@@ -99,10 +102,14 @@ int usage_error(const std::string &msg, const char *cmd = nullptr);
 bool parse_int(const std::string &s, int32_t lo, int32_t hi, int32_t &out);
 // words[from..] joined by single spaces.
 std::string join(const std::vector<std::string> &words, size_t from);
-// An IMDb id as the services take it: "tt" and at least seven digits, from
-// "tt" plus digits or digits alone ("63350" -> "tt0063350"). Prints the
-// usage error and returns false for anything else.
+// An IMDb id as the services take it, "tt" and at least seven digits, from
+// what the library reads as one (kova_imdb_numeric: "tt" and digits, or
+// digits alone; "63350" -> "tt0063350"). Prints the usage error and returns
+// false for anything else.
 bool imdb_arg(const std::string &text, std::string &out, const char *cmd);
+// Where a word may be a title or an id: an id when it starts with "tt" (any
+// case); a title otherwise ("1923" is a series).
+bool imdb_like(const std::string &word);
 // A SERVICE argument: "jackett" -> KOVA_JACKETT ...; "all" or "" ->
 // k_all_services; -1 when unknown.
 constexpr int k_all_services = -2;
@@ -149,6 +156,7 @@ struct Failure {
     int32_t status = 0;         // HTTP status of the last request; 0 none (or not known)
     std::string transport;      // the transport's reason when no answer came; "" none (or not known)
     bool key_rejected = false;  // the service refused the API key
+    bool connection_test = false;  // the failed call was the connection test
 };
 // The library's report of its last call (kova_last_error,
 // kova_last_http_code, kova_last_transport_error).
@@ -165,6 +173,9 @@ std::vector<std::string> failure_hints(const App &app);
 // Ctrl-C cancels it (Interrupted is thrown once the spinner is erased), and
 // so does the deadline (DeadlinePassed).
 template <class F> int32_t with_spinner(App &app, const std::string &label, F &&f);
+// The service's connection test, with the spinner ("testing Radarr" unless
+// `label` says otherwise).
+int32_t run_test(App &app, int kind, const std::string &label = "");
 
 // ---------------------------------------------------------------------------
 // Output (show.cpp)
@@ -228,6 +239,10 @@ struct JsonOut {
     void print(App &app) const;  // the run's JSON document
 };
 
+// A missing value in the CLI's own JSON is null, never "" or -1: a text
+// that is empty, a number or id that is not above 0.
+yyjson_mut_val *text_or_null(yyjson_mut_doc *d, const char *text);
+yyjson_mut_val *id_or_null(yyjson_mut_doc *d, int64_t n);
 yyjson_mut_val *log_json(yyjson_mut_doc *d);       // the test log: [{key, text}]
 yyjson_mut_val *warnings_json(const App &app, yyjson_mut_doc *d);  // the warnings: [text]
 // rc, result, error, http_code, the transport's reason and the warnings into `obj`.
@@ -283,6 +298,7 @@ template <class F> int32_t cli::with_spinner(App &app, const std::string &label,
     int32_t rc;
     {
         ui::Spinner s(label, app.progress);  // erased before anything else is printed
+        app.last_call_was_test = false;
         app.requests.enter();
         rc = f();
     }

@@ -114,6 +114,7 @@ void run_check(App &app, Check &c) {
     const char *err = c.answered("error");
     f.error = err ? err : "";
     f.key_rejected = c.code == KOVA_VALIDATE_KEY_REJECTED;
+    f.connection_test = true;  // the handler runs the connection test
     c.hints = hints(app, k, f);
     // No answer, or one kova did not expect (a redirect...): what the
     // transport met is for the connection test to tell.
@@ -140,7 +141,7 @@ void report_check(const App &app, const Check &c, JsonOut &report) {
         yyjson_mut_obj_add_val(report.doc, e, "answer",
                                answer ? yyjson_val_mut_copy(report.doc, answer) : yyjson_mut_null(report.doc));
         // As every --json failure has them; the table shows the same.
-        yyjson_mut_obj_add_strcpy(report.doc, e, "error", c.code == 0 || !err ? "" : err);
+        yyjson_mut_obj_add_val(report.doc, e, "error", text_or_null(report.doc, c.code == 0 ? nullptr : err));
         const std::string &url_base = app.conf.svc[c.svc->kind].url_base;
         if (!url_base.empty()) yyjson_mut_obj_add_strcpy(report.doc, e, "url_base", url_base.c_str());
         yyjson_mut_val *h = yyjson_mut_obj_add_arr(report.doc, e, "hints");
@@ -218,21 +219,25 @@ int cmd_test(App &app) {
     for (const auto &svc : k_services) {
         const int k = svc.kind;
         if (which != k_all_services && which != k) continue;
-        if (which == k_all_services && !app.conf.svc[k].present) {
-            if (!o.json) out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, svc.name), ui::paint(ui::Tone::dim, "not configured"));
+        // All of them: those with an address and a key, the others (the
+        // template's sections left empty among them) listed as not configured.
+        if (which == k_all_services && !configured(app.conf, k)) {
+            const cfg::Service &s = app.conf.svc[k];
+            std::string why = !s.present ? "" : s.host.empty() ? ": no address" : ": no API key";
+            if (!o.json) out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, svc.name), ui::paint(ui::Tone::dim, "not configured" + why));
             continue;
         }
         if (!use_service(app, k)) return EXIT_USAGE;
         ++ran;
         int32_t rc;
         if (o.json) {
-            rc = with_spinner(app, std::string("testing ") + svc.name, svc.test);
+            rc = run_test(app, k);
             yyjson_mut_val *e = yyjson_mut_obj_add_obj(report.doc, report.root, svc.lower);
             yyjson_mut_obj_add_strcpy(report.doc, e, "url", kova_base_url(k));
             outcome_json(app, report.doc, e, rc);
             yyjson_mut_obj_add_val(report.doc, e, "log", log_json(report.doc));
             if (svc.library) {
-                yyjson_mut_obj_add_strcpy(report.doc, e, "rootfolder", kova_rootfolder());
+                yyjson_mut_obj_add_val(report.doc, e, "rootfolder", text_or_null(report.doc, kova_rootfolder()));
                 yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, e, "quality_profiles");
                 for (int32_t i = 0; i < kova_quality_profile_count(); ++i) {
                     yyjson_mut_val *x = yyjson_mut_arr_add_obj(report.doc, arr);
@@ -256,12 +261,21 @@ int cmd_test(App &app) {
             if (rc == KOVA_ERR_TRANSPORT && kova_last_transport_error()[0])
                 errors.push_back(std::string("the transport said: ") + kova_last_transport_error());
             for (int32_t i = 0; i < kova_warning_count(); ++i) errors.push_back(std::string("  ") + kova_warning(i));
-            for (const auto &h : hints(app, k, last_failure())) errors.push_back("hint: " + h);
+            for (const auto &h : failure_hints(app)) errors.push_back("hint: " + h);
         }
     }
     if (o.json) report.print(app);
     if (ran == 0) {
-        out::print(stderr, "kova: no service is configured (in %s or by KOVA_<SERVICE>_URL)\n", app.conf.path);
+        // What the services begun but left unfinished miss, or where to begin.
+        bool begun = false;
+        for (const auto &svc : k_services)
+            if (app.conf.svc[svc.kind].present) {
+                begun = true;
+                out::print(stderr, "kova: %s\n", missing_setting(app.conf, svc.kind));
+            }
+        if (!begun)
+            out::print(stderr, "kova: no service is configured: give one its \"Url\" and \"APIKey\" in %s, or set "
+                               "KOVA_<SERVICE>_URL and KOVA_<SERVICE>_API_KEY\n", app.conf.path);
         return EXIT_USAGE;
     }
     for (const auto &e : errors) out::print(stderr, "kova: %s\n", e.c_str());

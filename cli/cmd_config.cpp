@@ -148,15 +148,15 @@ int config_show(App &app) {
             yyjson_mut_val *e = yyjson_mut_obj_add_obj(d, svcs, svc.lower);
             yyjson_mut_obj_add_bool(d, e, "configured", s.present);
             if (!s.present) continue;
-            yyjson_mut_obj_add_strcpy(d, e, "url", s.host.empty() ? "" : cfg::address(s, k).c_str());
-            yyjson_mut_obj_add_strcpy(d, e, "host", s.host.c_str());
+            yyjson_mut_obj_add_val(d, e, "url", text_or_null(d, s.host.empty() ? "" : cfg::address(s, k).c_str()));
+            yyjson_mut_obj_add_val(d, e, "host", text_or_null(d, s.host.c_str()));
             yyjson_mut_obj_add_int(d, e, "port", s.port > 0 ? s.port : svc.default_port);
             yyjson_mut_obj_add_bool(d, e, "https", s.https);
-            yyjson_mut_obj_add_strcpy(d, e, "url_base", s.url_base.c_str());
-            yyjson_mut_obj_add_str(d, e, "api_key", s.api_key.empty() ? "" : "***");
+            yyjson_mut_obj_add_val(d, e, "url_base", text_or_null(d, s.url_base.c_str()));
+            yyjson_mut_obj_add_val(d, e, "api_key", text_or_null(d, s.api_key.empty() ? "" : "***"));
             yyjson_mut_obj_add_bool(d, e, "insecure", s.insecure);
-            yyjson_mut_obj_add_strcpy(d, e, "ca_file", s.ca_file.c_str());
-            yyjson_mut_obj_add_strcpy(d, e, "id", s.id.c_str());
+            yyjson_mut_obj_add_val(d, e, "ca_file", text_or_null(d, s.ca_file.c_str()));
+            yyjson_mut_obj_add_val(d, e, "id", text_or_null(d, s.id.c_str()));
             yyjson_mut_obj_add_str(d, e, "address_from", from_name(s.address_from));
             yyjson_mut_obj_add_str(d, e, "api_key_from", from_name(s.key_from));
         }

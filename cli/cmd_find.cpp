@@ -76,13 +76,12 @@ int cmd_lookup(App &app) {
     std::string what = o.args[0];
     int kind = what == "series" ? KOVA_SONARR : what == "movie" ? KOVA_RADARR : -1;
     if (kind < 0) return usage_error("lookup: series or movie, not " + what, "lookup");
+    // A word that can only be an id (a film's) is one; a series' word is a
+    // title unless it starts with "tt" ("1923" is a series).
     std::string word = join(o.args, 1);
     if (!word.empty()) {
-        bool imdb_like = word.size() > 2 && (word[0] == 't' || word[0] == 'T') && (word[1] == 't' || word[1] == 'T') &&
-                         isdigit(static_cast<unsigned char>(word[2]));
-        if (imdb_like && !o.has_imdb) { o.imdb = word; o.has_imdb = true; }
-        else if (kind == KOVA_RADARR) return usage_error("lookup movie: Radarr is looked up by IMDb id only", "lookup");
-        else if (!o.has_title) { o.title = word; o.has_title = true; }
+        if ((kind == KOVA_RADARR || imdb_like(word)) && !o.has_imdb) { o.imdb = word; o.has_imdb = true; }
+        else if (kind == KOVA_SONARR && !imdb_like(word) && !o.has_title) { o.title = word; o.has_title = true; }
         else return usage_error("lookup: unexpected " + word, "lookup");
     }
     if (kind == KOVA_RADARR && o.has_title) return usage_error("lookup movie: Radarr is looked up by IMDb id only", "lookup");
@@ -94,20 +93,25 @@ int cmd_lookup(App &app) {
                                                         o.has_title ? o.title.c_str() : nullptr)
                                    : kova_radarr_lookup_imdb(o.imdb.c_str());
     });
+    // A lookup by title alone has no IMDb id to match, yet the library fails
+    // it as if one were missing once it found series: what it found is the
+    // answer. (A stopgap until the library says so itself.)
+    if (!o.has_imdb && rc == KOVA_ERR_NOT_FOUND && kova_lookup_count() > 0) rc = KOVA_OK;
     if (o.json) {
         JsonOut report;
         outcome_json(app, report.doc, report.root, rc);
-        yyjson_mut_obj_add_int(report.doc, report.root, "match", kova_lookup_match());
+        const int32_t m = kova_lookup_match();
+        yyjson_mut_obj_add_val(report.doc, report.root, "match", m >= 0 ? yyjson_mut_int(report.doc, m) : yyjson_mut_null(report.doc));
         yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, report.root, "entries");
         for (int32_t i = 0; i < kova_lookup_count(); ++i) {
             yyjson_mut_val *e = yyjson_mut_arr_add_obj(report.doc, arr);
-            yyjson_mut_obj_add_strcpy(report.doc, e, "title", kova_lookup_title(i));
-            yyjson_mut_obj_add_strcpy(report.doc, e, "clean_title", kova_lookup_clean_title(i));
-            yyjson_mut_obj_add_strcpy(report.doc, e, "imdb", kova_lookup_imdb(i));
-            yyjson_mut_obj_add_int(report.doc, e, "tvdb", kova_lookup_tvdb(i));
-            yyjson_mut_obj_add_int(report.doc, e, "tmdb", kova_lookup_tmdb(i));
-            yyjson_mut_obj_add_int(report.doc, e, "year", kova_lookup_year(i));
-            yyjson_mut_obj_add_int(report.doc, e, "library_id", kova_lookup_library_id(i));
+            yyjson_mut_obj_add_val(report.doc, e, "title", text_or_null(report.doc, kova_lookup_title(i)));
+            yyjson_mut_obj_add_val(report.doc, e, "clean_title", text_or_null(report.doc, kova_lookup_clean_title(i)));
+            yyjson_mut_obj_add_val(report.doc, e, "imdb", text_or_null(report.doc, kova_lookup_imdb(i)));
+            yyjson_mut_obj_add_val(report.doc, e, "tvdb", id_or_null(report.doc, kova_lookup_tvdb(i)));
+            yyjson_mut_obj_add_val(report.doc, e, "tmdb", id_or_null(report.doc, kova_lookup_tmdb(i)));
+            yyjson_mut_obj_add_val(report.doc, e, "year", id_or_null(report.doc, kova_lookup_year(i)));
+            yyjson_mut_obj_add_val(report.doc, e, "library_id", id_or_null(report.doc, kova_lookup_library_id(i)));
         }
         yyjson_mut_obj_add_val(report.doc, report.root, "log", log_json(report.doc));
         report.print(app);
@@ -138,7 +142,7 @@ int grab(App &app, int kind) {
             yyjson_mut_obj_add_str(report.doc, report.root, "service", service(kind).lower);
             yyjson_mut_obj_add_int(report.doc, report.root, "release", o.grab);
             yyjson_mut_obj_add_strcpy(report.doc, report.root, "title", title.c_str());
-            yyjson_mut_obj_add_strcpy(report.doc, report.root, "indexer", indexer.c_str());
+            yyjson_mut_obj_add_val(report.doc, report.root, "indexer", text_or_null(report.doc, indexer.c_str()));
             report.print(app);
         } else {
             out::print(stdout, "Would send release %d to %s's download client:\n  %s\n  from %s\n%s\n", o.grab,
@@ -158,7 +162,7 @@ int grab(App &app, int kind) {
         yyjson_mut_obj_add_str(report.doc, report.root, "service", service(kind).lower);
         yyjson_mut_obj_add_int(report.doc, report.root, "release", o.grab);
         yyjson_mut_obj_add_strcpy(report.doc, report.root, "title", title.c_str());
-        yyjson_mut_obj_add_strcpy(report.doc, report.root, "indexer", indexer.c_str());
+        yyjson_mut_obj_add_val(report.doc, report.root, "indexer", text_or_null(report.doc, indexer.c_str()));
         outcome_json(app, report.doc, report.root, rc);
         report.print(app);
     } else if (rc == KOVA_OK) {

@@ -3,6 +3,7 @@
 // what the completion and the manual page are generated from (generate.cpp).
 // One row per command, with its handler: main() knows no command by name.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -73,7 +74,7 @@ const Option k_options[] = {
     {"--limit", nullptr, "N", "print at most N rows (0: all)", Option::command},
     {"--grab", nullptr, "N", "send release N (the # column) to the download client", Option::command},
     {"--yes", "-y", nullptr, "write: without it a command that writes only says what it would do", Option::command},
-    {"--completion", nullptr, "SHELL", "print the completion script for bash or zsh", Option::hidden},
+    {"--completion", nullptr, "SHELL", "print the shell completion script: bash or zsh", Option::hidden},
     {"--man", nullptr, nullptr, "print the manual page kova(1) in roff", Option::hidden},
 };
 
@@ -243,17 +244,29 @@ out::Shown expand(const char *text) {
 // `kova --help`: the commands, then the options any command takes.
 std::string overview_text() {
     std::string s = k_usage;
-    for (const auto &o : k_options) {
-        if (o.scope != Option::any) continue;
-        std::string name = std::string(o.name) + (o.value ? std::string(" ") + o.value : "") +
-                           (o.alias ? std::string(", ") + o.alias : "");
-        name.resize(std::max<size_t>(name.size(), 16), ' ');
-        s += "  " + name + "  " + o.help + "\n";
+    for (Option::Scope scope : {Option::any, Option::hidden}) {
+        if (scope == Option::hidden) s += "\nwithout a command:\n";
+        for (const auto &o : k_options) {
+            if (o.scope != scope) continue;
+            std::string name = std::string(o.name) + (o.value ? std::string(" ") + o.value : "") +
+                               (o.alias ? std::string(", ") + o.alias : "");
+            name.resize(std::max<size_t>(name.size(), 18), ' ');
+            s += "  " + name + "  " + o.help + "\n";
+        }
     }
     return s + k_usage_end;
 }
 
 }  // namespace
+
+std::span<const char *const> command_names() {
+    static const auto names = [] {
+        std::array<const char *, std::size(k_commands)> n{};
+        for (size_t i = 0; i < n.size(); ++i) n[i] = k_commands[i].name;
+        return n;
+    }();
+    return names;
+}
 
 const Command *find_command(const std::string &name) {
     for (const auto &c : k_commands)
@@ -270,7 +283,10 @@ int cmd_help(App &app) {
         return EXIT_OK;
     }
     const Command *c = find_command(o.args[0]);
-    if (!c) return usage_error("no command " + o.args[0]);
+    if (!c) {
+        const char *near = cfg::nearest(o.args[0], command_names());
+        return usage_error("no command " + o.args[0] + (near ? std::string("; did you mean ") + near + "?" : ""));
+    }
     out::puts(stdout, help_text(c));
     return EXIT_OK;
 }

@@ -103,9 +103,8 @@ size_t distance(const std::string &a_in, const std::string &b_in) {
     return d[a.size()][b.size()];
 }
 
-// The known name `name` most likely stands for; nullptr when none is close:
-// at most three edits, and no more than half the name's length (so "Timout"
-// finds "TimeoutMs", and "X" nothing).
+}  // namespace
+
 const char *nearest(const std::string &name, std::span<const char *const> known) {
     for (const auto &a : k_aliases) {
         if (strcasecmp(name.c_str(), a.written) != 0) continue;
@@ -123,6 +122,8 @@ const char *nearest(const std::string &name, std::span<const char *const> known)
     }
     return best;
 }
+
+namespace {
 
 bool known_name(const char *name, std::span<const char *const> known) {
     for (const char *k : known)

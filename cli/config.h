@@ -24,6 +24,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,12 @@ bool check_host(const std::string &host, std::string &err, const std::string &wh
 // The address of a service as one URL: scheme://host:port/base (an IPv6
 // host in brackets, the service's default port when none is set).
 std::string address(const Service &s, int kind);
+
+// The known name `name` most likely stands for (a member, a section, a
+// command); nullptr when none is close: at most three edits, and no more
+// than half the name's length (so "Timout" finds "TimeoutMs", and "X"
+// nothing).
+const char *nearest(const std::string &name, std::span<const char *const> known);
 
 // A proxy URL with its password, if any, shown as "***".
 std::string redact_proxy(const std::string &proxy);

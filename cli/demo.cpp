@@ -371,7 +371,7 @@ int cmd_demo(App &app) {
     }
 
     // 2. Staged Jackett search.
-    step(quiet, 2, "Indexer searches: Jackett in stages (IMDb id, then title), then Prowlarr",
+    step(quiet, 2, "Indexer searches: Jackett in stages, then Prowlarr",
          "kova search --imdb tt0063350 --title \"" + film_title + "\"");
     int32_t rc = kova_jackett_search_imdb("tt0063350", film_title.c_str(), nullptr);
     if (rc != KOVA_OK && rc != KOVA_PARTIAL) return failed(2, rc);
@@ -393,7 +393,7 @@ int cmd_demo(App &app) {
     }
 
     // 3. Sonarr search-or-add of one episode: the series is added first.
-    step(quiet, 3, "Sonarr: search-or-add of The Twilight Zone S01E05 (added to the library first), then a grab",
+    step(quiet, 3, "Sonarr: search-or-add of The Twilight Zone S01E05, then a grab",
          "kova get series tt0052520 --season 1 --episode 5 --profile HD-1080p --yes");
     kova_arm_library_writes(1);
     rc = kova_sonarr_get("tt0052520", nullptr, 1, 5, "HD-1080p", nullptr, 0);
@@ -416,7 +416,7 @@ int cmd_demo(App &app) {
     }
 
     // 4. Radarr search-or-add of a film already in the library: no add.
-    step(quiet, 4, "Radarr: search-or-add of Night of the Living Dead (already in the library)", "kova get movie tt0063350 --yes");
+    step(quiet, 4, "Radarr: search-or-add of a film already in the library", "kova get movie tt0063350 --yes");
     int32_t posts = kova_fake_post_count();
     rc = kova_radarr_get("tt0063350", nullptr, nullptr, 0);
     if (rc != KOVA_OK) return failed(4, rc);
@@ -436,8 +436,10 @@ int cmd_demo(App &app) {
     print_pretty(kova_result_json(), "  ");
     out::print(stdout, "\n%s %d requests answered by the fake transport, %d library writes.\n",
                ui::paint(ui::Tone::good, "Done:"), kova_fake_calls(nullptr), kova_fake_post_count());
-    out::print(stdout, "Next: 'kova config init' writes a template to %s; put your services\n"
-               "in it and run 'kova config check' (see 'kova config --help' and docs/cli.md).\n", sys::config_hint());
+    // The file the other commands would read, as they would find it.
+    cfg::Source source;
+    const std::string path = cfg::locate(app.o.config_path, source);
+    out::print(stdout, "Next: 'kova config init' writes a template to\n  %s\nput your services in it and run 'kova config check' (see 'kova config --help'\nand docs/cli.md).\n", path);
     return EXIT_OK;
 }
 

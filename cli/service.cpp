@@ -93,6 +93,12 @@ std::string missing_setting(const cfg::Config &conf, int kind) {
     return "";
 }
 
+int32_t run_test(App &app, int kind, const std::string &label) {
+    int32_t rc = with_spinner(app, label.empty() ? std::string("testing ") + service(kind).name : label, service(kind).test);
+    app.last_call_was_test = true;
+    return rc;
+}
+
 bool configured(const cfg::Config &conf, int kind) {
     return conf.svc[kind].present && missing_setting(conf, kind).empty();
 }

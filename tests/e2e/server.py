@@ -91,6 +91,11 @@ PROFILES = [{"id": 1, "name": "Any"}, {"id": 4, "name": "HD-1080p"}]
 SERIES = {"title": "The Twilight Zone", "cleanTitle": "thetwilightzone", "year": 1959,
           "imdbId": "tt0052520", "tvdbId": 73587, "tmdbId": 6357,
           "seasons": [{"seasonNumber": 1, "monitored": True}]}
+# A lookup by title finds every series of that name.
+TWILIGHT_ZONES = [SERIES] + [
+    dict(SERIES, year=year, imdbId=imdb, tvdbId=tvdb, tmdbId=tmdb, cleanTitle="thetwilightzone%d" % year)
+    for year, imdb, tvdb, tmdb in ((1985, "tt0088634", 73659, 1918), (2002, "tt0318252", 71979, 4451),
+                                   (2019, "tt2583620", 353401, 83135))]
 MOVIE = {"title": "Night of the Living Dead", "cleanTitle": "nightofthelivingdead", "year": 1968,
          "imdbId": "tt0063350", "tmdbId": 10331, "id": 31}
 NEW_MOVIE = {"title": "The Matrix", "cleanTitle": "thematrix", "year": 1999, "imdbId": "tt0133093", "tmdbId": 603}
@@ -321,6 +326,8 @@ def service_answer(method, path, query, body):
     if path == "/api/v3/qualityprofile":
         return 200, "application/json", json.dumps(PROFILES)
     if path == "/api/v3/series/lookup":
+        if one("term") == "The Twilight Zone":
+            return 200, "application/json", json.dumps(TWILIGHT_ZONES)
         return 200, "application/json", json.dumps([SERIES] if one("term") in ("tt0052520", "tvdb:73587") else [])
     if path == "/api/v3/series" and method == "GET":
         return 200, "application/json", "[]"
@@ -334,6 +341,8 @@ def service_answer(method, path, query, body):
     if path == "/api/v3/episode":
         return 200, "application/json", json.dumps(EPISODES)
     if path == "/api/v3/release":
+        if one("movieId") not in ("", "31", "44"):  # no such film in the library
+            return 404, "application/json", '{"message":"NotFound"}'
         return 200, "application/json", json.dumps([RELEASE])
     if path == "/api/v3/movie/lookup/imdb":
         found = {"tt0063350": MOVIE, "tt0133093": NEW_MOVIE}.get(one("imdbId"))

@@ -350,6 +350,118 @@ class Cli(unittest.TestCase):
         self.assertEqual(r.returncode, 1)
         self.assertIn("kova: Jackett: no results", r.stderr)
 
+    # ------------------------------------------------------------------
+    # The first hour of a new user
+    # ------------------------------------------------------------------
+    def test_a_title_lookup_lists_what_it_found(self):
+        cfg = self.config({"Sonarr": self.svc("lt-s"), "Radarr": self.svc("lt-r")})
+        r = self.run_kova("lookup", "series", "The Twilight Zone", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(len(re.findall(r"^ +\d  The Twilight Zone +(1959|1985|2002|2019) ", r.stdout, re.M)), 4, r.stdout)
+        self.assertNotIn("*", r.stdout)
+        doc = json.loads(self.run_kova("lookup", "series", "The Twilight Zone", "--json", config=cfg).stdout)
+        self.assertEqual((doc["rc"], doc["match"], len(doc["entries"]), doc["entries"][0]["library_id"]), (0, None, 4, None))
+        # With the IMDb id the match is marked.
+        r = self.run_kova("lookup", "series", "--imdb", "tt0052520", "--title", "The Twilight Zone", config=cfg)
+        self.assertIn("\n  *  1  The Twilight Zone  1959  tt0052520", r.stdout)
+        # A positional word: a series' is a title unless it starts with tt
+        # ("1923" is a series); a film's can only be an id.
+        cases = [(["series", "1923"], "lt-s", "term=1923"), (["series", "tt0052520"], "lt-s", "term=tt0052520"),
+                 (["movie", "63350"], "lt-r", "imdbId=tt0063350")]
+        for args, key, query in cases:
+            self.run_kova("lookup", *args, config=cfg)
+            self.assertEqual(recorded(key)[-1]["query"], "apikey=%s&%s" % (key, query), args)
+
+    def test_tables_fit_the_width_and_the_title_gets_it(self):
+        """Three releases of one episode stay three different titles, and no
+        row is wider than the width: COLUMNS, or the terminal's."""
+        ends = ["1080p WEB h264-EDITH", "720p HDTV x264-SYNCOPY", "2160p AMZN WEB-DL DDP5.1 H.265-NTb"]
+        rows = [{"Title": "Worst Cooks in America S22E00 Celebrity Edition Special " + e, "Tracker": "TorrentLeech",
+                 "Size": 2 ** 31, "Seeders": 10, "Peers": 12, "PublishDate": "2024-01-02T03:04:05Z",
+                 "Category": [5000, 5040, 100042, 100043]} for e in ends]
+        answer = os.path.join(self.tmp.name, "cooks.json")
+        with open(answer, "w") as f:
+            json.dump({"Results": rows, "Indexers": [{"ID": "tl", "Name": "TorrentLeech", "Status": 2}]}, f)
+        for columns in (80, 120):
+            r = self.run_kova("parse", "jackett", native(answer), env={"COLUMNS": str(columns)})
+            lines = r.stdout.splitlines()
+            self.assertTrue(all(len(x) <= columns for x in lines), (columns, lines))
+            titles = [x.split("  ")[2] for x in lines if "Worst Cooks" in x]
+            self.assertEqual(len(set(titles)), 3, titles)
+            for e, t in zip(ends, titles):  # each ends as its release does
+                self.assertTrue(t.endswith(e[-12:]), (t, e))
+            # The categories went first; at 120 the titles are whole.
+            self.assertNotIn("Categories", lines[1])
+            self.assertEqual(all(r["Title"] in lines[i + 2] for i, r in enumerate(rows)), columns == 120, lines)
+            if not WINDOWS:  # a terminal says its width itself
+                status, out = on_terminal(["parse", "jackett", answer], program_env(TERM="xterm", NO_COLOR="1"),
+                                          True, False, columns=columns)
+                self.assertEqual([x for x in screen_text(out).decode("utf-8").splitlines() if "Worst" in x],
+                                 [x for x in lines if "Worst" in x])
+        r = self.run_kova("demo", env={"COLUMNS": "80"})
+        table_rows = [x for x in r.stdout.splitlines() if re.match(r"^  +\d  ", x)]
+        self.assertTrue(table_rows and all(len(x) <= 80 for x in table_rows), table_rows)
+
+    def test_a_404_blames_the_url_base_only_for_the_connection_test(self):
+        cfg = self.config({"Radarr": self.svc("nf-r", UrlBase="/radarr")})
+        self.assertEqual(self.run_kova("test", "radarr", config=cfg).returncode, 0)
+        r = self.run_kova("releases", "movie", "999", config=cfg)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("kova: hint: Radarr answered 404 Not Found: it has no such item (check the id)", r.stderr)
+        self.assertNotIn("URL base", r.stderr)
+        r = self.run_kova("test", "radarr", config=self.config({"Radarr": self.svc("k404", UrlBase="/radarr")}))
+        self.assertIn("answered 404 Not Found under the URL base /radarr", r.stderr)
+
+    def test_test_after_config_init_tests_what_is_configured(self):
+        path = os.path.join(self.tmp.name, "first.json")
+        self.assertEqual(self.run_kova("config", "init", config=path).returncode, 0)
+        r = self.run_kova("test", config=path)
+        self.assertEqual(r.returncode, 2)
+        self.assertIn("kova: Jackett has no API key", r.stderr)
+        with open(path, encoding="utf-8") as f:
+            doc = json.load(f)
+        doc["Sonarr"].update(Url="http://127.0.0.1:%d" % self.p["http"], APIKey="first-s")
+        with open(path, "w", encoding="utf-8") as f:
+            json.dump(doc, f)
+        r = self.run_kova("test", config=path)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        for name in ("Jackett", "Radarr", "Prowlarr"):
+            self.assertIn("%s  not configured: no API key" % name, r.stdout)
+        self.assertIn("rootfolder: /data/media", r.stdout)
+        # A refused connection: the library's log, then what it means.
+        r = self.run_kova("test", env={"KOVA_RADARR_URL": "http://127.0.0.1:%d" % closed_port(),
+                                       "KOVA_RADARR_API_KEY": "x"})
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("    Get first Radarr Rootfolder\n", r.stdout)
+        self.assertIn("    nothing was read from Radarr: no answer came\n", r.stdout)
+
+    def test_mistakes_on_the_command_line_point_to_the_help(self):
+        r = self.run_kova("serch", "x")
+        self.assertEqual((r.returncode, r.stderr), (2, "kova: unknown command serch; did you mean search?\nTry 'kova --help'.\n"))
+        for args, words in ((["--limit", "x", "search", "y"], "kova: --limit wants a number, 0 or more\nTry 'kova search --help'."),
+                            (["releases", "movie", "31", "--grab", "0"], "Try 'kova releases --help'.")):
+            r = self.run_kova(*args)
+            self.assertEqual(r.returncode, 2)
+            self.assertIn(words, r.stderr)
+        help_text = self.run_kova("--help").stdout
+        self.assertIn("  --completion SHELL", help_text)
+        self.assertIn("  --man ", help_text)
+
+    def test_the_demo_names_the_configuration_file_in_use(self):
+        xdg = os.path.join(self.tmp.name, "xdg")
+        r = self.run_kova("demo", env={"XDG_CONFIG_HOME": xdg, "APPDATA": native(xdg)})
+        self.assertIn("writes a template to\n  %s\n" % native(os.path.join(xdg, "kova", "config.json")), r.stdout)
+
+    def test_dry_runs_of_add_and_get_share_their_members(self):
+        cfg = self.config({"Radarr": self.svc("dry-r")})
+        add = json.loads(self.run_kova("add", "movie", "603", "--json", config=cfg).stdout)
+        get = json.loads(self.run_kova("get", "movie", "tt0133093", "--json", config=cfg).stdout)
+        self.assertEqual(sorted(add), sorted(get))
+        self.assertEqual((add["title"], add["library_id"], add["tmdb"], add["would_add"]), (None, None, 603, True))
+        self.assertEqual((get["title"], get["library_id"], get["tmdb"]), ("The Matrix", None, 603))
+        held = json.loads(self.run_kova("get", "movie", "tt0063350", "--json", config=cfg).stdout)
+        self.assertEqual((held["library_id"], held["would_add"], held["root"], held["path"]), (31, False, None, None))
+
     def test_prowlarr_searches_when_jackett_is_not_configured(self):
         cfg = self.config({"Prowlarr": self.svc("p-1", UrlBase="/prowlarr")})
         r = self.run_kova("test", "prowlarr", config=cfg)
@@ -785,13 +897,13 @@ class Cli(unittest.TestCase):
     # (service, Url as pasted from a browser, the address the library makes of
     #  it: url, host, port, https, URL base)
     URL_FORMS = [
-        ("Jackett", "http://127.0.0.1:9117", "http://127.0.0.1:9117", "127.0.0.1", 9117, False, ""),
+        ("Jackett", "http://127.0.0.1:9117", "http://127.0.0.1:9117", "127.0.0.1", 9117, False, None),
         ("Sonarr", "https://media.lan/sonarr/", "https://media.lan:443/sonarr", "media.lan", 443, True, "/sonarr"),
-        ("Sonarr", "HTTP://Media.Lan:8989", "http://Media.Lan:8989", "Media.Lan", 8989, False, ""),
-        ("Radarr", "http://media.lan", "http://media.lan:80", "media.lan", 80, False, ""),  # the browser's port
+        ("Sonarr", "HTTP://Media.Lan:8989", "http://Media.Lan:8989", "Media.Lan", 8989, False, None),
+        ("Radarr", "http://media.lan", "http://media.lan:80", "media.lan", 80, False, None),  # the browser's port
         ("Radarr", "http://[fd00::5]:7878/films", "http://[fd00::5]:7878/films", "fd00::5", 7878, False, "/films"),
         ("Radarr", "  http://h:1//a/b/  ", "http://h:1/a/b", "h", 1, False, "/a/b"),
-        ("Jackett", "http://h:9117/UI/Dashboard", "http://h:9117", "h", 9117, False, ""),  # its page, not its base
+        ("Jackett", "http://h:9117/UI/Dashboard", "http://h:9117", "h", 9117, False, None),  # its page, not its base
         ("Jackett", "http://h:9117/jackett/UI/Dashboard", "http://h:9117/jackett", "h", 9117, False, "/jackett"),
     ]
     # (Url, the words of its refusal: the first two kova's, the others the library's)
@@ -1331,9 +1443,9 @@ class Cli(unittest.TestCase):
         cfg = self.config({"Jackett": self.svc("imdb-j"), "Sonarr": self.svc("imdb-s")})
         cases = [  # as typed, as sent (None: refused with status 2)
             ("tt0063350", "tt0063350"), ("63350", "tt0063350"), ("tt63350", "tt0063350"),
-            ("0063350", "tt0063350"), ("tt12345678", "tt12345678"),
-            ("xyz", None), ("tt", None), ("tt12a", None), ("12x", None), ("tt0000000", None), ("", None),
-            ("TT0063350x", None), ("tt-1", None), (" tt1", None),
+            ("0063350", "tt0063350"), ("tt12345678", "tt12345678"), ("TT0063350", "tt0063350"), (" tt1 ", "tt0000001"),
+            ("xyz", None), ("tt", None), ("tt12a", None), ("12x", None), ("", None),
+            ("TT0063350x", None), ("tt-1", None), ("tt 1", None),
         ]
         for typed, sent in cases:
             before = len(recorded("imdb-j"))
@@ -1341,7 +1453,7 @@ class Cli(unittest.TestCase):
             queries = [x["query"] for x in recorded("imdb-j")[before:]]
             if sent is None:
                 self.assertEqual(r.returncode, 2, typed)
-                self.assertIn('is not an IMDb id (tt and digits, e.g. tt0063350)', r.stderr)
+                self.assertIn('is not an IMDb id (tt and digits, or digits alone: tt0063350, 63350)', r.stderr)
                 self.assertEqual(queries, [], typed)
             else:
                 self.assertEqual(queries[0], "apikey=imdb-j&Query=" + sent, typed)
@@ -1416,7 +1528,7 @@ class Cli(unittest.TestCase):
             doc = json.loads(r.stdout)
             self.assertEqual(len(doc["results"]), shown, (args, limit))
             self.assertEqual(doc.get("total_results"), total, (args, limit))
-            self.assertEqual((doc["rc"], doc["error"]), (0, ""))
+            self.assertEqual((doc["rc"], doc["error"]), (0, None))
             text = self.run_kova(*args, "--limit", limit, config=cfg).stdout
             self.assertEqual(len(re.findall(r"^  \d+  Row", text, re.M)), shown)
 
@@ -1509,7 +1621,7 @@ class Cli(unittest.TestCase):
             status, out = on_terminal(["parse", "jackett", long], program_env(locale=locale, TERM="xterm", NO_COLOR="1"),
                                       True, False, columns=60)
             row = [x for x in screen_text(out).decode("utf-8").splitlines() if "A.Very.Long" in x][0]
-            self.assertIn("x\u2026  t1" if unicode else "x...  t1", row, locale)
+            self.assertIn("x\u2026x" if unicode else "x...x", row, locale)  # cut in the middle
             self.assertEqual(len(row.rstrip()), 60)
         r = self.run_kova("test", "sonarr", config=self.config({"Sonarr": self.svc("k401")}), locale={"LANG": "C"})
         self.assertIn("    x ERR_AUTH", r.stdout)
@@ -1536,7 +1648,8 @@ class Cli(unittest.TestCase):
         # (`kova help --help` is the overview: help has no options of its own.)
         own = {c: sorted(set(re.findall(r"(--[a-z-]+)", self.run_kova(c, "--help").stdout))) if c != "help" else []
                for c in commands}
-        common = sorted(set(re.findall(r"^  (--[a-z-]+)", over.split("options (any command):")[1], re.M)))
+        common = sorted(set(re.findall(r"^  (--[a-z-]+)", over.split("options (any command):")[1]
+                                       .split("without a command:")[0], re.M)))
         return commands, own, common
 
     def complete(self, script, line):
