@@ -26,6 +26,7 @@ struct Options {
     bool exact = false, monitor = false;
     bool movie = false, tv = false;  // a Prowlarr search for films or for series
     std::string via;                 // --via: the indexer service a search asks
+    std::string instance;            // --instance: the instance of a service to use
     std::string completion;  // --completion SHELL (hidden): the script for bash or zsh
     bool man = false;        // --man (hidden): the manual page kova(1)
     int32_t timeout_ms = 0;
@@ -112,6 +113,7 @@ struct App {
     // The last library call was a connection test (run_test): its own
     // requests are the ones a wrong address or URL base fails first.
     bool last_call_was_test = false;
+    int instance_kind = -1;    // the service of the --instance chosen; -1 none
     ui::Progress progress;  // of the answer in flight, for the spinner
     Requests requests;
     Outcome outcome;

@@ -87,6 +87,7 @@ int parse_args(const std::vector<std::string> &argv, Options &o, std::string &co
         else if (name == "--profile") { o.profile = value; o.has_profile = true; }
         else if (name == "--completion") o.completion = value;
         else if (name == "--via") o.via = value;
+        else if (name == "--instance") o.instance = value;
         else if (name == "--season") {
             if (!parse_int(value, 0, 100000, o.season)) defer("--season wants a number, 0 or more");
             o.has_season = true;

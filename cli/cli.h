@@ -17,7 +17,8 @@
 //   hints.cpp         hints under the common failures of a setup
 //   show.cpp          output: tables and lines of results, JSON documents
 //   cmd_config.cpp    config init, path, show (and check, in cmd_check.cpp)
-//   cmd_check.cpp     config check, test
+//   cmd_check.cpp     config check
+//   cmd_test.cpp      test: every instance at once, a session each
 //   cmd_find.cpp      search, lookup, releases
 //   cmd_library.cpp   add, get
 //   cmd_parse.cpp     parse
@@ -123,10 +124,10 @@ int service_arg(const std::string &s);
 // applies its time-out. Prints the error and returns false when it cannot.
 bool load_configuration(App &app);
 
-// The transport for one configured service, with its TLS and proxy
-// settings. Prints why when it cannot be made. Ctrl-C and the deadline
+// The transport for one configured instance of a service, with its TLS and
+// proxy settings. Prints why when it cannot be made. Ctrl-C and the deadline
 // cancel it until close_transport.
-net::Transport *open_transport(App &app, int kind);
+net::Transport *open_transport(App &app, const cfg::Service &s);
 void close_transport(App &app, net::Transport *t);
 
 // Ctrl-C, as sys::watch_interrupt calls it: `app` is the App (see Requests).
@@ -157,6 +158,7 @@ struct Failure {
     std::string transport;      // the transport's reason when no answer came; "" none (or not known)
     bool key_rejected = false;  // the service refused the API key
     bool connection_test = false;  // the failed call was the connection test
+    const cfg::Service *instance = nullptr;  // the instance it failed on; nullptr: the service's default
 };
 // The library's report of its last call (kova_last_error,
 // kova_last_http_code, kova_last_transport_error).
@@ -255,7 +257,7 @@ void outcome_json(const App &app, yyjson_mut_doc *d, yyjson_mut_val *obj, int32_
 // ---------------------------------------------------------------------------
 int cmd_config(App &app);    // cmd_config.cpp
 int config_check(App &app);  // cmd_check.cpp
-int cmd_test(App &app);
+int cmd_test(App &app);      // cmd_test.cpp
 int cmd_search(App &app);    // cmd_find.cpp
 int cmd_lookup(App &app);
 int cmd_releases(App &app);

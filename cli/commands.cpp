@@ -55,6 +55,7 @@ const Option k_options[] = {
     {"--json", nullptr, nullptr, "print JSON instead of tables", Option::any},
     {"--timeout", nullptr, "MS", "time-out of each request in milliseconds (default 100000)", Option::any},
     {"--deadline", nullptr, "MS", "time for the whole command: then kova cancels and exits 124", Option::any},
+    {"--instance", nullptr, "NAME", "the instance of a service to use (a section of its own; default: the service's)", Option::any},
     {"--verbose", "-v", nullptr, "log each HTTP request on stderr (API keys redacted), show log keys", Option::any},
     {"--no-color", nullptr, nullptr, "no colours (also: NO_COLOR=1, or output not a terminal)", Option::any},
     {"--help", "-h", nullptr, "help; 'kova COMMAND --help' for a command", Option::any},

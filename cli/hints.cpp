@@ -103,7 +103,7 @@ std::vector<std::string> hints(const App &app, int kind, const Failure &f) {
     std::vector<std::string> out;
     if (kind < 0 || kind >= static_cast<int>(k_service_count)) return out;
     const cfg::Config &conf = app.conf;
-    const cfg::Service &s = conf.svc[kind];
+    const cfg::Service &s = f.instance ? *f.instance : conf.svc[kind];
     const ServiceInfo &svc = service(kind);
     const std::string name = svc.name;
     if (!f.transport.empty()) {

@@ -462,6 +462,50 @@ class Cli(unittest.TestCase):
         held = json.loads(self.run_kova("get", "movie", "tt0063350", "--json", config=cfg).stdout)
         self.assertEqual((held["library_id"], held["would_add"], held["root"], held["path"]), (31, False, None, None))
 
+    # ------------------------------------------------------------------
+    # Several instances of a service
+    # ------------------------------------------------------------------
+    def test_instances_are_tested_at_once_and_chosen_by_name(self):
+        cfg = self.config({"Radarr": self.svc("in-hd"), "Radarr4K": self.svc("in-4k", Service="Radarr", UrlBase="/radarr"),
+                           "Sonarr": self.svc("in-s")})
+        r = self.run_kova("test", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("Testing 3 services at once, each in a session of its own, over one transport:", r.stdout)
+        # In the file's order, whichever answered first.
+        heads = re.findall(r"^(\w+)  (http\S+)$", r.stdout, re.M)
+        base = "http://127.0.0.1:%d" % self.p["http"]
+        self.assertEqual(heads, [("Radarr", base), ("Radarr4K", base + "/radarr"), ("Sonarr", base)])
+        self.assertEqual(r.stdout.count("rootfolder: /data/media"), 3)
+        self.assertTrue(all(x["path"].startswith("/radarr/api/v3/") for x in recorded("in-4k")))
+        self.assertEqual(r.stdout, self.run_kova("test", config=cfg).stdout)  # the same every time
+        doc = json.loads(self.run_kova("test", "radarr", "--json", config=cfg).stdout)
+        self.assertEqual(sorted(doc), ["Radarr4K", "radarr"])
+        self.assertEqual((doc["Radarr4K"]["instance"], doc["Radarr4K"]["service"], doc["Radarr4K"]["rc"]), ("Radarr4K", "radarr", 0))
+
+        # --instance chooses one, for test and for any command of its service.
+        before, hd = len(recorded("in-4k")), len(recorded("in-hd"))
+        r = self.run_kova("releases", "movie", "31", "--instance", "radarr4k", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(len(recorded("in-hd")), hd)
+        self.assertGreater(len(recorded("in-4k")), before)
+        r = self.run_kova("test", "--instance", "Radarr4K", config=cfg)
+        self.assertNotIn("Sonarr", r.stdout)
+        r = self.run_kova("test", "--instance", "Radarr8K", config=cfg)
+        self.assertEqual(r.returncode, 2)
+        self.assertIn("kova: --instance Radarr8K: no such instance in the configuration (known: Radarr, Radarr4K, Sonarr)",
+                      r.stderr)
+        r = self.run_kova("lookup", "series", "tt0052520", "--instance", "Radarr4K", config=cfg)
+        self.assertEqual(r.returncode, 2)
+        shown = json.loads(self.run_kova("config", "show", "--json", config=cfg).stdout)["instances"]
+        self.assertEqual([(x["name"], x["service"]) for x in shown],
+                         [("Radarr", "radarr"), ("Radarr4K", "radarr"), ("Sonarr", "sonarr")])
+        # A failing instance fails the run; the others are reported still.
+        bad = self.config({"Radarr": self.svc("in-ok"), "RadarrOld": self.svc("k401", Service="Radarr")})
+        r = self.run_kova("test", config=bad)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("kova: RadarrOld: Radarr rootfolder: HTTP 401 (API key rejected)", r.stderr)
+        self.assertIn("rootfolder: /data/media", r.stdout)
+
     def test_prowlarr_searches_when_jackett_is_not_configured(self):
         cfg = self.config({"Prowlarr": self.svc("p-1", UrlBase="/prowlarr")})
         r = self.run_kova("test", "prowlarr", config=cfg)
