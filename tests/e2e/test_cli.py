@@ -1063,7 +1063,7 @@ class Cli(unittest.TestCase):
             ({"Sonarr": {"BaseUrl": "/s"}}, "Sonarr.BaseUrl: unknown member, ignored; did you mean UrlBase?"),
             ({"Sonarr": {"Uri": "http://h"}}, "Sonarr.Uri: unknown member, ignored; did you mean Url?"),
             ({"Sonarr": {"Password": "p"}}, "Sonarr.Password: unknown member, ignored (known: Url, APIKey, Host, "
-                                            "Port, UseHttps, UrlBase, Insecure, CAFile, ID)"),
+                                            "Port, UseHttps, UrlBase, Insecure, CAFile, ID, Service)"),
             ({"Plex": {}}, "Plex: unknown section, ignored (known: Jackett, Sonarr, Radarr, Prowlarr, TimeoutMs, Proxy)"),
         ]
         for doc, warning in cases:
