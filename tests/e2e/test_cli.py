@@ -1794,7 +1794,7 @@ class DemoParity(unittest.TestCase):
         if not (other and os.access(other, os.X_OK)):
             self.skipTest("no native kova at %r: build the dev preset first" % other)
         env = program_env(NO_COLOR="1")
-        hint = re.compile(r"^(Next: 'kova config init' writes a template to )\S+(; put)", re.M)
+        hint = re.compile(r"^(Next: 'kova config init' writes a template to\n  )\S+(\nput)", re.M)
         for args in (["demo"], ["demo", "--json"]):
             texts = []
             for cmd in ([other] + args, command(*args)):
