@@ -24,6 +24,9 @@ struct Options {
     std::string config_path;
     bool json = false, yes = false, verbose = false, no_color = false, help = false, version = false;
     bool exact = false, monitor = false;
+    bool movie = false, tv = false;  // a Prowlarr search for films or for series
+    std::string via;                 // --via: the indexer service a search asks
+    std::string instance;            // --instance: the instance of a service to use
     std::string completion;  // --completion SHELL (hidden): the script for bash or zsh
     bool man = false;        // --man (hidden): the manual page kova(1)
     int32_t timeout_ms = 0;
@@ -107,6 +110,10 @@ struct App {
     bool demo = false;         // the fake transport answers; no configuration is read
     Connection conn[k_service_count];
     int current = -1;          // the service use_service set up last; -1 none
+    // The last library call was a connection test (run_test): its own
+    // requests are the ones a wrong address or URL base fails first.
+    bool last_call_was_test = false;
+    int instance_kind = -1;    // the service of the --instance chosen; -1 none
     ui::Progress progress;  // of the answer in flight, for the spinner
     Requests requests;
     Outcome outcome;

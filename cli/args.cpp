@@ -31,6 +31,11 @@ bool parse_int(const std::string &s, int32_t lo, int32_t hi, int32_t &out) {
 
 int parse_args(const std::vector<std::string> &argv, Options &o, std::string &command) {
     bool only_words = false;
+    // The first bad value, said once the command is known, with its help.
+    std::string bad;
+    auto defer = [&bad](const std::string &msg) {
+        if (bad.empty()) bad = msg;
+    };
     for (size_t i = 1; i < argv.size(); ++i) {
         const std::string &a = argv[i];
         if (only_words || a.size() < 2 || a[0] != '-' || a == "-") {
@@ -52,47 +57,52 @@ int parse_args(const std::vector<std::string> &argv, Options &o, std::string &co
             f = true;
             return true;
         };
-        if (name == "--json") { if (!flag(o.json)) return usage_error(name + " takes no value"); continue; }
-        if (name == "--yes" || name == "-y") { if (!flag(o.yes)) return usage_error(name + " takes no value"); continue; }
-        if (name == "--verbose" || name == "-v") { if (!flag(o.verbose)) return usage_error(name + " takes no value"); continue; }
-        if (name == "--no-color") { if (!flag(o.no_color)) return usage_error(name + " takes no value"); continue; }
-        if (name == "--exact") { if (!flag(o.exact)) return usage_error(name + " takes no value"); continue; }
-        if (name == "--monitor") { if (!flag(o.monitor)) return usage_error(name + " takes no value"); continue; }
-        if (name == "--man") { if (!flag(o.man)) return usage_error(name + " takes no value"); continue; }
+        if (name == "--json") { if (!flag(o.json)) defer(name + " takes no value"); continue; }
+        if (name == "--yes" || name == "-y") { if (!flag(o.yes)) defer(name + " takes no value"); continue; }
+        if (name == "--verbose" || name == "-v") { if (!flag(o.verbose)) defer(name + " takes no value"); continue; }
+        if (name == "--no-color") { if (!flag(o.no_color)) defer(name + " takes no value"); continue; }
+        if (name == "--exact") { if (!flag(o.exact)) defer(name + " takes no value"); continue; }
+        if (name == "--monitor") { if (!flag(o.monitor)) defer(name + " takes no value"); continue; }
+        if (name == "--man") { if (!flag(o.man)) defer(name + " takes no value"); continue; }
+        if (name == "--movie") { if (!flag(o.movie)) defer(name + " takes no value"); continue; }
+        if (name == "--tv") { if (!flag(o.tv)) defer(name + " takes no value"); continue; }
         if (name == "--help" || name == "-h") { o.help = true; continue; }
         if (name == "--version") { o.version = true; continue; }
 
         const Option *known = find_option(name);
-        if (!known || !known->value) return usage_error("unknown option " + name, command.empty() ? nullptr : command.c_str());
+        if (!known || !known->value) { defer("unknown option " + name); continue; }
         if (!has_value) {
-            if (i + 1 >= argv.size()) return usage_error(name + " needs a value");
+            if (i + 1 >= argv.size()) { defer(name + " needs a value"); continue; }
             value = argv[++i];
         }
         if (name == "--config") o.config_path = value;
         else if (name == "--timeout") {
-            if (!parse_int(value, 1, 86400000, o.timeout_ms)) return usage_error("--timeout wants milliseconds, 1 or more");
+            if (!parse_int(value, 1, 86400000, o.timeout_ms)) defer("--timeout wants milliseconds, 1 or more");
         } else if (name == "--deadline") {
-            if (!parse_int(value, 1, 86400000, o.deadline_ms)) return usage_error("--deadline wants milliseconds, 1 or more");
+            if (!parse_int(value, 1, 86400000, o.deadline_ms)) defer("--deadline wants milliseconds, 1 or more");
         } else if (name == "--imdb") { o.imdb = value; o.has_imdb = true; }
         else if (name == "--title") { o.title = value; o.has_title = true; }
         else if (name == "--query") { o.query = value; o.has_query = true; }
         else if (name == "--root") { o.root = value; o.has_root = true; }
         else if (name == "--profile") { o.profile = value; o.has_profile = true; }
         else if (name == "--completion") o.completion = value;
+        else if (name == "--via") o.via = value;
+        else if (name == "--instance") o.instance = value;
         else if (name == "--season") {
-            if (!parse_int(value, 0, 100000, o.season)) return usage_error("--season wants a number, 0 or more");
+            if (!parse_int(value, 0, 100000, o.season)) defer("--season wants a number, 0 or more");
             o.has_season = true;
         } else if (name == "--episode") {
-            if (!parse_int(value, 0, 100000, o.episode)) return usage_error("--episode wants a number, 0 or more");
+            if (!parse_int(value, 0, 100000, o.episode)) defer("--episode wants a number, 0 or more");
             o.has_episode = true;
         } else if (name == "--grab") {
-            if (!parse_int(value, 1, 1000000000, o.grab)) return usage_error("--grab wants a release number, 1 or more");
+            if (!parse_int(value, 1, 1000000000, o.grab)) defer("--grab wants a release number, 1 or more");
             o.has_grab = true;
         } else if (name == "--limit") {
-            if (!parse_int(value, 0, 1000000000, o.limit)) return usage_error("--limit wants a number, 0 or more");
+            if (!parse_int(value, 0, 1000000000, o.limit)) defer("--limit wants a number, 0 or more");
         }
     }
-    return -1;
+    if (bad.empty()) return -1;
+    return cli::usage_error(bad, find_command(command) ? command.c_str() : nullptr);
 }
 
 int check_options(const Options &o, const Command &c) {
@@ -101,7 +111,7 @@ int check_options(const Options &o, const Command &c) {
         {o.has_imdb, "imdb"}, {o.has_title, "title"}, {o.has_query, "query"}, {o.has_root, "root"},
         {o.has_profile, "profile"}, {o.has_season, "season"}, {o.has_episode, "episode"},
         {o.yes, "yes"}, {o.limit != 0, "limit"}, {o.has_grab, "grab"}, {o.exact, "exact"},
-        {o.monitor, "monitor"},
+        {o.monitor, "monitor"}, {o.movie, "movie"}, {o.tv, "tv"}, {!o.via.empty(), "via"},
     };
     for (const auto &u : used)
         if (u.set && allowed.find(std::string(" ") + u.name + " ") == std::string::npos)
@@ -117,18 +127,20 @@ int service_arg(const std::string &s) {
 }
 
 bool imdb_arg(const std::string &text, std::string &out, const char *cmd) {
-    size_t digits = text.rfind("tt", 0) == 0 ? 2 : 0;
-    bool ok = text.size() > digits && text.size() - digits <= 12;
-    for (size_t i = digits; ok && i < text.size(); ++i) ok = text[i] >= '0' && text[i] <= '9';
-    // Leading zeros do not count: IMDb numbers start at 1.
-    size_t first = ok ? text.find_first_not_of('0', digits) : std::string::npos;
-    if (first == std::string::npos) {
-        usage_error(std::string(cmd) + ": \"" + text + "\" is not an IMDb id (tt and digits, e.g. tt0063350)", cmd);
+    // The library's own reading of an id: "tt" (any case) and digits, or
+    // digits alone; its number without leading zeros, "" for anything else.
+    const std::string number = kova_imdb_numeric(text.c_str());
+    if (number.empty()) {
+        usage_error(std::string(cmd) + ": \"" + text + "\" is not an IMDb id (tt and digits, or digits alone: tt0063350, 63350)", cmd);
         return false;
     }
-    std::string number = text.substr(first);
+    // As the services write it: at least seven digits.
     out = "tt" + std::string(number.size() < 7 ? 7 - number.size() : 0, '0') + number;
     return true;
+}
+
+bool imdb_like(const std::string &word) {
+    return word.size() >= 2 && (word[0] == 't' || word[0] == 'T') && (word[1] == 't' || word[1] == 'T');
 }
 
 std::string join(const std::vector<std::string> &words, size_t from) {

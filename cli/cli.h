@@ -17,7 +17,8 @@
 //   hints.cpp         hints under the common failures of a setup
 //   show.cpp          output: tables and lines of results, JSON documents
 //   cmd_config.cpp    config init, path, show (and check, in cmd_check.cpp)
-//   cmd_check.cpp     config check, test
+//   cmd_check.cpp     config check
+//   cmd_test.cpp      test: every instance at once, a session each
 //   cmd_find.cpp      search, lookup, releases
 //   cmd_library.cpp   add, get
 //   cmd_parse.cpp     parse
@@ -31,6 +32,7 @@
 #include <yyjson.h>
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -80,6 +82,8 @@ struct Command {
 };
 // nullptr when there is no such command.
 const Command *find_command(const std::string &name);
+// Every command's name, in the table's order.
+std::span<const char *const> command_names();
 // The help as printed: `kova NAME --help`, or `kova --help` for nullptr.
 out::Shown help_text(const Command *c);
 
@@ -99,10 +103,14 @@ int usage_error(const std::string &msg, const char *cmd = nullptr);
 bool parse_int(const std::string &s, int32_t lo, int32_t hi, int32_t &out);
 // words[from..] joined by single spaces.
 std::string join(const std::vector<std::string> &words, size_t from);
-// An IMDb id as the services take it: "tt" and at least seven digits, from
-// "tt" plus digits or digits alone ("63350" -> "tt0063350"). Prints the
-// usage error and returns false for anything else.
+// An IMDb id as the services take it, "tt" and at least seven digits, from
+// what the library reads as one (kova_imdb_numeric: "tt" and digits, or
+// digits alone; "63350" -> "tt0063350"). Prints the usage error and returns
+// false for anything else.
 bool imdb_arg(const std::string &text, std::string &out, const char *cmd);
+// Where a word may be a title or an id: an id when it starts with "tt" (any
+// case); a title otherwise ("1923" is a series).
+bool imdb_like(const std::string &word);
 // A SERVICE argument: "jackett" -> KOVA_JACKETT ...; "all" or "" ->
 // k_all_services; -1 when unknown.
 constexpr int k_all_services = -2;
@@ -116,10 +124,10 @@ int service_arg(const std::string &s);
 // applies its time-out. Prints the error and returns false when it cannot.
 bool load_configuration(App &app);
 
-// The transport for one configured service, with its TLS and proxy
-// settings. Prints why when it cannot be made. Ctrl-C and the deadline
+// The transport for one configured instance of a service, with its TLS and
+// proxy settings. Prints why when it cannot be made. Ctrl-C and the deadline
 // cancel it until close_transport.
-net::Transport *open_transport(App &app, int kind);
+net::Transport *open_transport(App &app, const cfg::Service &s);
 void close_transport(App &app, net::Transport *t);
 
 // Ctrl-C, as sys::watch_interrupt calls it: `app` is the App (see Requests).
@@ -132,6 +140,9 @@ bool use_service(App &app, int kind);
 // Why a present service cannot be used: no address or no API key, with
 // where to set it; "" when it has both.
 std::string missing_setting(const cfg::Config &conf, int kind);
+// Whether a service can be used: the file or the environment gives it an
+// address and an API key (the template's sections, left empty, do not count).
+bool configured(const cfg::Config &conf, int kind);
 
 // ---------------------------------------------------------------------------
 // Hints (hints.cpp)
@@ -146,6 +157,8 @@ struct Failure {
     int32_t status = 0;         // HTTP status of the last request; 0 none (or not known)
     std::string transport;      // the transport's reason when no answer came; "" none (or not known)
     bool key_rejected = false;  // the service refused the API key
+    bool connection_test = false;  // the failed call was the connection test
+    const cfg::Service *instance = nullptr;  // the instance it failed on; nullptr: the service's default
 };
 // The library's report of its last call (kova_last_error,
 // kova_last_http_code, kova_last_transport_error).
@@ -162,6 +175,9 @@ std::vector<std::string> failure_hints(const App &app);
 // Ctrl-C cancels it (Interrupted is thrown once the spinner is erased), and
 // so does the deadline (DeadlinePassed).
 template <class F> int32_t with_spinner(App &app, const std::string &label, F &&f);
+// The service's connection test, with the spinner ("testing Radarr" unless
+// `label` says otherwise).
+int32_t run_test(App &app, int kind, const std::string &label = "");
 
 // ---------------------------------------------------------------------------
 // Output (show.cpp)
@@ -194,7 +210,7 @@ void print_warnings(const std::string &indent = "  ");
 int32_t show_test(App &app, int kind);                  // runs and prints one connection test
 void show_results(bool releases, int32_t rc, int limit); // the current result set as a table
 void show_lookup(int kind);                             // the current lookup entries
-void search_header(int32_t rc);                         // "Jackett: N results (stage ...)"
+void search_header(int kind, int32_t rc, const char *indent = "");  // "Jackett: N results (stage ...)"
 
 // A Sonarr or Radarr release search for a library item (cmd_find.cpp), as
 // `releases` runs it: Sonarr's fallback from an episode its season does not
@@ -225,6 +241,10 @@ struct JsonOut {
     void print(App &app) const;  // the run's JSON document
 };
 
+// A missing value in the CLI's own JSON is null, never "" or -1: a text
+// that is empty, a number or id that is not above 0.
+yyjson_mut_val *text_or_null(yyjson_mut_doc *d, const char *text);
+yyjson_mut_val *id_or_null(yyjson_mut_doc *d, int64_t n);
 yyjson_mut_val *log_json(yyjson_mut_doc *d);       // the test log: [{key, text}]
 yyjson_mut_val *warnings_json(const App &app, yyjson_mut_doc *d);  // the warnings: [text]
 // rc, result, error, http_code, the transport's reason and the warnings into `obj`.
@@ -237,7 +257,7 @@ void outcome_json(const App &app, yyjson_mut_doc *d, yyjson_mut_val *obj, int32_
 // ---------------------------------------------------------------------------
 int cmd_config(App &app);    // cmd_config.cpp
 int config_check(App &app);  // cmd_check.cpp
-int cmd_test(App &app);
+int cmd_test(App &app);      // cmd_test.cpp
 int cmd_search(App &app);    // cmd_find.cpp
 int cmd_lookup(App &app);
 int cmd_releases(App &app);
@@ -280,6 +300,7 @@ template <class F> int32_t cli::with_spinner(App &app, const std::string &label,
     int32_t rc;
     {
         ui::Spinner s(label, app.progress);  // erased before anything else is printed
+        app.last_call_was_test = false;
         app.requests.enter();
         rc = f();
     }

@@ -1,5 +1,5 @@
-// `kova config check` and `kova test`: is each configured service reachable,
-// is its key right, and what does its connection test report.
+// `kova config check`: is each configured service reachable, is its key
+// right (`kova test`, the connection tests, is in cmd_test.cpp).
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -93,7 +93,7 @@ void run_check(App &app, Check &c) {
         App &app;
         net::Transport *tr;
         ~Opened() { close_transport(app, tr); }
-    } opened{app, open_transport(app, k)};
+    } opened{app, open_transport(app, app.conf.svc[k])};
     std::vector<char> answer(8192, '\0');
     const kova_handler *h = kova_rtchk_handler(c.svc->runtime);
     if (h && opened.tr && !c.settings.empty()) {
@@ -114,6 +114,7 @@ void run_check(App &app, Check &c) {
     const char *err = c.answered("error");
     f.error = err ? err : "";
     f.key_rejected = c.code == KOVA_VALIDATE_KEY_REJECTED;
+    f.connection_test = true;  // the handler runs the connection test
     c.hints = hints(app, k, f);
     // No answer, or one kova did not expect (a redirect...): what the
     // transport met is for the connection test to tell.
@@ -140,7 +141,7 @@ void report_check(const App &app, const Check &c, JsonOut &report) {
         yyjson_mut_obj_add_val(report.doc, e, "answer",
                                answer ? yyjson_val_mut_copy(report.doc, answer) : yyjson_mut_null(report.doc));
         // As every --json failure has them; the table shows the same.
-        yyjson_mut_obj_add_strcpy(report.doc, e, "error", c.code == 0 || !err ? "" : err);
+        yyjson_mut_obj_add_val(report.doc, e, "error", text_or_null(report.doc, c.code == 0 ? nullptr : err));
         const std::string &url_base = app.conf.svc[c.svc->kind].url_base;
         if (!url_base.empty()) yyjson_mut_obj_add_strcpy(report.doc, e, "url_base", url_base.c_str());
         yyjson_mut_val *h = yyjson_mut_obj_add_arr(report.doc, e, "hints");
@@ -205,67 +206,6 @@ int config_check(App &app) {
         return EXIT_FAILED;
     }
     return EXIT_OK;
-}
-
-int cmd_test(App &app) {
-    const Options &o = app.o;
-    if (o.args.size() > 1) return usage_error("test: too many arguments", "test");
-    int which = service_arg(o.args.empty() ? "" : o.args[0]);
-    if (which == -1) return usage_error("test: unknown service " + o.args[0], "test");
-    JsonOut report;
-    int failures = 0, ran = 0;
-    std::vector<std::string> errors;
-    for (const auto &svc : k_services) {
-        const int k = svc.kind;
-        if (which != k_all_services && which != k) continue;
-        if (which == k_all_services && !app.conf.svc[k].present) {
-            if (!o.json) out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, svc.name), ui::paint(ui::Tone::dim, "not configured"));
-            continue;
-        }
-        if (!use_service(app, k)) return EXIT_USAGE;
-        ++ran;
-        int32_t rc;
-        if (o.json) {
-            rc = with_spinner(app, std::string("testing ") + svc.name, svc.test);
-            yyjson_mut_val *e = yyjson_mut_obj_add_obj(report.doc, report.root, svc.lower);
-            yyjson_mut_obj_add_strcpy(report.doc, e, "url", kova_base_url(k));
-            outcome_json(app, report.doc, e, rc);
-            yyjson_mut_obj_add_val(report.doc, e, "log", log_json(report.doc));
-            if (svc.library) {
-                yyjson_mut_obj_add_strcpy(report.doc, e, "rootfolder", kova_rootfolder());
-                yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, e, "quality_profiles");
-                for (int32_t i = 0; i < kova_quality_profile_count(); ++i) {
-                    yyjson_mut_val *x = yyjson_mut_arr_add_obj(report.doc, arr);
-                    yyjson_mut_obj_add_int(report.doc, x, "id", kova_quality_profile_id(i));
-                    yyjson_mut_obj_add_strcpy(report.doc, x, "name", kova_quality_profile_name(i));
-                }
-            } else {
-                yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, e, "indexers");
-                for (int32_t i = 0; i < kova_indexer_count(); ++i) {
-                    yyjson_mut_val *x = yyjson_mut_arr_add_obj(report.doc, arr);
-                    yyjson_mut_obj_add_strcpy(report.doc, x, "id", kova_indexer_id(i));
-                    yyjson_mut_obj_add_strcpy(report.doc, x, "name", kova_indexer_name(i));
-                }
-            }
-        } else {
-            rc = show_test(app, k);
-        }
-        if (rc != KOVA_OK && rc != KOVA_PARTIAL) {
-            ++failures;
-            errors.push_back(kova_last_error()[0] ? kova_last_error() : kova_strerror(rc));
-            if (rc == KOVA_ERR_TRANSPORT && kova_last_transport_error()[0])
-                errors.push_back(std::string("the transport said: ") + kova_last_transport_error());
-            for (int32_t i = 0; i < kova_warning_count(); ++i) errors.push_back(std::string("  ") + kova_warning(i));
-            for (const auto &h : hints(app, k, last_failure())) errors.push_back("hint: " + h);
-        }
-    }
-    if (o.json) report.print(app);
-    if (ran == 0) {
-        out::print(stderr, "kova: no service is configured (in %s or by KOVA_<SERVICE>_URL)\n", app.conf.path);
-        return EXIT_USAGE;
-    }
-    for (const auto &e : errors) out::print(stderr, "kova: %s\n", e.c_str());
-    return failures ? EXIT_FAILED : EXIT_OK;
 }
 
 }  // namespace cli

@@ -2,6 +2,7 @@
 // it. init writes a template that explains itself, path says which file is
 // read and why, show prints the settings with the API keys hidden; check
 // (cmd_check.cpp) asks the services.
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -148,17 +149,27 @@ int config_show(App &app) {
             yyjson_mut_val *e = yyjson_mut_obj_add_obj(d, svcs, svc.lower);
             yyjson_mut_obj_add_bool(d, e, "configured", s.present);
             if (!s.present) continue;
-            yyjson_mut_obj_add_strcpy(d, e, "url", s.host.empty() ? "" : cfg::address(s, k).c_str());
-            yyjson_mut_obj_add_strcpy(d, e, "host", s.host.c_str());
+            yyjson_mut_obj_add_val(d, e, "url", text_or_null(d, s.host.empty() ? "" : cfg::address(s, k).c_str()));
+            yyjson_mut_obj_add_val(d, e, "host", text_or_null(d, s.host.c_str()));
             yyjson_mut_obj_add_int(d, e, "port", s.port > 0 ? s.port : svc.default_port);
             yyjson_mut_obj_add_bool(d, e, "https", s.https);
-            yyjson_mut_obj_add_strcpy(d, e, "url_base", s.url_base.c_str());
-            yyjson_mut_obj_add_str(d, e, "api_key", s.api_key.empty() ? "" : "***");
+            yyjson_mut_obj_add_val(d, e, "url_base", text_or_null(d, s.url_base.c_str()));
+            yyjson_mut_obj_add_val(d, e, "api_key", text_or_null(d, s.api_key.empty() ? "" : "***"));
             yyjson_mut_obj_add_bool(d, e, "insecure", s.insecure);
-            yyjson_mut_obj_add_strcpy(d, e, "ca_file", s.ca_file.c_str());
-            yyjson_mut_obj_add_strcpy(d, e, "id", s.id.c_str());
+            yyjson_mut_obj_add_val(d, e, "ca_file", text_or_null(d, s.ca_file.c_str()));
+            yyjson_mut_obj_add_val(d, e, "id", text_or_null(d, s.id.c_str()));
             yyjson_mut_obj_add_str(d, e, "address_from", from_name(s.address_from));
             yyjson_mut_obj_add_str(d, e, "api_key_from", from_name(s.key_from));
+        }
+        // Every instance given, in the file's order, by name.
+        yyjson_mut_val *inst = yyjson_mut_obj_add_arr(d, j.root, "instances");
+        for (const auto &i : c.order) {
+            const cfg::Service &s = c.of(i);
+            yyjson_mut_val *e = yyjson_mut_arr_add_obj(d, inst);
+            yyjson_mut_obj_add_strcpy(d, e, "name", s.name.c_str());
+            yyjson_mut_obj_add_str(d, e, "service", service(i.kind).lower);
+            yyjson_mut_obj_add_val(d, e, "url", text_or_null(d, s.host.empty() ? "" : cfg::address(s, i.kind).c_str()));
+            yyjson_mut_obj_add_val(d, e, "api_key", text_or_null(d, s.api_key.empty() ? "" : "***"));
         }
         if (c.timeout_ms > 0) yyjson_mut_obj_add_int(d, j.root, "timeout_ms", c.timeout_ms);
         else yyjson_mut_obj_add_null(d, j.root, "timeout_ms");
@@ -192,6 +203,13 @@ int config_show(App &app) {
         if (s.insecure) line("Insecure", "true: the TLS certificate is not checked");
         if (!s.ca_file.empty()) line("CAFile  ", s.ca_file);
         if (!s.id.empty()) line("ID      ", s.id);
+    }
+    for (const auto &s : c.named) {
+        std::string name = s.name;
+        name.resize(std::max<size_t>(name.size(), 9), ' ');
+        out::print(stdout, "%s %s  %s\n", ui::paint(ui::Tone::bold, name), s.host.empty() ? "(no address)" : cfg::address(s, s.kind),
+                   ui::paint(ui::Tone::dim, std::string("(an instance of ") + service(s.kind).name + "; --instance " + s.name + ")"));
+        line("APIKey  ", key_words(s, service(s.kind)));
     }
     out::print(stdout, "%s %s\n", ui::paint(ui::Tone::bold, "TimeoutMs"),
                c.timeout_ms > 0 ? std::to_string(c.timeout_ms) + " ms for each request"

@@ -9,6 +9,27 @@
 
 namespace cli {
 
+namespace {
+
+int grab(App &app, int kind);
+
+// The indexer service a search asks: --via, else Jackett when it is
+// configured, else Prowlarr when it is, else Jackett (whose "not configured"
+// then says what to set). -1 after a usage error.
+int search_service(const App &app) {
+    const Options &o = app.o;
+    if (!o.via.empty()) {
+        int k = service_arg(o.via);
+        if (k == KOVA_JACKETT || k == KOVA_PROWLARR) return k;
+        usage_error("search: --via jackett or --via prowlarr, not " + o.via, "search");
+        return -1;
+    }
+    if (!configured(app.conf, KOVA_JACKETT) && configured(app.conf, KOVA_PROWLARR)) return KOVA_PROWLARR;
+    return KOVA_JACKETT;
+}
+
+}  // namespace
+
 int cmd_search(App &app) {
     Options &o = app.o;
     std::string words = join(o.args, 0);
@@ -17,21 +38,35 @@ int cmd_search(App &app) {
     if (o.has_title && !o.has_imdb) return usage_error("search: --title needs --imdb (the title stage follows the IMDb stage)", "search");
     if (!o.has_imdb && o.query.empty()) return usage_error("search: what? give a query or --imdb", "search");
     if (o.has_imdb && !imdb_arg(o.imdb, o.imdb, "search")) return EXIT_USAGE;
-    if (!use_service(app, KOVA_JACKETT)) return EXIT_USAGE;
-    int32_t rc = with_spinner(app, "searching Jackett", [&] {
-        return o.has_imdb ? kova_jackett_search_imdb(o.imdb.c_str(), o.has_title ? o.title.c_str() : nullptr,
-                                                     o.has_query ? o.query.c_str() : nullptr)
-                          : kova_jackett_search_query(o.query.c_str());
+    const int kind = search_service(app);
+    if (kind < 0) return EXIT_USAGE;
+    if (kind == KOVA_JACKETT && (o.movie || o.tv || o.has_season || o.has_episode || o.has_grab))
+        return usage_error("search: --movie, --tv, --season, --episode and --grab are Prowlarr's (--via prowlarr)", "search");
+    if (o.movie && o.tv) return usage_error("search: --movie or --tv, not both (neither: both kinds)", "search");
+    if ((o.has_season || o.has_episode) && (!o.has_imdb || o.movie))
+        return usage_error("search: --season and --episode go with --imdb, for a series", "search");
+    if (o.has_episode && !o.has_season) return usage_error("search: --episode goes with --season", "search");
+    if (!use_service(app, kind)) return EXIT_USAGE;
+    const char *imdb = o.has_imdb ? o.imdb.c_str() : nullptr, *title = o.has_title ? o.title.c_str() : nullptr;
+    const char *query = o.has_query ? o.query.c_str() : nullptr;
+    const int32_t type = o.movie ? KOVA_SEARCH_MOVIE : o.tv ? KOVA_SEARCH_TV : KOVA_SEARCH_ANY;
+    int32_t rc = with_spinner(app, std::string("searching ") + service(kind).name, [&] {
+        if (kind == KOVA_PROWLARR) return kova_prowlarr_search(imdb, title, query, type, o.season, o.episode);
+        return imdb ? kova_jackett_search_imdb(imdb, title, query) : kova_jackett_search_query(query);
     });
+    const bool found = rc == KOVA_OK || rc == KOVA_PARTIAL;
     if (o.json) {
+        // With --grab the grab's report is the one document.
+        if (o.has_grab && found) return grab(app, kind);
         print_result_json(app, o.limit);
         return finish(app, rc);
     }
     if (kova_test_log_count() > 1) print_log(app, "  ");
-    if (rc == KOVA_OK || rc == KOVA_PARTIAL || kova_indexer_count() > 0) {
-        search_header(rc);
+    if (found || kova_indexer_count() > 0) {
+        search_header(kind, rc);
         show_results(false, rc, o.limit);
     }
+    if (o.has_grab && found) return grab(app, kind);
     return finish(app, rc);
 }
 
@@ -41,13 +76,12 @@ int cmd_lookup(App &app) {
     std::string what = o.args[0];
     int kind = what == "series" ? KOVA_SONARR : what == "movie" ? KOVA_RADARR : -1;
     if (kind < 0) return usage_error("lookup: series or movie, not " + what, "lookup");
+    // A word that can only be an id (a film's) is one; a series' word is a
+    // title unless it starts with "tt" ("1923" is a series).
     std::string word = join(o.args, 1);
     if (!word.empty()) {
-        bool imdb_like = word.size() > 2 && (word[0] == 't' || word[0] == 'T') && (word[1] == 't' || word[1] == 'T') &&
-                         isdigit(static_cast<unsigned char>(word[2]));
-        if (imdb_like && !o.has_imdb) { o.imdb = word; o.has_imdb = true; }
-        else if (kind == KOVA_RADARR) return usage_error("lookup movie: Radarr is looked up by IMDb id only", "lookup");
-        else if (!o.has_title) { o.title = word; o.has_title = true; }
+        if ((kind == KOVA_RADARR || imdb_like(word)) && !o.has_imdb) { o.imdb = word; o.has_imdb = true; }
+        else if (kind == KOVA_SONARR && !imdb_like(word) && !o.has_title) { o.title = word; o.has_title = true; }
         else return usage_error("lookup: unexpected " + word, "lookup");
     }
     if (kind == KOVA_RADARR && o.has_title) return usage_error("lookup movie: Radarr is looked up by IMDb id only", "lookup");
@@ -59,20 +93,25 @@ int cmd_lookup(App &app) {
                                                         o.has_title ? o.title.c_str() : nullptr)
                                    : kova_radarr_lookup_imdb(o.imdb.c_str());
     });
+    // A lookup by title alone has no IMDb id to match, yet the library fails
+    // it as if one were missing once it found series: what it found is the
+    // answer. (A stopgap until the library says so itself.)
+    if (!o.has_imdb && rc == KOVA_ERR_NOT_FOUND && kova_lookup_count() > 0) rc = KOVA_OK;
     if (o.json) {
         JsonOut report;
         outcome_json(app, report.doc, report.root, rc);
-        yyjson_mut_obj_add_int(report.doc, report.root, "match", kova_lookup_match());
+        const int32_t m = kova_lookup_match();
+        yyjson_mut_obj_add_val(report.doc, report.root, "match", m >= 0 ? yyjson_mut_int(report.doc, m) : yyjson_mut_null(report.doc));
         yyjson_mut_val *arr = yyjson_mut_obj_add_arr(report.doc, report.root, "entries");
         for (int32_t i = 0; i < kova_lookup_count(); ++i) {
             yyjson_mut_val *e = yyjson_mut_arr_add_obj(report.doc, arr);
-            yyjson_mut_obj_add_strcpy(report.doc, e, "title", kova_lookup_title(i));
-            yyjson_mut_obj_add_strcpy(report.doc, e, "clean_title", kova_lookup_clean_title(i));
-            yyjson_mut_obj_add_strcpy(report.doc, e, "imdb", kova_lookup_imdb(i));
-            yyjson_mut_obj_add_int(report.doc, e, "tvdb", kova_lookup_tvdb(i));
-            yyjson_mut_obj_add_int(report.doc, e, "tmdb", kova_lookup_tmdb(i));
-            yyjson_mut_obj_add_int(report.doc, e, "year", kova_lookup_year(i));
-            yyjson_mut_obj_add_int(report.doc, e, "library_id", kova_lookup_library_id(i));
+            yyjson_mut_obj_add_val(report.doc, e, "title", text_or_null(report.doc, kova_lookup_title(i)));
+            yyjson_mut_obj_add_val(report.doc, e, "clean_title", text_or_null(report.doc, kova_lookup_clean_title(i)));
+            yyjson_mut_obj_add_val(report.doc, e, "imdb", text_or_null(report.doc, kova_lookup_imdb(i)));
+            yyjson_mut_obj_add_val(report.doc, e, "tvdb", id_or_null(report.doc, kova_lookup_tvdb(i)));
+            yyjson_mut_obj_add_val(report.doc, e, "tmdb", id_or_null(report.doc, kova_lookup_tmdb(i)));
+            yyjson_mut_obj_add_val(report.doc, e, "year", id_or_null(report.doc, kova_lookup_year(i)));
+            yyjson_mut_obj_add_val(report.doc, e, "library_id", id_or_null(report.doc, kova_lookup_library_id(i)));
         }
         yyjson_mut_obj_add_val(report.doc, report.root, "log", log_json(report.doc));
         report.print(app);
@@ -85,8 +124,9 @@ int cmd_lookup(App &app) {
 
 namespace {
 
-// --grab N after a release search: N as the table's # column numbers the
-// rows, from 1. Without --yes it says what it would send, like `add`.
+// --grab N after a release search or a Prowlarr search: N as the table's #
+// column numbers the rows, from 1. Without --yes it says what it would send,
+// like `add`. The release goes back to the service that listed it.
 int grab(App &app, int kind) {
     const Options &o = app.o;
     int32_t n = kova_result_count();
@@ -102,7 +142,7 @@ int grab(App &app, int kind) {
             yyjson_mut_obj_add_str(report.doc, report.root, "service", service(kind).lower);
             yyjson_mut_obj_add_int(report.doc, report.root, "release", o.grab);
             yyjson_mut_obj_add_strcpy(report.doc, report.root, "title", title.c_str());
-            yyjson_mut_obj_add_strcpy(report.doc, report.root, "indexer", indexer.c_str());
+            yyjson_mut_obj_add_val(report.doc, report.root, "indexer", text_or_null(report.doc, indexer.c_str()));
             report.print(app);
         } else {
             out::print(stdout, "Would send release %d to %s's download client:\n  %s\n  from %s\n%s\n", o.grab,
@@ -113,14 +153,16 @@ int grab(App &app, int kind) {
     }
     kova_arm_library_writes(1);
     int32_t rc = with_spinner(app, std::string("sending the release to ") + service(kind).name, [&] {
-        return kind == KOVA_SONARR ? kova_sonarr_grab_release(i) : kova_radarr_grab_release(i);
+        return kind == KOVA_SONARR   ? kova_sonarr_grab_release(i)
+               : kind == KOVA_RADARR ? kova_radarr_grab_release(i)
+                                     : kova_prowlarr_grab_release(i);
     });
     if (o.json) {
         JsonOut report;
         yyjson_mut_obj_add_str(report.doc, report.root, "service", service(kind).lower);
         yyjson_mut_obj_add_int(report.doc, report.root, "release", o.grab);
         yyjson_mut_obj_add_strcpy(report.doc, report.root, "title", title.c_str());
-        yyjson_mut_obj_add_strcpy(report.doc, report.root, "indexer", indexer.c_str());
+        yyjson_mut_obj_add_val(report.doc, report.root, "indexer", text_or_null(report.doc, indexer.c_str()));
         outcome_json(app, report.doc, report.root, rc);
         report.print(app);
     } else if (rc == KOVA_OK) {

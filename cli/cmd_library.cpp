@@ -28,11 +28,30 @@ std::string profile_name(int32_t id) {
     return "";
 }
 
-void plan_json(JsonOut &report, const Plan &plan) {
-    yyjson_mut_obj_add_strcpy(report.doc, report.root, "root", plan.root.c_str());
-    yyjson_mut_obj_add_int(report.doc, report.root, "profile", plan.profile);
-    yyjson_mut_obj_add_strcpy(report.doc, report.root, "profile_name", profile_name(plan.profile).c_str());
-    if (!plan.path.empty()) yyjson_mut_obj_add_strcpy(report.doc, report.root, "path", plan.path.c_str());
+// What an add uses; null for each when there is no add (nullptr).
+void plan_json(JsonOut &report, const Plan *plan) {
+    yyjson_mut_doc *d = report.doc;
+    yyjson_mut_obj_add_val(d, report.root, "root", text_or_null(d, plan ? plan->root.c_str() : nullptr));
+    yyjson_mut_obj_add_val(d, report.root, "profile", id_or_null(d, plan ? plan->profile : 0));
+    yyjson_mut_obj_add_val(d, report.root, "profile_name", text_or_null(d, plan ? profile_name(plan->profile).c_str() : nullptr));
+    yyjson_mut_obj_add_val(d, report.root, "path", text_or_null(d, plan ? plan->path.c_str() : nullptr));
+}
+
+// The dry run's document, the same members for add and get: the item (its
+// title, TVDB or TMDb id, library id), whether --yes would add it and with
+// what. What a dry run does not know is null.
+void dry_run_json(App &app, int kind, const char *title, int32_t ext, int32_t library_id, const Plan *add) {
+    JsonOut report;
+    yyjson_mut_doc *d = report.doc;
+    yyjson_mut_obj_add_bool(d, report.root, "dry_run", true);
+    yyjson_mut_obj_add_str(d, report.root, "service", service(kind).lower);
+    yyjson_mut_obj_add_val(d, report.root, "title", text_or_null(d, title));
+    yyjson_mut_obj_add_val(d, report.root, kind == KOVA_SONARR ? "tvdb" : "tmdb", id_or_null(d, ext));
+    yyjson_mut_obj_add_val(d, report.root, "library_id", id_or_null(d, library_id));
+    yyjson_mut_obj_add_bool(d, report.root, "would_add", add != nullptr);
+    plan_json(report, add);
+    yyjson_mut_obj_add_val(d, report.root, "warnings", warnings_json(app, d));
+    report.print(app);
 }
 
 std::string profile_text(const Plan &plan) {
@@ -59,7 +78,7 @@ int series_or_movie(const Options &o, const char *cmd) {
 int plan_add(App &app, int kind, Plan &plan) {
     const Options &o = app.o;
     const std::string name = service(kind).name;
-    int32_t rc = with_spinner(app, "reading " + name + " settings", service(kind).test);
+    int32_t rc = run_test(app, kind, "reading " + name + " settings");
     // KOVA_ERR_EMPTY: no root folder or no profile, each said below.
     if (rc != KOVA_OK && rc != KOVA_ERR_EMPTY) return finish(app, rc);
     int32_t id = kova_quality_profile_find(o.has_profile ? o.profile.c_str() : nullptr);
@@ -98,13 +117,7 @@ int cmd_add(App &app) {
     const char *what = kind == KOVA_SONARR ? "series with TVDB id" : "film with TMDb id";
     if (!o.yes) {
         if (o.json) {
-            JsonOut report;
-            yyjson_mut_obj_add_bool(report.doc, report.root, "dry_run", true);
-            yyjson_mut_obj_add_str(report.doc, report.root, "service", service(kind).lower);
-            yyjson_mut_obj_add_int(report.doc, report.root, "id", ext);
-            plan_json(report, plan);
-            yyjson_mut_obj_add_val(report.doc, report.root, "warnings", warnings_json(app, report.doc));
-            report.print(app);
+            dry_run_json(app, kind, nullptr, ext, 0, &plan);
         } else {
             out::print(stdout, "Would add the %s %d to %s under %s with %s,\n"
                        "unmonitored and without an automatic search.\n%s\n",
@@ -122,7 +135,7 @@ int cmd_add(App &app) {
         if (o.json) {
             JsonOut report;
             yyjson_mut_obj_add_int(report.doc, report.root, "library_id", rc);
-            plan_json(report, plan);
+            plan_json(report, &plan);
             yyjson_mut_obj_add_val(report.doc, report.root, "log", log_json(report.doc));
             yyjson_mut_obj_add_val(report.doc, report.root, "warnings", warnings_json(app, report.doc));
             report.print(app);
@@ -153,17 +166,8 @@ int show_dry_run(App &app, int kind, const Plan &plan, const std::string &target
     const bool adding = kova_get_added() != 0;
     const std::string name = kova_lookup_title(m);
     if (o.json) {
-        JsonOut report;
-        yyjson_mut_obj_add_bool(report.doc, report.root, "dry_run", true);
-        yyjson_mut_obj_add_str(report.doc, report.root, "service", service(kind).lower);
-        yyjson_mut_obj_add_strcpy(report.doc, report.root, "title", name.c_str());
-        yyjson_mut_obj_add_int(report.doc, report.root, kind == KOVA_SONARR ? "tvdb" : "tmdb",
-                               kind == KOVA_SONARR ? kova_lookup_tvdb(m) : kova_lookup_tmdb(m));
-        yyjson_mut_obj_add_int(report.doc, report.root, "library_id", lib);
-        yyjson_mut_obj_add_bool(report.doc, report.root, "would_add", adding);
-        if (adding) plan_json(report, plan);
-        yyjson_mut_obj_add_val(report.doc, report.root, "warnings", warnings_json(app, report.doc));
-        report.print(app);
+        dry_run_json(app, kind, name.c_str(), kind == KOVA_SONARR ? kova_lookup_tvdb(m) : kova_lookup_tmdb(m), lib,
+                     adding ? &plan : nullptr);
         return EXIT_OK;
     }
     std::string title = name;

@@ -12,10 +12,10 @@ namespace cli {
 
 int cmd_parse(App &app) {
     Options &o = app.o;
-    if (o.args.size() != 2) return usage_error("parse: want jackett|releases|torznab and a file", "parse");
+    if (o.args.size() != 2) return usage_error("parse: want jackett|prowlarr|releases|torznab and a file", "parse");
     const std::string &what = o.args[0];
-    if (what != "jackett" && what != "releases" && what != "torznab")
-        return usage_error("parse: jackett, releases or torznab, not " + what, "parse");
+    if (what != "jackett" && what != "prowlarr" && what != "releases" && what != "torznab")
+        return usage_error("parse: jackett, prowlarr, releases or torznab, not " + what, "parse");
     // The file in one buffer of its size. A Jackett answer (the large ones:
     // hundreds of megabytes) is handed over to the library, which reads it
     // in place instead of copying it; the others are read as C texts.
@@ -29,7 +29,9 @@ int cmd_parse(App &app) {
     if (what == "jackett") {
         rc = kova_parse_jackett_take(text, size);
     } else {
-        rc = what == "releases" ? kova_parse_arr_releases(text) : kova_parse_torznab_indexers(text);
+        rc = what == "releases"   ? kova_parse_arr_releases(text)
+             : what == "prowlarr" ? kova_parse_prowlarr(text)
+                                  : kova_parse_torznab_indexers(text);
         free(text);
     }
     if (o.json) {
@@ -45,9 +47,9 @@ int cmd_parse(App &app) {
                 t.rows.push_back({{kova_indexer_id(i), ui::Tone::accent}, {kova_indexer_name(i), ui::Tone::plain}});
             if (!t.rows.empty()) t.print(stdout);
         }
-    } else if (what == "jackett") {
+    } else if (what == "jackett" || what == "prowlarr") {
         if (rc == KOVA_OK || rc == KOVA_PARTIAL || kova_indexer_count() > 0) {
-            search_header(rc);
+            search_header(what == "jackett" ? KOVA_JACKETT : KOVA_PROWLARR, rc);
             show_results(false, rc, o.limit);
         }
     } else if (rc == KOVA_OK) {

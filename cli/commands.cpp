@@ -3,6 +3,7 @@
 // what the completion and the manual page are generated from (generate.cpp).
 // One row per command, with its handler: main() knows no command by name.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -21,7 +22,7 @@ namespace {
 const char k_usage[] =
     "usage: kova [options] <command> [arguments]\n"
     "\n"
-    "Talks to Jackett, Sonarr and Radarr through the kova library.\n"
+    "Talks to Jackett, Prowlarr, Sonarr and Radarr through the kova library.\n"
     "\n"
     "commands:\n"
     "  demo                          the whole chain against built-in fake services\n"
@@ -29,15 +30,15 @@ const char k_usage[] =
     "                                print the settings (API keys hidden)\n"
     "  config check [SERVICE|all]    validate the configured services\n"
     "  test [SERVICE|all]            run the connection tests\n"
-    "  search QUERY...               Jackett search by free query\n"
+    "  search QUERY...               Jackett (or Prowlarr) search by free query\n"
     "  search --imdb ID [--title T] [--query Q]\n"
-    "                                staged Jackett search: IMDb id, title, query\n"
+    "                                staged search: IMDb id, title, query\n"
     "  lookup series|movie ...       look a series or film up in Sonarr/Radarr\n"
     "  releases series|movie ID ...  releases Sonarr/Radarr find for a library item;\n"
     "                                --grab N --yes sends release N to the download client\n"
     "  add series|movie ID ...       add to the library (only with --yes)\n"
     "  get series|movie IMDB ...     search-or-add: lookup, add if needed, releases\n"
-    "  parse jackett|releases|torznab FILE\n"
+    "  parse jackett|prowlarr|releases|torznab FILE\n"
     "                                read a saved answer offline\n"
     "  version                       versions of kova and @HTTP@\n"
     "\n"
@@ -54,6 +55,7 @@ const Option k_options[] = {
     {"--json", nullptr, nullptr, "print JSON instead of tables", Option::any},
     {"--timeout", nullptr, "MS", "time-out of each request in milliseconds (default 100000)", Option::any},
     {"--deadline", nullptr, "MS", "time for the whole command: then kova cancels and exits 124", Option::any},
+    {"--instance", nullptr, "NAME", "the instance of a service to use (a section of its own; default: the service's)", Option::any},
     {"--verbose", "-v", nullptr, "log each HTTP request on stderr (API keys redacted), show log keys", Option::any},
     {"--no-color", nullptr, nullptr, "no colours (also: NO_COLOR=1, or output not a terminal)", Option::any},
     {"--help", "-h", nullptr, "help; 'kova COMMAND --help' for a command", Option::any},
@@ -67,10 +69,13 @@ const Option k_options[] = {
     {"--monitor", nullptr, nullptr, "add monitored, and let the service search for it", Option::command},
     {"--root", nullptr, "PATH", "root folder to add under (default: the service's first)", Option::command},
     {"--profile", nullptr, "NAME|ID", "quality profile (default: the service's first)", Option::command},
+    {"--via", nullptr, "SERVICE", "the indexer service a search asks: jackett or prowlarr", Option::command},
+    {"--movie", nullptr, nullptr, "(Prowlarr) search for films", Option::command},
+    {"--tv", nullptr, nullptr, "(Prowlarr) search for series", Option::command},
     {"--limit", nullptr, "N", "print at most N rows (0: all)", Option::command},
     {"--grab", nullptr, "N", "send release N (the # column) to the download client", Option::command},
     {"--yes", "-y", nullptr, "write: without it a command that writes only says what it would do", Option::command},
-    {"--completion", nullptr, "SHELL", "print the completion script for bash or zsh", Option::hidden},
+    {"--completion", nullptr, "SHELL", "print the shell completion script: bash or zsh", Option::hidden},
     {"--man", nullptr, nullptr, "print the manual page kova(1) in roff", Option::hidden},
 };
 
@@ -88,10 +93,10 @@ const Command k_commands[] = {
     {"demo",
      "usage: kova demo [--json]\n\n"
      "Runs the whole chain against built-in fake services: no configuration, no\n"
-     "network. Shows the connection tests, a staged Jackett search, a Sonarr\n"
-     "search-or-add of an episode and the grab of one of its releases, a Radarr\n"
-     "search-or-add of a film already in the library, and the JSON result\n"
-     "document. --json prints only the document.\n",
+     "network. Shows the connection tests, staged Jackett and Prowlarr\n"
+     "searches, a Sonarr search-or-add of an episode and the grab of one of its\n"
+     "releases, a Radarr search-or-add of a film already in the library, and\n"
+     "the JSON result document. --json prints only the document.\n",
      "", cmd_demo, Before::checks},
     {"config",
      "usage: kova config check [@SERVICES@|all]\n"
@@ -114,6 +119,7 @@ const Command k_commands[] = {
      "    \"Sonarr\":  {\"Url\": \"https://media.lan/sonarr\", \"APIKey\": \"...\",\n"
      "                \"CAFile\": \"/etc/ssl/lan-ca.pem\"},\n"
      "    \"Radarr\":  {\"Host\": \"10.0.0.7\", \"Port\": 7878, \"APIKey\": \"...\", \"Insecure\": true},\n"
+     "    \"Prowlarr\": {\"Url\": \"http://192.168.1.5:9696\", \"APIKey\": \"...\"},\n"
      "    \"TimeoutMs\": 30000\n"
      "  }\n\n"
      "per service:\n"
@@ -122,8 +128,8 @@ const Command k_commands[] = {
      "            browser) and the path behind a reverse proxy, if any\n"
      "  Host, Port, UseHttps, UrlBase\n"
      "            the address in parts, instead of Url (never both); Port\n"
-     "            defaults to 9117, 8989, 7878\n"
-     "  APIKey    Jackett: at the top of its dashboard; Sonarr and Radarr:\n"
+     "            defaults to 9117, 8989, 7878, 9696\n"
+     "  APIKey    Jackett: at the top of its dashboard; Prowlarr, Sonarr and Radarr:\n"
      "            Settings > General > Security > API Key\n"
      "  Insecure  true: no TLS certificate check (self-signed, trusted network)\n"
      "  CAFile    PEM file of the CA that signed the service's certificate\n"
@@ -133,22 +139,33 @@ const Command k_commands[] = {
      "  Proxy     proxy URL for every service; \"\" for none\n\n"
      "Members whose names start with _ are notes; // comments are fine too. An\n"
      "unknown member is a warning that names the nearest known one.\n"
-     "KOVA_JACKETT_URL, KOVA_JACKETT_API_KEY (and the same for SONARR and RADARR)\n"
+     "KOVA_JACKETT_URL, KOVA_JACKETT_API_KEY (and the same for SONARR, RADARR and\n"
+     "PROWLARR)\n"
      "replace the file's address and key; they may configure a service alone.\n",
      "", cmd_config, Before::checks},
     {"test",
      "usage: kova test [@SERVICES@|all]\n\n"
-     "Runs the connection tests and prints their log: Jackett lists its configured\n"
-     "indexers; Sonarr and Radarr report their root folder and quality profiles.\n",
+     "Runs the connection tests and prints their log: Jackett and Prowlarr list\n"
+     "their indexers; Sonarr and Radarr report their root folder and quality\n"
+     "profiles.\n",
      "", cmd_test, Before::config},
     {"search",
-     "usage: kova search QUERY...\n"
-     "       kova search --imdb ID [--title TITLE] [--query QUERY]\n\n"
-     "Searches Jackett. With --imdb the search runs in stages: the IMDb id, then\n"
+     "usage: kova search QUERY... [--via jackett|prowlarr]\n"
+     "       kova search --imdb ID [--title TITLE] [--query QUERY] [--via jackett|prowlarr]\n"
+     "       kova search ... --via prowlarr [--movie|--tv] [--season S [--episode E]] [--grab N [--yes]]\n\n"
+     "Searches Jackett, or Prowlarr when it is configured and Jackett is not;\n"
+     "--via chooses. With --imdb the search runs in stages: the IMDb id, then\n"
      "the title (dropping rows of other IMDb ids), then the query; it stops at\n"
      "the first stage with results.\n\n"
+     "  --via S       jackett or prowlarr\n"
+     "  --movie, --tv (Prowlarr) films or series only; default: both\n"
+     "  --season S, --episode E\n"
+     "                (Prowlarr, with --imdb) the episode of a series\n"
+     "  --grab N      (Prowlarr) send release N (the # column, from 1) to\n"
+     "                Prowlarr's download client; without --yes it only says\n"
+     "                what it would send\n"
      "  --limit N     print at most N rows (0: all)\n",
-     "imdb title query limit", cmd_search, Before::config},
+     "imdb title query limit via movie tv season episode grab yes", cmd_search, Before::config},
     {"lookup",
      "usage: kova lookup series [--imdb ID] [--title TITLE]\n"
      "       kova lookup series ID_OR_TITLE\n"
@@ -199,10 +216,10 @@ const Command k_commands[] = {
      "  --limit N     print at most N rows (0: all)\n",
      "season episode exact title root profile monitor yes limit", cmd_get, Before::config},
     {"parse",
-     "usage: kova parse jackett|releases|torznab FILE\n\n"
+     "usage: kova parse jackett|prowlarr|releases|torznab FILE\n\n"
      "Reads an answer saved earlier ('-' for standard input) without any network:\n"
-     "a Jackett results answer, a Sonarr/Radarr release list, or a Torznab\n"
-     "indexer list.\n\n"
+     "a Jackett results answer, a Prowlarr search answer, a Sonarr/Radarr release\n"
+     "list, or a Torznab indexer list.\n\n"
      "  --limit N     print at most N rows (0: all)\n",
      "limit", cmd_parse, Before::checks},
     {"version", "usage: kova version [--json]\n\nPrints the versions of kova, its library and @HTTP@.\n", "", cmd_version, Before::checks},
@@ -228,17 +245,29 @@ out::Shown expand(const char *text) {
 // `kova --help`: the commands, then the options any command takes.
 std::string overview_text() {
     std::string s = k_usage;
-    for (const auto &o : k_options) {
-        if (o.scope != Option::any) continue;
-        std::string name = std::string(o.name) + (o.value ? std::string(" ") + o.value : "") +
-                           (o.alias ? std::string(", ") + o.alias : "");
-        name.resize(std::max<size_t>(name.size(), 16), ' ');
-        s += "  " + name + "  " + o.help + "\n";
+    for (Option::Scope scope : {Option::any, Option::hidden}) {
+        if (scope == Option::hidden) s += "\nwithout a command:\n";
+        for (const auto &o : k_options) {
+            if (o.scope != scope) continue;
+            std::string name = std::string(o.name) + (o.value ? std::string(" ") + o.value : "") +
+                               (o.alias ? std::string(", ") + o.alias : "");
+            name.resize(std::max<size_t>(name.size(), 18), ' ');
+            s += "  " + name + "  " + o.help + "\n";
+        }
     }
     return s + k_usage_end;
 }
 
 }  // namespace
+
+std::span<const char *const> command_names() {
+    static const auto names = [] {
+        std::array<const char *, std::size(k_commands)> n{};
+        for (size_t i = 0; i < n.size(); ++i) n[i] = k_commands[i].name;
+        return n;
+    }();
+    return names;
+}
 
 const Command *find_command(const std::string &name) {
     for (const auto &c : k_commands)
@@ -255,7 +284,10 @@ int cmd_help(App &app) {
         return EXIT_OK;
     }
     const Command *c = find_command(o.args[0]);
-    if (!c) return usage_error("no command " + o.args[0]);
+    if (!c) {
+        const char *near = cfg::nearest(o.args[0], command_names());
+        return usage_error("no command " + o.args[0] + (near ? std::string("; did you mean ") + near + "?" : ""));
+    }
     out::puts(stdout, help_text(c));
     return EXIT_OK;
 }

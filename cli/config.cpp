@@ -44,6 +44,11 @@ const char k_template[] =
     "    \"_comment\": \"APIKey: Radarr's Settings > General > Security > API Key\",\n"
     "    \"Url\": \"http://localhost:7878\",\n"
     "    \"APIKey\": \"\"\n"
+    "  },\n"
+    "  \"Prowlarr\": {\n"
+    "    \"_comment\": \"instead of Jackett, or beside it. APIKey: Prowlarr's Settings > General > Security > API Key\",\n"
+    "    \"Url\": \"http://localhost:9696\",\n"
+    "    \"APIKey\": \"\"\n"
     "  }\n"
     "}\n";
 
@@ -51,7 +56,7 @@ namespace {
 
 // The members a service object and the top level know, in the order the
 // warnings list them: at the top level, the services' sections first.
-const char *const k_service_members[] = {"Url", "APIKey", "Host", "Port", "UseHttps", "UrlBase", "Insecure", "CAFile", "ID"};
+const char *const k_service_members[] = {"Url", "APIKey", "Host", "Port", "UseHttps", "UrlBase", "Insecure", "CAFile", "ID", "Service"};
 const char *const k_top_settings[] = {"TimeoutMs", "Proxy"};
 constexpr auto k_top_members = [] {
     std::array<const char *, k_service_count + std::size(k_top_settings)> names{};
@@ -98,9 +103,8 @@ size_t distance(const std::string &a_in, const std::string &b_in) {
     return d[a.size()][b.size()];
 }
 
-// The known name `name` most likely stands for; nullptr when none is close:
-// at most three edits, and no more than half the name's length (so "Timout"
-// finds "TimeoutMs", and "X" nothing).
+}  // namespace
+
 const char *nearest(const std::string &name, std::span<const char *const> known) {
     for (const auto &a : k_aliases) {
         if (strcasecmp(name.c_str(), a.written) != 0) continue;
@@ -119,10 +123,23 @@ const char *nearest(const std::string &name, std::span<const char *const> known)
     return best;
 }
 
+namespace {
+
 bool known_name(const char *name, std::span<const char *const> known) {
     for (const char *k : known)
         if (strcasecmp(name, k) == 0) return true;
     return false;
+}
+
+// A member by exact key, then ignoring letter case.
+yyjson_val *member(yyjson_val *obj, const char *key) {
+    if (yyjson_val *v = yyjson_obj_get(obj, key)) return v;
+    size_t i, n;
+    yyjson_val *k, *v;
+    yyjson_obj_foreach(obj, i, n, k, v) {
+        if (strcasecmp(yyjson_get_str(k), key) == 0) return v;
+    }
+    return nullptr;
 }
 
 // Warns of each member of `obj` that is neither known nor a note.
@@ -133,6 +150,7 @@ void check_members(yyjson_val *obj, std::span<const char *const> known, const st
     yyjson_obj_foreach(obj, i, n, k, v) {
         const char *name = yyjson_get_str(k);
         if (name[0] == '_' || known_name(name, known)) continue;
+        if (where.empty() && yyjson_is_obj(v) && member(v, "Service")) continue;  // an instance of a service
         std::string w = where.empty() ? name : where + "." + name;
         bool section = where.empty() && yyjson_is_obj(v);
         w += section ? ": unknown section, ignored" : ": unknown member, ignored";
@@ -145,17 +163,6 @@ void check_members(yyjson_val *obj, std::span<const char *const> known, const st
         }
         warnings.push_back(w);
     }
-}
-
-// A member by exact key, then ignoring letter case.
-yyjson_val *member(yyjson_val *obj, const char *key) {
-    if (yyjson_val *v = yyjson_obj_get(obj, key)) return v;
-    size_t i, n;
-    yyjson_val *k, *v;
-    yyjson_obj_foreach(obj, i, n, k, v) {
-        if (strcasecmp(yyjson_get_str(k), key) == 0) return v;
-    }
-    return nullptr;
 }
 
 bool given(yyjson_val *obj, const char *key) {
@@ -222,8 +229,10 @@ bool number(yyjson_val *obj, const char *key, int32_t lo, int32_t hi, int32_t &o
     return true;
 }
 
-bool read_service(yyjson_val *obj, int kind, Service &s, std::vector<std::string> &warnings, std::string &err) {
-    const std::string where = cli::service(kind).section;
+bool read_service(yyjson_val *obj, int kind, Service &s, std::vector<std::string> &warnings, std::string &err,
+                  const std::string &where) {
+    s.kind = kind;
+    s.name = where;
     if (!yyjson_is_obj(obj)) {
         err = where + " must be an object";
         return false;
@@ -258,6 +267,44 @@ bool read_service(yyjson_val *obj, int kind, Service &s, std::vector<std::string
     return true;
 }
 
+// The sections that name their service ("Radarr4K": {"Service": "Radarr",
+// ...}): more instances of it, under their own names, in the file's order.
+bool read_instances(yyjson_val *root, Config &out, std::string &err) {
+    size_t i, n;
+    yyjson_val *k, *v;
+    yyjson_obj_foreach(root, i, n, k, v) {
+        const char *name = yyjson_get_str(k);
+        yyjson_val *which = yyjson_is_obj(v) ? member(v, "Service") : nullptr;
+        if (!which) {
+            for (const auto &svc : k_services)
+                if (strcasecmp(name, svc.section) == 0) out.order.push_back({svc.kind, -1});
+            continue;
+        }
+        int kind = -1;
+        for (const auto &svc : k_services)
+            if (yyjson_is_str(which) && strcasecmp(yyjson_get_str(which), svc.section) == 0) kind = svc.kind;
+        if (kind < 0) {
+            err = std::string(name) + ".Service must name a service: Jackett, Sonarr, Radarr or Prowlarr";
+            return false;
+        }
+        // The section named after the service is its default instance.
+        if (strcasecmp(name, cli::service(kind).section) == 0) {
+            out.order.push_back({kind, -1});
+            continue;
+        }
+        for (const auto &known : out.named)
+            if (strcasecmp(known.name.c_str(), name) == 0) {
+                err = std::string(name) + ": a second instance of that name";
+                return false;
+            }
+        Service s;
+        if (!read_service(v, kind, s, out.warnings, err, name)) return false;
+        out.order.push_back({kind, static_cast<int>(out.named.size())});
+        out.named.push_back(s);
+    }
+    return true;
+}
+
 // What the environment says over the file.
 bool read_env(Config &out, std::string &err) {
     for (const auto &svc : k_services) {
@@ -281,6 +328,11 @@ bool read_env(Config &out, std::string &err) {
             s.present = true;
             s.key_from = From::env;
         }
+        s.kind = svc.kind;
+        s.name = svc.section;
+        bool listed = false;
+        for (const auto &o : out.order) listed = listed || (o.kind == svc.kind && o.named < 0);
+        if (s.present && !listed) out.order.push_back({svc.kind, -1});
     }
     return true;
 }
@@ -343,8 +395,10 @@ bool load(const std::string &explicit_path, Config &out, std::string &err) {
     if (ok) check_members(root, k_top_members, "", out.warnings);
     for (const auto &svc : k_services) {
         if (!ok) break;
-        if (yyjson_val *s = member(root, svc.section)) ok = read_service(s, svc.kind, out.svc[svc.kind], out.warnings, err);
+        if (yyjson_val *s = member(root, svc.section))
+            ok = read_service(s, svc.kind, out.svc[svc.kind], out.warnings, err, svc.section);
     }
+    if (ok) ok = read_instances(root, out, err);
     if (ok) ok = number(root, "TimeoutMs", 1, 86400000, out.timeout_ms, nullptr, err, "config");
     if (ok) {
         yyjson_val *p = member(root, "Proxy");

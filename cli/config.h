@@ -19,11 +19,16 @@
 // the nearest known one.
 //
 // KOVA_<SERVICE>_URL and KOVA_<SERVICE>_API_KEY (SERVICE: JACKETT, SONARR,
-// RADARR; the environment variables of cli::k_services) replace the file's address and key of that service; they may
+// RADARR, PROWLARR; the environment variables of cli::k_services) replace the
+// file's address and key of that service's default instance; they may
 // configure a service the file does not have, or configure it with no file.
+//
+// A section may be another instance of a service under its own name, when
+// it says which service it is: "Radarr4K": {"Service": "Radarr", "Url": ...}.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -44,13 +49,25 @@ struct Service {
     std::string url;         // the Url (or KOVA_<SERVICE>_URL) as the library reads it; "" with Host
     From address_from = From::none;
     From key_from = From::none;
+    int kind = -1;           // KOVA_JACKETT ...
+    std::string name;        // its section: "Radarr", or an instance's own name ("Radarr4K")
+};
+
+// An instance in the file's order: the default instance of a service (its
+// section named after it), or one of Config::named.
+struct Instance {
+    int kind;
+    int named;  // index in Config::named; -1 for the default instance
 };
 
 // How the file was chosen.
 enum class Source { option, env, default_place };
 
 struct Config {
-    Service svc[cli::k_service_count];  // by service kind
+    Service svc[cli::k_service_count];  // the default instance of each service, by kind
+    std::vector<Service> named;         // the sections that name their service: other instances
+    std::vector<Instance> order;        // every instance given, in the file's order (the environment's last)
+    const Service &of(const Instance &i) const { return i.named < 0 ? svc[i.kind] : named[static_cast<size_t>(i.named)]; }
     int32_t timeout_ms = 0;  // 0: the library's default
     bool has_proxy = false;
     std::string proxy;
@@ -98,6 +115,12 @@ bool check_host(const std::string &host, std::string &err, const std::string &wh
 // The address of a service as one URL: scheme://host:port/base (an IPv6
 // host in brackets, the service's default port when none is set).
 std::string address(const Service &s, int kind);
+
+// The known name `name` most likely stands for (a member, a section, a
+// command); nullptr when none is close: at most three edits, and no more
+// than half the name's length (so "Timout" finds "TimeoutMs", and "X"
+// nothing).
+const char *nearest(const std::string &name, std::span<const char *const> known);
 
 // A proxy URL with its password, if any, shown as "***".
 std::string redact_proxy(const std::string &proxy);

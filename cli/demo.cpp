@@ -24,6 +24,7 @@ const struct {
     {KOVA_JACKETT, "jackett.home.lan", "4c1f0e8a9b7d46c2a53e8f1d0b6c9a27"},
     {KOVA_SONARR, "sonarr.home.lan", "b2e9d41f7a0c4e86953d2c7f1a8e0b64"},
     {KOVA_RADARR, "radarr.home.lan", "e7a3c90b5d1f42e8a6c4b0d9f2e7a153"},
+    {KOVA_PROWLARR, "prowlarr.home.lan", "5d0e8b3a1c7f49e2b6a4d9c0f3e1b872"},
 };
 
 const char *key(int kind) {
@@ -165,6 +166,33 @@ const char k_series_lookup[] = R"json([
   "titleSlug":"the-twilight-zone","folder":"The Twilight Zone","genres":["Drama","Fantasy","Science Fiction"],
   "tags":[],"added":"0001-01-01T00:00:00Z","ratings":{"votes":14811,"value":9.0},
   "statistics":{"seasonCount":5,"episodeFileCount":0,"episodeCount":0,"totalEpisodeCount":0,"sizeOnDisk":0}}])json";
+
+// Prowlarr's enabled indexers (as its /api/v1/indexer lists them, less the
+// capabilities and URLs), none held back; a search for the film by IMDb id,
+// as films: two rows, one a season pack of another indexer's.
+const char k_prowlarr_indexers[] = R"json([
+ {"definitionName":"yts","enable":true,"redirect":false,"supportsRss":true,"supportsSearch":true,"appProfileId":1,
+  "protocol":"torrent","privacy":"public","priority":25,"added":"2025-05-09T01:28:56Z","name":"YTS",
+  "implementationName":"Cardigann","implementation":"Cardigann","configContract":"CardigannSettings","tags":[],"id":4},
+ {"definitionName":"thepiratebay","enable":true,"redirect":false,"supportsRss":true,"supportsSearch":true,
+  "appProfileId":1,"protocol":"torrent","privacy":"public","priority":25,"added":"2025-05-09T01:28:40Z",
+  "name":"The Pirate Bay","implementationName":"Cardigann","implementation":"Cardigann",
+  "configContract":"CardigannSettings","tags":[],"id":5}])json";
+
+const char k_prowlarr_search[] = R"json([
+ {"age":1142,"categories":[{"id":2040,"name":"Movies/HD","subCategories":[]},{"id":100045,"subCategories":[]}],
+  "fileName":"Night of the Living Dead (1968) 1080p BluRay x264 -YTS.torrent",
+  "guid":"https://yts.gg/torrent/download/4D1E7B0C2A9F3E6D8B5C1A0F9E8D7C6B5A4F3E2D","imdbId":63350,"indexer":"YTS",
+  "indexerFlags":["freeleech"],"indexerId":4,"infoHash":"4D1E7B0C2A9F3E6D8B5C1A0F9E8D7C6B5A4F3E2D",
+  "infoUrl":"https://yts.gg/movies/night-of-the-living-dead-1968","leechers":7,"protocol":"torrent",
+  "publishDate":"2023-10-30T09:12:00Z","seeders":64,"size":1653562408,"sortTitle":"night of the living dead 1968",
+  "title":"Night of the Living Dead (1968) [1080p] [BluRay] [YTS]","tmdbId":10331,"tvMazeId":0,"tvdbId":0},
+ {"age":2630,"categories":[{"id":2030,"name":"Movies/SD","subCategories":[]}],
+  "guid":"https://thepiratebay.org/description.php?id=9221370","imdbId":63350,"indexer":"The Pirate Bay",
+  "indexerId":5,"infoHash":"0A1B2C3D4E5F60718293A4B5C6D7E8F901234567",
+  "infoUrl":"https://thepiratebay.org/description.php?id=9221370","leechers":2,"protocol":"torrent",
+  "publishDate":"2019-09-16T21:40:00Z","seeders":15,"size":734003200,"sortTitle":"night of the living dead 1968 dvdrip",
+  "title":"Night.of.the.Living.Dead.1968.DVDRip.x264","tmdbId":0,"tvMazeId":0,"tvdbId":0}])json";
 
 // The library query ("is TVDB 73587 in the library?", a GET) and the add (a
 // POST) use the same URL, and the fake transport routes by URL alone. So one
@@ -310,6 +338,9 @@ int cmd_demo(App &app) {
         {url(KOVA_JACKETT, "/api/v2.0/indexers/all/results/torznab/api", "t=indexers&configured=true"), k_torznab_indexers},
         {url(KOVA_JACKETT, "/api/v2.0/indexers/all/results", "Query=tt0063350"), k_jackett_by_imdb},
         {url(KOVA_JACKETT, "/api/v2.0/indexers/all/results", "Query=" + enc(film_title)), k_jackett_by_title},
+        {url(KOVA_PROWLARR, "/api/v1/indexer"), k_prowlarr_indexers},
+        {url(KOVA_PROWLARR, "/api/v1/indexerstatus"), "[]"},
+        {url(KOVA_PROWLARR, "/api/v1/search", "query=" + enc("{ImdbId:tt0063350}") + "&type=movie"), k_prowlarr_search},
         {url(KOVA_SONARR, "/api/v3/rootfolder"), k_sonarr_rootfolder},
         {url(KOVA_SONARR, "/api/v3/qualityprofile"), k_profiles},
         {url(KOVA_SONARR, "/api/v3/series/lookup", "term=tt0052520"), k_series_lookup},
@@ -327,8 +358,9 @@ int cmd_demo(App &app) {
 
     if (!quiet) {
         out::print(stdout, "%s\n", ui::paint(ui::Tone::bold, std::string("kova ") + kova_version() + " demo"));
-        out::print(stdout, "Jackett, Sonarr and Radarr are played by the library's fake transport with\n"
-                   "answers shaped like the real services'. Nothing leaves this machine.\n");
+        out::print(stdout, "Jackett, Prowlarr, Sonarr and Radarr are played by the library's fake\n"
+                   "transport with answers shaped like the real services'. Nothing leaves this\n"
+                   "machine.\n");
     }
 
     // 1. Connection tests.
@@ -339,20 +371,29 @@ int cmd_demo(App &app) {
     }
 
     // 2. Staged Jackett search.
-    step(quiet, 2, "Jackett search: IMDb id first, then the title with the IMDb filter",
+    step(quiet, 2, "Indexer searches: Jackett in stages, then Prowlarr",
          "kova search --imdb tt0063350 --title \"" + film_title + "\"");
     int32_t rc = kova_jackett_search_imdb("tt0063350", film_title.c_str(), nullptr);
     if (rc != KOVA_OK && rc != KOVA_PARTIAL) return failed(2, rc);
     if (!quiet) {
         print_log(app, "  ");
-        out::print(stdout, "  %s\n", ui::paint(ui::Tone::bold, "Jackett: " + std::to_string(kova_result_count()) +
-                                                       " results (stage " + std::to_string(kova_jackett_stage()) +
-                                                       ": title, rows of other IMDb ids dropped)"));
+        search_header(KOVA_JACKETT, rc, "  ");
+        show_results(false, rc, 0);
+    }
+    // ... and the same film through Prowlarr, which takes the IMDb id as a
+    // token of its own and finds it at once.
+    if (!quiet)
+        out::print(stdout, "\n  %s\n", ui::paint(ui::Tone::dim, "$ kova search --via prowlarr --imdb tt0063350 --movie"));
+    rc = kova_prowlarr_search("tt0063350", nullptr, nullptr, KOVA_SEARCH_MOVIE, 0, 0);
+    if (rc != KOVA_OK) return failed(2, rc);
+    if (!quiet) {
+        print_log(app, "  ");
+        search_header(KOVA_PROWLARR, rc, "  ");
         show_results(false, rc, 0);
     }
 
     // 3. Sonarr search-or-add of one episode: the series is added first.
-    step(quiet, 3, "Sonarr: search-or-add of The Twilight Zone S01E05 (added to the library first), then a grab",
+    step(quiet, 3, "Sonarr: search-or-add of The Twilight Zone S01E05, then a grab",
          "kova get series tt0052520 --season 1 --episode 5 --profile HD-1080p --yes");
     kova_arm_library_writes(1);
     rc = kova_sonarr_get("tt0052520", nullptr, 1, 5, "HD-1080p", nullptr, 0);
@@ -375,7 +416,7 @@ int cmd_demo(App &app) {
     }
 
     // 4. Radarr search-or-add of a film already in the library: no add.
-    step(quiet, 4, "Radarr: search-or-add of Night of the Living Dead (already in the library)", "kova get movie tt0063350 --yes");
+    step(quiet, 4, "Radarr: search-or-add of a film already in the library", "kova get movie tt0063350 --yes");
     int32_t posts = kova_fake_post_count();
     rc = kova_radarr_get("tt0063350", nullptr, nullptr, 0);
     if (rc != KOVA_OK) return failed(4, rc);
@@ -395,8 +436,10 @@ int cmd_demo(App &app) {
     print_pretty(kova_result_json(), "  ");
     out::print(stdout, "\n%s %d requests answered by the fake transport, %d library writes.\n",
                ui::paint(ui::Tone::good, "Done:"), kova_fake_calls(nullptr), kova_fake_post_count());
-    out::print(stdout, "Next: 'kova config init' writes a template to %s; put your services\n"
-               "in it and run 'kova config check' (see 'kova config --help' and docs/cli.md).\n", sys::config_hint());
+    // The file the other commands would read, as they would find it.
+    cfg::Source source;
+    const std::string path = cfg::locate(app.o.config_path, source);
+    out::print(stdout, "Next: 'kova config init' writes a template to\n  %s\nput your services in it and run 'kova config check' (see 'kova config --help'\nand docs/cli.md).\n", path);
     return EXIT_OK;
 }
 

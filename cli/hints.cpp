@@ -103,7 +103,7 @@ std::vector<std::string> hints(const App &app, int kind, const Failure &f) {
     std::vector<std::string> out;
     if (kind < 0 || kind >= static_cast<int>(k_service_count)) return out;
     const cfg::Config &conf = app.conf;
-    const cfg::Service &s = conf.svc[kind];
+    const cfg::Service &s = f.instance ? *f.instance : conf.svc[kind];
     const ServiceInfo &svc = service(kind);
     const std::string name = svc.name;
     if (!f.transport.empty()) {
@@ -117,6 +117,11 @@ std::vector<std::string> hints(const App &app, int kind, const Failure &f) {
         std::string where = s.key_from == cfg::From::env ? std::string(svc.env_key)
                                                           : "\"APIKey\" in " + conf.path;
         out.push_back(name + " refused the API key: copy it again into " + where + "; " + svc.key_place);
+    } else if (ends_with(f.error, "HTTP 404") && !f.connection_test) {
+        // Past the connection test's routes, which every running service
+        // has, a 404 is about what was asked for.
+        out.push_back(name + " answered 404 Not Found: it has no such item (check the id); 'kova test " + svc.lower +
+                      "' checks the address itself");
     } else if (ends_with(f.error, "HTTP 404")) {
         // A route every running service has was not found: the requests do
         // not reach the service's API, most often for want of its URL base.
@@ -133,7 +138,9 @@ std::vector<std::string> hints(const App &app, int kind, const Failure &f) {
 
 std::vector<std::string> failure_hints(const App &app) {
     if (!app.config_read) return {};
-    return hints(app, app.current, last_failure());
+    Failure f = last_failure();
+    f.connection_test = app.last_call_was_test;
+    return hints(app, app.current, f);
 }
 
 }  // namespace cli

@@ -52,7 +52,10 @@ int run(App &app, int argc, char **argv) {
         return o.help ? EXIT_OK : EXIT_USAGE;
     }
     const Command *c = find_command(command);
-    if (!c) return usage_error("unknown command " + command);
+    if (!c) {
+        const char *near = cfg::nearest(command, command_names());
+        return usage_error("unknown command " + command + (near ? std::string("; did you mean ") + near + "?" : ""));
+    }
     if (c->before == Before::nothing) return c->handler(app);
     if (o.help) {
         out::puts(stdout, help_text(c));

@@ -3,6 +3,8 @@
 // configured for it.
 #include <string>
 
+#include <strings.h>
+
 #include "cli.h"
 
 namespace cli {
@@ -34,6 +36,32 @@ void log_request(void *user, const char *line) {
 
 }  // namespace
 
+namespace {
+
+// --instance NAME: that instance stands in for its service's default one,
+// and is the only one `test` tests. An unknown name is a usage error that
+// lists the known ones.
+bool choose_instance(App &app) {
+    cfg::Config &c = app.conf;
+    std::string known;
+    for (const auto &i : c.order) {
+        const cfg::Service &s = c.of(i);
+        if (strcasecmp(s.name.c_str(), app.o.instance.c_str()) == 0) {
+            app.instance_kind = i.kind;
+            if (i.named >= 0) c.svc[i.kind] = s;
+            c.order = {{i.kind, -1}};
+            return true;
+        }
+        known += (known.empty() ? "" : ", ") + s.name;
+    }
+    note_failure(app, KOVA_ERR_INVALID_ARG);
+    out::print(stderr, "kova: --instance %s: no such instance in the configuration (%s)\n", app.o.instance,
+               known.empty() ? std::string("it has none") : "known: " + known);
+    return false;
+}
+
+}  // namespace
+
 bool load_configuration(App &app) {
     std::string err;
     if (!cfg::load(app.o.config_path, app.conf, err)) {
@@ -42,13 +70,14 @@ bool load_configuration(App &app) {
     }
     app.config_read = true;
     for (const auto &w : app.conf.warnings) out::print(stderr, "kova: warning: %s\n", w);
+    if (!app.o.instance.empty() && !choose_instance(app)) return false;
     int32_t timeout = app.o.timeout_ms ? app.o.timeout_ms : app.conf.timeout_ms;
     if (timeout > 0) kova_set_timeout_ms(timeout);
     return true;
 }
 
-net::Transport *open_transport(App &app, int kind) {
-    const cfg::Service &s = app.conf.svc[kind];
+net::Transport *open_transport(App &app, const cfg::Service &s) {
+    const int kind = s.kind;
     // Once per service and run: a CAFile the platform's transport cannot use.
     bool &warned = app.conn[kind].ca_warned;
     const char *ignored = net::ca_file_ignored();
@@ -93,8 +122,24 @@ std::string missing_setting(const cfg::Config &conf, int kind) {
     return "";
 }
 
+int32_t run_test(App &app, int kind, const std::string &label) {
+    int32_t rc = with_spinner(app, label.empty() ? std::string("testing ") + service(kind).name : label, service(kind).test);
+    app.last_call_was_test = true;
+    return rc;
+}
+
+bool configured(const cfg::Config &conf, int kind) {
+    return conf.svc[kind].present && missing_setting(conf, kind).empty();
+}
+
 bool use_service(App &app, int kind) {
     app.current = kind;
+    if (app.instance_kind >= 0 && app.instance_kind != kind) {
+        note_failure(app, KOVA_ERR_INVALID_ARG);
+        out::print(stderr, "kova: --instance %s is an instance of %s, not of %s\n", app.o.instance,
+                   service(app.instance_kind).name, service(kind).name);
+        return false;
+    }
     if (app.demo) {
         kova_use_fake();
         return true;
@@ -117,7 +162,7 @@ bool use_service(App &app, int kind) {
             out::print(stderr, "kova: %s\n", missing);
             return false;
         }
-        c.transport = open_transport(app, kind);
+        c.transport = open_transport(app, s);
         if (!c.transport) {
             note_failure(app, KOVA_ERR_NO_IO);
             return false;

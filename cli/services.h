@@ -43,6 +43,9 @@ inline constexpr ServiceInfo k_services[] = {
     {KOVA_RADARR, "Radarr", "radarr", "Radarr", "KOVA_RADARR_URL", "KOVA_RADARR_API_KEY", "RADARR", 7878, true,
      "Radarr shows it in Settings > General > Security > API Key",
      "Radarr shows it in Settings > General > Host > URL Base", kova_radarr_configure, kova_radarr_test},
+    {KOVA_PROWLARR, "Prowlarr", "prowlarr", "Prowlarr", "KOVA_PROWLARR_URL", "KOVA_PROWLARR_API_KEY", "PROWLARR", 9696,
+     false, "Prowlarr shows it in Settings > General > Security > API Key",
+     "Prowlarr shows it in Settings > General > Host > URL Base", kova_prowlarr_configure, kova_prowlarr_test},
 };
 
 inline constexpr size_t k_service_count = std::size(k_services);

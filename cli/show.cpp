@@ -55,6 +55,12 @@ void JsonOut::print(App &app) const {
     app.outcome.json_printed = true;
 }
 
+yyjson_mut_val *text_or_null(yyjson_mut_doc *d, const char *text) {
+    return text && text[0] ? yyjson_mut_strcpy(d, text) : yyjson_mut_null(d);
+}
+
+yyjson_mut_val *id_or_null(yyjson_mut_doc *d, int64_t n) { return n > 0 ? yyjson_mut_sint(d, n) : yyjson_mut_null(d); }
+
 yyjson_mut_val *log_json(yyjson_mut_doc *d) {
     yyjson_mut_val *arr = yyjson_mut_arr(d);
     for (int32_t i = 0; i < kova_test_log_count(); ++i) {
@@ -80,7 +86,7 @@ const char *transport_reason(int32_t rc) { return rc == KOVA_ERR_TRANSPORT ? kov
 
 // error, http_code and the transport's reason, as the outcome of `rc`.
 void error_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc) {
-    yyjson_mut_obj_add_strcpy(d, obj, "error", rc == KOVA_OK ? "" : kova_last_error());
+    yyjson_mut_obj_add_val(d, obj, "error", text_or_null(d, rc == KOVA_OK ? "" : kova_last_error()));
     yyjson_mut_obj_add_int(d, obj, "http_code", kova_last_http_code());
     if (transport_reason(rc)[0]) yyjson_mut_obj_add_strcpy(d, obj, "transport_error", transport_reason(rc));
 }
@@ -224,7 +230,7 @@ void print_warnings(const std::string &indent) {
 }
 
 int32_t show_test(App &app, int kind) {
-    int32_t rc = with_spinner(app, std::string("testing ") + service(kind).name, service(kind).test);
+    int32_t rc = run_test(app, kind);
     out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, service(kind).name), kova_base_url(kind));
     print_log(app, "    ");
     if (rc == KOVA_OK || rc == KOVA_PARTIAL)
@@ -232,6 +238,15 @@ int32_t show_test(App &app, int kind) {
     else
         out::print(stdout, "    %s %s\n", ui::paint(ui::Tone::bad, std::string(out::glyph("\xe2\x9c\x97", "x")) + " " + kova_strerror(rc)),
                    kova_last_error());
+    // The log above is the library's, step by step; when a step found no
+    // answer at all, it says what it could not read, not why. In plain words:
+    const std::string name = service(kind).name;
+    const char *plain = nullptr;
+    std::string status;
+    if (rc == KOVA_ERR_TRANSPORT) plain = "no answer came";
+    else if (rc == KOVA_ERR_AUTH) plain = "the API key was refused";
+    else if (rc == KOVA_ERR_HTTP) plain = (status = "the answer was HTTP " + std::to_string(kova_last_http_code())).c_str();
+    if (plain) out::print(stdout, "    %s\n", ui::paint(ui::Tone::dim, "nothing was read from " + name + ": " + plain));
     // Under the outcome: a failure's warnings explain it.
     print_warnings("    ");
     return rc;
@@ -243,6 +258,12 @@ void show_results(bool releases, int32_t rc, int limit) {
     t.head = {"#", "Title", releases ? "Indexer" : "Tracker", "Size", releases ? "Quality" : "", "S/P", "Age", "FL",
               releases ? "S/E" : "Categories"};
     t.right = {true, false, false, true, false, true, true, false, false};
+    // The title gets the space: first the categories shrink and go, then
+    // the tracker shrinks, the age goes and the tracker goes; only then is
+    // the title cut (in its middle, where releases of one item differ least).
+    enum { k_tracker = 2, k_age = 6, k_last = 8 };
+    if (releases) t.give = {{k_tracker, 10}, {k_age, 0}, {k_tracker, 0}};
+    else t.give = {{k_last, 10}, {k_last, 0}, {k_tracker, 10}, {k_age, 0}, {k_tracker, 0}};
     int32_t shown = limit > 0 && limit < n ? limit : n;
     for (int32_t i = 0; i < shown; ++i) {
         uint64_t size = 0;
@@ -285,18 +306,34 @@ void show_results(bool releases, int32_t rc, int limit) {
     if (shown < n) out::print(stdout, "  %s\n", ui::paint(ui::Tone::dim, "... " + std::to_string(n - shown) + " more (--limit 0 shows all)"));
 
     if (!releases && kova_indexer_count() > 0) {
+        // One line, or within the width, as many as it takes: a new line
+        // before an entry that would cross it, a long one cut.
+        const size_t cols = static_cast<size_t>(ui::columns()), head = 12;  // "  indexers: "
         out::Shown line;
+        size_t at = head;
         for (int32_t i = 0; i < kova_indexer_count(); ++i) {
-            std::string name = kova_indexer_name(i)[0] ? kova_indexer_name(i) : kova_indexer_id(i);
-            out::Shown item;
-            if (kova_indexer_status(i) == KOVA_INDEXER_FAILED) {
-                item = ui::paint(ui::Tone::bad, name + " failed");
-                if (kova_indexer_error(i)[0]) item += ": " + std::string(kova_indexer_error(i));
-            } else {
-                item = out::Shown(name + " (" + std::to_string(kova_indexer_results(i)) + ")");
+            const std::string name = kova_indexer_name(i)[0] ? kova_indexer_name(i) : kova_indexer_id(i);
+            const bool failed = kova_indexer_status(i) == KOVA_INDEXER_FAILED;
+            std::string text = failed ? name + " failed" : name + " (" + std::to_string(kova_indexer_results(i)) + ")";
+            std::string error = failed && kova_indexer_error(i)[0] ? std::string(": ") + kova_indexer_error(i) : "";
+            const bool last = i + 1 == kova_indexer_count();
+            size_t width = ui::width(out::safe(text + error)) + (last ? 0 : 1);
+            if (cols > 0 && i > 0 && at + 1 + width > cols) {
+                line += out::Shown::verbatim("\n" + std::string(head, ' '));
+                at = head;
+            } else if (i > 0) {
+                line += " ";
+                ++at;
             }
-            if (!line.empty()) line += ", ";
-            line += item;
+            if (cols > 0 && at + width > cols) {  // alone on its line and still too long
+                std::string all = ui::fit(out::safe(text + error), cols - at - (last ? 0 : 1));
+                text = all.substr(0, std::min(all.size(), text.size()));
+                error = all.substr(text.size());
+                width = ui::width(all) + (last ? 0 : 1);
+            }
+            line += failed ? ui::paint(ui::Tone::bad, text) : out::Shown(text);
+            line += out::Shown(error + (last ? "" : ","));
+            at += width;
         }
         out::print(stdout, "  indexers: %s\n", line);
     }
@@ -338,12 +375,12 @@ const char *stage_name(int32_t stage) {
 
 }  // namespace
 
-void search_header(int32_t rc) {
+void search_header(int kind, int32_t rc, const char *indent) {
     int32_t n = kova_result_count();
-    std::string head = "Jackett: " + std::to_string(n) + (n == 1 ? " result" : " results");
+    std::string head = std::string(service(kind).name) + ": " + std::to_string(n) + (n == 1 ? " result" : " results");
     if (kova_jackett_stage() != KOVA_STAGE_NONE)
         head += " (stage " + std::to_string(kova_jackett_stage()) + ": " + stage_name(kova_jackett_stage()) + ")";
-    out::print(stdout, "%s\n", ui::paint(rc == KOVA_OK ? ui::Tone::bold : ui::Tone::warn, head));
+    out::print(stdout, "%s%s\n", indent, ui::paint(rc == KOVA_OK ? ui::Tone::bold : ui::Tone::warn, head));
 }
 
 }  // namespace cli

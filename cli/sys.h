@@ -59,6 +59,9 @@ bool unicode_output();
 
 // Columns of the terminal on stdout; 0 when unknown.
 int terminal_columns();
+// Whether the terminal on stdout moves to the next line as soon as its last
+// column is written (a Windows console), rather than at the next character.
+bool wraps_at_last_column();
 
 // Writes UTF-8 text to `f`: to a Windows console as UTF-16, so that it shows
 // right whatever the console's code page; everywhere else the bytes as they
@@ -70,10 +73,8 @@ void write(FILE *f, const char *data, size_t size);
 // Windows %APPDATA%\kova\config.json.
 std::string default_config_path();
 
-// How the help and the demo name that place: the whole lookup order for the
-// help, one short path for the demo's closing hint.
+// How the help names that place: the whole lookup order.
 const char *config_lookup_help();
-const char *config_hint();
 
 // Why default_config_path() is what it is, in words: "the default place
 // ($XDG_CONFIG_HOME is not set)".

@@ -96,6 +96,8 @@ int terminal_columns() {
     return 0;
 }
 
+bool wraps_at_last_column() { return false; }
+
 void write(FILE *f, const char *data, size_t size) { fwrite(data, 1, size, f); }
 
 std::string default_config_path() {
@@ -107,10 +109,8 @@ std::string default_config_path() {
 
 const char *config_lookup_help() {
     return "$KOVA_CONFIG, else\n"
-           "                    $XDG_CONFIG_HOME/kova/config.json or ~/.config/kova/config.json";
+           "                      $XDG_CONFIG_HOME/kova/config.json or ~/.config/kova/config.json";
 }
-
-const char *config_hint() { return "~/.config/kova/config.json"; }
 
 std::string default_config_reason() {
     std::string xdg = env("XDG_CONFIG_HOME");

@@ -162,6 +162,8 @@ int terminal_columns() {
     return cols > 0 ? cols : 0;
 }
 
+bool wraps_at_last_column() { return true; }
+
 void write(FILE *f, const char *data, size_t size) {
     HANDLE h = console(f);
     if (!h) {
@@ -195,10 +197,8 @@ std::string default_config_path() {
 
 const char *config_lookup_help() {
     return "%KOVA_CONFIG%, else\n"
-           "                    %APPDATA%\\kova\\config.json";
+           "                      %APPDATA%\\kova\\config.json";
 }
-
-const char *config_hint() { return "%APPDATA%\\kova\\config.json"; }
 
 std::string default_config_reason() {
     if (env("APPDATA").empty()) return "the default place, %USERPROFILE%\\AppData\\Roaming\\kova\\config.json (%APPDATA% is not set)";

@@ -102,11 +102,35 @@ std::string fit(const std::string &s, size_t w) {
     return s.substr(0, i) + mark;
 }
 
+std::string fit_middle(const std::string &s, size_t w) {
+    if (width(s) <= w) return s;
+    std::string mark = out::glyph("\xe2\x80\xa6", "...");
+    if (w <= width(mark) + 2) return fit(s, w);
+    size_t keep = w - width(mark), head = (keep + 1) / 2, tail = keep - head;
+    // Code point boundaries: the first `head` and the last `tail` of them.
+    size_t cols = 0, a = 0;
+    while (a < s.size() && cols < head) {
+        ++a;
+        while (a < s.size() && (static_cast<unsigned char>(s[a]) & 0xC0) == 0x80) ++a;
+        ++cols;
+    }
+    size_t b = s.size();
+    for (cols = 0; b > 0 && cols < tail; ++cols) {
+        --b;
+        while (b > 0 && (static_cast<unsigned char>(s[b]) & 0xC0) == 0x80) --b;
+    }
+    return s.substr(0, a) + mark + s.substr(b);
+}
+
 int columns() {
-    if (!sys::is_terminal(stdout)) return 0;
-    if (int cols = sys::terminal_columns()) return cols;
-    const char *c = getenv("COLUMNS");
-    return c ? atoi(c) : 100;
+    const bool terminal = sys::is_terminal(stdout);
+    int cols = atoi(sys::env("COLUMNS").c_str());
+    if (cols <= 0 && terminal) cols = sys::terminal_columns();
+    if (cols <= 0) return terminal ? 100 : 0;
+    // A console that wraps as soon as its last column is written would
+    // leave an empty line under every full one.
+    if (terminal && sys::wraps_at_last_column()) --cols;
+    return cols;
 }
 
 void Table::print(FILE *out, const std::string &indent) const {
@@ -126,15 +150,24 @@ void Table::print(FILE *out, const std::string &indent) const {
     for (const auto &r : shown)
         for (size_t c = 0; c < n && c < r.size(); ++c) w[c] = std::max(w[c], width(r[c].text));
 
-    // Only on a terminal does the elastic column give way; a pipe gets it all.
-    int cols = columns();
-    if (cols > 0 && elastic >= 0 && static_cast<size_t>(elastic) < n) {
-        size_t total = indent.size();
-        for (size_t c = 0; c < n; ++c) total += used[c] ? w[c] + (c ? 2 : 0) : 0;
-        if (total > static_cast<size_t>(cols)) {
-            size_t over = total - static_cast<size_t>(cols);
-            size_t &e = w[static_cast<size_t>(elastic)];
-            e = e > over + 12 ? e - over : 12;
+    // Only within a width does the table give way; a pipe gets it all.
+    const int cols = columns();
+    auto total = [&] {
+        size_t t = indent.size(), shown_cols = 0;
+        for (size_t c = 0; c < n; ++c)
+            if (used[c]) t += w[c] + (shown_cols++ ? 2 : 0);
+        return t;
+    };
+    if (cols > 0) {
+        std::vector<Give> steps = give;
+        if (elastic >= 0) steps.push_back({static_cast<size_t>(elastic), 1});
+        for (const Give &g : steps) {
+            size_t t = total();
+            if (t <= static_cast<size_t>(cols)) break;
+            if (g.column >= n || !used[g.column]) continue;
+            size_t over = t - static_cast<size_t>(cols);
+            if (g.width == 0) used[g.column] = false;
+            else if (w[g.column] > g.width) w[g.column] = std::max(g.width, w[g.column] > over ? w[g.column] - over : 0);
         }
     }
     auto line = [&](const std::vector<Cell> &r, bool is_head) {
@@ -142,7 +175,9 @@ void Table::print(FILE *out, const std::string &indent) const {
         bool first = true;
         for (size_t c = 0; c < n; ++c) {
             if (!used[c]) continue;
-            std::string t = c < r.size() ? fit(r[c].text, w[c]) : "";
+            std::string t = c >= r.size()                 ? ""
+                            : static_cast<int>(c) == elastic ? fit_middle(r[c].text, w[c])
+                                                             : fit(r[c].text, w[c]);
             size_t pad = w[c] - width(t);
             bool last = c + 1 == n;
             if (!first) s += "  ";

@@ -31,7 +31,12 @@ std::string age(int64_t ms);
 size_t width(const std::string &s);
 // Cuts UTF-8 text to `w` columns, ending with "…" when cut.
 std::string fit(const std::string &s, size_t w);
-// Columns of the terminal on stdout; 0 when stdout is not a terminal.
+// The same, cut in the middle ("Worst Cooks…1080p.WEB-GRP"): releases of
+// one episode differ at their ends, in quality and group.
+std::string fit_middle(const std::string &s, size_t w);
+// The columns a line may take: $COLUMNS when it is set, else the width of
+// the terminal on stdout (one less on a console that wraps at its last
+// column); 0 (no limit) when stdout is no terminal and COLUMNS is not set.
 int columns();
 
 struct Cell {
@@ -48,7 +53,15 @@ struct Table {
     // A line under row i (none when its text is empty), starting where the
     // elastic column starts: a rejected release's reason.
     std::vector<Cell> notes;
-    int elastic = 1;          // the column that gives way (the title)
+    int elastic = 1;          // the column that takes what is left (the title), cut in the middle
+    // How the table gives way when it is wider than the terminal: each step
+    // in turn, while it is still too wide, shrinks a column as far as needed
+    // but not below `width`, or drops it (width 0). After the steps the
+    // elastic column shrinks as far as it must.
+    struct Give {
+        size_t column, width;
+    };
+    std::vector<Give> give;
     void print(FILE *out, const std::string &indent = "  ") const;
 };
 

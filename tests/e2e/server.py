@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""A local stand-in for Jackett, Sonarr and Radarr, for the end-to-end tests.
+"""A local stand-in for Jackett, Prowlarr, Sonarr and Radarr, for the end-to-end tests.
 
     server.py start --dir DIR   start a server in the background, wait until it
                                 listens, write DIR/ports.json, DIR/ca.pem
@@ -32,6 +32,14 @@ Keys that start with these stand for a reverse proxy in front of the service:
         path and query, unless the path has a URL base already.
 Sonarr's /api/v3/languageprofile and the grab (POST /api/v3/release of the
 listed release's guid and indexerId) answer as the services do.
+Prowlarr's routes answer in the shapes of the recorded answers in
+tests/fixtures/prowlarr: /api/v1/indexer, /api/v1/indexerstatus, the search
+(GET /api/v1/search?query=...&type=...) and its grab (POST /api/v1/search).
+Its keys:
+    heldback -> indexer 3 (LimeTorrents) held back after failures,
+    allheldback -> every indexer held back, and searches find nothing,
+    expired -> a grab of a listed release gets 404 (Prowlarr no longer
+        knows it), grabconflict -> 409 (the indexer failed to deliver it).
 
 Test routes (any key or none): /echo (the request as JSON), /status/N,
 /slow?ms=N (at most 5000), /gzip (gzip-encoded JSON), /big?n=N (N bytes,
@@ -83,6 +91,11 @@ PROFILES = [{"id": 1, "name": "Any"}, {"id": 4, "name": "HD-1080p"}]
 SERIES = {"title": "The Twilight Zone", "cleanTitle": "thetwilightzone", "year": 1959,
           "imdbId": "tt0052520", "tvdbId": 73587, "tmdbId": 6357,
           "seasons": [{"seasonNumber": 1, "monitored": True}]}
+# A lookup by title finds every series of that name.
+TWILIGHT_ZONES = [SERIES] + [
+    dict(SERIES, year=year, imdbId=imdb, tvdbId=tvdb, tmdbId=tmdb, cleanTitle="thetwilightzone%d" % year)
+    for year, imdb, tvdb, tmdb in ((1985, "tt0088634", 73659, 1918), (2002, "tt0318252", 71979, 4451),
+                                   (2019, "tt2583620", 353401, 83135))]
 MOVIE = {"title": "Night of the Living Dead", "cleanTitle": "nightofthelivingdead", "year": 1968,
          "imdbId": "tt0063350", "tmdbId": 10331, "id": 31}
 NEW_MOVIE = {"title": "The Matrix", "cleanTitle": "thematrix", "year": 1999, "imdbId": "tt0133093", "tmdbId": 603}
@@ -172,6 +185,86 @@ def extension_answer(method, path, body):
     return None
 
 
+# Prowlarr: its recorded answers, loaded as they are. Its indexer status
+# names a time to come, so the recorded entry is moved to the days around
+# the run; its search rows are the recorded ones, and copies of the first
+# (a film) retitled for the films and series the tests search.
+FIXTURES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fixtures", "prowlarr")
+
+
+def fixture(name):
+    with open(os.path.join(FIXTURES, name)) as f:
+        return json.load(f)
+
+
+PROWLARR_INDEXERS = fixture("indexer-list-5-public-fieldsstripped.json")
+PROWLARR_HELD = fixture("indexerstatus-one-disabled.json")[0]  # the recorded entry; the other one is hand-made
+PROWLARR_SEVERANCE = fixture("search-severance-2.5.2.json")
+PROWLARR_FILM = dict(PROWLARR_SEVERANCE[0], title="Night of the Living Dead (1968) 1080p BluRay x264 -YTS",
+                     sortTitle="night of the living dead 1968 1080p bluray x264 yts", imdbId=63350,
+                     fileName="Night of the Living Dead (1968) 1080p BluRay x264 -YTS.torrent",
+                     guid="https://yts.gg/torrent/download/0063350", infoHash="0063350", size=1503238553,
+                     seeders=41, leechers=3)
+PROWLARR_EPISODE = dict(PROWLARR_SEVERANCE[1], title="The Twilight Zone S01E05 Walking Distance 1080p",
+                        sortTitle="the twilight zone s01e05 walking distance 1080p", imdbId=52520,
+                        fileName="The Twilight Zone S01E05 Walking Distance 1080p.torrent",
+                        guid="magnet:?xt=urn:btih:0052520", infoHash="0052520", size=734003200, files=1)
+PROWLARR_ROWS = {  # what each query finds
+    "{ImdbId:tt0063350}": [PROWLARR_FILM],
+    "Night of the Living Dead": [PROWLARR_FILM, PROWLARR_SEVERANCE[0]],  # a row of another film, dropped
+    "Severance": PROWLARR_SEVERANCE,
+    "nothing": [],
+}
+
+
+def prowlarr_status(held_ids):
+    """Indexer status entries that hold `held_ids` back from yesterday until tomorrow."""
+    def iso(t):
+        return time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(t))
+    now = time.time()
+    return [dict(PROWLARR_HELD, indexerId=i, initialFailure=iso(now - 86400), mostRecentFailure=iso(now - 600),
+                 disabledTill=iso(now + 86400)) for i in held_ids]
+
+
+def prowlarr_rows(query, kind):
+    """The rows of a search: the IMDb token of the series (with its season
+    and episode tokens) finds its episode under tvsearch; an IMDb token
+    finds nothing under another type."""
+    if query.startswith("{ImdbId:tt0052520}"):
+        return [PROWLARR_EPISODE] if kind == "tvsearch" else []
+    if query.startswith("{ImdbId:") and kind != "movie":
+        return []
+    return PROWLARR_ROWS.get(query, [] if query.startswith("{") else PROWLARR_SEVERANCE)
+
+
+def prowlarr_answer(key, method, path, query, body):
+    """Prowlarr's routes; None for any other."""
+    q = urllib.parse.parse_qs(query)
+    ids = [x["id"] for x in PROWLARR_INDEXERS]
+    held = ids if key == "allheldback" else [3] if key == "heldback" else []
+    if path == "/api/v1/indexer" and method == "GET":
+        return 200, "application/json", json.dumps(PROWLARR_INDEXERS)
+    if path == "/api/v1/indexerstatus" and method == "GET":
+        return 200, "application/json", json.dumps(prowlarr_status(held))
+    if path == "/api/v1/search" and method == "GET":
+        rows = [] if key == "allheldback" else prowlarr_rows(q.get("query", [""])[0], q.get("type", ["search"])[0])
+        return 200, "application/json", json.dumps(rows)
+    if path == "/api/v1/search" and method == "POST":
+        try:
+            obj = json.loads(body)
+        except ValueError:
+            return 400, "application/json", '{"message":"body is not JSON"}'
+        listed = [r for rows in PROWLARR_ROWS.values() for r in rows] + [PROWLARR_EPISODE]
+        found = [r for r in listed if r["guid"] == obj.get("guid") and r["indexerId"] == obj.get("indexerId")]
+        if key == "expired" or not found:
+            return 404, "application/json", json.dumps(
+                {"message": "Couldn't find requested release in cache, try searching again"})
+        if key == "grabconflict":
+            return 409, "application/json", json.dumps({"message": "Getting release from indexer failed"})
+        return 200, "application/json", json.dumps(found[0])
+    return None
+
+
 def transport_misbehaviour(handler, path, params):
     """The answers that test a transport's own limits and its cancellation;
     False for any other path."""
@@ -233,6 +326,8 @@ def service_answer(method, path, query, body):
     if path == "/api/v3/qualityprofile":
         return 200, "application/json", json.dumps(PROFILES)
     if path == "/api/v3/series/lookup":
+        if one("term") == "The Twilight Zone":
+            return 200, "application/json", json.dumps(TWILIGHT_ZONES)
         return 200, "application/json", json.dumps([SERIES] if one("term") in ("tt0052520", "tvdb:73587") else [])
     if path == "/api/v3/series" and method == "GET":
         return 200, "application/json", "[]"
@@ -246,6 +341,8 @@ def service_answer(method, path, query, body):
     if path == "/api/v3/episode":
         return 200, "application/json", json.dumps(EPISODES)
     if path == "/api/v3/release":
+        if one("movieId") not in ("", "31", "44"):  # no such film in the library
+            return 404, "application/json", '{"message":"NotFound"}'
         return 200, "application/json", json.dumps([RELEASE])
     if path == "/api/v3/movie/lookup/imdb":
         found = {"tt0063350": MOVIE, "tt0133093": NEW_MOVIE}.get(one("imdbId"))
@@ -319,7 +416,7 @@ class Handler(BaseHTTPRequestHandler):
         # A URL base in front of a path ("/sonarr/api/v3/...") is accepted
         # and stays visible in the records.
         based = False
-        for prefix in ("/jackett", "/sonarr", "/radarr"):
+        for prefix in ("/jackett", "/prowlarr", "/sonarr", "/radarr"):
             if path.startswith(prefix + "/"):
                 path = path[len(prefix):]
                 based = True
@@ -371,7 +468,8 @@ class Handler(BaseHTTPRequestHandler):
             time.sleep(5)
         if self.command == "POST" and rec["content_type"] != "application/json":
             return self.send(415, "application/json", '{"message":"want application/json"}')
-        answer = extension_answer(self.command, path, body) or service_answer(self.command, path, query, body)
+        answer = (prowlarr_answer(key, self.command, path, query, body) or extension_answer(self.command, path, body)
+                  or service_answer(self.command, path, query, body))
         if answer is None:
             return self.send(404, "application/json", '{"message":"no such route"}')
         return self.send(*answer)

@@ -221,7 +221,8 @@ class Cli(unittest.TestCase):
                      "(no POST: the film was found in the library)", '"results": [', "Done:",
                      "sent: POST http://sonarr.home.lan:8989/api/v3/release?apikey=***",
                      "Sent release 1 to Sonarr's download client:", "2 library writes",
-                     "Bluray-1080p", "     rejected: Existing file on disk is of equal or higher preference\n"):
+                     "Bluray-1080p", "     rejected: Existing file on disk is of equal or higher preference\n",
+                     "indexers: YTS, The Pirate Bay", "Prowlarr: 2 results (stage 1: IMDb id)"):
             self.assertIn(text, r.stdout)
         self.assertNotIn("\x1b[", r.stdout)  # a pipe gets no colours
         # The library's log keys are for its developers: only with -v.
@@ -348,6 +349,222 @@ class Cli(unittest.TestCase):
         r = self.run_kova("search", "nothing", config=cfg)
         self.assertEqual(r.returncode, 1)
         self.assertIn("kova: Jackett: no results", r.stderr)
+
+    # ------------------------------------------------------------------
+    # The first hour of a new user
+    # ------------------------------------------------------------------
+    def test_a_title_lookup_lists_what_it_found(self):
+        cfg = self.config({"Sonarr": self.svc("lt-s"), "Radarr": self.svc("lt-r")})
+        r = self.run_kova("lookup", "series", "The Twilight Zone", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(len(re.findall(r"^ +\d  The Twilight Zone +(1959|1985|2002|2019) ", r.stdout, re.M)), 4, r.stdout)
+        self.assertNotIn("*", r.stdout)
+        doc = json.loads(self.run_kova("lookup", "series", "The Twilight Zone", "--json", config=cfg).stdout)
+        self.assertEqual((doc["rc"], doc["match"], len(doc["entries"]), doc["entries"][0]["library_id"]), (0, None, 4, None))
+        # With the IMDb id the match is marked.
+        r = self.run_kova("lookup", "series", "--imdb", "tt0052520", "--title", "The Twilight Zone", config=cfg)
+        self.assertIn("\n  *  1  The Twilight Zone  1959  tt0052520", r.stdout)
+        # A positional word: a series' is a title unless it starts with tt
+        # ("1923" is a series); a film's can only be an id.
+        cases = [(["series", "1923"], "lt-s", "term=1923"), (["series", "tt0052520"], "lt-s", "term=tt0052520"),
+                 (["movie", "63350"], "lt-r", "imdbId=tt0063350")]
+        for args, key, query in cases:
+            self.run_kova("lookup", *args, config=cfg)
+            self.assertEqual(recorded(key)[-1]["query"], "apikey=%s&%s" % (key, query), args)
+
+    def test_tables_fit_the_width_and_the_title_gets_it(self):
+        """Three releases of one episode stay three different titles, and no
+        row is wider than the width: COLUMNS, or the terminal's."""
+        ends = ["1080p WEB h264-EDITH", "720p HDTV x264-SYNCOPY", "2160p AMZN WEB-DL DDP5.1 H.265-NTb"]
+        rows = [{"Title": "Worst Cooks in America S22E00 Celebrity Edition Special " + e, "Tracker": "TorrentLeech",
+                 "Size": 2 ** 31, "Seeders": 10, "Peers": 12, "PublishDate": "2024-01-02T03:04:05Z",
+                 "Category": [5000, 5040, 100042, 100043]} for e in ends]
+        answer = os.path.join(self.tmp.name, "cooks.json")
+        with open(answer, "w") as f:
+            json.dump({"Results": rows, "Indexers": [{"ID": "tl", "Name": "TorrentLeech", "Status": 2}]}, f)
+        for columns in (80, 120):
+            r = self.run_kova("parse", "jackett", native(answer), env={"COLUMNS": str(columns)})
+            lines = r.stdout.splitlines()
+            self.assertTrue(all(len(x) <= columns for x in lines), (columns, lines))
+            titles = [x.split("  ")[2] for x in lines if "Worst Cooks" in x]
+            self.assertEqual(len(set(titles)), 3, titles)
+            for e, t in zip(ends, titles):  # each ends as its release does
+                self.assertTrue(t.endswith(e[-12:]), (t, e))
+            # The categories went first; at 120 the titles are whole.
+            self.assertNotIn("Categories", lines[1])
+            self.assertEqual(all(r["Title"] in lines[i + 2] for i, r in enumerate(rows)), columns == 120, lines)
+            if not WINDOWS:  # a terminal says its width itself
+                status, out = on_terminal(["parse", "jackett", answer], program_env(TERM="xterm", NO_COLOR="1"),
+                                          True, False, columns=columns)
+                self.assertEqual([x for x in screen_text(out).decode("utf-8").splitlines() if "Worst" in x],
+                                 [x for x in lines if "Worst" in x])
+        r = self.run_kova("demo", env={"COLUMNS": "80"})
+        table_rows = [x for x in r.stdout.splitlines() if re.match(r"^  +\d  ", x)]
+        self.assertTrue(table_rows and all(len(x) <= 80 for x in table_rows), table_rows)
+
+    def test_a_404_blames_the_url_base_only_for_the_connection_test(self):
+        cfg = self.config({"Radarr": self.svc("nf-r", UrlBase="/radarr")})
+        self.assertEqual(self.run_kova("test", "radarr", config=cfg).returncode, 0)
+        r = self.run_kova("releases", "movie", "999", config=cfg)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("kova: hint: Radarr answered 404 Not Found: it has no such item (check the id)", r.stderr)
+        self.assertNotIn("URL base", r.stderr)
+        r = self.run_kova("test", "radarr", config=self.config({"Radarr": self.svc("k404", UrlBase="/radarr")}))
+        self.assertIn("answered 404 Not Found under the URL base /radarr", r.stderr)
+
+    def test_test_after_config_init_tests_what_is_configured(self):
+        path = os.path.join(self.tmp.name, "first.json")
+        self.assertEqual(self.run_kova("config", "init", config=path).returncode, 0)
+        r = self.run_kova("test", config=path)
+        self.assertEqual(r.returncode, 2)
+        self.assertIn("kova: Jackett has no API key", r.stderr)
+        with open(path, encoding="utf-8") as f:
+            doc = json.load(f)
+        doc["Sonarr"].update(Url="http://127.0.0.1:%d" % self.p["http"], APIKey="first-s")
+        with open(path, "w", encoding="utf-8") as f:
+            json.dump(doc, f)
+        r = self.run_kova("test", config=path)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        for name in ("Jackett", "Radarr", "Prowlarr"):
+            self.assertIn("%s  not configured: no API key" % name, r.stdout)
+        self.assertIn("rootfolder: /data/media", r.stdout)
+        # A refused connection: the library's log, then what it means.
+        r = self.run_kova("test", env={"KOVA_RADARR_URL": "http://127.0.0.1:%d" % closed_port(),
+                                       "KOVA_RADARR_API_KEY": "x"})
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("    Get first Radarr Rootfolder\n", r.stdout)
+        self.assertIn("    nothing was read from Radarr: no answer came\n", r.stdout)
+
+    def test_mistakes_on_the_command_line_point_to_the_help(self):
+        r = self.run_kova("serch", "x")
+        self.assertEqual((r.returncode, r.stderr), (2, "kova: unknown command serch; did you mean search?\nTry 'kova --help'.\n"))
+        for args, words in ((["--limit", "x", "search", "y"], "kova: --limit wants a number, 0 or more\nTry 'kova search --help'."),
+                            (["releases", "movie", "31", "--grab", "0"], "Try 'kova releases --help'.")):
+            r = self.run_kova(*args)
+            self.assertEqual(r.returncode, 2)
+            self.assertIn(words, r.stderr)
+        help_text = self.run_kova("--help").stdout
+        self.assertIn("  --completion SHELL", help_text)
+        self.assertIn("  --man ", help_text)
+
+    def test_the_demo_names_the_configuration_file_in_use(self):
+        xdg = os.path.join(self.tmp.name, "xdg")
+        r = self.run_kova("demo", env={"XDG_CONFIG_HOME": xdg, "APPDATA": native(xdg)})
+        self.assertIn("writes a template to\n  %s\n" % native(os.path.join(xdg, "kova", "config.json")), r.stdout)
+
+    def test_dry_runs_of_add_and_get_share_their_members(self):
+        cfg = self.config({"Radarr": self.svc("dry-r")})
+        add = json.loads(self.run_kova("add", "movie", "603", "--json", config=cfg).stdout)
+        get = json.loads(self.run_kova("get", "movie", "tt0133093", "--json", config=cfg).stdout)
+        self.assertEqual(sorted(add), sorted(get))
+        self.assertEqual((add["title"], add["library_id"], add["tmdb"], add["would_add"]), (None, None, 603, True))
+        self.assertEqual((get["title"], get["library_id"], get["tmdb"]), ("The Matrix", None, 603))
+        held = json.loads(self.run_kova("get", "movie", "tt0063350", "--json", config=cfg).stdout)
+        self.assertEqual((held["library_id"], held["would_add"], held["root"], held["path"]), (31, False, None, None))
+
+    # ------------------------------------------------------------------
+    # Several instances of a service
+    # ------------------------------------------------------------------
+    def test_instances_are_tested_at_once_and_chosen_by_name(self):
+        cfg = self.config({"Radarr": self.svc("in-hd"), "Radarr4K": self.svc("in-4k", Service="Radarr", UrlBase="/radarr"),
+                           "Sonarr": self.svc("in-s")})
+        r = self.run_kova("test", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("Testing 3 services at once, each in a session of its own, over one transport:", r.stdout)
+        # In the file's order, whichever answered first.
+        heads = re.findall(r"^(\w+)  (http\S+)$", r.stdout, re.M)
+        base = "http://127.0.0.1:%d" % self.p["http"]
+        self.assertEqual(heads, [("Radarr", base), ("Radarr4K", base + "/radarr"), ("Sonarr", base)])
+        self.assertEqual(r.stdout.count("rootfolder: /data/media"), 3)
+        self.assertTrue(all(x["path"].startswith("/radarr/api/v3/") for x in recorded("in-4k")))
+        self.assertEqual(r.stdout, self.run_kova("test", config=cfg).stdout)  # the same every time
+        doc = json.loads(self.run_kova("test", "radarr", "--json", config=cfg).stdout)
+        self.assertEqual(sorted(doc), ["Radarr4K", "radarr"])
+        self.assertEqual((doc["Radarr4K"]["instance"], doc["Radarr4K"]["service"], doc["Radarr4K"]["rc"]), ("Radarr4K", "radarr", 0))
+
+        # --instance chooses one, for test and for any command of its service.
+        before, hd = len(recorded("in-4k")), len(recorded("in-hd"))
+        r = self.run_kova("releases", "movie", "31", "--instance", "radarr4k", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(len(recorded("in-hd")), hd)
+        self.assertGreater(len(recorded("in-4k")), before)
+        r = self.run_kova("test", "--instance", "Radarr4K", config=cfg)
+        self.assertNotIn("Sonarr", r.stdout)
+        r = self.run_kova("test", "--instance", "Radarr8K", config=cfg)
+        self.assertEqual(r.returncode, 2)
+        self.assertIn("kova: --instance Radarr8K: no such instance in the configuration (known: Radarr, Radarr4K, Sonarr)",
+                      r.stderr)
+        r = self.run_kova("lookup", "series", "tt0052520", "--instance", "Radarr4K", config=cfg)
+        self.assertEqual(r.returncode, 2)
+        shown = json.loads(self.run_kova("config", "show", "--json", config=cfg).stdout)["instances"]
+        self.assertEqual([(x["name"], x["service"]) for x in shown],
+                         [("Radarr", "radarr"), ("Radarr4K", "radarr"), ("Sonarr", "sonarr")])
+        # A failing instance fails the run; the others are reported still.
+        bad = self.config({"Radarr": self.svc("in-ok"), "RadarrOld": self.svc("k401", Service="Radarr")})
+        r = self.run_kova("test", config=bad)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("kova: RadarrOld: Radarr rootfolder: HTTP 401 (API key rejected)", r.stderr)
+        self.assertIn("rootfolder: /data/media", r.stdout)
+
+    def test_prowlarr_searches_when_jackett_is_not_configured(self):
+        cfg = self.config({"Prowlarr": self.svc("p-1", UrlBase="/prowlarr")})
+        r = self.run_kova("test", "prowlarr", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("indexers: LimeTorrents, Nyaa.si, RuTor, The Pirate Bay, YTS", r.stdout)
+        cases = [  # arguments, the search requests in order, a title in the table
+            (["--imdb", "63350", "--movie"], ["query=%7BImdbId%3Att0063350%7D&type=movie"], "Night of the Living Dead (1968)"),
+            (["--imdb", "tt0052520", "--tv", "--season", "1", "--episode", "5"],
+             ["query=%7BImdbId%3Att0052520%7D%7BSeason%3A1%7D%7BEpisode%3A5%7D&type=tvsearch"], "The Twilight Zone S01E05"),
+            (["Severance"], ["query=Severance&type=search"], "Severance - S02 - Mp4 x264 AC3 1080p"),
+        ]
+        for args, queries, title in cases:
+            before = len(recorded("p-1"))
+            r = self.run_kova("search", *args, config=cfg)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertIn(title, r.stdout)
+            self.assertRegex(r.stdout, r"Prowlarr: \d+ results?")
+            searches = [x["query"] for x in recorded("p-1")[before:] if x["path"] == "/prowlarr/api/v1/search"]
+            self.assertEqual(searches, ["apikey=p-1&" + q for q in queries])
+
+        # Beside Jackett, Jackett answers unless --via says otherwise.
+        both = self.config({"Jackett": self.svc("p-j"), "Prowlarr": self.svc("p-2")})
+        self.assertIn("Jackett: 1 result", self.run_kova("search", "living", "dead", config=both).stdout)
+        r = self.run_kova("search", "living", "dead", "--via", "prowlarr", config=both)
+        self.assertIn("Prowlarr: 3 results", r.stdout)
+        self.assertEqual(len(recorded("p-j")), 1)
+        for args in (["--via", "sonarr"], ["--movie"], ["--via", "prowlarr", "--movie", "--tv"],
+                     ["--via", "prowlarr", "--season", "1"], ["--via", "jackett", "--grab", "1"]):
+            r = self.run_kova("search", "living", *args, config=both)
+            self.assertEqual(r.returncode, 2, args)
+            self.assertIn("Try 'kova search --help'.", r.stderr)
+
+        # Indexers Prowlarr holds back after failures: a partial outcome, or
+        # a failure when it holds back all of them.
+        r = self.run_kova("search", "Severance", env={"KOVA_PROWLARR_URL": "http://127.0.0.1:%d" % self.p["http"],
+                                                      "KOVA_PROWLARR_API_KEY": "heldback"})
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("LimeTorrents failed: held back after failures since", r.stdout)
+        self.assertIn("partial: Prowlarr: 1 of 5 indexers failed", r.stdout)
+        r = self.run_kova("search", "Severance", config=self.config({"Prowlarr": self.svc("allheldback")}))
+        self.assertEqual(r.returncode, 1)
+
+    def test_grabbing_a_prowlarr_release(self):
+        posts = lambda key: [json.loads(x["body"]) for x in recorded(key) if x["method"] == "POST"]
+        args = ["search", "--imdb", "tt0063350", "--movie", "--grab", "1"]
+        cfg = self.config({"Prowlarr": self.svc("pg-1")})
+        r = self.run_kova(*args, config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("Would send release 1 to Prowlarr's download client:\n"
+                      "  Night of the Living Dead (1968) 1080p BluRay x264 -YTS\n  from YTS\n", r.stdout)
+        self.assertEqual(posts("pg-1"), [])
+        doc = json.loads(self.run_kova(*args, "--yes", "--json", config=cfg).stdout)
+        self.assertEqual((doc["service"], doc["release"], doc["rc"]), ("prowlarr", 1, 0))
+        self.assertEqual(posts("pg-1"), [{"guid": "https://yts.gg/torrent/download/0063350", "indexerId": 4}])
+        # Prowlarr forgot the search: search again.
+        r = self.run_kova(*args, "--yes", config=self.config({"Prowlarr": self.svc("expired")}))
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("no longer knows release", r.stderr)
+        self.assertIn("kova:   Prowlarr: Couldn't find requested release in cache, try searching again", r.stderr)
 
     def test_lookups_and_releases(self):
         cfg = self.config({"Sonarr": self.svc("l-s"), "Radarr": self.svc("l-r")})
@@ -724,13 +941,13 @@ class Cli(unittest.TestCase):
     # (service, Url as pasted from a browser, the address the library makes of
     #  it: url, host, port, https, URL base)
     URL_FORMS = [
-        ("Jackett", "http://127.0.0.1:9117", "http://127.0.0.1:9117", "127.0.0.1", 9117, False, ""),
+        ("Jackett", "http://127.0.0.1:9117", "http://127.0.0.1:9117", "127.0.0.1", 9117, False, None),
         ("Sonarr", "https://media.lan/sonarr/", "https://media.lan:443/sonarr", "media.lan", 443, True, "/sonarr"),
-        ("Sonarr", "HTTP://Media.Lan:8989", "http://Media.Lan:8989", "Media.Lan", 8989, False, ""),
-        ("Radarr", "http://media.lan", "http://media.lan:80", "media.lan", 80, False, ""),  # the browser's port
+        ("Sonarr", "HTTP://Media.Lan:8989", "http://Media.Lan:8989", "Media.Lan", 8989, False, None),
+        ("Radarr", "http://media.lan", "http://media.lan:80", "media.lan", 80, False, None),  # the browser's port
         ("Radarr", "http://[fd00::5]:7878/films", "http://[fd00::5]:7878/films", "fd00::5", 7878, False, "/films"),
         ("Radarr", "  http://h:1//a/b/  ", "http://h:1/a/b", "h", 1, False, "/a/b"),
-        ("Jackett", "http://h:9117/UI/Dashboard", "http://h:9117", "h", 9117, False, ""),  # its page, not its base
+        ("Jackett", "http://h:9117/UI/Dashboard", "http://h:9117", "h", 9117, False, None),  # its page, not its base
         ("Jackett", "http://h:9117/jackett/UI/Dashboard", "http://h:9117/jackett", "h", 9117, False, "/jackett"),
     ]
     # (Url, the words of its refusal: the first two kova's, the others the library's)
@@ -846,8 +1063,8 @@ class Cli(unittest.TestCase):
             ({"Sonarr": {"BaseUrl": "/s"}}, "Sonarr.BaseUrl: unknown member, ignored; did you mean UrlBase?"),
             ({"Sonarr": {"Uri": "http://h"}}, "Sonarr.Uri: unknown member, ignored; did you mean Url?"),
             ({"Sonarr": {"Password": "p"}}, "Sonarr.Password: unknown member, ignored (known: Url, APIKey, Host, "
-                                            "Port, UseHttps, UrlBase, Insecure, CAFile, ID)"),
-            ({"Plex": {}}, "Plex: unknown section, ignored (known: Jackett, Sonarr, Radarr, TimeoutMs, Proxy)"),
+                                            "Port, UseHttps, UrlBase, Insecure, CAFile, ID, Service)"),
+            ({"Plex": {}}, "Plex: unknown section, ignored (known: Jackett, Sonarr, Radarr, Prowlarr, TimeoutMs, Proxy)"),
         ]
         for doc, warning in cases:
             cfg = self.config(doc)
@@ -890,7 +1107,7 @@ class Cli(unittest.TestCase):
         with open(path, encoding="utf-8") as f:
             text = f.read()
         doc = json.loads(text)  # strict JSON: its notes are "_comment" members
-        self.assertEqual(sorted(k for k in doc if not k.startswith("_")), ["Jackett", "Radarr", "Sonarr"])
+        self.assertEqual(sorted(k for k in doc if not k.startswith("_")), ["Jackett", "Prowlarr", "Radarr", "Sonarr"])
         self.assertIn("Settings > General > Security > API Key", doc["Sonarr"]["_comment"])
         self.assertIn("top of Jackett's dashboard", doc["Jackett"]["_comment"])
 
@@ -911,7 +1128,7 @@ class Cli(unittest.TestCase):
         # Edited as its notes say: the check passes.
         doc["Jackett"].update(Url="http://127.0.0.1:%d" % self.p["http"], APIKey="init-j")
         doc["Sonarr"].update(Url="http://127.0.0.1:%d/sonarr" % self.p["http"], APIKey="init-s")
-        del doc["Radarr"]
+        del doc["Radarr"], doc["Prowlarr"]
         with open(path, "w", encoding="utf-8") as f:
             json.dump(doc, f, indent=2)
         r = self.run_kova("config", "check", config=path)
@@ -1270,9 +1487,9 @@ class Cli(unittest.TestCase):
         cfg = self.config({"Jackett": self.svc("imdb-j"), "Sonarr": self.svc("imdb-s")})
         cases = [  # as typed, as sent (None: refused with status 2)
             ("tt0063350", "tt0063350"), ("63350", "tt0063350"), ("tt63350", "tt0063350"),
-            ("0063350", "tt0063350"), ("tt12345678", "tt12345678"),
-            ("xyz", None), ("tt", None), ("tt12a", None), ("12x", None), ("tt0000000", None), ("", None),
-            ("TT0063350x", None), ("tt-1", None), (" tt1", None),
+            ("0063350", "tt0063350"), ("tt12345678", "tt12345678"), ("TT0063350", "tt0063350"), (" tt1 ", "tt0000001"),
+            ("xyz", None), ("tt", None), ("tt12a", None), ("12x", None), ("", None),
+            ("TT0063350x", None), ("tt-1", None), ("tt 1", None),
         ]
         for typed, sent in cases:
             before = len(recorded("imdb-j"))
@@ -1280,7 +1497,7 @@ class Cli(unittest.TestCase):
             queries = [x["query"] for x in recorded("imdb-j")[before:]]
             if sent is None:
                 self.assertEqual(r.returncode, 2, typed)
-                self.assertIn('is not an IMDb id (tt and digits, e.g. tt0063350)', r.stderr)
+                self.assertIn('is not an IMDb id (tt and digits, or digits alone: tt0063350, 63350)', r.stderr)
                 self.assertEqual(queries, [], typed)
             else:
                 self.assertEqual(queries[0], "apikey=imdb-j&Query=" + sent, typed)
@@ -1355,7 +1572,7 @@ class Cli(unittest.TestCase):
             doc = json.loads(r.stdout)
             self.assertEqual(len(doc["results"]), shown, (args, limit))
             self.assertEqual(doc.get("total_results"), total, (args, limit))
-            self.assertEqual((doc["rc"], doc["error"]), (0, ""))
+            self.assertEqual((doc["rc"], doc["error"]), (0, None))
             text = self.run_kova(*args, "--limit", limit, config=cfg).stdout
             self.assertEqual(len(re.findall(r"^  \d+  Row", text, re.M)), shown)
 
@@ -1448,7 +1665,7 @@ class Cli(unittest.TestCase):
             status, out = on_terminal(["parse", "jackett", long], program_env(locale=locale, TERM="xterm", NO_COLOR="1"),
                                       True, False, columns=60)
             row = [x for x in screen_text(out).decode("utf-8").splitlines() if "A.Very.Long" in x][0]
-            self.assertIn("x\u2026  t1" if unicode else "x...  t1", row, locale)
+            self.assertIn("x\u2026x" if unicode else "x...x", row, locale)  # cut in the middle
             self.assertEqual(len(row.rstrip()), 60)
         r = self.run_kova("test", "sonarr", config=self.config({"Sonarr": self.svc("k401")}), locale={"LANG": "C"})
         self.assertIn("    x ERR_AUTH", r.stdout)
@@ -1475,7 +1692,8 @@ class Cli(unittest.TestCase):
         # (`kova help --help` is the overview: help has no options of its own.)
         own = {c: sorted(set(re.findall(r"(--[a-z-]+)", self.run_kova(c, "--help").stdout))) if c != "help" else []
                for c in commands}
-        common = sorted(set(re.findall(r"^  (--[a-z-]+)", over.split("options (any command):")[1], re.M)))
+        common = sorted(set(re.findall(r"^  (--[a-z-]+)", over.split("options (any command):")[1]
+                                       .split("without a command:")[0], re.M)))
         return commands, own, common
 
     def complete(self, script, line):
@@ -1519,9 +1737,9 @@ class Cli(unittest.TestCase):
             self.assertNotIn("--completion", offered)
         open(os.path.join(self.tmp.name, "saved.json"), "w").close()
         cases = [  # the line, words offered
-            ("kova config ", ["check", "init", "path", "show"]), ("kova config check ", ["all", "jackett", "radarr", "sonarr"]),
+            ("kova config ", ["check", "init", "path", "show"]), ("kova config check ", ["all", "jackett", "prowlarr", "radarr", "sonarr"]),
             ("kova test s", ["sonarr"]), ("kova releases ", ["movie", "series"]), ("kova get m", ["movie"]),
-            ("kova parse ", ["jackett", "releases", "torznab"]), ("kova parse releases sa", ["saved.json"]),
+            ("kova parse ", ["jackett", "prowlarr", "releases", "torznab"]), ("kova parse releases sa", ["saved.json"]),
             ("kova --json --config sa", ["saved.json"]), ("kova --config x.json test --timeout ", []),
             ("kova help rel", ["releases"]), ("kova -v search --imdb ", []),
         ]
@@ -1536,7 +1754,7 @@ class Cli(unittest.TestCase):
             self.assertTrue(branch, c)
             for option in own[c] + common:
                 self.assertIn("'%s:" % option, branch.group(1), (c, option))
-        self.assertIn("'config 1 check') compadd -- jackett sonarr radarr all", zsh)
+        self.assertIn("'config 1 check') compadd -- jackett sonarr radarr prowlarr all", zsh)
         self.assertIn("'parse 1 releases') _files", zsh)
         if shutil.which("zsh"):
             r = subprocess.run(["zsh", "-n", scripts["zsh"]], capture_output=True, text=True)
@@ -1576,7 +1794,7 @@ class DemoParity(unittest.TestCase):
         if not (other and os.access(other, os.X_OK)):
             self.skipTest("no native kova at %r: build the dev preset first" % other)
         env = program_env(NO_COLOR="1")
-        hint = re.compile(r"^(Next: 'kova config init' writes a template to )\S+(; put)", re.M)
+        hint = re.compile(r"^(Next: 'kova config init' writes a template to\n  )\S+(\nput)", re.M)
         for args in (["demo"], ["demo", "--json"]):
             texts = []
             for cmd in ([other] + args, command(*args)):

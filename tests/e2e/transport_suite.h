@@ -755,6 +755,97 @@ TYPED_TEST_P(TransportE2e, LibraryGrabsAListedRelease) {
 }
 
 
+// The requests the server recorded for one key, in order, as
+// "METHOD path?query" (the API key left out).
+template <class T>
+std::vector<std::string> requests_of(const std::string &key) {
+    std::string rec = recorded<T>(key);
+    std::vector<std::string> out;
+    yyjson_doc *doc = yyjson_read(rec.data(), rec.size(), 0);
+    size_t i, n;
+    yyjson_val *r;
+    yyjson_arr_foreach(yyjson_doc_get_root(doc), i, n, r) {
+        std::string query = yyjson_get_str(yyjson_obj_get(r, "query"));
+        const std::string own = "apikey=" + key;
+        if (query.rfind(own, 0) == 0) query.erase(0, own.size() + (query.size() > own.size() ? 1 : 0));
+        out.push_back(std::string(yyjson_get_str(yyjson_obj_get(r, "method"))) + " " +
+                      yyjson_get_str(yyjson_obj_get(r, "path")) + (query.empty() ? "" : "?" + query));
+    }
+    yyjson_doc_free(doc);
+    return out;
+}
+
+// Prowlarr through the library: its test, a staged search (the IMDb id as a
+// token under both types, then the title), the indexers' status behind the
+// outcome, and the grab of a listed release.
+TYPED_TEST_P(TransportE2e, ProwlarrTestSearchStatusAndGrab) {
+    using T = TypeParam;
+    Transport<T> tr(nullptr);
+    kova_set_io(tr.io());
+    const std::string url = "http://127.0.0.1:" + std::to_string(server().http) + "/prowlarr";
+    ASSERT_EQ(kova_configure_url(KOVA_PROWLARR, url.c_str(), "prow1"), KOVA_OK);
+    ASSERT_EQ(kova_prowlarr_test(), KOVA_OK) << kova_last_error();
+    EXPECT_EQ(kova_indexer_count(), 5);
+    EXPECT_STREQ(kova_indexer_name(0), "LimeTorrents");
+
+    // The series' IMDb id with its season and episode: asked as films and as
+    // series, the rows of both together (the episode's).
+    ASSERT_EQ(kova_prowlarr_search("tt0052520", nullptr, nullptr, KOVA_SEARCH_ANY, 1, 5), KOVA_OK) << kova_last_error();
+    EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_IMDB);
+    ASSERT_EQ(kova_result_count(), 1);
+    EXPECT_STREQ(kova_result_title(0), "The Twilight Zone S01E05 Walking Distance 1080p");
+    ASSERT_EQ(kova_prowlarr_search("63350", nullptr, nullptr, KOVA_SEARCH_ANY, 0, 0), KOVA_OK) << kova_last_error();
+    EXPECT_EQ(kova_result_count(), 1);
+    // Nothing by the IMDb id: the title, less the rows of other films.
+    ASSERT_EQ(kova_prowlarr_search("tt0464196", "Night of the Living Dead", nullptr, KOVA_SEARCH_MOVIE, 0, 0), KOVA_OK);
+    EXPECT_EQ(kova_jackett_stage(), KOVA_STAGE_TITLE);
+    ASSERT_EQ(kova_result_count(), 1);
+    EXPECT_STREQ(kova_result_title(0), "Severance (2006) 720p BRRip x264 -YTS");
+    const std::vector<std::string> expected = {
+        "GET /prowlarr/api/v1/indexer", "GET /prowlarr/api/v1/indexerstatus",
+        "GET /prowlarr/api/v1/search?query=%7BImdbId%3Att0052520%7D&type=movie",
+        "GET /prowlarr/api/v1/search?query=%7BImdbId%3Att0052520%7D%7BSeason%3A1%7D%7BEpisode%3A5%7D&type=tvsearch",
+        "GET /prowlarr/api/v1/indexer", "GET /prowlarr/api/v1/indexerstatus",
+        "GET /prowlarr/api/v1/search?query=%7BImdbId%3Att0063350%7D&type=movie",
+        "GET /prowlarr/api/v1/search?query=%7BImdbId%3Att0063350%7D&type=tvsearch",
+        "GET /prowlarr/api/v1/indexer", "GET /prowlarr/api/v1/indexerstatus",
+        "GET /prowlarr/api/v1/search?query=%7BImdbId%3Att0464196%7D&type=movie",
+        "GET /prowlarr/api/v1/search?query=Night%20of%20the%20Living%20Dead&type=movie",
+        "GET /prowlarr/api/v1/indexer", "GET /prowlarr/api/v1/indexerstatus",
+    };
+    EXPECT_EQ(requests_of<T>("prow1"), expected);
+
+    // One indexer held back: a partial outcome, said by the indexer's entry;
+    // all of them: the search fails.
+    ASSERT_EQ(kova_configure_url(KOVA_PROWLARR, url.c_str(), "heldback"), KOVA_OK);
+    EXPECT_EQ(kova_prowlarr_search(nullptr, nullptr, "Severance", KOVA_SEARCH_ANY, 0, 0), KOVA_PARTIAL)
+        << kova_last_error();
+    EXPECT_EQ(kova_result_count(), 3);
+    EXPECT_EQ(kova_indexer_status(0), KOVA_INDEXER_FAILED);
+    EXPECT_NE(std::string(kova_indexer_error(0)).find("held back after failures"), std::string::npos);
+    ASSERT_EQ(kova_configure_url(KOVA_PROWLARR, url.c_str(), "allheldback"), KOVA_OK);
+    EXPECT_EQ(kova_prowlarr_search(nullptr, nullptr, "Severance", KOVA_SEARCH_ANY, 0, 0), KOVA_ERR_INDEXERS);
+
+    // The grab: armed, the listed release's guid and indexer id; after
+    // Prowlarr forgot the search, not found.
+    const struct { const char *key; int32_t rc; int32_t http; } grabs[] = {
+        {"prowgrab", KOVA_OK, 200}, {"expired", KOVA_ERR_NOT_FOUND, 404}, {"grabconflict", KOVA_ERR_HTTP, 409}};
+    for (const auto &g : grabs) {
+        SCOPED_TRACE(g.key);
+        ASSERT_EQ(kova_configure_url(KOVA_PROWLARR, url.c_str(), g.key), KOVA_OK);
+        ASSERT_EQ(kova_prowlarr_search("tt0063350", nullptr, nullptr, KOVA_SEARCH_MOVIE, 0, 0), KOVA_OK);
+        EXPECT_EQ(kova_prowlarr_grab_release(0), KOVA_ERR_NOT_ARMED);
+        kova_arm_library_writes(1);
+        EXPECT_EQ(kova_prowlarr_grab_release(0), g.rc) << kova_last_error();
+        EXPECT_EQ(kova_last_http_code(), g.http);
+        kova_arm_library_writes(0);
+    }
+    std::string rec = recorded<T>("prowgrab");
+    EXPECT_NE(rec.find("\"method\": \"POST\", \"path\": \"/prowlarr/api/v1/search\""), std::string::npos) << rec;
+    EXPECT_NE(rec.find(R"(\"guid\":\"https://yts.gg/torrent/download/0063350\",\"indexerId\":4)"), std::string::npos)
+        << rec;
+}
+
 // ---------------------------------------------------------------------------
 // Cancelling, progress, and answers the library must not see as text
 // ---------------------------------------------------------------------------
@@ -948,7 +1039,7 @@ REGISTER_TYPED_TEST_SUITE_P(TransportE2e, GetReachesTheServerWithExactPathQueryA
                             OneTableServesSeveralThreadsAtOnce, SessionsOnThreadsShareOneTransport,
                             LibraryRequestsReachTheServerExactly, LibraryAddPostsItsJsonBody,
                             LibraryMapsStatusesAndTransportFailures, SettingsValidationRunsOverRealSockets,
-                            LibraryUrlBasesPerService, LibraryReportsWhatTheServiceSaid, LibraryGrabsAListedRelease,
+                            LibraryUrlBasesPerService, LibraryReportsWhatTheServiceSaid, LibraryGrabsAListedRelease, ProwlarrTestSearchStatusAndGrab,
                             ACancelEndsTheRequestsInFlightAndLaterOnesUntilResume, ACancelledSearchStopsAtItsStage,
                             CancelAndResumeRaceWithRequestsFromSeveralThreads,
                             ProgressIsReportedOnTheRequestingThreadAFewTimesASecond, AnAnswerHoldingANulByteIsRefused);
