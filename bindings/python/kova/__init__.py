@@ -24,7 +24,8 @@ Results: operations return immutable objects. A ``ResultSet`` is a sequence
 of frozen ``Release`` rows, empty when a search found nothing, with
 ``stage``, ``indexers``, ``warnings``, ``http_code``, ``partial`` and
 ``to_dict()`` (the library's result document). A ``Lookup`` is a sequence
-of ``LookupEntry``; a ``ConnectionReport`` is the test log. A value the
+of ``LookupEntry``; a ``ConnectionReport`` is the test log; a ``Queue`` and a
+``Calendar`` are sequences of ``QueueEntry`` and ``CalendarEntry``. A value the
 service did not send is None; ids are int (an IMDb id as its number). Every
 text is copied out of the library before the call returns.
 
@@ -60,9 +61,10 @@ from ._operations import (SEARCH_ANY, SEARCH_MOVIE, SEARCH_TV, Validation, arm_l
                           sonarr_add_series, sonarr_get, sonarr_grab_release,
                           sonarr_library_find, sonarr_lookup, sonarr_releases,
                           sonarr_search_or_add, validate_settings)
-from ._results import (ConnectionReport, GetReport, GetResult, Indexer, IndexerList, Lookup,
-                       LookupEntry, Outcome, QualityProfile, Release, ResultSet, RootFolder,
-                       TestLogEntry)
+from ._queue import radarr_calendar, radarr_queue, sonarr_calendar, sonarr_queue
+from ._results import (Calendar, CalendarEntry, ConnectionReport, GetReport, GetResult, Indexer,
+                       IndexerList, Lookup, LookupEntry, Outcome, QualityProfile, Queue,
+                       QueueEntry, Release, ResultSet, RootFolder, TestLogEntry)
 from ._setup import (Service, base_url, configure, configure_url, default_port, fake_calls,
                      fake_fail, fake_last_post_body, fake_last_post_url, fake_post_count,
                      fake_reset, fake_set, last_error, last_http_code, last_rc, reset,
@@ -94,10 +96,11 @@ __all__ = [
     "radarr_add_movie", "quality_profile_pick", "quality_profile_find", "rootfolder_find",
     "sonarr_search_or_add", "radarr_search_or_add", "sonarr_get", "radarr_get",
     "arm_library_writes", "disarm_library_writes", "library_writes_armed", "validate_settings",
-    "Validation",
+    "Validation", "sonarr_queue", "radarr_queue", "sonarr_calendar", "radarr_calendar",
     # results
     "Outcome", "ResultSet", "Release", "Indexer", "IndexerList", "Lookup", "LookupEntry",
     "ConnectionReport", "TestLogEntry", "QualityProfile", "RootFolder", "GetReport", "GetResult",
+    "Queue", "QueueEntry", "Calendar", "CalendarEntry",
     # errors
     "KovaError", "TransportError", "TransportTimeout", "HttpError", "AuthError", "JsonError",
     "NotConfigured", "NotFound", "Empty", "NotArmed", "NoTransport", "InvalidArgument",
