@@ -15,8 +15,10 @@ from ._native import GET_FN, POST_FN, RELEASE_FN, KovaIo
 
 __all__ = ["Transport", "PythonTransport", "UrllibTransport", "Answer", "TIMEOUTS", "retired"]
 
-Answer = Tuple[int, Union[str, bytes, bytearray, None]]
-"""What a transport's get/post returns: (HTTP status, body)."""
+Body = Union[str, bytes, bytearray, None]
+Answer = Union[Tuple[int, Body], Tuple[int, Body, Optional[str]]]
+"""What a transport's get/post returns: (HTTP status, body), or (HTTP
+status, body, reason) with the transport's own words about a refusal."""
 
 
 @runtime_checkable
@@ -25,7 +27,11 @@ class Transport(Protocol):
 
     Each returns the HTTP status and the body of an exchange that took
     place, whatever the status (kova maps 401/403, 404, 5xx to its errors);
-    the body may be ``str`` (sent as UTF-8) or ``bytes``. When no exchange
+    the body may be ``str`` (sent as UTF-8) or ``bytes``. A third element,
+    a ``str`` or None, is what the transport knows of a refusal that the
+    body does not say ("rate limited, retry after 30 s"): with a status
+    outside 2xx it becomes the error's ``transport_error``; with a success
+    the library ignores it. When no exchange
     took place (refused, DNS, TLS), raise: the operation fails with
     ``kova.TransportError`` whose ``__cause__`` is your exception; raise
     ``TimeoutError`` (``socket.timeout`` is one) for a time-out, and it is
@@ -91,11 +97,14 @@ class PythonTransport:
     def _answer(self, call: Any, body_out: Any, status: Any, error: Any) -> int:
         try:
             answer = call()
-            if not isinstance(answer, tuple) or len(answer) != 2:
-                raise TypeError(f"a transport must return (status, body), not {answer!r:.80}")
-            code, body = answer
+            if not isinstance(answer, tuple) or len(answer) not in (2, 3):
+                raise TypeError(f"a transport must return (status, body) or (status, body, reason), "
+                                f"not {answer!r:.80}")
+            code, body, reason = answer if len(answer) == 3 else (*answer, None)
             if isinstance(code, bool) or not isinstance(code, int):
                 raise TypeError(f"the status must be an int, not {type(code).__name__}")
+            if reason is not None and not isinstance(reason, str):
+                raise TypeError(f"the reason must be a str or None, not {type(reason).__name__}")
             data = _as_bytes(body)
         except Exception as exc:  # any failure of the host's code is a transport failure
             self.raised = exc
@@ -107,6 +116,8 @@ class PythonTransport:
             return 1
         status[0] = code
         self._give(body_out, data)
+        if reason:
+            self._give(error, reason.encode("utf-8", "replace"))
         return 0
 
     def _on_get(self, _user: Any, url: Optional[bytes], body: Any, status: Any, error: Any) -> int:

@@ -114,6 +114,29 @@ class PythonTransport(unittest.TestCase):
                 self.assertIsInstance(caught.exception.__cause__, TypeError)
                 self.assertEqual(installed_table().outstanding, {})
 
+    def test_a_reason_beside_an_answer_explains_a_refusal_only(self):
+        cases = [  # answer to the root folder request, error class (None: none), transport_error
+            ((429, "", "rate limited, retry after 30 s"), kova.HttpError, "rate limited, retry after 30 s"),
+            ((403, "", f"said apikey={KEYS['radarr']}"), kova.AuthError, "said apikey=***"),
+            ((500, "", None), kova.HttpError, None),
+            ((200, fixtures.ROOTFOLDER, "chatter"), None, None),
+        ]
+        for answer, cls, said in cases:
+            with self.subTest(answer[0]):
+                kova.use_transport(Recorder({self.rootfolder: answer, self.profiles: (200, fixtures.PROFILES)}))
+                if cls is None:
+                    self.assertEqual(kova.connection_test("radarr").rc, kova.OK)
+                    continue
+                with self.assertRaises(cls) as caught:
+                    kova.connection_test("radarr")
+                self.assertEqual((caught.exception.http_code, caught.exception.transport_error),
+                                 (answer[0], said))
+                self.assertEqual(installed_table().outstanding, {})
+        kova.use_transport(Recorder({self.rootfolder: (429, "", b"not text")}))
+        with self.assertRaises(kova.TransportError) as caught:
+            kova.connection_test("radarr")
+        self.assertIsInstance(caught.exception.__cause__, TypeError)
+
     def test_a_python_transports_time_out_is_a_timeout_error(self):
         cases = [  # what the transport raises, whether it is a time-out
             (TimeoutError("took too long"), True), (socket.timeout("timed out"), True),
