@@ -71,7 +71,8 @@ from ._setup import (Service, base_url, configure, configure_url, default_port, 
                      fake_reset, fake_set, last_error, last_http_code, last_rc, reset,
                      result_json, set_timeout_ms, set_url_base, strerror, timeout_ms,
                      use_fake, use_transport, version, warnings)
-from ._transport import Answer, Transport, UrllibTransport
+from ._transport import Answer, Transport
+from ._urllib import UrllibTransport
 
 __all__ = [
     # loading

@@ -1,24 +1,20 @@
-"""Python objects as kova's transport: what one offers (``Transport``), the
-``kova_io`` table around it, and one on the standard library's urllib."""
+"""Python objects as kova's transport: what one offers (``Transport``) and
+the ``kova_io`` table around it (``UrllibTransport`` is in ``_urllib``)."""
 from __future__ import annotations
 
 import ctypes
-import re
 import socket
-import ssl
-import urllib.error
-import urllib.request
 from typing import Any, Dict, List, Optional, Protocol, Tuple, Union, runtime_checkable
 
-from . import _native
 from ._native import GET_FN, POST_FN, RELEASE_FN, KovaIo
 
-__all__ = ["Transport", "PythonTransport", "UrllibTransport", "Answer", "TIMEOUTS", "retired"]
+__all__ = ["Transport", "PythonTransport", "Answer", "TIMEOUTS", "retired"]
 
 Body = Union[str, bytes, bytearray, None]
 Answer = Union[Tuple[int, Body], Tuple[int, Body, Optional[str]]]
 """What a transport's get/post returns: (HTTP status, body), or (HTTP
 status, body, reason) with the transport's own words about a refusal."""
+TIMEOUTS = (socket.timeout, TimeoutError)  # one class since Python 3.10
 
 
 @runtime_checkable
@@ -147,63 +143,3 @@ class PythonTransport:
 # request); kept so those buffers stay valid until released.
 retired: List[PythonTransport] = []
 
-
-_APIKEY = re.compile(r"(apikey=)[^&\s]*", re.IGNORECASE)
-TIMEOUTS = (socket.timeout, TimeoutError)  # one class since Python 3.10
-
-
-class _NoRedirect(urllib.request.HTTPRedirectHandler):
-    # The API key travels in the query string: never hand it to whatever a
-    # Location header names. The 3xx comes back as an answer instead.
-    def redirect_request(self, *args: Any, **kwargs: Any) -> None:
-        return None
-
-
-class UrllibTransport:
-    """An HTTP(S) ``Transport`` on the standard library's ``urllib.request``.
-
-    Redirects are not followed; any status comes back as an answer; the
-    time-out is ``timeout`` seconds, or ``kova.timeout_ms()`` at each request
-    when None, and a request that runs out of it raises ``TimeoutError``;
-    answers above ``max_response_bytes`` fail the request. Pass an
-    ``ssl.SSLContext`` for a private CA (``ssl.create_default_context(cafile=...)``).
-    Error texts have every ``apikey=`` value replaced by ``***``.
-    """
-
-    def __init__(self, context: Optional[ssl.SSLContext] = None, timeout: Optional[float] = None,
-                 user_agent: Optional[str] = None, max_response_bytes: int = 256 << 20):
-        self.timeout = timeout
-        self.user_agent = user_agent or f"kova-python/{_native.load().kova_version()}"
-        self.max_response_bytes = max_response_bytes
-        self._opener = urllib.request.build_opener(_NoRedirect(),
-                                                   urllib.request.HTTPSHandler(context=context))
-
-    def get(self, url: str) -> Answer:
-        return self._send(urllib.request.Request(url, method="GET"))
-
-    def post(self, url: str, body: str, content_type: str) -> Answer:
-        req = urllib.request.Request(url, data=body.encode("utf-8"), method="POST")
-        if body:
-            req.add_header("Content-Type", content_type)
-        return self._send(req)
-
-    def _send(self, req: urllib.request.Request) -> Answer:
-        req.add_header("User-Agent", self.user_agent)
-        timeout = self.timeout if self.timeout is not None else _native.load().kova_timeout_ms() / 1000.0
-        try:
-            try:
-                resp = self._opener.open(req, timeout=timeout)
-            except urllib.error.HTTPError as answer:
-                resp = answer  # a completed exchange with a non-2xx status
-            with resp:
-                data = resp.read(self.max_response_bytes + 1)
-                code = resp.status if resp.status is not None else resp.code
-        except Exception as exc:
-            text = _APIKEY.sub(r"\1***", str(exc))
-            # urllib wraps a time-out while connecting in URLError(reason=...)
-            if isinstance(exc, TIMEOUTS) or isinstance(getattr(exc, "reason", None), TIMEOUTS):
-                raise TimeoutError(text) from None
-            raise OSError(text) from None
-        if len(data) > self.max_response_bytes:
-            raise OSError(f"answer larger than {self.max_response_bytes} bytes")
-        return int(code), data
