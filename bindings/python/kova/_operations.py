@@ -26,13 +26,12 @@ __all__ = [
     "SEARCH_ANY", "SEARCH_MOVIE", "SEARCH_TV", "imdb_numeric", "connection_test",
     "parse_torznab_indexers", "jackett_search_imdb", "jackett_search_query", "parse_jackett",
     "prowlarr_search", "parse_prowlarr", "prowlarr_grab_release", "prowlarr_grab",
-    "prowlarr_test", "sonarr_lookup",
-    "radarr_lookup", "sonarr_library_find", "radarr_library_find", "sonarr_releases",
-    "radarr_releases", "parse_arr_releases", "sonarr_grab_release", "radarr_grab_release",
-    "sonarr_add_series", "radarr_add_movie", "quality_profile_pick", "quality_profile_find",
-    "rootfolder_find", "sonarr_search_or_add", "radarr_search_or_add", "sonarr_get",
-    "radarr_get", "arm_library_writes", "disarm_library_writes", "library_writes_armed",
-    "validate_settings", "Validation",
+    "prowlarr_test", "sonarr_lookup", "radarr_lookup", "sonarr_library_find",
+    "radarr_library_find", "sonarr_releases", "radarr_releases", "parse_arr_releases",
+    "sonarr_grab_release", "radarr_grab_release", "sonarr_add_series", "radarr_add_movie",
+    "quality_profile_pick", "quality_profile_find", "rootfolder_find", "sonarr_search_or_add",
+    "radarr_search_or_add", "sonarr_get", "radarr_get", "arm_library_writes",
+    "disarm_library_writes", "library_writes_armed", "validate_settings", "Validation",
 ]
 
 # What a Prowlarr search asks for: anything, films, series.
