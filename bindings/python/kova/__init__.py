@@ -24,7 +24,8 @@ Results: operations return immutable objects. A ``ResultSet`` is a sequence
 of frozen ``Release`` rows, empty when a search found nothing, with
 ``stage``, ``indexers``, ``warnings``, ``http_code``, ``partial`` and
 ``to_dict()`` (the library's result document). A ``Lookup`` is a sequence
-of ``LookupEntry``; a ``ConnectionReport`` is the test log. A value the
+of ``LookupEntry``; a ``ConnectionReport`` is the test log; a ``Queue`` and a
+``Calendar`` are sequences of ``QueueEntry`` and ``CalendarEntry``. A value the
 service did not send is None; ids are int (an IMDb id as its number). Every
 text is copied out of the library before the call returns.
 
@@ -53,22 +54,25 @@ from ._operations import (SEARCH_ANY, SEARCH_MOVIE, SEARCH_TV, Validation, arm_l
                           connection_test, disarm_library_writes, imdb_numeric,
                           jackett_search_imdb, jackett_search_query, library_writes_armed,
                           parse_arr_releases, parse_jackett, parse_prowlarr,
-                          parse_torznab_indexers, prowlarr_grab_release, prowlarr_search,
-                          quality_profile_find, quality_profile_pick, radarr_add_movie,
+                          parse_torznab_indexers, prowlarr_grab, prowlarr_grab_release,
+                          prowlarr_search, prowlarr_test, quality_profile_find,
+                          quality_profile_pick, radarr_add_movie,
                           radarr_get, radarr_grab_release, radarr_library_find, radarr_lookup,
                           radarr_releases, radarr_search_or_add, rootfolder_find,
                           sonarr_add_series, sonarr_get, sonarr_grab_release,
                           sonarr_library_find, sonarr_lookup, sonarr_releases,
                           sonarr_search_or_add, validate_settings)
-from ._results import (ConnectionReport, GetReport, GetResult, Indexer, IndexerList, Lookup,
-                       LookupEntry, Outcome, QualityProfile, Release, ResultSet, RootFolder,
-                       TestLogEntry)
+from ._queue import radarr_calendar, radarr_queue, sonarr_calendar, sonarr_queue
+from ._results import (Calendar, CalendarEntry, ConnectionReport, GetReport, GetResult, Indexer,
+                       IndexerList, Lookup, LookupEntry, Outcome, QualityProfile, Queue,
+                       QueueEntry, Release, ResultSet, RootFolder, TestLogEntry)
 from ._setup import (Service, base_url, configure, configure_url, default_port, fake_calls,
                      fake_fail, fake_last_post_body, fake_last_post_url, fake_post_count,
                      fake_reset, fake_set, last_error, last_http_code, last_rc, reset,
                      result_json, set_timeout_ms, set_url_base, strerror, timeout_ms,
                      use_fake, use_transport, version, warnings)
-from ._transport import Answer, Transport, UrllibTransport
+from ._transport import Answer, Transport
+from ._urllib import UrllibTransport
 
 __all__ = [
     # loading
@@ -88,16 +92,17 @@ __all__ = [
     # operations
     "imdb_numeric", "connection_test", "parse_torznab_indexers", "jackett_search_imdb",
     "jackett_search_query", "parse_jackett", "prowlarr_search", "parse_prowlarr",
-    "prowlarr_grab_release", "sonarr_lookup", "radarr_lookup",
+    "prowlarr_grab_release", "prowlarr_grab", "prowlarr_test", "sonarr_lookup", "radarr_lookup",
     "sonarr_library_find", "radarr_library_find", "sonarr_releases", "radarr_releases",
     "parse_arr_releases", "sonarr_grab_release", "radarr_grab_release", "sonarr_add_series",
     "radarr_add_movie", "quality_profile_pick", "quality_profile_find", "rootfolder_find",
     "sonarr_search_or_add", "radarr_search_or_add", "sonarr_get", "radarr_get",
     "arm_library_writes", "disarm_library_writes", "library_writes_armed", "validate_settings",
-    "Validation",
+    "Validation", "sonarr_queue", "radarr_queue", "sonarr_calendar", "radarr_calendar",
     # results
     "Outcome", "ResultSet", "Release", "Indexer", "IndexerList", "Lookup", "LookupEntry",
     "ConnectionReport", "TestLogEntry", "QualityProfile", "RootFolder", "GetReport", "GetResult",
+    "Queue", "QueueEntry", "Calendar", "CalendarEntry",
     # errors
     "KovaError", "TransportError", "TransportTimeout", "HttpError", "AuthError", "JsonError",
     "NotConfigured", "NotFound", "Empty", "NotArmed", "NoTransport", "InvalidArgument",

@@ -28,9 +28,9 @@ class KovaError(Exception):
     None when none reached the transport), ``warnings`` and ``test_log``
     (what the operation logged on its way), ``transport_error`` (what the
     transport said of its failure, API keys redacted: None unless the
-    transport failed with a text) and ``report`` (a get's ``GetReport``, None
-    for other operations). When a Python transport raised, that exception is
-    ``__cause__``.
+    transport failed with a text, or gave its reason for a refusal) and
+    ``report`` (a get's ``GetReport``, None for other operations). When a
+    Python transport raised, that exception is ``__cause__``.
     """
 
     rc: int = 0

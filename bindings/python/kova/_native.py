@@ -1,4 +1,4 @@
-"""The C ABI of libkova, declared once: finding the library and binding every export.
+"""The C ABI of libkova, declared once: binding every export of the loaded library.
 
 Each export is one line of ``EXPORTS``: its name, its result type and its
 argument types. ``Native`` binds them all with ``ctypes`` and wraps each one so
@@ -16,16 +16,12 @@ no context lock.
 from __future__ import annotations
 
 import ctypes
-import ctypes.util
 import os
-import shutil
-import subprocess
-import sys
-import sysconfig
 import threading
 from dataclasses import dataclass
-from pathlib import Path
-from typing import Any, Callable, Dict, Iterator, List, Optional, Sequence, Tuple
+from typing import Any, Callable, Dict, List, Optional, Tuple
+
+from ._finding import LibraryNotFoundError, candidates, find_library_candidates
 
 __all__ = [
     "CType", "Export", "EXPORTS", "Native", "LibraryNotFoundError", "FunctionUnavailableError",
@@ -286,20 +282,37 @@ EXPORTS: Tuple[Export, ...] = (
     _e("kova_session_bind", SESSION, SESSION, optional=True, shared=True),
     _e("kova_session_current", SESSION, optional=True, shared=True),
     _e("kova_session_free", VOID, SESSION, optional=True, shared=True),
+    # The download queue and the calendar: lists of their own beside the result
+    _e("kova_sonarr_queue", I32, I32, optional=True),
+    _e("kova_radarr_queue", I32, I32, optional=True),
+    _e("kova_queue_count", I32, optional=True),
+    _e("kova_queue_id", I32, I32, optional=True),
+    _e("kova_queue_title", TEXT, I32, optional=True),
+    _e("kova_queue_library_id", I32, I32, optional=True),
+    _e("kova_queue_season", I32, I32, optional=True),
+    _e("kova_queue_episode", I32, I32, optional=True),
+    _e("kova_queue_status", TEXT, I32, optional=True),
+    _e("kova_queue_size", I32, I32, U64_OUT, optional=True),
+    _e("kova_queue_left", I32, I32, U64_OUT, optional=True),
+    _e("kova_queue_progress", I32, I32, optional=True),
+    _e("kova_queue_eta", I64, I32, optional=True),
+    _e("kova_queue_message", TEXT, I32, optional=True),
+    _e("kova_queue_client", TEXT, I32, optional=True),
+    _e("kova_queue_protocol", TEXT, I32, optional=True),
+    _e("kova_sonarr_calendar", I32, I64, I64, optional=True),
+    _e("kova_radarr_calendar", I32, I64, I64, optional=True),
+    _e("kova_calendar_count", I32, optional=True),
+    _e("kova_calendar_title", TEXT, I32, optional=True),
+    _e("kova_calendar_series", TEXT, I32, optional=True),
+    _e("kova_calendar_season", I32, I32, optional=True),
+    _e("kova_calendar_episode", I32, I32, optional=True),
+    _e("kova_calendar_date", I64, I32, optional=True),
+    _e("kova_calendar_kind", TEXT, I32, optional=True),
+    _e("kova_calendar_has_file", I32, I32, optional=True),
+    _e("kova_calendar_monitored", I32, I32, optional=True),
+    _e("kova_calendar_library_id", I32, I32, optional=True),
+    _e("kova_calendar_imdb", TEXT, I32, optional=True),
 )
-
-
-# ---------------------------------------------------------------------------
-# Errors of the loader
-# ---------------------------------------------------------------------------
-class LibraryNotFoundError(OSError):
-    """No libkova could be loaded; ``tried`` lists each place and why it failed."""
-
-    def __init__(self, tried: Sequence[Tuple[str, str]]):
-        self.tried = list(tried)
-        lines = "\n".join(f"  {where}: {why}" for where, why in self.tried)
-        super().__init__("kova: cannot load libkova; tried:\n" + lines +
-                         "\nSet KOVA_LIBRARY to the library's path (libkova.so.1 or kova.dll).")
 
 
 class FunctionUnavailableError(NotImplementedError):
@@ -309,89 +322,6 @@ class FunctionUnavailableError(NotImplementedError):
         self.function = name
         super().__init__(f"kova: {name} is not exported by {path}: this function needs a "
                          f"newer libkova")
-
-
-# ---------------------------------------------------------------------------
-# Finding the library
-# ---------------------------------------------------------------------------
-_WINDOWS = sys.platform == "win32" or sys.platform == "cygwin"
-_SYSTEM_NAME = "kova.dll" if _WINDOWS else "libkova.so.1"
-# Build directories of a checkout that hold a library loadable by a plain
-# interpreter (the sanitizer builds need their runtime preloaded, so they are
-# left out).
-_BUILD_DIRS = ("build/windows",) if _WINDOWS else ("build/dev", "build/release")
-
-
-def _checkout_root() -> Optional[Path]:
-    # bindings/python/kova/_native.py -> the checkout's root, recognised by
-    # its public header.
-    root = Path(__file__).resolve().parents[3]
-    return root if (root / "include" / "kova.h").is_file() else None
-
-
-def _pkg_config_libdir() -> Optional[str]:
-    """The libdir of the kova.pc that pkg-config finds (``make install``
-    writes one naming the prefix installed to), None without either."""
-    exe = shutil.which("pkg-config")
-    if exe is None:
-        return None
-    try:
-        out = subprocess.run([exe, "--variable=libdir", "kova"], capture_output=True, text=True,
-                             timeout=10)
-    except (OSError, subprocess.SubprocessError):
-        return None
-    libdir = out.stdout.strip()
-    return libdir if out.returncode == 0 and libdir else None
-
-
-def _usual_dirs() -> List[str]:
-    """Where installs put libraries when the loader has not been told
-    (``ldconfig`` not run, a prefix outside its configuration): this
-    interpreter's prefix, then /usr/local and /usr, each with the platform's
-    multiarch and lib64 variants."""
-    multiarch = sysconfig.get_config_var("MULTIARCH") or ""
-    out: List[str] = []
-    for prefix in dict.fromkeys((sys.prefix, "/usr/local", "/usr")):
-        for lib in ("lib/" + multiarch if multiarch else "", "lib64", "lib"):
-            if lib:
-                out.append(os.path.join(prefix, lib))
-    return out
-
-
-def _candidates() -> Iterator[Tuple[str, str]]:
-    env = os.environ.get("KOVA_LIBRARY")
-    if env:
-        # An explicit choice: falling back to another library would hide
-        # that the one asked for does not load.
-        yield ("KOVA_LIBRARY", env)
-        return
-    root = _checkout_root()
-    if root is not None:
-        for d in _BUILD_DIRS:
-            yield ("build tree", str(root / d / _SYSTEM_NAME))
-    # What a C host linked with -lkova loads: the loader's own search
-    # (LD_LIBRARY_PATH, its cache; PATH and the system directories on Windows).
-    yield ("system search", _SYSTEM_NAME)
-    found = ctypes.util.find_library("kova")
-    if found and found != _SYSTEM_NAME:
-        yield ("find_library", found)
-    if _WINDOWS:
-        return
-    # Installed where the loader does not look: the prefix pkg-config knows,
-    # then the usual directories.
-    libdir = _pkg_config_libdir()
-    if libdir:
-        yield ("pkg-config", os.path.join(libdir, _SYSTEM_NAME))
-    for d in _usual_dirs():
-        yield ("usual directory", os.path.join(d, _SYSTEM_NAME))
-
-
-def find_library_candidates() -> List[Tuple[str, str]]:
-    """The places tried, in order, as (kind, path-or-name) pairs:
-    ``KOVA_LIBRARY`` alone when it is set; otherwise the build tree of a
-    checkout, the system's search by name, ``ctypes.util.find_library``,
-    the libdir of pkg-config's kova.pc, then the usual library directories."""
-    return list(_candidates())
 
 
 # ---------------------------------------------------------------------------
@@ -504,9 +434,9 @@ def load(path: Optional[str] = None) -> Native:
     with _load_lock:
         if _native is not None and path is None:
             return _native
-        candidates = [("argument", path)] if path else _candidates()
+        places = [("argument", path)] if path else candidates()
         tried: List[Tuple[str, str]] = []
-        for kind, where in candidates:
+        for kind, where in places:
             if kind in ("build tree", "pkg-config", "usual directory") and not os.path.exists(where):
                 tried.append((where, "not built" if kind == "build tree" else "absent"))
                 continue

@@ -25,13 +25,13 @@ from ._transport import PythonTransport, Transport
 __all__ = [
     "SEARCH_ANY", "SEARCH_MOVIE", "SEARCH_TV", "imdb_numeric", "connection_test",
     "parse_torznab_indexers", "jackett_search_imdb", "jackett_search_query", "parse_jackett",
-    "prowlarr_search", "parse_prowlarr", "prowlarr_grab_release", "sonarr_lookup",
-    "radarr_lookup", "sonarr_library_find", "radarr_library_find", "sonarr_releases",
-    "radarr_releases", "parse_arr_releases", "sonarr_grab_release", "radarr_grab_release",
-    "sonarr_add_series", "radarr_add_movie", "quality_profile_pick", "quality_profile_find",
-    "rootfolder_find", "sonarr_search_or_add", "radarr_search_or_add", "sonarr_get",
-    "radarr_get", "arm_library_writes", "disarm_library_writes", "library_writes_armed",
-    "validate_settings", "Validation",
+    "prowlarr_search", "parse_prowlarr", "prowlarr_grab_release", "prowlarr_grab",
+    "prowlarr_test", "sonarr_lookup", "radarr_lookup", "sonarr_library_find",
+    "radarr_library_find", "sonarr_releases", "radarr_releases", "parse_arr_releases",
+    "sonarr_grab_release", "radarr_grab_release", "sonarr_add_series", "radarr_add_movie",
+    "quality_profile_pick", "quality_profile_find", "rootfolder_find", "sonarr_search_or_add",
+    "radarr_search_or_add", "sonarr_get", "radarr_get", "arm_library_writes",
+    "disarm_library_writes", "library_writes_armed", "validate_settings", "Validation",
 ]
 
 # What a Prowlarr search asks for: anything, films, series.
@@ -69,7 +69,16 @@ def connection_test(service: ServiceName) -> ConnectionReport:
     failed (``Empty`` when none is enabled); Sonarr/Radarr: fetches the first
     root folder and the quality profiles (``Empty`` when either is missing),
     keeping every root folder. The report is the test log."""
-    s = service_of(service)
+    return _test(service_of(service))
+
+
+@per_context
+def prowlarr_test() -> ConnectionReport:
+    """Prowlarr's connection test: ``connection_test("prowlarr")``."""
+    return _test(Service.PROWLARR)
+
+
+def _test(s: Service) -> ConnectionReport:
     rc = call(export_of(s, "test"))
     lib = _native.load()
     o = outcome(lib, rc)
@@ -226,6 +235,13 @@ def prowlarr_grab_release(index: int) -> None:
     after about half an hour: ``NotFound`` then says to search again; an
     indexer that fails to deliver the release is ``HttpError`` (409). Needs a
     libkova that exports kova_prowlarr_grab_release."""
+    call("kova_prowlarr_grab_release", index)
+
+
+@per_context
+def prowlarr_grab(index: int) -> None:
+    """``prowlarr_grab_release(index)``, under the name its search's family
+    gives it (``prowlarr_search``, ``prowlarr_test``, ``prowlarr_grab``)."""
     call("kova_prowlarr_grab_release", index)
 
 

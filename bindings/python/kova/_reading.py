@@ -7,7 +7,8 @@ from __future__ import annotations
 
 import ctypes
 import dataclasses
-from typing import Any, Callable, Dict, Optional, Tuple
+from datetime import datetime, timedelta, timezone
+from typing import Any, Callable, Dict, Optional, Tuple, Type, TypeVar
 
 from . import _native
 from ._context import current, entered
@@ -17,9 +18,12 @@ from ._results import (GetReport, Indexer, Lookup, LookupEntry, Release, ResultS
                        TestLogEntry)
 from ._transport import TIMEOUTS
 
-__all__ = ["as_id", "call", "count", "current_row_text", "outcome", "read_get_report",
-           "read_indexers", "read_lookup", "read_result", "read_root_folders", "read_warnings",
-           "text"]
+__all__ = ["EPOCH", "as_id", "call", "count", "current_row_text", "moment", "outcome",
+           "read_entries", "read_get_report", "read_indexers", "read_lookup", "read_result",
+           "read_root_folders", "read_warnings", "text"]
+
+E = TypeVar("E")
+EPOCH = datetime(1970, 1, 1, tzinfo=timezone.utc)
 
 
 def text(value: str) -> Optional[str]:
@@ -38,6 +42,18 @@ def as_id(value: str) -> Optional[int]:
     return (int(value) or None) if value.isascii() and value.isdecimal() else None
 
 
+def moment(seconds: int) -> Optional[datetime]:
+    """A time the library gave in seconds since 1970 as an aware UTC
+    datetime; None for its -1 (none), and for one beyond what a datetime
+    holds (an answer's year 9999 with a zone west of UTC)."""
+    if seconds == -1:
+        return None
+    try:
+        return EPOCH + timedelta(seconds=seconds)
+    except OverflowError:
+        return None
+
+
 def read_log(lib: Native) -> Tuple[TestLogEntry, ...]:
     return tuple(TestLogEntry(lib.kova_test_log_key(i), lib.kova_test_log_text(i))
                  for i in range(lib.kova_test_log_count()))
@@ -47,11 +63,13 @@ def read_warnings(lib: Native) -> Tuple[str, ...]:
     return tuple(lib.kova_warning(i) for i in range(lib.kova_warning_count()))
 
 
-def outcome(lib: Native, rc: int) -> Dict[str, Any]:
-    """The ``Outcome`` fields of the last operation, which returned ``rc``."""
+def outcome(lib: Native, rc: int, log: bool = True) -> Dict[str, Any]:
+    """The ``Outcome`` fields of the last operation, which returned ``rc``;
+    without ``log`` for one that keeps no test log (the log read would be an
+    earlier operation's)."""
     return dict(rc=rc, message=python_message(rc, lib.kova_last_error()),
                 http_code=lib.kova_last_http_code() or None, warnings=read_warnings(lib),
-                test_log=read_log(lib))
+                test_log=read_log(lib) if log else ())
 
 
 def _transport_error(lib: Native) -> Optional[str]:
@@ -59,21 +77,24 @@ def _transport_error(lib: Native) -> Optional[str]:
     return text(lib.kova_last_transport_error()) if lib.has("kova_last_transport_error") else None
 
 
-def call(name: str, *args: Any, tolerate: Tuple[int, ...] = ()) -> int:
+def call(name: str, *args: Any, tolerate: Tuple[int, ...] = (), beside: bool = False) -> int:
     """Runs operation ``name`` and raises its error, unless its code is one
-    of ``tolerate``: the outcomes a function returns as a value."""
+    of ``tolerate``: the outcomes a function returns as a value. ``beside``:
+    the operation fills a list of its own beside the result (the queue, the
+    calendar), and leaves the current result and the test log alone."""
     ctx = current()
     lib = _native.load()
     t = ctx.transport
     if t is not None:
         t.take_failures()
     rc = getattr(lib, name)(*args)
-    ctx.generation += 1
+    if not beside:
+        ctx.generation += 1
     raised, interrupted = t.take_failures() if t is not None else (None, None)
     if interrupted is not None:
         raise interrupted
     if rc < 0 and rc not in tolerate:
-        o = outcome(lib, rc)
+        o = outcome(lib, rc, log=not beside)
         # Only a Python transport says which failure was a time-out: by the
         # exception it raised. The library's transports say it in text alone.
         timed_out = rc == TransportError.rc and isinstance(raised, TIMEOUTS)
@@ -90,24 +111,30 @@ _NONE = {"text": "", "joined": "", "count": -1, "positive": 0, "score": 0, "tris
 _TRISTATE = {1: True, 0: False}
 
 
-def _accessor(lib: Native, name: str, none: Any) -> Callable[..., Any]:
-    fn = "kova_result_" + name
+def _accessor(lib: Native, fn: str, none: Any) -> Callable[..., Any]:
     return getattr(lib, fn) if lib.has(fn) else (lambda *_: none)
 
 
-def _row_reader(lib: Native, name: str, kind: str, is_id: bool) -> Callable[[int], Any]:
-    """Reads row field or release detail ``name`` of row i through its accessor(s)."""
-    get = _accessor(lib, name, _NONE.get(kind))
+def _reader(lib: Native, fn: str, kind: str, is_id: bool = False) -> Callable[[int], Any]:
+    """Reads a field of entry i of a list through its accessor ``fn`` (and
+    ``fn``_count for a list of values), as its kind says."""
+    get = _accessor(lib, fn, _NONE.get(kind))
     if is_id:
         return lambda i: as_id(get(i))
+    if kind == "imdb":
+        return lambda i: as_id(lib.kova_imdb_numeric(get(i)))
     if kind in ("text", "joined"):
         return lambda i: text(get(i))
     if kind == "score":
         return get
     if kind in ("count", "date"):
         return lambda i: count(get(i))
-    if kind == "positive":
+    if kind in ("positive", "id"):
         return lambda i: get(i) or None
+    if kind == "thousandths":
+        return lambda i: None if (v := get(i)) == -1 else v / 1000
+    if kind == "seconds":
+        return lambda i: moment(get(i))
     if kind == "tristate":
         return lambda i: _TRISTATE.get(get(i))
     if kind == "flag":
@@ -116,18 +143,27 @@ def _row_reader(lib: Native, name: str, kind: str, is_id: bool) -> Callable[[int
         size = ctypes.c_uint64()
         return lambda i: size.value if get(i, ctypes.byref(size)) == 0 else None
     if kind in ("categories", "texts"):
-        n = _accessor(lib, name + "_count", 0)
+        n = _accessor(lib, fn + "_count", 0)
         return lambda i: tuple(get(i, j) for j in range(n(i)))
-    raise AssertionError("unknown row field kind " + kind)
+    raise AssertionError("unknown field kind " + kind)
 
 
 def _read_rows(lib: Native, origin: Tuple[Any, int]) -> Tuple[Release, ...]:
-    readers = {f.name: _row_reader(lib, f.metadata.get("accessor", f.name), f.metadata["kind"],
-                                   f.metadata.get("as_id", False))
+    readers = {f.name: _reader(lib, "kova_result_" + f.metadata.get("accessor", f.name),
+                               f.metadata["kind"], f.metadata.get("as_id", False))
                for f in dataclasses.fields(Release) if "kind" in f.metadata}
     return tuple(Release(**{name: read(i) for name, read in readers.items()},
                          _origin=origin, _index=i)
                  for i in range(lib.kova_result_count()))
+
+
+def read_entries(lib: Native, cls: Type[E], family: str) -> Tuple[E, ...]:
+    """The entries of a list of the context's own (``family`` "queue" or
+    "calendar") as ``cls``, each field through ``kova_<family>_<field>``."""
+    readers = {f.name: _reader(lib, f"kova_{family}_{f.name}", f.metadata["kind"])
+               for f in dataclasses.fields(cls)}  # type: ignore[arg-type]
+    return tuple(cls(**{name: read(i) for name, read in readers.items()})
+                 for i in range(getattr(lib, f"kova_{family}_count")()))
 
 
 def read_indexers(lib: Native) -> Tuple[Indexer, ...]:

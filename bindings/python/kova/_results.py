@@ -10,6 +10,7 @@ from typing import Any, Dict, Iterator, Optional, Tuple, TypeVar, overload
 __all__ = [
     "Release", "Indexer", "LookupEntry", "TestLogEntry", "QualityProfile", "RootFolder",
     "Outcome", "ResultSet", "Lookup", "ConnectionReport", "IndexerList", "GetReport", "GetResult",
+    "QueueEntry", "CalendarEntry", "Queue", "Calendar",
 ]
 
 T = TypeVar("T")
@@ -300,3 +301,85 @@ class GetReport:
 class GetResult(GetReport, ResultSet):
     """The releases a get found (none in a dry run, which searches none), with
     its report."""
+
+
+def _entry(kind: str) -> Any:
+    """A field of a queue or calendar entry, read through the accessor of
+    its own name (``kova_queue_<name>``, ``kova_calendar_<name>``) as its
+    kind says: "text", "id" (0 none), "count" (-1 none), "size" (bytes),
+    "thousandths" (a fraction), "seconds" (a moment), "tristate", "imdb"."""
+    return dc_field(metadata={"kind": kind})
+
+
+@dataclass(frozen=True)
+class QueueEntry:
+    """One download of Sonarr's or Radarr's queue; None where the service
+    did not say."""
+    id: Optional[int] = _entry("id")
+    """The entry's own id in the service's queue."""
+    title: Optional[str] = _entry("text")
+    """The release title."""
+    library_id: Optional[int] = _entry("id")
+    """The series or film id; None when the service has not matched the download to one."""
+    season: Optional[int] = _entry("count")
+    """None for films."""
+    episode: Optional[int] = _entry("count")
+    """None for films."""
+    status: Optional[str] = _entry("text")
+    """One word to map: "queued", "downloading", "paused", "importing",
+    "imported", "completed", "warning", "failed", "delay", or the service's
+    own status lower-cased."""
+    size: Optional[int] = _entry("size")
+    """Bytes of the whole download."""
+    left: Optional[int] = _entry("size")
+    """Bytes still to come."""
+    progress: Optional[float] = _entry("thousandths")
+    """How far it is, from 0.0 to 1.0 (the library's thousandths: 0.755)."""
+    eta: Optional[datetime] = _entry("seconds")
+    """When it should be done, an aware UTC datetime."""
+    message: Optional[str] = _entry("text")
+    """What went wrong: the service's error, or its status messages joined with "; "."""
+    client: Optional[str] = _entry("text")
+    """The download client ("qBittorrent")."""
+    protocol: Optional[str] = _entry("text")
+    """"torrent" or "usenet"."""
+
+
+@dataclass(frozen=True)
+class CalendarEntry:
+    """An episode that airs (Sonarr) or a film that comes out (Radarr) in the
+    span asked for; None where the service did not say."""
+    title: Optional[str] = _entry("text")
+    """The episode's or the film's title."""
+    series: Optional[str] = _entry("text")
+    """The series' title; None for films."""
+    season: Optional[int] = _entry("count")
+    episode: Optional[int] = _entry("count")
+    date: Optional[datetime] = _entry("seconds")
+    """An aware UTC datetime: the episode's air time; the film's earliest
+    release inside the span (``kind`` says which)."""
+    kind: Optional[str] = _entry("text")
+    """"episode", "cinema", "digital" or "physical"; None for a film with no
+    release inside the span."""
+    has_file: Optional[bool] = _entry("tristate")
+    monitored: Optional[bool] = _entry("tristate")
+    library_id: Optional[int] = _entry("id")
+    """The series or film id."""
+    imdb: Optional[int] = _entry("imdb")
+    """The IMDb id's number of the series or film (944947 for tt0944947)."""
+
+
+@dataclass(frozen=True, eq=False)
+class Queue(Outcome, _Rows):
+    """A download queue, every page of it: a sequence of ``QueueEntry``
+    (empty for an empty queue). ``warnings`` says when the reading stopped
+    at its bound; ``test_log`` is empty (the queue keeps none)."""
+    items: Tuple[QueueEntry, ...] = ()
+
+
+@dataclass(frozen=True, eq=False)
+class Calendar(Outcome, _Rows):
+    """A calendar: a sequence of ``CalendarEntry`` in date order (the
+    service's order among equal dates, entries without a date last);
+    ``test_log`` is empty."""
+    items: Tuple[CalendarEntry, ...] = ()

@@ -1,22 +1,20 @@
-"""Python objects as kova's transport: what one offers (``Transport``), the
-``kova_io`` table around it, and one on the standard library's urllib."""
+"""Python objects as kova's transport: what one offers (``Transport``) and
+the ``kova_io`` table around it (``UrllibTransport`` is in ``_urllib``)."""
 from __future__ import annotations
 
 import ctypes
-import re
 import socket
-import ssl
-import urllib.error
-import urllib.request
 from typing import Any, Dict, List, Optional, Protocol, Tuple, Union, runtime_checkable
 
-from . import _native
 from ._native import GET_FN, POST_FN, RELEASE_FN, KovaIo
 
-__all__ = ["Transport", "PythonTransport", "UrllibTransport", "Answer", "TIMEOUTS", "retired"]
+__all__ = ["Transport", "PythonTransport", "Answer", "TIMEOUTS", "retired"]
 
-Answer = Tuple[int, Union[str, bytes, bytearray, None]]
-"""What a transport's get/post returns: (HTTP status, body)."""
+Body = Union[str, bytes, bytearray, None]
+Answer = Union[Tuple[int, Body], Tuple[int, Body, Optional[str]]]
+"""What a transport's get/post returns: (HTTP status, body), or (HTTP
+status, body, reason) with the transport's own words about a refusal."""
+TIMEOUTS = (socket.timeout, TimeoutError)  # one class since Python 3.10
 
 
 @runtime_checkable
@@ -25,7 +23,11 @@ class Transport(Protocol):
 
     Each returns the HTTP status and the body of an exchange that took
     place, whatever the status (kova maps 401/403, 404, 5xx to its errors);
-    the body may be ``str`` (sent as UTF-8) or ``bytes``. When no exchange
+    the body may be ``str`` (sent as UTF-8) or ``bytes``. A third element,
+    a ``str`` or None, is what the transport knows of a refusal that the
+    body does not say ("rate limited, retry after 30 s"): with a status
+    outside 2xx it becomes the error's ``transport_error``; with a success
+    the library ignores it. When no exchange
     took place (refused, DNS, TLS), raise: the operation fails with
     ``kova.TransportError`` whose ``__cause__`` is your exception; raise
     ``TimeoutError`` (``socket.timeout`` is one) for a time-out, and it is
@@ -91,11 +93,14 @@ class PythonTransport:
     def _answer(self, call: Any, body_out: Any, status: Any, error: Any) -> int:
         try:
             answer = call()
-            if not isinstance(answer, tuple) or len(answer) != 2:
-                raise TypeError(f"a transport must return (status, body), not {answer!r:.80}")
-            code, body = answer
+            if not isinstance(answer, tuple) or len(answer) not in (2, 3):
+                raise TypeError(f"a transport must return (status, body) or (status, body, reason), "
+                                f"not {answer!r:.80}")
+            code, body, reason = answer if len(answer) == 3 else (*answer, None)
             if isinstance(code, bool) or not isinstance(code, int):
                 raise TypeError(f"the status must be an int, not {type(code).__name__}")
+            if reason is not None and not isinstance(reason, str):
+                raise TypeError(f"the reason must be a str or None, not {type(reason).__name__}")
             data = _as_bytes(body)
         except Exception as exc:  # any failure of the host's code is a transport failure
             self.raised = exc
@@ -107,6 +112,8 @@ class PythonTransport:
             return 1
         status[0] = code
         self._give(body_out, data)
+        if reason:
+            self._give(error, reason.encode("utf-8", "replace"))
         return 0
 
     def _on_get(self, _user: Any, url: Optional[bytes], body: Any, status: Any, error: Any) -> int:
@@ -136,63 +143,3 @@ class PythonTransport:
 # request); kept so those buffers stay valid until released.
 retired: List[PythonTransport] = []
 
-
-_APIKEY = re.compile(r"(apikey=)[^&\s]*", re.IGNORECASE)
-TIMEOUTS = (socket.timeout, TimeoutError)  # one class since Python 3.10
-
-
-class _NoRedirect(urllib.request.HTTPRedirectHandler):
-    # The API key travels in the query string: never hand it to whatever a
-    # Location header names. The 3xx comes back as an answer instead.
-    def redirect_request(self, *args: Any, **kwargs: Any) -> None:
-        return None
-
-
-class UrllibTransport:
-    """An HTTP(S) ``Transport`` on the standard library's ``urllib.request``.
-
-    Redirects are not followed; any status comes back as an answer; the
-    time-out is ``timeout`` seconds, or ``kova.timeout_ms()`` at each request
-    when None, and a request that runs out of it raises ``TimeoutError``;
-    answers above ``max_response_bytes`` fail the request. Pass an
-    ``ssl.SSLContext`` for a private CA (``ssl.create_default_context(cafile=...)``).
-    Error texts have every ``apikey=`` value replaced by ``***``.
-    """
-
-    def __init__(self, context: Optional[ssl.SSLContext] = None, timeout: Optional[float] = None,
-                 user_agent: Optional[str] = None, max_response_bytes: int = 256 << 20):
-        self.timeout = timeout
-        self.user_agent = user_agent or f"kova-python/{_native.load().kova_version()}"
-        self.max_response_bytes = max_response_bytes
-        self._opener = urllib.request.build_opener(_NoRedirect(),
-                                                   urllib.request.HTTPSHandler(context=context))
-
-    def get(self, url: str) -> Answer:
-        return self._send(urllib.request.Request(url, method="GET"))
-
-    def post(self, url: str, body: str, content_type: str) -> Answer:
-        req = urllib.request.Request(url, data=body.encode("utf-8"), method="POST")
-        if body:
-            req.add_header("Content-Type", content_type)
-        return self._send(req)
-
-    def _send(self, req: urllib.request.Request) -> Answer:
-        req.add_header("User-Agent", self.user_agent)
-        timeout = self.timeout if self.timeout is not None else _native.load().kova_timeout_ms() / 1000.0
-        try:
-            try:
-                resp = self._opener.open(req, timeout=timeout)
-            except urllib.error.HTTPError as answer:
-                resp = answer  # a completed exchange with a non-2xx status
-            with resp:
-                data = resp.read(self.max_response_bytes + 1)
-                code = resp.status if resp.status is not None else resp.code
-        except Exception as exc:
-            text = _APIKEY.sub(r"\1***", str(exc))
-            # urllib wraps a time-out while connecting in URLError(reason=...)
-            if isinstance(exc, TIMEOUTS) or isinstance(getattr(exc, "reason", None), TIMEOUTS):
-                raise TimeoutError(text) from None
-            raise OSError(text) from None
-        if len(data) > self.max_response_bytes:
-            raise OSError(f"answer larger than {self.max_response_bytes} bytes")
-        return int(code), data

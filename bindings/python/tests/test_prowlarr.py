@@ -4,7 +4,8 @@ and the grab."""
 import json
 import unittest
 
-from fixtures import PROWLARR_INDEXERS, PROWLARR_SEARCH, PROWLARR_STATUS, kova, recorded, start, url
+from fixtures import (HOSTS, KEYS, PROWLARR_INDEXERS, PROWLARR_SEARCH, PROWLARR_STATUS, kova, recorded,
+                      start, url)
 
 RELEASES = json.loads(PROWLARR_SEARCH)
 TITLES = [r["title"] for r in RELEASES]
@@ -181,6 +182,24 @@ class Prowlarr(unittest.TestCase):
         self.assertEqual(caught.exception.message,
                          "Prowlarr grab: the current results are not from a Prowlarr search")
 
+
+    def test_prowlarr_test_and_prowlarr_grab_are_its_test_and_its_grab(self):
+        reports = [kova.connection_test("prowlarr"), kova.prowlarr_test()]
+        with kova.Session() as s:
+            s.use_fake()
+            s.configure("prowlarr", HOSTS["prowlarr"], api_key=KEYS["prowlarr"])
+            reports.append(s.prowlarr_test())
+        first, *others = [(r.rc, tuple(r), r.indexers) for r in reports]
+        self.assertEqual(others, [first, first])
+        kova.fake_set(search_url(BY_ID), 200, PROWLARR_SEARCH)
+        rows = kova.prowlarr_search("tt0464196", type=kova.SEARCH_MOVIE)
+        kova.fake_set(url("prowlarr", "/api/v1/search"), 200, "{}")
+        with self.assertRaises(kova.NotArmed):
+            kova.prowlarr_grab(1)
+        with kova.arm_library_writes():
+            kova.prowlarr_grab(1)
+        self.assertEqual(json.loads(kova.fake_last_post_body()),
+                         {"guid": rows[1].guid, "indexerId": rows[1].indexer_id})
 
 if __name__ == "__main__":
     unittest.main()

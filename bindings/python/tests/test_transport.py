@@ -1,10 +1,7 @@
-"""Python objects as the transport: answers, failures, buffer lifetime, urllib over loopback."""
+"""Python objects as the transport: answers, reasons, failures, buffer lifetime."""
 import gc
-import http.server
 import json
 import socket
-import threading
-import time
 import unittest
 
 from fixtures import KEYS, kova, start
@@ -114,6 +111,29 @@ class PythonTransport(unittest.TestCase):
                 self.assertIsInstance(caught.exception.__cause__, TypeError)
                 self.assertEqual(installed_table().outstanding, {})
 
+    def test_a_reason_beside_an_answer_explains_a_refusal_only(self):
+        cases = [  # answer to the root folder request, error class (None: none), transport_error
+            ((429, "", "rate limited, retry after 30 s"), kova.HttpError, "rate limited, retry after 30 s"),
+            ((403, "", f"said apikey={KEYS['radarr']}"), kova.AuthError, "said apikey=***"),
+            ((500, "", None), kova.HttpError, None),
+            ((200, fixtures.ROOTFOLDER, "chatter"), None, None),
+        ]
+        for answer, cls, said in cases:
+            with self.subTest(answer[0]):
+                kova.use_transport(Recorder({self.rootfolder: answer, self.profiles: (200, fixtures.PROFILES)}))
+                if cls is None:
+                    self.assertEqual(kova.connection_test("radarr").rc, kova.OK)
+                    continue
+                with self.assertRaises(cls) as caught:
+                    kova.connection_test("radarr")
+                self.assertEqual((caught.exception.http_code, caught.exception.transport_error),
+                                 (answer[0], said))
+                self.assertEqual(installed_table().outstanding, {})
+        kova.use_transport(Recorder({self.rootfolder: (429, "", b"not text")}))
+        with self.assertRaises(kova.TransportError) as caught:
+            kova.connection_test("radarr")
+        self.assertIsInstance(caught.exception.__cause__, TypeError)
+
     def test_a_python_transports_time_out_is_a_timeout_error(self):
         cases = [  # what the transport raises, whether it is a time-out
             (TimeoutError("took too long"), True), (socket.timeout("timed out"), True),
@@ -173,81 +193,6 @@ class PythonTransport(unittest.TestCase):
                 self.assertEqual(v.answer, {"RuntimeType": runtime_type, "URL": f"http://{host}"})
         with self.assertRaises(ValueError):
             kova.validate_settings("PLEX", settings, t)
-
-
-class _Handler(http.server.BaseHTTPRequestHandler):
-    routes = {}
-    delays = {}  # path -> seconds before the answer
-
-    def do_GET(self):
-        status, body = self.routes.get(self.path, (404, b"not here"))
-        time.sleep(self.delays.get(self.path, 0))
-        try:
-            self.send_response(status)
-            if status == 302:
-                self.send_header("Location", "http://elsewhere.invalid/")
-            self.send_header("Content-Length", str(len(body)))
-            self.end_headers()
-            self.wfile.write(body)
-        except ConnectionError:
-            pass  # a client that stopped waiting
-
-    def log_message(self, *args):
-        pass
-
-
-class Urllib(unittest.TestCase):
-    """The standard-library transport against a loopback HTTP server."""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), _Handler)
-        cls.thread = threading.Thread(target=cls.server.serve_forever, daemon=True)
-        cls.thread.start()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.shutdown()
-        cls.server.server_close()
-
-    def setUp(self):
-        start()
-        kova.configure("radarr", "127.0.0.1", port=self.server.server_address[1], api_key=KEYS["radarr"])
-        kova.use_transport(kova.UrllibTransport())
-
-    def tearDown(self):
-        kova.use_transport(None)
-
-    def route(self, path, status, body):
-        _Handler.routes[f"{path}?apikey={KEYS['radarr']}"] = (status, body.encode())
-
-    def test_statuses_are_answers_and_redirects_are_not_followed(self):
-        self.route("/api/v3/rootfolder", 200, fixtures.ROOTFOLDER)
-        self.route("/api/v3/qualityprofile", 200, fixtures.PROFILES)
-        self.assertEqual(kova.connection_test("radarr").rootfolder, "/data/tv")
-        cases = [(401, kova.AuthError), (500, kova.HttpError), (302, kova.HttpError)]
-        for status, cls in cases:
-            with self.subTest(status):
-                self.route("/api/v3/rootfolder", status, "")
-                with self.assertRaises(cls) as caught:
-                    kova.connection_test("radarr")
-                self.assertEqual(caught.exception.http_code, status)
-
-    def test_an_answer_later_than_the_time_out_is_a_timeout_error(self):
-        self.route("/api/v3/rootfolder", 200, fixtures.ROOTFOLDER)
-        _Handler.delays[f"/api/v3/rootfolder?apikey={KEYS['radarr']}"] = 0.5
-        self.addCleanup(_Handler.delays.clear)
-        kova.use_transport(kova.UrllibTransport(timeout=0.1))
-        with self.assertRaises(kova.TransportTimeout) as caught:
-            kova.connection_test("radarr")
-        self.assertIsInstance(caught.exception, TimeoutError)
-        self.assertNotIn(KEYS["radarr"], str(caught.exception))
-
-    def test_a_refused_connection_is_a_transport_error_without_the_key(self):
-        kova.configure("radarr", "127.0.0.1", port=1, api_key=KEYS["radarr"])
-        with self.assertRaises(kova.TransportError) as caught:
-            kova.connection_test("radarr")
-        self.assertNotIn(KEYS["radarr"], str(caught.exception.__cause__))
 
 
 if __name__ == "__main__":

@@ -1,0 +1,244 @@
+"""A ``Transport`` on the standard library's urllib, for a service reached
+directly or behind a reverse proxy: extra headers, basic authentication,
+the API key in a header, and a rate limit's reason told to the library."""
+from __future__ import annotations
+
+import base64
+import math
+import re
+import ssl
+import time
+import urllib.error
+import urllib.parse
+import urllib.request
+from datetime import timezone
+from email.utils import parsedate_to_datetime
+from typing import Any, Dict, List, Mapping, Optional, Tuple
+
+from . import _native
+from ._transport import TIMEOUTS, Answer
+
+__all__ = ["UrllibTransport"]
+
+_APIKEY = re.compile(r"(apikey=)[^&\s]*", re.IGNORECASE)
+# What a header name may be (an HTTP token).
+_TOKEN = re.compile(r"[!#$%&'*+.^_`|~0-9A-Za-z-]+\Z")
+_BREAKS = ("\r", "\n", "\0")
+# Headers the transport, or http.client under it, writes itself: given
+# again, one would be sent twice or silently lost. The names a caller has
+# another way to set say which.
+_OWN_HEADERS = {
+    "host": "", "content-length": "", "transfer-encoding": "", "connection": "",
+    "content-type": "", "user-agent": " (use user_agent=)",
+}
+# The last API version segment of a path, after any URL base: Sonarr's and
+# Radarr's v3 and Prowlarr's v1 take the key as X-Api-Key; Jackett's v2.0
+# reads it from the query only.
+_API_SEGMENT = re.compile(r".*(/api/v[^/]*/)")
+_KEY_IN_HEADER_APIS = ("/api/v1/", "/api/v3/")
+
+
+class _NoRedirect(urllib.request.HTTPRedirectHandler):
+    # The API key travels in the query string, a password or a proxy's
+    # header with every request: never hand them to whatever a Location
+    # header names. The 3xx comes back as an answer instead.
+    def redirect_request(self, *args: Any, **kwargs: Any) -> None:
+        return None
+
+
+def _checked_headers(headers: Mapping[str, str], reserved: Dict[str, str]) -> List[Tuple[str, str]]:
+    """The extra headers, refused whole when one could break the request
+    (a line break, NUL, not a header name), collide with one the transport
+    sets, or not be sent as given. Messages name the header, never its value."""
+    out: List[Tuple[str, str]] = []
+    seen = set()
+    for name, value in headers.items():
+        if not isinstance(name, str) or not isinstance(value, str):
+            raise TypeError("kova: extra header names and values must be str")
+        if not name:
+            raise ValueError("kova: an extra header has an empty name")
+        if any(c in name for c in _BREAKS):
+            raise ValueError(f"kova: the extra header name {name!r} holds CR, LF or NUL")
+        if not _TOKEN.match(name):
+            raise ValueError(f"kova: {name!r} is not an HTTP header name")
+        key = name.lower()
+        if key in reserved:
+            raise ValueError(f"kova: the header {name!r} is set by the transport itself{reserved[key]}")
+        if key in seen:
+            raise ValueError(f"kova: the header {name!r} is given twice (names ignore letter case)")
+        if any(c in value for c in _BREAKS):
+            raise ValueError(f"kova: the value of the header {name!r} holds CR, LF or NUL")
+        try:
+            value.encode("latin-1")
+        except UnicodeEncodeError:
+            raise ValueError(f"kova: the value of the header {name!r} is not Latin-1 text, "
+                             f"which is all a header carries") from None
+        seen.add(key)
+        out.append((name, value))
+    return out
+
+
+def _basic(username: Optional[str], password: Optional[str]) -> Optional[str]:
+    """The Authorization value of basic authentication, None without it.
+    Never quotes either part in a message."""
+    if username is None and password is None:
+        return None
+    if not isinstance(username, str) or not isinstance(password, str):
+        raise ValueError("kova: basic authentication needs both username and password, as str")
+    if ":" in username:
+        raise ValueError("kova: a basic authentication username cannot hold ':'")
+    if any(ord(c) < 32 or ord(c) == 127 for c in username + password):
+        raise ValueError("kova: a basic authentication username or password cannot hold control "
+                         "characters")
+    return "Basic " + base64.b64encode(f"{username}:{password}".encode("utf-8")).decode("ascii")
+
+
+def _key_to_header(url: str) -> Tuple[str, Optional[str]]:
+    """For a Sonarr, Radarr or Prowlarr API path: the URL without its
+    ``apikey`` parameter, and the key percent-decoded. Other URLs as they are."""
+    parts = urllib.parse.urlsplit(url)
+    api = _API_SEGMENT.match(parts.path)
+    if api is None or api.group(1) not in _KEY_IN_HEADER_APIS:
+        return url, None
+    kept, key = [], None
+    for param in parts.query.split("&") if parts.query else ():
+        name, _, value = param.partition("=")
+        if name.lower() != "apikey":
+            kept.append(param)
+        elif key is None:
+            key = urllib.parse.unquote_to_bytes(value).decode("latin-1")
+    if key is None:
+        return url, None
+    if any(c in key for c in _BREAKS):
+        raise ValueError("kova: the API key holds CR, LF or NUL: it cannot travel in a header")
+    return urllib.parse.urlunsplit(parts._replace(query="&".join(kept))), key
+
+
+def _retry_after(value: Optional[str]) -> Optional[int]:
+    """Retry-After in whole seconds from now (rounded up), from its seconds
+    or its HTTP date; None when absent or unreadable."""
+    value = (value or "").strip()
+    if value.isascii() and value.isdecimal():
+        return int(value)
+    try:
+        when = parsedate_to_datetime(value)
+    except (TypeError, ValueError, IndexError):
+        return None
+    if when is None:
+        return None
+    if when.tzinfo is None:  # "-0000": an HTTP date is GMT all the same
+        when = when.replace(tzinfo=timezone.utc)
+    return max(0, math.ceil(when.timestamp() - time.time()))
+
+
+def _reason(code: int, headers: Any) -> Optional[str]:
+    """What the transport knows of a refusal that its body does not say."""
+    if code != 429:
+        return None
+    seconds = _retry_after(headers.get("Retry-After") if headers is not None else None)
+    return "rate limited" if seconds is None else f"rate limited, retry after {seconds} s"
+
+
+class UrllibTransport:
+    """An HTTP(S) ``Transport`` on the standard library's ``urllib.request``.
+
+    Redirects are not followed; any status comes back as an answer; the
+    time-out is ``timeout`` seconds, or ``kova.timeout_ms()`` at each request
+    when None, and a request that runs out of it raises ``TimeoutError``;
+    answers above ``max_response_bytes`` fail the request. Pass an
+    ``ssl.SSLContext`` for a private CA (``ssl.create_default_context(cafile=...)``).
+    Error texts have every ``apikey=`` value replaced by ``***``.
+
+    Behind a reverse proxy, keyword-only:
+
+    - ``headers``: a mapping of extra headers sent with every request.
+      Refused with ``ValueError`` here: a name or value holding CR, LF or
+      NUL, an empty name or one that is not an HTTP token, a value that is
+      not Latin-1, a name given twice, and a header the transport sets
+      itself (Host, Content-Length, Transfer-Encoding, Connection,
+      Content-Type, User-Agent; Authorization with ``username``, X-Api-Key
+      with ``key_in_header``). No message shows a value.
+    - ``username`` and ``password``: HTTP basic authentication, sent with
+      every request. Over plain ``http://`` each request is refused (a
+      transport failure) because the password would travel in clear text,
+      unless ``allow_basic_over_http=True``.
+    - ``key_in_header``: for Sonarr's, Radarr's and Prowlarr's API paths
+      (``/api/v3/``, ``/api/v1/`` after any URL base) the ``apikey``
+      parameter leaves the URL and travels as the ``X-Api-Key`` header;
+      Jackett's (``/api/v2.0/``) keeps it.
+
+    A 429 answer comes back as the answer it is, with the reason "rate
+    limited, retry after N s" (from ``Retry-After``, seconds or an HTTP
+    date; "rate limited" without one), which the error's
+    ``transport_error`` shows. Nothing is retried.
+    """
+
+    def __init__(self, context: Optional[ssl.SSLContext] = None, timeout: Optional[float] = None,
+                 user_agent: Optional[str] = None, max_response_bytes: int = 256 << 20, *,
+                 headers: Optional[Mapping[str, str]] = None, username: Optional[str] = None,
+                 password: Optional[str] = None, allow_basic_over_http: bool = False,
+                 key_in_header: bool = False):
+        self.timeout = timeout
+        self.user_agent = user_agent or f"kova-python/{_native.load().kova_version()}"
+        self.max_response_bytes = max_response_bytes
+        self.key_in_header = key_in_header
+        self.allow_basic_over_http = allow_basic_over_http
+        reserved = dict(_OWN_HEADERS)
+        self._authorization = _basic(username, password)
+        if self._authorization:
+            reserved["authorization"] = " (use username= and password=)"
+        if key_in_header:
+            reserved["x-api-key"] = " (with key_in_header=True)"
+        self._headers = _checked_headers(headers or {}, reserved)
+        self._opener = urllib.request.build_opener(_NoRedirect(),
+                                                   urllib.request.HTTPSHandler(context=context))
+
+    def get(self, url: str) -> Answer:
+        return self._send(url, "GET", None, "")
+
+    def post(self, url: str, body: str, content_type: str) -> Answer:
+        return self._send(url, "POST", body.encode("utf-8"), content_type if body else "")
+
+    def _request(self, url: str, method: str, data: Optional[bytes],
+                 content_type: str) -> urllib.request.Request:
+        key = None
+        if self.key_in_header:
+            url, key = _key_to_header(url)
+        if self._authorization and not self.allow_basic_over_http and \
+                urllib.parse.urlsplit(url).scheme.lower() != "https":
+            raise PermissionError("basic authentication over plain http:// refused: the password "
+                                  "would travel in clear text (use https://, or "
+                                  "allow_basic_over_http=True)")
+        req = urllib.request.Request(url, data=data, method=method)
+        for name, value in self._headers:
+            req.add_header(name, value)
+        if key is not None:
+            req.add_header("X-Api-Key", key)
+        if self._authorization:
+            req.add_header("Authorization", self._authorization)
+        if content_type:
+            req.add_header("Content-Type", content_type)
+        req.add_header("User-Agent", self.user_agent)
+        return req
+
+    def _send(self, url: str, method: str, data: Optional[bytes], content_type: str) -> Answer:
+        req = self._request(url, method, data, content_type)
+        timeout = self.timeout if self.timeout is not None else _native.load().kova_timeout_ms() / 1000.0
+        try:
+            try:
+                resp = self._opener.open(req, timeout=timeout)
+            except urllib.error.HTTPError as answer:
+                resp = answer  # a completed exchange with a non-2xx status
+            with resp:
+                data = resp.read(self.max_response_bytes + 1)
+                code = int(resp.status if resp.status is not None else resp.code)
+                reason = _reason(code, resp.headers)
+        except Exception as exc:
+            text = _APIKEY.sub(r"\1***", str(exc))
+            # urllib wraps a time-out while connecting in URLError(reason=...)
+            if isinstance(exc, TIMEOUTS) or isinstance(getattr(exc, "reason", None), TIMEOUTS):
+                raise TimeoutError(text) from None
+            raise OSError(text) from None
+        if len(data) > self.max_response_bytes:
+            raise OSError(f"answer larger than {self.max_response_bytes} bytes")
+        return code, data, reason
