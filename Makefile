@@ -21,11 +21,12 @@ dev asan release:
 	@cmake --preset $@ >/dev/null
 	cmake --build build/$@ -j $(JOBS)
 
-# Under ThreadSanitizer: the fake transport's threading test, and the libcurl
-# transport's end-to-end suite (cancel and resume racing with requests).
+# Under ThreadSanitizer: the fake transport's threading test, sessions on
+# threads side by side, and the libcurl transport's end-to-end suite (cancel
+# and resume racing with requests, sessions sharing one transport).
 tsan: setup-test
 	@cmake --preset tsan >/dev/null
-	cmake --build build/tsan -j $(JOBS) --target test_io test_e2e_curl
+	cmake --build build/tsan -j $(JOBS) --target test_io test_exports test_e2e_curl
 
 test-dev: setup-test dev
 	cd build/dev && $(CTEST)
