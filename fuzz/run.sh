@@ -12,7 +12,7 @@ secs=${2:-60}
 shift $(( $# < 2 ? $# : 2 ))
 here=$(cd "$(dirname "$0")" && pwd)
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(jackett releases prowlarr torznab validate configure workflow sequence)
+[ ${#targets[@]} -gt 0 ] || targets=(jackett releases prowlarr torznab validate configure workflow queue sequence)
 
 mkdir -p "$build/fuzz-work" "$build/fuzz-artifacts"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}

@@ -239,18 +239,23 @@ int32_t profile_pick(context *ctx, const char *text) {
 }
 
 namespace {
-// "a (1), b (2)": the profiles (those listed in only, when given), for a message.
+// A profile an add can name: the services number theirs from 1.
+bool usable(const profile_list &p, int32_t i) { return p.ids[i] > 0; }
+
+// "a (1), b (2)": the usable profiles (those listed in only, when given), for a message.
 void list_profiles(const profile_list &p, const int32_t *only, int32_t n_only, strbuf *b) {
     int32_t n = only ? n_only : p.count;
+    int32_t listed = 0;
     for (int32_t k = 0; k < n; ++k) {
         int32_t i = only ? only[k] : k;
+        if (!usable(p, i)) continue;
         char id[24];
         snprintf(id, sizeof id, " (%d)", static_cast<int>(p.ids[i]));
-        if (k) strbuf_puts(b, ", ");
+        if (listed++) strbuf_puts(b, ", ");
         strbuf_puts(b, p.names[i] ? p.names[i] : "");
         strbuf_puts(b, id);
     }
-    if (n == 0) strbuf_puts(b, "none");
+    if (listed == 0) strbuf_puts(b, "none");
 }
 } // namespace
 
@@ -259,20 +264,24 @@ int32_t find_profile(context *ctx, const char *who, const char *text, int32_t *i
     const char *service = service_name(ctx->profiles_of);
     if (ctx->profiles_of != KOVA_SONARR && ctx->profiles_of != KOVA_RADARR)
         return fail(ctx, ERR_EMPTY, "no quality profiles are loaded (a Sonarr or Radarr test loads them)");
-    if (p.count <= 0) return fail(ctx, ERR_EMPTY, "%s: no quality profile", service);
-    int32_t found = present(text) ? -1 : 0;
+    int32_t first = -1;
+    for (int32_t i = 0; first < 0 && i < p.count; ++i)
+        if (usable(p, i)) first = i;
+    // A profile with an id below 1 cannot be named in an add: it is never chosen.
+    if (first < 0) return fail(ctx, ERR_EMPTY, "%s: no quality profile", service);
+    int32_t found = present(text) ? -1 : first;
     char num[16];
     for (int32_t i = 0; found < 0 && i < p.count; ++i) {
         snprintf(num, sizeof num, "%d", static_cast<int>(p.ids[i]));
-        if (strcmp(num, text) == 0) found = i;
+        if (usable(p, i) && strcmp(num, text) == 0) found = i;
     }
     for (int32_t i = 0; found < 0 && i < p.count; ++i)
-        if (p.names[i] && strcmp(p.names[i], text) == 0) found = i;
+        if (usable(p, i) && p.names[i] && strcmp(p.names[i], text) == 0) found = i;
     // In any letter case, only when one profile has the name.
     int32_t near[8];
     int32_t n_near = 0;
     for (int32_t i = 0; found < 0 && i < p.count; ++i)
-        if (p.names[i] && ieq(p.names[i], text) && n_near < 8) near[n_near++] = i;
+        if (usable(p, i) && p.names[i] && ieq(p.names[i], text) && n_near < 8) near[n_near++] = i;
     if (found < 0 && n_near == 1) found = near[0];
     if (found >= 0) {
         *id = p.ids[found];

@@ -188,3 +188,20 @@ TEST_F(ConnTest, KeepsEveryRootFolderAndFindsThem) {
     EXPECT_EQ(kova_quality_profile_find("Any"), KOVA_ERR_EMPTY);
     EXPECT_EQ(kova_rootfolder_count(), 0);
 }
+
+// A profile numbered below 1 cannot go into an add: finding never chooses it,
+// not even as the first profile.
+TEST_F(ConnTest, FindingSkipsProfilesNumberedBelowOne) {
+    route(S("/api/v3/rootfolder"), 200, R"([{"path":"/tv"}])");
+    route(S("/api/v3/qualityprofile"), 200, R"([{"id":0,"name":"HD"},{"id":-3,"name":"Any"},{"id":4,"name":"SD"}])");
+    ASSERT_EQ(kova_sonarr_test(), KOVA_OK);
+    EXPECT_EQ(kova_quality_profile_find(nullptr), 4);
+    EXPECT_EQ(kova_quality_profile_find("0"), KOVA_ERR_INVALID_ARG);
+    EXPECT_EQ(kova_quality_profile_find("HD"), KOVA_ERR_INVALID_ARG);
+    EXPECT_STREQ(kova_last_error(), "Sonarr: no quality profile \"HD\"; Sonarr has: SD (4)");
+
+    route(S("/api/v3/qualityprofile"), 200, R"([{"id":0,"name":"HD"}])");
+    ASSERT_EQ(kova_sonarr_test(), KOVA_OK);
+    EXPECT_EQ(kova_quality_profile_find(nullptr), KOVA_ERR_EMPTY);
+    EXPECT_STREQ(kova_last_error(), "Sonarr: no quality profile");
+}
