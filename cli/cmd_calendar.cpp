@@ -86,8 +86,9 @@ void show_calendar(const std::vector<Entry> &entries) {
     t.right = {false, false, false, false, false, false, false};
     t.elastic = k_title;
     // The series' or film's title gets the space: the episode's title
-    // shrinks first, then whether it is monitored goes.
-    t.give = {{k_episode, 12}, {k_monitored, 0}};
+    // shrinks first, then whether it is monitored goes, whether it has its
+    // file, and the episode's title.
+    t.give = {{k_episode, 12}, {k_monitored, 0}, {k_file, 0}, {k_episode, 0}};
     for (const Entry &e : entries) {
         const bool ep = episode(e);
         t.rows.push_back({{ep ? ui::day(e.date, ui::Zone::local, true) : ui::day(e.date, ui::Zone::utc, false), ui::Tone::plain},

@@ -165,6 +165,8 @@ int refresh(App &app, const std::vector<int> &kinds, int32_t id, int32_t round) 
 int cmd_queue(App &app) {
     const Options &o = app.o;
     if (o.args.size() > 2) return usage_error("queue: too many arguments", "queue");
+    if ((o.has_interval || o.has_count) && !o.watch)
+        return usage_error("queue: --interval and --count go with --watch", "queue");
     std::vector<int> kinds;
     int32_t id = 0;
     if (o.args.empty()) {
@@ -176,8 +178,6 @@ int cmd_queue(App &app) {
             return usage_error("queue: the library id is a number, 1 or more", "queue");
         kinds.push_back(kind);
     }
-    if ((o.has_interval || o.has_count) && !o.watch)
-        return usage_error("queue: --interval and --count go with --watch", "queue");
     for (int kind : kinds)
         if (!use_service(app, kind)) return EXIT_USAGE;
     if (!o.watch) return refresh(app, kinds, id, 0);
