@@ -21,8 +21,8 @@ a failure through the library without any other switch:
     e500html -> 500 with an HTML page,
     noroot, noprofile -> no root folder, no quality profile,
     tworoots -> a second root folder, /films/,
-    dupprofiles -> a third profile "hd-1080p", a name that differs from
-    "HD-1080p" in letter case only,
+    dupprofiles (and keys that start with it) -> a third profile "hd-1080p", a
+    name that differs from "HD-1080p" in letter case only,
     rejects -> a second release, one the service rejected,
     norel -> an empty release list, anything else -> the normal answer.
 Keys that start with these stand for a reverse proxy in front of the service:
@@ -125,7 +125,7 @@ def variant_answer(key, path):
         return 200, "application/json", json.dumps(ROOTFOLDER + [dict(ROOTFOLDER[0], path="/films/", id=2)])
     if key == "noprofile" and path == "/api/v3/qualityprofile":
         return 200, "application/json", "[]"
-    if key == "dupprofiles" and path == "/api/v3/qualityprofile":
+    if key.startswith("dupprofiles") and path == "/api/v3/qualityprofile":
         return 200, "application/json", json.dumps(PROFILES + [{"id": 6, "name": "hd-1080p"}])
     if key == "rejects" and path == "/api/v3/release":
         return 200, "application/json", json.dumps([RELEASE, REJECTED_RELEASE])

@@ -1388,7 +1388,8 @@ class Cli(unittest.TestCase):
         cases = [  # key, command, what the dry run says, (root, profile, path) of the add
             ("d-case", ["add", "series", "73587", "--profile", "hd-1080p"],
              "under /data/media with quality profile HD-1080p (4)", ("/data/media", 4, None)),
-            ("dupprofiles", ["add", "series", "73587", "--profile", "hd-1080p"],
+            # (a key of its own: the refusals' test finds no POST under its own)
+            ("dupprofiles-yes", ["add", "series", "73587", "--profile", "hd-1080p"],
              "with quality profile hd-1080p (6)", ("/data/media", 6, None)),
             ("d-id", ["add", "movie", "603", "--profile", "4", "--root", "/data/media/"],
              "under /data/media with quality profile HD-1080p (4)", ("/data/media", 4, None)),
