@@ -63,10 +63,11 @@ struct DeadlinePassed {};
 // terminal is clean; outside a request it ends the program at once with that
 // status, unless a watch runs (watching): then the first Ctrl-C ends the
 // watch wherever it comes, the request in flight (Interrupted), the pause
-// (rest returns false) or what lies between (the next of them). --deadline MS, the whole command's time: when it passes during a
-// request, a watchdog thread cancels the request through its transport (as
-// Ctrl-C does) and the request throws DeadlinePassed; when it passes between
-// requests, the next one does not start. A per-request --timeout still
+// (rest returns false) or what lies between (the next of them). --deadline
+// MS, the whole command's time: when it passes during a request, a watchdog
+// thread cancels the request through its transport (as Ctrl-C does) and the
+// request throws DeadlinePassed; when it passes between requests, the next
+// one does not start (nor does a pause go on). A per-request --timeout still
 // applies to each request.
 class Requests {
 public:
