@@ -35,6 +35,13 @@ struct Options {
     bool has_imdb = false, has_title = false, has_query = false, has_root = false, has_profile = false;
     int32_t season = 0, episode = 0, limit = 0, grab = 0;
     bool has_season = false, has_episode = false, has_grab = false;
+    // queue --watch: its pause in seconds, how many refreshes (0: until Ctrl-C)
+    bool watch = false, has_interval = false, has_count = false;
+    int32_t interval = 5, count = 0;
+    // calendar: how many days from which one, whose entries
+    bool has_days = false, has_from = false, series = false, movies = false;
+    int32_t days = 7;
+    std::string from;
     std::vector<std::string> args;  // positional words after the command
 };
 
@@ -54,10 +61,13 @@ struct DeadlinePassed {};
 // it cancels the open transports, and the request then throws Interrupted,
 // which main() turns into "kova: cancelled" and EXIT_CANCELLED once the
 // terminal is clean; outside a request it ends the program at once with that
-// status. --deadline MS, the whole command's time: when it passes during a
-// request, a watchdog thread cancels the request through its transport (as
-// Ctrl-C does) and the request throws DeadlinePassed; when it passes between
-// requests, the next one does not start. A per-request --timeout still
+// status, unless a watch runs (watching): then the first Ctrl-C ends the
+// watch wherever it comes, the request in flight (Interrupted), the pause
+// (rest returns false) or what lies between (the next of them). --deadline
+// MS, the whole command's time: when it passes during a request, a watchdog
+// thread cancels the request through its transport (as Ctrl-C does) and the
+// request throws DeadlinePassed; when it passes between requests, the next
+// one does not start (nor does a pause go on). A per-request --timeout still
 // applies to each request.
 class Requests {
 public:
@@ -78,6 +88,11 @@ public:
     void leave(int32_t rc);
     void start_deadline(int32_t ms);
     void stop_deadline();  // joins the watchdog
+    // A watch's refreshes follow: Ctrl-C ends the watch (see above).
+    void watching();
+    // The pause between two refreshes of a watch: false when Ctrl-C ended
+    // it; DeadlinePassed when the deadline passes.
+    bool rest(int32_t ms);
     int32_t deadline_ms() const { return deadline_ms_; }
 
 private:
@@ -88,6 +103,8 @@ private:
     std::thread watchdog_;
     std::condition_variable wake_;
     bool stop_watching_ = false, deadline_passed_ = false, cut_ = false;
+    std::condition_variable rested_;  // wakes a pause: Ctrl-C or the deadline
+    bool watching_ = false;
     int32_t deadline_ms_ = 0;
 };
 

@@ -66,6 +66,9 @@ int parse_args(const std::vector<std::string> &argv, Options &o, std::string &co
         if (name == "--man") { if (!flag(o.man)) defer(name + " takes no value"); continue; }
         if (name == "--movie") { if (!flag(o.movie)) defer(name + " takes no value"); continue; }
         if (name == "--tv") { if (!flag(o.tv)) defer(name + " takes no value"); continue; }
+        if (name == "--watch") { if (!flag(o.watch)) defer(name + " takes no value"); continue; }
+        if (name == "--series") { if (!flag(o.series)) defer(name + " takes no value"); continue; }
+        if (name == "--movies") { if (!flag(o.movies)) defer(name + " takes no value"); continue; }
         if (name == "--help" || name == "-h") { o.help = true; continue; }
         if (name == "--version") { o.version = true; continue; }
 
@@ -99,6 +102,19 @@ int parse_args(const std::vector<std::string> &argv, Options &o, std::string &co
             o.has_grab = true;
         } else if (name == "--limit") {
             if (!parse_int(value, 0, 1000000000, o.limit)) defer("--limit wants a number, 0 or more");
+        } else if (name == "--interval") {
+            if (!parse_int(value, 1, 86400, o.interval)) defer("--interval wants seconds, 1 or more");
+            o.has_interval = true;
+        } else if (name == "--count") {
+            if (!parse_int(value, 1, 1000000000, o.count)) defer("--count wants a number, 1 or more");
+            o.has_count = true;
+        } else if (name == "--days") {
+            // How many the library takes in one span, it says itself.
+            if (!parse_int(value, 1, 100000, o.days)) defer("--days wants a number, 1 or more");
+            o.has_days = true;
+        } else if (name == "--from") {
+            o.from = value;
+            o.has_from = true;
         }
     }
     if (bad.empty()) return -1;
@@ -112,6 +128,8 @@ int check_options(const Options &o, const Command &c) {
         {o.has_profile, "profile"}, {o.has_season, "season"}, {o.has_episode, "episode"},
         {o.yes, "yes"}, {o.limit != 0, "limit"}, {o.has_grab, "grab"}, {o.exact, "exact"},
         {o.monitor, "monitor"}, {o.movie, "movie"}, {o.tv, "tv"}, {!o.via.empty(), "via"},
+        {o.watch, "watch"}, {o.has_interval, "interval"}, {o.has_count, "count"}, {o.has_days, "days"},
+        {o.has_from, "from"}, {o.series, "series"}, {o.movies, "movies"},
     };
     for (const auto &u : used)
         if (u.set && allowed.find(std::string(" ") + u.name + " ") == std::string::npos)

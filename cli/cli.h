@@ -21,6 +21,8 @@
 //   cmd_test.cpp      test: every instance at once, a session each
 //   cmd_find.cpp      search, lookup, releases
 //   cmd_library.cpp   add, get
+//   cmd_queue.cpp     queue, its --watch; the queue's table (the demo shows it)
+//   cmd_calendar.cpp  calendar
 //   cmd_parse.cpp     parse
 //   demo.cpp          demo
 //   generate.cpp      shell completion and manual page from the tables
@@ -137,6 +139,11 @@ void on_interrupt(void *app);
 // reason and returns false when it cannot.
 bool use_service(App &app, int kind);
 
+// The services a command of both asks when it names neither (queue,
+// calendar): Sonarr and Radarr, those configured; the --instance's alone.
+// Prints what to set and returns false when there is none.
+bool library_services(App &app, std::vector<int> &kinds);
+
 // Why a present service cannot be used: no address or no API key, with
 // where to set it; "" when it has both.
 std::string missing_setting(const cfg::Config &conf, int kind);
@@ -212,6 +219,21 @@ void show_results(bool releases, int32_t rc, int limit); // the current result s
 void show_lookup(int kind);                             // the current lookup entries
 void search_header(int kind, int32_t rc, const char *indent = "");  // "Jackett: N results (stage ...)"
 
+// One download of a Sonarr or Radarr queue, as the library read it
+// (cmd_queue.cpp).
+struct Download {
+    int32_t id = 0, library_id = 0, season = -1, episode = -1, progress = -1;
+    std::string title, status, message, client, protocol;
+    bool has_size = false, has_left = false;
+    uint64_t size = 0, left = 0;
+    int64_t eta = -1;
+};
+// The downloads of the last queue the library read (kova_queue_*).
+std::vector<Download> read_queue();
+// A service's queue as `kova queue` prints it: "Radarr: 1 download" (after
+// `indent`) and the table, with the time left from `now` (seconds since 1970).
+void show_queue(int kind, const std::vector<Download> &queue, int64_t now, const char *indent = "");
+
 // A Sonarr or Radarr release search for a library item (cmd_find.cpp), as
 // `releases` runs it: Sonarr's fallback from an episode its season does not
 // have to the whole season is said on a line of its own; with --exact there
@@ -263,6 +285,8 @@ int cmd_lookup(App &app);
 int cmd_releases(App &app);
 int cmd_add(App &app);       // cmd_library.cpp
 int cmd_get(App &app);
+int cmd_queue(App &app);     // cmd_queue.cpp
+int cmd_calendar(App &app);  // cmd_calendar.cpp
 int cmd_parse(App &app);     // cmd_parse.cpp
 int cmd_demo(App &app);      // demo.cpp
 int cmd_help(App &app);      // commands.cpp

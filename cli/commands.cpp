@@ -38,6 +38,8 @@ const char k_usage[] =
     "                                --grab N --yes sends release N to the download client\n"
     "  add series|movie ID ...       add to the library (only with --yes)\n"
     "  get series|movie IMDB ...     search-or-add: lookup, add if needed, releases\n"
+    "  queue [series|movie [ID]]     the download queues; --watch refreshes them\n"
+    "  calendar [--days N]           what airs and comes out, from today\n"
     "  parse jackett|prowlarr|releases|torznab FILE\n"
     "                                read a saved answer offline\n"
     "  version                       versions of kova and @HTTP@\n"
@@ -75,6 +77,13 @@ const Option k_options[] = {
     {"--limit", nullptr, "N", "print at most N rows (0: all)", Option::command},
     {"--grab", nullptr, "N", "send release N (the # column) to the download client", Option::command},
     {"--yes", "-y", nullptr, "write: without it a command that writes only says what it would do", Option::command},
+    {"--watch", nullptr, nullptr, "refresh the queue every few seconds until Ctrl-C", Option::command},
+    {"--interval", nullptr, "S", "seconds between the refreshes of --watch (default 5)", Option::command},
+    {"--count", nullptr, "N", "stop --watch after N refreshes", Option::command},
+    {"--days", nullptr, "N", "how many days the calendar shows (default 7)", Option::command},
+    {"--from", nullptr, "DATE", "the calendar's first day, YYYY-MM-DD (default: today)", Option::command},
+    {"--series", nullptr, nullptr, "the calendar of Sonarr's episodes only", Option::command},
+    {"--movies", nullptr, nullptr, "the calendar of Radarr's films only", Option::command},
     {"--completion", nullptr, "SHELL", "print the shell completion script: bash or zsh", Option::hidden},
     {"--man", nullptr, nullptr, "print the manual page kova(1) in roff", Option::hidden},
 };
@@ -215,6 +224,28 @@ const Command k_commands[] = {
      "  --exact       the episode or nothing: fail when the season has no such episode\n"
      "  --limit N     print at most N rows (0: all)\n",
      "season episode exact title root profile monitor yes limit", cmd_get, Before::config},
+    {"queue",
+     "usage: kova queue [series|movie [ID]] [--watch [--interval S] [--count N]]\n\n"
+     "Shows the download queues of Sonarr and Radarr (those configured); series\n"
+     "or movie shows one service's, and an ID (a library id) one series' or\n"
+     "film's. Each download with its progress, size, what is left, the time left\n"
+     "by the service's estimate and its status; under it, what went wrong.\n\n"
+     "  --watch       refresh every few seconds, until Ctrl-C (which ends it\n"
+     "                with status 0)\n"
+     "  --interval S  seconds between refreshes (default 5)\n"
+     "  --count N     stop after N refreshes\n",
+     "watch interval count", cmd_queue, Before::config},
+    {"calendar",
+     "usage: kova calendar [--days N] [--from DATE] [--series|--movies]\n\n"
+     "Lists what airs and comes out: Sonarr's episodes and Radarr's film releases\n"
+     "(in cinemas, digital, physical), monitored or not, from the start of today\n"
+     "for 7 days, in date order. An episode shows its local time; a film its\n"
+     "release day.\n\n"
+     "  --days N      how many days (the services take at most a year at once)\n"
+     "  --from DATE   the first day, YYYY-MM-DD, instead of today\n"
+     "  --series      Sonarr's episodes only\n"
+     "  --movies      Radarr's films only\n",
+     "days from series movies", cmd_calendar, Before::config},
     {"parse",
      "usage: kova parse jackett|prowlarr|releases|torznab FILE\n\n"
      "Reads an answer saved earlier ('-' for standard input) without any network:\n"

@@ -262,6 +262,22 @@ const char k_movie_releases[] = R"json([
   "rejections":["Quality is not wanted in profile"],"tmdbId":10331,"publishDate":"2011-06-03T00:00:00Z",
   "seeders":9,"leechers":1,"protocol":"torrent","indexerFlags":["G_Halfleech"]}])json";
 
+// Radarr's download queue: a recorded page (a film that has just begun to
+// download), as it came.
+const char k_radarr_queue[] = R"json({"page":1,"pageSize":10,"sortKey":"timeleft","sortDirection":"ascending",
+ "totalRecords":1,"records":[{"movieId":311,"languages":[{"id":1,"name":"English"}],
+ "quality":{"quality":{"id":7,"name":"Bluray-1080p","source":"bluray","resolution":1080,"modifier":"none"},
+  "revision":{"version":1,"real":0,"isRepack":false}},"customFormats":[],"size":6202395598,
+ "title":"Goodfellas 1990 25th Anniversary REMASTERED BRRip x264 1080p-NPW","sizeleft":6193674427,
+ "timeleft":"01:33:22","estimatedCompletionTime":"2022-07-26T10:34:55Z","status":"downloading",
+ "trackedDownloadStatus":"ok","trackedDownloadState":"downloading","statusMessages":[],
+ "downloadId":"202B87F7190B45F86487C7A28A49EA5A5EB939A5","protocol":"torrent","downloadClient":"deluge",
+ "indexer":"Jackett","outputPath":"/downloads/Goodfellas 1990 25th Anniversary REMASTERED BRRip x264 1080p-NPW",
+ "id":1340002663}]})json";
+// The moment it was recorded, its time to completion less the time left it
+// gave: the demo's clock for the time left, the same on every run.
+constexpr int64_t k_queue_recorded_at = 1658831695 - (1 * 3600 + 33 * 60 + 22);
+
 struct Route {
     std::string url;
     const char *body;
@@ -277,7 +293,7 @@ void program(const Route *routes, size_t n) {
 // A step's heading; none when quiet (--json: only the final document).
 void step(bool quiet, int n, const std::string &title, const std::string &command) {
     if (quiet) return;
-    out::print(stdout, "\n%s %s\n", ui::paint(ui::Tone::accent, "[" + std::to_string(n) + "/5]"),
+    out::print(stdout, "\n%s %s\n", ui::paint(ui::Tone::accent, "[" + std::to_string(n) + "/6]"),
                ui::paint(ui::Tone::bold, title));
     if (!command.empty()) out::print(stdout, "  %s\n", ui::paint(ui::Tone::dim, "$ " + command));
 }
@@ -353,6 +369,7 @@ int cmd_demo(App &app) {
         {url(KOVA_RADARR, "/api/v3/movie/lookup/imdb", "imdbId=tt0063350"), k_movie_lookup},
         {url(KOVA_RADARR, "/api/v3/movie", "tmdbId=10331"), k_movie_library},
         {url(KOVA_RADARR, "/api/v3/release", "movieId=31"), k_movie_releases},
+        {url(KOVA_RADARR, "/api/v3/queue", "page=1&pageSize=250&includeUnknownMovieItems=true"), k_radarr_queue},
     };
     program(routes, sizeof routes / sizeof routes[0]);
 
@@ -427,12 +444,20 @@ int cmd_demo(App &app) {
         if (kova_fake_post_count() == posts) out::print(stdout, "  %s\n", ui::paint(ui::Tone::dim, "(no POST: the film was found in the library)"));
     }
 
-    // 5. The JSON document of the last result.
+    // 5. Radarr's download queue, which leaves the result set as it was.
+    if (!quiet) {
+        step(quiet, 5, "Radarr: the download queue", "kova queue movie");
+        rc = kova_radarr_queue(0);
+        if (rc != KOVA_OK) return failed(5, rc);
+        show_queue(KOVA_RADARR, read_queue(), k_queue_recorded_at, "  ");
+    }
+
+    // 6. The JSON document of the last result.
     if (quiet) {
         print_result_json(app);
         return EXIT_OK;
     }
-    step(quiet, 5, "The result as JSON (kova_result_json)", "kova get movie tt0063350 --yes --json");
+    step(quiet, 6, "The result as JSON (kova_result_json)", "kova get movie tt0063350 --yes --json");
     print_pretty(kova_result_json(), "  ");
     out::print(stdout, "\n%s %d requests answered by the fake transport, %d library writes.\n",
                ui::paint(ui::Tone::good, "Done:"), kova_fake_calls(nullptr), kova_fake_post_count());

@@ -20,20 +20,36 @@ void Requests::closed(net::Transport *t) {
 
 void Requests::interrupt() {
     std::lock_guard<std::mutex> lk(lock_);
-    // Between requests, or a second Ctrl-C while the first one is being
-    // honoured: nothing to wait for.
-    if (!busy_ || interrupted_) {
+    // Between requests (no watch running), or a second Ctrl-C while the
+    // first one is being honoured: nothing to wait for.
+    if (interrupted_ || (!busy_ && !watching_)) {
         out::print(stderr, "\nkova: cancelled\n");
         sys::quit_now(EXIT_CANCELLED);
     }
     interrupted_ = true;
-    for (auto *t : open_) net::cancel(t);
+    if (busy_)
+        for (auto *t : open_) net::cancel(t);
+    rested_.notify_all();
 }
 
 void Requests::enter() {
     std::lock_guard<std::mutex> lk(lock_);
     if (deadline_passed_) throw DeadlinePassed{};
+    if (interrupted_) throw Interrupted{};  // a watch's Ctrl-C between its requests
     busy_ = true;
+}
+
+void Requests::watching() {
+    std::lock_guard<std::mutex> lk(lock_);
+    watching_ = true;
+}
+
+bool Requests::rest(int32_t ms) {
+    std::unique_lock<std::mutex> lk(lock_);
+    rested_.wait_for(lk, std::chrono::milliseconds(ms), [this] { return interrupted_ || deadline_passed_; });
+    if (interrupted_) return false;
+    if (deadline_passed_) throw DeadlinePassed{};
+    return true;
 }
 
 void Requests::leave(int32_t rc) {
@@ -52,6 +68,7 @@ void Requests::start_deadline(int32_t ms) {
         std::unique_lock<std::mutex> lk(lock_);
         if (wake_.wait_until(lk, until, [this] { return stop_watching_; })) return;
         deadline_passed_ = true;
+        rested_.notify_all();
         if (!busy_) return;  // the next request will not start
         cut_ = true;
         for (auto *t : open_) net::cancel(t);

@@ -2,6 +2,7 @@
 // from, its transport (TLS, proxy, the request log) and the library
 // configured for it.
 #include <string>
+#include <vector>
 
 #include <strings.h>
 
@@ -130,6 +131,34 @@ int32_t run_test(App &app, int kind, const std::string &label) {
 
 bool configured(const cfg::Config &conf, int kind) {
     return conf.svc[kind].present && missing_setting(conf, kind).empty();
+}
+
+bool library_services(App &app, std::vector<int> &kinds) {
+    kinds.clear();
+    if (app.instance_kind >= 0) {
+        if (service(app.instance_kind).library) {
+            kinds.push_back(app.instance_kind);
+            return true;
+        }
+        note_failure(app, KOVA_ERR_INVALID_ARG);
+        out::print(stderr, "kova: --instance %s is an instance of %s, not of Sonarr or Radarr\n", app.o.instance,
+                   service(app.instance_kind).name);
+        return false;
+    }
+    for (const auto &svc : k_services)
+        if (svc.library && configured(app.conf, svc.kind)) kinds.push_back(svc.kind);
+    if (!kinds.empty()) return true;
+    note_failure(app, KOVA_ERR_NOT_CONFIGURED);
+    bool begun = false;
+    for (const auto &svc : k_services)
+        if (svc.library && app.conf.svc[svc.kind].present) {
+            begun = true;
+            out::print(stderr, "kova: %s\n", missing_setting(app.conf, svc.kind));
+        }
+    if (!begun)
+        out::print(stderr, "kova: neither Sonarr nor Radarr is configured: give one its \"Url\" and \"APIKey\" in %s, "
+                           "or set KOVA_SONARR_URL and KOVA_SONARR_API_KEY (or RADARR's)\n", app.conf.path);
+    return false;
 }
 
 bool use_service(App &app, int kind) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,11 @@ bool enable_escapes(FILE *f);
 // console's output code page says (65001 is UTF-8); a process without a
 // console writes UTF-8 to its files and pipes.
 bool unicode_output();
+
+// The local civil time of `t`, seconds since 1970-01-01T00:00:00Z: in the
+// zone TZ names when it is set (the C runtime reads it on Windows too), else
+// the system's. False when the platform cannot convert it.
+bool local_time(int64_t t, std::tm &out);
 
 // Columns of the terminal on stdout; 0 when unknown.
 int terminal_columns();

@@ -90,6 +90,11 @@ bool unicode_output() {
     return false;
 }
 
+bool local_time(int64_t t, std::tm &out) {
+    const time_t when = static_cast<time_t>(t);
+    return localtime_r(&when, &out) != nullptr;
+}
+
 int terminal_columns() {
     struct winsize ws {};
     if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;

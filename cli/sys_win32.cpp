@@ -154,6 +154,11 @@ bool unicode_output() {
     return cp == 0 || cp == CP_UTF8;
 }
 
+bool local_time(int64_t t, std::tm &out) {
+    const __time64_t when = t;
+    return _localtime64_s(&out, &when) == 0;
+}
+
 int terminal_columns() {
     CONSOLE_SCREEN_BUFFER_INFO info;
     HANDLE h = console(stdout);

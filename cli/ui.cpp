@@ -32,6 +32,12 @@ void init(bool no_color_flag, bool quiet_spinner) {
 
 bool color() { return g_color; }
 
+bool can_redraw() {
+    const char *term = getenv("TERM");
+    static const bool yes = !(term && std::string(term) == "dumb") && sys::is_terminal(stdout) && sys::enable_escapes(stdout);
+    return yes;
+}
+
 out::Shown paint(Tone tone, std::string_view text) {
     out::Shown shown(text);
     if (!g_color || tone == Tone::plain || shown.empty()) return shown;
@@ -73,6 +79,92 @@ std::string age(int64_t ms) {
     else if (s < 86400LL * 60) snprintf(buf, sizeof buf, "%lldd", static_cast<long long>(s / 86400));
     else if (s < 86400LL * 730) snprintf(buf, sizeof buf, "%lldmo", static_cast<long long>(s / (86400LL * 30)));
     else snprintf(buf, sizeof buf, "%lldy", static_cast<long long>(s / (86400LL * 365)));
+    return buf;
+}
+
+std::string time_left(int64_t eta, int64_t now) {
+    if (eta < 0) return "-";
+    const int64_t s = eta - now;
+    if (s <= 0) return "due";
+    if (s < 60) return "<1m";
+    const long long m = s / 60, h = m / 60, d = h / 24;
+    char buf[48];
+    if (h == 0) snprintf(buf, sizeof buf, "%lldm", m);
+    else if (d == 0) snprintf(buf, sizeof buf, "%lldh %02lldm", h, m % 60);
+    else snprintf(buf, sizeof buf, "%lldd %lldh", d, h % 24);
+    return buf;
+}
+
+std::string progress_bar(int32_t thousandths) {
+    if (thousandths < 0) return "-";
+    thousandths = std::min(thousandths, 1000);
+    // Twenty halves of a cell; ASCII has no half, so it shows whole cells.
+    const int halves = thousandths / 50;
+    std::string bar;
+    for (int cell = 0; cell < 10; ++cell) {
+        const int here = halves - 2 * cell;
+        bar += here >= 2 ? out::glyph("\xe2\x96\x88", "#") : here == 1 ? out::glyph("\xe2\x96\x8c", ".")
+                                                                        : out::glyph("\xe2\x96\x91", ".");
+    }
+    char pct[16];
+    snprintf(pct, sizeof pct, " %3d.%d%%", thousandths / 10, thousandths % 10);
+    return bar + pct;
+}
+
+std::string season_episode(int32_t season, int32_t episode) {
+    char se[48] = "";
+    if (season >= 0 && episode >= 0) snprintf(se, sizeof se, "S%02dE%02d", season, episode);
+    else if (season >= 0) snprintf(se, sizeof se, "S%02d", season);
+    return se;
+}
+
+bool civil(int64_t t, Zone zone, std::tm &out) {
+    if (zone == Zone::local) return sys::local_time(t, out);
+    using namespace std::chrono;
+    const sys_seconds at{seconds{t}};
+    const sys_days date = floor<days>(at);
+    const year_month_day ymd{date};
+    const hh_mm_ss<seconds> hms{at - date};
+    out = std::tm{};
+    out.tm_year = static_cast<int>(ymd.year()) - 1900;
+    out.tm_mon = static_cast<int>(static_cast<unsigned>(ymd.month())) - 1;
+    out.tm_mday = static_cast<int>(static_cast<unsigned>(ymd.day()));
+    out.tm_hour = static_cast<int>(hms.hours().count());
+    out.tm_min = static_cast<int>(hms.minutes().count());
+    out.tm_sec = static_cast<int>(hms.seconds().count());
+    out.tm_wday = static_cast<int>(weekday{date}.c_encoding());
+    return true;
+}
+
+std::string day(int64_t t, Zone zone, bool clock) {
+    // Weekdays from a table: strftime's would follow the C locale's.
+    static const char *const names[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    std::tm c;
+    if (t < 0 || !civil(t, zone, c) || c.tm_wday < 0 || c.tm_wday > 6) return "-";
+    char buf[64];
+    snprintf(buf, sizeof buf, "%s %04d-%02d-%02d", names[c.tm_wday], c.tm_year + 1900, c.tm_mon + 1, c.tm_mday);
+    std::string s = buf;
+    if (clock) {
+        snprintf(buf, sizeof buf, " %02d:%02d", c.tm_hour, c.tm_min);
+        s += buf;
+    }
+    return s;
+}
+
+std::string clock_time(int64_t t) {
+    std::tm c;
+    if (!civil(t, Zone::local, c)) return "-";
+    char buf[32];
+    snprintf(buf, sizeof buf, "%02d:%02d:%02d", c.tm_hour, c.tm_min, c.tm_sec);
+    return buf;
+}
+
+std::string iso_utc(int64_t t) {
+    std::tm c;
+    civil(t, Zone::utc, c);
+    char buf[64];
+    snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02dZ", c.tm_year + 1900, c.tm_mon + 1, c.tm_mday, c.tm_hour,
+             c.tm_min, c.tm_sec);
     return buf;
 }
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,30 @@ out::Shown paint(Tone tone, std::string_view text);
 std::string human_size(uint64_t bytes);
 // Age of a date in milliseconds since the epoch: "5m", "3h", "12d", "4mo", "2y"; "-" when unknown.
 std::string age(int64_t ms);
+// Time left until `eta` at `now` (seconds since 1970): "<1m", "45m",
+// "1h 33m", "2d 4h"; "due" once it has passed; "-" when unknown (eta < 0).
+std::string time_left(int64_t eta, int64_t now);
+// A download's progress, in thousandths, as a bar of ten cells and a
+// percentage ("███████▌░░  75.5%"; in ASCII "#######...  75.5%"); "-" when
+// unknown (< 0).
+std::string progress_bar(int32_t thousandths);
+
+// "S01E05"; "S01" for a season alone; "" for neither (-1 is unknown).
+std::string season_episode(int32_t season, int32_t episode);
+
+// The civil time of a moment (seconds since 1970-01-01T00:00:00Z): in the
+// local zone, or in UTC, where a service's moment stands for a day (a
+// film's release date is its day at midnight UTC).
+enum class Zone { local, utc };
+bool civil(int64_t t, Zone zone, std::tm &out);
+// "Fri 2021-12-17", and with `clock` its hour and minute ("Fri 2021-12-17
+// 02:00"); "-" when it cannot be told.
+std::string day(int64_t t, Zone zone, bool clock);
+// "14:03:22", local.
+std::string clock_time(int64_t t);
+// "2021-12-17T02:00:00Z": a moment as the CLI's JSON writes it.
+std::string iso_utc(int64_t t);
+
 // Display width of UTF-8 text (code points; good enough for titles).
 size_t width(const std::string &s);
 // Cuts UTF-8 text to `w` columns, ending with "…" when cut.
@@ -34,6 +59,9 @@ std::string fit(const std::string &s, size_t w);
 // The same, cut in the middle ("Worst Cooks…1080p.WEB-GRP"): releases of
 // one episode differ at their ends, in quality and group.
 std::string fit_middle(const std::string &s, size_t w);
+// Whether stdout may be redrawn in place (a watch): a terminal that takes
+// escape sequences.
+bool can_redraw();
 // The columns a line may take: $COLUMNS when it is set, else the width of
 // the terminal on stdout (one less on a console that wraps at its last
 // column); 0 (no limit) when stdout is no terminal and COLUMNS is not set.

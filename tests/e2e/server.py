@@ -35,6 +35,9 @@ listed release's guid and indexerId) answer as the services do.
 Prowlarr's routes answer in the shapes of the recorded answers in
 tests/fixtures/prowlarr: /api/v1/indexer, /api/v1/indexerstatus, the search
 (GET /api/v1/search?query=...&type=...) and its grab (POST /api/v1/search).
+Sonarr's and Radarr's /api/v3/queue (in pages) and /api/v3/calendar are made
+of the recorded answers in tests/fixtures/arr (see queue_calendar_answer); keys
+that start with queuelies -> a queue whose totalRecords says more than it has.
 Its keys:
     heldback -> indexer 3 (LimeTorrents) held back after failures,
     allheldback -> every indexer held back, and searches find nothing,
@@ -52,6 +55,7 @@ with its own records. Every request is recorded; /__requests?apikey=K returns
 those made with that key, so parallel tests keep apart.
 """
 import argparse
+import calendar as calendar_module
 import gzip
 import json
 import os
@@ -265,6 +269,166 @@ def prowlarr_answer(key, method, path, query, body):
     return None
 
 
+# ---------------------------------------------------------------------------
+# Sonarr's and Radarr's download queues and calendars
+# ---------------------------------------------------------------------------
+# Both services answer on the same port here: a request says which one it is
+# for by the parameters only that service takes (Sonarr's queue asks with
+# includeEpisode, Radarr's with includeUnknownMovieItems; Sonarr's calendar
+# with includeSeries).
+#
+# The queues are the recorded pages of tests/fixtures/arr with a few records
+# made from them: Sonarr's three stalled downloads (an error message each),
+# an episode of SERIES downloading, and a download Sonarr has not matched to
+# a series, whose status is one a host has no word for; Radarr's recorded
+# film downloading, the server's MOVIE being imported, and a download Radarr
+# has not matched. The unmatched ones come only when the request asks for
+# unknown items. Pages hold at most QUEUE_PAGE records, whatever pageSize
+# asks (a service with a cap), so that every queue takes several pages. A
+# recorded time to completion is moved to the run's time, the recorded time
+# left from now. Keys that start with "queuelies" get the recorded page's
+# totalRecords (90), more than there are: past the last record the pages are
+# empty.
+#
+# Sonarr's calendar has no recording: a few episodes in the shape of Sonarr's
+# API documentation (with their series when includeSeries=true), airing in
+# December 2021, as Radarr's recorded calendar does. Both keep their dates
+# and answer what falls between the start and end asked (Radarr: a film with
+# any release in the span), unmonitored items only with unmonitored=true.
+ARR_FIXTURES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fixtures", "arr")
+QUEUE_PAGE = 2
+
+
+def arr_fixture(name):
+    with open(os.path.join(ARR_FIXTURES, name)) as f:
+        return json.load(f)
+
+
+SONARR_QUEUE_PAGE = arr_fixture("sonarr-v4-queue-stalled-qbittorrent-2026.json")
+RADARR_QUEUE_PAGE = arr_fixture("radarr-queue-goodfellas-deluge-2022.json")
+RADARR_CALENDAR = arr_fixture("radarr-calendar-raydonovan-notimetodie-2022.json")
+
+# The episodes of the recorded downloads, as their titles number them.
+SONARR_QUEUE_EPISODES = {1082: 20, 1083: 21, 1071: 9}
+_stalled = SONARR_QUEUE_PAGE["records"][0]
+SONARR_QUEUE = SONARR_QUEUE_PAGE["records"] + [
+    dict({k: v for k, v in _stalled.items() if k != "errorMessage"}, seriesId=12, episodeId=905,
+         title=RELEASE["title"], size=RELEASE["size"], sizeleft=RELEASE["size"] // 4, status="downloading",
+         timeleft="00:40:00", downloadId="905905905", id=2001),
+    dict({k: v for k, v in _stalled.items() if k not in ("seriesId", "episodeId", "seasonNumber", "sizeleft")},
+         title="Unmatched.Show.S02E03.1080p.WEB.h264-GRP", status="downloadClientUnavailable",
+         errorMessage="Download client qBittorrent is unavailable", downloadId="303303303", id=2002),
+]
+_goodfellas = RADARR_QUEUE_PAGE["records"][0]
+RADARR_QUEUE = [
+    _goodfellas,
+    dict({k: v for k, v in _goodfellas.items() if k not in ("timeleft", "estimatedCompletionTime")},
+         movieId=MOVIE["id"], title=RESULT_ROW["Title"], size=RESULT_ROW["Size"], sizeleft=0, status="completed",
+         trackedDownloadState="importPending", downloadId="31313131", id=1340002664),
+    dict({k: v for k, v in _goodfellas.items() if k not in ("movieId", "timeleft", "estimatedCompletionTime")},
+         title="Unmatched.Film.2019.1080p.BluRay.x264-GRP", sizeleft=0, status="completed",
+         trackedDownloadStatus="warning", trackedDownloadState="importBlocked",
+         statusMessages=[{"title": "Unmatched.Film.2019.1080p.BluRay.x264-GRP",
+                          "messages": ["Unknown Movie", "No files found are eligible for import"]}],
+         downloadId="201920192019", id=1340002665),
+]
+
+SONARR_CALENDAR_SERIES = {21: {"title": "Hawkeye", "imdbId": "tt10160804"},
+                          22: {"title": "The Expanse", "imdbId": "tt3230854"}}
+SONARR_CALENDAR = [
+    {"seriesId": 21, "seasonNumber": 1, "episodeNumber": 5, "title": "Ronin", "airDate": "2021-12-15",
+     "airDateUtc": "2021-12-15T08:00:00Z", "hasFile": True, "monitored": True, "id": 2105},
+    {"seriesId": 21, "seasonNumber": 1, "episodeNumber": 6, "title": "So This Is Christmas?", "airDate": "2021-12-22",
+     "airDateUtc": "2021-12-22T08:00:00Z", "hasFile": False, "monitored": False, "id": 2106},
+    {"seriesId": 22, "seasonNumber": 6, "episodeNumber": 2, "title": "Azure Dragon", "airDate": "2021-12-16",
+     "airDateUtc": "2021-12-17T02:00:00Z", "hasFile": False, "monitored": True, "id": 2202},
+    {"seriesId": 22, "seasonNumber": 6, "episodeNumber": 3, "title": "Force Projection", "airDate": "2021-12-23",
+     "airDateUtc": "2021-12-24T02:00:00Z", "hasFile": False, "monitored": True, "id": 2203},
+]
+
+
+def iso_time(t):
+    return time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(t))
+
+
+def parse_iso(text):
+    """Seconds since 1970 of "2021-12-14T00:00:00Z"; None for anything else."""
+    try:
+        return calendar_module.timegm(time.strptime(text, "%Y-%m-%dT%H:%M:%SZ"))
+    except ValueError:
+        return None
+
+
+def queue_record(record, episodes):
+    """A queue record as the service sends it now: its time to completion
+    moved to the run's time, its episode when it was asked for."""
+    r = dict(record)
+    if "timeleft" in r:
+        h, m, s = (int(x) for x in r["timeleft"].split(":"))
+        r["estimatedCompletionTime"] = iso_time(time.time() + h * 3600 + m * 60 + s)
+    number = SONARR_QUEUE_EPISODES.get(r.get("episodeId"), 5 if r.get("episodeId") == 905 else None)
+    if episodes and number is not None:
+        r["episode"] = {"id": r["episodeId"], "seriesId": r["seriesId"], "seasonNumber": r["seasonNumber"],
+                        "episodeNumber": number}
+    return r
+
+
+def queue_answer(key, q):
+    """A page of a queue: Sonarr's or Radarr's, as the parameters say."""
+    def one(name, default=""):
+        return q.get(name, [default])[0]
+
+    sonarr = "includeEpisode" in q or "includeUnknownSeriesItems" in q
+    unknown = one("includeUnknownSeriesItems" if sonarr else "includeUnknownMovieItems") == "true"
+    records = [r for r in (SONARR_QUEUE if sonarr else RADARR_QUEUE)
+               if unknown or r.get("seriesId" if sonarr else "movieId")]
+    try:
+        page, size = max(int(one("page", "1")), 1), min(max(int(one("pageSize", "10")), 1), QUEUE_PAGE)
+    except ValueError:
+        return 400, "application/json", '{"message":"page and pageSize are numbers"}'
+    total = SONARR_QUEUE_PAGE["totalRecords"] if key.startswith("queuelies") else len(records)
+    chosen = [queue_record(r, sonarr and one("includeEpisode") == "true")
+              for r in records[(page - 1) * size:page * size]]
+    return 200, "application/json", json.dumps({"page": page, "pageSize": size, "sortKey": "timeleft",
+                                                "sortDirection": "ascending", "totalRecords": total,
+                                                "records": chosen})
+
+
+def calendar_answer(q):
+    """The calendar between start and end: Sonarr's or Radarr's, as the parameters say."""
+    def one(name):
+        return q.get(name, [""])[0]
+
+    start, end = parse_iso(one("start")), parse_iso(one("end"))
+    if start is None or end is None:
+        return 400, "application/json", '{"message":"start and end are dates"}'
+    unmonitored = one("unmonitored") == "true"
+
+    def inside(text):
+        t = parse_iso(text) if text else None
+        return t is not None and start <= t <= end
+
+    if "includeSeries" in q:
+        found = [dict(e, series=SONARR_CALENDAR_SERIES[e["seriesId"]]) if one("includeSeries") == "true" else e
+                 for e in SONARR_CALENDAR if inside(e["airDateUtc"]) and (unmonitored or e["monitored"])]
+    else:
+        found = [m for m in RADARR_CALENDAR if (unmonitored or m["monitored"]) and
+                 any(inside(m.get(k)) for k in ("inCinemas", "digitalRelease", "physicalRelease"))]
+    return 200, "application/json", json.dumps(found)
+
+
+def queue_calendar_answer(key, method, path, query):
+    """The queue and calendar routes; None for any other."""
+    if method != "GET":
+        return None
+    q = urllib.parse.parse_qs(query)
+    if path == "/api/v3/queue":
+        return queue_answer(key, q)
+    if path == "/api/v3/calendar":
+        return calendar_answer(q)
+    return None
+
+
 def transport_misbehaviour(handler, path, params):
     """The answers that test a transport's own limits and its cancellation;
     False for any other path."""
@@ -469,6 +633,7 @@ class Handler(BaseHTTPRequestHandler):
         if self.command == "POST" and rec["content_type"] != "application/json":
             return self.send(415, "application/json", '{"message":"want application/json"}')
         answer = (prowlarr_answer(key, self.command, path, query, body) or extension_answer(self.command, path, body)
+                  or queue_calendar_answer(key, self.command, path, query)
                   or service_answer(self.command, path, query, body))
         if answer is None:
             return self.send(404, "application/json", '{"message":"no such route"}')

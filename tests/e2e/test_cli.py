@@ -12,6 +12,7 @@ The Windows build's kova.exe runs through KOVA_RUNNER (a command prefix,
 scripts/wine-run.sh), with file names given to it as Windows paths. The
 DemoParity case compares its demo with a native kova's (KOVA_NATIVE_BIN).
 """
+import datetime
 import fcntl
 import json
 import os
@@ -202,7 +203,8 @@ class Cli(unittest.TestCase):
 
     # ------------------------------------------------------------------
     def test_help_for_every_command_and_usage_errors(self):
-        for cmd in ["", "demo", "config", "test", "search", "lookup", "releases", "add", "get", "parse", "version"]:
+        for cmd in ["", "demo", "config", "test", "search", "lookup", "releases", "add", "get", "queue", "calendar", "parse",
+                    "version"]:
             r = self.run_kova(*([cmd] if cmd else []), "--help")
             self.assertEqual(r.returncode, 0, cmd)
             self.assertIn("usage: kova", r.stdout, cmd)
@@ -215,14 +217,18 @@ class Cli(unittest.TestCase):
     def test_demo_runs_the_whole_chain_offline(self):
         r = self.run_kova("demo")
         self.assertEqual(r.returncode, 0, r.stderr)
-        for text in ("[1/5] Connection tests", "indexers: 1337x, EZTV, RuTracker.org", "stage 2", "dropped 1 rows",
+        for text in ("[1/6] Connection tests", "indexers: 1337x, EZTV, RuTracker.org", "stage 2", "dropped 1 rows",
                      "1 of 3 indexers failed", "Adding series details to library", "S01E05",
                      "Found movie Night of the Living Dead",
                      "(no POST: the film was found in the library)", '"results": [', "Done:",
                      "sent: POST http://sonarr.home.lan:8989/api/v3/release?apikey=***",
                      "Sent release 1 to Sonarr's download client:", "2 library writes",
                      "Bluray-1080p", "     rejected: Existing file on disk is of equal or higher preference\n",
-                     "indexers: YTS, The Pirate Bay", "Prowlarr: 2 results (stage 1: IMDb id)"):
+                     "indexers: YTS, The Pirate Bay", "Prowlarr: 2 results (stage 1: IMDb id)",
+                     # the recorded queue entry, its time left by the moment it was recorded
+                     "[5/6] Radarr: the download queue\n  $ kova queue movie\n  Radarr: 1 download\n",
+                     "Goodfellas 1990 25th Anniversary REMASTERED BRRip x264 1080p-NPW  \u2591\u2591\u2591\u2591"
+                     "\u2591\u2591\u2591\u2591\u2591\u2591   0.1%  5.8 GiB  5.8 GiB     1h 33m  downloading  deluge\n"):
             self.assertIn(text, r.stdout)
         self.assertNotIn("\x1b[", r.stdout)  # a pipe gets no colours
         # The library's log keys are for its developers: only with -v.
@@ -1686,6 +1692,233 @@ class Cli(unittest.TestCase):
             self.assertEqual("SonarrV3_" in r.stdout, keys, args)
             self.assertIn("Get first Sonarr Rootfolder" if args[0] == "test" else
                           "Searching available releases for episodes for season 1", r.stdout)
+
+    # ------------------------------------------------------------------
+    # The download queue and the calendar
+    # ------------------------------------------------------------------
+    def assert_rows(self, text, head, want):
+        """The lines under the table head that starts with `head`, up to an
+        empty line, with their runs of two spaces or more as " | ", against
+        `want`, where {m} stands for a number of minutes."""
+        lines = text.splitlines()
+        start = next(i for i, x in enumerate(lines) if x.lstrip().startswith(head + "  "))
+        got = []
+        for line in lines[start + 1:]:
+            if not line.strip():
+                break
+            got.append(re.sub(r" {2,}", " | ", line.strip()))
+        self.assertEqual(len(got), len(want), got)
+        for g, w in zip(got, want):
+            self.assertRegex(g, "^" + re.escape(w).replace(re.escape("{m}"), r"\d+m") + "$")
+
+    def test_the_download_queues_of_both_services(self):
+        cfg = self.config({"Sonarr": self.svc("q-s"), "Radarr": self.svc("q-r")})
+        r = self.run_kova("queue", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        sonarr, radarr = r.stdout.split("\n\nRadarr: ")
+        self.assertTrue(sonarr.startswith("Sonarr: 5 downloads\n") and radarr.startswith("3 downloads\n"), r.stdout)
+        full, half, empty, stalled = "\u2588", "\u258c", "\u2591", "The download is stalled with no connections"
+        self.assert_rows(sonarr, "ID", [
+            "14 | [HorribleSubs] Kimetsu no Yaiba - 20 (1080p) | S01E20 | %s | 75.5%% | 910 MiB | 222 MiB | - | warning | "
+            "qBittorrent" % (full * 7 + half + empty * 2), stalled,
+            "14 | [KaiDubs] Demon Slayer (Kimetsu no Yaiba) - 21 [1080p] [English Dub] [CC] [AS-DL] [CE08D4AA] | S01E21 | "
+            "%s | 10.5%% | 750 MiB | 671 MiB | - | warning | qBittorrent" % (full + empty * 9), stalled,
+            "14 | [KaiDubs] Demon Slayer (Kimetsu no Yaiba) - 09 [1080p] [English Dub] [CC] [AS-DL] [515E3422] | S01E09 | "
+            "%s | 0.7%% | 737 MiB | 732 MiB | - | warning | qBittorrent" % (empty * 10), stalled,
+            "12 | The.Twilight.Zone.S01E05.720p.BluRay.x264 | S01E05 | %s | 75.0%% | 700 MiB | 175 MiB | {m} | downloading | "
+            "qBittorrent" % (full * 7 + half + empty * 2),
+            # not matched to a series, a status kova has no word for, nothing known of what is left
+            "- | Unmatched.Show.S02E03.1080p.WEB.h264-GRP | - | 910 MiB | - | - | downloadclientunavailable | qBittorrent",
+            "Download client qBittorrent is unavailable"])
+        self.assert_rows(radarr, "ID", [
+            "311 | Goodfellas 1990 25th Anniversary REMASTERED BRRip x264 1080p-NPW | %s | 0.1%% | 5.8 GiB | 5.8 GiB | "
+            "1h {m} | downloading | deluge" % (empty * 10),
+            "31 | Night of the Living Dead 1968 1080p BluRay x264 | %s 100.0%% | 8.0 GiB | 0 B | - | importing | deluge" % (full * 10),
+            "- | Unmatched.Film.2019.1080p.BluRay.x264-GRP | %s 100.0%% | 5.8 GiB | 0 B | - | warning | deluge" % (full * 10),
+            "Unknown Movie; No files found are eligible for import"])
+        # Every page, and nothing else: the server's pages hold two records.
+        pages = lambda key, query, n: [("/api/v3/queue", "apikey=%s&page=%d&pageSize=250&%s" % (key, p, query))
+                                       for p in range(1, n + 1)]
+        self.assertEqual([(x["path"], x["query"]) for x in recorded("q-s")],
+                         pages("q-s", "includeUnknownSeriesItems=true&includeEpisode=true", 3))
+        self.assertEqual([(x["path"], x["query"]) for x in recorded("q-r")], pages("q-r", "includeUnknownMovieItems=true", 2))
+        # Within a width, the title gives way.
+        r = self.run_kova("queue", env={"COLUMNS": "80"}, config=cfg)
+        self.assertTrue(all(len(x) <= 80 for x in r.stdout.splitlines()), r.stdout)
+        self.assertIn("1h 3", r.stdout)
+
+        doc = json.loads(self.run_kova("queue", "--json", config=cfg).stdout)
+        self.assertEqual({k: (v["rc"], v["error"]) for k, v in doc["services"].items()},
+                         {"sonarr": (0, None), "radarr": (0, None)})
+        entries = {e["id"]: e for e in doc["entries"]}
+        self.assertEqual(len(entries), 8)
+        self.assertEqual(entries[1939845963], {
+            "service": "sonarr", "id": 1939845963, "title": "[HorribleSubs] Kimetsu no Yaiba - 20 (1080p)",
+            "library_id": 14, "season": 1, "episode": 20, "status": "warning", "size": 954201157, "left": 233308160,
+            "percent": 75.5, "eta": None, "time_left": None, "message": stalled, "client": "qBittorrent",
+            "protocol": "torrent"})
+        unmatched = entries[2002]
+        self.assertEqual([unmatched[k] for k in ("library_id", "season", "episode", "left", "percent", "status")],
+                         [None, None, None, None, None, "downloadclientunavailable"])
+        goodfellas = entries[1340002663]
+        self.assertRegex(goodfellas["eta"], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$")
+        self.assertTrue(0 < goodfellas["time_left"] <= 5602, goodfellas)  # the recorded 01:33:22 from the server's now
+
+        # One service's queue, one item's entries.
+        cases = [(["series", "12"], "sonarr", ["The.Twilight.Zone.S01E05.720p.BluRay.x264"]),
+                 (["movie", "311"], "radarr", ["Goodfellas 1990 25th Anniversary REMASTERED BRRip x264 1080p-NPW"]),
+                 (["movie"], "radarr", [goodfellas["title"], "Night of the Living Dead 1968 1080p BluRay x264",
+                                        "Unmatched.Film.2019.1080p.BluRay.x264-GRP"])]
+        for args, svc, titles in cases:
+            doc = json.loads(self.run_kova("queue", *args, "--json", config=cfg).stdout)
+            self.assertEqual((list(doc["services"]), [e["title"] for e in doc["entries"]]), ([svc], titles), args)
+
+        # A total that says more than there is: the same entries, one empty page more.
+        lies = self.config({"Sonarr": self.svc("queuelies-cli")}, name="lies.json")
+        doc = json.loads(self.run_kova("queue", "--json", config=lies).stdout)
+        self.assertEqual(len(doc["entries"]), 5)
+        self.assertEqual(len(recorded("queuelies-cli")), 4)
+
+    def test_a_queue_that_fails_and_queues_that_cannot_be_asked(self):
+        cfg = self.config({"Sonarr": self.svc("qf-s"), "Radarr": self.svc("k401")})
+        r = self.run_kova("queue", config=cfg)
+        self.assertEqual(r.returncode, 1)
+        self.assertTrue(r.stdout.startswith("Sonarr: 5 downloads\n"), r.stdout)  # the other queue still shows
+        self.assertNotIn("Radarr", r.stdout)
+        self.assertIn("kova: Radarr queue: HTTP 401 (API key rejected)\n", r.stderr)
+        doc = json.loads(self.run_kova("queue", "--json", config=cfg).stdout)
+        self.assertEqual(({k: v["rc"] for k, v in doc["services"].items()}, len(doc["entries"])), ({"sonarr": 0, "radarr": -3}, 5))
+
+        instances = self.config({"Jackett": self.svc("qf-j"), "Radarr": self.svc("qf-r"),
+                                 "Radarr4K": self.svc("qf-4k", Service="Radarr")}, name="instances.json")
+        r = self.run_kova("queue", "--instance", "Radarr4K", config=instances)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual((len(recorded("qf-4k")), len(recorded("qf-r"))), (2, 0))
+        cases = [  # configuration, arguments, words on stderr (status 2, nothing sent)
+            (self.config({"Jackett": self.svc("qf-j")}, name="jackett.json"), [], "kova: neither Sonarr nor Radarr is configured"),
+            (instances, ["--instance", "Jackett"], "kova: --instance Jackett is an instance of Jackett, not of Sonarr or Radarr"),
+            (cfg, ["tv"], "kova: queue: series or movie, not tv"),
+            (cfg, ["series", "x"], "kova: queue: the library id is a number, 1 or more"),
+            (cfg, ["--count", "2"], "kova: queue: --interval and --count go with --watch"),
+            (cfg, ["--watch", "--interval", "0"], "kova: --interval wants seconds, 1 or more"),
+        ]
+        for config, args, words in cases:
+            before = len(recorded("qf-s"))
+            r = self.run_kova("queue", *args, config=config)
+            self.assertEqual(r.returncode, 2, args)
+            self.assertIn(words, r.stderr)
+            self.assertEqual(len(recorded("qf-s")), before, args)
+
+    def test_a_watch_refreshes_until_its_count_or_ctrl_c(self):
+        cfg = self.config({"Radarr": self.svc("qw-r")})
+        watch = ["queue", "movie", "--watch", "--interval", "1", "--count", "2"]
+        r = self.run_kova(*watch, config=cfg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(len(re.findall(r"^Queue at \d\d:\d\d:\d\d, every 1 s; Ctrl-C ends it\nRadarr: 3 downloads\n",
+                                        r.stdout, re.M)), 2, r.stdout)
+        self.assertEqual(len(recorded("qw-r")), 4)  # two readings of two pages
+        lines = self.run_kova(*watch, "--json", config=cfg).stdout.splitlines()
+        self.assertEqual([len(json.loads(x)["entries"]) for x in lines], [3, 3])  # a document a line
+
+        # Ctrl-C is how a watch ends, status 0: in its pause (a long one), or
+        # in a reading, whose request is cancelled.
+        for key in ("qw-pause-%d" % os.getpid(), "slow-qw-%d" % os.getpid()):
+            slow = key.startswith("slow")
+            args = command("--config", native(self.config({"Radarr": self.svc(key)}, name=key + ".json")),
+                           "queue", "movie", "--watch", "--interval", "600")
+            with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+                proc = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                        env=program_env(HOME=self.tmp.name))
+                self.addCleanup(lambda p=proc: p.poll() is None and p.kill())
+
+                def ready():
+                    if slow:  # the server holds the answer
+                        return bool(recorded(key))
+                    out.seek(0)
+                    return b"Radarr: 3 downloads" in out.read()
+                deadline = time.monotonic() + 60
+                while not ready() and proc.poll() is None and time.monotonic() < deadline:
+                    time.sleep(0.05)
+                time.sleep(0.3)
+                proc.send_signal(signal.SIGINT)
+                status = proc.wait(timeout=60)
+                out.seek(0)
+                err.seek(0)
+                text, errors = out.read().decode("utf-8"), err.read().decode("utf-8")
+            self.assertEqual(status, 0, errors)
+            self.assertNotIn("cancelled", errors)
+            self.assertEqual(text.count("Radarr: 3 downloads"), 0 if slow else 1, text)
+
+    def test_the_calendar_of_both_services_in_date_order(self):
+        cfg = self.config({"Sonarr": self.svc("c-s"), "Radarr": self.svc("c-r")})
+        hawkeye = "Hawkeye | S01E05 | Ronin | yes | yes"
+        no_time, matrix = "No Time to Die | physical | yes | yes", "The Matrix Resurrections | cinema | no | yes"
+        expanse = "The Expanse | S06E02 | Azure Dragon | no | yes"
+        cases = [  # time zone, arguments, heading, rows, the span Sonarr is asked for ("" when it is not)
+            ("UTC0", ["--from", "2021-12-14"], "Sonarr and Radarr, Tue 2021-12-14 to Mon 2021-12-20: 4 entries",
+             ["Wed 2021-12-15 08:00 | " + hawkeye, "Thu 2021-12-16 | " + no_time, "Thu 2021-12-16 | " + matrix,
+              "Fri 2021-12-17 02:00 | " + expanse], "start=2021-12-14T00:00:00Z&end=2021-12-20T23:59:59Z"),
+            # Five hours behind UTC: an episode at its local time, a film on its day.
+            ("EST5", ["--from", "2021-12-14", "--days", "3"], "Sonarr and Radarr, Tue 2021-12-14 to Thu 2021-12-16: 4 entries",
+             ["Wed 2021-12-15 03:00 | " + hawkeye, "Thu 2021-12-16 | " + no_time, "Thu 2021-12-16 | " + matrix,
+              "Thu 2021-12-16 21:00 | " + expanse], "start=2021-12-14T05:00:00Z&end=2021-12-17T04:59:59Z"),
+            ("UTC0", ["--series", "--from", "2021-12-20"], "Sonarr, Mon 2021-12-20 to Sun 2021-12-26: 2 entries",
+             ["Wed 2021-12-22 08:00 | Hawkeye | S01E06 | So This Is Christmas? | no | no",  # unmonitored too
+              "Fri 2021-12-24 02:00 | The Expanse | S06E03 | Force Projection | no | yes"],
+             "start=2021-12-20T00:00:00Z&end=2021-12-26T23:59:59Z"),
+            # Its cinema release before the span, its digital one in it.
+            ("UTC0", ["--movies", "--from", "2021-12-20"], "Radarr, Mon 2021-12-20 to Sun 2021-12-26: 1 entry",
+             ["Wed 2021-12-22 | The Matrix Resurrections | digital | no | yes"], ""),
+        ]
+        for tz, args, heading, rows, span in cases:
+            before = len(recorded("c-s"))
+            r = self.run_kova("calendar", *args, config=cfg, env={"TZ": tz})
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertTrue(r.stdout.startswith(heading + "\n"), r.stdout)
+            self.assert_rows(r.stdout, "Date", rows)
+            self.assertEqual([x["query"] for x in recorded("c-s")[before:]],
+                             ["apikey=c-s&%s&unmonitored=true&includeSeries=true" % span] if span else [], args)
+        # Within a width, the series' or film's title gets the space.
+        r = self.run_kova("calendar", "--from", "2021-12-14", "--days", "14", config=cfg, env={"COLUMNS": "80"})
+        self.assertTrue(all(len(x) <= 80 for x in r.stdout.splitlines()), r.stdout)
+        self.assertIn("  The Matrix Resurrections  ", r.stdout)
+        self.assertIn("So This Is \u2026", r.stdout)  # redirected: UTF-8 on both platforms
+
+        doc = json.loads(self.run_kova("calendar", "--from", "2021-12-14", "--days", "3", "--json", config=cfg,
+                                       env={"TZ": "UTC0"}).stdout)
+        self.assertEqual((doc["start"], doc["end"], doc["days"], {k: v["rc"] for k, v in doc["services"].items()}),
+                         ("2021-12-14T00:00:00Z", "2021-12-16T23:59:59Z", 3, {"sonarr": 0, "radarr": 0}))
+        film = {"series": None, "season": None, "episode": None, "monitored": True, "service": "radarr"}
+        self.assertEqual(doc["entries"], [
+            {"service": "sonarr", "date": "2021-12-15T08:00:00Z", "kind": "episode", "title": "Ronin", "series": "Hawkeye",
+             "season": 1, "episode": 5, "has_file": True, "monitored": True, "library_id": 21, "imdb": "tt10160804"},
+            dict(film, date="2021-12-16T00:00:00Z", kind="physical", title="No Time to Die", has_file=True,
+                 library_id=1352, imdb="tt2382320"),
+            dict(film, date="2021-12-16T00:00:00Z", kind="cinema", title="The Matrix Resurrections", has_file=False,
+                 library_id=1622, imdb="tt10838180")])
+
+        # By default the seven days from the start of today.
+        r = self.run_kova("calendar", config=cfg, env={"TZ": "UTC0"})
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertRegex(r.stdout, r"^Sonarr and Radarr, \w{3} \d{4}-\d\d-\d\d to \w{3} \d{4}-\d\d-\d\d: nothing\n$")
+        first, last = re.match(r"apikey=c-s&start=(\S+)T00:00:00Z&end=(\S+)T23:59:59Z&", recorded("c-s")[-1]["query"]).groups()
+        self.assertEqual((datetime.date.fromisoformat(last) - datetime.date.fromisoformat(first)).days, 6)
+
+        cases = [  # arguments, words on stderr (status 2, nothing sent)
+            (["--days", "400"], "kova: calendar: Sonarr calendar: the span is over a year\n"),  # the library's limit
+            (["--from", "2021-02-30"], "kova: calendar: --from wants a day, YYYY-MM-DD, not 2021-02-30\n"),
+            (["--series", "--movies"], "kova: calendar: --series or --movies, not both"),
+            (["--days", "0"], "kova: --days wants a number, 1 or more"),
+        ]
+        for args, words in cases:
+            before = len(recorded("c-s")) + len(recorded("c-r"))
+            r = self.run_kova("calendar", *args, config=cfg)
+            self.assertEqual(r.returncode, 2, args)
+            self.assertIn(words, r.stderr)
+            self.assertEqual(len(recorded("c-s")) + len(recorded("c-r")), before, args)
+        doc = json.loads(self.run_kova("calendar", "--days", "400", "--json", config=cfg).stdout)
+        self.assertEqual((doc["rc"], doc["error"], doc["exit_status"]),
+                         (-10, "calendar: Sonarr calendar: the span is over a year", 2))
 
     # ------------------------------------------------------------------
     # Shell completion and the manual page, from the command table

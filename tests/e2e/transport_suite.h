@@ -1029,6 +1029,106 @@ TYPED_TEST_P(TransportE2e, AnAnswerHoldingANulByteIsRefused) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// The download queue and the calendar
+// ---------------------------------------------------------------------------
+// Sonarr's and Radarr's queues as the server splits them into pages, one
+// item's entries, and a total that says more than there is; the calendars in
+// date order whatever the answer's order, and spans the library refuses
+// before anything is sent.
+TYPED_TEST_P(TransportE2e, QueueAndCalendarFollowPagesFilterAndSort) {
+    using T = TypeParam;
+    Transport<T> tr(nullptr);
+    kova_set_io(tr.io());
+    const std::string origin = "http://127.0.0.1:" + std::to_string(server().http);
+    auto use_key = [&](const char *key) {
+        for (int kind : {KOVA_SONARR, KOVA_RADARR}) ASSERT_EQ(kova_configure_url(kind, origin.c_str(), key), KOVA_OK);
+    };
+    auto sonarr_pages = [](int n) {
+        std::vector<std::string> pages;
+        for (int p = 1; p <= n; ++p)
+            pages.push_back("GET /api/v3/queue?page=" + std::to_string(p) +
+                            "&pageSize=250&includeUnknownSeriesItems=true&includeEpisode=true");
+        return pages;
+    };
+
+    use_key("queue1");
+    ASSERT_EQ(kova_sonarr_queue(0), KOVA_OK) << kova_last_error();
+    EXPECT_EQ(requests_of<T>("queue1"), sonarr_pages(3));
+    ASSERT_EQ(kova_queue_count(), 5);
+    EXPECT_STREQ(kova_queue_status(0), "warning");  // the recorded stalled download
+    EXPECT_STREQ(kova_queue_message(0), "The download is stalled with no connections");
+    EXPECT_EQ(kova_queue_season(0), 1);
+    EXPECT_EQ(kova_queue_episode(0), 20);  // from the episode the request asked for
+    EXPECT_EQ(kova_queue_library_id(3), 12);
+    EXPECT_EQ(kova_queue_progress(3), 750);
+    EXPECT_GT(kova_queue_eta(3), 0);
+    EXPECT_EQ(kova_queue_library_id(4), 0);  // not matched to a series
+    EXPECT_STREQ(kova_queue_status(4), "downloadclientunavailable");
+    EXPECT_STREQ(kova_queue_message(4), "Download client qBittorrent is unavailable");
+    EXPECT_EQ(kova_queue_progress(4), -1);
+
+    // One series' entries, one film's: the same pages, the others left out.
+    ASSERT_EQ(kova_sonarr_queue(12), KOVA_OK) << kova_last_error();
+    ASSERT_EQ(kova_queue_count(), 1);
+    EXPECT_STREQ(kova_queue_title(0), "The.Twilight.Zone.S01E05.720p.BluRay.x264");
+    ASSERT_EQ(kova_radarr_queue(311), KOVA_OK) << kova_last_error();
+    ASSERT_EQ(kova_queue_count(), 1);
+    EXPECT_STREQ(kova_queue_title(0), "Goodfellas 1990 25th Anniversary REMASTERED BRRip x264 1080p-NPW");
+    EXPECT_STREQ(kova_queue_client(0), "deluge");
+    EXPECT_EQ(kova_queue_progress(0), 1);
+
+    // A total of 90 over five records: the empty page after the last one
+    // ends the reading.
+    use_key("queuelies-suite");
+    ASSERT_EQ(kova_sonarr_queue(0), KOVA_OK) << kova_last_error();
+    EXPECT_EQ(kova_queue_count(), 5);
+    EXPECT_EQ(requests_of<T>("queuelies-suite"), sonarr_pages(4));
+    EXPECT_EQ(kova_warning_count(), 0);
+
+    // The server answers Sonarr's calendar by series, not by date.
+    use_key("calendar1");
+    const int64_t dec14 = 1639440000, day = 86400;  // 2021-12-14T00:00:00Z
+    ASSERT_EQ(kova_sonarr_calendar(dec14, dec14 + 14 * day - 1), KOVA_OK) << kova_last_error();
+    const struct {
+        const char *title, *series;
+        int64_t date;
+        int32_t monitored;
+    } episodes[] = {
+        {"Ronin", "Hawkeye", 1639555200, 1},
+        {"Azure Dragon", "The Expanse", 1639706400, 1},
+        {"So This Is Christmas?", "Hawkeye", 1640160000, 0},  // unmonitored: asked for too
+        {"Force Projection", "The Expanse", 1640311200, 1},
+    };
+    ASSERT_EQ(kova_calendar_count(), 4);
+    for (int32_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(episodes[i].title);
+        EXPECT_STREQ(kova_calendar_title(i), episodes[i].title);
+        EXPECT_STREQ(kova_calendar_series(i), episodes[i].series);
+        EXPECT_EQ(kova_calendar_date(i), episodes[i].date);
+        EXPECT_EQ(kova_calendar_monitored(i), episodes[i].monitored);
+        EXPECT_STREQ(kova_calendar_kind(i), "episode");
+    }
+    // The film whose cinema release came before the span, its digital one in it.
+    ASSERT_EQ(kova_radarr_calendar(dec14 + 6 * day, dec14 + 13 * day - 1), KOVA_OK) << kova_last_error();
+    ASSERT_EQ(kova_calendar_count(), 1);
+    EXPECT_STREQ(kova_calendar_title(0), "The Matrix Resurrections");
+    EXPECT_STREQ(kova_calendar_kind(0), "digital");
+    EXPECT_EQ(kova_calendar_date(0), 1640131200);
+    const std::vector<std::string> asked = {
+        "GET /api/v3/calendar?start=2021-12-14T00:00:00Z&end=2021-12-27T23:59:59Z&unmonitored=true&includeSeries=true",
+        "GET /api/v3/calendar?start=2021-12-20T00:00:00Z&end=2021-12-26T23:59:59Z&unmonitored=true",
+    };
+    EXPECT_EQ(requests_of<T>("calendar1"), asked);
+
+    // Reversed, over a year: refused, nothing sent, the last calendar kept.
+    EXPECT_EQ(kova_sonarr_calendar(dec14, dec14 - 1), KOVA_ERR_INVALID_ARG);
+    EXPECT_EQ(kova_radarr_calendar(dec14, dec14 + 367 * day), KOVA_ERR_INVALID_ARG);
+    EXPECT_STREQ(kova_last_error(), "Radarr calendar: the span is over a year");
+    EXPECT_EQ(requests_of<T>("calendar1").size(), asked.size());
+    EXPECT_EQ(kova_calendar_count(), 1);
+}
+
 REGISTER_TYPED_TEST_SUITE_P(TransportE2e, GetReachesTheServerWithExactPathQueryAndHeaders,
                             PostBodiesArriveIntactWithTheirContentType,
                             EveryCompletedExchangeReturnsZeroWithItsStatus, ARedirectsLogLineNamesItsLocation,
@@ -1042,6 +1142,7 @@ REGISTER_TYPED_TEST_SUITE_P(TransportE2e, GetReachesTheServerWithExactPathQueryA
                             LibraryUrlBasesPerService, LibraryReportsWhatTheServiceSaid, LibraryGrabsAListedRelease, ProwlarrTestSearchStatusAndGrab,
                             ACancelEndsTheRequestsInFlightAndLaterOnesUntilResume, ACancelledSearchStopsAtItsStage,
                             CancelAndResumeRaceWithRequestsFromSeveralThreads,
-                            ProgressIsReportedOnTheRequestingThreadAFewTimesASecond, AnAnswerHoldingANulByteIsRefused);
+                            ProgressIsReportedOnTheRequestingThreadAFewTimesASecond, AnAnswerHoldingANulByteIsRefused,
+                            QueueAndCalendarFollowPagesFilterAndSort);
 
 }  // namespace kova_e2e
