@@ -25,6 +25,10 @@ bool body_buf::reserve(size_t n) {
     if (!q) { oom = true; return false; }
     data = q;
     cap = n + 1;
+    // The buffer is the answer from now on, even when no byte follows (a
+    // "Content-Length: 0", or a connection closed before the body): take()
+    // hands it over as it is, so it is a text already.
+    data[len] = '\0';
     return true;
 }
 

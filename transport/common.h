@@ -34,7 +34,8 @@ struct body_buf {
     ~body_buf();
     // Allocates room for an announced length at once, so a large answer is
     // neither copied by repeated doubling nor left with up to twice its size
-    // allocated. More than `limit` marks the answer too big and fails.
+    // allocated. More than `limit` marks the answer too big and fails. The
+    // buffer stays a NUL-terminated text throughout.
     bool reserve(size_t n);
     // False when the bytes went over the cap, memory ran out or they hold a
     // NUL; the request then stops reading.

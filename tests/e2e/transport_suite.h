@@ -938,6 +938,39 @@ TYPED_TEST_P(TransportE2e, AnAnswerHoldingANulByteIsRefused) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// Empty answers
+// ---------------------------------------------------------------------------
+// A body of no bytes is "" for the library, however the answer says so: a
+// Content-Length of 0, a last chunk at once, or no length and a closed
+// connection. Nothing a service never sent may become an explanation (a
+// "Sonarr: \uFFFD" warning made of a stray byte).
+TYPED_TEST_P(TransportE2e, EmptyAnswersStayEmptyUpToTheLibrary) {
+    using T = TypeParam;
+    Transport<T> tr(nullptr);
+    const struct { int status; int32_t rc; } statuses[] = {
+        {200, KOVA_ERR_JSON}, {401, KOVA_ERR_AUTH}, {404, KOVA_ERR_HTTP}, {500, KOVA_ERR_HTTP}};
+    for (const auto &c : statuses) {
+        for (const char *framing : {"length", "chunked", "close"}) {
+            const std::string key = "empty-" + std::to_string(c.status) + "-" + framing;
+            SCOPED_TRACE(key);
+            Reply r = call(tr.io(), http_url("/echo?apikey=" + key));
+            ASSERT_EQ(r.rc, 0) << r.error;
+            EXPECT_EQ(r.status, c.status);
+            EXPECT_TRUE(r.has_body);
+            EXPECT_EQ(r.body, "");
+
+            kova_set_io(tr.io());
+            ASSERT_EQ(kova_sonarr_configure("127.0.0.1", server().http, 0, key.c_str()), KOVA_OK);
+            EXPECT_EQ(kova_sonarr_test(), c.rc) << kova_last_error();
+            EXPECT_EQ(kova_last_http_code(), c.status);
+            EXPECT_EQ(kova_warning_count(), 0) << kova_warning(0);
+            EXPECT_EQ(std::string(kova_last_error()).find("\xEF\xBF\xBD"), std::string::npos) << kova_last_error();
+            kova_set_io(nullptr);
+        }
+    }
+}
+
 REGISTER_TYPED_TEST_SUITE_P(TransportE2e, GetReachesTheServerWithExactPathQueryAndHeaders,
                             PostBodiesArriveIntactWithTheirContentType,
                             EveryCompletedExchangeReturnsZeroWithItsStatus, ARedirectsLogLineNamesItsLocation,
@@ -951,6 +984,7 @@ REGISTER_TYPED_TEST_SUITE_P(TransportE2e, GetReachesTheServerWithExactPathQueryA
                             LibraryUrlBasesPerService, LibraryReportsWhatTheServiceSaid, LibraryGrabsAListedRelease,
                             ACancelEndsTheRequestsInFlightAndLaterOnesUntilResume, ACancelledSearchStopsAtItsStage,
                             CancelAndResumeRaceWithRequestsFromSeveralThreads,
-                            ProgressIsReportedOnTheRequestingThreadAFewTimesASecond, AnAnswerHoldingANulByteIsRefused);
+                            ProgressIsReportedOnTheRequestingThreadAFewTimesASecond, AnAnswerHoldingANulByteIsRefused,
+                            EmptyAnswersStayEmptyUpToTheLibrary);
 
 }  // namespace kova_e2e
