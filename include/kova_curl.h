@@ -138,6 +138,51 @@ typedef struct kova_curl_options {
        thread at most four times a second, plus once with the final count. */
     kova_curl_progress_fn progress;
     void *progress_user;
+
+    /* Options added since the first struct with a size (3.1); a host built
+       against an older header passes a smaller struct_size, and these take
+       their initial values (all off). */
+
+    /* Extra request headers, sent with every request: a NULL-terminated
+       array of "Name: value" lines, e.g.
+           static const char *const h[] = {"X-Proxy-Token: abc", NULL};
+       Spaces around the value are trimmed; "Name:" sends an empty value.
+       NULL: none. kova_curl_new copies them and fails (NULL) for a line without a
+       colon, an empty name, a name with anything but letters, digits and
+       !#$%&'*+-.^_`|~ (a CR or LF among them; a NUL cannot hide in a C
+       string), a value with a control character (CR, LF) or a byte beyond
+       ASCII, a header the transport writes itself (Host, Content-Length,
+       Transfer-Encoding, Connection, Expect, TE, Upgrade, Accept,
+       Accept-Encoding, Content-Type, User-Agent; any letter case), more than
+       64 lines or a line over 8192 bytes. Values never appear in a log line
+       or an error text; a refusal names the header as "Name: <redacted>". */
+    const char *const *headers;
+    /* HTTP basic authentication, for a service or a reverse proxy that asks
+       for it: "Authorization: Basic ..." goes with every request (not only
+       after a 401), UTF-8 as given. NULL or "": none. A password without a
+       username, a username with a colon, a control character in either, or
+       an Authorization line in `headers` makes kova_curl_new fail. Never logged.
+       Requests go only to the URL the library asks for (redirects are not
+       followed), so the credentials never reach another host. */
+    const char *username;
+    const char *password;
+    /* Basic credentials over plain http:// put the password on the network
+       in clear text: such a request is refused when it is made (the URL is
+       known then), before anything is sent, with the error text "basic
+       authentication over plain HTTP refused: ...". Nonzero sends it anyway
+       (a trusted network, or TLS ended by a proxy on the same machine). */
+    int32_t allow_basic_over_http;
+    /* Nonzero: the API key of Sonarr, Radarr and Prowlarr travels in the
+       X-Api-Key header instead of the URL, so that it never reaches an access
+       log. Requests whose path holds /api/v3/ or /api/v1/ (after any URL
+       base) lose their apikey= parameter and carry its value, percent-decoded,
+       in X-Api-Key. Jackett's paths (/api/v2.0/: its results and Torznab
+       APIs take only the parameter) and any other path keep the key in the
+       URL. A key that holds a control character, a space or a byte beyond
+       ASCII cannot travel in a header: such a request fails before anything
+       is sent. An X-Api-Key line in `headers` makes kova_curl_new fail. 0 (the
+       default): the URL as the library made it. */
+    int32_t key_in_header;
 } kova_curl_options;
 
 /* An opaque transport: the options and the kova_io table that uses them. */

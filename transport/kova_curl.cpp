@@ -176,7 +176,13 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
     kova_transport::find_key(url_in, keys);
 
     const kova_transport::settings &opt = t->opt;
-    char *url = kova_transport::with_base(opt.url_base, url_in);
+    kova_transport::key_move moved;
+    char *url = nullptr;
+    if (const char *why = opt.prepare(url_in, moved, url)) {
+        kova_transport::log_request(opt.log, opt.log_user, method, url_in, why, 0, 0, 0, keys);
+        if (error) *error = error_text(method, url_in, why, keys);
+        return 1;
+    }
     if (!url) {
         if (error) *error = dup_text("kova_curl: out of memory");
         return 1;
@@ -239,7 +245,23 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
         }
         add_header("Expect:");  // no 100-continue round trip for small bodies
     }
+    // The host's headers, the credentials and the key: libcurl's
+    // "Name;" is how a line with an empty value is sent ("Name:" would
+    // remove a header of libcurl's own).
+    kova_transport::sbuf line;
+    opt.each_header(moved, [&](const char *name, const char *value) {
+        line.len = 0;
+        line.puts(name);
+        line.puts(value[0] ? ": " : ";");
+        line.puts(value);
+        if (line.oom) header_oom = true;
+        else add_header(line.data);
+    });
+    if (line.data) memset(line.data, 0, line.cap);  // it held a secret last
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
+    // None of them goes to a proxy's CONNECT: that is libcurl's default
+    // since 7.42.1, said here since a proxy is a host the service is not.
+    curl_easy_setopt(h, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
 
     long long started = kova_transport::now_ms();
     bool cancelled = false;
@@ -257,6 +279,7 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
     }
     if (rc == CURLE_OK && !cancelled) x.meter.finish(static_cast<int64_t>(body.len), x.expected());
     curl_easy_cleanup(h);
+    for (struct curl_slist *n = headers; n; n = n->next) memset(n->data, 0, strlen(n->data));
     curl_slist_free_all(headers);
     free(url);
 
@@ -332,7 +355,15 @@ KOVA_CURL_API kova_curl *kova_curl_new(const kova_curl_options *o) {
     t->io.get = io_get;
     t->io.post = io_post;
     t->io.release = io_release;
-    if (!kova_transport::read_options(o, t->opt) || !curl_ready()) {
+    kova_transport::refusal why;
+    if (!kova_transport::read_options(o, t->opt, why)) {
+        kova_transport::report_refusal(o, "kova_curl_new", why);
+        kova_curl_free(t);
+        return nullptr;
+    }
+    if (!curl_ready()) {
+        why.say("libcurl cannot be initialised");
+        kova_transport::report_refusal(o, "kova_curl_new", why);
         kova_curl_free(t);
         return nullptr;
     }

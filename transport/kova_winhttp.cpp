@@ -369,9 +369,9 @@ void close_request(kova_transport::inflight *f) {
 
 // Sends one request and reads its answer into `body`. Fills `f` when no
 // usable answer came.
-void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const char *req_body,
-              const char *content_type, int32_t total, body_buf &body, kova_transport::progress_meter &meter,
-              DWORD &status, char *&location, failure &f) {
+void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const kova_transport::key_move &moved,
+              const char *req_body, const char *content_type, int32_t total, body_buf &body,
+              kova_transport::progress_meter &meter, DWORD &status, char *&location, failure &f) {
     long long deadline = kova_transport::now_ms() + total;
     int32_t connect = t->opt.connect_ms(total);
 
@@ -403,26 +403,31 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const cha
     if (object) {
         if (wchar_t *hash = wcschr(object, L'#')) *hash = L'\0';
     }
-    // The headers: what kova can read, and the type of a POST body.
-    wchar_t *ctype = req_body && content_type && content_type[0] ? widen(content_type) : nullptr;
-    static const wchar_t accept[] = L"Accept: application/json, application/xml;q=0.9, */*;q=0.8\r\n";
-    size_t hlen = wcslen(accept) + (ctype ? wcslen(ctype) + 20 : 0) + 1;
-    auto *headers = static_cast<wchar_t *>(malloc(hlen * sizeof(wchar_t)));
-    if (!host || !object || !headers || (req_body && content_type && content_type[0] && !ctype)) {
+    // The headers: what kova can read, the type of a POST body, then the
+    // host's, the credentials and the key (ASCII, checked before).
+    kova_transport::sbuf block;
+    block.puts("Accept: application/json, application/xml;q=0.9, */*;q=0.8\r\n");
+    if (req_body && content_type && content_type[0]) {
+        block.puts("Content-Type: ");
+        block.puts(content_type);
+        block.puts("\r\n");
+    }
+    t->opt.each_header(moved, [&](const char *name, const char *value) {
+        block.puts(name);
+        block.puts(": ");
+        block.puts(value);
+        block.puts("\r\n");
+    });
+    wchar_t *headers = block.oom ? nullptr : widen(block.data);
+    if (block.data) memset(block.data, 0, block.len);
+    if (!host || !object || !headers) {
         free(host);
         free(object);
-        free(ctype);
         free(headers);
-        f.oom = true;
+        if (!host || !object || block.oom || GetLastError() != ERROR_NO_UNICODE_TRANSLATION) f.oom = true;
+        else f.bad_url = true;  // a content type that is not UTF-8
         return;
     }
-    wcscpy(headers, accept);
-    if (ctype) {
-        wcscat(headers, L"Content-Type: ");
-        wcscat(headers, ctype);
-        wcscat(headers, L"\r\n");
-    }
-    free(ctype);
 
     handles h;
     secure_report report;
@@ -432,6 +437,7 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const cha
     if (!t->gate.enter(c.f)) {
         free(host);
         free(object);
+        wmemset(headers, 0, wcslen(headers));
         free(headers);
         f.cancelled = true;
         return;
@@ -569,6 +575,7 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const cha
     if (c.closed) h.request = nullptr;
     free(host);
     free(object);
+    wmemset(headers, 0, wcslen(headers));  // they may hold a secret
     free(headers);
     // A failure that came after the deadline is the time-out's doing.
     if (f.err && !is_timeout(f.err) && !f.cert_flags && !left_ms(deadline)) f.timed_out = true;
@@ -588,7 +595,13 @@ int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, con
     kova_transport::find_key(url_in, keys);
 
     const kova_transport::settings &opt = t->opt;
-    char *url = kova_transport::with_base(opt.url_base, url_in);
+    kova_transport::key_move moved;
+    char *url = nullptr;
+    if (const char *why = opt.prepare(url_in, moved, url)) {
+        kova_transport::log_request(opt.log, opt.log_user, method, url_in, why, 0, 0, 0, keys);
+        if (error) *error = error_text(method, url_in, why, keys);
+        return 1;
+    }
     if (!url) {
         if (error) *error = dup_text("kova_winhttp: out of memory");
         return 1;
@@ -604,7 +617,7 @@ int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, con
     kova_transport::progress_meter meter;
     meter.fn = opt.progress;
     meter.user = opt.progress_user;
-    exchange(t, wmethod, url, req_body, content_type, total, body, meter, code, location, f);
+    exchange(t, wmethod, url, moved, req_body, content_type, total, body, meter, code, location, f);
     long long took = kova_transport::now_ms() - started;
     free(url);
 
@@ -718,10 +731,25 @@ KOVA_WINHTTP_API kova_winhttp *kova_winhttp_new(const kova_winhttp_options *o) {
     t->io.release = io_release;
     // The session takes the agent, which must be UTF-8, and the proxy, which
     // must be an HTTP one: either refused, there is no session.
-    wchar_t *agent = kova_transport::read_options(o, t->opt) ? widen(t->opt.user_agent) : nullptr;
-    if (agent) t->session = open_session(agent, t->opt.proxy);
+    kova_transport::refusal why;
+    wchar_t *agent = nullptr;
+    if (kova_transport::read_options(o, t->opt, why)) {
+        agent = widen(t->opt.user_agent);
+        if (!agent) why.say(GetLastError() == ERROR_NO_UNICODE_TRANSLATION ? "user_agent is not UTF-8" : "out of memory");
+    }
+    if (agent) {
+        t->session = open_session(agent, t->opt.proxy);
+        if (!t->session) {
+            wchar_t *name = t->opt.proxy && t->opt.proxy[0] ? proxy_name(t->opt.proxy) : nullptr;
+            why.say(t->opt.proxy && t->opt.proxy[0] && !name
+                        ? "proxy is not an HTTP proxy (\"host:port\" or \"http://host:port\")"
+                        : "WinHTTP refused to open a session");
+            free(name);
+        }
+    }
     free(agent);
     if (!t->session) {
+        kova_transport::report_refusal(o, "kova_winhttp_new", why);
         kova_winhttp_free(t);
         return nullptr;
     }

@@ -28,6 +28,7 @@
 #include <yyjson.h>
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstddef>
 #include <cstdlib>
@@ -205,6 +206,25 @@ template <class T>
 class TransportE2e : public E2eBase {};
 
 TYPED_TEST_SUITE_P(TransportE2e);
+
+// A request header the server recorded, by name in any letter case;
+// "<absent>" when the request had none.
+inline std::string header_of(const std::string &json, const char *name) {
+    std::string out = "<absent>";
+    yyjson_doc *doc = yyjson_read(json.data(), json.size(), 0);
+    if (!doc) return "<not json>";
+    size_t i, n;
+    yyjson_val *pair;
+    yyjson_arr_foreach(yyjson_obj_get(yyjson_doc_get_root(doc), "headers"), i, n, pair) {
+        const char *k = yyjson_get_str(yyjson_arr_get(pair, 0));
+        bool same = k && strlen(k) == strlen(name);
+        for (size_t j = 0; same && k[j]; ++j)
+            same = tolower(static_cast<unsigned char>(k[j])) == tolower(static_cast<unsigned char>(name[j]));
+        if (same) out = yyjson_get_str(yyjson_arr_get(pair, 1));
+    }
+    yyjson_doc_free(doc);
+    return out;
+}
 
 // ---------------------------------------------------------------------------
 // The transport table alone
@@ -456,34 +476,42 @@ TYPED_TEST_P(TransportE2e, TheStructSizeSaysHowMuchOfTheOptionsToRead) {
     // against that header passes this size, and every option after it takes
     // its default.
     const size_t first = offsetof(Options, progress_user) + sizeof(void *);
-    const struct { const char *what; size_t size; unsigned char newer; bool made; } cases[] = {
-        {"init's", sizeof(Options), 0, true},
-        {"the first header's", first, 0, true},
-        {"a newer header's, its options unset", sizeof(Caller), 0, true},
-        {"a newer header's, one of its options set", sizeof(Caller), 1, false},
-        {"up to an earlier field", offsetof(Options, progress), 0, false},
-        {"a byte short", first - 1, 0, false},
-        {"none", 0, 0, false},
-        {"not a size", size_t{1} << 20, 0, false},  // refused unread: the struct is far smaller
+    // `later`: the options added since (the host's headers, credentials,
+    // the key in a header) are read.
+    const struct { const char *what; size_t size; unsigned char newer; bool made, later; } cases[] = {
+        {"init's", sizeof(Options), 0, true, true},
+        {"the first header's", first, 0, true, false},
+        {"a newer header's, its options unset", sizeof(Caller), 0, true, true},
+        {"a newer header's, one of its options set", sizeof(Caller), 1, false, false},
+        {"up to an earlier field", offsetof(Options, progress), 0, false, false},
+        {"a byte short", first - 1, 0, false, false},
+        {"none", 0, 0, false, false},
+        {"not a size", size_t{1} << 20, 0, false, false},  // refused unread: the struct is far smaller
     };
+    const char *const headers[] = {"X-Sized: 1", nullptr};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         Caller caller{defaults<T>(), {}};
         caller.o.url_base = "/sonarr";
+        caller.o.headers = headers;
+        caller.o.key_in_header = 1;
         caller.o.struct_size = static_cast<uint32_t>(c.size);
         caller.newer[sizeof caller.newer - 1] = c.newer;
         // What lies past a smaller size is not the caller's struct: the
-        // library must not read it. (Nothing yet: the first header's struct
-        // is today's.)
+        // library must not read it (the first header's struct ends before
+        // the headers option: pointers to nowhere here).
         const size_t theirs = c.size > first ? c.size : first;
         if (theirs < sizeof(Options))
             memset(reinterpret_cast<unsigned char *>(&caller.o) + theirs, 0xff, sizeof(Options) - theirs);
         Transport<T> tr(&caller.o);
         ASSERT_EQ(tr.t != nullptr, c.made);
         if (!tr.t) continue;
-        Reply r = call(tr.io(), http_url("/echo?apikey=sized"));
+        Reply r = call(tr.io(), http_url("/api/v3/echo?apikey=sized"));
         ASSERT_EQ(r.rc, 0) << r.error;
-        EXPECT_EQ(member(r.body, "path"), "/sonarr/echo");  // the options were read
+        EXPECT_EQ(member(r.body, "path"), "/sonarr/api/v3/echo");  // the options were read
+        EXPECT_EQ(member(r.body, "query"), c.later ? "" : "apikey=sized");
+        EXPECT_EQ(header_of(r.body, "X-Sized"), c.later ? "1" : "<absent>");
+        EXPECT_EQ(header_of(r.body, "Authorization"), "<absent>");
     }
 }
 
@@ -971,6 +999,230 @@ TYPED_TEST_P(TransportE2e, EmptyAnswersStayEmptyUpToTheLibrary) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// Behind a reverse proxy: the host's headers, basic credentials, the key in
+// a header
+// ---------------------------------------------------------------------------
+// What the test server's reverse-proxy keys ask for (server.py).
+constexpr const char *k_proxy_token = "X-Proxy-Token: t0ken-for-the-proxy";
+constexpr const char *k_basic_user = "kova";
+constexpr const char *k_basic_password = "s3cret:pa55 w\xc3\xb6rd";
+constexpr const char *k_basic_sent = "Basic a292YTpzM2NyZXQ6cGE1NSB3w7ZyZA==";
+
+// Points the options' log sink at `lines`.
+template <class Options>
+void log_into(Options &o, std::vector<std::string> &lines) {
+    o.log = [](void *user, const char *line) { static_cast<std::vector<std::string> *>(user)->push_back(line); };
+    o.log_user = &lines;
+}
+
+TYPED_TEST_P(TransportE2e, TheHostsHeadersGoWithEveryRequest) {
+    using T = TypeParam;
+    const char *const headers[] = {k_proxy_token, "X-Empty:", "x-spaced:  inner  space \t", nullptr};
+    auto o = defaults<T>();
+    o.headers = headers;
+    Transport<T> tr(&o);
+    ASSERT_NE(tr.t, nullptr);
+    for (const char *post : {static_cast<const char *>(nullptr), "{}"}) {
+        Reply r = call(tr.io(), http_url("/echo?apikey=needheader-raw"), post);
+        ASSERT_EQ(r.rc, 0) << r.error;
+        EXPECT_EQ(r.status, 200);
+        EXPECT_EQ(header_of(r.body, "X-Proxy-Token"), "t0ken-for-the-proxy");
+        EXPECT_EQ(header_of(r.body, "X-Empty"), "");
+        EXPECT_EQ(header_of(r.body, "X-Spaced"), "inner  space");
+        EXPECT_EQ(header_of(r.body, "Accept").find("application/json"), 0u) << "the transport's own stay";
+    }
+    // Through the library: the proxy lets the requests through with the
+    // header only.
+    Transport<T> bare(nullptr);
+    for (const Transport<T> *t : {&tr, &bare}) {
+        kova_set_io(t->io());
+        ASSERT_EQ(kova_sonarr_configure("127.0.0.1", server().http, 0, "needheader-lib"), KOVA_OK);
+        EXPECT_EQ(kova_sonarr_test(), t == &tr ? KOVA_OK : KOVA_ERR_AUTH) << kova_last_error();
+    }
+}
+
+TYPED_TEST_P(TransportE2e, RefusedOptionsSayWhyInTheirLog) {
+    using T = TypeParam;
+    const char *const h_host[] = {"X-Fine: 1", "host: evil.example", nullptr};
+    const char *const h_length[] = {"Content-Length: 5", nullptr};
+    const char *const h_te[] = {"TRANSFER-ENCODING: chunked", nullptr};
+    const char *const h_cr[] = {"X-Token: s3cr3tV4lue\r\nX-Forged: 1", nullptr};
+    const char *const h_lf_name[] = {"X-To\nken: s3cr3tV4lue", nullptr};
+    const char *const h_ctl[] = {"X-Token: s3cr3t\x01V4lue", nullptr};
+    const char *const h_utf8[] = {"X-Token: s3cr3tV\xc3\xb6lue", nullptr};
+    const char *const h_empty_name[] = {": s3cr3tV4lue", nullptr};
+    const char *const h_space_name[] = {"X Token: s3cr3tV4lue", nullptr};
+    const char *const h_no_colon[] = {"X-Token s3cr3tV4lue", nullptr};
+    const char *const h_agent[] = {"User-Agent: s3cr3tV4lue", nullptr};
+    const char *const h_auth[] = {"Authorization: Bearer s3cr3tV4lue", nullptr};
+    const char *const h_key[] = {"x-api-key: s3cr3tV4lue", nullptr};
+    struct Case {
+        const char *what;
+        const char *const *headers;
+        const char *user, *password;
+        int key_in_header;
+        int32_t timeout;
+        const char *reason;
+    };
+    const Case cases[] = {
+        {"Host", h_host, nullptr, nullptr, 0, 0, "headers[1] (host: <redacted>): a header the transport writes itself"},
+        {"Content-Length", h_length, nullptr, nullptr, 0, 0, "headers[0] (Content-Length: <redacted>): a header the transport writes itself"},
+        {"Transfer-Encoding", h_te, nullptr, nullptr, 0, 0, "(TRANSFER-ENCODING: <redacted>): a header the transport writes itself"},
+        {"a CR LF in a value", h_cr, nullptr, nullptr, 0, 0, "headers[0] (X-Token: <redacted>): the value holds a line break (CR or LF)"},
+        {"a LF in a name", h_lf_name, nullptr, nullptr, 0, 0, "headers[0]: the name holds a line break (CR or LF)"},
+        {"a control character", h_ctl, nullptr, nullptr, 0, 0, "(X-Token: <redacted>): the value holds a control character"},
+        {"beyond ASCII", h_utf8, nullptr, nullptr, 0, 0, "(X-Token: <redacted>): the value holds a byte beyond ASCII"},
+        {"an empty name", h_empty_name, nullptr, nullptr, 0, 0, "headers[0]: the name is empty"},
+        {"a space in a name", h_space_name, nullptr, nullptr, 0, 0, "headers[0]: the name holds a character other than"},
+        {"no colon", h_no_colon, nullptr, nullptr, 0, 0, "headers[0]: not \"Name: value\" (no colon)"},
+        {"User-Agent", h_agent, nullptr, nullptr, 0, 0, "a header the transport writes itself (set user_agent instead)"},
+        {"Authorization beside credentials", h_auth, "kova", "s3cr3tV4lue", 0, 0, "Authorization: <redacted> is set by the username and password options"},
+        {"X-Api-Key beside key_in_header", h_key, nullptr, nullptr, 1, 0, "X-Api-Key: <redacted> is set by key_in_header"},
+        {"a password alone", nullptr, nullptr, "s3cr3tV4lue", 0, 0, "a password without a username"},
+        {"a colon in the username", nullptr, "ko:va", "s3cr3tV4lue", 0, 0, "the username holds a colon"},
+        {"a line break in the password", nullptr, "kova", "s3cr3t\nV4lue", 0, 0, "a user name or password holds a control character"},
+        {"a negative time-out", nullptr, nullptr, nullptr, 0, -1, "timeout_ms is negative"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> lines;
+        auto o = defaults<T>();
+        log_into(o, lines);
+        o.headers = c.headers;
+        o.username = c.user;
+        o.password = c.password;
+        o.key_in_header = c.key_in_header;
+        o.timeout_ms = c.timeout;
+        Transport<T> tr(&o);
+        EXPECT_EQ(tr.t, nullptr);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].rfind("kova_", 0), 0u) << lines[0];
+        EXPECT_NE(lines[0].find("_new failed: "), std::string::npos) << lines[0];
+        EXPECT_NE(lines[0].find(c.reason), std::string::npos) << lines[0];
+        EXPECT_EQ(lines[0].find("s3cr3t"), std::string::npos) << lines[0];
+    }
+    // The same headers without what made them wrong are taken.
+    const char *const fine[] = {"X-Fine: 1", "Authorization: Bearer s3cr3tV4lue", nullptr};
+    auto o = defaults<T>();
+    o.headers = fine;
+    Transport<T> tr(&o);
+    ASSERT_NE(tr.t, nullptr);
+    EXPECT_EQ(header_of(call(tr.io(), http_url("/echo?apikey=fine")).body, "Authorization"), "Bearer s3cr3tV4lue");
+}
+
+TYPED_TEST_P(TransportE2e, BasicCredentialsGoOverHttpsAndOverHttpOnlyWhenAllowed) {
+    using T = TypeParam;
+    std::vector<std::string> lines;
+    auto o = defaults<T>();
+    log_into(o, lines);
+    o.insecure = 1;  // the test server's certificate is its own
+    o.username = k_basic_user;
+    o.password = k_basic_password;
+    Transport<T> tr(&o);
+    ASSERT_NE(tr.t, nullptr);
+    Reply tls = call(tr.io(), https_url("localhost", "/echo?apikey=needauth-tls"));
+    ASSERT_EQ(tls.rc, 0) << tls.error;
+    EXPECT_EQ(tls.status, 200);
+    EXPECT_EQ(member(tls.body, "authorization"), k_basic_sent);
+
+    // Over plain HTTP: refused before anything is sent, saying why.
+    lines.clear();
+    Reply plain = call(tr.io(), http_url("/echo?apikey=needauth-plain"), "{}");
+    EXPECT_NE(plain.rc, 0);
+    EXPECT_FALSE(plain.has_body);
+    EXPECT_NE(plain.error.find("basic authentication over plain HTTP refused: the password would cross the network "
+                               "in clear text (allow_basic_over_http sends it anyway)"),
+              std::string::npos) << plain.error;
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("refused"), std::string::npos) << lines[0];
+    EXPECT_EQ(recorded_count<T>("needauth-plain", "\"path\""), 0);
+
+    // Allowed, it goes; the credentials never go where an answer points.
+    o.allow_basic_over_http = 1;
+    Transport<T> allowed(&o);
+    Reply r = call(allowed.io(), http_url("/echo?apikey=needauth-plain"));
+    ASSERT_EQ(r.rc, 0) << r.error;
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(member(r.body, "authorization"), k_basic_sent);
+    const std::string elsewhere = "http%3A%2F%2Flocalhost%3A" + std::to_string(server().http) + "%2Fecho%3Fapikey%3Dneedauth-moved";
+    EXPECT_EQ(call(allowed.io(), http_url("/redirect?apikey=needauth-go&to=" + elsewhere)).status, 302);
+    EXPECT_EQ(recorded_count<T>("needauth-moved", "\"path\""), 0);
+
+    // A wrong password is the service's 401, with its empty body; through
+    // the library, a rejected key and nothing else.
+    o.password = "wrong";
+    Transport<T> wrong(&o);
+    Reply no = call(wrong.io(), http_url("/echo?apikey=needauth-wrong"));
+    EXPECT_EQ(no.rc, 0) << no.error;
+    EXPECT_EQ(no.status, 401);
+    EXPECT_EQ(no.body, "");
+    for (const Transport<T> *t : {&allowed, &wrong}) {
+        kova_set_io(t->io());
+        ASSERT_EQ(kova_radarr_configure("127.0.0.1", server().http, 0, "needauth-lib"), KOVA_OK);
+        EXPECT_EQ(kova_radarr_test(), t == &allowed ? KOVA_OK : KOVA_ERR_AUTH) << kova_last_error();
+        EXPECT_EQ(kova_warning_count(), 0);
+    }
+    for (const auto &l : lines) {
+        EXPECT_EQ(l.find("s3cret"), std::string::npos) << l;
+        EXPECT_EQ(l.find("a292YT"), std::string::npos) << l;
+    }
+}
+
+TYPED_TEST_P(TransportE2e, TheKeyTravelsInAHeaderWhereTheServiceReadsIt) {
+    using T = TypeParam;
+    std::vector<std::string> lines;
+    auto o = defaults<T>();
+    log_into(o, lines);
+    o.key_in_header = 1;
+    Transport<T> tr(&o);
+    ASSERT_NE(tr.t, nullptr);
+    // (the URL the library would make; what reaches the server)
+    const struct { const char *path_query, *path, *query, *header; } cases[] = {
+        {"/api/v3/echo?apikey=hdrkey%2B1%2F2&term=a%26b", "/api/v3/echo", "term=a%26b", "hdrkey+1/2"},
+        {"/api/v1/echo?apikey=hdrkey-p", "/api/v1/echo", "", "hdrkey-p"},
+        {"/sonarr/api/v3/echo?apikey=hdrkey-b&x=1", "/sonarr/api/v3/echo", "x=1", "hdrkey-b"},  // a URL base first
+        {"/api/v2.0/echo?apikey=hdrkey-j&t=1", "/api/v2.0/echo", "apikey=hdrkey-j&t=1", "<absent>"},  // Jackett's
+        {"/echo?apikey=hdrkey-e", "/echo", "apikey=hdrkey-e", "<absent>"},                          // no API path
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path_query);
+        Reply r = call(tr.io(), http_url(c.path_query));
+        ASSERT_EQ(r.rc, 0) << r.error;
+        EXPECT_EQ(r.status, 200);
+        EXPECT_EQ(member(r.body, "path"), c.path);
+        EXPECT_EQ(member(r.body, "query"), c.query);
+        EXPECT_EQ(header_of(r.body, "X-Api-Key"), c.header);
+    }
+    // A key a header cannot carry as it is: refused, nothing sent.
+    Reply bad = call(tr.io(), http_url("/api/v3/echo?apikey=hdrkey%0D%0AX-Forged%3A%201"));
+    EXPECT_NE(bad.rc, 0);
+    EXPECT_NE(bad.error.find("the API key holds a character a header cannot carry"), std::string::npos) << bad.error;
+    EXPECT_EQ(bad.error.find("Forged"), std::string::npos) << bad.error;
+
+    // Through the library: Sonarr and Radarr send the key in the header only
+    // (the server refuses it in the query for these keys), Jackett in the
+    // query; the library's own URLs are unchanged.
+    kova_set_io(tr.io());
+    const std::string key = "hdrkey-lib+/1";
+    ASSERT_EQ(kova_sonarr_configure("127.0.0.1", server().http, 0, key.c_str()), KOVA_OK);
+    EXPECT_EQ(kova_sonarr_test(), KOVA_OK) << kova_last_error();
+    ASSERT_EQ(kova_radarr_configure("127.0.0.1", server().http, 0, key.c_str()), KOVA_OK);
+    EXPECT_EQ(kova_radarr_lookup_imdb("tt0063350"), KOVA_OK) << kova_last_error();
+    ASSERT_EQ(kova_jackett_configure("127.0.0.1", server().http, 0, key.c_str()), KOVA_OK);
+    EXPECT_EQ(kova_jackett_search_imdb("tt0063350", "Night of the Living Dead", nullptr), KOVA_OK) << kova_last_error();
+    std::string rec = recorded<T>("hdrkey-lib%2B%2F1");
+    for (const char *sent : {"\"path\": \"/api/v3/rootfolder\", \"query\": \"\"",
+                             "\"path\": \"/api/v3/movie/lookup/imdb\", \"query\": \"imdbId=tt0063350\"",
+                             "\"path\": \"/api/v2.0/indexers/all/results\", \"query\": \"apikey=hdrkey-lib%2B%2F1&Query=tt0063350\""}) {
+        EXPECT_NE(rec.find(sent), std::string::npos) << sent << "\n" << rec;
+    }
+    EXPECT_NE(rec.find("\"x_api_key\": \"hdrkey-lib+/1\""), std::string::npos) << rec;
+    for (const auto &l : lines) {
+        EXPECT_EQ(l.find("hdrkey-lib"), std::string::npos) << l;
+    }
+}
+
 REGISTER_TYPED_TEST_SUITE_P(TransportE2e, GetReachesTheServerWithExactPathQueryAndHeaders,
                             PostBodiesArriveIntactWithTheirContentType,
                             EveryCompletedExchangeReturnsZeroWithItsStatus, ARedirectsLogLineNamesItsLocation,
@@ -985,6 +1237,8 @@ REGISTER_TYPED_TEST_SUITE_P(TransportE2e, GetReachesTheServerWithExactPathQueryA
                             ACancelEndsTheRequestsInFlightAndLaterOnesUntilResume, ACancelledSearchStopsAtItsStage,
                             CancelAndResumeRaceWithRequestsFromSeveralThreads,
                             ProgressIsReportedOnTheRequestingThreadAFewTimesASecond, AnAnswerHoldingANulByteIsRefused,
-                            EmptyAnswersStayEmptyUpToTheLibrary);
+                            EmptyAnswersStayEmptyUpToTheLibrary, TheHostsHeadersGoWithEveryRequest,
+                            RefusedOptionsSayWhyInTheirLog, BasicCredentialsGoOverHttpsAndOverHttpOnlyWhenAllowed,
+                            TheKeyTravelsInAHeaderWhereTheServiceReadsIt);
 
 }  // namespace kova_e2e
