@@ -63,6 +63,19 @@ long long now_ms();
 // "answer holds a NUL byte at offset N" into `out`.
 void nul_words(size_t at, char *out, size_t size);
 
+// The seconds until the time a Retry-After value names: delay-seconds
+// ("120"), or an HTTP date in any of HTTP's three forms ("Sun, 06 Nov 1994
+// 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT", "Sun Nov  6 08:49:37
+// 1994"), counted from `now` (seconds since 1970, UTC) and never below 0.
+// False for anything else.
+bool retry_after_seconds(const char *value, long long now, long long &seconds);
+
+// The reason a transport gives beside a 429 answer: "rate limited, retry
+// after N s" when its Retry-After (NULL: none) says when, else "rate
+// limited". The transport does not retry by itself: the wait is the host's
+// to honour.
+void rate_limit_words(const char *retry_after, char *out, size_t size);
+
 // A transport's progress callback (kova_curl_progress_fn, ...).
 using progress_fn = void (*)(void *progress_user, int64_t bytes_received, int64_t bytes_expected);
 

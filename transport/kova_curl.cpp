@@ -68,6 +68,7 @@ struct exchange {
     bool encoded = false;   // the answer came with a content coding
     bool sized = false;     // the body buffer was sized from Content-Length
     bool in_headers = false;  // a status line came, the blank line after the headers not yet
+    char retry_after[128] = "";  // the answer's Retry-After, as sent
     int64_t expected() const {
         curl_off_t n = -1;
         // A compressed answer's length is not the length of what it decodes to.
@@ -76,10 +77,26 @@ struct exchange {
     }
 };
 
+// The value of a header line "Name: value\r\n" when its name is `name`
+// (lower case, with the colon), trimmed, into `out`; false for another name.
+bool header_value(const char *line, size_t n, const char *name, char *out, size_t size) {
+    const size_t k = strlen(name);
+    if (n <= k || strncasecmp(line, name, k) != 0) return false;
+    const char *v = line + k, *end = line + n;
+    while (v < end && (*v == ' ' || *v == '\t')) ++v;
+    while (end > v && (end[-1] == '\r' || end[-1] == '\n' || end[-1] == ' ' || end[-1] == '\t')) --end;
+    snprintf(out, size, "%.*s", static_cast<int>(end - v), v);
+    return true;
+}
+
 size_t on_header(char *line, size_t size, size_t nmemb, void *user) {
     auto *x = static_cast<exchange *>(user);
     size_t n = size * nmemb;
     x->in_headers = !(n <= 2 && (line[0] == '\r' || line[0] == '\n'));
+    // A status line starts the headers of another answer (after a 100
+    // Continue): what the last one said is not this one's.
+    if (n > 5 && strncmp(line, "HTTP/", 5) == 0) x->retry_after[0] = '\0';
+    header_value(line, n, "retry-after:", x->retry_after, sizeof x->retry_after);
     static const char name[] = "content-encoding:";
     const size_t k = sizeof name - 1;
     if (n > k && strncasecmp(line, name, k) == 0) {
@@ -312,7 +329,12 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
             snprintf(what, sizeof what, "%s", curl_easy_strerror(rc));
         why = what;
     }
-    kova_transport::log_request(opt.log, opt.log_user, method, url_in, why, code, body.len, took, keys, location);
+    // A rate limit is a complete answer: its wait goes beside it, as the
+    // error text of an exchange that took place.
+    char note[96] = "";
+    if (!why && code == 429) kova_transport::rate_limit_words(x.retry_after, note, sizeof note);
+    kova_transport::log_request(opt.log, opt.log_user, method, url_in, why, code, body.len, took, keys, location,
+                                note);
     free(location);
     if (why) {
         if (error) *error = error_text(method, url_in, why, keys);
@@ -325,6 +347,7 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
             return 1;
         }
     }
+    if (note[0] && error) *error = error_text(method, url_in, note, keys);
     return 0;
 }
 

@@ -371,7 +371,8 @@ void close_request(kova_transport::inflight *f) {
 // usable answer came.
 void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const kova_transport::key_move &moved,
               const char *req_body, const char *content_type, int32_t total, body_buf &body,
-              kova_transport::progress_meter &meter, DWORD &status, char *&location, failure &f) {
+              kova_transport::progress_meter &meter, DWORD &status, char *&location, char (&retry_after)[128],
+              failure &f) {
     long long deadline = kova_transport::now_ms() + total;
     int32_t connect = t->opt.connect_ms(total);
 
@@ -536,6 +537,11 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const kov
         // Not followed, but named in the log: where the service sends its
         // clients is what a user needs to fix the address.
         if (status >= 300 && status <= 399) location = redirect_target(h.request, url);
+        if (status == 429) {
+            wchar_t wait[128];
+            if (query_header(h.request, WINHTTP_QUERY_RETRY_AFTER, wait, 128))
+                WideCharToMultiByte(CP_UTF8, 0, wait, -1, retry_after, sizeof retry_after, nullptr, nullptr);
+        }
         // Room for the whole announced body at once; more than the cap is
         // refused before any of it is read.
         int64_t expected = announced_length(h.request);
@@ -617,7 +623,8 @@ int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, con
     kova_transport::progress_meter meter;
     meter.fn = opt.progress;
     meter.user = opt.progress_user;
-    exchange(t, wmethod, url, moved, req_body, content_type, total, body, meter, code, location, f);
+    char retry_after[128] = "";
+    exchange(t, wmethod, url, moved, req_body, content_type, total, body, meter, code, location, retry_after, f);
     long long took = kova_transport::now_ms() - started;
     free(url);
 
@@ -640,8 +647,12 @@ int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, con
         describe(f, total, what, sizeof what);
         why = what;
     }
+    // A rate limit is a complete answer: its wait goes beside it, as the
+    // error text of an exchange that took place.
+    char note[96] = "";
+    if (!why && code == 429) kova_transport::rate_limit_words(retry_after, note, sizeof note);
     kova_transport::log_request(opt.log, opt.log_user, method, url_in, why, static_cast<long>(code), body.len, took,
-                                keys, location);
+                                keys, location, note);
     free(location);
     if (why) {
         if (error) *error = error_text(method, url_in, why, keys);
@@ -654,6 +665,7 @@ int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, con
             return 1;
         }
     }
+    if (note[0] && error) *error = error_text(method, url_in, note, keys);
     return 0;
 }
 

@@ -142,7 +142,8 @@ char *error_text(const char *method, const char *url, const char *why, const key
 }
 
 void log_request(log_fn log, void *log_user, const char *method, const char *url, const char *why,
-                 long status, size_t bytes, long long ms, const key_forms &k, const char *location) {
+                 long status, size_t bytes, long long ms, const key_forms &k, const char *location,
+                 const char *note) {
     if (!log) return;
     char head[160];
     sbuf outcome;
@@ -157,6 +158,10 @@ void log_request(log_fn log, void *log_user, const char *method, const char *url
         if (location && location[0]) {
             outcome.puts(", Location: ");
             outcome.puts(location);
+        }
+        if (note && note[0]) {
+            outcome.puts(", ");
+            outcome.puts(note);
         }
     }
     if (outcome.oom) return;

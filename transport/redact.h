@@ -62,10 +62,12 @@ using log_fn = void (*)(void *log_user, const char *line);
 // <ms> ms: <why>", or with `why` NULL "<method> <url> -> HTTP <status>,
 // <bytes> bytes, <ms> ms", followed for a redirect by ", Location: <url>"
 // (`location`, absolute; NULL or "" for none), so that a host can say where
-// the service wanted the request to go without following it. Nothing when
-// `log` is NULL or memory runs out.
+// the service wanted the request to go without following it, and by ",
+// <note>" when the transport has one about the answer (a rate limit's wait).
+// Nothing when `log` is NULL or memory runs out.
 void log_request(log_fn log, void *log_user, const char *method, const char *url, const char *why,
-                 long status, size_t bytes, long long ms, const key_forms &k, const char *location = nullptr);
+                 long status, size_t bytes, long long ms, const key_forms &k, const char *location = nullptr,
+                 const char *note = nullptr);
 
 // The public redaction entry point of a transport (snprintf-like).
 int32_t redact_copy(const char *text, char *out, int32_t size);

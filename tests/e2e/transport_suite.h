@@ -271,7 +271,8 @@ TYPED_TEST_P(TransportE2e, EveryCompletedExchangeReturnsZeroWithItsStatus) {
         EXPECT_EQ(r.rc, 0) << c.path << ": " << r.error;
         EXPECT_EQ(r.status, c.status) << c.path;
         EXPECT_TRUE(r.has_body) << c.path;
-        EXPECT_FALSE(r.has_error) << c.path;
+        // A rate limit's reason goes beside its answer (see RateLimitsSayWhenToRetry).
+        EXPECT_EQ(r.has_error, c.status == 429) << c.path << ": " << r.error;
     }
 }
 
@@ -1223,6 +1224,60 @@ TYPED_TEST_P(TransportE2e, TheKeyTravelsInAHeaderWhereTheServiceReadsIt) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// Rate limits
+// ---------------------------------------------------------------------------
+// A 429 is an answer like any other (0, its status and body), with the wait
+// its Retry-After names in the transport's reason, for the host to honour:
+// the transport never retries by itself.
+TYPED_TEST_P(TransportE2e, RateLimitsSayWhenToRetry) {
+    using T = TypeParam;
+    std::vector<std::string> lines;
+    auto o = defaults<T>();
+    log_into(o, lines);
+    Transport<T> tr(&o);
+    // (the key; the reason, its wait given as the seconds it may read: an
+    // HTTP date counts whole seconds from a clock that moved on meanwhile)
+    const struct { const char *key; const char *reason; int lo, hi; } cases[] = {
+        {"ratelimit-secs-30", "rate limited, retry after ", 30, 30},
+        {"ratelimit-date-120", "rate limited, retry after ", 117, 120},
+        {"ratelimit-none", "rate limited", -1, -1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.key);
+        lines.clear();
+        Reply r = call(tr.io(), http_url(std::string("/api/v3/rootfolder?apikey=") + c.key));
+        ASSERT_EQ(r.rc, 0) << r.error;
+        EXPECT_EQ(r.status, 429);
+        EXPECT_EQ(member(r.body, "message"), "Too Many Requests");
+        const std::string head = "GET " + http_url("/api/v3/rootfolder?apikey=***: ");
+        EXPECT_EQ(r.error.rfind(head + c.reason, 0), 0u) << r.error;
+        if (c.lo >= 0) {
+            const int wait = atoi(r.error.c_str() + head.size() + strlen(c.reason));
+            EXPECT_GE(wait, c.lo) << r.error;
+            EXPECT_LE(wait, c.hi) << r.error;
+            EXPECT_EQ(r.error.substr(r.error.size() - 2), " s") << r.error;
+        } else {
+            EXPECT_EQ(r.error, head + c.reason);
+        }
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_NE(lines[0].find(" -> HTTP 429, "), std::string::npos) << lines[0];
+        EXPECT_NE(lines[0].find(r.error.substr(head.size())), std::string::npos) << lines[0];
+        EXPECT_EQ(recorded_count<T>(c.key, "\"path\""), 1) << "no retry";
+    }
+    // Through the library: an HTTP failure with its status, and the
+    // settings handler's answer for it.
+    kova_set_io(tr.io());
+    ASSERT_EQ(kova_sonarr_configure("127.0.0.1", server().http, 0, "ratelimit-secs-7"), KOVA_OK);
+    EXPECT_EQ(kova_sonarr_test(), KOVA_ERR_HTTP);
+    EXPECT_EQ(kova_last_http_code(), 429);
+    std::string settings = "{\"Host\":\"127.0.0.1\",\"APIKey\":\"ratelimit-secs-7\",\"Port\":\"" +
+                           std::to_string(server().http) + "\",\"ID\":\"x\"}";
+    char answer[1024];
+    EXPECT_EQ(kova_rtchk_handler("RADARR")->validate(tr.io(), settings.c_str(), answer, sizeof answer),
+              KOVA_VALIDATE_TOO_MANY_REQUESTS) << answer;
+}
+
 REGISTER_TYPED_TEST_SUITE_P(TransportE2e, GetReachesTheServerWithExactPathQueryAndHeaders,
                             PostBodiesArriveIntactWithTheirContentType,
                             EveryCompletedExchangeReturnsZeroWithItsStatus, ARedirectsLogLineNamesItsLocation,
@@ -1239,6 +1294,6 @@ REGISTER_TYPED_TEST_SUITE_P(TransportE2e, GetReachesTheServerWithExactPathQueryA
                             ProgressIsReportedOnTheRequestingThreadAFewTimesASecond, AnAnswerHoldingANulByteIsRefused,
                             EmptyAnswersStayEmptyUpToTheLibrary, TheHostsHeadersGoWithEveryRequest,
                             RefusedOptionsSayWhyInTheirLog, BasicCredentialsGoOverHttpsAndOverHttpOnlyWhenAllowed,
-                            TheKeyTravelsInAHeaderWhereTheServiceReadsIt);
+                            TheKeyTravelsInAHeaderWhereTheServiceReadsIt, RateLimitsSayWhenToRetry);
 
 }  // namespace kova_e2e
