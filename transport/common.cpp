@@ -130,6 +130,39 @@ char *absolute_location(const char *request_url, const char *location) {
     return p;
 }
 
+char *printable_url(const char *url, size_t n) {
+    if (!url) return nullptr;
+    static const char hex[] = "0123456789ABCDEF";
+    size_t room = 1;
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(url[i]);
+        room += c > 0x20 && c < 0x7f ? 1 : 3;
+    }
+    char *p = static_cast<char *>(malloc(room));
+    if (!p) return nullptr;
+    char *o = p;
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(url[i]);
+        if (c > 0x20 && c < 0x7f) {
+            *o++ = static_cast<char>(c);
+        } else {
+            *o++ = '%';
+            *o++ = hex[c >> 4];
+            *o++ = hex[c & 15];
+        }
+    }
+    *o = '\0';
+    return p;
+}
+
+void cut_short_words(size_t received, int64_t announced, char *out, size_t size) {
+    if (announced >= 0)
+        snprintf(out, size, "answer cut short: %llu of %lld bytes", static_cast<unsigned long long>(received),
+                 static_cast<long long>(announced));
+    else
+        snprintf(out, size, "answer cut short after %llu bytes", static_cast<unsigned long long>(received));
+}
+
 long long now_ms() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();

@@ -57,6 +57,21 @@ char *with_base(const char *url_base, const char *url);
 // malloc'd, NULL for NULL or when memory runs out.
 char *absolute_location(const char *request_url, const char *location);
 
+// A URL the server wrote (a Location), fit for a log line: every byte that
+// is not printable ASCII (controls, a space, DEL, anything beyond ASCII) is
+// percent-encoded, so that a terminal showing the line reads an address and
+// never an escape sequence. malloc'd; NULL for NULL or when memory runs out.
+char *printable_url(const char *url, size_t n);
+
+// The most bytes of response headers a transport reads (the status line and
+// every header line, with their line ends): one header block, not a stream.
+// A larger block fails the request with "response header too long".
+constexpr size_t k_max_header_bytes = 100 * 1024;
+
+// "answer cut short: N of M bytes" (`announced` >= 0), or "answer cut short
+// after N bytes" when no length was announced, into `out`.
+void cut_short_words(size_t received, int64_t announced, char *out, size_t size);
+
 // A monotonic clock in milliseconds.
 long long now_ms();
 

@@ -128,6 +128,10 @@ char *redacted_line(const char *method, const char *url, const char *sep, const 
     if (!text) return nullptr;
     scrub(text, k.sent, strlen(k.sent));
     scrub(text, k.plain, strlen(k.plain));
+    // Whatever an HTTP stack quoted of the server's words, a terminal that
+    // shows the line reads no escape sequence and no forged line in it.
+    for (char *p = text; *p; ++p)
+        if (static_cast<unsigned char>(*p) < 0x20 || *p == 0x7f) *p = ' ';
     return text;
 }
 

@@ -45,8 +45,9 @@ struct key_forms {
 
 void find_key(const char *url, key_forms &k);
 
-// "<method> <url><sep><what>" with every "apikey=" value redacted and both
-// forms of the key scrubbed; NULL when memory runs out.
+// "<method> <url><sep><what>" with every "apikey=" value redacted, both
+// forms of the key scrubbed and control characters made spaces; NULL when
+// memory runs out.
 char *redacted_line(const char *method, const char *url, const char *sep, const char *what,
                     const key_forms &k);
 

@@ -36,7 +36,8 @@ listed release's guid and indexerId) answer as the services do.
 Test routes (any key or none): /echo (the request as JSON), /status/N,
 /slow?ms=N (at most 5000), /gzip (gzip-encoded JSON), /big?n=N (N bytes,
 with Content-Length), /bigchunked?n=N (chunked), /bomb (small gzip, 4 MiB
-decoded), /redirect?to=L (302 to Location L, default /echo), /trickle?n=N&ms=T&parts=P (N bytes with
+decoded), /redirect?to=L&code=C (status C, default 302, to Location L,
+default /echo), /trickle?n=N&ms=T&parts=P (N bytes with
 Content-Length, sent in P parts over T ms, T at most 5000), /nul?n=N&at=K
 (N bytes, a NUL at offset K), /longheader?n=N (a header line of N bytes).
 Keys that start with "slow-" delay the service routes like "slow" does, each
@@ -589,7 +590,8 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/bomb":
             return self.send(200, "text/plain", gzip.compress(b"b" * (4 << 20)), [("Content-Encoding", "gzip")])
         if path == "/redirect":
-            return self.send(302, "text/plain", "moved", [("Location", params.get("to", ["/echo"])[0])])
+            return self.send(int(params.get("code", ["302"])[0]), "text/plain", "moved",
+                             [("Location", params.get("to", ["/echo"])[0])])
 
         if key in REFUSALS:
             return self.send(*REFUSALS[key])

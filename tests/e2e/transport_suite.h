@@ -27,6 +27,7 @@
 #include <gtest/gtest.h>
 #include <yyjson.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <chrono>
@@ -34,6 +35,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -42,9 +44,12 @@
 
 #ifdef _WIN32
 #include <winsock2.h>
+#define PSAPI_VERSION 2  // GetProcessMemoryInfo from kernel32
+#include <psapi.h>
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -55,6 +60,7 @@ namespace kova_e2e {
 
 struct ServerInfo {
     int http = 0, https = 0;
+    int tarpit = 0;  // accepts connections and never says a word
     std::string dir, ca;
 };
 
@@ -83,6 +89,7 @@ inline const ServerInfo &server() {
             yyjson_val *root = yyjson_doc_get_root(doc);
             s.http = static_cast<int>(yyjson_get_int(yyjson_obj_get(root, "http")));
             s.https = static_cast<int>(yyjson_get_int(yyjson_obj_get(root, "https")));
+            s.tarpit = static_cast<int>(yyjson_get_int(yyjson_obj_get(root, "tarpit")));
             yyjson_doc_free(doc);
         }
         return s;
@@ -1278,6 +1285,232 @@ TYPED_TEST_P(TransportE2e, RateLimitsSayWhenToRetry) {
               KOVA_VALIDATE_TOO_MANY_REQUESTS) << answer;
 }
 
+// ---------------------------------------------------------------------------
+// Hostile servers
+// ---------------------------------------------------------------------------
+// The most resident memory this process has used so far, in bytes; 0 where
+// the system does not say.
+inline size_t peak_memory() {
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS pmc{};
+    pmc.cb = sizeof pmc;
+    return GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc) ? pmc.PeakWorkingSetSize : 0;
+#else
+    rusage ru{};
+    return getrusage(RUSAGE_SELF, &ru) == 0 ? static_cast<size_t>(ru.ru_maxrss) * 1024 : 0;
+#endif
+}
+
+// True when Windows' programs run under Wine here: its WinHTTP cannot show
+// some of the promises below, which Windows' keeps.
+inline bool under_wine() {
+#ifdef _WIN32
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+#else
+    return false;
+#endif
+}
+
+// Whether `text` holds one of the '|'-separated words.
+inline bool says(const std::string &text, const std::string &words) {
+    for (size_t at = 0; at <= words.size();) {
+        size_t bar = words.find('|', at);
+        if (bar == std::string::npos) bar = words.size();
+        if (text.find(words.substr(at, bar - at)) != std::string::npos) return true;
+        at = bar + 1;
+    }
+    return false;
+}
+
+// Every answer a server can get wrong ends within the time-out and the body
+// cap, in bounded memory, with words that say what went wrong and no key
+// in them: a transport's promise whatever the server does.
+TYPED_TEST_P(TransportE2e, HostileAnswersEndWithinTheirBoundsAndSayWhy) {
+    using T = TypeParam;
+    constexpr int32_t timeout = 1500;
+    constexpr int64_t cap = 1 << 20;
+    const std::string key = "h0st1leK3y";
+    const std::string over = "larger than " + std::to_string(cap);
+    const std::string timed_out = T::kTimeoutWord;
+    const std::string tarpit = "127.0.0.1:" + std::to_string(server().tarpit);
+    const char *const chunks_wine =
+        "Wine's WinHTTP takes a malformed or unfinished chunked body for a complete one";
+    struct Case {
+        std::string what, url;
+        std::string words;        // in the error text ('|': any of them); "" for an answer
+        std::string body;         // the answer's body, when there is one
+        const char *wine;         // why Wine's WinHTTP cannot show it, or nullptr
+    };
+    const Case cases[] = {
+        {"headers that drip", http_url("/drip?where=headers&ms=100&apikey=" + key), timed_out, "",
+         "Wine's WinHTTP times each read of the headers, not all of them, and a drip starts it again"},
+        {"a body that drips", http_url("/drip?where=body&ms=100&apikey=" + key), timed_out, "", nullptr},
+        {"headers without end", http_url("/endlessheaders?apikey=" + key), "response header too long", "",
+         "Wine's WinHTTP reads response headers without any limit"},
+        {"a header line of 200000 bytes", http_url("/longheader?n=200000&apikey=" + key), "response header too long",
+         "", "Wine's WinHTTP cuts a long header line short instead of refusing it"},
+        {"a header line of 50000 bytes", http_url("/longheader?n=50000&apikey=" + key), "", "short body", nullptr},
+        {"a body without end", http_url("/endless?apikey=" + key), over, "", nullptr},
+        {"a gzip bomb of 1 GiB", http_url("/gzbomb?mib=1024&apikey=" + key),
+         T::decodes_gzip() ? over : "holds a NUL byte", "", nullptr},
+        {"a body shorter than its length", http_url("/length?declared=100&sent=50&apikey=" + key),
+         "answer cut short: 50 of 100 bytes|closed", "", nullptr},
+        {"no body for a length", http_url("/length?declared=100&sent=0&apikey=" + key),
+         "answer cut short: 0 of 100 bytes|closed", "", nullptr},
+        {"a body longer than its length", http_url("/length?declared=10&sent=100&apikey=" + key), "", "llllllllll",
+         nullptr},
+        {"a chunk size that is not hex", http_url("/badchunk?kind=hex&apikey=" + key), "chunked|invalid HTTP answer",
+         "", chunks_wine},
+        {"a chunk longer than its size", http_url("/badchunk?kind=long&apikey=" + key),
+         "chunked|invalid HTTP answer", "", chunks_wine},
+        {"a chunk size past 64 bits", http_url("/badchunk?kind=huge&apikey=" + key), "chunked|invalid HTTP answer",
+         "", chunks_wine},
+        {"no last chunk", http_url("/badchunk?kind=noend&apikey=" + key), "answer cut short after 15 bytes|closed",
+         "", chunks_wine},
+        {"a reset in the body", http_url("/reset?after=1000&apikey=" + key), "reset", "", nullptr},
+        {"a reset after the headers", http_url("/reset?after=0&apikey=" + key), "reset", "", nullptr},
+        {"a reset before the answer", http_url("/reset?after=-1&apikey=" + key), "reset", "", nullptr},
+        {"a hang-up before the answer", http_url("/hangup?apikey=" + key),
+         "Empty reply from server|invalid HTTP answer|closed by the server", "", nullptr},
+        {"a NUL in a header", http_url("/nulheader?apikey=" + key), "response header holds a NUL byte", "",
+         "Wine's WinHTTP cuts a header value at a NUL byte instead of refusing it"},
+        {"TLS to a plain HTTP port", "https://localhost:" + std::to_string(server().http) + "/echo?apikey=" + key,
+         "SSL|TLS", "", nullptr},
+        {"plain HTTP to a TLS port", "http://127.0.0.1:" + std::to_string(server().https) + "/echo?apikey=" + key,
+         "Empty reply from server|invalid HTTP answer|closed by the server", "", nullptr},
+        {"a server that never answers", "http://" + tarpit + "/echo?apikey=" + key, timed_out, "", nullptr},
+        {"a TLS handshake that never ends", "https://" + tarpit + "/echo?apikey=" + key, timed_out, "", nullptr},
+    };
+    std::vector<std::string> lines;
+    auto o = defaults<T>();
+    log_into(o, lines);
+    o.timeout_ms = timeout;
+    o.max_response_bytes = cap;
+    o.insecure = 1;  // what fails is not the certificate
+    Transport<T> tr(&o);
+    ASSERT_GT(peak_memory(), 0u) << "the system says how much memory the process used";
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.wine && under_wine()) {
+            std::cout << "[ SKIPPED  ] " << c.what << ": " << c.wine << "\n";
+            continue;
+        }
+        lines.clear();
+        const size_t before = peak_memory();
+        Reply r = call(tr.io(), c.url);
+        const size_t grown = peak_memory() - before;
+        EXPECT_LT(r.ms, timeout + 2500) << "it ends within its time-out";
+        EXPECT_LT(grown, size_t{64} << 20) << "memory stays near the cap";
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].find(key), std::string::npos) << lines[0];
+        if (c.words.empty()) {
+            EXPECT_EQ(r.rc, 0) << r.error;
+            EXPECT_EQ(r.body, c.body);
+            continue;
+        }
+        EXPECT_NE(r.rc, 0);
+        EXPECT_FALSE(r.has_body);
+        EXPECT_TRUE(says(r.error, c.words)) << r.error << "\n  wanted: " << c.words;
+        EXPECT_NE(r.error.find("apikey=***"), std::string::npos) << r.error;
+        EXPECT_EQ(r.error.find(key), std::string::npos) << r.error;
+        EXPECT_EQ(r.error.find("memory"), std::string::npos) << r.error;
+    }
+    // The transport is whole after all that.
+    Reply after = call(tr.io(), http_url("/echo?apikey=after-hostile"));
+    EXPECT_EQ(after.rc, 0) << after.error;
+    EXPECT_EQ(after.status, 200);
+}
+
+// A redirect never takes the key, the credentials or the host's headers
+// anywhere: whatever its status, the answer comes back as it is.
+TYPED_TEST_P(TransportE2e, RedirectsAreNeverFollowed) {
+    using T = TypeParam;
+    std::vector<std::string> lines;
+    const char *const headers[] = {k_proxy_token, nullptr};
+    auto o = defaults<T>();
+    log_into(o, lines);
+    o.headers = headers;
+    o.username = k_basic_user;
+    o.password = k_basic_password;
+    o.allow_basic_over_http = 1;
+    Transport<T> tr(&o);
+    const std::string elsewhere = "http%3A%2F%2Flocalhost%3A" + std::to_string(server().http) + "%2Fecho%3Fapikey%3D";
+    for (int code : {301, 302, 303, 307, 308}) {
+        SCOPED_TRACE(code);
+        lines.clear();
+        const std::string moved = "moved-" + std::to_string(code);
+        Reply r = call(tr.io(), http_url("/redirect?apikey=r3d1rK3y&code=" + std::to_string(code) + "&to=" +
+                                         elsewhere + moved), code % 2 ? "{}" : nullptr);
+        ASSERT_EQ(r.rc, 0) << r.error;
+        EXPECT_EQ(r.status, code);
+        EXPECT_EQ(r.body, "moved");
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_NE(lines[0].find(", Location: http://localhost:" + std::to_string(server().http) + "/echo?apikey=***"),
+                  std::string::npos) << lines[0];
+        EXPECT_EQ(lines[0].find("r3d1rK3y"), std::string::npos) << lines[0];
+        EXPECT_EQ(recorded_count<T>(moved, "\"path\""), 0) << "nothing reached the place it names";
+    }
+}
+
+// What a server writes that reaches a log line (a redirect's Location) comes
+// printable: a terminal shows an address, never an escape sequence.
+TYPED_TEST_P(TransportE2e, LogLinesHoldNoTerminalControls) {
+    using T = TypeParam;
+    std::vector<std::string> lines;
+    auto o = defaults<T>();
+    log_into(o, lines);
+    Transport<T> tr(&o);
+    const std::string origin = "http://127.0.0.1:" + std::to_string(server().http);
+    // (the Location sent, percent-encoded in the query; the line's tail when
+    // it is ASCII: a byte beyond it reads as WinHTTP's code page made it)
+    const struct { const char *to, *logged; } cases[] = {
+        {"%2Fx%1b%5D0%3BPWNED%07%1b%5B2J%09forged%7Fend", "/x%1B]0;PWNED%07%1B[2J%09forged%7Fend"},
+        {"%2Fcsi%C2%9B31m%20space", nullptr},  // an 8-bit CSI, sent as the byte 0x9B
+    };
+    for (const auto &c : cases) {
+        lines.clear();
+        Reply r = call(tr.io(), http_url(std::string("/redirect?apikey=esc&to=") + c.to));
+        ASSERT_EQ(r.rc, 0) << r.error;
+        ASSERT_EQ(lines.size(), 1u);
+        for (unsigned char ch : lines[0]) {
+            EXPECT_TRUE(ch >= 0x20 && ch != 0x7f && ch < 0x80) << static_cast<int>(ch) << " in " << lines[0];
+        }
+        if (c.logged) {
+            const std::string tail = ", Location: " + origin + c.logged;
+            EXPECT_EQ(lines[0].substr(lines[0].size() - std::min(lines[0].size(), tail.size())), tail) << lines[0];
+        }
+    }
+    // Through the library: the service's texts in its refusal become a
+    // warning without controls, over either transport.
+    kova_set_io(tr.io());
+    ASSERT_EQ(kova_sonarr_configure("127.0.0.1", server().http, 0, "hostile"), KOVA_OK);
+    kova_sonarr_test();
+    ASSERT_EQ(kova_warning_count(), 1);
+    const std::string warning = kova_warning(0);
+    EXPECT_NE(warning.find("PWNED"), std::string::npos) << warning;
+    for (unsigned char ch : warning) {
+        EXPECT_TRUE(ch >= 0x20 && ch != 0x7f) << static_cast<int>(ch) << " in " << warning;
+    }
+}
+
+// JSON nested 100000 levels deep reaches the library whole through the
+// transport, and the library answers it as it does any list of the wrong
+// rows: nothing usable in it.
+TYPED_TEST_P(TransportE2e, DeepAnswersReachTheLibraryWhole) {
+    using T = TypeParam;
+    Transport<T> tr(nullptr);
+    Reply r = call(tr.io(), http_url("/api/v3/rootfolder?apikey=deep"));
+    ASSERT_EQ(r.rc, 0) << r.error;
+    EXPECT_EQ(r.body.size(), 200001u);
+    EXPECT_EQ(r.body.substr(99998, 5), "[[1]]");
+    kova_set_io(tr.io());
+    ASSERT_EQ(kova_sonarr_configure("127.0.0.1", server().http, 0, "deep"), KOVA_OK);
+    EXPECT_EQ(kova_sonarr_test(), KOVA_ERR_EMPTY) << kova_last_error();
+    EXPECT_STREQ(kova_last_error(), "Sonarr: no root folder and no quality profile");
+    EXPECT_EQ(kova_last_http_code(), 200);
+}
+
 REGISTER_TYPED_TEST_SUITE_P(TransportE2e, GetReachesTheServerWithExactPathQueryAndHeaders,
                             PostBodiesArriveIntactWithTheirContentType,
                             EveryCompletedExchangeReturnsZeroWithItsStatus, ARedirectsLogLineNamesItsLocation,
@@ -1294,6 +1527,8 @@ REGISTER_TYPED_TEST_SUITE_P(TransportE2e, GetReachesTheServerWithExactPathQueryA
                             ProgressIsReportedOnTheRequestingThreadAFewTimesASecond, AnAnswerHoldingANulByteIsRefused,
                             EmptyAnswersStayEmptyUpToTheLibrary, TheHostsHeadersGoWithEveryRequest,
                             RefusedOptionsSayWhyInTheirLog, BasicCredentialsGoOverHttpsAndOverHttpOnlyWhenAllowed,
-                            TheKeyTravelsInAHeaderWhereTheServiceReadsIt, RateLimitsSayWhenToRetry);
+                            TheKeyTravelsInAHeaderWhereTheServiceReadsIt, RateLimitsSayWhenToRetry,
+                            HostileAnswersEndWithinTheirBoundsAndSayWhy, RedirectsAreNeverFollowed,
+                            LogLinesHoldNoTerminalControls, DeepAnswersReachTheLibraryWhole);
 
 }  // namespace kova_e2e
