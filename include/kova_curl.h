@@ -25,7 +25,13 @@
  *    status, and store the status and the body (a NUL-terminated copy, "" when
  *    the answer was empty). They return nonzero when no usable answer came
  *    (connection refused, time-out, TLS failure, answer over the size cap,
- *    out of memory) and then store an error text.
+ *    response headers over 100 KiB or holding a NUL byte, a body shorter than
+ *    its Content-Length: "answer cut short: N of M bytes", out of memory) and
+ *    then store an error text.
+ *  - A 429 is a completed exchange, and its error text says when to retry:
+ *    "<method> <url>: rate limited, retry after 30 s" from Retry-After (delay
+ *    seconds or an HTTP date), or "...: rate limited" without one. The
+ *    transport never retries by itself.
  *  - Outputs are released by the table's own release entry.
  *  - Nothing is kept after a call returns. Each request uses its own libcurl
  *    handle, so the table may be called from several threads at once (the
@@ -34,8 +40,11 @@
  *  - The API key never appears in an error text or log line: every
  *    "apikey=" value is replaced by "***".
  *  - Redirects are not followed: the API key travels in the query string, and
- *    following a redirect would hand it to whatever the redirect names. A 3xx
- *    answer comes back as such (kova reports it as ERR_HTTP).
+ *    following a redirect would hand it (and the credentials and headers of
+ *    the options) to whatever the redirect names. A 3xx answer comes back as
+ *    such (kova reports it as ERR_HTTP). Its log line names the Location,
+ *    absolute, with every byte that is not printable ASCII percent-encoded:
+ *    no log line carries a control character a server wrote.
  *  - A body holding a NUL byte is refused ("answer holds a NUL byte at
  *    offset N"): kova reads bodies as text, and a list cut at the NUL would
  *    read as a shorter, valid one.
@@ -198,8 +207,10 @@ KOVA_CURL_API void kova_curl_options_init(kova_curl_options *o);
  * Creates a transport. NULL options: the defaults. Initialises libcurl once
  * per process (thread-safe). Returns NULL when memory runs out, when libcurl
  * cannot be initialised, when struct_size is refused (see there) or when an
- * option is out of range (negative time-out or size cap). Free it with
- * kova_curl_free.
+ * option is refused (a negative time-out or size cap, a header, credentials:
+ * see each option). The reason goes to the options' log sink, when there is
+ * one and struct_size covers it: "kova_curl_new failed: timeout_ms is
+ * negative". Free it with kova_curl_free.
  */
 KOVA_CURL_API kova_curl *kova_curl_new(const kova_curl_options *o);
 

@@ -24,8 +24,12 @@
  *    status, and store the status and the body (a NUL-terminated copy, "" when
  *    the answer was empty). They return nonzero when no usable answer came
  *    (connection refused, name not resolved, time-out, certificate refused,
- *    answer over the size cap, out of memory) and then store an error text
- *    that names the failure in words.
+ *    answer over the size cap, response headers over 100 KiB or holding a
+ *    NUL byte, a body shorter than its Content-Length: "answer cut short: N
+ *    of M bytes", out of memory) and then store an error text that names the
+ *    failure in words.
+ *  - A 429 is a completed exchange, and its error text says when to retry
+ *    ("rate limited, retry after 30 s"), as kova_curl's does.
  *  - Outputs are released by the table's own release entry.
  *  - Nothing is kept after a call returns. A transport holds one WinHTTP
  *    session; each request opens and closes its own connection and request
@@ -33,7 +37,8 @@
  *  - The API key never appears in an error text or log line: every
  *    "apikey=" value is replaced by "***", and the key itself is scrubbed.
  *  - Redirects are not followed (the API key travels in the query string):
- *    a 3xx answer comes back as such.
+ *    a 3xx answer comes back as such, its Location in the log line made
+ *    printable as kova_curl's is.
  *  - A body holding a NUL byte is refused ("answer holds a NUL byte at
  *    offset N"): kova reads bodies as text, and a list cut at the NUL would
  *    read as a shorter, valid one.
@@ -219,9 +224,11 @@ KOVA_WINHTTP_API void kova_winhttp_options_init(kova_winhttp_options *o);
 /**
  * Creates a transport with its own WinHTTP session. NULL options: the
  * defaults. Returns NULL when memory runs out, when struct_size is refused
- * (see there), when an option is out of range (negative time-out or size cap,
- * a proxy that is not an HTTP proxy, a text that is not UTF-8) or when
- * WinHTTP is unavailable. Free it with kova_winhttp_free.
+ * (see there), when an option is refused (negative time-out or size cap, a
+ * proxy that is not an HTTP proxy, a text that is not UTF-8, a header,
+ * credentials: see each option) or when WinHTTP is unavailable. The reason
+ * goes to the options' log sink, when there is one and struct_size covers
+ * it: "kova_winhttp_new failed: ...". Free it with kova_winhttp_free.
  */
 KOVA_WINHTTP_API kova_winhttp *kova_winhttp_new(const kova_winhttp_options *o);
 
