@@ -25,7 +25,13 @@
  *    status, and store the status and the body (a NUL-terminated copy, "" when
  *    the answer was empty). They return nonzero when no usable answer came
  *    (connection refused, time-out, TLS failure, answer over the size cap,
- *    out of memory) and then store an error text.
+ *    response headers over 100 KiB or holding a NUL byte, a body shorter than
+ *    its Content-Length: "answer cut short: N of M bytes", out of memory) and
+ *    then store an error text.
+ *  - A 429 is a completed exchange, and its error text says when to retry:
+ *    "<method> <url>: rate limited, retry after 30 s" from Retry-After (delay
+ *    seconds or an HTTP date), or "...: rate limited" without one. The
+ *    transport never retries by itself.
  *  - Outputs are released by the table's own release entry.
  *  - Nothing is kept after a call returns. Each request uses its own libcurl
  *    handle, so the table may be called from several threads at once (the
@@ -34,8 +40,11 @@
  *  - The API key never appears in an error text or log line: every
  *    "apikey=" value is replaced by "***".
  *  - Redirects are not followed: the API key travels in the query string, and
- *    following a redirect would hand it to whatever the redirect names. A 3xx
- *    answer comes back as such (kova reports it as ERR_HTTP).
+ *    following a redirect would hand it (and the credentials and headers of
+ *    the options) to whatever the redirect names. A 3xx answer comes back as
+ *    such (kova reports it as ERR_HTTP). Its log line names the Location,
+ *    absolute, with every byte that is not printable ASCII percent-encoded:
+ *    no log line carries a control character a server wrote.
  *  - A body holding a NUL byte is refused ("answer holds a NUL byte at
  *    offset N"): kova reads bodies as text, and a list cut at the NUL would
  *    read as a shorter, valid one.
@@ -138,6 +147,51 @@ typedef struct kova_curl_options {
        thread at most four times a second, plus once with the final count. */
     kova_curl_progress_fn progress;
     void *progress_user;
+
+    /* Options added since the first struct with a size (3.1); a host built
+       against an older header passes a smaller struct_size, and these take
+       their initial values (all off). */
+
+    /* Extra request headers, sent with every request: a NULL-terminated
+       array of "Name: value" lines, e.g.
+           static const char *const h[] = {"X-Proxy-Token: abc", NULL};
+       Spaces around the value are trimmed; "Name:" sends an empty value.
+       NULL: none. kova_curl_new copies them and fails (NULL) for a line without a
+       colon, an empty name, a name with anything but letters, digits and
+       !#$%&'*+-.^_`|~ (a CR or LF among them; a NUL cannot hide in a C
+       string), a value with a control character (CR, LF) or a byte beyond
+       ASCII, a header the transport writes itself (Host, Content-Length,
+       Transfer-Encoding, Connection, Expect, TE, Upgrade, Accept,
+       Accept-Encoding, Content-Type, User-Agent; any letter case), more than
+       64 lines or a line over 8192 bytes. Values never appear in a log line
+       or an error text; a refusal names the header as "Name: <redacted>". */
+    const char *const *headers;
+    /* HTTP basic authentication, for a service or a reverse proxy that asks
+       for it: "Authorization: Basic ..." goes with every request (not only
+       after a 401), UTF-8 as given. NULL or "": none. A password without a
+       username, a username with a colon, a control character in either, or
+       an Authorization line in `headers` makes kova_curl_new fail. Never logged.
+       Requests go only to the URL the library asks for (redirects are not
+       followed), so the credentials never reach another host. */
+    const char *username;
+    const char *password;
+    /* Basic credentials over plain http:// put the password on the network
+       in clear text: such a request is refused when it is made (the URL is
+       known then), before anything is sent, with the error text "basic
+       authentication over plain HTTP refused: ...". Nonzero sends it anyway
+       (a trusted network, or TLS ended by a proxy on the same machine). */
+    int32_t allow_basic_over_http;
+    /* Nonzero: the API key of Sonarr, Radarr and Prowlarr travels in the
+       X-Api-Key header instead of the URL, so that it never reaches an access
+       log. Requests whose path holds /api/v3/ or /api/v1/ (after any URL
+       base) lose their apikey= parameter and carry its value, percent-decoded,
+       in X-Api-Key. Jackett's paths (/api/v2.0/: its results and Torznab
+       APIs take only the parameter) and any other path keep the key in the
+       URL. A key that holds a control character, a space or a byte beyond
+       ASCII cannot travel in a header: such a request fails before anything
+       is sent. An X-Api-Key line in `headers` makes kova_curl_new fail. 0 (the
+       default): the URL as the library made it. */
+    int32_t key_in_header;
 } kova_curl_options;
 
 /* An opaque transport: the options and the kova_io table that uses them. */
@@ -153,8 +207,10 @@ KOVA_CURL_API void kova_curl_options_init(kova_curl_options *o);
  * Creates a transport. NULL options: the defaults. Initialises libcurl once
  * per process (thread-safe). Returns NULL when memory runs out, when libcurl
  * cannot be initialised, when struct_size is refused (see there) or when an
- * option is out of range (negative time-out or size cap). Free it with
- * kova_curl_free.
+ * option is refused (a negative time-out or size cap, a header, credentials:
+ * see each option). The reason goes to the options' log sink, when there is
+ * one and struct_size covers it: "kova_curl_new failed: timeout_ms is
+ * negative". Free it with kova_curl_free.
  */
 KOVA_CURL_API kova_curl *kova_curl_new(const kova_curl_options *o);
 

@@ -24,8 +24,12 @@
  *    status, and store the status and the body (a NUL-terminated copy, "" when
  *    the answer was empty). They return nonzero when no usable answer came
  *    (connection refused, name not resolved, time-out, certificate refused,
- *    answer over the size cap, out of memory) and then store an error text
- *    that names the failure in words.
+ *    answer over the size cap, response headers over 100 KiB or holding a
+ *    NUL byte, a body shorter than its Content-Length: "answer cut short: N
+ *    of M bytes", out of memory) and then store an error text that names the
+ *    failure in words.
+ *  - A 429 is a completed exchange, and its error text says when to retry
+ *    ("rate limited, retry after 30 s"), as kova_curl's does.
  *  - Outputs are released by the table's own release entry.
  *  - Nothing is kept after a call returns. A transport holds one WinHTTP
  *    session; each request opens and closes its own connection and request
@@ -33,7 +37,8 @@
  *  - The API key never appears in an error text or log line: every
  *    "apikey=" value is replaced by "***", and the key itself is scrubbed.
  *  - Redirects are not followed (the API key travels in the query string):
- *    a 3xx answer comes back as such.
+ *    a 3xx answer comes back as such, its Location in the log line made
+ *    printable as kova_curl's is.
  *  - A body holding a NUL byte is refused ("answer holds a NUL byte at
  *    offset N"): kova reads bodies as text, and a list cut at the NUL would
  *    read as a shorter, valid one.
@@ -159,6 +164,51 @@ typedef struct kova_winhttp_options {
        final count. */
     kova_winhttp_progress_fn progress;
     void *progress_user;
+
+    /* Options added since the first struct with a size (3.1); a host built
+       against an older header passes a smaller struct_size, and these take
+       their initial values (all off). */
+
+    /* Extra request headers, sent with every request: a NULL-terminated
+       array of "Name: value" lines, e.g.
+           static const char *const h[] = {"X-Proxy-Token: abc", NULL};
+       Spaces around the value are trimmed; "Name:" sends an empty value.
+       NULL: none. kova_winhttp_new copies them and fails (NULL) for a line without a
+       colon, an empty name, a name with anything but letters, digits and
+       !#$%&'*+-.^_`|~ (a CR or LF among them; a NUL cannot hide in a C
+       string), a value with a control character (CR, LF) or a byte beyond
+       ASCII, a header the transport writes itself (Host, Content-Length,
+       Transfer-Encoding, Connection, Expect, TE, Upgrade, Accept,
+       Accept-Encoding, Content-Type, User-Agent; any letter case), more than
+       64 lines or a line over 8192 bytes. Values never appear in a log line
+       or an error text; a refusal names the header as "Name: <redacted>". */
+    const char *const *headers;
+    /* HTTP basic authentication, for a service or a reverse proxy that asks
+       for it: "Authorization: Basic ..." goes with every request (not only
+       after a 401), UTF-8 as given. NULL or "": none. A password without a
+       username, a username with a colon, a control character in either, or
+       an Authorization line in `headers` makes kova_winhttp_new fail. Never logged.
+       Requests go only to the URL the library asks for (redirects are not
+       followed), so the credentials never reach another host. */
+    const char *username;
+    const char *password;
+    /* Basic credentials over plain http:// put the password on the network
+       in clear text: such a request is refused when it is made (the URL is
+       known then), before anything is sent, with the error text "basic
+       authentication over plain HTTP refused: ...". Nonzero sends it anyway
+       (a trusted network, or TLS ended by a proxy on the same machine). */
+    int32_t allow_basic_over_http;
+    /* Nonzero: the API key of Sonarr, Radarr and Prowlarr travels in the
+       X-Api-Key header instead of the URL, so that it never reaches an access
+       log. Requests whose path holds /api/v3/ or /api/v1/ (after any URL
+       base) lose their apikey= parameter and carry its value, percent-decoded,
+       in X-Api-Key. Jackett's paths (/api/v2.0/: its results and Torznab
+       APIs take only the parameter) and any other path keep the key in the
+       URL. A key that holds a control character, a space or a byte beyond
+       ASCII cannot travel in a header: such a request fails before anything
+       is sent. An X-Api-Key line in `headers` makes kova_winhttp_new fail. 0 (the
+       default): the URL as the library made it. */
+    int32_t key_in_header;
 } kova_winhttp_options;
 
 /* An opaque transport: the options, a WinHTTP session and the kova_io table
@@ -174,9 +224,11 @@ KOVA_WINHTTP_API void kova_winhttp_options_init(kova_winhttp_options *o);
 /**
  * Creates a transport with its own WinHTTP session. NULL options: the
  * defaults. Returns NULL when memory runs out, when struct_size is refused
- * (see there), when an option is out of range (negative time-out or size cap,
- * a proxy that is not an HTTP proxy, a text that is not UTF-8) or when
- * WinHTTP is unavailable. Free it with kova_winhttp_free.
+ * (see there), when an option is refused (negative time-out or size cap, a
+ * proxy that is not an HTTP proxy, a text that is not UTF-8, a header,
+ * credentials: see each option) or when WinHTTP is unavailable. The reason
+ * goes to the options' log sink, when there is one and struct_size covers
+ * it: "kova_winhttp_new failed: ...". Free it with kova_winhttp_free.
  */
 KOVA_WINHTTP_API kova_winhttp *kova_winhttp_new(const kova_winhttp_options *o);
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace kova_transport {
 
@@ -25,6 +26,10 @@ bool body_buf::reserve(size_t n) {
     if (!q) { oom = true; return false; }
     data = q;
     cap = n + 1;
+    // The buffer is the answer from now on, even when no byte follows (a
+    // "Content-Length: 0", or a connection closed before the body): take()
+    // hands it over as it is, so it is a text already.
+    data[len] = '\0';
     return true;
 }
 
@@ -125,6 +130,39 @@ char *absolute_location(const char *request_url, const char *location) {
     return p;
 }
 
+char *printable_url(const char *url, size_t n) {
+    if (!url) return nullptr;
+    static const char hex[] = "0123456789ABCDEF";
+    size_t room = 1;
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(url[i]);
+        room += c > 0x20 && c < 0x7f ? 1 : 3;
+    }
+    char *p = static_cast<char *>(malloc(room));
+    if (!p) return nullptr;
+    char *o = p;
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(url[i]);
+        if (c > 0x20 && c < 0x7f) {
+            *o++ = static_cast<char>(c);
+        } else {
+            *o++ = '%';
+            *o++ = hex[c >> 4];
+            *o++ = hex[c & 15];
+        }
+    }
+    *o = '\0';
+    return p;
+}
+
+void cut_short_words(size_t received, int64_t announced, char *out, size_t size) {
+    if (announced >= 0)
+        snprintf(out, size, "answer cut short: %llu of %lld bytes", static_cast<unsigned long long>(received),
+                 static_cast<long long>(announced));
+    else
+        snprintf(out, size, "answer cut short after %llu bytes", static_cast<unsigned long long>(received));
+}
+
 long long now_ms() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
@@ -132,6 +170,99 @@ long long now_ms() {
 
 void nul_words(size_t at, char *out, size_t size) {
     snprintf(out, size, "answer holds a NUL byte at offset %llu", static_cast<unsigned long long>(at));
+}
+
+namespace {
+
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+long long days_from_civil(long long y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+bool is_alpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// An HTTP date as seconds since 1970. Its parts are told apart by their
+// shape, which reads the three forms alike: a month name, a time with
+// colons, a day of one or two digits, then the year; weekday names and
+// "GMT" are skipped.
+bool http_date(const char *s, long long &epoch) {
+    static const char months[] = "janfebmaraprmayjunjulaugsepoctnovdec";
+    int day = -1, month = -1, hh = -1, mi = -1, ss = -1;
+    long long year = -1;
+    for (const char *p = s; *p;) {
+        if (*p == ' ' || *p == ',' || *p == '-' || *p == '\t') {
+            ++p;
+            continue;
+        }
+        const char *start = p;
+        if (is_alpha(*p)) {
+            while (is_alpha(*p)) ++p;
+            for (int i = 0; p - start == 3 && i < 12; ++i) {
+                const char *m = months + 3 * i;
+                if ((start[0] | 0x20) == m[0] && (start[1] | 0x20) == m[1] && (start[2] | 0x20) == m[2]) month = i + 1;
+            }
+            continue;
+        }
+        if (!is_digit(*p)) return false;
+        long long v = 0;
+        while (is_digit(*p) && v < 100000) v = v * 10 + (*p++ - '0');
+        const long long digits = p - start;
+        if (*p == ':') {  // hh:mm:ss
+            hh = static_cast<int>(v);
+            if (!is_digit(p[1]) || !is_digit(p[2]) || p[3] != ':' || !is_digit(p[4]) || !is_digit(p[5])) return false;
+            mi = (p[1] - '0') * 10 + (p[2] - '0');
+            ss = (p[4] - '0') * 10 + (p[5] - '0');
+            p += 6;
+        } else if (day < 0 && digits <= 2) {
+            day = static_cast<int>(v);
+        } else if (year < 0) {
+            // A two-digit year (the RFC 850 form) is of this century or the last.
+            year = digits == 2 ? (v < 70 ? 2000 + v : 1900 + v) : v;
+        } else {
+            return false;
+        }
+    }
+    if (day < 1 || day > 31 || month < 1 || year < 1970 || year > 9999 || hh < 0 || hh > 23 || mi > 59 || ss > 60)
+        return false;
+    epoch = days_from_civil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 + hh * 3600LL +
+            mi * 60LL + ss;
+    return true;
+}
+
+}  // namespace
+
+bool retry_after_seconds(const char *value, long long now, long long &seconds) {
+    const char *p = value;
+    while (*p == ' ' || *p == '\t') ++p;
+    if (is_digit(*p)) {
+        long long v = 0;
+        while (is_digit(*p)) {
+            if (v > 99999999999LL) return false;  // no wait is counted in centuries
+            v = v * 10 + (*p++ - '0');
+        }
+        while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') ++p;
+        if (*p) return false;
+        seconds = v;
+        return true;
+    }
+    long long when = 0;
+    if (!http_date(p, when)) return false;
+    seconds = when > now ? when - now : 0;
+    return true;
+}
+
+void rate_limit_words(const char *retry_after, char *out, size_t size) {
+    long long seconds = 0;
+    if (retry_after && retry_after_seconds(retry_after, static_cast<long long>(time(nullptr)), seconds))
+        snprintf(out, size, "rate limited, retry after %lld s", seconds);
+    else
+        snprintf(out, size, "rate limited");
 }
 
 void progress_meter::update(int64_t received, int64_t expected) {

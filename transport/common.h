@@ -34,7 +34,8 @@ struct body_buf {
     ~body_buf();
     // Allocates room for an announced length at once, so a large answer is
     // neither copied by repeated doubling nor left with up to twice its size
-    // allocated. More than `limit` marks the answer too big and fails.
+    // allocated. More than `limit` marks the answer too big and fails. The
+    // buffer stays a NUL-terminated text throughout.
     bool reserve(size_t n);
     // False when the bytes went over the cap, memory ran out or they hold a
     // NUL; the request then stops reading.
@@ -56,11 +57,39 @@ char *with_base(const char *url_base, const char *url);
 // malloc'd, NULL for NULL or when memory runs out.
 char *absolute_location(const char *request_url, const char *location);
 
+// A URL the server wrote (a Location), fit for a log line: every byte that
+// is not printable ASCII (controls, a space, DEL, anything beyond ASCII) is
+// percent-encoded, so that a terminal showing the line reads an address and
+// never an escape sequence. malloc'd; NULL for NULL or when memory runs out.
+char *printable_url(const char *url, size_t n);
+
+// The most bytes of response headers a transport reads (the status line and
+// every header line, with their line ends): one header block, not a stream.
+// A larger block fails the request with "response header too long".
+constexpr size_t k_max_header_bytes = 100 * 1024;
+
+// "answer cut short: N of M bytes" (`announced` >= 0), or "answer cut short
+// after N bytes" when no length was announced, into `out`.
+void cut_short_words(size_t received, int64_t announced, char *out, size_t size);
+
 // A monotonic clock in milliseconds.
 long long now_ms();
 
 // "answer holds a NUL byte at offset N" into `out`.
 void nul_words(size_t at, char *out, size_t size);
+
+// The seconds until the time a Retry-After value names: delay-seconds
+// ("120"), or an HTTP date in any of HTTP's three forms ("Sun, 06 Nov 1994
+// 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT", "Sun Nov  6 08:49:37
+// 1994"), counted from `now` (seconds since 1970, UTC) and never below 0.
+// False for anything else.
+bool retry_after_seconds(const char *value, long long now, long long &seconds);
+
+// The reason a transport gives beside a 429 answer: "rate limited, retry
+// after N s" when its Retry-After (NULL: none) says when, else "rate
+// limited". The transport does not retry by itself: the wait is the host's
+// to honour.
+void rate_limit_words(const char *retry_after, char *out, size_t size);
 
 // A transport's progress callback (kova_curl_progress_fn, ...).
 using progress_fn = void (*)(void *progress_user, int64_t bytes_received, int64_t bytes_expected);

@@ -68,6 +68,15 @@ struct exchange {
     bool encoded = false;   // the answer came with a content coding
     bool sized = false;     // the body buffer was sized from Content-Length
     bool in_headers = false;  // a status line came, the blank line after the headers not yet
+    char retry_after[128] = "";  // the answer's Retry-After, as sent
+    char *location = nullptr;    // the answer's Location, as sent (malloc'd)
+    size_t header_bytes = 0;     // of every header block so far
+    bool header_overflow = false;  // more than k_max_header_bytes
+    bool header_nul = false;       // a header line held a NUL byte
+    exchange() = default;
+    exchange(const exchange &) = delete;
+    exchange &operator=(const exchange &) = delete;
+    ~exchange() { free(location); }
     int64_t expected() const {
         curl_off_t n = -1;
         // A compressed answer's length is not the length of what it decodes to.
@@ -76,10 +85,53 @@ struct exchange {
     }
 };
 
+// The value of a header line "Name: value\r\n" when its name is `name`
+// (lower case, with the colon), trimmed, into `out`; false for another name.
+bool header_value(const char *line, size_t n, const char *name, char *out, size_t size) {
+    const size_t k = strlen(name);
+    if (n <= k || strncasecmp(line, name, k) != 0) return false;
+    const char *v = line + k, *end = line + n;
+    while (v < end && (*v == ' ' || *v == '\t')) ++v;
+    while (end > v && (end[-1] == '\r' || end[-1] == '\n' || end[-1] == ' ' || end[-1] == '\t')) --end;
+    snprintf(out, size, "%.*s", static_cast<int>(end - v), v);
+    return true;
+}
+
 size_t on_header(char *line, size_t size, size_t nmemb, void *user) {
     auto *x = static_cast<exchange *>(user);
     size_t n = size * nmemb;
     x->in_headers = !(n <= 2 && (line[0] == '\r' || line[0] == '\n'));
+    // One cap on the header block for every transport (libcurl's own is
+    // larger, and its words differ), and no NUL inside: a short count makes
+    // libcurl stop.
+    x->header_bytes += n;
+    if (x->header_bytes > kova_transport::k_max_header_bytes) {
+        x->header_overflow = true;
+        return 0;
+    }
+    if (memchr(line, '\0', n)) {
+        x->header_nul = true;
+        return 0;
+    }
+    // A status line starts the headers of another answer (after a 100
+    // Continue): what the last one said is not this one's.
+    if (n > 5 && strncmp(line, "HTTP/", 5) == 0) {
+        x->retry_after[0] = '\0';
+        free(x->location);
+        x->location = nullptr;
+    }
+    header_value(line, n, "retry-after:", x->retry_after, sizeof x->retry_after);
+    static const char location[] = "location:";
+    if (!x->location && n > sizeof location - 1 && strncasecmp(line, location, sizeof location - 1) == 0) {
+        const char *v = line + sizeof location - 1, *end = line + n;
+        while (v < end && (*v == ' ' || *v == '\t')) ++v;
+        while (end > v && (end[-1] == '\r' || end[-1] == '\n' || end[-1] == ' ' || end[-1] == '\t')) --end;
+        x->location = static_cast<char *>(malloc(static_cast<size_t>(end - v) + 1));
+        if (x->location) {
+            memcpy(x->location, v, static_cast<size_t>(end - v));
+            x->location[end - v] = '\0';
+        }
+    }
     static const char name[] = "content-encoding:";
     const size_t k = sizeof name - 1;
     if (n > k && strncasecmp(line, name, k) == 0) {
@@ -176,7 +228,13 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
     kova_transport::find_key(url_in, keys);
 
     const kova_transport::settings &opt = t->opt;
-    char *url = kova_transport::with_base(opt.url_base, url_in);
+    kova_transport::key_move moved;
+    char *url = nullptr;
+    if (const char *why = opt.prepare(url_in, moved, url)) {
+        kova_transport::log_request(opt.log, opt.log_user, method, url_in, why, 0, 0, 0, keys);
+        if (error) *error = error_text(method, url_in, why, keys);
+        return 1;
+    }
     if (!url) {
         if (error) *error = dup_text("kova_curl: out of memory");
         return 1;
@@ -239,7 +297,23 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
         }
         add_header("Expect:");  // no 100-continue round trip for small bodies
     }
+    // The host's headers, the credentials and the key: libcurl's
+    // "Name;" is how a line with an empty value is sent ("Name:" would
+    // remove a header of libcurl's own).
+    kova_transport::sbuf line;
+    opt.each_header(moved, [&](const char *name, const char *value) {
+        line.len = 0;
+        line.puts(name);
+        line.puts(value[0] ? ": " : ";");
+        line.puts(value);
+        if (line.oom) header_oom = true;
+        else add_header(line.data);
+    });
+    if (line.data) memset(line.data, 0, line.cap);  // it held a secret last
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
+    // None of them goes to a proxy's CONNECT: that is libcurl's default
+    // since 7.42.1, said here since a proxy is a host the service is not.
+    curl_easy_setopt(h, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
 
     long long started = kova_transport::now_ms();
     bool cancelled = false;
@@ -248,15 +322,18 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
     long code = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
     // Not followed, but named in the log: where the service sends its
-    // clients is what a user needs to fix the address (libcurl resolves a
-    // relative Location against the request's URL).
+    // clients is what a user needs to fix the address. Resolved against the
+    // URL sent, and made printable, as kova_winhttp does.
     char *location = nullptr;
-    if (code >= 300 && code <= 399) {
-        char *target = nullptr;
-        if (curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &target) == CURLE_OK && target) location = dup_text(target);
+    if (code >= 300 && code <= 399 && x.location) {
+        char *target = kova_transport::absolute_location(url, x.location);
+        if (target) location = kova_transport::printable_url(target, strlen(target));
+        free(target);
     }
-    if (rc == CURLE_OK && !cancelled) x.meter.finish(static_cast<int64_t>(body.len), x.expected());
+    const int64_t announced = x.expected();
+    if (rc == CURLE_OK && !cancelled) x.meter.finish(static_cast<int64_t>(body.len), announced);
     curl_easy_cleanup(h);
+    for (struct curl_slist *n = headers; n; n = n->next) memset(n->data, 0, strlen(n->data));
     curl_slist_free_all(headers);
     free(url);
 
@@ -275,8 +352,14 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
         why = what;
     } else if (body.oom) {
         why = "out of memory while reading the response";
-    } else if (header_too_long(rc, x)) {
+    } else if (x.header_nul || (rc == CURLE_WEIRD_SERVER_REPLY && strstr(errbuf, "Nul byte"))) {
+        // libcurl refuses a NUL in a header line before it shows the line.
+        why = "response header holds a NUL byte";
+    } else if (x.header_overflow || header_too_long(rc, x)) {
         why = "response header too long";
+    } else if (rc == CURLE_PARTIAL_FILE) {
+        kova_transport::cut_short_words(body.len, announced, what, sizeof what);
+        why = what;
     } else if (rc != CURLE_OK) {
         // libcurl's detail often ends with its own summary ("Failed to
         // connect to h port 1 after 0 ms: Couldn't connect to server"): then
@@ -289,7 +372,12 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
             snprintf(what, sizeof what, "%s", curl_easy_strerror(rc));
         why = what;
     }
-    kova_transport::log_request(opt.log, opt.log_user, method, url_in, why, code, body.len, took, keys, location);
+    // A rate limit is a complete answer: its wait goes beside it, as the
+    // error text of an exchange that took place.
+    char note[96] = "";
+    if (!why && code == 429) kova_transport::rate_limit_words(x.retry_after, note, sizeof note);
+    kova_transport::log_request(opt.log, opt.log_user, method, url_in, why, code, body.len, took, keys, location,
+                                note);
     free(location);
     if (why) {
         if (error) *error = error_text(method, url_in, why, keys);
@@ -302,6 +390,7 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
             return 1;
         }
     }
+    if (note[0] && error) *error = error_text(method, url_in, note, keys);
     return 0;
 }
 
@@ -332,7 +421,15 @@ KOVA_CURL_API kova_curl *kova_curl_new(const kova_curl_options *o) {
     t->io.get = io_get;
     t->io.post = io_post;
     t->io.release = io_release;
-    if (!kova_transport::read_options(o, t->opt) || !curl_ready()) {
+    kova_transport::refusal why;
+    if (!kova_transport::read_options(o, t->opt, why)) {
+        kova_transport::report_refusal(o, "kova_curl_new", why);
+        kova_curl_free(t);
+        return nullptr;
+    }
+    if (!curl_ready()) {
+        why.say("libcurl cannot be initialised");
+        kova_transport::report_refusal(o, "kova_curl_new", why);
         kova_curl_free(t);
         return nullptr;
     }

@@ -251,7 +251,11 @@ struct failure {
     bool bad_url = false;
     bool oom = false;
     bool cancelled = false;     // kova_winhttp_cancel stopped it
-    bool failed() const { return err || timed_out || bad_url || oom || cancelled; }
+    bool header_nul = false;    // a response header held a NUL byte
+    bool cut_short = false;     // the body ended before its announced length
+    int64_t announced = -1;     // that length
+    size_t received = 0;        // the bytes that came
+    bool failed() const { return err || timed_out || bad_url || oom || cancelled || header_nul || cut_short; }
 };
 
 // The outcome of a failed request in words, e.g. "time-out after 400 ms
@@ -263,6 +267,10 @@ void describe(const failure &f, int32_t total, char *out, size_t size) {
         snprintf(out, size, "out of memory");
     } else if (f.bad_url) {
         snprintf(out, size, "malformed URL or unsupported scheme");
+    } else if (f.header_nul) {
+        snprintf(out, size, "response header holds a NUL byte");
+    } else if (f.cut_short) {
+        kova_transport::cut_short_words(f.received, f.announced, out, size);
     } else if (f.timed_out || is_timeout(f.err)) {
         if (f.err)
             snprintf(out, size, "time-out after %ld ms (WinHTTP error %lu while %s)", static_cast<long>(total),
@@ -340,15 +348,70 @@ char *redirect_target(HINTERNET request, const char *url) {
     char *target = nullptr;
     if (WinHttpQueryHeaders(request, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, w, &size,
                             WINHTTP_NO_HEADER_INDEX)) {
-        w[size / sizeof(wchar_t)] = L'\0';
-        int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
-        char *text = n > 0 ? static_cast<char *>(malloc(static_cast<size_t>(n))) : nullptr;
-        if (text && WideCharToMultiByte(CP_UTF8, 0, w, -1, text, n, nullptr, nullptr) > 0)
-            target = kova_transport::absolute_location(url, text);
+        const size_t n = size / sizeof(wchar_t);
+        w[n] = L'\0';
+        // The bytes the server sent: WinHTTP widened each through a code
+        // page (Wine's through the ANSI one), and anything it could not
+        // have is kept as UTF-8. Printable, they then read as libcurl's do.
+        auto *text = static_cast<char *>(malloc(n * 3 + 1));
+        if (text) {
+            size_t len = 0;
+            for (size_t i = 0; i < n; ++i) {
+                const wchar_t c = w[i];
+                char b[4];
+                BOOL lossy = FALSE;
+                if (c < 0x80) {
+                    text[len++] = static_cast<char>(c);
+                } else if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &c, 1, b, 1, nullptr, &lossy) == 1 &&
+                           !lossy) {
+                    text[len++] = b[0];
+                } else if (c <= 0xff) {
+                    text[len++] = static_cast<char>(c);
+                } else {
+                    int m = WideCharToMultiByte(CP_UTF8, 0, &c, 1, b, sizeof b, nullptr, nullptr);
+                    for (int j = 0; j < m; ++j) text[len++] = b[j];
+                }
+            }
+            text[len] = '\0';
+            char *absolute = kova_transport::absolute_location(url, text);
+            if (absolute) target = kova_transport::printable_url(absolute, strlen(absolute));
+            free(absolute);
+        }
         free(text);
     }
     free(w);
     return target;
+}
+
+// The answer's header block against the cap every transport keeps, and for
+// a NUL byte, which would hide the rest of its line from whoever reads it
+// (where WinHTTP keeps one: Wine's ends the header there); false with `f`
+// filled.
+bool check_headers(HINTERNET request, failure &f) {
+    DWORD size = 0;
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER,
+                        &size, WINHTTP_NO_HEADER_INDEX);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return true;  // nothing to check
+    const size_t chars = size / sizeof(wchar_t);
+    if (chars > kova_transport::k_max_header_bytes) {
+        f.err = ERROR_WINHTTP_HEADER_SIZE_OVERFLOW;
+        f.step = "reading the headers";
+        return false;
+    }
+    auto *w = static_cast<wchar_t *>(malloc(size + sizeof(wchar_t)));
+    if (!w) {
+        f.oom = true;
+        return false;
+    }
+    bool nul = false;
+    if (WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, w, &size,
+                            WINHTTP_NO_HEADER_INDEX)) {
+        const size_t n = size / sizeof(wchar_t);
+        nul = wmemchr(w, L'\0', n) != nullptr;
+    }
+    free(w);
+    f.header_nul = nul;
+    return !nul;
 }
 
 // One request as kova_winhttp_cancel sees it: the request handle to close
@@ -369,9 +432,10 @@ void close_request(kova_transport::inflight *f) {
 
 // Sends one request and reads its answer into `body`. Fills `f` when no
 // usable answer came.
-void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const char *req_body,
-              const char *content_type, int32_t total, body_buf &body, kova_transport::progress_meter &meter,
-              DWORD &status, char *&location, failure &f) {
+void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const kova_transport::key_move &moved,
+              const char *req_body, const char *content_type, int32_t total, body_buf &body,
+              kova_transport::progress_meter &meter, DWORD &status, char *&location, char (&retry_after)[128],
+              failure &f) {
     long long deadline = kova_transport::now_ms() + total;
     int32_t connect = t->opt.connect_ms(total);
 
@@ -403,26 +467,31 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const cha
     if (object) {
         if (wchar_t *hash = wcschr(object, L'#')) *hash = L'\0';
     }
-    // The headers: what kova can read, and the type of a POST body.
-    wchar_t *ctype = req_body && content_type && content_type[0] ? widen(content_type) : nullptr;
-    static const wchar_t accept[] = L"Accept: application/json, application/xml;q=0.9, */*;q=0.8\r\n";
-    size_t hlen = wcslen(accept) + (ctype ? wcslen(ctype) + 20 : 0) + 1;
-    auto *headers = static_cast<wchar_t *>(malloc(hlen * sizeof(wchar_t)));
-    if (!host || !object || !headers || (req_body && content_type && content_type[0] && !ctype)) {
+    // The headers: what kova can read, the type of a POST body, then the
+    // host's, the credentials and the key (ASCII, checked before).
+    kova_transport::sbuf block;
+    block.puts("Accept: application/json, application/xml;q=0.9, */*;q=0.8\r\n");
+    if (req_body && content_type && content_type[0]) {
+        block.puts("Content-Type: ");
+        block.puts(content_type);
+        block.puts("\r\n");
+    }
+    t->opt.each_header(moved, [&](const char *name, const char *value) {
+        block.puts(name);
+        block.puts(": ");
+        block.puts(value);
+        block.puts("\r\n");
+    });
+    wchar_t *headers = block.oom ? nullptr : widen(block.data);
+    if (block.data) memset(block.data, 0, block.len);
+    if (!host || !object || !headers) {
         free(host);
         free(object);
-        free(ctype);
         free(headers);
-        f.oom = true;
+        if (!host || !object || block.oom || GetLastError() != ERROR_NO_UNICODE_TRANSLATION) f.oom = true;
+        else f.bad_url = true;  // a content type that is not UTF-8
         return;
     }
-    wcscpy(headers, accept);
-    if (ctype) {
-        wcscat(headers, L"Content-Type: ");
-        wcscat(headers, ctype);
-        wcscat(headers, L"\r\n");
-    }
-    free(ctype);
 
     handles h;
     secure_report report;
@@ -432,6 +501,7 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const cha
     if (!t->gate.enter(c.f)) {
         free(host);
         free(object);
+        wmemset(headers, 0, wcslen(headers));
         free(headers);
         f.cancelled = true;
         return;
@@ -488,6 +558,10 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const cha
         WinHttpSetOption(h.request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context);
         WinHttpSetStatusCallback(h.request, on_status, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
         WinHttpSetTimeouts(h.request, connect, connect, total, total);
+        // The header cap every transport keeps (checked again below, for a
+        // WinHTTP that does not honour the option).
+        set_dword(h.request, WINHTTP_OPTION_MAX_RESPONSE_HEADER_SIZE,
+                  static_cast<DWORD>(kova_transport::k_max_header_bytes));
         if (!arm_timeouts(h.request, deadline, f, "sending the request")) return;
         if (body_len > 0xffffffffu) {
             f.err = ERROR_NOT_ENOUGH_MEMORY;
@@ -527,12 +601,19 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const cha
             f.step = "reading the status";
             return;
         }
+        if (!check_headers(h.request, f)) return;
         // Not followed, but named in the log: where the service sends its
         // clients is what a user needs to fix the address.
         if (status >= 300 && status <= 399) location = redirect_target(h.request, url);
+        if (status == 429) {
+            wchar_t wait[128];
+            if (query_header(h.request, WINHTTP_QUERY_RETRY_AFTER, wait, 128))
+                WideCharToMultiByte(CP_UTF8, 0, wait, -1, retry_after, sizeof retry_after, nullptr, nullptr);
+        }
         // Room for the whole announced body at once; more than the cap is
-        // refused before any of it is read.
-        int64_t expected = announced_length(h.request);
+        // refused before any of it is read. (No body follows a 204 or a 304,
+        // whatever length they name.)
+        int64_t expected = status == 204 || status == 304 ? -1 : announced_length(h.request);
         if (expected >= 0) {
             if (static_cast<uint64_t>(expected) > body.limit) {
                 body.too_big = true;
@@ -541,7 +622,22 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const cha
             if (!body.reserve(static_cast<size_t>(expected))) return;
         }
         char chunk[16384];
+        // The end of the body: complete, or short of its announced length
+        // (a server that closed the connection early; some WinHTTP versions
+        // report that as the end).
+        auto end_of_body = [&] {
+            if (expected >= 0 && body.len < static_cast<uint64_t>(expected)) {
+                f.cut_short = true;
+                f.announced = expected;
+                f.received = body.len;
+                return;
+            }
+            meter.finish(static_cast<int64_t>(body.len), expected);
+        };
         for (;;) {
+            // The announced length is all of this answer: whatever a server
+            // sends past it is not, and is not read.
+            if (expected >= 0 && body.len == static_cast<uint64_t>(expected)) return end_of_body();
             DWORD left = left_ms(deadline);
             if (!left) {
                 f.timed_out = true;
@@ -549,17 +645,37 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const cha
                 return;
             }
             set_dword(h.request, WINHTTP_OPTION_RECEIVE_TIMEOUT, left);
+            // What has come, then no more than that: a read of a whole chunk
+            // waits for the chunk to fill, and a server that drips its answer
+            // would hold it far past the deadline, which is checked only
+            // between reads.
+            DWORD avail = 0;
+            bool asked = false;
+            if (!wait([&] { return asked = WinHttpQueryDataAvailable(req, &avail) != FALSE; })) return;
+            if (!asked) {
+                f.err = GetLastError();
+                // Wine's WinHTTP fails the question this way for an empty
+                // chunked body on a new connection; a read of one byte finds
+                // the end as well.
+                if (f.err != ERROR_INSUFFICIENT_BUFFER) {
+                    f.step = "reading the answer";
+                    return;
+                }
+                f.err = 0;
+                avail = 1;
+            }
+            if (avail == 0) return end_of_body();
+            DWORD want = avail < sizeof chunk ? avail : static_cast<DWORD>(sizeof chunk);
+            if (expected >= 0 && want > static_cast<uint64_t>(expected) - body.len)
+                want = static_cast<DWORD>(static_cast<uint64_t>(expected) - body.len);
             got = 0;
-            if (!wait([&] { return read = WinHttpReadData(req, chunk, sizeof chunk, &got) != FALSE; })) return;
+            if (!wait([&] { return read = WinHttpReadData(req, chunk, want, &got) != FALSE; })) return;
             if (!read) {
                 f.err = GetLastError();
                 f.step = "reading the answer";
                 return;
             }
-            if (got == 0) {  // the whole answer is in
-                meter.finish(static_cast<int64_t>(body.len), expected);
-                return;
-            }
+            if (got == 0) return end_of_body();
             if (!body.append(chunk, got)) return;
             meter.update(static_cast<int64_t>(body.len), expected);
         }
@@ -569,6 +685,7 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const cha
     if (c.closed) h.request = nullptr;
     free(host);
     free(object);
+    wmemset(headers, 0, wcslen(headers));  // they may hold a secret
     free(headers);
     // A failure that came after the deadline is the time-out's doing.
     if (f.err && !is_timeout(f.err) && !f.cert_flags && !left_ms(deadline)) f.timed_out = true;
@@ -588,7 +705,13 @@ int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, con
     kova_transport::find_key(url_in, keys);
 
     const kova_transport::settings &opt = t->opt;
-    char *url = kova_transport::with_base(opt.url_base, url_in);
+    kova_transport::key_move moved;
+    char *url = nullptr;
+    if (const char *why = opt.prepare(url_in, moved, url)) {
+        kova_transport::log_request(opt.log, opt.log_user, method, url_in, why, 0, 0, 0, keys);
+        if (error) *error = error_text(method, url_in, why, keys);
+        return 1;
+    }
     if (!url) {
         if (error) *error = dup_text("kova_winhttp: out of memory");
         return 1;
@@ -604,7 +727,8 @@ int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, con
     kova_transport::progress_meter meter;
     meter.fn = opt.progress;
     meter.user = opt.progress_user;
-    exchange(t, wmethod, url, req_body, content_type, total, body, meter, code, location, f);
+    char retry_after[128] = "";
+    exchange(t, wmethod, url, moved, req_body, content_type, total, body, meter, code, location, retry_after, f);
     long long took = kova_transport::now_ms() - started;
     free(url);
 
@@ -627,8 +751,12 @@ int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, con
         describe(f, total, what, sizeof what);
         why = what;
     }
+    // A rate limit is a complete answer: its wait goes beside it, as the
+    // error text of an exchange that took place.
+    char note[96] = "";
+    if (!why && code == 429) kova_transport::rate_limit_words(retry_after, note, sizeof note);
     kova_transport::log_request(opt.log, opt.log_user, method, url_in, why, static_cast<long>(code), body.len, took,
-                                keys, location);
+                                keys, location, note);
     free(location);
     if (why) {
         if (error) *error = error_text(method, url_in, why, keys);
@@ -641,6 +769,7 @@ int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, con
             return 1;
         }
     }
+    if (note[0] && error) *error = error_text(method, url_in, note, keys);
     return 0;
 }
 
@@ -718,10 +847,25 @@ KOVA_WINHTTP_API kova_winhttp *kova_winhttp_new(const kova_winhttp_options *o) {
     t->io.release = io_release;
     // The session takes the agent, which must be UTF-8, and the proxy, which
     // must be an HTTP one: either refused, there is no session.
-    wchar_t *agent = kova_transport::read_options(o, t->opt) ? widen(t->opt.user_agent) : nullptr;
-    if (agent) t->session = open_session(agent, t->opt.proxy);
+    kova_transport::refusal why;
+    wchar_t *agent = nullptr;
+    if (kova_transport::read_options(o, t->opt, why)) {
+        agent = widen(t->opt.user_agent);
+        if (!agent) why.say(GetLastError() == ERROR_NO_UNICODE_TRANSLATION ? "user_agent is not UTF-8" : "out of memory");
+    }
+    if (agent) {
+        t->session = open_session(agent, t->opt.proxy);
+        if (!t->session) {
+            wchar_t *name = t->opt.proxy && t->opt.proxy[0] ? proxy_name(t->opt.proxy) : nullptr;
+            why.say(t->opt.proxy && t->opt.proxy[0] && !name
+                        ? "proxy is not an HTTP proxy (\"host:port\" or \"http://host:port\")"
+                        : "WinHTTP refused to open a session");
+            free(name);
+        }
+    }
     free(agent);
     if (!t->session) {
+        kova_transport::report_refusal(o, "kova_winhttp_new", why);
         kova_winhttp_free(t);
         return nullptr;
     }

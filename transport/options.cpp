@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace kova_transport {
 
@@ -15,46 +16,113 @@ constexpr int32_t k_fallback_total_ms = 100000;
 
 void release(char *text) { free(text); }
 template <class T>
-void release(T) {}
+void release(const T &) {}
+
+// A secret's copy is wiped before it goes.
+void wipe(char *text) {
+    if (text) memset(text, 0, strlen(text));
+}
+
+bool not_negative(int64_t v, const char *name, refusal &why) {
+    if (v < 0) why.say("%s is negative", name);
+    return v >= 0;
+}
 
 }  // namespace
 
-bool take_time(int32_t v, int32_t &out) {
+bool take_time(int32_t v, int32_t &out, refusal &why) {
     out = v;
-    return v >= 0;
+    return not_negative(v, "timeout_ms", why);
 }
 
-bool take_connect_time(int32_t v, int32_t &out) {
+bool take_connect_time(int32_t v, int32_t &out, refusal &why) {
     out = v > 0 ? v : k_default_connect_ms;
-    return v >= 0;
+    return not_negative(v, "connect_timeout_ms", why);
 }
 
-bool take_flag(int32_t v, bool &out) {
+bool take_flag(int32_t v, bool &out, refusal &) {
     out = v != 0;
     return true;
 }
 
-bool take_size_cap(int64_t v, int64_t &out) {
+bool take_size_cap(int64_t v, int64_t &out, refusal &why) {
     out = v > 0 ? v : k_default_max_response;
     // The body buffer counts in size_t.
     if (sizeof(size_t) < 8 && out > 0x7fffffff) out = 0x7fffffff;
-    return v >= 0;
+    return not_negative(v, "max_response_bytes", why);
 }
 
-bool take_file(const char *v, char *&out) { return !v || !v[0] || (out = dup_text(v)) != nullptr; }
+bool take_file(const char *v, char *&out, refusal &) { return !v || !v[0] || (out = dup_text(v)) != nullptr; }
 
-bool take_text(const char *v, char *&out) { return !v || (out = dup_text(v)) != nullptr; }
+bool take_text(const char *v, char *&out, refusal &) { return !v || (out = dup_text(v)) != nullptr; }
 
-bool take_agent(const char *v, char *&out) {
+bool take_agent(const char *v, char *&out, refusal &) {
     if (v) return (out = dup_text(v)) != nullptr;
     char ua[64];
     snprintf(ua, sizeof ua, "kova/%s", kova_version());
     return (out = dup_text(ua)) != nullptr;
 }
 
-bool take_base(const char *v, char *&out) { return (out = norm_base(v)) != nullptr; }
+bool take_base(const char *v, char *&out, refusal &) { return (out = norm_base(v)) != nullptr; }
+
+bool take_credential(const char *v, char *&out, refusal &why) {
+    if (!v || !v[0]) return true;
+    for (const char *p = v; *p; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c < 0x20 || c == 0x7f) {
+            why.say("a user name or password holds a control character");
+            return false;
+        }
+    }
+    return (out = dup_text(v)) != nullptr;
+}
+
+bool settings::finish(refusal &why) {
+    if (password && !username) {
+        why.say("a password without a username");
+        return false;
+    }
+    if (username && strchr(username, ':')) {
+        why.say("the username holds a colon, which basic authentication cannot carry");
+        return false;
+    }
+    // One value per header: the options that set one take it whole.
+    if (username && headers.has("Authorization")) {
+        why.say("headers: Authorization: <redacted> is set by the username and password options");
+        return false;
+    }
+    if (key_in_header && headers.has("X-Api-Key")) {
+        why.say("headers: X-Api-Key: <redacted> is set by key_in_header");
+        return false;
+    }
+    if (username && !(basic = basic_credentials(username, password))) return false;
+    return true;
+}
+
+const char *settings::prepare(const char *url_in, key_move &moved, char *&url) const {
+    url = nullptr;
+    if (key_in_header) {
+        if (!move_key(url_in, moved)) {
+            return moved.bad_key ? "the API key holds a character a header cannot carry (a control character, a "
+                                   "space or a byte beyond ASCII); nothing was sent"
+                                 : nullptr;
+        }
+        url_in = moved.url;
+    }
+    url = with_base(url_base, url_in);
+    if (url && basic && !allow_basic_over_http && plain_http(url)) {
+        free(url);
+        url = nullptr;
+        return "basic authentication over plain HTTP refused: the password would cross the network in clear text "
+               "(allow_basic_over_http sends it anyway); nothing was sent";
+    }
+    return nullptr;
+}
 
 settings::~settings() {
+    wipe(password);
+    wipe(basic);
+    free(basic);
 #define KOVA_RELEASE(kept, name, initial, rule) release(name);
     KOVA_TRANSPORT_OPTIONS(KOVA_RELEASE)
 #undef KOVA_RELEASE

@@ -14,9 +14,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "common.h"
+#include "headers.h"
 #include "redact.h"
 
 namespace kova_transport {
@@ -48,33 +50,43 @@ constexpr uint32_t k_size_max = 4096;
     X(log_fn, log, nullptr, take_same)                           \
     X(void *, log_user, nullptr, take_same)                      \
     X(progress_fn, progress, nullptr, take_same)                 \
-    X(void *, progress_user, nullptr, take_same)
+    X(void *, progress_user, nullptr, take_same)                 \
+    X(header_list, headers, nullptr, take_headers)               \
+    X(char *, username, nullptr, take_credential)                \
+    X(char *, password, nullptr, take_credential)                \
+    X(bool, allow_basic_over_http, 0, take_flag)                 \
+    X(bool, key_in_header, 0, take_flag)
 
 // Whether the option struct Opt has the option `name`.
 #define KOVA_HAS_OPTION(Opt, name) requires(const Opt &opt_) { opt_.name; }
 
 // The rules. Each takes the caller's value into the kept one; false refuses
-// the value (or memory ran out), and the transport is not created.
+// the value, with the reason in `why` (none when memory ran out), and the
+// transport is not created.
 // A time-out: negative is refused; 0 stays 0 (the per-request default).
-bool take_time(int32_t v, int32_t &out);
+bool take_time(int32_t v, int32_t &out, refusal &why);
 // The connection time-out: negative is refused; 0 is k_default_connect_ms.
-bool take_connect_time(int32_t v, int32_t &out);
+bool take_connect_time(int32_t v, int32_t &out, refusal &why);
 // A switch: any nonzero value is on.
-bool take_flag(int32_t v, bool &out);
+bool take_flag(int32_t v, bool &out, refusal &why);
 // The body size cap: negative is refused; 0 is k_default_max_response; no
 // more than a size_t can count.
-bool take_size_cap(int64_t v, int64_t &out);
+bool take_size_cap(int64_t v, int64_t &out, refusal &why);
 // A file name: NULL or "" for none, else a copy.
-bool take_file(const char *v, char *&out);
+bool take_file(const char *v, char *&out, refusal &why);
 // A text where "" means something of its own: NULL stays NULL, else a copy.
-bool take_text(const char *v, char *&out);
+bool take_text(const char *v, char *&out, refusal &why);
 // The User-Agent: a copy, "kova/<library version>" for NULL.
-bool take_agent(const char *v, char *&out);
+bool take_agent(const char *v, char *&out, refusal &why);
 // The URL base, normalised by norm_base ("" for none).
-bool take_base(const char *v, char *&out);
+bool take_base(const char *v, char *&out, refusal &why);
+// A user name or password of basic authentication: NULL or "" for none,
+// else a copy; a control character is refused (the service would compare
+// something else than what the user typed).
+bool take_credential(const char *v, char *&out, refusal &why);
 // A callback or its user pointer, as given.
 template <class T>
-bool take_same(T v, T &out) {
+bool take_same(T v, T &out, refusal &) {
     out = v;
     return true;
 }
@@ -89,6 +101,25 @@ struct settings {
     settings(const settings &) = delete;
     settings &operator=(const settings &) = delete;
     ~settings();
+    // What the options say together, checked once they are all read:
+    // credentials and the headers they set. False with a reason, or when
+    // memory runs out.
+    bool finish(refusal &why);
+    // The Authorization value of the credentials; NULL without a username.
+    char *basic = nullptr;
+    // The URL a request goes to (`url`, malloc'd; NULL when memory runs
+    // out): the library's with the URL base, and without its key when the
+    // key moves to a header (`moved`). Returns why the request must not go
+    // out at all (static text), or NULL.
+    const char *prepare(const char *url_in, key_move &moved, char *&url) const;
+    // Calls f(name, value) for every header a request carries beyond the
+    // transport's own: the host's, the credentials, the moved key.
+    template <class F>
+    void each_header(const key_move &moved, F f) const {
+        for (size_t i = 0; i < headers.count; ++i) f(headers.lines[i].name, headers.lines[i].value);
+        if (basic) f("Authorization", basic);
+        if (moved.key && moved.key[0]) f("X-Api-Key", moved.key);
+    }
     // The total time for one request: the option, else kova_timeout_ms()
     // read now (so kova_set_timeout_ms applies at once), else 100 s.
     int32_t total_ms() const;
@@ -124,19 +155,32 @@ void init_options(Opt *o) {
 #undef KOVA_INITIAL
 }
 
+// The size of the first struct with a size: it ended with progress_user.
+template <class Opt>
+constexpr size_t first_size() {
+    return offsetof(Opt, progress_user) + sizeof(Opt::progress_user);
+}
+
 // Copies into `o` the options the caller's struct_size covers whole; the
 // others keep their initial values. False for a size smaller than the first
-// struct with a size (it ended with progress_user), a size that is not one,
-// and a struct larger than this library knows with a byte past the options
-// it knows set: that is an option from a newer header it cannot honour.
+// struct with a size, a size that is not one, and a struct larger than this
+// library knows with a byte past the options it knows set: that is an
+// option from a newer header it cannot honour.
 template <class Opt>
-bool take_covered(const Opt *caller, Opt &o) {
-    constexpr size_t first = offsetof(Opt, progress_user) + sizeof(Opt::progress_user);
+bool take_covered(const Opt *caller, Opt &o, refusal &why) {
     const size_t size = caller->struct_size;
-    if (size < first || size > k_size_max) return false;
+    if (size < first_size<Opt>() || size > k_size_max) {
+        why.say("struct_size %lu is not the size of an options struct", static_cast<unsigned long>(size));
+        return false;
+    }
     const auto *bytes = reinterpret_cast<const unsigned char *>(caller);
-    for (size_t i = sizeof(Opt); i < size; ++i)
-        if (bytes[i]) return false;
+    for (size_t i = sizeof(Opt); i < size; ++i) {
+        if (bytes[i]) {
+            why.say("an option of a newer header is set (byte %lu of the struct), which this library cannot honour",
+                    static_cast<unsigned long>(i));
+            return false;
+        }
+    }
 #define KOVA_COVERED(kept, name, initial, rule)                                   \
     if constexpr (KOVA_HAS_OPTION(Opt, name)) {                                   \
         if (offsetof(Opt, name) + sizeof o.name <= size)                          \
@@ -148,10 +192,11 @@ bool take_covered(const Opt *caller, Opt &o) {
 }
 
 // Reads the caller's options (NULL: the initial values) into `s`, which
-// starts empty. False when the size or an option is refused or memory runs
-// out; what `s` holds then is released with it.
+// starts empty. False when the size or an option is refused, with the reason
+// in `why`, or memory runs out ("out of memory"); what `s` holds then is
+// released with it.
 template <class Opt>
-bool read_options(const Opt *caller, settings &s) {
+bool read_options(const Opt *caller, settings &s, refusal &why) {
     static_assert(offsetof(Opt, struct_size) == 0, "an option struct starts with its size");
     // Were there padding at the end of a struct, an option added after it
     // could sit in the padding, where an older host's struct, whose size
@@ -161,14 +206,33 @@ bool read_options(const Opt *caller, settings &s) {
                   "the list of options follows the struct, which ends without padding");
     Opt o;
     init_options(&o);
-    if (caller && !take_covered(caller, o)) return false;
-#define KOVA_TAKE(kept, name, initial, rule) \
-    if constexpr (KOVA_HAS_OPTION(Opt, name)) {  \
-        if (!rule(o.name, s.name)) return false; \
+    if (caller && !take_covered(caller, o, why)) return false;
+#define KOVA_TAKE(kept, name, initial, rule)          \
+    if constexpr (KOVA_HAS_OPTION(Opt, name)) {       \
+        if (!rule(o.name, s.name, why)) {             \
+            why.say("out of memory");                 \
+            return false;                             \
+        }                                             \
     }
     KOVA_TRANSPORT_OPTIONS(KOVA_TAKE)
 #undef KOVA_TAKE
+    if (!s.finish(why)) {
+        why.say("out of memory");
+        return false;
+    }
     return true;
+}
+
+// Says why kova_*_new failed, as "<who> failed: <why>", through the
+// caller's own log sink, when its struct_size covers the sink at all (a
+// refused size may not, and then nothing is read).
+template <class Opt>
+void report_refusal(const Opt *caller, const char *who, const refusal &why) {
+    if (!caller || caller->struct_size < first_size<Opt>() || caller->struct_size > k_size_max || !caller->log)
+        return;
+    char line[sizeof why.text + 64];
+    snprintf(line, sizeof line, "%s failed: %s", who, why.given() ? why.text : "out of memory");
+    caller->log(caller->log_user, line);
 }
 
 }  // namespace kova_transport

@@ -128,6 +128,10 @@ char *redacted_line(const char *method, const char *url, const char *sep, const 
     if (!text) return nullptr;
     scrub(text, k.sent, strlen(k.sent));
     scrub(text, k.plain, strlen(k.plain));
+    // Whatever an HTTP stack quoted of the server's words, a terminal that
+    // shows the line reads no escape sequence and no forged line in it.
+    for (char *p = text; *p; ++p)
+        if (static_cast<unsigned char>(*p) < 0x20 || *p == 0x7f) *p = ' ';
     return text;
 }
 
@@ -142,7 +146,8 @@ char *error_text(const char *method, const char *url, const char *why, const key
 }
 
 void log_request(log_fn log, void *log_user, const char *method, const char *url, const char *why,
-                 long status, size_t bytes, long long ms, const key_forms &k, const char *location) {
+                 long status, size_t bytes, long long ms, const key_forms &k, const char *location,
+                 const char *note) {
     if (!log) return;
     char head[160];
     sbuf outcome;
@@ -157,6 +162,10 @@ void log_request(log_fn log, void *log_user, const char *method, const char *url
         if (location && location[0]) {
             outcome.puts(", Location: ");
             outcome.puts(location);
+        }
+        if (note && note[0]) {
+            outcome.puts(", ");
+            outcome.puts(note);
         }
     }
     if (outcome.oom) return;

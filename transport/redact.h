@@ -45,8 +45,9 @@ struct key_forms {
 
 void find_key(const char *url, key_forms &k);
 
-// "<method> <url><sep><what>" with every "apikey=" value redacted and both
-// forms of the key scrubbed; NULL when memory runs out.
+// "<method> <url><sep><what>" with every "apikey=" value redacted, both
+// forms of the key scrubbed and control characters made spaces; NULL when
+// memory runs out.
 char *redacted_line(const char *method, const char *url, const char *sep, const char *what,
                     const key_forms &k);
 
@@ -62,10 +63,12 @@ using log_fn = void (*)(void *log_user, const char *line);
 // <ms> ms: <why>", or with `why` NULL "<method> <url> -> HTTP <status>,
 // <bytes> bytes, <ms> ms", followed for a redirect by ", Location: <url>"
 // (`location`, absolute; NULL or "" for none), so that a host can say where
-// the service wanted the request to go without following it. Nothing when
-// `log` is NULL or memory runs out.
+// the service wanted the request to go without following it, and by ",
+// <note>" when the transport has one about the answer (a rate limit's wait).
+// Nothing when `log` is NULL or memory runs out.
 void log_request(log_fn log, void *log_user, const char *method, const char *url, const char *why,
-                 long status, size_t bytes, long long ms, const key_forms &k, const char *location = nullptr);
+                 long status, size_t bytes, long long ms, const key_forms &k, const char *location = nullptr,
+                 const char *note = nullptr);
 
 // The public redaction entry point of a transport (snprintf-like).
 int32_t redact_copy(const char *text, char *out, int32_t size);

@@ -47,26 +47,59 @@ Its keys:
 Test routes (any key or none): /echo (the request as JSON), /status/N,
 /slow?ms=N (at most 5000), /gzip (gzip-encoded JSON), /big?n=N (N bytes,
 with Content-Length), /bigchunked?n=N (chunked), /bomb (small gzip, 4 MiB
-decoded), /redirect?to=L (302 to Location L, default /echo), /trickle?n=N&ms=T&parts=P (N bytes with
+decoded), /redirect?to=L&code=C (status C, default 302, to Location L,
+default /echo), /trickle?n=N&ms=T&parts=P (N bytes with
 Content-Length, sent in P parts over T ms, T at most 5000), /nul?n=N&at=K
 (N bytes, a NUL at offset K), /longheader?n=N (a header line of N bytes).
 Keys that start with "slow-" delay the service routes like "slow" does, each
 with its own records. Every request is recorded; /__requests?apikey=K returns
 those made with that key, so parallel tests keep apart.
+
+A key may come in the X-Api-Key header instead of the query. Keys that start
+with these stand for what a reverse proxy or the service asks of a client
+(front_door below), on every route:
+    needauth -> 401 (WWW-Authenticate: Basic, empty body) without the basic
+        credentials BASIC_USER, BASIC_PASSWORD,
+    needheader -> 403 without the header X-Proxy-Token: PROXY_TOKEN,
+    hdrkey -> 400 when an /api/v1/ or /api/v3/ request carries the key in
+        its query (only X-Api-Key may carry it),
+    ratelimit-secs-N, ratelimit-date-N, ratelimit-none -> 429 with
+        Retry-After: N, an HTTP date N s ahead, or none,
+    empty-S-F -> status S with an empty body framed by F: length
+        (Content-Length: 0), chunked, or close (no length, the connection
+        closes); a 401 comes with WWW-Authenticate: Basic,
+    deep -> every /api/ route answers JSON nested 100000 levels deep.
+/api/v1/echo, /api/v2.0/echo and /api/v3/echo echo like /echo. The records
+hold the Authorization and X-Api-Key headers and every header as sent.
+
+Answers that break HTTP itself (broken_http below) are written on the
+socket by hand: /drip?where=headers|body&ms=T (a byte every T ms, for up to
+60 s), /endlessheaders, /endless (a body without a length that does not
+end), /gzbomb?mib=N (gzip, N MiB once decoded, streamed), /length?declared=N&
+sent=M (a Content-Length that is not the body's), /badchunk?kind=K,
+/reset?after=N (a connection reset after N body bytes; N=-1 before the
+answer), /hangup (closed without an answer), /nulheader (a NUL inside a header
+value). A third port, "tarpit" in ports.json, accepts connections and never
+says a word, in HTTP or TLS.
 """
 import argparse
+import base64
 import calendar as calendar_module
+import email.utils
 import gzip
 import json
 import os
 import signal
+import socket
 import ssl
+import struct
 import subprocess
 import sys
 import threading
 import time
 import urllib.parse
 import urllib.request
+import zlib
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 MAX_BODY = 1 << 20
@@ -461,6 +494,204 @@ def transport_misbehaviour(handler, path, params):
     return False
 
 
+# ---------------------------------------------------------------------------
+# What a reverse proxy or the service asks of a client, picked by the key:
+# basic credentials, a header of its own, the key in a header, rate limits,
+# and refusals without a body.
+# ---------------------------------------------------------------------------
+BASIC_USER = "kova"
+BASIC_PASSWORD = "s3cret:pa55 w\u00f6rd"  # a colon and a letter beyond ASCII
+PROXY_TOKEN = "t0ken-for-the-proxy"
+API_PREFIXES = ("/api/v1/", "/api/v3/")
+DEEP = 100000
+
+
+def header_record(headers):
+    """The members a record gains from the request's headers."""
+    return {"authorization": headers.get("Authorization", ""), "x_api_key": headers.get("X-Api-Key", ""),
+            "headers": [[k, v] for k, v in headers.items()]}
+
+
+def basic_credentials():
+    return "Basic " + base64.b64encode(("%s:%s" % (BASIC_USER, BASIC_PASSWORD)).encode()).decode()
+
+
+def send_empty(handler, status, framing, headers=()):
+    """Status `status` with an empty body: Content-Length 0, one last chunk,
+    or no length and the connection closed."""
+    handler.send_response(status)
+    for k, v in headers:
+        handler.send_header(k, v)
+    if framing == "chunked":
+        handler.send_header("Transfer-Encoding", "chunked")
+    elif framing == "close":
+        handler.send_header("Connection", "close")
+        handler.close_connection = True
+    else:
+        handler.send_header("Content-Length", "0")
+    handler.end_headers()
+    if framing == "chunked":
+        handler.wfile.write(b"0\r\n\r\n")
+
+
+def front_door(handler, path, query_has_key, key):
+    """Answers for the keys of FRONT_DOOR; False when the request passes."""
+    if key.startswith("needauth") and handler.headers.get("Authorization", "") != basic_credentials():
+        send_empty(handler, 401, "length", [("WWW-Authenticate", 'Basic realm="kova"')])
+        return True
+    if key.startswith("needheader") and handler.headers.get("X-Proxy-Token", "") != PROXY_TOKEN:
+        handler.send(403, "application/json", '{"message":"missing X-Proxy-Token"}')
+        return True
+    if key.startswith("hdrkey") and query_has_key and path.startswith(API_PREFIXES):
+        handler.send(400, "application/json", '{"message":"the key came in the query"}')
+        return True
+    if key.startswith("ratelimit-"):
+        form, _, n = key[len("ratelimit-"):].partition("-")
+        headers = []
+        if form == "secs":
+            headers.append(("Retry-After", n))
+        elif form == "date":
+            headers.append(("Retry-After", email.utils.formatdate(time.time() + int(n), usegmt=True)))
+        handler.send(429, "application/json", '{"message":"Too Many Requests"}', headers)
+        return True
+    if key == "deep" and path.startswith("/api/"):
+        handler.send(200, "application/json", "[" * DEEP + "1" + "]" * DEEP)
+        return True
+    if key.startswith("empty-"):
+        _, status, framing = key.split("-", 2)
+        status = int(status)
+        headers = [("WWW-Authenticate", 'Basic realm="kova"')] if status == 401 else []
+        send_empty(handler, status, framing, headers)
+        return True
+    return False
+
+
+# ---------------------------------------------------------------------------
+# Answers that break HTTP itself, written on the socket by hand. A transport
+# must end each within its time-out and its body cap, with a clear message.
+# ---------------------------------------------------------------------------
+def gzip_bomb(mib):
+    """A gzip stream of `mib` MiB of "b", about a thousandth of that on the
+    wire. Each MiB is deflated on its own (a full flush resets the window),
+    so one compressed block serves them all."""
+    block = b"b" * (1 << 20)
+    c = zlib.compressobj(9, zlib.DEFLATED, 31)
+    yield c.compress(block) + c.flush(zlib.Z_FULL_FLUSH)  # the gzip header and the first MiB
+    again = c.compress(block) + c.flush(zlib.Z_FULL_FLUSH)
+    crc = zlib.crc32(block)
+    for _ in range(mib - 1):
+        yield again
+        crc = zlib.crc32(block, crc)
+    # An empty last block, then the trailer: CRC-32 and length mod 2^32.
+    yield b"\x03\x00" + struct.pack("<II", crc & 0xffffffff, (mib << 20) & 0xffffffff)
+
+
+def reset(handler):
+    """Ends the connection with a reset rather than a close."""
+    handler.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+    handler.close_connection = True
+    handler.connection.close()
+
+
+def broken_http(handler, path, params):
+    """The answers of BROKEN_HTTP; False for any other path."""
+    def num(name, default):
+        return int(params.get(name, [str(default)])[0])
+
+    def one(name, default):
+        return params.get(name, [default])[0]
+
+    w = handler.wfile
+    deadline = time.time() + 60
+    try:
+        if path == "/drip":
+            pause = max(num("ms", 100), 10) / 1000.0
+            if one("where", "body") == "headers":
+                w.write(b"HTTP/1.1 200 OK\r\nX-Drip: ")
+            else:
+                w.write(b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 1000\r\n\r\n")
+            while time.time() < deadline:
+                w.write(b"d")
+                w.flush()
+                time.sleep(pause)
+        elif path == "/endlessheaders":
+            w.write(b"HTTP/1.1 200 OK\r\n")
+            line = b"X-Pad-%d: " + b"p" * 90 + b"\r\n"
+            for i in range(1 << 20):  # 100 MiB at most
+                w.write(line % i)
+        elif path == "/endless":
+            w.write(b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n")
+            chunk = b"e" * 65536
+            for _ in range(1 << 14):  # 1 GiB at most
+                w.write(chunk)
+        elif path == "/gzbomb":
+            w.write(b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Encoding: gzip\r\n"
+                    b"Connection: close\r\n\r\n")
+            for part in gzip_bomb(min(max(num("mib", 1024), 1), 4096)):
+                w.write(part)
+        elif path == "/length":
+            # Each of these answers says it closes the connection: a client
+            # that pooled it would take the rest for the next answer.
+            w.write(b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n"
+                    b"Content-Length: %d\r\n\r\n%s" % (num("declared", 100), b"l" * num("sent", 50)))
+            w.flush()
+            time.sleep(0.1)
+        elif path == "/badchunk":
+            kind = one("kind", "hex")
+            w.write(b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n"
+                    b"Transfer-Encoding: chunked\r\n\r\n")
+            w.write(b"a\r\n0123456789\r\n")
+            w.write({"hex": b"zz\r\nnot a size\r\n0\r\n\r\n",          # a size that is not hex
+                     "long": b"4\r\n0123456789\r\n0\r\n\r\n",          # more data than the size says
+                     "huge": b"ffffffffffffffffff\r\nx\r\n0\r\n\r\n",  # a size past 64 bits
+                     "noend": b"5\r\nabcde\r\n",                     # the last chunk never comes
+                     }[kind])
+            w.flush()
+            time.sleep(0.1)
+        elif path == "/reset":
+            after = num("after", 1000)
+            if after >= 0:
+                w.write(b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 1000000\r\n\r\n")
+                w.write(b"r" * after)
+                w.flush()
+                time.sleep(0.1)
+            reset(handler)
+            return True
+        elif path == "/hangup":
+            pass
+        elif path == "/nulheader":
+            w.write(b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nX-Nul: a\0b\r\nConnection: close\r\n"
+                    b"Content-Length: 2\r\n\r\nok")
+            w.flush()
+            time.sleep(0.1)
+        else:
+            return False
+    except OSError:
+        pass  # the client gave up, as it should
+    handler.close_connection = True
+    return True
+
+
+def tarpit(listener):
+    """Accepts connections and says nothing: each is read and held until its
+    client gives up (or a minute passes)."""
+    def hold(conn):
+        conn.settimeout(60)
+        try:
+            while conn.recv(65536):
+                pass
+        except OSError:
+            pass
+        conn.close()
+
+    while True:
+        try:
+            conn, _ = listener.accept()
+        except OSError:
+            return
+        threading.Thread(target=hold, args=(conn,), daemon=True).start()
+
+
 class State:
     lock = threading.Lock()
     records = []
@@ -557,12 +788,13 @@ class Handler(BaseHTTPRequestHandler):
         n = int(self.headers.get("Content-Length") or 0)
         body = self.rfile.read(min(n, MAX_BODY)).decode("utf-8", "replace") if n else ""
         params = urllib.parse.parse_qs(query, keep_blank_values=True)
-        key = params.get("apikey", [""])[0]
+        key = params.get("apikey", [""])[0] or self.headers.get("X-Api-Key", "")
         rec = {"method": self.command, "path": path, "query": query, "apikey": key,
                "content_type": self.headers.get("Content-Type", ""), "body": body,
                "user_agent": self.headers.get("User-Agent", ""),
                "accept_encoding": self.headers.get("Accept-Encoding", ""),
                "tls": isinstance(self.connection, ssl.SSLSocket)}
+        rec.update(header_record(self.headers))
         if not path.startswith("/__"):
             with State.lock:
                 if len(State.records) < RECORD_LIMIT:
@@ -595,9 +827,11 @@ class Handler(BaseHTTPRequestHandler):
         if key.startswith("redirect-base") and path.startswith("/api/") and not based:
             return self.send(302, "text/html", "moved", [("Location", "/sonarr" + self.path)])
 
-        if transport_misbehaviour(self, path, params):
+        if front_door(self, path, "apikey" in params, key):
             return None
-        if path == "/echo":
+        if transport_misbehaviour(self, path, params) or broken_http(self, path, params):
+            return None
+        if path in ("/echo", "/api/v1/echo", "/api/v2.0/echo", "/api/v3/echo"):
             return self.send(200, "application/json", json.dumps(rec))
         if path.startswith("/status/"):
             code = int(path.split("/")[2])
@@ -617,7 +851,8 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/bomb":
             return self.send(200, "text/plain", gzip.compress(b"b" * (4 << 20)), [("Content-Encoding", "gzip")])
         if path == "/redirect":
-            return self.send(302, "text/plain", "moved", [("Location", params.get("to", ["/echo"])[0])])
+            return self.send(int(params.get("code", ["302"])[0]), "text/plain", "moved",
+                             [("Location", params.get("to", ["/echo"])[0])])
 
         if key in REFUSALS:
             return self.send(*REFUSALS[key])
@@ -693,6 +928,10 @@ def serve(d, lifetime):
     ctx.load_cert_chain(os.path.join(d, "srv.pem"), os.path.join(d, "srv.key"))
     secure.socket = ctx.wrap_socket(secure.socket, server_side=True, do_handshake_on_connect=False)
     Server.group = [plain, secure]
+    pit = socket.socket()
+    pit.bind(("127.0.0.1", 0))
+    pit.listen(16)
+    threading.Thread(target=tarpit, args=(pit,), daemon=True).start()
     threads = [threading.Thread(target=s.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True)
                for s in Server.group]
     for t in threads:
@@ -702,7 +941,8 @@ def serve(d, lifetime):
     timer.daemon = True
     timer.start()
     signal.signal(signal.SIGTERM, lambda *_: threading.Thread(target=plain.stop_all).start())
-    ports = {"http": plain.server_address[1], "https": secure.server_address[1], "pid": os.getpid()}
+    ports = {"http": plain.server_address[1], "https": secure.server_address[1], "pid": os.getpid(),
+             "tarpit": pit.getsockname()[1]}
     tmp = os.path.join(d, "ports.json.tmp")
     with open(tmp, "w") as f:
         json.dump(ports, f)

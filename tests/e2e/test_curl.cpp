@@ -62,17 +62,6 @@ TEST_F(CurlE2e, TlsIsVerifiedAgainstTheGivenCaOnly) {
     }
 }
 
-TEST_F(CurlE2e, AHeaderLineOverLibcurlsLimitIsNamed) {
-    CurlTransport tr(nullptr);
-    Reply ok = call(tr.io(), http_url("/longheader?n=50000&apikey=hdr"));
-    EXPECT_EQ(ok.rc, 0) << ok.error;
-    Reply r = call(tr.io(), http_url("/longheader?n=200000&apikey=hdr"));  // libcurl's limit: 100 KiB
-    EXPECT_NE(r.rc, 0);
-    EXPECT_FALSE(r.has_body);
-    EXPECT_NE(r.error.find("response header too long"), std::string::npos) << r.error;
-    EXPECT_EQ(r.error.find("memory"), std::string::npos) << r.error;
-}
-
 TEST_F(CurlE2e, LibraryOverHttpsAndBehindAUrlBase) {
     kova_curl_options o = defaults<CurlTraits>();
     o.ca_file = server().ca.c_str();
