@@ -116,6 +116,8 @@ line("Sonarr lookup via fake, 1000 series", "BM_sonarr_lookup/1000")
 # ratio is one thread's time over two threads' (2: fully side by side).
 line("sessions: staged search via fake, 10000 rows, 2 threads vs 1", "BM_pair_sessions_fake/10000",
      target=1.7, pair="BM_pair_sessions_fake/10000", at_least=True)
+line("sessions: the machine's ceiling (arithmetic, no kova), 2 threads vs 1", "BM_pair_cpu_control",
+     pair="BM_pair_cpu_control")
 line("sessions: search via curl, server answering after 50 ms, 2 threads vs 1",
      "BM_pair_sessions_delay/50/real_time", pair="BM_pair_sessions_delay/50/real_time")
 

@@ -5,6 +5,8 @@
 //
 //   BM_pair_sessions_fake/ROWS    the staged search of ROWS rows on the fake
 //                                 transport: CPU-bound, the cores' share
+//   BM_pair_cpu_control           arithmetic alone: the pair's ceiling on
+//                                 this machine
 //   BM_pair_sessions_delay/MS     a search through libkova_curl against a
 //                                 local server that answers after MS ms
 #include <benchmark/benchmark.h>
@@ -122,6 +124,26 @@ void BM_pair_sessions_fake(benchmark::State &state) {
     kova_fake_reset();
 }
 BENCHMARK(BM_pair_sessions_fake)->Arg(10000)->Unit(benchmark::kMillisecond)->MinWarmUpTime(0.5)->MinTime(1.0);
+
+// The machine's own ceiling for the pair above: a loop of arithmetic that
+// stays in the core's caches and calls nothing of kova, timed the same way.
+// A virtual machine whose two CPUs share a core, or a busy host, shows here.
+void BM_pair_cpu_control(benchmark::State &state) {
+    kova_session *s[2] = {kova_session_new(), kova_session_new()};
+    run_pairs(state, s[0], s[1], [] {
+        uint64_t x = 88172645463325252ull;
+        for (int i = 0; i < 8000000; ++i) { // about as long as one search above
+            x ^= x << 13;
+            x ^= x >> 7;
+            x ^= x << 17;
+        }
+        benchmark::DoNotOptimize(x);
+        return true;
+    });
+    kova_session_free(s[0]);
+    kova_session_free(s[1]);
+}
+BENCHMARK(BM_pair_cpu_control)->Unit(benchmark::kMillisecond)->MinWarmUpTime(0.5)->MinTime(1.0);
 
 #if defined(KOVA_BENCH_CURL)
 // A local HTTP server that answers every request after a fixed delay, one
