@@ -162,18 +162,22 @@ std::string setting_origin(const cfg::Config &conf, int kind);
 struct Failure {
     std::string error;          // the library's message
     int32_t status = 0;         // HTTP status of the last request; 0 none (or not known)
-    std::string transport;      // the transport's reason when no answer came; "" none (or not known)
-    bool key_rejected = false;  // the service refused the API key
+    std::string transport;      // the transport's reason: why no answer came, or what it noted of a
+                                // refusal (a 429's wait, a 401's basic challenge); "" none (or not known)
+    bool key_rejected = false;  // the answer was 401 or 403: the service refused the API key, or a
+                                // reverse proxy in front of it refused the request
+    std::vector<std::string> warnings;  // the library's: a refusal's explanation, "<Service>: ..."
     bool connection_test = false;  // the failed call was the connection test
     const cfg::Service *instance = nullptr;  // the instance it failed on; nullptr: the service's default
 };
 // The library's report of its last call (kova_last_error,
-// kova_last_http_code, kova_last_transport_error).
+// kova_last_http_code, kova_last_transport_error, kova_warning).
 Failure last_failure();
 // What a failure of service `kind` most likely means and what to change,
 // from its configuration and what is known of the failure: a TLS port
 // spoken to in plain HTTP or the reverse, nothing listening, a redirect, a
-// rejected key, a 404 for want of a URL base. Empty when none applies.
+// rejected key, a reverse proxy asking for a password or a header of its
+// own, a 404 for want of a URL base. Empty when none applies.
 std::vector<std::string> hints(const App &app, int kind, const Failure &f);
 // hints() for the last library call, of the service use_service set up.
 std::vector<std::string> failure_hints(const App &app);

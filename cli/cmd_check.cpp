@@ -41,6 +41,7 @@ struct Check {
     int32_t code = KOVA_VALIDATE_INVALID_SETTINGS;
     std::unique_ptr<yyjson_doc, FreeDoc> answer;
     std::vector<std::string> hints;
+    std::string transport;  // what the transport said of a refusal, when the connection test asked again
 
     const char *answered(const char *key) const {
         return yyjson_get_str(yyjson_obj_get(yyjson_doc_get_root(answer.get()), key));
@@ -115,6 +116,20 @@ void run_check(App &app, Check &c) {
     f.error = err ? err : "";
     f.key_rejected = c.code == KOVA_VALIDATE_KEY_REJECTED;
     f.connection_test = true;  // the handler runs the connection test
+    // A refusal looks the same in the handler's answer whether the service
+    // refused its key or a reverse proxy in front of it refused the request:
+    // the connection test, asked once more, reports what tells them apart
+    // (the status, the transport's words about a request for basic
+    // credentials, the service's own explanation).
+    if (f.key_rejected && use_service(app, k)) {
+        run_test(app, k);
+        Failure asked = last_failure();
+        if (asked.key_rejected) {
+            asked.connection_test = true;
+            f = asked;
+            c.transport = f.transport;
+        }
+    }
     c.hints = hints(app, k, f);
     // No answer, or one kova did not expect (a redirect...): what the
     // transport met is for the connection test to tell.
@@ -142,6 +157,7 @@ void report_check(const App &app, const Check &c, JsonOut &report) {
                                answer ? yyjson_val_mut_copy(report.doc, answer) : yyjson_mut_null(report.doc));
         // As every --json failure has them; the table shows the same.
         yyjson_mut_obj_add_val(report.doc, e, "error", text_or_null(report.doc, c.code == 0 ? nullptr : err));
+        if (!c.transport.empty()) yyjson_mut_obj_add_strcpy(report.doc, e, "transport_error", c.transport.c_str());
         const std::string &url_base = app.conf.svc[c.svc->kind].url_base;
         if (!url_base.empty()) yyjson_mut_obj_add_strcpy(report.doc, e, "url_base", url_base.c_str());
         yyjson_mut_val *h = yyjson_mut_obj_add_arr(report.doc, e, "hints");
@@ -155,6 +171,7 @@ void report_check(const App &app, const Check &c, JsonOut &report) {
     } else {
         out::print(stdout, "%s %s  %d %s: %s\n", name.c_str(), ui::paint(ui::Tone::bad, "error "), c.code,
                    answer_meaning(c.code), err ? err : "(no answer)");
+        if (!c.transport.empty()) out::print(stdout, "         the transport said: %s\n", c.transport);
         for (const auto &x : c.hints) out::print(stdout, "         %s %s\n", ui::paint(ui::Tone::warn, "hint:"), x);
     }
 }

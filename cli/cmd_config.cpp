@@ -45,10 +45,9 @@ int config_path(App &app) {
     bool exists = sys::file_exists(path, loose);
     int err = errno;
     std::vector<std::string> env;
-    for (const auto &svc : k_services) {
-        if (!sys::env(svc.env_url).empty()) env.push_back(svc.env_url);
-        if (!sys::env(svc.env_key).empty()) env.push_back(svc.env_key);
-    }
+    for (const auto &svc : k_services)
+        for (const char *name : {svc.env_url, svc.env_key, svc.env_user, svc.env_password})
+            if (!sys::env(name).empty()) env.push_back(name);
     if (o.json) {
         JsonOut j;
         yyjson_mut_obj_add_strcpy(j.doc, j.root, "path", path.c_str());
@@ -78,6 +77,11 @@ int config_path(App &app) {
             out::print(stderr, "kova: %s%s%s set: over the file's %s for %s\n", url ? svc.env_url : "",
                        url && key ? " and " : "", key ? svc.env_key : "",
                        url && key ? "address and key" : url ? "address" : "key", svc.name);
+        bool user = !sys::env(svc.env_user).empty(), password = !sys::env(svc.env_password).empty();
+        if (user || password)
+            out::print(stderr, "kova: %s%s%s set: over the file's %s for %s\n", user ? svc.env_user : "",
+                       user && password ? " and " : "", password ? svc.env_password : "",
+                       user && password ? "Username and Password" : user ? "Username" : "Password", svc.name);
     }
     return EXIT_OK;
 }
@@ -132,6 +136,50 @@ std::string key_words(const cfg::Service &s, const ServiceInfo &svc) {
     return w + ")";
 }
 
+// What a reverse proxy is given, as `show` prints it: header names with
+// their values hidden (a header of a proxy's is most often a secret), the
+// username, and only whether a password is set.
+std::string headers_words(const cfg::Service &s) {
+    std::string w;
+    for (const auto &h : s.headers) w += (w.empty() ? "" : ", ") + h.first + ": <redacted>";
+    return w;
+}
+
+std::string password_words(const cfg::Service &s, const ServiceInfo &svc) {
+    return s.password_from == cfg::From::env ? std::string("set (from ") + svc.env_password + ")" : "set";
+}
+
+std::string username_words(const cfg::Service &s, const ServiceInfo &svc) {
+    return s.username_from == cfg::From::env ? s.username + "  (from " + svc.env_user + ")" : s.username;
+}
+
+// One setting of a service under it, as `show` prints them.
+void line(const char *label, const std::string &value) {
+    out::print(stdout, "          %s %s\n", ui::paint(ui::Tone::dim, label), value);
+}
+
+// The lines of the settings for a reverse proxy (and the key's place) that
+// differ from the defaults.
+void proxy_lines(const cfg::Service &s, const ServiceInfo &svc) {
+    if (!s.headers.empty()) line("Headers ", headers_words(s));
+    if (!s.username.empty()) line("Username", username_words(s, svc));
+    if (!s.password.empty()) line("Password", password_words(s, svc));
+    if (s.allow_basic_over_http) line("AllowBasicOverHttp", "true: the password may cross the network in clear text");
+    if (!s.key_in_header) line("KeyInHeader", "false: the API key travels in the URL's query");
+}
+
+// The same as members of a --json service object.
+void proxy_json(yyjson_mut_doc *d, yyjson_mut_val *e, const cfg::Service &s) {
+    yyjson_mut_val *h = yyjson_mut_obj_add_obj(d, e, "headers");
+    for (const auto &x : s.headers) yyjson_mut_obj_add_str(d, h, yyjson_mut_strcpy(d, x.first.c_str())->uni.str, "<redacted>");
+    yyjson_mut_obj_add_val(d, e, "username", text_or_null(d, s.username.c_str()));
+    yyjson_mut_obj_add_str(d, e, "username_from", from_name(s.username_from));
+    yyjson_mut_obj_add_val(d, e, "password", text_or_null(d, s.password.empty() ? "" : "***"));
+    yyjson_mut_obj_add_str(d, e, "password_from", from_name(s.password_from));
+    yyjson_mut_obj_add_bool(d, e, "allow_basic_over_http", s.allow_basic_over_http);
+    yyjson_mut_obj_add_bool(d, e, "key_in_header", s.key_in_header);
+}
+
 int config_show(App &app) {
     const Options &o = app.o;
     if (int rc = no_more_words(o, "show"); rc >= 0) return rc;
@@ -160,6 +208,7 @@ int config_show(App &app) {
             yyjson_mut_obj_add_val(d, e, "id", text_or_null(d, s.id.c_str()));
             yyjson_mut_obj_add_str(d, e, "address_from", from_name(s.address_from));
             yyjson_mut_obj_add_str(d, e, "api_key_from", from_name(s.key_from));
+            proxy_json(d, e, s);
         }
         // Every instance given, in the file's order, by name.
         yyjson_mut_val *inst = yyjson_mut_obj_add_arr(d, j.root, "instances");
@@ -170,6 +219,7 @@ int config_show(App &app) {
             yyjson_mut_obj_add_str(d, e, "service", service(i.kind).lower);
             yyjson_mut_obj_add_val(d, e, "url", text_or_null(d, s.host.empty() ? "" : cfg::address(s, i.kind).c_str()));
             yyjson_mut_obj_add_val(d, e, "api_key", text_or_null(d, s.api_key.empty() ? "" : "***"));
+            proxy_json(d, e, s);
         }
         if (c.timeout_ms > 0) yyjson_mut_obj_add_int(d, j.root, "timeout_ms", c.timeout_ms);
         else yyjson_mut_obj_add_null(d, j.root, "timeout_ms");
@@ -182,9 +232,6 @@ int config_show(App &app) {
     }
     if (c.loose_mode)
         out::print(stderr, "kova: warning: %s is readable by other users and holds API keys (chmod 600 it)\n", c.path);
-    auto line = [](const char *label, const std::string &value) {
-        out::print(stdout, "          %s %s\n", ui::paint(ui::Tone::dim, label), value);
-    };
     out::print(stdout, "%s %s\n", ui::paint(ui::Tone::bold, "file     "), c.path);
     line("from    ", source_words(c.source) + (c.found ? "" : "; there is no file there"));
     for (const auto &svc : k_services) {
@@ -203,6 +250,7 @@ int config_show(App &app) {
         if (s.insecure) line("Insecure", "true: the TLS certificate is not checked");
         if (!s.ca_file.empty()) line("CAFile  ", s.ca_file);
         if (!s.id.empty()) line("ID      ", s.id);
+        proxy_lines(s, svc);
     }
     for (const auto &s : c.named) {
         std::string name = s.name;
@@ -210,6 +258,7 @@ int config_show(App &app) {
         out::print(stdout, "%s %s  %s\n", ui::paint(ui::Tone::bold, name), s.host.empty() ? "(no address)" : cfg::address(s, s.kind),
                    ui::paint(ui::Tone::dim, std::string("(an instance of ") + service(s.kind).name + "; --instance " + s.name + ")"));
         line("APIKey  ", key_words(s, service(s.kind)));
+        proxy_lines(s, service(s.kind));
     }
     out::print(stdout, "%s %s\n", ui::paint(ui::Tone::bold, "TimeoutMs"),
                c.timeout_ms > 0 ? std::to_string(c.timeout_ms) + " ms for each request"

@@ -1,9 +1,9 @@
 // `kova test`: the connection tests of every configured instance of every
 // service, all at once. Each instance is tested on a thread of its own, in a
 // library session of its own (kova_session_new), and the instances share
-// their transport (one for each set of TLS settings): the library serves
-// sessions side by side, and the transports take requests from several
-// threads. What each test reports is kept, and printed once all are done,
+// their transport (one for each set of transport settings): the library
+// serves sessions side by side, and the transports take requests from
+// several threads. What each test reports is kept, and printed once all are done,
 // in the configuration's order, so that the output is the same whichever
 // answers first.
 #include <memory>
@@ -59,7 +59,7 @@ void run_in_session(TestRun &r) {
     r.http = kova_last_http_code();
     r.url = kova_base_url(kind);
     r.error = kova_last_error();
-    r.transport = rc == KOVA_ERR_TRANSPORT ? kova_last_transport_error() : "";
+    r.transport = kova_last_transport_error();  // "" after a success
     for (int32_t i = 0; i < kova_test_log_count(); ++i) r.log.emplace_back(kova_test_log_key(i), kova_test_log_text(i));
     for (int32_t i = 0; i < kova_warning_count(); ++i) r.warnings.emplace_back(kova_warning(i));
     if (service(kind).library) {
@@ -80,6 +80,7 @@ std::vector<std::string> run_hints(const App &app, const TestRun &r) {
     f.status = r.http;
     f.transport = r.transport;
     f.key_rejected = r.http == 401 || r.http == 403;
+    f.warnings = r.warnings;
     f.connection_test = true;
     f.instance = r.svc;
     return hints(app, r.svc->kind, f);
@@ -157,7 +158,9 @@ void add_run_json(const App &app, JsonOut &report, const TestRun &r) {
     }
 }
 
-// The transports of a run, one for each set of TLS settings, closed at the end.
+// The transports of a run, one for each set of transport settings (TLS, a
+// reverse proxy's headers and credentials, the key's place), closed at the
+// end.
 struct Transports {
     App &app;
     std::vector<std::pair<const cfg::Service *, net::Transport *>> open;
@@ -169,7 +172,7 @@ struct Transports {
     Transports &operator=(const Transports &) = delete;
     net::Transport *for_instance(const cfg::Service &s) {
         for (auto &t : open)
-            if (t.first->insecure == s.insecure && t.first->ca_file == s.ca_file) return t.second;
+            if (t.first->same_transport(s)) return t.second;
         net::Transport *t = open_transport(app, s);
         if (t) open.emplace_back(&s, t);
         return t;

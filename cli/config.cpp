@@ -26,8 +26,10 @@ const char k_template[] =
     "    \"APIKey: the service's API key (where to find it: each service's _comment).\",\n"
     "    \"Optional per service: \\\"Insecure\\\": true (no TLS certificate check, for a\",\n"
     "    \"self-signed certificate on a network you trust), \\\"CAFile\\\": the PEM file of\",\n"
-    "    \"the CA that signed its certificate. At the top level: \\\"TimeoutMs\\\" (each\",\n"
-    "    \"request), \\\"Proxy\\\". Members whose names start with _ are notes.\",\n"
+    "    \"the CA that signed its certificate. Behind a reverse proxy that asks for them:\",\n"
+    "    \"\\\"Headers\\\": {\\\"X-Proxy-Token\\\": \\\"...\\\"}, \\\"Username\\\" and \\\"Password\\\" (over\",\n"
+    "    \"https://). At the top level: \\\"TimeoutMs\\\" (each request), \\\"Proxy\\\".\",\n"
+    "    \"Members whose names start with _ are notes.\",\n"
     "    \"Then run: kova config check. All members: kova config --help.\"\n"
     "  ],\n"
     "  \"Jackett\": {\n"
@@ -56,7 +58,9 @@ namespace {
 
 // The members a service object and the top level know, in the order the
 // warnings list them: at the top level, the services' sections first.
-const char *const k_service_members[] = {"Url", "APIKey", "Host", "Port", "UseHttps", "UrlBase", "Insecure", "CAFile", "ID", "Service"};
+const char *const k_service_members[] = {"Url", "APIKey", "Host", "Port", "UseHttps", "UrlBase", "Insecure", "CAFile",
+                                         "Headers", "Username", "Password", "AllowBasicOverHttp", "KeyInHeader",
+                                         "ID", "Service"};
 const char *const k_top_settings[] = {"TimeoutMs", "Proxy"};
 constexpr auto k_top_members = [] {
     std::array<const char *, k_service_count + std::size(k_top_settings)> names{};
@@ -75,7 +79,8 @@ const struct {
 } k_aliases[] = {
     {"BaseUrl", "UrlBase"}, {"Hostname", "Host"}, {"Address", "Url"}, {"Key", "APIKey"},
     {"Token", "APIKey"},    {"Https", "UseHttps"},  {"SSL", "UseHttps"}, {"Timeout", "TimeoutMs"},
-    {"Path", "UrlBase"},
+    {"Path", "UrlBase"},    {"User", "Username"},   {"Login", "Username"},
+    {"Pass", "Password"},
 };
 
 std::string lower(std::string s) {
@@ -229,6 +234,31 @@ bool number(yyjson_val *obj, const char *key, int32_t lo, int32_t hi, int32_t &o
     return true;
 }
 
+// "Headers": {"Name": "value", ...}, in the file's order. What makes a
+// header unfit to send (its name, a line break in its value, a header the
+// transport writes itself) is the transport's to say: the configuration's
+// loader asks it (cli::load_configuration).
+bool headers(yyjson_val *obj, Service &s, std::string &err, const std::string &where) {
+    yyjson_val *v = member(obj, "Headers");
+    if (!v || yyjson_is_null(v)) return true;
+    const std::string shape = where + ".Headers must be an object of header names and values, as texts: "
+                                      "{\"X-Proxy-Token\": \"...\"}";
+    if (!yyjson_is_obj(v)) {
+        err = shape;
+        return false;
+    }
+    size_t i, n;
+    yyjson_val *k, *value;
+    yyjson_obj_foreach(v, i, n, k, value) {
+        if (!yyjson_is_str(value)) {
+            err = shape + "; \"" + yyjson_get_str(k) + "\" is not a text";
+            return false;
+        }
+        s.headers.emplace_back(yyjson_get_str(k), yyjson_get_str(value));
+    }
+    return true;
+}
+
 bool read_service(yyjson_val *obj, int kind, Service &s, std::vector<std::string> &warnings, std::string &err,
                   const std::string &where) {
     s.kind = kind;
@@ -242,9 +272,14 @@ bool read_service(yyjson_val *obj, int kind, Service &s, std::vector<std::string
     std::string url;
     bool ok = text(obj, "Url", url, err, where) && text(obj, "APIKey", s.api_key, err, where) &&
               flag(obj, "Insecure", s.insecure, err, where) && text(obj, "CAFile", s.ca_file, err, where) &&
-              text(obj, "ID", s.id, err, where);
+              text(obj, "ID", s.id, err, where) && headers(obj, s, err, where) &&
+              text(obj, "Username", s.username, err, where) && text(obj, "Password", s.password, err, where) &&
+              flag(obj, "AllowBasicOverHttp", s.allow_basic_over_http, err, where) &&
+              flag(obj, "KeyInHeader", s.key_in_header, err, where);
     if (!ok) return false;
     if (!s.api_key.empty()) s.key_from = From::file;
+    if (!s.username.empty()) s.username_from = From::file;
+    if (!s.password.empty()) s.password_from = From::file;
     if (given(obj, "Url")) {
         for (const char *part : k_address_parts) {
             if (given(obj, part)) {
@@ -328,11 +363,37 @@ bool read_env(Config &out, std::string &err) {
             s.present = true;
             s.key_from = From::env;
         }
+        // Credentials alone configure nothing: they go with the address
+        // and key of the file or of the variables above.
+        if (std::string user = sys::env(svc.env_user); !user.empty()) {
+            s.username = user;
+            s.username_from = From::env;
+        }
+        if (std::string password = sys::env(svc.env_password); !password.empty()) {
+            s.password = password;
+            s.password_from = From::env;
+        }
         s.kind = svc.kind;
         s.name = svc.section;
         bool listed = false;
         for (const auto &o : out.order) listed = listed || (o.kind == svc.kind && o.named < 0);
         if (s.present && !listed) out.order.push_back({svc.kind, -1});
+    }
+    return true;
+}
+
+// Basic credentials go with every request: over plain http a password
+// would cross the network in clear text. The transport would refuse each
+// request; refused here, the setting to change is named before anything
+// runs.
+bool check_credentials(const Config &c, std::string &err) {
+    for (const auto &i : c.order) {
+        const Service &s = c.of(i);
+        if (!s.has_credentials() || s.host.empty() || s.https || s.allow_basic_over_http) continue;
+        err = s.name + ": its Username and Password would cross the network in clear text to " + address(s, i.kind) +
+              " (plain http): give its https:// address, or, on a network you trust (a proxy on this machine), "
+              "set \"AllowBasicOverHttp\": true in its section of " + c.path;
+        return false;
     }
     return true;
 }
@@ -371,7 +432,7 @@ bool load(const std::string &explicit_path, Config &out, std::string &err) {
     std::string text;
     if (!sys::file_exists(out.path, out.loose_mode)) {
         // No file yet: only the environment may configure services.
-        if (!named && errno == ENOENT) return read_env(out, err);
+        if (!named && errno == ENOENT) return read_env(out, err) && check_credentials(out, err);
         err = "cannot read " + out.path + ": " + strerror(errno);
         return false;
     }
@@ -414,7 +475,7 @@ bool load(const std::string &explicit_path, Config &out, std::string &err) {
     for (auto &w : out.warnings) w = out.path + ": " + w;
     yyjson_doc_free(doc);
     out.found = ok;
-    return ok && read_env(out, err);
+    return ok && read_env(out, err) && check_credentials(out, err);
 }
 
 }  // namespace cfg

@@ -7,6 +7,8 @@
 //     "Sonarr":  {"Host": "media.lan", "APIKey": "...", "UseHttps": "true",
 //                 "Port": 443, "UrlBase": "/sonarr", "CAFile": "/etc/ssl/lan-ca.pem"},
 //     "Radarr":  {"Url": "https://media.lan/radarr", "APIKey": "...", "Insecure": true},
+//     "Prowlarr": {"Url": "https://media.lan/prowlarr", "APIKey": "...",
+//                  "Headers": {"X-Proxy-Token": "..."}, "Username": "me", "Password": "..."},
 //     "TimeoutMs": 30000,
 //     "Proxy": ""
 //   }
@@ -22,6 +24,15 @@
 // RADARR, PROWLARR; the environment variables of cli::k_services) replace the
 // file's address and key of that service's default instance; they may
 // configure a service the file does not have, or configure it with no file.
+// KOVA_<SERVICE>_USERNAME and KOVA_<SERVICE>_PASSWORD replace its Username
+// and Password, so that a password need not sit in the file.
+//
+// Behind a reverse proxy a service may take "Headers" (an object of header
+// names and values, sent with every request), "Username" and "Password"
+// (HTTP basic authentication, which the transport refuses over plain http
+// unless "AllowBasicOverHttp" is true: the loader refuses it first, naming
+// the setting), and "KeyInHeader" (default true: Sonarr's, Radarr's and
+// Prowlarr's API key travels as X-Api-Key, out of the proxy's access log).
 //
 // A section may be another instance of a service under its own name, when
 // it says which service it is: "Radarr4K": {"Service": "Radarr", "Url": ...}.
@@ -30,6 +41,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "services.h"
@@ -49,8 +61,23 @@ struct Service {
     std::string url;         // the Url (or KOVA_<SERVICE>_URL) as the library reads it; "" with Host
     From address_from = From::none;
     From key_from = From::none;
+    // What a reverse proxy in front of the service asks for: its headers
+    // (name, value, in the file's order), basic credentials.
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string username, password;
+    From username_from = From::none;
+    From password_from = From::none;
+    bool allow_basic_over_http = false;
+    bool key_in_header = true;  // the API key as X-Api-Key where the service reads it there
     int kind = -1;           // KOVA_JACKETT ...
     std::string name;        // its section: "Radarr", or an instance's own name ("Radarr4K")
+    // Whether one transport serves both: the same options from the file.
+    bool same_transport(const Service &o) const {
+        return insecure == o.insecure && ca_file == o.ca_file && headers == o.headers && username == o.username &&
+               password == o.password && allow_basic_over_http == o.allow_basic_over_http &&
+               key_in_header == o.key_in_header;
+    }
+    bool has_credentials() const { return !username.empty() || !password.empty(); }
 };
 
 // An instance in the file's order: the default instance of a service (its

@@ -339,10 +339,11 @@ std::string man(const std::vector<CommandDoc> &commands, const std::vector<Optio
         }
     }
     // The services' environment variables, as one tag: "A ", " B ", " C".
-    std::string urls, keys;
+    std::string urls, keys, credentials;
     for (const auto &svc : k_services) {
         urls += (urls.empty() ? "" : " \", \" ") + roff(svc.env_url);
         keys += (keys.empty() ? "" : " \", \" ") + roff(svc.env_key);
+        credentials += (credentials.empty() ? "" : " \", \" ") + roff(svc.env_user) + " \", \" " + roff(svc.env_password);
     }
     s += ".SH EXIT STATUS\n" + roff(status) + "\n"
          ".SH ENVIRONMENT\n"
@@ -351,6 +352,9 @@ std::string man(const std::vector<CommandDoc> &commands, const std::vector<Optio
          "the service's address, as \\(dqUrl\\(dq in the configuration file, over the file\n"
          ".TP\n.BR " + keys + "\n"
          "the service's API key, over the file; with the address, a service needs no file at all\n"
+         ".TP\n.BR " + credentials + "\n"
+         "the user name and password a reverse proxy in front of the service asks for (HTTP basic\n"
+         "authentication), as \\(dqUsername\\(dq and \\(dqPassword\\(dq in the configuration file, over the file\n"
          ".TP\n.B NO_COLOR\nany value but the empty one turns colours off\n"
          ".TP\n.BR LC_ALL \", \" LC_CTYPE \", \" LANG\n"
          "the first of them that is set decides whether the output may hold Unicode symbols (a UTF\\-8 locale)\n"

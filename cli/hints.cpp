@@ -79,6 +79,44 @@ std::string redirect_hint(int kind, int32_t status) {
            "that address, less its /api/ path, as the service's address (https? a URL base?)";
 }
 
+// A 401 or 403: the service refusing its API key, or a reverse proxy in
+// front of it refusing the request. A proxy that wants a password asks for
+// it (the transport's words about a Basic challenge), where a service
+// refusing a key asks for nothing; a service explains its refusal in its
+// body (a warning "<Service>: ..."), where a proxy that wants a header of
+// its own most often answers 403 with nothing a user can read.
+std::string refusal_hint(const cfg::Config &conf, const cfg::Service &s, int kind, const Failure &f) {
+    const ServiceInfo &svc = service(kind);
+    const std::string name = svc.name;
+    const std::string in = " of " + s.name + " in " + conf.path;
+    const std::string key_fix = "copy it again into " +
+                                (s.key_from == cfg::From::env ? std::string(svc.env_key) : "\"APIKey\" in " + conf.path) +
+                                "; " + svc.key_place;
+    bool explained = false;
+    for (const auto &w : f.warnings) explained = explained || w.rfind(name + ": ", 0) == 0;
+    if (f.status == 401 && has(lower(f.transport), "asks for basic authentication")) {
+        if (s.has_credentials())
+            return name + "'s address asks for a user name and password (HTTP basic authentication) and refused "
+                          "those given: check \"Username\" and \"Password\"" + in + " (or " + svc.env_user + " and " +
+                   svc.env_password + ")";
+        return name + "'s address asks for a user name and password (HTTP basic authentication), as a reverse proxy "
+                      "in front of " + name + " does: set \"Username\" and \"Password\"" + in + " (or " +
+               svc.env_user + " and " + svc.env_password + ")" +
+               (s.https ? "" : "; they go over https:// only, unless \"AllowBasicOverHttp\": true");
+    }
+    if (f.status == 403 && !explained) {
+        if (!s.headers.empty())
+            return name + " answered 403 without a word of its own, as a reverse proxy in front of it does when a "
+                          "request lacks what it wants: check the names and values of \"Headers\"" + in +
+                   " (sent with every request); if nothing sits in front of " + name + ", it refused the API key: " + key_fix;
+        return name + " answered 403 without a word of its own, as a reverse proxy in front of it does when a request "
+                      "lacks a header it wants (a token): give that header in \"Headers\"" + in +
+               ", e.g. \"Headers\": {\"X-Proxy-Token\": \"...\"}; if nothing sits in front of " + name +
+               ", it refused the API key: " + key_fix;
+    }
+    return name + " refused the API key: " + key_fix;
+}
+
 }  // namespace
 
 std::string setting_origin(const cfg::Config &conf, int kind) {
@@ -96,6 +134,7 @@ Failure last_failure() {
     f.status = kova_last_http_code();
     f.transport = kova_last_transport_error();
     f.key_rejected = f.status == 401 || f.status == 403;
+    for (int32_t i = 0; i < kova_warning_count(); ++i) f.warnings.emplace_back(kova_warning(i));
     return f;
 }
 
@@ -106,7 +145,7 @@ std::vector<std::string> hints(const App &app, int kind, const Failure &f) {
     const cfg::Service &s = f.instance ? *f.instance : conf.svc[kind];
     const ServiceInfo &svc = service(kind);
     const std::string name = svc.name;
-    if (!f.transport.empty()) {
+    if (!f.transport.empty() && !f.key_rejected) {
         std::string h = transport_hint(s, kind, f.transport);
         if (!h.empty()) out.push_back(h);
         return out;
@@ -114,9 +153,7 @@ std::vector<std::string> hints(const App &app, int kind, const Failure &f) {
     if (f.status >= 300 && f.status <= 399) {
         out.push_back(redirect_hint(kind, f.status));
     } else if (f.key_rejected) {
-        std::string where = s.key_from == cfg::From::env ? std::string(svc.env_key)
-                                                          : "\"APIKey\" in " + conf.path;
-        out.push_back(name + " refused the API key: copy it again into " + where + "; " + svc.key_place);
+        out.push_back(refusal_hint(conf, s, kind, f));
     } else if (ends_with(f.error, "HTTP 404") && !f.connection_test) {
         // Past the connection test's routes, which every running service
         // has, a 404 is about what was asked for.

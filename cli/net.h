@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "kova.h"
 
@@ -23,6 +24,11 @@ struct Options {
     std::string ca_file;     // "": the platform's trust (see ca_file_ignored)
     bool has_proxy = false;  // false: the platform's proxy rules
     std::string proxy;       // with has_proxy: "" no proxy, else the proxy
+    // What a reverse proxy in front of the service asks for.
+    std::vector<std::string> headers;  // "Name: value" lines, sent with every request
+    std::string username, password;    // basic authentication; "" none
+    bool allow_basic_over_http = false;
+    bool key_in_header = false;        // the API key as X-Api-Key (Sonarr, Radarr, Prowlarr)
     LogFn log = nullptr;
     void *log_user = nullptr;
     ProgressFn progress = nullptr;
@@ -33,7 +39,10 @@ struct Options {
 
 struct Transport;
 
-// A transport with these options; nullptr with the reason in `err`.
+// A transport with these options; nullptr with the reason in `err`: the
+// transport's own words when it refused an option ("kova_curl_new failed:
+// headers[0] (Host: <redacted>): a header the transport writes itself"),
+// which it hands to its log sink while it is created.
 Transport *open(const Options &o, std::string &err);
 // Releases a transport (uninstall its table first); nullptr: nothing.
 void close(Transport *t);

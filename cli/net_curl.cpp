@@ -3,28 +3,61 @@
 
 #include "kova_curl.h"
 
+#include <vector>
+
 namespace net {
 
 struct Transport {
-    kova_curl *curl;
+    kova_curl *curl = nullptr;
+    // The host's log sink, behind relay(): while the transport is being
+    // created, the line it writes is why it refused an option, for open()'s
+    // error; afterwards the lines are the host's.
+    LogFn log = nullptr;
+    void *log_user = nullptr;
+    bool opening = true;
+    std::string refusal;
 };
 
+namespace {
+
+void relay(void *user, const char *line) {
+    auto *t = static_cast<Transport *>(user);
+    if (t->opening) {
+        if (t->refusal.empty()) t->refusal = line;
+    } else if (t->log) {
+        t->log(t->log_user, line);
+    }
+}
+
+}  // namespace
+
 Transport *open(const Options &o, std::string &err) {
+    auto *t = new Transport{nullptr, o.log, o.log_user, true, {}};
+    std::vector<const char *> headers;
+    for (const auto &h : o.headers) headers.push_back(h.c_str());
+    headers.push_back(nullptr);
     kova_curl_options c;
     kova_curl_options_init(&c);
     c.insecure = o.insecure;
     c.ca_file = o.ca_file.empty() ? nullptr : o.ca_file.c_str();
     c.proxy = o.has_proxy ? o.proxy.c_str() : nullptr;  // absent: http_proxy, https_proxy, no_proxy
-    c.log = o.log;
-    c.log_user = o.log_user;
+    c.log = relay;
+    c.log_user = t;
     c.progress = o.progress;
     c.progress_user = o.progress_user;
-    kova_curl *t = kova_curl_new(&c);
-    if (!t) {
-        err = "cannot set up the HTTP transport (libcurl)";
+    c.headers = o.headers.empty() ? nullptr : headers.data();
+    c.username = o.username.c_str();
+    c.password = o.password.c_str();
+    c.allow_basic_over_http = o.allow_basic_over_http;
+    c.key_in_header = o.key_in_header;
+    t->curl = kova_curl_new(&c);
+    t->opening = false;
+    if (!t->curl) {
+        err = t->refusal.empty() ? "cannot set up the HTTP transport (libcurl)" : t->refusal;
+        delete t;
         return nullptr;
     }
-    return new Transport{t};
+    return t;
 }
 
 void close(Transport *t) {

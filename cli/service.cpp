@@ -61,6 +61,73 @@ bool choose_instance(App &app) {
     return false;
 }
 
+// A service's transport options, as its settings give them.
+net::Options transport_options(App &app, const cfg::Service &s) {
+    net::Options o;
+    o.insecure = s.insecure;
+    o.ca_file = s.ca_file;
+    o.has_proxy = app.conf.has_proxy;
+    o.proxy = app.conf.proxy;
+    for (const auto &h : s.headers) o.headers.push_back(h.first + ": " + h.second);
+    o.username = s.username;
+    o.password = s.password;
+    o.allow_basic_over_http = s.allow_basic_over_http;
+    o.key_in_header = s.key_in_header;
+    o.log = log_request;
+    o.log_user = &app;
+    o.progress = progress;
+    o.progress_user = &app;
+    return o;
+}
+
+// Whether the transport takes these options; its reason in `err` when not.
+// The proxy is the whole configuration's, not the service's: it is not what
+// is tried here.
+bool transport_takes(net::Options o, std::string &err) {
+    o.has_proxy = false;
+    o.proxy.clear();
+    net::Transport *t = net::open(o, err);
+    net::close(t);
+    return t != nullptr;
+}
+
+// The transport's rules for Headers, Username and Password (a name that is
+// no header name, a line break in a value, a header it writes itself, a
+// password without a username...) are its own: each instance that has
+// any is tried once, when the configuration is read, so that a mistake is
+// named with its setting before a command runs. A header at a time, then
+// the credentials alone, then all together (an Authorization header beside
+// a Username, too many headers), so that the message names the setting.
+bool transport_settings_taken(App &app) {
+    const cfg::Config &c = app.conf;
+    for (const auto &i : c.order) {
+        const cfg::Service &s = c.of(i);
+        if (s.headers.empty() && !s.has_credentials()) continue;
+        const net::Options all = transport_options(app, s);
+        std::string err, where;
+        for (const auto &h : s.headers) {
+            net::Options one = all;
+            one.headers = {h.first + ": " + h.second};
+            one.username.clear();
+            one.password.clear();
+            if (!transport_takes(one, err)) {
+                where = s.name + ".Headers \"" + h.first + "\"";
+                break;
+            }
+        }
+        net::Options credentials = all;
+        credentials.headers.clear();
+        if (where.empty() && s.has_credentials() && !transport_takes(credentials, err))
+            where = s.name + ".Username, " + s.name + ".Password";
+        if (where.empty() && !transport_takes(all, err))
+            where = s.name + ".Headers" + (s.has_credentials() ? " with Username and Password" : "");
+        if (where.empty()) continue;
+        out::print(stderr, "kova: %s: %s: %s\n", c.path, where, err);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool load_configuration(App &app) {
@@ -69,6 +136,7 @@ bool load_configuration(App &app) {
         out::print(stderr, "kova: %s\n", err.c_str());
         return false;
     }
+    if (!transport_settings_taken(app)) return false;
     app.config_read = true;
     for (const auto &w : app.conf.warnings) out::print(stderr, "kova: warning: %s\n", w);
     if (!app.o.instance.empty() && !choose_instance(app)) return false;
@@ -86,17 +154,8 @@ net::Transport *open_transport(App &app, const cfg::Service &s) {
         warned = true;
         out::print(stderr, "kova: warning: %s.CAFile is not used: %s\n", service(kind).name, ignored);
     }
-    net::Options o;
-    o.insecure = s.insecure;
-    o.ca_file = s.ca_file;
-    o.has_proxy = app.conf.has_proxy;
-    o.proxy = app.conf.proxy;
-    o.log = log_request;
-    o.log_user = &app;
-    o.progress = progress;
-    o.progress_user = &app;
     std::string err;
-    net::Transport *t = net::open(o, err);
+    net::Transport *t = net::open(transport_options(app, s), err);
     if (!t) {
         out::print(stderr, "kova: %s\n", err.c_str());
         return nullptr;

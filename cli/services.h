@@ -22,6 +22,8 @@ struct ServiceInfo {
     const char *section;     // "Jackett": its object in the configuration file
     const char *env_url;     // "KOVA_JACKETT_URL": its address, over the file's
     const char *env_key;     // "KOVA_JACKETT_API_KEY": its API key, over the file's
+    const char *env_user;    // "KOVA_JACKETT_USERNAME": its basic credentials, over the file's
+    const char *env_password;  // "KOVA_JACKETT_PASSWORD"
     const char *runtime;     // "JACKETT": its settings handler (kova_rtchk_handler)
     int32_t default_port;    // where it listens unless its settings say otherwise
     bool library;            // a library (root folders, quality profiles), else indexers
@@ -33,17 +35,21 @@ struct ServiceInfo {
 };
 
 inline constexpr ServiceInfo k_services[] = {
-    {KOVA_JACKETT, "Jackett", "jackett", "Jackett", "KOVA_JACKETT_URL", "KOVA_JACKETT_API_KEY", "JACKETT", 9117,
+    {KOVA_JACKETT, "Jackett", "jackett", "Jackett", "KOVA_JACKETT_URL", "KOVA_JACKETT_API_KEY", "KOVA_JACKETT_USERNAME",
+     "KOVA_JACKETT_PASSWORD", "JACKETT", 9117,
      false, "Jackett shows its API Key at the top of its dashboard",
      "Jackett shows it as \"Base path override\" in its dashboard's Jackett Configuration", kova_jackett_configure,
      kova_jackett_test},
-    {KOVA_SONARR, "Sonarr", "sonarr", "Sonarr", "KOVA_SONARR_URL", "KOVA_SONARR_API_KEY", "SONARR", 8989, true,
+    {KOVA_SONARR, "Sonarr", "sonarr", "Sonarr", "KOVA_SONARR_URL", "KOVA_SONARR_API_KEY", "KOVA_SONARR_USERNAME",
+     "KOVA_SONARR_PASSWORD", "SONARR", 8989, true,
      "Sonarr shows it in Settings > General > Security > API Key",
      "Sonarr shows it in Settings > General > Host > URL Base", kova_sonarr_configure, kova_sonarr_test},
-    {KOVA_RADARR, "Radarr", "radarr", "Radarr", "KOVA_RADARR_URL", "KOVA_RADARR_API_KEY", "RADARR", 7878, true,
+    {KOVA_RADARR, "Radarr", "radarr", "Radarr", "KOVA_RADARR_URL", "KOVA_RADARR_API_KEY", "KOVA_RADARR_USERNAME",
+     "KOVA_RADARR_PASSWORD", "RADARR", 7878, true,
      "Radarr shows it in Settings > General > Security > API Key",
      "Radarr shows it in Settings > General > Host > URL Base", kova_radarr_configure, kova_radarr_test},
-    {KOVA_PROWLARR, "Prowlarr", "prowlarr", "Prowlarr", "KOVA_PROWLARR_URL", "KOVA_PROWLARR_API_KEY", "PROWLARR", 9696,
+    {KOVA_PROWLARR, "Prowlarr", "prowlarr", "Prowlarr", "KOVA_PROWLARR_URL", "KOVA_PROWLARR_API_KEY", "KOVA_PROWLARR_USERNAME",
+     "KOVA_PROWLARR_PASSWORD", "PROWLARR", 9696,
      false, "Prowlarr shows it in Settings > General > Security > API Key",
      "Prowlarr shows it in Settings > General > Host > URL Base", kova_prowlarr_configure, kova_prowlarr_test},
 };

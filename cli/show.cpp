@@ -80,9 +80,10 @@ yyjson_mut_val *warnings_json(const App &app, yyjson_mut_doc *d) {
 
 namespace {
 
-// The transport's own reason for the last call's failure: with
-// KOVA_ERR_TRANSPORT only ("" else).
-const char *transport_reason(int32_t rc) { return rc == KOVA_ERR_TRANSPORT ? kova_last_transport_error() : ""; }
+// What the transport said of a failure: why no answer came, or what it
+// noted of a refusal it received (a 429's wait, a 401's request for basic
+// credentials). The library clears it after a success.
+const char *transport_reason(int32_t rc) { return rc == KOVA_OK || rc == KOVA_PARTIAL ? "" : kova_last_transport_error(); }
 
 // error, http_code and the transport's reason, as the outcome of `rc`.
 void error_json(yyjson_mut_doc *d, yyjson_mut_val *obj, int32_t rc) {

@@ -312,7 +312,9 @@ void redact_text(const char *text, const char *secret, char out[warn_size]) {
             put(p, 7);
             put("***", 3);
             i += 7;
-            while (!value_ends(text[i])) ++i;
+            // A transport's text puts ": " after the URL ("GET <url>: rate
+            // limited"), and no URL holds a space: the colon is the text's.
+            while (!value_ends(text[i]) && !(text[i] == ':' && text[i + 1] == ' ')) ++i;
             continue;
         }
         if (secret_len >= 6 && n - i >= secret_len && memcmp(p, secret, secret_len) == 0) {

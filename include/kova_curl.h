@@ -32,6 +32,14 @@
  *    "<method> <url>: rate limited, retry after 30 s" from Retry-After (delay
  *    seconds or an HTTP date), or "...: rate limited" without one. The
  *    transport never retries by itself.
+ *  - So is a 401, and when one of its WWW-Authenticate headers asks for
+ *    basic credentials its error text says so: "<method> <url>: the server
+ *    asks for basic authentication (realm "R")", the realm shown when it is
+ *    1 to 64 printable ASCII characters without a quote or backslash, else
+ *    "...: the server asks for basic authentication". Such a 401 most often
+ *    comes from a reverse proxy in front of the service (a wrong API key
+ *    gets a 401 that asks for nothing): set username and password. A 401
+ *    without a Basic challenge has no error text.
  *  - Outputs are released by the table's own release entry.
  *  - Nothing is kept after a call returns. Each request uses its own libcurl
  *    handle, so the table may be called from several threads at once (the

@@ -30,6 +30,10 @@
  *    failure in words.
  *  - A 429 is a completed exchange, and its error text says when to retry
  *    ("rate limited, retry after 30 s"), as kova_curl's does.
+ *  - So is a 401, and when one of its WWW-Authenticate headers asks for
+ *    basic credentials its error text says so, in kova_curl's words: "the
+ *    server asks for basic authentication (realm "R")", or without the
+ *    realm when it is not 1 to 64 printable ASCII characters.
  *  - Outputs are released by the table's own release entry.
  *  - Nothing is kept after a call returns. A transport holds one WinHTTP
  *    session; each request opens and closes its own connection and request

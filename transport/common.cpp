@@ -265,6 +265,106 @@ void rate_limit_words(const char *retry_after, char *out, size_t size) {
         snprintf(out, size, "rate limited");
 }
 
+namespace {
+
+bool ows(char c) { return c == ' ' || c == '\t'; }
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+// Whether `p` starts with the token `word` (any letter case) followed by
+// anything that cannot continue a token.
+bool token_is(const char *p, const char *word) {
+    size_t i = 0;
+    for (; word[i]; ++i)
+        if (lower(p[i]) != word[i]) return false;
+    return !p[i] || ows(p[i]) || p[i] == ',' || p[i] == '=';
+}
+
+// Past a quoted string starting at `p` (its opening quote), escapes and all;
+// its content, unescaped, into `out` when it fits `size` (else `fits` is
+// false).
+const char *quoted(const char *p, char *out, size_t size, bool &fits) {
+    size_t n = 0;
+    fits = true;
+    for (++p; *p && *p != '"'; ++p) {
+        if (*p == '\\' && p[1]) ++p;
+        if (n + 1 < size) out[n++] = *p;
+        else fits = false;
+    }
+    out[n] = '\0';
+    return *p ? p + 1 : p;
+}
+
+// The realm among the parameters of a challenge (`p` just past its
+// scheme), into `out`; "" when it has none. The parameters end where a
+// token is not followed by '=': the next challenge's scheme.
+void realm_of(const char *p, char *out, size_t size) {
+    out[0] = '\0';
+    while (*p) {
+        while (ows(*p) || *p == ',') ++p;
+        const char *name = p;
+        while (*p && !ows(*p) && *p != ',' && *p != '=') ++p;
+        const char *name_end = p;
+        while (ows(*p)) ++p;
+        if (*p != '=' || name == name_end) return;
+        ++p;
+        while (ows(*p)) ++p;
+        const bool is_realm = name_end - name == 5 && token_is(name, "realm");
+        char value[k_basic_words_size];
+        bool fits = true;
+        if (*p == '"') {
+            p = quoted(p, value, sizeof value, fits);
+        } else {
+            size_t n = 0;
+            for (; *p && !ows(*p) && *p != ','; ++p)
+                if (n + 1 < sizeof value) value[n++] = *p;
+                else fits = false;
+            value[n] = '\0';
+        }
+        if (is_realm) {
+            if (fits) snprintf(out, size, "%s", value);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+bool basic_challenge_words(const char *challenge, char *out, size_t size) {
+    if (!challenge) return false;
+    // A header may hold several challenges ("Negotiate, Basic realm=x"):
+    // a scheme starts the value or follows a comma; quoted texts are skipped
+    // whole, as they may hold either.
+    bool at_start = true;
+    for (const char *p = challenge; *p;) {
+        if (*p == '"') {
+            char skip[2];
+            bool fits;
+            p = quoted(p, skip, sizeof skip, fits);
+            at_start = false;
+        } else if (*p == ',') {
+            at_start = true;
+            ++p;
+        } else if (ows(*p)) {
+            ++p;
+        } else if (at_start && token_is(p, "basic") && p[5] != '=') {
+            char realm[k_basic_words_size];
+            realm_of(p + 5, realm, sizeof realm);
+            bool shown = realm[0] && strlen(realm) <= 64;
+            for (const char *r = realm; shown && *r; ++r)
+                shown = *r >= 0x20 && *r <= 0x7e && *r != '"' && *r != '\\';
+            if (shown)
+                snprintf(out, size, "the server asks for basic authentication (realm \"%s\")", realm);
+            else
+                snprintf(out, size, "the server asks for basic authentication");
+            return true;
+        } else {
+            at_start = false;
+            ++p;
+        }
+    }
+    return false;
+}
+
 void progress_meter::update(int64_t received, int64_t expected) {
     if (!fn || received == last) return;
     long long now = now_ms();

@@ -91,6 +91,20 @@ bool retry_after_seconds(const char *value, long long now, long long &seconds);
 // to honour.
 void rate_limit_words(const char *retry_after, char *out, size_t size);
 
+// The reason a transport gives beside a 401 whose WWW-Authenticate header
+// (`challenge`, one header's value) holds a Basic challenge: "the server
+// asks for basic authentication", and ` (realm "R")` after it when the
+// realm is 1 to 64 printable ASCII characters without a quote or backslash
+// (any other realm is left out, so that every transport words the same
+// answer alike whatever its HTTP stack does with other bytes). Such a 401
+// most often comes from a reverse proxy, not from the service behind it,
+// whose wrong-key answer carries no challenge: a host tells the two apart
+// by it. False, `out` untouched, when the header asks for no Basic
+// credentials.
+bool basic_challenge_words(const char *challenge, char *out, size_t size);
+// Room for what basic_challenge_words writes.
+constexpr size_t k_basic_words_size = 128;
+
 // A transport's progress callback (kova_curl_progress_fn, ...).
 using progress_fn = void (*)(void *progress_user, int64_t bytes_received, int64_t bytes_expected);
 

@@ -69,6 +69,7 @@ struct exchange {
     bool sized = false;     // the body buffer was sized from Content-Length
     bool in_headers = false;  // a status line came, the blank line after the headers not yet
     char retry_after[128] = "";  // the answer's Retry-After, as sent
+    char basic[kova_transport::k_basic_words_size] = "";  // its request for basic credentials, in words
     char *location = nullptr;    // the answer's Location, as sent (malloc'd)
     size_t header_bytes = 0;     // of every header block so far
     bool header_overflow = false;  // more than k_max_header_bytes
@@ -117,10 +118,24 @@ size_t on_header(char *line, size_t size, size_t nmemb, void *user) {
     // Continue): what the last one said is not this one's.
     if (n > 5 && strncmp(line, "HTTP/", 5) == 0) {
         x->retry_after[0] = '\0';
+        x->basic[0] = '\0';
         free(x->location);
         x->location = nullptr;
     }
     header_value(line, n, "retry-after:", x->retry_after, sizeof x->retry_after);
+    // Each WWW-Authenticate line is one or more challenges; the first that
+    // asks for basic credentials is the one said.
+    static const char challenge[] = "www-authenticate:";
+    if (!x->basic[0] && n > sizeof challenge - 1 && strncasecmp(line, challenge, sizeof challenge - 1) == 0) {
+        const char *v = line + sizeof challenge - 1, *end = line + n;
+        while (end > v && (end[-1] == '\r' || end[-1] == '\n')) --end;
+        if (char *value = static_cast<char *>(malloc(static_cast<size_t>(end - v) + 1))) {
+            memcpy(value, v, static_cast<size_t>(end - v));
+            value[end - v] = '\0';
+            kova_transport::basic_challenge_words(value, x->basic, sizeof x->basic);
+            free(value);
+        }
+    }
     static const char location[] = "location:";
     if (!x->location && n > sizeof location - 1 && strncasecmp(line, location, sizeof location - 1) == 0) {
         const char *v = line + sizeof location - 1, *end = line + n;
@@ -373,9 +388,11 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
         why = what;
     }
     // A rate limit is a complete answer: its wait goes beside it, as the
-    // error text of an exchange that took place.
-    char note[96] = "";
+    // error text of an exchange that took place; so does a request for
+    // basic credentials, which tells a proxy's 401 from the service's.
+    char note[kova_transport::k_basic_words_size] = "";
     if (!why && code == 429) kova_transport::rate_limit_words(x.retry_after, note, sizeof note);
+    if (!why && code == 401) snprintf(note, sizeof note, "%s", x.basic);
     kova_transport::log_request(opt.log, opt.log_user, method, url_in, why, code, body.len, took, keys, location,
                                 note);
     free(location);

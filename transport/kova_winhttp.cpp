@@ -383,6 +383,46 @@ char *redirect_target(HINTERNET request, const char *url) {
     return target;
 }
 
+// What a refusal's headers say that its body does not: a 429's
+// Retry-After, as sent, and a 401's request for basic credentials, in words.
+struct refusal_notes {
+    char retry_after[128] = "";
+    char basic[kova_transport::k_basic_words_size] = "";
+};
+
+// The first WWW-Authenticate header of the answer that asks for basic
+// credentials, in words (kova_transport::basic_challenge_words) into `out`;
+// `out` untouched when none does. A character beyond ASCII, however WinHTTP
+// widened it, becomes one byte beyond ASCII: such a realm is never shown,
+// by any transport.
+void basic_challenge(HINTERNET request, char *out, size_t size) {
+    for (DWORD index = 0;;) {
+        DWORD bytes = 0, at = index;
+        WinHttpQueryHeaders(request, WINHTTP_QUERY_WWW_AUTHENTICATE, WINHTTP_HEADER_NAME_BY_INDEX,
+                            WINHTTP_NO_OUTPUT_BUFFER, &bytes, &at);
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || bytes == 0 || bytes > 65536) return;
+        auto *w = static_cast<wchar_t *>(malloc(bytes + sizeof(wchar_t)));
+        if (!w) return;
+        at = index;
+        bool said = false;
+        if (WinHttpQueryHeaders(request, WINHTTP_QUERY_WWW_AUTHENTICATE, WINHTTP_HEADER_NAME_BY_INDEX, w, &bytes,
+                                &at)) {
+            const size_t n = bytes / sizeof(wchar_t);
+            if (char *text = static_cast<char *>(malloc(n + 1))) {
+                for (size_t i = 0; i < n; ++i) text[i] = w[i] < 0x80 ? static_cast<char>(w[i]) : '\x80';
+                text[n] = '\0';
+                said = kova_transport::basic_challenge_words(text, out, size);
+                free(text);
+            }
+        }
+        free(w);
+        // The next header of that name, if any; an index that did not move
+        // ends the walk.
+        if (said || at == index) return;
+        index = at;
+    }
+}
+
 // The answer's header block against the cap every transport keeps, and for
 // a NUL byte, which would hide the rest of its line from whoever reads it
 // (where WinHTTP keeps one: Wine's ends the header there); false with `f`
@@ -434,7 +474,7 @@ void close_request(kova_transport::inflight *f) {
 // usable answer came.
 void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const kova_transport::key_move &moved,
               const char *req_body, const char *content_type, int32_t total, body_buf &body,
-              kova_transport::progress_meter &meter, DWORD &status, char *&location, char (&retry_after)[128],
+              kova_transport::progress_meter &meter, DWORD &status, char *&location, refusal_notes &notes,
               failure &f) {
     long long deadline = kova_transport::now_ms() + total;
     int32_t connect = t->opt.connect_ms(total);
@@ -608,8 +648,10 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const kov
         if (status == 429) {
             wchar_t wait[128];
             if (query_header(h.request, WINHTTP_QUERY_RETRY_AFTER, wait, 128))
-                WideCharToMultiByte(CP_UTF8, 0, wait, -1, retry_after, sizeof retry_after, nullptr, nullptr);
+                WideCharToMultiByte(CP_UTF8, 0, wait, -1, notes.retry_after, sizeof notes.retry_after, nullptr,
+                                    nullptr);
         }
+        if (status == 401) basic_challenge(h.request, notes.basic, sizeof notes.basic);
         // Room for the whole announced body at once; more than the cap is
         // refused before any of it is read. (No body follows a 204 or a 304,
         // whatever length they name.)
@@ -727,8 +769,8 @@ int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, con
     kova_transport::progress_meter meter;
     meter.fn = opt.progress;
     meter.user = opt.progress_user;
-    char retry_after[128] = "";
-    exchange(t, wmethod, url, moved, req_body, content_type, total, body, meter, code, location, retry_after, f);
+    refusal_notes notes;
+    exchange(t, wmethod, url, moved, req_body, content_type, total, body, meter, code, location, notes, f);
     long long took = kova_transport::now_ms() - started;
     free(url);
 
@@ -752,9 +794,11 @@ int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, con
         why = what;
     }
     // A rate limit is a complete answer: its wait goes beside it, as the
-    // error text of an exchange that took place.
-    char note[96] = "";
-    if (!why && code == 429) kova_transport::rate_limit_words(retry_after, note, sizeof note);
+    // error text of an exchange that took place; so does a request for
+    // basic credentials, which tells a proxy's 401 from the service's.
+    char note[kova_transport::k_basic_words_size] = "";
+    if (!why && code == 429) kova_transport::rate_limit_words(notes.retry_after, note, sizeof note);
+    if (!why && code == 401) snprintf(note, sizeof note, "%s", notes.basic);
     kova_transport::log_request(opt.log, opt.log_user, method, url_in, why, static_cast<long>(code), body.len, took,
                                 keys, location, note);
     free(location);

@@ -68,6 +68,9 @@ with these stand for what a reverse proxy or the service asks of a client
     empty-S-F -> status S with an empty body framed by F: length
         (Content-Length: 0), chunked, or close (no length, the connection
         closes); a 401 comes with WWW-Authenticate: Basic,
+    challenge-NAME -> 401 with an empty body and the WWW-Authenticate
+        headers CHALLENGES[NAME] (basic or other schemes, realms a
+        transport shows or leaves out),
     deep -> every /api/ route answers JSON nested 100000 levels deep.
 /api/v1/echo, /api/v2.0/echo and /api/v3/echo echo like /echo. The records
 hold the Authorization and X-Api-Key headers and every header as sent.
@@ -534,6 +537,20 @@ def send_empty(handler, status, framing, headers=()):
         handler.wfile.write(b"0\r\n\r\n")
 
 
+# What a 401 may ask for in its WWW-Authenticate headers (one list item per
+# header), by the name after "challenge-".
+CHALLENGES = {
+    "bare": ["Basic"],
+    "second": ['Negotiate, Basic realm="media lan", charset="UTF-8"'],
+    "twoheaders": ["Negotiate", 'basic Realm=proxy'],
+    "inquotes": ['Digest realm="a, Basic b", nonce="1"'],
+    "escaped": ['Basic realm="say \\"hi\\""'],
+    "beyondascii": ['Basic realm="M\u00e9dia"'],
+    "long": ['Basic realm="%s"' % ("r" * 65)],
+    "bearer": ['Bearer realm="api"'],
+}
+
+
 def front_door(handler, path, query_has_key, key):
     """Answers for the keys of FRONT_DOOR; False when the request passes."""
     if key.startswith("needauth") and handler.headers.get("Authorization", "") != basic_credentials():
@@ -556,6 +573,9 @@ def front_door(handler, path, query_has_key, key):
         return True
     if key == "deep" and path.startswith("/api/"):
         handler.send(200, "application/json", "[" * DEEP + "1" + "]" * DEEP)
+        return True
+    if key.startswith("challenge-"):
+        send_empty(handler, 401, "length", [("WWW-Authenticate", v) for v in CHALLENGES[key[len("challenge-"):]]])
         return True
     if key.startswith("empty-"):
         _, status, framing = key.split("-", 2)

@@ -12,6 +12,7 @@ The Windows build's kova.exe runs through KOVA_RUNNER (a command prefix,
 scripts/wine-run.sh), with file names given to it as Windows paths. The
 DemoParity case compares its demo with a native kova's (KOVA_NATIVE_BIN).
 """
+import base64
 import datetime
 import fcntl
 import json
@@ -156,6 +157,14 @@ def recorded(key):
     url = "http://127.0.0.1:%d/__requests?apikey=%s" % (ports()["http"], key)
     with urllib.request.urlopen(url, timeout=10) as r:
         return json.loads(r.read())
+
+
+# What the test server's reverse-proxy keys ask for (server.py: needauth,
+# needheader).
+PROXY_USER, PROXY_PASSWORD, PROXY_TOKEN = "kova", "s3cret:pa55 w\u00f6rd", "t0ken-for-the-proxy"
+PROXY_BASIC = "Basic " + base64.b64encode(("%s:%s" % (PROXY_USER, PROXY_PASSWORD)).encode()).decode()
+# The transport's constructor, as its refusals name it.
+TRANSPORT_NEW = "kova_winhttp_new" if WINDOWS else "kova_curl_new"
 
 
 def closed_port():
@@ -309,8 +318,10 @@ class Cli(unittest.TestCase):
         doc = json.loads(self.run_kova("test", "sonarr", "--json", config=cfg).stdout)
         self.assertEqual(doc["sonarr"]["result"], "OK")
         self.assertEqual([p["id"] for p in doc["sonarr"]["quality_profiles"]], [1, 4])
-        self.assertEqual([(x["path"], x["query"]) for x in recorded("t-s")][:2],
-                         [("/api/v3/rootfolder", "apikey=t-s"), ("/api/v3/qualityprofile", "apikey=t-s")])
+        # The key travels as X-Api-Key (KeyInHeader, on by default), out of
+        # the URLs a proxy would log.
+        self.assertEqual([(x["path"], x["query"], x["x_api_key"]) for x in recorded("t-s")][:2],
+                         [("/api/v3/rootfolder", "", "t-s"), ("/api/v3/qualityprofile", "", "t-s")])
 
         cases = [("k401", "kova: Sonarr rootfolder: HTTP 401 (API key rejected)"),
                  ("k404", "kova: Sonarr rootfolder: HTTP 404"),
@@ -376,7 +387,7 @@ class Cli(unittest.TestCase):
                  (["movie", "63350"], "lt-r", "imdbId=tt0063350")]
         for args, key, query in cases:
             self.run_kova("lookup", *args, config=cfg)
-            self.assertEqual(recorded(key)[-1]["query"], "apikey=%s&%s" % (key, query), args)
+            self.assertEqual(recorded(key)[-1]["query"], query, args)
 
     def test_tables_fit_the_width_and_the_title_gets_it(self):
         """Three releases of one episode stay three different titles, and no
@@ -535,7 +546,7 @@ class Cli(unittest.TestCase):
             self.assertIn(title, r.stdout)
             self.assertRegex(r.stdout, r"Prowlarr: \d+ results?")
             searches = [x["query"] for x in recorded("p-1")[before:] if x["path"] == "/prowlarr/api/v1/search"]
-            self.assertEqual(searches, ["apikey=p-1&" + q for q in queries])
+            self.assertEqual(searches, queries)
 
         # Beside Jackett, Jackett answers unless --via says otherwise.
         both = self.config({"Jackett": self.svc("p-j"), "Prowlarr": self.svc("p-2")})
@@ -594,10 +605,10 @@ class Cli(unittest.TestCase):
         self.assertIn("The.Twilight.Zone.S01E05.720p.BluRay.x264", r.stdout)
         self.assertIn("S01E05", r.stdout)
         self.assertEqual([x["query"] for x in recorded("l-s")][-2:],
-                         ["apikey=l-s&seriesId=12&seasonNumber=1", "apikey=l-s&episodeId=905"])
+                         ["seriesId=12&seasonNumber=1", "episodeId=905"])
         doc = json.loads(self.run_kova("releases", "movie", "31", "--json", config=cfg).stdout)
         self.assertEqual(len(doc["results"]), 1)
-        self.assertEqual(recorded("l-r")[-1]["query"], "apikey=l-r&movieId=31")
+        self.assertEqual(recorded("l-r")[-1]["query"], "movieId=31")
 
     def test_library_writes_need_yes(self):
         cfg = self.config({"Sonarr": self.svc("w-s")})
@@ -615,7 +626,7 @@ class Cli(unittest.TestCase):
         posts = [x for x in recorded("w-s") if x["method"] == "POST"]
         self.assertEqual(len(posts), 1)
         self.assertEqual((posts[0]["path"], posts[0]["query"], posts[0]["content_type"]),
-                         ("/api/v3/series", "apikey=w-s&tvdbId=73587", "application/json"))
+                         ("/api/v3/series", "tvdbId=73587", "application/json"))
         body = json.loads(posts[0]["body"])
         self.assertEqual((body["qualityProfileId"], body["monitored"], body["rootFolderPath"]),
                          (4, False, "/data/media"))
@@ -637,7 +648,7 @@ class Cli(unittest.TestCase):
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertIn("Added to Radarr as library id 44", r.stdout)
         post = [x for x in recorded("m-r") if x["method"] == "POST"][0]
-        self.assertEqual((post["path"], post["query"]), ("/api/v3/movie", "apikey=m-r"))
+        self.assertEqual((post["path"], post["query"]), ("/api/v3/movie", ""))
         body = json.loads(post["body"])
         self.assertEqual((body["path"], body["rootFolderPath"], body["qualityProfileId"]),
                          ("/films/thematrix-tt0133093", "/films", 1))
@@ -1074,8 +1085,10 @@ class Cli(unittest.TestCase):
             ({"Sonarr": {"Prot": 1}}, "Sonarr.Prot: unknown member, ignored; did you mean Port?"),
             ({"Sonarr": {"BaseUrl": "/s"}}, "Sonarr.BaseUrl: unknown member, ignored; did you mean UrlBase?"),
             ({"Sonarr": {"Uri": "http://h"}}, "Sonarr.Uri: unknown member, ignored; did you mean Url?"),
-            ({"Sonarr": {"Password": "p"}}, "Sonarr.Password: unknown member, ignored (known: Url, APIKey, Host, "
-                                            "Port, UseHttps, UrlBase, Insecure, CAFile, ID, Service)"),
+            ({"Sonarr": {"Wibble": "p"}}, "Sonarr.Wibble: unknown member, ignored (known: Url, APIKey, Host, "
+                                          "Port, UseHttps, UrlBase, Insecure, CAFile, Headers, Username, Password, "
+                                          "AllowBasicOverHttp, KeyInHeader, ID, Service)"),
+            ({"Sonarr": {"User": "me"}}, "Sonarr.User: unknown member, ignored; did you mean Username?"),
             ({"Plex": {}}, "Plex: unknown section, ignored (known: Jackett, Sonarr, Radarr, Prowlarr, TimeoutMs, Proxy)"),
         ]
         for doc, warning in cases:
@@ -1290,8 +1303,9 @@ class Cli(unittest.TestCase):
             self.assertEqual(doc[kind]["hints"], [hint])
             if "redirect" in settings["APIKey"]:  # -v names the Location, its key hidden
                 r = self.run_kova("test", kind, "-v", config=cfg)
+                # (Radarr's key travels as X-Api-Key: its URLs hold none)
                 self.assertRegex(r.stderr, r"kova: GET http://127\.0\.0\.1:%d/\S+ -> HTTP 30[12], .*, Location: "
-                                           r"\S+/api/\S+apikey=\*\*\*" % http)
+                                           r"\S+/api/\S+%s" % (http, r"apikey=\*\*\*" if kind == "jackett" else ""))
                 self.assertNotIn(settings["APIKey"] + "&", r.stdout + r.stderr)
             if fixed:
                 r = self.run_kova("config", "check", kind, config=self.config({service: fixed}))
@@ -1479,7 +1493,7 @@ class Cli(unittest.TestCase):
             self.assertIn(out, r.stdout, options)
             self.assertIn(err, r.stderr, options)
             searches = [x["query"] for x in recorded("ep-s")[before:] if x["path"] == "/api/v3/release"]
-            self.assertEqual(searches, ["apikey=ep-s&" + sent] if sent else [], options)
+            self.assertEqual(searches, [sent] if sent else [], options)
         for options, whole in ((["--episode", "9"], True), (["--episode", "5"], False)):
             doc = json.loads(self.run_kova(*base, *options, "--json", config=cfg).stdout)
             self.assertEqual(doc["whole_season"], whole)
@@ -1517,7 +1531,7 @@ class Cli(unittest.TestCase):
         self.assertEqual(r.returncode, 2)
         self.assertFalse(recorded("imdb-s"))
         r = self.run_kova("lookup", "series", "52520", "--imdb", "52520", config=cfg)
-        self.assertEqual(recorded("imdb-s")[0]["query"], "apikey=imdb-s&term=tt0052520")
+        self.assertEqual(recorded("imdb-s")[0]["query"], "term=tt0052520")
 
     # ------------------------------------------------------------------
     # Output that is the same everywhere
@@ -1623,6 +1637,177 @@ class Cli(unittest.TestCase):
         doc = json.loads(self.run_kova("test", "radarr", "--json", config=cfg).stdout)["radarr"]
         self.assertEqual(doc["hints"], [hint])
         self.assertIn("Couldn't connect" if not WINDOWS else "GET http://127.0.0.1", doc["transport_error"])
+
+    # ------------------------------------------------------------------
+    # Behind a reverse proxy
+    # ------------------------------------------------------------------
+    def proxied(self, key, https=True, **extra):
+        """A service reached through the test server's proxy keys: over
+        HTTPS with its CA (WinHTTP takes none: Insecure), or plain HTTP."""
+        if https:
+            trust = {"Insecure": True} if WINDOWS else {"CAFile": native(os.path.join(DIR, "ca.pem"))}
+            obj = dict({"Url": "https://localhost:%d" % self.p["https"], "APIKey": key}, **trust)
+        else:
+            obj = {"Url": "http://127.0.0.1:%d" % self.p["http"], "APIKey": key}
+        obj.update(extra)
+        return obj
+
+    def test_a_service_behind_a_reverse_proxy_gets_through(self):
+        creds = {"Username": PROXY_USER, "Password": PROXY_PASSWORD}
+        token = {"Headers": {"X-Proxy-Token": PROXY_TOKEN}}
+        env_creds = {"KOVA_SONARR_USERNAME": PROXY_USER, "KOVA_SONARR_PASSWORD": PROXY_PASSWORD}
+        cases = [  # service, settings, environment, what the proxy got: (Authorization, X-Proxy-Token)
+            ("Sonarr", self.proxied("needauth-rp1", **creds), {}, (PROXY_BASIC, "")),
+            ("Radarr", self.proxied("needheader-rp2", https=False, **token), {}, ("", PROXY_TOKEN)),
+            ("Prowlarr", self.proxied("needauth-rp3", https=False, AllowBasicOverHttp=True, **creds, **token), {},
+             (PROXY_BASIC, PROXY_TOKEN)),
+            ("Sonarr", self.proxied("needauth-rp4"), env_creds, (PROXY_BASIC, "")),
+            # The environment's password over the file's.
+            ("Radarr", self.proxied("needauth-rp5", Username=PROXY_USER, Password="wrong"),
+             {"KOVA_RADARR_PASSWORD": PROXY_PASSWORD}, (PROXY_BASIC, "")),
+        ]
+        for service, settings, env, sent in cases:
+            cfg = self.config({service: settings})
+            for args in (["test", service.lower()], ["config", "check", service.lower()]):
+                r = self.run_kova(*args, config=cfg, env=env)
+                self.assertEqual(r.returncode, 0, (settings["APIKey"], args, r.stdout + r.stderr))
+            got = {(x["authorization"], dict(x["headers"]).get("X-Proxy-Token", "")) for x in recorded(settings["APIKey"])}
+            self.assertEqual(got, {sent}, settings["APIKey"])
+        # Services behind proxies of their own are tested at once, each over
+        # a transport with its own settings.
+        cfg = self.config({service: settings for service, settings, env, _ in cases[:3]})
+        r = self.run_kova("test", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        self.assertIn("Testing 3 services at once, each in a session of its own, over 3 transports:", r.stdout)
+
+    def test_a_proxys_refusal_is_told_from_the_services(self):
+        """A 401 that asks for basic credentials is a proxy's (the transport
+        says so); a 403 without a word of the service's most likely one too;
+        a 401 asking nothing, or a refusal the service explains, is the
+        service's. config check asks the connection test again to tell."""
+        asks = "%s's address asks for a user name and password (HTTP basic authentication)"
+        set_them = ('as a reverse proxy in front of %s does: set "Username" and "Password" of %s in CONFIG (or '
+                    'KOVA_%s_USERNAME and KOVA_%s_PASSWORD)')
+        key = 'it refused the API key: copy it again into "APIKey" in CONFIG; %s'
+        no_word = "%s answered 403 without a word of its own, as a reverse proxy in front of it does when a request "
+        cases = [  # service, settings, the hint
+            ("Sonarr", self.proxied("needauth-ph1"), asks % "Sonarr" + ", " + set_them % (("Sonarr",) * 2 + ("SONARR",) * 2)),
+            ("Radarr", self.proxied("needauth-ph2", https=False),
+             asks % "Radarr" + ", " + set_them % (("Radarr",) * 2 + ("RADARR",) * 2) +
+             '; they go over https:// only, unless "AllowBasicOverHttp": true'),
+            ("Sonarr", self.proxied("needauth-ph3", Username=PROXY_USER, Password="wrong"),
+             asks % "Sonarr" + ' and refused those given: check "Username" and "Password" of Sonarr in CONFIG (or '
+                               'KOVA_SONARR_USERNAME and KOVA_SONARR_PASSWORD)'),
+            ("Jackett", self.svc("empty-403-length"),
+             no_word % "Jackett" + 'lacks a header it wants (a token): give that header in "Headers" of Jackett in '
+                                   'CONFIG, e.g. "Headers": {"X-Proxy-Token": "..."}; if nothing sits in front of '
+                                   'Jackett, ' + key % "Jackett shows its API Key at the top of its dashboard"),
+            ("Prowlarr", self.svc("empty-403-close", Headers={"X-Proxy-Token": "stale"}),
+             no_word % "Prowlarr" + 'lacks what it wants: check the names and values of "Headers" of Prowlarr in '
+                                    'CONFIG (sent with every request); if nothing sits in front of Prowlarr, ' +
+             key % "Prowlarr shows it in Settings > General > Security > API Key"),
+            # The service's own: a 401 that asks nothing, a 403 it explains.
+            ("Sonarr", self.svc("k401"), "Sonarr " + key[3:] % "Sonarr shows it in Settings > General > Security > API Key"),
+            ("Radarr", self.svc("k403"), "Radarr " + key[3:] % "Radarr shows it in Settings > General > Security > API Key"),
+        ]
+        for service, settings, hint in cases:
+            cfg = self.config({service: settings})
+            hint = hint.replace("CONFIG", native(cfg))
+            kind = service.lower()
+            r = self.run_kova("test", kind, config=cfg)
+            self.assertEqual(r.returncode, 1, r.stderr)
+            self.assertIn("kova: hint: " + hint + "\n", r.stderr)
+            said = "the server asks for basic authentication (realm \"kova\")"
+            self.assertEqual(": %s\n" % said in r.stderr, "needauth" in settings["APIKey"], r.stderr)
+            doc = json.loads(self.run_kova("config", "check", kind, "--json", config=cfg).stdout)[kind]
+            self.assertEqual((doc["code"], doc["hints"]), (-1, [hint]))
+            self.assertEqual(doc.get("transport_error", "").endswith(said), "needauth" in settings["APIKey"], doc)
+
+    def test_config_show_hides_what_a_proxy_is_given(self):
+        secrets = ("h3aderS3cret", "0therS3cret", "fileS3cret", "envS3cret")
+        cfg = self.config({
+            "Sonarr": self.proxied("show-p1", Headers={"X-Proxy-Token": secrets[0], "X-Other": secrets[1]},
+                                   Username="kodi", Password=secrets[2]),
+            "Radarr": self.svc("show-p2", KeyInHeader=False, AllowBasicOverHttp=True, Username="rad")})
+        env = {"KOVA_RADARR_PASSWORD": secrets[3]}
+        r = self.run_kova("config", "show", config=cfg, env=env)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        for text in ("Headers  X-Proxy-Token: <redacted>, X-Other: <redacted>\n", "Username kodi\n", "Password set\n",
+                     "Username rad\n", "Password set (from KOVA_RADARR_PASSWORD)\n",
+                     "KeyInHeader false: the API key travels in the URL's query\n",
+                     "AllowBasicOverHttp true: the password may cross the network in clear text\n"):
+            self.assertIn(text, r.stdout)
+        doc = self.shown_config(cfg, env)
+        pick = lambda s, *names: tuple(doc["services"][s][n] for n in names)  # noqa: E731
+        names = ("headers", "username", "password", "password_from", "key_in_header", "allow_basic_over_http")
+        self.assertEqual(pick("sonarr", *names),
+                         ({"X-Proxy-Token": "<redacted>", "X-Other": "<redacted>"}, "kodi", "***", "file", True, False))
+        self.assertEqual(pick("radarr", *names), ({}, "rad", "***", "env", False, True))
+        path = self.run_kova("config", "path", config=cfg, env=env)
+        self.assertIn("kova: KOVA_RADARR_PASSWORD set: over the file's Password for Radarr\n", path.stderr)
+        runs = [r, path, self.run_kova("test", "-v", config=cfg, env=env),
+                self.run_kova("config", "check", "--json", "-v", config=cfg, env=env)]
+        for out in [x.stdout + x.stderr for x in runs] + [json.dumps(doc)]:
+            for secret in secrets:
+                self.assertNotIn(secret, out)
+
+    def test_settings_a_proxy_cannot_use_are_refused_when_read(self):
+        http, https = "http://127.0.0.1:%d" % self.p["http"], "https://localhost:%d" % self.p["https"]
+        clear = ('Sonarr: its Username and Password would cross the network in clear text to %s (plain http): give '
+                 'its https:// address, or, on a network you trust (a proxy on this machine), set '
+                 '"AllowBasicOverHttp": true in its section of CONFIG' % http)
+        cases = [  # Sonarr's settings, the environment, the message
+            ({"Url": http, "Username": "u", "Password": "v4lue"}, {}, clear),
+            ({"Url": http}, {"KOVA_SONARR_USERNAME": "u", "KOVA_SONARR_PASSWORD": "v4lue"}, clear),
+            ({"Url": https, "Password": "v4lue"}, {},
+             "CONFIG: Sonarr.Username, Sonarr.Password: %s failed: a password without a username" % TRANSPORT_NEW),
+            ({"Url": https, "Username": "a:b", "Password": "v4lue"}, {},
+             "CONFIG: Sonarr.Username, Sonarr.Password: %s failed: the username holds a colon" % TRANSPORT_NEW),
+            ({"Url": https, "Headers": {"X Token": "v4lue"}}, {},
+             'CONFIG: Sonarr.Headers "X Token": %s failed: headers[0]: the name holds a character other than '
+             "letters, digits and !#$%%&'*+-.^_`|~" % TRANSPORT_NEW),
+            ({"Url": https, "Headers": {"X-Token": "v4lue\r\nX-Forged: 1"}}, {},
+             'CONFIG: Sonarr.Headers "X-Token": %s failed: headers[0] (X-Token: <redacted>): the value holds a line '
+             "break (CR or LF)" % TRANSPORT_NEW),
+            ({"Url": https, "Headers": {"X-Fine": "1", "host": "v4lue"}}, {},
+             'CONFIG: Sonarr.Headers "host": %s failed: headers[0] (host: <redacted>): a header the transport writes '
+             "itself" % TRANSPORT_NEW),
+            ({"Url": https, "Headers": {"X-Api-Key": "v4lue"}}, {},
+             'CONFIG: Sonarr.Headers "X-Api-Key": %s failed: headers: X-Api-Key: <redacted> is set by key_in_header'
+             % TRANSPORT_NEW),
+            ({"Url": https, "Username": "u", "Headers": {"Authorization": "Bearer v4lue"}}, {},
+             "CONFIG: Sonarr.Headers with Username and Password: %s failed: headers: Authorization: <redacted> is set by "
+             "the username and password options" % TRANSPORT_NEW),
+            ({"Url": https, "Headers": ["X-Token: v4lue"]}, {},
+             'CONFIG: Sonarr.Headers must be an object of header names and values, as texts: {"X-Proxy-Token": "..."}'),
+        ]
+        for settings, env, message in cases:
+            cfg = self.config({"Sonarr": dict(settings, APIKey="refused-p")})
+            for args in (["config", "show"], ["test", "sonarr"]):
+                r = self.run_kova(*args, config=cfg, env=env)
+                self.assertEqual(r.returncode, 2, (settings, r.stderr))
+                self.assertIn("kova: " + message.replace("CONFIG", native(cfg)), r.stderr)
+                self.assertNotIn("v4lue", r.stderr)
+        self.assertFalse(recorded("refused-p"))
+        # Taken: credentials over plain HTTP when allowed, and an X-Api-Key
+        # header of one's own when the key stays in the URL.
+        for settings in ({"Url": http, "Username": "u", "Password": "p", "AllowBasicOverHttp": True},
+                         {"Url": https, "Headers": {"X-Api-Key": "k"}, "KeyInHeader": False}):
+            r = self.run_kova("config", "show", config=self.config({"Sonarr": dict(settings, APIKey="x")}))
+            self.assertEqual(r.returncode, 0, (settings, r.stderr))
+
+    def test_the_key_travels_in_a_header_unless_key_in_header_is_false(self):
+        """hdrkey: the server refuses a key in the query of Sonarr's,
+        Radarr's and Prowlarr's API paths; Jackett's keeps it there."""
+        cfg = self.config({"Sonarr": self.svc("hdrkey-s"), "Jackett": self.svc("hdrkey-j")})
+        r = self.run_kova("test", config=cfg)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        self.assertEqual({("apikey=" in x["query"], x["x_api_key"]) for x in recorded("hdrkey-s")}, {(False, "hdrkey-s")})
+        self.assertEqual({("apikey=hdrkey-j" in x["query"], x["x_api_key"]) for x in recorded("hdrkey-j")}, {(True, "")})
+        r = self.run_kova("test", "sonarr", config=self.config({"Sonarr": self.svc("hdrkey-off", KeyInHeader=False)}))
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("kova:   Sonarr: the key came in the query\n", r.stderr)
+        self.assertEqual(recorded("hdrkey-off")[0]["query"], "apikey=hdrkey-off")
 
     def test_release_tables_show_quality_and_rejections(self):
         cfg = self.config({"Sonarr": self.svc("rejects"), "Radarr": self.svc("rejects")})
@@ -1737,7 +1922,7 @@ class Cli(unittest.TestCase):
             "- | Unmatched.Film.2019.1080p.BluRay.x264-GRP | %s 100.0%% | 5.8 GiB | 0 B | - | warning | deluge" % (full * 10),
             "Unknown Movie; No files found are eligible for import"])
         # Every page, and nothing else: the server's pages hold two records.
-        pages = lambda key, query, n: [("/api/v3/queue", "apikey=%s&page=%d&pageSize=250&%s" % (key, p, query))
+        pages = lambda key, query, n: [("/api/v3/queue", "page=%d&pageSize=250&%s" % (p, query))
                                        for p in range(1, n + 1)]
         self.assertEqual([(x["path"], x["query"]) for x in recorded("q-s")],
                          pages("q-s", "includeUnknownSeriesItems=true&includeEpisode=true", 3))
@@ -1877,7 +2062,7 @@ class Cli(unittest.TestCase):
             self.assertTrue(r.stdout.startswith(heading + "\n"), r.stdout)
             self.assert_rows(r.stdout, "Date", rows)
             self.assertEqual([x["query"] for x in recorded("c-s")[before:]],
-                             ["apikey=c-s&%s&unmonitored=true&includeSeries=true" % span] if span else [], args)
+                             ["%s&unmonitored=true&includeSeries=true" % span] if span else [], args)
         # Within a width, the series' or film's title gets the space.
         r = self.run_kova("calendar", "--from", "2021-12-14", "--days", "14", config=cfg, env={"COLUMNS": "80"})
         self.assertTrue(all(len(x) <= 80 for x in r.stdout.splitlines()), r.stdout)
@@ -1901,7 +2086,7 @@ class Cli(unittest.TestCase):
         r = self.run_kova("calendar", config=cfg, env={"TZ": "UTC0"})
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertRegex(r.stdout, r"^Sonarr and Radarr, \w{3} \d{4}-\d\d-\d\d to \w{3} \d{4}-\d\d-\d\d: nothing\n$")
-        first, last = re.match(r"apikey=c-s&start=(\S+)T00:00:00Z&end=(\S+)T23:59:59Z&", recorded("c-s")[-1]["query"]).groups()
+        first, last = re.match(r"start=(\S+)T00:00:00Z&end=(\S+)T23:59:59Z&", recorded("c-s")[-1]["query"]).groups()
         self.assertEqual((datetime.date.fromisoformat(last) - datetime.date.fromisoformat(first)).days, 6)
 
         cases = [  # arguments, words on stderr (status 2, nothing sent)

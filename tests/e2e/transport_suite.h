@@ -1476,6 +1476,54 @@ TYPED_TEST_P(TransportE2e, RateLimitsSayWhenToRetry) {
               KOVA_VALIDATE_TOO_MANY_REQUESTS) << answer;
 }
 
+// A 401 that asks for basic credentials is a proxy's (or a login's) way to
+// ask, where a service's wrong-key 401 asks nothing: the transport says so
+// beside the answer, as it says a 429's wait, so that a host can tell the
+// two apart. Only a Basic challenge counts, in any header, in any place
+// among the challenges of a header; the realm is shown when it is plain.
+TYPED_TEST_P(TransportE2e, ABasicChallengeSaysSoBesideThe401) {
+    using T = TypeParam;
+    std::vector<std::string> lines;
+    auto o = defaults<T>();
+    log_into(o, lines);
+    Transport<T> tr(&o);
+    const std::string asks = "the server asks for basic authentication";
+    const struct { const char *key; std::string reason; } cases[] = {
+        {"needauth-ask", asks + " (realm \"kova\")"},
+        {"challenge-bare", asks},
+        {"challenge-second", asks + " (realm \"media lan\")"},
+        {"challenge-twoheaders", asks + " (realm \"proxy\")"},
+        {"challenge-escaped", asks},      // a quote inside: no realm shown
+        {"challenge-beyondascii", asks},  // a byte beyond ASCII: likewise
+        {"challenge-long", asks},         // 65 characters: likewise
+        {"challenge-inquotes", ""},       // "Basic" inside a quoted text is no challenge
+        {"challenge-bearer", ""},
+        {"k401", ""},                     // the service's own: no challenge
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.key);
+        lines.clear();
+        Reply r = call(tr.io(), http_url(std::string("/api/v3/rootfolder?apikey=") + c.key));
+        ASSERT_EQ(r.rc, 0) << r.error;
+        EXPECT_EQ(r.status, 401);
+        const std::string head = "GET " + http_url("/api/v3/rootfolder?apikey=***: ");
+        EXPECT_EQ(r.error, c.reason.empty() ? "" : head + c.reason);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_NE(lines[0].find(" -> HTTP 401, "), std::string::npos) << lines[0];
+        EXPECT_EQ(lines[0].find(asks) != std::string::npos, !c.reason.empty()) << lines[0];
+    }
+    // Through the library: a rejected key as before, the transport's words
+    // beside it, and no warning (the body says nothing).
+    kova_set_io(tr.io());
+    ASSERT_EQ(kova_radarr_configure("127.0.0.1", server().http, 0, "needauth-lib-ask"), KOVA_OK);
+    EXPECT_EQ(kova_radarr_test(), KOVA_ERR_AUTH);
+    EXPECT_EQ(kova_last_http_code(), 401);
+    EXPECT_EQ(std::string(kova_last_transport_error()),
+              "GET " + http_url("/api/v3/rootfolder?apikey=***: ") + asks + " (realm \"kova\")");
+    EXPECT_EQ(kova_warning_count(), 0);
+    kova_set_io(nullptr);
+}
+
 // ---------------------------------------------------------------------------
 // Hostile servers
 // ---------------------------------------------------------------------------
@@ -1720,6 +1768,7 @@ REGISTER_TYPED_TEST_SUITE_P(TransportE2e, GetReachesTheServerWithExactPathQueryA
                             EmptyAnswersStayEmptyUpToTheLibrary, TheHostsHeadersGoWithEveryRequest,
                             RefusedOptionsSayWhyInTheirLog, BasicCredentialsGoOverHttpsAndOverHttpOnlyWhenAllowed,
                             TheKeyTravelsInAHeaderWhereTheServiceReadsIt, RateLimitsSayWhenToRetry,
+                            ABasicChallengeSaysSoBesideThe401,
                             HostileAnswersEndWithinTheirBoundsAndSayWhy, RedirectsAreNeverFollowed,
                             LogLinesHoldNoTerminalControls, DeepAnswersReachTheLibraryWhole);
 

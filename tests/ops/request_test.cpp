@@ -65,6 +65,8 @@ TEST(TransportReasonOfAnAnswer, ComesWithARefusalOnly) {
         const char *kept;
     } cases[] = {
         {429, "rate limited, retry after 30 s", "rate limited, retry after 30 s"},
+        {401, "GET http://s/api?apikey=secretkey123: the server asks for basic authentication",
+         "GET http://s/api?apikey=***: the server asks for basic authentication"},
         {302, "redirected to http://x/?apikey=secretkey123", "redirected to http://x/?apikey=***"},
         {500, "", ""},
         {200, "chatter", ""},

@@ -131,11 +131,89 @@ def _retry_after(value: Optional[str]) -> Optional[int]:
     return max(0, math.ceil(when.timestamp() - time.time()))
 
 
+_OWS = " \t"
+# A realm shown in words: 1 to 64 printable ASCII characters, no quote or
+# backslash (the C transports show no other, whatever their HTTP stack made
+# of other bytes).
+_PLAIN_REALM = re.compile(r'[ !#-\[\]-~]{1,64}\Z')
+
+
+def _quoted(text: str, i: int) -> Tuple[str, int]:
+    """The quoted string opening at ``text[i]``, unescaped, and the index past it."""
+    out, i = [], i + 1
+    while i < len(text) and text[i] != '"':
+        if text[i] == "\\" and i + 1 < len(text):
+            i += 1
+        out.append(text[i])
+        i += 1
+    return "".join(out), min(i + 1, len(text))
+
+
+def _realm(text: str, i: int) -> str:
+    """The realm among a challenge's parameters from ``text[i]`` on; "" for
+    none. They end at a token without '=': the next challenge's scheme."""
+    while i < len(text):
+        while i < len(text) and text[i] in _OWS + ",":
+            i += 1
+        start = i
+        while i < len(text) and text[i] not in _OWS + ",=":
+            i += 1
+        name = text[start:i]
+        while i < len(text) and text[i] in _OWS:
+            i += 1
+        if i >= len(text) or text[i] != "=" or not name:
+            return ""
+        i += 1
+        while i < len(text) and text[i] in _OWS:
+            i += 1
+        if i < len(text) and text[i] == '"':
+            value, i = _quoted(text, i)
+        else:
+            start = i
+            while i < len(text) and text[i] not in _OWS + ",":
+                i += 1
+            value = text[start:i]
+        if name.lower() == "realm":
+            return value
+    return ""
+
+
+def _basic_challenge(value: str) -> Optional[str]:
+    """In words, a WWW-Authenticate value's request for basic credentials
+    (in any place among its challenges; quoted texts skipped whole), as the
+    C transports word it; None when it asks for none."""
+    i, at_start = 0, True
+    while i < len(value):
+        c = value[i]
+        if c == '"':
+            _, i = _quoted(value, i)
+            at_start = False
+        elif c == ",":
+            at_start, i = True, i + 1
+        elif c in _OWS:
+            i += 1
+        elif at_start and value[i:i + 5].lower() == "basic" and (i + 5 == len(value) or value[i + 5] in _OWS + ","):
+            realm = _realm(value, i + 5)
+            words = "the server asks for basic authentication"
+            return f'{words} (realm "{realm}")' if _PLAIN_REALM.match(realm) else words
+        else:
+            at_start, i = False, i + 1
+    return None
+
+
 def _reason(code: int, headers: Any) -> Optional[str]:
-    """What the transport knows of a refusal that its body does not say."""
-    if code != 429:
+    """What the transport knows of a refusal that its body does not say: a
+    rate limit's wait, or a request for basic credentials, which a reverse
+    proxy makes and a service refusing its key does not."""
+    if headers is None or code not in (401, 429):
         return None
-    seconds = _retry_after(headers.get("Retry-After") if headers is not None else None)
+    if code == 401:
+        for value in headers.get_all("WWW-Authenticate") or ():
+            words = _basic_challenge(value)
+            if words:
+                return words
+        return None
+    seconds = _retry_after(headers.get("Retry-After"))
     return "rate limited" if seconds is None else f"rate limited, retry after {seconds} s"
 
 
@@ -170,7 +248,11 @@ class UrllibTransport:
     A 429 answer comes back as the answer it is, with the reason "rate
     limited, retry after N s" (from ``Retry-After``, seconds or an HTTP
     date; "rate limited" without one), which the error's
-    ``transport_error`` shows. Nothing is retried.
+    ``transport_error`` shows. Nothing is retried. A 401 whose
+    ``WWW-Authenticate`` asks for basic credentials has the reason "the
+    server asks for basic authentication (realm "R")" (the realm only when
+    it is 1 to 64 printable ASCII characters without a quote or backslash):
+    most often a reverse proxy's, where a wrong API key's 401 asks nothing.
     """
 
     def __init__(self, context: Optional[ssl.SSLContext] = None, timeout: Optional[float] = None,

@@ -204,6 +204,26 @@ class Urllib(unittest.TestCase):
                 self.assertRegex(caught.exception.transport_error, said)
                 self.assertIn(caught.exception.transport_error, str(caught.exception))
 
+    def test_a_401_that_asks_for_basic_credentials_says_so(self):
+        asks = "the server asks for basic authentication"
+        cases = [  # WWW-Authenticate, the reason (None: none)
+            ('Basic realm="media"', asks + ' (realm "media")'),
+            ('Negotiate, basic Realm=proxy, charset="UTF-8"', asks + ' (realm "proxy")'),
+            ("Basic", asks),
+            ('Basic realm="M\u00e9dia"', asks),  # beyond ASCII: no realm shown
+            ('Basic realm="%s"' % ("r" * 65), asks),
+            ('Digest realm="a, Basic b", nonce="1"', None),
+            ('Bearer realm="api"', None),
+            (None, None),  # the service's own 401 asks for nothing
+        ]
+        path = f"/api/v3/rootfolder?apikey={KEYS['radarr']}"
+        for challenge, said in cases:
+            with self.subTest(challenge):
+                self.route(path, 401, "", **({"WWW-Authenticate": challenge} if challenge else {}))
+                with self.assertRaises(kova.AuthError) as caught:
+                    kova.connection_test("radarr")
+                self.assertEqual(caught.exception.transport_error, said)
+
 
 if __name__ == "__main__":
     unittest.main()
