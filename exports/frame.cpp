@@ -9,6 +9,7 @@ using namespace kova;
 // Constant-initialised in its zero state (no lookup match: -1), so it is
 // ready before any call and needs no first-use step.
 host_context kova::g_default;
+std::atomic<bool> kova::g_bound_once{false};
 
 context *kova::frame_begin() {
     host_context &c = current();
@@ -64,6 +65,7 @@ KOVA_API kova_session *kova_session_new(void) {
 
 KOVA_API kova_session *kova_session_bind(kova_session *s) {
     auto *prev = static_cast<kova_session *>(thread_binding());
+    if (s) g_bound_once.store(true, std::memory_order_relaxed);
     set_thread_binding(s);
     return prev;
 }

@@ -8,6 +8,8 @@
 // operation does not own, io/ and parse/), never the other way round.
 #pragma once
 
+#include <atomic>
+
 #include "core/platform.h"
 #include "ops/ops.h"
 
@@ -39,9 +41,16 @@ namespace kova {
 // The context of every thread that has bound no session.
 extern host_context g_default;
 
-// The calling thread's context: its session's, else the default. One
-// thread-local read, so the accessors stay as cheap as a global's.
+// Set once a thread binds a session, never cleared. A thread whose binding
+// is not null set it itself before binding, so it always sees it set.
+extern std::atomic<bool> g_bound_once;
+
+// The calling thread's context: its session's, else the default. Until a
+// session is bound anywhere, the flag (a global that stays in cache) spares
+// the accessors even the one thread-local read.
 inline host_context &current() {
+    if (!g_bound_once.load(std::memory_order_relaxed)) [[likely]]
+        return g_default;
     auto *s = static_cast<kova_session *>(thread_binding());
     return s ? s->ctx : g_default;
 }
