@@ -34,6 +34,25 @@ struct Options {
     ProgressFn progress = nullptr;
     void *progress_user = nullptr;
 };
+// The log sink a transport is made with. While the transport is being
+// created, the line it writes is why it refused an option, kept for open()'s
+// error; afterwards the lines are the host's.
+struct LogRelay {
+    LogFn log = nullptr;
+    void *log_user = nullptr;
+    bool opening = true;
+    std::string refusal;
+
+    static void line(void *user, const char *text) {
+        auto *r = static_cast<LogRelay *>(user);
+        if (r->opening) {
+            if (r->refusal.empty()) r->refusal = text;
+        } else if (r->log) {
+            r->log(r->log_user, text);
+        }
+    }
+};
+
 // (A URL base is not a transport option here: the library applies it, see
 // kova_set_url_base, so that its logs and base URLs name the real URL.)
 

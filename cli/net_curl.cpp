@@ -9,30 +9,13 @@ namespace net {
 
 struct Transport {
     kova_curl *curl = nullptr;
-    // The host's log sink, behind relay(): while the transport is being
-    // created, the line it writes is why it refused an option, for open()'s
-    // error; afterwards the lines are the host's.
-    LogFn log = nullptr;
-    void *log_user = nullptr;
-    bool opening = true;
-    std::string refusal;
+    LogRelay relay;
 };
 
-namespace {
-
-void relay(void *user, const char *line) {
-    auto *t = static_cast<Transport *>(user);
-    if (t->opening) {
-        if (t->refusal.empty()) t->refusal = line;
-    } else if (t->log) {
-        t->log(t->log_user, line);
-    }
-}
-
-}  // namespace
-
 Transport *open(const Options &o, std::string &err) {
-    auto *t = new Transport{nullptr, o.log, o.log_user, true, {}};
+    auto *t = new Transport;
+    t->relay.log = o.log;
+    t->relay.log_user = o.log_user;
     std::vector<const char *> headers;
     for (const auto &h : o.headers) headers.push_back(h.c_str());
     headers.push_back(nullptr);
@@ -41,8 +24,8 @@ Transport *open(const Options &o, std::string &err) {
     c.insecure = o.insecure;
     c.ca_file = o.ca_file.empty() ? nullptr : o.ca_file.c_str();
     c.proxy = o.has_proxy ? o.proxy.c_str() : nullptr;  // absent: http_proxy, https_proxy, no_proxy
-    c.log = relay;
-    c.log_user = t;
+    c.log = LogRelay::line;
+    c.log_user = &t->relay;
     c.progress = o.progress;
     c.progress_user = o.progress_user;
     c.headers = o.headers.empty() ? nullptr : headers.data();
@@ -51,9 +34,9 @@ Transport *open(const Options &o, std::string &err) {
     c.allow_basic_over_http = o.allow_basic_over_http;
     c.key_in_header = o.key_in_header;
     t->curl = kova_curl_new(&c);
-    t->opening = false;
+    t->relay.opening = false;
     if (!t->curl) {
-        err = t->refusal.empty() ? "cannot set up the HTTP transport (libcurl)" : t->refusal;
+        err = t->relay.refusal.empty() ? "cannot set up the HTTP transport (libcurl)" : t->relay.refusal;
         delete t;
         return nullptr;
     }

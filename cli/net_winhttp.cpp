@@ -10,27 +10,8 @@ namespace net {
 
 struct Transport {
     kova_winhttp *winhttp = nullptr;
-    // The host's log sink, behind relay(): while the transport is being
-    // created, the line it writes is why it refused an option, for open()'s
-    // error; afterwards the lines are the host's.
-    LogFn log = nullptr;
-    void *log_user = nullptr;
-    bool opening = true;
-    std::string refusal;
+    LogRelay relay;
 };
-
-namespace {
-
-void relay(void *user, const char *line) {
-    auto *t = static_cast<Transport *>(user);
-    if (t->opening) {
-        if (t->refusal.empty()) t->refusal = line;
-    } else if (t->log) {
-        t->log(t->log_user, line);
-    }
-}
-
-}  // namespace
 
 Transport *open(const Options &o, std::string &err) {
     // The configuration's Proxy may be a libcurl proxy URL; WinHTTP knows
@@ -39,7 +20,9 @@ Transport *open(const Options &o, std::string &err) {
         err = "Proxy \"" + o.proxy + "\": WinHTTP takes an HTTP proxy, as host:port";
         return nullptr;
     }
-    auto *t = new Transport{nullptr, o.log, o.log_user, true, {}};
+    auto *t = new Transport;
+    t->relay.log = o.log;
+    t->relay.log_user = o.log_user;
     std::vector<const char *> headers;
     for (const auto &h : o.headers) headers.push_back(h.c_str());
     headers.push_back(nullptr);
@@ -47,8 +30,8 @@ Transport *open(const Options &o, std::string &err) {
     kova_winhttp_options_init(&w);
     w.insecure = o.insecure;
     w.proxy = o.has_proxy ? o.proxy.c_str() : nullptr;  // absent: the system's proxy settings
-    w.log = relay;
-    w.log_user = t;
+    w.log = LogRelay::line;
+    w.log_user = &t->relay;
     w.progress = o.progress;
     w.progress_user = o.progress_user;
     w.headers = o.headers.empty() ? nullptr : headers.data();
@@ -57,9 +40,9 @@ Transport *open(const Options &o, std::string &err) {
     w.allow_basic_over_http = o.allow_basic_over_http;
     w.key_in_header = o.key_in_header;
     t->winhttp = kova_winhttp_new(&w);
-    t->opening = false;
+    t->relay.opening = false;
     if (!t->winhttp) {
-        err = t->refusal.empty() ? "cannot set up the HTTP transport (WinHTTP)" : t->refusal;
+        err = t->relay.refusal.empty() ? "cannot set up the HTTP transport (WinHTTP)" : t->relay.refusal;
         delete t;
         return nullptr;
     }
