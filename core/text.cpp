@@ -367,8 +367,7 @@ void iso_utc(int64_t seconds, char out[21]) {
     char *o = out;
     for (int i = 0; i < 7; ++i) {
         if (i > 1) *o++ = seps[i - 1];
-        o[0] = static_cast<char>('0' + parts[i] / 10);
-        o[1] = static_cast<char>('0' + parts[i] % 10);
+        memcpy(o, digit_pairs + 2 * parts[i], 2);
         o += 2;
     }
     *o++ = 'Z';
