@@ -34,6 +34,7 @@ struct Options {
     ProgressFn progress = nullptr;
     void *progress_user = nullptr;
 };
+
 // The log sink a transport is made with. While the transport is being
 // created, the line it writes is why it refused an option, kept for open()'s
 // error; afterwards the lines are the host's.
@@ -52,6 +53,30 @@ struct LogRelay {
         }
     }
 };
+
+// The options libkova_curl and kova_winhttp share, set from o on a
+// transport's options struct (after its _options_init), its log going
+// through relay to o's sink. `lines` receives the header lines the struct
+// points at: it must outlive the transport's _new.
+template <class TransportOptions>
+void set_shared(TransportOptions &to, const Options &o, LogRelay *relay, std::vector<const char *> &lines) {
+    relay->log = o.log;
+    relay->log_user = o.log_user;
+    lines.clear();
+    for (const auto &h : o.headers) lines.push_back(h.c_str());
+    lines.push_back(nullptr);
+    to.insecure = o.insecure;
+    to.proxy = o.has_proxy ? o.proxy.c_str() : nullptr;  // absent: the platform's proxy rules
+    to.log = LogRelay::line;
+    to.log_user = relay;
+    to.progress = o.progress;
+    to.progress_user = o.progress_user;
+    to.headers = o.headers.empty() ? nullptr : lines.data();
+    to.username = o.username.c_str();
+    to.password = o.password.c_str();
+    to.allow_basic_over_http = o.allow_basic_over_http;
+    to.key_in_header = o.key_in_header;
+}
 
 // (A URL base is not a transport option here: the library applies it, see
 // kova_set_url_base, so that its logs and base URLs name the real URL.)

@@ -14,25 +14,11 @@ struct Transport {
 
 Transport *open(const Options &o, std::string &err) {
     auto *t = new Transport;
-    t->relay.log = o.log;
-    t->relay.log_user = o.log_user;
-    std::vector<const char *> headers;
-    for (const auto &h : o.headers) headers.push_back(h.c_str());
-    headers.push_back(nullptr);
     kova_curl_options c;
     kova_curl_options_init(&c);
-    c.insecure = o.insecure;
+    std::vector<const char *> headers;
+    set_shared(c, o, &t->relay, headers);
     c.ca_file = o.ca_file.empty() ? nullptr : o.ca_file.c_str();
-    c.proxy = o.has_proxy ? o.proxy.c_str() : nullptr;  // absent: http_proxy, https_proxy, no_proxy
-    c.log = LogRelay::line;
-    c.log_user = &t->relay;
-    c.progress = o.progress;
-    c.progress_user = o.progress_user;
-    c.headers = o.headers.empty() ? nullptr : headers.data();
-    c.username = o.username.c_str();
-    c.password = o.password.c_str();
-    c.allow_basic_over_http = o.allow_basic_over_http;
-    c.key_in_header = o.key_in_header;
     t->curl = kova_curl_new(&c);
     t->relay.opening = false;
     if (!t->curl) {

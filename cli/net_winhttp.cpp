@@ -21,24 +21,10 @@ Transport *open(const Options &o, std::string &err) {
         return nullptr;
     }
     auto *t = new Transport;
-    t->relay.log = o.log;
-    t->relay.log_user = o.log_user;
-    std::vector<const char *> headers;
-    for (const auto &h : o.headers) headers.push_back(h.c_str());
-    headers.push_back(nullptr);
     kova_winhttp_options w;
     kova_winhttp_options_init(&w);
-    w.insecure = o.insecure;
-    w.proxy = o.has_proxy ? o.proxy.c_str() : nullptr;  // absent: the system's proxy settings
-    w.log = LogRelay::line;
-    w.log_user = &t->relay;
-    w.progress = o.progress;
-    w.progress_user = o.progress_user;
-    w.headers = o.headers.empty() ? nullptr : headers.data();
-    w.username = o.username.c_str();
-    w.password = o.password.c_str();
-    w.allow_basic_over_http = o.allow_basic_over_http;
-    w.key_in_header = o.key_in_header;
+    std::vector<const char *> headers;
+    set_shared(w, o, &t->relay, headers);
     t->winhttp = kova_winhttp_new(&w);
     t->relay.opening = false;
     if (!t->winhttp) {
