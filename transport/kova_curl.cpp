@@ -232,28 +232,11 @@ bool header_too_long(CURLcode rc, const exchange &x) {
 
 int32_t perform(kova_curl *t, const char *method, const char *url_in, const char *req_body,
                 const char *content_type, char **body_out, int32_t *status, char **error) {
-    if (body_out) *body_out = nullptr;
-    if (error) *error = nullptr;
-    if (status) *status = 0;
-    if (!url_in) {
-        if (error) *error = dup_text("kova_curl: no URL");
-        return 1;
-    }
-    key_forms keys;
-    kova_transport::find_key(url_in, keys);
-
     const kova_transport::settings &opt = t->opt;
+    key_forms keys;
     kova_transport::key_move moved;
-    char *url = nullptr;
-    if (const char *why = opt.prepare(url_in, moved, url)) {
-        kova_transport::log_request(opt.log, opt.log_user, method, url_in, why, 0, 0, 0, keys);
-        if (error) *error = error_text(method, url_in, why, keys);
-        return 1;
-    }
-    if (!url) {
-        if (error) *error = dup_text("kova_curl: out of memory");
-        return 1;
-    }
+    char *url = opt.begin("kova_curl", method, url_in, keys, moved, body_out, status, error);
+    if (!url) return 1;
     CURL *h = curl_easy_init();
     if (!h) {
         free(url);

@@ -736,28 +736,11 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const kov
 int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, const char *url_in,
                 const char *req_body, const char *content_type, char **body_out, int32_t *status,
                 char **error) {
-    if (body_out) *body_out = nullptr;
-    if (error) *error = nullptr;
-    if (status) *status = 0;
-    if (!url_in) {
-        if (error) *error = dup_text("kova_winhttp: no URL");
-        return 1;
-    }
-    key_forms keys;
-    kova_transport::find_key(url_in, keys);
-
     const kova_transport::settings &opt = t->opt;
+    key_forms keys;
     kova_transport::key_move moved;
-    char *url = nullptr;
-    if (const char *why = opt.prepare(url_in, moved, url)) {
-        kova_transport::log_request(opt.log, opt.log_user, method, url_in, why, 0, 0, 0, keys);
-        if (error) *error = error_text(method, url_in, why, keys);
-        return 1;
-    }
-    if (!url) {
-        if (error) *error = dup_text("kova_winhttp: out of memory");
-        return 1;
-    }
+    char *url = opt.begin("kova_winhttp", method, url_in, keys, moved, body_out, status, error);
+    if (!url) return 1;
     int32_t total = opt.total_ms();
 
     body_buf body;

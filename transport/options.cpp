@@ -119,6 +119,29 @@ const char *settings::prepare(const char *url_in, key_move &moved, char *&url) c
     return nullptr;
 }
 
+char *settings::begin(const char *who, const char *method, const char *url_in, key_forms &keys, key_move &moved,
+                      char **body_out, int32_t *status, char **error) const {
+    if (body_out) *body_out = nullptr;
+    if (error) *error = nullptr;
+    if (status) *status = 0;
+    char own[64];
+    if (!url_in) {
+        snprintf(own, sizeof own, "%s: no URL", who);
+        if (error) *error = dup_text(own);
+        return nullptr;
+    }
+    find_key(url_in, keys);
+    snprintf(own, sizeof own, "%s: out of memory", who);
+    char *url = nullptr;
+    if (const char *why = prepare(url_in, moved, url)) {
+        log_request(log, log_user, method, url_in, why, 0, 0, 0, keys);
+        if (error) *error = error_text(method, url_in, why, keys, own);
+        return nullptr;
+    }
+    if (!url && error) *error = dup_text(own);
+    return url;
+}
+
 settings::~settings() {
     wipe(password);
     wipe(basic);

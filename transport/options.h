@@ -112,6 +112,12 @@ struct settings {
     // key moves to a header (`moved`). Returns why the request must not go
     // out at all (static text), or NULL.
     const char *prepare(const char *url_in, key_move &moved, char *&url) const;
+    // The start every request of a transport (`who`, "kova_curl") shares:
+    // the outputs cleared, the key's forms found for redaction, and the URL
+    // of prepare (malloc'd). NULL with *error set when the request must not
+    // go out (a refusal also writes its log line) or memory ran out.
+    char *begin(const char *who, const char *method, const char *url_in, key_forms &keys, key_move &moved,
+                char **body_out, int32_t *status, char **error) const;
     // Calls f(name, value) for every header a request carries beyond the
     // transport's own: the host's, the credentials, the moved key.
     template <class F>
