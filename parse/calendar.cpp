@@ -82,7 +82,13 @@ int32_t read_calendar(diagnostics *diag, yyjson_val *items, bool series, int64_t
     yyjson_val *obj;
     yyjson_arr_foreach(items, i, max, obj) {
         if (!yyjson_is_obj(obj)) continue;
-        if (static_cast<size_t>(out->count) >= cap) break;
+        if (static_cast<size_t>(out->count) >= cap) {
+            // Cut in the service's order, before sorting: say so rather than
+            // show a calendar that looks complete.
+            warnf(diag, "%s calendar: more than %d entries, the rest left out", series ? "Sonarr" : "Radarr",
+                  static_cast<int>(max_calendar));
+            break;
+        }
         // The entry counts once allocated, so that its texts are released.
         int32_t rc = fill_entry(diag, &out->entries[out->count++], obj, series, start, end);
         if (rc != OK) return rc;

@@ -275,6 +275,21 @@ TEST_F(Calendar, SonarrEpisodesInAirOrder) {
     EXPECT_EQ(kova_calendar_library_id(1), 7);
 }
 
+// A calendar larger than the list holds keeps its first entries and says
+// that the rest was left out.
+TEST_F(Calendar, AnOversizedCalendarIsCutWithAWarning) {
+    const int64_t start = 1765324800, end = start + 86400;
+    std::string answer = "[";
+    for (int i = 0; i <= 100000; ++i) answer += i ? ",{}" : "{}";
+    answer += "]";
+    route(R("/api/v3/calendar", "start=2025-12-10T00:00:00Z&end=2025-12-11T00:00:00Z&unmonitored=true"), 200,
+          answer);
+    ASSERT_EQ(kova_radarr_calendar(start, end), KOVA_OK) << kova_last_error();
+    EXPECT_EQ(kova_calendar_count(), 100000);
+    ASSERT_EQ(kova_warning_count(), 1);
+    EXPECT_STREQ(kova_warning(0), "Radarr calendar: more than 100000 entries, the rest left out");
+}
+
 TEST_F(Calendar, TheSpanIsChecked) {
     const int64_t day = 86400, start = 1765324800;
     struct Case {
