@@ -1,5 +1,5 @@
 /*
- * kova - a client library for Jackett, Sonarr v3 and Radarr v3.
+ * kova - a client library for Jackett, Prowlarr, Sonarr v3 and Radarr v3.
  *
  * A context holds every result until the next call that replaces it: the
  * process-wide default context, or the session the calling thread has bound
@@ -53,7 +53,7 @@ extern "C" {
 /* ===================================================================== */
 
 #define KOVA_OK                  0   /* success */
-#define KOVA_PARTIAL             1   /* some Jackett indexers failed */
+#define KOVA_PARTIAL             1   /* some indexers (Jackett's, Prowlarr's) failed */
 #define KOVA_ERR_TRANSPORT     (-1)  /* the transport reported a failure */
 #define KOVA_ERR_HTTP          (-2)  /* HTTP status outside 2xx (not 401/403) */
 #define KOVA_ERR_AUTH          (-3)  /* API key rejected */
@@ -65,7 +65,7 @@ extern "C" {
 #define KOVA_ERR_NO_IO         (-9)  /* no usable transport installed */
 #define KOVA_ERR_INVALID_ARG   (-10) /* an argument was missing or out of range */
 #define KOVA_ERR_OOM           (-11) /* an allocation failed */
-#define KOVA_ERR_INDEXERS      (-12) /* every Jackett indexer failed */
+#define KOVA_ERR_INDEXERS      (-12) /* every indexer (Jackett's, Prowlarr's) failed */
 
 /* Service kinds. */
 #define KOVA_JACKETT 0
@@ -153,7 +153,7 @@ typedef struct kova_handler {
 /**
  Library version.
 
- @return "1.0.0". Static text.
+ @return The library's version as "MAJOR.MINOR.PATCH" (e.g. "1.0.0"). Static text.
  */
 KOVA_API const char *kova_version(void);
 
@@ -1019,7 +1019,8 @@ KOVA_API const char *kova_result_json(void);
 /**
  The handler record of a runtime type.
 
- @param runtime_type "JACKETT", "SONARR" or "RADARR" (exact case).
+ @param runtime_type "JACKETT", "SONARR", "RADARR" or "PROWLARR" (exact case; "PROWLARR"
+    since KOVA_1.4).
  @return The record; NULL for any other name or NULL.
  */
 KOVA_API const kova_handler *kova_rtchk_handler(const char *runtime_type);
@@ -1379,7 +1380,7 @@ KOVA_API int32_t kova_get_fallback(void);
  same checks and effect as the service's configure function followed by kova_set_url_base; a
  refused URL leaves the previous configuration in force.
 
- @param kind The service (KOVA_JACKETT, KOVA_SONARR, KOVA_RADARR).
+ @param kind The service (KOVA_JACKETT, KOVA_SONARR, KOVA_RADARR, KOVA_PROWLARR).
  @param url The URL. NULL, a query, a fragment, user information, another scheme, an empty host
     or a bad port: KOVA_ERR_INVALID_ARG, with a message naming the part.
  @param api_key The API key, not empty.
@@ -1565,23 +1566,51 @@ KOVA_API int32_t kova_sonarr_queue(int32_t series_id);
  */
 KOVA_API int32_t kova_radarr_queue(int32_t movie_id);
 
-/** @return The entries of the last queue read. */
+/**
+ The number of entries of the last queue read.
+
+ @return The number of entries.
+ */
 KOVA_API int32_t kova_queue_count(void);
 
-/** @return The id of queue entry i; 0 when it has none, -1 out of range. */
+/**
+ The service's id of queue entry i.
+
+ @param i The entry.
+ @return The id; 0 when it has none, -1 out of range.
+ */
 KOVA_API int32_t kova_queue_id(int32_t i);
 
-/** @return The release title of queue entry i; "" when absent or out of range. */
+/**
+ The release title of queue entry i.
+
+ @param i The entry.
+ @return The title; "" when absent or out of range.
+ */
 KOVA_API const char *kova_queue_title(int32_t i);
 
-/** @return The series id or film id of queue entry i; 0 when the service has not matched it
-    to one, -1 out of range. */
+/**
+ The series id or film id of queue entry i ("seriesId", "movieId").
+
+ @param i The entry.
+ @return The id; 0 when the service has not matched the download to one, -1 out of range.
+ */
 KOVA_API int32_t kova_queue_library_id(int32_t i);
 
-/** @return The season of queue entry i; -1 when unknown, for films, or out of range. */
+/**
+ The season of queue entry i.
+
+ @param i The entry.
+ @return The season; -1 when unknown, for films, or out of range.
+ */
 KOVA_API int32_t kova_queue_season(int32_t i);
 
-/** @return The episode of queue entry i; -1 when unknown, for films, or out of range. */
+/**
+ The episode of queue entry i.
+
+ @param i The entry.
+ @return The episode; -1 when unknown, for films, or out of range.
+ */
 KOVA_API int32_t kova_queue_episode(int32_t i);
 
 /**
@@ -1589,6 +1618,7 @@ KOVA_API int32_t kova_queue_episode(int32_t i);
  "importing", "imported", "completed", "warning", "failed", "delay", or the service's own status
  lower-cased when none fits.
 
+ @param i The entry.
  @return The word; "" out of range.
  */
 KOVA_API const char *kova_queue_status(int32_t i);
@@ -1596,6 +1626,7 @@ KOVA_API const char *kova_queue_status(int32_t i);
 /**
  Size of the download of queue entry i in bytes.
 
+ @param i The entry.
  @param size_out Receives the size, when not NULL.
  @return 0 with the size stored; KOVA_ERR_NOT_FOUND, with nothing written, when i is out of
     range or the size is unknown.
@@ -1605,28 +1636,52 @@ KOVA_API int32_t kova_queue_size(int32_t i, uint64_t *size_out);
 /**
  Bytes of queue entry i still to download.
 
+ @param i The entry.
  @param left_out Receives the bytes, when not NULL.
  @return 0 with the bytes stored; KOVA_ERR_NOT_FOUND, with nothing written, when i is out of
     range or they are unknown.
  */
 KOVA_API int32_t kova_queue_left(int32_t i, uint64_t *left_out);
 
-/** @return How far queue entry i is, in thousandths (0 to 1000, from its size and the bytes
-    left); -1 when unknown or out of range. */
+/**
+ How far queue entry i is, from its size and the bytes left.
+
+ @param i The entry.
+ @return Thousandths, 0 to 1000; -1 when unknown or out of range.
+ */
 KOVA_API int32_t kova_queue_progress(int32_t i);
 
-/** @return When queue entry i should be done, in seconds since 1970-01-01T00:00:00Z; -1 when
-    the service gave no time, or out of range. */
+/**
+ When queue entry i should be done ("estimatedCompletionTime").
+
+ @param i The entry.
+ @return Seconds since 1970-01-01T00:00:00Z; -1 when the service gave no time, or out of range.
+ */
 KOVA_API int64_t kova_queue_eta(int32_t i);
 
-/** @return What went wrong with queue entry i: the service's error message, or its status
-    messages joined with "; "; "" when none, or out of range. */
+/**
+ What went wrong with queue entry i: the service's error message, or its status messages
+ joined with "; ".
+
+ @param i The entry.
+ @return The text; "" when none, or out of range.
+ */
 KOVA_API const char *kova_queue_message(int32_t i);
 
-/** @return The download client of queue entry i; "" when absent or out of range. */
+/**
+ The download client of queue entry i ("downloadClient").
+
+ @param i The entry.
+ @return The name; "" when absent or out of range.
+ */
 KOVA_API const char *kova_queue_client(int32_t i);
 
-/** @return The protocol of queue entry i ("torrent", "usenet"); "" when absent or out of range. */
+/**
+ The protocol of queue entry i.
+
+ @param i The entry.
+ @return "torrent" or "usenet"; "" when absent or out of range.
+ */
 KOVA_API const char *kova_queue_protocol(int32_t i);
 
 /**
@@ -1650,46 +1705,93 @@ KOVA_API int32_t kova_sonarr_calendar(int64_t start, int64_t end);
  */
 KOVA_API int32_t kova_radarr_calendar(int64_t start, int64_t end);
 
-/** @return The entries of the last calendar read, in date order. */
+/**
+ The number of entries of the last calendar read; the entries are in date order.
+
+ @return The number of entries.
+ */
 KOVA_API int32_t kova_calendar_count(void);
 
-/** @return The episode's or the film's title of calendar entry i; "" when absent or out of
-    range. */
+/**
+ The episode's or the film's title of calendar entry i.
+
+ @param i The entry.
+ @return The title; "" when absent or out of range.
+ */
 KOVA_API const char *kova_calendar_title(int32_t i);
 
-/** @return The series' title of calendar entry i; "" for films, or out of range. */
+/**
+ The series' title of calendar entry i.
+
+ @param i The entry.
+ @return The title; "" for films, or out of range.
+ */
 KOVA_API const char *kova_calendar_series(int32_t i);
 
-/** @return The season of calendar entry i; -1 for films, or out of range. */
+/**
+ The season of calendar entry i.
+
+ @param i The entry.
+ @return The season; -1 for films, or out of range.
+ */
 KOVA_API int32_t kova_calendar_season(int32_t i);
 
-/** @return The episode of calendar entry i; -1 for films, or out of range. */
+/**
+ The episode of calendar entry i.
+
+ @param i The entry.
+ @return The episode; -1 for films, or out of range.
+ */
 KOVA_API int32_t kova_calendar_episode(int32_t i);
 
 /**
  The date of calendar entry i: an episode's air time; a film's earliest release that falls
  inside the span asked for.
 
+ @param i The entry.
  @return Seconds since 1970-01-01T00:00:00Z; -1 when none, or out of range.
  */
 KOVA_API int64_t kova_calendar_date(int32_t i);
 
-/** @return What the date of calendar entry i is: "episode", "cinema", "digital" or "physical";
-    "" for a film with no release inside the span, or out of range. */
+/**
+ What the date of calendar entry i is.
+
+ @param i The entry.
+ @return "episode", "cinema", "digital" or "physical"; "" for a film with no release inside the
+    span, or out of range.
+ */
 KOVA_API const char *kova_calendar_kind(int32_t i);
 
-/** @return 1 when the item of calendar entry i has its file, 0 when not; -1 unknown or out of
-    range. */
+/**
+ Whether the item of calendar entry i has its file.
+
+ @param i The entry.
+ @return 1 when it has, 0 when not; -1 when unknown or out of range.
+ */
 KOVA_API int32_t kova_calendar_has_file(int32_t i);
 
-/** @return 1 when calendar entry i is monitored, 0 when not; -1 unknown or out of range. */
+/**
+ Whether calendar entry i is monitored.
+
+ @param i The entry.
+ @return 1 when it is, 0 when not; -1 when unknown or out of range.
+ */
 KOVA_API int32_t kova_calendar_monitored(int32_t i);
 
-/** @return The series id or film id of calendar entry i; 0 when absent, -1 out of range. */
+/**
+ The series id or film id of calendar entry i.
+
+ @param i The entry.
+ @return The id; 0 when absent, -1 out of range.
+ */
 KOVA_API int32_t kova_calendar_library_id(int32_t i);
 
-/** @return The IMDb id of calendar entry i's series or film as the service sent it
-    ("tt0944947"); "" when absent or out of range. */
+/**
+ The IMDb id of calendar entry i's series or film, as the service sent it ("tt0944947").
+
+ @param i The entry.
+ @return The id; "" when absent or out of range.
+ */
 KOVA_API const char *kova_calendar_imdb(int32_t i);
 
 /* ===================================================================== */
