@@ -34,6 +34,18 @@ echo "== benchmarks (${REPS:-7} repetitions, interleaved)"
   --benchmark_out="$out/bench.json" --benchmark_out_format=json --benchmark_format=console \
   --benchmark_display_aggregates_only=true "$@" >"$out/console.txt" 2>&1 || { cat "$out/console.txt"; exit 1; }
 
+# The accessors of a host that binds sessions beside those of one that does
+# not: binding switches a whole process, so each side is a process of its
+# own, run by turns.
+echo "== accessors: the default context against a bound session (${ACCESSOR_PAIRS:-5} pairs of processes)"
+for i in $(seq "${ACCESSOR_PAIRS:-5}"); do
+  for side in default bound; do
+    flag=(); [ $side = bound ] && flag=(--bound-session)
+    "$bin" "${flag[@]}" --benchmark_filter='^BM_accessors/' --benchmark_repetitions=3 \
+      --benchmark_out="$out/acc_${side}_$i.json" --benchmark_out_format=json >/dev/null 2>&1 || true
+  done
+done
+
 echo "== whole process on the 200,000-row answer (${WHOLE_PAIRS:-5} pairs)"
 if [ -x "$cli" ]; then
   "$bin" --write-jackett 200000 "$out/jackett.json"
@@ -43,8 +55,8 @@ else
 fi
 echo "== load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 
-python3 - "$out/bench.json" "$out/peak.json" "$out/peak_search.json" "$out/peak_tiny.json" "$out/whole.json" <<'PY'
-import json, re, statistics, sys
+python3 - "$out/bench.json" "$out/peak.json" "$out/peak_search.json" "$out/peak_tiny.json" "$out/whole.json" "$out" <<'PY'
+import glob, json, os, re, statistics, sys
 
 bench = json.load(open(sys.argv[1]))
 peak = json.load(open(sys.argv[2]))
@@ -150,6 +162,28 @@ print("peak memory of a 150,000-row search through the frame: %.2fx the answer's
       % (m, search["answer_bytes"] / 1e6, "ok" if m <= 2.5 else "MISSED"))
 print("peak memory of a search of %d tiny rows: %.2fx the answer's %.1f MB (no target: yyjson's values dominate)"
       % (6600000, tiny["peak_multiple"], tiny["answer_bytes"] / 1e6))
+
+# Per pair of processes: the bound session's median time over the default
+# context's, for each size.
+def acc_medians(path):
+    try:
+        data = json.load(open(path))
+    except (OSError, ValueError):
+        return {}
+    by = {}
+    for b in data.get("benchmarks", []):
+        if b.get("run_type") == "iteration" and not b.get("error_occurred"):
+            by.setdefault(re.sub(r"/min_(warmup_)?time:[0-9.]+", "", b["run_name"]), []).append(b["cpu_time"])
+    return {k: statistics.median(v) for k, v in by.items()}
+acc_pairs = []
+for d in sorted(glob.glob(os.path.join(sys.argv[6], "acc_default_*.json"))):
+    acc_pairs.append((acc_medians(d), acc_medians(d.replace("acc_default_", "acc_bound_"))))
+for n in (10000, 200000):
+    name = "BM_accessors/%d" % n
+    ratios = [b[name] / a[name] for a, b in acc_pairs if a.get(name) and b.get(name)]
+    if ratios:
+        print("accessors, every field of %d rows, a bound session against the default context: %s "
+              "(%d pairs of processes; 1.00x: the same)" % (n, spread(ratios, "%.2fx"), len(ratios)))
 
 if whole.get("pairs"):
     pairs = whole["pairs"]
