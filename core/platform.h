@@ -42,6 +42,9 @@ struct mutex_guard {
 // A slot of the system's thread-local storage, taken when the library loads.
 void *thread_binding();
 void set_thread_binding(void *p);
+// False when the system had no slot left for the library: no thread can
+// then bind anything.
+bool thread_binding_available();
 #else
 // Initial-exec: a plain read relative to the thread pointer, no call. It
 // costs a pointer of the static TLS that the loader keeps for libraries
@@ -49,6 +52,7 @@ void set_thread_binding(void *p);
 inline thread_local void *t_binding __attribute__((tls_model("initial-exec"))) = nullptr;
 inline void *thread_binding() { return t_binding; }
 inline void set_thread_binding(void *p) { t_binding = p; }
+inline bool thread_binding_available() { return true; }
 #endif
 
 // Fills buf with n cryptographically random bytes. Returns 0 on success,

@@ -25,7 +25,8 @@ void mutex_unlock(mutex *l) { ReleaseSRWLockExclusive(srw(l)); }
 namespace {
 // Taken when the DLL loads, before any call can read it, and given back when
 // it unloads. Should the system have no slot left, every thread keeps the
-// default context: reads give null and binding does nothing.
+// default context: reads give null, and no session is made
+// (thread_binding_available), so that no host binds one in vain.
 struct tls_slot {
     DWORD index = TlsAlloc();
     ~tls_slot() {
@@ -48,6 +49,8 @@ void *thread_binding() {
 void set_thread_binding(void *p) {
     if (g_slot.index != TLS_OUT_OF_INDEXES) TlsSetValue(g_slot.index, p);
 }
+
+bool thread_binding_available() { return g_slot.index != TLS_OUT_OF_INDEXES; }
 
 int random_bytes(void *buf, size_t n) {
     if (fault_random_fails()) return -1;

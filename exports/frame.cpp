@@ -59,6 +59,9 @@ KOVA_API void kova_reset(void) {
 }
 
 KOVA_API kova_session *kova_session_new(void) {
+    // A session that could never be bound would send the host's calls to
+    // the default context unseen.
+    if (!thread_binding_available()) return nullptr;
     void *p = mem_alloc(sizeof(kova_session));
     return p ? ::new (p) kova_session() : nullptr;
 }

@@ -1508,7 +1508,8 @@ typedef struct kova_session kova_session;
  A new session in the zero state: nothing configured, no transport selected, writes not armed,
  no results. It is not bound.
 
- @return The session, or NULL when memory runs out.
+ @return The session, or NULL when memory runs out (or, on Windows, when the system had no
+    thread-local storage slot left for the library when it loaded: no session could be bound).
  */
 KOVA_API kova_session *kova_session_new(void);
 
