@@ -7,7 +7,7 @@
 #include <cstring>
 #include <ctime>
 
-namespace kova_transport {
+namespace kt {
 
 char *dup_text(const char *s) {
     if (!s) return nullptr;
@@ -429,4 +429,4 @@ void cancel_gate::resume() {
     paused_ = false;
 }
 
-}  // namespace kova_transport
+}  // namespace kt

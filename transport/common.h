@@ -1,15 +1,14 @@
 // What every host transport does around a request, whatever its HTTP stack:
 // owned output texts, the capped body buffer, the URL base, the clock, the
 // progress reports and the cancellation of requests in flight.
-#ifndef KOVA_TRANSPORT_COMMON_H
-#define KOVA_TRANSPORT_COMMON_H
+#pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
 
-namespace kova_transport {
+namespace kt {
 
 // A malloc'd copy of `s` (the outputs handed to the library are malloc'd);
 // NULL for NULL or when memory runs out.
@@ -158,6 +157,4 @@ private:
     inflight *head_ = nullptr;
 };
 
-}  // namespace kova_transport
-
-#endif  // KOVA_TRANSPORT_COMMON_H
+}  // namespace kt

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace kova_transport {
+namespace kt {
 
 namespace {
 
@@ -274,4 +274,4 @@ bool move_key(const char *url, key_move &m) {
     return true;
 }
 
-}  // namespace kova_transport
+}  // namespace kt

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace kova_transport {
+namespace kt {
 
 namespace {
 
@@ -146,9 +146,9 @@ settings::~settings() {
     wipe(password);
     wipe(basic);
     free(basic);
-#define KOVA_RELEASE(kept, name, initial, rule) release(name);
-    KOVA_TRANSPORT_OPTIONS(KOVA_RELEASE)
-#undef KOVA_RELEASE
+#define KT_RELEASE(kept, name, initial, rule) release(name);
+    KT_OPTIONS(KT_RELEASE)
+#undef KT_RELEASE
 }
 
 int32_t settings::total_ms() const {
@@ -158,4 +158,4 @@ int32_t settings::total_ms() const {
 
 int32_t settings::connect_ms(int32_t total) const { return connect_timeout_ms < total ? connect_timeout_ms : total; }
 
-}  // namespace kova_transport
+}  // namespace kt

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace kova_transport {
+namespace kt {
 
 bool starts_apikey(const char *p) {
     static const char k[] = "apikey=";
@@ -187,4 +187,4 @@ int32_t redact_copy(const char *text, char *out, int32_t size) {
     return n > 0x7fffffff ? 0x7fffffff : static_cast<int32_t>(n);
 }
 
-}  // namespace kova_transport
+}  // namespace kt

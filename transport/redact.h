@@ -1,12 +1,11 @@
 // Redaction shared by the host transports: no API key may reach an error text
 // or a log line, whichever HTTP stack produced the message.
-#ifndef KOVA_TRANSPORT_REDACT_H
-#define KOVA_TRANSPORT_REDACT_H
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-namespace kova_transport {
+namespace kt {
 
 // True when `p` starts with "apikey=" in any letter case.
 bool starts_apikey(const char *p);
@@ -73,6 +72,4 @@ void log_request(log_fn log, void *log_user, const char *method, const char *url
 // The public redaction entry point of a transport (snprintf-like).
 int32_t redact_copy(const char *text, char *out, int32_t size);
 
-}  // namespace kova_transport
-
-#endif  // KOVA_TRANSPORT_REDACT_H
+}  // namespace kt
