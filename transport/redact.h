@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common.h"
+
 namespace kt {
 
 // True when `p` starts with "apikey=" in any letter case.
@@ -12,21 +14,6 @@ bool starts_apikey(const char *p);
 
 // True for a character that ends a parameter value inside a URL or a message.
 bool ends_value(char c);
-
-// A text builder that never fails loudly: on out-of-memory it keeps what fits.
-struct sbuf {
-    char *data = nullptr;
-    size_t len = 0, cap = 0;
-    bool oom = false;
-    sbuf() = default;
-    sbuf(const sbuf &) = delete;
-    sbuf &operator=(const sbuf &) = delete;
-    ~sbuf();
-    void put(const char *p, size_t n);
-    void puts(const char *s);
-    // The text, malloc'd; NULL when memory ran out or nothing was put.
-    char *take();
-};
 
 // Appends `s` with the value of every "apikey=" parameter replaced by "***".
 void redact_into(sbuf &out, const char *s);
