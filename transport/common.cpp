@@ -17,6 +17,8 @@ char *dup_text(const char *s) {
     return p;
 }
 
+void release_text(void *, char *text) { free(text); }
+
 sbuf::~sbuf() { free(data); }
 
 bool sbuf::resize(size_t n) {

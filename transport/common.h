@@ -7,9 +7,33 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <mutex>
+#include <new>
+
+#include "kova.h"
 
 namespace kt {
+
+// The release entry of a transport's table: the texts it hands over are
+// malloc'd.
+void release_text(void *user, char *text);
+
+// A transport object T, whose first member is its kova_io table `io`,
+// allocated zeroed (free releases it, after its destructor) and
+// constructed, its table pointing at it with `get`, `post` and
+// release_text; NULL when memory runs out.
+template <class T>
+T *new_transport(decltype(kova_io::get) get, decltype(kova_io::post) post) {
+    void *mem = calloc(1, sizeof(T));
+    if (!mem) return nullptr;
+    auto *t = new (mem) T();
+    t->io.user = t;
+    t->io.get = get;
+    t->io.post = post;
+    t->io.release = release_text;
+    return t;
+}
 
 // A malloc'd copy of `s` (the outputs handed to the library are malloc'd);
 // NULL for NULL or when memory runs out.

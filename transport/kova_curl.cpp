@@ -20,14 +20,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include <strings.h>
 
 namespace {
 
 using kt::body_buf;
-using kt::dup_text;
 using kt::key_forms;
 
 static_assert(KOVA_CURL_DEFAULT_MAX_RESPONSE == kt::k_default_max_response);
@@ -54,10 +52,6 @@ struct kova_curl {
 };
 
 namespace {
-
-char *error_text(const char *method, const char *url, const char *why, const key_forms &k) {
-    return kt::error_text(method, url, why, k, "kova_curl: out of memory");
-}
 
 // What the callbacks of one request share.
 struct exchange {
@@ -240,7 +234,8 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
     CURL *h = curl_easy_init();
     if (!h) {
         free(url);
-        if (error) *error = error_text(method, url_in, "cannot create a libcurl handle", keys);
+        if (error)
+            *error = kt::error_text(method, url_in, "cannot create a libcurl handle", keys, "kova_curl: out of memory");
         return 1;
     }
 
@@ -335,29 +330,19 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
     curl_slist_free_all(headers);
     free(url);
 
-    if (status) *status = static_cast<int32_t>(code);
-
-    const char *why = nullptr;
+    // What went wrong in libcurl; settings::end says a cancel and what the
+    // body buffer met first.
+    if (rc == CURLE_FILESIZE_EXCEEDED) body.too_big = true;
+    const char *failure = nullptr;
     char what[CURL_ERROR_SIZE + 200];
-    if (cancelled) {
-        why = "cancelled";
-    } else if (body.nul_at != body_buf::no_nul) {
-        kt::nul_words(body.nul_at, what, sizeof what);
-        why = what;
-    } else if (body.too_big || rc == CURLE_FILESIZE_EXCEEDED) {
-        snprintf(what, sizeof what, "response larger than %lld bytes, refused",
-                 static_cast<long long>(opt.max_response_bytes));
-        why = what;
-    } else if (body.oom) {
-        why = "out of memory while reading the response";
-    } else if (x.header_nul || (rc == CURLE_WEIRD_SERVER_REPLY && strstr(errbuf, "Nul byte"))) {
+    if (x.header_nul || (rc == CURLE_WEIRD_SERVER_REPLY && strstr(errbuf, "Nul byte"))) {
         // libcurl refuses a NUL in a header line before it shows the line.
-        why = "response header holds a NUL byte";
+        failure = "response header holds a NUL byte";
     } else if (x.header_overflow || header_too_long(rc, x)) {
-        why = "response header too long";
+        failure = "response header too long";
     } else if (rc == CURLE_PARTIAL_FILE) {
         kt::cut_short_words(body.len, announced, what, sizeof what);
-        why = what;
+        failure = what;
     } else if (rc != CURLE_OK) {
         // libcurl's detail often ends with its own summary ("Failed to
         // connect to h port 1 after 0 ms: Couldn't connect to server"): then
@@ -368,29 +353,21 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
             snprintf(what, sizeof what, "%s (%s)", curl_easy_strerror(rc), errbuf);
         else
             snprintf(what, sizeof what, "%s", curl_easy_strerror(rc));
-        why = what;
+        failure = what;
     }
-    // A rate limit is a complete answer: its wait goes beside it, as the
-    // error text of an exchange that took place; so does a request for
-    // basic credentials, which tells a proxy's 401 from the service's.
-    char note[kt::k_basic_words_size] = "";
-    if (!why && code == 429) kt::rate_limit_words(x.retry_after, note, sizeof note);
-    if (!why && code == 401) snprintf(note, sizeof note, "%s", x.basic);
-    kt::log_request(opt.log, opt.log_user, method, url_in, why, code, body.len, took, keys, location, note);
+    const int32_t result = opt.end("kova_curl",
+                                   {.method = method,
+                                    .url = url_in,
+                                    .status = code,
+                                    .ms = took,
+                                    .cancelled = cancelled,
+                                    .failure = failure,
+                                    .location = location,
+                                    .retry_after = x.retry_after,
+                                    .basic = x.basic},
+                                   keys, body, status, body_out, error);
     free(location);
-    if (why) {
-        if (error) *error = error_text(method, url_in, why, keys);
-        return 1;
-    }
-    if (body_out) {
-        *body_out = body.take();
-        if (!*body_out) {
-            if (error) *error = dup_text("kova_curl: out of memory");
-            return 1;
-        }
-    }
-    if (note[0] && error) *error = error_text(method, url_in, note, keys);
-    return 0;
+    return result;
 }
 
 int32_t io_get(void *user, const char *url, char **body, int32_t *status, char **error) {
@@ -404,8 +381,6 @@ int32_t io_post(void *user, const char *url, const char *body, const char *conte
                    body_out, status, error);
 }
 
-void io_release(void *, char *text) { free(text); }
-
 }  // namespace
 
 extern "C" {
@@ -413,13 +388,8 @@ extern "C" {
 KOVA_CURL_API void kova_curl_options_init(kova_curl_options *o) { kt::init_options(o); }
 
 KOVA_CURL_API kova_curl *kova_curl_new(const kova_curl_options *o) {
-    void *mem = calloc(1, sizeof(kova_curl));
-    if (!mem) return nullptr;
-    auto *t = new (mem) kova_curl();
-    t->io.user = t;
-    t->io.get = io_get;
-    t->io.post = io_post;
-    t->io.release = io_release;
+    auto *t = kt::new_transport<kova_curl>(io_get, io_post);
+    if (!t) return nullptr;
     kt::refusal why;
     if (!kt::read_options(o, t->opt, why)) {
         kt::report_refusal(o, "kova_curl_new", why);

@@ -23,14 +23,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #ifndef WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY
 #define WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY 4
 #endif
 
 using kt::body_buf;
-using kt::dup_text;
 using kt::key_forms;
 
 static_assert(KOVA_WINHTTP_DEFAULT_MAX_RESPONSE == kt::k_default_max_response);
@@ -285,10 +283,6 @@ void describe(const failure &f, int32_t total, char *out, size_t size) {
         snprintf(out, size, "%s (WinHTTP error %lu while %s)", words(f.err), static_cast<unsigned long>(f.err),
                  f.step);
     }
-}
-
-char *error_text(const char *method, const char *url, const char *why, const key_forms &k) {
-    return kt::error_text(method, url, why, k, "kova_winhttp: out of memory");
 }
 
 // Whole milliseconds left before `deadline`, at least 1 while any is left.
@@ -757,47 +751,23 @@ int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, con
     long long took = kt::now_ms() - started;
     free(url);
 
-    if (status) *status = static_cast<int32_t>(code);
-
+    // What went wrong in WinHTTP; settings::end says a cancel and what the
+    // body buffer met first.
     char what[400];
-    const char *why = nullptr;
-    if (f.cancelled) {
-        why = "cancelled";
-    } else if (body.nul_at != body_buf::no_nul) {
-        kt::nul_words(body.nul_at, what, sizeof what);
-        why = what;
-    } else if (body.too_big) {
-        snprintf(what, sizeof what, "response larger than %lld bytes, refused",
-                 static_cast<long long>(opt.max_response_bytes));
-        why = what;
-    } else if (body.oom) {
-        why = "out of memory while reading the response";
-    } else if (f.failed()) {
-        describe(f, total, what, sizeof what);
-        why = what;
-    }
-    // A rate limit is a complete answer: its wait goes beside it, as the
-    // error text of an exchange that took place; so does a request for
-    // basic credentials, which tells a proxy's 401 from the service's.
-    char note[kt::k_basic_words_size] = "";
-    if (!why && code == 429) kt::rate_limit_words(notes.retry_after, note, sizeof note);
-    if (!why && code == 401) snprintf(note, sizeof note, "%s", notes.basic);
-    kt::log_request(opt.log, opt.log_user, method, url_in, why, static_cast<long>(code), body.len, took, keys,
-                    location, note);
+    if (f.failed()) describe(f, total, what, sizeof what);
+    const int32_t result = opt.end("kova_winhttp",
+                                   {.method = method,
+                                    .url = url_in,
+                                    .status = static_cast<long>(code),
+                                    .ms = took,
+                                    .cancelled = f.cancelled,
+                                    .failure = f.failed() ? what : nullptr,
+                                    .location = location,
+                                    .retry_after = notes.retry_after,
+                                    .basic = notes.basic},
+                                   keys, body, status, body_out, error);
     free(location);
-    if (why) {
-        if (error) *error = error_text(method, url_in, why, keys);
-        return 1;
-    }
-    if (body_out) {
-        *body_out = body.take();
-        if (!*body_out) {
-            if (error) *error = dup_text("kova_winhttp: out of memory");
-            return 1;
-        }
-    }
-    if (note[0] && error) *error = error_text(method, url_in, note, keys);
-    return 0;
+    return result;
 }
 
 int32_t io_get(void *user, const char *url, char **body, int32_t *status, char **error) {
@@ -810,8 +780,6 @@ int32_t io_post(void *user, const char *url, const char *body, const char *conte
     return perform(static_cast<kova_winhttp *>(user), "POST", L"POST", url, body ? body : "", content_type,
                    body_out, status, error);
 }
-
-void io_release(void *, char *text) { free(text); }
 
 // The proxy option as WinHTTP takes it: "host:port" from "host:port" or
 // "http://host:port[/]"; NULL for any other scheme or an empty host.
@@ -865,13 +833,8 @@ extern "C" {
 KOVA_WINHTTP_API void kova_winhttp_options_init(kova_winhttp_options *o) { kt::init_options(o); }
 
 KOVA_WINHTTP_API kova_winhttp *kova_winhttp_new(const kova_winhttp_options *o) {
-    void *mem = calloc(1, sizeof(kova_winhttp));
-    if (!mem) return nullptr;
-    auto *t = new (mem) kova_winhttp();
-    t->io.user = t;
-    t->io.get = io_get;
-    t->io.post = io_post;
-    t->io.release = io_release;
+    auto *t = kt::new_transport<kova_winhttp>(io_get, io_post);
+    if (!t) return nullptr;
     // The session takes the agent, which must be UTF-8, and the proxy, which
     // must be an HTTP one: either refused, there is no session.
     kt::refusal why;

@@ -90,6 +90,19 @@ bool take_same(T v, T &out, refusal &) {
     return true;
 }
 
+// How a request ended, as its transport saw it (settings::end).
+struct request_end {
+    const char *method = nullptr;       // "GET" or "POST"
+    const char *url = nullptr;          // as the library gave it
+    long status = 0;                    // the answer's; 0 when none came
+    long long ms = 0;                   // how long the request took
+    bool cancelled = false;             // a cancel stopped it
+    const char *failure = nullptr;      // what went wrong in the HTTP stack, in words; NULL: nothing
+    const char *location = nullptr;     // a redirect's target, absolute and printable; NULL: none
+    const char *retry_after = nullptr;  // the answer's Retry-After, as sent; NULL or "": none
+    const char *basic = "";             // its request for basic credentials, in words; "": none
+};
+
 // The options a transport keeps: one member per option, under its name,
 // valid after read_options; the texts are owned (malloc'd).
 struct settings {
@@ -117,6 +130,14 @@ struct settings {
     // go out (a refusal also writes its log line) or memory ran out.
     char *begin(const char *who, const char *method, const char *url_in, key_forms &keys, key_move &moved,
                 char **body_out, int32_t *status, char **error) const;
+    // The end every request shares, once its HTTP stack is done: why it
+    // failed (a cancel, what the body met, else the stack's own `failure`),
+    // its log line, and the outputs: the status, the body handed over, and
+    // the error text of a failure or the note beside a complete answer (a
+    // 429's wait, a 401's request for basic credentials). Returns what the
+    // kova_io call returns: 0 when an exchange took place.
+    int32_t end(const char *who, const request_end &r, const key_forms &keys, body_buf &body, int32_t *status,
+                char **body_out, char **error) const;
     // Calls f(name, value) for every header a request carries beyond the
     // transport's own: the host's, the credentials, the moved key.
     template <class F>
