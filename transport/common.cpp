@@ -7,7 +7,7 @@
 #include <cstring>
 #include <ctime>
 
-namespace kova_transport {
+namespace kt {
 
 char *dup_text(const char *s) {
     if (!s) return nullptr;
@@ -17,35 +17,28 @@ char *dup_text(const char *s) {
     return p;
 }
 
-body_buf::~body_buf() { free(data); }
+void release_text(void *, char *text) { free(text); }
 
-bool body_buf::reserve(size_t n) {
-    if (n > limit) { too_big = true; return false; }
-    if (n + 1 <= cap) return true;
+sbuf::~sbuf() { free(data); }
+
+bool sbuf::resize(size_t n) {
     char *q = static_cast<char *>(realloc(data, n + 1));
-    if (!q) { oom = true; return false; }
+    if (!q) {
+        oom = true;
+        return false;
+    }
     data = q;
     cap = n + 1;
-    // The buffer is the answer from now on, even when no byte follows (a
-    // "Content-Length: 0", or a connection closed before the body): take()
-    // hands it over as it is, so it is a text already.
     data[len] = '\0';
     return true;
 }
 
-bool body_buf::append(const char *p, size_t n) {
-    if (n > limit - len) { too_big = true; return false; }
-    if (const void *z = memchr(p, '\0', n)) {
-        nul_at = len + static_cast<size_t>(static_cast<const char *>(z) - p);
-        return false;
-    }
+bool sbuf::put(const char *p, size_t n, size_t first) {
+    if (oom) return false;
     if (len + n + 1 > cap) {
-        size_t want = cap ? cap : 4096;
+        size_t want = cap ? cap * 2 : first;
         while (want < len + n + 1) want *= 2;
-        char *q = static_cast<char *>(realloc(data, want));
-        if (!q) { oom = true; return false; }
-        data = q;
-        cap = want;
+        if (!resize(want - 1)) return false;
     }
     memcpy(data + len, p, n);
     len += n;
@@ -53,12 +46,68 @@ bool body_buf::append(const char *p, size_t n) {
     return true;
 }
 
-char *body_buf::take() {
+void sbuf::puts(const char *s) { put(s, strlen(s)); }
+
+char *sbuf::take() {
+    if (oom) return nullptr;
     if (!data) return dup_text("");
     char *p = data;
     data = nullptr;
     len = cap = 0;
     return p;
+}
+
+bool body_buf::reserve(size_t n) {
+    if (n > limit) {
+        too_big = true;
+        return false;
+    }
+    // The buffer is the answer from now on, even when no byte follows (a
+    // "Content-Length: 0", or a connection closed before the body): take()
+    // hands it over as it is, so it is a text already.
+    return n + 1 <= cap || resize(n);
+}
+
+bool body_buf::append(const char *p, size_t n) {
+    if (n > limit - len) {
+        too_big = true;
+        return false;
+    }
+    if (const void *z = memchr(p, '\0', n)) {
+        nul_at = len + static_cast<size_t>(static_cast<const char *>(z) - p);
+        return false;
+    }
+    // Bodies start larger than texts: most answers are some kilobytes.
+    return put(p, n, 4096);
+}
+
+namespace {
+
+// The digits of a percent-encoding, upper case as RFC 3986 prefers.
+constexpr char k_hex[] = "0123456789ABCDEF";
+
+}  // namespace
+
+int hexval(char c) {
+    const char upper = c >= 'a' && c <= 'f' ? static_cast<char>(c - 32) : c;
+    for (int i = 0; i < 16; ++i)
+        if (k_hex[i] == upper) return i;
+    return -1;
+}
+
+size_t percent_decode(const char *in, size_t n, char *out, size_t room) {
+    size_t m = 0;
+    for (size_t i = 0; i < n && m + 1 < room; ++i) {
+        int h1, h2;
+        if (in[i] == '%' && i + 2 < n && (h1 = hexval(in[i + 1])) >= 0 && (h2 = hexval(in[i + 2])) >= 0) {
+            out[m++] = static_cast<char>(h1 * 16 + h2);
+            i += 2;
+        } else {
+            out[m++] = in[i];
+        }
+    }
+    if (room) out[m] = '\0';
+    return m;
 }
 
 char *norm_base(const char *s) {
@@ -132,7 +181,6 @@ char *absolute_location(const char *request_url, const char *location) {
 
 char *printable_url(const char *url, size_t n) {
     if (!url) return nullptr;
-    static const char hex[] = "0123456789ABCDEF";
     size_t room = 1;
     for (size_t i = 0; i < n; ++i) {
         const unsigned char c = static_cast<unsigned char>(url[i]);
@@ -147,8 +195,8 @@ char *printable_url(const char *url, size_t n) {
             *o++ = static_cast<char>(c);
         } else {
             *o++ = '%';
-            *o++ = hex[c >> 4];
-            *o++ = hex[c & 15];
+            *o++ = k_hex[c >> 4];
+            *o++ = k_hex[c & 15];
         }
     }
     *o = '\0';
@@ -429,4 +477,4 @@ void cancel_gate::resume() {
     paused_ = false;
 }
 
-}  // namespace kova_transport
+}  // namespace kt

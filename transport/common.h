@@ -1,37 +1,75 @@
 // What every host transport does around a request, whatever its HTTP stack:
-// owned output texts, the capped body buffer, the URL base, the clock, the
-// progress reports and the cancellation of requests in flight.
-#ifndef KOVA_TRANSPORT_COMMON_H
-#define KOVA_TRANSPORT_COMMON_H
+// owned output texts, the growable texts and the capped body buffer, percent
+// decoding, the URL base, the clock, the progress reports and the
+// cancellation of requests in flight.
+#pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <mutex>
+#include <new>
 
-namespace kova_transport {
+#include "kova.h"
+
+namespace kt {
+
+// The release entry of a transport's table: the texts it hands over are
+// malloc'd.
+void release_text(void *user, char *text);
+
+// A transport object T, whose first member is its kova_io table `io`,
+// allocated zeroed (free releases it, after its destructor) and
+// constructed, its table pointing at it with `get`, `post` and
+// release_text; NULL when memory runs out.
+template <class T>
+T *new_transport(decltype(kova_io::get) get, decltype(kova_io::post) post) {
+    void *mem = calloc(1, sizeof(T));
+    if (!mem) return nullptr;
+    auto *t = new (mem) T();
+    t->io.user = t;
+    t->io.get = get;
+    t->io.post = post;
+    t->io.release = release_text;
+    return t;
+}
 
 // A malloc'd copy of `s` (the outputs handed to the library are malloc'd);
 // NULL for NULL or when memory runs out.
 char *dup_text(const char *s);
 
+// A growable text: NUL-terminated whenever it holds anything, and never
+// failing loudly: when memory runs out it sets `oom`, keeps what it held and
+// takes nothing more.
+struct sbuf {
+    char *data = nullptr;
+    size_t len = 0, cap = 0;
+    bool oom = false;
+    sbuf() = default;
+    sbuf(const sbuf &) = delete;
+    sbuf &operator=(const sbuf &) = delete;
+    ~sbuf();
+    // Appends `n` bytes, growing by doubling from `first` bytes; false when
+    // memory ran out (now or before).
+    bool put(const char *p, size_t n, size_t first = 256);
+    void puts(const char *s);
+    // Room for exactly `n` bytes and the NUL after them; false when memory
+    // runs out.
+    bool resize(size_t n);
+    // The text, malloc'd ("" when nothing was put); NULL when memory ran out.
+    char *take();
+};
+
 // A growable byte buffer with a hard cap, for response bodies. A body is
 // text for the library, which reads it up to its first NUL: a NUL inside
 // would silently cut it (a Torznab list cut there still parses, shorter), so
 // the buffer refuses it and remembers where it came.
-struct body_buf {
+struct body_buf : sbuf {
     static constexpr size_t no_nul = static_cast<size_t>(-1);
-    char *data = nullptr;
-    size_t len = 0;
-    size_t cap = 0;
     size_t limit = 0;      // most bytes accepted
     bool too_big = false;  // the answer went over `limit`
-    bool oom = false;
     size_t nul_at = no_nul;  // offset of the first NUL byte of the answer
-    body_buf() = default;
-    body_buf(const body_buf &) = delete;
-    body_buf &operator=(const body_buf &) = delete;
-    ~body_buf();
     // Allocates room for an announced length at once, so a large answer is
     // neither copied by repeated doubling nor left with up to twice its size
     // allocated. More than `limit` marks the answer too big and fails. The
@@ -40,9 +78,16 @@ struct body_buf {
     // False when the bytes went over the cap, memory ran out or they hold a
     // NUL; the request then stops reading.
     bool append(const char *p, size_t n);
-    // Hands the body over as a NUL-terminated malloc'd text ("" when empty).
-    char *take();
 };
+
+// The value of a hexadecimal digit (either case); -1 for another character.
+int hexval(char c);
+
+// Decodes the %XX escapes of `in` (`n` bytes; any other byte, and a '%' not
+// followed by two hex digits, as it is) into `out`, at most `room` - 1 bytes
+// and a NUL; returns the bytes written. A decoded NUL is written like any
+// other byte: the caller compares the count with strlen.
+size_t percent_decode(const char *in, size_t n, char *out, size_t room);
 
 // A URL base option as stored: "sonarr/" -> "/sonarr"; NULL, "" or "/" -> "".
 // NULL when memory runs out.
@@ -158,6 +203,4 @@ private:
     inflight *head_ = nullptr;
 };
 
-}  // namespace kova_transport
-
-#endif  // KOVA_TRANSPORT_COMMON_H
+}  // namespace kt

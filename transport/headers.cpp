@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace kova_transport {
+namespace kt {
 
 namespace {
 
@@ -49,13 +49,6 @@ char *copy_n(const char *p, size_t n) {
     memcpy(s, p, n);
     s[n] = '\0';
     return s;
-}
-
-int hexval(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 // Checks one "Name: value" line; false with a reason.
@@ -240,17 +233,7 @@ bool move_key(const char *url, key_move &m) {
                 const size_t vn = static_cast<size_t>(stop - v);
                 m.key = static_cast<char *>(malloc(vn + 1));
                 if (!m.key) return false;
-                size_t k = 0;
-                for (size_t i = 0; i < vn; ++i) {
-                    int h1, h2;
-                    if (v[i] == '%' && i + 2 < vn && (h1 = hexval(v[i + 1])) >= 0 && (h2 = hexval(v[i + 2])) >= 0) {
-                        m.key[k++] = static_cast<char>(h1 * 16 + h2);
-                        i += 2;
-                    } else {
-                        m.key[k++] = v[i];
-                    }
-                }
-                m.key[k] = '\0';
+                const size_t k = percent_decode(v, vn, m.key, vn + 1);
                 for (size_t i = 0; i < k; ++i) {
                     const unsigned char c = static_cast<unsigned char>(m.key[i]);
                     if (c <= 0x20 || c >= 0x7f) m.bad_key = true;
@@ -274,4 +257,4 @@ bool move_key(const char *url, key_move &m) {
     return true;
 }
 
-}  // namespace kova_transport
+}  // namespace kt

@@ -3,12 +3,11 @@
 // Each is checked once, when the transport is created (or, for the key, when
 // the request's URL is known), the same way on every platform, so that a
 // header is either sent exactly as given or refused with a reason.
-#ifndef KOVA_TRANSPORT_HEADERS_H
-#define KOVA_TRANSPORT_HEADERS_H
+#pragma once
 
 #include <cstddef>
 
-namespace kova_transport {
+namespace kt {
 
 // Why an option was refused, in words for the host's log; the first reason
 // given is kept.
@@ -82,6 +81,4 @@ struct key_move {
 // beyond ASCII (`bad_key`), which a header cannot carry as it is.
 bool move_key(const char *url, key_move &m);
 
-}  // namespace kova_transport
-
-#endif  // KOVA_TRANSPORT_HEADERS_H
+}  // namespace kt

@@ -20,18 +20,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include <strings.h>
 
 namespace {
 
-using kova_transport::body_buf;
-using kova_transport::dup_text;
-using kova_transport::key_forms;
+using kt::body_buf;
+using kt::key_forms;
 
-static_assert(KOVA_CURL_DEFAULT_MAX_RESPONSE == kova_transport::k_default_max_response);
-static_assert(KOVA_CURL_DEFAULT_CONNECT_TIMEOUT_MS == kova_transport::k_default_connect_ms);
+static_assert(KOVA_CURL_DEFAULT_MAX_RESPONSE == kt::k_default_max_response);
+static_assert(KOVA_CURL_DEFAULT_CONNECT_TIMEOUT_MS == kt::k_default_connect_ms);
 
 // ---------------------------------------------------------------------------
 // One-time libcurl initialisation
@@ -49,27 +47,23 @@ bool curl_ready() {
 // ---------------------------------------------------------------------------
 struct kova_curl {
     kova_io io;  // first member; io.user points back at this object
-    kova_transport::settings opt;
-    kova_transport::cancel_gate gate;
+    kt::settings opt;
+    kt::cancel_gate gate;
 };
 
 namespace {
-
-char *error_text(const char *method, const char *url, const char *why, const key_forms &k) {
-    return kova_transport::error_text(method, url, why, k, "kova_curl: out of memory");
-}
 
 // What the callbacks of one request share.
 struct exchange {
     CURL *h = nullptr;
     body_buf body;
-    kova_transport::progress_meter meter;
+    kt::progress_meter meter;
     bool decoding = false;  // libcurl decodes a compressed answer
     bool encoded = false;   // the answer came with a content coding
     bool sized = false;     // the body buffer was sized from Content-Length
     bool in_headers = false;  // a status line came, the blank line after the headers not yet
     char retry_after[128] = "";  // the answer's Retry-After, as sent
-    char basic[kova_transport::k_basic_words_size] = "";  // its request for basic credentials, in words
+    char basic[kt::k_basic_words_size] = "";  // its request for basic credentials, in words
     char *location = nullptr;    // the answer's Location, as sent (malloc'd)
     size_t header_bytes = 0;     // of every header block so far
     bool header_overflow = false;  // more than k_max_header_bytes
@@ -106,7 +100,7 @@ size_t on_header(char *line, size_t size, size_t nmemb, void *user) {
     // larger, and its words differ), and no NUL inside: a short count makes
     // libcurl stop.
     x->header_bytes += n;
-    if (x->header_bytes > kova_transport::k_max_header_bytes) {
+    if (x->header_bytes > kt::k_max_header_bytes) {
         x->header_overflow = true;
         return 0;
     }
@@ -132,7 +126,7 @@ size_t on_header(char *line, size_t size, size_t nmemb, void *user) {
         if (char *value = static_cast<char *>(malloc(static_cast<size_t>(end - v) + 1))) {
             memcpy(value, v, static_cast<size_t>(end - v));
             value[end - v] = '\0';
-            kova_transport::basic_challenge_words(value, x->basic, sizeof x->basic);
+            kt::basic_challenge_words(value, x->basic, sizeof x->basic);
             free(value);
         }
     }
@@ -175,11 +169,11 @@ size_t on_body(char *ptr, size_t size, size_t nmemb, void *user) {
 
 // What kova_curl_cancel calls for a request in flight: ends its wait.
 struct waiter {
-    kova_transport::inflight f;  // first member: `wake` gets its address
+    kt::inflight f;  // first member: `wake` gets its address
     CURLM *multi = nullptr;
 };
 
-void wake(kova_transport::inflight *f) { curl_multi_wakeup(reinterpret_cast<waiter *>(f)->multi); }
+void wake(kt::inflight *f) { curl_multi_wakeup(reinterpret_cast<waiter *>(f)->multi); }
 
 // Runs the transfer on its own multi handle until it ends or the transport is
 // cancelled; `cancelled` tells which.
@@ -232,15 +226,16 @@ bool header_too_long(CURLcode rc, const exchange &x) {
 
 int32_t perform(kova_curl *t, const char *method, const char *url_in, const char *req_body,
                 const char *content_type, char **body_out, int32_t *status, char **error) {
-    const kova_transport::settings &opt = t->opt;
+    const kt::settings &opt = t->opt;
     key_forms keys;
-    kova_transport::key_move moved;
+    kt::key_move moved;
     char *url = opt.begin("kova_curl", method, url_in, keys, moved, body_out, status, error);
     if (!url) return 1;
     CURL *h = curl_easy_init();
     if (!h) {
         free(url);
-        if (error) *error = error_text(method, url_in, "cannot create a libcurl handle", keys);
+        if (error)
+            *error = kt::error_text(method, url_in, "cannot create a libcurl handle", keys, "kova_curl: out of memory");
         return 1;
     }
 
@@ -298,7 +293,7 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
     // The host's headers, the credentials and the key: libcurl's
     // "Name;" is how a line with an empty value is sent ("Name:" would
     // remove a header of libcurl's own).
-    kova_transport::sbuf line;
+    kt::sbuf line;
     opt.each_header(moved, [&](const char *name, const char *value) {
         line.len = 0;
         line.puts(name);
@@ -313,10 +308,10 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
     // since 7.42.1, said here since a proxy is a host the service is not.
     curl_easy_setopt(h, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
 
-    long long started = kova_transport::now_ms();
+    long long started = kt::now_ms();
     bool cancelled = false;
     CURLcode rc = header_oom ? CURLE_OUT_OF_MEMORY : run(t, h, cancelled);
-    long long took = kova_transport::now_ms() - started;
+    long long took = kt::now_ms() - started;
     long code = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
     // Not followed, but named in the log: where the service sends its
@@ -324,8 +319,8 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
     // URL sent, and made printable, as kova_winhttp does.
     char *location = nullptr;
     if (code >= 300 && code <= 399 && x.location) {
-        char *target = kova_transport::absolute_location(url, x.location);
-        if (target) location = kova_transport::printable_url(target, strlen(target));
+        char *target = kt::absolute_location(url, x.location);
+        if (target) location = kt::printable_url(target, strlen(target));
         free(target);
     }
     const int64_t announced = x.expected();
@@ -335,29 +330,19 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
     curl_slist_free_all(headers);
     free(url);
 
-    if (status) *status = static_cast<int32_t>(code);
-
-    const char *why = nullptr;
+    // What went wrong in libcurl; settings::end says a cancel and what the
+    // body buffer met first.
+    if (rc == CURLE_FILESIZE_EXCEEDED) body.too_big = true;
+    const char *failure = nullptr;
     char what[CURL_ERROR_SIZE + 200];
-    if (cancelled) {
-        why = "cancelled";
-    } else if (body.nul_at != body_buf::no_nul) {
-        kova_transport::nul_words(body.nul_at, what, sizeof what);
-        why = what;
-    } else if (body.too_big || rc == CURLE_FILESIZE_EXCEEDED) {
-        snprintf(what, sizeof what, "response larger than %lld bytes, refused",
-                 static_cast<long long>(opt.max_response_bytes));
-        why = what;
-    } else if (body.oom) {
-        why = "out of memory while reading the response";
-    } else if (x.header_nul || (rc == CURLE_WEIRD_SERVER_REPLY && strstr(errbuf, "Nul byte"))) {
+    if (x.header_nul || (rc == CURLE_WEIRD_SERVER_REPLY && strstr(errbuf, "Nul byte"))) {
         // libcurl refuses a NUL in a header line before it shows the line.
-        why = "response header holds a NUL byte";
+        failure = "response header holds a NUL byte";
     } else if (x.header_overflow || header_too_long(rc, x)) {
-        why = "response header too long";
+        failure = "response header too long";
     } else if (rc == CURLE_PARTIAL_FILE) {
-        kova_transport::cut_short_words(body.len, announced, what, sizeof what);
-        why = what;
+        kt::cut_short_words(body.len, announced, what, sizeof what);
+        failure = what;
     } else if (rc != CURLE_OK) {
         // libcurl's detail often ends with its own summary ("Failed to
         // connect to h port 1 after 0 ms: Couldn't connect to server"): then
@@ -368,30 +353,21 @@ int32_t perform(kova_curl *t, const char *method, const char *url_in, const char
             snprintf(what, sizeof what, "%s (%s)", curl_easy_strerror(rc), errbuf);
         else
             snprintf(what, sizeof what, "%s", curl_easy_strerror(rc));
-        why = what;
+        failure = what;
     }
-    // A rate limit is a complete answer: its wait goes beside it, as the
-    // error text of an exchange that took place; so does a request for
-    // basic credentials, which tells a proxy's 401 from the service's.
-    char note[kova_transport::k_basic_words_size] = "";
-    if (!why && code == 429) kova_transport::rate_limit_words(x.retry_after, note, sizeof note);
-    if (!why && code == 401) snprintf(note, sizeof note, "%s", x.basic);
-    kova_transport::log_request(opt.log, opt.log_user, method, url_in, why, code, body.len, took, keys, location,
-                                note);
+    const int32_t result = opt.end("kova_curl",
+                                   {.method = method,
+                                    .url = url_in,
+                                    .status = code,
+                                    .ms = took,
+                                    .cancelled = cancelled,
+                                    .failure = failure,
+                                    .location = location,
+                                    .retry_after = x.retry_after,
+                                    .basic = x.basic},
+                                   keys, body, status, body_out, error);
     free(location);
-    if (why) {
-        if (error) *error = error_text(method, url_in, why, keys);
-        return 1;
-    }
-    if (body_out) {
-        *body_out = body.take();
-        if (!*body_out) {
-            if (error) *error = dup_text("kova_curl: out of memory");
-            return 1;
-        }
-    }
-    if (note[0] && error) *error = error_text(method, url_in, note, keys);
-    return 0;
+    return result;
 }
 
 int32_t io_get(void *user, const char *url, char **body, int32_t *status, char **error) {
@@ -405,31 +381,24 @@ int32_t io_post(void *user, const char *url, const char *body, const char *conte
                    body_out, status, error);
 }
 
-void io_release(void *, char *text) { free(text); }
-
 }  // namespace
 
 extern "C" {
 
-KOVA_CURL_API void kova_curl_options_init(kova_curl_options *o) { kova_transport::init_options(o); }
+KOVA_CURL_API void kova_curl_options_init(kova_curl_options *o) { kt::init_options(o); }
 
 KOVA_CURL_API kova_curl *kova_curl_new(const kova_curl_options *o) {
-    void *mem = calloc(1, sizeof(kova_curl));
-    if (!mem) return nullptr;
-    auto *t = new (mem) kova_curl();
-    t->io.user = t;
-    t->io.get = io_get;
-    t->io.post = io_post;
-    t->io.release = io_release;
-    kova_transport::refusal why;
-    if (!kova_transport::read_options(o, t->opt, why)) {
-        kova_transport::report_refusal(o, "kova_curl_new", why);
+    auto *t = kt::new_transport<kova_curl>(io_get, io_post);
+    if (!t) return nullptr;
+    kt::refusal why;
+    if (!kt::read_options(o, t->opt, why)) {
+        kt::report_refusal(o, "kova_curl_new", why);
         kova_curl_free(t);
         return nullptr;
     }
     if (!curl_ready()) {
         why.say("libcurl cannot be initialised");
-        kova_transport::report_refusal(o, "kova_curl_new", why);
+        kt::report_refusal(o, "kova_curl_new", why);
         kova_curl_free(t);
         return nullptr;
     }
@@ -445,7 +414,7 @@ KOVA_CURL_API void kova_curl_free(kova_curl *t) {
 KOVA_CURL_API const kova_io *kova_curl_io(const kova_curl *t) { return t ? &t->io : nullptr; }
 
 KOVA_CURL_API int32_t kova_curl_redact(const char *text, char *out, int32_t size) {
-    return kova_transport::redact_copy(text, out, size);
+    return kt::redact_copy(text, out, size);
 }
 
 KOVA_CURL_API const char *kova_curl_version(void) { return curl_version(); }

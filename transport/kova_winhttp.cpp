@@ -23,25 +23,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #ifndef WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY
 #define WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY 4
 #endif
 
-using kova_transport::body_buf;
-using kova_transport::dup_text;
-using kova_transport::key_forms;
+using kt::body_buf;
+using kt::key_forms;
 
-static_assert(KOVA_WINHTTP_DEFAULT_MAX_RESPONSE == kova_transport::k_default_max_response);
-static_assert(KOVA_WINHTTP_DEFAULT_CONNECT_TIMEOUT_MS == kova_transport::k_default_connect_ms);
+static_assert(KOVA_WINHTTP_DEFAULT_MAX_RESPONSE == kt::k_default_max_response);
+static_assert(KOVA_WINHTTP_DEFAULT_CONNECT_TIMEOUT_MS == kt::k_default_connect_ms);
 
 struct kova_winhttp {
     kova_io io;  // first member; io.user points back at this object
     HINTERNET session;
-    kova_transport::settings opt;
+    kt::settings opt;
     bool decodes;  // WinHTTP decodes gzip/deflate answers for this session
-    kova_transport::cancel_gate gate;
+    kt::cancel_gate gate;
 };
 
 namespace {
@@ -270,7 +268,7 @@ void describe(const failure &f, int32_t total, char *out, size_t size) {
     } else if (f.header_nul) {
         snprintf(out, size, "response header holds a NUL byte");
     } else if (f.cut_short) {
-        kova_transport::cut_short_words(f.received, f.announced, out, size);
+        kt::cut_short_words(f.received, f.announced, out, size);
     } else if (f.timed_out || is_timeout(f.err)) {
         if (f.err)
             snprintf(out, size, "time-out after %ld ms (WinHTTP error %lu while %s)", static_cast<long>(total),
@@ -287,13 +285,9 @@ void describe(const failure &f, int32_t total, char *out, size_t size) {
     }
 }
 
-char *error_text(const char *method, const char *url, const char *why, const key_forms &k) {
-    return kova_transport::error_text(method, url, why, k, "kova_winhttp: out of memory");
-}
-
 // Whole milliseconds left before `deadline`, at least 1 while any is left.
 DWORD left_ms(long long deadline) {
-    long long left = deadline - kova_transport::now_ms();
+    long long left = deadline - kt::now_ms();
     return left > 0 ? static_cast<DWORD>(left) : 0;
 }
 
@@ -373,8 +367,8 @@ char *redirect_target(HINTERNET request, const char *url) {
                 }
             }
             text[len] = '\0';
-            char *absolute = kova_transport::absolute_location(url, text);
-            if (absolute) target = kova_transport::printable_url(absolute, strlen(absolute));
+            char *absolute = kt::absolute_location(url, text);
+            if (absolute) target = kt::printable_url(absolute, strlen(absolute));
             free(absolute);
         }
         free(text);
@@ -387,11 +381,11 @@ char *redirect_target(HINTERNET request, const char *url) {
 // Retry-After, as sent, and a 401's request for basic credentials, in words.
 struct refusal_notes {
     char retry_after[128] = "";
-    char basic[kova_transport::k_basic_words_size] = "";
+    char basic[kt::k_basic_words_size] = "";
 };
 
 // The first WWW-Authenticate header of the answer that asks for basic
-// credentials, in words (kova_transport::basic_challenge_words) into `out`;
+// credentials, in words (kt::basic_challenge_words) into `out`;
 // `out` untouched when none does. A character beyond ASCII, however WinHTTP
 // widened it, becomes one byte beyond ASCII: such a realm is never shown,
 // by any transport.
@@ -411,7 +405,7 @@ void basic_challenge(HINTERNET request, char *out, size_t size) {
             if (char *text = static_cast<char *>(malloc(n + 1))) {
                 for (size_t i = 0; i < n; ++i) text[i] = w[i] < 0x80 ? static_cast<char>(w[i]) : '\x80';
                 text[n] = '\0';
-                said = kova_transport::basic_challenge_words(text, out, size);
+                said = kt::basic_challenge_words(text, out, size);
                 free(text);
             }
         }
@@ -433,7 +427,7 @@ bool check_headers(HINTERNET request, failure &f) {
                         &size, WINHTTP_NO_HEADER_INDEX);
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return true;  // nothing to check
     const size_t chars = size / sizeof(wchar_t);
-    if (chars > kova_transport::k_max_header_bytes) {
+    if (chars > kt::k_max_header_bytes) {
         f.err = ERROR_WINHTTP_HEADER_SIZE_OVERFLOW;
         f.step = "reading the headers";
         return false;
@@ -457,12 +451,12 @@ bool check_headers(HINTERNET request, failure &f) {
 // One request as kova_winhttp_cancel sees it: the request handle to close
 // while the request waits inside WinHTTP.
 struct cancellable {
-    kova_transport::inflight f;  // first member: `wake` gets its address
+    kt::inflight f;  // first member: `wake` gets its address
     HINTERNET request = nullptr;
     bool closed = false;  // closed by a cancel; read by the owner after leave()
 };
 
-void close_request(kova_transport::inflight *f) {
+void close_request(kt::inflight *f) {
     auto *c = reinterpret_cast<cancellable *>(f);
     if (c->request && !c->closed) {
         c->closed = true;
@@ -472,11 +466,11 @@ void close_request(kova_transport::inflight *f) {
 
 // Sends one request and reads its answer into `body`. Fills `f` when no
 // usable answer came.
-void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const kova_transport::key_move &moved,
+void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const kt::key_move &moved,
               const char *req_body, const char *content_type, int32_t total, body_buf &body,
-              kova_transport::progress_meter &meter, DWORD &status, char *&location, refusal_notes &notes,
+              kt::progress_meter &meter, DWORD &status, char *&location, refusal_notes &notes,
               failure &f) {
-    long long deadline = kova_transport::now_ms() + total;
+    long long deadline = kt::now_ms() + total;
     int32_t connect = t->opt.connect_ms(total);
 
     wchar_t *wurl = widen(url);
@@ -509,7 +503,7 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const kov
     }
     // The headers: what kova can read, the type of a POST body, then the
     // host's, the credentials and the key (ASCII, checked before).
-    kova_transport::sbuf block;
+    kt::sbuf block;
     block.puts("Accept: application/json, application/xml;q=0.9, */*;q=0.8\r\n");
     if (req_body && content_type && content_type[0]) {
         block.puts("Content-Type: ");
@@ -601,7 +595,7 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const kov
         // The header cap every transport keeps (checked again below, for a
         // WinHTTP that does not honour the option).
         set_dword(h.request, WINHTTP_OPTION_MAX_RESPONSE_HEADER_SIZE,
-                  static_cast<DWORD>(kova_transport::k_max_header_bytes));
+                  static_cast<DWORD>(kt::k_max_header_bytes));
         if (!arm_timeouts(h.request, deadline, f, "sending the request")) return;
         if (body_len > 0xffffffffu) {
             f.err = ERROR_NOT_ENOUGH_MEMORY;
@@ -736,9 +730,9 @@ void exchange(kova_winhttp *t, const wchar_t *method, const char *url, const kov
 int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, const char *url_in,
                 const char *req_body, const char *content_type, char **body_out, int32_t *status,
                 char **error) {
-    const kova_transport::settings &opt = t->opt;
+    const kt::settings &opt = t->opt;
     key_forms keys;
-    kova_transport::key_move moved;
+    kt::key_move moved;
     char *url = opt.begin("kova_winhttp", method, url_in, keys, moved, body_out, status, error);
     if (!url) return 1;
     int32_t total = opt.total_ms();
@@ -748,56 +742,32 @@ int32_t perform(kova_winhttp *t, const char *method, const wchar_t *wmethod, con
     DWORD code = 0;
     failure f;
     char *location = nullptr;
-    long long started = kova_transport::now_ms();
-    kova_transport::progress_meter meter;
+    long long started = kt::now_ms();
+    kt::progress_meter meter;
     meter.fn = opt.progress;
     meter.user = opt.progress_user;
     refusal_notes notes;
     exchange(t, wmethod, url, moved, req_body, content_type, total, body, meter, code, location, notes, f);
-    long long took = kova_transport::now_ms() - started;
+    long long took = kt::now_ms() - started;
     free(url);
 
-    if (status) *status = static_cast<int32_t>(code);
-
+    // What went wrong in WinHTTP; settings::end says a cancel and what the
+    // body buffer met first.
     char what[400];
-    const char *why = nullptr;
-    if (f.cancelled) {
-        why = "cancelled";
-    } else if (body.nul_at != body_buf::no_nul) {
-        kova_transport::nul_words(body.nul_at, what, sizeof what);
-        why = what;
-    } else if (body.too_big) {
-        snprintf(what, sizeof what, "response larger than %lld bytes, refused",
-                 static_cast<long long>(opt.max_response_bytes));
-        why = what;
-    } else if (body.oom) {
-        why = "out of memory while reading the response";
-    } else if (f.failed()) {
-        describe(f, total, what, sizeof what);
-        why = what;
-    }
-    // A rate limit is a complete answer: its wait goes beside it, as the
-    // error text of an exchange that took place; so does a request for
-    // basic credentials, which tells a proxy's 401 from the service's.
-    char note[kova_transport::k_basic_words_size] = "";
-    if (!why && code == 429) kova_transport::rate_limit_words(notes.retry_after, note, sizeof note);
-    if (!why && code == 401) snprintf(note, sizeof note, "%s", notes.basic);
-    kova_transport::log_request(opt.log, opt.log_user, method, url_in, why, static_cast<long>(code), body.len, took,
-                                keys, location, note);
+    if (f.failed()) describe(f, total, what, sizeof what);
+    const int32_t result = opt.end("kova_winhttp",
+                                   {.method = method,
+                                    .url = url_in,
+                                    .status = static_cast<long>(code),
+                                    .ms = took,
+                                    .cancelled = f.cancelled,
+                                    .failure = f.failed() ? what : nullptr,
+                                    .location = location,
+                                    .retry_after = notes.retry_after,
+                                    .basic = notes.basic},
+                                   keys, body, status, body_out, error);
     free(location);
-    if (why) {
-        if (error) *error = error_text(method, url_in, why, keys);
-        return 1;
-    }
-    if (body_out) {
-        *body_out = body.take();
-        if (!*body_out) {
-            if (error) *error = dup_text("kova_winhttp: out of memory");
-            return 1;
-        }
-    }
-    if (note[0] && error) *error = error_text(method, url_in, note, keys);
-    return 0;
+    return result;
 }
 
 int32_t io_get(void *user, const char *url, char **body, int32_t *status, char **error) {
@@ -810,8 +780,6 @@ int32_t io_post(void *user, const char *url, const char *body, const char *conte
     return perform(static_cast<kova_winhttp *>(user), "POST", L"POST", url, body ? body : "", content_type,
                    body_out, status, error);
 }
-
-void io_release(void *, char *text) { free(text); }
 
 // The proxy option as WinHTTP takes it: "host:port" from "host:port" or
 // "http://host:port[/]"; NULL for any other scheme or an empty host.
@@ -862,21 +830,16 @@ Fn ntdll_fn(const char *name) {
 
 extern "C" {
 
-KOVA_WINHTTP_API void kova_winhttp_options_init(kova_winhttp_options *o) { kova_transport::init_options(o); }
+KOVA_WINHTTP_API void kova_winhttp_options_init(kova_winhttp_options *o) { kt::init_options(o); }
 
 KOVA_WINHTTP_API kova_winhttp *kova_winhttp_new(const kova_winhttp_options *o) {
-    void *mem = calloc(1, sizeof(kova_winhttp));
-    if (!mem) return nullptr;
-    auto *t = new (mem) kova_winhttp();
-    t->io.user = t;
-    t->io.get = io_get;
-    t->io.post = io_post;
-    t->io.release = io_release;
+    auto *t = kt::new_transport<kova_winhttp>(io_get, io_post);
+    if (!t) return nullptr;
     // The session takes the agent, which must be UTF-8, and the proxy, which
     // must be an HTTP one: either refused, there is no session.
-    kova_transport::refusal why;
+    kt::refusal why;
     wchar_t *agent = nullptr;
-    if (kova_transport::read_options(o, t->opt, why)) {
+    if (kt::read_options(o, t->opt, why)) {
         agent = widen(t->opt.user_agent);
         if (!agent) why.say(GetLastError() == ERROR_NO_UNICODE_TRANSLATION ? "user_agent is not UTF-8" : "out of memory");
     }
@@ -892,7 +855,7 @@ KOVA_WINHTTP_API kova_winhttp *kova_winhttp_new(const kova_winhttp_options *o) {
     }
     free(agent);
     if (!t->session) {
-        kova_transport::report_refusal(o, "kova_winhttp_new", why);
+        kt::report_refusal(o, "kova_winhttp_new", why);
         kova_winhttp_free(t);
         return nullptr;
     }
@@ -921,7 +884,7 @@ KOVA_WINHTTP_API void kova_winhttp_resume(kova_winhttp *t) {
 KOVA_WINHTTP_API const kova_io *kova_winhttp_io(const kova_winhttp *t) { return t ? &t->io : nullptr; }
 
 KOVA_WINHTTP_API int32_t kova_winhttp_redact(const char *text, char *out, int32_t size) {
-    return kova_transport::redact_copy(text, out, size);
+    return kt::redact_copy(text, out, size);
 }
 
 KOVA_WINHTTP_API const char *kova_winhttp_version(void) {

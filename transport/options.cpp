@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace kova_transport {
+namespace kt {
 
 namespace {
 
@@ -142,13 +142,54 @@ char *settings::begin(const char *who, const char *method, const char *url_in, k
     return url;
 }
 
+int32_t settings::end(const char *who, const request_end &r, const key_forms &keys, body_buf &body, int32_t *status,
+                      char **body_out, char **error) const {
+    if (status) *status = static_cast<int32_t>(r.status);
+    char own[64];
+    snprintf(own, sizeof own, "%s: out of memory", who);
+    char what[128];
+    const char *why = r.failure;
+    if (r.cancelled) {
+        why = "cancelled";
+    } else if (body.nul_at != body_buf::no_nul) {
+        nul_words(body.nul_at, what, sizeof what);
+        why = what;
+    } else if (body.too_big) {
+        snprintf(what, sizeof what, "response larger than %lld bytes, refused",
+                 static_cast<long long>(max_response_bytes));
+        why = what;
+    } else if (body.oom) {
+        why = "out of memory while reading the response";
+    }
+    // A rate limit is a complete answer: its wait goes beside it, as the
+    // error text of an exchange that took place; so does a request for
+    // basic credentials, which tells a proxy's 401 from the service's.
+    char note[k_basic_words_size] = "";
+    if (!why && r.status == 429) rate_limit_words(r.retry_after, note, sizeof note);
+    if (!why && r.status == 401) snprintf(note, sizeof note, "%s", r.basic);
+    log_request(log, log_user, r.method, r.url, why, r.status, body.len, r.ms, keys, r.location, note);
+    if (why) {
+        if (error) *error = error_text(r.method, r.url, why, keys, own);
+        return 1;
+    }
+    if (body_out) {
+        *body_out = body.take();
+        if (!*body_out) {
+            if (error) *error = dup_text(own);
+            return 1;
+        }
+    }
+    if (note[0] && error) *error = error_text(r.method, r.url, note, keys, own);
+    return 0;
+}
+
 settings::~settings() {
     wipe(password);
     wipe(basic);
     free(basic);
-#define KOVA_RELEASE(kept, name, initial, rule) release(name);
-    KOVA_TRANSPORT_OPTIONS(KOVA_RELEASE)
-#undef KOVA_RELEASE
+#define KT_RELEASE(kept, name, initial, rule) release(name);
+    KT_OPTIONS(KT_RELEASE)
+#undef KT_RELEASE
 }
 
 int32_t settings::total_ms() const {
@@ -158,4 +199,4 @@ int32_t settings::total_ms() const {
 
 int32_t settings::connect_ms(int32_t total) const { return connect_timeout_ms < total ? connect_timeout_ms : total; }
 
-}  // namespace kova_transport
+}  // namespace kt

@@ -9,8 +9,7 @@
 // keeps working with a newer library: the options its struct lacks take
 // their initial values. Adding an option is one field at the end of each
 // struct, one line at the end of the list, and its use in the transports.
-#ifndef KOVA_TRANSPORT_OPTIONS_H
-#define KOVA_TRANSPORT_OPTIONS_H
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +20,7 @@
 #include "headers.h"
 #include "redact.h"
 
-namespace kova_transport {
+namespace kt {
 
 // The defaults both transport headers name (KOVA_CURL_DEFAULT_*,
 // KOVA_WINHTTP_DEFAULT_*); each transport checks its macros against these.
@@ -37,28 +36,28 @@ constexpr uint32_t k_size_max = 4096;
 // *_options_init writes), and the rule that takes the caller's value into
 // the kept one (take_*, below). A struct without an option (WinHTTP has no
 // CA file) skips its line, and the setting keeps its zero value.
-#define KOVA_TRANSPORT_OPTIONS(X)                                \
-    X(int32_t, timeout_ms, 0, take_time)                         \
-    X(int32_t, connect_timeout_ms, 0, take_connect_time)         \
-    X(bool, insecure, 0, take_flag)                              \
-    X(bool, compressed, 1, take_flag)                            \
-    X(int64_t, max_response_bytes, 0, take_size_cap)             \
-    X(char *, ca_file, nullptr, take_file)                       \
-    X(char *, proxy, nullptr, take_text)                         \
-    X(char *, user_agent, nullptr, take_agent)                   \
-    X(char *, url_base, nullptr, take_base)                      \
-    X(log_fn, log, nullptr, take_same)                           \
-    X(void *, log_user, nullptr, take_same)                      \
-    X(progress_fn, progress, nullptr, take_same)                 \
-    X(void *, progress_user, nullptr, take_same)                 \
-    X(header_list, headers, nullptr, take_headers)               \
-    X(char *, username, nullptr, take_credential)                \
-    X(char *, password, nullptr, take_credential)                \
-    X(bool, allow_basic_over_http, 0, take_flag)                 \
+#define KT_OPTIONS(X)                                    \
+    X(int32_t, timeout_ms, 0, take_time)                 \
+    X(int32_t, connect_timeout_ms, 0, take_connect_time) \
+    X(bool, insecure, 0, take_flag)                      \
+    X(bool, compressed, 1, take_flag)                    \
+    X(int64_t, max_response_bytes, 0, take_size_cap)     \
+    X(char *, ca_file, nullptr, take_file)               \
+    X(char *, proxy, nullptr, take_text)                 \
+    X(char *, user_agent, nullptr, take_agent)           \
+    X(char *, url_base, nullptr, take_base)              \
+    X(log_fn, log, nullptr, take_same)                   \
+    X(void *, log_user, nullptr, take_same)              \
+    X(progress_fn, progress, nullptr, take_same)         \
+    X(void *, progress_user, nullptr, take_same)         \
+    X(header_list, headers, nullptr, take_headers)       \
+    X(char *, username, nullptr, take_credential)        \
+    X(char *, password, nullptr, take_credential)        \
+    X(bool, allow_basic_over_http, 0, take_flag)         \
     X(bool, key_in_header, 0, take_flag)
 
 // Whether the option struct Opt has the option `name`.
-#define KOVA_HAS_OPTION(Opt, name) requires(const Opt &opt_) { opt_.name; }
+#define KT_HAS_OPTION(Opt, name) requires(const Opt &opt_) { opt_.name; }
 
 // The rules. Each takes the caller's value into the kept one; false refuses
 // the value, with the reason in `why` (none when memory ran out), and the
@@ -91,12 +90,25 @@ bool take_same(T v, T &out, refusal &) {
     return true;
 }
 
+// How a request ended, as its transport saw it (settings::end).
+struct request_end {
+    const char *method = nullptr;       // "GET" or "POST"
+    const char *url = nullptr;          // as the library gave it
+    long status = 0;                    // the answer's; 0 when none came
+    long long ms = 0;                   // how long the request took
+    bool cancelled = false;             // a cancel stopped it
+    const char *failure = nullptr;      // what went wrong in the HTTP stack, in words; NULL: nothing
+    const char *location = nullptr;     // a redirect's target, absolute and printable; NULL: none
+    const char *retry_after = nullptr;  // the answer's Retry-After, as sent; NULL or "": none
+    const char *basic = "";             // its request for basic credentials, in words; "": none
+};
+
 // The options a transport keeps: one member per option, under its name,
 // valid after read_options; the texts are owned (malloc'd).
 struct settings {
-#define KOVA_SETTING(kept, name, initial, rule) kept name{};
-    KOVA_TRANSPORT_OPTIONS(KOVA_SETTING)
-#undef KOVA_SETTING
+#define KT_SETTING(kept, name, initial, rule) kept name{};
+    KT_OPTIONS(KT_SETTING)
+#undef KT_SETTING
     settings() = default;
     settings(const settings &) = delete;
     settings &operator=(const settings &) = delete;
@@ -118,6 +130,14 @@ struct settings {
     // go out (a refusal also writes its log line) or memory ran out.
     char *begin(const char *who, const char *method, const char *url_in, key_forms &keys, key_move &moved,
                 char **body_out, int32_t *status, char **error) const;
+    // The end every request shares, once its HTTP stack is done: why it
+    // failed (a cancel, what the body met, else the stack's own `failure`),
+    // its log line, and the outputs: the status, the body handed over, and
+    // the error text of a failure or the note beside a complete answer (a
+    // 429's wait, a 401's request for basic credentials). Returns what the
+    // kova_io call returns: 0 when an exchange took place.
+    int32_t end(const char *who, const request_end &r, const key_forms &keys, body_buf &body, int32_t *status,
+                char **body_out, char **error) const;
     // Calls f(name, value) for every header a request carries beyond the
     // transport's own: the host's, the credentials, the moved key.
     template <class F>
@@ -138,13 +158,13 @@ struct settings {
 template <class Opt>
 constexpr size_t options_end() {
     size_t end = sizeof(Opt::struct_size);
-#define KOVA_END(kept, name, initial, rule)                     \
-    if constexpr (KOVA_HAS_OPTION(Opt, name)) {                 \
-        if (offsetof(Opt, name) < end) return 0;                \
-        end = offsetof(Opt, name) + sizeof(Opt::name);          \
+#define KT_END(kept, name, initial, rule)              \
+    if constexpr (KT_HAS_OPTION(Opt, name)) {          \
+        if (offsetof(Opt, name) < end) return 0;       \
+        end = offsetof(Opt, name) + sizeof(Opt::name); \
     }
-    KOVA_TRANSPORT_OPTIONS(KOVA_END)
-#undef KOVA_END
+    KT_OPTIONS(KT_END)
+#undef KT_END
     return end;
 }
 
@@ -155,10 +175,10 @@ void init_options(Opt *o) {
     if (!o) return;
     memset(o, 0, sizeof *o);
     o->struct_size = static_cast<uint32_t>(sizeof *o);
-#define KOVA_INITIAL(kept, name, initial, rule) \
-    if constexpr (KOVA_HAS_OPTION(Opt, name)) o->name = initial;
-    KOVA_TRANSPORT_OPTIONS(KOVA_INITIAL)
-#undef KOVA_INITIAL
+#define KT_INITIAL(kept, name, initial, rule) \
+    if constexpr (KT_HAS_OPTION(Opt, name)) o->name = initial;
+    KT_OPTIONS(KT_INITIAL)
+#undef KT_INITIAL
 }
 
 // The size of the first struct with a size: it ended with progress_user.
@@ -187,13 +207,13 @@ bool take_covered(const Opt *caller, Opt &o, refusal &why) {
             return false;
         }
     }
-#define KOVA_COVERED(kept, name, initial, rule)                                   \
-    if constexpr (KOVA_HAS_OPTION(Opt, name)) {                                   \
-        if (offsetof(Opt, name) + sizeof o.name <= size)                          \
-            memcpy(&o.name, bytes + offsetof(Opt, name), sizeof o.name);          \
+#define KT_COVERED(kept, name, initial, rule)                            \
+    if constexpr (KT_HAS_OPTION(Opt, name)) {                            \
+        if (offsetof(Opt, name) + sizeof o.name <= size)                 \
+            memcpy(&o.name, bytes + offsetof(Opt, name), sizeof o.name); \
     }
-    KOVA_TRANSPORT_OPTIONS(KOVA_COVERED)
-#undef KOVA_COVERED
+    KT_OPTIONS(KT_COVERED)
+#undef KT_COVERED
     return true;
 }
 
@@ -213,15 +233,15 @@ bool read_options(const Opt *caller, settings &s, refusal &why) {
     Opt o;
     init_options(&o);
     if (caller && !take_covered(caller, o, why)) return false;
-#define KOVA_TAKE(kept, name, initial, rule)          \
-    if constexpr (KOVA_HAS_OPTION(Opt, name)) {       \
-        if (!rule(o.name, s.name, why)) {             \
-            why.say("out of memory");                 \
-            return false;                             \
-        }                                             \
+#define KT_TAKE(kept, name, initial, rule)    \
+    if constexpr (KT_HAS_OPTION(Opt, name)) { \
+        if (!rule(o.name, s.name, why)) {     \
+            why.say("out of memory");         \
+            return false;                     \
+        }                                     \
     }
-    KOVA_TRANSPORT_OPTIONS(KOVA_TAKE)
-#undef KOVA_TAKE
+    KT_OPTIONS(KT_TAKE)
+#undef KT_TAKE
     if (!s.finish(why)) {
         why.say("out of memory");
         return false;
@@ -241,6 +261,4 @@ void report_refusal(const Opt *caller, const char *who, const refusal &why) {
     caller->log(caller->log_user, line);
 }
 
-}  // namespace kova_transport
-
-#endif  // KOVA_TRANSPORT_OPTIONS_H
+}  // namespace kt

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace kova_transport {
+namespace kt {
 
 bool starts_apikey(const char *p) {
     static const char k[] = "apikey=";
@@ -20,32 +20,6 @@ bool starts_apikey(const char *p) {
 bool ends_value(char c) {
     return c == '\0' || c == '&' || c == '#' || c == '"' || c == '\'' || c == ';' || c == ',' ||
            isspace(static_cast<unsigned char>(c));
-}
-
-sbuf::~sbuf() { free(data); }
-
-void sbuf::put(const char *p, size_t n) {
-    if (oom) return;
-    if (len + n + 1 > cap) {
-        size_t want = cap ? cap * 2 : 256;
-        while (want < len + n + 1) want *= 2;
-        char *q = static_cast<char *>(realloc(data, want));
-        if (!q) { oom = true; return; }
-        data = q;
-        cap = want;
-    }
-    memcpy(data + len, p, n);
-    len += n;
-    data[len] = '\0';
-}
-
-void sbuf::puts(const char *s) { put(s, strlen(s)); }
-
-char *sbuf::take() {
-    if (oom || !data) return nullptr;
-    char *p = data;
-    data = nullptr;
-    return p;
 }
 
 void redact_into(sbuf &out, const char *s) {
@@ -77,40 +51,19 @@ void scrub(char *text, const char *secret, size_t n) {
     }
 }
 
-namespace {
-
-int hexval(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
-
 void find_key(const char *url, key_forms &k) {
     const char *q = strchr(url, '?');
     if (!q) return;
     for (const char *p = q + 1; *p; ++p) {
         if ((p == q + 1 || p[-1] == '&') && starts_apikey(p)) {
             p += 7;
-            size_t n = 0, m = 0;
+            size_t n = 0;
             while (!ends_value(p[n]) && n < sizeof k.sent - 1) {
                 k.sent[n] = p[n];
                 ++n;
             }
             k.sent[n] = '\0';
-            for (size_t i = 0; i < n && m < sizeof k.plain - 1; ++i) {
-                int h1, h2;
-                if (k.sent[i] == '%' && i + 2 < n && (h1 = hexval(k.sent[i + 1])) >= 0 &&
-                    (h2 = hexval(k.sent[i + 2])) >= 0) {
-                    k.plain[m++] = static_cast<char>(h1 * 16 + h2);
-                    i += 2;
-                } else {
-                    k.plain[m++] = k.sent[i];
-                }
-            }
-            k.plain[m] = '\0';
+            percent_decode(k.sent, n, k.plain, sizeof k.plain);
             return;
         }
     }
@@ -187,4 +140,4 @@ int32_t redact_copy(const char *text, char *out, int32_t size) {
     return n > 0x7fffffff ? 0x7fffffff : static_cast<int32_t>(n);
 }
 
-}  // namespace kova_transport
+}  // namespace kt

@@ -1,33 +1,19 @@
 // Redaction shared by the host transports: no API key may reach an error text
 // or a log line, whichever HTTP stack produced the message.
-#ifndef KOVA_TRANSPORT_REDACT_H
-#define KOVA_TRANSPORT_REDACT_H
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-namespace kova_transport {
+#include "common.h"
+
+namespace kt {
 
 // True when `p` starts with "apikey=" in any letter case.
 bool starts_apikey(const char *p);
 
 // True for a character that ends a parameter value inside a URL or a message.
 bool ends_value(char c);
-
-// A text builder that never fails loudly: on out-of-memory it keeps what fits.
-struct sbuf {
-    char *data = nullptr;
-    size_t len = 0, cap = 0;
-    bool oom = false;
-    sbuf() = default;
-    sbuf(const sbuf &) = delete;
-    sbuf &operator=(const sbuf &) = delete;
-    ~sbuf();
-    void put(const char *p, size_t n);
-    void puts(const char *s);
-    // The text, malloc'd; NULL when memory ran out or nothing was put.
-    char *take();
-};
 
 // Appends `s` with the value of every "apikey=" parameter replaced by "***".
 void redact_into(sbuf &out, const char *s);
@@ -73,6 +59,4 @@ void log_request(log_fn log, void *log_user, const char *method, const char *url
 // The public redaction entry point of a transport (snprintf-like).
 int32_t redact_copy(const char *text, char *out, int32_t size);
 
-}  // namespace kova_transport
-
-#endif  // KOVA_TRANSPORT_REDACT_H
+}  // namespace kt

@@ -1256,6 +1256,8 @@ TYPED_TEST_P(TransportE2e, RefusedOptionsSayWhyInTheirLog) {
     const char *const h_agent[] = {"User-Agent: s3cr3tV4lue", nullptr};
     const char *const h_auth[] = {"Authorization: Bearer s3cr3tV4lue", nullptr};
     const char *const h_key[] = {"x-api-key: s3cr3tV4lue", nullptr};
+    const char *const h_accept[] = {"X-Fine: 1", "Accept: s3cr3tV4lue", nullptr};
+    const char *const h_expect[] = {"expect: 100-continue", nullptr};
     struct Case {
         const char *what;
         const char *const *headers;
@@ -1276,6 +1278,8 @@ TYPED_TEST_P(TransportE2e, RefusedOptionsSayWhyInTheirLog) {
         {"a space in a name", h_space_name, nullptr, nullptr, 0, 0, "headers[0]: the name holds a character other than"},
         {"no colon", h_no_colon, nullptr, nullptr, 0, 0, "headers[0]: not \"Name: value\" (no colon)"},
         {"User-Agent", h_agent, nullptr, nullptr, 0, 0, "a header the transport writes itself (set user_agent instead)"},
+        {"Accept", h_accept, nullptr, nullptr, 0, 0, "headers[1] (Accept: <redacted>): a header the transport writes itself"},
+        {"Expect", h_expect, nullptr, nullptr, 0, 0, "headers[0] (expect: <redacted>): a header the transport writes itself"},
         {"Authorization beside credentials", h_auth, "kova", "s3cr3tV4lue", 0, 0, "Authorization: <redacted> is set by the username and password options"},
         {"X-Api-Key beside key_in_header", h_key, nullptr, nullptr, 1, 0, "X-Api-Key: <redacted> is set by key_in_header"},
         {"a password alone", nullptr, nullptr, "s3cr3tV4lue", 0, 0, "a password without a username"},
@@ -1348,6 +1352,14 @@ TYPED_TEST_P(TransportE2e, BasicCredentialsGoOverHttpsAndOverHttpOnlyWhenAllowed
     EXPECT_EQ(call(allowed.io(), http_url("/redirect?apikey=needauth-go&to=" + elsewhere)).status, 302);
     EXPECT_EQ(recorded_count<T>("needauth-moved", "\"path\""), 0);
 
+    // A username alone goes with an empty password.
+    auto alone = defaults<T>();
+    alone.username = k_basic_user;
+    alone.allow_basic_over_http = 1;
+    Transport<T> user_only(&alone);
+    ASSERT_NE(user_only.t, nullptr);
+    EXPECT_EQ(member(call(user_only.io(), http_url("/echo?apikey=user-alone")).body, "authorization"), "Basic a292YTo=");
+
     // A wrong password is the service's 401, with its empty body; through
     // the library, a rejected key and nothing else.
     o.password = "wrong";
@@ -1383,6 +1395,7 @@ TYPED_TEST_P(TransportE2e, TheKeyTravelsInAHeaderWhereTheServiceReadsIt) {
         {"/sonarr/api/v3/echo?apikey=hdrkey-b&x=1", "/sonarr/api/v3/echo", "x=1", "hdrkey-b"},  // a URL base first
         {"/api/v2.0/echo?apikey=hdrkey-j&t=1", "/api/v2.0/echo", "apikey=hdrkey-j&t=1", "<absent>"},  // Jackett's
         {"/echo?apikey=hdrkey-e", "/echo", "apikey=hdrkey-e", "<absent>"},                          // no API path
+        {"/api/v3/echo?apikey=&x=1", "/api/v3/echo", "x=1", "<absent>"},  // an empty key goes nowhere
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path_query);
@@ -1393,11 +1406,22 @@ TYPED_TEST_P(TransportE2e, TheKeyTravelsInAHeaderWhereTheServiceReadsIt) {
         EXPECT_EQ(member(r.body, "query"), c.query);
         EXPECT_EQ(header_of(r.body, "X-Api-Key"), c.header);
     }
-    // A key a header cannot carry as it is: refused, nothing sent.
-    Reply bad = call(tr.io(), http_url("/api/v3/echo?apikey=hdrkey%0D%0AX-Forged%3A%201"));
-    EXPECT_NE(bad.rc, 0);
-    EXPECT_NE(bad.error.find("the API key holds a character a header cannot carry"), std::string::npos) << bad.error;
-    EXPECT_EQ(bad.error.find("Forged"), std::string::npos) << bad.error;
+    // The first API segment of the path decides, whatever follows it.
+    EXPECT_EQ(call(tr.io(), http_url("/api/v2.0/x/api/v3/y?apikey=hdrkey-f1")).status, 404);
+    EXPECT_NE(recorded<T>("hdrkey-f1").find("\"path\": \"/api/v2.0/x/api/v3/y\", \"query\": \"apikey=hdrkey-f1\""),
+              std::string::npos);
+    EXPECT_EQ(call(tr.io(), http_url("/api/v3/x/api/v2.0/y?apikey=hdrkey-f2")).status, 404);
+    EXPECT_NE(recorded<T>("hdrkey-f2").find("\"path\": \"/api/v3/x/api/v2.0/y\", \"query\": \"\""), std::string::npos);
+    // A key a header cannot carry as it is (a control character, a space, a
+    // byte beyond ASCII): refused, nothing sent.
+    for (const char *key : {"hdrkey%0D%0AX-Forged%3A%201", "hdrkey%20x", "hdrkey%C3%A9", "hdrkey%7F"}) {
+        SCOPED_TRACE(key);
+        Reply bad = call(tr.io(), http_url(std::string("/api/v3/echo?apikey=") + key));
+        EXPECT_NE(bad.rc, 0);
+        EXPECT_FALSE(bad.has_body);
+        EXPECT_NE(bad.error.find("the API key holds a character a header cannot carry"), std::string::npos) << bad.error;
+        EXPECT_EQ(bad.error.find("Forged"), std::string::npos) << bad.error;
+    }
 
     // Through the library: Sonarr and Radarr send the key in the header only
     // (the server refuses it in the query for these keys), Jackett in the

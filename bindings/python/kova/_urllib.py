@@ -13,7 +13,7 @@ import urllib.parse
 import urllib.request
 from datetime import timezone
 from email.utils import parsedate_to_datetime
-from typing import Any, Dict, List, Mapping, Optional, Tuple
+from typing import Any, List, Mapping, Optional, Tuple
 
 from . import _native
 from ._transport import TIMEOUTS, Answer
@@ -21,21 +21,25 @@ from ._transport import TIMEOUTS, Answer
 __all__ = ["UrllibTransport"]
 
 _APIKEY = re.compile(r"(apikey=)[^&\s]*", re.IGNORECASE)
-# What a header name may be (an HTTP token).
-_TOKEN = re.compile(r"[!#$%&'*+.^_`|~0-9A-Za-z-]+\Z")
-_BREAKS = ("\r", "\n", "\0")
-# Headers the transport, or http.client under it, writes itself: given
-# again, one would be sent twice or silently lost. The names a caller has
-# another way to set say which.
-_OWN_HEADERS = {
-    "host": "", "content-length": "", "transfer-encoding": "", "connection": "",
-    "content-type": "", "user-agent": " (use user_agent=)",
-}
-# The last API version segment of a path, after any URL base: Sonarr's and
-# Radarr's v3 and Prowlarr's v1 take the key as X-Api-Key; Jackett's v2.0
-# reads it from the query only.
-_API_SEGMENT = re.compile(r".*(/api/v[^/]*/)")
-_KEY_IN_HEADER_APIS = ("/api/v1/", "/api/v3/")
+# The rules below are the C transports' (kova_curl, kova_winhttp), with
+# their words, so that the same options behave the same whichever transport
+# a host installs.
+# A character of an HTTP token (a header name).
+_TOKEN_CHAR = re.compile(r"[!#$%&'*+.^_`|~0-9A-Za-z-]\Z")
+# Headers a transport or its HTTP stack writes itself, or that the library
+# sets: given again, one would reach the service as two values, or as
+# whichever the stack keeps.
+_OWN_HEADERS = ("host", "content-length", "transfer-encoding", "connection", "expect", "te", "upgrade",
+                "accept", "accept-encoding", "content-type", "user-agent")
+# A header block is a few lines, not a document.
+_MAX_HEADER_LINES = 64
+_MAX_HEADER_LINE = 8192
+# The API paths whose service reads the key from X-Api-Key: Sonarr's and
+# Radarr's v3, Prowlarr's v1, told by the first "/api/v" of the path (a URL
+# base stands before it). Jackett's v2.0 reads it from the query only.
+_KEY_IN_HEADER_VERSIONS = ("1/", "3/")
+_BAD_KEY = ("the API key holds a character a header cannot carry (a control character, a space or a "
+            "byte beyond ASCII); nothing was sent")
 
 
 class _NoRedirect(urllib.request.HTTPRedirectHandler):
@@ -46,72 +50,91 @@ class _NoRedirect(urllib.request.HTTPRedirectHandler):
         return None
 
 
-def _checked_headers(headers: Mapping[str, str], reserved: Dict[str, str]) -> List[Tuple[str, str]]:
-    """The extra headers, refused whole when one could break the request
-    (a line break, NUL, not a header name), collide with one the transport
-    sets, or not be sent as given. Messages name the header, never its value."""
+def _value_fault(value: str) -> Optional[str]:
+    """What makes a header value one that cannot be sent as given, in words;
+    None when nothing does."""
+    for c in value:
+        if c in "\r\n":
+            return "a line break (CR or LF)"
+        if (ord(c) < 0x20 and c != "\t") or ord(c) == 0x7f:
+            return "a control character"
+        if ord(c) >= 0x80:
+            return "a byte beyond ASCII, which HTTP stacks send differently"
+    return None
+
+
+def _checked_headers(headers: Mapping[str, str]) -> List[Tuple[str, str]]:
+    """The extra headers, trimmed of spaces and tabs around their values;
+    refused whole when one is not a header as given, or one the transport
+    writes itself, or is given twice (http.client would keep one).
+    Messages name the header, never its value."""
     out: List[Tuple[str, str]] = []
     seen = set()
-    for name, value in headers.items():
+    for i, (name, value) in enumerate(headers.items()):
         if not isinstance(name, str) or not isinstance(value, str):
             raise TypeError("kova: extra header names and values must be str")
+        if i == _MAX_HEADER_LINES:
+            raise ValueError(f"kova: headers: more than {_MAX_HEADER_LINES} lines")
+        if len(f"{name}: {value}".encode("utf-8", "surrogatepass")) > _MAX_HEADER_LINE:
+            raise ValueError(f"kova: headers[{i}]: longer than {_MAX_HEADER_LINE} bytes")
         if not name:
-            raise ValueError("kova: an extra header has an empty name")
-        if any(c in name for c in _BREAKS):
-            raise ValueError(f"kova: the extra header name {name!r} holds CR, LF or NUL")
-        if not _TOKEN.match(name):
-            raise ValueError(f"kova: {name!r} is not an HTTP header name")
+            raise ValueError(f"kova: headers[{i}]: the name is empty")
+        for c in name:
+            if c in "\r\n":
+                raise ValueError(f"kova: headers[{i}]: the name holds a line break (CR or LF)")
+            if not _TOKEN_CHAR.match(c):
+                raise ValueError(f"kova: headers[{i}]: the name holds a character other than letters, "
+                                 f"digits and !#$%&'*+-.^_`|~")
+        shown = f"kova: headers[{i}] ({name}: <redacted>)"
+        fault = _value_fault(value)
+        if fault:
+            raise ValueError(f"{shown}: the value holds {fault}")
         key = name.lower()
-        if key in reserved:
-            raise ValueError(f"kova: the header {name!r} is set by the transport itself{reserved[key]}")
+        if key in _OWN_HEADERS:
+            instead = " (set user_agent instead)" if key == "user-agent" else ""
+            raise ValueError(f"{shown}: a header the transport writes itself{instead}")
         if key in seen:
-            raise ValueError(f"kova: the header {name!r} is given twice (names ignore letter case)")
-        if any(c in value for c in _BREAKS):
-            raise ValueError(f"kova: the value of the header {name!r} holds CR, LF or NUL")
-        try:
-            value.encode("latin-1")
-        except UnicodeEncodeError:
-            raise ValueError(f"kova: the value of the header {name!r} is not Latin-1 text, "
-                             f"which is all a header carries") from None
+            raise ValueError(f"{shown}: given twice (names ignore letter case)")
         seen.add(key)
-        out.append((name, value))
+        out.append((name, value.strip(" \t")))
     return out
 
 
 def _basic(username: Optional[str], password: Optional[str]) -> Optional[str]:
-    """The Authorization value of basic authentication, None without it.
-    Never quotes either part in a message."""
-    if username is None and password is None:
+    """The Authorization value of basic authentication, None without a
+    username; "" counts as none, and a username alone goes with an empty
+    password. Never quotes either part in a message."""
+    if not all(v is None or isinstance(v, str) for v in (username, password)):
+        raise TypeError("kova: username and password must be str")
+    if any(v and any(ord(c) < 0x20 or ord(c) == 0x7f for c in v) for v in (username, password)):
+        raise ValueError("kova: a user name or password holds a control character")
+    if not username:
+        if password:
+            raise ValueError("kova: a password without a username")
         return None
-    if not isinstance(username, str) or not isinstance(password, str):
-        raise ValueError("kova: basic authentication needs both username and password, as str")
     if ":" in username:
-        raise ValueError("kova: a basic authentication username cannot hold ':'")
-    if any(ord(c) < 32 or ord(c) == 127 for c in username + password):
-        raise ValueError("kova: a basic authentication username or password cannot hold control "
-                         "characters")
-    return "Basic " + base64.b64encode(f"{username}:{password}".encode("utf-8")).decode("ascii")
+        raise ValueError("kova: the username holds a colon, which basic authentication cannot carry")
+    return "Basic " + base64.b64encode(f"{username}:{password or ''}".encode("utf-8")).decode("ascii")
 
 
 def _key_to_header(url: str) -> Tuple[str, Optional[str]]:
     """For a Sonarr, Radarr or Prowlarr API path: the URL without its
-    ``apikey`` parameter, and the key percent-decoded. Other URLs as they are."""
+    ``apikey`` parameters, and the first one's value percent-decoded (None
+    when there is none, or it is empty). Other URLs as they are."""
     parts = urllib.parse.urlsplit(url)
-    api = _API_SEGMENT.match(parts.path)
-    if api is None or api.group(1) not in _KEY_IN_HEADER_APIS:
+    api = parts.path.find("/api/v")
+    if api < 0 or parts.path[api + 6:api + 8] not in _KEY_IN_HEADER_VERSIONS or "?" not in url:
         return url, None
     kept, key = [], None
     for param in parts.query.split("&") if parts.query else ():
-        name, _, value = param.partition("=")
-        if name.lower() != "apikey":
+        if param[:7].lower() != "apikey=":
             kept.append(param)
         elif key is None:
-            key = urllib.parse.unquote_to_bytes(value).decode("latin-1")
-    if key is None:
-        return url, None
-    if any(c in key for c in _BREAKS):
-        raise ValueError("kova: the API key holds CR, LF or NUL: it cannot travel in a header")
-    return urllib.parse.urlunsplit(parts._replace(query="&".join(kept))), key
+            key = urllib.parse.unquote_to_bytes(param[7:])
+    if key is not None and any(b <= 0x20 or b >= 0x7f for b in key):
+        raise ValueError(f"kova: {_BAD_KEY}")
+    url = urllib.parse.urlunsplit(parts._replace(query="&".join(kept)))
+    return url, key.decode("ascii") if key else None
 
 
 def _retry_after(value: Optional[str]) -> Optional[int]:
@@ -229,21 +252,32 @@ class UrllibTransport:
 
     Behind a reverse proxy, keyword-only:
 
-    - ``headers``: a mapping of extra headers sent with every request.
-      Refused with ``ValueError`` here: a name or value holding CR, LF or
-      NUL, an empty name or one that is not an HTTP token, a value that is
-      not Latin-1, a name given twice, and a header the transport sets
-      itself (Host, Content-Length, Transfer-Encoding, Connection,
+    These follow the rules of the C transports (``kova_curl``,
+    ``kova_winhttp``) and give their reasons:
+
+    - ``headers``: a mapping of extra headers sent with every request, each
+      value trimmed of spaces and tabs around it. Refused with
+      ``ValueError`` here: an empty name or one that is not an HTTP token
+      (CR and LF among what it may not hold), a value holding a line break,
+      a control character other than a tab or a character beyond ASCII,
+      more than 64 headers or a "Name: value" line over 8192 bytes, a name
+      given twice (letter case aside), and a header the transport or its
+      HTTP stack writes itself (Host, Content-Length, Transfer-Encoding,
+      Connection, Expect, TE, Upgrade, Accept, Accept-Encoding,
       Content-Type, User-Agent; Authorization with ``username``, X-Api-Key
       with ``key_in_header``). No message shows a value.
     - ``username`` and ``password``: HTTP basic authentication, sent with
-      every request. Over plain ``http://`` each request is refused (a
-      transport failure) because the password would travel in clear text,
-      unless ``allow_basic_over_http=True``.
+      every request; "" is none, a username alone goes with an empty
+      password, a password alone, a colon in the username or a control
+      character in either is refused. Over plain ``http://`` each request
+      is refused (a transport failure) because the password would travel in
+      clear text, unless ``allow_basic_over_http=True``.
     - ``key_in_header``: for Sonarr's, Radarr's and Prowlarr's API paths
-      (``/api/v3/``, ``/api/v1/`` after any URL base) the ``apikey``
-      parameter leaves the URL and travels as the ``X-Api-Key`` header;
-      Jackett's (``/api/v2.0/``) keeps it.
+      (the first ``/api/v`` of the path is ``/api/v3/`` or ``/api/v1/``,
+      after any URL base) the ``apikey`` parameter leaves the URL and
+      travels as the ``X-Api-Key`` header; Jackett's (``/api/v2.0/``)
+      keeps it. A key holding a space, a control character or a byte beyond
+      ASCII fails the request (a transport failure): nothing is sent.
 
     A 429 answer comes back as the answer it is, with the reason "rate
     limited, retry after N s" (from ``Retry-After``, seconds or an HTTP
@@ -265,13 +299,15 @@ class UrllibTransport:
         self.max_response_bytes = max_response_bytes
         self.key_in_header = key_in_header
         self.allow_basic_over_http = allow_basic_over_http
-        reserved = dict(_OWN_HEADERS)
+        self._headers = _checked_headers(headers or {})
         self._authorization = _basic(username, password)
-        if self._authorization:
-            reserved["authorization"] = " (use username= and password=)"
-        if key_in_header:
-            reserved["x-api-key"] = " (with key_in_header=True)"
-        self._headers = _checked_headers(headers or {}, reserved)
+        # One value per header: the options that set one take it whole.
+        names = {name.lower() for name, _ in self._headers}
+        if self._authorization and "authorization" in names:
+            raise ValueError("kova: headers: Authorization: <redacted> is set by the username and password "
+                             "options")
+        if key_in_header and "x-api-key" in names:
+            raise ValueError("kova: headers: X-Api-Key: <redacted> is set by key_in_header")
         self._opener = urllib.request.build_opener(_NoRedirect(),
                                                    urllib.request.HTTPSHandler(context=context))
 
@@ -294,7 +330,7 @@ class UrllibTransport:
         req = urllib.request.Request(url, data=data, method=method)
         for name, value in self._headers:
             req.add_header(name, value)
-        if key is not None:
+        if key:
             req.add_header("X-Api-Key", key)
         if self._authorization:
             req.add_header("Authorization", self._authorization)

@@ -107,29 +107,43 @@ class Urllib(unittest.TestCase):
     def test_extra_headers_go_with_every_request(self):
         self.route_radarr()
         self.route("/api/v3/movie", 201, "{}")
-        t = self.use(headers={"X-Forwarded-User": "kodi", "CF-Access-Client-Secret": SECRET})
+        t = self.use(headers={"X-Forwarded-User": "kodi", "CF-Access-Client-Secret": SECRET,
+                              "X-Spaced": " \tinner  space \t"})
         kova.connection_test("radarr")
         t.post(f"http://127.0.0.1:{self.port}/api/v3/movie", "{}", "application/json")
-        self.assertEqual([(m, h["X-Forwarded-User"], h["CF-Access-Client-Secret"], h["Content-Type"])
+        self.assertEqual([(m, h["X-Forwarded-User"], h["CF-Access-Client-Secret"], h["X-Spaced"], h["Content-Type"])
                           for m, _, h, _ in self.server.seen],
-                         [("GET", "kodi", SECRET, None), ("GET", "kodi", SECRET, None),
-                          ("POST", "kodi", SECRET, "application/json")])
+                         [("GET", "kodi", SECRET, "inner  space", None), ("GET", "kodi", SECRET, "inner  space", None),
+                          ("POST", "kodi", SECRET, "inner  space", "application/json")])
 
     def test_headers_that_could_break_or_double_a_request_are_refused_without_their_value(self):
-        cases = [  # headers, other options, what the message says
-            ({"X-A": SECRET + "\r\nInjected: 1"}, {}, "'X-A' holds CR, LF or NUL"),
-            ({"X-A": SECRET + "\0"}, {}, "'X-A' holds CR, LF or NUL"),
-            ({"X-A\n": SECRET}, {}, "'X-A\\n' holds CR, LF or NUL"),
-            ({"": SECRET}, {}, "empty name"),
-            ({"X A": SECRET}, {}, "'X A' is not an HTTP header name"),
-            ({"X-A": SECRET + "\u20ac"}, {}, "'X-A' is not Latin-1"),
-            ({"x-a": SECRET, "X-A": SECRET}, {}, "'X-A' is given twice"),
-            ({"Host": SECRET}, {}, "'Host' is set by the transport itself"),
-            ({"content-length": SECRET}, {}, "'content-length' is set by the transport itself"),
-            ({"TRANSFER-ENCODING": SECRET}, {}, "'TRANSFER-ENCODING' is set by the transport itself"),
-            ({"User-Agent": SECRET}, {}, "set by the transport itself (use user_agent=)"),
-            ({"Authorization": SECRET}, {"username": "u", "password": "p"}, "'Authorization' is set by"),
-            ({"X-Api-Key": SECRET}, {"key_in_header": True}, "'X-Api-Key' is set by"),
+        own = "a header the transport writes itself"
+        cases = [  # headers, other options, what the message says (the C transports' words)
+            ({"X-A": SECRET + "\r\nInjected: 1"}, {}, "headers[0] (X-A: <redacted>): the value holds a line break"),
+            ({"X-A": SECRET + "\0"}, {}, "(X-A: <redacted>): the value holds a control character"),
+            ({"X-A": SECRET + "\x7f"}, {}, "(X-A: <redacted>): the value holds a control character"),
+            ({"X-A\n": SECRET}, {}, "headers[0]: the name holds a line break (CR or LF)"),
+            ({"": SECRET}, {}, "headers[0]: the name is empty"),
+            ({"X-B": "1", "X A": SECRET}, {}, "headers[1]: the name holds a character other than letters"),
+            ({"X-A": SECRET + "\u00e9"}, {}, "(X-A: <redacted>): the value holds a byte beyond ASCII"),
+            ({"X-A": SECRET + "\u20ac"}, {}, "(X-A: <redacted>): the value holds a byte beyond ASCII"),
+            ({"X-A": SECRET + "x" * 8192}, {}, "headers[0]: longer than 8192 bytes"),
+            ({f"X-{i}": SECRET for i in range(65)}, {}, "headers: more than 64 lines"),
+            ({"x-a": SECRET, "X-A": SECRET}, {}, "headers[1] (X-A: <redacted>): given twice"),
+            ({"Host": SECRET}, {}, f"headers[0] (Host: <redacted>): {own}"),
+            ({"content-length": SECRET}, {}, f"(content-length: <redacted>): {own}"),
+            ({"TRANSFER-ENCODING": SECRET}, {}, f"(TRANSFER-ENCODING: <redacted>): {own}"),
+            ({"Connection": SECRET}, {}, f"(Connection: <redacted>): {own}"),
+            ({"Expect": SECRET}, {}, f"(Expect: <redacted>): {own}"),
+            ({"te": SECRET}, {}, f"(te: <redacted>): {own}"),
+            ({"Upgrade": SECRET}, {}, f"(Upgrade: <redacted>): {own}"),
+            ({"Accept": SECRET}, {}, f"(Accept: <redacted>): {own}"),
+            ({"Accept-Encoding": SECRET}, {}, f"(Accept-Encoding: <redacted>): {own}"),
+            ({"Content-Type": SECRET}, {}, f"(Content-Type: <redacted>): {own}"),
+            ({"User-Agent": SECRET}, {}, f"{own} (set user_agent instead)"),
+            ({"Authorization": SECRET}, {"username": "u", "password": "p"},
+             "headers: Authorization: <redacted> is set by the username and password options"),
+            ({"X-Api-Key": SECRET}, {"key_in_header": True}, "headers: X-Api-Key: <redacted> is set by key_in_header"),
         ]
         for headers, options, said in cases:
             with self.subTest(said):
@@ -159,16 +173,30 @@ class Urllib(unittest.TestCase):
         sent = "Basic " + base64.b64encode(f"kodi:{SECRET}".encode()).decode()
         self.assertEqual([h["Authorization"] for _, _, h, _ in self.server.seen], [sent, sent])
 
-        for options, said in [(dict(username="ko:di", password=SECRET), "cannot hold ':'"),
-                              (dict(username="kodi"), "needs both username and password"),
-                              (dict(username="kodi", password=SECRET + "\n"), "control characters")]:
+        # A username alone goes with an empty password; "" is none.
+        for options, user in [(dict(username="kodi"), "kodi:"), (dict(username="kodi", password=""), "kodi:"),
+                              (dict(username="", password=""), None)]:
+            with self.subTest(options):
+                self.server.seen.clear()
+                self.use(allow_basic_over_http=True, **options)
+                kova.connection_test("radarr")
+                sent = user and "Basic " + base64.b64encode(user.encode()).decode()
+                self.assertEqual([h["Authorization"] for _, _, h, _ in self.server.seen], [sent, sent])
+
+        for options, said in [
+                (dict(username="ko:di", password=SECRET), "the username holds a colon, which basic authentication"),
+                (dict(password=SECRET), "a password without a username"),
+                (dict(username="", password=SECRET), "a password without a username"),
+                (dict(username="kodi", password=SECRET + "\n"), "a user name or password holds a control character"),
+                (dict(username="ko\x7fdi"), "a user name or password holds a control character")]:
             with self.subTest(said):
-                with self.assertRaisesRegex(ValueError, said) as caught:
+                with self.assertRaises(ValueError) as caught:
                     kova.UrllibTransport(**options)
+                self.assertIn(said, str(caught.exception))
                 self.assertNotIn(SECRET, str(caught.exception))
 
     def test_the_key_in_a_header_for_sonarr_radarr_and_prowlarr_paths_only(self):
-        key = "a+b/c=d&\u00e9"  # the library sends it percent-encoded
+        key = "a+b/c=d&~"  # the library sends it percent-encoded
         kova.configure("radarr", "127.0.0.1", port=self.port, api_key=key)
         kova.set_url_base("radarr", "/radarr")
         self.route_radarr(query="", base="/radarr")
@@ -179,11 +207,35 @@ class Urllib(unittest.TestCase):
         self.use(key_in_header=True)
         for service in ("radarr", "prowlarr", "jackett"):
             kova.connection_test(service)
-        wire = lambda h: h["X-Api-Key"] and h["X-Api-Key"].encode("latin-1").decode("utf-8")  # noqa: E731
-        self.assertEqual([(path, wire(h)) for _, path, h, _ in self.server.seen], [
+        self.assertEqual([(path, h["X-Api-Key"]) for _, path, h, _ in self.server.seen], [
             ("/radarr/api/v3/rootfolder", key), ("/radarr/api/v3/qualityprofile", key),
             ("/api/v1/indexer", KEYS["prowlarr"]), ("/api/v1/indexerstatus", KEYS["prowlarr"]),
             (torznab, None)])
+
+    def test_the_first_api_segment_decides_and_a_key_a_header_cannot_carry_is_refused(self):
+        t = self.use(key_in_header=True)
+        url = f"http://127.0.0.1:{self.port}"
+        cases = [  # path and query asked, path and query sent, X-Api-Key sent
+            ("/api/v3/x?apikey=k1&a=1", "/api/v3/x?a=1", "k1"),
+            ("/base/api/v1/x?APIKEY=k%2B2", "/base/api/v1/x", "k+2"),
+            ("/api/v2.0/x/api/v3/y?apikey=k3", "/api/v2.0/x/api/v3/y?apikey=k3", None),
+            ("/api/v3/x/api/v2.0/y?apikey=k4", "/api/v3/x/api/v2.0/y", "k4"),
+            ("/api/v3/x?apikey&apikey=k5", "/api/v3/x?apikey", "k5"),  # no "=": another parameter
+            ("/api/v3/x?apikey=&a=1", "/api/v3/x?a=1", None),  # an empty key goes nowhere
+        ]
+        for asked, path, key in cases:
+            with self.subTest(asked):
+                self.server.seen.clear()
+                self.assertEqual(t.get(url + asked)[0], 404)
+                self.assertEqual([(p, h["X-Api-Key"]) for _, p, h, _ in self.server.seen], [(path, key)])
+        self.server.seen.clear()
+        for bad in ("k%20y", "k%C3%A9y", "k%0D%0AX-Forged:%201", "k%7Fy", "k%00y"):
+            with self.subTest(bad):
+                with self.assertRaises(ValueError) as caught:
+                    t.get(f"{url}/api/v3/x?apikey={bad}")
+                self.assertIn("the API key holds a character a header cannot carry (a control character, a space "
+                              "or a byte beyond ASCII); nothing was sent", str(caught.exception))
+        self.assertEqual(self.server.seen, [])
 
     def test_a_rate_limit_is_an_answer_whose_reason_reaches_the_error(self):
         later = email.utils.formatdate(time.time() + 120, usegmt=True)
