@@ -31,6 +31,7 @@ namespace fuzz_limits {
 constexpr int32_t rows = 200000;        // result rows of one answer
 constexpr int32_t lookup = 100000;      // entries of one lookup
 constexpr int32_t profiles = 10000;     // quality profiles
+constexpr int32_t roots = 10000;        // root folders
 constexpr int32_t categories = 4096;    // categories of one row
 constexpr int32_t log_entries = 64;     // test-log entries
 constexpr int32_t warnings = 64;        // warnings of one call
@@ -363,6 +364,14 @@ inline void check_lists() {
         if (i < 0 || i == qp) FUZZ_CHECK(kova_quality_profile_id(i) == -1);
     }
     check_text(kova_rootfolder());
+    int32_t roots = kova_rootfolder_count();
+    FUZZ_CHECK(roots >= 0 && roots <= fuzz_limits::roots);
+    for (int32_t i = -1; i <= roots; ++i) {
+        check_text(kova_rootfolder_path(i));
+        int64_t free_space = kova_rootfolder_free_space(i);
+        FUZZ_CHECK(free_space >= -1);
+        if (i < 0 || i == roots) FUZZ_CHECK(*kova_rootfolder_path(i) == '\0' && free_space == -1);
+    }
     int32_t queue = kova_queue_count();
     FUZZ_CHECK(queue >= 0 && queue <= fuzz_limits::queue);
     for (int32_t i = -1; i <= queue; ++i) {
