@@ -9,17 +9,16 @@
 namespace kova {
 
 namespace {
-bool same_key(const char *k, const char *key, size_t len) { return strlen(k) == len && memcmp(k, key, len) == 0; }
-
-bool replaced_member(const char *key, size_t len, bool series, bool language) {
+// Takes the members the add sets itself out of the body's copy of the lookup
+// object (each member of such a key, should an object hold one twice),
+// keeping the others in their order.
+void remove_replaced(yyjson_mut_val *body, bool series, bool language) {
     static constexpr const char *common[] = {"path", "rootFolderPath", "qualityProfileId", "monitored", "addOptions"};
     static constexpr const char *series_only[] = {"seasonFolder", "monitorNewItems"};
-    for (const char *k : common)
-        if (same_key(k, key, len)) return true;
+    for (const char *k : common) yyjson_mut_obj_remove_key(body, k);
     if (series)
-        for (const char *k : series_only)
-            if (same_key(k, key, len)) return true;
-    return language && same_key("languageProfileId", key, len);
+        for (const char *k : series_only) yyjson_mut_obj_remove_key(body, k);
+    if (language) yyjson_mut_obj_remove_key(body, "languageProfileId");
 }
 
 // Sonarr v3 refuses a new series without a language profile it knows, and
@@ -86,18 +85,11 @@ char *build_body(yyjson_val *object, bool series, const char *folder, const char
     *bad_text = false;
     mut_doc_guard doc(yyjson_mut_doc_new(&json_alc));
     if (!doc.doc) return nullptr;
-    yyjson_mut_val *out = yyjson_mut_obj(doc.doc);
+    // The lookup object as the service sent it, less what the add replaces.
+    yyjson_mut_val *out = yyjson_val_mut_copy(doc.doc, object);
     if (!out) return nullptr;
     yyjson_mut_doc_set_root(doc.doc, out);
-
-    size_t idx, max;
-    yyjson_val *key, *val;
-    yyjson_obj_foreach(object, idx, max, key, val) {
-        if (replaced_member(yyjson_get_str(key), yyjson_get_len(key), series, language > 0)) continue;
-        yyjson_mut_val *k = yyjson_val_mut_copy(doc.doc, key);
-        yyjson_mut_val *v = yyjson_val_mut_copy(doc.doc, val);
-        if (!k || !v || !yyjson_mut_obj_add(out, k, v)) return nullptr;
-    }
+    remove_replaced(out, series, language > 0);
 
     bool ok = yyjson_mut_obj_add_strcpy(doc.doc, out, "path", folder) &&
               yyjson_mut_obj_add_strncpy(doc.doc, out, "rootFolderPath", root, root_len) &&
