@@ -94,6 +94,9 @@ struct strbuf {
 char *text_dup(const char *s);
 char *text_ndup(const char *s, size_t n);
 int ieq(const char *a, const char *b);
+// The same comparison over exactly n bytes of each, for texts that carry
+// their length (a document's keys); neither may be null.
+bool ieq_n(const char *a, const char *b, size_t n);
 // First occurrence of the n_pat bytes at pat in the n_hay bytes at hay, or
 // null; an empty pattern is found at hay. memmem, which not every platform's
 // runtime has.

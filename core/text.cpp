@@ -51,14 +51,24 @@ const void *find_bytes(const void *hay, size_t n_hay, const void *pat, size_t n_
     return nullptr;
 }
 
+namespace {
+// The runtime's tolower, the one case folding of every comparison here.
+int fold(char c) { return tolower(static_cast<unsigned char>(c)); }
+} // namespace
+
 int ieq(const char *a, const char *b) {
     if (!a || !b) return 0;
     for (;; ++a, ++b) {
-        int x = tolower(static_cast<unsigned char>(*a));
-        int y = tolower(static_cast<unsigned char>(*b));
-        if (x != y) return 0;
+        int x = fold(*a);
+        if (x != fold(*b)) return 0;
         if (x == 0) return 1;
     }
+}
+
+bool ieq_n(const char *a, const char *b, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+        if (fold(a[i]) != fold(b[i])) return false;
+    return true;
 }
 
 void strbuf_put(strbuf *b, const void *bytes, size_t n) {

@@ -31,6 +31,7 @@ namespace fuzz_limits {
 constexpr int32_t rows = 200000;        // result rows of one answer
 constexpr int32_t lookup = 100000;      // entries of one lookup
 constexpr int32_t profiles = 10000;     // quality profiles
+constexpr int32_t roots = 10000;        // root folders
 constexpr int32_t categories = 4096;    // categories of one row
 constexpr int32_t log_entries = 64;     // test-log entries
 constexpr int32_t warnings = 64;        // warnings of one call
@@ -240,6 +241,45 @@ inline constexpr size_t k_row_members = 0
             yyjson_mut_arr_add_int(doc, ids, kova_result_##name(i, j));   \
     }
 
+// What a row's accessors answer out of range (row i), by kind; texts are
+// checked through k_text_accessors.
+#define KV_FUZZ_OUT_text(name)
+#define KV_FUZZ_OUT_count(name) FUZZ_CHECK(kova_result_##name(i) == -1);
+#define KV_FUZZ_OUT_date(name) FUZZ_CHECK(kova_result_##name(i) == -1);
+#define KV_FUZZ_OUT_flag(name) FUZZ_CHECK(kova_result_##name(i) == 0);
+#define KV_FUZZ_OUT_size(name) FUZZ_CHECK(kova_result_##name(i, nullptr) == KOVA_ERR_NOT_FOUND);
+#define KV_FUZZ_OUT_categories(name) FUZZ_CHECK(kova_result_##name##_count(i) == 0);
+
+// A row's member in the parsed document (row, of row i) against its accessor.
+#define KV_FUZZ_DOC_text(name, key)                                        \
+    {                                                                      \
+        const char *t = yyjson_get_str(yyjson_obj_get(row, key));          \
+        FUZZ_CHECK(t != nullptr && strcmp(t, kova_result_##name(i)) == 0); \
+    }
+#define KV_FUZZ_DOC_count(name, key) FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, key)) == kova_result_##name(i));
+#define KV_FUZZ_DOC_date(name, key) FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, key)) == kova_result_##name(i));
+#define KV_FUZZ_DOC_flag(name, key) \
+    FUZZ_CHECK(yyjson_is_true(yyjson_obj_get(row, key)) == (kova_result_##name(i) != 0));
+#define KV_FUZZ_DOC_size(name, key)                                   \
+    {                                                                 \
+        uint64_t v;                                                   \
+        yyjson_val *m = yyjson_obj_get(row, key);                     \
+        if (kova_result_##name(i, &v) == KOVA_OK)                     \
+            FUZZ_CHECK(yyjson_is_uint(m) && yyjson_get_uint(m) == v); \
+        else                                                          \
+            FUZZ_CHECK(yyjson_is_null(m));                            \
+    }
+#define KV_FUZZ_DOC_categories(name, key)                                                       \
+    {                                                                                           \
+        yyjson_val *ids = yyjson_obj_get(row, key);                                             \
+        FUZZ_CHECK(yyjson_arr_size(ids) == static_cast<size_t>(kova_result_##name##_count(i))); \
+        yyjson_val *id;                                                                         \
+        size_t j, jmax;                                                                         \
+        yyjson_arr_foreach(ids, j, jmax, id) {                                                  \
+            FUZZ_CHECK(yyjson_get_sint(id) == kova_result_##name(i, static_cast<int32_t>(j)));  \
+        }                                                                                       \
+    }
+
 // Row i in range: every accessor answers; out of range: the documented
 // out-of-range values.
 inline void check_row(int32_t i, bool in_range) {
@@ -284,10 +324,9 @@ inline void check_row(int32_t i, bool in_range) {
     check_text(kova_result_field(i, "no such key"));
     FUZZ_CHECK(*kova_result_field(i, nullptr) == '\0');
     if (!in_range) {
-        FUZZ_CHECK(cats == 0 && rc == KOVA_ERR_NOT_FOUND && dvf == -1 && full == 0);
-        FUZZ_CHECK(kova_result_seeders(i) == -1 && kova_result_peers(i) == -1 && kova_result_files(i) == -1);
-        FUZZ_CHECK(kova_result_publish_date(i) == -1 && kova_result_season(i) == -1 &&
-                   kova_result_episode(i) == -1);
+#define KV_X(name, kind, ...) KV_FUZZ_OUT_##kind(name)
+        KV_ROW_FIELDS(KV_X)
+#undef KV_X
         FUZZ_CHECK(*kova_result_quality(i) == '\0' && *kova_result_protocol(i) == '\0' && rejections == 0);
         FUZZ_CHECK(*kova_result_field(i, "Title") == '\0');
     }
@@ -325,6 +364,14 @@ inline void check_lists() {
         if (i < 0 || i == qp) FUZZ_CHECK(kova_quality_profile_id(i) == -1);
     }
     check_text(kova_rootfolder());
+    int32_t roots = kova_rootfolder_count();
+    FUZZ_CHECK(roots >= 0 && roots <= fuzz_limits::roots);
+    for (int32_t i = -1; i <= roots; ++i) {
+        check_text(kova_rootfolder_path(i));
+        int64_t free_space = kova_rootfolder_free_space(i);
+        FUZZ_CHECK(free_space >= -1);
+        if (i < 0 || i == roots) FUZZ_CHECK(*kova_rootfolder_path(i) == '\0' && free_space == -1);
+    }
     int32_t queue = kova_queue_count();
     FUZZ_CHECK(queue >= 0 && queue <= fuzz_limits::queue);
     for (int32_t i = -1; i <= queue; ++i) {
@@ -457,31 +504,10 @@ inline void check_document() {
     yyjson_arr_foreach(results, idx, max, row) {
         int32_t i = static_cast<int32_t>(idx);
         FUZZ_CHECK(yyjson_is_obj(row) && yyjson_obj_size(row) == k_row_members);
-        FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "seeders")) == kova_result_seeders(i));
-        FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "peers")) == kova_result_peers(i));
-        FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "files")) == kova_result_files(i));
-        FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "season")) == kova_result_season(i));
-        FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "episode")) == kova_result_episode(i));
-        FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "download_volume_factor")) ==
-                   kova_result_download_volume_factor(i));
-        FUZZ_CHECK(yyjson_is_true(yyjson_obj_get(row, "full_season")) == (kova_result_full_season(i) != 0));
-        yyjson_val *cat;
-        size_t ci, cmax;
-        yyjson_arr_foreach(yyjson_obj_get(row, "category"), ci, cmax, cat) {
-            FUZZ_CHECK(yyjson_get_sint(cat) == kova_result_category(i, static_cast<int32_t>(ci)));
-        }
         // Row texts come from JSON read strictly or mended (valid UTF-8 either way): unchanged in the document.
-        const char *title = yyjson_get_str(yyjson_obj_get(row, "title"));
-        FUZZ_CHECK(title != nullptr && strcmp(title, kova_result_title(i)) == 0);
-        FUZZ_CHECK(yyjson_arr_size(yyjson_obj_get(row, "category")) ==
-                   static_cast<size_t>(kova_result_category_count(i)));
-        FUZZ_CHECK(yyjson_get_sint(yyjson_obj_get(row, "publish_date")) == kova_result_publish_date(i));
-        uint64_t size;
-        yyjson_val *sz = yyjson_obj_get(row, "size");
-        if (kova_result_size(i, &size) == KOVA_OK)
-            FUZZ_CHECK(yyjson_get_uint(sz) == size);
-        else
-            FUZZ_CHECK(yyjson_is_null(sz));
+#define KV_X(name, kind, key, ...) KV_FUZZ_DOC_##kind(name, key)
+        KV_ROW_FIELDS(KV_X)
+#undef KV_X
     }
     yyjson_doc_free(doc);
 }

@@ -280,6 +280,9 @@ int one_input(const uint8_t *data, size_t size) {
             FUZZ_CHECK(kova_get_fallback() == 0 || kova_get_fallback() == 1);
             check_text(kova_get_root());
             check_text(kova_get_path());
+            // An add that was made (or would be) settled its profile and its folder.
+            FUZZ_CHECK(kova_get_profile_id() >= 0);
+            if (kova_get_added() == 1) FUZZ_CHECK(kova_get_profile_id() > 0 && *kova_get_path() != '\0');
             if (kova_get_added() == 0) FUZZ_CHECK(kova_get_fallback() == 0 || kova_get_library_id() > 0);
             break;
         }
@@ -302,6 +305,7 @@ int one_input(const uint8_t *data, size_t size) {
             std::string root = arg_text(in, &n2);
             int32_t at = kova_rootfolder_find(n2 ? nullptr : root.c_str());
             FUZZ_CHECK(at >= -1 && at < kova_rootfolder_count());
+            if (at >= 0) FUZZ_CHECK(*kova_rootfolder_path(at) != '\0' && kova_rootfolder_free_space(at) >= -1);
             std::string profile = arg_text(in, &n3);
             int32_t id = kova_quality_profile_find(n3 ? nullptr : profile.c_str());
             FUZZ_CHECK(id > 0 || in_codes(id, {KOVA_ERR_EMPTY, KOVA_ERR_INVALID_ARG, KOVA_ERR_OOM}));

@@ -9,17 +9,16 @@
 namespace kova {
 
 namespace {
-bool same_key(const char *k, const char *key, size_t len) { return strlen(k) == len && memcmp(k, key, len) == 0; }
-
-bool replaced_member(const char *key, size_t len, bool series, bool language) {
+// Takes the members the add sets itself out of the body's copy of the lookup
+// object (each member of such a key, should an object hold one twice),
+// keeping the others in their order.
+void remove_replaced(yyjson_mut_val *body, bool series, bool language) {
     static constexpr const char *common[] = {"path", "rootFolderPath", "qualityProfileId", "monitored", "addOptions"};
     static constexpr const char *series_only[] = {"seasonFolder", "monitorNewItems"};
-    for (const char *k : common)
-        if (same_key(k, key, len)) return true;
+    for (const char *k : common) yyjson_mut_obj_remove_key(body, k);
     if (series)
-        for (const char *k : series_only)
-            if (same_key(k, key, len)) return true;
-    return language && same_key("languageProfileId", key, len);
+        for (const char *k : series_only) yyjson_mut_obj_remove_key(body, k);
+    if (language) yyjson_mut_obj_remove_key(body, "languageProfileId");
 }
 
 // Sonarr v3 refuses a new series without a language profile it knows, and
@@ -31,7 +30,7 @@ bool replaced_member(const char *key, size_t len, bool series, bool language) {
 int32_t first_language_profile(context *ctx, yyjson_val *object, int32_t *id) {
     *id = 0;
     int32_t own;
-    if (read_id(obj_iget(object, "languageProfileId"), &own)) return OK;
+    if (lookup_language_profile(object, &own)) return OK;
     log_append(ctx, "SonarrV3_Get_LanguageProfile", "Getting language profiles...");
     diag_mark mark;
     diag_save(ctx, &mark);
@@ -86,18 +85,11 @@ char *build_body(yyjson_val *object, bool series, const char *folder, const char
     *bad_text = false;
     mut_doc_guard doc(yyjson_mut_doc_new(&json_alc));
     if (!doc.doc) return nullptr;
-    yyjson_mut_val *out = yyjson_mut_obj(doc.doc);
+    // The lookup object as the service sent it, less what the add replaces.
+    yyjson_mut_val *out = yyjson_val_mut_copy(doc.doc, object);
     if (!out) return nullptr;
     yyjson_mut_doc_set_root(doc.doc, out);
-
-    size_t idx, max;
-    yyjson_val *key, *val;
-    yyjson_obj_foreach(object, idx, max, key, val) {
-        if (replaced_member(yyjson_get_str(key), yyjson_get_len(key), series, language > 0)) continue;
-        yyjson_mut_val *k = yyjson_val_mut_copy(doc.doc, key);
-        yyjson_mut_val *v = yyjson_val_mut_copy(doc.doc, val);
-        if (!k || !v || !yyjson_mut_obj_add(out, k, v)) return nullptr;
-    }
+    remove_replaced(out, series, language > 0);
 
     bool ok = yyjson_mut_obj_add_strcpy(doc.doc, out, "path", folder) &&
               yyjson_mut_obj_add_strncpy(doc.doc, out, "rootFolderPath", root, root_len) &&
@@ -126,17 +118,11 @@ char *build_body(yyjson_val *object, bool series, const char *folder, const char
     *bad_text = !text && err.code == YYJSON_WRITE_ERROR_INVALID_STRING;
     return text;
 }
-
-// The name of the item's folder: the lookup object's clean title.
-const char *folder_name_of(yyjson_val *object) {
-    yyjson_val *clean = obj_iget(object, "cleanTitle");
-    return yyjson_is_str(clean) && yyjson_get_len(clean) > 0 ? yyjson_get_str(clean) : "untitled";
-}
 } // namespace
 
 char *add_folder(yyjson_val *object, const char *root, const char *suffix) {
     const size_t root_len = root_trimmed_len(root);
-    const char *name = folder_name_of(object);
+    const char *name = lookup_folder_name(object);
     size_t cap = strlen(name) + root_len + (suffix ? strlen(suffix) : 0) + 4;
     char *folder = static_cast<char *>(mem_alloc(cap));
     if (!folder) return nullptr;
@@ -157,7 +143,7 @@ int32_t add_from_lookup(context *ctx, int32_t kind, yyjson_val *object, const ch
     if (root_len == 0) return fail(ctx, ERR_INVALID_ARG, "%s add: empty root folder (F11)", s.name);
     if (profile < 1) return fail(ctx, ERR_INVALID_ARG, "%s add: invalid quality profile id", s.name);
     int32_t id;
-    if (!read_id(obj_iget(object, s.ext_key), &id))
+    if (!lookup_external_id(object, s.ext_key, &id))
         return fail(ctx, ERR_NOT_FOUND, "%s add: lookup object has no %s", s.name, s.ext_key);
     text_guard folder(add_folder(object, root, suffix));
     if (!folder.p) return fail_oom(ctx);
@@ -175,7 +161,7 @@ int32_t add_from_lookup(context *ctx, int32_t kind, yyjson_val *object, const ch
         build_body(object, kind == KOVA_SONARR, folder.p, root, root_len, profile, language, monitoring, &bad_text));
     if (bad_text) return fail(ctx, ERR_INVALID_ARG, "%s add: root folder is not valid UTF-8", s.name);
     if (!body.p) return fail_oom(ctx);
-    log_append(ctx, s.log_add, s.log_add_fmt, folder_name_of(object), id);
+    log_append(ctx, s.log_add, s.log_add_fmt, lookup_folder_name(object), id);
 
     char query[48];
     if (s.add_query) snprintf(query, sizeof query, "%s=%d", s.add_query, static_cast<int>(id));

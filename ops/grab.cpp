@@ -55,10 +55,8 @@ int32_t do_grab(context *ctx, int32_t kind, int32_t index) {
     if (index < 0 || index >= rs.row_count)
         return fail(ctx, ERR_INVALID_ARG, "%s grab: no release %d in the current results", t.name, index);
     const result_row &row = rs.rows[index];
-    yyjson_val *guid = obj_iget(row.raw, "guid");
-    yyjson_val *indexer = obj_iget(row.raw, "indexerId");
-    int32_t indexer_id;
-    if (!yyjson_is_str(guid) || yyjson_get_len(guid) == 0 || !read_id(indexer, &indexer_id))
+    yyjson_val *guid, *indexer;
+    if (!release_grab_keys(row, &guid, &indexer))
         return fail(ctx, ERR_INVALID_ARG, "%s grab: release %d has no guid or indexer id", t.name, index);
     text_guard body(grab_body(guid, indexer));
     if (!body.p) return fail_oom(ctx);

@@ -134,9 +134,10 @@ const char *release_protocol(const result_set &rs, const result_row &r) {
         if (ieq(t, k_torrent)) return k_torrent;
         if (ieq(t, k_usenet)) return k_usenet;
     }
-    // The services' older answers number it: 1 usenet, 2 torrent.
+    // The services' older answers number it: 1 usenet, 2 torrent; a number
+    // given as a text ("2") reads as that number, as for every other member.
     int64_t n;
-    if (yyjson_is_num(v) && val_int(v, &n)) return n == 1 ? k_usenet : n == 2 ? k_torrent : empty_text;
+    if (val_int(v, &n)) return n == 1 ? k_usenet : n == 2 ? k_torrent : empty_text;
     return empty_text;
 }
 
@@ -144,6 +145,13 @@ int32_t release_indexer_id(const result_set &rs, const result_row &r) {
     int64_t v;
     if (!names_its_indexer(rs) || !val_int(obj_iget(r.raw, "indexerId"), &v) || v < 0) return -1;
     return clamp32(v);
+}
+
+bool release_grab_keys(const result_row &r, yyjson_val **guid, yyjson_val **indexer) {
+    *guid = obj_iget(r.raw, "guid");
+    *indexer = obj_iget(r.raw, "indexerId");
+    int32_t id;
+    return yyjson_is_str(*guid) && yyjson_get_len(*guid) > 0 && read_id(*indexer, &id);
 }
 
 yyjson_val *member_at_path(yyjson_val *obj, const char *path) {

@@ -81,7 +81,7 @@ bool fill_row(diagnostics *diag, const key_index &ix, row_own &own, result_row *
 
 int32_t parse_jackett(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own) {
     int32_t rc = OK;
-    yyjson_val *root = read_into(diag, rs, text, len, own, "Jackett: response is not JSON", &rc);
+    yyjson_val *root = read_into(diag, rs, text, len, own, "Jackett: response", &rc);
     rs->answer = answer_kind::jackett;
     if (!root) return rc;
     if (!yyjson_is_obj(root)) return fail(diag, ERR_JSON, "Jackett: response is not a JSON object");

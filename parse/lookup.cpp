@@ -29,6 +29,17 @@ int32_t fill_entry(diagnostics *diag, lookup_entry *e, yyjson_val *obj) {
 }
 } // namespace
 
+const char *lookup_folder_name(yyjson_val *object) {
+    yyjson_val *clean = obj_iget(object, "cleanTitle");
+    return yyjson_is_str(clean) && yyjson_get_len(clean) > 0 ? yyjson_get_str(clean) : "untitled";
+}
+
+bool lookup_external_id(yyjson_val *object, const char *key, int32_t *id) { return read_id(obj_iget(object, key), id); }
+
+bool lookup_language_profile(yyjson_val *object, int32_t *id) {
+    return read_id(obj_iget(object, "languageProfileId"), id);
+}
+
 void lookup_list_free(lookup_list *l) {
     for (int32_t i = 0; i < l->count; ++i) {
         mem_free(l->entries[i].title);

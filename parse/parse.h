@@ -194,6 +194,10 @@ const char *release_rejection(const result_set &rs, const result_row &r, int32_t
 int32_t release_custom_format_score(const result_set &rs, const result_row &r); // 0 none
 const char *release_protocol(const result_set &rs, const result_row &r);  // "torrent", "usenet", ""
 int32_t release_indexer_id(const result_set &rs, const result_row &r);    // -1 none
+// What a grab sends back for row r, as the service listed it: its guid (a
+// non-empty text) and its indexer id (a value read_id accepts, kept as
+// sent). False when either is missing.
+bool release_grab_keys(const result_row &r, yyjson_val **guid, yyjson_val **indexer);
 // The language names of row i joined with ", " ("" for none, or when
 // memory ran out), built once and kept in the set.
 const char *release_languages(result_set &rs, int32_t i);
@@ -230,6 +234,15 @@ void lookup_list_free(lookup_list *l);
 // entries read so far, which the caller releases. service names the service
 // in messages.
 int32_t parse_lookup(diagnostics *diag, const char *service, const char *text, lookup_list *out);
+// What an add takes from a lookup item's own object (an entry's raw), read
+// as the add sends it back rather than as the entry keeps it: the name of
+// the item's folder, its clean title ("untitled" when it has none, pointing
+// into the document otherwise); its external id, the member key names
+// ("tvdbId", "tmdbId"); the language profile it names itself. The ids count
+// as read_id counts them; false when there is none.
+const char *lookup_folder_name(yyjson_val *object);
+bool lookup_external_id(yyjson_val *object, const char *key, int32_t *id);
+bool lookup_language_profile(yyjson_val *object, int32_t *id);
 
 // An array answer: *doc receives the document on every path (null when the
 // text is not JSON; the caller releases it), *arr its root when that is an

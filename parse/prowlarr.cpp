@@ -33,12 +33,6 @@ int32_t flags_dvf(yyjson_val *v) {
     return f;
 }
 
-// An id where 0 means none: staged like any text, then cleared.
-void id_field(diagnostics *diag, row_own &own, const char **f, yyjson_val *v, const char *key) {
-    fstr(diag, own, f, v, key, true);
-    if ((*f)[0] == '0' && (*f)[1] == '\0') own.clear(f);
-}
-
 // The names of the categories that have one, joined with ", ", as the
 // row's category description; what does not fit the row's staging area is
 // left out, at a character boundary.
@@ -101,14 +95,9 @@ bool fill_row(diagnostics *diag, const key_index &ix, row_own &own, result_row *
 } // namespace
 
 int32_t parse_prowlarr(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own) {
-    int32_t rc = OK;
-    yyjson_val *root = read_into(diag, rs, text, len, own, "Prowlarr: response is not JSON", &rc);
-    rs->answer = answer_kind::prowlarr;
-    if (!root) return rc;
-    if (!yyjson_is_arr(root))
-        return fail(diag, ERR_JSON, "Prowlarr: response is %s, not an array", type_name(root));
-    return walk_rows(diag, rs, root, k_prowlarr, "Prowlarr: more than %d results, the rest dropped",
-                     "Prowlarr: %d non-object rows ignored", fill_row);
+    return parse_row_array(diag, rs, text, len, own, answer_kind::prowlarr, "Prowlarr: response", k_prowlarr,
+                           "Prowlarr: more than %d results, the rest dropped", "Prowlarr: %d non-object rows ignored",
+                           fill_row);
 }
 
 namespace {

@@ -37,12 +37,6 @@ int32_t flags_dvf(yyjson_val *v) {
     return f;
 }
 
-// tmdbId and tvdbId: a zero id counts as absent.
-void id_field(diagnostics *diag, row_own &own, const char **f, yyjson_val *v, const char *key) {
-    fstr(diag, own, f, v, key, true);
-    if ((*f)[0] == '0' && (*f)[1] == '\0') own.clear(f);
-}
-
 bool fill_row(diagnostics *diag, const key_index &ix, row_own &own, result_row *row, yyjson_val *obj) {
     using enum row_field;
     row_values<k_releases> in;
@@ -69,15 +63,8 @@ bool fill_row(diagnostics *diag, const key_index &ix, row_own &own, result_row *
 } // namespace
 
 int32_t parse_releases(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own) {
-    int32_t rc = OK;
-    yyjson_val *root = read_into(diag, rs, text, len, own, "release list is not JSON", &rc);
-    rs->answer = answer_kind::releases;
-    if (!root) return rc;
-    if (!yyjson_is_arr(root))
-        return fail(diag, ERR_JSON, "release list is %s, not an array", type_name(root));
-
-    return walk_rows(diag, rs, root, k_releases, "more than %d releases, the rest dropped",
-                     "%d non-object release rows ignored", fill_row);
+    return parse_row_array(diag, rs, text, len, own, answer_kind::releases, "release list", k_releases,
+                           "more than %d releases, the rest dropped", "%d non-object release rows ignored", fill_row);
 }
 
 } // namespace kova

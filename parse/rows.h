@@ -249,10 +249,10 @@ bool reserve_rows(result_set *rs, yyjson_val *arr);
 // Clears the set and reads the answer into its document (kept even when its
 // root turns out unusable): through a copy, or in place when the text is
 // handed over (own, which becomes the set's at once). Null root: the text was
-// not JSON, and the failure ("out of memory" or not_json) is already
-// reported in *rc.
+// not JSON, and the failure ("out of memory" or "<what> is not JSON") is
+// already reported in *rc.
 inline yyjson_val *read_into(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own,
-                             const char *not_json, int32_t *rc) {
+                             const char *what, int32_t *rc) {
     *rs = result_set{};
     bool oom = false;
     if (own) {
@@ -262,7 +262,7 @@ inline yyjson_val *read_into(diagnostics *diag, result_set *rs, const char *text
         rs->doc = answer_read_copy(diag, text, len, &rs->text, &oom);
     }
     if (rs->doc) return yyjson_doc_get_root(rs->doc);
-    *rc = oom ? fail_oom(diag) : fail(diag, ERR_JSON, "%s", not_json);
+    *rc = oom ? fail_oom(diag) : fail(diag, ERR_JSON, "%s is not JSON", what);
     return nullptr;
 }
 
@@ -297,6 +297,22 @@ int32_t walk_rows(diagnostics *diag, result_set *rs, yyjson_val *arr, const keys
     }
     if (skipped) warnf(diag, skipped_fmt, skipped);
     return OK;
+}
+
+// An answer that is one array of row objects (Sonarr's and Radarr's release
+// lists, Prowlarr's search), read into the set as answer kind `kind`; what
+// names the answer in the messages ("<what> is not JSON", "<what> is
+// <type>, not an array"), the rest is walk_rows's.
+template <typename Fill>
+int32_t parse_row_array(diagnostics *diag, result_set *rs, const char *text, size_t len, char *own,
+                        answer_kind kind, const char *what, const keyset &keys, const char *limit_fmt,
+                        const char *skipped_fmt, Fill fill) {
+    int32_t rc = OK;
+    yyjson_val *root = read_into(diag, rs, text, len, own, what, &rc);
+    rs->answer = kind;
+    if (!root) return rc;
+    if (!yyjson_is_arr(root)) return fail(diag, ERR_JSON, "%s is %s, not an array", what, type_name(root));
+    return walk_rows(diag, rs, root, keys, limit_fmt, skipped_fmt, fill);
 }
 
 // The digits of a member's value v, a non-negative integer u, where the
@@ -339,6 +355,12 @@ inline void fstr(diagnostics *diag, row_own &own, const char **f, yyjson_val *v,
         *f = d; // the usual id, also without the call
     else
         fstr_other(diag, own, f, v, key, member);
+}
+// An id field (tmdbId, tvdbId of the release lists and Prowlarr's answer)
+// where 0 means none: staged like any text of a member, then cleared.
+inline void id_field(diagnostics *diag, row_own &own, const char **f, yyjson_val *v, const char *key) {
+    fstr(diag, own, f, v, key, true);
+    if ((*f)[0] == '0' && (*f)[1] == '\0') own.clear(f);
 }
 // The row's IMDb number: normalised, "" when absent, invalid or zero. member
 // as for fstr.

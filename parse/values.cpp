@@ -1,7 +1,6 @@
 // The general JSON value readers: services disagree on key case and value
 // types, so every value is turned into the one form the library stores.
 #include <bit>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -29,12 +28,6 @@ int32_t clamp32(int64_t v) {
 }
 
 const char *type_name(yyjson_val *v) { return yyjson_get_type_desc(v); }
-
-bool ieq_n(const char *a, const char *b, size_t n) {
-    for (size_t i = 0; i < n; ++i)
-        if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i]))) return false;
-    return true;
-}
 
 yyjson_val *obj_iget(yyjson_val *obj, const char *key) {
     if (!yyjson_is_obj(obj) || !key) return nullptr;

@@ -11,10 +11,6 @@
 
 namespace kova {
 
-// Case-insensitive equality of n bytes with the runtime's tolower, the
-// comparison obj_iget uses.
-bool ieq_n(const char *a, const char *b, size_t n);
-
 // Non-allocating core of val_str: the value's text, pointing into the
 // document (strings), at a constant, or into buf (numbers). buf holds 64
 // bytes. *flag (when given) is set to 1 for arrays, objects and raw values.

@@ -36,6 +36,13 @@ TEST(Ieq, ComparesAsciiCaseInsensitivelyAndNeverEqualsNull) {
     EXPECT_EQ(ieq(nullptr, nullptr), 0);
     EXPECT_EQ(ieq("a", nullptr), 0);
     EXPECT_EQ(ieq("\xC3\x9C", "\xC3\xBC"), 0); // only ASCII letters fold
+    // The length variant compares exactly n bytes, whatever follows them.
+    EXPECT_TRUE(ieq_n("TrackerId", "trackerid", 9));
+    EXPECT_TRUE(ieq_n("Title=x", "tITLE=y", 6));
+    EXPECT_FALSE(ieq_n("Title", "Titel", 5));
+    EXPECT_TRUE(ieq_n("a\0B", "A\0b", 3));
+    EXPECT_TRUE(ieq_n("x", "y", 0));
+    EXPECT_FALSE(ieq_n("\xC3\x9C", "\xC3\xBC", 2));
 }
 
 TEST(Memmem, FindsTheFirstMatchWithinTheBoundsOnly) {

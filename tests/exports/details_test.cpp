@@ -92,6 +92,25 @@ TEST_F(KovaTest, ReleaseDetailsOutOfRangeAndOfJackettRows) {
     }
 }
 
+// The protocol as a name in any letter case, as a number, or as a number
+// given as a text, which reads like the number.
+TEST_F(KovaTest, ReleaseProtocolFromNamesNumbersAndNumbersAsTexts) {
+    const struct {
+        const char *value, *protocol;
+    } cases[] = {
+        {R"("torrent")", "torrent"}, {R"("Usenet")", "usenet"}, {"1", "usenet"}, {"2", "torrent"},
+        {R"("1")", "usenet"}, {R"("2")", "torrent"}, {R"(" 2 ")", "torrent"}, {"2.0", "torrent"},
+        {R"("3")", ""}, {"0", ""}, {R"("")", ""}, {R"("unknown")", ""},
+        {"true", ""}, {"null", ""}, {"[2]", ""}, {R"({"id":2})", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.value);
+        ASSERT_EQ(kova_parse_arr_releases((std::string(R"([{"title":"t","protocol":)") + c.value + "}]").c_str()),
+                  KOVA_OK);
+        EXPECT_STREQ(kova_result_protocol(0), c.protocol);
+    }
+}
+
 TEST_F(KovaTest, ResultPathReadsAnyMemberOfTheRowsObject) {
     ASSERT_EQ(kova_parse_arr_releases(k_releases), KOVA_OK);
     const struct {

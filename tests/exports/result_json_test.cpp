@@ -100,6 +100,19 @@ TEST_F(ResultJson, OutOfMemoryGivesEmptyNeverAPart) {
 
 namespace {
 
+// The row's text fields, from the field list.
+#define KV_TEXT_FIELD_text(name) &result_row::name,
+#define KV_TEXT_FIELD_count(name)
+#define KV_TEXT_FIELD_flag(name)
+#define KV_TEXT_FIELD_date(name)
+#define KV_TEXT_FIELD_size(name)
+#define KV_TEXT_FIELD_categories(name)
+constexpr const char *result_row::*k_text_fields[] = {
+#define KV_X(name, kind, ...) KV_TEXT_FIELD_##kind(name)
+    KV_ROW_FIELDS(KV_X)
+#undef KV_X
+};
+
 // A context holding hand-made rows, indexer entries and warnings; it owns
 // nothing the library would release.
 struct Crafted {
@@ -121,9 +134,7 @@ struct Crafted {
     // A row with every text field set to t (null stays null).
     result_row &row(const char *t) {
         result_row r{};
-        const char **f[] = {&r.title, &r.tracker, &r.tracker_id, &r.guid, &r.link, &r.details,
-                            &r.magnet, &r.info_hash, &r.category_desc, &r.imdb, &r.tmdb, &r.tvdb};
-        for (auto p : f) *p = t;
+        for (auto f : k_text_fields) r.*f = t;
         r.seeders = r.peers = r.files = r.season = r.episode = r.download_volume_factor = -1;
         r.publish_date = -1;
         rows.push_back(r);
@@ -313,9 +324,7 @@ TEST_F(ResultJson, RandomSetsMatchTheReference) {
         int rows = static_cast<int>(next() % 150);
         for (int i = 0; i < rows; ++i) {
             result_row &r = c.row(nullptr);
-            const char **f[] = {&r.title, &r.tracker, &r.tracker_id, &r.guid, &r.link, &r.details,
-                                &r.magnet, &r.info_hash, &r.category_desc, &r.imdb, &r.tmdb, &r.tvdb};
-            for (auto p : f) *p = next() % 10 == 0 ? nullptr : c.keep(text());
+            for (auto f : k_text_fields) r.*f = next() % 10 == 0 ? nullptr : c.keep(text());
             r.has_size = static_cast<int32_t>(next() % 2);
             r.size = static_cast<int64_t>(next());
             r.seeders = static_cast<int32_t>(next());

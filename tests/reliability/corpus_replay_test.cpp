@@ -21,7 +21,8 @@
 
 // The targets mirror the library's limits; they must agree with its own.
 static_assert(fuzz_limits::rows == max_rows && fuzz_limits::lookup == max_lookup &&
-              fuzz_limits::profiles == max_profiles && fuzz_limits::queue == max_queue && fuzz_limits::categories == max_categories &&
+              fuzz_limits::profiles == max_profiles && fuzz_limits::roots == max_roots &&
+              fuzz_limits::queue == max_queue && fuzz_limits::categories == max_categories &&
               fuzz_limits::log_entries == max_log && fuzz_limits::warnings == max_warnings &&
               fuzz_limits::log_text == log_size - 1 && fuzz_limits::message == err_size - 1 &&
               fuzz_limits::message == warn_size - 1 &&

@@ -583,6 +583,16 @@ TEST_F(OomSweep, QueueAndCalendar) {
              answer(R("/api/v3/calendar", "start=2021-12-01T00:00:00Z&end=2022-01-31T00:00:00Z&unmonitored=true"), 200, films);
          },
          [] { return kova_radarr_calendar(1638316800, 1643587200); }, KOVA_OK},
+        {"Sonarr calendar", [=, this] {
+             answer(S("/api/v3/calendar",
+                      "start=2021-12-01T00:00:00Z&end=2022-01-31T00:00:00Z&unmonitored=true&includeSeries=true"),
+                    200, R"([{"seriesId":7,"seasonNumber":2,"episodeNumber":4,"title":"Later",
+                              "airDateUtc":"2022-01-14T02:00:00Z","hasFile":false,"monitored":false,
+                              "series":{"title":"Show","imdbId":"tt0944947"}},
+                             {"seriesId":9,"seasonNumber":1,"episodeNumber":1,"title":"Pilot",
+                              "airDate":"2021-12-11","hasFile":true,"monitored":true,"series":{"title":"Other"}}])");
+         },
+         [] { return kova_sonarr_calendar(1638316800, 1643587200); }, KOVA_OK},
     });
 }
 
