@@ -91,6 +91,15 @@ TEST(ProwlarrParse, ReadsTolerantly) {
         else
             EXPECT_EQ(row_num(p.row(0), c.field), c.value);
     }
+    // Prowlarr names the protocol; "unknown" is none of the two.
+    for (const auto &[row, protocol] : {std::pair<const char *, const char *>{R"({"protocol":"usenet"})", "usenet"},
+                                        {R"({"protocol":"torrent"})", "torrent"},
+                                        {R"({"protocol":"unknown"})", ""}}) {
+        Parsed q;
+        std::string text = std::string("[") + row + "]";
+        ASSERT_EQ(parse_prowlarr(&q.ctx, &q.rs, text.data(), text.size()), OK);
+        EXPECT_EQ(release_protocol(q.rs, q.row(0)), std::string(protocol)) << row;
+    }
     // Only the categories' own ids: a sub-category is not the release's.
     Parsed p;
     const std::string text = R"([{"categories":[{"id":2000,"subCategories":[{"id":2040}]},{"id":5040}]}])";
