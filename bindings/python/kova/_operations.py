@@ -47,12 +47,19 @@ _NOTHING_FOUND = (Empty.rc,)
 
 
 def _imdb(imdb_id: Optional[str]) -> Optional[str]:
-    """An IMDb id argument, refused where the library's own reading of one
-    (kova_imdb_numeric) finds none; None and "" are absent, the call's to judge."""
-    if imdb_id and not _native.load().kova_imdb_numeric(imdb_id):
+    """An IMDb id argument as the services write it ("63350" and "TT63350"
+    are sent as "tt0063350"), by the library's own reading of one
+    (kova_imdb_numeric); refused where that finds none. None and "" are
+    absent, the call's to judge. The library compares the ids of what the
+    services answer with the text it is given, so an id in another form
+    would find its own item "for a different IMDb id"."""
+    if not imdb_id:
+        return imdb_id
+    number = _native.load().kova_imdb_numeric(imdb_id)
+    if not number:
         raise InvalidArgument(InvalidArgument.rc, "ERR_INVALID_ARG",
                               f"kova: invalid IMDb id {imdb_id!r}")
-    return imdb_id
+    return "tt" + number.zfill(7)
 
 
 @per_context
