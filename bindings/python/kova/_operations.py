@@ -327,7 +327,14 @@ def _get(name: str, *args: Any, **choices: bool) -> GetResult:
         rc = call(name, *args, flags)
     except KovaError as e:
         e.report = read_get_report(lib)
-        raise
+        # Once the item has a library id (found or added), the release
+        # search is the only step left, so the library's ERR_EMPTY then
+        # means "no releases": an empty result, as for the searches. A dry
+        # run searches none; before the id, ERR_EMPTY is a lookup that found
+        # nothing or an add with no root folder or profile.
+        if not (isinstance(e, Empty) and e.report.library_id and not choices.get("dry_run")):
+            raise
+        rc = e.rc
     return read_result(lib, rc, GetResult, **dataclasses.asdict(read_get_report(lib)))
 
 
@@ -348,8 +355,11 @@ def sonarr_get(imdb_id: str, title: Optional[str] = None, season: int = 0, episo
     0) and Sonarr searches; ``dry_run``: everything is settled, nothing is
     added or searched. Only an add needs armed writes, checked once the root
     and profile are settled. The result has the report's fields (see
-    ``GetReport``). ``Empty`` as for ``sonarr_search_or_add``. Needs a
-    libkova that exports kova_sonarr_get."""
+    ``GetReport``). A release search that finds nothing: a result without
+    rows (``rc`` -7, as an empty search's). ``Empty`` is raised for what
+    comes before the search: a lookup that finds no series, an add without a
+    root folder or quality profile. Needs a libkova that exports
+    kova_sonarr_get."""
     return _get("kova_sonarr_get", _imdb(imdb_id), title, season, episode, profile, root,
                 no_add=no_add, exact=exact, monitor=monitor, dry_run=dry_run)
 

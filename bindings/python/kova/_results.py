@@ -299,8 +299,8 @@ class GetReport:
 
 @dataclass(frozen=True)
 class GetResult(GetReport, ResultSet):
-    """The releases a get found (none in a dry run, which searches none), with
-    its report."""
+    """The releases a get found, with its report: none in a dry run, which
+    searches none, and none (``rc`` -7) when its release search found none."""
 
 
 def _entry(kind: str) -> Any:
