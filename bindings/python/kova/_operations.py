@@ -163,11 +163,19 @@ def sonarr_lookup(imdb_id: Optional[str], title: Optional[str] = None) -> Lookup
     answer is empty; ``matched`` is the entry with that IMDb id (an IMDb id
     without one raises ``NotFound``). By title alone (``imdb_id`` None), the
     entries come back with ``matched`` None: the library matches by IMDb id
-    only. No entries raise ``Empty``."""
+    only. Such a lookup that found entries succeeds (``rc`` 0, ``message``
+    "Sonarr lookup: found N series, no IMDb id to match"), as it does in the
+    CLI. No entries raise ``Empty``."""
     title_only = not imdb_id
     rc = call("kova_sonarr_lookup", _imdb(imdb_id), title,
               tolerate=(NotFound.rc,) if title_only else ())
-    return read_lookup(_native.load(), rc)
+    lookup = read_lookup(_native.load(), rc)
+    if rc != NotFound.rc or not lookup:
+        return lookup
+    # The library fails a lookup without an IMDb id as if the id had matched
+    # no entry ("none with that IMDb id"): what it found is the answer.
+    return dataclasses.replace(lookup, rc=0,
+                               message=f"Sonarr lookup: found {len(lookup)} series, no IMDb id to match")
 
 
 @per_context

@@ -146,6 +146,7 @@ class Operations(unittest.TestCase):
         kova.fake_set(url("sonarr", "/api/v3/series/lookup", "term=tt0000001"), 200, fixtures.SERIES_LOOKUP)
         lookup = kova.sonarr_lookup(None, "The Twilight Zone")
         self.assertEqual(([e.tvdb for e in lookup], lookup.match, lookup.matched), ([73977, 73587], -1, None))
+        self.assertEqual((lookup.rc, lookup.message), (kova.OK, "Sonarr lookup: found 2 series, no IMDb id to match"))
         self.assertEqual(kova.sonarr_lookup("tt0052520").matched.tvdb, 73587)
         with self.assertRaises(kova.NotFound):  # an IMDb id no entry has
             kova.sonarr_lookup("tt0000001")
