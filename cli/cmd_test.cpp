@@ -44,15 +44,8 @@ void run_in_session(TestRun &r) {
     }
     kova_session_bind(session);
     kova_set_io(r.io);
-    const cfg::Service &s = *r.svc;
-    const int kind = s.kind;
-    int32_t rc;
-    if (!s.url.empty()) {
-        rc = kova_configure_url(kind, s.url.c_str(), s.api_key.c_str());
-    } else {
-        rc = service(kind).configure(s.host.c_str(), s.port, s.https ? 1 : 0, s.api_key.c_str());
-        if (rc == KOVA_OK && !s.url_base.empty()) rc = kova_set_url_base(kind, s.url_base.c_str());
-    }
+    const int kind = r.svc->kind;
+    int32_t rc = configure_service(*r.svc);
     r.bad_settings = rc != KOVA_OK;
     if (rc == KOVA_OK) rc = service(kind).test();
     r.rc = rc;
