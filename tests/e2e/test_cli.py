@@ -445,6 +445,18 @@ class Cli(unittest.TestCase):
         for name in ("Jackett", "Radarr", "Prowlarr"):
             self.assertIn("%s  not configured: no API key" % name, r.stdout)
         self.assertIn("rootfolder: /data/media", r.stdout)
+        # --json lists what the table lists: the untested with what they
+        # miss (None: no section at all) and nothing measured.
+        only_sonarr = self.config({"Sonarr": self.svc("first-s")})
+        for cfg, missing in ((path, "no API key"), (only_sonarr, None)):
+            doc = json.loads(self.run_kova("test", "--json", config=cfg).stdout)
+            self.assertEqual([(k, v["status"], v.get("missing"), v["rc"]) for k, v in doc.items()],
+                             [(k, "not configured", missing, None) for k in ("jackett", "radarr", "prowlarr")] +
+                             [("sonarr", "tested", None, 0)])
+            self.assertEqual(set(doc["radarr"]) - {"missing"}, set(doc["sonarr"]))
+            self.assertEqual({k: v for k, v in doc["prowlarr"].items() if v is not None},
+                             {"instance": "Prowlarr", "service": "prowlarr", "status": "not configured"} |
+                             ({"missing": missing} if missing else {}))
         # A refused connection: the library's log, then what it means.
         r = self.run_kova("test", env={"KOVA_RADARR_URL": "http://127.0.0.1:%d" % closed_port(),
                                        "KOVA_RADARR_API_KEY": "x"})
