@@ -135,6 +135,10 @@ void close_transport(App &app, net::Transport *t);
 // Ctrl-C, as sys::watch_interrupt calls it: `app` is the App (see Requests).
 void on_interrupt(void *app);
 
+// Configures the instance's service in the current library context, from
+// its Url or its parts and URL base; the library's result code.
+int32_t configure_service(const cfg::Service &s);
+
 // Configures the service (once) and installs its transport. Prints the
 // reason and returns false when it cannot.
 bool use_service(App &app, int kind);

@@ -44,15 +44,8 @@ void run_in_session(TestRun &r) {
     }
     kova_session_bind(session);
     kova_set_io(r.io);
-    const cfg::Service &s = *r.svc;
-    const int kind = s.kind;
-    int32_t rc;
-    if (!s.url.empty()) {
-        rc = kova_configure_url(kind, s.url.c_str(), s.api_key.c_str());
-    } else {
-        rc = service(kind).configure(s.host.c_str(), s.port, s.https ? 1 : 0, s.api_key.c_str());
-        if (rc == KOVA_OK && !s.url_base.empty()) rc = kova_set_url_base(kind, s.url_base.c_str());
-    }
+    const int kind = r.svc->kind;
+    int32_t rc = configure_service(*r.svc);
     r.bad_settings = rc != KOVA_OK;
     if (rc == KOVA_OK) rc = service(kind).test();
     r.rc = rc;
@@ -71,6 +64,14 @@ void run_in_session(TestRun &r) {
     }
     kova_session_free(session);  // the thread is back on the default context
 }
+
+// A service or instance listed but not tested: it has no address or no key.
+struct Skipped {
+    std::string name;  // as TestRun's
+    int kind = 0;
+    bool named = false;
+    const char *missing = "";  // "no address", "no API key"; "" for a service without a section
+};
 
 bool passed(const TestRun &r) { return r.rc == KOVA_OK || r.rc == KOVA_PARTIAL; }
 
@@ -117,12 +118,37 @@ void print_run(const App &app, const TestRun &r) {
     for (const auto &x : r.warnings) out::print(stdout, "    %s %s\n", ui::paint(ui::Tone::warn, "warning:"), x);
 }
 
+// An entry of the --json report, under the instance's name, or the
+// service's for its default instance.
+yyjson_mut_val *add_entry(JsonOut &report, const std::string &name, int kind, bool named, const char *status) {
+    yyjson_mut_doc *d = report.doc;
+    std::string key = named ? name : service(kind).lower;
+    yyjson_mut_val *e = yyjson_mut_obj_add_obj(d, report.root, yyjson_mut_strcpy(d, key.c_str())->uni.str);
+    yyjson_mut_obj_add_strcpy(d, e, "instance", name.c_str());
+    yyjson_mut_obj_add_str(d, e, "service", service(kind).lower);
+    yyjson_mut_obj_add_str(d, e, "status", status);
+    return e;
+}
+
+// What the table says of it, with null for everything a test would have
+// measured, so that the report has every service the table has.
+void add_skipped_json(JsonOut &report, const Skipped &k) {
+    yyjson_mut_doc *d = report.doc;
+    yyjson_mut_val *e = add_entry(report, k.name, k.kind, k.named, "not configured");
+    yyjson_mut_obj_add_val(d, e, "missing", text_or_null(d, k.missing));
+    const char *measured[] = {"url", "rc", "result", "error", "http_code", "warnings", "hints", "log"};
+    for (const char *m : measured) yyjson_mut_obj_add_null(d, e, m);
+    if (service(k.kind).library) {
+        yyjson_mut_obj_add_null(d, e, "rootfolder");
+        yyjson_mut_obj_add_null(d, e, "quality_profiles");
+    } else {
+        yyjson_mut_obj_add_null(d, e, "indexers");
+    }
+}
+
 void add_run_json(const App &app, JsonOut &report, const TestRun &r) {
     yyjson_mut_doc *d = report.doc;
-    std::string key = r.named ? r.name : service(r.svc->kind).lower;
-    yyjson_mut_val *e = yyjson_mut_obj_add_obj(d, report.root, yyjson_mut_strcpy(d, key.c_str())->uni.str);
-    yyjson_mut_obj_add_strcpy(d, e, "instance", r.name.c_str());
-    yyjson_mut_obj_add_str(d, e, "service", service(r.svc->kind).lower);
+    yyjson_mut_val *e = add_entry(report, r.name, r.svc->kind, r.named, "tested");
     yyjson_mut_obj_add_strcpy(d, e, "url", r.url.c_str());
     yyjson_mut_obj_add_int(d, e, "rc", r.rc);
     yyjson_mut_obj_add_strcpy(d, e, "result", kova_strerror(r.rc));
@@ -191,19 +217,19 @@ int cmd_test(App &app) {
     // What is tested: every instance with an address and a key (of the
     // service named); the others are listed as not configured.
     std::vector<TestRun> runs;
-    std::vector<std::string> skipped;
+    std::vector<Skipped> skipped;
     for (const auto &svc : k_services) {
         if (which != k_all_services && which != svc.kind) continue;
         bool any = false;
         for (const auto &i : conf.order) any = any || i.kind == svc.kind;
-        if (!any && which == k_all_services && app.instance_kind < 0) skipped.push_back(std::string(svc.name) + "  not configured");
+        if (!any && which == k_all_services && app.instance_kind < 0) skipped.push_back({svc.name, svc.kind, false, ""});
     }
     for (const auto &i : conf.order) {
         if (which != k_all_services && which != i.kind) continue;
         const cfg::Service &s = conf.of(i);
         const bool complete = s.present && !s.host.empty() && !s.api_key.empty();
         if (!complete && (which == k_all_services || i.named >= 0)) {
-            skipped.push_back(s.name + "  not configured: " + (s.host.empty() ? "no address" : "no API key"));
+            skipped.push_back({s.name, i.kind, i.named >= 0, s.host.empty() ? "no address" : "no API key"});
             continue;
         }
         if (!complete) return use_service(app, i.kind) ? EXIT_FAILED : EXIT_USAGE;  // says what it misses
@@ -254,11 +280,11 @@ int cmd_test(App &app) {
     JsonOut report;
     std::vector<std::string> errors;
     int failures = 0;
-    if (!o.json)
-        for (const auto &line : skipped) {
-            size_t two = line.find("  ");
-            out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, line.substr(0, two)), ui::paint(ui::Tone::dim, line.substr(two + 2)));
-        }
+    for (const auto &k : skipped) {
+        if (o.json) add_skipped_json(report, k);
+        else out::print(stdout, "%s  %s\n", ui::paint(ui::Tone::bold, k.name),
+                        ui::paint(ui::Tone::dim, std::string("not configured") + (*k.missing ? ": " : "") + k.missing));
+    }
     // Settings the library refused are a configuration error (status 2).
     for (const auto &r : runs)
         if (r.bad_settings) {

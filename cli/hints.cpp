@@ -81,10 +81,11 @@ std::string redirect_hint(int kind, int32_t status) {
 
 // A 401 or 403: the service refusing its API key, or a reverse proxy in
 // front of it refusing the request. A proxy that wants a password asks for
-// it (the transport's words about a Basic challenge), where a service
-// refusing a key asks for nothing; a service explains its refusal in its
-// body (a warning "<Service>: ..."), where a proxy that wants a header of
-// its own most often answers 403 with nothing a user can read.
+// it (the transport's words about a Basic challenge) and says nothing more;
+// a service explains its refusal in its body (a warning "<Service>: ..."),
+// also when its own login is Basic and it asks for that beside, and a proxy
+// that wants a header of its own most often answers 403 with nothing a user
+// can read.
 std::string refusal_hint(const cfg::Config &conf, const cfg::Service &s, int kind, const Failure &f) {
     const ServiceInfo &svc = service(kind);
     const std::string name = svc.name;
@@ -94,7 +95,7 @@ std::string refusal_hint(const cfg::Config &conf, const cfg::Service &s, int kin
                                 "; " + svc.key_place;
     bool explained = false;
     for (const auto &w : f.warnings) explained = explained || w.rfind(name + ": ", 0) == 0;
-    if (f.status == 401 && has(lower(f.transport), "asks for basic authentication")) {
+    if (f.status == 401 && !explained && has(lower(f.transport), "asks for basic authentication")) {
         if (s.has_credentials())
             return name + "'s address asks for a user name and password (HTTP basic authentication) and refused "
                           "those given: check \"Username\" and \"Password\"" + in + " (or " + svc.env_user + " and " +

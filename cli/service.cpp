@@ -220,6 +220,15 @@ bool library_services(App &app, std::vector<int> &kinds) {
     return false;
 }
 
+int32_t configure_service(const cfg::Service &s) {
+    // The library puts the URL base into every URL, so the request log,
+    // kova_base_url and the errors name the URL actually requested.
+    if (!s.url.empty()) return kova_configure_url(s.kind, s.url.c_str(), s.api_key.c_str());
+    int32_t rc = service(s.kind).configure(s.host.c_str(), s.port, s.https ? 1 : 0, s.api_key.c_str());
+    if (rc == KOVA_OK && !s.url_base.empty()) rc = kova_set_url_base(s.kind, s.url_base.c_str());
+    return rc;
+}
+
 bool use_service(App &app, int kind) {
     app.current = kind;
     if (app.instance_kind >= 0 && app.instance_kind != kind) {
@@ -255,15 +264,7 @@ bool use_service(App &app, int kind) {
             note_failure(app, KOVA_ERR_NO_IO);
             return false;
         }
-        // The library puts the URL base into every URL, so the request log,
-        // kova_base_url and the errors name the URL actually requested.
-        int32_t rc;
-        if (!s.url.empty()) {
-            rc = kova_configure_url(kind, s.url.c_str(), s.api_key.c_str());
-        } else {
-            rc = service(kind).configure(s.host.c_str(), s.port, s.https ? 1 : 0, s.api_key.c_str());
-            if (rc == KOVA_OK && !s.url_base.empty()) rc = kova_set_url_base(kind, s.url_base.c_str());
-        }
+        int32_t rc = configure_service(s);
         if (rc != KOVA_OK) {
             note_failure(app, rc);
             out::print(stderr, "kova: %s (%s)\n", kova_last_error(), setting_origin(app.conf, kind));

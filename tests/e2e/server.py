@@ -14,7 +14,9 @@ throw-away CA that openssl makes at start. Both serve the same routes.
 
 The API key picks the behaviour of the service routes, so that a test can get
 a failure through the library without any other switch:
-    k401 -> 401, k403 -> 403, k404 -> 404, k500 -> 500, slow -> 5 s delay,
+    k401 -> 401, k403 -> 403, k404 -> 404, k500 -> 500, each with a body of
+    the service's, k401basic -> k401's answer with WWW-Authenticate: Basic
+    (a service whose own login is Basic), slow -> 5 s delay,
     hostile -> texts carrying terminal controls (HOSTILE),
     e400problem, e400servarr, e400jackett -> 400 with an ASP.NET problem
     details body, a Servarr validation-failure array, a Jackett error object,
@@ -876,9 +878,10 @@ class Handler(BaseHTTPRequestHandler):
 
         if key in REFUSALS:
             return self.send(*REFUSALS[key])
-        if key in ("k401", "k403", "k404", "k500"):
-            code = int(key[1:])
-            return self.send(code, "application/json", json.dumps({"message": "status %d" % code}))
+        if key in ("k401", "k401basic", "k403", "k404", "k500"):
+            code = int(key[1:4])
+            challenge = [("WWW-Authenticate", 'Basic realm="kova"')] if key == "k401basic" else []
+            return self.send(code, "application/json", json.dumps({"message": "status %d" % code}), challenge)
         if key == "hostile" and hostile_answer(path):
             return self.send(*hostile_answer(path))
         if variant_answer(key, path):

@@ -445,6 +445,18 @@ class Cli(unittest.TestCase):
         for name in ("Jackett", "Radarr", "Prowlarr"):
             self.assertIn("%s  not configured: no API key" % name, r.stdout)
         self.assertIn("rootfolder: /data/media", r.stdout)
+        # --json lists what the table lists: the untested with what they
+        # miss (None: no section at all) and nothing measured.
+        only_sonarr = self.config({"Sonarr": self.svc("first-s")})
+        for cfg, missing in ((path, "no API key"), (only_sonarr, None)):
+            doc = json.loads(self.run_kova("test", "--json", config=cfg).stdout)
+            self.assertEqual([(k, v["status"], v.get("missing"), v["rc"]) for k, v in doc.items()],
+                             [(k, "not configured", missing, None) for k in ("jackett", "radarr", "prowlarr")] +
+                             [("sonarr", "tested", None, 0)])
+            self.assertEqual(set(doc["radarr"]) - {"missing"}, set(doc["sonarr"]))
+            self.assertEqual({k: v for k, v in doc["prowlarr"].items() if v is not None},
+                             {"instance": "Prowlarr", "service": "prowlarr", "status": "not configured"} |
+                             ({"missing": missing} if missing else {}))
         # A refused connection: the library's log, then what it means.
         r = self.run_kova("test", env={"KOVA_RADARR_URL": "http://127.0.0.1:%d" % closed_port(),
                                        "KOVA_RADARR_API_KEY": "x"})
@@ -1681,9 +1693,10 @@ class Cli(unittest.TestCase):
         self.assertIn("Testing 3 services at once, each in a session of its own, over 3 transports:", r.stdout)
 
     def test_a_proxys_refusal_is_told_from_the_services(self):
-        """A 401 that asks for basic credentials is a proxy's (the transport
-        says so); a 403 without a word of the service's most likely one too;
-        a 401 asking nothing, or a refusal the service explains, is the
+        """A 401 that asks for basic credentials and says nothing more is a
+        proxy's (the transport says so); a 403 without a word of the
+        service's most likely one too; a 401 asking nothing, or a refusal
+        the service explains, also beside a Basic challenge, is the
         service's. config check asks the connection test again to tell."""
         asks = "%s's address asks for a user name and password (HTTP basic authentication)"
         set_them = ('as a reverse proxy in front of %s does: set "Username" and "Password" of %s in CONFIG (or '
@@ -1708,6 +1721,7 @@ class Cli(unittest.TestCase):
              key % "Prowlarr shows it in Settings > General > Security > API Key"),
             # The service's own: a 401 that asks nothing, a 403 it explains.
             ("Sonarr", self.svc("k401"), "Sonarr " + key[3:] % "Sonarr shows it in Settings > General > Security > API Key"),
+            ("Sonarr", self.svc("k401basic"), "Sonarr " + key[3:] % "Sonarr shows it in Settings > General > Security > API Key"),
             ("Radarr", self.svc("k403"), "Radarr " + key[3:] % "Radarr shows it in Settings > General > Security > API Key"),
         ]
         for service, settings, hint in cases:
@@ -1718,10 +1732,11 @@ class Cli(unittest.TestCase):
             self.assertEqual(r.returncode, 1, r.stderr)
             self.assertIn("kova: hint: " + hint + "\n", r.stderr)
             said = "the server asks for basic authentication (realm \"kova\")"
-            self.assertEqual(": %s\n" % said in r.stderr, "needauth" in settings["APIKey"], r.stderr)
+            asked = settings["APIKey"].startswith(("needauth", "k401basic"))
+            self.assertEqual(": %s\n" % said in r.stderr, asked, r.stderr)
             doc = json.loads(self.run_kova("config", "check", kind, "--json", config=cfg).stdout)[kind]
             self.assertEqual((doc["code"], doc["hints"]), (-1, [hint]))
-            self.assertEqual(doc.get("transport_error", "").endswith(said), "needauth" in settings["APIKey"], doc)
+            self.assertEqual(doc.get("transport_error", "").endswith(said), asked, doc)
 
     def test_config_show_hides_what_a_proxy_is_given(self):
         secrets = ("h3aderS3cret", "0therS3cret", "fileS3cret", "envS3cret")

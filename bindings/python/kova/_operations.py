@@ -47,12 +47,19 @@ _NOTHING_FOUND = (Empty.rc,)
 
 
 def _imdb(imdb_id: Optional[str]) -> Optional[str]:
-    """An IMDb id argument, refused where the library's own reading of one
-    (kova_imdb_numeric) finds none; None and "" are absent, the call's to judge."""
-    if imdb_id and not _native.load().kova_imdb_numeric(imdb_id):
+    """An IMDb id argument as the services write it ("63350" and "TT63350"
+    are sent as "tt0063350"), by the library's own reading of one
+    (kova_imdb_numeric); refused where that finds none. None and "" are
+    absent, the call's to judge. The library compares the ids of what the
+    services answer with the text it is given, so an id in another form
+    would find its own item "for a different IMDb id"."""
+    if not imdb_id:
+        return imdb_id
+    number = _native.load().kova_imdb_numeric(imdb_id)
+    if not number:
         raise InvalidArgument(InvalidArgument.rc, "ERR_INVALID_ARG",
                               f"kova: invalid IMDb id {imdb_id!r}")
-    return imdb_id
+    return "tt" + number.zfill(7)
 
 
 @per_context
@@ -156,11 +163,19 @@ def sonarr_lookup(imdb_id: Optional[str], title: Optional[str] = None) -> Lookup
     answer is empty; ``matched`` is the entry with that IMDb id (an IMDb id
     without one raises ``NotFound``). By title alone (``imdb_id`` None), the
     entries come back with ``matched`` None: the library matches by IMDb id
-    only. No entries raise ``Empty``."""
+    only. Such a lookup that found entries succeeds (``rc`` 0, ``message``
+    "Sonarr lookup: found N series, no IMDb id to match"), as it does in the
+    CLI. No entries raise ``Empty``."""
     title_only = not imdb_id
     rc = call("kova_sonarr_lookup", _imdb(imdb_id), title,
               tolerate=(NotFound.rc,) if title_only else ())
-    return read_lookup(_native.load(), rc)
+    lookup = read_lookup(_native.load(), rc)
+    if rc != NotFound.rc or not lookup:
+        return lookup
+    # The library fails a lookup without an IMDb id as if the id had matched
+    # no entry ("none with that IMDb id"): what it found is the answer.
+    return dataclasses.replace(lookup, rc=0,
+                               message=f"Sonarr lookup: found {len(lookup)} series, no IMDb id to match")
 
 
 @per_context
@@ -320,7 +335,14 @@ def _get(name: str, *args: Any, **choices: bool) -> GetResult:
         rc = call(name, *args, flags)
     except KovaError as e:
         e.report = read_get_report(lib)
-        raise
+        # Once the item has a library id (found or added), the release
+        # search is the only step left, so the library's ERR_EMPTY then
+        # means "no releases": an empty result, as for the searches. A dry
+        # run searches none; before the id, ERR_EMPTY is a lookup that found
+        # nothing or an add with no root folder or profile.
+        if not (isinstance(e, Empty) and e.report.library_id and not choices.get("dry_run")):
+            raise
+        rc = e.rc
     return read_result(lib, rc, GetResult, **dataclasses.asdict(read_get_report(lib)))
 
 
@@ -341,8 +363,11 @@ def sonarr_get(imdb_id: str, title: Optional[str] = None, season: int = 0, episo
     0) and Sonarr searches; ``dry_run``: everything is settled, nothing is
     added or searched. Only an add needs armed writes, checked once the root
     and profile are settled. The result has the report's fields (see
-    ``GetReport``). ``Empty`` as for ``sonarr_search_or_add``. Needs a
-    libkova that exports kova_sonarr_get."""
+    ``GetReport``). A release search that finds nothing: a result without
+    rows (``rc`` -7, as an empty search's). ``Empty`` is raised for what
+    comes before the search: a lookup that finds no series, an add without a
+    root folder or quality profile. Needs a libkova that exports
+    kova_sonarr_get."""
     return _get("kova_sonarr_get", _imdb(imdb_id), title, season, episode, profile, root,
                 no_add=no_add, exact=exact, monitor=monitor, dry_run=dry_run)
 

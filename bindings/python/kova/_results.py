@@ -204,10 +204,11 @@ class Outcome:
     rc: int
     """The result code: 0 OK, 1 PARTIAL; or the code of an outcome the call
     returns rather than raises: -7 (``Empty.rc``) for a search that found
-    nothing, -6 (``NotFound.rc``) for a lookup by title alone."""
+    nothing."""
     message: Optional[str]
     """The library's message: None after a clean success, the summary of a
-    PARTIAL, what an empty search or a title lookup says."""
+    PARTIAL, what an empty search says; for a lookup by title alone, that it
+    found entries and had no IMDb id to match."""
     http_code: Optional[int]
     """The status of the operation's last request; None when none was answered."""
     warnings: Tuple[str, ...]
@@ -299,8 +300,8 @@ class GetReport:
 
 @dataclass(frozen=True)
 class GetResult(GetReport, ResultSet):
-    """The releases a get found (none in a dry run, which searches none), with
-    its report."""
+    """The releases a get found, with its report: none in a dry run, which
+    searches none, and none (``rc`` -7) when its release search found none."""
 
 
 def _entry(kind: str) -> Any:

@@ -70,6 +70,39 @@ class Get(unittest.TestCase):
                     self.assertEqual(report(caught.exception.report), want_report)
                 self.assertEqual(kova.fake_post_count(), posts)
 
+    def test_a_release_search_that_finds_nothing_is_an_empty_result(self):
+        # What comes before the search is still raised: the report tells the
+        # steps apart by the library id.
+        nothing = [
+            (url("radarr", "/api/v3/release", "movieId=31"), "[]"),
+            (url("sonarr", "/api/v3/release", "episodeId=8805"), "[]"),
+        ]
+        cases = [  # name, routes, call, None or the error, report
+            ("in the library", nothing, lambda: kova.radarr_get("tt0063350"), None,
+             (31, False, None, None, None, False)),
+            ("added, then nothing", nothing, lambda: kova.sonarr_get("tt0052520", season=1, episode=5),
+             None, (12, True, "/data/tv", 1, PATH, False)),
+            ("no series", [(url("sonarr", "/api/v3/series/lookup", "term=tt0052520"), "[]")],
+             lambda: kova.sonarr_get("tt0052520", season=1), kova.Empty, NOTHING),
+            ("no root folder to add to", [(url("sonarr", "/api/v3/rootfolder"), "[]")],
+             lambda: kova.sonarr_get("tt0052520", season=1), kova.Empty, NOTHING),
+        ]
+        for name, routes, call, error, want_report in cases:
+            with self.subTest(name):
+                self.setUp()
+                for u, body in routes:
+                    kova.fake_set(u, 200, body)
+                with kova.arm_library_writes():
+                    if error is None:
+                        got = call()
+                        self.assertEqual((len(got), got.rc, got.message), (0, kova.Empty.rc, kova.last_error()))
+                        self.assertEqual(got.to_dict()["results"], [])
+                    else:
+                        with self.assertRaises(error) as caught:
+                            call()
+                        got = caught.exception.report
+                self.assertEqual(report(got), want_report)
+
     def test_monitoring_reaches_the_add(self):
         kova.fake_set(url("radarr", "/api/v3/movie", "tmdbId=10331"), 200, "[]")
         kova.fake_set(url("radarr", "/api/v3/movie"), 201, '{"id":31}')

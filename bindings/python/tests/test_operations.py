@@ -146,6 +146,7 @@ class Operations(unittest.TestCase):
         kova.fake_set(url("sonarr", "/api/v3/series/lookup", "term=tt0000001"), 200, fixtures.SERIES_LOOKUP)
         lookup = kova.sonarr_lookup(None, "The Twilight Zone")
         self.assertEqual(([e.tvdb for e in lookup], lookup.match, lookup.matched), ([73977, 73587], -1, None))
+        self.assertEqual((lookup.rc, lookup.message), (kova.OK, "Sonarr lookup: found 2 series, no IMDb id to match"))
         self.assertEqual(kova.sonarr_lookup("tt0052520").matched.tvdb, 73587)
         with self.assertRaises(kova.NotFound):  # an IMDb id no entry has
             kova.sonarr_lookup("tt0000001")
@@ -173,6 +174,25 @@ class Operations(unittest.TestCase):
                         call("xyz")
                     self.assertTrue(caught.exception.message.startswith(message), caught.exception.message)
         self.assertEqual(kova.fake_calls(), 0)
+
+    def test_an_imdb_id_goes_out_as_the_services_write_it(self):
+        # The routes answer the "tt" and seven digits form alone, and the
+        # library takes an answer for any other text as a different id's.
+        cases = [  # name, call, what it found
+            ("Jackett", lambda i: kova.jackett_search_imdb(i).stage, kova.STAGE_IMDB),
+            ("Sonarr lookup", lambda i: kova.sonarr_lookup(i).matched.tvdb, 73587),
+            ("Radarr lookup", lambda i: kova.radarr_lookup(i).matched.tmdb, 10331),
+            ("Sonarr get", lambda i: kova.sonarr_get(i, season=1, dry_run=True).path,
+             "/data/tv/thetwilightzone-tt0052520"),
+            ("Radarr get", lambda i: kova.radarr_get(i)[0].seeders, 212),
+            ("Radarr search or add", lambda i: kova.radarr_search_or_add(i)[0].seeders, 212),
+        ]
+        with kova.arm_library_writes():
+            for name, call, want in cases:
+                number = "52520" if name.startswith("Sonarr") else "63350"
+                for given in (number, "0" + number, "TT" + number, "tt00" + number):
+                    with self.subTest(name, id=given):
+                        self.assertEqual(call(given), want)
 
     def test_search_or_add_needs_armed_writes_and_the_context_disarms(self):
         with self.assertRaises(kova.NotArmed):
