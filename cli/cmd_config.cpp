@@ -36,6 +36,16 @@ int no_more_words(const Options &o, const char *action) {
     return -1;
 }
 
+// The line that says which of a pair of environment variables (a, b) is set
+// over the file's settings of a service, naming what they replace.
+void say_overrides(const ServiceInfo &svc, const char *a, const char *a_words, const char *b, const char *b_words,
+                   const char *both_words) {
+    const bool has_a = !sys::env(a).empty(), has_b = !sys::env(b).empty();
+    if (!has_a && !has_b) return;
+    out::print(stderr, "kova: %s%s%s set: over the file's %s for %s\n", has_a ? a : "", has_a && has_b ? " and " : "",
+               has_b ? b : "", has_a && has_b ? both_words : has_a ? a_words : b_words, svc.name);
+}
+
 int config_path(App &app) {
     const Options &o = app.o;
     if (int rc = no_more_words(o, "path"); rc >= 0) return rc;
@@ -72,16 +82,8 @@ int config_path(App &app) {
     else
         out::print(stderr, "kova: it cannot be read: %s\n", strerror(err));
     for (const auto &svc : k_services) {
-        bool url = !sys::env(svc.env_url).empty(), key = !sys::env(svc.env_key).empty();
-        if (url || key)
-            out::print(stderr, "kova: %s%s%s set: over the file's %s for %s\n", url ? svc.env_url : "",
-                       url && key ? " and " : "", key ? svc.env_key : "",
-                       url && key ? "address and key" : url ? "address" : "key", svc.name);
-        bool user = !sys::env(svc.env_user).empty(), password = !sys::env(svc.env_password).empty();
-        if (user || password)
-            out::print(stderr, "kova: %s%s%s set: over the file's %s for %s\n", user ? svc.env_user : "",
-                       user && password ? " and " : "", password ? svc.env_password : "",
-                       user && password ? "Username and Password" : user ? "Username" : "Password", svc.name);
+        say_overrides(svc, svc.env_url, "address", svc.env_key, "key", "address and key");
+        say_overrides(svc, svc.env_user, "Username", svc.env_password, "Password", "Username and Password");
     }
     return EXIT_OK;
 }
