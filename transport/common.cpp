@@ -89,9 +89,9 @@ constexpr char k_hex[] = "0123456789ABCDEF";
 }  // namespace
 
 int hexval(char c) {
-    const char upper = c >= 'a' && c <= 'f' ? static_cast<char>(c - 32) : c;
-    for (int i = 0; i < 16; ++i)
-        if (k_hex[i] == upper) return i;
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 
