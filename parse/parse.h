@@ -356,7 +356,8 @@ struct calendar_list {
 void calendar_list_free(calendar_list *c);
 // The episodes (series) or films of a calendar answer's array, at most
 // max_calendar (a warning says when more were left out), in date order; a
-// film's date is its earliest release within [start, end] (Unix seconds). On failure *out holds those read so far.
+// film's date is its earliest release within [start, end] (Unix seconds).
+// On failure *out holds those read so far.
 int32_t read_calendar(diagnostics *diag, yyjson_val *items, bool series, int64_t start, int64_t end,
                       calendar_list *out);
 // The library id of the item whose ext_key member is ext_id; 0 when none.
